@@ -1,0 +1,46 @@
+#include "platform/Services.hpp"
+
+#include "platform/dispatch/MainQueue.hpp"
+#include "platform/dispatch/SystemClock.hpp"
+#include "platform/foundation/UserDefaults.hpp"
+
+#include <atomic>
+
+namespace platform {
+
+namespace {
+const Services& realServices() {
+    static const Services services;
+    return services;
+}
+
+std::atomic<const Services*> installed{nullptr};
+}  // namespace
+
+std::shared_ptr<dispatch::Clock> Services::clock() const {
+    return clockOverride ? clockOverride : dispatch::SystemClock::shared();
+}
+
+std::shared_ptr<dispatch::MainQueue> Services::mainQueue() const {
+    return mainQueueOverride ? mainQueueOverride : dispatch::MainQueue::shared();
+}
+
+std::shared_ptr<foundation::UserDefaults> Services::userDefaults() const {
+    return userDefaultsOverride ? userDefaultsOverride : foundation::UserDefaults::standardForCurrentUser();
+}
+
+const Services& Services::current() {
+    const Services* services = installed.load(std::memory_order_acquire);
+    return services ? *services : realServices();
+}
+
+ScopedServices::ScopedServices(Services services)
+    : services_(std::move(services)), previous_(installed.load(std::memory_order_acquire)) {
+    installed.store(&services_, std::memory_order_release);
+}
+
+ScopedServices::~ScopedServices() {
+    installed.store(previous_, std::memory_order_release);
+}
+
+}  // namespace platform

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "platform/dispatch/Clock.hpp"
+#include "platform/dispatch/MainQueue.hpp"
+
+#include <memory>
+
+namespace platform {
+
+namespace foundation {
+class UserDefaults;
+}
+
+// The process's platform collaborators. A member left empty means "the real one"; tests install
+// a record with fakes through `ScopedServices`, so product code never needs a seam of its own.
+struct Services {
+    std::shared_ptr<dispatch::Clock> clockOverride;
+    std::shared_ptr<dispatch::MainQueue> mainQueueOverride;
+    std::shared_ptr<foundation::UserDefaults> userDefaultsOverride;
+
+    std::shared_ptr<dispatch::Clock> clock() const;
+    std::shared_ptr<dispatch::MainQueue> mainQueue() const;
+    std::shared_ptr<foundation::UserDefaults> userDefaults() const;
+
+    // The record in force now.
+    static const Services& current();
+};
+
+// Installs a record for as long as it lives and then puts the previous one back.
+// Install and remove it while no other thread is using the services.
+class ScopedServices {
+public:
+    explicit ScopedServices(Services services);
+    ~ScopedServices();
+    ScopedServices(const ScopedServices&) = delete;
+    ScopedServices& operator=(const ScopedServices&) = delete;
+
+    const Services& services() const { return services_; }
+
+private:
+    Services services_;
+    const Services* previous_;
+};
+
+}  // namespace platform

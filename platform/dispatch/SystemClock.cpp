@@ -1,0 +1,61 @@
+#include "platform/dispatch/SystemClock.hpp"
+
+#include "platform/dispatch/ThreadName.hpp"
+
+namespace platform::dispatch {
+
+SystemClock::SystemClock() : thread_([this] { timerLoop(); }) {}
+
+SystemClock::~SystemClock() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+}
+
+std::shared_ptr<SystemClock> SystemClock::shared() {
+    // Never destroyed: timers may still be armed while static objects are torn down.
+    static auto* clock = new std::shared_ptr<SystemClock>(std::make_shared<SystemClock>());
+    return *clock;
+}
+
+TimePoint SystemClock::now() const {
+    return std::chrono::time_point_cast<Duration>(std::chrono::steady_clock::now());
+}
+
+WallTime SystemClock::wallNow() const {
+    return std::chrono::time_point_cast<Duration>(std::chrono::system_clock::now());
+}
+
+void SystemClock::schedule(TimePoint due, std::function<void()> fire) {
+    {
+        std::lock_guard lock(mutex_);
+        entries_.push(Entry{due, nextSequence_++, std::move(fire)});
+    }
+    wake_.notify_all();
+}
+
+void SystemClock::timerLoop() {
+    setCurrentThreadName("com.corvantis.timer");
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+        if (entries_.empty()) {
+            wake_.wait(lock);
+            continue;
+        }
+        const TimePoint due = entries_.top().due;
+        if (now() < due) {
+            wake_.wait_until(lock, due);
+            continue;
+        }
+        auto fire = std::move(const_cast<Entry&>(entries_.top()).fire);
+        entries_.pop();
+        lock.unlock();
+        fire();
+        lock.lock();
+    }
+}
+
+}  // namespace platform::dispatch

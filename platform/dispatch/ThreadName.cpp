@@ -1,0 +1,51 @@
+#include "platform/dispatch/ThreadName.hpp"
+
+#include "platform/dispatch/DispatchQueue.hpp"
+#include "platform/foundation/Utf8.hpp"
+
+#include <pthread.h>
+#include <unistd.h>
+
+namespace platform::dispatch {
+
+namespace {
+thread_local std::optional<std::string> threadName;
+thread_local const std::string* queueLabel = nullptr;
+
+}  // namespace
+
+bool isMainThread() {
+    return gettid() == getpid();
+}
+
+std::string currentThreadName() {
+    if (threadName) return *threadName;
+    return isMainThread() ? "main" : std::string();
+}
+
+void setCurrentThreadName(std::string name) {
+    // The kernel keeps 15 bytes; the full name stays ours.
+    pthread_setname_np(pthread_self(), name.substr(0, 15).c_str());
+    threadName = std::move(name);
+}
+
+std::optional<std::string> currentQueueLabel() {
+    std::string label;
+    if (queueLabel) {
+        label = *queueLabel;
+    } else if (isMainThread()) {
+        label = DispatchQueue::mainLabel;
+    }
+    if (!foundation::isValidUtf8(label)) return std::nullopt;
+    return label;
+}
+
+QueueLabelScope::QueueLabelScope(const std::string& label) : previous_(queueLabel) {
+    queueLabel = &label;
+}
+
+QueueLabelScope::~QueueLabelScope() {
+    queueLabel = previous_;
+}
+
+}  // namespace platform::dispatch

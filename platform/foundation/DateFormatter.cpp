@@ -1,0 +1,236 @@
+#include "platform/foundation/DateFormatter.hpp"
+
+#include <array>
+#include <cctype>
+#include <ctime>
+#include <stdexcept>
+
+namespace platform::foundation {
+
+namespace {
+constexpr std::array<const char*, 12> monthNames = {"January", "February", "March",     "April",   "May",      "June",
+                                                    "July",    "August",   "September", "October", "November", "December"};
+constexpr std::array<const char*, 7> weekdayNames = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                                     "Thursday", "Friday", "Saturday"};
+
+std::string padded(long long value, int width) {
+    std::string digits = std::to_string(value < 0 ? -value : value);
+    if (static_cast<int>(digits.size()) < width) digits.insert(0, static_cast<std::size_t>(width) - digits.size(), '0');
+    return value < 0 ? "-" + digits : digits;
+}
+
+std::string nameText(const char* name, int width) {
+    std::string text(name);
+    return width == 4 ? text : text.substr(0, 3);
+}
+
+bool sameLetters(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+    }
+    return true;
+}
+
+int daysInMonth(int year, int month) {
+    static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : days[month - 1];
+}
+}  // namespace
+
+DateFormatter::DateFormatter(std::string pattern, bool utc) : pattern_(std::move(pattern)), utc_(utc) {
+    const std::string_view supported = "yMdHhmsSaE";
+    std::size_t i = 0;
+    auto appendLiteral = [&](std::string_view text) {
+        if (fields_.empty() || fields_.back().letter != 0) fields_.push_back(Field{});
+        fields_.back().literal += text;
+    };
+    while (i < pattern_.size()) {
+        const char c = pattern_[i];
+        if (c == '\'') {
+            const auto close = pattern_.find('\'', i + 1);
+            if (close == i + 1) {
+                appendLiteral("'");  // '' is a quote mark
+                i += 2;
+                continue;
+            }
+            const auto end = close == std::string::npos ? pattern_.size() : close;
+            appendLiteral(std::string_view(pattern_).substr(i + 1, end - i - 1));
+            i = end + 1;
+            continue;
+        }
+        if (std::isalpha(static_cast<unsigned char>(c))) {
+            if (supported.find(c) == std::string_view::npos) {
+                throw std::invalid_argument("Unsupported date pattern letter '" + std::string(1, c) + "' in " + pattern_);
+            }
+            int width = 0;
+            while (i < pattern_.size() && pattern_[i] == c) {
+                ++width;
+                ++i;
+            }
+            fields_.push_back(Field{c, width, {}});
+            continue;
+        }
+        appendLiteral(std::string_view(&pattern_[i], 1));
+        ++i;
+    }
+}
+
+std::string DateFormatter::string(dispatch::WallTime date) const {
+    const auto sinceEpoch = date.time_since_epoch();
+    auto seconds = std::chrono::floor<std::chrono::seconds>(sinceEpoch);
+    const long long nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch - seconds).count();
+    const std::time_t time = static_cast<std::time_t>(seconds.count());
+    std::tm parts{};
+    if (utc_) {
+        gmtime_r(&time, &parts);
+    } else {
+        localtime_r(&time, &parts);
+    }
+    std::string text;
+    for (const auto& field : fields_) {
+        switch (field.letter) {
+            case 0: text += field.literal; break;
+            case 'y': {
+                const int year = parts.tm_year + 1900;
+                text += field.width == 2 ? padded(year % 100, 2) : padded(year, field.width);
+                break;
+            }
+            case 'M':
+                text += field.width >= 3 ? nameText(monthNames[static_cast<std::size_t>(parts.tm_mon)], field.width)
+                                         : padded(parts.tm_mon + 1, field.width);
+                break;
+            case 'd': text += padded(parts.tm_mday, field.width); break;
+            case 'H': text += padded(parts.tm_hour, field.width); break;
+            case 'h': text += padded(parts.tm_hour % 12 == 0 ? 12 : parts.tm_hour % 12, field.width); break;
+            case 'm': text += padded(parts.tm_min, field.width); break;
+            case 's': text += padded(parts.tm_sec, field.width); break;
+            case 'S': text += padded(nanoseconds, 9).substr(0, static_cast<std::size_t>(std::min(field.width, 9))) +
+                              std::string(static_cast<std::size_t>(std::max(field.width - 9, 0)), '0');
+                break;
+            case 'a': text += parts.tm_hour < 12 ? "AM" : "PM"; break;
+            case 'E': text += nameText(weekdayNames[static_cast<std::size_t>(parts.tm_wday)], field.width); break;
+        }
+    }
+    return text;
+}
+
+std::optional<dispatch::WallTime> DateFormatter::date(std::string_view text) const {
+    int year = 1970, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+    long long nanoseconds = 0;
+    std::optional<int> twelveHour;
+    std::optional<bool> afternoon;
+    std::size_t at = 0;
+
+    auto readNumber = [&](int minDigits, int maxDigits) -> std::optional<long long> {
+        long long value = 0;
+        int count = 0;
+        while (count < maxDigits && at < text.size() && text[at] >= '0' && text[at] <= '9') {
+            value = value * 10 + (text[at] - '0');
+            ++at;
+            ++count;
+        }
+        if (count < minDigits) return std::nullopt;
+        return value;
+    };
+    auto readName = [&](const auto& names, int width) -> std::optional<int> {
+        for (std::size_t index = 0; index < names.size(); ++index) {
+            const std::string name = nameText(names[index], width);
+            if (sameLetters(text.substr(at, name.size()), name)) {
+                at += name.size();
+                return static_cast<int>(index);
+            }
+        }
+        return std::nullopt;
+    };
+
+    for (const auto& field : fields_) {
+        // A one-letter numeric field takes one or two digits; wider ones exactly their width.
+        const int minDigits = field.width == 1 ? 1 : field.width;
+        const int maxDigits = field.width == 1 ? 2 : field.width;
+        std::optional<long long> number;
+        switch (field.letter) {
+            case 0:
+                if (text.substr(at, field.literal.size()) != field.literal) return std::nullopt;
+                at += field.literal.size();
+                continue;
+            case 'y':
+                number = field.width == 1 ? readNumber(1, 9) : readNumber(field.width, field.width);
+                if (!number) return std::nullopt;
+                year = static_cast<int>(field.width == 2 ? 2000 + *number : *number);
+                continue;
+            case 'M':
+                if (field.width >= 3) {
+                    const auto index = readName(monthNames, field.width);
+                    if (!index) return std::nullopt;
+                    month = *index + 1;
+                    continue;
+                }
+                number = readNumber(minDigits, maxDigits);
+                if (!number) return std::nullopt;
+                month = static_cast<int>(*number);
+                continue;
+            case 'E':
+                if (!readName(weekdayNames, field.width)) return std::nullopt;
+                continue;
+            case 'a':
+                if (sameLetters(text.substr(at, 2), "AM")) {
+                    afternoon = false;
+                } else if (sameLetters(text.substr(at, 2), "PM")) {
+                    afternoon = true;
+                } else {
+                    return std::nullopt;
+                }
+                at += 2;
+                continue;
+            case 'S': {
+                const std::size_t start = at;
+                number = readNumber(field.width, field.width);
+                if (!number) return std::nullopt;
+                std::string digits(text.substr(start, at - start));
+                digits.resize(9, '0');
+                nanoseconds = std::stoll(digits.substr(0, 9));
+                continue;
+            }
+            default: break;
+        }
+        number = readNumber(minDigits, maxDigits);
+        if (!number) return std::nullopt;
+        const int value = static_cast<int>(*number);
+        switch (field.letter) {
+            case 'd': day = value; break;
+            case 'H': hour = value; break;
+            case 'h': twelveHour = value; break;
+            case 'm': minute = value; break;
+            case 's': second = value; break;
+        }
+    }
+    if (at != text.size()) return std::nullopt;
+
+    if (twelveHour) {
+        if (*twelveHour < 1 || *twelveHour > 12) return std::nullopt;
+        hour = *twelveHour % 12 + (afternoon.value_or(false) ? 12 : 0);
+    } else if (afternoon && hour < 12 && *afternoon) {
+        hour += 12;
+    }
+    if (month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) || hour > 23 || minute > 59 ||
+        second > 59) {
+        return std::nullopt;
+    }
+
+    std::tm parts{};
+    parts.tm_year = year - 1900;
+    parts.tm_mon = month - 1;
+    parts.tm_mday = day;
+    parts.tm_hour = hour;
+    parts.tm_min = minute;
+    parts.tm_sec = second;
+    parts.tm_isdst = -1;
+    const std::time_t time = utc_ ? timegm(&parts) : mktime(&parts);
+    // A local time that the clocks skip (a daylight-saving gap) names no moment.
+    if (!utc_ && (parts.tm_hour != hour || parts.tm_min != minute)) return std::nullopt;
+    return dispatch::WallTime(std::chrono::seconds(time)) + std::chrono::nanoseconds(nanoseconds);
+}
+
+}  // namespace platform::foundation

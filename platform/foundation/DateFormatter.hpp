@@ -1,0 +1,41 @@
+#pragma once
+
+#include "platform/dispatch/Clock.hpp"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform::foundation {
+
+// Formats and strictly parses dates with the date-pattern letters the application uses:
+// y (year), M (month; MMM/MMMM give English names), d (day), H (hour 0–23), h (hour 1–12),
+// m (minute), s (second), S (fraction, truncated), a (AM/PM), E (weekday name).
+// Text in single quotes and every other character stand for themselves. Digits are ASCII;
+// times are in the local time zone unless the formatter is set to UTC.
+class DateFormatter {
+public:
+    // Throws std::invalid_argument for a letter outside the set above: patterns are constants.
+    explicit DateFormatter(std::string pattern, bool utc = false);
+
+    const std::string& dateFormat() const { return pattern_; }
+
+    std::string string(dispatch::WallTime date) const;
+    // The moment the text names, or none unless the whole text matches the pattern and names a
+    // real moment (no 31 April, no hour 24).
+    std::optional<dispatch::WallTime> date(std::string_view text) const;
+
+private:
+    struct Field {
+        char letter = 0;  // 0 for literal text
+        int width = 0;
+        std::string literal;
+    };
+
+    std::string pattern_;
+    bool utc_;
+    std::vector<Field> fields_;
+};
+
+}  // namespace platform::foundation

@@ -1,0 +1,117 @@
+#include "platform/foundation/FileSystem.hpp"
+
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform::foundation::FileSystem {
+
+namespace {
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+
+private:
+    int fd_;
+};
+
+Expected<void> writeAll(int fd, std::string_view data, const std::string& what) {
+    while (!data.empty()) {
+        const ssize_t written = ::write(fd, data.data(), data.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return Error::fromErrno("Cannot write " + what);
+        }
+        data.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return {};
+}
+
+void syncDirectory(const std::filesystem::path& folder) {
+    FileDescriptor dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0) ::fsync(dir.get());
+}
+}  // namespace
+
+bool fileExists(const std::filesystem::path& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+bool isDirectory(const std::filesystem::path& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+Expected<void> createDirectories(const std::filesystem::path& path, mode_t mode) {
+    if (path.empty()) return Error{EINVAL, "Cannot create a folder with an empty path"};
+    if (isDirectory(path)) return {};
+    const auto parent = path.parent_path();
+    if (!parent.empty() && parent != path) {
+        if (auto made = createDirectories(parent, mode); !made) return made;
+    }
+    if (::mkdir(path.c_str(), mode) == 0) return {};
+    const int error = errno;
+    if (error != EEXIST) return Error::fromErrno("Cannot create folder " + path.string(), error);
+    if (!isDirectory(path)) return Error{ENOTDIR, "Cannot create folder " + path.string() + ": a file of that name is in the way"};
+    return {};
+}
+
+Expected<std::string> readFile(const std::filesystem::path& path) {
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0) return Error::fromErrno("Cannot open " + path.string());
+    std::string content;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t count = ::read(file.get(), buffer, sizeof buffer);
+        if (count < 0) {
+            if (errno == EINTR) continue;
+            return Error::fromErrno("Cannot read " + path.string());
+        }
+        if (count == 0) break;
+        content.append(buffer, static_cast<std::size_t>(count));
+    }
+    return content;
+}
+
+Expected<void> writeFileAtomically(const std::filesystem::path& path, std::string_view data, mode_t mode) {
+    const auto folder = path.parent_path();
+    std::string pattern = (folder.empty() ? std::filesystem::path(".") : folder) / ("." + path.filename().string() + ".XXXXXX");
+    FileDescriptor temporary(::mkostemp(pattern.data(), O_CLOEXEC));
+    if (temporary.get() < 0) return Error::fromErrno("Cannot create a temporary file beside " + path.string());
+    auto fail = [&](Error error) -> Expected<void> {
+        ::unlink(pattern.c_str());
+        return error;
+    };
+    if (::fchmod(temporary.get(), mode) != 0) return fail(Error::fromErrno("Cannot set the mode of " + pattern));
+    if (auto written = writeAll(temporary.get(), data, pattern); !written) return fail(written.error());
+    if (::fsync(temporary.get()) != 0) return fail(Error::fromErrno("Cannot flush " + pattern));
+    if (::close(temporary.release()) != 0) return fail(Error::fromErrno("Cannot close " + pattern));
+    if (::rename(pattern.c_str(), path.c_str()) != 0) return fail(Error::fromErrno("Cannot replace " + path.string()));
+    syncDirectory(folder);
+    return {};
+}
+
+Expected<void> moveItemNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
+    const std::string what = "Cannot move " + from.string() + " to " + to.string();
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return {};
+    if (errno != EINVAL && errno != ENOSYS) return Error::fromErrno(what);
+    // File systems without the flag: a hard link refuses an existing target just the same.
+    if (::link(from.c_str(), to.c_str()) != 0) return Error::fromErrno(what);
+    if (::unlink(from.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(to.c_str());
+        return Error::fromErrno(what, error);
+    }
+    return {};
+}
+
+}  // namespace platform::foundation::FileSystem

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/foundation/Expected.hpp"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+
+namespace platform::foundation {
+
+// File operations that report failures as values and never leave half-written files behind.
+namespace FileSystem {
+
+bool fileExists(const std::filesystem::path& path);
+bool isDirectory(const std::filesystem::path& path);
+
+// Creates the folder and any missing parents with `mode`; an existing folder is fine.
+Expected<void> createDirectories(const std::filesystem::path& path, mode_t mode = 0755);
+
+Expected<std::string> readFile(const std::filesystem::path& path);
+
+// Writes `data` to a new temporary file beside `path`, flushes it to disk and renames it over
+// `path`: a reader sees the old or the new content, never a mixture, even after a crash.
+Expected<void> writeFileAtomically(const std::filesystem::path& path, std::string_view data, mode_t mode);
+
+// Moves `from` to `to`, refusing (EEXIST) when `to` already exists instead of replacing it.
+Expected<void> moveItemNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
+
+}  // namespace FileSystem
+
+}  // namespace platform::foundation
