@@ -3,6 +3,7 @@
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/dispatch/SystemClock.hpp"
 #include "platform/foundation/UserDefaults.hpp"
+#include "platform/ui/FontMetricsMeasurer.hpp"
 
 #include <atomic>
 
@@ -27,6 +28,10 @@ std::shared_ptr<dispatch::MainQueue> Services::mainQueue() const {
 
 std::shared_ptr<foundation::UserDefaults> Services::userDefaults() const {
     return userDefaultsOverride ? userDefaultsOverride : foundation::UserDefaults::standardForCurrentUser();
+}
+
+std::shared_ptr<ui::TextMeasurer> Services::textMeasurer() const {
+    return textMeasurerOverride ? textMeasurerOverride : ui::FontMetricsMeasurer::shared();
 }
 
 const Services& Services::current() {

@@ -10,6 +10,9 @@ namespace platform {
 namespace foundation {
 class UserDefaults;
 }
+namespace ui {
+class TextMeasurer;
+}
 
 // The process's platform collaborators. A member left empty means "the real one"; tests install
 // a record with fakes through `ScopedServices`, so product code never needs a seam of its own.
@@ -17,10 +20,12 @@ struct Services {
     std::shared_ptr<dispatch::Clock> clockOverride;
     std::shared_ptr<dispatch::MainQueue> mainQueueOverride;
     std::shared_ptr<foundation::UserDefaults> userDefaultsOverride;
+    std::shared_ptr<ui::TextMeasurer> textMeasurerOverride;
 
     std::shared_ptr<dispatch::Clock> clock() const;
     std::shared_ptr<dispatch::MainQueue> mainQueue() const;
     std::shared_ptr<foundation::UserDefaults> userDefaults() const;
+    std::shared_ptr<ui::TextMeasurer> textMeasurer() const;
 
     // The record in force now.
     static const Services& current();

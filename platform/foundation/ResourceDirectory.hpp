@@ -1,0 +1,12 @@
+#pragma once
+
+#include <filesystem>
+
+namespace platform::foundation {
+
+// The folder that holds the application's resources (fonts, animations, images, scripts):
+// "$CORVANTIS_RESOURCES_DIR" when set, else the source tree's "resources" folder that the
+// build was made from.
+std::filesystem::path resourceDirectory();
+
+}  // namespace platform::foundation
