@@ -18,6 +18,7 @@ AnimationLog& AnimationLog::shared() {
 }
 
 void AnimationLog::record(const void* object, std::string property, Target target, double duration) {
+    if (records_.size() == capacity) records_.pop_front();
     records_.push_back({object, std::move(property), target, duration, now()});
 }
 

@@ -108,9 +108,13 @@ std::vector<FontFile::CharacterRange> format4(const Reader& reader, std::size_t 
     const std::size_t deltas = starts + 2 * segments;
     const std::size_t rangeOffsets = deltas + 2 * segments;
     std::vector<FontFile::CharacterRange> ranges;
+    std::size_t mapped = 0;
     for (std::size_t s = 0; s < segments; ++s) {
         const std::uint16_t first = reader.u16(starts + 2 * s);
         const std::uint16_t last = reader.u16(ends + 2 * s);
+        // Segments of a sound map do not overlap, so together they span the basic plane at most.
+        if (last >= first) mapped += last - first + 1u;
+        if (mapped > 0x10000) throw std::runtime_error("character map segments overlap");
         const std::uint16_t delta = reader.u16(deltas + 2 * s);
         const std::size_t rangeOffsetAt = rangeOffsets + 2 * s;
         const std::uint16_t rangeOffset = reader.u16(rangeOffsetAt);

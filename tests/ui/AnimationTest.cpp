@@ -120,6 +120,13 @@ TEST_F(AnimationTest, TheCompletionComesAtTheEndOfTheDurationEvenWhenTheAnimatio
     EXPECT_EQ(completions, 1);
 }
 
+TEST_F(AnimationTest, TheLogKeepsOnlyTheLatestRecords) {
+    for (std::size_t i = 0; i < AnimationLog::capacity + 5; ++i) screen->animator().setAlphaValue(i % 2);
+    EXPECT_EQ(log.records().size(), AnimationLog::capacity);
+    EXPECT_FALSE(log.records().back().cancelled);
+    EXPECT_TRUE(log.records().front().cancelled);
+}
+
 TEST_F(AnimationTest, AGroupWithoutCompletionSchedulesNothing) {
     AnimationContext::runAnimationGroup(0.5, [&] { screen->animator().setAlphaValue(1); });
     EXPECT_EQ(time.clock().pendingCount(), 0u);

@@ -97,6 +97,20 @@ public:
         tables["cmap"] = cmap;
     }
 
+    // A basic-plane map whose segments map each character to itself.
+    void setBasicPlaneSegments(const std::vector<std::pair<unsigned, unsigned>>& segments) {
+        std::string cmap;
+        for (unsigned field : {0u, 1u, 3u, 1u}) u16(cmap, field);
+        u32(cmap, 12);
+        const auto count = static_cast<unsigned>(segments.size());
+        for (unsigned field : {4u, 16 + 8 * count, 0u, 2 * count, 0u, 0u, 0u}) u16(cmap, field);
+        for (const auto& segment : segments) u16(cmap, segment.second);
+        u16(cmap, 0);
+        for (const auto& segment : segments) u16(cmap, segment.first);
+        for (std::size_t i = 0; i < 2 * segments.size(); ++i) u16(cmap, 0);  // no delta, no range offset
+        tables["cmap"] = cmap;
+    }
+
     std::string build() const {
         std::string file;
         u32(file, 0x00010000);
@@ -197,6 +211,8 @@ TEST(FontFile, RefusesDamagedFilesWithAReason) {
     FontBuilder shortMetrics;
     shortMetrics.setCharacterGroups({{'A', 'A', 1}});
     shortMetrics.setMetrics({500, 600}, 800, -200, 40);
+    FontBuilder overlapping;  // a map that claims the whole plane twice
+    overlapping.setBasicPlaneSegments({{0, 0xFFFE}, {0, 0xFFFE}});
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"", "outside the file"},
         {"hello, world", "not a TrueType or OpenType font"},
@@ -204,6 +220,7 @@ TEST(FontFile, RefusesDamagedFilesWithAReason) {
         {real.value().substr(0, real.value().size() / 2), "outside the file"},
         {noMap.build(), "no 'cmap' table"},
         {shortMetrics.build(), "horizontal metrics outside their table"},
+        {overlapping.build(), "character map segments overlap"},
     };
     for (const auto& [bytes, reason] : cases) {
         const auto parsed = FontFile::parse(bytes, "sample");
@@ -211,6 +228,16 @@ TEST(FontFile, RefusesDamagedFilesWithAReason) {
         EXPECT_EQ(parsed.error().message.rfind("Unusable font file sample: ", 0), 0u) << parsed.error().message;
         EXPECT_NE(parsed.error().message.find(reason), std::string::npos) << parsed.error().message;
     }
+}
+
+TEST(FontFile, ReadsBasicPlaneSegments) {
+    FontBuilder builder;
+    builder.setBasicPlaneSegments({{1, 3}, {0xFFFF, 0xFFFF}});
+    const auto parsed = FontFile::parse(builder.build(), "built");
+    ASSERT_TRUE(parsed) << parsed.error().message;
+    EXPECT_EQ(parsed.value()->advance(1), 600);
+    EXPECT_EQ(parsed.value()->advance(3), 800);
+    EXPECT_EQ(parsed.value()->advance(4), 500);
 }
 
 TEST(FontMetricsMeasurer, MeasuresWithTheFacesAdvanceWidths) {
