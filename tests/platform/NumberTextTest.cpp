@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
 
 using platform::foundation::doubleDescription;
 using platform::foundation::isValidUtf8;
@@ -34,6 +35,14 @@ TEST(Utf8Validation, AcceptsTextAndRefusesMalformedSequences) {
     for (const char* bad : {"\xff", "\xc3", "\xc0\xaf", "\xe0\x80\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80", "a\x80"}) {
         EXPECT_FALSE(isValidUtf8(bad)) << bad;
     }
+}
+
+TEST(Utf8Decoding, GivesCodePointsAndAReplacementForEachBadByte) {
+    using platform::foundation::codePoints;
+    EXPECT_EQ(codePoints("Zü日\xF0\x9F\x94\x92"), (std::vector<char32_t>{U'Z', U'ü', U'日', U'\U0001F512'}));
+    EXPECT_EQ(codePoints("a\xC3"), (std::vector<char32_t>{U'a', U'\uFFFD'}));
+    EXPECT_EQ(codePoints("\xED\xA0\x80" "b"), (std::vector<char32_t>{U'\uFFFD', U'\uFFFD', U'\uFFFD', U'b'}));
+    EXPECT_TRUE(codePoints("").empty());
 }
 
 }  // namespace
