@@ -98,11 +98,7 @@ std::vector<std::shared_ptr<LayoutConstraint>> LayoutConstraint::constraintsWith
                                     "\": only \"H:|-(a)-[name]-(b)-|\" and \"V:|-(a)-[name]-(b)-|\" with numbers a and b "
                                     "are understood");
     }
-    const bool horizontal = parts->horizontal;
-    const double before = parts->before;
     const std::string& name = parts->name;
-    const double after = parts->after;
-
     const auto found = views.find(name);
     if (found == views.end() || !found->second) {
         throw std::invalid_argument("Visual format \"" + format + "\" names the view \"" + name +
@@ -115,11 +111,11 @@ std::vector<std::shared_ptr<LayoutConstraint>> LayoutConstraint::constraintsWith
                                     "\" to its superview's edges, but it has no superview");
     }
     const std::shared_ptr<View> superview = parent->sharedView();
-    const LayoutAttribute low = horizontal ? LayoutAttribute::leading : LayoutAttribute::top;
-    const LayoutAttribute high = horizontal ? LayoutAttribute::trailing : LayoutAttribute::bottom;
+    const LayoutAttribute low = parts->horizontal ? LayoutAttribute::leading : LayoutAttribute::top;
+    const LayoutAttribute high = parts->horizontal ? LayoutAttribute::trailing : LayoutAttribute::bottom;
     return {
-        std::shared_ptr<LayoutConstraint>(new LayoutConstraint(view, low, superview, low, before)),
-        std::shared_ptr<LayoutConstraint>(new LayoutConstraint(superview, high, view, high, after)),
+        std::shared_ptr<LayoutConstraint>(new LayoutConstraint(view, low, superview, low, parts->before)),
+        std::shared_ptr<LayoutConstraint>(new LayoutConstraint(superview, high, view, high, parts->after)),
     };
 }
 
