@@ -27,40 +27,44 @@ bool Responder::tryToPerform(const Selector& selector, Object* sender) {
     return false;
 }
 
+void Responder::passOn(void (Responder::*hook)(const Event&), const Event& event) {
+    if (auto next = nextResponder()) (next.get()->*hook)(event);
+}
+
 void Responder::mouseDown(const Event& event) {
-    if (auto next = nextResponder()) next->mouseDown(event);
+    passOn(&Responder::mouseDown, event);
 }
 
 void Responder::mouseUp(const Event& event) {
-    if (auto next = nextResponder()) next->mouseUp(event);
+    passOn(&Responder::mouseUp, event);
 }
 
 void Responder::rightMouseDown(const Event& event) {
-    if (auto next = nextResponder()) next->rightMouseDown(event);
+    passOn(&Responder::rightMouseDown, event);
 }
 
 void Responder::rightMouseUp(const Event& event) {
-    if (auto next = nextResponder()) next->rightMouseUp(event);
+    passOn(&Responder::rightMouseUp, event);
 }
 
 void Responder::mouseMoved(const Event& event) {
-    if (auto next = nextResponder()) next->mouseMoved(event);
+    passOn(&Responder::mouseMoved, event);
 }
 
 void Responder::mouseEntered(const Event& event) {
-    if (auto next = nextResponder()) next->mouseEntered(event);
+    passOn(&Responder::mouseEntered, event);
 }
 
 void Responder::mouseExited(const Event& event) {
-    if (auto next = nextResponder()) next->mouseExited(event);
+    passOn(&Responder::mouseExited, event);
 }
 
 void Responder::keyDown(const Event& event) {
-    if (auto next = nextResponder()) next->keyDown(event);
+    passOn(&Responder::keyDown, event);
 }
 
 void Responder::keyUp(const Event& event) {
-    if (auto next = nextResponder()) next->keyUp(event);
+    passOn(&Responder::keyUp, event);
 }
 
 bool Responder::performKeyEquivalent(const Event&) {

@@ -54,6 +54,8 @@ public:
     virtual bool resignFirstResponder() { return true; }
 
 private:
+    void passOn(void (Responder::*hook)(const Event&), const Event& event);
+
     std::weak_ptr<Responder> nextResponder_;
     std::map<Selector, ActionHandler> actions_;
 };
