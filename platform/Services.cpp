@@ -2,6 +2,7 @@
 
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/dispatch/SystemClock.hpp"
+#include "platform/foundation/SearchPaths.hpp"
 #include "platform/foundation/UserDefaults.hpp"
 #include "platform/ui/FontMetricsMeasurer.hpp"
 
@@ -32,6 +33,10 @@ std::shared_ptr<foundation::UserDefaults> Services::userDefaults() const {
 
 std::shared_ptr<ui::TextMeasurer> Services::textMeasurer() const {
     return textMeasurerOverride ? textMeasurerOverride : ui::FontMetricsMeasurer::shared();
+}
+
+std::optional<std::filesystem::path> Services::documentsDirectory() const {
+    return documentsDirectoryOverride ? documentsDirectoryOverride() : foundation::userDocumentsDirectory();
 }
 
 const Services& Services::current() {

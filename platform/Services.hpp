@@ -3,7 +3,10 @@
 #include "platform/dispatch/Clock.hpp"
 #include "platform/dispatch/MainQueue.hpp"
 
+#include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 
 namespace platform {
 
@@ -21,11 +24,14 @@ struct Services {
     std::shared_ptr<dispatch::MainQueue> mainQueueOverride;
     std::shared_ptr<foundation::UserDefaults> userDefaultsOverride;
     std::shared_ptr<ui::TextMeasurer> textMeasurerOverride;
+    // Answers where the user's Documents folder is (none: no such folder is known).
+    std::function<std::optional<std::filesystem::path>()> documentsDirectoryOverride;
 
     std::shared_ptr<dispatch::Clock> clock() const;
     std::shared_ptr<dispatch::MainQueue> mainQueue() const;
     std::shared_ptr<foundation::UserDefaults> userDefaults() const;
     std::shared_ptr<ui::TextMeasurer> textMeasurer() const;
+    std::optional<std::filesystem::path> documentsDirectory() const;
 
     // The record in force now.
     static const Services& current();

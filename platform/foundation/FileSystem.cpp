@@ -1,5 +1,7 @@
 #include "platform/foundation/FileSystem.hpp"
 
+#include "platform/foundation/FileDescriptor.hpp"
+
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,21 +10,6 @@
 namespace platform::foundation::FileSystem {
 
 namespace {
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
-
 Expected<void> writeAll(int fd, std::string_view data, const std::string& what) {
     while (!data.empty()) {
         const ssize_t written = ::write(fd, data.data(), data.size());

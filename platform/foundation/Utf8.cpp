@@ -66,4 +66,20 @@ std::vector<char32_t> codePoints(std::string_view text) {
     return result;
 }
 
+std::string utf8WithReplacements(std::string_view text) {
+    std::string repaired;
+    repaired.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = sequenceLength(text, i);
+        if (length == 0) {
+            repaired += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            repaired.append(text.substr(i, length));
+            i += length;
+        }
+    }
+    return repaired;
+}
+
 }  // namespace platform::foundation

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -10,5 +11,8 @@ bool isValidUtf8(std::string_view text);
 
 // The code points of `text`; every byte that does not start a valid sequence gives U+FFFD.
 std::vector<char32_t> codePoints(std::string_view text);
+
+// The text with every byte that does not start a valid sequence replaced by U+FFFD.
+std::string utf8WithReplacements(std::string_view text);
 
 }  // namespace platform::foundation

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "Zip/EntryDate.hpp"
+#include "Zip/EntryEncoder.hpp"
+#include "platform/foundation/ReplacementFile.hpp"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace zip {
+
+// Writes one new archive through minizip. The archive grows in a temporary file beside the
+// target and replaces the target only when `commit` succeeds; an archive dropped before that
+// leaves no file behind and any earlier archive untouched. Every failure throws
+// `ZipError::zipFail`.
+//
+// Entries are deflated at `level`. Without a password minizip compresses; with one (the empty
+// text included) the entry is deflated and encrypted here and handed to minizip as raw data,
+// which needs the entry's CRC-32 before its first byte. An entry gets zip64 fields only when its
+// size needs them, so small archives stay in the classic format.
+class ArchiveWriter {
+public:
+    ArchiveWriter(const std::filesystem::path& target, int level, std::optional<std::string> password);
+    ~ArchiveWriter();
+    ArchiveWriter(const ArchiveWriter&) = delete;
+    ArchiveWriter& operator=(const ArchiveWriter&) = delete;
+
+    // Whether `openEntry` needs the CRC-32 of the entry's bytes.
+    bool encrypts() const { return password_.has_value(); }
+
+    // Begins an entry of (about) `expectedSize` bytes; `crc` is needed when encrypting.
+    void openEntry(const std::string& name, const EntryDate& date, std::uint64_t expectedSize, std::optional<std::uint32_t> crc);
+    void write(std::span<const std::uint8_t> bytes);
+    void closeEntry();
+    // Finishes the archive and moves it into place.
+    void commit();
+
+private:
+    void writeToArchive(std::span<const std::uint8_t> bytes);
+
+    platform::foundation::ReplacementFile file_;
+    void* handle_ = nullptr;
+    int level_;
+    std::optional<std::string> password_;
+    std::unique_ptr<EntryEncoder> encoder_;
+    std::uint32_t entryCrc_ = 0;
+    std::uint64_t entrySize_ = 0;
+    bool entryIsZip64_ = false;
+};
+
+}  // namespace zip

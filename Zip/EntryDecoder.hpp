@@ -1,0 +1,48 @@
+#pragma once
+
+#include "Zip/TraditionalCipher.hpp"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string_view>
+#include <vector>
+#include <zlib.h>
+
+namespace zip {
+
+// Turns the raw data of an encrypted entry (stored or deflated) back into its bytes, keeping the
+// CRC-32 of what it gives out, since the library checks nothing in raw mode.
+class EntryDecoder {
+public:
+    // Reads raw entry data: the count, 0 at the end, or a negative code.
+    using RawReader = std::function<long(std::span<std::uint8_t>)>;
+
+    // `deflated`: the entry is a deflate stream, else stored. Throws `ZipError::unzipFail` when
+    // inflate cannot start.
+    EntryDecoder(std::string_view password, bool deflated);
+    ~EntryDecoder();
+    EntryDecoder(const EntryDecoder&) = delete;
+    EntryDecoder& operator=(const EntryDecoder&) = delete;
+
+    // Reads and decrypts the 12-byte header; false for a short header or a wrong password.
+    bool acceptsHeader(const RawReader& readRaw, std::uint8_t checkByte);
+    // Fills `output`: the count, 0 at the end, or a negative code for damaged data.
+    long read(std::span<std::uint8_t> output, const RawReader& readRaw);
+    // The data ended where it should and its CRC-32 is `crc`.
+    bool isIntact(std::uint32_t crc) const;
+
+private:
+    long readStored(std::span<std::uint8_t> output, const RawReader& readRaw);
+    long readDeflated(std::span<std::uint8_t> output, const RawReader& readRaw);
+
+    TraditionalCipher cipher_;
+    bool deflated_;
+    z_stream stream_{};
+    std::vector<std::uint8_t> input_;
+    std::uint32_t crc_;
+    bool ended_ = false;
+};
+
+}  // namespace zip

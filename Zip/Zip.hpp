@@ -1,0 +1,71 @@
+#pragma once
+
+#include "Zip/ArchiveFile.hpp"
+#include "Zip/ZipCompression.hpp"
+#include "Zip/ZipError.hpp"
+#include "platform/foundation/Url.hpp"
+
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace zip {
+
+// Packs files, folders and in-memory buffers into zip archives and unpacks archives into
+// folders. Every operation runs synchronously on the calling thread, calls its callbacks on that
+// thread, and fails only by throwing `ZipError`.
+//
+// A password (any text, the empty one included) encrypts every entry with the zip format's
+// traditional encryption; its UTF-8 bytes are the key, as for Info-ZIP's tools. Progress goes to
+// the callback as a fraction, and to a progress object that joins the thread's current
+// `platform::foundation::Progress`, if one is current.
+class Zip {
+public:
+    using Url = platform::foundation::Url;
+    using ProgressHandler = std::function<void(double)>;
+    using FileOutputHandler = std::function<void(const Url&)>;
+
+    // Archive extensions accepted besides "zip" and "cbz", compared exactly. Process-wide and
+    // unlocked: change it from one thread only.
+    static inline std::set<std::string> customFileExtensions;
+
+    Zip() = default;
+
+    // Unpacks the archive at `zipFilePath` into `destination` (made when missing). Existing
+    // files are replaced only with `overwrite`, and only by an entry that unpacked intact.
+    // Entries that would land outside `destination` fail the operation. Throws `fileNotFound`
+    // when there is no archive there or its extension is not accepted, `unzipFail` otherwise.
+    // `progress` gets a fraction below 1 after each entry and 1.0 at the end; `fileOutputHandler`
+    // gets each written file or folder after its progress report.
+    static void unzipFile(const Url& zipFilePath, const Url& destination, bool overwrite, const std::optional<std::string>& password,
+                          const ProgressHandler& progress = {}, const FileOutputHandler& fileOutputHandler = {});
+
+    // Packs files and folders (expanded into "<folder name>/…" entries) into a new archive that
+    // replaces `zipFilePath` once complete. Throws `zipFail` on any failure, leaving an earlier
+    // archive at `zipFilePath` as it was. `progress` gets the share of bytes packed after each
+    // entry (never exactly 1.0 there) and 1.0 once at the end.
+    static void zipFiles(const std::vector<Url>& paths, const Url& zipFilePath, const std::optional<std::string>& password,
+                         ZipCompression compression = ZipCompression::DefaultCompression, const ProgressHandler& progress = {});
+
+    // Packs in-memory buffers; records with no bytes give no entry. `progress` gets the share of
+    // bytes packed after each entry and 1.0 at the end. Throws `zipFail` as `zipFiles` does.
+    static void zipData(const std::vector<ArchiveFile>& archiveFiles, const Url& zipFilePath, const std::optional<std::string>& password,
+                        ZipCompression compression = ZipCompression::DefaultCompression, const ProgressHandler& progress = {});
+
+    static bool fileExtensionIsInvalid(const std::optional<std::string>& fileExtension);
+    static void addCustomFileExtension(const std::string& fileExtension);
+    static void removeCustomFileExtension(const std::string& fileExtension);
+    static bool isValidFileExtension(const std::string& fileExtension);
+
+    // Unpacks into a folder of the user's Documents folder named after the archive (every
+    // ".<extension>" taken out of its name), replacing what an earlier unpacking left there.
+    // Every failure is `unzipFail`.
+    static Url quickUnzipFile(const Url& path, const ProgressHandler& progress = {});
+    // Packs into "<fileName>.zip" in the user's Documents folder. Fails as `zipFiles` does, and
+    // with `zipFail` for a name that is empty, "." or "..", or holds "/" or a NUL.
+    static Url quickZipFiles(const std::vector<Url>& paths, const std::string& fileName, const ProgressHandler& progress = {});
+};
+
+}  // namespace zip

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "platform/foundation/Expected.hpp"
+#include "platform/foundation/FileDescriptor.hpp"
+
+#include <filesystem>
+#include <string>
+#include <sys/types.h>
+
+namespace platform::foundation {
+
+// A new file that takes the place of `name` in a folder only when it is committed. Until then it
+// is a hidden temporary file beside the target; dropping it uncommitted removes it, so a failed
+// write never leaves a partial file or harms the file it would have replaced. The temporary file
+// is created afresh (never through a symbolic link) with mode 0666 less the umask, like any new
+// file, and the commit renames it over whatever `name` is, a symbolic link included.
+class ReplacementFile {
+public:
+    // `directory` is an open folder; the object keeps its own duplicate of it.
+    static Expected<ReplacementFile> create(int directory, const std::string& name);
+    // Opens the folder of `target` and creates the file there.
+    static Expected<ReplacementFile> create(const std::filesystem::path& target);
+
+    ReplacementFile(ReplacementFile&& other) noexcept = default;
+    ReplacementFile& operator=(ReplacementFile&& other) noexcept;
+    ~ReplacementFile();
+
+    int fd() const { return file_.get(); }
+    // Closes the file and renames it to `name`.
+    Expected<void> commit();
+
+private:
+    ReplacementFile(FileDescriptor directory, std::string name, std::string temporaryName, FileDescriptor file);
+    void discard();
+
+    FileDescriptor directory_;
+    std::string name_;
+    std::string temporaryName_;
+    FileDescriptor file_;
+};
+
+}  // namespace platform::foundation
