@@ -1,0 +1,255 @@
+#include "ArchiveFixtures.hpp"
+#include "Zip/Zip.hpp"
+#include "support/TemporaryFolder.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using corvantis::testing::TemporaryFolder;
+using platform::foundation::Url;
+using namespace zip;
+using namespace zip::testing;
+
+namespace {
+
+std::optional<ZipError> unzipError(const std::filesystem::path& archive, const std::filesystem::path& destination, bool overwrite = true,
+                                   const std::optional<std::string>& password = std::nullopt) {
+    try {
+        Zip::unzipFile(urlOf(archive), urlOf(destination), overwrite, password);
+        return std::nullopt;
+    } catch (const ZipError& error) {
+        return error;
+    }
+}
+
+mode_t permissionsOf(const std::filesystem::path& path) {
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    return info.st_mode & 07777;
+}
+
+unsigned long regularFileAttributes(mode_t permissions) {
+    return static_cast<unsigned long>(S_IFREG | permissions) << 16;
+}
+
+// Replaces every occurrence of `from` in the file's bytes (names sit in two headers).
+void patchBytes(const std::filesystem::path& path, const std::string& from, const std::string& to) {
+    std::string bytes = readFile(path);
+    for (auto at = bytes.find(from); at != std::string::npos; at = bytes.find(from, at + to.size())) bytes.replace(at, from.size(), to);
+    writeFile(path, bytes);
+}
+
+std::vector<std::string> namesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& item : std::filesystem::recursive_directory_iterator(folder)) {
+        names.push_back(std::filesystem::relative(item.path(), folder).string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(UnzipFile, MissingArchivesAndUnacceptedExtensionsAreFileNotFound) {
+    TemporaryFolder folder;
+    writeFixture(folder / "real.zip", {{"a.txt", "a"}});
+    std::filesystem::copy_file(folder / "real.zip", folder / "real.rar");
+    std::filesystem::copy_file(folder / "real.zip", folder / "real.ZIP");
+    std::filesystem::copy_file(folder / "real.zip", folder / "real.cbz");
+    EXPECT_EQ(unzipError(folder / "missing.zip", folder / "out"), ZipError::fileNotFound);
+    EXPECT_EQ(unzipError(folder / "real.rar", folder / "out"), ZipError::fileNotFound);
+    EXPECT_EQ(unzipError(folder / "real.ZIP", folder / "out"), ZipError::fileNotFound);
+    EXPECT_FALSE(std::filesystem::exists(folder / "out"));
+    EXPECT_EQ(unzipError(folder / "real.cbz", folder / "out"), std::nullopt);
+
+    Zip::addCustomFileExtension("ZIP");
+    EXPECT_EQ(unzipError(folder / "real.ZIP", folder / "out"), std::nullopt);
+    Zip::removeCustomFileExtension("ZIP");
+    EXPECT_EQ(readFile(folder / "out" / "a.txt"), "a");
+}
+
+TEST(UnzipFile, FilesThatAreNoArchiveOrHaveNoEntriesAreUnzipFail) {
+    TemporaryFolder folder;
+    writeFile(folder / "text.zip", "this is not a zip archive at all");
+    Zip::zipFiles({}, urlOf(folder / "empty.zip"), std::nullopt);
+    EXPECT_EQ(unzipError(folder / "text.zip", folder / "out"), ZipError::unzipFail);
+    EXPECT_EQ(unzipError(folder / "empty.zip", folder / "out"), ZipError::unzipFail);
+}
+
+TEST(UnzipFile, OverwriteDecidesWhetherExistingFilesAreReplaced) {
+    TemporaryFolder folder;
+    writeFixture(folder / "a.zip", {{"keep.txt", "from archive"}, {"new.txt", "new"}});
+    writeFile(folder / "out" / "keep.txt", "mine");
+    ASSERT_EQ(unzipError(folder / "a.zip", folder / "out", false), std::nullopt);
+    EXPECT_EQ(readFile(folder / "out" / "keep.txt"), "mine");
+    EXPECT_EQ(readFile(folder / "out" / "new.txt"), "new");
+    ASSERT_EQ(unzipError(folder / "a.zip", folder / "out", true), std::nullopt);
+    EXPECT_EQ(readFile(folder / "out" / "keep.txt"), "from archive");
+    EXPECT_EQ(namesIn(folder / "out"), (std::vector<std::string>{"keep.txt", "new.txt"}));
+}
+
+TEST(UnzipFile, ReportsProgressThenEachPathInArchiveOrder) {
+    TemporaryFolder folder;
+    writeFixture(folder / "a.zip", {{"docs\\read me.txt", "r"}, {"folder/", ""}, {"c.bin", randomBytes(5000, 7)}});
+    std::vector<std::string> events;
+    std::vector<double> fractions;
+    Zip::unzipFile(
+        urlOf(folder / "a.zip"), urlOf(folder / "out"), true, std::nullopt,
+        [&](double fraction) {
+            fractions.push_back(fraction);
+            events.push_back("progress");
+        },
+        [&](const Url& url) { events.push_back(url.absoluteString()); });
+    const std::string out = urlOf(folder / "out").absoluteString();
+    EXPECT_EQ(events, (std::vector<std::string>{"progress", out + "/docs/read%20me.txt", "progress", out + "/folder", "progress",
+                                                out + "/c.bin", "progress"}));
+    ASSERT_EQ(fractions.size(), 4u);
+    EXPECT_TRUE(std::is_sorted(fractions.begin(), fractions.end()));
+    EXPECT_LT(fractions[2], 1.0);
+    EXPECT_EQ(fractions[3], 1.0);
+    EXPECT_EQ(readFile(folder / "out" / "docs" / "read me.txt"), "r");
+    EXPECT_TRUE(std::filesystem::is_directory(folder / "out" / "folder"));
+}
+
+TEST(UnzipFile, RestoresOwnerReadablePermissionsOnly) {
+    TemporaryFolder folder;
+    ::umask(022);
+    writeFixture(folder / "a.zip", {{"755", "x", regularFileAttributes(0755)},
+                                    {"644", "x", regularFileAttributes(0644)},
+                                    {"000", "x", regularFileAttributes(0000)},
+                                    {"200", "x", regularFileAttributes(0200)},
+                                    {"none", "x", 0},
+                                    {"setuid", "x", regularFileAttributes(04755)},
+                                    {"dir/", "", static_cast<unsigned long>(S_IFDIR | 0700) << 16}});
+    ASSERT_EQ(unzipError(folder / "a.zip", folder / "out"), std::nullopt);
+    EXPECT_EQ(permissionsOf(folder / "out" / "755"), 0755u);
+    EXPECT_EQ(permissionsOf(folder / "out" / "644"), 0644u);
+    EXPECT_EQ(permissionsOf(folder / "out" / "000"), 0644u);
+    EXPECT_EQ(permissionsOf(folder / "out" / "200"), 0644u);
+    EXPECT_EQ(permissionsOf(folder / "out" / "none"), 0644u);
+    EXPECT_EQ(permissionsOf(folder / "out" / "setuid"), 0755u);
+    EXPECT_EQ(permissionsOf(folder / "out" / "dir"), 0700u);
+}
+
+TEST(UnzipFile, EncryptedEntriesNeedTheRightPasswordAndOthersIgnoreIt) {
+    TemporaryFolder folder;
+    writeFile(folder / "secret.txt", "the secret");
+    Zip::zipFiles({urlOf(folder / "secret.txt")}, urlOf(folder / "locked.zip"), "right");
+    EXPECT_EQ(unzipError(folder / "locked.zip", folder / "none", true), ZipError::unzipFail);
+    EXPECT_EQ(unzipError(folder / "locked.zip", folder / "wrong", true, "wrong"), ZipError::unzipFail);
+    EXPECT_FALSE(std::filesystem::exists(folder / "wrong" / "secret.txt"));
+    ASSERT_EQ(unzipError(folder / "locked.zip", folder / "right", true, "right"), std::nullopt);
+    EXPECT_EQ(readFile(folder / "right" / "secret.txt"), "the secret");
+
+    writeFixture(folder / "open.zip", {{"open.txt", "open"}});
+    ASSERT_EQ(unzipError(folder / "open.zip", folder / "open", true, "unused"), std::nullopt);
+    EXPECT_EQ(readFile(folder / "open" / "open.txt"), "open");
+}
+
+TEST(UnzipFile, AFailingEntryNeverDestroysTheFileItWouldReplace) {
+    TemporaryFolder folder;
+    writeFixture(folder / "corrupt.zip", {{"first.txt", "first"}, {"victim.txt", "CORRUPTED-ENTRY-DATA", 0, true}});
+    patchBytes(folder / "corrupt.zip", "CORRUPTED", "corrupted");
+    writeFile(folder / "plain.txt", "plain");
+    Zip::zipFiles({urlOf(folder / "plain.txt")}, urlOf(folder / "locked.zip"), "pw");
+    writeFile(folder / "out" / "plain.txt", "plain");
+    writeFile(folder / "out" / "victim.txt", "old victim");
+
+    for (bool overwrite : {false, true}) {
+        EXPECT_EQ(unzipError(folder / "corrupt.zip", folder / "out", overwrite), overwrite ? std::optional(ZipError::unzipFail) : std::nullopt);
+        EXPECT_EQ(readFile(folder / "out" / "victim.txt"), "old victim");
+    }
+    EXPECT_EQ(unzipError(folder / "locked.zip", folder / "out", true, "wrong"), ZipError::unzipFail);
+    EXPECT_EQ(readFile(folder / "out" / "plain.txt"), "plain");
+    EXPECT_EQ(namesIn(folder / "out"), (std::vector<std::string>{"first.txt", "plain.txt", "victim.txt"}));
+}
+
+TEST(UnzipFile, NamesThatLeaveTheDestinationAreRefused) {
+    const std::vector<std::string> names = {"../evil.txt", "sub/../../evil.txt", "..\\evil.txt", "/ABSOLUTE/evil.txt", "\\ABSOLUTE\\evil.txt"};
+    for (const auto& name : names) {
+        TemporaryFolder folder;
+        std::string entryName = name;
+        const auto absolute = entryName.find("ABSOLUTE");
+        if (absolute != std::string::npos) entryName.replace(absolute, 8, (folder / "outside").string().substr(1));
+        writeFixture(folder / "slip.zip", {{entryName, "evil"}});
+        EXPECT_EQ(unzipError(folder / "slip.zip", folder / "dest" / "inner"), ZipError::unzipFail) << name;
+        EXPECT_FALSE(std::filesystem::exists(folder / "dest" / "evil.txt")) << name;
+        EXPECT_FALSE(std::filesystem::exists(folder / "evil.txt")) << name;
+        EXPECT_FALSE(std::filesystem::exists(folder / "outside")) << name;
+    }
+}
+
+TEST(UnzipFile, ANameWithANulIsRefused) {
+    TemporaryFolder folder;
+    writeFixture(folder / "nul.zip", {{"safe.txt#hidden", "x"}});
+    patchBytes(folder / "nul.zip", "safe.txt#", std::string("safe.txt\0", 9));
+    EXPECT_EQ(unzipError(folder / "nul.zip", folder / "out"), ZipError::unzipFail);
+    EXPECT_FALSE(std::filesystem::exists(folder / "out" / "safe.txt"));
+}
+
+TEST(UnzipFile, PlantedSymbolicLinksAreNeverFollowed) {
+    TemporaryFolder folder;
+    std::filesystem::create_directories(folder / "outside");
+    writeFile(folder / "outside" / "target.txt", "outside");
+    std::filesystem::create_directories(folder / "dest");
+    std::filesystem::create_directory_symlink(folder / "outside", folder / "dest" / "link");
+    std::filesystem::create_symlink(folder / "outside" / "target.txt", folder / "dest" / "victim.txt");
+
+    writeFixture(folder / "through-folder.zip", {{"link/evil.txt", "evil"}});
+    EXPECT_EQ(unzipError(folder / "through-folder.zip", folder / "dest"), ZipError::unzipFail);
+    writeFixture(folder / "through-folder-entry.zip", {{"link/", ""}, {"link/sub/", ""}});
+    EXPECT_EQ(unzipError(folder / "through-folder-entry.zip", folder / "dest"), ZipError::unzipFail);
+    EXPECT_EQ(namesIn(folder / "outside"), std::vector<std::string>{"target.txt"});
+
+    writeFixture(folder / "over-link.zip", {{"victim.txt", "archived"}});
+    ASSERT_EQ(unzipError(folder / "over-link.zip", folder / "dest", false), std::nullopt);
+    EXPECT_TRUE(std::filesystem::is_symlink(folder / "dest" / "victim.txt"));
+    ASSERT_EQ(unzipError(folder / "over-link.zip", folder / "dest", true), std::nullopt);
+    EXPECT_FALSE(std::filesystem::is_symlink(folder / "dest" / "victim.txt"));
+    EXPECT_EQ(readFile(folder / "dest" / "victim.txt"), "archived");
+    EXPECT_EQ(readFile(folder / "outside" / "target.txt"), "outside");
+}
+
+TEST(UnzipFile, SymbolicLinksInsideTheDestinationStillWork) {
+    TemporaryFolder folder;
+    std::filesystem::create_directories(folder / "dest" / "real");
+    std::filesystem::create_directory_symlink("real", folder / "dest" / "alias");
+    writeFixture(folder / "a.zip", {{"alias/file.txt", "inside"}});
+    ASSERT_EQ(unzipError(folder / "a.zip", folder / "dest"), std::nullopt);
+    EXPECT_EQ(readFile(folder / "dest" / "real" / "file.txt"), "inside");
+}
+
+TEST(UnzipFile, UnwritableTargetsAndDamagedDirectoriesAreUnzipFail) {
+    TemporaryFolder folder;
+    writeFixture(folder / "a.zip", {{"taken", "file"}});
+    std::filesystem::create_directories(folder / "out" / "taken");
+    EXPECT_EQ(unzipError(folder / "a.zip", folder / "out"), ZipError::unzipFail);
+
+    writeFixture(folder / "folder-over-file.zip", {{"plain/", ""}});
+    writeFile(folder / "out2" / "plain", "a file");
+    EXPECT_EQ(unzipError(folder / "folder-over-file.zip", folder / "out2"), ZipError::unzipFail);
+
+    // The end record claims a third entry that the directory does not hold.
+    writeFixture(folder / "short.zip", {{"one", "1"}, {"two", "2"}});
+    std::string bytes = readFile(folder / "short.zip");
+    bytes[bytes.size() - 22 + 8] = 3;
+    bytes[bytes.size() - 22 + 10] = 3;
+    writeFile(folder / "short.zip", bytes);
+    EXPECT_EQ(unzipError(folder / "short.zip", folder / "out3"), ZipError::unzipFail);
+}
+
+TEST(UnzipFile, RoundTripsOurOwnArchivesWithAndWithoutPassword) {
+    TemporaryFolder folder;
+    writeFile(folder / "Logs" / "a.log", std::string(70000, 'l'));
+    writeFile(folder / "Logs" / "sub" / "noise.bin", randomBytes(40000, 9));
+    writeFile(folder / "Logs" / ".hidden", "h");
+    for (const auto& password : {std::optional<std::string>(), std::optional<std::string>("pässwörd")}) {
+        Zip::zipFiles({urlOf(folder / "Logs")}, urlOf(folder / "logs.zip"), password);
+        std::filesystem::remove_all(folder / "out");
+        ASSERT_EQ(unzipError(folder / "logs.zip", folder / "out", true, password), std::nullopt);
+        EXPECT_EQ(readFile(folder / "out" / "Logs" / "a.log"), std::string(70000, 'l'));
+        EXPECT_EQ(readFile(folder / "out" / "Logs" / "sub" / "noise.bin"), randomBytes(40000, 9));
+        EXPECT_EQ(readFile(folder / "out" / "Logs" / ".hidden"), "h");
+    }
+}
+
+}  // namespace
