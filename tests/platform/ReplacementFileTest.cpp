@@ -1,0 +1,68 @@
+#include "platform/foundation/FileSystem.hpp"
+#include "platform/foundation/ReplacementFile.hpp"
+#include "support/TemporaryFolder.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using corvantis::testing::TemporaryFolder;
+using platform::foundation::ReplacementFile;
+namespace FileSystem = platform::foundation::FileSystem;
+
+namespace {
+
+std::size_t itemsIn(const std::filesystem::path& folder) {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder), {}));
+}
+
+TEST(ReplacementFile, TakesTheTargetsPlaceOnlyWhenCommitted) {
+    TemporaryFolder folder;
+    ASSERT_TRUE(FileSystem::writeFileAtomically(folder / "target", "old", 0644));
+    {
+        auto dropped = ReplacementFile::create(folder / "target");
+        ASSERT_TRUE(dropped);
+        ASSERT_EQ(::write(dropped.value().fd(), "half", 4), 4);
+        EXPECT_EQ(itemsIn(folder.path()), 2u);
+    }
+    EXPECT_EQ(FileSystem::readFile(folder / "target").value(), "old");
+    EXPECT_EQ(itemsIn(folder.path()), 1u);
+
+    const mode_t previous = ::umask(027);
+    auto file = ReplacementFile::create(folder / "target");
+    ::umask(previous);
+    ASSERT_TRUE(file);
+    ASSERT_EQ(::write(file.value().fd(), "new", 3), 3);
+    ASSERT_TRUE(file.value().commit());
+    EXPECT_EQ(FileSystem::readFile(folder / "target").value(), "new");
+    struct stat info {};
+    ASSERT_EQ(::stat((folder / "target").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_EQ(itemsIn(folder.path()), 1u);
+}
+
+TEST(ReplacementFile, ReplacesASymbolicLinkInsteadOfWritingThroughIt) {
+    TemporaryFolder folder;
+    ASSERT_TRUE(FileSystem::writeFileAtomically(folder / "elsewhere", "keep", 0644));
+    std::filesystem::create_symlink(folder / "elsewhere", folder / "link");
+    auto file = ReplacementFile::create(folder / "link");
+    ASSERT_TRUE(file);
+    ASSERT_EQ(::write(file.value().fd(), "mine", 4), 4);
+    ASSERT_TRUE(file.value().commit());
+    EXPECT_FALSE(std::filesystem::is_symlink(folder / "link"));
+    EXPECT_EQ(FileSystem::readFile(folder / "link").value(), "mine");
+    EXPECT_EQ(FileSystem::readFile(folder / "elsewhere").value(), "keep");
+}
+
+TEST(ReplacementFile, FailuresAreValues) {
+    TemporaryFolder folder;
+    EXPECT_FALSE(ReplacementFile::create(folder / "missing" / "target"));
+    std::filesystem::create_directories(folder / "taken");
+    auto file = ReplacementFile::create(folder / "taken");
+    ASSERT_TRUE(file);
+    EXPECT_FALSE(file.value().commit());
+    EXPECT_EQ(itemsIn(folder.path()), 1u);
+}
+
+}  // namespace
