@@ -2,12 +2,15 @@
 
 #include "Zip/ZipError.hpp"
 
+#include <algorithm>
 #include <unzip.h>
 
 namespace zip {
 
 namespace {
 constexpr unsigned long encryptedFlag = 0x1;
+constexpr std::uint64_t zip64Placeholder = 0xFFFFFFFFu;
+constexpr std::uint16_t zip64ExtraId = 0x0001;
 constexpr unsigned long dataDescriptorFlag = 0x8;
 constexpr int storedMethod = 0;
 
@@ -15,6 +18,30 @@ constexpr int storedMethod = 0;
 std::uint8_t passwordCheckByte(const ArchiveReader::Entry& entry) {
     if (entry.flags & dataDescriptorFlag) return static_cast<std::uint8_t>(entry.dosDate >> 8);
     return static_cast<std::uint8_t>(entry.crc >> 24);
+}
+std::uint64_t littleEndian(const std::string& bytes, std::size_t at, std::size_t size) {
+    std::uint64_t value = 0;
+    for (std::size_t i = size; i-- > 0;) value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
+    return value;
+}
+
+// The zip64 extra field holds the real value of each size whose 32-bit field is the placeholder,
+// uncompressed first.
+void readZip64Sizes(const std::string& extra, ArchiveReader::Entry& entry) {
+    for (std::size_t at = 0; at + 4 <= extra.size();) {
+        const auto id = littleEndian(extra, at, 2);
+        const auto size = static_cast<std::size_t>(littleEndian(extra, at + 2, 2));
+        const std::size_t end = std::min(at + 4 + size, extra.size());
+        if (id == zip64ExtraId) {
+            std::size_t field = at + 4;
+            for (auto* value : {&entry.uncompressedSize, &entry.compressedSize}) {
+                if (*value != zip64Placeholder || field + 8 > end) continue;
+                *value = littleEndian(extra, field, 8);
+                field += 8;
+            }
+        }
+        at = end;
+    }
 }
 }  // namespace
 
@@ -39,30 +66,31 @@ ArchiveReader::Entry ArchiveReader::currentEntry() const {
     unz_file_info64 info{};
     if (unzGetCurrentFileInfo64(handle_, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) throw ZipError(ZipError::unzipFail);
     std::string name(info.size_filename + 1, '\0');
-    if (unzGetCurrentFileInfo64(handle_, &info, name.data(), static_cast<uLong>(name.size()), nullptr, 0, nullptr, 0) != UNZ_OK) {
+    std::string extra(info.size_file_extra, '\0');
+    if (unzGetCurrentFileInfo64(handle_, &info, name.data(), static_cast<uLong>(name.size()), extra.data(),
+                                static_cast<uLong>(extra.size()), nullptr, 0) != UNZ_OK) {
         throw ZipError(ZipError::unzipFail);
     }
     name.resize(info.size_filename);
-    return Entry{std::move(name), info.compressed_size, info.uncompressed_size, static_cast<std::uint32_t>(info.crc),
-                 info.flag,       info.compression_method, info.dosDate,  info.external_fa};
+    Entry entry{std::move(name), info.compressed_size, info.uncompressed_size, static_cast<std::uint32_t>(info.crc),
+                info.flag,       info.compression_method, info.dosDate,  info.external_fa};
+    readZip64Sizes(extra, entry);
+    return entry;
 }
 
 void ArchiveReader::openCurrentEntry(const Entry& entry, const std::optional<std::string>& password) {
-    if (!(entry.flags & encryptedFlag)) {
-        if (unzOpenCurrentFile(handle_) != UNZ_OK) throw ZipError(ZipError::unzipFail);
-        return;
-    }
+    const bool encrypted = (entry.flags & encryptedFlag) != 0;
+    const bool decodable = entry.compressionMethod == storedMethod || entry.compressionMethod == Z_DEFLATED;
+    if (!decodable || (encrypted && !password)) throw ZipError(ZipError::unzipFail);
     int method = 0;
     int level = 0;
     if (unzOpenCurrentFile2(handle_, &method, &level, 1) != UNZ_OK) throw ZipError(ZipError::unzipFail);
-    const bool decodable = password && (method == storedMethod || method == Z_DEFLATED);
-    if (decodable) {
-        decoder_ = std::make_unique<EntryDecoder>(*password, method == Z_DEFLATED);
-        if (decoder_->acceptsHeader([this](std::span<std::uint8_t> buffer) { return readRaw(buffer); }, passwordCheckByte(entry))) return;
+    decoder_ = std::make_unique<EntryDecoder>(encrypted ? std::optional<std::string_view>(*password) : std::nullopt, method == Z_DEFLATED);
+    if (encrypted && !decoder_->acceptsHeader([this](std::span<std::uint8_t> buffer) { return readRaw(buffer); }, passwordCheckByte(entry))) {
         decoder_.reset();
+        unzCloseCurrentFile(handle_);
+        throw ZipError(ZipError::unzipFail);
     }
-    unzCloseCurrentFile(handle_);
-    throw ZipError(ZipError::unzipFail);
 }
 
 long ArchiveReader::readRaw(std::span<std::uint8_t> buffer) {
@@ -70,13 +98,12 @@ long ArchiveReader::readRaw(std::span<std::uint8_t> buffer) {
 }
 
 long ArchiveReader::read(std::span<std::uint8_t> buffer) {
-    if (decoder_) return decoder_->read(buffer, [this](std::span<std::uint8_t> raw) { return readRaw(raw); });
-    return readRaw(buffer);
+    return decoder_->read(buffer, [this](std::span<std::uint8_t> raw) { return readRaw(raw); });
 }
 
 bool ArchiveReader::closeCurrentEntry(const Entry& entry) {
     const bool closed = unzCloseCurrentFile(handle_) == UNZ_OK;
-    const bool intact = !decoder_ || decoder_->isIntact(entry.crc);
+    const bool intact = decoder_ && decoder_->isIntact(entry.crc);
     decoder_.reset();
     return closed && intact;
 }

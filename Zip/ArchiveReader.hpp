@@ -11,8 +11,9 @@
 
 namespace zip {
 
-// Reads an archive's entries in order through minizip. Unencrypted entries are inflated and
-// checked by minizip; encrypted ones are read raw and decoded here. Failures to open the archive
+// Reads an archive's entries in order through minizip. minizip finds the entries and hands over
+// their raw data; decryption, inflation and the CRC check happen here, and zip64 sizes are taken
+// from the entry's extra field, which this minizip does not read. Failures to open the archive
 // or an entry throw `ZipError::unzipFail`.
 class ArchiveReader {
 public:

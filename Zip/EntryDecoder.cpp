@@ -20,8 +20,9 @@ std::size_t readFully(std::span<std::uint8_t> buffer, const EntryDecoder::RawRea
 }
 }  // namespace
 
-EntryDecoder::EntryDecoder(std::string_view password, bool deflated)
-    : cipher_(password), deflated_(deflated), input_(inputSize), crc_(static_cast<std::uint32_t>(crc32_z(0, nullptr, 0))) {
+EntryDecoder::EntryDecoder(std::optional<std::string_view> password, bool deflated)
+    : deflated_(deflated), input_(inputSize), crc_(static_cast<std::uint32_t>(crc32_z(0, nullptr, 0))) {
+    if (password) cipher_.emplace(*password);
     if (deflated_ && inflateInit2(&stream_, -MAX_WBITS) != Z_OK) throw ZipError(ZipError::unzipFail);
 }
 
@@ -32,7 +33,11 @@ EntryDecoder::~EntryDecoder() {
 bool EntryDecoder::acceptsHeader(const RawReader& readRaw, std::uint8_t checkByte) {
     std::array<std::uint8_t, TraditionalCipher::headerSize> header{};
     if (readFully(header, readRaw) != header.size()) return false;
-    return cipher_.acceptsHeader(header, checkByte);
+    return cipher_ && cipher_->acceptsHeader(header, checkByte);
+}
+
+void EntryDecoder::decrypt(std::span<std::uint8_t> bytes) {
+    if (cipher_) cipher_->decrypt(bytes);
 }
 
 long EntryDecoder::read(std::span<std::uint8_t> output, const RawReader& readRaw) {
@@ -43,7 +48,7 @@ long EntryDecoder::read(std::span<std::uint8_t> output, const RawReader& readRaw
 
 long EntryDecoder::readStored(std::span<std::uint8_t> output, const RawReader& readRaw) {
     const long count = readRaw(output);
-    if (count > 0) cipher_.decrypt(output.first(static_cast<std::size_t>(count)));
+    if (count > 0) decrypt(output.first(static_cast<std::size_t>(count)));
     if (count == 0) ended_ = true;
     return count;
 }
@@ -64,7 +69,7 @@ long EntryDecoder::readDeflated(std::span<std::uint8_t> output, const RawReader&
         const long count = readRaw(input_);
         if (count < 0) return count;
         if (count == 0) return damagedData;  // the data ends before the deflate stream does
-        cipher_.decrypt(std::span(input_).first(static_cast<std::size_t>(count)));
+        decrypt(std::span(input_).first(static_cast<std::size_t>(count)));
         stream_.next_in = input_.data();
         stream_.avail_in = static_cast<uInt>(count);
     }

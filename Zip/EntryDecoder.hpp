@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -12,16 +13,16 @@
 
 namespace zip {
 
-// Turns the raw data of an encrypted entry (stored or deflated) back into its bytes, keeping the
-// CRC-32 of what it gives out, since the library checks nothing in raw mode.
+// Turns an entry's raw data (stored or deflated, perhaps encrypted) back into its bytes, keeping
+// the CRC-32 of what it gives out, since the library checks nothing in raw mode.
 class EntryDecoder {
 public:
     // Reads raw entry data: the count, 0 at the end, or a negative code.
     using RawReader = std::function<long(std::span<std::uint8_t>)>;
 
-    // `deflated`: the entry is a deflate stream, else stored. Throws `ZipError::unzipFail` when
-    // inflate cannot start.
-    EntryDecoder(std::string_view password, bool deflated);
+    // `deflated`: the entry is a deflate stream, else stored; `password`: the entry is
+    // encrypted. Throws `ZipError::unzipFail` when inflate cannot start.
+    EntryDecoder(std::optional<std::string_view> password, bool deflated);
     ~EntryDecoder();
     EntryDecoder(const EntryDecoder&) = delete;
     EntryDecoder& operator=(const EntryDecoder&) = delete;
@@ -37,7 +38,9 @@ private:
     long readStored(std::span<std::uint8_t> output, const RawReader& readRaw);
     long readDeflated(std::span<std::uint8_t> output, const RawReader& readRaw);
 
-    TraditionalCipher cipher_;
+    void decrypt(std::span<std::uint8_t> bytes);
+
+    std::optional<TraditionalCipher> cipher_;
     bool deflated_;
     z_stream stream_{};
     std::vector<std::uint8_t> input_;
