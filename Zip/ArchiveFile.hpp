@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-namespace zip {
+namespace corvantis::zip {
 
 // One entry to pack from memory. The bytes are shared, not copied.
 struct ArchiveFile {
@@ -18,4 +18,4 @@ struct ArchiveFile {
     std::optional<platform::dispatch::WallTime> modifiedTime;
 };
 
-}  // namespace zip
+}  // namespace corvantis::zip

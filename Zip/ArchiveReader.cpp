@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <unzip.h>
 
-namespace zip {
+namespace corvantis::zip {
 
 namespace {
 constexpr unsigned long encryptedFlag = 0x1;
@@ -108,4 +108,4 @@ bool ArchiveReader::closeCurrentEntry(const Entry& entry) {
     return closed && intact;
 }
 
-}  // namespace zip
+}  // namespace corvantis::zip

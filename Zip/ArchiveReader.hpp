@@ -9,7 +9,7 @@
 #include <span>
 #include <string>
 
-namespace zip {
+namespace corvantis::zip {
 
 // Reads an archive's entries in order through minizip. minizip finds the entries and hands over
 // their raw data; decryption, inflation and the CRC check happen here, and zip64 sizes are taken
@@ -52,4 +52,4 @@ private:
     std::unique_ptr<EntryDecoder> decoder_;
 };
 
-}  // namespace zip
+}  // namespace corvantis::zip

@@ -9,7 +9,7 @@
 #include <zip.h>
 #include <zlib.h>
 
-namespace zip {
+namespace corvantis::zip {
 
 namespace {
 constexpr std::size_t largestWrite = std::size_t{1} << 30;  // minizip and zlib take 32-bit counts
@@ -138,4 +138,4 @@ void ArchiveWriter::commit() {
     if (result != ZIP_OK || !file_.commit()) throw ZipError(ZipError::zipFail);
 }
 
-}  // namespace zip
+}  // namespace corvantis::zip

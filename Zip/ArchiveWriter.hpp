@@ -11,7 +11,7 @@
 #include <span>
 #include <string>
 
-namespace zip {
+namespace corvantis::zip {
 
 // Writes one new archive through minizip. The archive grows in a temporary file beside the
 // target and replaces the target only when `commit` succeeds; an archive dropped before that
@@ -52,4 +52,4 @@ private:
     bool entryIsZip64_ = false;
 };
 
-}  // namespace zip
+}  // namespace corvantis::zip

@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace zip {
+namespace corvantis::zip {
 
 namespace FileSystem = platform::foundation::FileSystem;
 using platform::foundation::Error;
@@ -90,4 +90,4 @@ Expected<FileDescriptor> DestinationFolder::makeFolder(std::string_view relative
     return current;
 }
 
-}  // namespace zip
+}  // namespace corvantis::zip

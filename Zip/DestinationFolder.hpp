@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace zip {
+namespace corvantis::zip {
 
 // The folder an archive unpacks into, and the guard that keeps every entry inside it. Folders
 // are made one component at a time; each one, once made and opened, must resolve to the
@@ -33,4 +33,4 @@ private:
     std::string canonicalPath_;
 };
 
-}  // namespace zip
+}  // namespace corvantis::zip

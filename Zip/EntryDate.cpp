@@ -3,7 +3,7 @@
 #include <chrono>
 #include <ctime>
 
-namespace zip {
+namespace corvantis::zip {
 
 namespace {
 constexpr EntryDate earliest{1980, 0, 1, 0, 0, 0};
@@ -22,4 +22,4 @@ EntryDate EntryDate::fromModificationTime(std::optional<platform::dispatch::Wall
                      static_cast<unsigned>(local.tm_hour), static_cast<unsigned>(local.tm_min), static_cast<unsigned>(local.tm_sec)};
 }
 
-}  // namespace zip
+}  // namespace corvantis::zip

@@ -4,7 +4,7 @@
 
 #include <optional>
 
-namespace zip {
+namespace corvantis::zip {
 
 // An entry's modification time as the archive stores it: local calendar fields with the full
 // year and months counted from 0. The zip format can only hold 1980 to 2107, so a time outside
@@ -20,4 +20,4 @@ struct EntryDate {
     static EntryDate fromModificationTime(std::optional<platform::dispatch::WallTime> time);
 };
 
-}  // namespace zip
+}  // namespace corvantis::zip

@@ -2,7 +2,7 @@
 
 #include "Zip/ZipError.hpp"
 
-namespace zip {
+namespace corvantis::zip {
 
 namespace {
 constexpr std::size_t inputSize = 16384;
@@ -80,4 +80,4 @@ bool EntryDecoder::isIntact(std::uint32_t crc) const {
     return ended_ && crc_ == crc;
 }
 
-}  // namespace zip
+}  // namespace corvantis::zip

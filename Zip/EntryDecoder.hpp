@@ -11,7 +11,7 @@
 #include <vector>
 #include <zlib.h>
 
-namespace zip {
+namespace corvantis::zip {
 
 // Turns an entry's raw data (stored or deflated, perhaps encrypted) back into its bytes, keeping
 // the CRC-32 of what it gives out, since the library checks nothing in raw mode.
@@ -48,4 +48,4 @@ private:
     bool ended_ = false;
 };
 
-}  // namespace zip
+}  // namespace corvantis::zip

@@ -2,7 +2,7 @@
 
 #include "Zip/ZipError.hpp"
 
-namespace zip {
+namespace corvantis::zip {
 
 namespace {
 constexpr std::size_t outputSize = 65536;
@@ -45,4 +45,4 @@ void EntryEncoder::encode(std::span<const std::uint8_t> input, bool finish, cons
     } while (stream_.avail_out == 0 || (finish && result != Z_STREAM_END));
 }
 
-}  // namespace zip
+}  // namespace corvantis::zip

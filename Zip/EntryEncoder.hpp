@@ -9,7 +9,7 @@
 #include <vector>
 #include <zlib.h>
 
-namespace zip {
+namespace corvantis::zip {
 
 // Turns an entry's bytes into the data of an encrypted entry: a raw deflate stream, encrypted
 // with the password after the 12-byte header that carries the entry's CRC check bytes.
@@ -35,4 +35,4 @@ private:
     bool headerWritten_ = false;
 };
 
-}  // namespace zip
+}  // namespace corvantis::zip

@@ -6,7 +6,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
-namespace zip {
+namespace corvantis::zip {
 
 std::optional<InputFile> InputFile::open(const std::filesystem::path& path) {
     platform::foundation::FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -40,4 +40,4 @@ std::optional<InputFile::Checksum> InputFile::checksum(std::span<std::uint8_t> b
     return checksum;
 }
 
-}  // namespace zip
+}  // namespace corvantis::zip

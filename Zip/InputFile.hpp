@@ -8,7 +8,7 @@
 #include <optional>
 #include <span>
 
-namespace zip {
+namespace corvantis::zip {
 
 // A file being packed, read from its start to its end in pieces.
 class InputFile {
@@ -38,4 +38,4 @@ private:
     platform::foundation::FileDescriptor file_;
 };
 
-}  // namespace zip
+}  // namespace corvantis::zip

@@ -3,7 +3,7 @@
 
 #include "platform/Services.hpp"
 
-namespace zip {
+namespace corvantis::zip {
 
 namespace {
 // A name that stays one item directly inside the Documents folder.
@@ -44,4 +44,4 @@ Zip::Url Zip::quickZipFiles(const std::vector<Url>& paths, const std::string& fi
     return archive;
 }
 
-}  // namespace zip
+}  // namespace corvantis::zip

@@ -3,7 +3,7 @@
 #include <random>
 #include <zlib.h>
 
-namespace zip {
+namespace corvantis::zip {
 
 namespace {
 std::uint32_t crc32Byte(std::uint32_t crc, std::uint8_t byte) {
@@ -57,4 +57,4 @@ bool TraditionalCipher::acceptsHeader(std::array<std::uint8_t, headerSize> heade
     return header[headerSize - 1] == checkByte;
 }
 
-}  // namespace zip
+}  // namespace corvantis::zip

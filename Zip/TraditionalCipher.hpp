@@ -5,7 +5,7 @@
 #include <span>
 #include <string_view>
 
-namespace zip {
+namespace corvantis::zip {
 
 // The zip format's traditional password encryption (PKWARE): three 32-bit keys, started from the
 // password's bytes, that run along with the plain bytes. Every encrypted entry begins with a
@@ -32,4 +32,4 @@ private:
     std::uint32_t keys_[3];
 };
 
-}  // namespace zip
+}  // namespace corvantis::zip

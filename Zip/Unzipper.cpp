@@ -13,7 +13,7 @@
 #include <unistd.h>
 #include <unzip.h>
 
-namespace zip {
+namespace corvantis::zip {
 
 using platform::foundation::Progress;
 using platform::foundation::ReplacementFile;
@@ -125,4 +125,4 @@ bool Unzipper::unpackFile(const ArchiveReader::Entry& entry, const std::string& 
     return true;
 }
 
-}  // namespace zip
+}  // namespace corvantis::zip

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace zip {
+namespace corvantis::zip {
 
 // One unpacking of an archive into a folder: the walk over the entries behind `Zip::unzipFile`.
 // Every failure throws `ZipError::unzipFail`. A file entry is written to a temporary file beside
@@ -38,4 +38,4 @@ private:
     std::vector<std::uint8_t> buffer_;
 };
 
-}  // namespace zip
+}  // namespace corvantis::zip

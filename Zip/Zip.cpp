@@ -11,7 +11,7 @@
 #include <vector>
 #include <zlib.h>
 
-namespace zip {
+namespace corvantis::zip {
 
 namespace FileSystem = platform::foundation::FileSystem;
 using platform::foundation::Progress;
@@ -131,4 +131,4 @@ bool Zip::isValidFileExtension(const std::string& fileExtension) {
     return fileExtension == "zip" || fileExtension == "cbz" || customFileExtensions.contains(fileExtension);
 }
 
-}  // namespace zip
+}  // namespace corvantis::zip

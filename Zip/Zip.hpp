@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace zip {
+namespace corvantis::zip {
 
 // Packs files, folders and in-memory buffers into zip archives and unpacks archives into
 // folders. Every operation runs synchronously on the calling thread, calls its callbacks on that
@@ -68,4 +68,4 @@ public:
     static Url quickZipFiles(const std::vector<Url>& paths, const std::string& fileName, const ProgressHandler& progress = {});
 };
 
-}  // namespace zip
+}  // namespace corvantis::zip

@@ -1,6 +1,6 @@
 #include "Zip/ZipCompression.hpp"
 
-namespace zip {
+namespace corvantis::zip {
 
 std::optional<ZipCompression> ZipCompressionFromRaw(int rawValue) {
     if (rawValue < 0 || rawValue > 3) return std::nullopt;
@@ -17,4 +17,4 @@ int minizipCompression(ZipCompression compression) {
     return -1;
 }
 
-}  // namespace zip
+}  // namespace corvantis::zip

@@ -1,6 +1,6 @@
 #include "Zip/ZipError.hpp"
 
-namespace zip {
+namespace corvantis::zip {
 
 std::string ZipError::description() const {
     switch (case_) {
@@ -20,4 +20,4 @@ const char* ZipError::what() const noexcept {
     return "";
 }
 
-}  // namespace zip
+}  // namespace corvantis::zip

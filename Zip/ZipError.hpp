@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-namespace zip {
+namespace corvantis::zip {
 
 // The one failure type of the archive operations; they throw it and nothing else.
 class ZipError : public std::exception {
@@ -27,9 +27,9 @@ private:
     Case case_;
 };
 
-}  // namespace zip
+}  // namespace corvantis::zip
 
 template <>
-struct std::hash<zip::ZipError> {
-    std::size_t operator()(const zip::ZipError& error) const noexcept { return std::hash<int>()(error.value()); }
+struct std::hash<corvantis::zip::ZipError> {
+    std::size_t operator()(const corvantis::zip::ZipError& error) const noexcept { return std::hash<int>()(error.value()); }
 };

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
-namespace zip {
+namespace corvantis::zip {
 
 namespace FileSystem = platform::foundation::FileSystem;
 using platform::foundation::Url;
@@ -56,4 +56,4 @@ std::vector<ZipUtilities::ProcessedFilePath> ZipUtilities::expandDirectoryFilePa
     return processed;
 }
 
-}  // namespace zip
+}  // namespace corvantis::zip

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace zip {
+namespace corvantis::zip {
 
 // Turns the locations given for packing into the flat list of files to store, each with its
 // name inside the archive.
@@ -36,4 +36,4 @@ public:
     virtual std::vector<ProcessedFilePath> expandDirectoryFilePath(const platform::foundation::Url& directory);
 };
 
-}  // namespace zip
+}  // namespace corvantis::zip

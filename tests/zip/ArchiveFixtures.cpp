@@ -7,7 +7,7 @@
 #include <unzip.h>
 #include <zip.h>
 
-namespace zip::testing {
+namespace corvantis::zip::testing {
 
 void writeFixture(const std::filesystem::path& archive, const std::vector<FixtureEntry>& entries) {
     zipFile handle = zipOpen64(archive.c_str(), APPEND_STATUS_CREATE);
@@ -88,4 +88,4 @@ std::string randomBytes(std::size_t size, unsigned seed) {
     return bytes;
 }
 
-}  // namespace zip::testing
+}  // namespace corvantis::zip::testing

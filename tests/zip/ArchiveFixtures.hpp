@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace zip::testing {
+namespace corvantis::zip::testing {
 
 // An entry written straight through minizip, for names and attributes our packer never makes.
 struct FixtureEntry {
@@ -38,4 +38,4 @@ platform::foundation::Url urlOf(const std::filesystem::path& path);
 // Bytes that deflate cannot shrink, the same for the same seed.
 std::string randomBytes(std::size_t size, unsigned seed);
 
-}  // namespace zip::testing
+}  // namespace corvantis::zip::testing

@@ -14,8 +14,8 @@
 
 using corvantis::testing::ChildProcess;
 using corvantis::testing::TemporaryFolder;
-using namespace zip;
-using namespace zip::testing;
+using namespace corvantis::zip;
+using namespace corvantis::zip::testing;
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 using corvantis::testing::TemporaryFolder;
 using platform::foundation::Url;
-using namespace zip;
-using namespace zip::testing;
+using namespace corvantis::zip;
+using namespace corvantis::zip::testing;
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <sys/time.h>
 
 using corvantis::testing::TemporaryFolder;
-using namespace zip;
-using namespace zip::testing;
+using namespace corvantis::zip;
+using namespace corvantis::zip::testing;
 
 namespace {
 

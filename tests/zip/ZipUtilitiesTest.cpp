@@ -6,8 +6,8 @@
 
 
 using corvantis::testing::TemporaryFolder;
-using namespace zip;
-using namespace zip::testing;
+using namespace corvantis::zip;
+using namespace corvantis::zip::testing;
 
 namespace {
 

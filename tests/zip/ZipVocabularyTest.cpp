@@ -4,7 +4,7 @@
 
 #include <unordered_set>
 
-using namespace zip;
+using namespace corvantis::zip;
 
 namespace {
 
