@@ -1,6 +1,7 @@
 #include "Zip/ArchiveWriter.hpp"
 
 #include "Zip/ZipError.hpp"
+#include "platform/foundation/Utf8.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -24,8 +25,10 @@ bool needsZip64(std::uint64_t size) {
     return size >= classicLimit || compressBound(static_cast<uLong>(size)) + TraditionalCipher::headerSize >= classicLimit;
 }
 
-bool isAscii(const std::string& text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+// Readers take names without the flag as their legacy code page, which garbles UTF-8.
+bool needsUtf8Flag(const std::string& name) {
+    const bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return !ascii && platform::foundation::isValidUtf8(name);
 }
 
 // minizip writes through these, on a stream we opened, so the archive goes into our temporary
@@ -75,7 +78,6 @@ ArchiveWriter::ArchiveWriter(const std::filesystem::path& target, int level, std
 ArchiveWriter::~ArchiveWriter() {
     // An archive that was not committed is closed only to release minizip's memory; its
     // temporary file goes with `file_`.
-    encoder_.reset();
     if (handle_ != nullptr) zipClose(handle_, nullptr);
 }
 
@@ -88,7 +90,7 @@ void ArchiveWriter::openEntry(const std::string& name, const EntryDate& date, st
     info.tmz_date.tm_mday = date.day;
     info.tmz_date.tm_mon = date.month;
     info.tmz_date.tm_year = date.year;
-    unsigned long flags = isAscii(name) ? 0 : utf8NameFlag;
+    unsigned long flags = needsUtf8Flag(name) ? utf8NameFlag : 0;
     if (encrypts()) flags |= encryptedFlag;
     entryIsZip64_ = needsZip64(expectedSize);
     entrySize_ = 0;

@@ -21,7 +21,7 @@ std::size_t readFully(std::span<std::uint8_t> buffer, const EntryDecoder::RawRea
 }  // namespace
 
 EntryDecoder::EntryDecoder(std::optional<std::string_view> password, bool deflated)
-    : deflated_(deflated), input_(inputSize), crc_(static_cast<std::uint32_t>(crc32_z(0, nullptr, 0))) {
+    : deflated_(deflated), input_(inputSize), crc_(0) {
     if (password) cipher_.emplace(*password);
     if (deflated_ && inflateInit2(&stream_, -MAX_WBITS) != Z_OK) throw ZipError(ZipError::unzipFail);
 }

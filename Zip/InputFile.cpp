@@ -30,7 +30,7 @@ long InputFile::read(std::span<std::uint8_t> buffer) {
 }
 
 std::optional<InputFile::Checksum> InputFile::checksum(std::span<std::uint8_t> buffer) {
-    Checksum checksum{static_cast<std::uint32_t>(crc32_z(0, nullptr, 0)), 0};
+    Checksum checksum;
     for (long count; (count = read(buffer)) != 0;) {
         if (count < 0) return std::nullopt;
         checksum.crc = static_cast<std::uint32_t>(crc32_z(checksum.crc, buffer.data(), static_cast<z_size_t>(count)));

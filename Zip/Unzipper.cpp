@@ -117,9 +117,10 @@ bool Unzipper::unpackFile(const ArchiveReader::Entry& entry, const std::string& 
     }
     failUnless(reader_->closeCurrentEntry(entry) && written == entry.uncompressedSize);
     // A replaced file keeps its own permissions unless the entry brings some.
-    const auto permissions = storedPermissions(entry);
-    if (permissions || (exists && S_ISREG(existing.st_mode))) {
-        if (::fchmod(file.value().fd(), permissions.value_or(existing.st_mode & 0777)) != 0) reportPermissionFailure(destination_.appendingPathComponent(name).path());
+    auto permissions = storedPermissions(entry);
+    if (!permissions && exists && S_ISREG(existing.st_mode)) permissions = existing.st_mode & 0777;
+    if (permissions && ::fchmod(file.value().fd(), *permissions) != 0) {
+        reportPermissionFailure(destination_.appendingPathComponent(name).path());
     }
     failUnless(file.value().commit().hasValue());
     return true;

@@ -41,7 +41,7 @@ void copyFile(InputFile& input, ArchiveWriter& archive, const std::string& name,
     }
     archive.openEntry(name, date, size, expected ? std::optional(expected->crc) : std::nullopt);
     std::uint64_t remaining = expected ? expected->size : UINT64_MAX;
-    std::uint32_t crc = static_cast<std::uint32_t>(crc32_z(0, nullptr, 0));
+    std::uint32_t crc = 0;
     while (remaining > 0) {
         const long count = input.read(std::span(buffer).first(static_cast<std::size_t>(std::min<std::uint64_t>(remaining, chunkSize))));
         if (count < 0) throw ZipError(ZipError::zipFail);
@@ -95,7 +95,7 @@ void Zip::zipData(const std::vector<ArchiveFile>& archiveFiles, const Url& zipFi
         if (!file.data || file.data->empty()) continue;
         const auto bytes = bytesOf(*file.data);
         std::optional<std::uint32_t> crc;
-        if (archive.encrypts()) crc = static_cast<std::uint32_t>(crc32_z(crc32_z(0, nullptr, 0), bytes.data(), bytes.size()));
+        if (archive.encrypts()) crc = static_cast<std::uint32_t>(crc32_z(0, bytes.data(), bytes.size()));
         archive.openEntry(file.filename, EntryDate::fromModificationTime(file.modifiedTime), bytes.size(), crc);
         archive.write(bytes);
         archive.closeEntry();

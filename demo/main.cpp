@@ -7,8 +7,11 @@
 #include "platform/foundation/DateFormatter.hpp"
 #include "platform/foundation/TemporaryDirectory.hpp"
 #include "platform/foundation/UserDefaults.hpp"
+#include "Zip/Zip.hpp"
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 
 using namespace std::chrono_literals;
@@ -68,8 +71,42 @@ int reportPlatformCore() {
     return 0;
 }
 
+// Packs a folder of log files the way the log export does, then unpacks and compares it.
+int reportZipRoundTrip() {
+    namespace fs = std::filesystem;
+    using corvantis::zip::Zip;
+    using platform::foundation::Url;
+    const auto temporary = platform::foundation::privateTemporaryDirectory();
+    if (!temporary) return 1;
+    const fs::path work = temporary.value() / "corvantis-demo-zip";
+    fs::remove_all(work);
+    fs::create_directories(work / "CorvantisLogs");
+    for (int file = 1; file <= 2; ++file) {
+        std::ofstream log(work / "CorvantisLogs" / ("CorvantisVPN_demo" + std::to_string(file) + ".log"));
+        for (int line = 0; line < 2000 * file; ++line) log << "2026-01-01 12:00:00.000 [Info] [main] demo line " << line << "\n";
+    }
+    const Url archive = Url::fileUrl((work / ("CorvantisVPN_" + DateFormatter("ddMMyyyyHHmm").string(Services::current().clock()->wallNow()) + ".zip")).string());
+    try {
+        std::cout << "zip: packing " << (work / "CorvantisLogs").string() << ", progress";
+        Zip::zipFiles({Url::fileUrl((work / "CorvantisLogs").string())}, archive, std::nullopt, corvantis::zip::ZipCompression::DefaultCompression,
+                      [](double fraction) { std::cout << " " << fraction; });
+        std::cout << "\nzip: " << archive.path() << " holds " << fs::file_size(archive.path()) << " bytes\n";
+        int unpacked = 0;
+        Zip::unzipFile(archive, Url::fileUrl((work / "unpacked").string()), true, std::nullopt, {}, [&](const Url&) { ++unpacked; });
+        const bool same = fs::file_size(work / "unpacked" / "CorvantisLogs" / "CorvantisVPN_demo2.log") ==
+                          fs::file_size(work / "CorvantisLogs" / "CorvantisVPN_demo2.log");
+        std::cout << "zip: unpacked " << unpacked << " files again, " << (same ? "same sizes" : "SIZES DIFFER") << "\n";
+    } catch (const corvantis::zip::ZipError& error) {
+        std::cerr << "zip: " << error.description() << "\n";
+        return 1;
+    }
+    fs::remove_all(work);
+    return 0;
+}
+
 }  // namespace
 
 int main() {
-    return reportPlatformCore();
+    if (const int failed = reportPlatformCore()) return failed;
+    return reportZipRoundTrip();
 }

@@ -82,8 +82,10 @@ TEST(UnzipFile, OverwriteDecidesWhetherExistingFilesAreReplaced) {
     ASSERT_EQ(unzipError(folder / "a.zip", folder / "out", false), std::nullopt);
     EXPECT_EQ(readFile(folder / "out" / "keep.txt"), "mine");
     EXPECT_EQ(readFile(folder / "out" / "new.txt"), "new");
+    ::chmod((folder / "out" / "keep.txt").c_str(), 0600);
     ASSERT_EQ(unzipError(folder / "a.zip", folder / "out", true), std::nullopt);
     EXPECT_EQ(readFile(folder / "out" / "keep.txt"), "from archive");
+    EXPECT_EQ(permissionsOf(folder / "out" / "keep.txt"), 0600u) << "a replaced file keeps its permissions";
     EXPECT_EQ(namesIn(folder / "out"), (std::vector<std::string>{"keep.txt", "new.txt"}));
 }
 
