@@ -19,6 +19,7 @@ std::uint8_t passwordCheckByte(const ArchiveReader::Entry& entry) {
     if (entry.flags & dataDescriptorFlag) return static_cast<std::uint8_t>(entry.dosDate >> 8);
     return static_cast<std::uint8_t>(entry.crc >> 24);
 }
+
 std::uint64_t littleEndian(const std::string& bytes, std::size_t at, std::size_t size) {
     std::uint64_t value = 0;
     for (std::size_t i = size; i-- > 0;) value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
@@ -64,7 +65,8 @@ int ArchiveReader::goToNextEntry() {
 
 ArchiveReader::Entry ArchiveReader::currentEntry() const {
     unz_file_info64 info{};
-    if (unzGetCurrentFileInfo64(handle_, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) throw ZipError(ZipError::unzipFail);
+    if (unzGetCurrentFileInfo64(handle_, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
+        throw ZipError(ZipError::unzipFail);
     std::string name(info.size_filename + 1, '\0');
     std::string extra(info.size_file_extra, '\0');
     if (unzGetCurrentFileInfo64(handle_, &info, name.data(), static_cast<uLong>(name.size()), extra.data(),
@@ -85,8 +87,10 @@ void ArchiveReader::openCurrentEntry(const Entry& entry, const std::optional<std
     int method = 0;
     int level = 0;
     if (unzOpenCurrentFile2(handle_, &method, &level, 1) != UNZ_OK) throw ZipError(ZipError::unzipFail);
-    decoder_ = std::make_unique<EntryDecoder>(encrypted ? std::optional<std::string_view>(*password) : std::nullopt, method == Z_DEFLATED);
-    if (encrypted && !decoder_->acceptsHeader([this](std::span<std::uint8_t> buffer) { return readRaw(buffer); }, passwordCheckByte(entry))) {
+    decoder_ = std::make_unique<EntryDecoder>(encrypted ? std::optional<std::string_view>(*password) : std::nullopt,
+                                              method == Z_DEFLATED);
+    if (encrypted &&
+        !decoder_->acceptsHeader([this](std::span<std::uint8_t> buffer) { return readRaw(buffer); }, passwordCheckByte(entry))) {
         decoder_.reset();
         unzCloseCurrentFile(handle_);
         throw ZipError(ZipError::unzipFail);

@@ -81,7 +81,8 @@ ArchiveWriter::~ArchiveWriter() {
     if (handle_ != nullptr) zipClose(handle_, nullptr);
 }
 
-void ArchiveWriter::openEntry(const std::string& name, const EntryDate& date, std::uint64_t expectedSize, std::optional<std::uint32_t> crc) {
+void ArchiveWriter::openEntry(const std::string& name, const EntryDate& date, std::uint64_t expectedSize,
+                              std::optional<std::uint32_t> crc) {
     if (name.find('\0') != std::string::npos || (encrypts() && !crc)) throw ZipError(ZipError::zipFail);
     zip_fileinfo info{};
     info.tmz_date.tm_sec = date.second;
@@ -96,8 +97,8 @@ void ArchiveWriter::openEntry(const std::string& name, const EntryDate& date, st
     entrySize_ = 0;
     entryCrc_ = crc.value_or(0);
     const int result = zipOpenNewFileInZip4_64(handle_, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, level_,
-                                               encrypts() ? 1 : 0, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0, versionMadeBy, flags,
-                                               entryIsZip64_ ? 1 : 0);
+                                               encrypts() ? 1 : 0, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0, versionMadeBy,
+                                               flags, entryIsZip64_ ? 1 : 0);
     if (result != ZIP_OK) throw ZipError(ZipError::zipFail);
     if (encrypts()) encoder_ = std::make_unique<EntryEncoder>(level_, *password_, entryCrc_);
 }
@@ -119,7 +120,8 @@ void ArchiveWriter::write(std::span<const std::uint8_t> bytes) {
 }
 
 void ArchiveWriter::writeToArchive(std::span<const std::uint8_t> bytes) {
-    if (zipWriteInFileInZip(handle_, bytes.data(), static_cast<unsigned>(bytes.size())) != ZIP_OK) throw ZipError(ZipError::zipFail);
+    if (zipWriteInFileInZip(handle_, bytes.data(), static_cast<unsigned>(bytes.size())) != ZIP_OK)
+        throw ZipError(ZipError::zipFail);
 }
 
 void ArchiveWriter::closeEntry() {

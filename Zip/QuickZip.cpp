@@ -8,7 +8,8 @@ namespace corvantis::zip {
 namespace {
 // A name that stays one item directly inside the Documents folder.
 bool isPlainName(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos && name.find('\0') == std::string::npos;
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\0') == std::string::npos;
 }
 
 std::optional<Zip::Url> documentsFolder() {

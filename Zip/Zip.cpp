@@ -43,7 +43,8 @@ void copyFile(InputFile& input, ArchiveWriter& archive, const std::string& name,
     std::uint64_t remaining = expected ? expected->size : UINT64_MAX;
     std::uint32_t crc = 0;
     while (remaining > 0) {
-        const long count = input.read(std::span(buffer).first(static_cast<std::size_t>(std::min<std::uint64_t>(remaining, chunkSize))));
+        const long count =
+            input.read(std::span(buffer).first(static_cast<std::size_t>(std::min<std::uint64_t>(remaining, chunkSize))));
         if (count < 0) throw ZipError(ZipError::zipFail);
         if (count == 0) break;
         const auto piece = std::span(buffer).first(static_cast<std::size_t>(count));
@@ -72,7 +73,8 @@ void Zip::zipFiles(const std::vector<Url>& paths, const Url& zipFilePath, const 
         const auto attributes = input->attributes();
         if (attributes) currentPosition += static_cast<double>(attributes->size);
         const auto date = EntryDate::fromModificationTime(attributes ? std::optional(attributes->modified) : std::nullopt);
-        copyFile(*input, archive, item.fileName.value_or(item.filePathURL.lastPathComponent()), date, attributes ? attributes->size : 0);
+        copyFile(*input, archive, item.fileName.value_or(item.filePathURL.lastPathComponent()), date,
+                 attributes ? attributes->size : 0);
         // With nothing to count (only empty or unreadable files) every entry is all of the work.
         const double fraction = totalSize > 0 ? currentPosition / totalSize : 1.0;
         if (progress && fraction != 1.0) progress(fraction);

@@ -51,7 +51,8 @@ public:
 
     // Packs in-memory buffers; records with no bytes give no entry. `progress` gets the share of
     // bytes packed after each entry and 1.0 at the end. Throws `zipFail` as `zipFiles` does.
-    static void zipData(const std::vector<ArchiveFile>& archiveFiles, const Url& zipFilePath, const std::optional<std::string>& password,
+    static void zipData(const std::vector<ArchiveFile>& archiveFiles, const Url& zipFilePath,
+                        const std::optional<std::string>& password,
                         ZipCompression compression = ZipCompression::DefaultCompression, const ProgressHandler& progress = {});
 
     static bool fileExtensionIsInvalid(const std::optional<std::string>& fileExtension);

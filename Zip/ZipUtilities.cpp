@@ -18,9 +18,11 @@ void walk(const std::filesystem::path& folder, const std::string& relative, std:
     for (std::filesystem::directory_iterator it(folder / relative, error), end; !error && it != end; it.increment(error)) {
         entries.push_back(*it);
     }
-    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.path().filename() < b.path().filename(); });
+    std::sort(entries.begin(), entries.end(),
+              [](const auto& a, const auto& b) { return a.path().filename() < b.path().filename(); });
     for (const auto& entry : entries) {
-        const std::string path = relative.empty() ? entry.path().filename().string() : relative + "/" + entry.path().filename().string();
+        const std::string path =
+            relative.empty() ? entry.path().filename().string() : relative + "/" + entry.path().filename().string();
         if (FileSystem::isDirectory(entry.path())) {
             if (!entry.is_symlink(error)) walk(folder, path, found);
         } else {

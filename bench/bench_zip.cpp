@@ -69,7 +69,8 @@ std::string logText(std::mt19937& random, std::size_t size) {
         char stamp[32];
         std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &utc);
         text += stamp;
-        text += "." + std::to_string(1000 + millis % 1000).substr(1) + " [" + levels[random() % 6] + "] [main] " + places[random() % 5] + " >";
+        text += "." + std::to_string(1000 + millis % 1000).substr(1) + " [" + levels[random() % 6] + "] [main] " +
+                places[random() % 5] + " >";
         for (unsigned word = 0, count = 4 + random() % 10; word < count; ++word) text += std::string(" ") + words[random() % 16];
         text += " id=" + std::to_string(random() % 100000) + "\n";
     }
@@ -83,9 +84,11 @@ void generateCorpus() {
     corpus().root = pattern;
     const fs::path base = corpus().root / "corpus";
     std::mt19937 random(2026);
-    for (std::size_t i = 0; i < logFiles; ++i) writeFile(base / "logs" / ("CorvantisVPN_" + std::to_string(i) + ".log"), logText(random, logBytes / logFiles));
+    for (std::size_t i = 0; i < logFiles; ++i)
+        writeFile(base / "logs" / ("CorvantisVPN_" + std::to_string(i) + ".log"), logText(random, logBytes / logFiles));
     for (std::size_t i = 0; i < smallFiles; ++i) {
-        writeFile(base / "small" / ("d" + std::to_string(i / 100)) / ("file" + std::to_string(i) + ".txt"), logText(random, 200 + random() % 8000));
+        writeFile(base / "small" / ("d" + std::to_string(i / 100)) / ("file" + std::to_string(i) + ".txt"),
+                  logText(random, 200 + random() % 8000));
     }
     std::string noise(randomBytes, '\0');
     for (std::size_t i = 0; i < noise.size(); i += 4) {
@@ -212,7 +215,8 @@ int packWithLibzip(int level, const std::string& output) {
     for (const auto& file : files) {
         zip_source_t* source = zip_source_file(archive, file.c_str(), 0, -1);
         const zip_int64_t index = source ? zip_file_add(archive, file.c_str(), source, ZIP_FL_ENC_UTF_8) : -1;
-        if (index < 0 || zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, static_cast<zip_uint32_t>(level)) != 0) {
+        if (index < 0 || zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE,
+                                                  static_cast<zip_uint32_t>(level)) != 0) {
             return 1;
         }
     }
@@ -246,7 +250,8 @@ int main(int argc, char** argv) {
     Launcher::shared().start();
     benchmark::Initialize(&argc, argv);
     generateCorpus();
-    std::cout << "corpus: " << corpus().bytes / 1000000 << " MB in " << logFiles + smallFiles + 1 << " files at " << corpus().root << "\n";
+    std::cout << "corpus: " << corpus().bytes / 1000000 << " MB in " << logFiles + smallFiles + 1 << " files at " << corpus().root
+              << "\n";
     Launcher::shared().run({(fs::path(selfPath()).parent_path() / "bench_zip_worker").string(), "zip", "6", "unzip-source.zip"},
                            corpus().root);
     registerCases();

@@ -20,7 +20,8 @@ int main(int argc, char** argv) {
             const auto compression = level == 1   ? ZipCompression::BestSpeed
                                      : level == 9 ? ZipCompression::BestCompression
                                                   : ZipCompression::DefaultCompression;
-            Zip::zipFiles({Url::fileUrl((here / "corpus").string())}, Url::fileUrl((here / argv[3]).string()), std::nullopt, compression);
+            Zip::zipFiles({Url::fileUrl((here / "corpus").string())}, Url::fileUrl((here / argv[3]).string()), std::nullopt,
+                          compression);
             return 0;
         }
         if (operation == "unzip" && argc == 4) {

@@ -85,14 +85,17 @@ int reportZipRoundTrip() {
         std::ofstream log(work / "CorvantisLogs" / ("CorvantisVPN_demo" + std::to_string(file) + ".log"));
         for (int line = 0; line < 2000 * file; ++line) log << "2026-01-01 12:00:00.000 [Info] [main] demo line " << line << "\n";
     }
-    const Url archive = Url::fileUrl((work / ("CorvantisVPN_" + DateFormatter("ddMMyyyyHHmm").string(Services::current().clock()->wallNow()) + ".zip")).string());
+    const Url archive = Url::fileUrl(
+        (work / ("CorvantisVPN_" + DateFormatter("ddMMyyyyHHmm").string(Services::current().clock()->wallNow()) + ".zip"))
+            .string());
     try {
         std::cout << "zip: packing " << (work / "CorvantisLogs").string() << ", progress";
-        Zip::zipFiles({Url::fileUrl((work / "CorvantisLogs").string())}, archive, std::nullopt, corvantis::zip::ZipCompression::DefaultCompression,
-                      [](double fraction) { std::cout << " " << fraction; });
+        Zip::zipFiles({Url::fileUrl((work / "CorvantisLogs").string())}, archive, std::nullopt,
+                      corvantis::zip::ZipCompression::DefaultCompression, [](double fraction) { std::cout << " " << fraction; });
         std::cout << "\nzip: " << archive.path() << " holds " << fs::file_size(archive.path()) << " bytes\n";
         int unpacked = 0;
-        Zip::unzipFile(archive, Url::fileUrl((work / "unpacked").string()), true, std::nullopt, {}, [&](const Url&) { ++unpacked; });
+        Zip::unzipFile(archive, Url::fileUrl((work / "unpacked").string()), true, std::nullopt, {},
+                       [&](const Url&) { ++unpacked; });
         const bool same = fs::file_size(work / "unpacked" / "CorvantisLogs" / "CorvantisVPN_demo2.log") ==
                           fs::file_size(work / "CorvantisLogs" / "CorvantisVPN_demo2.log");
         std::cout << "zip: unpacked " << unpacked << " files again, " << (same ? "same sizes" : "SIZES DIFFER") << "\n";

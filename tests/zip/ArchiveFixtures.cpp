@@ -15,8 +15,8 @@ void writeFixture(const std::filesystem::path& archive, const std::vector<Fixtur
     for (const auto& entry : entries) {
         zip_fileinfo info{};
         info.external_fa = entry.externalAttributes;
-        if (zipOpenNewFileInZip64(handle, entry.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, entry.stored ? 0 : Z_DEFLATED,
-                                  Z_DEFAULT_COMPRESSION, 0) != ZIP_OK ||
+        if (zipOpenNewFileInZip64(handle, entry.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
+                                  entry.stored ? 0 : Z_DEFLATED, Z_DEFAULT_COMPRESSION, 0) != ZIP_OK ||
             zipWriteInFileInZip(handle, entry.data.data(), static_cast<unsigned>(entry.data.size())) != ZIP_OK ||
             zipCloseFileInZip(handle) != ZIP_OK) {
             throw std::runtime_error("cannot write the fixture entry " + entry.name);
@@ -53,7 +53,8 @@ std::vector<StoredEntry> readArchive(const std::filesystem::path& archive) {
         entry.second = info.tmu_date.tm_sec;
         if (!(info.flag & 1) && unzOpenCurrentFile(handle) == UNZ_OK) {
             char buffer[65536];
-            for (int count; (count = unzReadCurrentFile(handle, buffer, sizeof buffer)) > 0;) entry.data.append(buffer, static_cast<std::size_t>(count));
+            for (int count; (count = unzReadCurrentFile(handle, buffer, sizeof buffer)) > 0;)
+                entry.data.append(buffer, static_cast<std::size_t>(count));
             unzCloseCurrentFile(handle);
         }
         entries.push_back(std::move(entry));

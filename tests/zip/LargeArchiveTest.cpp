@@ -40,7 +40,8 @@ TEST(LargeArchive, EntriesOver4GiBGetZip64FieldsAndRoundTrip) {
     makeSparseFile(folder / "big", largeSize);
     writeFile(folder / "small", "after the big one");
     for (const auto& password : {std::optional<std::string>(), std::optional<std::string>("pw")}) {
-        Zip::zipFiles({urlOf(folder / "big"), urlOf(folder / "small")}, urlOf(folder / "big.zip"), password, ZipCompression::BestSpeed);
+        Zip::zipFiles({urlOf(folder / "big"), urlOf(folder / "small")}, urlOf(folder / "big.zip"), password,
+                      ZipCompression::BestSpeed);
         const auto entries = readArchive(folder / "big.zip");
         ASSERT_EQ(entries.size(), 2u);
         EXPECT_EQ(entries[0].versionNeeded, 45u);

@@ -39,7 +39,8 @@ TEST_F(QuickZip, UnzipsIntoAFolderNamedAfterTheArchiveAndReplacesItsFiles) {
 }
 
 TEST_F(QuickZip, TakesEveryDotExtensionOutOfTheFolderName) {
-    const std::vector<std::pair<std::string, std::string>> cases = {{"a.zip.zip", "a"}, {"my.zipper.zip", "myper"}, {"v1.2.cbz", "v1.2"}};
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"a.zip.zip", "a"}, {"my.zipper.zip", "myper"}, {"v1.2.cbz", "v1.2"}};
     for (const auto& [archive, expected] : cases) {
         writeFixture(folder / archive, {{"x", "x"}});
         EXPECT_EQ(Zip::quickUnzipFile(urlOf(folder / archive)).lastPathComponent(), expected);

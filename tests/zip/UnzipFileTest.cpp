@@ -13,8 +13,8 @@ using namespace corvantis::zip::testing;
 
 namespace {
 
-std::optional<ZipError> unzipError(const std::filesystem::path& archive, const std::filesystem::path& destination, bool overwrite = true,
-                                   const std::optional<std::string>& password = std::nullopt) {
+std::optional<ZipError> unzipError(const std::filesystem::path& archive, const std::filesystem::path& destination,
+                                   bool overwrite = true, const std::optional<std::string>& password = std::nullopt) {
     try {
         Zip::unzipFile(urlOf(archive), urlOf(destination), overwrite, password);
         return std::nullopt;
@@ -36,7 +36,8 @@ unsigned long regularFileAttributes(mode_t permissions) {
 // Replaces every occurrence of `from` in the file's bytes (names sit in two headers).
 void patchBytes(const std::filesystem::path& path, const std::string& from, const std::string& to) {
     std::string bytes = readFile(path);
-    for (auto at = bytes.find(from); at != std::string::npos; at = bytes.find(from, at + to.size())) bytes.replace(at, from.size(), to);
+    for (auto at = bytes.find(from); at != std::string::npos; at = bytes.find(from, at + to.size()))
+        bytes.replace(at, from.size(), to);
     writeFile(path, bytes);
 }
 
@@ -157,7 +158,8 @@ TEST(UnzipFile, AFailingEntryNeverDestroysTheFileItWouldReplace) {
     writeFile(folder / "out" / "victim.txt", "old victim");
 
     for (bool overwrite : {false, true}) {
-        EXPECT_EQ(unzipError(folder / "corrupt.zip", folder / "out", overwrite), overwrite ? std::optional(ZipError::unzipFail) : std::nullopt);
+        EXPECT_EQ(unzipError(folder / "corrupt.zip", folder / "out", overwrite),
+                  overwrite ? std::optional(ZipError::unzipFail) : std::nullopt);
         EXPECT_EQ(readFile(folder / "out" / "victim.txt"), "old victim");
     }
     EXPECT_EQ(unzipError(folder / "locked.zip", folder / "out", true, "wrong"), ZipError::unzipFail);
@@ -166,7 +168,8 @@ TEST(UnzipFile, AFailingEntryNeverDestroysTheFileItWouldReplace) {
 }
 
 TEST(UnzipFile, NamesThatLeaveTheDestinationAreRefused) {
-    const std::vector<std::string> names = {"../evil.txt", "sub/../../evil.txt", "..\\evil.txt", "/ABSOLUTE/evil.txt", "\\ABSOLUTE\\evil.txt"};
+    const std::vector<std::string> names = {"../evil.txt", "sub/../../evil.txt", "..\\evil.txt", "/ABSOLUTE/evil.txt",
+                                            "\\ABSOLUTE\\evil.txt"};
     for (const auto& name : names) {
         TemporaryFolder folder;
         std::string entryName = name;

@@ -63,7 +63,8 @@ TEST(ZipFiles, EmptyListOrOnlyEmptyFilesGiveTheFinalReportAlone) {
 
     writeFile(folder / "empty1", "");
     writeFile(folder / "empty2", "");
-    EXPECT_EQ(zipFilesReporting({urlOf(folder / "empty1"), urlOf(folder / "empty2")}, folder / "empties.zip"), std::vector<double>{1.0});
+    EXPECT_EQ(zipFilesReporting({urlOf(folder / "empty1"), urlOf(folder / "empty2")}, folder / "empties.zip"),
+              std::vector<double>{1.0});
     EXPECT_EQ(readArchive(folder / "empties.zip").size(), 2u);
 }
 
@@ -158,7 +159,8 @@ TEST(ZipFiles, AFullDiskIsZipFailAndLeavesNoPartialArchive) {
     {
         FileSizeLimit limit;
         EXPECT_THROW(Zip::zipFiles({urlOf(folder / "noise")}, urlOf(folder / "out.zip"), std::nullopt), ZipError);
-        const std::vector<ArchiveFile> files = {{"noise", std::make_shared<const std::string>(randomBytes(512 * 1024, 5)), std::nullopt}};
+        const std::vector<ArchiveFile> files = {
+            {"noise", std::make_shared<const std::string>(randomBytes(512 * 1024, 5)), std::nullopt}};
         EXPECT_THROW(Zip::zipData(files, urlOf(folder / "out.zip"), "pw"), ZipError);
     }
     EXPECT_EQ(readFile(folder / "out.zip"), "earlier");
@@ -265,7 +267,8 @@ TEST(ZipData, ReportsAfterEveryEntryAndSkipsEmptyBuffers) {
     EXPECT_EQ(entries[1].name, "dir/second.bin");
     EXPECT_EQ(entries[1].data, std::string(300, '2'));
     // No time: the fields given to the library are all zero.
-    EXPECT_EQ((std::vector<unsigned>{entries[1].hour, entries[1].minute, entries[1].second, entries[1].day}), (std::vector<unsigned>{0, 0, 0, 0}));
+    EXPECT_EQ((std::vector<unsigned>{entries[1].hour, entries[1].minute, entries[1].second, entries[1].day}),
+              (std::vector<unsigned>{0, 0, 0, 0}));
 
     fractions.clear();
     Zip::zipData({{"nothing", std::make_shared<const std::string>(), std::nullopt}}, urlOf(folder / "none.zip"), std::nullopt,

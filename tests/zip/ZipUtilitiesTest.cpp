@@ -21,10 +21,12 @@ TEST(ZipUtilities, FilesKeepTheirNameAndOrderAndMissingOnesStayItems) {
     TemporaryFolder folder;
     writeFile(folder / "b.log", "b");
     writeFile(folder / "a.log", "a");
-    const auto items = ZipUtilities().processZipPaths({urlOf(folder / "b.log"), urlOf(folder / "a.log"), urlOf(folder / "gone.log")});
-    EXPECT_EQ(namesAndPaths(items), (std::vector<std::pair<std::string, std::string>>{{"b.log", (folder / "b.log").string()},
-                                                                                       {"a.log", (folder / "a.log").string()},
-                                                                                       {"gone.log", (folder / "gone.log").string()}}));
+    const auto items =
+        ZipUtilities().processZipPaths({urlOf(folder / "b.log"), urlOf(folder / "a.log"), urlOf(folder / "gone.log")});
+    EXPECT_EQ(namesAndPaths(items),
+              (std::vector<std::pair<std::string, std::string>>{{"b.log", (folder / "b.log").string()},
+                                                                {"a.log", (folder / "a.log").string()},
+                                                                {"gone.log", (folder / "gone.log").string()}}));
     EXPECT_TRUE(ZipUtilities().processZipPaths({}).empty());
 }
 

@@ -58,7 +58,8 @@ TEST(ZipErrors, CarryTheirOwnTextAndThePlatformsGenericOne) {
     const std::string descriptions[] = {"File not found.", "Failed to unzip file.", "Failed to zip file."};
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(errors[i].description(), descriptions[i]);
-        EXPECT_EQ(std::string(errors[i].what()), "The operation couldn’t be completed. (Zip.ZipError error " + std::to_string(i) + ".)");
+        EXPECT_EQ(std::string(errors[i].what()),
+                  "The operation couldn’t be completed. (Zip.ZipError error " + std::to_string(i) + ".)");
     }
     EXPECT_EQ(ZipError(ZipError::zipFail), ZipError::zipFail);
     EXPECT_FALSE(ZipError(ZipError::zipFail) == ZipError::unzipFail);
