@@ -2,6 +2,7 @@
 
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/dispatch/SystemClock.hpp"
+#include "platform/foundation/PosixProcessLauncher.hpp"
 #include "platform/foundation/SearchPaths.hpp"
 #include "platform/foundation/UserDefaults.hpp"
 #include "platform/ui/FontMetricsMeasurer.hpp"
@@ -37,6 +38,10 @@ std::shared_ptr<ui::TextMeasurer> Services::textMeasurer() const {
 
 std::optional<std::filesystem::path> Services::documentsDirectory() const {
     return documentsDirectoryOverride ? documentsDirectoryOverride() : foundation::userDocumentsDirectory();
+}
+
+std::shared_ptr<foundation::ProcessLauncher> Services::processLauncher() const {
+    return processLauncherOverride ? processLauncherOverride : foundation::PosixProcessLauncher::shared();
 }
 
 const Services& Services::current() {

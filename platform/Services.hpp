@@ -11,6 +11,7 @@
 namespace platform {
 
 namespace foundation {
+class ProcessLauncher;
 class UserDefaults;
 }
 namespace ui {
@@ -26,12 +27,14 @@ struct Services {
     std::shared_ptr<ui::TextMeasurer> textMeasurerOverride;
     // Answers where the user's Documents folder is (none: no such folder is known).
     std::function<std::optional<std::filesystem::path>()> documentsDirectoryOverride;
+    std::shared_ptr<foundation::ProcessLauncher> processLauncherOverride;
 
     std::shared_ptr<dispatch::Clock> clock() const;
     std::shared_ptr<dispatch::MainQueue> mainQueue() const;
     std::shared_ptr<foundation::UserDefaults> userDefaults() const;
     std::shared_ptr<ui::TextMeasurer> textMeasurer() const;
     std::optional<std::filesystem::path> documentsDirectory() const;
+    std::shared_ptr<foundation::ProcessLauncher> processLauncher() const;
 
     // The record in force now.
     static const Services& current();

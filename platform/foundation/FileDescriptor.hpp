@@ -10,15 +10,10 @@ class FileDescriptor {
 public:
     FileDescriptor() = default;
     explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
+    ~FileDescriptor() { reset(); }
     FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
     FileDescriptor& operator=(FileDescriptor&& other) noexcept {
-        if (this != &other) {
-            if (fd_ >= 0) ::close(fd_);
-            fd_ = other.release();
-        }
+        if (this != &other) reset(other.release());
         return *this;
     }
     FileDescriptor(const FileDescriptor&) = delete;
@@ -27,6 +22,11 @@ public:
     int get() const { return fd_; }
     bool isOpen() const { return fd_ >= 0; }
     int release() { return std::exchange(fd_, -1); }
+    // Closes what it holds and takes `fd` instead.
+    void reset(int fd = -1) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
+    }
 
 private:
     int fd_ = -1;

@@ -1,0 +1,126 @@
+#include "HelperService/CorvantisHelper/AllowedCommandLines.hpp"
+
+#include "HelperService/CorvantisHelper/LogText.hpp"
+
+#include <optional>
+
+namespace corvantis::helper {
+
+namespace {
+
+constexpr std::string_view addressMark = "<address>";
+constexpr std::string_view resourcesMark = "<resources>";
+
+struct PatternText {
+    std::string_view text;
+    CommandKind kind;
+};
+
+// Every command line the application sends, as it builds them. <address> stands for an IPv4
+// address, <resources> for the bundle's resources folder.
+constexpr PatternText commandLines[] = {
+    // Route control of the kill switch and the Shield, and the tunnel's split routes.
+    {"route -n add default <address>", CommandKind::addDefaultRoute},
+    {"route -n add -net 0/1 <address>", CommandKind::addTunnelRoute},
+    {"route -n delete 0/1 <address>", CommandKind::deleteTunnelRoute},
+    {"route -n add -net <address> <address>", CommandKind::addHostRoute},
+    {"route -n delete <address> <address>", CommandKind::deleteHostRoute},
+    {"defaults write /Library/Preferences/com.corvantis.Corvantis.plist gateway <address>"
+     " && cp \"<resources>/com.corvantis.CorvantisGuard.plist\" /Library/LaunchDaemons/com.corvantis.CorvantisGuard.plist"
+     " && cp \"<resources>/corvantis_guard.sh\" /Library/LaunchDaemons/corvantis_guard.sh"
+     " && launchctl load -w /Library/LaunchDaemons/com.corvantis.CorvantisGuard.plist"
+     " ; route -n delete default <address>",
+     CommandKind::engageKillSwitch},
+    // Name servers, the resolver file and the physical gateway.
+    {"scutil --dns | grep 'nameserver' | awk '{print $3}'", CommandKind::listNameServers},
+    {"grep -v '#' < /etc/resolv.conf | awk {'print $2'}", CommandKind::listResolverSecondFields},
+    {"netstat -nr | grep '^default' | awk 'NR==1{print $2}'", CommandKind::findDefaultGateway},
+    // A fresh tunnel, the down script and the login item.
+    {"dscacheutil -flushcache; sudo killall -HUP mDNSResponder", CommandKind::flushDnsCache},
+    {"sh \"<resources>/down.sh\"", CommandKind::runDownScript},
+    {"osascript -e 'tell application \"System Events\" to make login item at end with properties "
+     "{path:\"/Applications/Corvantis VPN.app\", hidden:false}'",
+     CommandKind::addLoginItem},
+    {"osascript -e 'tell application \"System Events\" to delete login item \"Corvantis VPN\"'",
+     CommandKind::deleteLoginItem},
+    // Readying the bundle's openvpn program and tunnel driver.
+    {"chown -R root:wheel <resources>/Kexts/*", CommandKind::prepareBundleFiles},
+    {"chown root:wheel <resources>/openvpn", CommandKind::prepareBundleFiles},
+    {"chmod +x 755 <resources>/openvpn", CommandKind::prepareBundleFiles},
+    {"/sbin/kextload <resources>/Kexts/tun-notarized.kext", CommandKind::prepareBundleFiles},
+};
+
+std::string replaceAll(std::string text, std::string_view mark, const std::string& value) {
+    for (auto at = text.find(mark); at != std::string::npos; at = text.find(mark, at + value.size())) {
+        text.replace(at, mark.size(), value);
+    }
+    return text;
+}
+
+}  // namespace
+
+AllowedCommandLines::Pattern AllowedCommandLines::compile(std::string_view text, CommandKind kind) {
+    Pattern pattern{{}, kind};
+    for (;;) {
+        const auto mark = text.find(addressMark);
+        if (mark == std::string_view::npos) {
+            pattern.segments.push_back({std::string(text), false});
+            return pattern;
+        }
+        pattern.segments.push_back({std::string(text.substr(0, mark)), true});
+        text.remove_prefix(mark + addressMark.size());
+    }
+}
+
+AllowedCommandLines::AllowedCommandLines(const std::filesystem::path& bundleResources) {
+    for (const auto& line : commandLines) {
+        const bool namesBundle = line.text.find(resourcesMark) != std::string_view::npos;
+        if (namesBundle && bundleResources.empty()) continue;
+        patterns_.push_back(compile(replaceAll(std::string(line.text), resourcesMark, bundleResources.string()), line.kind));
+    }
+}
+
+std::variant<AllowedCommand, CommandRefusal> AllowedCommandLines::match(std::string_view line) const {
+    std::optional<CommandRefusal> nearest;
+    for (const auto& pattern : patterns_) {
+        AllowedCommand command{pattern.kind, {}};
+        std::string_view rest = line;
+        bool matches = true;
+        for (std::size_t index = 0; matches && index < pattern.segments.size(); ++index) {
+            const Segment& segment = pattern.segments[index];
+            if (!rest.starts_with(segment.literal)) {
+                matches = false;
+                break;
+            }
+            rest.remove_prefix(segment.literal.size());
+            if (!segment.addressFollows) {
+                matches = rest.empty();
+                break;
+            }
+            // The address runs up to where the next literal text begins.
+            const std::string& next = pattern.segments[index + 1].literal;
+            const auto end = next.empty() ? rest.size() : rest.find(next);
+            if (end == std::string_view::npos) {
+                matches = false;
+                break;
+            }
+            const auto address = Ipv4Address::parse(rest.substr(0, end));
+            if (!address) {
+                if (!nearest) nearest = CommandRefusal{"\"" + printableForLog(rest.substr(0, end)) + "\" is not an IPv4 address"};
+                matches = false;
+                break;
+            }
+            command.addresses.push_back(*address);
+            rest.remove_prefix(end);
+        }
+        if (!matches) continue;
+        if (command.kind == CommandKind::engageKillSwitch && command.addresses[0] != command.addresses[1]) {
+            return CommandRefusal{"the kill-switch line names two different gateways"};
+        }
+        return command;
+    }
+    if (nearest) return *nearest;
+    return CommandRefusal{"it is not one of the command lines the application sends"};
+}
+
+}  // namespace corvantis::helper

@@ -1,0 +1,120 @@
+#include "HelperService/CorvantisHelper/CorvantisHelper.hpp"
+
+#include "HelperService/CorvantisHelper/LogText.hpp"
+#include "HelperService/CorvantisHelper/SyslogHelperLog.hpp"
+#include "HelperService/CorvantisHelperInterface/HelperWireCodec.hpp"
+#include "platform/Services.hpp"
+#include "platform/dispatch/Once.hpp"
+
+#include <optional>
+#include <unistd.h>
+
+namespace corvantis::helper {
+
+namespace {
+
+std::optional<CorvantisHelper::Dependencies>& preparedDependencies() {
+    static std::optional<CorvantisHelper::Dependencies> dependencies;
+    return dependencies;
+}
+
+}  // namespace
+
+CorvantisHelper::CorvantisHelper(Dependencies dependencies)
+    : configuration_(std::move(dependencies.configuration)),
+      log_(dependencies.log ? std::move(dependencies.log) : std::make_shared<SyslogHelperLog>()),
+      commandLines_(configuration_.bundleResources),
+      commandLayer_(configuration_, platform::Services::current().processLauncher(), log_,
+                    dependencies.accounts ? std::move(dependencies.accounts) : AccountLookup(lookUpAccount)),
+      resolverBackup_(configuration_.resolver, log_) {}
+
+std::shared_ptr<CorvantisHelper> CorvantisHelper::GetCorvantisHelperTool() {
+    static platform::dispatch::Once once;
+    static std::shared_ptr<CorvantisHelper> tool;
+    once.perform([] {
+        auto& prepared = preparedDependencies();
+        tool = std::make_shared<CorvantisHelper>(prepared ? std::move(*prepared) : Dependencies{});
+    });
+    return tool;
+}
+
+void CorvantisHelper::prepareSharedTool(Dependencies dependencies) {
+    preparedDependencies() = std::move(dependencies);
+}
+
+bool CorvantisHelper::shouldAcceptNewConnection(const platform::xpc::PeerCredentials& peer) {
+    log_->notice("new incoming connection");
+    if (configuration_.allows(peer.uid)) return true;
+    log_->notice("Refused a connection from uid " + std::to_string(peer.uid) + " (pid " + std::to_string(peer.pid) +
+                 "): that user may not use the helper");
+    return false;
+}
+
+void CorvantisHelper::didReceiveMessage(const std::shared_ptr<platform::xpc::XpcPeerConnection>& connection,
+                                        nlohmann::json message) {
+    auto call = HelperWireCodec::decodeCall(message);
+    if (!call) {
+        log_->notice("Refused a request from uid " + std::to_string(connection->peer().uid) + ": " +
+                     call.error().message);
+        return;
+    }
+    HelperWireCodec::deliver(call.value(), *this,
+                             [connection](const nlohmann::json& reply) { connection->sendReply(reply); });
+}
+
+void CorvantisHelper::listenerDidReport(const std::string& problem) {
+    log_->notice(problem);
+}
+
+void CorvantisHelper::runCommand(const std::string& command, TextReply reply) {
+    CommandReply replies(std::move(reply));
+    const auto matched = commandLines_.match(command);
+    if (const auto* refusal = std::get_if<CommandRefusal>(&matched)) {
+        log_->notice("Refused the command \"" + printableForLog(command) + "\": " + refusal->reason);
+    } else {
+        const auto connection = platform::xpc::XpcPeerConnection::current();
+        commandLayer_.perform(std::get<AllowedCommand>(matched), connection ? connection->peer().uid : ::geteuid(),
+                              replies);
+    }
+    replies.finish();
+}
+
+void CorvantisHelper::runOpenVPN(const std::string&, const std::string&, const std::optional<std::string>&,
+                                 const std::optional<std::string>&, const std::string&, TextArrayReply) {
+    notAvailable("runOpenVPN");
+}
+
+void CorvantisHelper::connectToL2TPServerWithAddress(const std::optional<std::string>&,
+                                                     const std::optional<std::string>&,
+                                                     const std::optional<std::string>&,
+                                                     const std::optional<std::string>&, CodeReply) {
+    notAvailable("connectToL2TPServerWithAddress");
+}
+
+bool CorvantisHelper::connect() {
+    log_->notice("Connecting...");
+    log_->notice("Connection error: this helper has no saved L2TP service to start");
+    return false;
+}
+
+void CorvantisHelper::disconnect() {
+    notAvailable("disconnect");
+}
+
+void CorvantisHelper::toggleIpv6(bool, TextReply) {
+    // Does nothing and never replies: the application sends it without a reply block.
+}
+
+void CorvantisHelper::backupResolvConf() {
+    resolverBackup_.backup();
+}
+
+void CorvantisHelper::restoreResolvConf() {
+    resolverBackup_.restore();
+}
+
+void CorvantisHelper::notAvailable(const std::string& selector) {
+    log_->notice(selector + " is not available in this helper yet");
+}
+
+}  // namespace corvantis::helper

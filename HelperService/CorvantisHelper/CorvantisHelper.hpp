@@ -1,0 +1,68 @@
+#pragma once
+
+#include "HelperService/CorvantisHelper/AllowedCommandLines.hpp"
+#include "HelperService/CorvantisHelper/HelperConfiguration.hpp"
+#include "HelperService/CorvantisHelper/HelperLog.hpp"
+#include "HelperService/CorvantisHelper/LinuxCommandLayer.hpp"
+#include "HelperService/CorvantisHelper/LoginItem.hpp"
+#include "HelperService/CorvantisHelper/ResolverBackup.hpp"
+#include "HelperService/CorvantisHelperInterface/CorvantisHelperProtocol.hpp"
+#include "platform/xpc/XpcListenerDelegate.hpp"
+
+#include <memory>
+
+namespace corvantis::helper {
+
+// The helper's one exported object: it decides which peers are served and carries out the
+// protocol's calls for them. Every connection shares it; calls run concurrently, each on the
+// thread of its connection, and the state they share is locked where it lives.
+class CorvantisHelper final : public CorvantisHelperProtocol, public platform::xpc::XpcListenerDelegate {
+public:
+    struct Dependencies {
+        HelperConfiguration configuration;
+        // Empty: the system log.
+        std::shared_ptr<HelperLog> log;
+        // Empty: the account database.
+        AccountLookup accounts;
+    };
+
+    // The process launcher comes from the platform services in force now.
+    explicit CorvantisHelper(Dependencies dependencies);
+
+    // The process's shared instance, made on first use from what `prepareSharedTool` was given.
+    static std::shared_ptr<CorvantisHelper> GetCorvantisHelperTool();
+    // Call once, before the first `GetCorvantisHelperTool`.
+    static void prepareSharedTool(Dependencies dependencies);
+
+    // XpcListenerDelegate
+    bool shouldAcceptNewConnection(const platform::xpc::PeerCredentials& peer) override;
+    void didReceiveMessage(const std::shared_ptr<platform::xpc::XpcPeerConnection>& connection,
+                           nlohmann::json message) override;
+    void listenerDidReport(const std::string& problem) override;
+
+    // CorvantisHelperProtocol
+    void runCommand(const std::string& command, TextReply reply) override;
+    void runOpenVPN(const std::string& path, const std::string& config, const std::optional<std::string>& userName,
+                    const std::optional<std::string>& password, const std::string& workingDirectory,
+                    TextArrayReply reply) override;
+    void connectToL2TPServerWithAddress(const std::optional<std::string>& address,
+                                        const std::optional<std::string>& username,
+                                        const std::optional<std::string>& password,
+                                        const std::optional<std::string>& sharedSecret, CodeReply reply) override;
+    bool connect() override;
+    void disconnect() override;
+    void toggleIpv6(bool enable, TextReply reply) override;
+    void backupResolvConf() override;
+    void restoreResolvConf() override;
+
+private:
+    void notAvailable(const std::string& selector);
+
+    const HelperConfiguration configuration_;
+    std::shared_ptr<HelperLog> log_;
+    const AllowedCommandLines commandLines_;
+    LinuxCommandLayer commandLayer_;
+    ResolverBackup resolverBackup_;
+};
+
+}  // namespace corvantis::helper

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/foundation/Expected.hpp"
+
+#include <filesystem>
+#include <string>
+
+namespace corvantis::helper {
+
+// Answers the application's gateway query from the kernel's IPv4 route table: the gateway of
+// the default route (the one with the lowest metric) and a line break, as the macOS query
+// prints it. When that route runs through a tunnel device the answer is the device's name, which
+// the application recognises as unusable; without a default route through a gateway it is empty.
+class DefaultGatewayQuery {
+public:
+    DefaultGatewayQuery(std::filesystem::path routeTable, std::filesystem::path networkDevices);
+
+    platform::foundation::Expected<std::string> answer() const;
+
+private:
+    bool isTunnelDevice(const std::string& name) const;
+
+    std::filesystem::path routeTable_;
+    std::filesystem::path networkDevices_;
+};
+
+}  // namespace corvantis::helper

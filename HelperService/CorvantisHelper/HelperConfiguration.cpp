@@ -1,0 +1,149 @@
+#include "HelperService/CorvantisHelper/HelperConfiguration.hpp"
+
+#include "HelperService/CorvantisHelper/RootFiles.hpp"
+
+#include <charconv>
+#include <map>
+#include <optional>
+
+namespace corvantis::helper {
+
+using platform::foundation::Error;
+using platform::foundation::Expected;
+
+namespace {
+
+// The path setting a key names; null for an unknown key.
+std::filesystem::path* pathFor(HelperConfiguration& configuration, std::string_view key) {
+    if (key == "socket") return &configuration.socket;
+    if (key == "bundle-resources") return &configuration.bundleResources;
+    if (key == "application-executable") return &configuration.applicationExecutable;
+    if (key == "resolv-etc") return &configuration.resolver.etc;
+    if (key == "resolv-var") return &configuration.resolver.var;
+    if (key == "resolv-backup") return &configuration.resolver.backup;
+    if (key == "guard-preferences") return &configuration.guard.preferences;
+    if (key == "guard-script") return &configuration.guard.script;
+    if (key == "guard-unit-folder") return &configuration.guard.unitFolder;
+    if (key == "ip") return &configuration.tools.ip;
+    if (key == "systemctl") return &configuration.tools.systemctl;
+    if (key == "resolvectl") return &configuration.tools.resolvectl;
+    if (key == "shell") return &configuration.tools.shell;
+    if (key == "route-table") return &configuration.routeTable;
+    if (key == "network-devices") return &configuration.networkDevices;
+    return nullptr;
+}
+
+std::string_view trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos) return {};
+    const auto last = text.find_last_not_of(" \t\r");
+    return text.substr(first, last - first + 1);
+}
+
+Expected<void> addUids(std::set<uid_t>& uids, std::string_view list) {
+    std::size_t start = 0;
+    while (start < list.size()) {
+        const auto end = std::min(list.find_first_of(", \t", start), list.size());
+        const std::string_view item = list.substr(start, end - start);
+        start = end + 1;
+        if (item.empty()) continue;
+        unsigned long value = 0;
+        const auto [rest, failure] = std::from_chars(item.data(), item.data() + item.size(), value);
+        if (failure != std::errc() || rest != item.data() + item.size() || value >= static_cast<unsigned long>(-1u)) {
+            return Error{EINVAL, "allow-uid: \"" + std::string(item) + "\" is not a user id"};
+        }
+        uids.insert(static_cast<uid_t>(value));
+    }
+    return {};
+}
+
+Expected<void> applyFile(HelperConfiguration& configuration, const std::filesystem::path& path, bool mayBeMissing) {
+    auto content = RootFiles::readTrustedFile(path);
+    if (!content) {
+        if (mayBeMissing && content.error().code == ENOENT) return {};
+        return Error{content.error().code, "Refusing the configuration file: " + content.error().message};
+    }
+    std::string_view rest = content.value();
+    for (int line = 1; !rest.empty(); ++line) {
+        const auto end = std::min(rest.find('\n'), rest.size());
+        std::string_view text = rest.substr(0, end);
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+        text = trimmed(text.substr(0, text.find('#')));
+        if (text.empty()) continue;
+        const auto equals = text.find('=');
+        if (equals == std::string_view::npos) {
+            return Error{EINVAL, path.string() + " line " + std::to_string(line) + ": expected \"key = value\""};
+        }
+        if (auto set = configuration.set(trimmed(text.substr(0, equals)), trimmed(text.substr(equals + 1))); !set) {
+            return Error{EINVAL, path.string() + " line " + std::to_string(line) + ": " + set.error().message};
+        }
+    }
+    return {};
+}
+
+struct Option {
+    std::string key;
+    std::string value;
+};
+
+Expected<std::vector<Option>> parseOptions(const std::vector<std::string>& arguments) {
+    std::vector<Option> options;
+    for (std::size_t index = 0; index < arguments.size(); ++index) {
+        const std::string& argument = arguments[index];
+        if (argument.rfind("--", 0) != 0 || argument.size() == 2) {
+            return Error{EINVAL, "Unexpected argument \"" + argument + "\""};
+        }
+        const auto equals = argument.find('=');
+        if (equals != std::string::npos) {
+            options.push_back({argument.substr(2, equals - 2), argument.substr(equals + 1)});
+        } else if (index + 1 < arguments.size()) {
+            options.push_back({argument.substr(2), arguments[++index]});
+        } else {
+            return Error{EINVAL, "The option " + argument + " needs a value"};
+        }
+    }
+    return options;
+}
+
+}  // namespace
+
+Expected<void> HelperConfiguration::set(std::string_view key, std::string_view value) {
+    if (key == "allow-uid") return addUids(allowedUids, value);
+    std::filesystem::path* path = pathFor(*this, key);
+    if (path == nullptr) return Error{EINVAL, "Unknown setting \"" + std::string(key) + "\""};
+    const std::filesystem::path given(value);
+    if (!given.is_absolute()) return Error{EINVAL, std::string(key) + " needs an absolute path"};
+    *path = given.lexically_normal();
+    return {};
+}
+
+Expected<HelperConfiguration> HelperConfiguration::load(const std::vector<std::string>& arguments) {
+    auto options = parseOptions(arguments);
+    if (!options) return options.error();
+    std::optional<std::filesystem::path> file;
+    for (const auto& option : options.value()) {
+        if (option.key == "config") file = option.value;
+    }
+    HelperConfiguration configuration;
+    if (auto applied = applyFile(configuration, file.value_or(defaultFile), !file); !applied) return applied.error();
+    for (const auto& option : options.value()) {
+        if (option.key == "config") continue;
+        if (auto set = configuration.set(option.key, option.value); !set) return set.error();
+    }
+    return configuration;
+}
+
+std::string HelperConfiguration::usage() {
+    return "usage: com.corvantis.CorvantisHelper [--config FILE] [--KEY=VALUE ...]\n"
+           "Settings (in " + std::string(defaultFile) + " as \"KEY = VALUE\", or as options):\n"
+           "  allow-uid              user ids besides root that may use the helper\n"
+           "  bundle-resources       the application bundle's resources folder\n"
+           "  application-executable the program a login item starts\n"
+           "  socket                 the socket to listen on\n"
+           "  resolv-etc, resolv-var, resolv-backup   the resolver files\n"
+           "  guard-preferences, guard-script, guard-unit-folder   where the kill-switch guard goes\n"
+           "  ip, systemctl, resolvectl, shell         the programs the helper runs\n"
+           "  route-table, network-devices             where the route table and devices are read\n";
+}
+
+}  // namespace corvantis::helper

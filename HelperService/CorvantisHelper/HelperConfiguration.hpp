@@ -1,0 +1,70 @@
+#pragma once
+
+#include "platform/foundation/Expected.hpp"
+
+#include <filesystem>
+#include <set>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+#include <vector>
+
+namespace corvantis::helper {
+
+// The resolver files the helper backs up and restores. Linux has no /var/run/resolv.conf, so
+// both live files are /etc/resolv.conf unless configured otherwise.
+struct ResolverPaths {
+    std::filesystem::path etc = "/etc/resolv.conf";
+    std::filesystem::path var = "/etc/resolv.conf";
+    std::filesystem::path backup = "/tmp/corvantis_resolv.conf";
+};
+
+// Where the kill-switch guard gets installed.
+struct GuardPaths {
+    // The key file holding "gateway=<address>" for the guard.
+    std::filesystem::path preferences = "/etc/corvantis/com.corvantis.Corvantis.conf";
+    std::filesystem::path script = "/etc/corvantis/corvantis_guard.sh";
+    std::filesystem::path unitFolder = "/etc/systemd/system";
+};
+
+// The programs the helper runs, by absolute path.
+struct ToolPaths {
+    std::filesystem::path ip = "/sbin/ip";
+    std::filesystem::path systemctl = "/bin/systemctl";
+    std::filesystem::path resolvectl = "/usr/bin/resolvectl";
+    std::filesystem::path shell = "/bin/sh";
+};
+
+// Everything the helper is told at start: built-in defaults, then the root-owned configuration
+// file ("key = value" lines, '#' comments), then command-line options "--key=value" or
+// "--key value" with the same keys.
+struct HelperConfiguration {
+    static constexpr const char* defaultFile = "/etc/corvantis/com.corvantis.CorvantisHelper.conf";
+
+    // Who besides root may use the helper.
+    std::set<uid_t> allowedUids;
+    // Empty: CORVANTIS_HELPER_SOCKET, else /run/corvantis/com.corvantis.CorvantisHelper.sock.
+    std::filesystem::path socket;
+    // The application bundle's resources folder; command lines naming files elsewhere are refused.
+    std::filesystem::path bundleResources;
+    // The application program that a login item starts.
+    std::filesystem::path applicationExecutable;
+    ResolverPaths resolver;
+    GuardPaths guard;
+    ToolPaths tools;
+    std::filesystem::path routeTable = "/proc/net/route";
+    std::filesystem::path networkDevices = "/sys/class/net";
+
+    bool allows(uid_t uid) const { return uid == 0 || allowedUids.contains(uid); }
+
+    // Sets one key; "allow-uid" adds to the list (numbers separated by commas or blanks).
+    platform::foundation::Expected<void> set(std::string_view key, std::string_view value);
+
+    // Reads the configuration file ("--config" names another) and then applies the options.
+    // A missing default file is no error; a file another user could have written is.
+    static platform::foundation::Expected<HelperConfiguration> load(const std::vector<std::string>& arguments);
+
+    static std::string usage();
+};
+
+}  // namespace corvantis::helper

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "HelperService/CorvantisHelper/AllowedCommandLines.hpp"
+#include "HelperService/CorvantisHelper/CommandReply.hpp"
+#include "HelperService/CorvantisHelper/DefaultGatewayQuery.hpp"
+#include "HelperService/CorvantisHelper/HelperConfiguration.hpp"
+#include "HelperService/CorvantisHelper/HelperLog.hpp"
+#include "HelperService/CorvantisHelper/KillSwitchGuard.hpp"
+#include "HelperService/CorvantisHelper/LoginItem.hpp"
+#include "HelperService/CorvantisHelper/ProcessRelay.hpp"
+
+#include <memory>
+
+namespace corvantis::helper {
+
+// Carries out each accepted command line as its Linux equivalent: routes through "ip route"
+// run with an argument vector, resolver queries from the resolver file, the gateway query from
+// the kernel's route table, the login item as an autostart entry of the calling user, the
+// kill-switch guard as a key file and a systemd unit, and nothing where Linux needs nothing.
+class LinuxCommandLayer {
+public:
+    LinuxCommandLayer(const HelperConfiguration& configuration,
+                      std::shared_ptr<platform::foundation::ProcessLauncher> launcher, std::shared_ptr<HelperLog> log,
+                      AccountLookup accounts);
+
+    // `caller` is the user on whose behalf the line came, for the login item.
+    void perform(const AllowedCommand& command, uid_t caller, CommandReply& reply);
+
+private:
+    void changeRoute(const std::string& verb, const std::string& destination, const Ipv4Address& gateway,
+                     CommandReply& reply) const;
+    void answerFromResolverFile(std::string (*query)(std::string_view), CommandReply& reply) const;
+    void answer(const platform::foundation::Expected<std::string>& text, CommandReply& reply) const;
+    void report(const platform::foundation::Expected<void>& done, CommandReply& reply) const;
+    void flushDnsCache(CommandReply& reply) const;
+
+    const HelperConfiguration configuration_;
+    std::shared_ptr<HelperLog> log_;
+    ProcessRelay relay_;
+    KillSwitchGuard guard_;
+    LoginItem loginItem_;
+    DefaultGatewayQuery gatewayQuery_;
+};
+
+}  // namespace corvantis::helper

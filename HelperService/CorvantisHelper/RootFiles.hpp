@@ -1,0 +1,23 @@
+#pragma once
+
+#include "platform/foundation/Expected.hpp"
+
+#include <filesystem>
+#include <string>
+
+namespace corvantis::helper {
+
+// Reading files as root without being led astray by what another user placed in the way.
+namespace RootFiles {
+
+// The content of a regular file, refusing a symbolic link in place of the file itself.
+platform::foundation::Expected<std::string> readRegularFile(const std::filesystem::path& path);
+
+// The content of a file only the helper's own user can have written: regular, reached without
+// a symbolic link, owned by that user, not writable by group or others, and with no second
+// name (a hard link another user made to a file of ours).
+platform::foundation::Expected<std::string> readTrustedFile(const std::filesystem::path& path);
+
+}  // namespace RootFiles
+
+}  // namespace corvantis::helper

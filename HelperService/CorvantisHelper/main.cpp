@@ -1,0 +1,57 @@
+// The privileged helper daemon: serves the helper protocol to root and the configured users on
+// its socket, for ever.
+
+#include "HelperService/CorvantisHelper/CorvantisHelper.hpp"
+#include "HelperService/CorvantisHelper/SyslogHelperLog.hpp"
+#include "platform/dispatch/MainQueue.hpp"
+#include "platform/xpc/ServiceSocketPath.hpp"
+#include "platform/xpc/XpcListener.hpp"
+
+#include <csignal>
+#include <iostream>
+
+using corvantis::helper::CorvantisHelper;
+using corvantis::helper::HelperConfiguration;
+
+namespace {
+
+platform::foundation::Expected<std::unique_ptr<platform::xpc::XpcListener>> makeListener(
+    const HelperConfiguration& configuration) {
+    auto inherited = platform::xpc::XpcListener::inherited();
+    if (!inherited || inherited.value()) return inherited;
+    const auto path = configuration.socket.empty()
+                          ? platform::xpc::socketPathForService(corvantis::helper::kHelperToolName)
+                          : configuration.socket;
+    return platform::xpc::XpcListener::listen(path);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
+        std::cout << HelperConfiguration::usage();
+        return 0;
+    }
+    // A client that goes away must end its replies, never the helper.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    auto log = std::make_shared<corvantis::helper::SyslogHelperLog>();
+    auto configuration = HelperConfiguration::load(arguments);
+    if (!configuration) {
+        log->notice(configuration.error().message);
+        std::cerr << configuration.error().message << "\n" << HelperConfiguration::usage();
+        return 1;
+    }
+    log->notice("launching SMJobbless Helper..");
+    auto listener = makeListener(configuration.value());
+    if (!listener) {
+        log->notice(listener.error().message);
+        std::cerr << listener.error().message << "\n";
+        return 1;
+    }
+    CorvantisHelper::prepareSharedTool({std::move(configuration.value()), log, {}});
+    listener.value()->resume(CorvantisHelper::GetCorvantisHelperTool());
+    platform::dispatch::MainQueue::shared()->run();
+    return 0;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvantis::helper {
+
+// The helper's job label, service name and executable name.
+inline constexpr std::string_view kHelperToolName = "com.corvantis.CorvantisHelper";
+
+// Reply blocks. An empty function is a call sent without a reply block. A text reply without a
+// value is "no text" (output that was not valid UTF-8); an array reply without a value is "no array".
+using TextReply = std::function<void(std::optional<std::string>)>;
+using TextArrayReply = std::function<void(std::optional<std::vector<std::string>>)>;
+using CodeReply = std::function<void(int)>;
+
+// The interface the helper exports and the application calls, in protocol order. Texts that
+// the application may send as absent are optional.
+class CorvantisHelperProtocol {
+public:
+    virtual ~CorvantisHelperProtocol() = default;
+
+    virtual void runCommand(const std::string& command, TextReply reply) = 0;
+    virtual void runOpenVPN(const std::string& path, const std::string& config, const std::optional<std::string>& userName,
+                            const std::optional<std::string>& password, const std::string& workingDirectory,
+                            TextArrayReply reply) = 0;
+    virtual void connectToL2TPServerWithAddress(const std::optional<std::string>& address,
+                                                const std::optional<std::string>& username,
+                                                const std::optional<std::string>& password,
+                                                const std::optional<std::string>& sharedSecret, CodeReply reply) = 0;
+    // Declared with a result that a remote call can never carry back to the caller.
+    virtual bool connect() = 0;
+    virtual void disconnect() = 0;
+    virtual void toggleIpv6(bool enable, TextReply reply) = 0;
+    virtual void backupResolvConf() = 0;
+    virtual void restoreResolvConf() = 0;
+};
+
+}  // namespace corvantis::helper
