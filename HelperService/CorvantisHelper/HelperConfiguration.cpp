@@ -113,7 +113,10 @@ Expected<void> HelperConfiguration::set(std::string_view key, std::string_view v
     if (path == nullptr) return Error{EINVAL, "Unknown setting \"" + std::string(key) + "\""};
     const std::filesystem::path given(value);
     if (!given.is_absolute()) return Error{EINVAL, std::string(key) + " needs an absolute path"};
-    *path = given.lexically_normal();
+    auto normal = given.lexically_normal();
+    // "/a/b/" and "/a/b" name one folder; command lines are matched against the latter.
+    if (!normal.has_filename() && normal != normal.root_path()) normal = normal.parent_path();
+    *path = normal;
     return {};
 }
 

@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
     auto configuration = HelperConfiguration::load(arguments);
     if (!configuration) {
         log->notice(configuration.error().message);
-        std::cerr << configuration.error().message << "\n" << HelperConfiguration::usage();
+        std::cerr << configuration.error().message << " (--help lists the settings)\n";
         return 1;
     }
     log->notice("launching SMJobbless Helper..");

@@ -2,7 +2,8 @@
 
 #include "platform/foundation/Utf8.hpp"
 
-#include <array>
+#include <cstdint>
+#include <limits>
 #include <vector>
 
 namespace corvantis::helper::HelperWireCodec {
@@ -119,8 +120,12 @@ Expected<std::optional<std::vector<std::string>>> decodeTextArrayReply(const nlo
 Expected<int> decodeCodeReply(const nlohmann::json& message) {
     auto value = replyValue(message);
     if (!value) return value.error();
-    if (!value.value()->is_number_integer()) return Error{EBADMSG, "A code reply holds no integer"};
-    return value.value()->get<int>();
+    const auto& code = *value.value();
+    if (!code.is_number_integer() || code.get<std::int64_t>() < std::numeric_limits<int>::min() ||
+        code.get<std::int64_t>() > std::numeric_limits<int>::max()) {
+        return Error{EBADMSG, "A code reply holds no 32-bit integer"};
+    }
+    return code.get<int>();
 }
 
 void deliver(const HelperCall& call, CorvantisHelperProtocol& receiver, ReplyChannel channel) {

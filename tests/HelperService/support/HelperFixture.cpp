@@ -1,0 +1,69 @@
+#include "support/HelperFixture.hpp"
+
+#include "platform/foundation/FileSystem.hpp"
+
+#include <stdexcept>
+#include <unistd.h>
+
+namespace corvantis::testing {
+
+namespace FileSystem = platform::foundation::FileSystem;
+
+HelperFixture::HelperFixture() {
+    FileSystem::createDirectories(bundle);
+    FileSystem::createDirectories(home);
+    FileSystem::createDirectories(folder / "net");
+    write(bundle / "down.sh", "echo down\n", 0755);
+    write(bundle / "com.corvantis.CorvantisGuard.service", "[Service]\nExecStart=/etc/corvantis/corvantis_guard.sh\n");
+    write(bundle / "corvantis_guard.sh", "#!/bin/sh\n");
+    write(configuration.resolver.etc, "nameserver 192.168.1.1\nnameserver 8.8.8.8\n");
+    write(configuration.routeTable,
+          "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
+          "eth0\t00000000\t0101A8C0\t0003\t0\t0\t100\t00000000\t0\t0\t0\n");
+    rebuild();
+}
+
+helper::HelperConfiguration HelperFixture::makeConfiguration() const {
+    helper::HelperConfiguration made;
+    made.bundleResources = bundle;
+    made.applicationExecutable = "/opt/corvantis/corvantis-vpn";
+    made.resolver = {folder / "resolv.conf", folder / "resolv.conf", folder / "corvantis_resolv.conf"};
+    made.guard = {folder / "etc" / "com.corvantis.Corvantis.conf", folder / "etc" / "corvantis_guard.sh",
+                  folder / "systemd"};
+    made.tools.resolvectl = folder / "no-resolvectl";
+    made.routeTable = folder / "route";
+    made.networkDevices = folder / "net";
+    return made;
+}
+
+void HelperFixture::rebuild() {
+    auto asked = accountsAsked;
+    auto homeFolder = home;
+    helper = std::make_shared<helper::CorvantisHelper>(helper::CorvantisHelper::Dependencies{
+        configuration, log, [asked, homeFolder](uid_t uid) -> platform::foundation::Expected<helper::UserAccount> {
+            asked->push_back(uid);
+            return helper::UserAccount{homeFolder, ::getegid()};
+        }});
+}
+
+std::vector<std::optional<std::string>> HelperFixture::run(const std::string& line) {
+    std::vector<std::optional<std::string>> replies;
+    std::mutex mutex;
+    helper->runCommand(line, [&](std::optional<std::string> text) {
+        std::lock_guard lock(mutex);
+        replies.push_back(std::move(text));
+    });
+    return replies;
+}
+
+void HelperFixture::write(const std::filesystem::path& path, const std::string& content, mode_t mode) const {
+    FileSystem::createDirectories(path.parent_path());
+    if (!FileSystem::writeFileAtomically(path, content, mode)) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::string HelperFixture::read(const std::filesystem::path& path) const {
+    auto content = FileSystem::readFile(path);
+    return content ? content.value() : "<" + content.error().message + ">";
+}
+
+}  // namespace corvantis::testing

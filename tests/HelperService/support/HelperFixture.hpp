@@ -1,0 +1,46 @@
+#pragma once
+
+#include "HelperService/CorvantisHelper/CorvantisHelper.hpp"
+#include "platform/Services.hpp"
+#include "support/FakeProcessLauncher.hpp"
+#include "support/RecordingHelperLog.hpp"
+#include "support/TemporaryFolder.hpp"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corvantis::testing {
+
+// A helper whose every path lies in a temporary folder, with a fake process launcher and a
+// recording log: a bundle with down.sh and the guard's files, a resolver file, a route table, a
+// home folder for the login item.
+struct HelperFixture {
+    TemporaryFolder folder;
+    std::filesystem::path bundle = folder / "Corvantis VPN" / "Resources";
+    std::filesystem::path home = folder / "home";
+    std::shared_ptr<FakeProcessLauncher> launcher = std::make_shared<FakeProcessLauncher>();
+    std::shared_ptr<RecordingHelperLog> log = std::make_shared<RecordingHelperLog>();
+    platform::ScopedServices services{platform::Services{{}, {}, {}, launcher}};
+    helper::HelperConfiguration configuration = makeConfiguration();
+    // The users the login item was asked about.
+    std::shared_ptr<std::vector<uid_t>> accountsAsked = std::make_shared<std::vector<uid_t>>();
+    std::shared_ptr<helper::CorvantisHelper> helper;
+
+    HelperFixture();
+
+    // Builds the helper from `configuration` (again, after a test changed it).
+    void rebuild();
+
+    // Runs one command line and returns every reply it got.
+    std::vector<std::optional<std::string>> run(const std::string& line);
+
+    void write(const std::filesystem::path& path, const std::string& content, mode_t mode = 0644) const;
+    std::string read(const std::filesystem::path& path) const;
+
+private:
+    helper::HelperConfiguration makeConfiguration() const;
+};
+
+}  // namespace corvantis::testing

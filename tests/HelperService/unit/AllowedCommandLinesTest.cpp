@@ -1,0 +1,134 @@
+#include "HelperService/CorvantisHelper/AllowedCommandLines.hpp"
+#include "HelperService/CorvantisHelper/Ipv4Address.hpp"
+
+#include <gtest/gtest.h>
+
+using corvantis::helper::AllowedCommand;
+using corvantis::helper::AllowedCommandLines;
+using corvantis::helper::CommandKind;
+using corvantis::helper::CommandRefusal;
+using corvantis::helper::Ipv4Address;
+
+namespace {
+
+const std::string resources = "/opt/Corvantis VPN/Resources";
+
+// The guard line exactly as the route control builds it.
+std::string killSwitchLine(const std::string& gateway, const std::string& lastGateway) {
+    return "defaults write /Library/Preferences/com.corvantis.Corvantis.plist gateway " + gateway + " && cp \"" +
+           resources + "/com.corvantis.CorvantisGuard.plist\" /Library/LaunchDaemons/" +
+           "com.corvantis.CorvantisGuard.plist && cp \"" + resources + "/corvantis_guard.sh\" /Library/LaunchDaemons/" +
+           "corvantis_guard.sh && launchctl load -w /Library/LaunchDaemons/com.corvantis.CorvantisGuard.plist" +
+           " ; route -n delete default " + lastGateway;
+}
+
+TEST(Ipv4Address, ParsesOnlyPlainDottedQuads) {
+    EXPECT_EQ(Ipv4Address::parse("192.168.1.1")->text(), "192.168.1.1");
+    EXPECT_EQ(Ipv4Address::parse("0.0.0.0")->text(), "0.0.0.0");
+    EXPECT_EQ(Ipv4Address::parse("255.255.255.255")->text(), "255.255.255.255");
+    for (const char* bad : {"", "1.2.3", "1.2.3.4.5", "256.1.1.1", "1.2.3.04", "01.2.3.4", " 1.2.3.4", "1.2.3.4 ",
+                            "1.2.3.-4", "+1.2.3.4", "1..3.4", "1.2.3.", "0x1.2.3.4", "1.2.3.4/32", "::1", "1.2.3.4\n",
+                            "1234.1.1.1"}) {
+        EXPECT_FALSE(Ipv4Address::parse(bad)) << bad;
+    }
+    EXPECT_EQ(Ipv4Address::fromNetworkOrder(0x0101A8C0).text(), "192.168.1.1");
+}
+
+TEST(AllowedCommandLines, AcceptsEveryLineTheApplicationSends) {
+    struct Case {
+        std::string line;
+        CommandKind kind;
+        std::vector<std::string> addresses;
+    };
+    const std::vector<Case> cases = {
+        {"route -n add default 192.168.1.1", CommandKind::addDefaultRoute, {"192.168.1.1"}},
+        {"route -n add -net 203.0.113.7 192.168.1.1", CommandKind::addHostRoute, {"203.0.113.7", "192.168.1.1"}},
+        {"route -n delete 203.0.113.7 192.168.1.1", CommandKind::deleteHostRoute, {"203.0.113.7", "192.168.1.1"}},
+        {"route -n add -net 0/1 10.8.0.1", CommandKind::addTunnelRoute, {"10.8.0.1"}},
+        {"route -n delete 0/1 10.8.0.1", CommandKind::deleteTunnelRoute, {"10.8.0.1"}},
+        {killSwitchLine("192.168.1.1", "192.168.1.1"), CommandKind::engageKillSwitch, {"192.168.1.1", "192.168.1.1"}},
+        {"scutil --dns | grep 'nameserver' | awk '{print $3}'", CommandKind::listNameServers, {}},
+        {"grep -v '#' < /etc/resolv.conf | awk {'print $2'}", CommandKind::listResolverSecondFields, {}},
+        {"netstat -nr | grep '^default' | awk 'NR==1{print $2}'", CommandKind::findDefaultGateway, {}},
+        {"dscacheutil -flushcache; sudo killall -HUP mDNSResponder", CommandKind::flushDnsCache, {}},
+        {"sh \"" + resources + "/down.sh\"", CommandKind::runDownScript, {}},
+        {"osascript -e 'tell application \"System Events\" to make login item at end with properties "
+         "{path:\"/Applications/Corvantis VPN.app\", hidden:false}'",
+         CommandKind::addLoginItem, {}},
+        {"osascript -e 'tell application \"System Events\" to delete login item \"Corvantis VPN\"'",
+         CommandKind::deleteLoginItem, {}},
+        {"chown -R root:wheel " + resources + "/Kexts/*", CommandKind::prepareBundleFiles, {}},
+        {"chown root:wheel " + resources + "/openvpn", CommandKind::prepareBundleFiles, {}},
+        {"chmod +x 755 " + resources + "/openvpn", CommandKind::prepareBundleFiles, {}},
+        {"/sbin/kextload " + resources + "/Kexts/tun-notarized.kext", CommandKind::prepareBundleFiles, {}},
+    };
+    const AllowedCommandLines lines(resources);
+    for (const auto& testCase : cases) {
+        const auto matched = lines.match(testCase.line);
+        const auto* command = std::get_if<AllowedCommand>(&matched);
+        ASSERT_NE(command, nullptr) << testCase.line << ": " << std::get<CommandRefusal>(matched).reason;
+        EXPECT_EQ(command->kind, testCase.kind) << testCase.line;
+        std::vector<std::string> addresses;
+        for (const auto& address : command->addresses) addresses.push_back(address.text());
+        EXPECT_EQ(addresses, testCase.addresses) << testCase.line;
+    }
+}
+
+TEST(AllowedCommandLines, RefusesEverythingElseWithAReason) {
+    struct Case {
+        std::string line;
+        std::string reason;
+    };
+    const std::string unknown = "not one of the command lines";
+    const std::vector<Case> cases = {
+        {"route -n add default 192.168.1.1; rm -rf /", "is not an IPv4 address"},
+        {"route -n add default 192.168.1.1 && reboot", "is not an IPv4 address"},
+        {"route -n add default $(reboot)", "is not an IPv4 address"},
+        {"route -n add default `reboot`", "is not an IPv4 address"},
+        {"route -n add default 192.168.1.1\nreboot", "is not an IPv4 address"},
+        {"route -n add default 192.168.1.1 | sh", "is not an IPv4 address"},
+        {"route -n add default gateway.example.com", "is not an IPv4 address"},
+        {"route -n add default 192.168.1.256", "is not an IPv4 address"},
+        {"route -n add -net 203.0.113.7 192.168.1.1 192.168.1.2", "is not an IPv4 address"},
+        {"route -n add -net 203.0.113.0/24 192.168.1.1", "is not an IPv4 address"},
+        {"route -n delete 0/1 utun2", "is not an IPv4 address"},
+        {"route -n delete default 192.168.1.1", "\"default\" is not an IPv4 address"},
+        {"route  -n add default 192.168.1.1", unknown},
+        {"ROUTE -n add default 192.168.1.1", unknown},
+        {" route -n add default 192.168.1.1", unknown},
+        {"rm -rf /", unknown},
+        {"", unknown},
+        {"sh \"/tmp/down.sh\"", unknown},
+        {"sh \"" + resources + "/../../tmp/down.sh\"", unknown},
+        {"sh \"" + resources + "/down.sh\"; reboot", unknown},
+        {"sh " + resources + "/down.sh", unknown},
+        {"chown root:wheel /etc/shadow", unknown},
+        {"netstat -nr | grep '^default' | awk 'NR==1{print $2}' | sh", unknown},
+        {"pkill -SIGTERM -f openvpn", unknown},
+        {"killall com.corvantis.CorvantisHelper", unknown},
+        {killSwitchLine("192.168.1.1", "192.168.1.2"), "two different gateways"},
+        {killSwitchLine("192.168.1.1; reboot", "192.168.1.1"), "is not an IPv4 address"},
+    };
+    const AllowedCommandLines lines(resources);
+    for (const auto& testCase : cases) {
+        const auto matched = lines.match(testCase.line);
+        const auto* refusal = std::get_if<CommandRefusal>(&matched);
+        ASSERT_NE(refusal, nullptr) << testCase.line;
+        EXPECT_NE(refusal->reason.find(testCase.reason), std::string::npos) << testCase.line << ": " << refusal->reason;
+    }
+}
+
+TEST(AllowedCommandLines, WithoutABundleTheLinesNamingBundleFilesAreRefused) {
+    const AllowedCommandLines lines({});
+    EXPECT_TRUE(std::holds_alternative<CommandRefusal>(lines.match("sh \"/down.sh\"")));
+    EXPECT_TRUE(std::holds_alternative<CommandRefusal>(lines.match(killSwitchLine("192.168.1.1", "192.168.1.1"))));
+    EXPECT_TRUE(std::holds_alternative<AllowedCommand>(lines.match("route -n add default 192.168.1.1")));
+}
+
+TEST(AllowedCommandLines, ARefusalQuotesTheOffendingTextSafelyForTheLog) {
+    const AllowedCommandLines lines(resources);
+    const auto matched = lines.match("route -n add default 1.2.3.4\n\x1b[2J");
+    EXPECT_EQ(std::get<CommandRefusal>(matched).reason, "\"1.2.3.4\\x0a\\x1b[2J\" is not an IPv4 address");
+}
+
+}  // namespace

@@ -1,0 +1,174 @@
+#include "support/HelperFixture.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using corvantis::testing::FakeProcessLauncher;
+using corvantis::testing::HelperFixture;
+
+namespace {
+
+using Replies = std::vector<std::optional<std::string>>;
+
+std::string guardLine(const std::filesystem::path& resources, const std::string& gateway) {
+    return "defaults write /Library/Preferences/com.corvantis.Corvantis.plist gateway " + gateway + " && cp \"" +
+           resources.string() + "/com.corvantis.CorvantisGuard.plist\" /Library/LaunchDaemons/" +
+           "com.corvantis.CorvantisGuard.plist && cp \"" + resources.string() +
+           "/corvantis_guard.sh\" /Library/LaunchDaemons/corvantis_guard.sh && launchctl load -w " +
+           "/Library/LaunchDaemons/com.corvantis.CorvantisGuard.plist ; route -n delete default " + gateway;
+}
+
+mode_t modeOf(const std::filesystem::path& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+TEST(CorvantisHelperCommands, RouteLinesBecomeIpRouteArgumentVectors) {
+    HelperFixture fixture;
+    const std::pair<std::string, std::string> cases[] = {
+        {"route -n add default 192.168.1.1", "/sbin/ip -4 route add default via 192.168.1.1"},
+        {"route -n add -net 203.0.113.7 192.168.1.1", "/sbin/ip -4 route add 203.0.113.7/32 via 192.168.1.1"},
+        {"route -n delete 203.0.113.7 192.168.1.1", "/sbin/ip -4 route del 203.0.113.7/32 via 192.168.1.1"},
+        {"route -n add -net 0/1 10.8.0.1", "/sbin/ip -4 route add 0.0.0.0/1 via 10.8.0.1"},
+        {"route -n delete 0/1 10.8.0.1", "/sbin/ip -4 route del 0.0.0.0/1 via 10.8.0.1"},
+    };
+    for (const auto& [line, expected] : cases) {
+        const auto before = fixture.launcher->launches().size();
+        const auto replies = fixture.run(line);
+        const auto launches = fixture.launcher->launches();
+        ASSERT_EQ(launches.size(), before + 1) << line;
+        EXPECT_EQ(launches.back(), expected);
+        ASSERT_FALSE(replies.empty());
+        EXPECT_EQ(replies.front(), "") << line;
+    }
+}
+
+TEST(CorvantisHelperCommands, EachOutputChunkIsAReplyAndTheFirstComesFirst) {
+    HelperFixture fixture;
+    fixture.launcher->script("ip", {{"first chunk", "second chunk"}, {"RTNETLINK answers: File exists\n"}, 2});
+    const auto replies = fixture.run("route -n add default 192.168.1.1");
+    EXPECT_EQ(replies, (Replies{"first chunk", "second chunk", "", "RTNETLINK answers: File exists\n", "", ""}));
+
+    fixture.launcher->script("ip", {{"ok\xff"}, {}, 0});
+    EXPECT_EQ(fixture.run("route -n add default 192.168.1.1").front(), std::nullopt);
+}
+
+TEST(CorvantisHelperCommands, TheKillSwitchLineInstallsTheGuardAndDeletesTheDefaultRoute) {
+    HelperFixture fixture;
+    const auto replies = fixture.run(guardLine(fixture.bundle, "192.168.1.1"));
+    EXPECT_EQ(fixture.launcher->launches(),
+              (std::vector<std::string>{"/bin/systemctl daemon-reload",
+                                        "/bin/systemctl enable --now com.corvantis.CorvantisGuard.service",
+                                        "/sbin/ip -4 route del default via 192.168.1.1"}));
+    EXPECT_EQ(fixture.read(fixture.configuration.guard.preferences), "gateway=192.168.1.1\n");
+    const auto unit = fixture.configuration.guard.unitFolder / "com.corvantis.CorvantisGuard.service";
+    EXPECT_EQ(fixture.read(unit), fixture.read(fixture.bundle / "com.corvantis.CorvantisGuard.service"));
+    EXPECT_EQ(fixture.read(fixture.configuration.guard.script), "#!/bin/sh\n");
+    EXPECT_EQ(modeOf(fixture.configuration.guard.script), 0755u);
+    EXPECT_EQ(modeOf(unit), 0644u);
+    EXPECT_EQ(replies.front(), "");
+}
+
+TEST(CorvantisHelperCommands, AFailedGuardStepStopsTheChainButTheDefaultRouteStillGoes) {
+    HelperFixture fixture;
+    std::filesystem::remove(fixture.bundle / "com.corvantis.CorvantisGuard.service");
+    const auto replies = fixture.run(guardLine(fixture.bundle, "192.168.1.1"));
+    EXPECT_EQ(fixture.launcher->launches(), (std::vector<std::string>{"/sbin/ip -4 route del default via 192.168.1.1"}));
+    ASSERT_FALSE(replies.empty());
+    EXPECT_NE(replies.front()->find("No such file"), std::string::npos);
+    EXPECT_TRUE(fixture.log->mentions("The kill-switch guard was not installed"));
+
+    // A symbolic link in the user's bundle must not make root copy another file.
+    fixture.write(fixture.folder / "secret", "root only\n", 0600);
+    std::filesystem::create_symlink(fixture.folder / "secret", fixture.bundle / "com.corvantis.CorvantisGuard.service");
+    fixture.run(guardLine(fixture.bundle, "192.168.1.1"));
+    EXPECT_FALSE(std::filesystem::exists(fixture.configuration.guard.unitFolder / "com.corvantis.CorvantisGuard.service"));
+}
+
+TEST(CorvantisHelperCommands, QueriesAreAnsweredFromTheResolverFileAndTheRouteTable) {
+    HelperFixture fixture;
+    EXPECT_EQ(fixture.run("scutil --dns | grep 'nameserver' | awk '{print $3}'"), (Replies{"192.168.1.1\n8.8.8.8\n"}));
+    EXPECT_EQ(fixture.run("grep -v '#' < /etc/resolv.conf | awk {'print $2'}"), (Replies{"192.168.1.1\n8.8.8.8\n"}));
+    EXPECT_EQ(fixture.run("netstat -nr | grep '^default' | awk 'NR==1{print $2}'"), (Replies{"192.168.1.1\n"}));
+    EXPECT_TRUE(fixture.launcher->launches().empty());
+
+    std::filesystem::remove(fixture.configuration.resolver.etc);
+    EXPECT_EQ(fixture.run("scutil --dns | grep 'nameserver' | awk '{print $3}'"), (Replies{""}));
+}
+
+TEST(CorvantisHelperCommands, TheDownScriptRunsFromTheBundleWithoutAShellLine) {
+    HelperFixture fixture;
+    fixture.launcher->script("sh", {{"down\n"}, {}, 0});
+    const auto replies = fixture.run("sh \"" + fixture.bundle.string() + "/down.sh\"");
+    EXPECT_EQ(fixture.launcher->launches(), (std::vector<std::string>{"/bin/sh " + (fixture.bundle / "down.sh").string()}));
+    EXPECT_EQ(replies.front(), "down\n");
+}
+
+TEST(CorvantisHelperCommands, TheDnsFlushUsesResolvectlOnlyWhereItIsInstalled) {
+    HelperFixture fixture;
+    const std::string flush = "dscacheutil -flushcache; sudo killall -HUP mDNSResponder";
+    EXPECT_EQ(fixture.run(flush), (Replies{""}));
+    EXPECT_TRUE(fixture.launcher->launches().empty());
+
+    fixture.write(fixture.configuration.tools.resolvectl, "#!/bin/sh\n", 0755);
+    fixture.run(flush);
+    EXPECT_EQ(fixture.launcher->launches(),
+              (std::vector<std::string>{fixture.configuration.tools.resolvectl.string() + " flush-caches"}));
+}
+
+TEST(CorvantisHelperCommands, LoginItemLinesManageTheCallersAutostartEntry) {
+    HelperFixture fixture;
+    const auto entry = fixture.home / ".config" / "autostart" / "com.corvantis.Corvantis.desktop";
+    EXPECT_EQ(fixture.run("osascript -e 'tell application \"System Events\" to make login item at end with properties "
+                          "{path:\"/Applications/Corvantis VPN.app\", hidden:false}'"),
+              (Replies{""}));
+    EXPECT_NE(fixture.read(entry).find("Exec=\"/opt/corvantis/corvantis-vpn\""), std::string::npos);
+    EXPECT_EQ(fixture.run("osascript -e 'tell application \"System Events\" to delete login item \"Corvantis VPN\"'"),
+              (Replies{""}));
+    EXPECT_FALSE(std::filesystem::exists(entry));
+    // Called directly, not over a connection: the helper's own user.
+    EXPECT_EQ(*fixture.accountsAsked, (std::vector<uid_t>{::geteuid(), ::geteuid()}));
+}
+
+TEST(CorvantisHelperCommands, BundlePreparationLinesNeedNothingOnLinux) {
+    HelperFixture fixture;
+    const std::string resources = fixture.bundle.string();
+    for (const auto& line : {"chown -R root:wheel " + resources + "/Kexts/*", "chown root:wheel " + resources + "/openvpn",
+                             "chmod +x 755 " + resources + "/openvpn",
+                             "/sbin/kextload " + resources + "/Kexts/tun-notarized.kext"}) {
+        EXPECT_EQ(fixture.run(line), (Replies{""})) << line;
+    }
+    EXPECT_TRUE(fixture.launcher->launches().empty());
+}
+
+TEST(CorvantisHelperCommands, RefusedLinesGetTheEmptyReplyAndALoggedReasonAndRunNothing) {
+    HelperFixture fixture;
+    for (const std::string line : {"route -n add default 192.168.1.1; reboot", "rm -rf /", "route -n add default 10.0.0.300",
+                                   "sh \"/tmp/down.sh\""}) {
+        EXPECT_EQ(fixture.run(line), (Replies{""})) << line;
+    }
+    EXPECT_TRUE(fixture.launcher->launches().empty());
+    EXPECT_TRUE(fixture.log->mentions("Refused the command \"route -n add default 192.168.1.1; reboot\": "
+                                      "\"192.168.1.1; reboot\" is not an IPv4 address"));
+    EXPECT_TRUE(fixture.log->mentions("Refused the command \"rm -rf /\": it is not one of the command lines"));
+}
+
+TEST(CorvantisHelperCommands, ToggleIpv6NeverReplies) {
+    HelperFixture fixture;
+    bool replied = false;
+    fixture.helper->toggleIpv6(true, [&](std::optional<std::string>) { replied = true; });
+    EXPECT_FALSE(replied);
+}
+
+TEST(CorvantisHelperCommands, ResolverBackupAndRestoreUseTheConfiguredPaths) {
+    HelperFixture fixture;
+    fixture.helper->backupResolvConf();
+    EXPECT_EQ(fixture.read(fixture.configuration.resolver.backup), "nameserver 192.168.1.1\nnameserver 8.8.8.8\n");
+    std::filesystem::remove(fixture.configuration.resolver.etc);
+    fixture.helper->restoreResolvConf();
+    EXPECT_EQ(fixture.read(fixture.configuration.resolver.etc), "nameserver 192.168.1.1\nnameserver 8.8.8.8\n");
+}
+
+}  // namespace

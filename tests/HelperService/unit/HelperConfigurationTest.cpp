@@ -1,0 +1,79 @@
+#include "HelperService/CorvantisHelper/HelperConfiguration.hpp"
+#include "platform/foundation/FileSystem.hpp"
+#include "support/TemporaryFolder.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using corvantis::helper::HelperConfiguration;
+using corvantis::testing::TemporaryFolder;
+namespace FileSystem = platform::foundation::FileSystem;
+
+namespace {
+
+TEST(HelperConfiguration, FileThenOptionsWithRootAlwaysAllowed) {
+    TemporaryFolder folder;
+    const auto file = folder / "helper.conf";
+    ASSERT_TRUE(FileSystem::writeFileAtomically(file,
+                                                "# installed for the user\n"
+                                                "allow-uid = 1000, 1001\n"
+                                                "bundle-resources = /opt/corvantis/Resources/  # trailing slash\n"
+                                                "resolv-backup = /var/lib/corvantis/resolv.conf\n",
+                                                0644));
+    auto loaded = HelperConfiguration::load(
+        {"--config", file.string(), "--allow-uid=1002", "--resolv-backup", "/tmp/other", "--ip=/usr/sbin/ip"});
+    ASSERT_TRUE(loaded) << loaded.error().message;
+    const auto& configuration = loaded.value();
+    EXPECT_EQ(configuration.allowedUids, (std::set<uid_t>{1000, 1001, 1002}));
+    EXPECT_TRUE(configuration.allows(0));
+    EXPECT_TRUE(configuration.allows(1001));
+    EXPECT_FALSE(configuration.allows(65534));
+    EXPECT_EQ(configuration.bundleResources, "/opt/corvantis/Resources");
+    EXPECT_EQ(configuration.resolver.backup, "/tmp/other");
+    EXPECT_EQ(configuration.resolver.etc, "/etc/resolv.conf");
+    EXPECT_EQ(configuration.resolver.var, "/etc/resolv.conf");
+    EXPECT_EQ(configuration.tools.ip, "/usr/sbin/ip");
+}
+
+TEST(HelperConfiguration, MistakesAreRefusedWithTheirPlace) {
+    TemporaryFolder folder;
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{"--allow-uid=alice"}, "is not a user id"},
+        {{"--allow-uid=-1"}, "is not a user id"},
+        {{"--resolv-etc=relative/path"}, "absolute path"},
+        {{"--colour=blue"}, "Unknown setting"},
+        {{"--socket"}, "needs a value"},
+        {{"stray"}, "Unexpected argument"},
+        {{"--config", (folder / "missing.conf").string()}, "No such file"},
+    };
+    for (const auto& testCase : cases) {
+        auto loaded = HelperConfiguration::load(testCase.arguments);
+        ASSERT_FALSE(loaded) << testCase.arguments[0];
+        EXPECT_NE(loaded.error().message.find(testCase.message), std::string::npos) << loaded.error().message;
+    }
+    ASSERT_TRUE(FileSystem::writeFileAtomically(folder / "bad.conf", "allow-uid 1000\n", 0644));
+    auto badLine = HelperConfiguration::load({"--config", (folder / "bad.conf").string()});
+    ASSERT_FALSE(badLine);
+    EXPECT_NE(badLine.error().message.find("line 1"), std::string::npos);
+}
+
+TEST(HelperConfiguration, AFileOthersCouldHaveWrittenIsRefused) {
+    TemporaryFolder folder;
+    const auto file = folder / "helper.conf";
+    ASSERT_TRUE(FileSystem::writeFileAtomically(file, "allow-uid = 4242\n", 0644));
+    ::chmod(file.c_str(), 0664);
+    auto writable = HelperConfiguration::load({"--config", file.string()});
+    ASSERT_FALSE(writable);
+    EXPECT_NE(writable.error().message.find("Refusing the configuration file"), std::string::npos);
+
+    ::chmod(file.c_str(), 0644);
+    std::filesystem::create_symlink(file, folder / "link.conf");
+    EXPECT_FALSE(HelperConfiguration::load({"--config", (folder / "link.conf").string()}));
+}
+
+}  // namespace

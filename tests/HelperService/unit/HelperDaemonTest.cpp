@@ -1,0 +1,65 @@
+#include "HelperService/CorvantisHelperInterface/HelperWireCodec.hpp"
+#include "platform/foundation/FileSystem.hpp"
+#include "platform/xpc/XpcClientConnection.hpp"
+#include "support/HelperDaemon.hpp"
+#include "support/TemporaryFolder.hpp"
+
+#include <gtest/gtest.h>
+
+using corvantis::helper::HelperCall;
+using corvantis::testing::HelperDaemon;
+using corvantis::testing::TemporaryFolder;
+using namespace std::chrono_literals;
+namespace FileSystem = platform::foundation::FileSystem;
+namespace HelperWireCodec = corvantis::helper::HelperWireCodec;
+
+namespace {
+
+// The real helper program with a fake "ip" that only records its arguments.
+struct DaemonFixture {
+    TemporaryFolder folder;
+    std::filesystem::path socket = folder / "helper.sock";
+    std::filesystem::path recorded = folder / "ip-calls";
+    std::unique_ptr<HelperDaemon> daemon;
+
+    DaemonFixture() {
+        EXPECT_TRUE(FileSystem::writeFileAtomically(folder / "ip", "#!/bin/sh\necho \"$@\" >> " + recorded.string() + "\n", 0755));
+        EXPECT_TRUE(FileSystem::writeFileAtomically(folder / "resolv.conf", "nameserver 9.9.9.9\n", 0644));
+        EXPECT_TRUE(FileSystem::writeFileAtomically(folder / "helper.conf", "allow-uid = 4242\n", 0644));
+        daemon = std::make_unique<HelperDaemon>(
+            socket, std::vector<std::string>{"--config", (folder / "helper.conf").string(), "--ip", (folder / "ip").string(),
+                                             "--resolv-etc", (folder / "resolv.conf").string(), "--bundle-resources",
+                                             (folder / "bundle").string()});
+    }
+
+    std::optional<std::string> call(const std::string& line) const {
+        auto connection = platform::xpc::XpcClientConnection::connect(socket);
+        EXPECT_TRUE(connection);
+        EXPECT_TRUE(connection.value().send(HelperWireCodec::encodeCall(HelperCall::runCommand(line, true))));
+        auto reply = connection.value().receiveFirstReply(20s);
+        EXPECT_TRUE(reply && reply.value());
+        if (!reply || !reply.value()) return "<no reply>";
+        return HelperWireCodec::decodeTextReply(*reply.value()).value();
+    }
+};
+
+TEST(HelperDaemon, TheRealProgramServesAPassedSocketAndRunsTheMappedProgram) {
+    DaemonFixture fixture;
+    EXPECT_EQ(fixture.call("route -n add -net 203.0.113.7 192.168.1.1"), "");
+    EXPECT_EQ(FileSystem::readFile(fixture.recorded).value(), "-4 route add 203.0.113.7/32 via 192.168.1.1\n");
+    EXPECT_EQ(fixture.call("scutil --dns | grep 'nameserver' | awk '{print $3}'"), "9.9.9.9\n");
+    EXPECT_EQ(fixture.call("route -n add default 192.168.1.1 && touch " + (fixture.folder / "owned").string()), "");
+    EXPECT_FALSE(FileSystem::fileExists(fixture.folder / "owned"));
+}
+
+TEST(HelperDaemon, RefusesToStartWithAConfigurationOthersCanWrite) {
+    TemporaryFolder folder;
+    ASSERT_TRUE(FileSystem::writeFileAtomically(folder / "helper.conf", "allow-uid = 1000\n", 0666));
+    EXPECT_EQ(HelperDaemon::runToExit({"--config", (folder / "helper.conf").string(), "--socket",
+                                       (folder / "helper.sock").string()}),
+              1);
+    EXPECT_FALSE(FileSystem::fileExists(folder / "helper.sock"));
+    EXPECT_EQ(HelperDaemon::runToExit({"--help"}), 0);
+}
+
+}  // namespace

@@ -1,0 +1,161 @@
+#include "HelperService/CorvantisHelperInterface/HelperWireCodec.hpp"
+#include "platform/foundation/PosixProcessLauncher.hpp"
+#include "platform/xpc/XpcClientConnection.hpp"
+#include "platform/xpc/XpcListener.hpp"
+#include "support/HelperFixture.hpp"
+
+#include <gtest/gtest.h>
+
+#include <future>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+using corvantis::helper::HelperCall;
+using corvantis::testing::HelperFixture;
+using namespace std::chrono_literals;
+namespace HelperWireCodec = corvantis::helper::HelperWireCodec;
+namespace xpc = platform::xpc;
+
+namespace {
+
+constexpr uid_t nobody = 65534;
+
+struct SocketFixture : HelperFixture {
+    std::filesystem::path socket = folder / "helper.sock";
+    std::unique_ptr<xpc::XpcListener> listener;
+
+    SocketFixture() {
+        ::chmod(folder.path().c_str(), 0755);
+        listen();
+    }
+    void listen() {
+        listener.reset();
+        listener = std::move(xpc::XpcListener::listen(socket).value());
+        listener->resume(helper);
+    }
+
+    // One call from this process; the first reply's text, or no value when none came.
+    std::optional<nlohmann::json> call(const HelperCall& call) const {
+        auto connection = xpc::XpcClientConnection::connect(socket);
+        EXPECT_TRUE(connection);
+        EXPECT_TRUE(connection.value().send(HelperWireCodec::encodeCall(call)));
+        auto reply = connection.value().receiveFirstReply(10s);
+        EXPECT_TRUE(reply);
+        return reply ? reply.value() : std::nullopt;
+    }
+};
+
+struct ClientRun {
+    int exitStatus = -1;
+    std::string output;
+};
+
+// The test client in a process of its own, as `uid` when that is not the test's own user.
+ClientRun runClient(const std::filesystem::path& socket, const HelperCall& call, uid_t uid) {
+    platform::foundation::ProcessRequest request{CORVANTIS_HELPER_TEST_CLIENT,
+                                                 {socket.string(), HelperWireCodec::encodeCall(call).dump()}, {}};
+    if (uid != ::geteuid()) {
+        const std::string id = std::to_string(uid);
+        request.arguments.insert(request.arguments.begin(),
+                                 {"--reuid=" + id, "--regid=" + id, "--clear-groups", request.program.string()});
+        request.program = "/usr/bin/setpriv";
+    }
+    auto run = std::make_shared<ClientRun>();
+    std::promise<void> done;
+    auto finished = done.get_future();
+    auto launched = platform::foundation::PosixProcessLauncher::shared()->launch(
+        request, {[run](auto stream, std::string_view chunk) {
+                      if (stream == platform::foundation::OutputStream::standardOutput) run->output.append(chunk);
+                  },
+                  [run, &done](platform::foundation::ProcessExit exit) {
+                      run->exitStatus = exit.exitStatus;
+                      done.set_value();
+                  }});
+    EXPECT_TRUE(launched);
+    if (launched) finished.wait();
+    return *run;
+}
+
+TEST(CorvantisHelperOverSocket, AnAllowedClientProcessGetsTheFirstReply) {
+    SocketFixture fixture;
+    fixture.launcher->script("ip", {{"first", "second"}, {}, 0});
+    const auto run = runClient(fixture.socket, HelperCall::runCommand("route -n add default 192.168.1.1", true), ::geteuid());
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.output, "{\"reply\":\"first\"}\n");
+}
+
+TEST(CorvantisHelperOverSocket, APeerWithADisallowedUidGetsNothingAndNothingRuns) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the client as another user with setpriv";
+    SocketFixture fixture;
+    const auto run = runClient(fixture.socket, HelperCall::runCommand("route -n add default 192.168.1.1", true), nobody);
+    EXPECT_NE(run.exitStatus, 0);
+    EXPECT_EQ(run.output, "");
+    fixture.listener->invalidate();
+    EXPECT_TRUE(fixture.launcher->launches().empty());
+    EXPECT_TRUE(fixture.log->mentions("Refused a connection from uid 65534"));
+}
+
+TEST(CorvantisHelperOverSocket, AConfiguredUserIsServedAndActsAsItself) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the client as another user with setpriv";
+    SocketFixture fixture;
+    fixture.configuration.allowedUids = {nobody};
+    fixture.rebuild();
+    fixture.listen();
+    const auto run = runClient(fixture.socket,
+                               HelperCall::runCommand("osascript -e 'tell application \"System Events\" to delete "
+                                                      "login item \"Corvantis VPN\"'",
+                                                      true),
+                               nobody);
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(*fixture.accountsAsked, (std::vector<uid_t>{nobody}));
+}
+
+TEST(CorvantisHelperOverSocket, TwoClientsAreServedAtTheSameTime) {
+    SocketFixture fixture;
+    // The first route command can only finish once the second one has started.
+    std::promise<void> secondStarted;
+    auto started = secondStarted.get_future().share();
+    std::atomic<int> launches{0};
+    fixture.launcher->onLaunch([&, started](const platform::foundation::ProcessRequest&) {
+        if (launches.fetch_add(1) == 0) {
+            EXPECT_EQ(started.wait_for(10s), std::future_status::ready) << "the second call waited for the first";
+        } else {
+            secondStarted.set_value();
+        }
+    });
+    auto first = std::async(std::launch::async, [&] {
+        return fixture.call(HelperCall::runCommand("route -n add -net 203.0.113.7 192.168.1.1", true));
+    });
+    auto second = std::async(std::launch::async, [&] {
+        return fixture.call(HelperCall::runCommand("route -n add -net 203.0.113.8 192.168.1.1", true));
+    });
+    EXPECT_EQ(first.get(), (nlohmann::json{{"reply", ""}}));
+    EXPECT_EQ(second.get(), (nlohmann::json{{"reply", ""}}));
+    EXPECT_EQ(fixture.launcher->launches().size(), 2u);
+}
+
+TEST(CorvantisHelperOverSocket, CallsWithoutReplyOrThatNeverReplyCloseWithoutAReply) {
+    SocketFixture fixture;
+    EXPECT_EQ(fixture.call(HelperCall::toggleIpv6(true, true)), std::nullopt);
+    EXPECT_EQ(fixture.call(HelperCall::runCommand("route -n add default 192.168.1.1", false)), std::nullopt);
+    EXPECT_EQ(fixture.launcher->launches().size(), 1u);
+    EXPECT_EQ(fixture.call(HelperCall::runCommand("reboot", true)), (nlohmann::json{{"reply", ""}}));
+}
+
+TEST(CorvantisHelperOverSocket, PasswordsInRequestsNeverReachTheLog) {
+    SocketFixture fixture;
+    const std::string password = "hunter2-very-secret";
+    fixture.call(HelperCall::runOpenVPN("/r/openvpn", "/r/config.ovpn", "user@example.com", password, "/r", true));
+    fixture.call(HelperCall::connectToL2TPServer("vpn.example.com", "user", password, password, true));
+    auto malformed = HelperWireCodec::encodeCall(HelperCall::runOpenVPN("/r/openvpn", "/r/c", "u", password, "/r", true));
+    malformed["arguments"].push_back("extra");
+    auto connection = xpc::XpcClientConnection::connect(fixture.socket);
+    ASSERT_TRUE(connection.value().send(malformed));
+    EXPECT_EQ(connection.value().receiveFirstReply(10s).value(), std::nullopt);
+    fixture.listener->invalidate();
+    EXPECT_TRUE(fixture.log->mentions("Refused a request"));
+    for (const auto& line : fixture.log->lines()) EXPECT_EQ(line.find(password), std::string::npos) << line;
+}
+
+}  // namespace

@@ -1,0 +1,113 @@
+#include "platform/foundation/PosixProcessLauncher.hpp"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <future>
+#include <mutex>
+
+using platform::foundation::OutputStream;
+using platform::foundation::PosixProcessLauncher;
+using platform::foundation::ProcessExit;
+using platform::foundation::ProcessRequest;
+
+namespace {
+
+struct Run {
+    std::string standardOutput;
+    std::string standardError;
+    int streamEnds = 0;
+    ProcessExit exit;
+    pid_t pid = 0;
+};
+
+Run run(const ProcessRequest& request) {
+    auto state = std::make_shared<std::pair<std::mutex, Run>>();
+    std::promise<void> finished;
+    auto done = finished.get_future();
+    auto launched = PosixProcessLauncher::shared()->launch(
+        request, {[state](OutputStream stream, std::string_view chunk) {
+                      std::lock_guard lock(state->first);
+                      if (chunk.empty()) ++state->second.streamEnds;
+                      (stream == OutputStream::standardOutput ? state->second.standardOutput : state->second.standardError)
+                          .append(chunk);
+                  },
+                  [state, &finished](ProcessExit exit) {
+                      {
+                          std::lock_guard lock(state->first);
+                          state->second.exit = exit;
+                      }
+                      finished.set_value();
+                  }});
+    EXPECT_TRUE(launched) << (launched ? "" : launched.error().message);
+    if (!launched) return {};
+    done.wait();
+    std::lock_guard lock(state->first);
+    state->second.pid = launched.value();
+    return state->second;
+}
+
+TEST(PosixProcessLauncher, SeparatesTheStreamsMarksTheirEndsAndReportsTheExitStatus) {
+    const auto result = run({"/bin/sh", {"-c", "printf out; printf err >&2; exit 3"}, {}});
+    EXPECT_EQ(result.standardOutput, "out");
+    EXPECT_EQ(result.standardError, "err");
+    EXPECT_EQ(result.streamEnds, 2);
+    EXPECT_EQ(result.exit.exitStatus, 3);
+    EXPECT_FALSE(result.exit.succeeded());
+
+    const auto killed = run({"/bin/sh", {"-c", "kill -TERM $$"}, {}});
+    EXPECT_EQ(killed.exit.signal, SIGTERM);
+}
+
+TEST(PosixProcessLauncher, ArgumentsReachTheProgramVerbatimWithoutAShell) {
+    const std::string hostile = "a b; echo injected $(id) `id` > /dev/null";
+    const auto result = run({"/bin/echo", {hostile, "*"}, {}});
+    EXPECT_EQ(result.standardOutput, hostile + " *\n");
+}
+
+TEST(PosixProcessLauncher, StandardInputIsEmptyAndTheEnvironmentIsFixed) {
+    ::setenv("CORVANTIS_LAUNCHER_LEAK", "caller's value", 1);
+    const auto input = run({"/bin/cat", {}, {}});
+    EXPECT_EQ(input.standardOutput, "");
+    EXPECT_TRUE(input.exit.succeeded());
+
+    const auto environment = run({"/usr/bin/env", {}, {}});
+    EXPECT_EQ(environment.standardOutput.find("CORVANTIS_LAUNCHER_LEAK"), std::string::npos);
+    EXPECT_NE(environment.standardOutput.find("PATH=/usr/local/sbin:"), std::string::npos);
+    ::unsetenv("CORVANTIS_LAUNCHER_LEAK");
+}
+
+TEST(PosixProcessLauncher, ProgramsGetTheirOwnProcessGroupAndDefaultSignals) {
+    // Fields 1 and 5 of /proc/self/stat are the process id and its process group.
+    const auto group = run({"/bin/sh", {"-c", "read -r pid name state parent group rest < /proc/self/stat; echo $pid $group"}, {}});
+    const auto space = group.standardOutput.find(' ');
+    ASSERT_NE(space, std::string::npos);
+    EXPECT_EQ(group.standardOutput.substr(0, space) + "\n", group.standardOutput.substr(space + 1));
+
+    const auto previous = std::signal(SIGPIPE, SIG_IGN);
+    const auto status = run({"/bin/grep", {"SigIgn", "/proc/self/status"}, {}});
+    std::signal(SIGPIPE, previous);
+    const auto mask = std::stoull(status.standardOutput.substr(status.standardOutput.find(':') + 1), nullptr, 16);
+    EXPECT_EQ(mask & (1ull << (SIGPIPE - 1)), 0u) << status.standardOutput;
+}
+
+TEST(PosixProcessLauncher, RunsInTheGivenFolder) {
+    const auto result = run({"/bin/pwd", {}, "/usr"});
+    EXPECT_EQ(result.standardOutput, "/usr\n");
+}
+
+TEST(PosixProcessLauncher, RefusesRelativeAndMissingProgramsAsValues) {
+    bool called = false;
+    auto relative = PosixProcessLauncher::shared()->launch({"sh", {}, {}}, {[&](auto, auto) { called = true; },
+                                                                          [&](auto) { called = true; }});
+    ASSERT_FALSE(relative);
+    EXPECT_NE(relative.error().message.find("absolute path"), std::string::npos);
+    auto missing = PosixProcessLauncher::shared()->launch({"/no/such/program", {}, {}},
+                                                          {[&](auto, auto) { called = true; }, [&](auto) { called = true; }});
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().code, ENOENT);
+    EXPECT_FALSE(called);
+}
+
+}  // namespace
