@@ -1,2 +1,152 @@
+// Runs the real helper and the real "ip" inside scripts/sandbox and checks the effect on the
+// namespace's own route table. Outside the sandbox every test skips.
+
+#include "platform/foundation/FileSystem.hpp"
+#include "platform/foundation/PosixProcessLauncher.hpp"
+#include "support/HelperCalls.hpp"
+#include "support/HelperDaemon.hpp"
+#include "support/TemporaryFolder.hpp"
+
 #include <gtest/gtest.h>
-TEST(Sandbox, Placeholder) {}
+
+#include <cstdlib>
+#include <future>
+#include <unistd.h>
+
+using corvantis::helper::HelperCall;
+using corvantis::testing::HelperDaemon;
+using corvantis::testing::TemporaryFolder;
+namespace FileSystem = platform::foundation::FileSystem;
+
+namespace {
+
+// Only when scripts/sandbox started us and this really is another network namespace.
+bool inSandbox() {
+    const char* host = std::getenv("CORVANTIS_SANDBOX_HOST_NETWORK");
+    std::error_code error;
+    const auto own = std::filesystem::read_symlink("/proc/self/ns/net", error);
+    return host != nullptr && !error && own.string() != host;
+}
+
+struct ToolRun {
+    int exitStatus = -1;
+    std::string output;
+};
+
+ToolRun runTool(const std::string& program, std::vector<std::string> arguments) {
+    auto run = std::make_shared<ToolRun>();
+    std::promise<void> done;
+    auto finished = done.get_future();
+    auto launched = platform::foundation::PosixProcessLauncher::shared()->launch(
+        {program, std::move(arguments), {}},
+        {[run](auto, std::string_view chunk) { run->output.append(chunk); },
+         [run, &done](platform::foundation::ProcessExit exit) {
+             run->exitStatus = exit.exitStatus;
+             done.set_value();
+         }});
+    EXPECT_TRUE(launched) << program;
+    if (launched) finished.wait();
+    return *run;
+}
+
+std::string routes() {
+    return runTool("/sbin/ip", {"-4", "route", "show"}).output;
+}
+
+class SandboxRoutes : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!inSandbox()) GTEST_SKIP() << "changes routes: runs only through scripts/sandbox";
+        // A network 192.0.2.0/24 on a veth pair, with its default route via 192.0.2.1.
+        for (const auto& command : std::vector<std::vector<std::string>>{
+                 {"link", "add", "corv1", "type", "veth", "peer", "name", "corv2"},
+                 {"addr", "add", "192.0.2.10/24", "dev", "corv1"},
+                 {"link", "set", "corv1", "up"},
+                 {"link", "set", "corv2", "up"},
+                 {"route", "add", "default", "via", "192.0.2.1"}}) {
+            ASSERT_EQ(runTool("/sbin/ip", command).exitStatus, 0) << command[0] << " " << command[1];
+        }
+        FileSystem::createDirectories(bundle);
+        FileSystem::writeFileAtomically(bundle / "down.sh", "echo down\ntouch " + (folder / "down-ran").string() + "\n", 0755);
+        FileSystem::writeFileAtomically(bundle / "com.corvantis.CorvantisGuard.service", "[Service]\n", 0644);
+        FileSystem::writeFileAtomically(bundle / "corvantis_guard.sh", "#!/bin/sh\n", 0755);
+        FileSystem::writeFileAtomically(folder / "helper.conf", "", 0644);
+        FileSystem::writeFileAtomically(folder / "systemctl", "#!/bin/sh\necho \"$@\" >> " + (folder / "systemctl-calls").string() + "\n", 0755);
+        daemon = std::make_unique<HelperDaemon>(
+            socket, std::vector<std::string>{"--config", (folder / "helper.conf").string(), "--bundle-resources", bundle.string(),
+                                             "--systemctl", (folder / "systemctl").string(), "--resolv-etc",
+                                             (folder / "resolv.conf").string(), "--resolv-var", (folder / "resolv.conf").string(),
+                                             "--resolv-backup", (folder / "resolv.backup").string(), "--guard-preferences",
+                                             (folder / "guard" / "gateway.conf").string(), "--guard-script",
+                                             (folder / "guard" / "corvantis_guard.sh").string(), "--guard-unit-folder",
+                                             (folder / "units").string()});
+    }
+
+    void TearDown() override {
+        daemon.reset();
+        if (inSandbox()) runTool("/sbin/ip", {"link", "del", "corv1"});
+    }
+
+    // The first reply, once the helper has finished the command.
+    std::string call(const std::string& line) {
+        return corvantis::testing::firstText(corvantis::testing::callUntilDone(socket, HelperCall::runCommand(line, true)));
+    }
+
+    TemporaryFolder folder;
+    std::filesystem::path bundle = folder / "bundle" / "Resources";
+    std::filesystem::path socket = folder / "helper.sock";
+    std::unique_ptr<HelperDaemon> daemon;
+};
+
+TEST_F(SandboxRoutes, HostRoutesAreAddedAndDeletedThroughTheGateway) {
+    call("route -n add -net 198.51.100.7 192.0.2.1");
+    EXPECT_NE(routes().find("198.51.100.7 via 192.0.2.1 dev corv1"), std::string::npos) << routes();
+    call("route -n delete 198.51.100.7 192.0.2.1");
+    EXPECT_EQ(routes().find("198.51.100.7"), std::string::npos) << routes();
+}
+
+TEST_F(SandboxRoutes, TheTunnelHalfRouteComesAndGoes) {
+    call("route -n add -net 0/1 192.0.2.1");
+    EXPECT_NE(routes().find("0.0.0.0/1 via 192.0.2.1 dev corv1"), std::string::npos) << routes();
+    call("route -n delete 0/1 192.0.2.1");
+    EXPECT_EQ(routes().find("0.0.0.0/1"), std::string::npos) << routes();
+}
+
+TEST_F(SandboxRoutes, TheKillSwitchTakesTheDefaultRouteAwayAndTheReleasePutsItBack) {
+    const std::string resources = bundle.string();
+    call("defaults write /Library/Preferences/com.corvantis.Corvantis.plist gateway 192.0.2.1 && cp \"" + resources +
+         "/com.corvantis.CorvantisGuard.plist\" /Library/LaunchDaemons/com.corvantis.CorvantisGuard.plist && cp \"" +
+         resources + "/corvantis_guard.sh\" /Library/LaunchDaemons/corvantis_guard.sh && launchctl load -w "
+                     "/Library/LaunchDaemons/com.corvantis.CorvantisGuard.plist ; route -n delete default 192.0.2.1");
+    EXPECT_EQ(routes().find("default"), std::string::npos) << routes();
+    EXPECT_EQ(FileSystem::readFile(folder / "guard" / "gateway.conf").value(), "gateway=192.0.2.1\n");
+    EXPECT_EQ(FileSystem::readFile(folder / "systemctl-calls").value(),
+              "daemon-reload\nenable --now com.corvantis.CorvantisGuard.service\n");
+
+    call("route -n add default 192.0.2.1");
+    EXPECT_NE(routes().find("default via 192.0.2.1 dev corv1"), std::string::npos) << routes();
+}
+
+TEST_F(SandboxRoutes, TheGatewayQueryFindsTheRouterOrNamesTheTunnel) {
+    EXPECT_EQ(call("netstat -nr | grep '^default' | awk 'NR==1{print $2}'"), "192.0.2.1\n");
+    ASSERT_EQ(runTool("/sbin/ip", {"tuntap", "add", "tun7", "mode", "tun"}).exitStatus, 0);
+    ASSERT_EQ(runTool("/sbin/ip", {"link", "set", "tun7", "up"}).exitStatus, 0);
+    ASSERT_EQ(runTool("/sbin/ip", {"route", "replace", "default", "dev", "tun7"}).exitStatus, 0);
+    EXPECT_EQ(call("netstat -nr | grep '^default' | awk 'NR==1{print $2}'"), "tun7\n");
+    runTool("/sbin/ip", {"link", "del", "tun7"});
+}
+
+TEST_F(SandboxRoutes, ShellMetacharactersNeverReachAShell) {
+    EXPECT_EQ(call("route -n add -net 198.51.100.9 192.0.2.1; ip route del default"), "");
+    EXPECT_EQ(call("route -n add -net 198.51.100.9 $(ip route del default)"), "");
+    const auto table = routes();
+    EXPECT_NE(table.find("default via 192.0.2.1"), std::string::npos) << table;
+    EXPECT_EQ(table.find("198.51.100.9"), std::string::npos) << table;
+}
+
+TEST_F(SandboxRoutes, TheDownScriptRunsForReal) {
+    EXPECT_EQ(call("sh \"" + bundle.string() + "/down.sh\""), "down\n");
+    EXPECT_TRUE(FileSystem::fileExists(folder / "down-ran"));
+}
+
+}  // namespace

@@ -1,6 +1,5 @@
-#include "HelperService/CorvantisHelperInterface/HelperWireCodec.hpp"
 #include "platform/foundation/FileSystem.hpp"
-#include "platform/xpc/XpcClientConnection.hpp"
+#include "support/HelperCalls.hpp"
 #include "support/HelperDaemon.hpp"
 #include "support/TemporaryFolder.hpp"
 
@@ -9,9 +8,7 @@
 using corvantis::helper::HelperCall;
 using corvantis::testing::HelperDaemon;
 using corvantis::testing::TemporaryFolder;
-using namespace std::chrono_literals;
 namespace FileSystem = platform::foundation::FileSystem;
-namespace HelperWireCodec = corvantis::helper::HelperWireCodec;
 
 namespace {
 
@@ -32,14 +29,9 @@ struct DaemonFixture {
                                              (folder / "bundle").string()});
     }
 
-    std::optional<std::string> call(const std::string& line) const {
-        auto connection = platform::xpc::XpcClientConnection::connect(socket);
-        EXPECT_TRUE(connection);
-        EXPECT_TRUE(connection.value().send(HelperWireCodec::encodeCall(HelperCall::runCommand(line, true))));
-        auto reply = connection.value().receiveFirstReply(20s);
-        EXPECT_TRUE(reply && reply.value());
-        if (!reply || !reply.value()) return "<no reply>";
-        return HelperWireCodec::decodeTextReply(*reply.value()).value();
+    // The first reply, once the helper has finished the command.
+    std::string call(const std::string& line) const {
+        return corvantis::testing::firstText(corvantis::testing::callUntilDone(socket, HelperCall::runCommand(line, true)));
     }
 };
 
