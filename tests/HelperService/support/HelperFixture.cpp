@@ -23,6 +23,12 @@ HelperFixture::HelperFixture() {
     rebuild();
 }
 
+platform::Services HelperFixture::servicesWith(std::shared_ptr<FakeProcessLauncher> launcher) {
+    platform::Services services;
+    services.processLauncherOverride = std::move(launcher);
+    return services;
+}
+
 helper::HelperConfiguration HelperFixture::makeConfiguration() const {
     helper::HelperConfiguration made;
     made.bundleResources = bundle;

@@ -22,7 +22,7 @@ struct HelperFixture {
     std::filesystem::path home = folder / "home";
     std::shared_ptr<FakeProcessLauncher> launcher = std::make_shared<FakeProcessLauncher>();
     std::shared_ptr<RecordingHelperLog> log = std::make_shared<RecordingHelperLog>();
-    platform::ScopedServices services{platform::Services{{}, {}, {}, launcher}};
+    platform::ScopedServices services{servicesWith(launcher)};
     helper::HelperConfiguration configuration = makeConfiguration();
     // The users the login item was asked about.
     std::shared_ptr<std::vector<uid_t>> accountsAsked = std::make_shared<std::vector<uid_t>>();
@@ -40,6 +40,7 @@ struct HelperFixture {
     std::string read(const std::filesystem::path& path) const;
 
 private:
+    static platform::Services servicesWith(std::shared_ptr<FakeProcessLauncher> launcher);
     helper::HelperConfiguration makeConfiguration() const;
 };
 
