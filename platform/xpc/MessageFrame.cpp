@@ -16,6 +16,7 @@ Expected<void> sendAll(int socket, std::string_view bytes) {
         const ssize_t sent = ::send(socket, bytes.data(), bytes.size(), MSG_NOSIGNAL);
         if (sent < 0) {
             if (errno == EINTR) continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) return Error{ETIMEDOUT, "Timed out sending a message"};
             return Error::fromErrno("Cannot send a message");
         }
         bytes.remove_prefix(static_cast<std::size_t>(sent));

@@ -151,8 +151,10 @@ void XpcListener::acceptConnections() {
 }
 
 void XpcListener::serve(FileDescriptor connection, PeerCredentials peer) {
-    const timeval timeout{requestTimeout.count(), 0};
-    ::setsockopt(connection.get(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    const timeval receiveLimit{requestTimeout.count(), 0};
+    const timeval sendLimit{replyTimeout.count(), 0};
+    ::setsockopt(connection.get(), SOL_SOCKET, SO_RCVTIMEO, &receiveLimit, sizeof receiveLimit);
+    ::setsockopt(connection.get(), SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof sendLimit);
     auto message = readMessage(connection.get());
     if (!message) {
         delegate_->listenerDidReport("Dropped a request from uid " + std::to_string(peer.uid) + ": " +

@@ -20,6 +20,9 @@ class XpcListener {
 public:
     // A client that connects but sends no complete request within this time is dropped.
     static constexpr std::chrono::seconds requestTimeout{30};
+    // A client that stops reading for this long loses its remaining replies, so that it cannot
+    // hold up the work that produces them.
+    static constexpr std::chrono::seconds replyTimeout{30};
 
     // Listens on `path`, making its folder (mode 0755) when missing. A stale socket left by an
     // earlier run is replaced; a live one or any other kind of file in the way is an error.

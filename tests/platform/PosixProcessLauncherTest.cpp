@@ -1,51 +1,22 @@
 #include "platform/foundation/PosixProcessLauncher.hpp"
+#include "support/ProgramRun.hpp"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstdlib>
-#include <future>
-#include <mutex>
 
-using platform::foundation::OutputStream;
+using corvantis::testing::ProgramRun;
+using corvantis::testing::runProgram;
 using platform::foundation::PosixProcessLauncher;
-using platform::foundation::ProcessExit;
 using platform::foundation::ProcessRequest;
 
 namespace {
 
-struct Run {
-    std::string standardOutput;
-    std::string standardError;
-    int streamEnds = 0;
-    ProcessExit exit;
-    pid_t pid = 0;
-};
-
-Run run(const ProcessRequest& request) {
-    auto state = std::make_shared<std::pair<std::mutex, Run>>();
-    std::promise<void> finished;
-    auto done = finished.get_future();
-    auto launched = PosixProcessLauncher::shared()->launch(
-        request, {[state](OutputStream stream, std::string_view chunk) {
-                      std::lock_guard lock(state->first);
-                      if (chunk.empty()) ++state->second.streamEnds;
-                      (stream == OutputStream::standardOutput ? state->second.standardOutput : state->second.standardError)
-                          .append(chunk);
-                  },
-                  [state, &finished](ProcessExit exit) {
-                      {
-                          std::lock_guard lock(state->first);
-                          state->second.exit = exit;
-                      }
-                      finished.set_value();
-                  }});
-    EXPECT_TRUE(launched) << (launched ? "" : launched.error().message);
-    if (!launched) return {};
-    done.wait();
-    std::lock_guard lock(state->first);
-    state->second.pid = launched.value();
-    return state->second;
+ProgramRun run(const ProcessRequest& request) {
+    auto result = runProgram(request);
+    EXPECT_TRUE(result.started) << result.startError;
+    return result;
 }
 
 TEST(PosixProcessLauncher, SeparatesTheStreamsMarksTheirEndsAndReportsTheExitStatus) {

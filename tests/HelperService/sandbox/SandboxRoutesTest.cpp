@@ -2,15 +2,14 @@
 // namespace's own route table. Outside the sandbox every test skips.
 
 #include "platform/foundation/FileSystem.hpp"
-#include "platform/foundation/PosixProcessLauncher.hpp"
 #include "support/HelperCalls.hpp"
 #include "support/HelperDaemon.hpp"
+#include "support/ProgramRun.hpp"
 #include "support/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <future>
 #include <unistd.h>
 
 using corvantis::helper::HelperCall;
@@ -28,29 +27,12 @@ bool inSandbox() {
     return host != nullptr && !error && own.string() != host;
 }
 
-struct ToolRun {
-    int exitStatus = -1;
-    std::string output;
-};
-
-ToolRun runTool(const std::string& program, std::vector<std::string> arguments) {
-    auto run = std::make_shared<ToolRun>();
-    std::promise<void> done;
-    auto finished = done.get_future();
-    auto launched = platform::foundation::PosixProcessLauncher::shared()->launch(
-        {program, std::move(arguments), {}},
-        {[run](auto, std::string_view chunk) { run->output.append(chunk); },
-         [run, &done](platform::foundation::ProcessExit exit) {
-             run->exitStatus = exit.exitStatus;
-             done.set_value();
-         }});
-    EXPECT_TRUE(launched) << program;
-    if (launched) finished.wait();
-    return *run;
+corvantis::testing::ProgramRun runTool(const std::string& program, std::vector<std::string> arguments) {
+    return corvantis::testing::runProgram({program, std::move(arguments), {}});
 }
 
 std::string routes() {
-    return runTool("/sbin/ip", {"-4", "route", "show"}).output;
+    return runTool("/sbin/ip", {"-4", "route", "show"}).standardOutput;
 }
 
 class SandboxRoutes : public ::testing::Test {
@@ -64,7 +46,7 @@ protected:
                  {"link", "set", "corv1", "up"},
                  {"link", "set", "corv2", "up"},
                  {"route", "add", "default", "via", "192.0.2.1"}}) {
-            ASSERT_EQ(runTool("/sbin/ip", command).exitStatus, 0) << command[0] << " " << command[1];
+            ASSERT_EQ(runTool("/sbin/ip", command).exit.exitStatus, 0) << command[0] << " " << command[1];
         }
         FileSystem::createDirectories(bundle);
         FileSystem::writeFileAtomically(bundle / "down.sh", "echo down\ntouch " + (folder / "down-ran").string() + "\n", 0755);
@@ -129,9 +111,9 @@ TEST_F(SandboxRoutes, TheKillSwitchTakesTheDefaultRouteAwayAndTheReleasePutsItBa
 
 TEST_F(SandboxRoutes, TheGatewayQueryFindsTheRouterOrNamesTheTunnel) {
     EXPECT_EQ(call("netstat -nr | grep '^default' | awk 'NR==1{print $2}'"), "192.0.2.1\n");
-    ASSERT_EQ(runTool("/sbin/ip", {"tuntap", "add", "tun7", "mode", "tun"}).exitStatus, 0);
-    ASSERT_EQ(runTool("/sbin/ip", {"link", "set", "tun7", "up"}).exitStatus, 0);
-    ASSERT_EQ(runTool("/sbin/ip", {"route", "replace", "default", "dev", "tun7"}).exitStatus, 0);
+    ASSERT_EQ(runTool("/sbin/ip", {"tuntap", "add", "tun7", "mode", "tun"}).exit.exitStatus, 0);
+    ASSERT_EQ(runTool("/sbin/ip", {"link", "set", "tun7", "up"}).exit.exitStatus, 0);
+    ASSERT_EQ(runTool("/sbin/ip", {"route", "replace", "default", "dev", "tun7"}).exit.exitStatus, 0);
     EXPECT_EQ(call("netstat -nr | grep '^default' | awk 'NR==1{print $2}'"), "tun7\n");
     runTool("/sbin/ip", {"link", "del", "tun7"});
 }

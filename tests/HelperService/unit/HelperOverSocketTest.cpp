@@ -1,8 +1,8 @@
 #include "HelperService/CorvantisHelperInterface/HelperWireCodec.hpp"
-#include "platform/foundation/PosixProcessLauncher.hpp"
 #include "platform/xpc/XpcClientConnection.hpp"
 #include "platform/xpc/XpcListener.hpp"
 #include "support/HelperFixture.hpp"
+#include "support/ProgramRun.hpp"
 
 #include <gtest/gtest.h>
 
@@ -46,13 +46,8 @@ struct SocketFixture : HelperFixture {
     }
 };
 
-struct ClientRun {
-    int exitStatus = -1;
-    std::string output;
-};
-
 // The test client in a process of its own, as `uid` when that is not the test's own user.
-ClientRun runClient(const std::filesystem::path& socket, const HelperCall& call, uid_t uid) {
+corvantis::testing::ProgramRun runClient(const std::filesystem::path& socket, const HelperCall& call, uid_t uid) {
     platform::foundation::ProcessRequest request{CORVANTIS_HELPER_TEST_CLIENT,
                                                  {socket.string(), HelperWireCodec::encodeCall(call).dump()}, {}};
     if (uid != ::geteuid()) {
@@ -61,36 +56,23 @@ ClientRun runClient(const std::filesystem::path& socket, const HelperCall& call,
                                  {"--reuid=" + id, "--regid=" + id, "--clear-groups", request.program.string()});
         request.program = "/usr/bin/setpriv";
     }
-    auto run = std::make_shared<ClientRun>();
-    std::promise<void> done;
-    auto finished = done.get_future();
-    auto launched = platform::foundation::PosixProcessLauncher::shared()->launch(
-        request, {[run](auto stream, std::string_view chunk) {
-                      if (stream == platform::foundation::OutputStream::standardOutput) run->output.append(chunk);
-                  },
-                  [run, &done](platform::foundation::ProcessExit exit) {
-                      run->exitStatus = exit.exitStatus;
-                      done.set_value();
-                  }});
-    EXPECT_TRUE(launched);
-    if (launched) finished.wait();
-    return *run;
+    return corvantis::testing::runProgram(request);
 }
 
 TEST(CorvantisHelperOverSocket, AnAllowedClientProcessGetsTheFirstReply) {
     SocketFixture fixture;
     fixture.launcher->script("ip", {{"first", "second"}, {}, 0});
     const auto run = runClient(fixture.socket, HelperCall::runCommand("route -n add default 192.168.1.1", true), ::geteuid());
-    EXPECT_EQ(run.exitStatus, 0);
-    EXPECT_EQ(run.output, "{\"reply\":\"first\"}\n");
+    EXPECT_EQ(run.exit.exitStatus, 0);
+    EXPECT_EQ(run.standardOutput, "{\"reply\":\"first\"}\n");
 }
 
 TEST(CorvantisHelperOverSocket, APeerWithADisallowedUidGetsNothingAndNothingRuns) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the client as another user with setpriv";
     SocketFixture fixture;
     const auto run = runClient(fixture.socket, HelperCall::runCommand("route -n add default 192.168.1.1", true), nobody);
-    EXPECT_NE(run.exitStatus, 0);
-    EXPECT_EQ(run.output, "");
+    EXPECT_NE(run.exit.exitStatus, 0);
+    EXPECT_EQ(run.standardOutput, "");
     fixture.listener->invalidate();
     EXPECT_TRUE(fixture.launcher->launches().empty());
     EXPECT_TRUE(fixture.log->mentions("Refused a connection from uid 65534"));
@@ -107,7 +89,7 @@ TEST(CorvantisHelperOverSocket, AConfiguredUserIsServedAndActsAsItself) {
                                                       "login item \"Corvantis VPN\"'",
                                                       true),
                                nobody);
-    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.exit.exitStatus, 0);
     EXPECT_EQ(*fixture.accountsAsked, (std::vector<uid_t>{nobody}));
 }
 
