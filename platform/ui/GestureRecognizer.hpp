@@ -7,6 +7,7 @@
 
 namespace platform::ui {
 
+class Event;
 class View;
 
 // Turns input on a view into an action sent to a target, with the recogniser as the sender.
@@ -26,6 +27,13 @@ public:
     // Sends the action: to the target when there is one, else along the responder chain from
     // the view. False when nobody performed it.
     bool sendAction();
+
+    // Mouse events on the view or inside it, offered before the view gets them (see `Window`).
+    // Kinds of recogniser watch those they need; nothing by default.
+    virtual void mouseDown(const Event&) {}
+    virtual void mouseUp(const Event&) {}
+    virtual void rightMouseDown(const Event&) {}
+    virtual void rightMouseUp(const Event&) {}
 
 private:
     friend class View;

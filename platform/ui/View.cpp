@@ -123,6 +123,15 @@ bool View::isDescendantOf(const View* view) const {
     return false;
 }
 
+std::vector<std::shared_ptr<View>> View::selfAndDescendants() {
+    std::vector<std::shared_ptr<View>> views{sharedView()};
+    for (std::size_t next = 0; next < views.size(); ++next) {
+        const auto& children = views[next]->subviews_;
+        views.insert(views.begin() + static_cast<std::ptrdiff_t>(next) + 1, children.begin(), children.end());
+    }
+    return views;
+}
+
 Window* View::window() const {
     const View* root = this;
     while (root->superview_ != nullptr) root = root->superview_;
@@ -224,6 +233,12 @@ void View::setGestureRecognizers(std::vector<std::shared_ptr<GestureRecognizer>>
     for (const auto& old : gestureRecognizers_) old->view_ = nullptr;
     gestureRecognizers_.clear();
     for (auto& recognizer : recognizers) addGestureRecognizer(std::move(recognizer));
+}
+
+// ---- Cursor rectangles
+
+void View::addCursorRect(const Rect& rect, std::shared_ptr<Cursor> cursor) {
+    cursorRects_.push_back({rect, std::move(cursor)});
 }
 
 // ---- Layout

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "platform/ui/Animator.hpp"
 #include "platform/ui/AutoresizingMask.hpp"
+#include "platform/ui/Cursor.hpp"
 #include "platform/ui/GestureRecognizer.hpp"
 #include "platform/ui/GraphicsContext.hpp"
 #include "platform/ui/Layer.hpp"
@@ -8,7 +10,6 @@
 #include "platform/ui/Rect.hpp"
 #include "platform/ui/Responder.hpp"
 #include "platform/ui/TrackingArea.hpp"
-#include "platform/ui/ViewAnimator.hpp"
 
 #include <memory>
 #include <optional>
@@ -59,8 +60,8 @@ public:
     // Sets the opacity (0 to 1) at once, ending any animation of it.
     void setAlphaValue(double alpha);
 
-    // The proxy whose setters animate (see `ViewAnimator`).
-    ViewAnimator animator() { return ViewAnimator(*this); }
+    // The proxy whose setters animate (see `Animator`).
+    Animator<View> animator() { return Animator<View>(*this); }
 
     // ---- The tree
     View* superview() const { return superview_; }
@@ -73,6 +74,8 @@ public:
     // Takes the view out of its superview, with its constraints there, and tells it as above.
     void removeFromSuperview();
     bool isDescendantOf(const View* view) const;
+    // This view and everything below it, each view before its subviews, subviews in order.
+    std::vector<std::shared_ptr<View>> selfAndDescendants();
     Window* window() const;
     // This view's own shared pointer.
     std::shared_ptr<View> sharedView() { return sharedAs(this); }
@@ -119,6 +122,14 @@ public:
     void removeGestureRecognizer(const std::shared_ptr<GestureRecognizer>& recognizer);
     void setGestureRecognizers(std::vector<std::shared_ptr<GestureRecognizer>> recognizers);
 
+    // ---- Cursor rectangles
+    // Called when the window rebuilds its cursor rectangles; a view adds its own here with
+    // `addCursorRect`. Nothing by default.
+    virtual void resetCursorRects() {}
+    void addCursorRect(const Rect& rect, std::shared_ptr<Cursor> cursor);
+    void discardCursorRects() { cursorRects_.clear(); }
+    const std::vector<CursorRect>& cursorRects() const { return cursorRects_; }
+
     // ---- Layout
     unsigned autoresizingMask() const { return autoresizingMask_; }
     // Only `AutoresizingMask::widthSizable` and `heightSizable` are supported; a mask with any
@@ -164,6 +175,7 @@ private:
     std::weak_ptr<View> nextKeyView_;
     std::vector<std::shared_ptr<TrackingArea>> trackingAreas_;
     std::vector<std::shared_ptr<GestureRecognizer>> gestureRecognizers_;
+    std::vector<CursorRect> cursorRects_;
     unsigned autoresizingMask_ = AutoresizingMask::none;
     bool autoresizesSubviews_ = true;
     bool translatesMask_ = true;
