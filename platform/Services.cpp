@@ -6,6 +6,8 @@
 #include "platform/foundation/SearchPaths.hpp"
 #include "platform/foundation/UserDefaults.hpp"
 #include "platform/ui/FontMetricsMeasurer.hpp"
+#include "platform/ui/Pasteboard.hpp"
+#include "platform/ui/XdgOpenWorkspaceOpener.hpp"
 
 #include <atomic>
 
@@ -42,6 +44,15 @@ std::optional<std::filesystem::path> Services::documentsDirectory() const {
 
 std::shared_ptr<foundation::ProcessLauncher> Services::processLauncher() const {
     return processLauncherOverride ? processLauncherOverride : foundation::PosixProcessLauncher::shared();
+}
+
+std::shared_ptr<ui::Pasteboard> Services::pasteboard() const {
+    static const auto processPasteboard = std::make_shared<ui::Pasteboard>();
+    return pasteboardOverride ? pasteboardOverride : processPasteboard;
+}
+
+std::shared_ptr<ui::WorkspaceOpener> Services::workspaceOpener() const {
+    return workspaceOpenerOverride ? workspaceOpenerOverride : ui::XdgOpenWorkspaceOpener::shared();
 }
 
 const Services& Services::current() {

@@ -15,7 +15,9 @@ class ProcessLauncher;
 class UserDefaults;
 }
 namespace ui {
+class Pasteboard;
 class TextMeasurer;
+class WorkspaceOpener;
 }
 
 // The process's platform collaborators. A member left empty means "the real one"; tests install
@@ -28,6 +30,8 @@ struct Services {
     // Answers where the user's Documents folder is (none: no such folder is known).
     std::function<std::optional<std::filesystem::path>()> documentsDirectoryOverride;
     std::shared_ptr<foundation::ProcessLauncher> processLauncherOverride;
+    std::shared_ptr<ui::Pasteboard> pasteboardOverride;
+    std::shared_ptr<ui::WorkspaceOpener> workspaceOpenerOverride;
 
     std::shared_ptr<dispatch::Clock> clock() const;
     std::shared_ptr<dispatch::MainQueue> mainQueue() const;
@@ -35,6 +39,10 @@ struct Services {
     std::shared_ptr<ui::TextMeasurer> textMeasurer() const;
     std::optional<std::filesystem::path> documentsDirectory() const;
     std::shared_ptr<foundation::ProcessLauncher> processLauncher() const;
+    // The general pasteboard; the real one is the process's own, in memory.
+    std::shared_ptr<ui::Pasteboard> pasteboard() const;
+    // Opens URLs in the user's browser or mail client; the real one runs xdg-open.
+    std::shared_ptr<ui::WorkspaceOpener> workspaceOpener() const;
 
     // The record in force now.
     static const Services& current();

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+namespace platform::ui {
+
+class StatusItem;
+
+// The status area of the menu bar, along the top edge of the main screen. Items are laid out
+// from the right edge leftwards in the order they were made, each as tall as the bar is thick.
+// Main thread only.
+class StatusBar {
+public:
+    static constexpr double variableLength = -1;
+    static constexpr double squareLength = -2;
+
+    static StatusBar& system();
+
+    double thickness() const { return 22; }
+
+    // A new item of `length` (see `StatusItem::length`), shown at once.
+    std::shared_ptr<StatusItem> statusItem(double length);
+    // Takes the item off the bar; the others close up.
+    void removeStatusItem(const std::shared_ptr<StatusItem>& item);
+    // The items on the bar, rightmost first.
+    std::vector<std::shared_ptr<StatusItem>> items() const;
+
+    // Places every item's window (after a change of length or of the screens).
+    void layoutItems();
+    // No items (used between tests).
+    void reset();
+
+private:
+    StatusBar() = default;
+
+    std::vector<std::weak_ptr<StatusItem>> items_;
+};
+
+}  // namespace platform::ui

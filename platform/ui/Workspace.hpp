@@ -1,0 +1,16 @@
+#pragma once
+
+#include "platform/foundation/Url.hpp"
+
+namespace platform::ui {
+
+// The user's desktop, as far as the application reaches it: opening web pages and mail.
+class Workspace {
+public:
+    static Workspace& shared();
+
+    // Opens `url` with the installed platform services' opener; true when it was handed over.
+    bool open(const foundation::Url& url);
+};
+
+}  // namespace platform::ui
