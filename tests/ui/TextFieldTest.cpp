@@ -1,0 +1,259 @@
+#include "Person.hpp"
+#include "UiTestCase.hpp"
+
+#include "platform/ui/Application.hpp"
+#include "platform/ui/EditableText.hpp"
+#include "platform/ui/Pasteboard.hpp"
+#include "platform/ui/RecordingGraphicsContext.hpp"
+#include "platform/ui/SearchField.hpp"
+#include "platform/ui/SecureTextField.hpp"
+#include "platform/ui/TextField.hpp"
+
+#include <gtest/gtest.h>
+
+using corvantis::testing::Person;
+using corvantis::testing::shownWindow;
+using platform::ui::Application;
+using platform::ui::EditableText;
+using platform::ui::Event;
+using platform::ui::EventType;
+using platform::ui::Object;
+using platform::ui::Pasteboard;
+using platform::ui::Rect;
+using platform::ui::RecordingGraphicsContext;
+using platform::ui::SearchField;
+using platform::ui::SearchFieldCell;
+using platform::ui::SecureTextField;
+using platform::ui::TextField;
+using platform::ui::TextRange;
+using platform::ui::Window;
+namespace ModifierFlags = platform::ui::ModifierFlags;
+using Journal = std::vector<std::string>;
+
+namespace {
+
+// A field that takes the editing shortcuts itself, as the login form's fields do: Command-X, C,
+// V, Z, A and Command-Shift-Z become actions sent along the responder chain.
+template <class Field>
+class ShortcutField : public Field {
+public:
+    using Field::Field;
+    bool performKeyEquivalent(const Event& event) override {
+        static const std::vector<std::pair<std::string, std::string>> commands{
+            {"x", "cut:"}, {"c", "copy:"}, {"v", "paste:"}, {"z", "undo:"}, {"a", "selectAll:"}};
+        const auto modifiers = event.modifierFlags() & ModifierFlags::deviceIndependentFlagsMask;
+        if (event.type() == EventType::keyDown && modifiers == ModifierFlags::command) {
+            for (const auto& [key, action] : commands) {
+                if (event.charactersIgnoringModifiers() == key && Application::shared().sendAction(action, nullptr, this)) {
+                    return true;
+                }
+            }
+        }
+        if (event.type() == EventType::keyDown && modifiers == (ModifierFlags::command | ModifierFlags::shift) &&
+            event.charactersIgnoringModifiers() == "Z" && Application::shared().sendAction("redo:", nullptr, this)) {
+            return true;
+        }
+        return Field::performKeyEquivalent(event);
+    }
+};
+
+class JournalDelegate : public platform::ui::TextFieldDelegate {
+public:
+    explicit JournalDelegate(Journal& journal) : journal_(journal) {}
+    void controlTextDidChange(TextField& field) override { journal_.push_back("changed " + field.stringValue()); }
+    void controlTextDidEndEditing(TextField& field) override { journal_.push_back("ended " + field.stringValue()); }
+
+private:
+    Journal& journal_;
+};
+
+class TextFieldTest : public corvantis::testing::UiTestCase {
+protected:
+    std::shared_ptr<Window> window = shownWindow(Rect(0, 0, 300, 200));
+    std::shared_ptr<ShortcutField<TextField>> email = std::make_shared<ShortcutField<TextField>>(Rect(10, 150, 200, 20));
+    std::shared_ptr<ShortcutField<SecureTextField>> password =
+        std::make_shared<ShortcutField<SecureTextField>>(Rect(10, 120, 200, 20));
+    std::shared_ptr<Pasteboard> pasteboard = Pasteboard::general();
+    Journal journal;
+    std::shared_ptr<JournalDelegate> delegate = std::make_shared<JournalDelegate>(journal);
+
+    TextFieldTest() {
+        window->contentView()->addSubview(email);
+        window->contentView()->addSubview(password);
+        email->setNextKeyView(password);
+        window->makeKey();
+    }
+
+    static void command(const std::string& key) { Person::press(key, ModifierFlags::command); }
+};
+
+TEST_F(TextFieldTest, TypingEditsTheFieldAndTheDelegateHearsEveryChange) {
+    email->setDelegate(delegate);
+    email->type("ab\x7f" "c\u00e9");
+    EXPECT_EQ(email->stringValue(), "ac\u00e9");
+    email->type("\x7f");  // a two-byte character goes in one stroke
+    EXPECT_EQ(email->stringValue(), "ac");
+    EXPECT_EQ(journal, (Journal{"changed a", "changed ab", "changed a", "changed ac", "changed ac\u00e9", "changed ac"}));
+
+    email->setStringValue("set by code");
+    EXPECT_EQ(journal.size(), 6u);  // not the person's doing
+}
+
+TEST_F(TextFieldTest, TabMovesOnAndEndsTheEditingOfTheFieldLeft) {
+    email->setDelegate(delegate);
+    email->type("me@example.com\tsecret");
+    EXPECT_EQ(email->stringValue(), "me@example.com");
+    EXPECT_EQ(password->stringValue(), "secret");
+    EXPECT_FALSE(email->isEditing());
+    EXPECT_TRUE(password->isEditing());
+    EXPECT_EQ(journal.back(), "ended me@example.com");
+}
+
+// A panel that closes on Escape, as the popup does.
+class EscapePanel : public Window {
+public:
+    using Window::Window;
+    int cancels = 0;
+    void cancelOperation(Object*) override { ++cancels; }
+};
+
+TEST_F(TextFieldTest, ReturnSendsTheActionAndEscapeSendsCancelUpTheChain) {
+    auto panel = std::make_shared<EscapePanel>(Rect(0, 0, 200, 100));
+    panel->setContentView(std::make_shared<platform::ui::View>());
+    panel->makeKeyAndOrderFront();
+    auto field = std::make_shared<SecureTextField>(Rect(0, 0, 100, 20));
+    panel->contentView()->addSubview(field);
+    Journal chain;
+    field->setTarget(panel->contentView());
+    field->setAction("txtPasswordAction:");
+    panel->contentView()->setActionHandler("txtPasswordAction:", [&](Object* sender) {
+        chain.push_back(sender == field.get() ? "action from the field" : "?");
+    });
+
+    field->type("pw\r");
+    EXPECT_EQ(chain, (Journal{"action from the field"}));
+    field->type("\x1b");
+    EXPECT_EQ(panel->cancels, 1);
+    EXPECT_EQ(field->stringValue(), "pw");
+}
+
+TEST_F(TextFieldTest, EditingShortcutsGoThroughThePasteboardAndUndoTypingAsOneStep) {
+    email->type("hello");
+    command("a");
+    command("c");
+    EXPECT_EQ(pasteboard->string(), "hello");
+    email->type(" world");  // replaces the selection
+    EXPECT_EQ(email->stringValue(), " world");
+    command("z");
+    EXPECT_EQ(email->stringValue(), "hello");
+    EXPECT_EQ(email->selectedRange(), (TextRange{0, 5}));
+    Person::press("Z", ModifierFlags::command | ModifierFlags::shift);
+    EXPECT_EQ(email->stringValue(), " world");
+    command("a");
+    command("x");
+    EXPECT_EQ(email->stringValue(), "");
+    EXPECT_EQ(pasteboard->string(), " world");
+    command("v");
+    command("v");
+    EXPECT_EQ(email->stringValue(), " world world");
+    command("z");
+    EXPECT_EQ(email->stringValue(), " world");
+}
+
+TEST_F(TextFieldTest, ShortcutsWithOtherModifiersOrNoFieldToTakeThemDoNothing) {
+    email->type("hello");
+    command("a");
+    Person::press("c", ModifierFlags::command | ModifierFlags::capsLock);
+    Person::press("c", ModifierFlags::command | ModifierFlags::option);
+    Person::press("C", ModifierFlags::command | ModifierFlags::shift);
+    EXPECT_EQ(pasteboard->string(), std::nullopt);
+    EXPECT_EQ(email->stringValue(), "hello");  // nor were they typed
+    window->makeFirstResponder(nullptr);
+    command("x");
+    EXPECT_EQ(email->stringValue(), "hello");
+}
+
+TEST_F(TextFieldTest, TheSecureFieldNeverPutsItsTextOnThePasteboard) {
+    pasteboard->setString("from elsewhere");
+    password->type("secret");
+    command("a");
+    command("c");
+    command("x");
+    EXPECT_EQ(pasteboard->string(), "from elsewhere");
+    EXPECT_EQ(password->stringValue(), "secret");
+    command("v");
+    EXPECT_EQ(password->stringValue(), "from elsewhere");
+
+    RecordingGraphicsContext context;
+    password->setStringValue("p\u00e4ss");
+    password->draw(context, password->bounds());
+    const auto& drawn = std::get<RecordingGraphicsContext::DrawText>(context.operations().at(0));
+    EXPECT_EQ(drawn.text.string(), "\u2022\u2022\u2022\u2022");
+}
+
+TEST_F(TextFieldTest, LabelsAndDisabledFieldsCannotBeEdited) {
+    email->setEditable(false);
+    email->setStringValue("label");
+    email->type("x\x7f");
+    command("v");
+    EXPECT_EQ(email->stringValue(), "label");
+
+    email->setEditable(true);
+    email->setEnabled(false);
+    window->makeFirstResponder(nullptr);
+    EXPECT_THROW(std::make_shared<TextField>()->type("x"), std::logic_error);
+    email->click();
+    EXPECT_FALSE(email->isEditing());
+}
+
+TEST_F(TextFieldTest, TheEditingModelKeepsWholeCharactersAndItsHistory) {
+    EditableText text;
+    text.setString("a\u00e9b");
+    text.setSelectedRange({2, 1});  // inside the two-byte character: widened to it
+    EXPECT_EQ(text.selectedRange(), (TextRange{1, 2}));
+    text.setSelectedRange({99, 5});
+    EXPECT_EQ(text.selectedRange(), (TextRange{4, 0}));
+    EXPECT_TRUE(text.insert("c"));
+    EXPECT_TRUE(text.insert("d"));
+    EXPECT_TRUE(text.deleteBackward());
+    EXPECT_TRUE(text.deleteBackward());
+    text.setSelectedRange({0, 0});
+    EXPECT_FALSE(text.deleteBackward());
+    // Typing, then deleting: two steps back to the start.
+    EXPECT_TRUE(text.undo());
+    EXPECT_EQ(text.string(), "a\u00e9bcd");
+    EXPECT_TRUE(text.undo());
+    EXPECT_EQ(text.string(), "a\u00e9b");
+    EXPECT_FALSE(text.undo());
+    EXPECT_TRUE(text.redo());
+    EXPECT_TRUE(text.replaceSelection("x"));
+    EXPECT_FALSE(text.canRedo());
+}
+
+// A search cell that keeps a 20-point strip at the right for its button.
+class StripCell : public SearchFieldCell {
+public:
+    Rect searchTextRect(const Rect&) const override {
+        return {0, 0, controlView()->frame().width() - 20, 40};
+    }
+    Rect searchButtonRect(const Rect&) const override { return {controlView()->frame().width() - 20, 0, 20, 0}; }
+};
+
+TEST_F(TextFieldTest, ASearchFieldLaysItselfOutByItsCell) {
+    auto search = std::make_shared<SearchField>(Rect(0, 0, 200, 30));
+    EXPECT_EQ(search->cell()->searchButtonRect(search->bounds()), Rect(0, 0, 30, 30));
+    EXPECT_EQ(search->cell()->searchTextRect(search->bounds()), Rect(30, 0, 140, 30));
+    auto cell = std::make_shared<StripCell>();
+    search->setCell(cell);
+    EXPECT_EQ(cell->controlView(), search.get());
+    EXPECT_EQ(cell->searchTextRect(Rect(5, 5, 1, 1)), Rect(0, 0, 180, 40));
+
+    search->setPlaceholderString("Search");
+    RecordingGraphicsContext context;
+    search->draw(context, search->bounds());
+    const auto& text = std::get<RecordingGraphicsContext::DrawText>(context.operations().back());
+    EXPECT_EQ(text.text.string(), "Search");
+    EXPECT_EQ(text.rect, Rect(0, 0, 180, 40));
+}
+
+}  // namespace
