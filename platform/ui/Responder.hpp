@@ -20,8 +20,8 @@ class Responder : public Object {
 public:
     using ActionHandler = std::function<void(Object* sender)>;
 
-    // The next link, held weakly: views point at their superview, which owns them.
-    std::shared_ptr<Responder> nextResponder() const { return nextResponder_.lock(); }
+    // The next link, held weakly; views fall back on their superview, which owns them.
+    virtual std::shared_ptr<Responder> nextResponder() const { return nextResponder_.lock(); }
     void setNextResponder(const std::shared_ptr<Responder>& next) { nextResponder_ = next; }
 
     // Makes `selector` an action this responder performs with `handler`.

@@ -36,14 +36,20 @@ void View::setFrameSize(Size size) {
     setFrame({frame_.origin, size});
 }
 
+// y runs the same way in this view and in its superview (a root's superview is the window,
+// which is not flipped), or the two axes are mirrored over this view's height.
+bool View::runsLikeSuperview() const {
+    return isFlipped() == (superview_ != nullptr && superview_->isFlipped());
+}
+
 Point View::toSuperview(Point point) const {
-    const double y = isFlipped() ? frame_.size.height - point.y : point.y;
+    const double y = runsLikeSuperview() ? point.y : frame_.size.height - point.y;
     return {frame_.origin.x + point.x, frame_.origin.y + y};
 }
 
 Point View::fromSuperview(Point point) const {
     const double y = point.y - frame_.origin.y;
-    return {point.x - frame_.origin.x, isFlipped() ? frame_.size.height - y : y};
+    return {point.x - frame_.origin.x, runsLikeSuperview() ? y : frame_.size.height - y};
 }
 
 std::vector<const View*> View::ancestry() const {
@@ -96,7 +102,7 @@ bool View::isHiddenOrHasHiddenAncestor() const {
 }
 
 void View::notifyVisibilityChanged(bool hidden) {
-    const auto keepAlive = sharedView();
+    const auto keepAlive = weak_from_this().lock();
     if (hidden) {
         viewDidHide();
     } else {
@@ -132,6 +138,12 @@ std::vector<std::shared_ptr<View>> View::selfAndDescendants() {
     return views;
 }
 
+std::shared_ptr<Responder> View::nextResponder() const {
+    if (auto next = Responder::nextResponder()) return next;
+    if (superview_ == nullptr) return nullptr;
+    return std::dynamic_pointer_cast<Responder>(superview_->weak_from_this().lock());
+}
+
 Window* View::window() const {
     const View* root = this;
     while (root->superview_ != nullptr) root = root->superview_;
@@ -154,17 +166,17 @@ void View::addSubview(const std::shared_ptr<View>& view) {
     }
     subviews_.push_back(view);
     view->superview_ = this;
-    view->setNextResponder(sharedView());
+    view->setNextResponder(nullptr);
     if (view->window() != oldWindow) view->notifyWindowChanged();
     view->viewDidMoveToSuperview();
 }
 
 void View::removeFromSuperview() {
     if (superview_ == nullptr) return;
-    const auto keepAlive = sharedView();  // the superview held the last reference, maybe
+    const auto keepAlive = weak_from_this().lock();  // the superview held the last reference, maybe
     const Window* oldWindow = window();
     std::erase_if(superview_->constraints_, [&](const auto& constraint) { return constraint->involves(this); });
-    std::erase(superview_->subviews_, keepAlive);
+    std::erase_if(superview_->subviews_, [this](const auto& subview) { return subview.get() == this; });
     superview_ = nullptr;
     setNextResponder(nullptr);
     if (oldWindow != nullptr) notifyWindowChanged();
@@ -178,7 +190,7 @@ void View::setHostWindow(Window* window) {
 }
 
 void View::notifyWindowChanged() {
-    const auto keepAlive = sharedView();
+    const auto keepAlive = weak_from_this().lock();
     viewDidMoveToWindow();
     const auto children = subviews_;
     for (const auto& child : children) child->notifyWindowChanged();

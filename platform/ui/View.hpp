@@ -79,6 +79,9 @@ public:
     Window* window() const;
     // This view's own shared pointer.
     std::shared_ptr<View> sharedView() { return sharedAs(this); }
+    // The one set explicitly (a window sets it on its content view), else the superview. So a
+    // view may build its subviews in its constructor, before it lives in a shared pointer.
+    std::shared_ptr<Responder> nextResponder() const override;
 
     virtual void viewDidMoveToSuperview() {}
     virtual void viewDidMoveToWindow() {}
@@ -157,6 +160,7 @@ private:
     void notifyVisibilityChanged(bool hidden);
     void resizeSubviews(Size oldSize);
     void layoutConstrainedSubviews();
+    bool runsLikeSuperview() const;
     Point toSuperview(Point point) const;
     Point fromSuperview(Point point) const;
     // The chain of views from this one up to its root, this one first.

@@ -199,6 +199,14 @@ TEST_F(ViewTreeTest, ConversionToTheWindowFollowsFramesAndFlippedSuperviews) {
     panel->flipped = true;
     EXPECT_EQ(button->convert(button->bounds(), nullptr), Rect(25, 30 + 100 - 10 - 20, 40, 20));
     EXPECT_EQ(button->convertFrom(button->convert(Point{3, 4}, nullptr), nullptr), (Point{3, 4}));
+    // A point keeps its place in the button: its bottom-left corner is 30 below the panel's top.
+    EXPECT_EQ(button->convert(Point{0, 0}, nullptr), (Point{25, 100}));
+
+    // A flipped view in a flipped view: both count down, so the offsets simply add up.
+    button->flipped = true;
+    EXPECT_EQ(button->convert(Point{0, 0}, panel.get()), (Point{5, 10}));
+    EXPECT_EQ(button->convert(Point{0, 0}, nullptr), (Point{25, 120}));
+    EXPECT_EQ(button->convert(button->bounds(), nullptr), Rect(25, 100, 40, 20));
 }
 
 TEST_F(ViewTreeTest, LayerExistsExactlyWhileTheViewWantsOne) {
