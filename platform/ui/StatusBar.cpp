@@ -41,7 +41,12 @@ std::vector<std::shared_ptr<StatusItem>> StatusBar::items() const {
 void StatusBar::layoutItems() {
     std::erase_if(items_, [](const auto& weak) { return weak.expired(); });
     const auto screen = Screen::main();
-    const Rect area = screen ? screen->frame() : Rect{};
+    if (!screen) {
+        // No menu bar to be on.
+        for (const auto& item : items()) item->window_->setFrame({});
+        return;
+    }
+    const Rect area = screen->frame();
     double right = area.maxX();
     for (const auto& item : items()) {
         const double width = item->effectiveLength();

@@ -1,0 +1,75 @@
+#include "UiTestCase.hpp"
+
+#include "platform/Services.hpp"
+#include "platform/ui/Workspace.hpp"
+#include "platform/ui/XdgOpenWorkspaceOpener.hpp"
+#include "support/RecordingWorkspaceOpener.hpp"
+#include "support/TemporaryFolder.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+using corvantis::testing::RecordingWorkspaceOpener;
+using corvantis::testing::ScopedEnvironment;
+using corvantis::testing::TemporaryFolder;
+using platform::foundation::Url;
+using platform::ui::Workspace;
+using platform::ui::XdgOpenWorkspaceOpener;
+
+namespace {
+
+std::string readWhenWritten(const std::filesystem::path& file) {
+    // The opener does not wait for the program it starts, so the test waits for its output.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::ifstream in(file);
+        std::stringstream content;
+        content << in.rdbuf();
+        if (content.str().find('\n') != std::string::npos) return content.str();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return {};
+}
+
+class WorkspaceTest : public corvantis::testing::UiTestCase {
+protected:
+    TemporaryFolder folder;
+
+    // An "xdg-open" that writes its arguments, one per line, into `opened`.
+    void installFakeXdgOpen() {
+        const auto program = folder / "xdg-open";
+        std::ofstream(program) << "#!/bin/sh\nfor argument in \"$@\"; do printf '%s\\n' \"$argument\"; done > \""
+                               << (folder / "opened").string() << "\"\n";
+        std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+    }
+};
+
+TEST_F(WorkspaceTest, OpeningGoesThroughTheInstalledOpener) {
+    auto recorder = std::make_shared<RecordingWorkspaceOpener>();
+    platform::Services services;
+    services.workspaceOpenerOverride = recorder;
+    platform::ScopedServices scope(services);
+    EXPECT_TRUE(Workspace::shared().open(*Url::fromString("mailto:support@example.com")));
+    EXPECT_EQ(recorder->opened, (std::vector<std::string>{"mailto:support@example.com"}));
+}
+
+TEST_F(WorkspaceTest, XdgOpenGetsTheUrlAsItsOneArgumentWithoutAShell) {
+    installFakeXdgOpen();
+    ScopedEnvironment path("PATH", folder.path().string());
+    const auto url = Url::fromString("https://example.com/account/login/index?next=a;b&c=$(id)");
+    ASSERT_TRUE(url);
+    EXPECT_TRUE(XdgOpenWorkspaceOpener().open(*url));
+    EXPECT_EQ(readWhenWritten(folder / "opened"), url->absoluteString() + "\n");
+}
+
+TEST_F(WorkspaceTest, WithoutXdgOpenNothingIsOpened) {
+    ScopedEnvironment path("PATH", folder.path().string());
+    EXPECT_FALSE(XdgOpenWorkspaceOpener().open(*Url::fromString("https://example.com/")));
+}
+
+}  // namespace
