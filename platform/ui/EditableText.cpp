@@ -46,10 +46,7 @@ void EditableText::replace(TextRange range, std::string_view text) {
 }
 
 bool EditableText::insert(std::string_view text) {
-    if (text.empty() && selection_.length == 0) return false;
-    willEdit(Edit::typing);
-    replace(selection_, text);
-    return true;
+    return replaceSelection(text, Edit::typing);
 }
 
 bool EditableText::deleteBackward() {
@@ -65,8 +62,12 @@ bool EditableText::deleteBackward() {
 }
 
 bool EditableText::replaceSelection(std::string_view text) {
+    return replaceSelection(text, Edit::other);
+}
+
+bool EditableText::replaceSelection(std::string_view text, Edit kind) {
     if (text.empty() && selection_.length == 0) return false;
-    willEdit(Edit::other);
+    willEdit(kind);
     replace(selection_, text);
     return true;
 }

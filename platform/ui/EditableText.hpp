@@ -46,6 +46,7 @@ private:
     // Remembers the state before an edit of `kind` unless it continues the same run of edits.
     void willEdit(Edit kind);
     void replace(TextRange range, std::string_view text);
+    bool replaceSelection(std::string_view text, Edit kind);
     std::size_t previousCharacterStart(std::size_t index) const;
     // Puts back the latest state of `from`, keeping the present one in `to`.
     bool restore(std::vector<Snapshot>& from, std::vector<Snapshot>& to);
