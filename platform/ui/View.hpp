@@ -97,6 +97,8 @@ public:
     // Draws the view's own content into `context`, in its own coordinates; nothing by default.
     virtual void draw(GraphicsContext& context, const Rect& dirtyRect);
 
+    // Whether the view draws by setting its layer's contents rather than through `draw`.
+    virtual bool wantsUpdateLayer() const { return false; }
     bool wantsLayer() const { return layer_ != nullptr; }
     // A layer-backed view has a layer; turning it off drops the layer.
     void setWantsLayer(bool wantsLayer);

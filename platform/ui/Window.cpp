@@ -189,6 +189,14 @@ bool Window::performKeyEquivalent(const Event& event) {
     return contentView_ && contentView_->performKeyEquivalent(event);
 }
 
+void Window::keyDown(const Event& event) {
+    if (event.characters() == "\x1b") {
+        cancelOperation(this);
+    } else {
+        Responder::keyDown(event);
+    }
+}
+
 void Window::pointerMoved(std::optional<Point> location) {
     mouse_.pointerMoved(*this, location);
 }

@@ -138,6 +138,8 @@ public:
     void sendEvent(const Event& event);
     // Offers a key equivalent to the content view's tree; true when a view handled it.
     bool performKeyEquivalent(const Event& event) override;
+    // Keys that nothing below took end here: Escape becomes `cancelOperation`.
+    void keyDown(const Event& event) override;
     // The pointer now lies at `location` (window coordinates), or outside the window: the owners
     // of tracking areas that it entered or left hear of it. Called by the application.
     void pointerMoved(std::optional<Point> location);

@@ -135,6 +135,11 @@ TEST_F(TextFieldTest, ReturnSendsTheActionAndEscapeSendsCancelUpTheChain) {
     field->type("\x1b");
     EXPECT_EQ(panel->cancels, 1);
     EXPECT_EQ(field->stringValue(), "pw");
+    // With no field being edited the window itself takes Escape.
+    panel->makeFirstResponder(nullptr);
+    Person::press("\x1b");
+    Person::press("q");
+    EXPECT_EQ(panel->cancels, 2);
 }
 
 TEST_F(TextFieldTest, EditingShortcutsGoThroughThePasteboardAndUndoTypingAsOneStep) {
