@@ -33,8 +33,6 @@ public:
 
     bool undo();
     bool redo();
-    bool canUndo() const { return !undo_.empty(); }
-    bool canRedo() const { return !redo_.empty(); }
 
 private:
     enum class Edit { none, typing, deleting, other };

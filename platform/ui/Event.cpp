@@ -73,19 +73,4 @@ Event Event::keyEvent(EventType type, const std::shared_ptr<Window>& window, std
     return event;
 }
 
-bool Event::isMouseEvent() const {
-    switch (type_) {
-        case EventType::leftMouseDown:
-        case EventType::leftMouseUp:
-        case EventType::rightMouseDown:
-        case EventType::rightMouseUp:
-        case EventType::mouseMoved:
-        case EventType::mouseEntered:
-        case EventType::mouseExited: return true;
-        case EventType::keyDown:
-        case EventType::keyUp: return false;
-    }
-    return false;
-}
-
 }  // namespace platform::ui

@@ -83,7 +83,6 @@ public:
     const std::string& characters() const { return characters_; }
     const std::string& charactersIgnoringModifiers() const { return charactersIgnoringModifiers_; }
 
-    bool isMouseEvent() const;
     bool isKeyEvent() const { return type_ == EventType::keyDown || type_ == EventType::keyUp; }
 
 private:

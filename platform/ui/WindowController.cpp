@@ -18,12 +18,4 @@ void WindowController::setWindow(std::shared_ptr<Window> window) {
     if (window_) window_->windowController_ = this;
 }
 
-void WindowController::showWindow() {
-    if (window_) window_->makeKeyAndOrderFront();
-}
-
-void WindowController::close() {
-    if (window_) window_->close();
-}
-
 }  // namespace platform::ui

@@ -17,10 +17,6 @@ public:
     std::shared_ptr<Window> window() const { return window_; }
     void setWindow(std::shared_ptr<Window> window);
 
-    // Orders the window front and makes it key.
-    void showWindow();
-    void close();
-
 private:
     std::shared_ptr<Window> window_;
 };

@@ -232,7 +232,7 @@ TEST_F(TextFieldTest, TheEditingModelKeepsWholeCharactersAndItsHistory) {
     EXPECT_FALSE(text.undo());
     EXPECT_TRUE(text.redo());
     EXPECT_TRUE(text.replaceSelection("x"));
-    EXPECT_FALSE(text.canRedo());
+    EXPECT_FALSE(text.redo());  // a new edit forgets what could be redone
 }
 
 // A search cell that keeps a 20-point strip at the right for its button.
