@@ -2,6 +2,7 @@
 
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/dispatch/SystemClock.hpp"
+#include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/PosixProcessLauncher.hpp"
 #include "platform/foundation/SearchPaths.hpp"
 #include "platform/foundation/UserDefaults.hpp"
@@ -53,6 +54,14 @@ std::shared_ptr<ui::Pasteboard> Services::pasteboard() const {
 
 std::shared_ptr<ui::WorkspaceOpener> Services::workspaceOpener() const {
     return workspaceOpenerOverride ? workspaceOpenerOverride : ui::XdgOpenWorkspaceOpener::shared();
+}
+
+std::shared_ptr<foundation::Bundle> Services::mainBundle() const {
+    return mainBundleOverride ? mainBundleOverride : foundation::Bundle::forCurrentExecutable();
+}
+
+dispatch::WallTime Services::wallNow() const {
+    return clockOverride ? clockOverride->wallNow() : dispatch::SystemClock::currentWallTime();
 }
 
 const Services& Services::current() {

@@ -11,9 +11,10 @@
 namespace platform {
 
 namespace foundation {
+class Bundle;
 class ProcessLauncher;
 class UserDefaults;
-}
+}  // namespace foundation
 namespace ui {
 class Pasteboard;
 class TextMeasurer;
@@ -32,6 +33,7 @@ struct Services {
     std::shared_ptr<foundation::ProcessLauncher> processLauncherOverride;
     std::shared_ptr<ui::Pasteboard> pasteboardOverride;
     std::shared_ptr<ui::WorkspaceOpener> workspaceOpenerOverride;
+    std::shared_ptr<foundation::Bundle> mainBundleOverride;
 
     std::shared_ptr<dispatch::Clock> clock() const;
     std::shared_ptr<dispatch::MainQueue> mainQueue() const;
@@ -43,6 +45,10 @@ struct Services {
     std::shared_ptr<ui::Pasteboard> pasteboard() const;
     // Opens URLs in the user's browser or mail client; the real one runs xdg-open.
     std::shared_ptr<ui::WorkspaceOpener> workspaceOpener() const;
+    std::shared_ptr<foundation::Bundle> mainBundle() const;
+    // The clock's calendar time; unlike `clock()->wallNow()` it takes no reference to the clock,
+    // which matters to callers on every thread at once (each log line asks for it).
+    dispatch::WallTime wallNow() const;
 
     // The record in force now.
     static const Services& current();

@@ -26,6 +26,10 @@ TimePoint SystemClock::now() const {
 }
 
 WallTime SystemClock::wallNow() const {
+    return currentWallTime();
+}
+
+WallTime SystemClock::currentWallTime() {
     return std::chrono::time_point_cast<Duration>(std::chrono::system_clock::now());
 }
 

@@ -23,6 +23,8 @@ public:
 
     TimePoint now() const override;
     WallTime wallNow() const override;
+    // The calendar time, without needing the shared clock object.
+    static WallTime currentWallTime();
     void schedule(TimePoint due, std::function<void()> fire) override;
 
 private:

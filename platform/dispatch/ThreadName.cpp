@@ -11,11 +11,17 @@ namespace platform::dispatch {
 namespace {
 thread_local std::optional<std::string> threadName;
 thread_local const std::string* queueLabel = nullptr;
+// Asked on every log line: a thread's answer never changes, so ask the kernel once per thread.
+thread_local std::optional<bool> mainThread;
+
+// After fork() the calling thread is the child's first thread.
+const int forgetAfterFork = ::pthread_atfork(nullptr, nullptr, [] { mainThread.reset(); });
 
 }  // namespace
 
 bool isMainThread() {
-    return gettid() == getpid();
+    if (!mainThread) mainThread = gettid() == getpid();
+    return *mainThread;
 }
 
 std::string currentThreadName() {

@@ -32,6 +32,35 @@ bool sameLetters(std::string_view a, std::string_view b) {
     return true;
 }
 
+// Log lines format dates many times a second: the calendar fields of the last second seen are
+// kept per thread, which also spares the C library's time-zone lock. The zone that `tzset` last
+// loaded is part of the key, so a change of zone is seen at once.
+std::tm brokenDown(std::time_t time, bool utc) {
+    struct Key {
+        std::time_t time;
+        bool utc;
+        const char* zoneName;
+        long zoneOffset;
+        bool operator==(const Key&) const = default;
+    };
+    struct Cached {
+        std::optional<Key> key;
+        std::tm parts{};
+    };
+    thread_local Cached cached;
+    const Key key{time, utc, tzname[0], timezone};
+    if (cached.key != key) {
+        std::tm parts{};
+        if (utc) {
+            gmtime_r(&time, &parts);
+        } else {
+            localtime_r(&time, &parts);
+        }
+        cached = Cached{key, parts};
+    }
+    return cached.parts;
+}
+
 int daysInMonth(int year, int month) {
     static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
@@ -78,17 +107,16 @@ DateFormatter::DateFormatter(std::string pattern, bool utc) : pattern_(std::move
 }
 
 std::string DateFormatter::string(dispatch::WallTime date) const {
+    std::string text;
+    append(date, text);
+    return text;
+}
+
+void DateFormatter::append(dispatch::WallTime date, std::string& text) const {
     const auto sinceEpoch = date.time_since_epoch();
     auto seconds = std::chrono::floor<std::chrono::seconds>(sinceEpoch);
     const long long nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch - seconds).count();
-    const std::time_t time = static_cast<std::time_t>(seconds.count());
-    std::tm parts{};
-    if (utc_) {
-        gmtime_r(&time, &parts);
-    } else {
-        localtime_r(&time, &parts);
-    }
-    std::string text;
+    const std::tm parts = brokenDown(static_cast<std::time_t>(seconds.count()), utc_);
     for (const auto& field : fields_) {
         switch (field.letter) {
             case 0: text += field.literal; break;
@@ -113,7 +141,6 @@ std::string DateFormatter::string(dispatch::WallTime date) const {
             case 'E': text += nameText(weekdayNames[static_cast<std::size_t>(parts.tm_wday)], field.width); break;
         }
     }
-    return text;
 }
 
 std::optional<dispatch::WallTime> DateFormatter::date(std::string_view text) const {

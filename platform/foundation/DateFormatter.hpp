@@ -22,6 +22,8 @@ public:
     const std::string& dateFormat() const { return pattern_; }
 
     std::string string(dispatch::WallTime date) const;
+    // Appends the date's text to `text`, saving a string of its own on busy paths.
+    void append(dispatch::WallTime date, std::string& text) const;
     // The moment the text names, or none unless the whole text matches the pattern and names a
     // real moment (no 31 April, no hour 24).
     std::optional<dispatch::WallTime> date(std::string_view text) const;

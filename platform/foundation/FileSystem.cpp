@@ -10,6 +10,12 @@
 namespace platform::foundation::FileSystem {
 
 namespace {
+void syncDirectory(const std::filesystem::path& folder) {
+    FileDescriptor dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0) ::fsync(dir.get());
+}
+}  // namespace
+
 Expected<void> writeAll(int fd, std::string_view data, const std::string& what) {
     while (!data.empty()) {
         const ssize_t written = ::write(fd, data.data(), data.size());
@@ -21,12 +27,6 @@ Expected<void> writeAll(int fd, std::string_view data, const std::string& what) 
     }
     return {};
 }
-
-void syncDirectory(const std::filesystem::path& folder) {
-    FileDescriptor dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0) ::fsync(dir.get());
-}
-}  // namespace
 
 bool fileExists(const std::filesystem::path& path) {
     struct stat info {};

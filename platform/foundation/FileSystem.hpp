@@ -24,6 +24,10 @@ Expected<std::string> readFile(const std::filesystem::path& path);
 // `path`: a reader sees the old or the new content, never a mixture, even after a crash.
 Expected<void> writeFileAtomically(const std::filesystem::path& path, std::string_view data, mode_t mode);
 
+// Writes all of `data` to the open descriptor, going on after partial writes and interruptions,
+// so that a reader never sees part of it missing. `what` names the file in the error.
+Expected<void> writeAll(int fd, std::string_view data, const std::string& what);
+
 // Moves `from` to `to`, refusing (EEXIST) when `to` already exists instead of replacing it.
 Expected<void> moveItemNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
 

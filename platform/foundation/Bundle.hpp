@@ -1,0 +1,34 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+namespace platform::foundation {
+
+// The folder a program ships in, and the information it carries about itself.
+class Bundle {
+public:
+    static constexpr const char* infoFileName = "Info.json";
+
+    explicit Bundle(std::filesystem::path bundlePath);
+
+    // The running program's bundle (the folder of its executable), or the installed platform
+    // services' stand-in.
+    static std::shared_ptr<Bundle> main();
+    // The bundle of the running executable itself.
+    static std::shared_ptr<Bundle> forCurrentExecutable();
+
+    const std::filesystem::path& bundlePath() const { return bundlePath_; }
+    // The JSON object in "Info.json" inside the bundle ("CFBundleShortVersionString",
+    // "CFBundleVersion", …); none when there is no such file or it holds no JSON object.
+    const std::optional<nlohmann::json>& infoDictionary() const { return infoDictionary_; }
+
+private:
+    std::filesystem::path bundlePath_;
+    std::optional<nlohmann::json> infoDictionary_;
+};
+
+}  // namespace platform::foundation
