@@ -1,0 +1,205 @@
+#include "PRQLogger/Destinations/BaseDestination.hpp"
+
+#include "PRQLogger/Misc/TypeName.hpp"
+#include "PRQLogger/PRQLogger.hpp"
+#include "platform/dispatch/ThreadName.hpp"
+
+#include <charconv>
+#include <cstdio>
+#include <pthread.h>
+
+namespace prq {
+
+namespace {
+void appendNumber(std::string& line, std::int64_t number) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    line.append(digits, end);
+}
+
+// The text after the last "/", trailing ones ignored.
+std::string_view lastPathComponent(std::string_view path) {
+    const auto end = path.find_last_not_of('/');
+    if (end == std::string_view::npos) return path.substr(0, 1);
+    const auto slash = path.rfind('/', end);
+    const auto start = slash == std::string_view::npos ? 0 : slash + 1;
+    return path.substr(start, end + 1 - start);
+}
+
+// The main thread, else the thread's own name, else the label of the queue it serves, else the
+// thread's address: a thread without any name stays recognisable across its lines.
+void appendThreadPiece(std::string& line) {
+    if (platform::dispatch::isMainThread()) {
+        line += "[main] ";
+        return;
+    }
+    if (const auto name = platform::dispatch::currentThreadName(); !name.empty()) {
+        line += '[' + name + "] ";
+        return;
+    }
+    if (const auto label = platform::dispatch::currentQueueLabel(); label && !label->empty()) {
+        line += '[' + *label + "] ";
+        return;
+    }
+    char address[40];
+    std::snprintf(address, sizeof address, "[%p] ", reinterpret_cast<void*>(::pthread_self()));
+    line += address;
+}
+
+void appendBracketed(std::string& line, std::string_view text) {
+    line += '[';
+    line += text;
+    line += "] ";
+}
+
+const char* boolText(bool value) {
+    return value ? "true" : "false";
+}
+}  // namespace
+
+BaseDestination::BaseDestination(const std::shared_ptr<PRQLogger>& owner, std::string identifier)
+    : owner_(owner), identifier_(std::move(identifier)) {}
+
+std::shared_ptr<PRQLogger> BaseDestination::owner() const {
+    return owner_.get().lock();
+}
+
+void BaseDestination::setOwner(const std::shared_ptr<PRQLogger>& owner) {
+    owner_.set(owner);
+}
+
+const std::string& BaseDestination::identifier() const {
+    return identifier_.get();
+}
+
+void BaseDestination::setIdentifier(std::string identifier) {
+    identifier_.set(std::move(identifier));
+}
+
+Level BaseDestination::outputLevel() const {
+    return outputLevel_.load(std::memory_order_relaxed);
+}
+
+void BaseDestination::setOutputLevel(Level level) {
+    outputLevel_.store(level, std::memory_order_relaxed);
+}
+
+bool BaseDestination::haveLoggedAppDetails() const {
+    return haveLoggedAppDetails_.load();
+}
+
+void BaseDestination::setHaveLoggedAppDetails(bool logged) {
+    haveLoggedAppDetails_.store(logged);
+}
+
+const std::optional<FormatterList>& BaseDestination::formatters() const {
+    return formatters_.get();
+}
+
+void BaseDestination::setFormatters(std::optional<FormatterList> formatters) {
+    formatters_.set(std::move(formatters));
+}
+
+const std::optional<FilterList>& BaseDestination::filters() const {
+    return filters_.get();
+}
+
+void BaseDestination::setFilters(std::optional<FilterList> filters) {
+    filters_.set(std::move(filters));
+}
+
+bool BaseDestination::showLogIdentifier() const { return showLogIdentifier_.load(std::memory_order_relaxed); }
+void BaseDestination::setShowLogIdentifier(bool show) { showLogIdentifier_.store(show, std::memory_order_relaxed); }
+bool BaseDestination::showFunctionName() const { return showFunctionName_.load(std::memory_order_relaxed); }
+void BaseDestination::setShowFunctionName(bool show) { showFunctionName_.store(show, std::memory_order_relaxed); }
+bool BaseDestination::showThreadName() const { return showThreadName_.load(std::memory_order_relaxed); }
+void BaseDestination::setShowThreadName(bool show) { showThreadName_.store(show, std::memory_order_relaxed); }
+bool BaseDestination::showFileName() const { return showFileName_.load(std::memory_order_relaxed); }
+void BaseDestination::setShowFileName(bool show) { showFileName_.store(show, std::memory_order_relaxed); }
+bool BaseDestination::showLineNumber() const { return showLineNumber_.load(std::memory_order_relaxed); }
+void BaseDestination::setShowLineNumber(bool show) { showLineNumber_.store(show, std::memory_order_relaxed); }
+bool BaseDestination::showLevel() const { return showLevel_.load(std::memory_order_relaxed); }
+void BaseDestination::setShowLevel(bool show) { showLevel_.store(show, std::memory_order_relaxed); }
+bool BaseDestination::showDate() const { return showDate_.load(std::memory_order_relaxed); }
+void BaseDestination::setShowDate(bool show) { showDate_.store(show, std::memory_order_relaxed); }
+
+const LevelDescriptions& BaseDestination::levelDescriptions() const {
+    return levelDescriptions_.get();
+}
+
+void BaseDestination::setLevelDescriptions(LevelDescriptions descriptions) {
+    levelDescriptions_.set(std::move(descriptions));
+}
+
+std::string BaseDestination::debugDescription() const {
+    std::string text = extractTypeName(*this) + ": " + identifier() + " - Level: " + std::string(description(outputLevel()));
+    text += std::string(" showLogIdentifier: ") + boolText(showLogIdentifier());
+    text += std::string(" showFunctionName: ") + boolText(showFunctionName());
+    text += std::string(" showThreadName: ") + boolText(showThreadName());
+    text += std::string(" showLevel: ") + boolText(showLevel());
+    text += std::string(" showFileName: ") + boolText(showFileName());
+    text += std::string(" showLineNumber: ") + boolText(showLineNumber());
+    text += std::string(" showDate: ") + boolText(showDate());
+    return text;
+}
+
+void BaseDestination::process(const LogDetails& logDetails) {
+    const auto holder = owner();
+    if (!holder) return;
+    std::string line;
+    line.reserve(160 + logDetails.message.size());
+    if (showDate()) appendDate(line, logDetails, *holder);
+    if (showLevel()) appendBracketed(line, levelName(logDetails.level, *holder));
+    if (showLogIdentifier()) appendBracketed(line, holder->identifier());
+    if (showThreadName()) appendThreadPiece(line);
+    if (showFileName()) {
+        line += '[';
+        line += lastPathComponent(logDetails.fileName);
+        if (showLineNumber()) {
+            line += ':';
+            appendNumber(line, logDetails.lineNumber);
+        }
+        line += "] ";
+    } else if (showLineNumber()) {
+        line += '[';
+        appendNumber(line, logDetails.lineNumber);
+        line += "] ";
+    }
+    if (showFunctionName()) {
+        line += logDetails.functionName;
+        line += ' ';
+    }
+    line += "> ";
+    line += logDetails.message;
+    output(logDetails, line);
+}
+
+void BaseDestination::processInternal(const LogDetails& logDetails) {
+    const auto holder = owner();
+    if (!holder) return;
+    std::string line;
+    if (showDate()) appendDate(line, logDetails, *holder);
+    if (showLevel()) appendBracketed(line, description(logDetails.level));
+    if (showLogIdentifier()) appendBracketed(line, holder->identifier());
+    line += "> ";
+    line += logDetails.message;
+    output(logDetails, line);
+}
+
+bool BaseDestination::isEnabledFor(Level level) const {
+    return level >= outputLevel();
+}
+
+void BaseDestination::appendDate(std::string& line, const LogDetails& logDetails, const PRQLogger& owner) const {
+    owner.dateFormatter().append(logDetails.date, line);
+    line += ' ';
+}
+
+std::string_view BaseDestination::levelName(Level level, const PRQLogger& owner) const {
+    for (const auto* names : {&levelDescriptions(), &owner.levelDescriptions()}) {
+        if (const auto found = names->find(level); found != names->end()) return found->second;
+    }
+    return description(level);
+}
+
+}  // namespace prq

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "PRQLogger/Destinations/DestinationProtocol.hpp"
+#include "PRQLogger/Misc/SharedSetting.hpp"
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+namespace prq {
+
+// Composes the text of a log line from the record and the destination's switches, then hands it
+// to `output`, the one step each concrete destination supplies. The destination holds its owner
+// weakly: a logger that goes away leaves it writing nothing.
+//
+// Every setting may be changed while other threads log: switches and levels are atomic, the
+// others are published as new versions (see `SharedSetting`).
+class BaseDestination : public DestinationProtocol {
+public:
+    explicit BaseDestination(const std::shared_ptr<PRQLogger>& owner = nullptr, std::string identifier = "");
+
+    std::shared_ptr<PRQLogger> owner() const override;
+    void setOwner(const std::shared_ptr<PRQLogger>& owner) override;
+    const std::string& identifier() const override;
+    void setIdentifier(std::string identifier) override;
+    Level outputLevel() const override;
+    void setOutputLevel(Level level) override;
+    bool haveLoggedAppDetails() const override;
+    void setHaveLoggedAppDetails(bool logged) override;
+    const std::optional<FormatterList>& formatters() const override;
+    void setFormatters(std::optional<FormatterList> formatters) override;
+    const std::optional<FilterList>& filters() const override;
+    void setFilters(std::optional<FilterList> filters) override;
+
+    // The pieces of each line (internal messages show only date, level and identifier).
+    virtual bool showLogIdentifier() const;
+    virtual void setShowLogIdentifier(bool show);
+    virtual bool showFunctionName() const;
+    virtual void setShowFunctionName(bool show);
+    virtual bool showThreadName() const;
+    virtual void setShowThreadName(bool show);
+    virtual bool showFileName() const;
+    virtual void setShowFileName(bool show);
+    virtual bool showLineNumber() const;
+    virtual void setShowLineNumber(bool show);
+    virtual bool showLevel() const;
+    virtual void setShowLevel(bool show);
+    virtual bool showDate() const;
+    virtual void setShowDate(bool show);
+    // Level names of this destination; they take precedence over the owner's.
+    virtual const LevelDescriptions& levelDescriptions() const;
+    virtual void setLevelDescriptions(LevelDescriptions descriptions);
+
+    std::string debugDescription() const override;
+
+    void process(const LogDetails& logDetails) override;
+    void processInternal(const LogDetails& logDetails) override;
+    bool isEnabledFor(Level level) const override;
+
+    // Filters, formats and writes the composed line.
+    virtual void output(const LogDetails& logDetails, const std::string& message) = 0;
+
+private:
+    void appendDate(std::string& line, const LogDetails& logDetails, const PRQLogger& owner) const;
+    std::string_view levelName(Level level, const PRQLogger& owner) const;
+
+    SharedSetting<std::weak_ptr<PRQLogger>> owner_;
+    SharedSetting<std::string> identifier_;
+    std::atomic<Level> outputLevel_{Level::debug};
+    std::atomic<bool> haveLoggedAppDetails_{false};
+    SharedSetting<std::optional<FormatterList>> formatters_;
+    SharedSetting<std::optional<FilterList>> filters_;
+    std::atomic<bool> showLogIdentifier_{false};
+    std::atomic<bool> showFunctionName_{true};
+    std::atomic<bool> showThreadName_{false};
+    std::atomic<bool> showFileName_{true};
+    std::atomic<bool> showLineNumber_{true};
+    std::atomic<bool> showLevel_{true};
+    std::atomic<bool> showDate_{true};
+    SharedSetting<LevelDescriptions> levelDescriptions_;
+};
+
+}  // namespace prq

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/foundation/Exception.hpp"
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace prq {
+
+// Runs `work`; a platform exception raised inside it goes to `catchClosure` and counts as
+// handled. `finally` runs in every case, also before an unhandled exception (of another kind,
+// or raised by `catchClosure`) leaves the call; one raised by `finally` leaves in its place.
+void _try(const std::function<void()>& work,
+          const std::function<void(const platform::foundation::Exception&)>& catchClosure,
+          const std::function<void()>& finally = {});
+
+// Raises a platform exception; its reason is `message`, or the name again when there is none.
+[[noreturn]] void _throw(const std::string& name, const std::optional<std::string>& message = std::nullopt,
+                         const std::optional<platform::foundation::Exception::UserInfo>& userInfo = std::nullopt);
+
+}  // namespace prq

@@ -1,0 +1,277 @@
+#include "PRQLogger/PRQLogger.hpp"
+
+#include "PRQLogger/Destinations/ConsoleDestination.hpp"
+#include "PRQLogger/Destinations/FileDestination.hpp"
+#include "PRQLogger/Misc/TypeName.hpp"
+#include "platform/Services.hpp"
+#include "platform/dispatch/ThreadPoolQueue.hpp"
+#include "platform/foundation/Bundle.hpp"
+
+#include <array>
+#include <cerrno>
+#include <unistd.h>
+
+namespace prq {
+
+namespace {
+// The destinations of one call that take its level; most calls have one or two.
+class EnabledDestinations {
+public:
+    void add(DestinationProtocol* destination) {
+        if (count_ < inline_.size()) {
+            inline_[count_] = destination;
+        } else {
+            more_.push_back(destination);
+        }
+        ++count_;
+    }
+    bool empty() const { return count_ == 0; }
+    template <class Action>
+    void forEach(Action&& action) const {
+        for (std::size_t i = 0; i < std::min(count_, inline_.size()); ++i) action(*inline_[i]);
+        for (auto* destination : more_) action(*destination);
+    }
+
+private:
+    std::array<DestinationProtocol*, 8> inline_{};
+    std::vector<DestinationProtocol*> more_;
+    std::size_t count_ = 0;
+};
+
+// "Version: 1.2 Build: 34 " from the main bundle's information, or as much of it as is there.
+std::string buildText() {
+    const auto& info = platform::foundation::Bundle::main()->infoDictionary();
+    if (!info) return {};
+    std::string text;
+    const auto append = [&](const char* key, const char* label) {
+        if (const auto found = info->find(key); found != info->end() && found->is_string()) {
+            text += label + found->get<std::string>() + " ";
+        }
+    };
+    append("CFBundleShortVersionString", "Version: ");
+    append("CFBundleVersion", "Build: ");
+    return text;
+}
+
+platform::dispatch::WallTime now() {
+    return platform::Services::current().wallNow();
+}
+}  // namespace
+
+PRQLogger::PRQLogger(std::string identifier)
+    : identifier_(std::move(identifier)), noMessageClosure_([]() -> std::optional<AnyValue> { return AnyValue(""); }) {}
+
+std::shared_ptr<PRQLogger> PRQLogger::make(std::string identifier, bool includeDefaultDestinations) {
+    std::shared_ptr<PRQLogger> logger(new PRQLogger(std::move(identifier)));
+    if (includeDefaultDestinations) {
+        logger->add(std::make_shared<ConsoleDestination>(nullptr, std::string(Constants::baseConsoleDestinationIdentifier)));
+    }
+    return logger;
+}
+
+const std::shared_ptr<PRQLogger>& PRQLogger::defaultLogger() {
+    // Never destroyed: code that runs while static objects are torn down may still log.
+    static const auto* logger = new std::shared_ptr<PRQLogger>(make(std::string(Constants::defaultInstanceIdentifier)));
+    return *logger;
+}
+
+const platform::dispatch::DispatchQueuePtr& PRQLogger::logQueue() {
+    static const auto* queue = new platform::dispatch::DispatchQueuePtr(
+        platform::dispatch::ThreadPoolQueue::serial(std::string(Constants::logQueueIdentifier)));
+    return *queue;
+}
+
+const PRQLogger::DateFormatterPtr& PRQLogger::defaultDateFormatter() {
+    static const auto* formatter =
+        new DateFormatterPtr(std::make_shared<const platform::foundation::DateFormatter>("yyyy-MM-dd HH:mm:ss.SSS"));
+    return *formatter;
+}
+
+const std::string& PRQLogger::identifier() const {
+    return identifier_.get();
+}
+
+void PRQLogger::setIdentifier(std::string identifier) {
+    identifier_.set(std::move(identifier));
+}
+
+PRQLogger::Level PRQLogger::outputLevel() const {
+    return outputLevel_.load(std::memory_order_relaxed);
+}
+
+void PRQLogger::setOutputLevel(Level level) {
+    outputLevel_.store(level, std::memory_order_relaxed);
+    for (const auto& destination : destinations_.get()) destination->setOutputLevel(level);
+}
+
+const MessageClosure& PRQLogger::noMessageClosure() const {
+    return noMessageClosure_.get();
+}
+
+void PRQLogger::setNoMessageClosure(MessageClosure closure) {
+    noMessageClosure_.set(std::move(closure));
+}
+
+const LevelDescriptions& PRQLogger::levelDescriptions() const {
+    return levelDescriptions_.get();
+}
+
+void PRQLogger::setLevelDescriptions(LevelDescriptions descriptions) {
+    levelDescriptions_.set(std::move(descriptions));
+}
+
+const std::optional<FormatterList>& PRQLogger::formatters() const {
+    return formatters_.get();
+}
+
+void PRQLogger::setFormatters(std::optional<FormatterList> formatters) {
+    formatters_.set(std::move(formatters));
+}
+
+const std::optional<FilterList>& PRQLogger::filters() const {
+    return filters_.get();
+}
+
+void PRQLogger::setFilters(std::optional<FilterList> filters) {
+    filters_.set(std::move(filters));
+}
+
+const platform::foundation::DateFormatter& PRQLogger::dateFormatter() const {
+    const auto& custom = customDateFormatter_.get();
+    return custom ? *custom : *defaultDateFormatter();
+}
+
+void PRQLogger::setDateFormatter(DateFormatterPtr formatter) {
+    customDateFormatter_.set(std::move(formatter));
+}
+
+const PRQLogger::DestinationList& PRQLogger::destinations() const {
+    return destinations_.get();
+}
+
+void PRQLogger::setup(Level level, bool showLogIdentifier, bool showFunctionName, bool showThreadName, bool showLevel,
+                      bool showFileNames, bool showLineNumbers, bool showDate,
+                      const std::optional<FileTarget>& writeToFile, std::optional<Level> fileLevel) {
+    setOutputLevel(level);
+    const auto configure = [&](BaseDestination& destination) {
+        destination.setShowLogIdentifier(showLogIdentifier);
+        destination.setShowFunctionName(showFunctionName);
+        destination.setShowThreadName(showThreadName);
+        destination.setShowLevel(showLevel);
+        destination.setShowFileName(showFileNames);
+        destination.setShowLineNumber(showLineNumbers);
+        destination.setShowDate(showDate);
+    };
+    if (const auto console = std::dynamic_pointer_cast<ConsoleDestination>(destination(Constants::baseConsoleDestinationIdentifier))) {
+        configure(*console);
+        console->setOutputLevel(level);
+    }
+    if (writeToFile) {
+        const auto file = std::make_shared<FileDestination>(nullptr, *writeToFile,
+                                                            std::string(Constants::fileDestinationIdentifier), false);
+        configure(*file);
+        file->setOutputLevel(fileLevel.value_or(level));
+        add(file);
+    }
+    logAppDetails();
+}
+
+void PRQLogger::logln(Level level, const CallSite& site, const UserInfo& userInfo,
+                      FunctionRef<std::optional<std::string>()> closure) {
+    EnabledDestinations enabled;
+    for (const auto& destination : destinations_.get()) {
+        if (destination->isEnabledFor(level)) enabled.add(destination.get());
+    }
+    if (enabled.empty()) return;
+    auto message = closure();
+    if (!message) return;
+    const LogDetails record(level, now(), std::move(*message), site.functionName(), std::string(site.fileName()),
+                            site.lineNumber(), userInfo);
+    enabled.forEach([&](DestinationProtocol& destination) { destination.process(record); });
+}
+
+void PRQLogger::loglnWithoutMessage(Level level, const UserInfo& userInfo, const CallSite& site) {
+    if (!anyDestinationEnabledFor(level)) return;
+    const auto& closure = noMessageClosure();
+    logln(level, site, userInfo, [&]() -> std::optional<std::string> {
+        auto value = closure ? closure() : std::nullopt;
+        if (!value) return std::nullopt;
+        return value->description();
+    });
+}
+
+void PRQLogger::logAppDetails(DestinationProtocol* selectedDestination) {
+    const auto date = now();
+    const LogDetails records[] = {
+        LogDetails(Level::info, date,
+                   std::string(program_invocation_short_name) + " " + buildText() + "PID: " + std::to_string(::getpid()),
+                   "", "", 0, Constants::internalUserInfo()),
+        LogDetails(Level::info, date,
+                   "PRQLogger Version: " + std::string(Constants::versionString) + " - Level: " +
+                       std::string(description(outputLevel())),
+                   "", "", 0, Constants::internalUserInfo()),
+    };
+    const auto give = [&](DestinationProtocol& target) {
+        if (target.haveLoggedAppDetails()) return;
+        for (const auto& record : records) {
+            if (!target.isEnabledFor(Level::info)) continue;
+            target.setHaveLoggedAppDetails(true);
+            target.processInternal(record);
+        }
+    };
+    if (selectedDestination) {
+        give(*selectedDestination);
+        return;
+    }
+    for (const auto& destination : destinations_.get()) give(*destination);
+}
+
+void PRQLogger::_logln(const std::string& message, Level level, const DestinationProtocol* source) {
+    const LogDetails record(level, now(), message, "", "", 0, Constants::internalUserInfo());
+    for (const auto& destination : destinations_.get()) {
+        if (level >= Level::error && source && source->identifier() == destination->identifier()) continue;
+        if (destination->isEnabledFor(level)) destination->processInternal(record);
+    }
+}
+
+DestinationPtr PRQLogger::destination(std::string_view identifier) const {
+    for (const auto& destination : destinations_.get()) {
+        if (destination->identifier() == identifier) return destination;
+    }
+    return nullptr;
+}
+
+bool PRQLogger::add(const DestinationPtr& destination) {
+    if (!destination || this->destination(destination->identifier())) return false;
+    if (const auto previous = destination->owner()) previous->remove(destination);
+    destination->setOwner(shared_from_this());
+    destinations_.update([&](DestinationList& list) { list.push_back(destination); });
+    return true;
+}
+
+bool PRQLogger::remove(const DestinationPtr& destination) {
+    if (!destination || destination->owner().get() != this) return false;
+    if (!this->destination(destination->identifier())) return false;
+    destination->setOwner(nullptr);
+    destinations_.update([](DestinationList& list) {
+        std::erase_if(list, [](const DestinationPtr& registered) { return !registered->owner(); });
+    });
+    return true;
+}
+
+bool PRQLogger::remove(std::string_view identifier) {
+    const auto found = destination(identifier);
+    return found && remove(found);
+}
+
+bool PRQLogger::isEnabledFor(Level level) const {
+    return level >= outputLevel();
+}
+
+std::string PRQLogger::debugDescription() const {
+    std::string text = extractTypeName(*this) + ": " + identifier() + " - destinations: \r";
+    for (const auto& destination : destinations_.get()) text += "\t " + destination->debugDescription() + "\r";
+    return text;
+}
+
+}  // namespace prq
