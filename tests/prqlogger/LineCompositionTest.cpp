@@ -1,0 +1,204 @@
+// How destinations compose, filter, format and write their lines.
+#include "RecordingDestination.hpp"
+#include "PRQLogger/Destinations/ConsoleDestination.hpp"
+#include "PRQLogger/PRQLogger.hpp"
+#include "platform/dispatch/ThreadName.hpp"
+#include "platform/dispatch/ThreadPoolQueue.hpp"
+#include "support/VirtualTime.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <future>
+#include <regex>
+#include <thread>
+
+using prq::Level;
+using prq::LogDetails;
+using prq::PRQLogger;
+using Lines = std::vector<std::string>;
+using Recorder = corvantis::testing::RecordingDestination<>;
+
+namespace {
+
+class LineComposition : public ::testing::Test {
+protected:
+    LineComposition() {
+        logger_->setDateFormatter(std::make_shared<platform::foundation::DateFormatter>("yyyy-MM-dd HH:mm:ss.SSS", true));
+        logger_->add(destination_);
+    }
+
+    LogDetails record(std::string fileName = "/src/app/ConnectView.cpp", Level level = Level::info) {
+        return LogDetails(level, time_.clock().wallNow(), "message", "startConnection()", std::move(fileName), 412);
+    }
+
+    // The line for the record with the given switches (date, level, identifier, file, line, function).
+    std::string compose(std::array<bool, 6> on, const LogDetails& details) {
+        destination_->setShowDate(on[0]);
+        destination_->setShowLevel(on[1]);
+        destination_->setShowLogIdentifier(on[2]);
+        destination_->setShowFileName(on[3]);
+        destination_->setShowLineNumber(on[4]);
+        destination_->setShowFunctionName(on[5]);
+        destination_->process(details);
+        return destination_->lines().back();
+    }
+
+    // The thread piece of a line composed by `run`'s thread.
+    std::string threadPiece(const std::function<void(const std::function<void()>&)>& run) {
+        corvantis::testing::showMessagesOnly(*destination_);
+        destination_->setShowThreadName(true);
+        run([&] { destination_->process(record()); });
+        return destination_->lines().back();
+    }
+
+    corvantis::testing::VirtualTime time_;
+    std::shared_ptr<PRQLogger> logger_ = PRQLogger::make("composer", false);
+    std::shared_ptr<Recorder> destination_ = std::make_shared<Recorder>("composed");
+};
+
+TEST_F(LineComposition, PiecesFollowTheSwitches) {
+    const struct {
+        std::array<bool, 6> on;
+        std::string fileName;
+        const char* line;
+    } cases[] = {
+        {{true, true, false, true, true, true}, "/src/app/ConnectView.cpp",
+         "2026-12-07 22:02:20.000 [Info] [ConnectView.cpp:412] startConnection() > message"},
+        {{true, true, true, true, true, true}, "/src/app/ConnectView.cpp",
+         "2026-12-07 22:02:20.000 [Info] [composer] [ConnectView.cpp:412] startConnection() > message"},
+        {{false, false, false, false, true, false}, "/src/app/ConnectView.cpp", "[412] > message"},
+        {{false, false, false, true, false, false}, "/src/app/ConnectView.cpp", "[ConnectView.cpp] > message"},
+        {{false, false, false, true, true, false}, "ConnectView.cpp", "[ConnectView.cpp:412] > message"},
+        {{false, false, false, true, true, false}, "/src/app/", "[app:412] > message"},
+        {{false, false, false, false, false, false}, "/src/app/ConnectView.cpp", "> message"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(compose(c.on, record(c.fileName)), c.line);
+
+    auto empty = record();
+    empty.message.clear();
+    EXPECT_EQ(compose({}, empty), "> ");
+}
+
+TEST_F(LineComposition, TheDestinationsLevelNamesComeBeforeTheOwnersAndInternalMessagesUseNeither) {
+    logger_->setLevelDescriptions({{Level::info, "owner info"}, {Level::warning, "owner warning"}});
+    destination_->setLevelDescriptions({{Level::info, "mine"}});
+    const std::pair<Level, const char*> cases[] = {
+        {Level::info, "[mine] > message"}, {Level::warning, "[owner warning] > message"}, {Level::error, "[Error] > message"}};
+    for (const auto& [level, line] : cases) {
+        EXPECT_EQ(compose({false, true, false, false, false, false}, record("f.cpp", level)), line);
+    }
+    destination_->setShowLogIdentifier(true);
+    destination_->setShowFunctionName(true);
+    destination_->setShowThreadName(true);
+    destination_->setShowDate(true);
+    destination_->processInternal(LogDetails(Level::info, time_.clock().wallNow(), "internal", "", "", 0));
+    EXPECT_EQ(destination_->lines().back(), "2026-12-07 22:02:20.000 [Info] [composer] > internal");
+}
+
+TEST_F(LineComposition, ACustomDateFormatterAppliesUntilItIsRemoved) {
+    logger_->setDateFormatter(std::make_shared<platform::foundation::DateFormatter>("ddMMyyyyHHmm", true));
+    EXPECT_EQ(compose({true, false, false, false, false, false}, record()), "071220262202 > message");
+    logger_->setDateFormatter(nullptr);
+    EXPECT_EQ(logger_->dateFormatter().dateFormat(), "yyyy-MM-dd HH:mm:ss.SSS");
+}
+
+TEST_F(LineComposition, TheThreadPieceNamesTheMainThreadANamedThreadAQueueOrTheThreadsAddress) {
+    EXPECT_EQ(threadPiece([](const auto& work) { work(); }), "[main] > message");
+    EXPECT_EQ(threadPiece([](const auto& work) {
+                  std::thread([&] {
+                      platform::dispatch::setCurrentThreadName("tunnel worker");
+                      work();
+                  }).join();
+              }),
+              "[tunnel worker] > message");
+    EXPECT_EQ(threadPiece([](const auto& work) { platform::dispatch::ThreadPoolQueue::serial("com.corvantis.reachability")->sync(work); }),
+              "[com.corvantis.reachability] > message");
+    const std::regex address(R"(\[0x[0-9a-f]+\] > message)");
+    EXPECT_TRUE(std::regex_match(threadPiece([](const auto& work) { std::thread(work).join(); }), address));
+    EXPECT_TRUE(std::regex_match(threadPiece([](const auto& work) { platform::dispatch::ThreadPoolQueue::serial("")->sync(work); }),
+                                 address));
+}
+
+class Filter final : public prq::FilterProtocol {
+public:
+    explicit Filter(bool drop) : drop_(drop) {}
+    bool shouldExclude(LogDetails&, std::string& message) override {
+        seen.push_back(message);
+        return drop_;
+    }
+    std::string debugDescription() const override { return "Filter"; }
+    std::vector<std::string> seen;
+
+private:
+    bool drop_;
+};
+
+class Shouting final : public prq::LogFormatterProtocol {
+public:
+    std::string format(LogDetails& details, std::string& message) override {
+        details.message = "changed";
+        message += "!";
+        return "ignored";
+    }
+    std::string debugDescription() const override { return "Shouting"; }
+};
+
+TEST_F(LineComposition, OwnListsApplyOnlyWhereADestinationHasNoneOfItsOwn) {
+    const auto drop = std::make_shared<Filter>(true);
+    logger_->setFilters(prq::FilterList{drop});
+    logger_->info([] { return "dropped by the owner's filter"; });
+    EXPECT_TRUE(destination_->lines().empty());
+    EXPECT_EQ(drop->seen, Lines{"> dropped by the owner's filter"});
+
+    destination_->setFilters(prq::FilterList{});
+    logger_->info([] { return "kept"; });
+    EXPECT_EQ(destination_->lines(), Lines{"> kept"});
+}
+
+TEST_F(LineComposition, TheFirstFilterThatDropsEndsTheWalk) {
+    const auto drop = std::make_shared<Filter>(true);
+    const auto later = std::make_shared<Filter>(false);
+    destination_->setFilters(prq::FilterList{drop, later});
+    logger_->info([] { return "gone"; });
+    EXPECT_TRUE(destination_->lines().empty());
+    EXPECT_TRUE(later->seen.empty());
+}
+
+TEST_F(LineComposition, FormattersRewriteOnlyTheirOwnDestinationsCopy) {
+    const auto plain = std::make_shared<Recorder>("plain");
+    logger_->add(plain);
+    destination_->setFormatters(prq::FormatterList{std::make_shared<Shouting>(), std::make_shared<Shouting>()});
+    logger_->info([] { return "hello"; });
+    EXPECT_EQ(destination_->lines(), Lines{"> hello!!"});
+    EXPECT_EQ(plain->lines(), Lines{"> hello"});
+}
+
+TEST_F(LineComposition, AQueuedDestinationReturnsAtOnceAndWritesInCallOrderOnItsQueue) {
+    const auto queue = platform::dispatch::ThreadPoolQueue::serial("com.corvantis.test.log");
+    std::promise<void> gate;
+    queue->async([opened = gate.get_future().share()] { opened.wait(); });
+    destination_->setLogQueue(queue);
+    destination_->setShowThreadName(true);
+    logger_->info([] { return "first"; });
+    logger_->info([] { return "second"; });
+    EXPECT_TRUE(destination_->lines().empty());
+    gate.set_value();
+    queue->sync([] {});
+    // Composed on the calling thread, so the line names the caller, not the queue.
+    EXPECT_EQ(destination_->lines(), (Lines{"[main] > first", "[main] > second"}));
+}
+
+TEST(ConsoleDestination, PrintsEachLineWithALineFeedToStandardOutput) {
+    const auto logger = PRQLogger::make("console");
+    auto& console = dynamic_cast<prq::ConsoleDestination&>(*logger->destinations().front());
+    corvantis::testing::showMessagesOnly(console);
+    std::fflush(stdout);
+    ::testing::internal::CaptureStdout();
+    logger->info([] { return ""; });
+    logger->info([] { return "shown"; });
+    std::fflush(stdout);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "> \n> shown\n");
+}
+
+}  // namespace
