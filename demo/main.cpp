@@ -1,14 +1,18 @@
 // The furthest real flow the system can run today, reported as plain lines.
+#include "PRQLogger/PRQLogger.hpp"
 #include "platform/Services.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/dispatch/MainQueue.hpp"
+#include "platform/dispatch/ThreadPoolQueue.hpp"
 #include "platform/dispatch/Timer.hpp"
 #include "platform/dispatch/WorkItem.hpp"
 #include "platform/foundation/DateFormatter.hpp"
+#include "platform/foundation/FileSystem.hpp"
 #include "platform/foundation/TemporaryDirectory.hpp"
 #include "platform/foundation/UserDefaults.hpp"
 #include "Zip/Zip.hpp"
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -107,9 +111,43 @@ int reportZipRoundTrip() {
     return 0;
 }
 
+// The default logger set up as the application does at launch: the console and a log file per
+// run, "CorvantisVPN_<ddMMyyyyHHmm>.log" in "CorvantisLogs" under the private temporary folder.
+int writeThroughTheDefaultLogger() {
+    const auto temporary = platform::foundation::privateTemporaryDirectory();
+    if (!temporary) {
+        std::cerr << "private temporary folder: " << temporary.error().message << "\n";
+        return 1;
+    }
+    const auto folder = temporary.value() / "CorvantisLogs";
+    if (const auto made = platform::foundation::FileSystem::createDirectories(folder, 0700); !made) {
+        std::cerr << "log folder: " << made.error().message << "\n";
+        return 1;
+    }
+    const DateFormatter fileDate("ddMMyyyyHHmm");
+    const auto logFile = folder / ("CorvantisVPN_" + fileDate.string(Services::current().clock()->wallNow()) + ".log");
+    prq::setup(prq::Level::debug, false, true, true, true, true, true, true, logFile);
+
+    prq::info([] { return "Corvantis VPN demo is logging"; });
+    std::atomic<int> evaluated = 0;
+    prq::verbose([&] {
+        ++evaluated;
+        return "below the level: never built";
+    });
+    prq::warning([] { return std::vector<std::string>{"de-fra-01", "nl-ams-02"}; });
+    const auto background = platform::dispatch::ThreadPoolQueue::serial("com.corvantis.demo.background");
+    background->sync([] { prq::debug([] { return "a line from a background queue"; }); });
+    prq::error([] { return "a failure, as the application would report it"; });
+
+    std::cout << "messages built for a level nobody takes: " << evaluated << "\n";
+    std::cout << "log file: " << logFile.string() << "\n";
+    return 0;
+}
+
 }  // namespace
 
 int main() {
     if (const int failed = reportPlatformCore()) return failed;
-    return reportZipRoundTrip();
+    if (const int failed = reportZipRoundTrip()) return failed;
+    return writeThroughTheDefaultLogger();
 }

@@ -25,8 +25,11 @@ public:
         : functionName_(functionName), fileName_(fileName), lineNumber_(lineNumber), addCallParentheses_(false) {}
 
     std::string functionName() const {
-        std::string name(functionName_);
-        if (addCallParentheses_) name += "()";
+        if (!addCallParentheses_) return std::string(functionName_);
+        std::string name;
+        name.reserve(functionName_.size() + 2);
+        name += functionName_;
+        name += "()";
         return name;
     }
     std::string_view fileName() const { return fileName_; }

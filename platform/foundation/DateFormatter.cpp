@@ -1,6 +1,7 @@
 #include "platform/foundation/DateFormatter.hpp"
 
 #include <array>
+#include <charconv>
 #include <cctype>
 #include <ctime>
 #include <stdexcept>
@@ -13,10 +14,23 @@ constexpr std::array<const char*, 12> monthNames = {"January", "February", "Marc
 constexpr std::array<const char*, 7> weekdayNames = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                                      "Thursday", "Friday", "Saturday"};
 
-std::string padded(long long value, int width) {
-    std::string digits = std::to_string(value < 0 ? -value : value);
-    if (static_cast<int>(digits.size()) < width) digits.insert(0, static_cast<std::size_t>(width) - digits.size(), '0');
-    return value < 0 ? "-" + digits : digits;
+// Appends the number with at least `width` digits (zeros in front). Dates are formatted on
+// every log line, so this builds no strings of its own.
+void appendPadded(std::string& text, long long value, int width) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value < 0 ? -value : value).ptr;
+    const auto count = static_cast<int>(end - digits);
+    if (value < 0) text += '-';
+    if (count < width) text.append(static_cast<std::size_t>(width - count), '0');
+    text.append(digits, end);
+}
+
+// The first `width` digits of the fraction of a second.
+void appendFraction(std::string& text, long long nanoseconds, int width) {
+    char digits[9];
+    for (int i = 8; i >= 0; --i, nanoseconds /= 10) digits[i] = static_cast<char>('0' + nanoseconds % 10);
+    text.append(digits, static_cast<std::size_t>(std::min(width, 9)));
+    if (width > 9) text.append(static_cast<std::size_t>(width - 9), '0');
 }
 
 std::string nameText(const char* name, int width) {
@@ -122,21 +136,22 @@ void DateFormatter::append(dispatch::WallTime date, std::string& text) const {
             case 0: text += field.literal; break;
             case 'y': {
                 const int year = parts.tm_year + 1900;
-                text += field.width == 2 ? padded(year % 100, 2) : padded(year, field.width);
+                appendPadded(text, field.width == 2 ? year % 100 : year, field.width);
                 break;
             }
             case 'M':
-                text += field.width >= 3 ? nameText(monthNames[static_cast<std::size_t>(parts.tm_mon)], field.width)
-                                         : padded(parts.tm_mon + 1, field.width);
+                if (field.width >= 3) {
+                    text += nameText(monthNames[static_cast<std::size_t>(parts.tm_mon)], field.width);
+                } else {
+                    appendPadded(text, parts.tm_mon + 1, field.width);
+                }
                 break;
-            case 'd': text += padded(parts.tm_mday, field.width); break;
-            case 'H': text += padded(parts.tm_hour, field.width); break;
-            case 'h': text += padded(parts.tm_hour % 12 == 0 ? 12 : parts.tm_hour % 12, field.width); break;
-            case 'm': text += padded(parts.tm_min, field.width); break;
-            case 's': text += padded(parts.tm_sec, field.width); break;
-            case 'S': text += padded(nanoseconds, 9).substr(0, static_cast<std::size_t>(std::min(field.width, 9))) +
-                              std::string(static_cast<std::size_t>(std::max(field.width - 9, 0)), '0');
-                break;
+            case 'd': appendPadded(text, parts.tm_mday, field.width); break;
+            case 'H': appendPadded(text, parts.tm_hour, field.width); break;
+            case 'h': appendPadded(text, parts.tm_hour % 12 == 0 ? 12 : parts.tm_hour % 12, field.width); break;
+            case 'm': appendPadded(text, parts.tm_min, field.width); break;
+            case 's': appendPadded(text, parts.tm_sec, field.width); break;
+            case 'S': appendFraction(text, nanoseconds, field.width); break;
             case 'a': text += parts.tm_hour < 12 ? "AM" : "PM"; break;
             case 'E': text += nameText(weekdayNames[static_cast<std::size_t>(parts.tm_wday)], field.width); break;
         }

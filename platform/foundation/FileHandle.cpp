@@ -50,7 +50,7 @@ FileHandle::~FileHandle() {
 }
 
 void FileHandle::writeData(std::string_view data) {
-    if (auto written = FileSystem::writeAll(fd_, data, path_.string()); !written) {
+    if (auto written = FileSystem::writeAll(fd_, data, path_.native()); !written) {
         throw Exception(operationExceptionName, written.error().message);
     }
 }

@@ -16,12 +16,12 @@ void syncDirectory(const std::filesystem::path& folder) {
 }
 }  // namespace
 
-Expected<void> writeAll(int fd, std::string_view data, const std::string& what) {
+Expected<void> writeAll(int fd, std::string_view data, std::string_view what) {
     while (!data.empty()) {
         const ssize_t written = ::write(fd, data.data(), data.size());
         if (written < 0) {
             if (errno == EINTR) continue;
-            return Error::fromErrno("Cannot write " + what);
+            return Error::fromErrno("Cannot write " + std::string(what));
         }
         data.remove_prefix(static_cast<std::size_t>(written));
     }

@@ -26,7 +26,7 @@ Expected<void> writeFileAtomically(const std::filesystem::path& path, std::strin
 
 // Writes all of `data` to the open descriptor, going on after partial writes and interruptions,
 // so that a reader never sees part of it missing. `what` names the file in the error.
-Expected<void> writeAll(int fd, std::string_view data, const std::string& what);
+Expected<void> writeAll(int fd, std::string_view data, std::string_view what);
 
 // Moves `from` to `to`, refusing (EEXIST) when `to` already exists instead of replacing it.
 Expected<void> moveItemNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
