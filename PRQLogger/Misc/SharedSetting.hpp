@@ -15,7 +15,8 @@ namespace prq {
 template <class T>
 class SharedSetting {
 public:
-    explicit SharedSetting(T initial = T{}) { publish(std::move(initial)); }
+    SharedSetting() { publish(); }
+    explicit SharedSetting(T initial) { publish(std::move(initial)); }
     SharedSetting(const SharedSetting&) = delete;
     SharedSetting& operator=(const SharedSetting&) = delete;
 
@@ -36,8 +37,9 @@ public:
     }
 
 private:
-    void publish(T value) {
-        versions_.push_back(std::make_unique<const T>(std::move(value)));
+    template <class... Value>
+    void publish(Value&&... value) {
+        versions_.push_back(std::make_unique<const T>(std::forward<Value>(value)...));
         current_.store(versions_.back().get(), std::memory_order_release);
     }
 
