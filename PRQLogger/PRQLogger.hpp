@@ -85,7 +85,7 @@ public:
 
     // Logs the closure's message at `level`; a closure that yields none logs nothing.
     template <MessageProducer Message>
-    void logln(Message&& message, Level level = Level::debug, const UserInfo& userInfo = {},
+    void logln(Message&& message, Level level = Level::debug, const UserInfo& userInfo = noUserInfo,
                CallSite site = std::source_location::current()) {
         if (!anyDestinationEnabledFor(level)) return;
         logln(level, site, userInfo, [&]() { return messageText(message()); });
@@ -120,10 +120,10 @@ public:
     // `noMessageClosure`); verboseExec(…) … emergencyExec(…) run a closure (see `exec`).
 #define PRQ_LOGGER_LEVEL_CALLS(name, level)                                                                       \
     template <MessageProducer Message>                                                                            \
-    void name(Message&& message, const UserInfo& userInfo = {}, CallSite site = std::source_location::current()) { \
+    void name(Message&& message, const UserInfo& userInfo = noUserInfo, CallSite site = std::source_location::current()) { \
         logln(std::forward<Message>(message), level, userInfo, site);                                             \
     }                                                                                                             \
-    void name(const UserInfo& userInfo = {}, CallSite site = std::source_location::current()) {                   \
+    void name(const UserInfo& userInfo = noUserInfo, CallSite site = std::source_location::current()) {                   \
         loglnWithoutMessage(level, userInfo, site);                                                               \
     }                                                                                                             \
     template <std::invocable Closure>                                                                             \
@@ -166,7 +166,7 @@ private:
 // The same calls on the default logger: prq::info([&] { … }), prq::setup(…), …
 
 template <MessageProducer Message>
-void logln(Message&& message, Level level = Level::debug, const UserInfo& userInfo = {},
+void logln(Message&& message, Level level = Level::debug, const UserInfo& userInfo = noUserInfo,
            CallSite site = std::source_location::current()) {
     PRQLogger::defaultLogger()->logln(std::forward<Message>(message), level, userInfo, site);
 }
@@ -188,10 +188,10 @@ void setup(Arguments&&... arguments) {
 
 #define PRQ_DEFAULT_LOGGER_LEVEL_CALLS(name)                                                                      \
     template <MessageProducer Message>                                                                            \
-    void name(Message&& message, const UserInfo& userInfo = {}, CallSite site = std::source_location::current()) { \
+    void name(Message&& message, const UserInfo& userInfo = noUserInfo, CallSite site = std::source_location::current()) { \
         PRQLogger::defaultLogger()->name(std::forward<Message>(message), userInfo, site);                         \
     }                                                                                                             \
-    inline void name(const UserInfo& userInfo = {}, CallSite site = std::source_location::current()) {            \
+    inline void name(const UserInfo& userInfo = noUserInfo, CallSite site = std::source_location::current()) {            \
         PRQLogger::defaultLogger()->name(userInfo, site);                                                         \
     }                                                                                                             \
     template <std::invocable Closure>                                                                             \

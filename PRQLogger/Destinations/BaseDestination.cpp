@@ -14,7 +14,7 @@ namespace {
 void appendNumber(std::string& line, std::int64_t number) {
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
-    line.append(digits, end);
+    line.append(digits, static_cast<std::size_t>(end - digits));
 }
 
 // The text after the last "/", trailing ones ignored.

@@ -66,4 +66,7 @@ private:
 // A log call's extra information (tags, developer names, the internal mark).
 using UserInfo = std::map<std::string, AnyValue>;
 
+// The user information of calls that give none; a shared empty map costs a call nothing.
+inline const UserInfo noUserInfo{};
+
 }  // namespace prq

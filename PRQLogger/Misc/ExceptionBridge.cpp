@@ -4,9 +4,8 @@
 
 namespace prq {
 
-void _try(const std::function<void()>& work,
-          const std::function<void(const platform::foundation::Exception&)>& catchClosure,
-          const std::function<void()>& finally) {
+void _try(FunctionRef<void()> work, FunctionRef<void(const platform::foundation::Exception&)> catchClosure,
+          std::optional<FunctionRef<void()>> finally) {
     std::exception_ptr unhandled;
     try {
         work();
@@ -19,7 +18,7 @@ void _try(const std::function<void()>& work,
     } catch (...) {
         unhandled = std::current_exception();
     }
-    if (finally) finally();
+    if (finally) (*finally)();
     if (unhandled) std::rethrow_exception(unhandled);
 }
 

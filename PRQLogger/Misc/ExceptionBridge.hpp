@@ -1,8 +1,8 @@
 #pragma once
 
+#include "PRQLogger/Misc/FunctionRef.hpp"
 #include "platform/foundation/Exception.hpp"
 
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -11,9 +11,9 @@ namespace prq {
 // Runs `work`; a platform exception raised inside it goes to `catchClosure` and counts as
 // handled. `finally` runs in every case, also before an unhandled exception (of another kind,
 // or raised by `catchClosure`) leaves the call; one raised by `finally` leaves in its place.
-void _try(const std::function<void()>& work,
-          const std::function<void(const platform::foundation::Exception&)>& catchClosure,
-          const std::function<void()>& finally = {});
+// Every log line is written through it, so it borrows its closures rather than copying them.
+void _try(FunctionRef<void()> work, FunctionRef<void(const platform::foundation::Exception&)> catchClosure,
+          std::optional<FunctionRef<void()>> finally = std::nullopt);
 
 // Raises a platform exception; its reason is `message`, or the name again when there is none.
 [[noreturn]] void _throw(const std::string& name, const std::optional<std::string>& message = std::nullopt,

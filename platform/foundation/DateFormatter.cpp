@@ -1,6 +1,7 @@
 #include "platform/foundation/DateFormatter.hpp"
 
 #include <array>
+#include <atomic>
 #include <charconv>
 #include <cctype>
 #include <ctime>
@@ -18,11 +19,10 @@ constexpr std::array<const char*, 7> weekdayNames = {"Sunday",   "Monday", "Tues
 // every log line, so this builds no strings of its own.
 void appendPadded(std::string& text, long long value, int width) {
     char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, value < 0 ? -value : value).ptr;
-    const auto count = static_cast<int>(end - digits);
+    const auto count = static_cast<int>(std::to_chars(digits, digits + sizeof digits, value < 0 ? -value : value).ptr - digits);
     if (value < 0) text += '-';
     if (count < width) text.append(static_cast<std::size_t>(width - count), '0');
-    text.append(digits, end);
+    text.append(digits, static_cast<std::size_t>(count));
 }
 
 // The first `width` digits of the fraction of a second.
@@ -46,34 +46,17 @@ bool sameLetters(std::string_view a, std::string_view b) {
     return true;
 }
 
-// Log lines format dates many times a second: the calendar fields of the last second seen are
-// kept per thread, which also spares the C library's time-zone lock. The zone that `tzset` last
-// loaded is part of the key, so a change of zone is seen at once.
 std::tm brokenDown(std::time_t time, bool utc) {
-    struct Key {
-        std::time_t time;
-        bool utc;
-        const char* zoneName;
-        long zoneOffset;
-        bool operator==(const Key&) const = default;
-    };
-    struct Cached {
-        std::optional<Key> key;
-        std::tm parts{};
-    };
-    thread_local Cached cached;
-    const Key key{time, utc, tzname[0], timezone};
-    if (cached.key != key) {
-        std::tm parts{};
-        if (utc) {
-            gmtime_r(&time, &parts);
-        } else {
-            localtime_r(&time, &parts);
-        }
-        cached = Cached{key, parts};
+    std::tm parts{};
+    if (utc) {
+        gmtime_r(&time, &parts);
+    } else {
+        localtime_r(&time, &parts);
     }
-    return cached.parts;
+    return parts;
 }
+
+std::atomic<std::uint64_t> nextFormatterId{1};
 
 int daysInMonth(int year, int month) {
     static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -82,7 +65,8 @@ int daysInMonth(int year, int month) {
 }
 }  // namespace
 
-DateFormatter::DateFormatter(std::string pattern, bool utc) : pattern_(std::move(pattern)), utc_(utc) {
+DateFormatter::DateFormatter(std::string pattern, bool utc)
+    : pattern_(std::move(pattern)), utc_(utc), id_(nextFormatterId.fetch_add(1, std::memory_order_relaxed)) {
     const std::string_view supported = "yMdHhmsSaE";
     std::size_t i = 0;
     auto appendLiteral = [&](std::string_view text) {
@@ -126,11 +110,33 @@ std::string DateFormatter::string(dispatch::WallTime date) const {
     return text;
 }
 
+// Log lines format dates many times a second: each thread keeps the text of the last second it
+// formatted, fractions of a second left out, and only fills those in for the next date in that
+// second. The zone that `tzset` last loaded is part of the key, so a change of zone shows at once.
 void DateFormatter::append(dispatch::WallTime date, std::string& text) const {
     const auto sinceEpoch = date.time_since_epoch();
-    auto seconds = std::chrono::floor<std::chrono::seconds>(sinceEpoch);
+    const auto seconds = std::chrono::floor<std::chrono::seconds>(sinceEpoch);
     const long long nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch - seconds).count();
-    const std::tm parts = brokenDown(static_cast<std::time_t>(seconds.count()), utc_);
+    const SecondKey key{id_, static_cast<std::time_t>(seconds.count()), tzname[0], timezone};
+    thread_local SecondText cached;
+    if (cached.key != key) {
+        cached.key = key;
+        formatSecond(key.time, cached);
+    }
+    std::size_t from = 0;
+    for (const auto& [at, width] : cached.fractions) {
+        text.append(cached.text, from, at - from);
+        appendFraction(text, nanoseconds, width);
+        from = at;
+    }
+    text.append(cached.text, from, std::string::npos);
+}
+
+void DateFormatter::formatSecond(std::time_t time, SecondText& second) const {
+    const std::tm parts = brokenDown(time, utc_);
+    std::string& text = second.text;
+    text.clear();
+    second.fractions.clear();
     for (const auto& field : fields_) {
         switch (field.letter) {
             case 0: text += field.literal; break;
@@ -151,7 +157,7 @@ void DateFormatter::append(dispatch::WallTime date, std::string& text) const {
             case 'h': appendPadded(text, parts.tm_hour % 12 == 0 ? 12 : parts.tm_hour % 12, field.width); break;
             case 'm': appendPadded(text, parts.tm_min, field.width); break;
             case 's': appendPadded(text, parts.tm_sec, field.width); break;
-            case 'S': appendFraction(text, nanoseconds, field.width); break;
+            case 'S': second.fractions.emplace_back(text.size(), field.width); break;
             case 'a': text += parts.tm_hour < 12 ? "AM" : "PM"; break;
             case 'E': text += nameText(weekdayNames[static_cast<std::size_t>(parts.tm_wday)], field.width); break;
         }

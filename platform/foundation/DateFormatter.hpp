@@ -2,6 +2,8 @@
 
 #include "platform/dispatch/Clock.hpp"
 
+#include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,8 +37,25 @@ private:
         std::string literal;
     };
 
+    struct SecondKey {
+        std::uint64_t formatter = 0;
+        std::time_t time = 0;
+        const char* zoneName = nullptr;
+        long zoneOffset = 0;
+        bool operator==(const SecondKey&) const = default;
+    };
+    // One second's text without its fractions, which go in at the recorded places.
+    struct SecondText {
+        SecondKey key;
+        std::string text;
+        std::vector<std::pair<std::size_t, int>> fractions;
+    };
+
+    void formatSecond(std::time_t time, SecondText& second) const;
+
     std::string pattern_;
     bool utc_;
+    std::uint64_t id_;  // tells formatters apart in the per-thread cache
     std::vector<Field> fields_;
 };
 

@@ -118,3 +118,22 @@ TEST_F(DateFormatterTest, UnknownPatternLettersAreAProgrammingError) {
 }
 
 }  // namespace
+
+namespace {
+
+// Dates within one second reuse that second's text: the fractions, other formatters and a
+// change of zone must still come out right.
+TEST_F(DateFormatterTest, RepeatedDatesInOneSecondStayExact) {
+    const DateFormatter log("yyyy-MM-dd HH:mm:ss.SSS");
+    const DateFormatter utc("HH:mm:ss.SS 'at' SSS", true);
+    const WallTime second = local(2026, 12, 7, 22, 2, 20);
+    EXPECT_EQ(log.string(second + std::chrono::milliseconds(5)), "2026-12-07 22:02:20.005");
+    EXPECT_EQ(utc.string(second + std::chrono::milliseconds(5)), "21:02:20.00 at 005");
+    EXPECT_EQ(log.string(second + std::chrono::milliseconds(999)), "2026-12-07 22:02:20.999");
+    EXPECT_EQ(DateFormatter("yyyy").string(second), "2026");
+    ::setenv("TZ", "America/New_York", 1);
+    ::tzset();
+    EXPECT_EQ(log.string(second + std::chrono::milliseconds(6)), "2026-12-07 16:02:20.006");
+}
+
+}  // namespace
