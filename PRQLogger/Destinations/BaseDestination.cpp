@@ -28,7 +28,7 @@ std::string_view lastPathComponent(std::string_view path) {
 
 // The main thread, else the thread's own name, else the label of the queue it serves, else the
 // thread's address: a thread without any name stays recognisable across its lines.
-void appendThreadPiece(std::string& line) {
+void appendThreadTag(std::string& line) {
     if (platform::dispatch::isMainThread()) {
         line += "[main] ";
         return;
@@ -151,7 +151,7 @@ void BaseDestination::process(const LogDetails& logDetails) {
     if (showDate()) appendDate(line, logDetails, *holder);
     if (showLevel()) appendBracketed(line, levelName(logDetails.level, *holder));
     if (showLogIdentifier()) appendBracketed(line, holder->identifier());
-    if (showThreadName()) appendThreadPiece(line);
+    if (showThreadName()) appendThreadTag(line);
     if (showFileName()) {
         line += '[';
         line += lastPathComponent(logDetails.fileName);

@@ -32,7 +32,7 @@ public:
     const std::optional<FilterList>& filters() const override;
     void setFilters(std::optional<FilterList> filters) override;
 
-    // The pieces of each line (internal messages show only date, level and identifier).
+    // What each line shows (internal messages show only date, level and identifier).
     virtual bool showLogIdentifier() const;
     virtual void setShowLogIdentifier(bool show);
     virtual bool showFunctionName() const;

@@ -1,5 +1,6 @@
 #include "platform/foundation/DateFormatter.hpp"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <charconv>

@@ -43,8 +43,8 @@ protected:
         return destination_->lines().back();
     }
 
-    // The thread piece of a line composed by `run`'s thread.
-    std::string threadPiece(const std::function<void(const std::function<void()>&)>& run) {
+    // The thread tag of a line composed by `run`'s thread.
+    std::string threadTag(const std::function<void(const std::function<void()>&)>& run) {
         corvantis::testing::showMessagesOnly(*destination_);
         destination_->setShowThreadName(true);
         run([&] { destination_->process(record()); });
@@ -56,7 +56,7 @@ protected:
     std::shared_ptr<Recorder> destination_ = std::make_shared<Recorder>("composed");
 };
 
-TEST_F(LineComposition, PiecesFollowTheSwitches) {
+TEST_F(LineComposition, LinesShowWhatTheSwitchesTurnOn) {
     const struct {
         std::array<bool, 6> on;
         std::string fileName;
@@ -102,24 +102,24 @@ TEST_F(LineComposition, ACustomDateFormatterAppliesUntilItIsRemoved) {
     EXPECT_EQ(logger_->dateFormatter().dateFormat(), "yyyy-MM-dd HH:mm:ss.SSS");
 }
 
-TEST_F(LineComposition, TheThreadPieceNamesTheMainThreadANamedThreadAQueueOrTheThreadsAddress) {
-    EXPECT_EQ(threadPiece([](const auto& work) { work(); }), "[main] > message");
-    EXPECT_EQ(threadPiece([](const auto& work) {
+TEST_F(LineComposition, TheThreadTagNamesTheMainThreadANamedThreadAQueueOrTheThreadsAddress) {
+    EXPECT_EQ(threadTag([](const auto& work) { work(); }), "[main] > message");
+    EXPECT_EQ(threadTag([](const auto& work) {
                   std::thread([&] {
                       platform::dispatch::setCurrentThreadName("tunnel worker");
                       work();
                   }).join();
               }),
               "[tunnel worker] > message");
-    EXPECT_EQ(threadPiece([](const auto& work) { platform::dispatch::ThreadPoolQueue::serial("com.corvantis.reachability")->sync(work); }),
+    EXPECT_EQ(threadTag([](const auto& work) { platform::dispatch::ThreadPoolQueue::serial("com.corvantis.reachability")->sync(work); }),
               "[com.corvantis.reachability] > message");
     const auto isAddress = [](const std::string& line) {
         const auto hex = std::string_view(line).substr(3, line.size() - 3 - std::string_view("] > message").size());
         return line.starts_with("[0x") && line.ends_with("] > message") && !hex.empty() &&
                hex.find_first_not_of("0123456789abcdef") == std::string_view::npos;
     };
-    EXPECT_TRUE(isAddress(threadPiece([](const auto& work) { std::thread(work).join(); })));
-    EXPECT_TRUE(isAddress(threadPiece([](const auto& work) { platform::dispatch::ThreadPoolQueue::serial("")->sync(work); })));
+    EXPECT_TRUE(isAddress(threadTag([](const auto& work) { std::thread(work).join(); })));
+    EXPECT_TRUE(isAddress(threadTag([](const auto& work) { platform::dispatch::ThreadPoolQueue::serial("")->sync(work); })));
 }
 
 class Filter final : public prq::FilterProtocol {
