@@ -39,24 +39,20 @@ Expected<std::unique_ptr<FileHandle>> FileHandle::forWritingEmpty(const std::fil
     const int fd = openInterruptible(path, writeFlags | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) return lastError();
     std::unique_ptr<FileHandle> handle(new FileHandle(fd, path));
-    if (attributes && attributes->posixPermissions && ::fchmod(fd, *attributes->posixPermissions) != 0) {
+    if (attributes && attributes->posixPermissions && ::fchmod(handle->file_.get(), *attributes->posixPermissions) != 0) {
         return lastError();
     }
     return handle;
 }
 
-FileHandle::~FileHandle() {
-    ::close(fd_);
-}
-
 void FileHandle::writeData(std::string_view data) {
-    if (auto written = FileSystem::writeAll(fd_, data, path_.native()); !written) {
+    if (auto written = FileSystem::writeAll(file_.get(), data, path_.native()); !written) {
         throw Exception(operationExceptionName, written.error().message);
     }
 }
 
 void FileHandle::synchronizeFile() {
-    ::fsync(fd_);
+    ::fsync(file_.get());
 }
 
 }  // namespace platform::foundation

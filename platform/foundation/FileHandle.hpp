@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/foundation/Expected.hpp"
+#include "platform/foundation/FileDescriptor.hpp"
 
 #include <filesystem>
 #include <memory>
@@ -29,7 +30,6 @@ public:
     static Expected<std::unique_ptr<FileHandle>> forWritingEmpty(const std::filesystem::path& path,
                                                                  const std::optional<FileAttributes>& attributes);
 
-    ~FileHandle();
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
 
@@ -40,9 +40,9 @@ public:
     void synchronizeFile();
 
 private:
-    FileHandle(int fd, std::filesystem::path path) : fd_(fd), path_(std::move(path)) {}
+    FileHandle(int fd, std::filesystem::path path) : file_(fd), path_(std::move(path)) {}
 
-    int fd_;
+    FileDescriptor file_;
     std::filesystem::path path_;
 };
 
