@@ -1,11 +1,15 @@
 #include "platform/Services.hpp"
 
+#include "platform/crashreporting/CrashReporter.hpp"
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/dispatch/SystemClock.hpp"
 #include "platform/foundation/Bundle.hpp"
+#include "platform/foundation/CurlURLSession.hpp"
+#include "platform/foundation/Locale.hpp"
 #include "platform/foundation/PosixProcessLauncher.hpp"
 #include "platform/foundation/SearchPaths.hpp"
 #include "platform/foundation/UserDefaults.hpp"
+#include "platform/security/KeychainStore.hpp"
 #include "platform/ui/FontMetricsMeasurer.hpp"
 #include "platform/ui/Pasteboard.hpp"
 #include "platform/ui/XdgOpenWorkspaceOpener.hpp"
@@ -62,6 +66,26 @@ std::shared_ptr<foundation::Bundle> Services::mainBundle() const {
 
 dispatch::WallTime Services::wallNow() const {
     return clockOverride ? clockOverride->wallNow() : dispatch::SystemClock::currentWallTime();
+}
+
+std::shared_ptr<foundation::URLSession> Services::urlSession() const {
+    return urlSessionOverride ? urlSessionOverride : foundation::CurlURLSession::processSession();
+}
+
+std::shared_ptr<security::KeychainStore> Services::keychain() const {
+    return keychainOverride ? keychainOverride : security::KeychainStore::standardForCurrentUser();
+}
+
+std::shared_ptr<crashreporting::CrashReporter> Services::crashReporter() const {
+    if (crashReporterOverride) return crashReporterOverride;
+    static auto* reporter = new std::shared_ptr<crashreporting::CrashReporter>(std::make_shared<crashreporting::CrashReporter>());
+    return *reporter;
+}
+
+std::shared_ptr<const foundation::Locale> Services::locale() const {
+    if (localeOverride) return localeOverride;
+    static auto* locale = new std::shared_ptr<const foundation::Locale>(foundation::Locale::fromEnvironment());
+    return *locale;
 }
 
 const Services& Services::current() {

@@ -12,9 +12,17 @@ namespace platform {
 
 namespace foundation {
 class Bundle;
+class Locale;
 class ProcessLauncher;
+class URLSession;
 class UserDefaults;
 }  // namespace foundation
+namespace security {
+class KeychainStore;
+}
+namespace crashreporting {
+class CrashReporter;
+}
 namespace ui {
 class Pasteboard;
 class TextMeasurer;
@@ -24,16 +32,20 @@ class WorkspaceOpener;
 // The process's platform collaborators. A member left empty means "the real one"; tests install
 // a record with fakes through `ScopedServices`, so product code never needs a seam of its own.
 struct Services {
-    std::shared_ptr<dispatch::Clock> clockOverride;
-    std::shared_ptr<dispatch::MainQueue> mainQueueOverride;
-    std::shared_ptr<foundation::UserDefaults> userDefaultsOverride;
-    std::shared_ptr<ui::TextMeasurer> textMeasurerOverride;
+    std::shared_ptr<dispatch::Clock> clockOverride{};
+    std::shared_ptr<dispatch::MainQueue> mainQueueOverride{};
+    std::shared_ptr<foundation::UserDefaults> userDefaultsOverride{};
+    std::shared_ptr<ui::TextMeasurer> textMeasurerOverride{};
+    std::shared_ptr<foundation::URLSession> urlSessionOverride{};
+    std::shared_ptr<security::KeychainStore> keychainOverride{};
+    std::shared_ptr<crashreporting::CrashReporter> crashReporterOverride{};
+    std::shared_ptr<const foundation::Locale> localeOverride{};
     // Answers where the user's Documents folder is (none: no such folder is known).
-    std::function<std::optional<std::filesystem::path>()> documentsDirectoryOverride;
-    std::shared_ptr<foundation::ProcessLauncher> processLauncherOverride;
-    std::shared_ptr<ui::Pasteboard> pasteboardOverride;
-    std::shared_ptr<ui::WorkspaceOpener> workspaceOpenerOverride;
-    std::shared_ptr<foundation::Bundle> mainBundleOverride;
+    std::function<std::optional<std::filesystem::path>()> documentsDirectoryOverride{};
+    std::shared_ptr<foundation::ProcessLauncher> processLauncherOverride{};
+    std::shared_ptr<ui::Pasteboard> pasteboardOverride{};
+    std::shared_ptr<ui::WorkspaceOpener> workspaceOpenerOverride{};
+    std::shared_ptr<foundation::Bundle> mainBundleOverride{};
 
     std::shared_ptr<dispatch::Clock> clock() const;
     std::shared_ptr<dispatch::MainQueue> mainQueue() const;
@@ -49,6 +61,10 @@ struct Services {
     // The clock's calendar time; unlike `clock()->wallNow()` it takes no reference to the clock,
     // which matters to callers on every thread at once (each log line asks for it).
     dispatch::WallTime wallNow() const;
+    std::shared_ptr<foundation::URLSession> urlSession() const;
+    std::shared_ptr<security::KeychainStore> keychain() const;
+    std::shared_ptr<crashreporting::CrashReporter> crashReporter() const;
+    std::shared_ptr<const foundation::Locale> locale() const;
 
     // The record in force now.
     static const Services& current();

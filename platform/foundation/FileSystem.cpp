@@ -2,6 +2,7 @@
 
 #include "platform/foundation/FileDescriptor.hpp"
 
+#include <chrono>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -99,6 +100,15 @@ Expected<void> moveItemNoReplace(const std::filesystem::path& from, const std::f
         return Error::fromErrno(what, error);
     }
     return {};
+}
+
+Expected<std::filesystem::path> moveAsideDamagedFile(const std::filesystem::path& file) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                             std::chrono::system_clock::now().time_since_epoch())
+                             .count();
+    std::filesystem::path aside = file.string() + ".corrupt-" + std::to_string(seconds);
+    if (auto moved = moveItemNoReplace(file, aside); !moved) return moved.error();
+    return aside;
 }
 
 }  // namespace platform::foundation::FileSystem

@@ -31,6 +31,11 @@ Expected<void> writeAll(int fd, std::string_view data, std::string_view what);
 // Moves `from` to `to`, refusing (EEXIST) when `to` already exists instead of replacing it.
 Expected<void> moveItemNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
 
+// Keeps a file that could not be read as what it should hold: moves it to
+// "<file>.corrupt-<seconds since 1970>" and returns that path, so that a fresh file can take
+// its place without losing what was there.
+Expected<std::filesystem::path> moveAsideDamagedFile(const std::filesystem::path& file);
+
 }  // namespace FileSystem
 
 }  // namespace platform::foundation

@@ -52,6 +52,13 @@ std::string Url::encodePath(std::string_view path) {
     return encoded;
 }
 
+bool Url::isUnencodedText(std::string_view text) {
+    for (const char c : text) {
+        if (!isUrlCharacter(static_cast<unsigned char>(c))) return false;
+    }
+    return true;
+}
+
 std::string Url::percentDecode(std::string_view text) {
     std::string decoded;
     decoded.reserve(text.size());

@@ -43,6 +43,9 @@ public:
 
     // Percent-encodes every byte outside the characters allowed in a URL path.
     static std::string encodePath(std::string_view path);
+    // Whether every character of `text` may stand unencoded in a URL (no blanks, control
+    // characters, non-ASCII bytes or the characters URLs exclude).
+    static bool isUnencodedText(std::string_view text);
     // Decodes "%XX" escapes; malformed escapes stay as they are.
     static std::string percentDecode(std::string_view text);
 

@@ -2,28 +2,14 @@
 
 #include "platform/Services.hpp"
 #include "platform/foundation/FileSystem.hpp"
+#include "platform/foundation/UserDirectories.hpp"
 
 #include <cctype>
 #include <charconv>
-#include <chrono>
-#include <cstdlib>
-#include <pwd.h>
-#include <unistd.h>
 
 namespace platform::foundation {
 
 namespace {
-std::filesystem::path configurationHome() {
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') return xdg;
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-        return std::filesystem::path(home) / ".config";
-    }
-    if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir != nullptr) {
-        return std::filesystem::path(entry->pw_dir) / ".config";
-    }
-    return std::filesystem::path("/tmp") / ("corvantis-" + std::to_string(::getuid())) / ".config";
-}
-
 std::string lowercased(std::string text) {
     for (auto& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
@@ -70,17 +56,14 @@ void UserDefaults::load() {
         values_ = std::move(parsed);
         return;
     }
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
-                             std::chrono::system_clock::now().time_since_epoch())
-                             .count();
-    const auto aside = file_.string() + ".corrupt-" + std::to_string(seconds);
-    if (auto moved = FileSystem::moveItemNoReplace(file_, aside); !moved) {
-        loadProblem_ = Error{moved.error().code, "The settings file " + file_.string() +
-                                                     " is damaged and could not be moved aside: " + moved.error().message};
+    const auto aside = FileSystem::moveAsideDamagedFile(file_);
+    if (!aside) {
+        loadProblem_ = Error{aside.error().code, "The settings file " + file_.string() +
+                                                     " is damaged and could not be moved aside: " + aside.error().message};
         return;
     }
-    loadProblem_ = Error{EINVAL, "The settings file " + file_.string() + " was damaged; it was kept as " + aside +
-                                     " and the settings start empty"};
+    loadProblem_ = Error{EINVAL, "The settings file " + file_.string() + " was damaged; it was kept as " +
+                                     aside.value().string() + " and the settings start empty"};
 }
 
 std::optional<Error> UserDefaults::loadProblem() const {

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/dispatch/Clock.hpp"
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace platform::foundation {
+
+// One HTTP request as handed to a URL session.
+struct URLRequest {
+    using HeaderFields = std::vector<std::pair<std::string, std::string>>;
+
+    std::string url;
+    std::string httpMethod = "GET";
+    std::optional<std::string> httpBody;
+    // Longest silence the transfer tolerates (while connecting or waiting for bytes), not a
+    // limit on the whole transfer.
+    dispatch::Duration timeoutInterval = std::chrono::seconds(60);
+
+    // Header fields in the order they were first set.
+    const HeaderFields& allHTTPHeaderFields() const { return headers_; }
+    // Sets a field, replacing one of the same name in any letter case.
+    void setValue(std::string value, std::string_view field);
+    std::optional<std::string> value(std::string_view field) const;
+
+private:
+    HeaderFields headers_;
+};
+
+}  // namespace platform::foundation
