@@ -1,0 +1,67 @@
+#pragma once
+
+#include "app/ApiServiceError.hpp"
+
+#include <nlohmann/json.hpp>
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvantis {
+
+// The client of the service's HTTPS backend: static members only. Every request goes through
+// one private transport that delivers its result exactly once, on the main queue.
+class ApiService {
+public:
+    ApiService() = delete;
+
+    enum class HttpMethod { POST, GET, DEL, PUT };
+    enum class ContentType { formData, formUrlencloded };
+    enum class DocumentType { privacyPolicy, termsOfUse };
+
+    // Form fields in body order; each record maps "name" and "value" to texts.
+    using FormParameters = std::vector<std::map<std::string, std::string>>;
+    using Headers = std::map<std::string, std::string>;
+    using Finish = std::function<void(bool success, const std::string& message, const nlohmann::json& jsonData)>;
+
+    static constexpr const char* clientId = "7e0b3a9c51d24f86b2c9e4a07d6f1b35";
+    // The boundary of multipart bodies (37 characters).
+    static constexpr const char* formDataBoundary = "----WebKitFormBoundary7MA4YWxkTrZu0gW";
+
+    // The service's web site root, ending in "/": the build's HTTPS address, or the one
+    // `CORVANTIS_API_URL` names (the local test backend).
+    static std::string apiUrl();
+
+    // Access token of the last successful password grant; never cleared.
+    static inline std::optional<std::string> token;
+    // Password of the last login attempt, kept only so that crash reports can mask it.
+    static inline std::string password;
+    static inline std::optional<std::string> savedTcpConfig;
+    static inline std::optional<std::string> savedUdpConfig;
+
+    // The user's text for a failure; the prefix names the failing operation and does not change it.
+    static std::string errorMessage(std::string_view prefix, const ApiServiceError& error);
+
+    // Registers this computer with the backend: `result(success, message, deviceId)`, on the main queue.
+    static void registerDevice(std::function<void(bool, const std::string&, const std::string&)> result);
+    // Asks the backend whether it knows `deviceId`: `result(success, message)`, on the main queue.
+    static void validateDevice(const std::string& deviceId, std::function<void(bool, const std::string&)> result);
+
+private:
+    friend class ApiServiceTestAccess;
+
+    static std::string getPostString(const FormParameters& params, ContentType contentType);
+    static void callRequest(const std::string& url, HttpMethod httpMethod, const Headers& headers,
+                            std::optional<ContentType> contentType, const std::optional<FormParameters>& params,
+                            Finish finish);
+};
+
+std::string_view rawValue(ApiService::HttpMethod value);
+std::string_view rawValue(ApiService::ContentType value);
+std::string_view rawValue(ApiService::DocumentType value);
+
+}  // namespace corvantis

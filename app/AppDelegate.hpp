@@ -1,0 +1,37 @@
+#pragma once
+
+#include "app/City.hpp"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace corvantis {
+
+// The application's delegate: it starts the application and holds what the whole application
+// shares. Main queue only.
+//
+// The route control behind the kill switch and the Shield lives here too; the connection
+// control supplies it.
+class AppDelegate {
+public:
+    virtual ~AppDelegate() = default;
+
+    // The application's delegate; empty until the application has set one.
+    static std::shared_ptr<AppDelegate> shared();
+    static void setShared(std::shared_ptr<AppDelegate> delegate);
+
+    // Takes the default route away (host routes keep the VPN server and the name servers
+    // reachable). Returns at once; `completion` gets true once the helper has done it, and is
+    // never called when no gateway is known.
+    virtual void removeDefaultRoute(std::function<void(bool)> completion) = 0;
+    // Puts the default route back through the known gateway. Returns at once.
+    virtual void restoreDefaultRoute() = 0;
+
+    // The flat city list built from the profile's country groups, sorted by name; none before
+    // the first profile has been loaded.
+    std::optional<std::vector<std::shared_ptr<City>>> allCities;
+};
+
+}  // namespace corvantis

@@ -1,0 +1,34 @@
+#include "app/Server.hpp"
+
+#include "app/JsonValue.hpp"
+#include "platform/foundation/Locale.hpp"
+
+namespace corvantis {
+
+namespace {
+std::optional<std::string> countryCodeOf(const nlohmann::json& dictionary) {
+    const auto* value = JsonValue::member(dictionary, "country");
+    return value == nullptr ? std::nullopt : JsonValue::textValue(*value);
+}
+
+nlohmann::json citiesOf(const nlohmann::json& dictionary) {
+    const auto* value = JsonValue::member(dictionary, "cities");
+    return value == nullptr ? nlohmann::json::array() : *value;
+}
+}  // namespace
+
+Server::Server(const nlohmann::json& dictionary)
+    : countryCode(countryCodeOf(dictionary)), cities(City::modelsFromDictionaryArray(citiesOf(dictionary))) {
+    image = countryCode;
+    if (countryCode) country = getCountryName(*countryCode);
+}
+
+std::vector<std::shared_ptr<Server>> Server::modelsFromDictionaryArray(const nlohmann::json& array) {
+    return JsonValue::modelsFromDictionaries<Server>(array);
+}
+
+std::optional<std::string> Server::getCountryName(std::string_view countryCode) {
+    return platform::foundation::Locale::current()->localizedCountryName(countryCode);
+}
+
+}  // namespace corvantis

@@ -1,0 +1,259 @@
+#include "app/UserSettings.hpp"
+
+#include "HelperService/CorvantisHelperController/HelperService.hpp"
+#include "app/ApiService.hpp"
+#include "app/AppDelegate.hpp"
+#include "app/Keychain.hpp"
+#include "app/MainWindow.hpp"
+#include "platform/Services.hpp"
+#include "platform/foundation/UserDefaults.hpp"
+
+namespace corvantis {
+
+namespace {
+using platform::foundation::UserDefaults;
+
+constexpr const char* protocolKey = "protocol";
+constexpr const char* openVpnPortKey = "openVpnPort";
+constexpr const char* hostnameKey = "hostname";
+constexpr const char* usernameKey = "username";
+constexpr const char* passwordKey = "password";
+constexpr const char* killSwitchKey = "isKillSwitchEnabled";
+constexpr const char* shieldKey = "isCorvantisShieldEnabled";
+constexpr const char* savedCredentialsKey = "savedCredentials";
+constexpr const char* launchAtLoginKey = "launchAtLogin";
+constexpr const char* deviceIdKey = "deviceId";
+constexpr const char* vpnPasswordId = "com.corvantis.password";
+
+constexpr const char* addLoginItemCommand =
+    "osascript -e 'tell application \"System Events\" to make login item at end with properties "
+    "{path:\"/Applications/Corvantis VPN.app\", hidden:false}'";
+constexpr const char* removeLoginItemCommand =
+    "osascript -e 'tell application \"System Events\" to delete login item \"Corvantis VPN\"'";
+constexpr const char* nameServersCommand = "grep -v '#' < /etc/resolv.conf | awk {'print $2'}";
+
+// Values kept for the run only.
+struct MemoryValues {
+    std::optional<std::string> email;
+    std::optional<std::string> plan;
+    std::optional<std::string> vpnPassword;
+};
+
+MemoryValues& memory() {
+    static MemoryValues values;
+    return values;
+}
+
+std::shared_ptr<UserDefaults> defaults() {
+    return UserDefaults::standard();
+}
+
+void store(const nlohmann::json& value, const std::string& key) {
+    defaults()->set(value, key);
+}
+
+void storeOrRemove(const std::optional<std::string>& value, const std::string& key) {
+    if (value) {
+        defaults()->set(*value, key);
+    } else {
+        defaults()->removeObject(key);
+    }
+}
+
+std::optional<std::vector<std::shared_ptr<City>>> cityList() {
+    const auto delegate = AppDelegate::shared();
+    if (!delegate) return std::nullopt;
+    return delegate->allCities;
+}
+
+// No connect screen yet means no tunnel yet.
+ConnectionState connectionState() {
+    const auto& view = MainWindow::shared().connectView;
+    return view ? view->connectionState : ConnectionState::disconnected;
+}
+
+void removeDefaultRoute() {
+    if (const auto delegate = AppDelegate::shared()) delegate->removeDefaultRoute([](bool) {});
+}
+
+void restoreDefaultRoute() {
+    if (const auto delegate = AppDelegate::shared()) delegate->restoreDefaultRoute();
+}
+
+// Registers this computer and stores its new id. A success carries `message` (the text that
+// made a re-registration necessary, or nothing).
+void registerAndStore(std::string message, std::function<void(bool, const std::string&, const std::string&)> result) {
+    ApiService::registerDevice([message = std::move(message), result = std::move(result)](
+                                   bool success, const std::string& failure, const std::string& deviceId) {
+        if (!success) {
+            result(false, ApiService::errorMessage("getDeviceId", ApiServiceError::error(failure)), "");
+            return;
+        }
+        UserSettings::setDeviceId(deviceId);
+        result(true, message, deviceId);
+    });
+}
+}  // namespace
+
+std::optional<std::string> UserSettings::email() {
+    return memory().email;
+}
+
+void UserSettings::setEmail(std::optional<std::string> value) {
+    memory().email = std::move(value);
+}
+
+std::optional<std::string> UserSettings::plan() {
+    return memory().plan;
+}
+
+void UserSettings::setPlan(std::optional<std::string> value) {
+    memory().plan = std::move(value);
+}
+
+std::optional<std::string> UserSettings::vpnPassword() {
+    return memory().vpnPassword;
+}
+
+void UserSettings::setVpnPassword(std::optional<std::string> value) {
+    memory().vpnPassword = value;
+    if (value) Keychain::setPassword(*value, vpnPasswordId);
+}
+
+Protocol UserSettings::savedProtocol() {
+    // The stored choice is kept, but the application runs OpenVPN whatever it says.
+    return Protocol::OpenVPN;
+}
+
+void UserSettings::setSavedProtocol(Protocol value) {
+    store(static_cast<int>(value), protocolKey);
+}
+
+OpenVPNPort UserSettings::savedOpenVPNPort() {
+    return defaults()->boolValue(openVpnPortKey) ? OpenVPNPort::TCP : OpenVPNPort::UDP;
+}
+
+void UserSettings::setSavedOpenVPNPort(OpenVPNPort value) {
+    store(value == OpenVPNPort::TCP, openVpnPortKey);
+}
+
+std::optional<std::string> UserSettings::hostname() {
+    const auto cities = cityList();
+    if (!cities || cities->empty()) return std::string();
+    if (auto stored = defaults()->string(hostnameKey)) return stored;
+    return cities->front()->domain;
+}
+
+void UserSettings::setHostname(std::optional<std::string> value) {
+    storeOrRemove(value, hostnameKey);
+}
+
+std::optional<std::string> UserSettings::serverName() {
+    const auto cities = cityList();
+    if (!cities || cities->empty()) return std::nullopt;
+    const auto& first = cities->front();
+    const auto host = hostname();
+    if (!host) return first->shortName;
+    for (const auto& city : *cities) {
+        if (city->domain == host) return city->shortName ? city->shortName : first->shortName;
+    }
+    return first->shortName;
+}
+
+std::optional<std::string> UserSettings::username() {
+    return defaults()->string(usernameKey).value_or("");
+}
+
+void UserSettings::setUsername(std::optional<std::string> value) {
+    storeOrRemove(value, usernameKey);
+}
+
+std::optional<std::string> UserSettings::password() {
+    return defaults()->string(passwordKey).value_or("");
+}
+
+void UserSettings::setPassword(std::optional<std::string> value) {
+    storeOrRemove(value, passwordKey);
+}
+
+bool UserSettings::isKillSwitchEnabled() {
+    return defaults()->boolValue(killSwitchKey);
+}
+
+void UserSettings::setIsKillSwitchEnabled(bool value) {
+    store(value, killSwitchKey);
+    if (!value) {
+        restoreDefaultRoute();
+        return;
+    }
+    if (connectionState() != ConnectionState::disconnected) removeDefaultRoute();
+    if (isCorvantisShieldEnabled() && connectionState() == ConnectionState::disconnected) removeDefaultRoute();
+}
+
+bool UserSettings::isCorvantisShieldEnabled() {
+    return defaults()->boolValue(shieldKey);
+}
+
+void UserSettings::setIsCorvantisShieldEnabled(bool value) {
+    store(value, shieldKey);
+    if (connectionState() != ConnectionState::disconnected) return;
+    if (value) {
+        removeDefaultRoute();
+    } else {
+        restoreDefaultRoute();
+    }
+}
+
+bool UserSettings::savedCredentials() {
+    return defaults()->boolValue(savedCredentialsKey);
+}
+
+void UserSettings::setSavedCredentials(bool value) {
+    store(value, savedCredentialsKey);
+}
+
+std::optional<bool> UserSettings::launchOnLogin() {
+    return defaults()->boolValue(launchAtLoginKey);
+}
+
+void UserSettings::setLaunchOnLogin(std::optional<bool> value) {
+    const auto helper = HelperService::shared();
+    if (!value || !helper) return;
+    helper->runCommand(*value ? addLoginItemCommand : removeLoginItemCommand,
+                       [enabled = *value](const std::optional<std::string>&) { store(enabled, launchAtLoginKey); });
+}
+
+void UserSettings::getDefaultGateway(std::function<void(const std::string&)> result) {
+    const auto helper = HelperService::shared();
+    if (!helper) {
+        // Without the helper there is nothing to ask; answer like a helper that found nothing.
+        platform::Services::current().mainQueue()->async([result = std::move(result)] { result(""); });
+        return;
+    }
+    helper->runCommand(nameServersCommand, [result = std::move(result)](const std::optional<std::string>& reply) {
+        result(reply.value_or(""));
+    });
+}
+
+void UserSettings::setDeviceId(const std::string& id) {
+    store(id, deviceIdKey);
+}
+
+void UserSettings::getDeviceId(std::function<void(bool, const std::string&, const std::string&)> result) {
+    const auto stored = defaults()->string(deviceIdKey);
+    if (!stored) {
+        registerAndStore("", std::move(result));
+        return;
+    }
+    ApiService::validateDevice(*stored, [stored = *stored, result = std::move(result)](bool success, const std::string& message) {
+        if (success) {
+            result(true, "", stored);
+        } else if (message.find("Unregistered device") != std::string::npos) {
+            registerAndStore(message, result);
+        } else {
+            result(false, message, "");
+        }
+    });
+}
+
+}  // namespace corvantis
