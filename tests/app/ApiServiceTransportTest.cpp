@@ -1,0 +1,187 @@
+#include "app/ErrorString.hpp"
+#include "fixtures/ApiServiceTestAccess.hpp"
+#include "fixtures/AppTestEnvironment.hpp"
+#include "fixtures/Fakes.hpp"
+#include "fixtures/LoopbackBackend.hpp"
+#include "platform/foundation/URLError.hpp"
+
+#include <gtest/gtest.h>
+
+using corvantis::ApiService;
+using corvantis::ApiServiceTestAccess;
+using corvantis::ErrorString;
+using corvantis::testbed::TestBackend;
+using corvantis::testing::AppTestEnvironment;
+using corvantis::testing::FakeURLSession;
+using corvantis::testing::LoopbackBackend;
+using nlohmann::json;
+
+namespace {
+
+const std::string maintenance(rawValue(ErrorString::maintenance));
+const std::string checkInternet(rawValue(ErrorString::checkInternet));
+
+struct Delivery {
+    bool success = false;
+    std::string message;
+    json jsonData;
+    int calls = 0;
+};
+
+// Sends a GET through the transport and runs the main queue until it is delivered.
+Delivery get(AppTestEnvironment& environment, const std::string& path, const ApiService::Headers& headers = {}) {
+    auto delivery = std::make_shared<Delivery>();
+    ApiServiceTestAccess::callRequest(ApiService::apiUrl() + path, ApiService::HttpMethod::GET, headers, std::nullopt, std::nullopt,
+                                      [delivery](bool success, const std::string& message, const json& jsonData) {
+                                          delivery->success = success;
+                                          delivery->message = message;
+                                          delivery->jsonData = jsonData;
+                                          ++delivery->calls;
+                                      });
+    EXPECT_EQ(delivery->calls, 0) << "delivered before the call returned";
+    EXPECT_TRUE(environment.runMainQueueUntil([&] { return delivery->calls > 0; }));
+    environment.runMainQueue();
+    return *delivery;
+}
+
+struct ReplyCase {
+    const char* what;
+    int status;
+    std::string contentType;
+    std::string body;
+    bool success;
+    std::string message;
+    bool keepsObject;
+};
+
+TEST(ApiServiceTransport, ClassifiesRepliesByTheirBodyAlone) {
+    AppTestEnvironment environment;
+    LoopbackBackend backend;
+    const std::vector<ReplyCase> cases{
+        {"an object with other keys", 200, "application/json", R"({"data":{"id":1}})", true, "", true},
+        {"HTTP 500 with a good body", 500, "application/json", R"({"data":"fine"})", true, "", true},
+        {"only the key message", 200, "application/json", R"({"message":"Unregistered device"})", false,
+         "Unregistered device", true},
+        {"message with a second key", 200, "application/json", R"({"message":"x","data":1})", true, "", true},
+        {"only a message that is no text", 200, "application/json", R"({"message":5})", false, maintenance, true},
+        {"status maintenance", 503, "application/json", R"({"status":"maintenance","message":"Back at 14:00"})", false,
+         "Back at 14:00", true},
+        {"status maintenance without a text message", 503, "application/json", R"({"status":"maintenance"})", false,
+         maintenance, true},
+        {"another status", 200, "application/json", R"({"status":"ok","message":"whatever"})", true, "", true},
+        {"a status that is no text", 200, "application/json", R"({"status":1})", false, maintenance, true},
+        {"error with the credentials message", 400, "application/json",
+         R"({"error":"invalid_grant","message":"The user credentials were incorrect."})", false,
+         "Login failed: invalid username or password", true},
+        {"error without a text message", 400, "application/json", R"({"error":"x"})", false, maintenance, true},
+        {"error with one hint", 400, "application/json", R"({"error":1,"message":"m","hint":{"a":"Try<br />again"}})", false,
+         "Try again", true},
+        {"error with a hint that is no object", 400, "application/json",
+         R"({"error":1,"message":"Unregistered device","hint":["x"]})", false, "Unregistered device", true},
+        {"an array", 200, "application/json", R"([{"message":"x"}])", false, maintenance, false},
+        {"a scalar", 200, "application/json", "true", false, maintenance, false},
+        {"a number", 200, "application/json", "42", false, maintenance, false},
+        {"an HTML page", 502, "text/html", "<html><body><h1>Bad Gateway</h1></body></html>", false, checkInternet, false},
+        {"an empty body", 200, "application/json", "", false, checkInternet, false},
+        {"JSON cut short", 200, "application/json", R"({"data": {)", false, checkInternet, false},
+    };
+    for (const auto& reply : cases) {
+        backend->enqueueReply("/reply", {reply.status, reply.contentType, reply.body});
+        const auto delivery = get(environment, "reply");
+        EXPECT_EQ(delivery.calls, 1) << reply.what;
+        EXPECT_EQ(delivery.success, reply.success) << reply.what;
+        EXPECT_EQ(delivery.message, reply.message) << reply.what;
+        EXPECT_EQ(delivery.jsonData, reply.keepsObject ? json::parse(reply.body) : json::object()) << reply.what;
+    }
+}
+
+TEST(ApiServiceTransport, TwoHintsAreJoinedInEitherOrder) {
+    AppTestEnvironment environment;
+    LoopbackBackend backend;
+    backend->enqueueReply("/reply", {400, "application/json", R"({"error":1,"message":"m","hint":{"a":"<b>one</b>","b":"two"}})"});
+    const auto delivery = get(environment, "reply");
+    EXPECT_TRUE(delivery.message == "one. two" || delivery.message == "two. one") << delivery.message;
+}
+
+TEST(ApiServiceTransport, AGetCarriesNoBodyAndNoContentTypeButAlwaysAcceptsJson) {
+    AppTestEnvironment environment;
+    LoopbackBackend backend;
+    get(environment, "account/api2/me", {{"Authorization", "Bearer t"}, {"accept", "text/html"}});
+    const auto sent = backend->requests().at(0);
+    EXPECT_EQ(sent.method, "GET");
+    EXPECT_TRUE(sent.body.empty());
+    EXPECT_FALSE(sent.header("Content-Type"));
+    EXPECT_EQ(sent.header("Accept"), "application/json");
+    EXPECT_EQ(sent.header("Authorization"), "Bearer t");
+}
+
+TEST(ApiServiceTransport, AFailedRequestLeavesItsDescriptionInTheCrashReportScope) {
+    AppTestEnvironment environment;
+    LoopbackBackend backend;
+    backend->enqueueReply("/reply", {400, "application/json", R"({"error":"x","message":"No"})"});
+    get(environment, "reply", {{"cache-control", "no-cache"}});
+    const auto context = environment.reportScope().contexts()["API request"];
+    EXPECT_EQ(context["url"], backend->url() + "reply");
+    EXPECT_EQ(context["response.data"], R"({"error":"x","message":"No"})");
+    EXPECT_EQ(json::parse(context["result.jsonData"].get<std::string>()), json::parse(R"({"error":"x","message":"No"})"));
+    EXPECT_EQ(context["request.dateTime"], "2026-12-07 10:02:20");  // 12-hour clock, no day half
+    EXPECT_NE(context["headers"].get<std::string>().find("no-cache"), std::string::npos);
+    EXPECT_FALSE(context.contains("request.object"));
+    EXPECT_TRUE(environment.reportedEvents().empty());
+}
+
+TEST(ApiServiceTransport, ASuccessfulRequestReportsNothing) {
+    AppTestEnvironment environment;
+    LoopbackBackend backend;
+    backend->enqueueReply("/reply", {200, "application/json", R"({"data":1})"});
+    get(environment, "reply");
+    EXPECT_FALSE(environment.reportScope().contexts().contains("API request"));
+    EXPECT_TRUE(environment.reportedEvents().empty());
+}
+
+TEST(ApiServiceTransport, NoReplyAtAllIsAConnectionProblemReportedAsAMessage) {
+    std::string url;
+    {
+        TestBackend gone;
+        ASSERT_TRUE(gone.start());
+        url = gone.url();
+    }
+    corvantis::testing::ScopedEnvironment apiUrl("CORVANTIS_API_URL", url);
+    AppTestEnvironment environment;
+    const auto delivery = get(environment, "account/api2/me");
+    EXPECT_FALSE(delivery.success);
+    EXPECT_EQ(delivery.message, checkInternet);
+    EXPECT_EQ(delivery.jsonData, json::object());
+    const auto events = environment.reportedEvents();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].message, "API call request data object is incorrect");
+    const auto context = environment.reportScope().contexts()["API request"];
+    EXPECT_EQ(context["request.object"], url + "account/api2/me");
+    EXPECT_EQ(context["result.jsonData"], "{}");
+    EXPECT_FALSE(context.contains("response"));
+}
+
+TEST(ApiServiceTransport, ATimeOutSendsNoMessageOnlyTheScopeContext) {
+    auto session = std::make_shared<FakeURLSession>(
+        FakeURLSession::Outcome{std::nullopt, std::nullopt, platform::foundation::URLError::make(platform::foundation::URLError::timedOut)});
+    AppTestEnvironment environment(session);
+    const auto delivery = get(environment, "account/api2/me");
+    EXPECT_EQ(delivery.message, checkInternet);
+    EXPECT_TRUE(environment.reportedEvents().empty());
+    EXPECT_TRUE(environment.reportScope().contexts().contains("API request"));
+    ASSERT_EQ(session->requests().size(), 1u);
+    EXPECT_EQ(session->requests()[0].timeoutInterval, std::chrono::seconds(60));
+}
+
+TEST(ApiServiceTransport, AnHttpResponseWithoutDataIsDescribedInTheReport) {
+    auto session = std::make_shared<FakeURLSession>(FakeURLSession::Outcome{
+        std::nullopt, platform::foundation::HTTPURLResponse{"https://x/", 502, {{"Server", "edge"}}},
+        platform::foundation::URLError::make(platform::foundation::URLError::networkConnectionLost)});
+    AppTestEnvironment environment(session);
+    get(environment, "account/api2/me");
+    const auto context = environment.reportScope().contexts()["API request"];
+    EXPECT_NE(context["response"].get<std::string>().find("502"), std::string::npos);
+    EXPECT_EQ(environment.reportedEvents().size(), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,237 @@
+#include "HelperService/CorvantisHelperController/HelperService.hpp"
+#include "app/Keychain.hpp"
+#include "app/MainWindow.hpp"
+#include "app/UserSettings.hpp"
+#include "fixtures/AppTestEnvironment.hpp"
+#include "fixtures/Fakes.hpp"
+
+#include <gtest/gtest.h>
+
+using corvantis::AppDelegate;
+using corvantis::City;
+using corvantis::ConnectionState;
+using corvantis::ConnectView;
+using corvantis::HelperService;
+using corvantis::MainWindow;
+using corvantis::OpenVPNPort;
+using corvantis::Protocol;
+using corvantis::UserSettings;
+using corvantis::testing::FakeHelperController;
+using corvantis::testing::RecordingAppDelegate;
+
+namespace {
+
+std::shared_ptr<City> city(std::string domain, std::optional<std::string> shortName) {
+    auto made = std::make_shared<City>();
+    made->domain = std::move(domain);
+    made->shortName = std::move(shortName);
+    return made;
+}
+
+class UserSettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        AppDelegate::setShared(delegate);
+        HelperService::setShared(helper);
+        MainWindow::shared().connectView = connectView;
+    }
+
+    void setCities(std::vector<std::shared_ptr<City>> cities) { delegate->allCities = std::move(cities); }
+
+    corvantis::testing::AppTestEnvironment environment;
+    std::shared_ptr<RecordingAppDelegate> delegate = std::make_shared<RecordingAppDelegate>();
+    std::shared_ptr<FakeHelperController> helper = std::make_shared<FakeHelperController>();
+    std::shared_ptr<ConnectView> connectView = std::make_shared<ConnectView>();
+};
+
+TEST_F(UserSettingsTest, AFreshInstallationReadsItsDefaults) {
+    EXPECT_EQ(UserSettings::savedProtocol(), Protocol::OpenVPN);
+    EXPECT_EQ(UserSettings::savedOpenVPNPort(), OpenVPNPort::UDP);
+    EXPECT_EQ(UserSettings::hostname(), "");
+    EXPECT_EQ(UserSettings::serverName(), std::nullopt);
+    EXPECT_EQ(UserSettings::username(), "");
+    EXPECT_EQ(UserSettings::password(), "");
+    EXPECT_FALSE(UserSettings::isKillSwitchEnabled());
+    EXPECT_FALSE(UserSettings::isCorvantisShieldEnabled());
+    EXPECT_FALSE(UserSettings::savedCredentials());
+    EXPECT_EQ(UserSettings::launchOnLogin(), false);
+    EXPECT_FALSE(UserSettings::email());
+    EXPECT_FALSE(UserSettings::plan());
+    EXPECT_FALSE(UserSettings::vpnPassword());
+}
+
+TEST_F(UserSettingsTest, TheProtocolIsStoredAsItsRawValueButReadsBackAsOpenVpn) {
+    for (const auto& [protocol, raw] : {std::pair{Protocol::IKEv2, 0}, {Protocol::L2TP, 2}, {Protocol::OpenVPN, 1}}) {
+        UserSettings::setSavedProtocol(protocol);
+        EXPECT_EQ(environment.defaults->object("protocol"), nlohmann::json(raw));
+        EXPECT_EQ(UserSettings::savedProtocol(), Protocol::OpenVPN);
+    }
+}
+
+TEST_F(UserSettingsTest, ThePortIsStoredAsTrueForTcp) {
+    UserSettings::setSavedOpenVPNPort(OpenVPNPort::TCP);
+    EXPECT_EQ(environment.defaults->object("openVpnPort"), nlohmann::json(true));
+    EXPECT_EQ(UserSettings::savedOpenVPNPort(), OpenVPNPort::TCP);
+    UserSettings::setSavedOpenVPNPort(OpenVPNPort::UDP);
+    EXPECT_EQ(environment.defaults->object("openVpnPort"), nlohmann::json(false));
+    EXPECT_EQ(UserSettings::savedOpenVPNPort(), OpenVPNPort::UDP);
+}
+
+TEST_F(UserSettingsTest, TheHostnameNeedsACityList) {
+    UserSettings::setHostname("fr-par.test");
+    EXPECT_EQ(UserSettings::hostname(), "");
+    setCities({});
+    EXPECT_EQ(UserSettings::hostname(), "");
+    EXPECT_EQ(UserSettings::serverName(), std::nullopt);
+}
+
+TEST_F(UserSettingsTest, HostnameAndServerNameFollowTheStoredDomain) {
+    setCities({city("de-fra.test", "DE - Frankfurt"), city("fr-par.test", "FR - Paris"), city("us-nyc.test", std::nullopt)});
+    EXPECT_EQ(UserSettings::hostname(), "de-fra.test");
+    EXPECT_EQ(UserSettings::serverName(), "DE - Frankfurt");
+
+    UserSettings::setHostname("fr-par.test");
+    EXPECT_EQ(UserSettings::hostname(), "fr-par.test");
+    EXPECT_EQ(UserSettings::serverName(), "FR - Paris");
+
+    UserSettings::setHostname("FR-PAR.TEST");
+    EXPECT_EQ(UserSettings::hostname(), "FR-PAR.TEST");
+    EXPECT_EQ(UserSettings::serverName(), "DE - Frankfurt");
+
+    UserSettings::setHostname("us-nyc.test");
+    EXPECT_EQ(UserSettings::serverName(), "DE - Frankfurt");  // the match has no short name
+
+    UserSettings::setHostname("");
+    EXPECT_EQ(UserSettings::hostname(), "");
+
+    UserSettings::setHostname(std::nullopt);
+    EXPECT_FALSE(environment.defaults->object("hostname"));
+    EXPECT_EQ(UserSettings::hostname(), "de-fra.test");
+}
+
+TEST_F(UserSettingsTest, CredentialsAreStoredAndRemoved) {
+    UserSettings::setUsername("someone@x.test");
+    UserSettings::setPassword("secret");
+    EXPECT_EQ(environment.defaults->string("username"), "someone@x.test");
+    EXPECT_EQ(UserSettings::password(), "secret");
+    UserSettings::setUsername(std::nullopt);
+    UserSettings::setPassword(std::nullopt);
+    EXPECT_FALSE(environment.defaults->object("username"));
+    EXPECT_FALSE(environment.defaults->object("password"));
+    EXPECT_EQ(UserSettings::username(), "");
+}
+
+TEST_F(UserSettingsTest, TheVpnPasswordGoesToTheKeychainWhenSet) {
+    UserSettings::setVpnPassword("vpn-secret");
+    EXPECT_EQ(UserSettings::vpnPassword(), "vpn-secret");
+    EXPECT_EQ(corvantis::Keychain::passwordStringForVPNID("com.corvantis.password"), "vpn-secret");
+    UserSettings::setVpnPassword(std::nullopt);
+    EXPECT_FALSE(UserSettings::vpnPassword());
+    EXPECT_EQ(corvantis::Keychain::passwordStringForVPNID("com.corvantis.password"), "vpn-secret");
+}
+
+struct RouteCase {
+    const char* what;
+    ConnectionState state;
+    bool shieldStored;
+    bool value;
+    std::vector<std::string> calls;
+};
+
+TEST_F(UserSettingsTest, TheKillSwitchEngagesOrReleasesTheRoute) {
+    const std::vector<RouteCase> cases{
+        {"on, disconnected, Shield off", ConnectionState::disconnected, false, true, {}},
+        {"on, disconnected, Shield on", ConnectionState::disconnected, true, true, {"removeDefaultRoute"}},
+        {"on, connected, Shield off", ConnectionState::connected, false, true, {"removeDefaultRoute"}},
+        {"on, connecting, Shield on", ConnectionState::connecting, true, true, {"removeDefaultRoute"}},
+        {"off, connected", ConnectionState::connected, true, false, {"restoreDefaultRoute"}},
+        {"off, disconnected, Shield off", ConnectionState::disconnected, false, false, {"restoreDefaultRoute"}},
+    };
+    for (const auto& check : cases) {
+        delegate->calls.clear();
+        connectView->connectionState = check.state;
+        environment.defaults->set(check.shieldStored, "isCorvantisShieldEnabled");
+        UserSettings::setIsKillSwitchEnabled(check.value);
+        EXPECT_EQ(UserSettings::isKillSwitchEnabled(), check.value) << check.what;
+        EXPECT_EQ(delegate->calls, check.calls) << check.what;
+        EXPECT_EQ(UserSettings::isCorvantisShieldEnabled(), check.shieldStored) << check.what;
+    }
+}
+
+TEST_F(UserSettingsTest, TheShieldActsOnlyWhileDisconnected) {
+    const std::vector<RouteCase> cases{
+        {"on, disconnected", ConnectionState::disconnected, false, true, {"removeDefaultRoute"}},
+        {"off, disconnected", ConnectionState::disconnected, true, false, {"restoreDefaultRoute"}},
+        {"on, connected", ConnectionState::connected, false, true, {}},
+        {"off, connecting", ConnectionState::connecting, true, false, {}},
+    };
+    for (const auto& check : cases) {
+        delegate->calls.clear();
+        connectView->connectionState = check.state;
+        UserSettings::setIsCorvantisShieldEnabled(check.value);
+        EXPECT_EQ(UserSettings::isCorvantisShieldEnabled(), check.value) << check.what;
+        EXPECT_EQ(delegate->calls, check.calls) << check.what;
+    }
+}
+
+TEST_F(UserSettingsTest, WithoutAConnectScreenNoTunnelIsUp) {
+    MainWindow::shared().connectView = nullptr;
+    UserSettings::setIsCorvantisShieldEnabled(true);
+    EXPECT_EQ(delegate->calls, std::vector<std::string>{"removeDefaultRoute"});
+}
+
+TEST_F(UserSettingsTest, LaunchAtLoginIsStoredOnceTheHelperReplies) {
+    UserSettings::setLaunchOnLogin(true);
+    ASSERT_EQ(helper->commands.size(), 1u);
+    EXPECT_EQ(helper->commands[0],
+              "osascript -e 'tell application \"System Events\" to make login item at end with properties "
+              "{path:\"/Applications/Corvantis VPN.app\", hidden:false}'");
+    EXPECT_EQ(UserSettings::launchOnLogin(), false);
+    helper->replies[0](std::string("execution error: not allowed"));
+    EXPECT_EQ(UserSettings::launchOnLogin(), true);
+    EXPECT_EQ(environment.defaults->object("launchAtLogin"), nlohmann::json(true));
+
+    UserSettings::setLaunchOnLogin(false);
+    EXPECT_EQ(helper->commands[1], "osascript -e 'tell application \"System Events\" to delete login item \"Corvantis VPN\"'");
+    EXPECT_EQ(UserSettings::launchOnLogin(), true);  // no reply yet
+    helper->replies[1](std::nullopt);
+    EXPECT_EQ(UserSettings::launchOnLogin(), false);
+}
+
+TEST_F(UserSettingsTest, LaunchAtLoginWithoutAHelperChangesNothing) {
+    HelperService::setShared(nullptr);
+    UserSettings::setLaunchOnLogin(true);
+    EXPECT_EQ(UserSettings::launchOnLogin(), false);
+    EXPECT_FALSE(environment.defaults->object("launchAtLogin"));
+}
+
+TEST_F(UserSettingsTest, TheNameServersComeFromTheHelperUnchanged) {
+    std::optional<std::string> servers;
+    UserSettings::getDefaultGateway([&](const std::string& reply) { servers = reply; });
+    ASSERT_EQ(helper->commands.size(), 1u);
+    EXPECT_EQ(helper->commands[0], "grep -v '#' < /etc/resolv.conf | awk {'print $2'}");
+    helper->replies[0](std::string("192.0.2.53\n2001:db8::53\n"));
+    EXPECT_EQ(servers, "192.0.2.53\n2001:db8::53\n");
+}
+
+TEST_F(UserSettingsTest, WithoutAHelperTheNameServersAreEmptyButStillAnswered) {
+    HelperService::setShared(nullptr);
+    std::optional<std::string> servers;
+    UserSettings::getDefaultGateway([&](const std::string& reply) { servers = reply; });
+    EXPECT_FALSE(servers);  // never on the caller's stack
+    environment.runMainQueue();
+    EXPECT_EQ(servers, "");
+}
+
+TEST_F(UserSettingsTest, MemoryValuesAreKeptForTheRunOnly) {
+    UserSettings::setEmail("someone@x.test");
+    UserSettings::setPlan("Yearly");
+    UserSettings::setSavedCredentials(true);
+    EXPECT_EQ(UserSettings::email(), "someone@x.test");
+    EXPECT_EQ(UserSettings::plan(), "Yearly");
+    EXPECT_TRUE(UserSettings::savedCredentials());
+    EXPECT_FALSE(environment.defaults->object("email"));
+    EXPECT_FALSE(environment.defaults->object("plan"));
+}
+
+}  // namespace

@@ -1,0 +1,32 @@
+#include "platform/foundation/JSONSerialization.hpp"
+
+#include <gtest/gtest.h>
+
+namespace JSONSerialization = platform::foundation::JSONSerialization;
+
+namespace {
+
+TEST(JSONSerialization, AcceptsTopLevelFragments) {
+    EXPECT_EQ(JSONSerialization::jsonObject("true").value(), nlohmann::json(true));
+    EXPECT_EQ(JSONSerialization::jsonObject(" 42 ").value(), nlohmann::json(42));
+    EXPECT_EQ(JSONSerialization::jsonObject(R"("text")").value(), nlohmann::json("text"));
+    EXPECT_EQ(JSONSerialization::jsonObject("[1,2]").value(), nlohmann::json::array({1, 2}));
+    EXPECT_EQ(JSONSerialization::jsonObject(R"({"a":{"b":null}})").value()["a"]["b"], nullptr);
+}
+
+TEST(JSONSerialization, EveryFailureCarriesTheOneFixedDescriptionWithoutMarkup) {
+    const std::vector<std::string> broken{"",
+                                          "<html><body><h1>502 Bad Gateway</h1></body></html>",
+                                          R"({"data": {"amember_device_id": )",
+                                          "{} trailing",
+                                          "\"\xff\xfe\"",
+                                          "NaN"};
+    for (const auto& data : broken) {
+        const auto parsed = JSONSerialization::jsonObject(data);
+        ASSERT_FALSE(parsed) << data;
+        EXPECT_EQ(parsed.error().message, JSONSerialization::readFailureDescription);
+        EXPECT_EQ(parsed.error().message.find('<'), std::string::npos);
+    }
+}
+
+}  // namespace
