@@ -1,5 +1,8 @@
 // The furthest real flow the system can run today, reported as plain lines.
 #include "PRQLogger/PRQLogger.hpp"
+#include "app/Keychain.hpp"
+#include "app/UserSettings.hpp"
+#include "app/Validation.hpp"
 #include "platform/Services.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/dispatch/MainQueue.hpp"
@@ -10,10 +13,13 @@
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/foundation/TemporaryDirectory.hpp"
 #include "platform/foundation/UserDefaults.hpp"
+#include "platform/security/KeychainStore.hpp"
+#include "testbed/backend/TestBackend.hpp"
 #include "Zip/Zip.hpp"
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -144,10 +150,87 @@ int writeThroughTheDefaultLogger() {
     return 0;
 }
 
+// Waits on the run loop for a backend result that arrives on the main queue.
+template <class Result>
+std::optional<Result> awaitResult(const std::function<void(std::function<void(Result)>)>& start) {
+    std::optional<Result> result;
+    start([&](Result value) { result = std::move(value); });
+    Services::current().mainQueue()->runUntil([&] { return result.has_value(); }, 30s);
+    return result;
+}
+
+struct DeviceResult {
+    bool success;
+    std::string message;
+    std::string deviceId;
+};
+
+std::optional<DeviceResult> getDeviceId() {
+    return awaitResult<DeviceResult>([](auto done) {
+        corvantis::UserSettings::getDeviceId([done](bool success, const std::string& message, const std::string& id) {
+            done(DeviceResult{success, message, id});
+        });
+    });
+}
+
+void reportDevice(const std::string& step, const std::optional<DeviceResult>& result) {
+    if (!result) {
+        std::cout << step << ": no answer from the backend\n";
+    } else if (result->success) {
+        std::cout << step << ": device id " << result->deviceId
+                  << (result->message.empty() ? "" : " (the backend had said \"" + result->message + "\")") << "\n";
+    } else {
+        std::cout << step << ": failed with \"" << result->message << "\"\n";
+    }
+}
+
+// The backend client against the local test backend: device registration, validation and
+// re-registration, a maintenance reply, the keychain item and the login form's checks. Its
+// settings and keychain live in the private temporary folder, apart from the user's own.
+int reportBackendClient(const std::filesystem::path& folder) {
+    corvantis::testbed::TestBackend backend;
+    if (auto started = backend.start(); !started) {
+        std::cerr << "test backend: " << started.error().message << "\n";
+        return 1;
+    }
+    ::setenv("CORVANTIS_API_URL", backend.url().c_str(), 1);
+    std::cout << "test backend listening on " << backend.url() << "\n";
+
+    platform::Services demoProfile;
+    demoProfile.userDefaultsOverride = UserDefaults::open(folder / "demo-settings.json");
+    demoProfile.keychainOverride = platform::security::KeychainStore::open(folder / "demo-keychain.json");
+    demoProfile.userDefaultsOverride->removeObject("deviceId");
+    platform::ScopedServices scope(std::move(demoProfile));
+
+    reportDevice("first start (nothing stored)", getDeviceId());
+    reportDevice("next start (stored id validated)", getDeviceId());
+    backend.forgetDevices();
+    reportDevice("after the backend forgot the device", getDeviceId());
+    backend.setFailureMode(corvantis::testbed::TestBackend::FailureMode::maintenance);
+    reportDevice("backend under maintenance", getDeviceId());
+    backend.setFailureMode(corvantis::testbed::TestBackend::FailureMode::none);
+    std::cout << "requests the backend received: " << backend.requests().size() << "\n";
+
+    corvantis::UserSettings::setVpnPassword("vpn-demo-secret");
+    const auto reference = corvantis::Keychain::passwordForVPNID("com.corvantis.password");
+    std::cout << "keychain: VPN password filed under \"com.corvantis.password\", reference "
+              << reference.value_or("(none)") << "\n";
+
+    auto& validation = corvantis::Validation::shared();
+    for (const auto& [email, password] : {std::pair{"demo@corvantis.test", "demo-password"}, {"demo@corvantis", "demo-password"},
+                                          {"demo@corvantis.test", "short"}}) {
+        const bool valid = validation.validate({{corvantis::ValidationType::email, email}, {corvantis::ValidationType::password, password}});
+        std::cout << "login form: " << email << " / " << password << (valid ? " passes" : " is refused") << "\n";
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main() {
     if (const int failed = reportPlatformCore()) return failed;
     if (const int failed = reportZipRoundTrip()) return failed;
-    return writeThroughTheDefaultLogger();
+    if (const int failed = writeThroughTheDefaultLogger()) return failed;
+    const auto temporary = platform::foundation::privateTemporaryDirectory();
+    return temporary ? reportBackendClient(temporary.value()) : 1;
 }

@@ -138,7 +138,7 @@ void TestBackend::enqueueReply(const std::string& path, CannedReply reply) {
 
 std::string TestBackend::registerDevice() {
     std::lock_guard lock(mutex_);
-    const std::string id = "dev-" + std::to_string(nextId_++);
+    const std::string id = "dev-" + std::to_string(nextDevice_++);
     devices_.insert(id);
     return id;
 }
@@ -255,7 +255,7 @@ TestBackend::Reply TestBackend::grantToken(const RecordedRequest& request) {
                      oauthError("unsupported_grant_type", "The authorization grant type is not supported").dump()};
     }
     std::lock_guard lock(mutex_);
-    const std::string token = "token-" + std::to_string(nextId_++);
+    const std::string token = "token-" + std::to_string(nextToken_++);
     tokens_[token] = username;
     return Reply{200, "application/json",
                  nlohmann::json{{"access_token", token}, {"token_type", "Bearer"}, {"expires_in", 3600}}.dump()};

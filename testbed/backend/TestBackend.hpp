@@ -96,7 +96,8 @@ private:
     std::map<std::string, std::vector<CannedReply>> cannedReplies_;
     std::set<std::string> devices_;
     std::map<std::string, std::string> tokens_;  // access token → user name
-    unsigned long long nextId_ = 1;
+    unsigned long long nextDevice_ = 1;
+    unsigned long long nextToken_ = 1;
     std::vector<RecordedRequest> requests_;
 };
 
