@@ -99,6 +99,7 @@ public:
     std::optional<DomainError> errorFor(CURLcode code) const {
         if (code == CURLE_OK) return std::nullopt;
         if (tooLarge_) return URLError::make(URLError::dataLengthExceedsMaximum);
+        if (idleTooLong_) return URLError::make(URLError::timedOut);
         const bool unreachable = code == CURLE_COULDNT_RESOLVE_HOST || code == CURLE_COULDNT_CONNECT;
         return errorForTransferResult(code, !unreachable || isLoopbackHost(host_) || networkAvailable());
     }
@@ -106,6 +107,8 @@ public:
 private:
     static size_t receiveBody(char* data, size_t size, size_t count, void* self);
     static size_t receiveHeader(char* data, size_t size, size_t count, void* self);
+    static int checkProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t uploaded);
+    void noteActivity() { lastActivity_ = std::chrono::steady_clock::now(); }
     void setMethodAndBody();
     std::string effectiveUrl() const {
         char* url = nullptr;
@@ -123,6 +126,9 @@ private:
     std::string noProxy_;
     std::string body_;
     bool tooLarge_ = false;
+    bool idleTooLong_ = false;
+    std::chrono::steady_clock::time_point lastActivity_;
+    curl_off_t uploaded_ = 0;
     int statusCode_ = 0;
     std::vector<std::pair<std::string, std::string>> responseHeaders_;
 };
@@ -149,10 +155,12 @@ std::optional<DomainError> CurlURLSession::Transfer::prepare() {
     curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy_, CURLOPT_NOPROXY, noProxy_.c_str());
     // An idle limit, not a total one: connecting may take the whole interval, and so may any
-    // silence afterwards (fewer than one byte a second for that long).
+    // silence afterwards; every byte that moves starts the interval again.
     curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(std::ceil(timeout * 1000)));
-    curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_TIME, std::max(1L, static_cast<long>(std::ceil(timeout))));
+    curl_easy_setopt(easy_, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy_, CURLOPT_XFERINFOFUNCTION, &Transfer::checkProgress);
+    curl_easy_setopt(easy_, CURLOPT_XFERINFODATA, this);
+    noteActivity();
     curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy_, CURLOPT_SSL_VERIFYHOST, 2L);
     curl_easy_setopt(easy_, CURLOPT_ACCEPT_ENCODING, "");
@@ -191,8 +199,19 @@ void CurlURLSession::Transfer::setMethodAndBody() {
     }
 }
 
+int CurlURLSession::Transfer::checkProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t uploaded) {
+    auto& transfer = *static_cast<Transfer*>(self);
+    if (uploaded != transfer.uploaded_) {
+        transfer.uploaded_ = uploaded;
+        transfer.noteActivity();
+    }
+    transfer.idleTooLong_ = std::chrono::steady_clock::now() - transfer.lastActivity_ >= transfer.request_.timeoutInterval;
+    return transfer.idleTooLong_ ? 1 : 0;  // non-zero ends the transfer
+}
+
 size_t CurlURLSession::Transfer::receiveBody(char* data, size_t size, size_t count, void* self) {
     auto& transfer = *static_cast<Transfer*>(self);
+    transfer.noteActivity();
     const size_t length = size * count;
     if (transfer.body_.size() + length > transfer.maximumResponseSize_) {
         transfer.tooLarge_ = true;
@@ -204,6 +223,7 @@ size_t CurlURLSession::Transfer::receiveBody(char* data, size_t size, size_t cou
 
 size_t CurlURLSession::Transfer::receiveHeader(char* data, size_t size, size_t count, void* self) {
     auto& transfer = *static_cast<Transfer*>(self);
+    transfer.noteActivity();
     const size_t length = size * count;
     const std::string_view line(data, length);
     if (line.starts_with("HTTP/")) {

@@ -3,6 +3,8 @@
 #include "platform/foundation/Base64.hpp"
 
 #include <httplib.h>
+#include <openssl/evp.h>
+#include <openssl/x509.h>
 
 namespace corvantis::testbed {
 
@@ -49,9 +51,40 @@ RecordedRequest recorded(const httplib::Request& request) {
 }
 }  // namespace
 
+// A throwaway key and a certificate for 127.0.0.1 signed by that key itself.
+class SelfSignedIdentity {
+public:
+    SelfSignedIdentity() : key_(EVP_EC_gen("prime256v1")), certificate_(X509_new()) {
+        X509_set_version(certificate_, 2);
+        ASN1_INTEGER_set(X509_get_serialNumber(certificate_), 1);
+        X509_gmtime_adj(X509_getm_notBefore(certificate_), -3600);
+        X509_gmtime_adj(X509_getm_notAfter(certificate_), 24 * 3600);
+        X509_set_pubkey(certificate_, key_);
+        X509_NAME* name = X509_get_subject_name(certificate_);
+        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("127.0.0.1"), -1, -1, 0);
+        X509_set_issuer_name(certificate_, name);
+        X509_sign(certificate_, key_, EVP_sha256());
+    }
+    ~SelfSignedIdentity() {
+        X509_free(certificate_);
+        EVP_PKEY_free(key_);
+    }
+    SelfSignedIdentity(const SelfSignedIdentity&) = delete;
+    SelfSignedIdentity& operator=(const SelfSignedIdentity&) = delete;
+
+    // The server takes its own references to both.
+    std::unique_ptr<httplib::Server> server() const { return std::make_unique<httplib::SSLServer>(certificate_, key_); }
+
+private:
+    EVP_PKEY* key_;
+    X509* certificate_;
+};
+
 class TestBackend::Server {
 public:
-    httplib::Server http;
+    explicit Server(Transport transport)
+        : http(transport == Transport::http ? std::make_unique<httplib::Server>() : SelfSignedIdentity().server()) {}
+    std::unique_ptr<httplib::Server> http;
 };
 
 TestBackend::TestBackend(BackendConfiguration configuration) : configuration_(std::move(configuration)) {}
@@ -60,9 +93,10 @@ TestBackend::~TestBackend() {
     stop();
 }
 
-platform::foundation::Expected<void> TestBackend::start(int port) {
-    server_ = std::make_unique<Server>();
-    auto& http = server_->http;
+platform::foundation::Expected<void> TestBackend::start(int port, Transport transport) {
+    transport_ = transport;
+    server_ = std::make_unique<Server>(transport);
+    auto& http = *server_->http;
     // One request per connection: a connection kept open by a client would hold up `stop`.
     http.set_keep_alive_max_count(1);
     auto serve = [this](const httplib::Request& request, httplib::Response& response) {
@@ -72,11 +106,22 @@ platform::foundation::Expected<void> TestBackend::start(int port) {
             requests_.push_back(entry);
         }
         const Reply reply = respond(entry);
-        waitReplyDelay();
+        pause(replyDelay());
         response.status = reply.status;
         // The service keeps a session cookie; a client must neither send nor keep it.
         response.set_header("Set-Cookie", "PHPSESSID=testbed" + std::to_string(reply.status) + "; path=/");
-        response.set_content(reply.body, reply.contentType.c_str());
+        if (reply.pauseBetweenBytes == platform::dispatch::Duration::zero()) {
+            response.set_content(reply.body, reply.contentType.c_str());
+            return;
+        }
+        response.set_chunked_content_provider(reply.contentType, [this, reply](size_t offset, httplib::DataSink& sink) {
+            if (offset < reply.body.size() && pause(reply.pauseBetweenBytes)) {
+                sink.write(reply.body.data() + offset, 1);
+            } else {
+                sink.done();
+            }
+            return true;
+        });
     };
     // httplib would take a multipart body apart itself and drop its bytes; the backend reads
     // bodies on its own, so the content type is parked under a private name until then.
@@ -100,7 +145,7 @@ platform::foundation::Expected<void> TestBackend::start(int port) {
         std::lock_guard lock(mutex_);
         stopping_ = false;
     }
-    thread_ = std::thread([this] { server_->http.listen_after_bind(); });
+    thread_ = std::thread([this] { server_->http->listen_after_bind(); });
     while (!http.is_running()) std::this_thread::yield();
     return {};
 }
@@ -112,13 +157,13 @@ void TestBackend::stop() {
         stopping_ = true;
     }
     stopped_.notify_all();
-    server_->http.stop();
+    server_->http->stop();
     if (thread_.joinable()) thread_.join();
     server_.reset();
 }
 
 std::string TestBackend::url() const {
-    return "http://127.0.0.1:" + std::to_string(port_) + "/";
+    return std::string(transport_ == Transport::http ? "http" : "https") + "://127.0.0.1:" + std::to_string(port_) + "/";
 }
 
 void TestBackend::setFailureMode(FailureMode mode) {
@@ -171,9 +216,14 @@ std::optional<TestBackend::FailureMode> TestBackend::failureModeNamed(const std:
     return std::nullopt;
 }
 
-void TestBackend::waitReplyDelay() {
+platform::dispatch::Duration TestBackend::replyDelay() const {
+    std::lock_guard lock(mutex_);
+    return replyDelay_;
+}
+
+bool TestBackend::pause(platform::dispatch::Duration delay) {
     std::unique_lock lock(mutex_);
-    stopped_.wait_for(lock, replyDelay_, [&] { return stopping_; });
+    return !stopped_.wait_for(lock, delay, [&] { return stopping_; });
 }
 
 const BackendAccount* TestBackend::accountNamed(const std::string& username) const {
@@ -189,7 +239,7 @@ TestBackend::Reply TestBackend::respond(const RecordedRequest& request) {
         if (auto canned = cannedReplies_.find(request.path); canned != cannedReplies_.end() && !canned->second.empty()) {
             CannedReply reply = std::move(canned->second.front());
             canned->second.erase(canned->second.begin());
-            return Reply{reply.status, std::move(reply.contentType), std::move(reply.body)};
+            return reply;
         }
         switch (failureMode_) {
             case FailureMode::maintenance:

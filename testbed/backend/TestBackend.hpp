@@ -36,6 +36,15 @@ public:
         int status = 200;
         std::string contentType = "application/json";
         std::string body;
+        // When set, the body goes out one byte at a time with this pause before each: a slow
+        // reply that is never silent for long.
+        platform::dispatch::Duration pauseBetweenBytes{};
+    };
+
+    enum class Transport {
+        http,
+        // HTTPS with a throwaway self-signed certificate that no client trusts.
+        httpsUntrusted,
     };
 
     explicit TestBackend(BackendConfiguration configuration = BackendConfiguration::demo());
@@ -44,10 +53,10 @@ public:
     TestBackend& operator=(const TestBackend&) = delete;
 
     // Listens on 127.0.0.1; port 0 takes a free one.
-    platform::foundation::Expected<void> start(int port = 0);
+    platform::foundation::Expected<void> start(int port = 0, Transport transport = Transport::http);
     void stop();
     int port() const { return port_; }
-    // "http://127.0.0.1:<port>/": the root that request paths are appended to.
+    // "http://127.0.0.1:<port>/" (or https): the root that request paths are appended to.
     std::string url() const;
 
     void setFailureMode(FailureMode mode);
@@ -68,11 +77,7 @@ public:
     static std::optional<FailureMode> failureModeNamed(const std::string& name);
 
 private:
-    struct Reply {
-        int status = 200;
-        std::string contentType = "application/json";
-        std::string body;
-    };
+    using Reply = CannedReply;
     class Server;
 
     Reply respond(const RecordedRequest& request);
@@ -80,13 +85,16 @@ private:
     Reply registerDeviceReply(const RecordedRequest& request);
     Reply authorised(const RecordedRequest& request, const std::function<Reply(const BackendAccount&)>& answer);
     nlohmann::json profileOf(const BackendAccount& account) const;
-    void waitReplyDelay();
+    // Waits for `delay` unless the backend stops first; false once it is stopping.
+    bool pause(platform::dispatch::Duration delay);
+    platform::dispatch::Duration replyDelay() const;
     const BackendAccount* accountNamed(const std::string& username) const;
 
     const BackendConfiguration configuration_;
     std::unique_ptr<Server> server_;
     std::thread thread_;
     int port_ = 0;
+    Transport transport_ = Transport::http;
 
     mutable std::mutex mutex_;
     std::condition_variable stopped_;

@@ -103,6 +103,28 @@ TEST_F(CurlURLSessionTest, SilenceLongerThanTheTimeOutEndsTheTransferAsTimedOut)
     EXPECT_NE(outcome.error->localizedDescription.find("timed out"), std::string::npos);
 }
 
+TEST_F(CurlURLSessionTest, ASlowReplyThatIsNeverSilentForLongIsNotTimedOut) {
+    backend.enqueueReply("/trickle", {200, "text/plain", "abcd", 400ms});
+    auto slow = request("trickle");
+    slow.timeoutInterval = 1s;
+    const auto outcome = run(slow);
+    EXPECT_EQ(outcome.error, std::nullopt) << outcome.error->code << " " << outcome.error->localizedDescription;
+    EXPECT_EQ(outcome.data, "abcd");
+}
+
+TEST_F(CurlURLSessionTest, AServerCertificateNobodyTrustsIsRefused) {
+    TestBackend untrusted;
+    ASSERT_TRUE(untrusted.start(0, TestBackend::Transport::httpsUntrusted));
+    URLRequest secure;
+    secure.url = untrusted.url() + "account/api2/me";
+    ASSERT_TRUE(secure.url.starts_with("https://127.0.0.1:"));
+    const auto outcome = run(secure);
+    ASSERT_TRUE(outcome.error);
+    EXPECT_EQ(outcome.error->code, URLError::serverCertificateUntrusted);
+    EXPECT_FALSE(outcome.data);
+    EXPECT_TRUE(untrusted.requests().empty());  // nothing was sent over the untrusted connection
+}
+
 TEST_F(CurlURLSessionTest, AClosedPortCannotBeConnectedTo) {
     const auto url = backend.url();
     backend.stop();
