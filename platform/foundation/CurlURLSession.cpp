@@ -83,8 +83,9 @@ public:
 
     // True for exactly one caller: the one that delivers the completion.
     bool claimCompletion() { return !completed_.exchange(true); }
+    bool isCompleted() const { return completed_; }
 
-    // What the completion receives for the libcurl result `code`.
+    // Posts the completion: the reply data, or `error`; the response head when one arrived.
     void deliver(const dispatch::DispatchQueuePtr& queue, std::optional<DomainError> error) {
         std::optional<std::string> data;
         if (!error) data = std::move(body_);
@@ -96,6 +97,7 @@ public:
         });
     }
 
+    // The URL error for the libcurl result `code`, none for success.
     std::optional<DomainError> errorFor(CURLcode code) const {
         if (code == CURLE_OK) return std::nullopt;
         if (tooLarge_) return URLError::make(URLError::dataLengthExceedsMaximum);
@@ -289,6 +291,7 @@ void CurlURLSession::complete(const std::shared_ptr<Transfer>& transfer, std::op
 }
 
 void CurlURLSession::start(const std::shared_ptr<Transfer>& transfer) {
+    if (transfer->isCompleted()) return;  // cancelled before it was resumed
     if (auto refused = transfer->prepare()) {
         complete(transfer, std::move(refused));
         return;

@@ -100,3 +100,18 @@ TEST_F(ApiServiceSentBodyTest, TheCrashReportOfAFailedRequestNeverCarriesThePass
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ApiServiceEnumerations, CarryTheirRawTexts) {
+    EXPECT_EQ(rawValue(ApiService::HttpMethod::POST), "POST");
+    EXPECT_EQ(rawValue(ApiService::HttpMethod::GET), "GET");
+    EXPECT_EQ(rawValue(ApiService::HttpMethod::PUT), "PUT");
+    EXPECT_EQ(rawValue(ApiService::ContentType::formData),
+              std::string("multipart/form-data; boundary=") + ApiService::formDataBoundary);
+    EXPECT_EQ(rawValue(ApiService::ContentType::formUrlencloded), "application/x-www-form-urlencoded");
+    EXPECT_EQ(rawValue(ApiService::DocumentType::privacyPolicy), "privacy-policy");
+    EXPECT_EQ(rawValue(ApiService::DocumentType::termsOfUse), "terms-of-use");
+}
+
+}  // namespace

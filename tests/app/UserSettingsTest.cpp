@@ -235,3 +235,22 @@ TEST_F(UserSettingsTest, MemoryValuesAreKeptForTheRunOnly) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SettingsEnumerations, ConstructFromTheirRawValuesOnly) {
+    EXPECT_EQ(corvantis::ProtocolFromRaw(0), Protocol::IKEv2);
+    EXPECT_EQ(corvantis::ProtocolFromRaw(1), Protocol::OpenVPN);
+    EXPECT_EQ(corvantis::ProtocolFromRaw(2), Protocol::L2TP);
+    EXPECT_FALSE(corvantis::ProtocolFromRaw(3));
+    EXPECT_FALSE(corvantis::ProtocolFromRaw(-1));
+    EXPECT_EQ(description(Protocol::L2TP), "L2TP");
+    EXPECT_EQ(corvantis::OpenVPNPortFromRaw("TCP"), OpenVPNPort::TCP);
+    EXPECT_EQ(corvantis::OpenVPNPortFromRaw("UDP"), OpenVPNPort::UDP);
+    EXPECT_FALSE(corvantis::OpenVPNPortFromRaw("tcp"));
+    EXPECT_EQ(rawValue(OpenVPNPort::TCP), "TCP");
+    EXPECT_EQ(corvantis::ConnectionStateFromRaw(2), ConnectionState::disconnected);
+    EXPECT_FALSE(corvantis::ConnectionStateFromRaw(3));
+}
+
+}  // namespace
