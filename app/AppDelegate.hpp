@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PRQLogger/PRQLogger.hpp"
 #include "app/City.hpp"
 
 #include <functional>
@@ -28,6 +29,9 @@ public:
     virtual void removeDefaultRoute(std::function<void(bool)> completion) = 0;
     // Puts the default route back through the known gateway. Returns at once.
     virtual void restoreDefaultRoute() = 0;
+
+    // The application's logger: the default logger, which the delegate sets up at launch.
+    std::shared_ptr<prq::PRQLogger> logger = prq::PRQLogger::defaultLogger();
 
     // The flat city list built from the profile's country groups, sorted by name; none before
     // the first profile has been loaded.

@@ -1,5 +1,7 @@
 #include "app/KeychainWrapper.hpp"
 
+#include "app/JsonValue.hpp"
+#include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/KeyedArchiver.hpp"
 #include "platform/foundation/Utf8.hpp"
 #include "platform/security/KeychainStore.hpp"
@@ -26,8 +28,11 @@ Names& names() {
     return process;
 }
 
+// The application's bundle identifier, or the fallback when the bundle names none.
 std::string defaultServiceName() {
-    return fallbackServiceName;
+    const auto& info = platform::foundation::Bundle::main()->infoDictionary();
+    const auto identifier = info ? JsonValue::stringMember(*info, "CFBundleIdentifier") : std::nullopt;
+    return identifier && !identifier->empty() ? *identifier : fallbackServiceName;
 }
 
 KeychainQuery setupKeychainQueryDictionaryForKey(const std::string& key) {

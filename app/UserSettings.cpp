@@ -1,12 +1,15 @@
 #include "app/UserSettings.hpp"
 
 #include "HelperService/CorvantisHelperController/HelperService.hpp"
+#include "PRQLogger/PRQLogger.hpp"
 #include "app/ApiService.hpp"
 #include "app/AppDelegate.hpp"
 #include "app/Keychain.hpp"
 #include "app/MainWindow.hpp"
 #include "platform/Services.hpp"
 #include "platform/foundation/UserDefaults.hpp"
+
+#include <source_location>
 
 namespace corvantis {
 
@@ -48,16 +51,30 @@ std::shared_ptr<UserDefaults> defaults() {
     return UserDefaults::standard();
 }
 
+// The application delegate's logger; before there is a delegate, the same default logger.
+std::shared_ptr<prq::PRQLogger> logger() {
+    const auto delegate = AppDelegate::shared();
+    return delegate ? delegate->logger : prq::PRQLogger::defaultLogger();
+}
+
+// One Info line named after the setting, with the new value as its message (none logs nothing).
+void logSetting(std::string_view setting, const std::optional<std::string>& value,
+                std::source_location where = std::source_location::current()) {
+    logger()->info([&] { return value; }, {}, prq::CallSite(setting, where.file_name(), where.line()));
+}
+
+// A failed write is reported, never the value: it may be the user's password.
+void reportWriteFailure(const platform::foundation::Expected<void>& written, const std::string& key) {
+    if (written) return;
+    logger()->error([&] { return "The setting \"" + key + "\" could not be saved: " + written.error().message; });
+}
+
 void store(const nlohmann::json& value, const std::string& key) {
-    defaults()->set(value, key);
+    reportWriteFailure(defaults()->set(value, key), key);
 }
 
 void storeOrRemove(const std::optional<std::string>& value, const std::string& key) {
-    if (value) {
-        defaults()->set(*value, key);
-    } else {
-        defaults()->removeObject(key);
-    }
+    reportWriteFailure(value ? defaults()->set(*value, key) : defaults()->removeObject(key), key);
 }
 
 std::optional<std::vector<std::shared_ptr<City>>> cityList() {
@@ -127,6 +144,7 @@ Protocol UserSettings::savedProtocol() {
 
 void UserSettings::setSavedProtocol(Protocol value) {
     store(static_cast<int>(value), protocolKey);
+    logSetting("savedProtocol", std::to_string(static_cast<int>(value)));
 }
 
 OpenVPNPort UserSettings::savedOpenVPNPort() {
@@ -135,6 +153,7 @@ OpenVPNPort UserSettings::savedOpenVPNPort() {
 
 void UserSettings::setSavedOpenVPNPort(OpenVPNPort value) {
     store(value == OpenVPNPort::TCP, openVpnPortKey);
+    logSetting("savedOpenVPNPort", std::string(rawValue(value)));
 }
 
 std::optional<std::string> UserSettings::hostname() {
@@ -146,6 +165,7 @@ std::optional<std::string> UserSettings::hostname() {
 
 void UserSettings::setHostname(std::optional<std::string> value) {
     storeOrRemove(value, hostnameKey);
+    logSetting("hostname", value);
 }
 
 std::optional<std::string> UserSettings::serverName() {
@@ -181,6 +201,7 @@ bool UserSettings::isKillSwitchEnabled() {
 }
 
 void UserSettings::setIsKillSwitchEnabled(bool value) {
+    logSetting("isKillSwitchEnabled", value ? "true" : "false");
     store(value, killSwitchKey);
     if (!value) {
         restoreDefaultRoute();

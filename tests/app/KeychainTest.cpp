@@ -1,6 +1,8 @@
 #include "app/Keychain.hpp"
 #include "app/KeychainWrapper.hpp"
 #include "fixtures/AppTestEnvironment.hpp"
+#include "platform/foundation/Bundle.hpp"
+#include "platform/foundation/FileSystem.hpp"
 
 #include <gtest/gtest.h>
 
@@ -98,6 +100,17 @@ TEST_F(KeychainTest, TheWrapperUsesItsServiceNameAndAccessGroup) {
     EXPECT_TRUE(KeychainWrapper::hasValueForKey("key"));  // a query without a group reaches every group
     KeychainWrapper::setServiceName("Third");
     EXPECT_FALSE(KeychainWrapper::hasValueForKey("key"));
+}
+
+TEST_F(KeychainTest, WithoutAServiceNameTheWrapperUsesTheBundleIdentifier) {
+    ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(
+        environment.folder / "Info.json", R"({"CFBundleIdentifier":"com.corvantis.Corvantis"})", 0600));
+    platform::Services bundled;
+    bundled.mainBundleOverride = std::make_shared<platform::foundation::Bundle>(environment.folder.path());
+    bundled.keychainOverride = environment.keychain;
+    platform::ScopedServices scope(bundled);
+    EXPECT_TRUE(KeychainWrapper::setString("value", "key"));
+    EXPECT_EQ(items().at(0).service, "com.corvantis.Corvantis");
 }
 
 TEST_F(KeychainTest, RemovingAMissingKeyIsFalse) {

@@ -4,6 +4,9 @@
 #include "app/UserSettings.hpp"
 #include "fixtures/AppTestEnvironment.hpp"
 #include "fixtures/Fakes.hpp"
+#include "fixtures/RecordingDestination.hpp"
+#include "platform/foundation/Bundle.hpp"
+#include "platform/foundation/FileSystem.hpp"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +21,7 @@ using corvantis::Protocol;
 using corvantis::UserSettings;
 using corvantis::testing::FakeHelperController;
 using corvantis::testing::RecordingAppDelegate;
+using corvantis::testing::RecordingDestination;
 
 namespace {
 
@@ -31,6 +35,8 @@ std::shared_ptr<City> city(std::string domain, std::optional<std::string> shortN
 class UserSettingsTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        delegate->logger = prq::PRQLogger::make("settings", false);
+        delegate->logger->add(log);
         AppDelegate::setShared(delegate);
         HelperService::setShared(helper);
         MainWindow::shared().connectView = connectView;
@@ -42,7 +48,54 @@ protected:
     std::shared_ptr<RecordingAppDelegate> delegate = std::make_shared<RecordingAppDelegate>();
     std::shared_ptr<FakeHelperController> helper = std::make_shared<FakeHelperController>();
     std::shared_ptr<ConnectView> connectView = std::make_shared<ConnectView>();
+    std::shared_ptr<RecordingDestination> log = std::make_shared<RecordingDestination>();
 };
+
+// "function: message" of every line logged so far.
+std::vector<std::string> logged(const RecordingDestination& destination, prq::Level level = prq::Level::info) {
+    std::vector<std::string> lines;
+    for (const auto& line : destination.lines()) {
+        if (line.level == level) lines.push_back(line.functionName + ": " + line.message);
+    }
+    return lines;
+}
+
+TEST_F(UserSettingsTest, FourSettersLogTheirNewValueUnderTheSettingsName) {
+    UserSettings::setSavedProtocol(Protocol::IKEv2);
+    UserSettings::setSavedOpenVPNPort(OpenVPNPort::TCP);
+    UserSettings::setHostname("fr-par.test");
+    UserSettings::setHostname(std::nullopt);
+    UserSettings::setIsKillSwitchEnabled(true);
+    UserSettings::setIsKillSwitchEnabled(false);
+    EXPECT_EQ(logged(*log), (std::vector<std::string>{"savedProtocol: 0", "savedOpenVPNPort: TCP", "hostname: fr-par.test",
+                                                     "isKillSwitchEnabled: true", "isKillSwitchEnabled: false"}));
+}
+
+TEST_F(UserSettingsTest, NoOtherSetterLogsAndThePasswordNeverAppears) {
+    UserSettings::setUsername("someone@x.test");
+    UserSettings::setPassword("hunter2-secret");
+    UserSettings::setVpnPassword("vpn-hunter2");
+    UserSettings::setIsCorvantisShieldEnabled(true);
+    UserSettings::setSavedCredentials(true);
+    UserSettings::setEmail("someone@x.test");
+    UserSettings::setPlan("Yearly");
+    UserSettings::setLaunchOnLogin(true);
+    helper->replies.at(0)(std::string());
+    EXPECT_TRUE(log->lines().empty());
+}
+
+TEST_F(UserSettingsTest, AFailedWriteIsLoggedWithoutTheValue) {
+    // A plain file where the settings folder should be: nobody, root included, can write there.
+    ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(environment.folder / "blocked", "x", 0600));
+    platform::Services blocked;
+    blocked.userDefaultsOverride = platform::foundation::UserDefaults::open(environment.folder / "blocked" / "defaults.json");
+    platform::ScopedServices scope(blocked);
+    UserSettings::setPassword("hunter2-secret");
+    const auto errors = logged(*log, prq::Level::error);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("\"password\" could not be saved"), std::string::npos) << errors[0];
+    EXPECT_EQ(errors[0].find("hunter2"), std::string::npos);
+}
 
 TEST_F(UserSettingsTest, AFreshInstallationReadsItsDefaults) {
     EXPECT_EQ(UserSettings::savedProtocol(), Protocol::OpenVPN);
