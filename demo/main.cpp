@@ -211,6 +211,8 @@ int reportBackendClient(const std::filesystem::path& folder) {
     backend.setFailureMode(corvantis::testbed::TestBackend::FailureMode::none);
     std::cout << "requests the backend received: " << backend.requests().size() << "\n";
 
+    corvantis::UserSettings::setSavedOpenVPNPort(corvantis::OpenVPNPort::TCP);  // logged by the settings store
+    std::cout << "settings: OpenVPN over " << rawValue(corvantis::UserSettings::savedOpenVPNPort()) << "\n";
     corvantis::UserSettings::setVpnPassword("vpn-demo-secret");
     const auto reference = corvantis::Keychain::passwordForVPNID("com.corvantis.password");
     std::cout << "keychain: VPN password filed under \"com.corvantis.password\", reference "
