@@ -1,3 +1,4 @@
+#include "HelperService/CorvantisHelper/AllowedCommandLines.hpp"
 #include "HelperService/CorvantisHelperController/HelperService.hpp"
 #include "app/Keychain.hpp"
 #include "app/MainWindow.hpp"
@@ -274,6 +275,22 @@ TEST_F(UserSettingsTest, WithoutAHelperTheNameServersAreEmptyButStillAnswered) {
     EXPECT_FALSE(servers);  // never on the caller's stack
     environment.runMainQueue();
     EXPECT_EQ(servers, "");
+}
+
+TEST_F(UserSettingsTest, TheHelperAcceptsEveryCommandTheSettingsSend) {
+    UserSettings::setLaunchOnLogin(true);
+    UserSettings::setLaunchOnLogin(false);
+    UserSettings::getDefaultGateway([](const std::string&) {});
+    const corvantis::helper::AllowedCommandLines allowed(environment.folder.path());
+    const std::vector<corvantis::helper::CommandKind> kinds{corvantis::helper::CommandKind::addLoginItem,
+                                                            corvantis::helper::CommandKind::deleteLoginItem,
+                                                            corvantis::helper::CommandKind::listResolverSecondFields};
+    ASSERT_EQ(helper->commands.size(), kinds.size());
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+        const auto match = allowed.match(helper->commands[i]);
+        ASSERT_TRUE(std::holds_alternative<corvantis::helper::AllowedCommand>(match)) << helper->commands[i];
+        EXPECT_EQ(std::get<corvantis::helper::AllowedCommand>(match).kind, kinds[i]);
+    }
 }
 
 TEST_F(UserSettingsTest, MemoryValuesAreKeptForTheRunOnly) {
