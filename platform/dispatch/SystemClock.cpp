@@ -36,7 +36,7 @@ WallTime SystemClock::currentWallTime() {
 void SystemClock::schedule(TimePoint due, std::function<void()> fire) {
     {
         std::lock_guard lock(mutex_);
-        entries_.push(Entry{due, nextSequence_++, std::move(fire)});
+        entries_.add(due, std::move(fire));
     }
     wake_.notify_all();
 }
@@ -49,13 +49,12 @@ void SystemClock::timerLoop() {
             wake_.wait(lock);
             continue;
         }
-        const TimePoint due = entries_.top().due;
+        const TimePoint due = *entries_.nextDue();
         if (now() < due) {
             wake_.wait_until(lock, due);
             continue;
         }
-        auto fire = std::move(const_cast<Entry&>(entries_.top()).fire);
-        entries_.pop();
+        auto fire = entries_.takeNext();
         lock.unlock();
         fire();
         lock.lock();

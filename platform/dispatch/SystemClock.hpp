@@ -1,13 +1,12 @@
 #pragma once
 
 #include "platform/dispatch/Clock.hpp"
+#include "platform/dispatch/ScheduledWork.hpp"
 
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <queue>
 #include <thread>
-#include <vector>
 
 namespace platform::dispatch {
 
@@ -28,21 +27,11 @@ public:
     void schedule(TimePoint due, std::function<void()> fire) override;
 
 private:
-    struct Entry {
-        TimePoint due;
-        unsigned long long sequence;
-        std::function<void()> fire;
-        bool operator>(const Entry& other) const {
-            return due != other.due ? due > other.due : sequence > other.sequence;
-        }
-    };
-
     void timerLoop();
 
     std::mutex mutex_;
     std::condition_variable wake_;
-    std::priority_queue<Entry, std::vector<Entry>, std::greater<>> entries_;
-    unsigned long long nextSequence_ = 0;
+    ScheduledWork entries_;
     bool stopping_ = false;
     std::thread thread_;
 };

@@ -20,7 +20,7 @@ WallTime VirtualClock::wallNow() const {
 
 void VirtualClock::schedule(TimePoint due, std::function<void()> fire) {
     std::lock_guard lock(mutex_);
-    entries_.push(Entry{due, nextSequence_++, std::move(fire)});
+    entries_.add(due, std::move(fire));
 }
 
 std::size_t VirtualClock::pendingCount() const {
@@ -49,10 +49,10 @@ void VirtualClock::advance(Duration amount) {
         lock.unlock();
         drain();
         lock.lock();
-        if (entries_.empty() || entries_.top().due.time_since_epoch() > target) break;
-        auto fire = std::move(const_cast<Entry&>(entries_.top()).fire);
-        if (entries_.top().due.time_since_epoch() > elapsed_) elapsed_ = entries_.top().due.time_since_epoch();
-        entries_.pop();
+        const auto due = entries_.nextDue();
+        if (!due || due->time_since_epoch() > target) break;
+        elapsed_ = std::max(elapsed_, due->time_since_epoch());
+        auto fire = entries_.takeNext();
         lock.unlock();
         fire();
         lock.lock();

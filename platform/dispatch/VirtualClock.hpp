@@ -1,10 +1,9 @@
 #pragma once
 
 #include "platform/dispatch/Clock.hpp"
+#include "platform/dispatch/ScheduledWork.hpp"
 
 #include <mutex>
-#include <queue>
-#include <vector>
 
 namespace platform::dispatch {
 
@@ -33,20 +32,10 @@ public:
     void setDrainHook(std::function<void()> hook);
 
 private:
-    struct Entry {
-        TimePoint due;
-        unsigned long long sequence;
-        std::function<void()> fire;
-        bool operator>(const Entry& other) const {
-            return due != other.due ? due > other.due : sequence > other.sequence;
-        }
-    };
-
     void drain();
 
     mutable std::mutex mutex_;
-    std::priority_queue<Entry, std::vector<Entry>, std::greater<>> entries_;
-    unsigned long long nextSequence_ = 0;
+    ScheduledWork entries_;
     Duration elapsed_{};
     const WallTime start_;
     std::function<void()> drainHook_;
