@@ -26,7 +26,8 @@ CorvantisHelper::CorvantisHelper(Dependencies dependencies)
       commandLines_(configuration_.bundleResources),
       commandLayer_(configuration_, platform::Services::current().processLauncher(), log_,
                     dependencies.accounts ? std::move(dependencies.accounts) : AccountLookup(lookUpAccount)),
-      resolverBackup_(configuration_.resolver, log_) {}
+      resolverBackup_(configuration_.resolver, log_),
+      openVpn_(configuration_, platform::Services::current().processLauncher(), log_) {}
 
 std::shared_ptr<CorvantisHelper> CorvantisHelper::GetCorvantisHelperTool() {
     static platform::dispatch::Once once;
@@ -79,9 +80,10 @@ void CorvantisHelper::runCommand(const std::string& command, TextReply reply) {
     replies.finish();
 }
 
-void CorvantisHelper::runOpenVPN(const std::string&, const std::string&, const std::optional<std::string>&,
-                                 const std::optional<std::string>&, const std::string&, TextArrayReply) {
-    notAvailable("runOpenVPN");
+void CorvantisHelper::runOpenVPN(const std::string& path, const std::string& config,
+                                 const std::optional<std::string>& userName, const std::optional<std::string>& password,
+                                 const std::string& workingDirectory, TextArrayReply reply) {
+    openVpn_.runOpenVPN(path, config, userName, password, workingDirectory, std::move(reply));
 }
 
 void CorvantisHelper::connectToL2TPServerWithAddress(const std::optional<std::string>&,
@@ -98,7 +100,12 @@ bool CorvantisHelper::connect() {
 }
 
 void CorvantisHelper::disconnect() {
+    killOpenVPN();
     notAvailable("disconnect");
+}
+
+void CorvantisHelper::killOpenVPN() {
+    openVpn_.killOpenVPN();
 }
 
 void CorvantisHelper::toggleIpv6(bool, TextReply) {

@@ -5,6 +5,7 @@
 #include "HelperService/CorvantisHelper/HelperLog.hpp"
 #include "HelperService/CorvantisHelper/LinuxCommandLayer.hpp"
 #include "HelperService/CorvantisHelper/LoginItem.hpp"
+#include "HelperService/CorvantisHelper/OpenVpnRunner.hpp"
 #include "HelperService/CorvantisHelper/ResolverBackup.hpp"
 #include "HelperService/CorvantisHelperInterface/CorvantisHelperProtocol.hpp"
 #include "platform/xpc/XpcListenerDelegate.hpp"
@@ -55,6 +56,9 @@ public:
     void backupResolvConf() override;
     void restoreResolvConf() override;
 
+    // Stops every openvpn this helper started; also part of `disconnect`.
+    void killOpenVPN();
+
 private:
     void notAvailable(const std::string& selector);
 
@@ -63,6 +67,7 @@ private:
     const AllowedCommandLines commandLines_;
     LinuxCommandLayer commandLayer_;
     ResolverBackup resolverBackup_;
+    OpenVpnRunner openVpn_;
 };
 
 }  // namespace corvantis::helper

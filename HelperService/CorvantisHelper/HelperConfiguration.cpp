@@ -28,6 +28,10 @@ std::filesystem::path* pathFor(HelperConfiguration& configuration, std::string_v
     if (key == "systemctl") return &configuration.tools.systemctl;
     if (key == "resolvectl") return &configuration.tools.resolvectl;
     if (key == "shell") return &configuration.tools.shell;
+    if (key == "openvpn") return &configuration.tools.openvpn;
+    if (key == "runtime-folder") return &configuration.runtimeFolder;
+    if (key == "system-keychain") return &configuration.systemKeychain;
+    if (key == "network-preferences") return &configuration.networkPreferences;
     if (key == "route-table") return &configuration.routeTable;
     if (key == "network-devices") return &configuration.networkDevices;
     return nullptr;
@@ -145,7 +149,9 @@ std::string HelperConfiguration::usage() {
            "  socket                 the socket to listen on\n"
            "  resolv-etc, resolv-var, resolv-backup   the resolver files\n"
            "  guard-preferences, guard-script, guard-unit-folder   where the kill-switch guard goes\n"
-           "  ip, systemctl, resolvectl, shell         the programs the helper runs\n"
+           "  ip, systemctl, resolvectl, shell, openvpn   the programs the helper runs\n"
+           "  runtime-folder         where each tunnel run keeps its root-only files\n"
+           "  system-keychain, network-preferences     the L2TP service's root-only stores\n"
            "  route-table, network-devices             where the route table and devices are read\n";
 }
 

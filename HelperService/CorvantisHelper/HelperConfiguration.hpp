@@ -33,6 +33,8 @@ struct ToolPaths {
     std::filesystem::path systemctl = "/bin/systemctl";
     std::filesystem::path resolvectl = "/usr/bin/resolvectl";
     std::filesystem::path shell = "/bin/sh";
+    // The only program the helper starts for a tunnel, whatever path a request names.
+    std::filesystem::path openvpn = "/usr/sbin/openvpn";
 };
 
 // Everything the helper is told at start: built-in defaults, then the root-owned configuration
@@ -52,6 +54,11 @@ struct HelperConfiguration {
     ResolverPaths resolver;
     GuardPaths guard;
     ToolPaths tools;
+    // Where each tunnel run gets a root-only folder for its credentials, profile and scripts.
+    std::filesystem::path runtimeFolder = "/run/corvantis";
+    // The root-only files standing in for the system keychain and the network preferences.
+    std::filesystem::path systemKeychain = "/var/lib/corvantis/System.keychain";
+    std::filesystem::path networkPreferences = "/var/lib/corvantis/preferences.json";
     std::filesystem::path routeTable = "/proc/net/route";
     std::filesystem::path networkDevices = "/sys/class/net";
 

@@ -88,6 +88,14 @@ Expected<void> writeFileAtomically(const std::filesystem::path& path, std::strin
     return {};
 }
 
+Expected<void> writeNewFile(const std::filesystem::path& path, std::string_view data, mode_t mode) {
+    FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+    if (!file.isOpen()) return Error::fromErrno("Cannot create " + path.string());
+    // The mode asked for, whatever the umask took away.
+    if (::fchmod(file.get(), mode) != 0) return Error::fromErrno("Cannot set the mode of " + path.string());
+    return writeAll(file.get(), data, path.string());
+}
+
 Expected<void> moveItemNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
     const std::string what = "Cannot move " + from.string() + " to " + to.string();
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return {};

@@ -28,6 +28,10 @@ Expected<void> writeFileAtomically(const std::filesystem::path& path, std::strin
 // so that a reader never sees part of it missing. `what` names the file in the error.
 Expected<void> writeAll(int fd, std::string_view data, std::string_view what);
 
+// Creates `path` as a new file with exactly `mode` and writes `data` to it; an existing file or
+// a link in its place is an error (EEXIST), never followed or overwritten.
+Expected<void> writeNewFile(const std::filesystem::path& path, std::string_view data, mode_t mode);
+
 // Moves `from` to `to`, refusing (EEXIST) when `to` already exists instead of replacing it.
 Expected<void> moveItemNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
 

@@ -48,8 +48,10 @@ Expected<void> prepare(SpawnSettings& settings, const ProcessRequest& request, i
     sigfillset(&everySignal);
     sigemptyset(&noSignal);
     // The helper ignores SIGPIPE; a program must not inherit that.
-    const int failed = posix_spawn_file_actions_addopen(actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0) |
-                       posix_spawn_file_actions_adddup2(actions, outputWriter, STDOUT_FILENO) |
+    const int input = request.standardInput
+                          ? posix_spawn_file_actions_adddup2(actions, request.standardInput->reader(), STDIN_FILENO)
+                          : posix_spawn_file_actions_addopen(actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    const int failed = input | posix_spawn_file_actions_adddup2(actions, outputWriter, STDOUT_FILENO) |
                        posix_spawn_file_actions_adddup2(actions, errorWriter, STDERR_FILENO) |
                        posix_spawn_file_actions_addchdir_np(actions, folder.c_str()) |
                        posix_spawnattr_setflags(attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF |
@@ -102,6 +104,9 @@ std::shared_ptr<PosixProcessLauncher> PosixProcessLauncher::shared() {
 }
 
 Expected<pid_t> PosixProcessLauncher::launch(const ProcessRequest& request, ProcessEvents events) {
+    if (request.standardInput && request.standardInput->reader() < 0) {
+        return Error{EBADF, "Refusing to start " + request.program.string() + ": its input pipe was used before"};
+    }
     if (!request.program.is_absolute()) {
         return Error{EINVAL, "Refusing to start " + request.program.string() + ": the program needs an absolute path"};
     }
@@ -127,10 +132,19 @@ Expected<pid_t> PosixProcessLauncher::launch(const ProcessRequest& request, Proc
     const int spawned = ::posix_spawn(&pid, programName.c_str(), settings.actions(), settings.attributes(), argv.data(),
                                       const_cast<char* const*>(programEnvironment.data()));
     if (spawned != 0) return Error::fromErrno("Cannot start " + programName, spawned);
+    if (request.standardInput) request.standardInput->closeReader();
     outputWriter.reset();
     errorWriter.reset();
     std::thread(watch, pid, std::move(outputReader), std::move(errorReader), std::move(events)).detach();
     return pid;
+}
+
+Expected<void> PosixProcessLauncher::signalProcessGroup(pid_t group, int signal) {
+    if (group <= 1 || group == ::getpgrp()) {
+        return Error{EPERM, "Refusing to signal process group " + std::to_string(group) + ": it is not one this helper started"};
+    }
+    if (::kill(-group, signal) != 0) return Error::fromErrno("Cannot signal process group " + std::to_string(group));
+    return {};
 }
 
 }  // namespace platform::foundation

@@ -13,6 +13,7 @@ public:
     static std::shared_ptr<PosixProcessLauncher> shared();
 
     Expected<pid_t> launch(const ProcessRequest& request, ProcessEvents events) override;
+    Expected<void> signalProcessGroup(pid_t group, int signal) override;
 };
 
 }  // namespace platform::foundation

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "platform/foundation/Expected.hpp"
+#include "platform/foundation/InputPipe.hpp"
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
@@ -17,6 +19,8 @@ struct ProcessRequest {
     std::vector<std::string> arguments;
     // Empty: the root folder.
     std::filesystem::path workingDirectory;
+    // Null: standard input is /dev/null.
+    std::shared_ptr<InputPipe> standardInput = nullptr;
 };
 
 // How a started program ended.
@@ -38,15 +42,19 @@ struct ProcessEvents {
     std::function<void(ProcessExit)> terminated;
 };
 
-// Starts programs for the privileged helper. Standard input is /dev/null, standard output and
-// standard error are read in chunks, and each program gets a process group of its own so that
-// the helper can later stop exactly what it started.
+// Starts programs for the privileged helper. Standard input is /dev/null unless the request
+// brings a pipe, standard output and standard error are read in chunks, and each program gets a
+// process group of its own so that the helper can later stop exactly what it started.
 class ProcessLauncher {
 public:
     virtual ~ProcessLauncher() = default;
 
     // Starts the program and returns its process id at once; events follow on another thread.
     virtual Expected<pid_t> launch(const ProcessRequest& request, ProcessEvents events) = 0;
+
+    // Sends `signal` to the process group that the launch of process `group` made. Refuses
+    // what can never be such a group: init's, the kernel's, and the caller's own.
+    virtual Expected<void> signalProcessGroup(pid_t group, int signal) = 0;
 };
 
 }  // namespace platform::foundation

@@ -5,10 +5,15 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <future>
+#include <unistd.h>
 
 using corvantis::testing::ProgramRun;
 using corvantis::testing::runProgram;
+using platform::foundation::InputPipe;
+using platform::foundation::OutputStream;
 using platform::foundation::PosixProcessLauncher;
+using platform::foundation::ProcessExit;
 using platform::foundation::ProcessRequest;
 
 namespace {
@@ -79,6 +84,44 @@ TEST(PosixProcessLauncher, RefusesRelativeAndMissingProgramsAsValues) {
     ASSERT_FALSE(missing);
     EXPECT_EQ(missing.error().code, ENOENT);
     EXPECT_FALSE(called);
+}
+
+TEST(PosixProcessLauncher, StandardInputCanBeAPipeTheCallerWritesTo) {
+    auto pipe = InputPipe::make();
+    ASSERT_TRUE(pipe);
+    ASSERT_TRUE(pipe.value()->write("first line\n"));
+    ASSERT_TRUE(pipe.value()->write("second\n"));
+    pipe.value()->closeWriter();
+    const auto result = run({"/bin/cat", {}, {}, pipe.value()});
+    EXPECT_EQ(result.standardOutput, "first line\nsecond\n");
+    // The launcher closed its copy of the reading end; the pipe cannot start a second program.
+    EXPECT_LT(pipe.value()->reader(), 0);
+    EXPECT_FALSE(PosixProcessLauncher::shared()->launch({"/bin/cat", {}, {}, pipe.value()}, {}));
+    EXPECT_FALSE(pipe.value()->write("more"));
+}
+
+TEST(PosixProcessLauncher, ASignalReachesTheWholeProcessGroupOfAStartedProgram) {
+    auto started = std::make_shared<std::promise<void>>();
+    auto ended = std::make_shared<std::promise<ProcessExit>>();
+    // The shell's child holds standard output open: the run can only end once it is gone too.
+    auto launched = PosixProcessLauncher::shared()->launch(
+        {"/bin/sh", {"-c", "sleep 1000 & echo started; wait"}, {}},
+        {[started](OutputStream stream, std::string_view chunk) {
+             if (stream == OutputStream::standardOutput && chunk == "started\n") started->set_value();
+         },
+         [ended](ProcessExit exit) { ended->set_value(exit); }});
+    ASSERT_TRUE(launched);
+    started->get_future().wait();
+    ASSERT_TRUE(PosixProcessLauncher::shared()->signalProcessGroup(launched.value(), SIGTERM));
+    EXPECT_EQ(ended->get_future().get().signal, SIGTERM);
+}
+
+TEST(PosixProcessLauncher, NeverSignalsItsOwnGroupInitOrTheKernel) {
+    for (const pid_t group : {::getpgrp(), pid_t{0}, pid_t{1}, pid_t{-7}}) {
+        const auto sent = PosixProcessLauncher::shared()->signalProcessGroup(group, SIGTERM);
+        ASSERT_FALSE(sent) << group;
+        EXPECT_EQ(sent.error().code, EPERM);
+    }
 }
 
 }  // namespace

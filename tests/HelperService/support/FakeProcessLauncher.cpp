@@ -1,19 +1,52 @@
 #include "support/FakeProcessLauncher.hpp"
 
+#include <poll.h>
+#include <unistd.h>
+
 namespace corvantis::testing {
 
 using platform::foundation::OutputStream;
+
+void FakeProcessLauncher::HeldProcess::exit(int status, int signal) {
+    if (!events_.terminated) return;
+    auto events = std::move(events_);
+    events_ = {};
+    events.output(OutputStream::standardOutput, {});
+    events.output(OutputStream::standardError, {});
+    events.terminated({status, signal});
+}
+
+std::string FakeProcessLauncher::HeldProcess::input() const {
+    std::string written;
+    const int reader = request_.standardInput ? request_.standardInput->reader() : -1;
+    if (reader < 0) return written;
+    pollfd ready{reader, POLLIN, 0};
+    char buffer[4096];
+    while (::poll(&ready, 1, 0) == 1 && (ready.revents & POLLIN) != 0) {
+        const ssize_t count = ::read(reader, buffer, sizeof buffer);
+        if (count <= 0) break;
+        written.append(buffer, static_cast<std::size_t>(count));
+    }
+    return written;
+}
 
 platform::foundation::Expected<pid_t> FakeProcessLauncher::launch(const platform::foundation::ProcessRequest& request,
                                                                   platform::foundation::ProcessEvents events) {
     Script script;
     std::function<void(const platform::foundation::ProcessRequest&)> hook;
+    const std::string name = request.program.filename().string();
+    pid_t pid = 0;
     {
         std::lock_guard lock(mutex_);
         std::string line = request.program.string();
         for (const auto& argument : request.arguments) line += " " + argument;
         launches_.push_back(line);
-        if (auto found = scripts_.find(request.program.filename().string()); found != scripts_.end()) script = found->second;
+        pid = 4242 + static_cast<pid_t>(launches_.size());
+        if (holding_.contains(name)) {
+            held_.push_back(std::make_shared<HeldProcess>(request, std::move(events), pid));
+            return pid;
+        }
+        if (auto found = scripts_.find(name); found != scripts_.end()) script = found->second;
         hook = hook_;
     }
     if (hook) hook(request);
@@ -22,12 +55,23 @@ platform::foundation::Expected<pid_t> FakeProcessLauncher::launch(const platform
     for (const auto& chunk : script.standardError) events.output(OutputStream::standardError, chunk);
     events.output(OutputStream::standardError, {});
     events.terminated({script.exitStatus, 0});
-    return 4242;
+    return pid;
+}
+
+platform::foundation::Expected<void> FakeProcessLauncher::signalProcessGroup(pid_t group, int signal) {
+    std::lock_guard lock(mutex_);
+    signals_.emplace_back(group, signal);
+    return {};
 }
 
 void FakeProcessLauncher::script(const std::string& programName, Script script) {
     std::lock_guard lock(mutex_);
     scripts_[programName] = std::move(script);
+}
+
+void FakeProcessLauncher::hold(const std::string& programName) {
+    std::lock_guard lock(mutex_);
+    holding_.insert(programName);
 }
 
 void FakeProcessLauncher::onLaunch(std::function<void(const platform::foundation::ProcessRequest&)> hook) {
@@ -38,6 +82,16 @@ void FakeProcessLauncher::onLaunch(std::function<void(const platform::foundation
 std::vector<std::string> FakeProcessLauncher::launches() const {
     std::lock_guard lock(mutex_);
     return launches_;
+}
+
+std::vector<std::shared_ptr<FakeProcessLauncher::HeldProcess>> FakeProcessLauncher::held() const {
+    std::lock_guard lock(mutex_);
+    return held_;
+}
+
+std::vector<std::pair<pid_t, int>> FakeProcessLauncher::signals() const {
+    std::lock_guard lock(mutex_);
+    return signals_;
 }
 
 }  // namespace corvantis::testing

@@ -16,6 +16,9 @@ HelperFixture::HelperFixture() {
     write(bundle / "down.sh", "echo down\n", 0755);
     write(bundle / "com.corvantis.CorvantisGuard.service", "[Service]\nExecStart=/etc/corvantis/corvantis_guard.sh\n");
     write(bundle / "corvantis_guard.sh", "#!/bin/sh\n");
+    write(bundle / "up.sh", "#!/bin/sh\necho \"add net 0.0.0.0: gateway $route_vpn_gateway\"\n", 0755);
+    write(bundle / "config.ovpn", "client\r\ndev tun\r\nproto udp\r\nremote 198.51.100.1 1194\r\nauth-user-pass\r\n"
+                                  "keysize 256\r\n<ca>\r\n-----BEGIN CERTIFICATE-----\r\n</ca>\nup up.sh\ndown down.sh");
     write(configuration.resolver.etc, "nameserver 192.168.1.1\nnameserver 8.8.8.8\n");
     write(configuration.routeTable,
           "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
@@ -38,6 +41,9 @@ helper::HelperConfiguration HelperFixture::makeConfiguration() const {
                   folder / "systemd"};
     made.tools.resolvectl = folder / "no-resolvectl";
     made.routeTable = folder / "route";
+    made.runtimeFolder = folder / "run";
+    made.systemKeychain = folder / "keychain" / "System.keychain";
+    made.networkPreferences = folder / "preferences" / "preferences.json";
     made.networkDevices = folder / "net";
     return made;
 }

@@ -14,8 +14,8 @@
 namespace corvantis::testing {
 
 // A helper whose every path lies in a temporary folder, with a fake process launcher and a
-// recording log: a bundle with down.sh and the guard's files, a resolver file, a route table, a
-// home folder for the login item.
+// recording log: a bundle with the up and down scripts, an OpenVPN profile and the guard's files,
+// a resolver file, a route table, a home folder for the login item, a runtime folder.
 struct HelperFixture {
     TemporaryFolder folder;
     std::filesystem::path bundle = folder / "Corvantis VPN" / "Resources";

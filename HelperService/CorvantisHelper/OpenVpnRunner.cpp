@@ -1,0 +1,131 @@
+#include "HelperService/CorvantisHelper/OpenVpnRunner.hpp"
+
+#include "HelperService/CorvantisHelper/LogText.hpp"
+#include "HelperService/CorvantisHelper/OpenVpnProfileCheck.hpp"
+#include "HelperService/CorvantisHelper/RootFiles.hpp"
+
+
+namespace corvantis::helper {
+
+using platform::foundation::Error;
+using platform::foundation::Expected;
+
+namespace {
+
+constexpr std::string_view profileName = "config.ovpn";
+constexpr std::string_view credentialsName = "credentials";
+
+std::filesystem::path normal(const std::string& path) {
+    auto made = std::filesystem::path(path).lexically_normal();
+    if (!made.has_filename() && made != made.root_path()) made = made.parent_path();
+    return made;
+}
+
+bool breaksLines(const std::string& text) {
+    return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos;
+}
+
+}  // namespace
+
+OpenVpnRunner::OpenVpnRunner(const HelperConfiguration& configuration,
+                             std::shared_ptr<platform::foundation::ProcessLauncher> launcher,
+                             std::shared_ptr<HelperLog> log)
+    : configuration_(configuration), launcher_(std::move(launcher)), log_(std::move(log)) {}
+
+void OpenVpnRunner::runOpenVPN(const std::string& path, const std::string& config,
+                               const std::optional<std::string>& userName, const std::optional<std::string>& password,
+                               const std::string& workingDirectory, TextArrayReply reply) {
+    log_->notice("Starting OpenVPN");
+    const auto& program = configuration_.tools.openvpn;
+    if (normal(path) != program) {
+        log_->notice("Running " + program.string() + " in place of the requested " + printableForLog(path));
+    }
+    auto refuse = [&](const Error& error) {
+        log_->notice("OpenVPN not started: " + error.message);
+        if (reply) reply(std::vector<std::string>{"ended", "OpenVPN ended with output:" + error.message + "\n"});
+    };
+    auto prepared = prepare(config, userName, password, workingDirectory);
+    if (!prepared) return refuse(prepared.error());
+    auto input = platform::foundation::InputPipe::make();
+    if (!input) return refuse(input.error());
+
+    std::string commandLine = program.string();
+    for (const auto& argument : prepared.value().arguments) commandLine += " " + argument;
+    log_->notice(commandLine);
+    const platform::foundation::ProcessRequest request{program, prepared.value().arguments,
+                                                       prepared.value().folder->path(), input.value()};
+    std::weak_ptr<Registry> registry = registry_;
+    auto run = std::make_shared<OpenVpnRun>(
+        OpenVpnRun::Parts{userName, password, std::move(prepared.value().folder), input.value(), std::move(reply)},
+        launcher_, log_, [registry](const OpenVpnRun* ended) {
+            if (auto live = registry.lock()) live->forget(ended);
+        });
+    std::lock_guard lock(registry_->mutex);
+    // Listed before it starts, so that a kill arriving meanwhile finds it; the run itself
+    // answers when it cannot start.
+    registry_->runs.push_back(run);
+    if (!run->launch(request)) registry_->runs.pop_back();
+}
+
+void OpenVpnRunner::killOpenVPN() {
+    log_->notice("terminating openvpn process");
+    std::lock_guard lock(registry_->mutex);
+    for (const auto& run : registry_->runs) run->stop();
+}
+
+std::size_t OpenVpnRunner::runningCount() const {
+    std::lock_guard lock(registry_->mutex);
+    return registry_->runs.size();
+}
+
+void OpenVpnRunner::Registry::forget(const OpenVpnRun* run) {
+    std::lock_guard lock(mutex);
+    std::erase_if(runs, [run](const auto& listed) { return listed.get() == run; });
+}
+
+Expected<OpenVpnRunner::Prepared> OpenVpnRunner::prepare(const std::string& config,
+                                                         const std::optional<std::string>& userName,
+                                                         const std::optional<std::string>& password,
+                                                         const std::string& workingDirectory) const {
+    const auto& resources = configuration_.bundleResources;
+    if (resources.empty()) return Error{EPERM, "the helper has no bundle-resources folder configured"};
+    if (normal(workingDirectory) != resources) {
+        return Error{EPERM, "the working directory " + printableForLog(workingDirectory) +
+                                " is not the bundle's resources folder " + resources.string()};
+    }
+    const auto profilePath = normal(config);
+    if (profilePath.parent_path() != resources) {
+        return Error{EPERM, "the profile " + printableForLog(config) + " is not in the bundle's resources folder"};
+    }
+    auto profile = RootFiles::readRegularFile(profilePath);
+    if (!profile) return profile.error();
+    auto checked = OpenVpnProfileCheck::check(profile.value());
+    if (!checked) return checked.error();
+
+    const bool withCredentials = userName && password;
+    if (withCredentials && (breaksLines(*userName) || breaksLines(*password))) {
+        return Error{EINVAL, "the user name or the password holds a line break"};
+    }
+    auto folder = RunFolder::make(configuration_.runtimeFolder, "openvpn");
+    if (!folder) return folder.error();
+    const auto& made = *folder.value();
+    auto writtenProfile = made.write(profileName, profile.value(), 0600);
+    if (!writtenProfile) return writtenProfile.error();
+    for (const auto& script : checked.value().scripts) {
+        // A script runs as root: only one that nobody but root could have written is copied,
+        // and the copy is what runs, so it cannot be swapped after the check.
+        auto content = RootFiles::readTrustedFile(resources / script);
+        if (!content) return Error{content.error().code, "refusing the bundle's " + script + ": " + content.error().message};
+        if (auto copied = made.write(script, content.value(), 0700); !copied) return copied.error();
+    }
+    std::vector<std::string> arguments{"--ignore-unknown-option", "keysize", "--config", writtenProfile.value().string(),
+                                       "--script-security", "2"};
+    if (withCredentials) {
+        auto credentials = made.write(credentialsName, *userName + "\n" + *password + "\n", 0600);
+        if (!credentials) return credentials.error();
+        arguments.insert(arguments.end(), {"--auth-user-pass", credentials.value().string()});
+    }
+    return Prepared{std::move(folder.value()), std::move(arguments)};
+}
+
+}  // namespace corvantis::helper

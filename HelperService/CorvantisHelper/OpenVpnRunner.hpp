@@ -1,0 +1,62 @@
+#pragma once
+
+#include "HelperService/CorvantisHelper/HelperConfiguration.hpp"
+#include "HelperService/CorvantisHelper/HelperLog.hpp"
+#include "HelperService/CorvantisHelper/OpenVpnRun.hpp"
+#include "HelperService/CorvantisHelperInterface/CorvantisHelperProtocol.hpp"
+#include "platform/foundation/ProcessLauncher.hpp"
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corvantis::helper {
+
+// Starts openvpn for the application and stops what it started. Only the program named in the
+// helper's configuration runs, with an argument vector and no shell, on a profile from the
+// bundle that passed the profile check, in a root-only folder of its own that holds the profile,
+// the bundle's scripts and the credentials file (0600) for the length of the run.
+class OpenVpnRunner {
+public:
+    OpenVpnRunner(const HelperConfiguration& configuration,
+                  std::shared_ptr<platform::foundation::ProcessLauncher> launcher, std::shared_ptr<HelperLog> log);
+
+    // A request the helper cannot carry out is answered at once with the "ended" reply, whose
+    // text says why.
+    void runOpenVPN(const std::string& path, const std::string& config, const std::optional<std::string>& userName,
+                    const std::optional<std::string>& password, const std::string& workingDirectory,
+                    TextArrayReply reply);
+
+    // Stops every run this helper started and that has not ended.
+    void killOpenVPN();
+
+    // The runs that have not ended yet.
+    std::size_t runningCount() const;
+
+private:
+    struct Prepared {
+        std::unique_ptr<RunFolder> folder;
+        std::vector<std::string> arguments;
+    };
+    platform::foundation::Expected<Prepared> prepare(const std::string& config,
+                                                     const std::optional<std::string>& userName,
+                                                     const std::optional<std::string>& password,
+                                                     const std::string& workingDirectory) const;
+
+    // The runs that have not ended. Shared with the runs, which take themselves out as they end.
+    struct Registry {
+        std::mutex mutex;
+        std::vector<std::shared_ptr<OpenVpnRun>> runs;
+
+        void forget(const OpenVpnRun* run);
+    };
+
+    const HelperConfiguration configuration_;
+    const std::shared_ptr<platform::foundation::ProcessLauncher> launcher_;
+    const std::shared_ptr<HelperLog> log_;
+    const std::shared_ptr<Registry> registry_ = std::make_shared<Registry>();
+};
+
+}  // namespace corvantis::helper

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/foundation/Expected.hpp"
+
+#include <filesystem>
+#include <memory>
+#include <string_view>
+#include <sys/types.h>
+
+namespace corvantis::helper {
+
+// A fresh folder only the helper's user can enter (0700), made inside a runtime folder that
+// only that user can write, and removed with everything in it when the object goes. Files in
+// it are new files, never followed links.
+class RunFolder {
+public:
+    static platform::foundation::Expected<std::unique_ptr<RunFolder>> make(const std::filesystem::path& runtimeFolder,
+                                                                          std::string_view prefix);
+    ~RunFolder();
+    RunFolder(const RunFolder&) = delete;
+    RunFolder& operator=(const RunFolder&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+
+    // Creates `name` in the folder with `mode` and writes `content` to it.
+    platform::foundation::Expected<std::filesystem::path> write(std::string_view name, std::string_view content,
+                                                                mode_t mode) const;
+
+private:
+    explicit RunFolder(std::filesystem::path path) : path_(std::move(path)) {}
+
+    std::filesystem::path path_;
+};
+
+}  // namespace corvantis::helper
