@@ -108,6 +108,11 @@ void CorvantisHelper::killOpenVPN() {
     openVpn_.killOpenVPN();
 }
 
+bool CorvantisHelper::endTunnels(std::chrono::milliseconds limit) {
+    killOpenVPN();
+    return openVpn_.waitUntilAllEnded(limit);
+}
+
 void CorvantisHelper::toggleIpv6(bool, TextReply) {
     // Does nothing and never replies: the application sends it without a reply block.
 }

@@ -58,6 +58,9 @@ public:
 
     // Stops every openvpn this helper started; also part of `disconnect`.
     void killOpenVPN();
+    // Before the helper exits: stops its openvpn runs and waits, at most `limit`, until they
+    // have ended, so that no tunnel outlives the helper that could stop it.
+    bool endTunnels(std::chrono::milliseconds limit);
 
 private:
     void notAvailable(const std::string& selector);

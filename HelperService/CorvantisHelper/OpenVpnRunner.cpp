@@ -73,14 +73,15 @@ void OpenVpnRunner::killOpenVPN() {
     for (const auto& run : registry_->runs) run->stop();
 }
 
-std::size_t OpenVpnRunner::runningCount() const {
-    std::lock_guard lock(registry_->mutex);
-    return registry_->runs.size();
+bool OpenVpnRunner::waitUntilAllEnded(std::chrono::milliseconds limit) const {
+    std::unique_lock lock(registry_->mutex);
+    return registry_->changed.wait_for(lock, limit, [&] { return registry_->runs.empty(); });
 }
 
 void OpenVpnRunner::Registry::forget(const OpenVpnRun* run) {
     std::lock_guard lock(mutex);
     std::erase_if(runs, [run](const auto& listed) { return listed.get() == run; });
+    changed.notify_all();
 }
 
 Expected<OpenVpnRunner::Prepared> OpenVpnRunner::prepare(const std::string& config,

@@ -6,6 +6,8 @@
 #include "HelperService/CorvantisHelperInterface/CorvantisHelperProtocol.hpp"
 #include "platform/foundation/ProcessLauncher.hpp"
 
+#include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -32,8 +34,8 @@ public:
     // Stops every run this helper started and that has not ended.
     void killOpenVPN();
 
-    // The runs that have not ended yet.
-    std::size_t runningCount() const;
+    // Waits until every run has ended, at most `limit`; true when none is left.
+    bool waitUntilAllEnded(std::chrono::milliseconds limit) const;
 
 private:
     struct Prepared {
@@ -48,6 +50,7 @@ private:
     // The runs that have not ended. Shared with the runs, which take themselves out as they end.
     struct Registry {
         std::mutex mutex;
+        std::condition_variable changed;
         std::vector<std::shared_ptr<OpenVpnRun>> runs;
 
         void forget(const OpenVpnRun* run);

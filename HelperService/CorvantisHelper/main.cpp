@@ -9,9 +9,12 @@
 
 #include <csignal>
 #include <iostream>
+#include <pthread.h>
+#include <thread>
 
 using corvantis::helper::CorvantisHelper;
 using corvantis::helper::HelperConfiguration;
+using corvantis::helper::OpenVpnRun;
 
 namespace {
 
@@ -51,7 +54,25 @@ int main(int argc, char** argv) {
         return 1;
     }
     CorvantisHelper::prepareSharedTool({std::move(configuration.value()), log, {}});
-    listener.value()->resume(CorvantisHelper::GetCorvantisHelperTool());
+    const auto tool = CorvantisHelper::GetCorvantisHelperTool();
+
+    // Asked to stop, the helper first ends the tunnels it started: once it is gone nothing
+    // could stop them any more. Blocked before any thread starts, so only this one takes them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::thread([stopSignals, tool, log] {
+        int signal = 0;
+        sigwait(&stopSignals, &signal);
+        log->notice("Stopping: ending the tunnels first");
+        const auto grace = std::chrono::duration_cast<std::chrono::milliseconds>(OpenVpnRun::killGracePeriod);
+        if (!tool->endTunnels(grace + std::chrono::seconds(1))) log->notice("A tunnel did not end in time");
+        platform::dispatch::MainQueue::shared()->stop();
+    }).detach();
+
+    listener.value()->resume(tool);
     platform::dispatch::MainQueue::shared()->run();
     return 0;
 }

@@ -3,29 +3,24 @@
 
 #include "platform/foundation/FileSystem.hpp"
 #include "support/HelperCalls.hpp"
-#include "support/HelperDaemon.hpp"
+#include "support/HelperProgram.hpp"
+#include "testbed/helper/HelperDaemon.hpp"
 #include "support/ProgramRun.hpp"
+#include "support/Sandbox.hpp"
 #include "support/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <unistd.h>
 
 using corvantis::helper::HelperCall;
-using corvantis::testing::HelperDaemon;
+using corvantis::testbed::HelperDaemon;
+using corvantis::testing::helperProgram;
 using corvantis::testing::TemporaryFolder;
+using corvantis::testing::inSandbox;
 namespace FileSystem = platform::foundation::FileSystem;
 
 namespace {
-
-// Only when scripts/sandbox started us and this really is another network namespace.
-bool inSandbox() {
-    const char* host = std::getenv("CORVANTIS_SANDBOX_HOST_NETWORK");
-    std::error_code error;
-    const auto own = std::filesystem::read_symlink("/proc/self/ns/net", error);
-    return host != nullptr && !error && own.string() != host;
-}
 
 corvantis::testing::ProgramRun runTool(const std::string& program, std::vector<std::string> arguments) {
     return corvantis::testing::runProgram({program, std::move(arguments), {}});
@@ -55,7 +50,7 @@ protected:
         FileSystem::writeFileAtomically(folder / "helper.conf", "", 0644);
         FileSystem::writeFileAtomically(folder / "systemctl", "#!/bin/sh\necho \"$@\" >> " + (folder / "systemctl-calls").string() + "\n", 0755);
         daemon = std::make_unique<HelperDaemon>(
-            socket, std::vector<std::string>{"--config", (folder / "helper.conf").string(), "--bundle-resources", bundle.string(),
+            helperProgram(), socket, std::vector<std::string>{"--config", (folder / "helper.conf").string(), "--bundle-resources", bundle.string(),
                                              "--systemctl", (folder / "systemctl").string(), "--resolv-etc",
                                              (folder / "resolv.conf").string(), "--resolv-var", (folder / "resolv.conf").string(),
                                              "--resolv-backup", (folder / "resolv.backup").string(), "--guard-preferences",

@@ -1,7 +1,6 @@
 #include "support/HelperCalls.hpp"
 
 #include "HelperService/CorvantisHelperInterface/HelperWireCodec.hpp"
-#include "platform/foundation/FileDescriptor.hpp"
 #include "platform/xpc/MessageFrame.hpp"
 #include "platform/xpc/UnixSocketAddress.hpp"
 
@@ -10,23 +9,29 @@
 
 namespace corvantis::testing {
 
-std::vector<nlohmann::json> callUntilDone(const std::filesystem::path& socket, const helper::HelperCall& call) {
+ReplyStream::ReplyStream(const std::filesystem::path& socket, const helper::HelperCall& call)
+    : connection_(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
     auto address = platform::xpc::unixSocketAddress(socket);
-    platform::foundation::FileDescriptor connection(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!address ||
-        ::connect(connection.get(), reinterpret_cast<const sockaddr*>(&address.value()), sizeof address.value()) != 0 ||
-        !platform::xpc::writeMessage(connection.get(), helper::HelperWireCodec::encodeCall(call))) {
+        ::connect(connection_.get(), reinterpret_cast<const sockaddr*>(&address.value()), sizeof address.value()) != 0 ||
+        !platform::xpc::writeMessage(connection_.get(), helper::HelperWireCodec::encodeCall(call))) {
         throw std::runtime_error("cannot call the helper at " + socket.string());
     }
-    const timeval limit{30, 0};
-    ::setsockopt(connection.get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+}
+
+std::optional<nlohmann::json> ReplyStream::next(std::chrono::seconds limit) {
+    const timeval wait{static_cast<time_t>(limit.count()), 0};
+    ::setsockopt(connection_.get(), SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    auto reply = platform::xpc::readMessage(connection_.get());
+    if (!reply) throw std::runtime_error(reply.error().message);
+    return std::move(reply.value());
+}
+
+std::vector<nlohmann::json> callUntilDone(const std::filesystem::path& socket, const helper::HelperCall& call) {
+    ReplyStream stream(socket, call);
     std::vector<nlohmann::json> replies;
-    for (;;) {
-        auto reply = platform::xpc::readMessage(connection.get());
-        if (!reply) throw std::runtime_error(reply.error().message);
-        if (!reply.value()) return replies;
-        replies.push_back(std::move(*reply.value()));
-    }
+    while (auto reply = stream.next()) replies.push_back(std::move(*reply));
+    return replies;
 }
 
 std::string firstText(const std::vector<nlohmann::json>& replies) {

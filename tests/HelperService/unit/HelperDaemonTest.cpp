@@ -1,12 +1,14 @@
 #include "platform/foundation/FileSystem.hpp"
 #include "support/HelperCalls.hpp"
-#include "support/HelperDaemon.hpp"
+#include "support/HelperProgram.hpp"
+#include "testbed/helper/HelperDaemon.hpp"
 #include "support/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>
 
 using corvantis::helper::HelperCall;
-using corvantis::testing::HelperDaemon;
+using corvantis::testbed::HelperDaemon;
+using corvantis::testing::helperProgram;
 using corvantis::testing::TemporaryFolder;
 namespace FileSystem = platform::foundation::FileSystem;
 
@@ -24,7 +26,7 @@ struct DaemonFixture {
         EXPECT_TRUE(FileSystem::writeFileAtomically(folder / "resolv.conf", "nameserver 9.9.9.9\n", 0644));
         EXPECT_TRUE(FileSystem::writeFileAtomically(folder / "helper.conf", "allow-uid = 4242\n", 0644));
         daemon = std::make_unique<HelperDaemon>(
-            socket, std::vector<std::string>{"--config", (folder / "helper.conf").string(), "--ip", (folder / "ip").string(),
+            helperProgram(), socket, std::vector<std::string>{"--config", (folder / "helper.conf").string(), "--ip", (folder / "ip").string(),
                                              "--resolv-etc", (folder / "resolv.conf").string(), "--bundle-resources",
                                              (folder / "bundle").string()});
     }
@@ -47,11 +49,11 @@ TEST(HelperDaemon, TheRealProgramServesAPassedSocketAndRunsTheMappedProgram) {
 TEST(HelperDaemon, RefusesToStartWithAConfigurationOthersCanWrite) {
     TemporaryFolder folder;
     ASSERT_TRUE(FileSystem::writeFileAtomically(folder / "helper.conf", "allow-uid = 1000\n", 0666));
-    EXPECT_EQ(HelperDaemon::runToExit({"--config", (folder / "helper.conf").string(), "--socket",
+    EXPECT_EQ(HelperDaemon::runToExit(helperProgram(), {"--config", (folder / "helper.conf").string(), "--socket",
                                        (folder / "helper.sock").string()}),
               1);
     EXPECT_FALSE(FileSystem::fileExists(folder / "helper.sock"));
-    EXPECT_EQ(HelperDaemon::runToExit({"--help"}), 0);
+    EXPECT_EQ(HelperDaemon::runToExit(helperProgram(), {"--help"}), 0);
 }
 
 }  // namespace

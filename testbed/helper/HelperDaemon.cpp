@@ -1,5 +1,6 @@
-#include "support/HelperDaemon.hpp"
+#include "testbed/helper/HelperDaemon.hpp"
 
+#include "platform/foundation/FileDescriptor.hpp"
 #include "platform/xpc/UnixSocketAddress.hpp"
 
 #include <csignal>
@@ -8,7 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace corvantis::testing {
+namespace corvantis::testbed {
 
 namespace {
 
@@ -28,11 +29,8 @@ int waitFor(pid_t pid) {
 
 }  // namespace
 
-std::filesystem::path helperProgram() {
-    return CORVANTIS_HELPER_PROGRAM;
-}
-
-HelperDaemon::HelperDaemon(const std::filesystem::path& socketPath, const std::vector<std::string>& options) {
+HelperDaemon::HelperDaemon(const std::filesystem::path& program, const std::filesystem::path& socketPath,
+                           const std::vector<std::string>& options, const std::vector<std::string>& commandPrefix) {
     auto address = platform::xpc::unixSocketAddress(socketPath);
     if (!address) throw std::runtime_error(address.error().message);
     platform::foundation::FileDescriptor socket(::socket(AF_UNIX, SOCK_STREAM, 0));
@@ -40,16 +38,17 @@ HelperDaemon::HelperDaemon(const std::filesystem::path& socketPath, const std::v
         ::listen(socket.get(), 16) != 0) {
         throw std::runtime_error("cannot listen on " + socketPath.string());
     }
-    // The shell sets LISTEN_PID to its own pid and then becomes the helper, keeping that pid.
-    std::vector<std::string> arguments{"sh", "-c", "LISTEN_PID=$$ LISTEN_FDS=1 exec \"$0\" \"$@\"",
-                                       helperProgram().string()};
+    // The shell sets LISTEN_PID to its own pid and then becomes the helper, keeping that pid
+    // (a prefix such as "ip netns exec" replaces itself with what it runs, keeping it too).
+    std::vector<std::string> arguments = commandPrefix;
+    arguments.insert(arguments.end(), {"/bin/sh", "-c", "LISTEN_PID=$$ LISTEN_FDS=1 exec \"$0\" \"$@\"", program.string()});
     arguments.insert(arguments.end(), options.begin(), options.end());
     auto argv = argumentVector(arguments);
     pid_ = ::fork();
     if (pid_ < 0) throw std::runtime_error("fork failed");
     if (pid_ == 0) {
         if (::dup2(socket.get(), 3) < 0) ::_exit(127);
-        ::execv("/bin/sh", argv.data());
+        ::execvp(argv[0], argv.data());
         ::_exit(127);
     }
 }
@@ -59,8 +58,8 @@ HelperDaemon::~HelperDaemon() {
     waitFor(pid_);
 }
 
-int HelperDaemon::runToExit(const std::vector<std::string>& options) {
-    std::vector<std::string> arguments{helperProgram().string()};
+int HelperDaemon::runToExit(const std::filesystem::path& program, const std::vector<std::string>& options) {
+    std::vector<std::string> arguments{program.string()};
     arguments.insert(arguments.end(), options.begin(), options.end());
     auto argv = argumentVector(arguments);
     const pid_t pid = ::fork();
@@ -71,4 +70,4 @@ int HelperDaemon::runToExit(const std::vector<std::string>& options) {
     return waitFor(pid);
 }
 
-}  // namespace corvantis::testing
+}  // namespace corvantis::testbed
