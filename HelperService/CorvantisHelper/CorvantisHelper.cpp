@@ -27,7 +27,12 @@ CorvantisHelper::CorvantisHelper(Dependencies dependencies)
       commandLayer_(configuration_, platform::Services::current().processLauncher(), log_,
                     dependencies.accounts ? std::move(dependencies.accounts) : AccountLookup(lookUpAccount)),
       resolverBackup_(configuration_.resolver, log_),
-      openVpn_(configuration_, platform::Services::current().processLauncher(), log_) {}
+      openVpn_(configuration_, platform::Services::current().processLauncher(), log_),
+      l2tp_(std::make_shared<L2TPService>(
+          L2TPService::Platform{configuration_.networkPreferences, std::move(dependencies.l2tpDriver),
+                                std::move(dependencies.networkFaults)},
+          std::make_shared<VPNKeychain>(configuration_.systemKeychain, log_, std::move(dependencies.keychainFaults)),
+          log_)) {}
 
 std::shared_ptr<CorvantisHelper> CorvantisHelper::GetCorvantisHelperTool() {
     static platform::dispatch::Once once;
@@ -86,22 +91,20 @@ void CorvantisHelper::runOpenVPN(const std::string& path, const std::string& con
     openVpn_.runOpenVPN(path, config, userName, password, workingDirectory, std::move(reply));
 }
 
-void CorvantisHelper::connectToL2TPServerWithAddress(const std::optional<std::string>&,
-                                                     const std::optional<std::string>&,
-                                                     const std::optional<std::string>&,
-                                                     const std::optional<std::string>&, CodeReply) {
-    notAvailable("connectToL2TPServerWithAddress");
+void CorvantisHelper::connectToL2TPServerWithAddress(const std::optional<std::string>& address,
+                                                     const std::optional<std::string>& username,
+                                                     const std::optional<std::string>& password,
+                                                     const std::optional<std::string>& sharedSecret, CodeReply reply) {
+    l2tp_->connectToL2TPServerWithAddress(address, username, password, sharedSecret, std::move(reply));
 }
 
 bool CorvantisHelper::connect() {
-    log_->notice("Connecting...");
-    log_->notice("Connection error: this helper has no saved L2TP service to start");
-    return false;
+    return l2tp_->connect();
 }
 
 void CorvantisHelper::disconnect() {
     killOpenVPN();
-    notAvailable("disconnect");
+    l2tp_->disconnect();
 }
 
 void CorvantisHelper::killOpenVPN() {
@@ -123,10 +126,6 @@ void CorvantisHelper::backupResolvConf() {
 
 void CorvantisHelper::restoreResolvConf() {
     resolverBackup_.restore();
-}
-
-void CorvantisHelper::notAvailable(const std::string& selector) {
-    log_->notice(selector + " is not available in this helper yet");
 }
 
 }  // namespace corvantis::helper

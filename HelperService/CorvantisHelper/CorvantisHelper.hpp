@@ -3,6 +3,7 @@
 #include "HelperService/CorvantisHelper/AllowedCommandLines.hpp"
 #include "HelperService/CorvantisHelper/HelperConfiguration.hpp"
 #include "HelperService/CorvantisHelper/HelperLog.hpp"
+#include "HelperService/CorvantisHelper/L2TPService.hpp"
 #include "HelperService/CorvantisHelper/LinuxCommandLayer.hpp"
 #include "HelperService/CorvantisHelper/LoginItem.hpp"
 #include "HelperService/CorvantisHelper/OpenVpnRunner.hpp"
@@ -25,6 +26,11 @@ public:
         std::shared_ptr<HelperLog> log;
         // Empty: the account database.
         AccountLookup accounts;
+        // Empty: this machine's own way of starting L2TP connections (it has none).
+        std::shared_ptr<platform::network::ConnectionDriver> l2tpDriver = nullptr;
+        // Steps of the network preferences and of the system keychain that are to fail; empty: none.
+        std::shared_ptr<platform::network::NetworkFaults> networkFaults = nullptr;
+        std::shared_ptr<platform::security::KeychainFaults> keychainFaults = nullptr;
     };
 
     // The process launcher comes from the platform services in force now.
@@ -63,7 +69,6 @@ public:
     bool endTunnels(std::chrono::milliseconds limit);
 
 private:
-    void notAvailable(const std::string& selector);
 
     const HelperConfiguration configuration_;
     std::shared_ptr<HelperLog> log_;
@@ -71,6 +76,7 @@ private:
     LinuxCommandLayer commandLayer_;
     ResolverBackup resolverBackup_;
     OpenVpnRunner openVpn_;
+    const std::shared_ptr<L2TPService> l2tp_;
 };
 
 }  // namespace corvantis::helper

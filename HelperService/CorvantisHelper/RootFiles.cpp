@@ -1,8 +1,8 @@
 #include "HelperService/CorvantisHelper/RootFiles.hpp"
 
 #include "platform/foundation/FileDescriptor.hpp"
+#include "platform/foundation/FileSystem.hpp"
 
-#include <array>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,17 +32,7 @@ Expected<OpenFile> openRegularFile(const std::filesystem::path& path) {
 }
 
 Expected<std::string> readAll(const OpenFile& file, const std::filesystem::path& path) {
-    std::string content;
-    std::array<char, 65536> buffer{};
-    for (;;) {
-        const ssize_t count = ::read(file.descriptor.get(), buffer.data(), buffer.size());
-        if (count < 0) {
-            if (errno == EINTR) continue;
-            return Error::fromErrno("Cannot read " + path.string());
-        }
-        if (count == 0) return content;
-        content.append(buffer.data(), static_cast<std::size_t>(count));
-    }
+    return platform::foundation::FileSystem::readOpenFile(file.descriptor.get(), path.string());
 }
 
 }  // namespace

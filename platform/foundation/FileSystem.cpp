@@ -56,18 +56,21 @@ Expected<void> createDirectories(const std::filesystem::path& path, mode_t mode)
 Expected<std::string> readFile(const std::filesystem::path& path) {
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0) return Error::fromErrno("Cannot open " + path.string());
+    return readOpenFile(file.get(), path.string());
+}
+
+Expected<std::string> readOpenFile(int fd, const std::string& what) {
     std::string content;
     char buffer[65536];
     for (;;) {
-        const ssize_t count = ::read(file.get(), buffer, sizeof buffer);
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
         if (count < 0) {
             if (errno == EINTR) continue;
-            return Error::fromErrno("Cannot read " + path.string());
+            return Error::fromErrno("Cannot read " + what);
         }
-        if (count == 0) break;
+        if (count == 0) return content;
         content.append(buffer, static_cast<std::size_t>(count));
     }
-    return content;
 }
 
 Expected<void> writeFileAtomically(const std::filesystem::path& path, std::string_view data, mode_t mode) {

@@ -19,6 +19,8 @@ bool isDirectory(const std::filesystem::path& path);
 Expected<void> createDirectories(const std::filesystem::path& path, mode_t mode = 0755);
 
 Expected<std::string> readFile(const std::filesystem::path& path);
+// Everything left to read from an open file; `what` names it in errors.
+Expected<std::string> readOpenFile(int fd, const std::string& what);
 
 // Writes `data` to a new temporary file beside `path`, flushes it to disk and renames it over
 // `path`: a reader sees the old or the new content, never a mixture, even after a crash.
