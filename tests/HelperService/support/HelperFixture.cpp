@@ -55,7 +55,8 @@ void HelperFixture::rebuild() {
         configuration, log, [asked, homeFolder](uid_t uid) -> platform::foundation::Expected<helper::UserAccount> {
             asked->push_back(uid);
             return helper::UserAccount{homeFolder, ::getegid()};
-        }});
+        },
+        l2tpDriver, networkFaults, keychainFaults});
 }
 
 std::vector<std::optional<std::string>> HelperFixture::run(const std::string& line) {

@@ -127,6 +127,8 @@ TEST(CorvantisHelperOverSocket, CallsWithoutReplyOrThatNeverReplyCloseWithoutARe
 
 TEST(CorvantisHelperOverSocket, PasswordsInRequestsNeverReachTheLog) {
     SocketFixture fixture;
+    // The L2TP request answers at once when it cannot open the network preferences.
+    fixture.networkFaults->fail(platform::network::NetworkStep::createPreferences);
     const std::string password = "hunter2-very-secret";
     fixture.call(HelperCall::runOpenVPN("/r/openvpn", "/r/config.ovpn", "user@example.com", password, "/r", true));
     fixture.call(HelperCall::connectToL2TPServer("vpn.example.com", "user", password, password, true));
