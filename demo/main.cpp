@@ -11,18 +11,24 @@
 #include "platform/dispatch/WorkItem.hpp"
 #include "platform/foundation/DateFormatter.hpp"
 #include "platform/foundation/FileSystem.hpp"
+#include "platform/foundation/PosixProcessLauncher.hpp"
 #include "platform/foundation/TemporaryDirectory.hpp"
 #include "platform/foundation/UserDefaults.hpp"
 #include "platform/security/KeychainStore.hpp"
 #include "testbed/backend/TestBackend.hpp"
 #include "Zip/Zip.hpp"
+#include "testbed/helper/Sandbox.hpp"
+#include "testbed/openvpn/HelperTunnel.hpp"
+#include "testbed/openvpn/OpenVpnTestbed.hpp"
 
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iostream>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 using platform::Services;
@@ -227,12 +233,90 @@ int reportBackendClient(const std::filesystem::path& folder) {
     return 0;
 }
 
+// Inside the sandbox's namespaces: an OpenVPN server in a namespace of its own, the real helper in
+// a client namespace bringing the tunnel up with the real openvpn, then everything taken down.
+int runOpenVpnTunnel() {
+    using corvantis::testbed::OpenVpnTestbed;
+    char pattern[] = "/tmp/corvantis-demo-openvpn-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) return 1;
+    const std::filesystem::path folder = pattern;
+    auto testbed = OpenVpnTestbed::up(folder);
+    if (!testbed) {
+        std::cerr << "openvpn: " << testbed.error().message << "\n";
+        return 1;
+    }
+    std::cout << "openvpn: server up in namespace corvantis-vpn-server on 198.51.100.1 (udp 1194), tunnel network "
+                 "203.0.113.0/24, fresh test PKI, account \"" << testbed.value()->options().user << "\"\n";
+    int status = 0;
+    {
+        corvantis::testbed::HelperTunnel tunnel(*testbed.value(), CORVANTIS_HELPER_PROGRAM, folder);
+        std::cout << "openvpn: the helper runs in namespace corvantis-vpn-client; runOpenVPN with "
+                  << (testbed.value()->bundle() / "config.ovpn").string() << "\n";
+        auto reply = tunnel.connect(testbed.value()->options().password);
+        if (!reply) {
+            std::cerr << "openvpn: " << reply.error().message << "\n";
+            status = 1;
+        } else {
+            const auto& texts = reply.value();
+            const auto& output = texts.size() > 1 ? texts[1] : std::string();
+            std::cout << "openvpn: first reply [\"" << texts[0] << "\", \"" << output.substr(0, output.find(':') + 1)
+                      << "... (" << output.size() << " characters)\"" << (texts.size() > 2 ? ", \"" + texts[2] + "\"" : "")
+                      << "]\n";
+            std::cout << "openvpn: routes in the client namespace while connected:\n" << testbed.value()->clientRoutes();
+            status = texts[0] == "connected" ? 0 : 1;
+        }
+        const bool ended = tunnel.disconnect(std::chrono::seconds(15));
+        std::cout << "openvpn: disconnect: " << (ended ? "openvpn ended" : "openvpn DID NOT END") << "; routes now:\n"
+                  << testbed.value()->clientRoutes();
+    }
+    testbed.value().reset();
+    std::filesystem::remove_all(folder);
+    std::cout << "openvpn: server stopped, namespaces removed\n";
+    return status;
+}
+
+// The tunnel step changes routes and devices, so it runs inside scripts/sandbox, never on this
+// machine's own network.
+int reportOpenVpnTunnel() {
+    if (::geteuid() != 0) {
+        std::cout << "openvpn: skipped: the tunnel step makes network namespaces for the OpenVPN server, which needs "
+                     "root (run scripts/demo as root)\n";
+        return 0;
+    }
+    if (auto reason = corvantis::testbed::OpenVpnTestbed::unavailableBecause()) {
+        std::cout << "openvpn: skipped: " << *reason << "\n";
+        return 0;
+    }
+    std::promise<platform::foundation::ProcessExit> finished;
+    auto launched = platform::foundation::PosixProcessLauncher::shared()->launch(
+        {CORVANTIS_SANDBOX_SCRIPT, {std::filesystem::canonical("/proc/self/exe").string(), "--openvpn-tunnel"}, {}},
+        {[](platform::foundation::OutputStream stream, std::string_view chunk) {
+             (stream == platform::foundation::OutputStream::standardOutput ? std::cout : std::cerr) << chunk << std::flush;
+         },
+         [&finished](platform::foundation::ProcessExit exit) { finished.set_value(exit); }});
+    if (!launched) {
+        std::cerr << "openvpn: " << launched.error().message << "\n";
+        return 1;
+    }
+    const auto exit = finished.get_future().get();
+    if (exit.exitStatus == 77) return 0;  // the sandbox said why it skipped
+    return exit.succeeded() ? 0 : 1;
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "--openvpn-tunnel") {
+        if (!corvantis::testbed::inSandbox()) {
+            std::cerr << "--openvpn-tunnel runs only inside scripts/sandbox\n";
+            return 2;
+        }
+        return runOpenVpnTunnel();
+    }
     if (const int failed = reportPlatformCore()) return failed;
     if (const int failed = reportZipRoundTrip()) return failed;
     if (const int failed = writeThroughTheDefaultLogger()) return failed;
     const auto temporary = platform::foundation::privateTemporaryDirectory();
-    return temporary ? reportBackendClient(temporary.value()) : 1;
+    if (const int failed = temporary ? reportBackendClient(temporary.value()) : 1) return failed;
+    return reportOpenVpnTunnel();
 }

@@ -6,7 +6,7 @@
 #include "support/HelperProgram.hpp"
 #include "testbed/helper/HelperDaemon.hpp"
 #include "support/ProgramRun.hpp"
-#include "support/Sandbox.hpp"
+#include "testbed/helper/Sandbox.hpp"
 #include "support/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>
@@ -17,7 +17,7 @@ using corvantis::helper::HelperCall;
 using corvantis::testbed::HelperDaemon;
 using corvantis::testing::helperProgram;
 using corvantis::testing::TemporaryFolder;
-using corvantis::testing::inSandbox;
+using corvantis::testbed::inSandbox;
 namespace FileSystem = platform::foundation::FileSystem;
 
 namespace {

@@ -6,7 +6,7 @@
 #include "platform/foundation/FileSystem.hpp"
 #include "support/HelperCalls.hpp"
 #include "support/HelperProgram.hpp"
-#include "support/Sandbox.hpp"
+#include "testbed/helper/Sandbox.hpp"
 #include "support/TemporaryFolder.hpp"
 #include "testbed/helper/HelperDaemon.hpp"
 #include "testbed/openvpn/OpenVpnTestbed.hpp"
@@ -34,7 +34,7 @@ Texts texts(const std::optional<nlohmann::json>& reply) {
 class OpenVpnTunnel : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!corvantis::testing::inSandbox()) GTEST_SKIP() << "makes network namespaces: runs only through scripts/sandbox";
+        if (!corvantis::testbed::inSandbox()) GTEST_SKIP() << "makes network namespaces: runs only through scripts/sandbox";
         if (auto reason = OpenVpnTestbed::unavailableBecause()) GTEST_SKIP() << *reason;
         auto made = OpenVpnTestbed::up(folder.path());
         ASSERT_TRUE(made) << made.error().message;

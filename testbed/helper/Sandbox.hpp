@@ -1,9 +1,9 @@
 #pragma once
 
-namespace corvantis::testing {
+namespace corvantis::testbed {
 
 // Whether scripts/sandbox started this process and it really runs in a network namespace of its
 // own, where tests may change routes and devices.
 bool inSandbox();
 
-}  // namespace corvantis::testing
+}  // namespace corvantis::testbed

@@ -1,9 +1,9 @@
-#include "support/Sandbox.hpp"
+#include "testbed/helper/Sandbox.hpp"
 
 #include <cstdlib>
 #include <filesystem>
 
-namespace corvantis::testing {
+namespace corvantis::testbed {
 
 bool inSandbox() {
     const char* host = std::getenv("CORVANTIS_SANDBOX_HOST_NETWORK");
@@ -12,4 +12,4 @@ bool inSandbox() {
     return host != nullptr && !error && own.string() != host;
 }
 
-}  // namespace corvantis::testing
+}  // namespace corvantis::testbed
