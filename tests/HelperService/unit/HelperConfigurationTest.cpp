@@ -19,10 +19,12 @@ TEST(HelperConfiguration, FileThenOptionsWithRootAlwaysAllowed) {
                                                 "# installed for the user\n"
                                                 "allow-uid = 1000, 1001\n"
                                                 "bundle-resources = /opt/corvantis/Resources/  # trailing slash\n"
-                                                "resolv-backup = /var/lib/corvantis/resolv.conf\n",
+                                                "resolv-backup = /var/lib/corvantis/resolv.conf\n"
+                                                "openvpn = /opt/openvpn/sbin/openvpn\n",
                                                 0644));
     auto loaded = HelperConfiguration::load(
-        {"--config", file.string(), "--allow-uid=1002", "--resolv-backup", "/tmp/other", "--ip=/usr/sbin/ip"});
+        {"--config", file.string(), "--allow-uid=1002", "--resolv-backup", "/tmp/other", "--ip=/usr/sbin/ip",
+         "--runtime-folder=/run/corvantis-test"});
     ASSERT_TRUE(loaded) << loaded.error().message;
     const auto& configuration = loaded.value();
     EXPECT_EQ(configuration.allowedUids, (std::set<uid_t>{1000, 1001, 1002}));
@@ -34,6 +36,9 @@ TEST(HelperConfiguration, FileThenOptionsWithRootAlwaysAllowed) {
     EXPECT_EQ(configuration.resolver.etc, "/etc/resolv.conf");
     EXPECT_EQ(configuration.resolver.var, "/etc/resolv.conf");
     EXPECT_EQ(configuration.tools.ip, "/usr/sbin/ip");
+    EXPECT_EQ(configuration.tools.openvpn, "/opt/openvpn/sbin/openvpn");
+    EXPECT_EQ(configuration.runtimeFolder, "/run/corvantis-test");
+    EXPECT_EQ(configuration.systemKeychain, "/var/lib/corvantis/System.keychain");
 }
 
 TEST(HelperConfiguration, MistakesAreRefusedWithTheirPlace) {
