@@ -8,7 +8,6 @@
 
 namespace corvantis::helper {
 
-using platform::foundation::Expected;
 using platform::foundation::OutputStream;
 using platform::foundation::ProcessEvents;
 using platform::foundation::ProcessExit;
