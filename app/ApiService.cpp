@@ -4,12 +4,16 @@
 #include "app/ApiRequestInfo.hpp"
 #include "app/ErrorString.hpp"
 #include "app/JsonValue.hpp"
+#include "app/ProfileParser.hpp"
+#include "app/UserSettings.hpp"
 #include "platform/Services.hpp"
 #include "platform/crashreporting/CrashReporter.hpp"
 #include "platform/foundation/DateFormatter.hpp"
 #include "platform/foundation/URLSession.hpp"
 
 #include <cstdlib>
+#include <iostream>
+#include <variant>
 
 namespace corvantis {
 
@@ -253,6 +257,147 @@ void ApiService::validateDevice(const std::string& deviceId, std::function<void(
                         result(false, errorMessage("validateDevice", ApiServiceError::errorAsIs(message)));
                     }
                 });
+}
+
+}  // namespace corvantis
+
+namespace corvantis {
+
+namespace {
+constexpr const char* loginScope = "me.fullprofile me.subscriptions me.servers available-products servers-config";
+
+// The reply's "data" when it is an array of objects.
+std::optional<std::vector<nlohmann::json>> productsIn(const nlohmann::json& jsonData) {
+    const auto* data = JsonValue::member(jsonData, "data");
+    if (data == nullptr || !data->is_array()) return std::nullopt;
+    std::vector<nlohmann::json> products;
+    for (const auto& product : *data) {
+        if (!product.is_object()) return std::nullopt;
+        products.push_back(product);
+    }
+    return products;
+}
+
+struct OpenVpnConfigs {
+    std::string tcp;
+    std::string udp;
+};
+
+std::variant<OpenVpnConfigs, ApiServiceError> openVpnConfigsIn(bool success, const std::string& message, const nlohmann::json& jsonData) {
+    if (!success) return ApiServiceError::error(message);
+    const auto* data = JsonValue::member(jsonData, "data");
+    if (data == nullptr || !data->is_object()) return ApiServiceError::jsonError("data");
+    auto tcp = JsonValue::stringMember(*data, "tcp_server_config");
+    if (!tcp) return ApiServiceError::jsonError("tcp_server_config");
+    auto udp = JsonValue::stringMember(*data, "udp_server_config");
+    if (!udp) return ApiServiceError::jsonError("udp_server_config");
+    return OpenVpnConfigs{std::move(*tcp), std::move(*udp)};
+}
+}  // namespace
+
+void ApiService::getProducts(const std::string& token, ProductsResult result) {
+    UserSettings::getDeviceId([token, result = std::move(result)](bool success, const std::string& message, const std::string& deviceId) {
+        if (!success) {
+            result(false, message, std::nullopt);
+            return;
+        }
+        const Headers headers{{"Authorization", "Bearer " + token}, {"cache-control", "no-cache"}, {"AMEMBER-DEVICE-ID", deviceId}};
+        callRequest(apiUrl() + "account/api2/available-products?categories=2", HttpMethod::GET, headers, std::nullopt, std::nullopt,
+                    [result](bool success, const std::string& message, const nlohmann::json& jsonData) {
+                        if (!success) {
+                            result(false, errorMessage("getProducts", ApiServiceError::errorAsIs(message)), std::nullopt);
+                            return;
+                        }
+                        auto products = productsIn(jsonData);
+                        if (!products) {
+                            result(false, errorMessage("getProducts", ApiServiceError::jsonError("data")), std::nullopt);
+                            return;
+                        }
+                        result(true, "", products);
+                    });
+    });
+}
+
+void ApiService::getOpenVpnConfigs(OpenVpnConfigsResult result) {
+    if (savedTcpConfig && savedUdpConfig) {
+        std::cout << "Using saved OpenVPN config" << std::endl;
+        result(true, "", savedTcpConfig, savedUdpConfig);
+        return;
+    }
+    std::cout << "Fetching OpenVPN config" << std::endl;
+    UserSettings::getDeviceId([result = std::move(result)](bool success, const std::string& message, const std::string& deviceId) {
+        if (!success) {
+            result(false, message, std::nullopt, std::nullopt);
+            return;
+        }
+        const Headers headers{{"Authorization", "Bearer " + token.value_or("")}, {"AMEMBER-DEVICE-ID", deviceId}};
+        callRequest(apiUrl() + "account/api2/servers/config", HttpMethod::GET, headers, std::nullopt, std::nullopt,
+                    [result](bool success, const std::string& message, const nlohmann::json& jsonData) {
+                        auto configs = openVpnConfigsIn(success, message, jsonData);
+                        if (const auto* failure = std::get_if<ApiServiceError>(&configs)) {
+                            result(false, errorMessage("getOpenVpnConfigs", *failure), std::nullopt, std::nullopt);
+                            return;
+                        }
+                        auto& texts = std::get<OpenVpnConfigs>(configs);
+                        savedTcpConfig = texts.tcp;
+                        savedUdpConfig = texts.udp;
+                        result(true, "", texts.tcp, texts.udp);
+                    });
+    });
+}
+
+void ApiService::checkLoginData(const std::string& username, const std::string& password, LoginResult result) {
+    UserSettings::setUsername(username);
+    ApiService::password = password;
+    const FormParameters params{{{"name", "client_id"}, {"value", clientId}},
+                                {{"name", "grant_type"}, {"value", "password"}},
+                                {{"name", "username"}, {"value", username}},
+                                {{"name", "password"}, {"value", password}},
+                                {{"name", "scope"}, {"value", loginScope}}};
+    callRequest(apiUrl() + "account/oauth/token", HttpMethod::POST, {{"cache-control", "no-cache"}}, ContentType::formData, params,
+                [username, password, result = std::move(result)](bool success, const std::string& message, const nlohmann::json& jsonData) {
+                    const auto accessToken = JsonValue::stringMember(jsonData, "access_token");
+                    if (!success || !accessToken) {
+                        const auto failure = success ? ApiServiceError::jsonError("access_token") : ApiServiceError::errorAsIs(message);
+                        result(false, false, false, false, errorMessage("checkLoginData", failure));
+                        return;
+                    }
+                    UserSettings::setUsername(username);
+                    UserSettings::setPassword(password);
+                    UserSettings::setEmail(username);
+                    token = *accessToken;
+                    getUserData(*accessToken, [result](bool success, bool isVpnActive, bool isDnsActive, bool isEmailConfirmed,
+                                                       const std::string& message) {
+                        result(success, isEmailConfirmed, isVpnActive, isDnsActive, message);
+                    });
+                });
+}
+
+void ApiService::getUserData(const std::string& token, UserDataResult result) {
+    // Each load decides the plan afresh: an earlier account's plan never carries over.
+    UserSettings::setPlan(std::nullopt);
+    const auto deliver = [result](const UserDataRecord& record) {
+        result(record.success, record.isVpnActive, record.isDnsActive, record.isEmailConfirmed, record.message);
+    };
+    UserSettings::getDeviceId([token, deliver](bool success, const std::string& message, const std::string& deviceId) {
+        if (!success) {
+            deliver(UserDataRecord{.message = message});
+            return;
+        }
+        const Headers headers{{"Authorization", "Bearer " + token}, {"cache-control", "no-cache"}, {"AMEMBER-DEVICE-ID", deviceId}};
+        getProducts(token, [headers, deviceId, deliver](bool success, const std::string& message,
+                                                        const std::optional<std::vector<nlohmann::json>>& products) {
+            if (!success) {
+                deliver(UserDataRecord{.message = errorMessage("getUserData", ApiServiceError::error(message))});
+                return;
+            }
+            callRequest(apiUrl() + "account/api2/me", HttpMethod::GET, headers, std::nullopt, std::nullopt,
+                        [parser = ProfileParser(deviceId, products.value_or(std::vector<nlohmann::json>{})), deliver](
+                            bool success, const std::string& message, const nlohmann::json& jsonData) {
+                            deliver(parser.parse(success, message, jsonData));
+                        });
+        });
+    });
 }
 
 }  // namespace corvantis

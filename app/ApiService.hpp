@@ -27,6 +27,12 @@ public:
     using FormParameters = std::vector<std::map<std::string, std::string>>;
     using Headers = std::map<std::string, std::string>;
     using Finish = std::function<void(bool success, const std::string& message, const nlohmann::json& jsonData)>;
+    using ProductsResult = std::function<void(bool success, const std::string& message,
+                                              const std::optional<std::vector<nlohmann::json>>& products)>;
+    using OpenVpnConfigsResult = std::function<void(bool success, const std::string& message, const std::optional<std::string>& tcpConfig,
+                                                    const std::optional<std::string>& udpConfig)>;
+    using LoginResult = std::function<void(bool success, bool isEmailConfirmed, bool isVpnActive, bool isDnsActive,
+                                           const std::string& message)>;
 
     static constexpr const char* clientId = "7e0b3a9c51d24f86b2c9e4a07d6f1b35";
     // The boundary of multipart bodies (37 characters).
@@ -51,8 +57,22 @@ public:
     // Asks the backend whether it knows `deviceId`: `result(success, message)`, on the main queue.
     static void validateDevice(const std::string& deviceId, std::function<void(bool, const std::string&)> result);
 
+    // The products on sale (objects as the backend sends them), after the device check. On the main queue.
+    static void getProducts(const std::string& token, ProductsResult result);
+    // The TCP and UDP OpenVPN configuration texts (Base64), after the device check. Once both
+    // are cached, the answer comes at once, on the caller's thread, and nothing is sent.
+    static void getOpenVpnConfigs(OpenVpnConfigsResult result);
+    // Signs in with the password grant, then loads products and profile. On the main queue.
+    static void checkLoginData(const std::string& username, const std::string& password, LoginResult result);
+
 private:
     friend class ApiServiceTestAccess;
+
+    using UserDataResult = std::function<void(bool success, bool isVpnActive, bool isDnsActive, bool isEmailConfirmed,
+                                              const std::string& message)>;
+
+    // Loads the account behind `token`: device check, products, profile. On the main queue.
+    static void getUserData(const std::string& token, UserDataResult result);
 
     static std::string getPostString(const FormParameters& params, ContentType contentType);
     static void callRequest(const std::string& url, HttpMethod httpMethod, const Headers& headers,

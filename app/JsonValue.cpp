@@ -52,6 +52,14 @@ double doubleValue(const nlohmann::json& value) {
     return error == std::errc() ? number : 0.0;
 }
 
+std::optional<long long> decimalInteger(std::string_view text) {
+    if (text.starts_with('+') && !text.substr(1).starts_with('-')) text.remove_prefix(1);
+    long long number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return number;
+}
+
 std::optional<std::string> textValue(const nlohmann::json& value) {
     if (value.is_string()) return value.get<std::string>();
     if (value.is_number()) return value.dump();

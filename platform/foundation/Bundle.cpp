@@ -14,6 +14,18 @@ Bundle::Bundle(std::filesystem::path bundlePath) : bundlePath_(std::move(bundleP
     if (info.is_object()) infoDictionary_ = std::move(info);
 }
 
+std::string Bundle::localizedString(const std::string& key, const std::string& value,
+                                    const std::optional<std::string>& table) const {
+    const auto content = FileSystem::readFile(bundlePath_ / (table.value_or("Localizable") + ".strings.json"));
+    if (content) {
+        const auto strings = nlohmann::json::parse(content.value(), nullptr, false);
+        if (strings.is_object()) {
+            if (const auto found = strings.find(key); found != strings.end() && found->is_string()) return found->get<std::string>();
+        }
+    }
+    return value.empty() ? key : value;
+}
+
 std::shared_ptr<Bundle> Bundle::main() {
     return Services::current().mainBundle();
 }

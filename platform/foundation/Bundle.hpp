@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace platform::foundation {
 
@@ -25,6 +26,11 @@ public:
     // The JSON object in "Info.json" inside the bundle ("CFBundleShortVersionString",
     // "CFBundleVersion", …); none when there is no such file or it holds no JSON object.
     const std::optional<nlohmann::json>& infoDictionary() const { return infoDictionary_; }
+    // The text for `key` in the bundle's strings table `table` ("Localizable" when none): the
+    // JSON object of key → text in "<table>.strings.json" inside the bundle. Without such an
+    // entry, `value` when it is not empty, else the key itself.
+    std::string localizedString(const std::string& key, const std::string& value,
+                                const std::optional<std::string>& table = std::nullopt) const;
 
 private:
     std::filesystem::path bundlePath_;

@@ -68,8 +68,15 @@ void initialiseLibcurl() {
 // `start` only the transfer thread touches it, except `completed`.
 class CurlURLSession::Transfer {
 public:
-    Transfer(URLRequest request, CompletionHandler completion, std::size_t maximumResponseSize)
-        : request_(std::move(request)), completion_(std::move(completion)), maximumResponseSize_(maximumResponseSize) {}
+    // Either `completion` gets the whole reply at the end, or `delegate` follows the transfer;
+    // both hear from `queue`.
+    Transfer(URLRequest request, CompletionHandler completion, std::shared_ptr<URLSessionDataDelegate> delegate,
+             dispatch::DispatchQueuePtr queue, std::size_t maximumResponseSize)
+        : request_(std::move(request)),
+          completion_(std::move(completion)),
+          delegate_(std::move(delegate)),
+          queue_(std::move(queue)),
+          maximumResponseSize_(maximumResponseSize) {}
     ~Transfer() {
         if (easy_ != nullptr) curl_easy_cleanup(easy_);
         curl_slist_free_all(headers_);
@@ -86,13 +93,18 @@ public:
     bool isCompleted() const { return completed_; }
 
     // Posts the completion: the reply data, or `error`; the response head when one arrived.
-    void deliver(const dispatch::DispatchQueuePtr& queue, std::optional<DomainError> error) {
+    void deliver(std::optional<DomainError> error) {
+        if (delegate_) {
+            announceResponse();
+            queue_->async([delegate = delegate_, error = std::move(error)]() mutable { delegate->didCompleteWithError(std::move(error)); });
+            return;
+        }
         std::optional<std::string> data;
         if (!error) data = std::move(body_);
         std::optional<HTTPURLResponse> response;
         if (statusCode_ > 0) response = HTTPURLResponse{effectiveUrl(), statusCode_, std::move(responseHeaders_)};
-        queue->async([completion = std::move(completion_), data = std::move(data), response = std::move(response),
-                      error = std::move(error)]() mutable {
+        queue_->async([completion = std::move(completion_), data = std::move(data), response = std::move(response),
+                       error = std::move(error)]() mutable {
             completion(std::move(data), std::move(response), std::move(error));
         });
     }
@@ -111,6 +123,15 @@ private:
     static size_t receiveHeader(char* data, size_t size, size_t count, void* self);
     static int checkProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t uploaded);
     void noteActivity() { lastActivity_ = std::chrono::steady_clock::now(); }
+    // Tells the delegate about the final response head, once: heads of redirects and interim
+    // replies are replaced before any body byte arrives.
+    void announceResponse() {
+        if (responseAnnounced_ || statusCode_ <= 0) return;
+        responseAnnounced_ = true;
+        queue_->async([delegate = delegate_, response = HTTPURLResponse{effectiveUrl(), statusCode_, responseHeaders_}] {
+            delegate->didReceiveResponse(response);
+        });
+    }
     void setMethodAndBody();
     std::string effectiveUrl() const {
         char* url = nullptr;
@@ -120,7 +141,11 @@ private:
 
     URLRequest request_;
     CompletionHandler completion_;
+    const std::shared_ptr<URLSessionDataDelegate> delegate_;
+    const dispatch::DispatchQueuePtr queue_;
     const std::size_t maximumResponseSize_;
+    std::size_t received_ = 0;
+    bool responseAnnounced_ = false;
     std::atomic<bool> completed_{false};
     CURL* easy_ = nullptr;
     curl_slist* headers_ = nullptr;
@@ -204,6 +229,13 @@ void CurlURLSession::Transfer::setMethodAndBody() {
 int CurlURLSession::Transfer::checkProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t uploaded) {
     auto& transfer = *static_cast<Transfer*>(self);
     if (uploaded != transfer.uploaded_) {
+        // A redirect starts the count again; only progress is reported.
+        if (transfer.delegate_ && uploaded > transfer.uploaded_) {
+            const auto expected = static_cast<long long>(transfer.request_.httpBody ? transfer.request_.httpBody->size() : 0);
+            transfer.queue_->async([delegate = transfer.delegate_, sent = uploaded - transfer.uploaded_, total = uploaded, expected] {
+                delegate->didSendBodyData(sent, total, expected);
+            });
+        }
         transfer.uploaded_ = uploaded;
         transfer.noteActivity();
     }
@@ -215,11 +247,19 @@ size_t CurlURLSession::Transfer::receiveBody(char* data, size_t size, size_t cou
     auto& transfer = *static_cast<Transfer*>(self);
     transfer.noteActivity();
     const size_t length = size * count;
-    if (transfer.body_.size() + length > transfer.maximumResponseSize_) {
+    if (transfer.received_ + length > transfer.maximumResponseSize_) {
         transfer.tooLarge_ = true;
         return 0;  // ends the transfer with a write error
     }
-    transfer.body_.append(data, length);
+    transfer.received_ += length;
+    if (!transfer.delegate_) {
+        transfer.body_.append(data, length);
+        return length;
+    }
+    transfer.announceResponse();
+    transfer.queue_->async([delegate = transfer.delegate_, piece = std::string(data, length)]() mutable {
+        delegate->didReceiveData(std::move(piece));
+    });
     return length;
 }
 
@@ -282,12 +322,19 @@ CurlURLSession::~CurlURLSession() {
 }
 
 std::shared_ptr<URLSessionDataTask> CurlURLSession::dataTask(URLRequest request, CompletionHandler completion) {
-    auto transfer = std::make_shared<Transfer>(std::move(request), std::move(completion), configuration_.maximumResponseSize);
+    auto transfer = std::make_shared<Transfer>(std::move(request), std::move(completion), nullptr, delegateQueue_,
+                                               configuration_.maximumResponseSize);
+    return std::make_shared<Task>(shared_from_this(), std::move(transfer));
+}
+
+std::shared_ptr<URLSessionDataTask> CurlURLSession::dataTask(URLRequest request, std::shared_ptr<URLSessionDataDelegate> delegate) {
+    auto transfer = std::make_shared<Transfer>(std::move(request), nullptr, std::move(delegate), delegateQueue_,
+                                               configuration_.maximumResponseSize);
     return std::make_shared<Task>(shared_from_this(), std::move(transfer));
 }
 
 void CurlURLSession::complete(const std::shared_ptr<Transfer>& transfer, std::optional<DomainError> error) {
-    if (transfer->claimCompletion()) transfer->deliver(delegateQueue_, std::move(error));
+    if (transfer->claimCompletion()) transfer->deliver(std::move(error));
 }
 
 void CurlURLSession::start(const std::shared_ptr<Transfer>& transfer) {

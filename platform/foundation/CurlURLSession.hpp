@@ -12,8 +12,8 @@
 
 namespace platform::foundation {
 
-// The URL session over libcurl. One thread of its own drives every transfer; completions run
-// on a serial queue of the session, in the order the transfers end.
+// The URL session over libcurl. One thread of its own drives every transfer; completions and
+// delegate events run on a serial queue of the session, in the order they happen.
 //
 // What every transfer gets: the request's time-out as the longest silence while connecting or
 // receiving; redirects followed within HTTP(S); no cookies sent or kept; peer and host
@@ -37,6 +37,8 @@ public:
     CurlURLSession& operator=(const CurlURLSession&) = delete;
 
     std::shared_ptr<URLSessionDataTask> dataTask(URLRequest request, CompletionHandler completion) override;
+    // Follows the transfer as it goes: each piece of body sent or received as libcurl moves it.
+    std::shared_ptr<URLSessionDataTask> dataTask(URLRequest request, std::shared_ptr<URLSessionDataDelegate> delegate) override;
 
     // The URL error for a failed libcurl transfer. `networkAvailable` tells an unreachable host
     // from a computer that has no network at all.

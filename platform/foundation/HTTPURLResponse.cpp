@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 
 namespace platform::foundation {
 
@@ -16,6 +17,14 @@ std::optional<std::string> HTTPURLResponse::value(std::string_view field) const 
         if (sameFieldName(name, field)) return text;
     }
     return std::nullopt;
+}
+
+long long HTTPURLResponse::expectedContentLength() const {
+    const auto field = value("Content-Length");
+    if (!field) return -1;
+    long long length = -1;
+    const auto [end, error] = std::from_chars(field->data(), field->data() + field->size(), length);
+    return error == std::errc() && end == field->data() + field->size() && length >= 0 ? length : -1;
 }
 
 std::string HTTPURLResponse::description() const {

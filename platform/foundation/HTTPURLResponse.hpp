@@ -15,6 +15,8 @@ struct HTTPURLResponse {
     std::vector<std::pair<std::string, std::string>> allHeaderFields;
 
     std::optional<std::string> value(std::string_view field) const;
+    // The body length the "Content-Length" field announces; -1 when it announces none.
+    long long expectedContentLength() const;
     // One line naming the URL, the status code and the header fields.
     std::string description() const;
 

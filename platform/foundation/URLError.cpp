@@ -12,8 +12,10 @@ const char* descriptionOf(Code code) {
         case cannotFindHost: return "A server with the specified hostname could not be found.";
         case cannotConnectToHost: return "Could not connect to the server.";
         case networkConnectionLost: return "The network connection was lost.";
+        case dnsLookupFailed: return "The DNS lookup failed.";
         case httpTooManyRedirects: return "too many HTTP redirects";
         case notConnectedToInternet: return "The Internet connection appears to be offline.";
+        case userCancelledAuthentication: return "The user cancelled authentication.";
         case appTransportSecurityRequiresSecureConnection:
             return "The resource could not be loaded because the App Transport Security policy requires the use of a "
                    "secure connection.";

@@ -28,6 +28,9 @@ struct URLRequest {
     void setValue(std::string value, std::string_view field);
     std::optional<std::string> value(std::string_view field) const;
 
+    // Equal requests ask for the same thing: URL, method, body, time-out and header fields.
+    bool operator==(const URLRequest&) const = default;
+
 private:
     HeaderFields headers_;
 };

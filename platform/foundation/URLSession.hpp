@@ -21,6 +21,20 @@ public:
     virtual void cancel() = 0;
 };
 
+// Follows one transfer as it happens. The events of a task come one at a time, in order, on a
+// queue of the session: body pieces sent, the response head (once, before any body data), body
+// pieces received, and last the completion.
+class URLSessionDataDelegate {
+public:
+    virtual ~URLSessionDataDelegate() = default;
+
+    virtual void didSendBodyData(long long bytesSent, long long totalBytesSent, long long totalBytesExpectedToSend) = 0;
+    virtual void didReceiveResponse(const HTTPURLResponse& response) = 0;
+    virtual void didReceiveData(std::string data) = 0;
+    // The transfer ended: with `error` when it failed, else after the whole body.
+    virtual void didCompleteWithError(std::optional<DomainError> error) = 0;
+};
+
 // Runs HTTP(S) requests in the background.
 class URLSession {
 public:
@@ -33,6 +47,9 @@ public:
 
     // A task for `request`; `completion` runs once, on a queue of the session (never the caller's thread).
     virtual std::shared_ptr<URLSessionDataTask> dataTask(URLRequest request, CompletionHandler completion) = 0;
+    // A task that reports to `delegate` as the transfer goes. A session that cannot follow a
+    // transfer piece by piece reports it whole when it ends: the body sent, the head, the body.
+    virtual std::shared_ptr<URLSessionDataTask> dataTask(URLRequest request, std::shared_ptr<URLSessionDataDelegate> delegate);
 
     // The session in force: the installed platform services' one, else the process's own.
     static std::shared_ptr<URLSession> shared();

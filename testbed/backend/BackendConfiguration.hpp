@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <string>
 #include <vector>
@@ -47,6 +48,11 @@ struct BackendConfiguration {
 
     // A small catalogue with one demo subscriber ("demo@corvantis.test" / "demo-password").
     static BackendConfiguration demo();
+    // The demo subscriber with a catalogue of `serverCount` servers spread evenly over
+    // `countryCount` countries (real ISO codes, at most 200), several servers to a city.
+    static BackendConfiguration withCatalogue(std::size_t serverCount, std::size_t countryCount);
+
+    static constexpr std::size_t largestCountryCount = 200;
 };
 
 }  // namespace corvantis::testbed

@@ -110,6 +110,17 @@ platform::foundation::Expected<void> TestBackend::start(int port, Transport tran
         response.status = reply.status;
         // The service keeps a session cookie; a client must neither send nor keep it.
         response.set_header("Set-Cookie", "PHPSESSID=testbed" + std::to_string(reply.status) + "; path=/");
+        for (const auto& [name, value] : reply.headers) response.set_header(name, value);
+        if (reply.cutAfterBytes) {
+            response.set_content_provider(reply.body.size(), reply.contentType,
+                                          [reply](size_t offset, size_t length, httplib::DataSink& sink) {
+                                              const auto cut = std::min(*reply.cutAfterBytes, reply.body.size());
+                                              if (offset >= cut) return false;  // closes the connection
+                                              sink.write(reply.body.data() + offset, std::min(length, cut - offset));
+                                              return true;
+                                          });
+            return;
+        }
         if (reply.pauseBetweenBytes == platform::dispatch::Duration::zero()) {
             response.set_content(reply.body, reply.contentType.c_str());
             return;

@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -39,6 +40,11 @@ public:
         // When set, the body goes out one byte at a time with this pause before each: a slow
         // reply that is never silent for long.
         platform::dispatch::Duration pauseBetweenBytes{};
+        // Header fields sent besides the content type.
+        std::vector<std::pair<std::string, std::string>> headers{};
+        // When set, the connection is closed after this many bytes of the announced body: a
+        // connection lost in the middle of a reply.
+        std::optional<std::size_t> cutAfterBytes{};
     };
 
     enum class Transport {

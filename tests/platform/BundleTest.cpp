@@ -26,6 +26,20 @@ TEST(Bundle, InfoDictionaryIsTheJsonObjectInInfoJson) {
     EXPECT_FALSE(Bundle(empty.path()).infoDictionary());
 }
 
+TEST(Bundle, LocalizedStringsComeFromTheTableElseTheValueElseTheKey) {
+    corvantis::testing::TemporaryFolder folder;
+    ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(
+        folder / "Localizable.strings.json", R"({"Hello": "Hallo", "Count": 3})", 0644));
+    ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(folder / "Errors.strings.json", R"({"Hello": "Fehler"})", 0644));
+    const Bundle bundle(folder.path());
+    EXPECT_EQ(bundle.localizedString("Hello", ""), "Hallo");
+    EXPECT_EQ(bundle.localizedString("Hello", "", "Errors"), "Fehler");
+    EXPECT_EQ(bundle.localizedString("Missing", ""), "Missing");
+    EXPECT_EQ(bundle.localizedString("Missing", "Fallback"), "Fallback");
+    EXPECT_EQ(bundle.localizedString("Count", ""), "Count");  // not a text
+    EXPECT_EQ(bundle.localizedString("Hello", "", "NoSuchTable"), "Hello");
+}
+
 TEST(Bundle, MainIsTheExecutablesFolderUnlessTheServicesSayOtherwise) {
     EXPECT_EQ(Bundle::main()->bundlePath(), std::filesystem::read_symlink("/proc/self/exe").parent_path());
     platform::Services services;

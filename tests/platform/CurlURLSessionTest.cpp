@@ -189,6 +189,85 @@ TEST_F(CurlURLSessionTest, RepliesLargerThanTheLimitAreRefused) {
     EXPECT_FALSE(outcome.data);
 }
 
+// Follows a transfer piece by piece, as a delegate-driven task reports it.
+class EventLog final : public platform::foundation::URLSessionDataDelegate {
+public:
+    void didSendBodyData(long long, long long total, long long expected) override { add("sent " + std::to_string(total) + "/" + std::to_string(expected)); }
+    void didReceiveResponse(const HTTPURLResponse& response) override {
+        add("response " + std::to_string(response.statusCode) + " " + std::to_string(response.expectedContentLength()));
+    }
+    void didReceiveData(std::string data) override {
+        std::lock_guard lock(mutex_);
+        body_ += data;
+        if (lines_.empty() || lines_.back() != "data") lines_.push_back("data");
+    }
+    void didCompleteWithError(std::optional<DomainError> error) override {
+        add(error ? "failed " + std::to_string(error->code) : "complete");
+        done_.set_value();
+    }
+
+    std::vector<std::string> wait() {
+        EXPECT_EQ(done_.get_future().wait_for(20s), std::future_status::ready);
+        std::lock_guard lock(mutex_);
+        return lines_;
+    }
+    std::string body() {
+        std::lock_guard lock(mutex_);
+        return body_;
+    }
+
+private:
+    void add(std::string line) {
+        std::lock_guard lock(mutex_);
+        // Upload progress comes in several steps; the last one is what matters.
+        if (line.starts_with("sent") && !lines_.empty() && lines_.back().starts_with("sent")) lines_.pop_back();
+        lines_.push_back(std::move(line));
+    }
+
+    std::mutex mutex_;
+    std::vector<std::string> lines_;
+    std::string body_;
+    std::promise<void> done_;
+};
+
+TEST_F(CurlURLSessionTest, ADelegateHearsTheUploadTheHeadOnceAndTheBodyInPieces) {
+    const std::string reply(300000, 'r');
+    backend.enqueueReply("/target", {200, "application/octet-stream", reply});
+    auto post = request("target", "POST");
+    post.httpBody = std::string(70000, 'p');
+    const auto log = std::make_shared<EventLog>();
+    session->dataTask(std::move(post), log)->resume();
+    EXPECT_EQ(log->wait(), (std::vector<std::string>{"sent 70000/70000", "response 200 300000", "data", "complete"}));
+    EXPECT_EQ(log->body(), reply);
+}
+
+TEST_F(CurlURLSessionTest, ADelegateHearsOnlyTheHeadOfTheResponseARedirectLeadsTo) {
+    backend.enqueueReply("/redirected", {302, "text/plain", "moved", {}, {{"Location", "/target"}}});
+    backend.enqueueReply("/target", {200, "application/octet-stream", "arrived"});  // not compressed: the length is the body's
+    const auto log = std::make_shared<EventLog>();
+    session->dataTask(request("redirected"), log)->resume();
+    EXPECT_EQ(log->wait(), (std::vector<std::string>{"response 200 7", "data", "complete"}));
+    EXPECT_EQ(log->body(), "arrived");
+}
+
+TEST_F(CurlURLSessionTest, ADelegateHearsTheFailureLast) {
+    backend.enqueueReply("/cut", {200, "text/plain", "0123456789", {}, {}, 4});
+    const auto log = std::make_shared<EventLog>();
+    session->dataTask(request("cut"), log)->resume();
+    const auto lines = log->wait();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), "response 200 10");
+    EXPECT_EQ(lines.back(), "failed " + std::to_string(URLError::networkConnectionLost));
+}
+
+TEST(HTTPURLResponse, TheExpectedLengthIsTheAnnouncedOneOrMinusOne) {
+    const std::vector<std::pair<std::vector<std::pair<std::string, std::string>>, long long>> cases{
+        {{{"content-length", "120"}}, 120}, {{}, -1}, {{{"Content-Length", "abc"}}, -1}, {{{"Content-Length", "-4"}}, -1},
+        {{{"Content-Length", "12 "}}, -1},
+    };
+    for (const auto& [headers, expected] : cases) EXPECT_EQ((HTTPURLResponse{"http://x/", 200, headers}.expectedContentLength()), expected);
+}
+
 TEST(CurlURLSessionErrors, TransferResultsMapToUrlErrors) {
     const std::vector<std::tuple<CURLcode, bool, long>> cases{
         {CURLE_OPERATION_TIMEDOUT, true, URLError::timedOut},
