@@ -6,6 +6,8 @@
 #include "platform/foundation/UserDefaults.hpp"
 
 #include <algorithm>
+#include <deque>
+#include <string_view>
 
 namespace corvantis {
 
@@ -38,13 +40,19 @@ std::shared_ptr<City> listedCity(const Server& server, const City& city, const p
 // upper case before lower case. Stable, so sorting once at the end orders the list as sorting
 // after every append would.
 void sortByName(std::vector<std::shared_ptr<City>>& cities) {
-    std::vector<std::pair<std::string, std::shared_ptr<City>>> keyed;
+    using Keyed = std::pair<std::string_view, std::shared_ptr<City>>;
+    std::vector<Keyed> keyed;
     keyed.reserve(cities.size());
+    // Composed forms of the names that are not plain ASCII (a deque keeps the views valid).
+    std::deque<std::string> composed;
     for (auto& city : cities) {
-        // In valid UTF-8 the byte order is the order of the scalar values.
-        keyed.emplace_back(platform::foundation::precomposedStringWithCanonicalMapping(city->name.value_or("")), std::move(city));
+        const std::string_view name = *city->name;  // every listed city has one
+        const bool ascii = std::ranges::all_of(name, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+        if (!ascii) composed.push_back(platform::foundation::precomposedStringWithCanonicalMapping(name));
+        keyed.emplace_back(ascii ? name : std::string_view(composed.back()), std::move(city));
     }
-    std::ranges::stable_sort(keyed, std::less<>{}, &std::pair<std::string, std::shared_ptr<City>>::first);
+    // In valid UTF-8 the byte order is the order of the scalar values.
+    std::ranges::stable_sort(keyed, std::less<>{}, &Keyed::first);
     for (std::size_t index = 0; index < keyed.size(); ++index) cities[index] = std::move(keyed[index].second);
 }
 }  // namespace

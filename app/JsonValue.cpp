@@ -62,6 +62,14 @@ std::optional<long long> decimalInteger(std::string_view text) {
 
 std::optional<std::string> textValue(const nlohmann::json& value) {
     if (value.is_string()) return value.get<std::string>();
+    if (value.is_number_integer()) {
+        // The same digits as the JSON text, without a serializer for each number.
+        char digits[24];
+        const auto [end, error] = value.is_number_unsigned()
+                                      ? std::to_chars(digits, digits + sizeof digits, value.get<unsigned long long>())
+                                      : std::to_chars(digits, digits + sizeof digits, value.get<long long>());
+        return std::string(digits, end);
+    }
     if (value.is_number()) return value.dump();
     return std::nullopt;
 }

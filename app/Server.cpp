@@ -11,14 +11,14 @@ std::optional<std::string> countryCodeOf(const nlohmann::json& dictionary) {
     return value == nullptr ? std::nullopt : JsonValue::textValue(*value);
 }
 
-nlohmann::json citiesOf(const nlohmann::json& dictionary) {
+std::vector<std::shared_ptr<City>> citiesOf(const nlohmann::json& dictionary) {
     const auto* value = JsonValue::member(dictionary, "cities");
-    return value == nullptr ? nlohmann::json::array() : *value;
+    return value == nullptr ? std::vector<std::shared_ptr<City>>{} : City::modelsFromDictionaryArray(*value);
 }
 }  // namespace
 
 Server::Server(const nlohmann::json& dictionary)
-    : countryCode(countryCodeOf(dictionary)), cities(City::modelsFromDictionaryArray(citiesOf(dictionary))) {
+    : countryCode(countryCodeOf(dictionary)), cities(citiesOf(dictionary)) {
     image = countryCode;
     if (countryCode) country = getCountryName(*countryCode);
 }

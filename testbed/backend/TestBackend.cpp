@@ -17,6 +17,7 @@ constexpr const char* profilePath = "/account/api2/me";
 constexpr const char* productsPath = "/account/api2/available-products";
 constexpr const char* configPath = "/account/api2/servers/config";
 constexpr const char* parkedContentType = "X-Testbed-Content-Type";
+constexpr const char* parkedAcceptEncoding = "X-Testbed-Accept-Encoding";
 
 nlohmann::json oauthError(const std::string& error, const std::string& message) {
     return {{"error", error}, {"message", message}};
@@ -37,6 +38,10 @@ RecordedRequest recorded(const httplib::Request& request) {
         // httplib adds the peer's address as a header of its own; it was not sent.
         if (name == parkedContentType) {
             entry.headers.emplace_back("Content-Type", value);
+        } else if (name == parkedAcceptEncoding) {
+            entry.headers.emplace_back("Accept-Encoding", value);
+        } else if (name == "Accept-Encoding") {
+            continue;  // the backend's own choice among what the client accepts
         } else if (name != "REMOTE_ADDR" && name != "REMOTE_PORT" && name != "LOCAL_ADDR" && name != "LOCAL_PORT") {
             entry.headers.emplace_back(name, value);
         }
@@ -99,6 +104,9 @@ platform::foundation::Expected<void> TestBackend::start(int port, Transport tran
     auto& http = *server_->http;
     // One request per connection: a connection kept open by a client would hold up `stop`.
     http.set_keep_alive_max_count(1);
+    // A reply's head and body go out in separate writes; without this the body waits for the
+    // client's delayed acknowledgement of the head.
+    http.set_tcp_nodelay(true);
     auto serve = [this](const httplib::Request& request, httplib::Response& response) {
         auto entry = recorded(request);
         {
@@ -135,14 +143,22 @@ platform::foundation::Expected<void> TestBackend::start(int port, Transport tran
         });
     };
     // httplib would take a multipart body apart itself and drop its bytes; the backend reads
-    // bodies on its own, so the content type is parked under a private name until then.
+    // bodies on its own, so the content type is parked under a private name until then. The
+    // accepted encodings are parked too: httplib would pick Brotli at its slowest setting,
+    // which takes seconds for a large profile, so the backend offers gzip at most, as web
+    // servers commonly do.
     http.set_pre_routing_handler([](const httplib::Request& request, httplib::Response&) {
         auto& headers = const_cast<httplib::Headers&>(request.headers);
-        if (const auto found = headers.find("Content-Type"); found != headers.end()) {
+        const auto park = [&](const char* name, const char* parked) {
+            const auto found = headers.find(name);
+            if (found == headers.end()) return std::string();
             auto value = found->second;
             headers.erase(found);
-            headers.emplace(parkedContentType, std::move(value));
-        }
+            headers.emplace(parked, value);
+            return value;
+        };
+        park("Content-Type", parkedContentType);
+        if (park("Accept-Encoding", parkedAcceptEncoding).find("gzip") != std::string::npos) headers.emplace("Accept-Encoding", "gzip");
         return httplib::Server::HandlerResponse::Unhandled;
     });
     http.Get(".*", serve);
@@ -269,7 +285,7 @@ TestBackend::Reply TestBackend::respond(const RecordedRequest& request) {
     if (request.method == "POST" && request.path == tokenPath) return grantToken(request);
     if (request.method == "POST" && request.path == registerPath) return registerDeviceReply(request);
     if (request.method == "GET" && request.path == profilePath) {
-        return authorised(request, [this](const BackendAccount& account) { return Reply{200, "application/json", profileOf(account).dump()}; });
+        return authorised(request, [](const BackendAccount& account) { return Reply{200, "application/json", profileOf(account).dump()}; });
     }
     if (request.method == "GET" && request.path == productsPath) {
         return authorised(request, [this](const BackendAccount&) {
@@ -354,7 +370,7 @@ TestBackend::Reply TestBackend::authorised(const RecordedRequest& request,
     return answer(*account);
 }
 
-nlohmann::json TestBackend::profileOf(const BackendAccount& account) const {
+nlohmann::json TestBackend::profileOf(const BackendAccount& account) {
     nlohmann::json servers = nlohmann::json::array();
     for (const auto& server : account.servers) {
         servers.push_back({{"serverstatus", server.serverstatus},

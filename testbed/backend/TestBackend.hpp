@@ -79,6 +79,9 @@ public:
     std::vector<RecordedRequest> requests() const;
     void clearRequests();
 
+    // The reply of the profile request for `account`, as the backend sends it.
+    static nlohmann::json profileOf(const BackendAccount& account);
+
     // Parses a failure mode's name as the command line gives it ("maintenance", "html", "malformed").
     static std::optional<FailureMode> failureModeNamed(const std::string& name);
 
@@ -90,7 +93,6 @@ private:
     Reply grantToken(const RecordedRequest& request);
     Reply registerDeviceReply(const RecordedRequest& request);
     Reply authorised(const RecordedRequest& request, const std::function<Reply(const BackendAccount&)>& answer);
-    nlohmann::json profileOf(const BackendAccount& account) const;
     // Waits for `delay` unless the backend stops first; false once it is stopping.
     bool pause(platform::dispatch::Duration delay);
     platform::dispatch::Duration replyDelay() const;

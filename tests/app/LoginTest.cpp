@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 using corvantis::ApiService;
 using corvantis::UserSettings;
 using corvantis::testbed::FormBody::value;
@@ -159,6 +161,29 @@ TEST_F(LoginTest, TheProfilesFlagsReachTheLoginInItsOwnOrder) {
     const auto result = login("demo@corvantis.test", "demo-password");
     EXPECT_EQ(result, (LoginResult{true, true, false, true,
                                    "You don\u2019t have an active VPN subscription. Please follow this guide to upgrade."}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(LoginWithALargeCatalogue, TenThousandServersInTwoHundredCountriesBecomeTheSortedCityList) {
+    corvantis::testing::AppTestEnvironment environment;
+    corvantis::testing::LoopbackBackend backend(corvantis::testbed::BackendConfiguration::withCatalogue(10000, 200));
+    const auto delegate = std::make_shared<corvantis::testing::RecordingAppDelegate>();
+    corvantis::AppDelegate::setShared(delegate);
+    std::optional<bool> success;
+    ApiService::checkLoginData("demo@corvantis.test", "demo-password",
+                               [&](bool succeeded, bool, bool, bool, const std::string&) { success = succeeded; });
+    ASSERT_TRUE(environment.runMainQueueUntil([&] { return success.has_value(); }));
+    EXPECT_TRUE(*success);
+    ASSERT_TRUE(delegate->allCities);
+    const auto& cities = *delegate->allCities;
+    EXPECT_EQ(cities.size(), 10000u);
+    std::set<std::string> countries;
+    for (const auto& city : cities) countries.insert(city->countryCode.value_or(""));
+    EXPECT_EQ(countries.size(), 200u);
+    EXPECT_TRUE(std::ranges::is_sorted(cities, {}, [](const auto& city) { return *city->name; }));
 }
 
 }  // namespace

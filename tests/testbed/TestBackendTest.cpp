@@ -1,9 +1,12 @@
 #include "platform/foundation/CurlURLSession.hpp"
+#include "platform/foundation/Locale.hpp"
 #include "testbed/backend/TestBackend.hpp"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <future>
+#include <set>
 
 using namespace std::chrono_literals;
 using corvantis::testbed::TestBackend;
@@ -77,6 +80,49 @@ TEST(TestBackend, NamesItsFailureModes) {
     EXPECT_EQ(TestBackend::failureModeNamed("html"), TestBackend::FailureMode::htmlErrorBody);
     EXPECT_EQ(TestBackend::failureModeNamed("malformed"), TestBackend::FailureMode::malformedJson);
     EXPECT_FALSE(TestBackend::failureModeNamed("HTML"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(BackendConfiguration, ACatalogueOfAnySizeSpreadsItsServersOverRealCountries) {
+    const platform::foundation::Locale english("en_US");
+    for (const auto& [servers, countries] : std::vector<std::pair<std::size_t, std::size_t>>{{10000, 200}, {100, 7}, {3, 500}, {0, 10}}) {
+        const auto configuration = corvantis::testbed::BackendConfiguration::withCatalogue(servers, countries);
+        ASSERT_EQ(configuration.accounts.size(), 1u);
+        const auto& catalogue = configuration.accounts.front().servers;
+        EXPECT_EQ(catalogue.size(), servers);
+        std::set<std::string> codes;
+        std::set<std::string> names;
+        std::set<std::string> addresses;
+        for (const auto& server : catalogue) {
+            codes.insert(server.country);
+            names.insert(server.name);
+            addresses.insert(server.address);
+            EXPECT_TRUE(english.localizedCountryName(server.country)) << server.country;
+        }
+        EXPECT_EQ(codes.size(), std::min({servers, countries, corvantis::testbed::BackendConfiguration::largestCountryCount}));
+        EXPECT_EQ(names.size(), servers) << "every host name is its own";
+        EXPECT_EQ(addresses.size(), servers) << "every address is its own";
+    }
+}
+
+TEST(TestBackend, CannedRepliesCarryTheirHeadersAndCanBreakOff) {
+    TestBackend backend;
+    ASSERT_TRUE(backend.start());
+    backend.enqueueReply("/headers", {401, "text/plain", "no", {}, {{"WWW-Authenticate", "Basic realm=\"x\""}}});
+    std::promise<std::optional<std::string>> challenge;
+    platform::foundation::URLRequest request;
+    request.url = backend.url() + "headers";
+    auto session = platform::foundation::CurlURLSession::make();
+    session->dataTask(request, [&](auto, auto response, auto) {
+        challenge.set_value(response ? response->value("WWW-Authenticate") : std::nullopt);
+    })->resume();
+    EXPECT_EQ(challenge.get_future().get(), "Basic realm=\"x\"");
+
+    backend.enqueueReply("/cut", {200, "application/octet-stream", "0123456789", {}, {}, 4});
+    EXPECT_EQ(fetch(backend.url() + "cut").body, "") << "a reply cut short is no reply";
 }
 
 }  // namespace
