@@ -1,5 +1,7 @@
 // The furthest real flow the system can run today, reported as plain lines.
 #include "PRQLogger/PRQLogger.hpp"
+#include "app/ApiService.hpp"
+#include "app/AppDelegate.hpp"
 #include "app/Keychain.hpp"
 #include "app/UserSettings.hpp"
 #include "app/Validation.hpp"
@@ -190,8 +192,63 @@ void reportDevice(const std::string& step, const std::optional<DeviceResult>& re
     }
 }
 
-// The backend client against the local test backend: device registration, validation and
-// re-registration, a maintenance reply, the keychain item and the login form's checks. Its
+// The application delegate of the demo: it keeps the city list; the demo changes no routes.
+class DemoAppDelegate final : public corvantis::AppDelegate {
+public:
+    void removeDefaultRoute(std::function<void(bool)>) override {}
+    void restoreDefaultRoute() override {}
+};
+
+struct LoginResult {
+    bool success;
+    bool isEmailConfirmed;
+    bool isVpnActive;
+    bool isDnsActive;
+    std::string message;
+};
+
+// Signs in with the test backend's demo account through the real client (password grant,
+// device registration and validation, product list, profile) and shows what the login leaves:
+// the requests the backend saw, the plan and the cities of each country.
+int reportLogin(corvantis::testbed::TestBackend& backend) {
+    const auto delegate = std::make_shared<DemoAppDelegate>();
+    corvantis::AppDelegate::setShared(delegate);
+    backend.clearRequests();
+    const auto result = awaitResult<LoginResult>([](auto done) {
+        corvantis::ApiService::checkLoginData("demo@corvantis.test", "demo-password",
+                                              [done](bool success, bool email, bool vpn, bool dns, const std::string& message) {
+                                                  done(LoginResult{success, email, vpn, dns, message});
+                                              });
+    });
+    if (!result || !result->success || !delegate->allCities) {
+        std::cerr << "login: " << (result ? "failed with \"" + result->message + "\"" : "no answer from the backend") << "\n";
+        return 1;
+    }
+    std::cout << "login: signed in as " << corvantis::UserSettings::email().value_or("?") << " (e-mail confirmed: "
+              << (result->isEmailConfirmed ? "yes" : "no") << ", VPN: " << (result->isVpnActive ? "active" : "inactive") << ")\n";
+    std::cout << "login: the backend received\n";
+    for (const auto& request : backend.requests()) {
+        const auto grant = corvantis::testbed::FormBody::value(request.form, "grant_type");
+        std::cout << "  " << request.method << " " << request.target << (grant ? " (" + *grant + " grant)" : "") << "\n";
+    }
+    std::cout << "plan: " << corvantis::UserSettings::plan().value_or("(none)") << "\n";
+
+    // The list is sorted by name, so each country's cities stand together.
+    std::vector<std::pair<std::string, int>> countries;
+    for (const auto& city : *delegate->allCities) {
+        const auto name = city->name->substr(0, city->name->find(" - "));
+        if (countries.empty() || countries.back().first != name) countries.emplace_back(name, 0);
+        ++countries.back().second;
+    }
+    std::cout << "cities: " << delegate->allCities->size() << " in " << countries.size() << " countries\n";
+    for (const auto& [country, count] : countries) std::cout << "  " << country << ": " << count << (count == 1 ? " city\n" : " cities\n");
+    delegate->logger->info([&] { return "Signed in; plan " + corvantis::UserSettings::plan().value_or("(none)") + ", " +
+                                        std::to_string(delegate->allCities->size()) + " cities"; });
+    return 0;
+}
+
+// The backend client against the local test backend: a login, re-registration of a device the
+// backend forgot, a maintenance reply, the keychain item and the login form's checks. Its
 // settings and keychain live in the private temporary folder, apart from the user's own.
 int reportBackendClient(const std::filesystem::path& folder) {
     corvantis::testbed::TestBackend backend;
@@ -208,8 +265,7 @@ int reportBackendClient(const std::filesystem::path& folder) {
     demoProfile.userDefaultsOverride->removeObject("deviceId");
     platform::ScopedServices scope(std::move(demoProfile));
 
-    reportDevice("first start (nothing stored)", getDeviceId());
-    reportDevice("next start (stored id validated)", getDeviceId());
+    if (const int failed = reportLogin(backend)) return failed;
     backend.forgetDevices();
     reportDevice("after the backend forgot the device", getDeviceId());
     backend.setFailureMode(corvantis::testbed::TestBackend::FailureMode::maintenance);
@@ -219,9 +275,8 @@ int reportBackendClient(const std::filesystem::path& folder) {
 
     corvantis::UserSettings::setSavedOpenVPNPort(corvantis::OpenVPNPort::TCP);  // logged by the settings store
     std::cout << "settings: OpenVPN over " << rawValue(corvantis::UserSettings::savedOpenVPNPort()) << "\n";
-    corvantis::UserSettings::setVpnPassword("vpn-demo-secret");
     const auto reference = corvantis::Keychain::passwordForVPNID("com.corvantis.password");
-    std::cout << "keychain: VPN password filed under \"com.corvantis.password\", reference "
+    std::cout << "keychain: the login filed the VPN password under \"com.corvantis.password\", reference "
               << reference.value_or("(none)") << "\n";
 
     auto& validation = corvantis::Validation::shared();
