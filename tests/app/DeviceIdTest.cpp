@@ -2,6 +2,7 @@
 #include "app/UserSettings.hpp"
 #include "fixtures/AppTestEnvironment.hpp"
 #include "fixtures/LoopbackBackend.hpp"
+#include "fixtures/UserTexts.hpp"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +14,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string checkInternet = "Something went wrong. Please check your connection and try again or contact support";
-const std::string maintenanceMessage = "Corvantis VPN is down for scheduled maintenance until 14:00 UTC";
+using corvantis::testing::texts::checkInternet;
+using corvantis::testing::texts::backendMaintenance;
 
 struct DeviceResult {
     bool success = false;
@@ -109,7 +110,7 @@ TEST_F(DeviceIdTest, AnyOtherValidationFailureRegistersNothing) {
     backend->setFailureMode(TestBackend::FailureMode::maintenance);
     const auto result = getDeviceId();
     EXPECT_FALSE(result.success);
-    EXPECT_EQ(result.message, maintenanceMessage);
+    EXPECT_EQ(result.message, backendMaintenance);
     EXPECT_EQ(storedId(), "dev-stored");
     EXPECT_EQ(requestLog(), std::vector<std::string>{"validate dev-stored"});
 }

@@ -1,5 +1,6 @@
 #include "app/ApiService.hpp"
 #include "app/ErrorString.hpp"
+#include "fixtures/UserTexts.hpp"
 #include "platform/foundation/URLError.hpp"
 
 #include <gtest/gtest.h>
@@ -10,8 +11,8 @@ using corvantis::ErrorString;
 
 namespace {
 
-const std::string maintenance = "Server is under maintenance. Please try again a little later";
-const std::string checkInternet = "Something went wrong. Please check your connection and try again or contact support";
+using corvantis::testing::texts::maintenance;
+using corvantis::testing::texts::checkInternet;
 
 TEST(ErrorString, HasTheTwoFixedTextsAndNothingElse) {
     EXPECT_EQ(rawValue(ErrorString::maintenance), maintenance);

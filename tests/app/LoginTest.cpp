@@ -3,6 +3,7 @@
 #include "fixtures/AppTestEnvironment.hpp"
 #include "fixtures/Fakes.hpp"
 #include "fixtures/LoopbackBackend.hpp"
+#include "fixtures/UserTexts.hpp"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +16,8 @@ using nlohmann::json;
 
 namespace {
 
-const std::string maintenance = "Server is under maintenance. Please try again a little later";
-const std::string checkInternet = "Something went wrong. Please check your connection and try again or contact support";
+using corvantis::testing::texts::maintenance;
+using corvantis::testing::texts::checkInternet;
 
 // What the login screen receives, in the login's order.
 struct LoginResult {

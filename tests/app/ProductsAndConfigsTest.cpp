@@ -3,6 +3,7 @@
 #include "fixtures/AppTestEnvironment.hpp"
 #include "fixtures/Fakes.hpp"
 #include "fixtures/LoopbackBackend.hpp"
+#include "fixtures/UserTexts.hpp"
 #include "platform/foundation/Base64.hpp"
 
 #include <gtest/gtest.h>
@@ -14,9 +15,10 @@ using nlohmann::json;
 
 namespace {
 
-const std::string maintenance = "Server is under maintenance. Please try again a little later";
-const std::string checkInternet = "Something went wrong. Please check your connection and try again or contact support";
-const std::string backendMaintenance = "Corvantis VPN is down for scheduled maintenance until 14:00 UTC";
+using corvantis::testing::texts::maintenance;
+using corvantis::testing::texts::checkInternet;
+using corvantis::testing::texts::backendMaintenance;
+
 constexpr const char* configPath = "/account/api2/servers/config";
 
 struct Configs {

@@ -5,6 +5,7 @@
 #include "fixtures/AppTestEnvironment.hpp"
 #include "fixtures/Fakes.hpp"
 #include "fixtures/LoopbackBackend.hpp"
+#include "fixtures/UserTexts.hpp"
 
 #include <gtest/gtest.h>
 
@@ -16,11 +17,12 @@ using nlohmann::json;
 
 namespace {
 
-const std::string maintenance = "Server is under maintenance. Please try again a little later";
-const std::string checkInternet = "Something went wrong. Please check your connection and try again or contact support";
+using corvantis::testing::texts::maintenance;
+using corvantis::testing::texts::checkInternet;
+using corvantis::testing::texts::backendMaintenance;
+
 const std::string noVpn = "You have no active VPN subscriptions";
 const std::string dnsOnly = "You don\u2019t have an active VPN subscription. Please follow this guide to upgrade.";
-const std::string backendMaintenance = "Corvantis VPN is down for scheduled maintenance until 14:00 UTC";
 constexpr const char* profilePath = "/account/api2/me";
 constexpr const char* vpnPasswordItem = "com.corvantis.password";
 
