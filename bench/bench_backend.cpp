@@ -9,6 +9,7 @@
 #include "app/CountryGroups.hpp"
 #include "app/Server.hpp"
 #include "app/UserSettings.hpp"
+#include "bench/BenchmarkFolder.hpp"
 #include "platform/Services.hpp"
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/foundation/JSONSerialization.hpp"
@@ -25,6 +26,8 @@
 
 namespace {
 
+using corvantis::bench::benchmarkFolder;
+
 using corvantis::testbed::BackendConfiguration;
 using corvantis::testbed::TestBackend;
 
@@ -34,15 +37,6 @@ public:
     void removeDefaultRoute(std::function<void(bool)>) override {}
     void restoreDefaultRoute() override {}
 };
-
-std::filesystem::path benchmarkFolder() {
-    static const std::filesystem::path folder = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "corvantis-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-        return std::filesystem::path(pattern);
-    }();
-    return folder;
-}
 
 // Settings, keychain and locale of the benchmark's own, and a fresh main queue it drains itself.
 platform::Services benchmarkServices(const std::shared_ptr<platform::dispatch::MainQueue>& mainQueue) {

@@ -4,6 +4,7 @@
 
 #include "HelperService/CorvantisHelper/CorvantisHelper.hpp"
 #include "HelperService/CorvantisHelperInterface/HelperWireCodec.hpp"
+#include "bench/BenchmarkFolder.hpp"
 #include "platform/foundation/FileDescriptor.hpp"
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/foundation/PosixProcessLauncher.hpp"
@@ -24,21 +25,14 @@
 
 namespace {
 
+using corvantis::bench::benchmarkFolder;
+
 using Clock = std::chrono::steady_clock;
 
 class SilentLog final : public corvantis::helper::HelperLog {
 public:
     void notice(const std::string&) override {}
 };
-
-std::filesystem::path benchmarkFolder() {
-    static const std::filesystem::path folder = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "corvantis-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-        return std::filesystem::path(pattern);
-    }();
-    return folder;
-}
 
 void reportPercentiles(benchmark::State& state, std::vector<double>& microseconds) {
     if (microseconds.empty()) return;
