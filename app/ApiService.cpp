@@ -86,6 +86,41 @@ struct RequestState {
     std::string message;
     nlohmann::json jsonData = nlohmann::json::object();
 };
+
+constexpr const char* loginScope = "me.fullprofile me.subscriptions me.servers available-products servers-config";
+
+// The header fields of a read from the account's area.
+ApiService::Headers authorisedHeaders(const std::string& token, const std::string& deviceId) {
+    return {{"Authorization", "Bearer " + token}, {"cache-control", "no-cache"}, {"AMEMBER-DEVICE-ID", deviceId}};
+}
+
+// The reply's "data" when it is an array of objects.
+std::optional<std::vector<nlohmann::json>> productsIn(const nlohmann::json& jsonData) {
+    const auto* data = JsonValue::member(jsonData, "data");
+    if (data == nullptr || !data->is_array()) return std::nullopt;
+    std::vector<nlohmann::json> products;
+    for (const auto& product : *data) {
+        if (!product.is_object()) return std::nullopt;
+        products.push_back(product);
+    }
+    return products;
+}
+
+struct OpenVpnConfigs {
+    std::string tcp;
+    std::string udp;
+};
+
+std::variant<OpenVpnConfigs, ApiServiceError> openVpnConfigsIn(bool success, const std::string& message, const nlohmann::json& jsonData) {
+    if (!success) return ApiServiceError::error(message);
+    const auto* data = JsonValue::member(jsonData, "data");
+    if (data == nullptr || !data->is_object()) return ApiServiceError::jsonError("data");
+    auto tcp = JsonValue::stringMember(*data, "tcp_server_config");
+    if (!tcp) return ApiServiceError::jsonError("tcp_server_config");
+    auto udp = JsonValue::stringMember(*data, "udp_server_config");
+    if (!udp) return ApiServiceError::jsonError("udp_server_config");
+    return OpenVpnConfigs{std::move(*tcp), std::move(*udp)};
+}
 }  // namespace
 
 std::string_view rawValue(ApiService::HttpMethod value) {
@@ -259,50 +294,14 @@ void ApiService::validateDevice(const std::string& deviceId, std::function<void(
                 });
 }
 
-}  // namespace corvantis
-
-namespace corvantis {
-
-namespace {
-constexpr const char* loginScope = "me.fullprofile me.subscriptions me.servers available-products servers-config";
-
-// The reply's "data" when it is an array of objects.
-std::optional<std::vector<nlohmann::json>> productsIn(const nlohmann::json& jsonData) {
-    const auto* data = JsonValue::member(jsonData, "data");
-    if (data == nullptr || !data->is_array()) return std::nullopt;
-    std::vector<nlohmann::json> products;
-    for (const auto& product : *data) {
-        if (!product.is_object()) return std::nullopt;
-        products.push_back(product);
-    }
-    return products;
-}
-
-struct OpenVpnConfigs {
-    std::string tcp;
-    std::string udp;
-};
-
-std::variant<OpenVpnConfigs, ApiServiceError> openVpnConfigsIn(bool success, const std::string& message, const nlohmann::json& jsonData) {
-    if (!success) return ApiServiceError::error(message);
-    const auto* data = JsonValue::member(jsonData, "data");
-    if (data == nullptr || !data->is_object()) return ApiServiceError::jsonError("data");
-    auto tcp = JsonValue::stringMember(*data, "tcp_server_config");
-    if (!tcp) return ApiServiceError::jsonError("tcp_server_config");
-    auto udp = JsonValue::stringMember(*data, "udp_server_config");
-    if (!udp) return ApiServiceError::jsonError("udp_server_config");
-    return OpenVpnConfigs{std::move(*tcp), std::move(*udp)};
-}
-}  // namespace
-
 void ApiService::getProducts(const std::string& token, ProductsResult result) {
     UserSettings::getDeviceId([token, result = std::move(result)](bool success, const std::string& message, const std::string& deviceId) {
         if (!success) {
             result(false, message, std::nullopt);
             return;
         }
-        const Headers headers{{"Authorization", "Bearer " + token}, {"cache-control", "no-cache"}, {"AMEMBER-DEVICE-ID", deviceId}};
-        callRequest(apiUrl() + "account/api2/available-products?categories=2", HttpMethod::GET, headers, std::nullopt, std::nullopt,
+        callRequest(apiUrl() + "account/api2/available-products?categories=2", HttpMethod::GET, authorisedHeaders(token, deviceId),
+                    std::nullopt, std::nullopt,
                     [result](bool success, const std::string& message, const nlohmann::json& jsonData) {
                         if (!success) {
                             result(false, errorMessage("getProducts", ApiServiceError::errorAsIs(message)), std::nullopt);
@@ -384,8 +383,7 @@ void ApiService::getUserData(const std::string& token, UserDataResult result) {
             deliver(UserDataRecord{.message = message});
             return;
         }
-        const Headers headers{{"Authorization", "Bearer " + token}, {"cache-control", "no-cache"}, {"AMEMBER-DEVICE-ID", deviceId}};
-        getProducts(token, [headers, deviceId, deliver](bool success, const std::string& message,
+        getProducts(token, [headers = authorisedHeaders(token, deviceId), deviceId, deliver](bool success, const std::string& message,
                                                         const std::optional<std::vector<nlohmann::json>>& products) {
             if (!success) {
                 deliver(UserDataRecord{.message = errorMessage("getUserData", ApiServiceError::error(message))});

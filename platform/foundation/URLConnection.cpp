@@ -106,13 +106,14 @@ void URLConnection::cancel() {
     if (delegate && queue) queue->async([delegate = std::move(delegate)] {});
 }
 
+dispatch::DispatchQueuePtr URLConnection::scheduledQueue() {
+    std::lock_guard lock(mutex_);
+    return queue_;
+}
+
 void URLConnection::send(URLRequest request) {
-    dispatch::DispatchQueuePtr queue;
-    {
-        std::lock_guard lock(mutex_);
-        queue = queue_;
-    }
-    auto task = Services::current().urlSession()->dataTask(std::move(request), std::make_shared<SessionEvents>(shared_from_this(), queue));
+    auto events = std::make_shared<SessionEvents>(shared_from_this(), scheduledQueue());
+    auto task = Services::current().urlSession()->dataTask(std::move(request), std::move(events));
     {
         std::lock_guard lock(mutex_);
         task_ = task;
@@ -193,7 +194,7 @@ URLAuthenticationChallenge URLConnection::challengeFor(const HTTPURLResponse& re
 // The answers come on any thread, often from inside the delegate's own challenge member; they
 // take effect on the connection's queue, after that member has returned.
 void URLConnection::useCredential(const URLCredential& credential, const URLAuthenticationChallenge&) {
-    queue_->async([self = shared_from_this(), credential] {
+    scheduledQueue()->async([self = shared_from_this(), credential] {
         if (self->cancelled_ || !self->held_) return;
         self->held_.reset();
         ++self->failureCount_;
@@ -204,7 +205,7 @@ void URLConnection::useCredential(const URLCredential& credential, const URLAuth
 }
 
 void URLConnection::continueWithoutCredentialForAuthenticationChallenge(const URLAuthenticationChallenge&) {
-    queue_->async([self = shared_from_this()] {
+    scheduledQueue()->async([self = shared_from_this()] {
         if (self->cancelled_ || !self->held_) return;
         const auto refusal = std::move(*self->held_);
         self->held_.reset();
@@ -219,7 +220,7 @@ void URLConnection::continueWithoutCredentialForAuthenticationChallenge(const UR
 }
 
 void URLConnection::cancelAuthenticationChallenge(const URLAuthenticationChallenge&) {
-    queue_->async([self = shared_from_this()] {
+    scheduledQueue()->async([self = shared_from_this()] {
         if (self->cancelled_ || !self->held_) return;
         self->held_.reset();
         self->fail(URLError::make(URLError::userCancelledAuthentication));

@@ -53,6 +53,7 @@ private:
 
     URLConnection(URLRequest request, std::weak_ptr<URLConnectionDelegate> delegate);
 
+    dispatch::DispatchQueuePtr scheduledQueue();
     void send(URLRequest request);
     // The delegate while the transfer runs; none once it has ended or was cancelled.
     std::shared_ptr<URLConnectionDelegate> loadingDelegate();

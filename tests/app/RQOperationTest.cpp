@@ -82,14 +82,6 @@ TEST_F(RQOperationTest, AStatusOf400OrMoreEndsWithAnHttpErrorAndStillDeliversRes
     }
 }
 
-TEST_F(RQOperationTest, ABodylessReplyCompletesWithoutData) {
-    started();
-    session->answer(url, 204);
-    environment.runMainQueue();
-    ASSERT_EQ(completions->size(), 1u);
-    EXPECT_FALSE(completions->front().data);
-}
-
 TEST_F(RQOperationTest, DownloadProgressCountsTheBodyAgainstTheAnnouncedLength) {
     for (const auto& [contentLength, expected] : std::vector<std::pair<std::optional<std::string>, std::vector<Progress>>>{
              {"10", {{3, 10, 0.3F}, {7, 10, 0.7F}, {10, 10, 1.0F}}},
@@ -220,17 +212,6 @@ TEST_F(RQOperationTest, AnOperationCancelledBeforeItStartsIsFinishedAndNeverSend
     EXPECT_FALSE(operation->isExecuting());
     EXPECT_EQ(executingChanges, std::vector<bool>{false});
     operation->start();
-    EXPECT_TRUE(session->transfers().empty());
-}
-
-TEST_F(RQOperationTest, ItReportsItselfConcurrentAndIdleAtFirst) {
-    const auto operation = RQOperation::operationWithRequest(requestFor(url));
-    EXPECT_TRUE(operation->isConcurrent());
-    EXPECT_FALSE(operation->isExecuting() || operation->isFinished() || operation->isCancelled());
-    EXPECT_EQ(operation->autoRetryDelay, 5.0);
-    EXPECT_FALSE(operation->autoRetry);
-    EXPECT_EQ(operation->autoRetryErrorCodes(), RQOperation::defaultAutoRetryErrorCodes());
-    EXPECT_EQ(operation->connection()->originalRequest().url, url);
     EXPECT_TRUE(session->transfers().empty());
 }
 

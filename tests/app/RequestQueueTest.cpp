@@ -240,11 +240,4 @@ TEST_F(RequestQueueTest, AddingARequestMakesItsOperation) {
     EXPECT_EQ(body, "done");
 }
 
-TEST_F(RequestQueueTest, TheSharedQueueIsOneForTheProcess) {
-    EXPECT_EQ(RequestQueue::mainQueue(), RequestQueue::mainQueue());
-    EXPECT_EQ(RequestQueue::mainQueue()->maxConcurrentRequestCount, 2u);
-    EXPECT_FALSE(RequestQueue::mainQueue()->allowDuplicateRequests);
-    EXPECT_EQ(RequestQueue::mainQueue()->queueMode, RequestQueue::firstInFirstOut);
-}
-
 }  // namespace

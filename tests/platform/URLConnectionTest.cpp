@@ -90,13 +90,6 @@ TEST_F(URLConnectionTest, NothingIsSentBeforeTheStartAndTheEventsComeInOrder) {
     EXPECT_EQ(backend.requests().size(), 1u);
 }
 
-TEST_F(URLConnectionTest, ATransportFailureEndsWithTheUrlError) {
-    backend.enqueueReply("/cut", {200, "text/plain", "0123456789", {}, {}, 3});
-    connection("cut")->start();
-    ASSERT_TRUE(ended());
-    EXPECT_EQ(delegate->events.back(), "failed " + std::to_string(URLError::networkConnectionLost));
-}
-
 TEST_F(URLConnectionTest, ACancelledConnectionSaysNothingMore) {
     backend.setReplyDelay(300ms);
     const auto made = connection("slow");
@@ -106,15 +99,6 @@ TEST_F(URLConnectionTest, ACancelledConnectionSaysNothingMore) {
     time.mainQueue().runUntil([] { return false; }, 600ms);
     EXPECT_TRUE(delegate->events.empty());
     EXPECT_FALSE(delegate->ended);
-}
-
-TEST_F(URLConnectionTest, AConnectionCancelledBeforeItsStartNeverSends) {
-    const auto made = connection("never");
-    made->cancel();
-    made->start();
-    time.mainQueue().runUntil([] { return false; }, 100ms);
-    EXPECT_TRUE(backend.requests().empty());
-    EXPECT_TRUE(delegate->events.empty());
 }
 
 TEST_F(URLConnectionTest, AConnectionWhoseDelegateIsGoneSendsNothing) {
@@ -141,19 +125,6 @@ TEST_F(URLConnectionTest, ARefusedCredentialIsChallengedAgainWithItsCount) {
     ASSERT_EQ(requests.size(), 3u);
     EXPECT_FALSE(requests[0].header("Authorization"));
     EXPECT_EQ(requests[2].header("Authorization"), "Basic dXNlcjpyaWdodA==");
-}
-
-TEST_F(URLConnectionTest, GoingOnWithoutACredentialDeliversTheRefusal) {
-    backend.enqueueReply("/private", {401, "text/plain", "no entry", {}, {{"WWW-Authenticate", "basic"}}});
-    delegate->answer = [](const URLAuthenticationChallenge& challenge) {
-        EXPECT_FALSE(challenge.protectionSpace.realm);
-        EXPECT_EQ(challenge.failureResponse->statusCode, 401);
-        challenge.sender->continueWithoutCredentialForAuthenticationChallenge(challenge);
-    };
-    connection("private")->start();
-    ASSERT_TRUE(ended());
-    EXPECT_EQ(delegate->events, (std::vector<std::string>{"challenge 0", "response 401", "finished"}));
-    EXPECT_EQ(delegate->body, "no entry");
 }
 
 TEST_F(URLConnectionTest, A401WithoutABasicChallengeIsAnOrdinaryResponse) {
