@@ -57,6 +57,9 @@ protected:
         return operation;
     }
 
+    // A cancelled connection lets go of its operation from the main queue: let that run.
+    void TearDown() override { environment.runMainQueue(); }
+
     std::shared_ptr<corvantis::testing::ManualURLSession> session = std::make_shared<corvantis::testing::ManualURLSession>();
     corvantis::testing::AppTestEnvironment environment{session};
     std::shared_ptr<std::vector<Completion>> completions;

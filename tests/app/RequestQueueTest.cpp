@@ -59,6 +59,13 @@ protected:
         environment.runMainQueue();
     }
 
+    // Ends what a test left running and lets the connections' last events run: a running
+    // operation and its connection hold each other until the transfer ends.
+    void TearDown() override {
+        queue->cancelAllRequests();
+        environment.runMainQueue();
+    }
+
     std::shared_ptr<corvantis::testing::ManualURLSession> session = std::make_shared<corvantis::testing::ManualURLSession>();
     corvantis::testing::AppTestEnvironment environment{session};
     std::shared_ptr<RequestQueue> queue = RequestQueue::make();
