@@ -7,6 +7,26 @@
 
 namespace corvantis::testbed {
 
+namespace {
+// The first `count` two-letter codes, in alphabetical order, that name a country.
+std::vector<std::string> countryCodes(std::size_t count) {
+    const platform::foundation::Locale english("en_US");
+    std::vector<std::string> codes;
+    for (char first = 'A'; first <= 'Z' && codes.size() < count; ++first) {
+        for (char second = 'A'; second <= 'Z' && codes.size() < count; ++second) {
+            const std::string code{first, second};
+            if (english.localizedCountryName(code)) codes.push_back(code);
+        }
+    }
+    return codes;
+}
+
+std::string lowercased(std::string text) {
+    std::ranges::transform(text, text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+}  // namespace
+
 BackendConfiguration BackendConfiguration::demo() {
     BackendConfiguration configuration;
     configuration.products = {{7, "Monthly"}, {9, "Yearly"}};
@@ -27,30 +47,6 @@ BackendConfiguration BackendConfiguration::demo() {
     configuration.udpConfig = "client\nproto [proto]\nremote [hostname] [port]\n";
     return configuration;
 }
-
-}  // namespace corvantis::testbed
-
-namespace corvantis::testbed {
-
-namespace {
-// The first `count` two-letter codes, in alphabetical order, that name a country.
-std::vector<std::string> countryCodes(std::size_t count) {
-    const platform::foundation::Locale english("en_US");
-    std::vector<std::string> codes;
-    for (char first = 'A'; first <= 'Z' && codes.size() < count; ++first) {
-        for (char second = 'A'; second <= 'Z' && codes.size() < count; ++second) {
-            const std::string code{first, second};
-            if (english.localizedCountryName(code)) codes.push_back(code);
-        }
-    }
-    return codes;
-}
-
-std::string lowercased(std::string text) {
-    std::ranges::transform(text, text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-}  // namespace
 
 BackendConfiguration BackendConfiguration::withCatalogue(std::size_t serverCount, std::size_t countryCount) {
     constexpr std::size_t serversPerCity = 4;
