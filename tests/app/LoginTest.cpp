@@ -164,10 +164,6 @@ TEST_F(LoginTest, TheProfilesFlagsReachTheLoginInItsOwnOrder) {
                                    "You don\u2019t have an active VPN subscription. Please follow this guide to upgrade."}));
 }
 
-}  // namespace
-
-namespace {
-
 TEST(LoginWithALargeCatalogue, TenThousandServersInTwoHundredCountriesBecomeTheSortedCityList) {
     corvantis::testing::AppTestEnvironment environment;
     corvantis::testing::LoopbackBackend backend(corvantis::testbed::BackendConfiguration::withCatalogue(10000, 200));
