@@ -3,6 +3,7 @@
 #include "PRQLogger/Misc/TypeName.hpp"
 #include "PRQLogger/PRQLogger.hpp"
 #include "platform/dispatch/ThreadName.hpp"
+#include "platform/foundation/PathText.hpp"
 
 #include <charconv>
 #include <cstdio>
@@ -15,15 +16,6 @@ void appendNumber(std::string& line, std::int64_t number) {
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
     line.append(digits, static_cast<std::size_t>(end - digits));
-}
-
-// The text after the last "/", trailing ones ignored.
-std::string_view lastPathComponent(std::string_view path) {
-    const auto end = path.find_last_not_of('/');
-    if (end == std::string_view::npos) return path.substr(0, 1);
-    const auto slash = path.rfind('/', end);
-    const auto start = slash == std::string_view::npos ? 0 : slash + 1;
-    return path.substr(start, end + 1 - start);
 }
 
 // The main thread, else the thread's own name, else the label of the queue it serves, else the
@@ -154,7 +146,7 @@ void BaseDestination::process(const LogDetails& logDetails) {
     if (showThreadName()) appendThreadTag(line);
     if (showFileName()) {
         line += '[';
-        line += lastPathComponent(logDetails.fileName);
+        line += platform::foundation::lastPathComponent(logDetails.fileName);
         if (showLineNumber()) {
             line += ':';
             appendNumber(line, logDetails.lineNumber);

@@ -57,26 +57,31 @@ public:
     bool rotateFile(const FileTarget& to, const std::function<void(bool)>& closure = {});
 
 protected:
-    // The file's lock, for derived destinations that keep counters beside the file. The same
-    // thread may take it again.
-    std::unique_lock<std::recursive_mutex> lockFile() const;
-
-private:
-    enum class Opening { asConfigured, keepingContent };
+    // What the destination has to tell its owner about its file; told once the lock is released.
     struct Report {
         Level level;
         std::string message;
     };
     using Reports = std::vector<Report>;
 
+    // The file's lock, for derived destinations that keep counters beside the file. The same
+    // thread may take it again.
+    std::unique_lock<std::recursive_mutex> lockFile() const;
+    // `rotateFile(to, closure)` without its reports and callback, for derived destinations that
+    // rotate under a lock of their own and report afterwards.
+    bool rotateLocked(const FileTarget& to, Reports& reports);
+    // Hands the reports to the owner's other destinations. Call it without holding the lock.
+    void deliver(const Reports& reports);
+
+private:
+    enum class Opening { asConfigured, keepingContent };
+
     void openFile(Opening opening = Opening::asConfigured);
     void closeFile();
     void openLocked(Opening opening, Reports& reports);
     void closeLocked();
     void writeLocked(std::string_view line);
-    bool rotateLocked(const FileTarget& to, Reports& reports);
     void tagArchive(const platform::foundation::Url& archive, Reports& reports);
-    void deliver(const Reports& reports);
 
     mutable std::recursive_mutex fileMutex_;
     std::unique_ptr<platform::foundation::FileHandle> logFileHandle_;

@@ -122,4 +122,33 @@ Expected<std::filesystem::path> moveAsideDamagedFile(const std::filesystem::path
     return aside;
 }
 
+Expected<std::vector<std::filesystem::path>> contentsOfDirectory(const std::filesystem::path& folder) {
+    std::error_code error;
+    std::vector<std::filesystem::path> entries;
+    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
+        if (!entry->path().filename().string().starts_with('.')) entries.push_back(entry->path());
+    }
+    if (error) return Error{error.value(), "Cannot list " + folder.string() + ": " + error.message()};
+    return entries;
+}
+
+Expected<void> removeItem(const std::filesystem::path& path) {
+    if (::remove(path.c_str()) != 0) return Error::fromErrno("Cannot remove " + path.string());
+    return {};
+}
+
+Expected<ItemAttributes> attributesOfItem(const std::filesystem::path& path) {
+    struct statx info {};
+    if (::statx(AT_FDCWD, path.c_str(), 0, STATX_SIZE | STATX_BTIME, &info) != 0) {
+        return Error::fromErrno("Cannot read the attributes of " + path.string());
+    }
+    ItemAttributes attributes;
+    attributes.size = info.stx_size;
+    if ((info.stx_mask & STATX_BTIME) != 0) {
+        attributes.creationDate = dispatch::WallTime(std::chrono::seconds(info.stx_btime.tv_sec) +
+                                                     std::chrono::nanoseconds(info.stx_btime.tv_nsec));
+    }
+    return attributes;
+}
+
 }  // namespace platform::foundation::FileSystem

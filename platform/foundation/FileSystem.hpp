@@ -1,11 +1,15 @@
 #pragma once
 
+#include "platform/dispatch/Clock.hpp"
 #include "platform/foundation/Expected.hpp"
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <sys/types.h>
+#include <vector>
 
 namespace platform::foundation {
 
@@ -41,6 +45,21 @@ Expected<void> moveItemNoReplace(const std::filesystem::path& from, const std::f
 // "<file>.corrupt-<seconds since 1970>" and returns that path, so that a fresh file can take
 // its place without losing what was there.
 Expected<std::filesystem::path> moveAsideDamagedFile(const std::filesystem::path& file);
+
+// The entries directly inside `folder`, hidden ones (name starting with ".") left out, in the
+// system's order.
+Expected<std::vector<std::filesystem::path>> contentsOfDirectory(const std::filesystem::path& folder);
+
+// Removes a file, a symbolic link (not what it points to) or an empty folder.
+Expected<void> removeItem(const std::filesystem::path& path);
+
+// What the file system tells about an item (symbolic links followed).
+struct ItemAttributes {
+    std::uint64_t size = 0;
+    // None where the file system does not keep it.
+    std::optional<dispatch::WallTime> creationDate;
+};
+Expected<ItemAttributes> attributesOfItem(const std::filesystem::path& path);
 
 }  // namespace FileSystem
 
