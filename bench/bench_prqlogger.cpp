@@ -1,6 +1,15 @@
 // The logging core's cost per line on a file on disk, beside spdlog's synchronous file sink
-// flushed after every line and a plain write(2) loop of ready-made lines of the same shape.
+// flushed after every line and a plain write(2) loop of ready-made lines of the same shape; and
+// what a filter or formatter adds to the file destination's line, and the auto-rotating
+// destination beside the plain one.
+#include "PRQLogger/Destinations/AutoRotatingFileDestination.hpp"
 #include "PRQLogger/Destinations/FileDestination.hpp"
+#include "PRQLogger/Filters/FileNameFilter.hpp"
+#include "PRQLogger/Filters/TagFilter.hpp"
+#include "PRQLogger/LogFormatters/ANSIColorLogFormatter.hpp"
+#include "PRQLogger/LogFormatters/Base64LogFormatter.hpp"
+#include "PRQLogger/LogFormatters/PrePostFixLogFormatter.hpp"
+#include "PRQLogger/LogFormatters/XcodeColorsLogFormatter.hpp"
 #include "PRQLogger/PRQLogger.hpp"
 
 #include <benchmark/benchmark.h>
@@ -35,17 +44,21 @@ std::filesystem::path freshFile(const char* name) {
 // Our logger with one file destination showing what the application shows.
 std::shared_ptr<prq::PRQLogger> ours;
 
-void setUpOurs(const benchmark::State&) {
+void addFile(const std::shared_ptr<prq::FileDestination>& file) {
     ours = prq::PRQLogger::make("bench", false);
-    auto file = std::make_shared<prq::FileDestination>(nullptr, freshFile("prqlogger.log"), "file");
     file->setShowThreadName(true);
     file->setOutputLevel(prq::Level::info);
     ours->add(file);
 }
 
+void setUpOurs(const benchmark::State&) {
+    addFile(std::make_shared<prq::FileDestination>(nullptr, freshFile("prqlogger.log"), "file"));
+}
+
 void tearDownOurs(const benchmark::State&) {
     ours.reset();
-    std::filesystem::remove(benchFolder() / "prqlogger.log");
+    std::filesystem::remove_all(benchFolder());
+    std::filesystem::create_directories(benchFolder());
 }
 
 void prqloggerFileDestination(benchmark::State& state) {
@@ -53,6 +66,54 @@ void prqloggerFileDestination(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(prqloggerFileDestination)->Setup(setUpOurs)->Teardown(tearDownOurs)->Threads(1)->Threads(8)->UseRealTime();
+
+// The file destination with one formatter, or one filter that keeps every line.
+template <auto make>
+void setUpFormatted(const benchmark::State& state) {
+    setUpOurs(state);
+    ours->destinations().front()->setFormatters(prq::FormatterList{make()});
+}
+
+template <auto make>
+void setUpFiltered(const benchmark::State& state) {
+    setUpOurs(state);
+    ours->destinations().front()->setFilters(prq::FilterList{make()});
+}
+
+std::shared_ptr<prq::LogFormatterProtocol> framed() {
+    auto formatter = std::make_shared<prq::PrePostFixLogFormatter>();
+    formatter->apply("<< ", " >>");
+    return formatter;
+}
+
+BENCHMARK(prqloggerFileDestination)->Name("prqloggerFileDestination/ANSIColorLogFormatter")
+    ->Setup(setUpFormatted<prq::create<prq::ANSIColorLogFormatter>>)->Teardown(tearDownOurs)->Threads(1)->Threads(8)->UseRealTime();
+BENCHMARK(prqloggerFileDestination)->Name("prqloggerFileDestination/XcodeColorsLogFormatter")
+    ->Setup(setUpFormatted<prq::create<prq::XcodeColorsLogFormatter>>)->Teardown(tearDownOurs)->Threads(1)->Threads(8)->UseRealTime();
+BENCHMARK(prqloggerFileDestination)->Name("prqloggerFileDestination/Base64LogFormatter")
+    ->Setup(setUpFormatted<prq::create<prq::Base64LogFormatter>>)->Teardown(tearDownOurs)->Threads(1)->Threads(8)->UseRealTime();
+BENCHMARK(prqloggerFileDestination)->Name("prqloggerFileDestination/PrePostFixLogFormatter")
+    ->Setup(setUpFormatted<framed>)->Teardown(tearDownOurs)->Threads(1)->Threads(8)->UseRealTime();
+BENCHMARK(prqloggerFileDestination)->Name("prqloggerFileDestination/TagFilter")
+    ->Setup(setUpFiltered<[] { return prq::TagFilter::excludeFrom({"ui", "net"}); }>)->Teardown(tearDownOurs)->Threads(1)->Threads(8)->UseRealTime();
+BENCHMARK(prqloggerFileDestination)->Name("prqloggerFileDestination/FileNameFilter")
+    ->Setup(setUpFiltered<[] { return prq::FileNameFilter::excludeFrom({"ConnectView.cpp"}); }>)->Teardown(tearDownOurs)->Threads(1)->Threads(8)->UseRealTime();
+
+// 1 MiB files and 10 archives; archives share a name within a second, so at most one rotation a
+// second succeeds and the rest are refused, as in the application.
+void setUpRotating(const benchmark::State&) {
+    addFile(prq::create<prq::AutoRotatingFileDestination>(nullptr, freshFile("rotating.log"), "file", false, std::nullopt,
+                                                          std::nullopt, 1024 * 1024, 600.0, nullptr, 10));
+}
+
+// The same destination with no rotation falling due during the run: its cost between rotations.
+void setUpRotatingLater(const benchmark::State& state) {
+    setUpRotating(state);
+    std::static_pointer_cast<prq::AutoRotatingFileDestination>(ours->destinations().front())->setTargetMaxFileSize(1ull << 40);
+}
+
+BENCHMARK(prqloggerFileDestination)->Name("autoRotatingFileDestination")->Setup(setUpRotating)->Teardown(tearDownOurs)->Threads(1)->Threads(8)->UseRealTime();
+BENCHMARK(prqloggerFileDestination)->Name("autoRotatingFileDestination/betweenRotations")->Setup(setUpRotatingLater)->Teardown(tearDownOurs)->Threads(1)->Threads(8)->UseRealTime();
 
 std::atomic<long> evaluations{0};
 

@@ -212,8 +212,7 @@ std::optional<Url> AutoRotatingFileDestination::defaultLogFolderURL() const {
 }
 
 void AutoRotatingFileDestination::cleanUpLogFiles() {
-    locked([&] {
-        const FlagScope maintaining(maintaining_);
+    maintain([&] {
         const auto archives = archivedFileURLs();
         const std::size_t keep = targetMaxLogFiles();
         if (archives.size() > keep) deleteArchives({archives.begin() + static_cast<std::ptrdiff_t>(keep), archives.end()});
@@ -221,8 +220,7 @@ void AutoRotatingFileDestination::cleanUpLogFiles() {
 }
 
 void AutoRotatingFileDestination::purgeArchivedLogFiles() {
-    locked([&] {
-        const FlagScope maintaining(maintaining_);
+    maintain([&] {
         deleteArchives(archivedFileURLs());
     });
 }
@@ -274,8 +272,7 @@ void AutoRotatingFileDestination::rotateFile() {
 
 bool AutoRotatingFileDestination::rotateFile(const FileTarget& to, const std::function<void(bool)>& closure) {
     bool rotated = false;
-    locked([&] {
-        const FlagScope maintaining(maintaining_);
+    maintain([&] {
         Reports reports;
         rotated = rotateLocked(to, reports);
         afterUnlock_.push_back([this, reports = std::move(reports)] { deliver(reports); });
@@ -285,27 +282,40 @@ bool AutoRotatingFileDestination::rotateFile(const FileTarget& to, const std::fu
 }
 
 bool AutoRotatingFileDestination::shouldRotate() const {
+    // Asked after every line: the fields themselves, under the lock the writer already holds.
     auto lock = lockFile();
-    if (!archiveFolderURL()) return false;
-    if (currentLogFileSize() >= targetMaxFileSize()) return true;
-    const double maxAge = targetMaxTimeInterval();
-    if (maxAge <= 0) return false;
-    return secondsSince1970(now()) - currentLogStartTimeInterval() >= maxAge;
+    if (!archiveFolderURL_) return false;
+    if (currentLogFileSize_ >= targetMaxFileSize_) return true;
+    if (targetMaxTimeInterval_ <= 0) return false;
+    return secondsSince1970(now()) - currentLogStartTimeInterval_ >= targetMaxTimeInterval_;
 }
 
 void AutoRotatingFileDestination::setOwner(const std::shared_ptr<PRQLogger>& owner) {
-    locked([&] {
-        const FlagScope maintaining(maintaining_);
+    maintain([&] {
         FileDestination::setOwner(owner);
+    });
+}
+
+void AutoRotatingFileDestination::setWriteToFileURL(std::optional<Url> url) {
+    maintain([&] {
+        FileDestination::setWriteToFileURL(std::move(url));
     });
 }
 
 void AutoRotatingFileDestination::write(const std::string& message) {
     locked([&] {
         // What the line adds to the file: its UTF-8 bytes and the line feed.
-        setCurrentLogFileSize(currentLogFileSize() + message.size() + 1);
+        currentLogFileSize_ += message.size() + 1;
         FileDestination::write(message);
         if (!maintaining_ && shouldRotate()) rotateFile();
+    });
+}
+
+template <class Work>
+void AutoRotatingFileDestination::maintain(Work&& work) {
+    locked([&] {
+        const FlagScope maintaining(maintaining_);
+        std::forward<Work>(work)();
     });
 }
 

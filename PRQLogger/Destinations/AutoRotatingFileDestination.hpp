@@ -95,15 +95,21 @@ public:
     // the clock.
     virtual bool shouldRotate() const;
 
-    // Opens the file like the file destination, without rotating while its header goes in.
+    // Open the file like the file destination, without rotating while its header goes in.
     void setOwner(const std::shared_ptr<PRQLogger>& owner) override;
+    void setWriteToFileURL(std::optional<platform::foundation::Url> url) override;
     void write(const std::string& message) override;
 
 private:
     using AfterUnlock = std::vector<std::function<void()>>;
 
+    // Runs the work under the file's lock; what it leaves for after the lock runs once the
+    // outermost call has released it.
     template <class Work>
     void locked(Work&& work);
+    // The same for a rotation or clean-up: lines written meanwhile start no rotation.
+    template <class Work>
+    void maintain(Work&& work);
     std::optional<platform::foundation::Url> archiveFolder() const;
     void deleteArchives(const std::vector<platform::foundation::Url>& archives);
     void report(Level level, std::string message);

@@ -37,7 +37,7 @@ public:
 
     std::optional<platform::foundation::Url> writeToFileURL() const;
     // Opens the new file (when there is an owner).
-    void setWriteToFileURL(std::optional<platform::foundation::Url> url);
+    virtual void setWriteToFileURL(std::optional<platform::foundation::Url> url);
     // Whether the log file is open (the platform handle itself stays inside, under the lock).
     bool isOpen() const;
     bool shouldAppend() const;

@@ -17,26 +17,23 @@ constexpr std::array<int8_t, 256> decodingTable() {
 }  // namespace
 
 std::string encode(std::string_view bytes) {
-    std::string text;
-    text.reserve((bytes.size() + 2) / 3 * 4);
+    // Written in place into the padded result: log formatters encode every line.
+    std::string text((bytes.size() + 2) / 3 * 4, '=');
+    char* out = text.data();
+    const auto byte = [&](std::size_t index) { return static_cast<uint32_t>(static_cast<unsigned char>(bytes[index])); };
     std::size_t i = 0;
-    for (; i + 3 <= bytes.size(); i += 3) {
-        const uint32_t group = static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) << 16 |
-                               static_cast<uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8 |
-                               static_cast<unsigned char>(bytes[i + 2]);
-        text += alphabet[group >> 18 & 0x3F];
-        text += alphabet[group >> 12 & 0x3F];
-        text += alphabet[group >> 6 & 0x3F];
-        text += alphabet[group & 0x3F];
+    for (; i + 3 <= bytes.size(); i += 3, out += 4) {
+        const uint32_t group = byte(i) << 16 | byte(i + 1) << 8 | byte(i + 2);
+        out[0] = alphabet[group >> 18 & 0x3F];
+        out[1] = alphabet[group >> 12 & 0x3F];
+        out[2] = alphabet[group >> 6 & 0x3F];
+        out[3] = alphabet[group & 0x3F];
     }
-    const std::size_t rest = bytes.size() - i;
-    if (rest > 0) {
-        uint32_t group = static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) << 16;
-        if (rest == 2) group |= static_cast<uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
-        text += alphabet[group >> 18 & 0x3F];
-        text += alphabet[group >> 12 & 0x3F];
-        text += rest == 2 ? alphabet[group >> 6 & 0x3F] : '=';
-        text += '=';
+    if (const std::size_t rest = bytes.size() - i; rest > 0) {
+        const uint32_t group = byte(i) << 16 | (rest == 2 ? byte(i + 1) << 8 : 0);
+        out[0] = alphabet[group >> 18 & 0x3F];
+        out[1] = alphabet[group >> 12 & 0x3F];
+        if (rest == 2) out[2] = alphabet[group >> 6 & 0x3F];
     }
     return text;
 }
