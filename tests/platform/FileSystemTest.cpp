@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -38,6 +39,29 @@ TEST(FileSystem, AtomicWriteReplacesContentSetsTheModeAndLeavesNoTemporaryFile) 
     ASSERT_EQ(::stat(file.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
+}
+
+TEST(FileSystem, ListsVisibleEntriesAndRemovesItemsWithoutRecursing) {
+    TemporaryFolder folder;
+    ASSERT_TRUE(FileSystem::writeFileAtomically(folder / "shown", "twelve bytes", 0644));
+    ASSERT_TRUE(FileSystem::writeFileAtomically(folder / ".hidden", "x", 0644));
+    ASSERT_TRUE(FileSystem::createDirectories(folder / "full" / "inside"));
+    std::filesystem::create_symlink(folder / "shown", folder / "link");
+
+    auto entries = FileSystem::contentsOfDirectory(folder.path()).value();
+    std::sort(entries.begin(), entries.end());
+    EXPECT_EQ(entries, (std::vector<std::filesystem::path>{folder / "full", folder / "link", folder / "shown"}));
+    EXPECT_EQ(FileSystem::contentsOfDirectory(folder / "missing").error().code, ENOENT);
+
+    EXPECT_EQ(FileSystem::attributesOfItem(folder / "link").value().size, 12u);
+    EXPECT_EQ(FileSystem::attributesOfItem(folder / "missing").error().code, ENOENT);
+
+    ASSERT_TRUE(FileSystem::removeItem(folder / "link"));
+    EXPECT_TRUE(FileSystem::fileExists(folder / "shown"));  // the link went, not its target
+    EXPECT_EQ(FileSystem::removeItem(folder / "full").error().code, ENOTEMPTY);
+    EXPECT_TRUE(FileSystem::isDirectory(folder / "full" / "inside"));
+    EXPECT_TRUE(FileSystem::removeItem(folder / "full" / "inside"));
+    EXPECT_EQ(FileSystem::removeItem(folder / "missing").error().code, ENOENT);
 }
 
 TEST(FileSystem, FailuresAreValuesWithTheSystemReason) {

@@ -16,6 +16,8 @@ TEST(Utf8, ReplacesEveryByteThatStartsNoWellFormedSequence) {
         {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},              // overlong "/"
         {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // surrogate
         {std::string("a\0b", 3), std::string("a\0b", 3)},
+        {"eight ascii then \xE2\x82", "eight ascii then \xEF\xBF\xBD\xEF\xBF\xBD"},  // cut short after the ASCII stretch
+        {"0123456\xC3\xBC" "89abcdef", "0123456\xC3\xBC" "89abcdef"},  // a sequence across eight-byte blocks
     };
     for (const auto& [input, expected] : cases) {
         EXPECT_EQ(utf8WithReplacements(input), expected);
