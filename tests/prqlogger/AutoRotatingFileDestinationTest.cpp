@@ -1,9 +1,8 @@
 // The auto-rotating file destination on real files with real extended attributes: names and
 // folders, size and age thresholds on the virtual clock, clean-up and purge, reports made during
 // a rotation, and many writers across rotations.
-#include "RecordingDestination.hpp"
+#include "LogFileTest.hpp"
 #include "SteppingClock.hpp"
-#include "TestServices.hpp"
 #include "PRQLogger/Destinations/AutoRotatingFileDestination.hpp"
 #include "PRQLogger/Extensions/UrlExtendedAttributes.hpp"
 #include "PRQLogger/PRQLogger.hpp"
@@ -16,11 +15,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
-#include <sstream>
 #include <thread>
 #include <unistd.h>
 
 using corvantis::testing::TemporaryFolder;
+using corvantis::testing::readLines;
 using platform::foundation::Url;
 using prq::AutoRotatingFileDestination;
 using prq::Level;
@@ -31,15 +30,6 @@ using namespace std::chrono_literals;
 namespace FileSystem = platform::foundation::FileSystem;
 
 namespace {
-
-Lines readLines(const Path& file) {
-    const auto content = FileSystem::readFile(file);
-    if (!content) return {};
-    Lines lines;
-    std::istringstream stream(content.value());
-    for (std::string line; std::getline(stream, line);) lines.push_back(line);
-    return lines;
-}
 
 std::uint64_t fileSize(const Path& file) {
     return std::filesystem::file_size(file);
@@ -82,9 +72,14 @@ private:
     std::optional<std::string> previous_;
 };
 
-class AutoRotatingFileDestinationTest : public ::testing::Test {
+class AutoRotatingFileDestinationTest : public corvantis::testing::LogFileTest {
 protected:
-    AutoRotatingFileDestinationTest() { logger_->add(watcher_); }
+    void SetUp() override {
+        const auto probe = folder_ / "probe";
+        ASSERT_TRUE(FileSystem::writeFileAtomically(probe, "", 0644));
+        if (!userAttributesWork(probe)) GTEST_SKIP() << "the temporary folder's file system keeps no user attributes";
+        std::filesystem::remove(probe);
+    }
 
     // A destination that shows messages only; it gets its owner after it is made, so that its
     // first file starts with the header.
@@ -103,29 +98,15 @@ protected:
         return folder / (base + platform::foundation::DateFormatter("_yyyy-MM-dd_HHmmss").string(time) + ".log");
     }
     Path archiveNow(const std::string& base = "app") { return archiveAt(base, time_.clock().wallNow(), folder_.path()); }
-
-    Lines header(const Path& log) const {
-        return {"> " + std::string(program_invocation_short_name) + " PID: " + std::to_string(::getpid()),
-                "> PRQLogger Version: 7.0.1 - Level: Debug",
-                "> PRQLogger writing log to: " + Url::fileUrl(log.string()).absoluteString()};
-    }
+    static Lines fresh(const Path& log) { return opening(log, "writing"); }
     double secondsNow() { return std::chrono::duration<double>(time_.clock().wallNow().time_since_epoch()).count(); }
 
-    void SetUp() override {
-        const auto probe = folder_ / "probe";
-        ASSERT_TRUE(FileSystem::writeFileAtomically(probe, "", 0644));
-        if (!prq::setExtendedAttribute(Url::fileUrl(probe.string()), "1", "probe")) {
-            GTEST_SKIP() << "the temporary folder's file system keeps no user attributes";
-        }
-        std::filesystem::remove(probe);
+    // Services whose calendar time moves a second at every reading.
+    platform::Services steppingTime() {
+        platform::Services services = corvantis::testing::servicesWithBundle(emptyBundle_.path());
+        services.clockOverride = std::make_shared<corvantis::testing::SteppingClock>();
+        return services;
     }
-
-    TemporaryFolder folder_;
-    TemporaryFolder emptyBundle_;
-    corvantis::testing::VirtualTime time_{corvantis::testing::servicesWithBundle(emptyBundle_.path())};
-    std::shared_ptr<PRQLogger> logger_ = PRQLogger::make("rotation", false);
-    std::shared_ptr<corvantis::testing::RecordingDestination<>> watcher_ =
-        std::make_shared<corvantis::testing::RecordingDestination<>>("watcher", Level::verbose);
 };
 
 TEST_F(AutoRotatingFileDestinationTest, NamesAndFolderComeFromTheLogFile) {
@@ -215,13 +196,13 @@ TEST_F(AutoRotatingFileDestinationTest, SizeRotationCountsUtf8BytesAndLineFeeds)
         ASSERT_LT(written.size(), 20u) << "no rotation";
     }
     const auto archived = readLines(archiveNow());
-    auto expected = header(log);
+    auto expected = fresh(log);
     expected.insert(expected.end(), written.begin(), written.end());
     EXPECT_EQ(archived, expected);
     EXPECT_GE(fileSize(archiveNow()), 200u);
     EXPECT_LT(fileSize(archiveNow()), 200u + written.back().size() + 1);
 
-    EXPECT_EQ(readLines(log), header(log));  // a fresh file, counted from its first byte
+    EXPECT_EQ(readLines(log), fresh(log));  // a fresh file, counted from its first byte
     EXPECT_EQ(destination->currentLogFileSize(), fileSize(log));
     EXPECT_EQ(destination->currentLogStartTimeInterval(), secondsNow());
     EXPECT_EQ(destination->archivedFileURLs(), std::vector<Url>{Url::fileUrl(archiveNow().string())});
@@ -237,10 +218,10 @@ TEST_F(AutoRotatingFileDestinationTest, AgeRotationFollowsTheVirtualClock) {
     time_.advance(1s);
     logger_->info([] { return "third"; });
 
-    auto expected = header(log);
+    auto expected = fresh(log);
     expected.insert(expected.end(), {"> first", "> second", "> third"});
     EXPECT_EQ(readLines(archiveNow()), expected);
-    EXPECT_EQ(readLines(log), header(log));
+    EXPECT_EQ(readLines(log), fresh(log));
     EXPECT_EQ(destination->currentLogStartTimeInterval(), secondsNow());
     EXPECT_FALSE(destination->shouldRotate());
 }
@@ -256,7 +237,7 @@ TEST_F(AutoRotatingFileDestinationTest, ASecondRotationInTheSameSecondIsRefused)
     logger_->info([] { return "kept in place"; });
     destination->rotateFile();
     EXPECT_EQ(answers, (std::vector<bool>{true, false}));
-    EXPECT_EQ(readLines(first), header(log));
+    EXPECT_EQ(readLines(first), fresh(log));
     EXPECT_EQ(readLines(log).back(), "> kept in place");
     EXPECT_EQ(destination->currentLogFileSize(), 0u);  // reset all the same
 
@@ -381,9 +362,9 @@ TEST_F(AutoRotatingFileDestinationTest, ReportsDuringRotationNeitherBlockNorRota
     EXPECT_EQ(std::count(watched.begin(), watched.end(), failure), 3);
     const std::string rotatedFirst = "> Rotated file " + log.string() + " to " + archives[0].string();
     EXPECT_NE(std::find(watched.begin(), watched.end(), rotatedFirst), watched.end());
-    auto fresh = header(log);
-    fresh.push_back(failure);
-    EXPECT_EQ(readLines(log), fresh);
+    auto started = fresh(log);
+    started.push_back(failure);
+    EXPECT_EQ(readLines(log), started);
     EXPECT_EQ(destination->currentLogFileSize(), fileSize(log));
 }
 
@@ -391,9 +372,7 @@ TEST_F(AutoRotatingFileDestinationTest, ReportsDuringRotationNeitherBlockNorRota
 // the archives and the current file; each archive ends at the first line that reached the
 // threshold.
 TEST_F(AutoRotatingFileDestinationTest, ManyWritersLoseNoLineAcrossRotations) {
-    platform::Services stepping = corvantis::testing::servicesWithBundle(emptyBundle_.path());
-    stepping.clockOverride = std::make_shared<corvantis::testing::SteppingClock>();
-    const platform::ScopedServices services(stepping);
+    const platform::ScopedServices services(steppingTime());
     constexpr int writers = 8;
     constexpr int linesEach = 10000;
     constexpr std::uint64_t threshold = 64 * 1024;
@@ -419,7 +398,7 @@ TEST_F(AutoRotatingFileDestinationTest, ManyWritersLoseNoLineAcrossRotations) {
     std::vector<int> next(writers, 0);
     const auto check = [&](const Path& file) {
         for (const auto& line : readLines(file)) {
-            if (line.starts_with("> PRQLogger ") || line.starts_with("> " + std::string(program_invocation_short_name) + " PID")) continue;
+            if (line.starts_with("> PRQLogger ") || line == header()) continue;
             int writer = -1, index = -1, end = 0;
             std::sscanf(line.c_str(), "> w%d i%d %n", &writer, &index, &end);
             ASSERT_TRUE(writer >= 0 && writer < writers && line.substr(static_cast<std::size_t>(end)) == payload) << line;
@@ -442,9 +421,7 @@ TEST_F(AutoRotatingFileDestinationTest, ManyWritersLoseNoLineAcrossRotations) {
 // Two rotating destinations of one logger rotate on their own threads at the same time, and
 // each reports every rotation to the other.
 TEST_F(AutoRotatingFileDestinationTest, DestinationsRotatingTogetherReportToEachOtherWithoutBlocking) {
-    platform::Services stepping = corvantis::testing::servicesWithBundle(emptyBundle_.path());
-    stepping.clockOverride = std::make_shared<corvantis::testing::SteppingClock>();
-    const platform::ScopedServices services(stepping);
+    const platform::ScopedServices services(steppingTime());
     logger_->remove(watcher_);
     const auto first = rotating(folder_ / "first.log", 0, 0, 255, "first");
     const auto second = rotating(folder_ / "second.log", 0, 0, 255, "second");

@@ -1,6 +1,5 @@
 // The file destination on real files: opening, appending, rotation, failures and many writers.
-#include "RecordingDestination.hpp"
-#include "TestServices.hpp"
+#include "LogFileTest.hpp"
 #include "PRQLogger/Destinations/FileDestination.hpp"
 #include "PRQLogger/Extensions/UrlExtendedAttributes.hpp"
 #include "PRQLogger/PRQLogger.hpp"
@@ -12,12 +11,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <sstream>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
 using corvantis::testing::TemporaryFolder;
+using corvantis::testing::readLines;
 using platform::foundation::Url;
 using prq::FileDestination;
 using prq::Level;
@@ -27,19 +26,8 @@ namespace FileSystem = platform::foundation::FileSystem;
 
 namespace {
 
-Lines readLines(const std::filesystem::path& file) {
-    const auto content = FileSystem::readFile(file);
-    if (!content) return {};
-    Lines lines;
-    std::istringstream stream(content.value());
-    for (std::string line; std::getline(stream, line);) lines.push_back(line);
-    return lines;
-}
-
-class FileDestinationTest : public ::testing::Test {
+class FileDestinationTest : public corvantis::testing::LogFileTest {
 protected:
-    FileDestinationTest() { logger_->add(watcher_); }
-
     std::shared_ptr<FileDestination> file(const prq::FileTarget& target, bool shouldAppend = false,
                                           std::optional<std::string> marker = FileDestination::defaultAppendMarker,
                                           std::optional<platform::foundation::FileAttributes> attributes = std::nullopt) {
@@ -47,27 +35,6 @@ protected:
         corvantis::testing::showMessagesOnly(*destination);
         return destination;
     }
-
-    std::string header() const {
-        return "> " + std::string(program_invocation_short_name) + " PID: " + std::to_string(::getpid());
-    }
-    Lines opening(const std::filesystem::path& path, const char* how) const {
-        return {header(), "> PRQLogger Version: 7.0.1 - Level: Debug", opened(path, how)};
-    }
-    static std::string opened(const std::filesystem::path& path, const char* how) {
-        return std::string("> PRQLogger ") + how + " log to: " + Url::fileUrl(path.string()).absoluteString();
-    }
-
-    static bool userAttributesWork(const std::filesystem::path& file) {
-        return static_cast<bool>(platform::foundation::ExtendedAttributes::set(file, "probe", "1"));
-    }
-
-    TemporaryFolder folder_;
-    TemporaryFolder emptyBundle_;
-    corvantis::testing::VirtualTime time_{corvantis::testing::servicesWithBundle(emptyBundle_.path())};
-    std::shared_ptr<PRQLogger> logger_ = PRQLogger::make("files", false);
-    std::shared_ptr<corvantis::testing::RecordingDestination<>> watcher_ =
-        std::make_shared<corvantis::testing::RecordingDestination<>>("watcher", Level::verbose);
 };
 
 TEST_F(FileDestinationTest, StartsAnEmptyFileWithTheHeaderAndTheOpeningLine) {
