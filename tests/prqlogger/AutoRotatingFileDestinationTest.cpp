@@ -135,6 +135,22 @@ TEST_F(AutoRotatingFileDestinationTest, NamesAndFolderComeFromTheLogFile) {
     EXPECT_EQ(prq::create<AutoRotatingFileDestination>(nullptr, "x.log")->defaultLogFolderURL(), defaultFolder);
 }
 
+// A subclass's default folder is the one its set-up takes.
+class KeptApartDestination : public AutoRotatingFileDestination {
+public:
+    KeptApartDestination(prq::CreationKey key, const Path& folder, const Path& log)
+        : AutoRotatingFileDestination(key, nullptr, log), folder_(folder) {}
+    std::optional<Url> defaultLogFolderURL() const override { return Url::fileUrl(folder_.string(), true); }
+
+private:
+    Path folder_;
+};
+
+TEST_F(AutoRotatingFileDestinationTest, SetUpReachesSubclassOverrides) {
+    const auto destination = prq::create<KeptApartDestination>(folder_ / "apart", folder_ / "noextension");
+    EXPECT_EQ(destination->archiveFolderURL(), Url::fileUrl((folder_ / "apart").string(), true));
+}
+
 TEST_F(AutoRotatingFileDestinationTest, WithoutAFileNothingRotatesUntilAFolderIsGiven) {
     const auto destination = prq::create<AutoRotatingFileDestination>(
         nullptr, Url::fromString("https://example.com/app.log").value(), "web", false, std::nullopt, std::nullopt, 1);
