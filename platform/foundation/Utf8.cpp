@@ -47,10 +47,12 @@ char32_t decode(std::string_view text, std::size_t at, std::size_t length) {
 bool isValidUtf8(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
         // Plain ASCII, eight bytes at a time: most text is nothing else.
-        std::uint64_t eight;
-        if (i + sizeof eight <= text.size() && (std::memcpy(&eight, text.data() + i, sizeof eight), (eight & 0x8080808080808080u) == 0)) {
-            i += sizeof eight;
-            continue;
+        if (std::uint64_t eight; i + sizeof eight <= text.size()) {
+            std::memcpy(&eight, text.data() + i, sizeof eight);
+            if ((eight & 0x8080808080808080u) == 0) {
+                i += sizeof eight;
+                continue;
+            }
         }
         const std::size_t length = sequenceLength(text, i);
         if (length == 0) return false;
