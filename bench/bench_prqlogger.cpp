@@ -99,6 +99,40 @@ BENCHMARK(prqloggerFileDestination)->Name("prqloggerFileDestination/TagFilter")
 BENCHMARK(prqloggerFileDestination)->Name("prqloggerFileDestination/FileNameFilter")
     ->Setup(setUpFiltered<[] { return prq::FileNameFilter::excludeFrom({"ConnectView.cpp"}); }>)->Teardown(tearDownOurs)->Threads(1)->Threads(8)->UseRealTime();
 
+// One formatter or filter alone on a composed line and its working copy, as a destination runs
+// it: the cost it adds to each line, apart from the disk's noise in the runs above.
+template <auto make>
+void alone(benchmark::State& state) {
+    const auto step = make();
+    const prq::LogDetails event(prq::Level::info, {}, message, "connect()", "/src/app/ConnectView.cpp", 97,
+                                prq::Tag("vpn") | prq::Dev("anna"));
+    const std::string line = std::string("2026-12-07 22:02:20.123 [Info] [main] [ConnectView.cpp:97] connect() > ") + message;
+    for (auto _ : state) {
+        prq::LogDetails details = event;
+        std::string copy = line;
+        if constexpr (requires { step->format(details, copy); }) {
+            benchmark::DoNotOptimize(step->format(details, copy));
+        } else {
+            benchmark::DoNotOptimize(step->shouldExclude(details, copy));
+        }
+        benchmark::DoNotOptimize(copy);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+// The working copies alone (a new prefix/postfix formatter changes nothing): what every
+// destination pays whether or not it has formatters.
+void workingCopiesAlone(benchmark::State& state) {
+    alone<[] { return std::make_shared<prq::PrePostFixLogFormatter>(); }>(state);
+}
+BENCHMARK(workingCopiesAlone);
+BENCHMARK(alone<prq::create<prq::ANSIColorLogFormatter>>)->Name("alone/ANSIColorLogFormatter");
+BENCHMARK(alone<prq::create<prq::XcodeColorsLogFormatter>>)->Name("alone/XcodeColorsLogFormatter");
+BENCHMARK(alone<prq::create<prq::Base64LogFormatter>>)->Name("alone/Base64LogFormatter");
+BENCHMARK(alone<framed>)->Name("alone/PrePostFixLogFormatter");
+BENCHMARK(alone<[] { return prq::TagFilter::excludeFrom({"ui", "net"}); }>)->Name("alone/TagFilter");
+BENCHMARK(alone<[] { return prq::FileNameFilter::excludeFrom({"Settings.cpp"}); }>)->Name("alone/FileNameFilter");
+
 // 1 MiB files and 10 archives; archives share a name within a second, so at most one rotation a
 // second succeeds and the rest are refused, as in the application.
 void setUpRotating(const benchmark::State&) {
