@@ -1,8 +1,8 @@
 // The auto-rotating file destination on real files with real extended attributes: names and
 // folders, size and age thresholds on the virtual clock, clean-up and purge, reports made during
 // a rotation, and many writers across rotations.
+#include "CountingClock.hpp"
 #include "LogFileTest.hpp"
-#include "SteppingClock.hpp"
 #include "PRQLogger/Destinations/AutoRotatingFileDestination.hpp"
 #include "PRQLogger/Extensions/UrlExtendedAttributes.hpp"
 #include "PRQLogger/PRQLogger.hpp"
@@ -104,7 +104,7 @@ protected:
     // Services whose calendar time moves a second at every reading.
     platform::Services steppingTime() {
         platform::Services services = corvantis::testing::servicesWithBundle(emptyBundle_.path());
-        services.clockOverride = std::make_shared<corvantis::testing::SteppingClock>();
+        services.clockOverride = std::make_shared<corvantis::testing::CountingClock>(1s);
         return services;
     }
 };
