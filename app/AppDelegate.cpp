@@ -1,19 +1,31 @@
 #include "app/AppDelegate.hpp"
 
 #include "HelperService/CorvantisHelperController/HelperService.hpp"
+#include "HelperService/CorvantisHelperInterface/Ipv4Address.hpp"
+#include "HelperService/CorvantisHelperInterface/ShellText.hpp"
+#include "app/UserSettings.hpp"
 #include "platform/Services.hpp"
+#include "platform/crashreporting/CrashReporter.hpp"
+#include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/UnicodeNormalization.hpp"
 #include "platform/foundation/UserDefaults.hpp"
 
 #include <algorithm>
 #include <deque>
+#include <sstream>
 #include <string_view>
+
+using namespace std::chrono_literals;
 
 namespace corvantis {
 
 namespace {
 constexpr const char* findGatewayCommand = "netstat -nr | grep '^default' | awk 'NR==1{print $2}'";
 constexpr const char* gatewayKey = "gateway";
+constexpr const char* nameServersCommand = "scutil --dns | grep 'nameserver' | awk '{print $3}'";
+constexpr const char* launchDaemons = "/Library/LaunchDaemons/";
+constexpr const char* guardPlist = "com.corvantis.CorvantisGuard.plist";
+constexpr const char* guardScript = "corvantis_guard.sh";
 
 std::shared_ptr<AppDelegate>& holder() {
     static std::shared_ptr<AppDelegate> delegate;
@@ -55,6 +67,22 @@ void sortByName(std::vector<std::shared_ptr<City>>& cities) {
     std::ranges::stable_sort(keyed, std::less<>{}, &Keyed::first);
     for (std::size_t index = 0; index < keyed.size(); ++index) cities[index] = std::move(keyed[index].second);
 }
+
+void breadcrumb(std::string text) {
+    platform::crashreporting::CrashReporter::current()->addBreadcrumb({platform::crashreporting::Level::info, std::move(text)});
+}
+
+// The value when it can go into a command for root: an IPv4 address.
+std::optional<std::string> ipv4(const std::optional<std::string>& value) {
+    if (!value || !helper::Ipv4Address::parse(*value)) return std::nullopt;
+    return value;
+}
+
+// Sends a command whose reply nobody uses.
+void send(const std::string& command) {
+    if (const auto helper = HelperService::shared()) helper->runCommand(command, {});
+}
+
 }  // namespace
 
 std::shared_ptr<AppDelegate> AppDelegate::shared() {
@@ -100,6 +128,111 @@ void AppDelegate::initServers(const std::vector<std::shared_ptr<Server>>& server
     }
     sortByName(cities);
     allCities = std::move(cities);
+}
+
+void AppDelegate::info(const std::string& message, std::string_view function, std::source_location where) {
+    logger->info([&] { return message; }, {}, prq::CallSite(function, where.file_name(), where.line()));
+}
+
+std::optional<std::string> AppDelegate::savedServerAddress() const {
+    if (!allCities) return std::nullopt;
+    const auto hostname = UserSettings::hostname();
+    for (const auto& city : *allCities) {
+        if (city->domain == hostname) return city->address;
+    }
+    return std::nullopt;
+}
+
+void AppDelegate::removeDefaultRoute(std::function<void(bool)> completion) {
+    const auto knownGateway = ipv4(gateway);
+    if (!knownGateway) {
+        breadcrumb("removeDefaultRoute() gateway = nil");
+        return;
+    }
+    breadcrumb("removeDefaultRoute()");
+    info("removeDefaultRoute", "removeDefaultRoute(completion:)");
+    const auto delegate = shared();
+    (delegate ? *delegate : *this).addSavedServerToRoute([](bool) {});
+
+    const auto bundle = platform::foundation::Bundle::main();
+    const auto plist = bundle->pathForResource("com.corvantis.CorvantisGuard", "plist");
+    const auto script = bundle->pathForResource("corvantis_guard", "sh");
+    const auto helper = HelperService::shared();
+    if (!plist || !script || !helper) {
+        const auto where = std::source_location::current();
+        logger->error([] { return "The default route stays: the kill-switch guard or the helper is missing"; }, {},
+                      prq::CallSite("removeDefaultRoute(completion:)", where.file_name(), where.line()));
+        return;
+    }
+    const std::string command =
+        "defaults write /Library/Preferences/com.corvantis.Corvantis.plist gateway " + *knownGateway + " && cp " +
+        helper::ShellText::doubleQuoted(plist->string()) + " " + launchDaemons + guardPlist + " && cp " +
+        helper::ShellText::doubleQuoted(script->string()) + " " + launchDaemons + guardScript +
+        " && launchctl load -w " + launchDaemons + guardPlist + " ; route -n delete default " + *knownGateway;
+    helper->runCommand(command, [completion = std::move(completion)](const std::optional<std::string>&) {
+        if (completion) completion(true);
+    });
+}
+
+void AppDelegate::restoreDefaultRoute() {
+    breadcrumb("restoreDefaultRoute()");
+    info("restoreDefaultRoute", "restoreDefaultRoute()");
+    removeSavedServerFromRoute();
+    if (!ipv4(gateway)) {
+        breadcrumb("restoreDefaultRoute() gateway = nil");
+        const auto stored = ipv4(platform::foundation::UserDefaults::standard()->string(gatewayKey));
+        if (!stored) {
+            gateway.reset();
+            if (const auto helper = HelperService::shared()) helper->checkResolvConf();
+            platform::Services::current().mainQueue()->asyncAfter(2s, [delegate = weak_from_this()] {
+                if (const auto self = delegate.lock()) self->getGateway();
+            });
+            return;
+        }
+        gateway = stored;
+    }
+    send("route -n add default " + *gateway);
+}
+
+void AppDelegate::addSavedServerToRoute(std::function<void(bool)> completion) {
+    const auto address = savedServerAddress();
+    breadcrumb("addSavedServerToRoute() " + address.value_or(""));
+    info("addSavedServerToRoute " + address.value_or(""), "addSavedServerToRoute(completion:)");
+    const auto knownGateway = ipv4(gateway);
+    if (ipv4(address) && knownGateway) send("route -n add -net " + *address + " " + *knownGateway);
+
+    const auto helper = HelperService::shared();
+    if (!helper) {
+        // Nobody can answer the name-server query; the caller still goes on.
+        platform::Services::current().mainQueue()->async([completion = std::move(completion)] {
+            if (completion) completion(true);
+        });
+        return;
+    }
+    helper->runCommand(nameServersCommand, [delegate = weak_from_this(), completion = std::move(completion)](
+                                               const std::optional<std::string>& reply) {
+        const auto self = delegate.lock();
+        const auto currentGateway = self ? ipv4(self->gateway) : std::nullopt;
+        std::istringstream lines(reply.value_or(""));
+        for (std::string nameServer; std::getline(lines, nameServer);) {
+            if (nameServer.empty() || nameServer == currentGateway || nameServer == "0.0.0.0") continue;
+            if (ipv4(nameServer) && currentGateway) send("route -n add -net " + nameServer + " " + *currentGateway);
+        }
+        if (completion) completion(true);
+    });
+}
+
+void AppDelegate::removeSavedServerFromRoute() {
+    const auto knownGateway = ipv4(gateway);
+    if (!knownGateway) {
+        breadcrumb("removeSavedServerFromRoute() gateway is nil");
+        return;
+    }
+    const auto address = ipv4(savedServerAddress());
+    if (!address) return;
+    breadcrumb("removeSavedServerFromRoute() " + *address);
+    info("removeSavedServerFromRoute " + *address, "removeSavedServerFromRoute()");
+    send("route -n delete " + *address + " " + *knownGateway);
 }
 
 }  // namespace corvantis

@@ -7,16 +7,17 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <source_location>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace corvantis {
 
+class CorvantisHelperController;
+
 // The application's delegate: it starts the application and holds what the whole application
 // shares. Main queue only.
-//
-// The route control behind the kill switch and the Shield lives here too; the connection
-// control supplies it.
 class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
 public:
     virtual ~AppDelegate() = default;
@@ -25,12 +26,24 @@ public:
     static std::shared_ptr<AppDelegate> shared();
     static void setShared(std::shared_ptr<AppDelegate> delegate);
 
-    // Takes the default route away (host routes keep the VPN server and the name servers
-    // reachable). Returns at once; `completion` gets true once the helper has done it, and is
-    // never called when no gateway is known.
-    virtual void removeDefaultRoute(std::function<void(bool)> completion) = 0;
-    // Puts the default route back through the known gateway. Returns at once.
-    virtual void restoreDefaultRoute() = 0;
+    // Route control of the kill switch and the Shield. Every value that goes into a command for
+    // root must be an IPv4 address; a command that cannot be formed so is not sent.
+    //
+    // Takes the default route away, keeping the VPN server and the name servers reachable
+    // through host routes via the gateway, and installs the guard. `completion` gets true once
+    // the helper has answered; it is never called when no gateway is known.
+    void removeDefaultRoute(std::function<void(bool)> completion);
+    // Puts the default route back through the known gateway, else the stored one; with neither,
+    // has the helper check the resolver file and looks for the gateway again 2 s later.
+    void restoreDefaultRoute();
+    // Host routes via the gateway to the chosen server and to every name server. `completion`
+    // gets true once the name servers have been handled, also when no route could be formed.
+    void addSavedServerToRoute(std::function<void(bool)> completion);
+    // Takes the chosen server's host route away again.
+    void removeSavedServerFromRoute();
+
+    // The helper client once the helper is installed: the same object as `HelperService::shared()`.
+    std::shared_ptr<CorvantisHelperController> helper;
 
     // Asks the helper for the computer's physical default gateway and keeps it in `gateway` and,
     // when usable (not a tunnel's), in the user default "gateway". Returns at once; without a
@@ -48,12 +61,20 @@ public:
     // The physical default gateway's address; none while no usable one is known.
     std::optional<std::string> gateway;
 
+    // The tunnel's gateway as the helper last reported it for an OpenVPN connection.
+    std::optional<std::string> openVpnGateway;
+
     // The flat city list built from the profile's country groups, sorted by name; none before
     // the first profile has been loaded.
     std::optional<std::vector<std::shared_ptr<City>>> allCities;
 
 private:
     void takeGateway(std::optional<std::string> reply);
+    // The address of the chosen server (the city whose domain is the saved hostname).
+    std::optional<std::string> savedServerAddress() const;
+    // An Info line under the name of the route operation that writes it.
+    void info(const std::string& message, std::string_view function,
+              std::source_location where = std::source_location::current());
 };
 
 }  // namespace corvantis

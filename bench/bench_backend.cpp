@@ -31,13 +31,6 @@ using corvantis::bench::benchmarkFolder;
 using corvantis::testbed::BackendConfiguration;
 using corvantis::testbed::TestBackend;
 
-// An application delegate without route control: the benchmark never touches routes.
-class BenchmarkDelegate final : public corvantis::AppDelegate {
-public:
-    void removeDefaultRoute(std::function<void(bool)>) override {}
-    void restoreDefaultRoute() override {}
-};
-
 // Settings, keychain and locale of the benchmark's own, and a fresh main queue it drains itself.
 platform::Services benchmarkServices(const std::shared_ptr<platform::dispatch::MainQueue>& mainQueue) {
     platform::Services services;
@@ -53,7 +46,7 @@ void BM_ParseGroupAndBuildCityList(benchmark::State& state) {
     const auto configuration = BackendConfiguration::withCatalogue(serverCount, BackendConfiguration::largestCountryCount);
     const std::string reply = TestBackend::profileOf(configuration.accounts.front()).dump();
     platform::ScopedServices scope(benchmarkServices(platform::dispatch::MainQueue::make()));
-    const auto delegate = std::make_shared<BenchmarkDelegate>();
+    const auto delegate = std::make_shared<corvantis::AppDelegate>();
     for (auto _ : state) {
         // The transport's own parse, then what the profile parser does with the server list.
         const auto json = platform::foundation::JSONSerialization::jsonObject(reply);
@@ -77,7 +70,7 @@ void BM_LoginOverLoopback(benchmark::State& state) {
     ::setenv("CORVANTIS_API_URL", backend.url().c_str(), 1);
     const auto mainQueue = platform::dispatch::MainQueue::make();
     platform::ScopedServices scope(benchmarkServices(mainQueue));
-    const auto delegate = std::make_shared<BenchmarkDelegate>();
+    const auto delegate = std::make_shared<corvantis::AppDelegate>();
     corvantis::AppDelegate::setShared(delegate);
     corvantis::UserSettings::setDeviceId(backend.registerDevice());
     for (auto _ : state) {

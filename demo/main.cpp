@@ -192,13 +192,6 @@ void reportDevice(const std::string& step, const std::optional<DeviceResult>& re
     }
 }
 
-// The application delegate of the demo: it keeps the city list; the demo changes no routes.
-class DemoAppDelegate final : public corvantis::AppDelegate {
-public:
-    void removeDefaultRoute(std::function<void(bool)>) override {}
-    void restoreDefaultRoute() override {}
-};
-
 struct LoginResult {
     bool success;
     bool isEmailConfirmed;
@@ -211,7 +204,7 @@ struct LoginResult {
 // device registration and validation, product list, profile) and shows what the login leaves:
 // the requests the backend saw, the plan and the cities of each country.
 int reportLogin(corvantis::testbed::TestBackend& backend) {
-    const auto delegate = std::make_shared<DemoAppDelegate>();
+    const auto delegate = std::make_shared<corvantis::AppDelegate>();
     corvantis::AppDelegate::setShared(delegate);
     backend.clearRequests();
     const auto result = awaitResult<LoginResult>([](auto done) {

@@ -4,15 +4,19 @@
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/dispatch/SystemClock.hpp"
 #include "platform/foundation/Bundle.hpp"
+#include "platform/foundation/Console.hpp"
 #include "platform/foundation/CurlURLSession.hpp"
 #include "platform/foundation/Locale.hpp"
+#include "platform/foundation/NotificationCenter.hpp"
 #include "platform/foundation/PosixProcessLauncher.hpp"
 #include "platform/foundation/SearchPaths.hpp"
 #include "platform/foundation/UserDefaults.hpp"
 #include "platform/security/KeychainStore.hpp"
+#include "platform/servicemanagement/SystemdServiceManager.hpp"
 #include "platform/ui/FontMetricsMeasurer.hpp"
 #include "platform/ui/Pasteboard.hpp"
 #include "platform/ui/XdgOpenWorkspaceOpener.hpp"
+#include "platform/xpc/XpcConnector.hpp"
 
 #include <atomic>
 
@@ -86,6 +90,24 @@ std::shared_ptr<const foundation::Locale> Services::locale() const {
     if (localeOverride) return localeOverride;
     static auto* locale = new std::shared_ptr<const foundation::Locale>(foundation::Locale::fromEnvironment());
     return *locale;
+}
+
+std::shared_ptr<foundation::Console> Services::console() const {
+    return consoleOverride ? consoleOverride : foundation::StandardErrorConsole::shared();
+}
+
+std::shared_ptr<foundation::NotificationCenter> Services::notificationCenter() const {
+    if (notificationCenterOverride) return notificationCenterOverride;
+    static auto* center = new std::shared_ptr<foundation::NotificationCenter>(std::make_shared<foundation::NotificationCenter>());
+    return *center;
+}
+
+std::shared_ptr<xpc::XpcConnector> Services::xpcConnector() const {
+    return xpcConnectorOverride ? xpcConnectorOverride : xpc::UnixSocketXpcConnector::shared();
+}
+
+std::shared_ptr<servicemanagement::ServiceManager> Services::serviceManager() const {
+    return serviceManagerOverride ? serviceManagerOverride : servicemanagement::SystemdServiceManager::shared();
 }
 
 const Services& Services::current() {

@@ -12,6 +12,8 @@ namespace platform {
 
 namespace foundation {
 class Bundle;
+class Console;
+class NotificationCenter;
 class Locale;
 class ProcessLauncher;
 class URLSession;
@@ -22,6 +24,12 @@ class KeychainStore;
 }
 namespace crashreporting {
 class CrashReporter;
+}
+namespace servicemanagement {
+class ServiceManager;
+}
+namespace xpc {
+class XpcConnector;
 }
 namespace ui {
 class Pasteboard;
@@ -46,6 +54,10 @@ struct Services {
     std::shared_ptr<ui::Pasteboard> pasteboardOverride{};
     std::shared_ptr<ui::WorkspaceOpener> workspaceOpenerOverride{};
     std::shared_ptr<foundation::Bundle> mainBundleOverride{};
+    std::shared_ptr<foundation::Console> consoleOverride{};
+    std::shared_ptr<foundation::NotificationCenter> notificationCenterOverride{};
+    std::shared_ptr<xpc::XpcConnector> xpcConnectorOverride{};
+    std::shared_ptr<servicemanagement::ServiceManager> serviceManagerOverride{};
 
     std::shared_ptr<dispatch::Clock> clock() const;
     std::shared_ptr<dispatch::MainQueue> mainQueue() const;
@@ -65,6 +77,13 @@ struct Services {
     std::shared_ptr<security::KeychainStore> keychain() const;
     std::shared_ptr<crashreporting::CrashReporter> crashReporter() const;
     std::shared_ptr<const foundation::Locale> locale() const;
+    // The system console; the real one is standard error.
+    std::shared_ptr<foundation::Console> console() const;
+    std::shared_ptr<foundation::NotificationCenter> notificationCenter() const;
+    // Opens the connections to the privileged helper; the real one uses its Unix socket.
+    std::shared_ptr<xpc::XpcConnector> xpcConnector() const;
+    // Installs and removes the privileged helper; the real one uses systemd.
+    std::shared_ptr<servicemanagement::ServiceManager> serviceManager() const;
 
     // The record in force now.
     static const Services& current();

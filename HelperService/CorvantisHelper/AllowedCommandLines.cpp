@@ -1,6 +1,9 @@
 #include "HelperService/CorvantisHelper/AllowedCommandLines.hpp"
 
 #include "HelperService/CorvantisHelper/LogText.hpp"
+#include "HelperService/CorvantisHelperInterface/ShellText.hpp"
+
+#include <algorithm>
 
 #include <optional>
 
@@ -9,7 +12,10 @@ namespace corvantis::helper {
 namespace {
 
 constexpr std::string_view addressMark = "<address>";
-constexpr std::string_view resourcesMark = "<resources>";
+// A file of the bundle's resources folder, named by its path inside the folder: as one shell
+// word, or between double quotes.
+constexpr std::string_view wordMark = "<word:";
+constexpr std::string_view doubleQuotedMark = "<dq:";
 
 struct PatternText {
     std::string_view text;
@@ -17,7 +23,7 @@ struct PatternText {
 };
 
 // Every command line the application sends, as it builds them. <address> stands for an IPv4
-// address, <resources> for the bundle's resources folder.
+// address, <word:/name> and <dq:/name> for a file of the bundle's resources folder.
 constexpr PatternText commandLines[] = {
     // Route control of the kill switch and the Shield, and the tunnel's split routes.
     {"route -n add default <address>", CommandKind::addDefaultRoute},
@@ -26,8 +32,8 @@ constexpr PatternText commandLines[] = {
     {"route -n add -net <address> <address>", CommandKind::addHostRoute},
     {"route -n delete <address> <address>", CommandKind::deleteHostRoute},
     {"defaults write /Library/Preferences/com.corvantis.Corvantis.plist gateway <address>"
-     " && cp \"<resources>/com.corvantis.CorvantisGuard.plist\" /Library/LaunchDaemons/com.corvantis.CorvantisGuard.plist"
-     " && cp \"<resources>/corvantis_guard.sh\" /Library/LaunchDaemons/corvantis_guard.sh"
+     " && cp <dq:/com.corvantis.CorvantisGuard.plist> /Library/LaunchDaemons/com.corvantis.CorvantisGuard.plist"
+     " && cp <dq:/corvantis_guard.sh> /Library/LaunchDaemons/corvantis_guard.sh"
      " && launchctl load -w /Library/LaunchDaemons/com.corvantis.CorvantisGuard.plist"
      " ; route -n delete default <address>",
      CommandKind::engageKillSwitch},
@@ -37,24 +43,38 @@ constexpr PatternText commandLines[] = {
     {"netstat -nr | grep '^default' | awk 'NR==1{print $2}'", CommandKind::findDefaultGateway},
     // A fresh tunnel, the down script and the login item.
     {"dscacheutil -flushcache; sudo killall -HUP mDNSResponder", CommandKind::flushDnsCache},
-    {"sh \"<resources>/down.sh\"", CommandKind::runDownScript},
+    {"sh <dq:/down.sh>", CommandKind::runDownScript},
     {"osascript -e 'tell application \"System Events\" to make login item at end with properties "
      "{path:\"/Applications/Corvantis VPN.app\", hidden:false}'",
      CommandKind::addLoginItem},
     {"osascript -e 'tell application \"System Events\" to delete login item \"Corvantis VPN\"'",
      CommandKind::deleteLoginItem},
     // Readying the bundle's openvpn program and tunnel driver.
-    {"chown -R root:wheel <resources>/Kexts/*", CommandKind::prepareBundleFiles},
-    {"chown root:wheel <resources>/openvpn", CommandKind::prepareBundleFiles},
-    {"chmod +x 755 <resources>/openvpn", CommandKind::prepareBundleFiles},
-    {"/sbin/kextload <resources>/Kexts/tun-notarized.kext", CommandKind::prepareBundleFiles},
+    {"chown -R root:wheel <word:/Kexts>/*", CommandKind::prepareBundleFiles},
+    {"chown root:wheel <word:/openvpn>", CommandKind::prepareBundleFiles},
+    {"chmod +x 755 <word:/openvpn>", CommandKind::prepareBundleFiles},
+    {"/sbin/kextload <word:/Kexts/tun-notarized.kext>", CommandKind::prepareBundleFiles},
 };
 
-std::string replaceAll(std::string text, std::string_view mark, const std::string& value) {
-    for (auto at = text.find(mark); at != std::string::npos; at = text.find(mark, at + value.size())) {
-        text.replace(at, mark.size(), value);
+bool namesBundleFiles(std::string_view text) {
+    return text.find(wordMark) != std::string_view::npos || text.find(doubleQuotedMark) != std::string_view::npos;
+}
+
+// The pattern with each bundle file written the way the application writes it.
+std::string withBundlePaths(std::string_view text, const std::filesystem::path& resources) {
+    std::string made;
+    for (;;) {
+        const auto word = text.find(wordMark);
+        const auto quoted = text.find(doubleQuotedMark);
+        const auto mark = std::min(word, quoted);
+        if (mark == std::string_view::npos) return made + std::string(text);
+        const auto markLength = mark == word ? wordMark.size() : doubleQuotedMark.size();
+        const auto end = text.find('>', mark);
+        const auto path = resources.string() + std::string(text.substr(mark + markLength, end - mark - markLength));
+        made += text.substr(0, mark);
+        made += mark == word ? ShellText::word(path) : ShellText::doubleQuoted(path);
+        text.remove_prefix(end + 1);
     }
-    return text;
 }
 
 }  // namespace
@@ -74,9 +94,8 @@ AllowedCommandLines::Pattern AllowedCommandLines::compile(std::string_view text,
 
 AllowedCommandLines::AllowedCommandLines(const std::filesystem::path& bundleResources) {
     for (const auto& line : commandLines) {
-        const bool namesBundle = line.text.find(resourcesMark) != std::string_view::npos;
-        if (namesBundle && bundleResources.empty()) continue;
-        patterns_.push_back(compile(replaceAll(std::string(line.text), resourcesMark, bundleResources.string()), line.kind));
+        if (namesBundleFiles(line.text) && bundleResources.empty()) continue;
+        patterns_.push_back(compile(withBundlePaths(line.text, bundleResources), line.kind));
     }
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HelperService/CorvantisHelper/Ipv4Address.hpp"
+#include "HelperService/CorvantisHelperInterface/Ipv4Address.hpp"
 
 #include <filesystem>
 #include <string>

@@ -68,6 +68,12 @@ void CorvantisHelper::didReceiveMessage(const std::shared_ptr<platform::xpc::Xpc
                              [connection](const nlohmann::json& reply) { connection->sendReply(reply); });
 }
 
+platform::xpc::PeerCredentials CorvantisHelper::caller() {
+    if (const auto connection = platform::xpc::XpcPeerConnection::current()) return connection->peer();
+    // A call made inside the helper itself.
+    return {::getpid(), ::geteuid(), ::getegid()};
+}
+
 void CorvantisHelper::listenerDidReport(const std::string& problem) {
     log_->notice(problem);
 }
@@ -78,9 +84,7 @@ void CorvantisHelper::runCommand(const std::string& command, TextReply reply) {
     if (const auto* refusal = std::get_if<CommandRefusal>(&matched)) {
         log_->notice("Refused the command \"" + printableForLog(command) + "\": " + refusal->reason);
     } else {
-        const auto connection = platform::xpc::XpcPeerConnection::current();
-        commandLayer_.perform(std::get<AllowedCommand>(matched), connection ? connection->peer().uid : ::geteuid(),
-                              replies);
+        commandLayer_.perform(std::get<AllowedCommand>(matched), caller().uid, replies);
     }
     replies.finish();
 }
@@ -88,7 +92,7 @@ void CorvantisHelper::runCommand(const std::string& command, TextReply reply) {
 void CorvantisHelper::runOpenVPN(const std::string& path, const std::string& config,
                                  const std::optional<std::string>& userName, const std::optional<std::string>& password,
                                  const std::string& workingDirectory, TextArrayReply reply) {
-    openVpn_.runOpenVPN(path, config, userName, password, workingDirectory, std::move(reply));
+    openVpn_.runOpenVPN(path, config, userName, password, workingDirectory, caller(), std::move(reply));
 }
 
 void CorvantisHelper::connectToL2TPServerWithAddress(const std::optional<std::string>& address,

@@ -69,6 +69,8 @@ public:
     bool endTunnels(std::chrono::milliseconds limit);
 
 private:
+    // Who made the call being handled on this thread.
+    static platform::xpc::PeerCredentials caller();
 
     const HelperConfiguration configuration_;
     std::shared_ptr<HelperLog> log_;

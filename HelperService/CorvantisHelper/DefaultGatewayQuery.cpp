@@ -1,6 +1,6 @@
 #include "HelperService/CorvantisHelper/DefaultGatewayQuery.hpp"
 
-#include "HelperService/CorvantisHelper/Ipv4Address.hpp"
+#include "HelperService/CorvantisHelperInterface/Ipv4Address.hpp"
 #include "platform/foundation/FileSystem.hpp"
 
 #include <limits>

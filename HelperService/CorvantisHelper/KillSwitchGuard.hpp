@@ -2,7 +2,7 @@
 
 #include "HelperService/CorvantisHelper/CommandReply.hpp"
 #include "HelperService/CorvantisHelper/HelperConfiguration.hpp"
-#include "HelperService/CorvantisHelper/Ipv4Address.hpp"
+#include "HelperService/CorvantisHelperInterface/Ipv4Address.hpp"
 #include "HelperService/CorvantisHelper/ProcessRelay.hpp"
 
 #include <mutex>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "HelperService/CorvantisHelper/HelperLog.hpp"
-#include "HelperService/CorvantisHelper/Ipv4Address.hpp"
+#include "HelperService/CorvantisHelperInterface/Ipv4Address.hpp"
 #include "HelperService/CorvantisHelper/OutputRecord.hpp"
 #include "HelperService/CorvantisHelper/RunFolder.hpp"
 #include "HelperService/CorvantisHelperInterface/CorvantisHelperProtocol.hpp"

@@ -34,7 +34,8 @@ OpenVpnRunner::OpenVpnRunner(const HelperConfiguration& configuration,
 
 void OpenVpnRunner::runOpenVPN(const std::string& path, const std::string& config,
                                const std::optional<std::string>& userName, const std::optional<std::string>& password,
-                               const std::string& workingDirectory, TextArrayReply reply) {
+                               const std::string& workingDirectory, const platform::xpc::PeerCredentials& caller,
+                               TextArrayReply reply) {
     log_->notice("Starting OpenVPN");
     const auto& program = configuration_.tools.openvpn;
     if (normal(path) != program) {
@@ -44,7 +45,7 @@ void OpenVpnRunner::runOpenVPN(const std::string& path, const std::string& confi
         log_->notice("OpenVPN not started: " + error.message);
         if (reply) reply(std::vector<std::string>{"ended", "OpenVPN ended with output:" + error.message + "\n"});
     };
-    auto prepared = prepare(config, userName, password, workingDirectory);
+    auto prepared = prepare(config, userName, password, workingDirectory, caller);
     if (!prepared) return refuse(prepared.error());
     auto input = platform::foundation::InputPipe::make();
     if (!input) return refuse(input.error());
@@ -87,7 +88,8 @@ void OpenVpnRunner::Registry::forget(const OpenVpnRun* run) {
 Expected<OpenVpnRunner::Prepared> OpenVpnRunner::prepare(const std::string& config,
                                                          const std::optional<std::string>& userName,
                                                          const std::optional<std::string>& password,
-                                                         const std::string& workingDirectory) const {
+                                                         const std::string& workingDirectory,
+                                                         const platform::xpc::PeerCredentials& caller) const {
     const auto& resources = configuration_.bundleResources;
     if (resources.empty()) return Error{EPERM, "the helper has no bundle-resources folder configured"};
     if (normal(workingDirectory) != resources) {
@@ -95,11 +97,16 @@ Expected<OpenVpnRunner::Prepared> OpenVpnRunner::prepare(const std::string& conf
                                 " is not the bundle's resources folder " + resources.string()};
     }
     const auto profilePath = normal(config);
-    if (profilePath.parent_path() != resources) {
-        return Error{EPERM, "the profile " + printableForLog(config) + " is not in the bundle's resources folder"};
+    if (profilePath.filename() != profileName) {
+        return Error{EPERM, "the profile " + printableForLog(config) + " is not a " + std::string(profileName)};
     }
-    auto profile = RootFiles::readRegularFile(profilePath);
-    if (!profile) return profile.error();
+    // The application writes the profile into a private folder of the user's own; root reads it
+    // only with that user's rights, so it can never be led to a file the user could not read.
+    auto profile = RootFiles::readPrivateFileOf(profilePath, caller.uid, caller.gid);
+    if (!profile) {
+        return Error{profile.error().code,
+                     "the profile is not a private file of uid " + std::to_string(caller.uid) + ": " + profile.error().message};
+    }
     auto checked = OpenVpnProfileCheck::check(profile.value());
     if (!checked) return checked.error();
 

@@ -5,6 +5,7 @@
 #include "HelperService/CorvantisHelper/OpenVpnRun.hpp"
 #include "HelperService/CorvantisHelperInterface/CorvantisHelperProtocol.hpp"
 #include "platform/foundation/ProcessLauncher.hpp"
+#include "platform/xpc/PeerCredentials.hpp"
 
 #include <chrono>
 #include <condition_variable>
@@ -17,19 +18,20 @@
 namespace corvantis::helper {
 
 // Starts openvpn for the application and stops what it started. Only the program named in the
-// helper's configuration runs, with an argument vector and no shell, on a profile from the
-// bundle that passed the profile check, in a root-only folder of its own that holds the profile,
-// the bundle's scripts and the credentials file (0600) for the length of the run.
+// helper's configuration runs, with an argument vector and no shell, on a profile that passed
+// the profile check: "config.ovpn" in a private folder of the calling user, read as that user.
+// The run happens in a root-only folder of its own that holds the profile, the bundle's scripts
+// and the credentials file (0600) for the length of the run.
 class OpenVpnRunner {
 public:
     OpenVpnRunner(const HelperConfiguration& configuration,
                   std::shared_ptr<platform::foundation::ProcessLauncher> launcher, std::shared_ptr<HelperLog> log);
 
-    // A request the helper cannot carry out is answered at once with the "ended" reply, whose
-    // text says why.
+    // `caller` is the user who asked. A request the helper cannot carry out is answered at
+    // once with the "ended" reply, whose text says why.
     void runOpenVPN(const std::string& path, const std::string& config, const std::optional<std::string>& userName,
                     const std::optional<std::string>& password, const std::string& workingDirectory,
-                    TextArrayReply reply);
+                    const platform::xpc::PeerCredentials& caller, TextArrayReply reply);
 
     // Stops every run this helper started and that has not ended.
     void killOpenVPN();
@@ -45,7 +47,8 @@ private:
     platform::foundation::Expected<Prepared> prepare(const std::string& config,
                                                      const std::optional<std::string>& userName,
                                                      const std::optional<std::string>& password,
-                                                     const std::string& workingDirectory) const;
+                                                     const std::string& workingDirectory,
+                                                     const platform::xpc::PeerCredentials& caller) const;
 
     // The runs that have not ended. Shared with the runs, which take themselves out as they end.
     struct Registry {

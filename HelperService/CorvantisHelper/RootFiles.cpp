@@ -1,5 +1,7 @@
 #include "HelperService/CorvantisHelper/RootFiles.hpp"
 
+#include "HelperService/CorvantisHelper/ScopedFileSystemIdentity.hpp"
+
 #include "platform/foundation/FileDescriptor.hpp"
 #include "platform/foundation/FileSystem.hpp"
 
@@ -20,8 +22,9 @@ struct OpenFile {
     struct stat info {};
 };
 
-Expected<OpenFile> openRegularFile(const std::filesystem::path& path) {
-    OpenFile file{FileDescriptor(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC))};
+Expected<OpenFile> openRegularFile(const std::filesystem::path& path, int folder = AT_FDCWD) {
+    const auto name = folder == AT_FDCWD ? path : path.filename();
+    OpenFile file{FileDescriptor(::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC))};
     if (!file.descriptor.isOpen()) {
         if (errno == ELOOP) return Error{ELOOP, path.string() + " is a symbolic link"};
         return Error::fromErrno("Cannot open " + path.string());
@@ -35,6 +38,15 @@ Expected<std::string> readAll(const OpenFile& file, const std::filesystem::path&
     return platform::foundation::FileSystem::readOpenFile(file.descriptor.get(), path.string());
 }
 
+// A file of `owner`'s that nobody else can have written.
+Expected<void> requireOwnFile(const OpenFile& file, const std::filesystem::path& path, uid_t owner) {
+    const auto& info = file.info;
+    if (info.st_uid != owner) return Error{EPERM, path.string() + " belongs to uid " + std::to_string(info.st_uid)};
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) return Error{EPERM, path.string() + " is writable by group or others"};
+    if (info.st_nlink != 1) return Error{EPERM, path.string() + " has more than one name"};
+    return {};
+}
+
 }  // namespace
 
 Expected<std::string> readRegularFile(const std::filesystem::path& path) {
@@ -46,14 +58,29 @@ Expected<std::string> readRegularFile(const std::filesystem::path& path) {
 Expected<std::string> readTrustedFile(const std::filesystem::path& path) {
     auto file = openRegularFile(path);
     if (!file) return file.error();
-    const auto& info = file.value().info;
-    if (info.st_uid != ::geteuid()) {
-        return Error{EPERM, path.string() + " belongs to uid " + std::to_string(info.st_uid)};
+    if (auto own = requireOwnFile(file.value(), path, ::geteuid()); !own) return own.error();
+    return readAll(file.value(), path);
+}
+
+Expected<std::string> readPrivateFileOf(const std::filesystem::path& path, uid_t uid, gid_t gid) {
+    if (!path.is_absolute() || !path.has_filename()) return Error{EINVAL, path.string() + " is not an absolute file path"};
+    auto identity = ScopedFileSystemIdentity::assume(uid, gid);
+    if (!identity) return identity.error();
+    const auto folderPath = path.parent_path();
+    const FileDescriptor folder(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!folder.isOpen()) {
+        if (errno == ELOOP || errno == ENOTDIR) return Error{errno, folderPath.string() + " is not a folder"};
+        return Error::fromErrno("Cannot open " + folderPath.string());
     }
-    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
-        return Error{EPERM, path.string() + " is writable by group or others"};
+    struct stat folderInfo {};
+    if (::fstat(folder.get(), &folderInfo) != 0) return Error::fromErrno("Cannot inspect " + folderPath.string());
+    if (folderInfo.st_uid != uid) {
+        return Error{EPERM, folderPath.string() + " belongs to uid " + std::to_string(folderInfo.st_uid)};
     }
-    if (info.st_nlink != 1) return Error{EPERM, path.string() + " has more than one name"};
+    if ((folderInfo.st_mode & (S_IRWXG | S_IRWXO)) != 0) return Error{EPERM, folderPath.string() + " is open to other users"};
+    auto file = openRegularFile(path, folder.get());
+    if (!file) return file.error();
+    if (auto own = requireOwnFile(file.value(), path, uid); !own) return own.error();
     return readAll(file.value(), path);
 }
 

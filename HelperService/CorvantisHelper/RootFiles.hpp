@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <sys/types.h>
 
 namespace corvantis::helper {
 
@@ -17,6 +18,12 @@ platform::foundation::Expected<std::string> readRegularFile(const std::filesyste
 // a symbolic link, owned by that user, not writable by group or others, and with no second
 // name (a hard link another user made to a file of ours).
 platform::foundation::Expected<std::string> readTrustedFile(const std::filesystem::path& path);
+
+// The content of a file that the user `uid` keeps to themselves, read with that user's
+// file-system identity (so a link can lead nowhere the user could not read anyway): in a folder
+// of the user's own that is no symbolic link and closed to everyone else, a regular file of the
+// user's own, no symbolic link, with one name, that nobody else may write.
+platform::foundation::Expected<std::string> readPrivateFileOf(const std::filesystem::path& path, uid_t uid, gid_t gid);
 
 }  // namespace RootFiles
 

@@ -4,13 +4,18 @@
 #include "HelperService/CorvantisHelper/CorvantisHelper.hpp"
 #include "HelperService/CorvantisHelper/SyslogHelperLog.hpp"
 #include "platform/dispatch/MainQueue.hpp"
+#include "platform/foundation/PosixProcessLauncher.hpp"
+#include "platform/servicemanagement/SystemdJobInstaller.hpp"
+#include "platform/servicemanagement/SystemdServiceManager.hpp"
 #include "platform/xpc/ServiceSocketPath.hpp"
 #include "platform/xpc/XpcListener.hpp"
 
+#include <charconv>
 #include <csignal>
 #include <iostream>
 #include <pthread.h>
 #include <thread>
+#include <unistd.h>
 
 using corvantis::helper::CorvantisHelper;
 using corvantis::helper::HelperConfiguration;
@@ -28,6 +33,44 @@ platform::foundation::Expected<std::unique_ptr<platform::xpc::XpcListener>> make
     return platform::xpc::XpcListener::listen(path);
 }
 
+bool isJobOption(const std::string& option) {
+    using platform::servicemanagement::SystemdServiceManager;
+    return option == SystemdServiceManager::blessOption || option == SystemdServiceManager::removeOption;
+}
+
+// Run as root by the application's installer: installs this very program as the system's helper
+// job, or removes the installed one. Only the helper's own label is accepted, since the label
+// becomes part of the paths written.
+int manageJob(const std::vector<std::string>& arguments) {
+    using platform::servicemanagement::SystemdServiceManager;
+    const std::string label(corvantis::helper::kHelperToolName);
+    if (::geteuid() != 0) {
+        std::cerr << "Installing or removing the helper needs root\n";
+        return 1;
+    }
+    const platform::servicemanagement::SystemdJobInstaller installer({}, platform::foundation::PosixProcessLauncher::shared());
+    uid_t user = 0;
+    const auto isNumber = [&user](const std::string& text) {
+        const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), user);
+        return problem == std::errc{} && end == text.data() + text.size();
+    };
+    const bool removing = arguments.size() == 2 && arguments[0] == SystemdServiceManager::removeOption;
+    const bool blessing = arguments.size() == 4 && arguments[0] == SystemdServiceManager::blessOption &&
+                          arguments[2] == SystemdServiceManager::allowUidOption && isNumber(arguments[3]);
+    if ((!removing && !blessing) || arguments[1] != label) {
+        std::cerr << "usage: " << label << " " << SystemdServiceManager::blessOption << " " << label << " "
+                  << SystemdServiceManager::allowUidOption << " UID | " << SystemdServiceManager::removeOption << " "
+                  << label << "\n";
+        return 2;
+    }
+    const auto done = removing ? installer.remove(label) : installer.bless(label, std::filesystem::read_symlink("/proc/self/exe"), user);
+    if (!done) {
+        std::cerr << done.error().message << "\n";
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -36,6 +79,7 @@ int main(int argc, char** argv) {
         std::cout << HelperConfiguration::usage();
         return 0;
     }
+    if (!arguments.empty() && isJobOption(arguments[0])) return manageJob(arguments);
     // A client that goes away must end its replies, never the helper.
     std::signal(SIGPIPE, SIG_IGN);
 

@@ -1,20 +1,65 @@
 #pragma once
 
+#include "platform/foundation/DomainError.hpp"
+
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+
+namespace platform::security {
+class Authorization;
+}
 
 namespace corvantis {
 
-// The application's client of the privileged helper: every call opens a fresh connection to
-// the helper and hands its first reply back on the main queue.
+// The application's only way to the privileged helper. It installs or updates the helper, and
+// wraps every call of the helper protocol in a fresh connection: a call with a reply hands the
+// helper's first reply to the caller once, on the main queue, and closes its connection; a call
+// whose connection ends without a reply logs "No response from helper tool!" and calls nobody.
+// Calls may be made from any thread.
 class CorvantisHelperController {
 public:
-    virtual ~CorvantisHelperController() = default;
+    using TextReply = std::function<void(std::optional<std::string>)>;
 
-    // Has the helper run `command` as root. `reply` gets the helper's first reply (the command's
-    // first output, or an empty text) once, on the main queue; without a reply it is never called.
-    virtual void runCommand(const std::string& command, std::function<void(std::optional<std::string>)> reply) = 0;
+    // Installs the helper when none is installed, replaces an installed helper whose version
+    // differs from the bundle's copy, and leaves one of the same version alone. False with
+    // `error` set (code 10: removing failed, 11: installing failed) when that did not work.
+    bool installPrivilegedHelperTool(platform::foundation::DomainError* error);
+
+    // `reply` gets the helper's first code: -1 when connected.
+    void connectToL2TPServerWithAddress(const std::optional<std::string>& address,
+                                        const std::optional<std::string>& username,
+                                        const std::optional<std::string>& password,
+                                        const std::optional<std::string>& sharedSecret, std::function<void(int)> reply);
+    // `reply` gets true when the helper's first reply says "connected", after the tunnel's
+    // gateway (when the reply names one) has been set on the application delegate.
+    void runOpenVPN(const std::string& path, const std::string& config, const std::optional<std::string>& userName,
+                    const std::optional<std::string>& password, const std::string& workingDirectory,
+                    std::function<void(bool)> reply);
+    // `reply` gets the command's first output (no text when it was not UTF-8); without a reply
+    // the command is sent on its own.
+    void runCommand(const std::string& command, TextReply reply);
+    // The helper never answers this one; without a reply it is sent on its own.
+    void toggleIpv6(bool enable, TextReply reply);
+
+    bool removeHelperWithLabel(std::string_view label, platform::foundation::DomainError* error);
+    bool blessHelperWithLabel(std::string_view label, platform::foundation::DomainError* error);
+
+    // Calls without a reply: each is written to the helper before the call returns, so the
+    // application may quit right after.
+    void checkResolvConf();
+    void backupResolvConf();
+    // Ends every tunnel the helper runs, and 3 s later has it put back a resolver file that the
+    // ended tunnel may have taken away.
+    void terminateAllVpnConnections();
+
+private:
+    // Obtains the right to change the system's jobs; false with `error` set when it cannot be had.
+    bool obtainRight(platform::foundation::DomainError* error);
+
+    std::shared_ptr<platform::security::Authorization> authRef_;
 };
 
 }  // namespace corvantis

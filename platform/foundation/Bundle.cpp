@@ -2,12 +2,14 @@
 
 #include "platform/Services.hpp"
 #include "platform/foundation/FileSystem.hpp"
+#include "platform/foundation/ResourceDirectory.hpp"
 
 #include <system_error>
 
 namespace platform::foundation {
 
-Bundle::Bundle(std::filesystem::path bundlePath) : bundlePath_(std::move(bundlePath)) {
+Bundle::Bundle(std::filesystem::path bundlePath, std::filesystem::path resourcePath)
+    : bundlePath_(std::move(bundlePath)), resourcePath_(resourcePath.empty() ? resourceDirectory() : std::move(resourcePath)) {
     const auto content = FileSystem::readFile(bundlePath_ / infoFileName);
     if (!content) return;
     auto info = nlohmann::json::parse(content.value(), nullptr, false);
@@ -24,6 +26,12 @@ std::string Bundle::localizedString(const std::string& key, const std::string& v
         }
     }
     return value.empty() ? key : value;
+}
+
+std::optional<std::filesystem::path> Bundle::pathForResource(const std::string& name, const std::string& type) const {
+    auto path = resourcePath_ / (name + "." + type);
+    if (!FileSystem::fileExists(path)) return std::nullopt;
+    return path;
 }
 
 std::shared_ptr<Bundle> Bundle::main() {

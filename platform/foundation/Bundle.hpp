@@ -14,7 +14,9 @@ class Bundle {
 public:
     static constexpr const char* infoFileName = "Info.json";
 
-    explicit Bundle(std::filesystem::path bundlePath);
+    // Without a resources folder of its own, the bundle's resources are those of the build
+    // (see `resourceDirectory`).
+    explicit Bundle(std::filesystem::path bundlePath, std::filesystem::path resourcePath = {});
 
     // The running program's bundle (the folder of its executable), or the installed platform
     // services' stand-in.
@@ -23,6 +25,10 @@ public:
     static std::shared_ptr<Bundle> forCurrentExecutable();
 
     const std::filesystem::path& bundlePath() const { return bundlePath_; }
+    // The folder of the bundle's resources: scripts, images, fonts.
+    const std::filesystem::path& resourcePath() const { return resourcePath_; }
+    // The resource "<name>.<type>", or none when the bundle has no such file.
+    std::optional<std::filesystem::path> pathForResource(const std::string& name, const std::string& type) const;
     // The JSON object in "Info.json" inside the bundle ("CFBundleShortVersionString",
     // "CFBundleVersion", …); none when there is no such file or it holds no JSON object.
     const std::optional<nlohmann::json>& infoDictionary() const { return infoDictionary_; }
@@ -34,6 +40,7 @@ public:
 
 private:
     std::filesystem::path bundlePath_;
+    std::filesystem::path resourcePath_;
     std::optional<nlohmann::json> infoDictionary_;
 };
 

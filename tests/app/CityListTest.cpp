@@ -1,4 +1,5 @@
 #include "HelperService/CorvantisHelperController/HelperService.hpp"
+#include "HelperService/CorvantisHelperInterface/HelperWireCodec.hpp"
 #include "app/AppDelegate.hpp"
 #include "app/CountryGroups.hpp"
 #include "app/Server.hpp"
@@ -37,9 +38,14 @@ protected:
         corvantis::HelperService::setShared(helper);
     }
 
+    // Gives the first reply to the helper's one call.
+    void answer(const std::optional<std::string>& text) {
+        environment.helper->answer(0, corvantis::helper::HelperWireCodec::encodeTextReply(text));
+    }
+
     corvantis::testing::AppTestEnvironment environment;
-    std::shared_ptr<corvantis::testing::RecordingAppDelegate> delegate = std::make_shared<corvantis::testing::RecordingAppDelegate>();
-    std::shared_ptr<corvantis::testing::FakeHelperController> helper = std::make_shared<corvantis::testing::FakeHelperController>();
+    std::shared_ptr<corvantis::AppDelegate> delegate = std::make_shared<corvantis::AppDelegate>();
+    std::shared_ptr<corvantis::CorvantisHelperController> helper = std::make_shared<corvantis::CorvantisHelperController>();
 };
 
 TEST(CountryGroups, CountriesStandInTheOrderTheyFirstAppearWithTheirCitiesInReplyOrder) {
@@ -170,10 +176,10 @@ TEST_F(CityListTest, EachRebuildReplacesTheWholeListAndAnEmptyCatalogueLeavesAnE
 TEST_F(CityListTest, ARebuildAsksTheHelperForTheGatewayWithoutWaitingForIt) {
     delegate->initServers(groupsOf(json::array({server("DE", "Berlin", "de-ber")})));
     EXPECT_EQ(delegate->allCities->size(), 1u);
-    ASSERT_EQ(helper->commands, std::vector<std::string>{findGatewayCommand});
+    ASSERT_EQ(environment.helper->commands(), std::vector<std::string>{findGatewayCommand});
     EXPECT_FALSE(delegate->gateway);
 
-    helper->replies.front()("192.168.1.1\n");
+    answer(std::string("192.168.1.1\n"));
     environment.runMainQueue();
     EXPECT_EQ(delegate->gateway, "192.168.1.1");
     EXPECT_EQ(environment.defaults->string("gateway"), "192.168.1.1");
@@ -194,10 +200,10 @@ TEST_F(CityListTest, ATunnelsGatewayOrNoAnswerFallsBackToTheStoredOne) {
         } else {
             environment.defaults->removeObject("gateway");
         }
-        helper->replies.clear();
+        environment.helper->clear();
         delegate->getGateway();
-        ASSERT_EQ(helper->replies.size(), 1u);
-        helper->replies.front()(reply);
+        ASSERT_EQ(environment.helper->commands().size(), 1u);
+        answer(reply);
         environment.runMainQueue();
         EXPECT_EQ(delegate->gateway, expected) << reply.value_or("(no reply)");
         EXPECT_EQ(environment.defaults->string("gateway"), stored) << "only a usable gateway is stored";

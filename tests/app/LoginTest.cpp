@@ -1,4 +1,5 @@
 #include "app/ApiService.hpp"
+#include "app/AppDelegate.hpp"
 #include "app/UserSettings.hpp"
 #include "fixtures/AppTestEnvironment.hpp"
 #include "fixtures/Fakes.hpp"
@@ -65,7 +66,7 @@ protected:
 
     corvantis::testing::AppTestEnvironment environment;
     corvantis::testing::LoopbackBackend backend;
-    std::shared_ptr<corvantis::testing::RecordingAppDelegate> delegate = std::make_shared<corvantis::testing::RecordingAppDelegate>();
+    std::shared_ptr<corvantis::AppDelegate> delegate = std::make_shared<corvantis::AppDelegate>();
 };
 
 TEST_F(LoginTest, WithAStoredDeviceIdALoginSendsFiveRequestsInOrder) {
@@ -167,7 +168,7 @@ TEST_F(LoginTest, TheProfilesFlagsReachTheLoginInItsOwnOrder) {
 TEST(LoginWithALargeCatalogue, TenThousandServersInTwoHundredCountriesBecomeTheSortedCityList) {
     corvantis::testing::AppTestEnvironment environment;
     corvantis::testing::LoopbackBackend backend(corvantis::testbed::BackendConfiguration::withCatalogue(10000, 200));
-    const auto delegate = std::make_shared<corvantis::testing::RecordingAppDelegate>();
+    const auto delegate = std::make_shared<corvantis::AppDelegate>();
     corvantis::AppDelegate::setShared(delegate);
     std::optional<bool> success;
     ApiService::checkLoginData("demo@corvantis.test", "demo-password",

@@ -1,4 +1,5 @@
 #include "app/ApiService.hpp"
+#include "app/AppDelegate.hpp"
 #include "app/Keychain.hpp"
 #include "app/UserSettings.hpp"
 #include "fixtures/ApiServiceTestAccess.hpp"
@@ -101,7 +102,7 @@ protected:
 
     corvantis::testing::AppTestEnvironment environment;
     corvantis::testing::LoopbackBackend backend;
-    std::shared_ptr<corvantis::testing::RecordingAppDelegate> delegate = std::make_shared<corvantis::testing::RecordingAppDelegate>();
+    std::shared_ptr<corvantis::AppDelegate> delegate = std::make_shared<corvantis::AppDelegate>();
     std::string deviceId;
     std::string token;
 };

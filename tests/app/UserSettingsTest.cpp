@@ -1,5 +1,7 @@
 #include "HelperService/CorvantisHelper/AllowedCommandLines.hpp"
 #include "HelperService/CorvantisHelperController/HelperService.hpp"
+#include "HelperService/CorvantisHelperInterface/HelperWireCodec.hpp"
+#include "app/AppDelegate.hpp"
 #include "app/Keychain.hpp"
 #include "app/MainWindow.hpp"
 #include "app/UserSettings.hpp"
@@ -20,8 +22,6 @@ using corvantis::MainWindow;
 using corvantis::OpenVPNPort;
 using corvantis::Protocol;
 using corvantis::UserSettings;
-using corvantis::testing::FakeHelperController;
-using corvantis::testing::RecordingAppDelegate;
 using corvantis::testing::RecordingDestination;
 
 namespace {
@@ -45,9 +45,23 @@ protected:
 
     void setCities(std::vector<std::shared_ptr<City>> cities) { delegate->allCities = std::move(cities); }
 
+    // The route operations the delegate ran, by the breadcrumbs they leave.
+    std::vector<std::string> routeOperations() const {
+        std::vector<std::string> operations;
+        const auto scope = environment.reportScope();
+        for (const auto& crumb : scope.breadcrumbs()) operations.push_back(crumb.category);
+        return operations;
+    }
+
+    // Gives the first reply to the helper call `index`.
+    void answer(std::size_t index, const std::optional<std::string>& text) {
+        environment.helper->answer(index, corvantis::helper::HelperWireCodec::encodeTextReply(text));
+        environment.runMainQueue();
+    }
+
     corvantis::testing::AppTestEnvironment environment;
-    std::shared_ptr<RecordingAppDelegate> delegate = std::make_shared<RecordingAppDelegate>();
-    std::shared_ptr<FakeHelperController> helper = std::make_shared<FakeHelperController>();
+    std::shared_ptr<AppDelegate> delegate = std::make_shared<AppDelegate>();
+    std::shared_ptr<corvantis::CorvantisHelperController> helper = std::make_shared<corvantis::CorvantisHelperController>();
     std::shared_ptr<ConnectView> connectView = std::make_shared<ConnectView>();
     std::shared_ptr<RecordingDestination> log = std::make_shared<RecordingDestination>();
 };
@@ -69,7 +83,8 @@ TEST_F(UserSettingsTest, FourSettersLogTheirNewValueUnderTheSettingsName) {
     UserSettings::setIsKillSwitchEnabled(true);
     UserSettings::setIsKillSwitchEnabled(false);
     EXPECT_EQ(logged(*log), (std::vector<std::string>{"savedProtocol: 0", "savedOpenVPNPort: TCP", "hostname: fr-par.test",
-                                                     "isKillSwitchEnabled: true", "isKillSwitchEnabled: false"}));
+                                                     "isKillSwitchEnabled: true", "isKillSwitchEnabled: false",
+                                                     "restoreDefaultRoute(): restoreDefaultRoute"}));
 }
 
 TEST_F(UserSettingsTest, NoOtherSetterLogsAndThePasswordNeverAppears) {
@@ -81,7 +96,7 @@ TEST_F(UserSettingsTest, NoOtherSetterLogsAndThePasswordNeverAppears) {
     UserSettings::setEmail("someone@x.test");
     UserSettings::setPlan("Yearly");
     UserSettings::setLaunchOnLogin(true);
-    helper->replies.at(0)(std::string());
+    answer(0, std::string());
     EXPECT_TRUE(log->lines().empty());
 }
 
@@ -184,71 +199,78 @@ TEST_F(UserSettingsTest, TheVpnPasswordGoesToTheKeychainWhenSet) {
     EXPECT_EQ(corvantis::Keychain::passwordStringForVPNID("com.corvantis.password"), "vpn-secret");
 }
 
+// Without a known gateway (the engage does nothing, the release looks for the gateway again).
+const std::vector<std::string> engaged{"removeDefaultRoute() gateway = nil"};
+const std::vector<std::string> released{"restoreDefaultRoute()", "removeSavedServerFromRoute() gateway is nil",
+                                        "restoreDefaultRoute() gateway = nil"};
+
 struct RouteCase {
     const char* what;
     ConnectionState state;
     bool shieldStored;
     bool value;
-    std::vector<std::string> calls;
+    std::vector<std::string> operations;
 };
 
 TEST_F(UserSettingsTest, TheKillSwitchEngagesOrReleasesTheRoute) {
     const std::vector<RouteCase> cases{
         {"on, disconnected, Shield off", ConnectionState::disconnected, false, true, {}},
-        {"on, disconnected, Shield on", ConnectionState::disconnected, true, true, {"removeDefaultRoute"}},
-        {"on, connected, Shield off", ConnectionState::connected, false, true, {"removeDefaultRoute"}},
-        {"on, connecting, Shield on", ConnectionState::connecting, true, true, {"removeDefaultRoute"}},
-        {"off, connected", ConnectionState::connected, true, false, {"restoreDefaultRoute"}},
-        {"off, disconnected, Shield off", ConnectionState::disconnected, false, false, {"restoreDefaultRoute"}},
+        {"on, disconnected, Shield on", ConnectionState::disconnected, true, true, engaged},
+        {"on, connected, Shield off", ConnectionState::connected, false, true, engaged},
+        {"on, connecting, Shield on", ConnectionState::connecting, true, true, engaged},
+        {"off, connected", ConnectionState::connected, true, false, released},
+        {"off, disconnected, Shield off", ConnectionState::disconnected, false, false,
+         released},
     };
     for (const auto& check : cases) {
-        delegate->calls.clear();
+        environment.reporter->configureScope([](auto& scope) { scope.clearBreadcrumbs(); });
         connectView->connectionState = check.state;
         environment.defaults->set(check.shieldStored, "isCorvantisShieldEnabled");
         UserSettings::setIsKillSwitchEnabled(check.value);
         EXPECT_EQ(UserSettings::isKillSwitchEnabled(), check.value) << check.what;
-        EXPECT_EQ(delegate->calls, check.calls) << check.what;
+        EXPECT_EQ(routeOperations(), check.operations) << check.what;
         EXPECT_EQ(UserSettings::isCorvantisShieldEnabled(), check.shieldStored) << check.what;
     }
 }
 
 TEST_F(UserSettingsTest, TheShieldActsOnlyWhileDisconnected) {
     const std::vector<RouteCase> cases{
-        {"on, disconnected", ConnectionState::disconnected, false, true, {"removeDefaultRoute"}},
-        {"off, disconnected", ConnectionState::disconnected, true, false, {"restoreDefaultRoute"}},
+        {"on, disconnected", ConnectionState::disconnected, false, true, engaged},
+        {"off, disconnected", ConnectionState::disconnected, true, false, released},
         {"on, connected", ConnectionState::connected, false, true, {}},
         {"off, connecting", ConnectionState::connecting, true, false, {}},
     };
     for (const auto& check : cases) {
-        delegate->calls.clear();
+        environment.reporter->configureScope([](auto& scope) { scope.clearBreadcrumbs(); });
         connectView->connectionState = check.state;
         UserSettings::setIsCorvantisShieldEnabled(check.value);
         EXPECT_EQ(UserSettings::isCorvantisShieldEnabled(), check.value) << check.what;
-        EXPECT_EQ(delegate->calls, check.calls) << check.what;
+        EXPECT_EQ(routeOperations(), check.operations) << check.what;
     }
 }
 
 TEST_F(UserSettingsTest, WithoutAConnectScreenNoTunnelIsUp) {
     MainWindow::shared().connectView = nullptr;
     UserSettings::setIsCorvantisShieldEnabled(true);
-    EXPECT_EQ(delegate->calls, std::vector<std::string>{"removeDefaultRoute"});
+    EXPECT_EQ(routeOperations(), engaged);
 }
 
 TEST_F(UserSettingsTest, LaunchAtLoginIsStoredOnceTheHelperReplies) {
     UserSettings::setLaunchOnLogin(true);
-    ASSERT_EQ(helper->commands.size(), 1u);
-    EXPECT_EQ(helper->commands[0],
+    const auto commands = [&] { return environment.helper->commands(); };
+    ASSERT_EQ(commands().size(), 1u);
+    EXPECT_EQ(commands()[0],
               "osascript -e 'tell application \"System Events\" to make login item at end with properties "
               "{path:\"/Applications/Corvantis VPN.app\", hidden:false}'");
     EXPECT_EQ(UserSettings::launchOnLogin(), false);
-    helper->replies[0](std::string("execution error: not allowed"));
+    answer(0, std::string("execution error: not allowed"));
     EXPECT_EQ(UserSettings::launchOnLogin(), true);
     EXPECT_EQ(environment.defaults->object("launchAtLogin"), nlohmann::json(true));
 
     UserSettings::setLaunchOnLogin(false);
-    EXPECT_EQ(helper->commands[1], "osascript -e 'tell application \"System Events\" to delete login item \"Corvantis VPN\"'");
+    EXPECT_EQ(commands()[1], "osascript -e 'tell application \"System Events\" to delete login item \"Corvantis VPN\"'");
     EXPECT_EQ(UserSettings::launchOnLogin(), true);  // no reply yet
-    helper->replies[1](std::nullopt);
+    answer(1, std::nullopt);
     EXPECT_EQ(UserSettings::launchOnLogin(), false);
 }
 
@@ -262,9 +284,8 @@ TEST_F(UserSettingsTest, LaunchAtLoginWithoutAHelperChangesNothing) {
 TEST_F(UserSettingsTest, TheNameServersComeFromTheHelperUnchanged) {
     std::optional<std::string> servers;
     UserSettings::getDefaultGateway([&](const std::string& reply) { servers = reply; });
-    ASSERT_EQ(helper->commands.size(), 1u);
-    EXPECT_EQ(helper->commands[0], "grep -v '#' < /etc/resolv.conf | awk {'print $2'}");
-    helper->replies[0](std::string("192.0.2.53\n2001:db8::53\n"));
+    ASSERT_EQ(environment.helper->commands(), std::vector<std::string>{"grep -v '#' < /etc/resolv.conf | awk {'print $2'}"});
+    answer(0, std::string("192.0.2.53\n2001:db8::53\n"));
     EXPECT_EQ(servers, "192.0.2.53\n2001:db8::53\n");
 }
 
@@ -285,10 +306,11 @@ TEST_F(UserSettingsTest, TheHelperAcceptsEveryCommandTheSettingsSend) {
     const std::vector<corvantis::helper::CommandKind> kinds{corvantis::helper::CommandKind::addLoginItem,
                                                             corvantis::helper::CommandKind::deleteLoginItem,
                                                             corvantis::helper::CommandKind::listResolverSecondFields};
-    ASSERT_EQ(helper->commands.size(), kinds.size());
+    const auto commands = environment.helper->commands();
+    ASSERT_EQ(commands.size(), kinds.size());
     for (std::size_t i = 0; i < kinds.size(); ++i) {
-        const auto match = allowed.match(helper->commands[i]);
-        ASSERT_TRUE(std::holds_alternative<corvantis::helper::AllowedCommand>(match)) << helper->commands[i];
+        const auto match = allowed.match(commands[i]);
+        ASSERT_TRUE(std::holds_alternative<corvantis::helper::AllowedCommand>(match)) << commands[i];
         EXPECT_EQ(std::get<corvantis::helper::AllowedCommand>(match).kind, kinds[i]);
     }
 }

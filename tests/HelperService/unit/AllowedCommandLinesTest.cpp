@@ -1,5 +1,5 @@
 #include "HelperService/CorvantisHelper/AllowedCommandLines.hpp"
-#include "HelperService/CorvantisHelper/Ipv4Address.hpp"
+#include "HelperService/CorvantisHelperInterface/Ipv4Address.hpp"
 
 #include <gtest/gtest.h>
 

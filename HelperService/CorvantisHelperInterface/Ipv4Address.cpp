@@ -1,4 +1,4 @@
-#include "HelperService/CorvantisHelper/Ipv4Address.hpp"
+#include "HelperService/CorvantisHelperInterface/Ipv4Address.hpp"
 
 #include <cstring>
 
