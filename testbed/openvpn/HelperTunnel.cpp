@@ -28,7 +28,7 @@ Expected<std::vector<std::string>> HelperTunnel::connect(const std::string& pass
     const auto bundle = testbed_.bundle();
     auto connection = platform::xpc::XpcClientConnection::connect(socket_);
     if (!connection) return connection.error();
-    const auto call = HelperCall::runOpenVPN((bundle / "openvpn").string(), (bundle / "config.ovpn").string(),
+    const auto call = HelperCall::runOpenVPN((bundle / "openvpn").string(), testbed_.profile().string(),
                                              testbed_.options().user, password, bundle.string(), true);
     if (auto sent = connection.value().send(helper::HelperWireCodec::encodeCall(call)); !sent) return sent.error();
     auto reply = connection.value().receiveFirstReply(std::chrono::seconds(60));

@@ -38,8 +38,15 @@ public:
     OpenVpnTestbed& operator=(const OpenVpnTestbed&) = delete;
 
     const Options& options() const { return options_; }
-    // The client's bundle resources: config.ovpn as the application writes it, up.sh, down.sh.
+    // The client's bundle resources: up.sh and down.sh.
     std::filesystem::path bundle() const { return folder_ / "bundle" / "Resources"; }
+    // The client profile built as the application builds it, in a private folder.
+    std::filesystem::path profile() const { return folder_ / "profile" / "config.ovpn"; }
+    // The client profile with the placeholders "[proto]", "[hostname]" and "[port]", as the
+    // backend serves it (before Base64).
+    std::filesystem::path profileTemplate() const { return folder_ / "profile-template.ovpn"; }
+    // The server's address on the link between the namespaces.
+    static constexpr const char* serverAddress = "198.51.100.1";
     // The address the server gives as the tunnel's gateway.
     static constexpr const char* tunnelGateway = "203.0.113.1";
     // Runs `command` in the client namespace (a prefix of "ip netns exec <namespace>").

@@ -12,13 +12,15 @@ namespace FileSystem = platform::foundation::FileSystem;
 HelperFixture::HelperFixture() {
     FileSystem::createDirectories(bundle);
     FileSystem::createDirectories(home);
+    FileSystem::createDirectories(profile.parent_path(), 0700);
     FileSystem::createDirectories(folder / "net");
     write(bundle / "down.sh", "echo down\n", 0755);
     write(bundle / "com.corvantis.CorvantisGuard.service", "[Service]\nExecStart=/etc/corvantis/corvantis_guard.sh\n");
     write(bundle / "corvantis_guard.sh", "#!/bin/sh\n");
     write(bundle / "up.sh", "#!/bin/sh\necho \"add net 0.0.0.0: gateway $route_vpn_gateway\"\n", 0755);
-    write(bundle / "config.ovpn", "client\r\ndev tun\r\nproto udp\r\nremote 198.51.100.1 1194\r\nauth-user-pass\r\n"
-                                  "keysize 256\r\n<ca>\r\n-----BEGIN CERTIFICATE-----\r\n</ca>\nup up.sh\ndown down.sh");
+    write(profile, "client\r\ndev tun\r\nproto udp\r\nremote 198.51.100.1 1194\r\nauth-user-pass\r\n"
+                                  "keysize 256\r\n<ca>\r\n-----BEGIN CERTIFICATE-----\r\n</ca>\nup up.sh\ndown down.sh",
+          0600);
     write(configuration.resolver.etc, "nameserver 192.168.1.1\nnameserver 8.8.8.8\n");
     write(configuration.routeTable,
           "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"

@@ -14,12 +14,15 @@
 namespace corvantis::testing {
 
 // A helper whose every path lies in a temporary folder, with a fake process launcher and a
-// recording log: a bundle with the up and down scripts, an OpenVPN profile and the guard's files,
+// recording log: a bundle with the up and down scripts and the guard's files, a private OpenVPN profile,
 // a resolver file, a route table, a home folder for the login item, a runtime folder.
 struct HelperFixture {
     TemporaryFolder folder;
     std::filesystem::path bundle = folder / "Corvantis VPN" / "Resources";
     std::filesystem::path home = folder / "home";
+    // The OpenVPN profile as the application writes it: in a folder of the user's own, closed
+    // to everyone else.
+    std::filesystem::path profile = folder / "profile" / "config.ovpn";
     std::shared_ptr<FakeProcessLauncher> launcher = std::make_shared<FakeProcessLauncher>();
     std::shared_ptr<RecordingHelperLog> log = std::make_shared<RecordingHelperLog>();
     platform::ScopedServices services{servicesWith(launcher)};

@@ -52,11 +52,11 @@ protected:
         testbed.reset();
     }
 
-    // Asks the helper to run openvpn as the application does, with the bundle's profile.
+    // Asks the helper to run openvpn as the application does, with its private profile.
     std::unique_ptr<ReplyStream> runOpenVPN(const std::string& password) const {
         const auto bundle = testbed->bundle();
         return std::make_unique<ReplyStream>(
-            socket, HelperCall::runOpenVPN((bundle / "openvpn").string(), (bundle / "config.ovpn").string(),
+            socket, HelperCall::runOpenVPN((bundle / "openvpn").string(), testbed->profile().string(),
                                            testbed->options().user, password, bundle.string(), true));
     }
 

@@ -57,10 +57,11 @@ TEST(AllowedCommandLines, AcceptsEveryLineTheApplicationSends) {
          CommandKind::addLoginItem, {}},
         {"osascript -e 'tell application \"System Events\" to delete login item \"Corvantis VPN\"'",
          CommandKind::deleteLoginItem, {}},
-        {"chown -R root:wheel " + resources + "/Kexts/*", CommandKind::prepareBundleFiles, {}},
-        {"chown root:wheel " + resources + "/openvpn", CommandKind::prepareBundleFiles, {}},
-        {"chmod +x 755 " + resources + "/openvpn", CommandKind::prepareBundleFiles, {}},
-        {"/sbin/kextload " + resources + "/Kexts/tun-notarized.kext", CommandKind::prepareBundleFiles, {}},
+        // A path with a blank is one quoted shell word.
+        {"chown -R root:wheel '/opt/Corvantis VPN/Resources/Kexts'/*", CommandKind::prepareBundleFiles, {}},
+        {"chown root:wheel '/opt/Corvantis VPN/Resources/openvpn'", CommandKind::prepareBundleFiles, {}},
+        {"chmod +x 755 '/opt/Corvantis VPN/Resources/openvpn'", CommandKind::prepareBundleFiles, {}},
+        {"/sbin/kextload '/opt/Corvantis VPN/Resources/Kexts/tun-notarized.kext'", CommandKind::prepareBundleFiles, {}},
     };
     const AllowedCommandLines lines(resources);
     for (const auto& testCase : cases) {

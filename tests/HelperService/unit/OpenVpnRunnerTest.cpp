@@ -61,8 +61,6 @@ private:
 };
 
 struct OpenVpnFixture : HelperFixture {
-    std::string profile = (bundle / "config.ovpn").string();
-
     OpenVpnFixture() { launcher->hold("openvpn"); }
     // For a virtual clock installed on top of the fixture's services.
     platform::Services launcherServices() const {
@@ -78,7 +76,7 @@ struct OpenVpnFixture : HelperFixture {
     std::shared_ptr<FakeProcessLauncher::HeldProcess> start(Replies& replies, std::optional<std::string> user = "alice",
                                                             std::optional<std::string> password = "s3cret pass") {
         const auto before = launcher->held().size();
-        helper->runOpenVPN("/Applications/Corvantis VPN.app/Contents/Resources/openvpn", profile, user, password,
+        helper->runOpenVPN("/Applications/Corvantis VPN.app/Contents/Resources/openvpn", profile.string(), user, password,
                            bundle.string(), replies.channel());
         const auto held = launcher->held();
         return held.size() > before ? held.back() : nullptr;
@@ -111,7 +109,7 @@ TEST(OpenVpnRunner, RunsTheConfiguredProgramWithItsOwnRootOnlyFolder) {
     EXPECT_EQ(modeOf(folder / "credentials"), 0600u);
     EXPECT_EQ(fixture.read(folder / "credentials"), "alice\ns3cret pass\n");
     EXPECT_EQ(modeOf(folder / "config.ovpn"), 0600u);
-    EXPECT_EQ(fixture.read(folder / "config.ovpn"), fixture.read(fixture.bundle / "config.ovpn"));
+    EXPECT_EQ(fixture.read(folder / "config.ovpn"), fixture.read(fixture.profile));
     EXPECT_EQ(fixture.read(folder / "up.sh"), fixture.read(fixture.bundle / "up.sh"));
     EXPECT_EQ(modeOf(folder / "down.sh"), 0700u);
     EXPECT_TRUE(fixture.log->mentions("Running /usr/sbin/openvpn in place of the requested /Applications/"));
@@ -288,28 +286,33 @@ TEST(OpenVpnRunner, RefusedRequestsAnswerEndedWithTheReasonAndStartNothing) {
     };
     const std::vector<Case> cases{
         {"a working directory outside the bundle", [](OpenVpnFixture&) {}, "/tmp", "pw", "is not the bundle's resources"},
-        {"a profile outside the bundle",
+        {"a profile of another name",
          [](OpenVpnFixture& f) {
-             f.write(f.folder / "elsewhere.ovpn", "client\n");
-             f.profile = (f.folder / "elsewhere.ovpn").string();
+             f.profile = f.profile.parent_path() / "elsewhere.ovpn";
+             f.write(f.profile, "client\n", 0600);
          },
-         "", "pw", "is not in the bundle's resources folder"},
+         "", "pw", "is not a config.ovpn"},
+        {"a profile in a folder open to others",
+         [](OpenVpnFixture& f) { std::filesystem::permissions(f.profile.parent_path(), std::filesystem::perms(0755)); },
+         "", "pw", "is open to other users"},
+        {"a profile others may write", [](OpenVpnFixture& f) { f.write(f.profile, "client\n", 0666); }, "", "pw",
+         "is writable by group or others"},
         {"a profile that loads a plugin",
-         [](OpenVpnFixture& f) { f.write(f.bundle / "config.ovpn", "client\nplugin /tmp/evil.so\n"); }, "", "pw",
+         [](OpenVpnFixture& f) { f.write(f.profile, "client\nplugin /tmp/evil.so\n"); }, "", "pw",
          "line 2 (\"plugin /tmp/evil.so\") is not a client directive"},
         {"a profile with another up script",
-         [](OpenVpnFixture& f) { f.write(f.bundle / "config.ovpn", "client\nup /tmp/evil.sh\n"); }, "", "pw",
+         [](OpenVpnFixture& f) { f.write(f.profile, "client\nup /tmp/evil.sh\n"); }, "", "pw",
          "runs a script other than the bundle's up.sh"},
         {"a profile that names a credentials file",
-         [](OpenVpnFixture& f) { f.write(f.bundle / "config.ovpn", "auth-user-pass /etc/shadow\n"); }, "", "pw",
+         [](OpenVpnFixture& f) { f.write(f.profile, "auth-user-pass /etc/shadow\n"); }, "", "pw",
          "names a file"},
         {"an up script others may write",
          [](OpenVpnFixture& f) { f.write(f.bundle / "up.sh", "#!/bin/sh\n", 0777); }, "", "pw",
          "refusing the bundle's up.sh"},
         {"a profile that is a symbolic link",
          [](OpenVpnFixture& f) {
-             std::filesystem::remove(f.bundle / "config.ovpn");
-             std::filesystem::create_symlink("/etc/passwd", f.bundle / "config.ovpn");
+             std::filesystem::remove(f.profile);
+             std::filesystem::create_symlink("/etc/passwd", f.profile);
          },
          "", "pw", "is a symbolic link"},
         {"a password with a line break", [](OpenVpnFixture&) {}, "", "pw\nsecond line", "holds a line break"},
@@ -318,7 +321,7 @@ TEST(OpenVpnRunner, RefusedRequestsAnswerEndedWithTheReasonAndStartNothing) {
         OpenVpnFixture fixture;
         testCase.arrange(fixture);
         Replies replies;
-        fixture.helper->runOpenVPN("/usr/sbin/openvpn", fixture.profile, "alice", testCase.password,
+        fixture.helper->runOpenVPN("/usr/sbin/openvpn", fixture.profile.string(), "alice", testCase.password,
                                    testCase.workingDirectory.empty() ? fixture.bundle.string() : testCase.workingDirectory,
                                    replies.channel());
         EXPECT_TRUE(fixture.launcher->launches().empty()) << testCase.what;
@@ -343,7 +346,7 @@ TEST(OpenVpnRunner, ARealProgramThatPromptsGetsItsAnswersThroughThePipe) {
                   0755);
     fixture.rebuild();
     Replies replies;
-    fixture.helper->runOpenVPN("/usr/sbin/openvpn", (fixture.bundle / "config.ovpn").string(), "alice", "pass word",
+    fixture.helper->runOpenVPN("/usr/sbin/openvpn", fixture.profile.string(), "alice", "pass word",
                                fixture.bundle.string(), replies.channel());
     replies.waitFor(2);
     EXPECT_EQ(replies.kinds(), (Texts{"connected", "ended"}));
@@ -358,7 +361,7 @@ TEST(OpenVpnRunner, AProgramThatCannotStartGivesEndedWithTheReason) {
     fixture.configuration.tools.openvpn = fixture.folder / "no-openvpn-here";
     fixture.rebuild();
     Replies replies;
-    fixture.helper->runOpenVPN("/usr/sbin/openvpn", (fixture.bundle / "config.ovpn").string(), "alice", "pw",
+    fixture.helper->runOpenVPN("/usr/sbin/openvpn", fixture.profile.string(), "alice", "pw",
                                fixture.bundle.string(), replies.channel());
     ASSERT_EQ(replies.kinds(), Texts{"ended"});
     EXPECT_NE(replies.all()[0][1].find("Cannot start " + (fixture.folder / "no-openvpn-here").string()), std::string::npos);
