@@ -60,4 +60,13 @@ std::optional<std::string> decode(std::string_view text) {
     return bytes;
 }
 
+std::optional<std::string> decodeIgnoringUnknownCharacters(std::string_view text) {
+    std::string kept;
+    kept.reserve(text.size());
+    for (const char character : text) {
+        if (character == '=' || alphabet.find(character) != std::string_view::npos) kept += character;
+    }
+    return decode(kept);
+}
+
 }  // namespace platform::foundation::Base64

@@ -10,5 +10,8 @@ namespace platform::foundation::Base64 {
 std::string encode(std::string_view bytes);
 // The bytes of padded standard Base64 text; none for any other character or a wrong length.
 std::optional<std::string> decode(std::string_view text);
+// The same after dropping every character outside the Base64 alphabet and "=" (line breaks,
+// blanks and the like).
+std::optional<std::string> decodeIgnoringUnknownCharacters(std::string_view text);
 
 }  // namespace platform::foundation::Base64

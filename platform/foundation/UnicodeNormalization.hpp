@@ -9,4 +9,9 @@ namespace platform::foundation {
 // becomes "é". Text that is not valid UTF-8 comes back unchanged.
 std::string precomposedStringWithCanonicalMapping(std::string_view text);
 
+// The text as a case- and diacritic-insensitive comparison sees it: decomposed, without its
+// combining marks, case-folded ("Zürich" and "zurich" fold alike). Text that is not valid UTF-8
+// comes back unchanged.
+std::string foldedForSearch(std::string_view text);
+
 }  // namespace platform::foundation

@@ -1,0 +1,158 @@
+#include "app/OpenVPNConnection.hpp"
+
+#include "HelperService/CorvantisHelperController/CorvantisHelperController.hpp"
+#include "HelperService/CorvantisHelperInterface/ShellText.hpp"
+#include "app/ApiService.hpp"
+#include "app/AppDelegate.hpp"
+#include "app/OpenVPNFallbackProfile.hpp"
+#include "app/UserSettings.hpp"
+#include "platform/Services.hpp"
+#include "platform/foundation/Base64.hpp"
+#include "platform/foundation/Bundle.hpp"
+#include "platform/foundation/Console.hpp"
+#include "platform/foundation/DateFormatter.hpp"
+#include "platform/foundation/FileSystem.hpp"
+#include "platform/foundation/TemporaryDirectory.hpp"
+#include "platform/foundation/UnicodeNormalization.hpp"
+#include "platform/foundation/Utf8.hpp"
+
+namespace corvantis {
+
+namespace {
+
+using helper::ShellText::word;
+using platform::foundation::consoleLog;
+
+constexpr const char* configurationName = "config.ovpn";
+
+std::string now() {
+    return platform::foundation::DateFormatter("yyyy-MM-dd HH:mm:ss").string(platform::Services::current().wallNow());
+}
+
+void logTime(const std::string& what) {
+    consoleLog(what + now());
+}
+
+std::shared_ptr<CorvantisHelperController> helperClient() {
+    const auto delegate = AppDelegate::shared();
+    return delegate ? delegate->helper : nullptr;
+}
+
+std::filesystem::path resourcePath() {
+    return platform::foundation::Bundle::main()->resourcePath();
+}
+
+void replaceAll(std::string& text, std::string_view mark, std::string_view value) {
+    for (auto at = text.find(mark); at != std::string::npos; at = text.find(mark, at + value.size())) {
+        text.replace(at, mark.size(), value);
+    }
+}
+
+// The port of the first city whose domain holds the server address (ignoring case and
+// diacritics), for the chosen transport; none when no city matches or that city names none.
+std::optional<std::string> cityPort(const std::string& serverAddress, OpenVPNPort transport) {
+    const auto delegate = AppDelegate::shared();
+    if (!delegate || !delegate->allCities) return std::nullopt;
+    const auto wanted = platform::foundation::foldedForSearch(serverAddress);
+    for (const auto& city : *delegate->allCities) {
+        if (!city->domain || platform::foundation::foldedForSearch(*city->domain).find(wanted) == std::string::npos) continue;
+        return transport == OpenVPNPort::TCP ? city->openvpnTcpPort : city->openvpnUdpPort;
+    }
+    return std::nullopt;
+}
+
+// The profile text from Base64: the backend's when it decodes to UTF-8 text, else the
+// fallback's.
+std::string profileText(const std::optional<std::string>& base64) {
+    if (base64) {
+        auto decoded = platform::foundation::Base64::decodeIgnoringUnknownCharacters(*base64);
+        if (decoded && platform::foundation::isValidUtf8(*decoded)) return std::move(*decoded);
+        consoleLog("The backend's OpenVPN configuration is not Base64 of a text; using the built-in one");
+    }
+    return platform::foundation::Base64::decodeIgnoringUnknownCharacters(openVpnFallbackProfile()).value_or("");
+}
+
+}  // namespace
+
+int OpenVPNConnection::initialize() {
+    const auto helper = helperClient();
+    if (!helper) return 0;
+    const auto resources = resourcePath();
+    const auto openvpnPath = (resources / "openvpn").string();
+    const auto kexts = (resources / "Kexts").string();
+    helper->runCommand("chown -R root:wheel " + word(kexts) + "/*", {});
+    helper->runCommand("chown root:wheel " + word(openvpnPath), {});
+    helper->runCommand("chmod +x 755 " + word(openvpnPath), {});
+    helper->runCommand("/sbin/kextload " + word(kexts + "/tun-notarized.kext"), {});
+    return 0;
+}
+
+void OpenVPNConnection::connectUsingServerAddress(const std::optional<std::string>& serverAddress,
+                                                  const std::optional<std::string>& username,
+                                                  const std::optional<std::string>& password,
+                                                  std::function<void(bool)> reply) {
+    logTime("OpenVPN Connection: ");
+    initialize();
+    logTime("OpenVPN Connection: ");
+    const auto transport = UserSettings::savedOpenVPNPort();
+    const std::string proto = transport == OpenVPNPort::TCP ? "tcp" : "udp";
+    std::string port = transport == OpenVPNPort::TCP ? "443" : "1194";
+    const std::string address = serverAddress.value_or("");
+    const auto ownPort = cityPort(address, transport);
+    logTime("OpenVPN Connection: ");
+    if (ownPort) port = *ownPort;
+
+    ApiService::getOpenVpnConfigs([username, password, reply = std::move(reply), transport, proto, port, address](
+                                      bool success, const std::string&, const std::optional<std::string>& tcpConfig,
+                                      const std::optional<std::string>& udpConfig) {
+        logTime("getOpenVpnConfigsWithResult response: ");
+        const auto& chosen = transport == OpenVPNPort::TCP ? tcpConfig : udpConfig;
+        auto config = profileText(success ? chosen : std::nullopt);
+        replaceAll(config, "[port]", port);
+        replaceAll(config, "[proto]", proto);
+        replaceAll(config, "[hostname]", address);
+        config += "\nup up.sh\ndown down.sh";
+        OpenVPNConnection().saveConfigAndStart(config, username, password, [reply](bool connected) {
+            logTime("saveConfigAndStart response: ");
+            if (reply) reply(connected);
+        });
+    });
+}
+
+void OpenVPNConnection::saveConfigAndStart(const std::string& config, const std::optional<std::string>& username,
+                                           const std::optional<std::string>& password, std::function<void(bool)> reply) {
+    const auto path = configurationPath();
+    if (!path) return;
+    if (auto written = platform::foundation::FileSystem::writeFileAtomically(*path, config, 0600); !written) {
+        consoleLog("The OpenVPN configuration could not be written: " + written.error().message);
+        return;
+    }
+    const auto helper = helperClient();
+    if (!helper) return;
+    const auto resources = resourcePath();
+    helper->runOpenVPN((resources / "openvpn").string(), path->string(), username, password, resources.string(),
+                       std::move(reply));
+}
+
+std::optional<std::filesystem::path> OpenVPNConnection::configurationPath() {
+    const auto temporary = platform::foundation::privateTemporaryDirectory();
+    if (!temporary) {
+        consoleLog("No private folder for the OpenVPN configuration: " + temporary.error().message);
+        return std::nullopt;
+    }
+    const auto folder = temporary.value() / "OpenVPN";
+    // The helper reads the profile only from a folder closed to everyone but its owner.
+    if (auto made = platform::foundation::FileSystem::createDirectories(folder, 0700); !made) {
+        consoleLog("No private folder for the OpenVPN configuration: " + made.error().message);
+        return std::nullopt;
+    }
+    std::error_code error;
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all, error);
+    if (error) {
+        consoleLog("The OpenVPN configuration's folder cannot be made private: " + error.message());
+        return std::nullopt;
+    }
+    return folder / configurationName;
+}
+
+}  // namespace corvantis

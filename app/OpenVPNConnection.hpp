@@ -1,0 +1,37 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace corvantis {
+
+// Prepares and starts one OpenVPN tunnel: chooses transport and port, builds the client profile
+// from the backend's configuration (or the built-in fallback), writes it into a private folder
+// of the user's own and asks the privileged helper to run the bundle's openvpn with it. Logs to
+// the system console. Main queue only; a fresh object per connection attempt.
+class OpenVPNConnection {
+public:
+    // Has root ready the bundle's openvpn program and tunnel driver; the replies are not used.
+    // Returns 0.
+    int initialize();
+
+    // `reply` gets true once the helper reports the tunnel connected, false when it reports it
+    // ended; it is never called when no usable reply comes.
+    void connectUsingServerAddress(const std::optional<std::string>& serverAddress,
+                                   const std::optional<std::string>& username,
+                                   const std::optional<std::string>& password, std::function<void(bool)> reply);
+
+    // Writes `config` as the profile (mode 0600) and has the helper run openvpn with it;
+    // `reply` gets the helper client's answer unchanged. When the profile cannot be written,
+    // nothing is started and `reply` is never called.
+    void saveConfigAndStart(const std::string& config, const std::optional<std::string>& username,
+                            const std::optional<std::string>& password, std::function<void(bool)> reply);
+
+    // Where the profile is written: "config.ovpn" in the folder "OpenVPN" (0700) of the user's
+    // private temporary folder.
+    static std::optional<std::filesystem::path> configurationPath();
+};
+
+}  // namespace corvantis
