@@ -66,15 +66,6 @@ protected:
     std::shared_ptr<RecordingDestination> log = std::make_shared<RecordingDestination>();
 };
 
-// "function: message" of every line logged so far.
-std::vector<std::string> logged(const RecordingDestination& destination, prq::Level level = prq::Level::info) {
-    std::vector<std::string> lines;
-    for (const auto& line : destination.lines()) {
-        if (line.level == level) lines.push_back(line.functionName + ": " + line.message);
-    }
-    return lines;
-}
-
 TEST_F(UserSettingsTest, FourSettersLogTheirNewValueUnderTheSettingsName) {
     UserSettings::setSavedProtocol(Protocol::IKEv2);
     UserSettings::setSavedOpenVPNPort(OpenVPNPort::TCP);
@@ -82,7 +73,7 @@ TEST_F(UserSettingsTest, FourSettersLogTheirNewValueUnderTheSettingsName) {
     UserSettings::setHostname(std::nullopt);
     UserSettings::setIsKillSwitchEnabled(true);
     UserSettings::setIsKillSwitchEnabled(false);
-    EXPECT_EQ(logged(*log), (std::vector<std::string>{"savedProtocol: 0", "savedOpenVPNPort: TCP", "hostname: fr-par.test",
+    EXPECT_EQ(log->logged(), (std::vector<std::string>{"savedProtocol: 0", "savedOpenVPNPort: TCP", "hostname: fr-par.test",
                                                      "isKillSwitchEnabled: true", "isKillSwitchEnabled: false",
                                                      "restoreDefaultRoute(): restoreDefaultRoute"}));
 }
@@ -107,7 +98,7 @@ TEST_F(UserSettingsTest, AFailedWriteIsLoggedWithoutTheValue) {
     blocked.userDefaultsOverride = platform::foundation::UserDefaults::open(environment.folder / "blocked" / "defaults.json");
     platform::ScopedServices scope(blocked);
     UserSettings::setPassword("hunter2-secret");
-    const auto errors = logged(*log, prq::Level::error);
+    const auto errors = log->logged(prq::Level::error);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_NE(errors[0].find("\"password\" could not be saved"), std::string::npos) << errors[0];
     EXPECT_EQ(errors[0].find("hunter2"), std::string::npos);
