@@ -193,11 +193,14 @@ void CorvantisHelperController::runOpenVPN(const std::string& path, const std::s
 }
 
 void CorvantisHelperController::runCommand(const std::string& command, TextReply reply) {
-    sendTextCall(HelperCall::runCommand(command, static_cast<bool>(reply)), std::move(reply));
+    // The call is made before the reply moves on: argument order is unspecified.
+    const auto call = HelperCall::runCommand(command, static_cast<bool>(reply));
+    sendTextCall(call, std::move(reply));
 }
 
 void CorvantisHelperController::toggleIpv6(bool enable, TextReply reply) {
-    sendTextCall(HelperCall::toggleIpv6(enable, static_cast<bool>(reply)), std::move(reply));
+    const auto call = HelperCall::toggleIpv6(enable, static_cast<bool>(reply));
+    sendTextCall(call, std::move(reply));
 }
 
 void CorvantisHelperController::checkResolvConf() {
