@@ -34,3 +34,16 @@ function(corvantis_test target)
   target_link_libraries(${target} PRIVATE ${ARG_LIBRARIES} GTest::gmock GTest::gtest_main)
   gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 endfunction()
+
+# A test binary that runs whole inside scripts/sandbox, in network, mount and PID namespaces of its
+# own, for tests that change routes and devices for real. The script exits 77 (skipped) when it
+# cannot make them.
+function(corvantis_sandboxed_test target)
+  cmake_parse_arguments(ARG "" "" "FOLDERS;LIBRARIES" ${ARGN})
+  corvantis_sources_below(sources ${ARG_FOLDERS})
+  add_executable(${target} ${sources})
+  corvantis_target_defaults(${target})
+  target_link_libraries(${target} PRIVATE ${ARG_LIBRARIES} GTest::gtest_main)
+  add_test(NAME ${target} COMMAND ${CMAKE_SOURCE_DIR}/scripts/sandbox $<TARGET_FILE:${target}>)
+  set_tests_properties(${target} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+endfunction()
