@@ -1,7 +1,9 @@
 // The furthest real flow the system can run today, reported as plain lines.
 #include "PRQLogger/PRQLogger.hpp"
 #include "app/ApiService.hpp"
+#include "HelperService/CorvantisHelperController/HelperService.hpp"
 #include "app/AppDelegate.hpp"
+#include "app/OpenVPNConnection.hpp"
 #include "app/Keychain.hpp"
 #include "app/UserSettings.hpp"
 #include "app/Validation.hpp"
@@ -12,6 +14,7 @@
 #include "platform/dispatch/Timer.hpp"
 #include "platform/dispatch/WorkItem.hpp"
 #include "platform/foundation/DateFormatter.hpp"
+#include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/foundation/PosixProcessLauncher.hpp"
 #include "platform/foundation/TemporaryDirectory.hpp"
@@ -20,7 +23,7 @@
 #include "testbed/backend/TestBackend.hpp"
 #include "Zip/Zip.hpp"
 #include "testbed/helper/Sandbox.hpp"
-#include "testbed/openvpn/HelperTunnel.hpp"
+#include "testbed/helper/HelperDaemon.hpp"
 #include "testbed/openvpn/OpenVpnTestbed.hpp"
 
 #include <atomic>
@@ -281,42 +284,119 @@ int reportBackendClient(const std::filesystem::path& folder) {
     return 0;
 }
 
+// The application's own connection path, without its screens, against the testbed: signs in at
+// a test backend that serves the testbed's client profile, builds the OpenVPN configuration the
+// way the application does and asks the real helper (in the client namespace) through the real
+// client to bring the tunnel up, then ends it with terminateAllVpnConnections.
+class TunnelDemo {
+public:
+    TunnelDemo(const std::filesystem::path& folder, const corvantis::testbed::OpenVpnTestbed& testbed)
+        : folder_(folder), testbed_(testbed) {}
+
+    int run() {
+        auto configuration = corvantis::testbed::BackendConfiguration::demo();
+        const auto profile = platform::foundation::FileSystem::readFile(testbed_.profileTemplate());
+        if (!profile) return fail(profile.error().message);
+        configuration.tcpConfig = configuration.udpConfig = profile.value();
+        // The testbed's server, named by its address: the namespaces have no name service.
+        auto& account = configuration.accounts.front();
+        account.vpnPassword = testbed_.options().password;
+        account.servers.push_back({"NL", "Testbed", corvantis::testbed::OpenVpnTestbed::serverAddress,
+                                   corvantis::testbed::OpenVpnTestbed::serverAddress});
+        corvantis::testbed::TestBackend backend(configuration);
+        if (auto started = backend.start(); !started) return fail(started.error().message);
+        ::setenv("CORVANTIS_API_URL", backend.url().c_str(), 1);
+
+        // The configuration, holding the account's key material, goes with the demo's folder.
+        ::setenv("TMPDIR", folder_.c_str(), 1);
+        const auto socket = folder_ / "helper.sock";
+        ::setenv("CORVANTIS_HELPER_SOCKET", socket.c_str(), 1);
+        platform::foundation::FileSystem::writeFileAtomically(folder_ / "helper.conf", "", 0600);
+        const auto path = [&](const char* name) { return (folder_ / name).string(); };
+        const corvantis::testbed::HelperDaemon helper(
+            CORVANTIS_HELPER_PROGRAM, socket,
+            {"--config", path("helper.conf"), "--bundle-resources", testbed_.bundle().string(), "--runtime-folder",
+             path("run"), "--resolv-etc", path("resolv.conf"), "--resolv-var", path("resolv.conf"), "--resolv-backup",
+             path("resolv.backup")},
+            testbed_.inClientNamespace());
+
+        platform::Services application;
+        application.userDefaultsOverride = UserDefaults::open(folder_ / "settings.json");
+        application.keychainOverride = platform::security::KeychainStore::open(folder_ / "keychain.json");
+        application.mainBundleOverride = std::make_shared<platform::foundation::Bundle>(folder_, testbed_.bundle());
+        platform::ScopedServices scope(std::move(application));
+        const auto delegate = std::make_shared<corvantis::AppDelegate>();
+        delegate->helper = std::make_shared<corvantis::CorvantisHelperController>();
+        corvantis::AppDelegate::setShared(delegate);
+        corvantis::HelperService::setShared(delegate->helper);
+
+        if (const int failed = signIn()) return failed;
+        if (const int failed = connect(*delegate)) return failed;
+        delegate->helper->terminateAllVpnConnections();
+        // The client checks the resolver file 3 s after the tunnel has ended.
+        Services::current().mainQueue()->runUntil([] { return false; }, 3500ms);
+        std::cout << "openvpn: terminateAllVpnConnections sent; routes in the client namespace now:\n"
+                  << testbed_.clientRoutes();
+        return 0;
+    }
+
+private:
+    static int fail(const std::string& why) {
+        std::cerr << "openvpn: " << why << "\n";
+        return 1;
+    }
+
+    int signIn() const {
+        const auto result = awaitResult<LoginResult>([](auto done) {
+            corvantis::ApiService::checkLoginData("demo@corvantis.test", "demo-password",
+                                                  [done](bool success, bool email, bool vpn, bool dns, const std::string& message) {
+                                                      done(LoginResult{success, email, vpn, dns, message});
+                                                  });
+        });
+        if (!result || !result->success) return fail("the sign-in failed");
+        corvantis::UserSettings::setHostname(std::string(corvantis::testbed::OpenVpnTestbed::serverAddress));
+        std::cout << "openvpn: signed in at the test backend; server " << corvantis::UserSettings::serverName().value_or("?")
+                  << " (" << corvantis::UserSettings::hostname().value_or("?") << "), OpenVPN over "
+                  << rawValue(corvantis::UserSettings::savedOpenVPNPort()) << "\n";
+        return 0;
+    }
+
+    int connect(const corvantis::AppDelegate& delegate) const {
+        const auto connected = awaitResult<bool>([](auto done) {
+            corvantis::OpenVPNConnection().connectUsingServerAddress(corvantis::UserSettings::hostname(),
+                                                                     corvantis::UserSettings::email(),
+                                                                     corvantis::UserSettings::vpnPassword(), done);
+        });
+        const auto written = corvantis::OpenVPNConnection::configurationPath();
+        std::cout << "openvpn: configuration written to " << (written ? written->string() : "(nowhere)") << "\n";
+        if (!connected) return fail("no answer from the helper");
+        std::cout << "openvpn: the helper answered " << (*connected ? "connected" : "not connected") << "; tunnel gateway "
+                  << delegate.openVpnGateway.value_or("(none)") << "\n";
+        std::cout << "openvpn: routes in the client namespace while connected:\n" << testbed_.clientRoutes();
+        return *connected ? 0 : 1;
+    }
+
+    const std::filesystem::path folder_;
+    const corvantis::testbed::OpenVpnTestbed& testbed_;
+};
+
 // Inside the sandbox's namespaces: an OpenVPN server in a namespace of its own, the real helper in
-// a client namespace bringing the tunnel up with the real openvpn, then everything taken down.
+// a client namespace, the application's connection path bringing the tunnel up and down.
 int runOpenVpnTunnel() {
     using corvantis::testbed::OpenVpnTestbed;
     char pattern[] = "/tmp/corvantis-demo-openvpn-XXXXXX";
     if (::mkdtemp(pattern) == nullptr) return 1;
     const std::filesystem::path folder = pattern;
-    auto testbed = OpenVpnTestbed::up(folder);
+    OpenVpnTestbed::Options options;
+    options.user = "demo@corvantis.test";
+    auto testbed = OpenVpnTestbed::up(folder, options);
     if (!testbed) {
         std::cerr << "openvpn: " << testbed.error().message << "\n";
         return 1;
     }
-    std::cout << "openvpn: server up in namespace corvantis-vpn-server on 198.51.100.1 (udp 1194), tunnel network "
-                 "203.0.113.0/24, fresh test PKI, account \"" << testbed.value()->options().user << "\"\n";
-    int status = 0;
-    {
-        corvantis::testbed::HelperTunnel tunnel(*testbed.value(), CORVANTIS_HELPER_PROGRAM, folder);
-        std::cout << "openvpn: the helper runs in namespace corvantis-vpn-client; runOpenVPN with "
-                  << (testbed.value()->bundle() / "config.ovpn").string() << "\n";
-        auto reply = tunnel.connect(testbed.value()->options().password);
-        if (!reply) {
-            std::cerr << "openvpn: " << reply.error().message << "\n";
-            status = 1;
-        } else {
-            const auto& texts = reply.value();
-            const auto& output = texts.size() > 1 ? texts[1] : std::string();
-            std::cout << "openvpn: first reply [\"" << texts[0] << "\", \"" << output.substr(0, output.find(':') + 1)
-                      << "... (" << output.size() << " characters)\"" << (texts.size() > 2 ? ", \"" + texts[2] + "\"" : "")
-                      << "]\n";
-            std::cout << "openvpn: routes in the client namespace while connected:\n" << testbed.value()->clientRoutes();
-            status = texts[0] == "connected" ? 0 : 1;
-        }
-        const bool ended = tunnel.disconnect(std::chrono::seconds(15));
-        std::cout << "openvpn: disconnect: " << (ended ? "openvpn ended" : "openvpn DID NOT END") << "; routes now:\n"
-                  << testbed.value()->clientRoutes();
-    }
+    std::cout << "openvpn: server up in namespace corvantis-vpn-server on " << OpenVpnTestbed::serverAddress
+              << " (udp 1194), tunnel network 203.0.113.0/24, fresh test PKI, account \"" << options.user << "\"\n";
+    const int status = TunnelDemo(folder, *testbed.value()).run();
     testbed.value().reset();
     std::filesystem::remove_all(folder);
     std::cout << "openvpn: server stopped, namespaces removed\n";
