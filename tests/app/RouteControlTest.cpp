@@ -1,9 +1,11 @@
 // The route control of the kill switch and the Shield: the exact root command lines, the
 // breadcrumbs and log lines, and what happens without a gateway.
 
+#include "HelperService/CorvantisHelper/AllowedCommandLines.hpp"
 #include "HelperService/CorvantisHelperController/HelperService.hpp"
 #include "HelperService/CorvantisHelperInterface/HelperWireCodec.hpp"
 #include "app/AppDelegate.hpp"
+#include "app/OpenVPNConnection.hpp"
 #include "app/UserSettings.hpp"
 #include "fixtures/AppTestEnvironment.hpp"
 #include "fixtures/RecordingDestination.hpp"
@@ -191,6 +193,30 @@ TEST_F(RouteControlTest, RemovingTheServerRouteNeedsAGatewayAndAMatchingCity) {
     corvantis::UserSettings::setHostname("nl-ams.corvantis.test");
     delegate->removeSavedServerFromRoute();
     EXPECT_EQ(commands(), Texts{"route -n delete 203.0.113.7 192.168.1.1"});
+}
+
+TEST_F(RouteControlTest, TheHelperAcceptsEveryLineTheRouteControlAndTheOpenVpnSetUpSend) {
+    // A resources folder whose path needs quoting, as an application folder with a blank does.
+    const auto resources = environment.folder / "Corvantis VPN" / "Resources \"$x\"";
+    useResources(resources);
+    delegate->gateway = "192.168.1.1";
+    delegate->removeDefaultRoute({});
+    answer(nameServerQuery, "8.8.8.8\n");
+    delegate->restoreDefaultRoute();
+    delegate->getGateway();
+    corvantis::OpenVPNConnection().initialize();
+    // Nothing else is sent without a helper client on the delegate.
+    delegate->helper = corvantis::HelperService::shared();
+    corvantis::OpenVPNConnection().initialize();
+
+    const corvantis::helper::AllowedCommandLines allowed(resources);
+    const auto sent = commands();
+    ASSERT_EQ(sent.size(), 11u);
+    for (const auto& line : sent) {
+        const auto match = allowed.match(line);
+        EXPECT_TRUE(std::holds_alternative<corvantis::helper::AllowedCommand>(match))
+            << line << ": " << std::get<corvantis::helper::CommandRefusal>(match).reason;
+    }
 }
 
 }  // namespace
