@@ -31,4 +31,15 @@ TEST(Base64, RejectsTextThatIsNotPaddedBase64) {
     }
 }
 
+TEST(Base64, TheLenientDecodingSkipsLineBreaksAndOtherStrayCharacters) {
+    const std::vector<std::pair<std::string, std::optional<std::string>>> cases{
+        {"Zm9v\r\nYmFy", "foobar"},
+        {" Zm9v\tYg==\n", "foob"},
+        {"Zm*9v", "foo"},
+        {"Zm9vY", std::nullopt},  // a group cut short stays wrong
+        {"", ""},
+    };
+    for (const auto& [text, expected] : cases) EXPECT_EQ(Base64::decodeIgnoringUnknownCharacters(text), expected) << text;
+}
+
 }  // namespace

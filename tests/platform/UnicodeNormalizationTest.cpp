@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+using platform::foundation::foldedForSearch;
 using platform::foundation::precomposedStringWithCanonicalMapping;
 
 namespace {
@@ -18,6 +19,17 @@ TEST(UnicodeNormalization, ComposesCanonicallyAndLeavesEverythingElse) {
         {"a\x81z", "a\x81z"},                  // not UTF-8: left as it is
     };
     for (const auto& [input, expected] : cases) EXPECT_EQ(precomposedStringWithCanonicalMapping(input), expected) << input;
+}
+
+TEST(UnicodeNormalization, FoldingForSearchDropsCaseAndDiacritics) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"Z\u00FCrich", "zurich"},
+        {"ZU\u0308RICH", "zurich"},  // U + combining diaeresis
+        {"NL-AMS.corvantis.TEST", "nl-ams.corvantis.test"},
+        {"Stra\u00DFe", "strasse"},
+        {"a\x81Z", "a\x81Z"},  // not UTF-8: left as it is
+    };
+    for (const auto& [input, expected] : cases) EXPECT_EQ(foldedForSearch(input), expected) << input;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "HelperService/CorvantisHelper/AllowedCommandLines.hpp"
 #include "HelperService/CorvantisHelperInterface/Ipv4Address.hpp"
+#include "HelperService/CorvantisHelperInterface/ShellText.hpp"
 
 #include <gtest/gtest.h>
 
@@ -130,6 +131,37 @@ TEST(AllowedCommandLines, ARefusalQuotesTheOffendingTextSafelyForTheLog) {
     const AllowedCommandLines lines(resources);
     const auto matched = lines.match("route -n add default 1.2.3.4\n\x1b[2J");
     EXPECT_EQ(std::get<CommandRefusal>(matched).reason, "\"1.2.3.4\\x0a\\x1b[2J\" is not an IPv4 address");
+}
+
+TEST(ShellText, PathsAreQuotedOnlyWhenTheyHoldMoreThanPlainCharacters) {
+    using corvantis::helper::ShellText::doubleQuoted;
+    using corvantis::helper::ShellText::word;
+    const std::vector<std::pair<std::string, std::string>> words{
+        {"/opt/corvantis/Resources/openvpn", "/opt/corvantis/Resources/openvpn"},
+        {"/a_b/c-d/e+f/g.h", "/a_b/c-d/e+f/g.h"},
+        {"/opt/Corvantis VPN/openvpn", "'/opt/Corvantis VPN/openvpn'"},
+        {"/tmp/x;reboot", "'/tmp/x;reboot'"},
+        {"/tmp/it's", "'/tmp/it'\\''s'"},
+        {"/tmp/$(id)", "'/tmp/$(id)'"},
+        {"", "''"},
+    };
+    for (const auto& [path, expected] : words) EXPECT_EQ(word(path), expected) << path;
+    EXPECT_EQ(doubleQuoted("/opt/Corvantis VPN/down.sh"), "\"/opt/Corvantis VPN/down.sh\"");
+    EXPECT_EQ(doubleQuoted("/a\"b$c`d\\e"), "\"/a\\\"b\\$c\\`d\\\\e\"");
+}
+
+TEST(AllowedCommandLines, ABundlePathIsAcceptedOnlyQuotedTheWayTheApplicationQuotesIt) {
+    const std::string bundle = "/opt/a \"b\" $c";
+    const AllowedCommandLines lines(bundle);
+    const auto kindOf = [&](const std::string& line) {
+        const auto matched = lines.match(line);
+        return std::holds_alternative<AllowedCommand>(matched) ? std::optional(std::get<AllowedCommand>(matched).kind)
+                                                               : std::nullopt;
+    };
+    EXPECT_EQ(kindOf("sh \"/opt/a \\\"b\\\" \\$c/down.sh\""), CommandKind::runDownScript);
+    EXPECT_EQ(kindOf("sh \"/opt/a \"b\" $c/down.sh\""), std::nullopt);
+    EXPECT_EQ(kindOf("chown root:wheel '/opt/a \"b\" $c/openvpn'"), CommandKind::prepareBundleFiles);
+    EXPECT_EQ(kindOf("chown root:wheel /opt/a \"b\" $c/openvpn"), std::nullopt);
 }
 
 }  // namespace
