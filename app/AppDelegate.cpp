@@ -96,10 +96,9 @@ void AppDelegate::setShared(std::shared_ptr<AppDelegate> delegate) {
 void AppDelegate::getGateway() {
     const auto helper = HelperService::shared();
     if (!helper) return;
+    // The helper client answers on the main queue.
     helper->runCommand(findGatewayCommand, [delegate = weak_from_this()](std::optional<std::string> reply) {
-        platform::Services::current().mainQueue()->async([delegate, reply = std::move(reply)]() mutable {
-            if (const auto self = delegate.lock()) self->takeGateway(std::move(reply));
-        });
+        if (const auto self = delegate.lock()) self->takeGateway(std::move(reply));
     });
 }
 
