@@ -99,6 +99,8 @@ TEST(ReachabilityFlags, EveryChangeRunsTheBlocksAndPostsEvenWithoutARealChange) 
     // The blocks run on the reachability's own queue; the notifications come on the main queue.
     ASSERT_TRUE(environment.runMainQueueUntil([&] { return posted == 3; }));
     EXPECT_EQ(blocks, (std::vector<std::string>{"reachable", "reachable", "unreachable"}));
+    // A started watch keeps itself alive until it is stopped.
+    reachability->stopNotifier();
 }
 
 TEST(ReachabilityFlags, AStartThatCannotSetItsCallbackSaysSoAndStaysStopped) {
