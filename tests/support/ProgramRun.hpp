@@ -1,23 +1,11 @@
 #pragma once
 
-#include "platform/foundation/ProcessLauncher.hpp"
-
-#include <string>
+#include "platform/foundation/ProcessRun.hpp"
 
 namespace corvantis::testing {
 
-// What a program printed and how it ended.
-struct ProgramRun {
-    bool started = false;
-    std::string startError;
-    std::string standardOutput;
-    std::string standardError;
-    // How many streams reported their end.
-    int streamEnds = 0;
-    platform::foundation::ProcessExit exit;
-};
-
-// Runs a program through the real process launcher and waits for it to end.
-ProgramRun runProgram(const platform::foundation::ProcessRequest& request);
+// Runs a program through the real process launcher and waits for it to end; a program that
+// cannot be started fails the calling test and reads as an empty run.
+platform::foundation::FinishedProcess runProgram(const platform::foundation::ProcessRequest& request);
 
 }  // namespace corvantis::testing

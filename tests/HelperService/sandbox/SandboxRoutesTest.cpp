@@ -22,7 +22,7 @@ namespace FileSystem = platform::foundation::FileSystem;
 
 namespace {
 
-corvantis::testing::ProgramRun runTool(const std::string& program, std::vector<std::string> arguments) {
+platform::foundation::FinishedProcess runTool(const std::string& program, std::vector<std::string> arguments) {
     return corvantis::testing::runProgram({program, std::move(arguments), {}});
 }
 

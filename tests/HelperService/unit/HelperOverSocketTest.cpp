@@ -47,7 +47,7 @@ struct SocketFixture : HelperFixture {
 };
 
 // The test client in a process of its own, as `uid` when that is not the test's own user.
-corvantis::testing::ProgramRun runClient(const std::filesystem::path& socket, const HelperCall& call, uid_t uid) {
+platform::foundation::FinishedProcess runClient(const std::filesystem::path& socket, const HelperCall& call, uid_t uid) {
     platform::foundation::ProcessRequest request{CORVANTIS_HELPER_TEST_CLIENT,
                                                  {socket.string(), HelperWireCodec::encodeCall(call).dump()}, {}};
     if (uid != ::geteuid()) {
