@@ -55,6 +55,20 @@ public:
     // defaults hold a text under its domain, sorted by name. Starts a gateway lookup first.
     void initServers(const std::vector<std::shared_ptr<Server>>& serversArray);
 
+    // Has the helper run the bundle's down script as root ("sh" with the quoted path); the
+    // outcome is not reported.
+    void runDownScript();
+
+    // Asks the user with a warning sheet on the popup's window. `completion` gets true when the
+    // first button answered, after the popup was opened again; with no popup window nothing is
+    // shown and `completion` never runs.
+    void alert(const std::string& messageText, const std::string& informativeText,
+               const std::string& firstButtonText, std::optional<std::string> secondButtonText,
+               std::function<void(bool)> completion);
+    // Ends the application: at once on the login screen, otherwise after the user confirms, with
+    // the default route restored and the helper's tunnels ended.
+    void quit();
+
     // The application's logger: the default logger, which the delegate sets up at launch.
     std::shared_ptr<prq::PRQLogger> logger = prq::PRQLogger::defaultLogger();
 

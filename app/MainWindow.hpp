@@ -1,12 +1,26 @@
 #pragma once
 
 #include "app/ConnectView.hpp"
+#include "app/ConnectViewController.hpp"
+#include "app/LocationsView.hpp"
+#include "app/LocationsViewController.hpp"
+#include "app/LoginView.hpp"
+#include "app/LoginViewController.hpp"
+#include "app/SettingsView.hpp"
+#include "app/SettingsViewController.hpp"
+#include "platform/ui/Storyboard.hpp"
 
 #include <memory>
 
 namespace corvantis {
 
-// The main window object that owns the popup's screens. Main queue only.
+class StatusPopupController;
+
+// The popup's four screens, in this order.
+enum class View { loginView, connectView, settingsView, locationsView };
+
+// The one object that holds the popup together: the storyboard, the popup controller and the
+// four screens with their controllers. Main queue only.
 class MainWindow {
 public:
     // The one main window, created on first use.
@@ -14,8 +28,31 @@ public:
     // Puts the shared window back to its first-use state (tests only).
     static void resetShared();
 
-    // The connect screen, once the window has been built from its storyboard.
+    std::shared_ptr<platform::ui::Storyboard> storyBoard;
+    std::shared_ptr<StatusPopupController> popupController;
+    std::shared_ptr<LoginViewController> loginViewController;
+    std::shared_ptr<LoginView> loginView;
+    std::shared_ptr<ConnectViewController> connectViewController;
     std::shared_ptr<ConnectView> connectView;
+    std::shared_ptr<SettingsViewController> settingsViewController;
+    std::shared_ptr<SettingsView> settingsView;
+    std::shared_ptr<LocationsViewController> locationsViewController;
+    std::shared_ptr<LocationsView> locationsView;
+
+    // Builds the popup and its four screens from `storyboard` and opens it on the login screen.
+    void setup(std::shared_ptr<platform::ui::Storyboard> storyboard);
+    // Opens the popup again and makes its window key.
+    void show();
+    // True while the popup is open on the settings screen.
+    bool isOpen() const;
+    void switchToView(View view);
+    void setStatusBarIcon(bool connected);
+    // Writes the chosen city's short name into the connect and locations screens.
+    void changeShowedLocation();
+    void reloadServersListView();
 };
+
+// Registers the four scenes of the storyboard "Main" and returns it.
+std::shared_ptr<platform::ui::Storyboard> registerMainStoryboard();
 
 }  // namespace corvantis

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/ui/Storyboard.hpp"
+#include "platform/ui/ViewController.hpp"
+
+#include <memory>
+
+namespace corvantis {
+
+// The settings screen's controller, made by the "Main" storyboard as "settingsViewController".
+class SettingsViewController : public platform::ui::ViewController {
+public:
+    // Registers the scene "settingsViewController" in `storyboard`: the controller, its view
+    // and subviews, outlets connected before `viewDidLoad`, actions wired.
+    static void registerScene(platform::ui::Storyboard& storyboard);
+};
+
+}  // namespace corvantis
