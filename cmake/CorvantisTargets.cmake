@@ -23,10 +23,14 @@ function(corvantis_sources_below variable)
   set(${variable} ${sources} PARENT_SCOPE)
 endfunction()
 
-# A static library made of every source below the given folders.
+# A static library made of every source below the given folders, except those below the EXCLUDE
+# folders (layers that are libraries of their own).
 function(corvantis_library target)
-  cmake_parse_arguments(ARG "" "" "FOLDERS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "FOLDERS;EXCLUDE" ${ARGN})
   corvantis_sources_below(sources ${ARG_FOLDERS})
+  foreach(excluded ${ARG_EXCLUDE})
+    list(FILTER sources EXCLUDE REGEX "^${CMAKE_CURRENT_SOURCE_DIR}/${excluded}/")
+  endforeach()
   add_library(${target} STATIC ${sources})
   corvantis_target_defaults(${target})
 endfunction()
