@@ -2,11 +2,13 @@
 
 #include "platform/Services.hpp"
 #include "platform/display/KeyTranslation.hpp"
+#include "platform/display/SavePanelPresenter.hpp"
 #include "platform/display/TrayChooser.hpp"
 #include "platform/ui/Application.hpp"
 #include "platform/ui/Cursor.hpp"
 #include "platform/ui/Event.hpp"
 #include "platform/ui/Pasteboard.hpp"
+#include "platform/ui/SavePanel.hpp"
 #include "platform/ui/Screen.hpp"
 #include "platform/ui/StatusBar.hpp"
 #include "platform/ui/StatusBarWindow.hpp"
@@ -54,6 +56,7 @@ void DisplayServer::attach() {
     ui::StatusBar::system().layoutItems();
     ui::Pasteboard::general()->setBridge(clipboard_);
     ui::Application::shared().setModalHandler([this](ui::Window& window) { runModal(window); });
+    menus_ = std::make_unique<MenuPresenter>(*this);
     tray_ = chooseTray(*this);
     // The handler only reads: what the events cause may run a nested loop (a modal alert), which
     // must see later events arrive.
@@ -78,6 +81,7 @@ void DisplayServer::detach() {
     ui::Application::shared().setModalHandler(nullptr);
     ui::Pasteboard::general()->setBridge(nullptr);
     tray_.reset();
+    menus_.reset();
     windows_.clear();
     XFlush(connection_->display());
 }
@@ -263,6 +267,7 @@ void DisplayServer::sync() {
         if (windows_.contains(window.get())) continue;
         const bool status = isStatusWindow(*window);
         if (status && (!tray_ || !tray_->showsStatusWindows())) continue;
+        if (const auto savePanel = std::dynamic_pointer_cast<ui::SavePanel>(window)) SavePanelPresenter::furnish(savePanel);
         auto native = std::make_unique<NativeWindow>(*connection_, *window, status && tray_ && tray_->kind() == Tray::Kind::xembed);
         if (status) tray_->adopt(*native);
         windows_.emplace(window.get(), Entry{window, std::move(native)});

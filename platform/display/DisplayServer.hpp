@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/display/MenuPresenter.hpp"
 #include "platform/display/NativeWindow.hpp"
 #include "platform/display/Tray.hpp"
 #include "platform/display/XClipboard.hpp"
@@ -83,6 +84,7 @@ private:
     render::ViewTreeRenderer renderer_;
     std::shared_ptr<XClipboard> clipboard_;
     std::unique_ptr<Tray> tray_;
+    std::unique_ptr<MenuPresenter> menus_;
     std::map<const ui::Window*, Entry> windows_;
     std::vector<::Window> stacking_;
     std::weak_ptr<ui::Window> focused_;

@@ -3,6 +3,7 @@
 #include "platform/ui/Rect.hpp"
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include <map>
 #include <memory>

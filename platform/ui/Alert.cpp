@@ -68,6 +68,11 @@ std::shared_ptr<Button> Alert::addButton(const std::string& title) {
     button->setTag(static_cast<int>(ModalResponse::alertFirstButtonReturn) + static_cast<int>(buttons_.size()));
     button->setTarget(sharedAs<Responder>(this));
     button->setAction(buttonPressed);
+    // Drawn as a rounded, outlined button; the title alone would read as a label.
+    button->setWantsLayer(true);
+    button->layer()->cornerRadius = 6;
+    button->layer()->borderWidth = 1;
+    button->layer()->borderColor = Color::systemGray();
     buttons_.push_back(button);
     panel_->contentView()->addSubview(button);
     layout();
