@@ -69,16 +69,20 @@ void addLocationPill(LocationsView& view) {
     view.addSubview(view.viewLocation);
 }
 
-// The tabs and the search button; the strip hides while the search bar is open.
-void addControls(LocationsView& view, LocationsViewController& owner) {
+// The two tabs, always shown.
+void addTabs(LocationsView& view) {
     const auto screen = std::static_pointer_cast<ui::Responder>(view.sharedView());
+    view.btnAll = tab(ui::Rect(20, 322, 130, 28), "All", "TabsActiveLeft", "btnAllClick:", screen);
+    view.btnFavourites = tab(ui::Rect(150, 322, 130, 28), "Favourites", "TabsInactiveRight", "btnFavouritesClick:", screen);
+    view.addSubview(view.btnAll);
+    view.addSubview(view.btnFavourites);
+}
+
+// The strip with the search button, which the search bar replaces while it is open.
+void addControls(LocationsView& view, LocationsViewController& owner) {
     const auto controller = std::static_pointer_cast<ui::Responder>(owner.shared_from_this());
-    auto strip = std::make_shared<ui::View>(ui::Rect(0, 316, screenSize.width, 36));
-    view.btnAll = tab(ui::Rect(20, 4, 120, 28), "All", "TabsActiveLeft", "btnAllClick:", screen);
-    view.btnFavourites = tab(ui::Rect(140, 4, 120, 28), "Favourites", "TabsInactiveRight", "btnFavouritesClick:", screen);
-    strip->addSubview(view.btnAll);
-    strip->addSubview(view.btnFavourites);
-    strip->addSubview(imageButton(ui::Rect(268, 9, 18, 18), "SearchIcon", "btnSearchClick:", controller));
+    auto strip = std::make_shared<ui::View>(ui::Rect(0, 280, screenSize.width, 36));
+    strip->addSubview(imageButton(ui::Rect(262, 9, 18, 18), "SearchIcon", "btnSearchClick:", controller));
     owner.viewControls = strip;
     view.addSubview(strip);
 }
@@ -86,7 +90,7 @@ void addControls(LocationsView& view, LocationsViewController& owner) {
 // The search bar in the strip's place: closed, transparent, its cancel button transparent too.
 void addSearchBar(LocationsView& view, LocationsViewController& owner) {
     const auto controller = std::static_pointer_cast<ui::Responder>(owner.shared_from_this());
-    auto bar = std::make_shared<SearchView>(ui::Rect(20, 320, 260, 28));
+    auto bar = std::make_shared<SearchView>(ui::Rect(20, 284, 260, 28));
     auto field = std::make_shared<ui::SearchField>(ui::Rect(8, 0, 220, 28));
     field->setCell(std::make_shared<SearchFieldCell>());
     field->setFont(montserratMediumFont(12));
@@ -108,7 +112,7 @@ void addSearchBar(LocationsView& view, LocationsViewController& owner) {
 
 // The city table in its scroll view: one "MainCell" column, rows that send the table's action.
 void addTable(LocationsView& view, LocationsViewController& owner) {
-    const ui::Rect frame(0, 0, screenSize.width, 312);
+    const ui::Rect frame(0, 0, screenSize.width, 276);
     auto scroll = std::make_shared<ui::ScrollView>(frame);
     auto table = std::make_shared<ui::TableView>(ui::Rect(0, 0, frame.width(), frame.height()));
     table->addTableColumn(std::make_shared<ui::TableColumn>("MainCell", frame.width()));
@@ -129,6 +133,7 @@ std::shared_ptr<LocationsView> LocationsScene::loadView(LocationsViewController&
     registerImages();
     auto view = std::make_shared<LocationsView>(ui::Rect(ui::Point{}, screenSize));
     addLocationPill(*view);
+    addTabs(*view);
     addControls(*view, owner);
     addSearchBar(*view, owner);
     addTable(*view, owner);
