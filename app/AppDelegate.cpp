@@ -115,11 +115,20 @@ void AppDelegate::takeGateway(std::optional<std::string> reply) {
         if (const auto stored = defaults->set(*gateway, gatewayKey); !stored) {
             logger->error([&] { return "The gateway could not be saved: " + stored.error().message; });
         }
+        if (const auto helper = HelperService::shared()) helper->backupResolvConf();
         return;
     }
     // A tunnel's route or no answer: the last usable gateway stands in.
-    const auto stored = defaults->string(gatewayKey);
-    gateway = stored && !stored->empty() ? stored : std::nullopt;
+    if (const auto stored = defaults->string(gatewayKey); stored && !stored->empty()) {
+        gateway = stored;
+        return;
+    }
+    // Nothing known at all: make sure a resolver file is in place and look again.
+    gateway.reset();
+    if (const auto helper = HelperService::shared()) helper->checkResolvConf();
+    platform::Services::current().mainQueue()->asyncAfter(2s, [delegate = weak_from_this()] {
+        if (const auto self = delegate.lock()) self->getGateway();
+    });
 }
 
 void AppDelegate::initServers(const std::vector<std::shared_ptr<Server>>& serversArray) {
