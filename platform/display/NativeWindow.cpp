@@ -1,6 +1,8 @@
 #include "platform/display/NativeWindow.hpp"
 
+#include "platform/Services.hpp"
 #include "platform/render/ViewTreeRenderer.hpp"
+#include "platform/ui/AnimationLog.hpp"
 #include "platform/ui/WindowLevel.hpp"
 #include "platform/ui/WindowStyleMask.hpp"
 
@@ -104,6 +106,7 @@ bool NativeWindow::update() {
     const bool visible = window_.isVisible();
     const bool transparent = window_.alphaValue() <= 0;
     applyInputShape(!transparent);
+    if (argb_) applyOpacity();
     if (embedded_) return false;
 
     const XRectangle geometry = connection_.toX(window_.frame());
@@ -132,6 +135,17 @@ bool NativeWindow::update() {
         mapped_ = shown;
     }
     return redraw;
+}
+
+void NativeWindow::applyOpacity() {
+    // The compositor blends the window at this opacity; while a fade runs it follows the fade.
+    const auto now = Services::current().clock()->now();
+    const double alpha = std::clamp(ui::AnimationLog::shared().presentedAlpha(&window_, window_.alphaValue(), now), 0.0, 1.0);
+    const auto opacity = static_cast<unsigned long>(alpha * 0xFFFFFFFFu);
+    if (opacity == opacity_) return;
+    opacity_ = opacity;
+    XChangeProperty(connection_.display(), id_, connection_.atom("_NET_WM_WINDOW_OPACITY"), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&opacity), 1);
 }
 
 void NativeWindow::applyInputShape(bool acceptsInput) {

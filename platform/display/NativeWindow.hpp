@@ -18,7 +18,8 @@ namespace platform::display {
 // The X window that shows one of the layer's windows. Borderless windows, windows above the
 // normal level and sheets are override-redirect (the popup panel is one of popup-menu type, so
 // no window manager frames, moves or focuses it); titled windows are left to the window manager.
-// A window that is not opaque gets a visual with alpha when a compositor runs; without one it is
+// A window that is not opaque gets a visual with alpha when a compositor runs, which also blends
+// the window's own alpha (as `_NET_WM_WINDOW_OPACITY`, following fades); without one it is
 // drawn over an opaque backdrop and cut to its drawn pixels with the SHAPE extension, since raw
 // alpha would show unblended. While the layer's window is at alpha 0 the X window takes no input
 // at all (an empty XFixes input shape) and, without a compositor, is unmapped, so an invisible
@@ -55,6 +56,7 @@ public:
 
 private:
     void applyInputShape(bool acceptsInput);
+    void applyOpacity();
     void setWindowType();
     void applyShapeFromAlpha(const unsigned char* pixels, int width, int height, int stride);
 
@@ -68,6 +70,7 @@ private:
     bool mapped_ = false;
     std::optional<XRectangle> geometry_;
     std::optional<bool> acceptsInput_;
+    std::optional<unsigned long> opacity_;
     std::string title_;
     std::string cursorName_;
     Cursor cursor_ = None;
