@@ -20,7 +20,7 @@ std::optional<std::string> XvfbSession::unavailableReason() {
     return std::nullopt;
 }
 
-XvfbSession::XvfbSession() {
+XvfbSession::XvfbSession(const std::function<void(const std::string& displayName)>& beforeAttach) {
     platform::ui::testing::reset();
     platform::animation::testing::reset();
     // Xvfb picks a free display and writes its number once it accepts connections.
@@ -38,6 +38,7 @@ XvfbSession::XvfbSession() {
     if (number.empty()) throw std::runtime_error("Xvfb did not start");
     displayName_ = ":" + number;
     displayVariable_ = std::make_unique<ScopedEnvironment>("DISPLAY", displayName_);
+    if (beforeAttach) beforeAttach(displayName_);
     server_ = platform::display::DisplayServer::connect(displayName_);
     if (!server_) throw std::runtime_error("cannot connect to " + displayName_);
     server_->attach();

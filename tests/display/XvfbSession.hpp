@@ -27,7 +27,9 @@ public:
     // Why the session cannot run here (Xvfb or xdotool missing); none when it can.
     static std::optional<std::string> unavailableReason();
 
-    XvfbSession();
+    // `beforeAttach` runs once the server accepts connections, before the application's display
+    // server attaches (to start a tray manager, say).
+    explicit XvfbSession(const std::function<void(const std::string& displayName)>& beforeAttach = {});
     ~XvfbSession();
 
     const std::string& displayName() const { return displayName_; }
