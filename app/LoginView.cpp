@@ -51,8 +51,9 @@ void LoginView::commonInit() {
 }
 
 void LoginView::viewDidMoveToSuperview() {
-    // Only a placement fills the form; being taken out of the popup must not sign in again.
-    if (superview() == nullptr) return;
+    // Only a placement fills the form; being taken out of the popup must not sign in again. A
+    // view made outside the storyboard has no form to fill.
+    if (superview() == nullptr || !txtUsername || !txtPassword || !btnLogin) return;
     if (UserSettings::isUsernameStored()) {
         txtUsername->setStringValue(UserSettings::username().value_or(""));
         // A name left by a failed first attempt has no password to go with it: signing in with

@@ -1,21 +1,23 @@
 #include "app/WebPages.hpp"
 
+#include "app/ProductConstants.hpp"
 #include "platform/foundation/Url.hpp"
 #include "platform/ui/Workspace.hpp"
+
+#include <string>
 
 namespace corvantis {
 
 void WebPages::openWebSite(std::string_view path) {
-    open(webSiteDomain, path);
+    open("https://" + std::string(webSiteDomain) + std::string(path));
 }
 
 void WebPages::openSupportSite(std::string_view path) {
-    open(supportSiteDomain, path);
+    open(product::supportSite() + std::string(path));
 }
 
-void WebPages::open(std::string_view domain, std::string_view path) {
-    const auto url = platform::foundation::Url::fromString("https://" + std::string(domain) + std::string(path));
-    if (url) platform::ui::Workspace::shared().open(*url);
+void WebPages::open(const std::string& address) {
+    if (const auto url = platform::foundation::Url::fromString(address)) platform::ui::Workspace::shared().open(*url);
 }
 
 }  // namespace corvantis
