@@ -384,6 +384,8 @@ TEST_F(LoginScreenTest, ShowFadesTheScreenAndLogoInAndPlaysItHideIsAtOnce) {
         EXPECT_EQ(records.back().duration, 0.7);
     }
     EXPECT_TRUE(view.lottieLogo->loopAnimation());
+    ASSERT_TRUE(view.lottieLogo->sceneModel()) << "the shipped scene";
+    EXPECT_EQ(view.lottieLogo->sceneModel()->name(), "waves");
 }
 
 TEST_F(LoginScreenTest, LinksOpenTheirPagesByTagOnlyWhileTheLoginScreenIsShown) {
