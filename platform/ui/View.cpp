@@ -176,7 +176,11 @@ void View::removeFromSuperview() {
     const auto keepAlive = weak_from_this().lock();  // the superview held the last reference, maybe
     const Window* oldWindow = window();
     std::erase_if(superview_->constraints_, [&](const auto& constraint) { return constraint->involves(this); });
-    std::erase_if(superview_->subviews_, [this](const auto& subview) { return subview.get() == this; });
+    // Searched from the top: views taken out in reverse order of adding (a table's rows) then
+    // cost nothing to find or to close the gap after.
+    auto& siblings = superview_->subviews_;
+    const auto found = std::find_if(siblings.rbegin(), siblings.rend(), [this](const auto& subview) { return subview.get() == this; });
+    if (found != siblings.rend()) siblings.erase(std::next(found).base());
     superview_ = nullptr;
     setNextResponder(nullptr);
     if (oldWindow != nullptr) notifyWindowChanged();
