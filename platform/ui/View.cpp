@@ -200,10 +200,21 @@ void View::notifyWindowChanged() {
     for (const auto& child : children) child->notifyWindowChanged();
 }
 
+std::vector<std::shared_ptr<View>> View::subviewsInDrawingOrder() const {
+    auto ordered = subviews_;
+    std::stable_sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) {
+        const double za = a->layer() ? a->layer()->zPosition : 0;
+        const double zb = b->layer() ? b->layer()->zPosition : 0;
+        return za < zb;
+    });
+    return ordered;
+}
+
 View* View::hitTest(Point point) {
     if (hidden_ || alpha_ <= 0 || !frame_.contains(point)) return nullptr;
     const Point local = fromSuperview(point);
-    for (auto child = subviews_.rbegin(); child != subviews_.rend(); ++child) {
+    const auto ordered = subviewsInDrawingOrder();
+    for (auto child = ordered.rbegin(); child != ordered.rend(); ++child) {
         if (View* hit = (*child)->hitTest(local)) return hit;
     }
     return this;
