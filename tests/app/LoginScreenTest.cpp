@@ -115,12 +115,19 @@ protected:
                 login().btnLogin->title()};
     }
 
-    // Types into the two fields as a person does: the e-mail, Tab, the password, Return. Texts
-    // of an earlier attempt are cleared first.
+    // Types into the two fields as a person does, with the popup open: the e-mail, Tab, the
+    // password, Return. Texts of an earlier attempt are cleared first.
     void signIn(const std::string& user, const std::string& password) {
+        MainWindow::shared().show();
         login().txtUsername->setStringValue("");
         login().txtPassword->setStringValue("");
         login().txtUsername->type(user + "\t" + password + "\r");
+    }
+
+    // Back to the login screen the way the settings screen's log-out goes there.
+    static void logOut() {
+        MainWindow::shared().switchToView(corvantis::View::settingsView);
+        MainWindow::shared().switchToView(corvantis::View::loginView);
     }
 
     // Runs the main queue until an alert is up or the login screen has left.
@@ -187,7 +194,7 @@ TEST_F(LoginScreenTest, TypingTheCredentialsAndReturnSignsInAndShowsTheConnectSc
     EXPECT_EQ(UserSettings::username(), demoUser);
 
     // Back on the login screen the form is ready again with the texts as they were.
-    MainWindow::shared().switchToView(corvantis::View::loginView);
+    logOut();
     EXPECT_EQ(form(), ready);
     EXPECT_EQ(login().txtUsername->stringValue(), demoUser);
     EXPECT_EQ(login().txtPassword->stringValue(), demoPassword);
@@ -388,7 +395,7 @@ TEST_F(LoginScreenTest, SigningInBringsTheDefaultRouteInLineWithTheShieldAndTheK
         environment.defaults->set(killSwitch, "isKillSwitchEnabled");
         MainWindow::shared().connectView->connectionState = state;
         environment.reporter->configureScope([](auto& scope) { scope.clearBreadcrumbs(); });
-        MainWindow::shared().switchToView(corvantis::View::loginView);
+        logOut();
         signIn(demoUser, demoPassword);
         settle();
         ASSERT_TRUE(connectScreenShown());
