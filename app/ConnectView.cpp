@@ -137,6 +137,8 @@ void ConnectView::commonInit() {
         animationView->setLoopAnimation(true);
         animationView->setAlphaValue(0);
     }
+    // A view made without its scene (a test's stand-in) has no outlets to set up.
+    if (!btnConnect || !viewContainer) return;
     btnConnect->setWantsLayer(true);
     btnConnect->setAlphaValue(0);
     if (animationView) {
@@ -176,7 +178,7 @@ void ConnectView::hide() {
     setAlphaValue(0.0);
     setHidden(true);
     if (animationView) animationView->setAlphaValue(0.0);
-    btnConnect->setAlphaValue(0.0);
+    if (btnConnect) btnConnect->setAlphaValue(0.0);
 }
 
 void ConnectView::playAnimation() {
