@@ -74,18 +74,10 @@ protected:
         corvantis::ApiService::savedTcpConfig = platform::foundation::Base64::encode("client");
         corvantis::ApiService::savedUdpConfig = platform::foundation::Base64::encode("client");
 
-        auto storyboard = platform::ui::Storyboard::named("Main");
-        corvantis::ConnectViewController::registerScene(*storyboard);
         auto& mainWindow = corvantis::MainWindow::shared();
-        mainWindow.connectViewController =
-            std::dynamic_pointer_cast<corvantis::ConnectViewController>(storyboard->instantiateController("connectViewController"));
-        view = std::dynamic_pointer_cast<ConnectView>(mainWindow.connectViewController->view());
-        mainWindow.connectView = view;
-        mainWindow.loginView = std::make_shared<corvantis::LoginView>();
+        mainWindow.setup(corvantis::registerMainStoryboard());
+        view = mainWindow.connectView;
         mainWindow.loginView->setAlphaValue(0);
-        mainWindow.settingsView = std::make_shared<corvantis::SettingsView>();
-        mainWindow.locationsView = std::make_shared<corvantis::LocationsView>();
-        mainWindow.locationsView->lblLocation = std::make_shared<platform::ui::TextField>();
         popup->setContentView(std::make_shared<platform::ui::View>(platform::ui::Rect(0, 0, 300, 400)));
         popup->contentView()->addSubview(mainWindow.loginView);
         popup->contentView()->addSubview(view);  // the screen sets itself up here
