@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
     const auto delegate = std::make_shared<corvantis::AppDelegate>();
     corvantis::AppDelegate::setShared(delegate);
     platform::ui::Application::shared().setDelegate(delegate);
-    // On the X display named by $DISPLAY, with the status item in the tray; headless without one.
+    // On $DISPLAY when there is one: the windows shown, the status item in the tray.
     const int status = platform::display::applicationMain();
     platform::crashreporting::CrashReporter::current()->flush(crashReportFlushBound);
     return status;
