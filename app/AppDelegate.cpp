@@ -3,12 +3,16 @@
 #include "HelperService/CorvantisHelperController/HelperService.hpp"
 #include "HelperService/CorvantisHelperInterface/Ipv4Address.hpp"
 #include "HelperService/CorvantisHelperInterface/ShellText.hpp"
+#include "app/MainWindow.hpp"
 #include "app/UserSettings.hpp"
 #include "platform/Services.hpp"
 #include "platform/crashreporting/CrashReporter.hpp"
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/UnicodeNormalization.hpp"
 #include "platform/foundation/UserDefaults.hpp"
+#include "platform/ui/Alert.hpp"
+#include "platform/ui/Application.hpp"
+#include "platform/ui/Window.hpp"
 
 #include <algorithm>
 #include <deque>
@@ -111,11 +115,20 @@ void AppDelegate::takeGateway(std::optional<std::string> reply) {
         if (const auto stored = defaults->set(*gateway, gatewayKey); !stored) {
             logger->error([&] { return "The gateway could not be saved: " + stored.error().message; });
         }
+        if (const auto helper = HelperService::shared()) helper->backupResolvConf();
         return;
     }
     // A tunnel's route or no answer: the last usable gateway stands in.
-    const auto stored = defaults->string(gatewayKey);
-    gateway = stored && !stored->empty() ? stored : std::nullopt;
+    if (const auto stored = defaults->string(gatewayKey); stored && !stored->empty()) {
+        gateway = stored;
+        return;
+    }
+    // Nothing known at all: make sure a resolver file is in place and look again.
+    gateway.reset();
+    if (const auto helper = HelperService::shared()) helper->checkResolvConf();
+    platform::Services::current().mainQueue()->asyncAfter(2s, [delegate = weak_from_this()] {
+        if (const auto self = delegate.lock()) self->getGateway();
+    });
 }
 
 void AppDelegate::initServers(const std::vector<std::shared_ptr<Server>>& serversArray) {
@@ -232,6 +245,60 @@ void AppDelegate::removeSavedServerFromRoute() {
     breadcrumb("removeSavedServerFromRoute() " + *address);
     info("removeSavedServerFromRoute " + *address, "removeSavedServerFromRoute()");
     send("route -n delete " + *address + " " + *knownGateway);
+}
+
+void AppDelegate::runDownScript() {
+    breadcrumb("runDownScript()");
+    const auto script = platform::foundation::Bundle::main()->pathForResource("down", "sh");
+    if (!script) {
+        const auto where = std::source_location::current();
+        logger->error([] { return "The down script is missing from the bundle"; }, {},
+                      prq::CallSite("runDownScript()", where.file_name(), where.line()));
+        return;
+    }
+    // Quoted as the route control quotes bundle paths, so no character of the path can end the
+    // quotes early or expand in root's shell.
+    send("sh " + helper::ShellText::doubleQuoted(script->string()));
+}
+
+void AppDelegate::alert(const std::string& messageText, const std::string& informativeText,
+                        const std::string& firstButtonText, std::optional<std::string> secondButtonText,
+                        std::function<void(bool)> completion) {
+    auto sheet = std::make_shared<platform::ui::Alert>();
+    sheet->setMessageText(messageText);
+    sheet->setInformativeText(informativeText);
+    sheet->setAlertStyle(platform::ui::AlertStyle::warning);
+    sheet->addButton(firstButtonText);
+    if (secondButtonText) sheet->addButton(*secondButtonText);
+    // Every screen lives in the popup's window, so the login screen's window is the popup's.
+    const auto& loginView = MainWindow::shared().loginView;
+    platform::ui::Window* window = loginView ? loginView->window() : nullptr;
+    if (window == nullptr) return;
+    sheet->beginSheetModal(*window, [completion = std::move(completion)](platform::ui::ModalResponse response) {
+        MainWindow::shared().show();
+        if (completion) completion(response == platform::ui::ModalResponse::alertFirstButtonReturn);
+    });
+}
+
+void AppDelegate::quit() {
+    auto& mainWindow = MainWindow::shared();
+    // Without screens nobody is signed in, so there is nothing to confirm.
+    if (!mainWindow.loginView || !mainWindow.connectView || mainWindow.loginView->alphaValue() != 0) {
+        platform::ui::Application::shared().terminate();
+        return;
+    }
+    const bool connected = mainWindow.connectView->connectionState == ConnectionState::connected;
+    const std::string messageText = connected ? "Are you sure you want to quit?" : "Corvantis";
+    const std::string informativeText =
+        connected ? "Your current VPN connection will be disconnected" : "Are you sure you want to quit?";
+    alert(messageText, informativeText, "Quit", "Cancel", [delegate = weak_from_this()](bool quitting) {
+        if (!quitting) return;
+        if (const auto self = delegate.lock()) self->restoreDefaultRoute();
+        // Both calls are written to the helper's socket before they return, so ending the run
+        // loop right after loses neither.
+        if (const auto helper = HelperService::shared()) helper->terminateAllVpnConnections();
+        platform::ui::Application::shared().terminate();
+    });
 }
 
 }  // namespace corvantis

@@ -1,6 +1,7 @@
 #include "platform/foundation/FileSystem.hpp"
 
 #include "platform/foundation/FileDescriptor.hpp"
+#include "platform/foundation/ReplacementFile.hpp"
 
 #include <chrono>
 #include <cstdio>
@@ -122,14 +123,43 @@ Expected<std::filesystem::path> moveAsideDamagedFile(const std::filesystem::path
     return aside;
 }
 
-Expected<std::vector<std::filesystem::path>> contentsOfDirectory(const std::filesystem::path& folder) {
+Expected<std::vector<std::filesystem::path>> contentsOfDirectory(const std::filesystem::path& folder, HiddenEntries hidden) {
     std::error_code error;
     std::vector<std::filesystem::path> entries;
     for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
-        if (!entry->path().filename().string().starts_with('.')) entries.push_back(entry->path());
+        if (hidden == HiddenEntries::include || !entry->path().filename().string().starts_with('.')) {
+            entries.push_back(entry->path());
+        }
     }
     if (error) return Error{error.value(), "Cannot list " + folder.string() + ": " + error.message()};
     return entries;
+}
+
+Expected<void> copyFileReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
+    FileDescriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!source.isOpen()) return Error::fromErrno("Cannot open " + from.string());
+    struct stat info {};
+    if (::fstat(source.get(), &info) != 0) return Error::fromErrno("Cannot read the attributes of " + from.string());
+    if (!S_ISREG(info.st_mode)) return Error{EINVAL, "Cannot copy " + from.string() + ": it is not a file"};
+    auto copy = ReplacementFile::create(to);
+    if (!copy) return copy.error();
+    char buffer[65536];
+    for (;;) {
+        const ssize_t count = ::read(source.get(), buffer, sizeof buffer);
+        if (count < 0) {
+            if (errno == EINTR) continue;
+            return Error::fromErrno("Cannot read " + from.string());
+        }
+        if (count == 0) break;
+        if (auto written = writeAll(copy.value().fd(), std::string_view(buffer, static_cast<std::size_t>(count)), to.string());
+            !written) {
+            return written;
+        }
+    }
+    if (::fsync(copy.value().fd()) != 0) return Error::fromErrno("Cannot flush " + to.string());
+    if (auto committed = copy.value().commit(); !committed) return committed;
+    syncDirectory(to.parent_path());
+    return {};
 }
 
 Expected<void> removeItem(const std::filesystem::path& path) {

@@ -46,9 +46,17 @@ Expected<void> moveItemNoReplace(const std::filesystem::path& from, const std::f
 // its place without losing what was there.
 Expected<std::filesystem::path> moveAsideDamagedFile(const std::filesystem::path& file);
 
-// The entries directly inside `folder`, hidden ones (name starting with ".") left out, in the
-// system's order.
-Expected<std::vector<std::filesystem::path>> contentsOfDirectory(const std::filesystem::path& folder);
+// Whether a listing gives the hidden entries (names starting with ".") too.
+enum class HiddenEntries { skip, include };
+
+// The entries directly inside `folder`, in the system's order; hidden ones only when asked for.
+Expected<std::vector<std::filesystem::path>> contentsOfDirectory(const std::filesystem::path& folder,
+                                                                 HiddenEntries hidden = HiddenEntries::skip);
+
+// Copies the file `from` to `to` through a temporary file beside `to` that is renamed over it
+// once complete and flushed: whatever was at `to` is replaced whole, and a failed copy leaves it
+// as it was, with no partial file. The copy gets the mode of a new file (0666 less the umask).
+Expected<void> copyFileReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // Removes a file, a symbolic link (not what it points to) or an empty folder.
 Expected<void> removeItem(const std::filesystem::path& path);

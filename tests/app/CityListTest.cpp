@@ -3,6 +3,7 @@
 #include "app/AppDelegate.hpp"
 #include "app/CountryGroups.hpp"
 #include "app/Server.hpp"
+#include "app/StringSlice.hpp"
 #include "fixtures/AppTestEnvironment.hpp"
 #include "fixtures/Fakes.hpp"
 
@@ -12,6 +13,7 @@ using corvantis::City;
 using corvantis::CountryGroups;
 using corvantis::Server;
 using nlohmann::json;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -208,6 +210,50 @@ TEST_F(CityListTest, ATunnelsGatewayOrNoAnswerFallsBackToTheStoredOne) {
         EXPECT_EQ(delegate->gateway, expected) << reply.value_or("(no reply)");
         EXPECT_EQ(environment.defaults->string("gateway"), stored) << "only a usable gateway is stored";
     }
+}
+
+TEST_F(CityListTest, AUsableGatewayBacksUpTheResolverAndNothingUsableRetriesEveryTwoSeconds) {
+    using Texts = std::vector<std::string>;
+    delegate->getGateway();
+    answer(std::string("192.168.1.1\n"));
+    environment.runMainQueue();
+    EXPECT_EQ(environment.helper->selectors(), (Texts{"runCommand:withReply:", "backupResolvConf"}));
+
+    environment.defaults->set("10.0.0.1", "gateway");
+    environment.helper->clear();
+    delegate->getGateway();
+    answer(std::string("utun2\n"));
+    environment.time.advance(5s);
+    EXPECT_EQ(delegate->gateway, "10.0.0.1");
+    EXPECT_EQ(environment.helper->selectors(), Texts{"runCommand:withReply:"}) << "no backup, no retry";
+
+    environment.defaults->removeObject("gateway");
+    environment.helper->clear();
+    delegate->getGateway();
+    answer(std::string(""));
+    environment.runMainQueue();
+    EXPECT_FALSE(delegate->gateway);
+    EXPECT_EQ(environment.helper->selectors(), (Texts{"runCommand:withReply:", "restoreResolvConf"}));
+    environment.time.advance(1999ms);
+    EXPECT_EQ(environment.helper->calls().size(), 2u);
+    environment.time.advance(1ms);
+    EXPECT_EQ(environment.helper->commands(), (Texts{findGatewayCommand, findGatewayCommand}));
+    environment.helper->answer(2, corvantis::helper::HelperWireCodec::encodeTextReply(std::string("192.168.7.1\n")));
+    environment.time.advance(10s);
+    EXPECT_EQ(delegate->gateway, "192.168.7.1");
+    EXPECT_EQ(environment.helper->selectors().back(), "backupResolvConf");
+    EXPECT_EQ(environment.helper->commands().size(), 2u) << "a usable answer ends the retries";
+}
+
+TEST(StringSlice, TheTextBetweenTheFirstOpeningAndTheNextClosing) {
+    EXPECT_EQ(corvantis::slice("a[b]c", "[", "]"), "b");
+    EXPECT_EQ(corvantis::slice("a[b]c", "[", ")"), std::nullopt);
+    EXPECT_EQ(corvantis::slice("x:1:2", ":", ":"), "1");
+    EXPECT_EQ(corvantis::slice("a[]c", "[", "]"), "");
+    EXPECT_EQ(corvantis::slice("a[b]c", "", "]"), std::nullopt);
+    EXPECT_EQ(corvantis::slice("a[b]c", "[", ""), std::nullopt);
+    EXPECT_EQ(corvantis::slice("<A\u030a>", "<", ">"), "\u00c5") << "canonically equivalent forms match";
+    EXPECT_EQ(corvantis::slice("x\u00c5y", "A\u030a", "y"), "");
 }
 
 TEST_F(CityListTest, WithoutAHelperTheListIsBuiltAllTheSame) {

@@ -199,6 +199,8 @@ TEST_F(RouteControlTest, TheHelperAcceptsEveryLineTheRouteControlAndTheOpenVpnSe
     // A resources folder whose path needs quoting, as an application folder with a blank does.
     const auto resources = environment.folder / "Corvantis VPN" / "Resources \"$x\"";
     useResources(resources);
+    platform::foundation::FileSystem::writeFileAtomically(resources / "down.sh", "exit 0\n", 0755);
+    delegate->runDownScript();
     delegate->gateway = "192.168.1.1";
     delegate->removeDefaultRoute({});
     answer(nameServerQuery, "8.8.8.8\n");
@@ -211,7 +213,7 @@ TEST_F(RouteControlTest, TheHelperAcceptsEveryLineTheRouteControlAndTheOpenVpnSe
 
     const corvantis::helper::AllowedCommandLines allowed(resources);
     const auto sent = commands();
-    ASSERT_EQ(sent.size(), 11u);
+    ASSERT_EQ(sent.size(), 12u);
     for (const auto& line : sent) {
         const auto match = allowed.match(line);
         EXPECT_TRUE(std::holds_alternative<corvantis::helper::AllowedCommand>(match))

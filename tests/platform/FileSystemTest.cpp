@@ -51,6 +51,10 @@ TEST(FileSystem, ListsVisibleEntriesAndRemovesItemsWithoutRecursing) {
     auto entries = FileSystem::contentsOfDirectory(folder.path()).value();
     std::sort(entries.begin(), entries.end());
     EXPECT_EQ(entries, (std::vector<std::filesystem::path>{folder / "full", folder / "link", folder / "shown"}));
+    auto withHidden = FileSystem::contentsOfDirectory(folder.path(), FileSystem::HiddenEntries::include).value();
+    std::sort(withHidden.begin(), withHidden.end());
+    EXPECT_EQ(withHidden,
+              (std::vector<std::filesystem::path>{folder / ".hidden", folder / "full", folder / "link", folder / "shown"}));
     EXPECT_EQ(FileSystem::contentsOfDirectory(folder / "missing").error().code, ENOENT);
 
     EXPECT_EQ(FileSystem::attributesOfItem(folder / "link").value().size, 12u);
@@ -62,6 +66,23 @@ TEST(FileSystem, ListsVisibleEntriesAndRemovesItemsWithoutRecursing) {
     EXPECT_TRUE(FileSystem::isDirectory(folder / "full" / "inside"));
     EXPECT_TRUE(FileSystem::removeItem(folder / "full" / "inside"));
     EXPECT_EQ(FileSystem::removeItem(folder / "missing").error().code, ENOENT);
+}
+
+TEST(FileSystem, CopyReplacesTheTargetWholeOrLeavesItAsItWas) {
+    TemporaryFolder folder;
+    ASSERT_TRUE(FileSystem::writeFileAtomically(folder / "archive", std::string(200000, 'a'), 0600));
+    ASSERT_TRUE(FileSystem::writeFileAtomically(folder / "chosen", "an older, unrelated file", 0644));
+    ASSERT_TRUE(FileSystem::copyFileReplacing(folder / "archive", folder / "chosen"));
+    EXPECT_EQ(FileSystem::readFile(folder / "chosen").value(), std::string(200000, 'a'));
+    EXPECT_EQ(FileSystem::readFile(folder / "archive").value(), std::string(200000, 'a'));
+
+    const auto missing = FileSystem::copyFileReplacing(folder / "missing", folder / "chosen");
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().code, ENOENT);
+    EXPECT_FALSE(FileSystem::copyFileReplacing(folder.path(), folder / "chosen"));  // a folder is no file
+    EXPECT_FALSE(FileSystem::copyFileReplacing(folder / "archive", folder / "no such folder" / "chosen"));
+    EXPECT_EQ(FileSystem::readFile(folder / "chosen").value(), std::string(200000, 'a'));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 2);  // no temporary file left
 }
 
 TEST(FileSystem, FailuresAreValuesWithTheSystemReason) {
