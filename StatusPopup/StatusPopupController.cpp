@@ -10,6 +10,7 @@
 #include "platform/ui/WindowLevel.hpp"
 #include "platform/ui/WindowStyleMask.hpp"
 
+#include <cmath>
 #include <iostream>
 
 namespace corvantis {
@@ -19,7 +20,7 @@ using platform::ui::Event;
 
 namespace {
 // A press held on the icon longer than this closes the popup when it is released there.
-constexpr double longPressSeconds = 0.35;
+constexpr long long longPressNanoseconds = 350'000'000;
 const platform::ui::Selector quitAction = "quitMenuItemClick:";
 }  // namespace
 
@@ -100,7 +101,10 @@ void StatusPopupController::leftMouseDown(const Event& event) {
 
 void StatusPopupController::leftMouseUp(const Event& event) {
     if (!lastMouseDownEvent || !isOpen_ || !shouldTrigger(*statusItem_, event)) return;
-    if (event.timestamp() - lastMouseDownEvent->timestamp() <= longPressSeconds) return;
+    // Compared in whole nanoseconds, so that a release exactly 0.35 s after the press stays a
+    // short click whatever the rounding of the two timestamps.
+    const auto heldNanoseconds = std::llround((event.timestamp() - lastMouseDownEvent->timestamp()) * 1e9);
+    if (heldNanoseconds <= longPressNanoseconds) return;
     statusItemClicked = true;
     togglePopup();
 }
