@@ -1,0 +1,164 @@
+// The settings screen's action labels: log out, support mail and site, and the log export
+// through the save panel, against real files and Info-ZIP's own check of the archive.
+
+#include "app/SettingsViewButton.hpp"
+#include "app/UserSettings.hpp"
+#include "fixtures/SettingsScreen.hpp"
+#include "platform/ui/Alert.hpp"
+#include "platform/ui/SavePanel.hpp"
+#include "support/ChildProcess.hpp"
+#include "support/RecordingWorkspaceOpener.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using corvantis::SettingsViewButton;
+using corvantis::testing::ChildProcess;
+namespace FileSystem = platform::foundation::FileSystem;
+
+namespace {
+
+using Texts = std::vector<std::string>;
+
+// The virtual clock starts on 7 December 2026 at 22:02 UTC.
+constexpr const char* archiveName = "CorvantisVPN_071220262202.zip";
+
+class SettingsActionsTest : public corvantis::testing::SettingsScreen {
+protected:
+    void SetUp() override { openSettings(); }
+
+    std::shared_ptr<SettingsViewButton> label(int tag) const {
+        for (const auto& candidate : view->selfAndDescendants()) {
+            if (auto found = std::dynamic_pointer_cast<SettingsViewButton>(candidate); found && found->tag() == tag) {
+                return found;
+            }
+        }
+        throw std::logic_error("the screen has no label with tag " + std::to_string(tag));
+    }
+
+    std::shared_ptr<platform::ui::SavePanel> savePanel() const {
+        return std::dynamic_pointer_cast<platform::ui::SavePanel>(window->attachedSheet());
+    }
+
+    std::filesystem::path logFolder() const { return temporaryFolder / "CorvantisLogs"; }
+
+    void writeLog(const std::filesystem::path& name, const std::string& text) {
+        ASSERT_TRUE(FileSystem::createDirectories((logFolder() / name).parent_path()));
+        ASSERT_TRUE(FileSystem::writeFileAtomically(logFolder() / name, text, 0600));
+    }
+
+    // Clicks the export label; true when the save panel came up.
+    bool exportLogs() {
+        log->clear();
+        label(SettingsViewButton::exportLogsTag)->click();
+        return savePanel() != nullptr;
+    }
+
+    // The progress fractions logged by the export.
+    Texts fractions() const {
+        Texts found;
+        for (const auto& line : logged()) {
+            if (line.starts_with("mouseDown(with:): ") && std::isdigit(static_cast<unsigned char>(line.back()))) {
+                found.push_back(line.substr(line.find(": ") + 2));
+            }
+        }
+        return found;
+    }
+};
+
+TEST_F(SettingsActionsTest, ExportPacksTheWholeLogFolderAndSavesItWhereTheUserSays) {
+    writeLog("CorvantisVPN_071220262150.log", "2026-12-07 21:50:00.000 [Info] started\n");
+    writeLog(".hidden-state", "kept too");
+    writeLog("earlier/CorvantisVPN_061220260900.log", "yesterday\n");
+    ASSERT_TRUE(exportLogs());
+
+    const auto panel = savePanel();
+    EXPECT_EQ(panel->level(), 8);
+    EXPECT_EQ(panel->title(), "Choose a destination");
+    EXPECT_EQ(panel->nameFieldStringValue(), "CorvantisVPN_071220262202");
+    EXPECT_FALSE(panel->showsHiddenFiles());
+    EXPECT_TRUE(panel->canCreateDirectories());
+    EXPECT_EQ(panel->allowedFileTypes(), (Texts{"zip"}));
+    EXPECT_TRUE(FileSystem::fileExists(temporaryFolder / archiveName));
+    const auto lines = logged();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "mouseDown(with:): Saving logs...");
+    EXPECT_EQ(lines[1], "mouseDown(with:): Logs path: file://" + logFolder().string() + "/");
+    EXPECT_EQ(fractions().back(), "1.0");
+
+    // OK over a file that is already there replaces it; the temporary archive goes.
+    const auto chosen = environment.folder / "Desktop" / "logs.zip";
+    ASSERT_TRUE(FileSystem::createDirectories(chosen.parent_path()));
+    ASSERT_TRUE(FileSystem::writeFileAtomically(chosen, "an older file", 0644));
+    ASSERT_TRUE(panel->ok((chosen.parent_path() / "logs").string()));
+    environment.runMainQueue();
+    EXPECT_FALSE(FileSystem::fileExists(temporaryFolder / archiveName));
+    const auto tested = ChildProcess::run({"unzip", "-t", chosen.string()});
+    EXPECT_EQ(tested.exitCode, 0) << tested.output;
+    const auto listed = ChildProcess::run({"unzip", "-Z1", chosen.string()});
+    for (const auto* entry : {"CorvantisVPN_071220262150.log", ".hidden-state", "earlier/CorvantisVPN_061220260900.log"}) {
+        EXPECT_NE(listed.output.find(entry), std::string::npos) << listed.output;
+    }
+    EXPECT_TRUE(logged(prq::Level::error).empty());
+}
+
+TEST_F(SettingsActionsTest, AnEmptyFolderGivesAnEmptyArchiveAndOnlyTheFinalFraction) {
+    ASSERT_TRUE(FileSystem::createDirectories(logFolder()));
+    ASSERT_TRUE(exportLogs());
+    EXPECT_EQ(fractions(), (Texts{"1.0"}));
+    // Cancel keeps nothing behind.
+    ASSERT_TRUE(savePanel()->cancel());
+    environment.runMainQueue();
+    EXPECT_FALSE(FileSystem::fileExists(temporaryFolder / archiveName));
+    EXPECT_TRUE(platform::ui::Alert::pendingAlerts().empty());
+}
+
+TEST_F(SettingsActionsTest, AMissingFolderGivesOneErrorLineAndNoPanel) {
+    EXPECT_FALSE(exportLogs());
+    const auto errors = logged(prq::Level::error);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_TRUE(errors[0].starts_with("mouseDown(with:): Saving logs error: ")) << errors[0];
+    EXPECT_FALSE(FileSystem::fileExists(temporaryFolder / archiveName));
+}
+
+TEST_F(SettingsActionsTest, AFailedCopyIsLoggedAndShownAndLeavesNoArchive) {
+    writeLog("CorvantisVPN_071220262150.log", "started\n");
+    ASSERT_TRUE(exportLogs());
+    ASSERT_TRUE(savePanel()->ok((environment.folder / "gone" / "logs.zip").string()));
+    environment.runMainQueue();
+    const auto errors = logged(prq::Level::error);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_TRUE(errors[0].starts_with("mouseDown(with:): Saving logs error: ")) << errors[0];
+    const auto alerts = platform::ui::Alert::pendingAlerts();
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0]->messageText(), "The logs could not be saved");
+    EXPECT_FALSE(FileSystem::fileExists(temporaryFolder / archiveName));
+}
+
+TEST_F(SettingsActionsTest, LogOutForgetsOnlyTheCredentials) {
+    corvantis::UserSettings::setUsername("ann@example.com");
+    corvantis::UserSettings::setPassword("secret");
+    environment.defaults->set(true, "isKillSwitchEnabled");
+    view->btnAccount->click();  // the label lies on the account page
+    label(SettingsViewButton::logOutTag)->click();
+    EXPECT_FALSE(environment.defaults->object("username"));
+    EXPECT_FALSE(environment.defaults->object("password"));
+    EXPECT_TRUE(environment.defaults->object("isKillSwitchEnabled"));
+    EXPECT_TRUE(environment.defaults->object("protocol"));
+    EXPECT_TRUE(view->isHidden());
+    EXPECT_FALSE(corvantis::MainWindow::shared().loginView->isHidden());
+}
+
+TEST_F(SettingsActionsTest, SupportMailAndSiteOpenTheProductsAddresses) {
+    auto opener = std::make_shared<corvantis::testing::RecordingWorkspaceOpener>();
+    auto services = platform::Services::current();
+    services.workspaceOpenerOverride = opener;
+    platform::ScopedServices recording(services);
+    corvantis::testing::ScopedEnvironment site("CORVANTIS_SUPPORT_SITE", "http://127.0.0.1:8080/help/");
+    label(SettingsViewButton::supportMailTag)->click();
+    label(SettingsViewButton::supportSiteTag)->click();
+    EXPECT_EQ(opener->opened, (Texts{"mailto:support@corvantisvpn.com", "http://127.0.0.1:8080/help"}));
+}
+
+}  // namespace
