@@ -34,18 +34,23 @@ struct Journal {
     }
 };
 
+// A screen of the popup's class that only notes what it is asked and shows or hides itself at
+// once; none of the real screen's own set-up runs.
 template <class Screen>
 class Noting : public Screen {
 public:
     Noting(std::string name, Journal& journal) : Screen(platform::ui::Rect(0, 0, 300, 400)), name_(std::move(name)), journal_(journal) {}
     void show() override {
         journal_.note(name_ + " show");
-        Screen::show();
+        this->setHidden(false);
+        this->setAlphaValue(1);
     }
     void hide() override {
         journal_.note(name_ + " hide");
-        Screen::hide();
+        this->setAlphaValue(0);
+        this->setHidden(true);
     }
+    void viewDidMoveToSuperview() override {}
 
 protected:
     std::string name_;
