@@ -10,15 +10,15 @@ namespace corvantis {
 namespace {
 struct Subscription {
     std::string key;
-    std::optional<platform::dispatch::WallTime> date;
+    std::optional<platform::foundation::DateFormatter::Moment> date;
 };
 
 std::vector<Subscription> byDate(const nlohmann::json& subscriptions) {
     const platform::foundation::DateFormatter dates("yyyy-MM-dd");
     std::vector<Subscription> sorted;
     for (const auto& [key, value] : subscriptions.items()) {
-        std::optional<platform::dispatch::WallTime> date;
-        if (value.is_string()) date = dates.date(value.get_ref<const std::string&>());
+        std::optional<platform::foundation::DateFormatter::Moment> date;
+        if (value.is_string()) date = dates.moment(value.get_ref<const std::string&>());
         sorted.push_back({key, date});
     }
     // No date sorts first (an empty optional is the least); equal dates keep their key order.

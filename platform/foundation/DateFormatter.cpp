@@ -165,7 +165,7 @@ void DateFormatter::formatSecond(std::time_t time, SecondText& second) const {
     }
 }
 
-std::optional<dispatch::WallTime> DateFormatter::date(std::string_view text) const {
+std::optional<DateFormatter::Moment> DateFormatter::moment(std::string_view text) const {
     int year = 1970, month = 1, day = 1, hour = 0, minute = 0, second = 0;
     long long nanoseconds = 0;
     std::optional<int> twelveHour;
@@ -276,10 +276,24 @@ std::optional<dispatch::WallTime> DateFormatter::date(std::string_view text) con
     parts.tm_min = minute;
     parts.tm_sec = second;
     parts.tm_isdst = -1;
+    // Both calls fill in the weekday on success only; -1 is also a valid result, so it cannot
+    // tell a failure.
+    parts.tm_wday = -1;
     const std::time_t time = utc_ ? timegm(&parts) : mktime(&parts);
+    if (parts.tm_wday == -1) return std::nullopt;
     // A local time that the clocks skip (a daylight-saving gap) names no moment.
     if (!utc_ && (parts.tm_hour != hour || parts.tm_min != minute)) return std::nullopt;
-    return dispatch::WallTime(std::chrono::seconds(time)) + std::chrono::nanoseconds(nanoseconds);
+    return Moment{static_cast<std::int64_t>(time), static_cast<std::int32_t>(nanoseconds)};
+}
+
+std::optional<dispatch::WallTime> DateFormatter::date(std::string_view text) const {
+    const auto found = moment(text);
+    if (!found) return std::nullopt;
+    using Seconds = std::chrono::duration<std::int64_t>;
+    constexpr auto latest = std::chrono::duration_cast<Seconds>(dispatch::Duration::max()).count() - 1;
+    constexpr auto earliest = std::chrono::duration_cast<Seconds>(dispatch::Duration::min()).count() + 1;
+    if (found->secondsSinceEpoch > latest || found->secondsSinceEpoch < earliest) return std::nullopt;
+    return dispatch::WallTime(std::chrono::seconds(found->secondsSinceEpoch)) + std::chrono::nanoseconds(found->nanoseconds);
 }
 
 }  // namespace platform::foundation

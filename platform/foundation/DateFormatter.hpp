@@ -26,8 +26,18 @@ public:
     std::string string(dispatch::WallTime date) const;
     // Appends the date's text to `text`, saving a string of its own on busy paths.
     void append(dispatch::WallTime date, std::string& text) const;
+    // A moment anywhere in the years a pattern can name (up to nine digits), which a
+    // nanosecond count of `WallTime` cannot hold beyond the year 2262.
+    struct Moment {
+        std::int64_t secondsSinceEpoch = 0;
+        std::int32_t nanoseconds = 0;
+        auto operator<=>(const Moment&) const = default;
+    };
+
     // The moment the text names, or none unless the whole text matches the pattern and names a
     // real moment (no 31 April, no hour 24).
+    std::optional<Moment> moment(std::string_view text) const;
+    // The same as a `WallTime`; none also when the moment lies outside the years it can hold.
     std::optional<dispatch::WallTime> date(std::string_view text) const;
 
 private:

@@ -75,20 +75,13 @@ Expected<std::string> readOpenFile(int fd, const std::string& what) {
 }
 
 Expected<void> writeFileAtomically(const std::filesystem::path& path, std::string_view data, mode_t mode) {
-    const auto folder = path.parent_path();
-    std::string pattern = (folder.empty() ? std::filesystem::path(".") : folder) / ("." + path.filename().string() + ".XXXXXX");
-    FileDescriptor temporary(::mkostemp(pattern.data(), O_CLOEXEC));
-    if (temporary.get() < 0) return Error::fromErrno("Cannot create a temporary file beside " + path.string());
-    auto fail = [&](Error error) -> Expected<void> {
-        ::unlink(pattern.c_str());
-        return error;
-    };
-    if (::fchmod(temporary.get(), mode) != 0) return fail(Error::fromErrno("Cannot set the mode of " + pattern));
-    if (auto written = writeAll(temporary.get(), data, pattern); !written) return fail(written.error());
-    if (::fsync(temporary.get()) != 0) return fail(Error::fromErrno("Cannot flush " + pattern));
-    if (::close(temporary.release()) != 0) return fail(Error::fromErrno("Cannot close " + pattern));
-    if (::rename(pattern.c_str(), path.c_str()) != 0) return fail(Error::fromErrno("Cannot replace " + path.string()));
-    syncDirectory(folder);
+    auto file = ReplacementFile::create(path);
+    if (!file) return file.error();
+    if (::fchmod(file.value().fd(), mode) != 0) return Error::fromErrno("Cannot set the mode of the new " + path.string());
+    if (auto written = writeAll(file.value().fd(), data, path.string()); !written) return written;
+    if (::fsync(file.value().fd()) != 0) return Error::fromErrno("Cannot flush the new " + path.string());
+    if (auto committed = file.value().commit(); !committed) return committed;
+    syncDirectory(path.parent_path());
     return {};
 }
 

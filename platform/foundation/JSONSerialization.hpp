@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstddef>
 #include <string_view>
 
 namespace platform::foundation::JSONSerialization {
@@ -13,8 +14,18 @@ namespace platform::foundation::JSONSerialization {
 inline constexpr const char* readFailureDescription = "The data couldn’t be read because it isn’t in the correct format.";
 inline constexpr int readFailureCode = 3840;
 
+// How deeply arrays and objects may nest in JSON that comes from another process or the
+// network. Whatever handles a parsed value (printing it, copying it, destroying it) may recurse
+// once per level, so a deeper document could exhaust a thread's stack.
+inline constexpr std::size_t maximumNestingDepth = 256;
+
 // Parses UTF-8 JSON text; a top-level text, number, Boolean or null is accepted as well as an
-// object or an array. Empty input, trailing garbage and invalid UTF-8 fail.
+// object or an array. Empty input, trailing garbage, invalid UTF-8 and nesting deeper than
+// `maximumNestingDepth` fail.
 Expected<nlohmann::json> jsonObject(std::string_view data);
+
+// True when arrays and objects in `data` nest deeper than `limit`, judged from the brackets
+// outside strings; the text need not be valid JSON. Linear and without recursion.
+bool nestsDeeperThan(std::string_view data, std::size_t limit);
 
 }  // namespace platform::foundation::JSONSerialization

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/FileDescriptor.hpp"
 #include "platform/foundation/FileSystem.hpp"
+#include "platform/foundation/ReplacementFile.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -29,6 +30,7 @@ Expected<void> PrivateJsonFile::prepareFolder() const {
 }
 
 Expected<std::optional<nlohmann::json>> PrivateJsonFile::read() const {
+    ReplacementFile::removeStaleTemporaries(path_);
     FileDescriptor file(::open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (!file.isOpen()) {
         if (errno == ENOENT) return std::optional<nlohmann::json>();

@@ -10,10 +10,11 @@
 namespace platform::foundation {
 
 // A new file that takes the place of `name` in a folder only when it is committed. Until then it
-// is a hidden temporary file beside the target; dropping it uncommitted removes it, so a failed
-// write never leaves a partial file or harms the file it would have replaced. The temporary file
-// is created afresh (never through a symbolic link) with mode 0666 less the umask, like any new
-// file, and the commit renames it over whatever `name` is, a symbolic link included.
+// has no name (where the file system allows; a hidden temporary file beside the target
+// elsewhere), so a failed write or a crash never leaves a partial file or harms the file it
+// would have replaced. The file is created afresh (never through a symbolic link) with mode 0666
+// less the umask, like any new file; the commit names it ".<name>.XXXXXX" for a moment and renames
+// it over whatever `name` is, a symbolic link included.
 class ReplacementFile {
 public:
     // `directory` is an open folder; the object keeps its own duplicate of it.
@@ -29,13 +30,18 @@ public:
     // Closes the file and renames it to `name`.
     Expected<void> commit();
 
+    // Removes the temporaries of `target` that a writer killed while committing left behind
+    // (ours, regular files, named more than a minute ago).
+    static void removeStaleTemporaries(const std::filesystem::path& target);
+
 private:
     ReplacementFile(FileDescriptor directory, std::string name, std::string temporaryName, FileDescriptor file);
     void discard();
+    Expected<void> nameUnnamedFile();
 
     FileDescriptor directory_;
     std::string name_;
-    std::string temporaryName_;
+    std::string temporaryName_;  // empty while the file has no name
     FileDescriptor file_;
 };
 

@@ -2,6 +2,7 @@
 
 #include "platform/Services.hpp"
 #include "platform/foundation/FileSystem.hpp"
+#include "platform/foundation/ReplacementFile.hpp"
 #include "platform/foundation/UserDirectories.hpp"
 
 #include <cctype>
@@ -45,6 +46,7 @@ std::shared_ptr<UserDefaults> UserDefaults::open(std::filesystem::path file) {
 }
 
 void UserDefaults::load() {
+    ReplacementFile::removeStaleTemporaries(file_);
     if (!FileSystem::fileExists(file_)) return;
     auto content = FileSystem::readFile(file_);
     if (!content) {

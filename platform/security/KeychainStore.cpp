@@ -3,6 +3,7 @@
 #include "platform/Services.hpp"
 #include "platform/foundation/Base64.hpp"
 #include "platform/foundation/FileSystem.hpp"
+#include "platform/foundation/ReplacementFile.hpp"
 #include "platform/foundation/UserDirectories.hpp"
 
 #include <nlohmann/json.hpp>
@@ -98,6 +99,7 @@ std::shared_ptr<KeychainStore> KeychainStore::standardForCurrentUser() {
 }
 
 std::shared_ptr<KeychainStore> KeychainStore::open(std::filesystem::path file) {
+    platform::foundation::ReplacementFile::removeStaleTemporaries(file);
     return std::shared_ptr<KeychainStore>(new KeychainStore(std::move(file)));
 }
 

@@ -1,5 +1,7 @@
 #include "platform/xpc/MessageFrame.hpp"
 
+#include "platform/foundation/JSONSerialization.hpp"
+
 #include <array>
 #include <sys/socket.h>
 
@@ -83,6 +85,9 @@ Expected<std::optional<nlohmann::json>> readMessage(int socket) {
     if (!frame) return frame.error();
     if (!frame.value()) return std::optional<nlohmann::json>{};
     // The parser also rejects invalid UTF-8.
+    if (foundation::JSONSerialization::nestsDeeperThan(*frame.value(), foundation::JSONSerialization::maximumNestingDepth)) {
+        return Error{EBADMSG, "A message nests deeper than " + std::to_string(foundation::JSONSerialization::maximumNestingDepth) + " levels"};
+    }
     auto message = nlohmann::json::parse(*frame.value(), nullptr, false);
     if (message.is_discarded()) return Error{EBADMSG, "A message is not valid UTF-8 JSON"};
     return std::optional<nlohmann::json>(std::move(message));

@@ -84,6 +84,9 @@ TEST(ApiServiceTransport, ClassifiesRepliesByTheirBodyAlone) {
         {"an HTML page", 502, "text/html", "<html><body><h1>Bad Gateway</h1></body></html>", false, checkInternet, false},
         {"an empty body", 200, "application/json", "", false, checkInternet, false},
         {"JSON cut short", 200, "application/json", R"({"data": {)", false, checkInternet, false},
+        // Deeper than any thread's stack allows the value to be printed, copied or destroyed.
+        {"nested 100,000 levels deep", 200, "application/json",
+         R"({"data":)" + std::string(100'000, '[') + std::string(100'000, ']') + "}", false, checkInternet, false},
     };
     for (const auto& reply : cases) {
         backend->enqueueReply("/reply", {reply.status, reply.contentType, reply.body});

@@ -43,6 +43,8 @@ TEST(PlanSelection, TheLatestDatedSubscriptionWithAMatchingProductNamesThePlan) 
          std::nullopt},
         {"an id that is no integer never matches", {{"7", "2026-01-15"}}, products({{"7", "Text id"}, {7.0, "Float id"}, {nullptr, "None"}}),
          std::nullopt},
+        {"a date past 2262 is still later", {{"9", "2262-04-12"}, {"7", "2100-01-01"}}, monthlyAndYearly, "Yearly"},
+        {"and far later still", {{"9", "9999-12-31"}, {"7", "2262-04-12"}}, monthlyAndYearly, "Yearly"},
         {"a title that is no text never matches", {{"7", "2026-01-15"}}, products({{7, "Monthly"}, {7, 12}}), "Monthly"},
     };
     for (const auto& testCase : cases) {

@@ -5,6 +5,7 @@
 #include "app/UserSettings.hpp"
 #include "fixtures/SettingsScreen.hpp"
 #include "platform/ui/Alert.hpp"
+#include "platform/ui/Application.hpp"
 #include "platform/ui/SavePanel.hpp"
 #include "support/ChildProcess.hpp"
 #include "support/RecordingWorkspaceOpener.hpp"
@@ -148,6 +149,16 @@ TEST_F(SettingsActionsTest, LogOutForgetsOnlyTheCredentials) {
     EXPECT_TRUE(environment.defaults->object("protocol"));
     EXPECT_TRUE(view->isHidden());
     EXPECT_FALSE(corvantis::MainWindow::shared().loginView->isHidden());
+}
+
+TEST_F(SettingsActionsTest, QuitAsksFirst) {
+    label(SettingsViewButton::quitTag)->click();
+    const auto alerts = platform::ui::Alert::pendingAlerts();
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0]->informativeText(), "Are you sure you want to quit?");
+    ASSERT_TRUE(alerts[0]->answer("Cancel"));
+    environment.runMainQueue();
+    EXPECT_FALSE(platform::ui::Application::shared().isTerminated());
 }
 
 TEST_F(SettingsActionsTest, SupportMailAndSiteOpenTheProductsAddresses) {

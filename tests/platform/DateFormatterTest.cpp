@@ -112,6 +112,20 @@ TEST_F(DateFormatterTest, StrictParsingRefusesMalformedAndImpossibleDates) {
     EXPECT_FALSE(DateFormatter("yyyy-MM-dd hh:mm:ss").date("2026-12-07 13:00:00"));
 }
 
+TEST_F(DateFormatterTest, MomentsBeyondTheNanosecondRangeKeepTheirOrder) {
+    const DateFormatter formatter("yyyy-MM-dd", true);
+    const auto last = formatter.moment("2262-04-11");
+    const auto next = formatter.moment("2262-04-12");
+    const auto far = formatter.moment("9999-12-31");
+    ASSERT_TRUE(last && next && far);
+    EXPECT_LT(*last, *next);
+    EXPECT_LT(*next, *far);
+    EXPECT_EQ(far->secondsSinceEpoch, 253402214400);
+    EXPECT_TRUE(formatter.date("2262-04-11"));
+    EXPECT_FALSE(formatter.date("2262-04-12"));  // no WallTime holds it; never a wrapped one
+    EXPECT_EQ(DateFormatter("y-MM-dd", true).moment("999999999-01-01").has_value(), true);
+}
+
 TEST_F(DateFormatterTest, UnknownPatternLettersAreAProgrammingError) {
     EXPECT_THROW(DateFormatter("yyyy-MM-dd Q"), std::invalid_argument);
     EXPECT_NO_THROW(DateFormatter("yyyy 'Q' MM"));

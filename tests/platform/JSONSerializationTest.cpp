@@ -29,4 +29,16 @@ TEST(JSONSerialization, EveryFailureCarriesTheOneFixedDescriptionWithoutMarkup) 
     }
 }
 
+TEST(JSONSerialization, NestingIsLimitedAndBracketsInsideStringsDoNotCount) {
+    const auto nested = [](std::size_t depth) { return std::string(depth, '[') + std::string(depth, ']'); };
+    const auto limit = JSONSerialization::maximumNestingDepth;
+    EXPECT_TRUE(JSONSerialization::jsonObject(nested(limit)));
+    const auto tooDeep = JSONSerialization::jsonObject(nested(limit + 1));
+    ASSERT_FALSE(tooDeep);
+    EXPECT_EQ(tooDeep.error().message, JSONSerialization::readFailureDescription);
+    EXPECT_TRUE(JSONSerialization::jsonObject(R"({"a":")" + std::string(1000, '[') + R"(\"{"})"));
+    EXPECT_TRUE(JSONSerialization::nestsDeeperThan(R"({"a":[{"b":[[]]}]})", 4));
+    EXPECT_FALSE(JSONSerialization::nestsDeeperThan(R"({"a":[{"b":[[]]}]})", 5));
+}
+
 }  // namespace

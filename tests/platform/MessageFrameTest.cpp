@@ -92,6 +92,17 @@ TEST(MessageFrame, BrokenInputIsAnErrorValue) {
     }
 }
 
+TEST(MessageFrame, AMessageNestedTooDeeplyIsRefusedBeforeItIsParsed) {
+    // The helper runs as root: a caller's frame must not be able to exhaust its stack.
+    SocketPair pair;
+    const std::string deep = std::string(200'000, '[') + std::string(200'000, ']');
+    std::thread writer([&] { EXPECT_TRUE(xpc::writeFrame(pair.one.get(), deep)); });
+    auto message = xpc::readMessage(pair.other.get());
+    writer.join();
+    ASSERT_FALSE(message);
+    EXPECT_EQ(message.error().code, EBADMSG);
+}
+
 TEST(MessageFrame, InvalidUtf8InAnOutgoingTextStillMakesValidJson) {
     SocketPair pair;
     ASSERT_TRUE(xpc::writeMessage(pair.one.get(), nlohmann::json{{"reply", std::string("ok\xff")}}));

@@ -1,4 +1,6 @@
 #include "platform/foundation/FileSystem.hpp"
+#include "platform/Services.hpp"
+#include "platform/dispatch/VirtualClock.hpp"
 #include "platform/foundation/ReplacementFile.hpp"
 #include "support/TemporaryFolder.hpp"
 
@@ -24,7 +26,8 @@ TEST(ReplacementFile, TakesTheTargetsPlaceOnlyWhenCommitted) {
         auto dropped = ReplacementFile::create(folder / "target");
         ASSERT_TRUE(dropped);
         ASSERT_EQ(::write(dropped.value().fd(), "half", 4), 4);
-        EXPECT_EQ(itemsIn(folder.path()), 2u);
+        // Nothing that a crash now could leave behind.
+        EXPECT_EQ(itemsIn(folder.path()), 1u);
     }
     EXPECT_EQ(FileSystem::readFile(folder / "target").value(), "old");
     EXPECT_EQ(itemsIn(folder.path()), 1u);
@@ -63,6 +66,25 @@ TEST(ReplacementFile, FailuresAreValues) {
     ASSERT_TRUE(file);
     EXPECT_FALSE(file.value().commit());
     EXPECT_EQ(itemsIn(folder.path()), 1u);
+}
+
+TEST(ReplacementFile, OnlyStaleTemporariesOfTheSameTargetAreRemoved) {
+    TemporaryFolder folder;
+    ASSERT_TRUE(FileSystem::writeFileAtomically(folder / "settings.json", "{}", 0600));
+    for (const char* name : {".settings.json.Ab3dE9", ".other.json.Ab3dE9", ".settings.json.notmine"}) {
+        ASSERT_TRUE(FileSystem::writeFileAtomically(folder / name, "copy", 0600));
+    }
+    const auto namedNow = std::chrono::system_clock::now();
+    const auto lookAt = [&](std::chrono::seconds later) {
+        platform::ScopedServices services({.clockOverride = std::make_shared<platform::dispatch::VirtualClock>(
+                                               std::chrono::time_point_cast<platform::dispatch::Duration>(namedNow + later))});
+        ReplacementFile::removeStaleTemporaries(folder / "settings.json");
+    };
+    lookAt(std::chrono::seconds(30));
+    EXPECT_EQ(itemsIn(folder.path()), 4u) << "a temporary named just now may belong to a live writer";
+    lookAt(std::chrono::minutes(5));
+    EXPECT_FALSE(FileSystem::fileExists(folder / ".settings.json.Ab3dE9"));
+    EXPECT_EQ(itemsIn(folder.path()), 3u);
 }
 
 }  // namespace

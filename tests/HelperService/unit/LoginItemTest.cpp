@@ -30,7 +30,9 @@ TEST(LoginItem, AddWritesAnAutostartEntryAndRemoveDeletesIt) {
     EXPECT_EQ(FileSystem::readFile(fixture.entry).value(),
               "[Desktop Entry]\nType=Application\nName=Corvantis VPN\nExec=\"/opt/corvantis/corvantis-vpn\"\n"
               "X-GNOME-Autostart-enabled=true\n");
+    // The settings screen sends the add line on every showing: the entry stays one.
     ASSERT_TRUE(fixture.item.add(::geteuid()));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(fixture.entry.parent_path()), {}), 1);
     ASSERT_TRUE(fixture.item.remove(::geteuid()));
     EXPECT_FALSE(FileSystem::fileExists(fixture.entry));
     EXPECT_TRUE(fixture.item.remove(::geteuid()));

@@ -1,0 +1,63 @@
+// The info icons beside the kill switch and the Shield: their hints, shown in a popover only
+// while the settings screen is open, and closed whenever the pointer leaves.
+
+#include "app/InfoIconImage.hpp"
+#include "fixtures/SettingsScreen.hpp"
+#include "platform/ui/Application.hpp"
+#include "platform/ui/Event.hpp"
+
+#include <gtest/gtest.h>
+
+using corvantis::InfoIconImage;
+
+namespace {
+
+constexpr const char* killSwitchHint = "Kill Switch will automatically disconnect the Internet when VPN connection is lost";
+constexpr const char* shieldHint = "Corvantis Shield keeps the Internet off unless you're connected to VPN";
+
+class HintPopoverTest : public corvantis::testing::SettingsScreen {
+protected:
+    void SetUp() override { openSettings(); }
+
+    std::shared_ptr<InfoIconImage> icon(int tag) const {
+        for (const auto& candidate : view->selfAndDescendants()) {
+            if (auto found = std::dynamic_pointer_cast<InfoIconImage>(candidate); found && found->tag() == tag) return found;
+        }
+        throw std::logic_error("the screen has no info icon with tag " + std::to_string(tag));
+    }
+
+    // The pointer moves to the middle of `target`, or to a corner of the window away from the icons.
+    void pointAt(platform::ui::View* target) {
+        platform::ui::Point at{5, 5};
+        if (target) at = target->convert(platform::ui::Point{target->bounds().midX(), target->bounds().midY()}, nullptr);
+        platform::ui::Application::shared().sendEvent(
+            platform::ui::Event::mouseEvent(platform::ui::EventType::mouseMoved, at, window));
+    }
+};
+
+TEST_F(HintPopoverTest, EachIconTracksItsBoundsOnceWhereverItIsPlaced) {
+    for (int tag : {0, 1}) {
+        const auto areas = icon(tag)->trackingAreas();
+        ASSERT_EQ(areas.size(), 1u);
+        EXPECT_EQ(areas[0]->rect(), icon(tag)->bounds());
+        EXPECT_EQ(areas[0]->options(), 0x81u);
+    }
+    const auto other = std::make_shared<platform::ui::Window>(platform::ui::Rect(0, 0, 360, 480));
+    other->setContentView(std::make_shared<platform::ui::View>());
+    other->contentView()->addSubview(view);
+    window->contentView()->addSubview(view);
+    EXPECT_EQ(icon(0)->trackingAreas().size(), 1u);
+    ASSERT_TRUE(icon(0)->hintView);
+}
+
+TEST_F(HintPopoverTest, WhileTheScreenIsNotOpenTheHintChangesButNoPopoverShows) {
+    ASSERT_FALSE(corvantis::MainWindow::shared().isOpen());
+    pointAt(icon(1).get());
+    EXPECT_EQ(icon(1)->hintView->lblHint->stringValue(), shieldHint);
+    EXPECT_FALSE(icon(1)->popover.isShown());
+    pointAt(icon(0).get());
+    EXPECT_EQ(icon(0)->hintView->lblHint->stringValue(), killSwitchHint);
+    EXPECT_FALSE(icon(0)->popover.isShown());
+}
+
+}  // namespace
