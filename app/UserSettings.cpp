@@ -196,6 +196,14 @@ void UserSettings::setPassword(std::optional<std::string> value) {
     storeOrRemove(value, passwordKey);
 }
 
+bool UserSettings::isUsernameStored() {
+    return defaults()->string(usernameKey).has_value();
+}
+
+bool UserSettings::isPasswordStored() {
+    return defaults()->string(passwordKey).has_value();
+}
+
 bool UserSettings::isKillSwitchEnabled() {
     return defaults()->boolValue(killSwitchKey);
 }

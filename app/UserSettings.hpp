@@ -42,6 +42,9 @@ public:
     static void setUsername(std::optional<std::string> value);
     static std::optional<std::string> password();
     static void setPassword(std::optional<std::string> value);
+    // Whether a user name or a password is stored at all, the empty text included.
+    static bool isUsernameStored();
+    static bool isPasswordStored();
 
     static bool isKillSwitchEnabled();
     // Off restores the default route; on takes it away while a tunnel is up or coming up, and

@@ -54,4 +54,11 @@ std::string foldedForSearch(std::string_view text) {
     return utf8(bare);
 }
 
+std::string caseFolded(std::string_view text) {
+    auto composed = normalized(text, &icu::Normalizer2::getNFCInstance);
+    if (!composed) return std::string(text);
+    composed->foldCase();
+    return utf8(*composed);
+}
+
 }  // namespace platform::foundation

@@ -14,4 +14,8 @@ std::string precomposedStringWithCanonicalMapping(std::string_view text);
 // comes back unchanged.
 std::string foldedForSearch(std::string_view text);
 
+// The text as a case-insensitive comparison sees it: composed, then case-folded ("Åland" and
+// "åLAND" fold alike, "é" and "e" do not). Text that is not valid UTF-8 comes back unchanged.
+std::string caseFolded(std::string_view text);
+
 }  // namespace platform::foundation
