@@ -126,10 +126,15 @@ void MainWindow::setStatusBarIcon(bool connected) {
 
 void MainWindow::changeShowedLocation() {
     if (!isSetUp()) return;
-    connectView->lblLocation->setStringValue(UserSettings::serverName().value_or(""));
-    connectView->alignLocationLabel();
-    locationsView->lblLocation->setStringValue(UserSettings::serverName().value_or(""));
-    locationsView->alignLocationLabel();
+    // A screen whose storyboard scene gave it no label is left alone.
+    if (connectView->lblLocation) {
+        connectView->lblLocation->setStringValue(UserSettings::serverName().value_or(""));
+        connectView->alignLocationLabel();
+    }
+    if (locationsView->lblLocation) {
+        locationsView->lblLocation->setStringValue(UserSettings::serverName().value_or(""));
+        locationsView->alignLocationLabel();
+    }
 }
 
 void MainWindow::reloadServersListView() {

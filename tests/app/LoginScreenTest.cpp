@@ -356,6 +356,8 @@ TEST_F(LoginScreenTest, SigningInBringsTheDefaultRouteInLineWithTheShieldAndTheK
         environment.defaults->set(killSwitch, "isKillSwitchEnabled");
         MainWindow::shared().connectView->connectionState = state;
         environment.reporter->configureScope([](auto& scope) { scope.clearBreadcrumbs(); });
+        // Back to the login screen as logging out does: from the settings screen.
+        MainWindow::shared().switchToView(corvantis::View::settingsView);
         MainWindow::shared().switchToView(corvantis::View::loginView);
         signIn(demoUser, demoPassword);
         settle();

@@ -78,7 +78,14 @@ public:
     void playAnimation() override { journal_.note("connect playAnimation"); }
 };
 
-class NotingLoginViewController : public corvantis::LoginViewController {
+// A screen's controller whose own set-up of its outlets does not run.
+template <class Controller>
+class Bare : public Controller {
+public:
+    void viewDidLoad() override {}
+};
+
+class NotingLoginViewController : public Bare<corvantis::LoginViewController> {
 public:
     explicit NotingLoginViewController(Journal& journal) : journal_(journal) {}
     void hideError() override { journal_.note("login hideError"); }
@@ -109,17 +116,17 @@ protected:
             "loginViewController", [this] { return std::make_shared<NotingLoginViewController>(journal); },
             [this](platform::ui::ViewController&) { return std::make_shared<NotingLoginView>("login", journal); });
         storyboard->registerScene(
-            "connectViewController", [] { return std::make_shared<corvantis::ConnectViewController>(); },
+            "connectViewController", [] { return std::make_shared<Bare<corvantis::ConnectViewController>>(); },
             [this](platform::ui::ViewController&) { return std::make_shared<NotingConnectView>("connect", journal); });
         storyboard->registerScene(
-            "settingsViewController", [] { return std::make_shared<corvantis::SettingsViewController>(); },
+            "settingsViewController", [] { return std::make_shared<Bare<corvantis::SettingsViewController>>(); },
             [this](platform::ui::ViewController&) {
                 auto view = std::make_shared<Noting<corvantis::SettingsView>>("settings", journal);
                 view->setHidden(true);
                 return view;
             });
         storyboard->registerScene(
-            "locationsViewController", [] { return std::make_shared<corvantis::LocationsViewController>(); },
+            "locationsViewController", [] { return std::make_shared<Bare<corvantis::LocationsViewController>>(); },
             [this](platform::ui::ViewController&) {
                 auto view = std::make_shared<NotingLocatedView<corvantis::LocationsView>>("locations", journal);
                 view->setHidden(true);
