@@ -10,6 +10,8 @@
 namespace corvantis::helper {
 
 namespace {
+constexpr const char* twoGateways = "the kill-switch line names two different gateways";
+constexpr const char* unknownLine = "it is not one of the command lines the application sends";
 
 constexpr std::string_view addressMark = "<address>";
 // A file of the bundle's resources folder, named by its path inside the folder: as one shell
@@ -125,7 +127,8 @@ std::variant<AllowedCommand, CommandRefusal> AllowedCommandLines::match(std::str
             }
             const auto address = Ipv4Address::parse(rest.substr(0, end));
             if (!address) {
-                if (!nearest) nearest = CommandRefusal{"\"" + printableForLog(rest.substr(0, end)) + "\" is not an IPv4 address"};
+                if (!nearest) nearest = CommandRefusal{"\"" + printableForLog(rest.substr(0, end)) + "\" is not an IPv4 address",
+                                                         "an address in it is not an IPv4 address"};
                 matches = false;
                 break;
             }
@@ -134,12 +137,12 @@ std::variant<AllowedCommand, CommandRefusal> AllowedCommandLines::match(std::str
         }
         if (!matches) continue;
         if (command.kind == CommandKind::engageKillSwitch && command.addresses[0] != command.addresses[1]) {
-            return CommandRefusal{"the kill-switch line names two different gateways"};
+            return CommandRefusal{twoGateways, twoGateways};
         }
         return command;
     }
     if (nearest) return *nearest;
-    return CommandRefusal{"it is not one of the command lines the application sends"};
+    return CommandRefusal{unknownLine, unknownLine};
 }
 
 }  // namespace corvantis::helper

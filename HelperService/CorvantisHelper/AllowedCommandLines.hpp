@@ -35,7 +35,10 @@ struct AllowedCommand {
 };
 
 struct CommandRefusal {
+    // Why, quoting the offending part of the line safely.
     std::string reason;
+    // Why, without any of the line's text: what the helper's log keeps of a refusal.
+    std::string summary;
 };
 
 // The closed set of command lines the application sends to be run as root. A line is accepted

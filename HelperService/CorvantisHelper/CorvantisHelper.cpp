@@ -1,7 +1,6 @@
 #include "HelperService/CorvantisHelper/CorvantisHelper.hpp"
 
-#include "HelperService/CorvantisHelper/LogText.hpp"
-#include "HelperService/CorvantisHelper/SyslogHelperLog.hpp"
+#include "HelperService/CorvantisHelper/DaemonHelperLog.hpp"
 #include "HelperService/CorvantisHelperInterface/HelperWireCodec.hpp"
 #include "platform/Services.hpp"
 #include "platform/dispatch/Once.hpp"
@@ -22,7 +21,7 @@ std::optional<CorvantisHelper::Dependencies>& preparedDependencies() {
 
 CorvantisHelper::CorvantisHelper(Dependencies dependencies)
     : configuration_(std::move(dependencies.configuration)),
-      log_(dependencies.log ? std::move(dependencies.log) : std::make_shared<SyslogHelperLog>()),
+      log_(dependencies.log ? std::move(dependencies.log) : std::make_shared<DaemonHelperLog>()),
       commandLines_(configuration_.bundleResources),
       commandLayer_(configuration_, platform::Services::current().processLauncher(), log_,
                     dependencies.accounts ? std::move(dependencies.accounts) : AccountLookup(lookUpAccount)),
@@ -82,7 +81,8 @@ void CorvantisHelper::runCommand(const std::string& command, TextReply reply) {
     CommandReply replies(std::move(reply));
     const auto matched = commandLines_.match(command);
     if (const auto* refusal = std::get_if<CommandRefusal>(&matched)) {
-        log_->notice("Refused the command \"" + printableForLog(command) + "\": " + refusal->reason);
+        // The line itself stays out of the log: it may carry whatever its sender put in it.
+        log_->notice("Refused a command from uid " + std::to_string(caller().uid) + ": " + refusal->summary);
     } else {
         commandLayer_.perform(std::get<AllowedCommand>(matched), caller().uid, replies);
     }

@@ -2,7 +2,7 @@
 // its socket, for ever.
 
 #include "HelperService/CorvantisHelper/CorvantisHelper.hpp"
-#include "HelperService/CorvantisHelper/SyslogHelperLog.hpp"
+#include "HelperService/CorvantisHelper/DaemonHelperLog.hpp"
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/foundation/PosixProcessLauncher.hpp"
 #include "platform/servicemanagement/SystemdJobInstaller.hpp"
@@ -23,14 +23,24 @@ using corvantis::helper::OpenVpnRun;
 
 namespace {
 
-platform::foundation::Expected<std::unique_ptr<platform::xpc::XpcListener>> makeListener(
+// The listener, and where it listens in words for the start-up line.
+platform::foundation::Expected<std::pair<std::unique_ptr<platform::xpc::XpcListener>, std::string>> makeListener(
     const HelperConfiguration& configuration) {
     auto inherited = platform::xpc::XpcListener::inherited();
-    if (!inherited || inherited.value()) return inherited;
+    if (!inherited) return inherited.error();
+    if (inherited.value()) return std::pair(std::move(inherited.value()), std::string("the socket systemd passed"));
     const auto path = configuration.socket.empty()
                           ? platform::xpc::socketPathForService(corvantis::helper::kHelperToolName)
                           : configuration.socket;
-    return platform::xpc::XpcListener::listen(path);
+    auto listener = platform::xpc::XpcListener::listen(path);
+    if (!listener) return listener.error();
+    return std::pair(std::move(listener.value()), path.string());
+}
+
+std::string servedUsers(const HelperConfiguration& configuration) {
+    std::string users = "root";
+    for (const uid_t uid : configuration.allowedUids) users += ", uid " + std::to_string(uid);
+    return users;
 }
 
 bool isJobOption(const std::string& option) {
@@ -83,7 +93,7 @@ int main(int argc, char** argv) {
     // A client that goes away must end its replies, never the helper.
     std::signal(SIGPIPE, SIG_IGN);
 
-    auto log = std::make_shared<corvantis::helper::SyslogHelperLog>();
+    auto log = std::make_shared<corvantis::helper::DaemonHelperLog>();
     auto configuration = HelperConfiguration::load(arguments);
     if (!configuration) {
         log->notice(configuration.error().message);
@@ -97,6 +107,7 @@ int main(int argc, char** argv) {
         std::cerr << listener.error().message << "\n";
         return 1;
     }
+    log->notice("Listening on " + listener.value().second + " for " + servedUsers(configuration.value()));
     CorvantisHelper::prepareSharedTool({std::move(configuration.value()), log, {}});
     const auto tool = CorvantisHelper::GetCorvantisHelperTool();
 
@@ -116,7 +127,7 @@ int main(int argc, char** argv) {
         platform::dispatch::MainQueue::shared()->stop();
     }).detach();
 
-    listener.value()->resume(tool);
+    listener.value().first->resume(tool);
     platform::dispatch::MainQueue::shared()->run();
     return 0;
 }

@@ -11,6 +11,7 @@
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace platform::xpc {
@@ -73,7 +74,9 @@ Expected<std::unique_ptr<XpcListener>> XpcListener::listen(const std::filesystem
         ::unlink(path.c_str());
         return error;
     }
-    return std::unique_ptr<XpcListener>(new XpcListener(std::move(socket), path));
+    auto listener = make(std::move(socket), path);
+    if (!listener) ::unlink(path.c_str());
+    return listener;
 }
 
 Expected<std::unique_ptr<XpcListener>> XpcListener::inherited() {
@@ -90,11 +93,17 @@ Expected<std::unique_ptr<XpcListener>> XpcListener::inherited() {
         return Error{ENOTSOCK, "The passed descriptor is not a listening Unix stream socket"};
     }
     ::fcntl(firstInheritedDescriptor, F_SETFD, FD_CLOEXEC);
-    return std::unique_ptr<XpcListener>(new XpcListener(FileDescriptor(firstInheritedDescriptor), {}));
+    return make(FileDescriptor(firstInheritedDescriptor), {});
 }
 
-XpcListener::XpcListener(FileDescriptor socket, std::filesystem::path ownedPath)
-    : socket_(std::move(socket)), wake_(::eventfd(0, EFD_CLOEXEC)), ownedPath_(std::move(ownedPath)) {}
+Expected<std::unique_ptr<XpcListener>> XpcListener::make(FileDescriptor socket, std::filesystem::path ownedPath) {
+    FileDescriptor wake(::eventfd(0, EFD_CLOEXEC));
+    if (!wake.isOpen()) return Error::fromErrno("Cannot create the listener's wake-up descriptor");
+    return std::unique_ptr<XpcListener>(new XpcListener(std::move(socket), std::move(wake), std::move(ownedPath)));
+}
+
+XpcListener::XpcListener(FileDescriptor socket, FileDescriptor wake, std::filesystem::path ownedPath)
+    : socket_(std::move(socket)), wake_(std::move(wake)), ownedPath_(std::move(ownedPath)) {}
 
 XpcListener::~XpcListener() {
     invalidate();
@@ -102,6 +111,10 @@ XpcListener::~XpcListener() {
 }
 
 void XpcListener::resume(std::shared_ptr<XpcListenerDelegate> delegate) {
+    if (delegate_) {
+        delegate->listenerDidReport("The listener is already accepting connections");
+        return;
+    }
     delegate_ = std::move(delegate);
     acceptThread_ = std::thread([this] { acceptConnections(); });
 }
@@ -127,8 +140,12 @@ void XpcListener::acceptConnections() {
         if (waiting[1].revents != 0) return;
         FileDescriptor connection(::accept4(socket_.get(), nullptr, nullptr, SOCK_CLOEXEC));
         if (!connection.isOpen()) {
-            if (errno != EINTR && errno != ECONNABORTED) {
-                delegate_->listenerDidReport(Error::fromErrno("Cannot accept a connection").message);
+            const int error = errno;
+            if (error == EINTR || error == ECONNABORTED) continue;
+            delegate_->listenerDidReport(Error::fromErrno("Cannot accept a connection", error).message);
+            // The pending connection stays queued: accepting again at once would only spin.
+            if (error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM) {
+                if (!pauseUnlessInvalidated(exhaustionPause)) return;
             }
             continue;
         }
@@ -138,23 +155,51 @@ void XpcListener::acceptConnections() {
             continue;
         }
         if (!delegate_->shouldAcceptNewConnection(peer.value())) continue;
-        {
-            std::lock_guard lock(handlersMutex_);
-            ++runningHandlers_;
+        if (!admit(peer.value().uid)) {
+            delegate_->listenerDidReport("Refused a connection from uid " + std::to_string(peer.value().uid) +
+                                         ": too many connections at once");
+            continue;
         }
-        std::thread([this, connection = std::move(connection), peer = peer.value()]() mutable {
-            serve(std::move(connection), peer);
-            std::lock_guard lock(handlersMutex_);
-            if (--runningHandlers_ == 0) handlersDone_.notify_all();
-        }).detach();
+        try {
+            std::thread([this, connection = std::move(connection), peer = peer.value()]() mutable {
+                serve(std::move(connection), peer);
+                release(peer.uid);
+            }).detach();
+        } catch (const std::system_error& error) {
+            release(peer.value().uid);
+            delegate_->listenerDidReport(std::string("Cannot start serving a connection: ") + error.what());
+        }
     }
+}
+
+bool XpcListener::pauseUnlessInvalidated(std::chrono::milliseconds pause) {
+    pollfd wake{wake_.get(), POLLIN, 0};
+    return ::poll(&wake, 1, static_cast<int>(pause.count())) == 0;
+}
+
+bool XpcListener::admit(uid_t user) {
+    std::lock_guard lock(handlersMutex_);
+    if (runningHandlers_ >= maximumConnections || handlersByUser_[user] >= maximumConnectionsPerUser) return false;
+    ++runningHandlers_;
+    ++handlersByUser_[user];
+    return true;
+}
+
+void XpcListener::release(uid_t user) {
+    std::lock_guard lock(handlersMutex_);
+    if (--handlersByUser_[user] == 0) handlersByUser_.erase(user);
+    if (--runningHandlers_ == 0) handlersDone_.notify_all();
 }
 
 void XpcListener::serve(FileDescriptor connection, PeerCredentials peer) {
     const timeval receiveLimit{requestTimeout.count(), 0};
     const timeval sendLimit{replyTimeout.count(), 0};
-    ::setsockopt(connection.get(), SOL_SOCKET, SO_RCVTIMEO, &receiveLimit, sizeof receiveLimit);
-    ::setsockopt(connection.get(), SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof sendLimit);
+    // Without its time-outs a silent client could hold this thread for ever.
+    if (::setsockopt(connection.get(), SOL_SOCKET, SO_RCVTIMEO, &receiveLimit, sizeof receiveLimit) != 0 ||
+        ::setsockopt(connection.get(), SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof sendLimit) != 0) {
+        delegate_->listenerDidReport(Error::fromErrno("Cannot set a connection's time-outs").message);
+        return;
+    }
     auto message = readMessage(connection.get());
     if (!message) {
         delegate_->listenerDidReport("Dropped a request from uid " + std::to_string(peer.uid) + ": " +

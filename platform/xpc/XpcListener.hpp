@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -23,6 +24,12 @@ public:
     // A client that stops reading for this long loses its remaining replies, so that it cannot
     // hold up the work that produces them.
     static constexpr std::chrono::seconds replyTimeout{30};
+    // Connections served at once, in all and from one user: beyond them a new connection is
+    // closed unread, so that no caller can exhaust the threads or descriptors of the process.
+    static constexpr int maximumConnections = 128;
+    static constexpr int maximumConnectionsPerUser = 32;
+    // How long accepting pauses when the process or the system is out of descriptors or memory.
+    static constexpr std::chrono::milliseconds exhaustionPause{100};
 
     // Listens on `path`, making its folder (mode 0755) when missing. A stale socket left by an
     // earlier run is replaced; a live one or any other kind of file in the way is an error.
@@ -36,15 +43,23 @@ public:
     XpcListener(const XpcListener&) = delete;
     XpcListener& operator=(const XpcListener&) = delete;
 
-    // Starts accepting connections for `delegate`. Call once.
+    // Starts accepting connections for `delegate`. Only the first call counts; later ones are
+    // reported to their delegate and change nothing.
     void resume(std::shared_ptr<XpcListenerDelegate> delegate);
 
     // Stops accepting and waits until the handlers of accepted connections have returned.
     void invalidate();
 
 private:
-    XpcListener(foundation::FileDescriptor socket, std::filesystem::path ownedPath);
+    XpcListener(foundation::FileDescriptor socket, foundation::FileDescriptor wake, std::filesystem::path ownedPath);
+    static foundation::Expected<std::unique_ptr<XpcListener>> make(foundation::FileDescriptor socket,
+                                                                   std::filesystem::path ownedPath);
     void acceptConnections();
+    // Waits for `pause` unless the listener is invalidated first; false once it is.
+    bool pauseUnlessInvalidated(std::chrono::milliseconds pause);
+    // Counts the connection as running; false when a bound forbids serving it.
+    bool admit(uid_t user);
+    void release(uid_t user);
     void serve(foundation::FileDescriptor connection, PeerCredentials peer);
 
     foundation::FileDescriptor socket_;
@@ -57,6 +72,7 @@ private:
     std::mutex handlersMutex_;
     std::condition_variable handlersDone_;
     int runningHandlers_ = 0;
+    std::map<uid_t, int> handlersByUser_;
 };
 
 }  // namespace platform::xpc

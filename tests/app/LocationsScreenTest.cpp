@@ -270,6 +270,32 @@ TEST_F(LocationsScreenTest, ThePillFitsItsLabelAndIsCentred) {
     EXPECT_EQ(screen().viewLocation->frame().minX(), 85.0);
 }
 
+TEST_F(LocationsScreenTest, ShowingTheScreenComesBackOnAllCitiesFromFavouritesButKeepsAnOpenSearch) {
+    MainWindow::shared().connectView->lblLocation = std::make_shared<platform::ui::TextField>();
+    UserSettings::setHostname("de-ber.test");
+    screen().btnFavourites->click();
+    screen().hide();
+    EXPECT_TRUE(screen().isHidden());
+    EXPECT_EQ(screen().alphaValue(), 0.0);
+    EXPECT_TRUE(screen().tableScrollView->isHidden());
+
+    screen().show();
+    EXPECT_FALSE(screen().isHidden());
+    EXPECT_EQ(AnimationLog::shared().records(&screen()).back().duration, 0.7);
+    EXPECT_TRUE(screen().allTabSelected);
+    EXPECT_EQ(rows(), allCities);
+    EXPECT_EQ(screen().lblLocation->stringValue(), "DE - Berlin");
+    EXPECT_EQ(screen().viewLocation->frame().minX(), 85.0) << "the pill is centred again";
+
+    searchButton().click();
+    controller().searchField->type("par");
+    screen().hide();
+    screen().show();
+    EXPECT_FALSE(controller().viewSearchBar->isHidden());
+    EXPECT_EQ(controller().searchField->stringValue(), "par");
+    EXPECT_EQ(rows(), (Texts{"France - Paris"}));
+}
+
 TEST_F(LocationsScreenTest, TabTitlesAreWhiteWhenSelectedAndAccentBlueOtherwise) {
     const auto colour = [](const platform::ui::Button& tab) { return tab.attributedTitle().attributes(0).foregroundColor; };
     const auto blue = platform::ui::Color::sRGB(31 / 255.0, 102 / 255.0, 251 / 255.0, 1.0);
@@ -282,7 +308,7 @@ TEST_F(LocationsScreenTest, TabTitlesAreWhiteWhenSelectedAndAccentBlueOtherwise)
     EXPECT_EQ(screen().btnFavourites->image(), platform::ui::Image::named("TabsActiveRight"));
 }
 
-TEST(SearchBar, TheFieldsRectanglesComeFromItsFrameAndTheBarKeepsOneBorder) {
+TEST(SearchBar, TheFieldsRectanglesComeFromItsFrameItsButtonFromSetUIAndTheBarKeepsOneBorder) {
     platform::ui::SearchField field(Rect(10, 10, 200, 28));
     auto cell = std::make_shared<corvantis::SearchFieldCell>();
     field.setCell(cell);
@@ -290,6 +316,15 @@ TEST(SearchBar, TheFieldsRectanglesComeFromItsFrameAndTheBarKeepsOneBorder) {
         EXPECT_EQ(cell->searchTextRect(bounds), Rect(0, 0, 180, 40));
         EXPECT_EQ(cell->searchButtonRect(bounds), Rect(180, 0, 20, 0));
     }
+
+    platform::ui::testing::reset();
+    platform::ui::Image::make({18, 18})->setName("SearchIcon");
+    cell->setUI();
+    EXPECT_EQ(cell->searchButtonCell()->image(), platform::ui::Image::named("SearchIcon"));
+    EXPECT_EQ(cell->searchButtonCell()->alternateImage(), platform::ui::Image::named("SearchIcon"));
+    EXPECT_EQ(cell->searchButtonCell()->image()->size(), (platform::ui::Size{17.6, 20}));
+    EXPECT_EQ(cell->searchButtonCell()->backgroundColor(), platform::ui::Color::clear());
+    platform::ui::testing::reset();
 
     corvantis::SearchView bar(Rect(0, 0, 260, 28));
     platform::ui::RecordingGraphicsContext context;

@@ -8,6 +8,7 @@
 #include "app/UserSettings.hpp"
 #include "fixtures/AppTestEnvironment.hpp"
 #include "fixtures/LoopbackBackend.hpp"
+#include "fixtures/RecordingDestination.hpp"
 #include "fixtures/UserTexts.hpp"
 #include "platform/animation/testing/Reset.hpp"
 #include "platform/ui/Alert.hpp"
@@ -18,6 +19,8 @@
 #include "support/RecordingWorkspaceOpener.hpp"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using corvantis::MainWindow;
 using corvantis::UserSettings;
@@ -207,7 +210,7 @@ TEST_F(LoginScreenTest, AWrongPasswordShowsLoginErrorLeavesTheFormReadyAndIsNotR
     EXPECT_TRUE(connectScreenShown());
 }
 
-TEST_F(LoginScreenTest, OtherFailuresShowTheBackendsTextAndAreReportedWithoutThePassword) {
+TEST_F(LoginScreenTest, OtherFailuresShowTheBackendsTextAndAreReported) {
     backend->setFailureMode(corvantis::testbed::TestBackend::FailureMode::maintenance);
     open();
     signIn(demoUser, demoPassword);
@@ -216,14 +219,43 @@ TEST_F(LoginScreenTest, OtherFailuresShowTheBackendsTextAndAreReportedWithoutThe
     ASSERT_EQ(alert.size(), 3u);
     EXPECT_EQ(alert[0], "Login error");
     EXPECT_EQ(form(), ready);
-    bool reported = false;
+    const auto events = environment.reportedEvents();
+    EXPECT_TRUE(std::ranges::any_of(events, [&](const auto& event) { return event.message == alert[1]; })) << alert[1];
+}
+
+TEST_F(LoginScreenTest, ThePasswordNeverReachesALogLineABreadcrumbOrACrashReport) {
+    auto log = std::make_shared<corvantis::testing::RecordingDestination>();
+    log->setOutputLevel(prq::Level::verbose);
+    delegate->logger = prq::PRQLogger::make("login", false);
+    delegate->logger->add(log);
+    open();
+    signIn(demoUser, "wrong-password");
+    settle();
+    answer("OK");
+    backend->setFailureMode(corvantis::testbed::TestBackend::FailureMode::maintenance);
+    signIn(demoUser, demoPassword);
+    settle();
+    answer("OK");
+    backend->setFailureMode(corvantis::testbed::TestBackend::FailureMode::none);
+    signIn(demoUser, demoPassword);
+    settle();
+    ASSERT_TRUE(connectScreenShown());
+
+    nlohmann::json seen = nlohmann::json::array();
+    for (const auto& line : log->lines()) seen.push_back(line.message);
+    const auto crumbs = [&](const auto& breadcrumbs) {
+        for (const auto& crumb : breadcrumbs) seen.push_back({crumb.category, crumb.message, crumb.data});
+    };
+    crumbs(environment.reportScope().breadcrumbs());
     for (const auto& event : environment.reportedEvents()) {
-        reported = reported || event.message == alert[1];
-        nlohmann::json whole{{"message", event.message}, {"extras", event.extras}, {"contexts", event.contexts}};
-        for (const auto& crumb : event.breadcrumbs) whole["crumbs"].push_back(crumb.category + " " + crumb.message + crumb.data.dump());
-        EXPECT_EQ(whole.dump().find(demoPassword), std::string::npos) << whole.dump();
+        seen.push_back({event.message, event.extras, event.contexts});
+        crumbs(event.breadcrumbs);
     }
-    EXPECT_TRUE(reported) << alert[1];
+    ASSERT_FALSE(environment.reportedEvents().empty());
+    ASSERT_FALSE(log->lines().empty());
+    for (const auto& password : Texts{"wrong-password", demoPassword}) {
+        EXPECT_EQ(seen.dump().find(password), std::string::npos) << password;
+    }
 }
 
 TEST_F(LoginScreenTest, InvalidInputIsRefusedBeforeAnyRequest) {
@@ -386,6 +418,8 @@ TEST_F(LoginScreenTest, ShowFadesTheScreenAndLogoInAndPlaysItHideIsAtOnce) {
         EXPECT_EQ(records.back().duration, 0.7);
     }
     EXPECT_TRUE(view.lottieLogo->loopAnimation());
+    ASSERT_TRUE(view.lottieLogo->sceneModel()) << "the shipped scene";
+    EXPECT_EQ(view.lottieLogo->sceneModel()->name(), "waves");
 }
 
 TEST_F(LoginScreenTest, LinksOpenTheirPagesByTagOnlyWhileTheLoginScreenIsShown) {

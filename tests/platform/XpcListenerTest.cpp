@@ -187,6 +187,35 @@ TEST(XpcListener, ConnectionsAreServedAtTheSameTime) {
     ASSERT_TRUE(fixture.delegate->waitForMessages(2));
 }
 
+TEST(XpcListener, OneUserCannotHoldMoreThanItsShareOfConnectionsAndASecondResumeChangesNothing) {
+    ListenerFixture fixture;
+    fixture.resume();
+    auto late = std::make_shared<ScriptedDelegate>();
+    fixture.listener->resume(late);
+    ASSERT_TRUE(late->waitForProblems(1));
+
+    // Connections that never send a request hold their handlers until they close.
+    std::vector<xpc::XpcClientConnection> idle;
+    for (int i = 0; i < xpc::XpcListener::maximumConnectionsPerUser; ++i) idle.push_back(connectTo(fixture.socket));
+    auto refused = connectTo(fixture.socket);
+    ASSERT_TRUE(fixture.delegate->waitForProblems(1));
+    EXPECT_NE(fixture.delegate->problems_[0].find("too many connections"), std::string::npos);
+    (void)refused.send({{"selector", "work"}});
+    auto nothing = refused.receiveFirstReply(10s);
+    EXPECT_TRUE(!nothing || !nothing.value());
+
+    idle.clear();
+    // The share comes back once the idle ones have gone.
+    std::optional<std::string> reply;
+    for (int attempt = 0; attempt < 100 && !reply; ++attempt) {
+        auto again = connectTo(fixture.socket);
+        (void)again.send({{"selector", "work"}});
+        auto answered = again.receiveFirstReply(10s);
+        if (answered && answered.value()) reply = answered.value()->at("reply").get<std::string>();
+    }
+    EXPECT_EQ(reply, "one");
+}
+
 TEST(XpcListener, ASocketFileIsReplacedOnlyWhenNobodyServesIt) {
     TemporaryFolder folder;
     const auto path = folder / "helper.sock";

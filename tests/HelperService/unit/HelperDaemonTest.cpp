@@ -1,3 +1,4 @@
+#include "platform/foundation/FileDescriptor.hpp"
 #include "platform/foundation/FileSystem.hpp"
 #include "support/HelperCalls.hpp"
 #include "support/HelperProgram.hpp"
@@ -5,6 +6,9 @@
 #include "support/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using corvantis::helper::HelperCall;
 using corvantis::testbed::HelperDaemon;
@@ -44,6 +48,25 @@ TEST(HelperDaemon, TheRealProgramServesAPassedSocketAndRunsTheMappedProgram) {
     EXPECT_EQ(fixture.call("scutil --dns | grep 'nameserver' | awk '{print $3}'"), "9.9.9.9\n");
     EXPECT_EQ(fixture.call("route -n add default 192.168.1.1 && touch " + (fixture.folder / "owned").string()), "");
     EXPECT_FALSE(FileSystem::fileExists(fixture.folder / "owned"));
+}
+
+TEST(HelperDaemon, SaysOnStandardErrorWhereItListensWhomItServesAndWhatItRefusedWithoutTheRequest) {
+    TemporaryFolder output;
+    const auto errors = output / "stderr";
+    {
+        // The child inherits this process's standard error while the daemon starts.
+        platform::foundation::FileDescriptor saved(::dup(STDERR_FILENO));
+        platform::foundation::FileDescriptor file(::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+        ASSERT_TRUE(saved.isOpen() && file.isOpen());
+        ::dup2(file.get(), STDERR_FILENO);
+        DaemonFixture fixture;
+        ::dup2(saved.get(), STDERR_FILENO);
+        EXPECT_EQ(fixture.call("route -n add default 192.168.1.1 && touch /tmp/secret-name"), "");
+    }
+    const auto text = FileSystem::readFile(errors).value();
+    EXPECT_NE(text.find("Listening on the socket systemd passed for root, uid 4242\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Refused a command from uid " + std::to_string(::geteuid()) + ": "), std::string::npos) << text;
+    EXPECT_EQ(text.find("secret-name"), std::string::npos) << text;
 }
 
 TEST(HelperDaemon, RefusesToStartWithAConfigurationOthersCanWrite) {
