@@ -26,8 +26,10 @@ constexpr double statusItemLength = 22.0;
 }  // namespace
 
 MainWindow& MainWindow::shared() {
-    static MainWindow window;
-    return window;
+    // Never destroyed: the popup's windows and views must not be torn down after the statics
+    // they reach at exit.
+    static auto* window = new MainWindow();
+    return *window;
 }
 
 void MainWindow::resetShared() {
