@@ -91,13 +91,15 @@ protected:
         return std::dynamic_pointer_cast<CitiesCellView>(controller().tableView->view(0, row));
     }
 
-    platform::ui::Button& searchButton() {
-        for (const auto& view : controller().viewControls->subviews()) {
+    // The button of `screen` that sends `action`.
+    static platform::ui::Button& buttonFor(platform::ui::View& screen, const std::string& action) {
+        for (const auto& view : screen.selfAndDescendants()) {
             auto* button = dynamic_cast<platform::ui::Button*>(view.get());
-            if (button && button->action() == "btnSearchClick:") return *button;
+            if (button && button->action() == action) return *button;
         }
-        throw std::logic_error("the strip has no search button");
+        throw std::logic_error("no button sends " + action);
     }
+    platform::ui::Button& searchButton() { return buttonFor(screen(), "btnSearchClick:"); }
 
     Texts rows() {
         Texts names;
@@ -142,6 +144,8 @@ TEST_F(LocationsScreenTest, SearchIgnoresLetterCaseFindsTextAnywhereAndOverrides
     EXPECT_FALSE(controller().viewSearchBar->isHidden());
     EXPECT_TRUE(controller().viewControls->isHidden());
     EXPECT_EQ(popup->firstResponder(), controller().searchField);
+    EXPECT_EQ(AnimationLog::shared().records(controller().viewSearchBar.get()).back().duration, 1.0);
+    EXPECT_EQ(controller().viewSearchBar->alphaValue(), 1.0);
 
     controller().searchField->type("MANY");
     EXPECT_EQ(rows(), (Texts{"Germany - Berlin", "Germany - Frankfurt"}));
@@ -294,6 +298,9 @@ TEST_F(LocationsScreenTest, ShowingTheScreenComesBackOnAllCitiesFromFavouritesBu
     EXPECT_FALSE(controller().viewSearchBar->isHidden());
     EXPECT_EQ(controller().searchField->stringValue(), "par");
     EXPECT_EQ(rows(), (Texts{"France - Paris"}));
+
+    buttonFor(screen(), "btnBackButtonClick:").click();
+    EXPECT_TRUE(screen().isHidden()) << "back on the connect screen";
 }
 
 TEST_F(LocationsScreenTest, TabTitlesAreWhiteWhenSelectedAndAccentBlueOtherwise) {
