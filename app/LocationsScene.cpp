@@ -22,8 +22,8 @@ const ui::Color darkText = ui::Color::sRGB(37 / 255.0, 47 / 255.0, 88 / 255.0, 1
 // stands for a transparent image of the size the screen draws it at.
 void registerImages() {
     const std::pair<const char*, ui::Size> images[] = {
-        {"TabsActiveLeft", {130, 30}},   {"TabsActiveRight", {130, 30}}, {"TabsInactiveLeft", {130, 30}},
-        {"TabsInactiveRight", {130, 30}}, {"FavouriteActive", {16, 16}},  {"FavouriteInactive", {16, 16}},
+        {"TabsActiveLeft", {150, 32}},   {"TabsActiveRight", {150, 32}}, {"TabsInactiveLeft", {150, 32}},
+        {"TabsInactiveRight", {150, 32}}, {"FavouriteActive", {16, 16}},  {"FavouriteInactive", {16, 16}},
         {"SearchIcon", {18, 18}},         {"BackArrow", {20, 20}},        {"CancelSearch", {14, 14}},
     };
     for (const auto& [name, size] : images) {

@@ -15,9 +15,10 @@ using platform::ui::ButtonType;
 using platform::ui::Rect;
 using platform::ui::TextField;
 
-constexpr double screenWidth = SettingsView::pageWidth;
-constexpr double screenHeight = 480;
-constexpr double pageHeight = 380;
+// The popup's content size, which every screen shares.
+constexpr double screenWidth = 300;
+constexpr double screenHeight = 400;
+constexpr double pageHeight = 316;
 constexpr double textSize = 12;
 
 // The view the scene builds, with its outlets and actions connected as the layout gives them.
@@ -27,72 +28,72 @@ public:
 
     std::shared_ptr<SettingsView> build() {
         auto& v = *view_;
-        v.lblCaption = label(v, "Settings", {150, 446, 100, 20});
-        v.btnBack = button(v, ButtonType::momentaryPushIn, {12, 444, 60, 24}, "btnBackClick:");
-        v.btnBack->setTitle("Back");
-        v.btnApp = button(v, ButtonType::momentaryChange, {30, 396, 150, 32}, "btnAppClick:");
+        v.lblCaption = label(v, "Settings", {100, 366, 100, 20});
+        v.btnBack = button(v, ButtonType::momentaryPushIn, {14, 364, 20, 20}, "btnBackClick:");
+        v.btnBack->setImage(platform::ui::Image::named("BackArrow"));
+        v.btnApp = button(v, ButtonType::momentaryChange, {20, 326, 130, 30}, "btnAppClick:");
         v.btnApp->setTitle("App");
         v.btnApp->setImage(v.tabLeftActiveImage);
-        v.btnAccount = button(v, ButtonType::momentaryChange, {180, 396, 150, 32}, "btnAccountClick:");
+        v.btnAccount = button(v, ButtonType::momentaryChange, {150, 326, 130, 30}, "btnAccountClick:");
         v.btnAccount->setTitle("Account");
         v.btnAccount->setImage(v.tabRightInactiveImage);
 
         v.viewApp = page(v, 0);
         buildAppPage(*v.viewApp);
-        v.viewAccount = page(v, screenWidth);
+        v.viewAccount = page(v, SettingsView::pageWidth);
         buildAccountPage(*v.viewAccount);
 
         // Below the pages and common to both tabs.
-        actionLabel(v, "Contact support", SettingsViewButton::supportMailTag, {20, 44, 150, 18});
-        actionLabel(v, "Support site", SettingsViewButton::supportSiteTag, {190, 44, 150, 18});
-        actionLabel(v, "Export logs", SettingsViewButton::exportLogsTag, {20, 16, 150, 18});
-        actionLabel(v, "Quit", SettingsViewButton::quitTag, {190, 16, 150, 18});
+        actionLabel(v, "Contact support", SettingsViewButton::supportMailTag, {20, 44, 130, 18});
+        actionLabel(v, "Support site", SettingsViewButton::supportSiteTag, {160, 44, 120, 18});
+        actionLabel(v, "Export logs", SettingsViewButton::exportLogsTag, {20, 16, 130, 18});
+        actionLabel(v, "Quit", SettingsViewButton::quitTag, {160, 16, 120, 18});
         return view_;
     }
 
 private:
     void buildAppPage(platform::ui::View& page) {
         auto& v = *view_;
-        label(page, "Protocol", {20, 340, 320, 20});
-        v.viewProtocols = std::make_shared<platform::ui::View>(Rect(20, 300, 320, 30));
+        label(page, "Protocol", {20, 286, 260, 20});
+        v.viewProtocols = std::make_shared<platform::ui::View>(Rect(20, 254, 260, 26));
         page.addSubview(v.viewProtocols);
         auto& protocols = *v.viewProtocols;
-        v.rbL2tp = button(protocols, ButtonType::radio, {0, 5, 20, 20}, "rbL2tpClick:");
+        v.rbL2tp = button(protocols, ButtonType::radio, {0, 3, 20, 20}, "rbL2tpClick:");
         v.rbL2tp->setEnabled(false);  // the application runs OpenVPN; the choice is shown, not offered
-        v.lblL2tp = label(protocols, "L2TP", {22, 5, 70, 20});
+        v.lblL2tp = label(protocols, "L2TP", {22, 3, 60, 20});
         v.lblL2tp->setAlphaValue(0.5);
-        v.rbIkev2 = button(protocols, ButtonType::radio, {105, 5, 20, 20}, "rbIkev2Click:");
-        v.lblIkev2 = label(protocols, "IKEv2", {127, 5, 70, 20});
-        v.rbOpenVPN = button(protocols, ButtonType::radio, {210, 5, 20, 20}, "rbOpenVPNClick:");
-        v.lblOpenVPN = label(protocols, "OpenVPN", {232, 5, 88, 20});
+        v.rbIkev2 = button(protocols, ButtonType::radio, {84, 3, 20, 20}, "rbIkev2Click:");
+        v.lblIkev2 = label(protocols, "IKEv2", {106, 3, 60, 20});
+        v.rbOpenVPN = button(protocols, ButtonType::radio, {168, 3, 20, 20}, "rbOpenVPNClick:");
+        v.lblOpenVPN = label(protocols, "OpenVPN", {190, 3, 70, 20});
 
-        label(page, "Port", {20, 260, 320, 20});
-        v.rbUdp = button(page, ButtonType::radio, {20, 230, 20, 20}, "rbUdpClick:");
-        v.lblUdp = label(page, "UDP", {42, 230, 70, 20});
-        v.rbTcp = button(page, ButtonType::radio, {125, 230, 20, 20}, "rbTcpClick:");
-        v.lblTcp = label(page, "TCP", {147, 230, 70, 20});
+        label(page, "Port", {20, 222, 260, 20});
+        v.rbUdp = button(page, ButtonType::radio, {20, 196, 20, 20}, "rbUdpClick:");
+        v.lblUdp = label(page, "UDP", {42, 196, 60, 20});
+        v.rbTcp = button(page, ButtonType::radio, {104, 196, 20, 20}, "rbTcpClick:");
+        v.lblTcp = label(page, "TCP", {126, 196, 60, 20});
 
-        v.chkKillSwitch = button(page, ButtonType::switchButton, {20, 180, 20, 20}, "chkKillSwitchClick:");
-        v.lblKillSwitch = label(page, "Kill Switch", {42, 180, 100, 20});
-        infoIcon(page, 0, {146, 182, 16, 16});
-        v.chkProtectionSwitch = button(page, ButtonType::switchButton, {20, 145, 20, 20}, "chkProtectionClick:");
-        v.lblProtectionLabel = label(page, "Corvantis Shield", {42, 145, 140, 20});
-        infoIcon(page, 1, {186, 147, 16, 16});
-        v.chkLaunchOnLogin = button(page, ButtonType::switchButton, {20, 110, 220, 20}, "chkLaunchOnLoginClick:");
+        v.chkKillSwitch = button(page, ButtonType::switchButton, {20, 160, 20, 20}, "chkKillSwitchClick:");
+        v.lblKillSwitch = label(page, "Kill Switch", {42, 160, 90, 20});
+        infoIcon(page, 0, {134, 162, 16, 16});
+        v.chkProtectionSwitch = button(page, ButtonType::switchButton, {20, 130, 20, 20}, "chkProtectionClick:");
+        v.lblProtectionLabel = label(page, "Corvantis Shield", {42, 130, 120, 20});
+        infoIcon(page, 1, {164, 132, 16, 16});
+        v.chkLaunchOnLogin = button(page, ButtonType::switchButton, {20, 100, 200, 20}, "chkLaunchOnLoginClick:");
         v.chkLaunchOnLogin->setTitle("Launch at login");
     }
 
     void buildAccountPage(platform::ui::View& page) {
         auto& v = *view_;
-        label(page, "E-mail", {20, 340, 320, 20});
-        v.lblEmail = label(page, "", {20, 316, 320, 20});
-        label(page, "Plan", {20, 280, 320, 20});
-        v.lblPlan = label(page, "", {20, 256, 320, 20});
-        actionLabel(page, "Log out", SettingsViewButton::logOutTag, {20, 200, 150, 18});
+        label(page, "E-mail", {20, 286, 260, 20});
+        v.lblEmail = label(page, "", {20, 264, 260, 20});
+        label(page, "Plan", {20, 236, 260, 20});
+        v.lblPlan = label(page, "", {20, 214, 260, 20});
+        actionLabel(page, "Log out", SettingsViewButton::logOutTag, {20, 170, 130, 18});
     }
 
     std::shared_ptr<platform::ui::View> page(platform::ui::View& parent, double x) {
-        auto page = std::make_shared<platform::ui::View>(Rect(x, 0, screenWidth, pageHeight));
+        auto page = std::make_shared<platform::ui::View>(Rect(x, 0, SettingsView::pageWidth, pageHeight));
         parent.addSubview(page);
         return page;
     }

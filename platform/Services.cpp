@@ -13,7 +13,7 @@
 #include "platform/foundation/UserDefaults.hpp"
 #include "platform/security/KeychainStore.hpp"
 #include "platform/servicemanagement/SystemdServiceManager.hpp"
-#include "platform/ui/FontMetricsMeasurer.hpp"
+#include "platform/ui/TextMeasurer.hpp"
 #include "platform/ui/Pasteboard.hpp"
 #include "platform/ui/XdgOpenWorkspaceOpener.hpp"
 #include "platform/xpc/XpcConnector.hpp"
@@ -44,7 +44,7 @@ std::shared_ptr<foundation::UserDefaults> Services::userDefaults() const {
 }
 
 std::shared_ptr<ui::TextMeasurer> Services::textMeasurer() const {
-    return textMeasurerOverride ? textMeasurerOverride : ui::FontMetricsMeasurer::shared();
+    return textMeasurerOverride ? textMeasurerOverride : ui::TextMeasurer::processDefault();
 }
 
 std::optional<std::filesystem::path> Services::documentsDirectory() const {

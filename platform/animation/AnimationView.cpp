@@ -1,5 +1,6 @@
 #include "platform/animation/AnimationView.hpp"
 
+#include "platform/Services.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
 
 #include <chrono>
@@ -37,6 +38,7 @@ void AnimationView::play(Completion completion) {
         return;
     }
     playing_ = true;
+    playStartedAt_ = Services::current().clock()->now();
     completion_ = std::move(completion);
     if (loopAnimation_) return;
     const auto length = std::chrono::duration_cast<dispatch::Duration>(std::chrono::duration<double>(scene_->duration()));

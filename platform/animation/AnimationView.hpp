@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/animation/Composition.hpp"
+#include "platform/dispatch/Clock.hpp"
 #include "platform/ui/View.hpp"
 
 #include <cstdint>
@@ -50,6 +51,9 @@ public:
     bool isAnimationPlaying() const { return playing_; }
     // How many times play was asked for.
     int playCount() const { return playCount_; }
+    // When the play under way, or the last one, began on the main queue's clock; none before
+    // the first play.
+    std::optional<dispatch::TimePoint> playStartedAt() const { return playStartedAt_; }
 
 private:
     void interrupt();
@@ -59,6 +63,7 @@ private:
     bool loopAnimation_ = false;
     bool playing_ = false;
     int playCount_ = 0;
+    std::optional<dispatch::TimePoint> playStartedAt_;
     std::uint64_t playNumber_ = 0;  // tells a finishing play from one already cut short
     Completion completion_;
 };

@@ -52,7 +52,7 @@ Expected<std::shared_ptr<const Composition>> Composition::parse(const std::strin
         return Error{0, "Animation \"" + name + "\" is not a usable animation file: it needs a positive \"fr\" and \"op\" "
                         "not before \"ip\""};
     }
-    return std::shared_ptr<const Composition>(new Composition(name, (*end - *first) / *rate));
+    return std::shared_ptr<const Composition>(new Composition(name, (*end - *first) / *rate, text));
 }
 
 void Composition::forgetLoaded() {

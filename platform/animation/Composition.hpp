@@ -25,12 +25,16 @@ public:
     const std::string& name() const { return name_; }
     // Seconds from the first frame to the end frame.
     double duration() const { return duration_; }
+    // The animation file's text, for a player that draws its frames.
+    const std::string& text() const { return text_; }
 
 private:
-    Composition(std::string name, double duration) : name_(std::move(name)), duration_(duration) {}
+    Composition(std::string name, double duration, std::string text)
+        : name_(std::move(name)), duration_(duration), text_(std::move(text)) {}
 
     std::string name_;
     double duration_;
+    std::string text_;
 };
 
 }  // namespace platform::animation

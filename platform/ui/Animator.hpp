@@ -17,21 +17,27 @@ public:
     double alphaValue() const { return target_.alphaValue(); }
     Rect frame() const { return target_.frame(); }
 
-    // Each setter sets the value first (which ends a running animation of it), then records the new one.
+    // Each setter notes what is shown now, sets the value (which ends a running animation of it),
+    // then records the new animation from the shown value to the new one.
     void setAlphaValue(double alpha) {
+        const double shown = AnimationLog::shared().presentedAlpha(&target_, target_.alphaValue(), now());
         target_.setAlphaValue(alpha);
-        AnimationLog::shared().record(&target_, "alphaValue", target_.alphaValue(), AnimationContext::currentDuration());
+        AnimationLog::shared().record(&target_, "alphaValue", target_.alphaValue(), AnimationContext::currentDuration(), shown);
     }
     void setFrame(const Rect& frame) {
+        const Rect shown = AnimationLog::shared().presentedFrame(&target_, target_.frame(), now());
         target_.setFrame(frame);
-        AnimationLog::shared().record(&target_, "frame", frame, AnimationContext::currentDuration());
+        AnimationLog::shared().record(&target_, "frame", frame, AnimationContext::currentDuration(), shown);
     }
     void setFrameOrigin(Point origin) {
+        const Rect shown = AnimationLog::shared().presentedFrame(&target_, target_.frame(), now());
         target_.setFrameOrigin(origin);
-        AnimationLog::shared().record(&target_, "frameOrigin", origin, AnimationContext::currentDuration());
+        AnimationLog::shared().record(&target_, "frameOrigin", origin, AnimationContext::currentDuration(), shown.origin);
     }
 
 private:
+    static dispatch::TimePoint now() { return AnimationLog::now(); }
+
     Target& target_;
 };
 

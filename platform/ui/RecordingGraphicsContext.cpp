@@ -10,6 +10,10 @@ void RecordingGraphicsContext::fill(const Rect& rect, const Color& color, Compos
     operations_.push_back(FillRect{rect, color, operation});
 }
 
+void RecordingGraphicsContext::stroke(const BezierPath& path, const Color& color) {
+    operations_.push_back(StrokePath{path, color});
+}
+
 void RecordingGraphicsContext::draw(std::shared_ptr<const Image> image, const Rect& rect) {
     operations_.push_back(DrawImage{std::move(image), rect});
 }

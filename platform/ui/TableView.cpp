@@ -25,11 +25,12 @@ std::shared_ptr<View> TableView::makeView(const std::string& identifier) {
 }
 
 void TableView::reloadData() {
-    for (const auto& row : cells_) {
-        for (const auto& cell : row) {
-            if (!cell) continue;
-            cell->removeFromSuperview();
-            if (!cell->identifier().empty()) reusable_[cell->identifier()].push_back(cell);
+    // Last row first: each cell is then the top subview, so taking it out is cheap.
+    for (auto row = cells_.rbegin(); row != cells_.rend(); ++row) {
+        for (auto cell = row->rbegin(); cell != row->rend(); ++cell) {
+            if (!*cell) continue;
+            (*cell)->removeFromSuperview();
+            if (!(*cell)->identifier().empty()) reusable_[(*cell)->identifier()].push_back(*cell);
         }
     }
     cells_.clear();
@@ -43,25 +44,33 @@ void TableView::reloadData() {
     for (int row = 0; row < rows; ++row) {
         const double height = builder ? builder->tableView(*this, row) : rowHeight_;
         rowFrames_.emplace_back(0, top, width, height);
-        std::vector<std::shared_ptr<View>> cells;
-        double left = 0;
-        for (std::size_t column = 0; column < columns_.size(); ++column) {
-            const bool last = column + 1 == columns_.size();
-            const double columnWidth = last ? std::max(0.0, width - left) : columns_[column]->width();
-            auto cell = builder ? builder->tableView(*this, columns_[column].get(), row) : nullptr;
-            if (cell) {
-                cell->setFrame({left, top, columnWidth, height});
-                addSubview(cell);
-            }
-            cells.push_back(std::move(cell));
-            left += columnWidth;
-        }
-        cells_.push_back(std::move(cells));
         top += height;
     }
     const double minimum = superview() ? superview()->bounds().height() : 0;
     setFrameSize({width, std::max(top, minimum)});
     if (selectedRow_ >= rows) selectedRow_ = -1;
+
+    // As in AppKit, only the rows in view get cells: those inside the superview's bounds (the
+    // scroll view's page), or every row of a table outside any view. A long list then costs a
+    // page of cells, not a cell per row.
+    const Rect inView = superview() ? convertFrom(superview()->bounds(), superview()) : bounds();
+    cells_.assign(rowFrames_.size(), std::vector<std::shared_ptr<View>>(columns_.size()));
+    for (int row = 0; row < rows; ++row) {
+        const Rect& rowFrame = rowFrames_[static_cast<std::size_t>(row)];
+        if (!builder || rowFrame.maxY() <= inView.minY() || rowFrame.minY() >= inView.maxY()) continue;
+        double left = 0;
+        for (std::size_t column = 0; column < columns_.size(); ++column) {
+            const bool last = column + 1 == columns_.size();
+            const double columnWidth = last ? std::max(0.0, width - left) : columns_[column]->width();
+            auto cell = builder->tableView(*this, columns_[column].get(), row);
+            if (cell) {
+                cell->setFrame({left, rowFrame.minY(), columnWidth, rowFrame.height()});
+                addSubview(cell);
+            }
+            cells_[static_cast<std::size_t>(row)][column] = std::move(cell);
+            left += columnWidth;
+        }
+    }
 }
 
 Rect TableView::rect(int row) const {

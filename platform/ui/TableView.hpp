@@ -13,10 +13,10 @@
 
 namespace platform::ui {
 
-// A list of rows in columns, built from a data source and a delegate. `reloadData` builds every
-// row at once, top down (the table counts y downwards), and the table grows to hold them (at
-// least as tall as its superview). Cell views come from prototypes registered by identifier and
-// are reused across reloads.
+// A list of rows in columns, built from a data source and a delegate. `reloadData` lays every
+// row out at once, top down (the table counts y downwards), and the table grows to hold them (at
+// least as tall as its superview); cells are made for the rows in view only. Cell views come
+// from prototypes registered by identifier and are reused across reloads.
 //
 // A click on a row (not on a control inside it) sets `clickedRow` for the length of the
 // action, selects the row when the delegate allows it, and sends the table's action; a click
@@ -48,7 +48,7 @@ public:
     double rowHeight() const { return rowHeight_; }
     void setRowHeight(double height) { rowHeight_ = height; }
 
-    // Rebuilds every row from the data source and the delegate.
+    // Rebuilds the rows from the data source and the delegate.
     void reloadData();
     int numberOfRows() const { return static_cast<int>(rowFrames_.size()); }
     // Where `row` lies in the table; the zero rectangle for a row that does not exist.
@@ -57,7 +57,7 @@ public:
     int row(Point point) const;
     // The row whose cell holds `view`, or -1.
     int row(const View& view) const;
-    // The built cell of `column` (index) and `row`; none when there is none.
+    // The built cell of `column` (index) and `row`; none when there is none (a row out of view has none).
     std::shared_ptr<View> view(int column, int row) const;
 
     int clickedRow() const { return clickedRow_; }

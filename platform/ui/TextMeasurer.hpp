@@ -3,6 +3,7 @@
 #include "platform/ui/Size.hpp"
 #include "platform/ui/TextAttributes.hpp"
 
+#include <memory>
 #include <string_view>
 
 namespace platform::ui {
@@ -18,6 +19,11 @@ public:
 
     // Measures with the measurer of the installed platform services.
     static Size sizeOf(std::string_view text, const TextAttributes& attributes);
+
+    // The measurer the platform services use when none is installed: the one a drawing layer
+    // sets, so that measured widths match drawn text, else one from the font files' own metrics.
+    static std::shared_ptr<TextMeasurer> processDefault();
+    static void setProcessDefault(std::shared_ptr<TextMeasurer> measurer);
 };
 
 }  // namespace platform::ui

@@ -176,7 +176,11 @@ void View::removeFromSuperview() {
     const auto keepAlive = weak_from_this().lock();  // the superview held the last reference, maybe
     const Window* oldWindow = window();
     std::erase_if(superview_->constraints_, [&](const auto& constraint) { return constraint->involves(this); });
-    std::erase_if(superview_->subviews_, [this](const auto& subview) { return subview.get() == this; });
+    // Searched from the top: views taken out in reverse order of adding (a table's rows) then
+    // cost nothing to find or to close the gap after.
+    auto& siblings = superview_->subviews_;
+    const auto found = std::find_if(siblings.rbegin(), siblings.rend(), [this](const auto& subview) { return subview.get() == this; });
+    if (found != siblings.rend()) siblings.erase(std::next(found).base());
     superview_ = nullptr;
     setNextResponder(nullptr);
     if (oldWindow != nullptr) notifyWindowChanged();
@@ -196,10 +200,21 @@ void View::notifyWindowChanged() {
     for (const auto& child : children) child->notifyWindowChanged();
 }
 
+std::vector<std::shared_ptr<View>> View::subviewsInDrawingOrder() const {
+    auto ordered = subviews_;
+    std::stable_sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) {
+        const double za = a->layer() ? a->layer()->zPosition : 0;
+        const double zb = b->layer() ? b->layer()->zPosition : 0;
+        return za < zb;
+    });
+    return ordered;
+}
+
 View* View::hitTest(Point point) {
     if (hidden_ || alpha_ <= 0 || !frame_.contains(point)) return nullptr;
     const Point local = fromSuperview(point);
-    for (auto child = subviews_.rbegin(); child != subviews_.rend(); ++child) {
+    const auto ordered = subviewsInDrawingOrder();
+    for (auto child = ordered.rbegin(); child != ordered.rend(); ++child) {
         if (View* hit = (*child)->hitTest(local)) return hit;
     }
     return this;

@@ -66,6 +66,9 @@ public:
     // ---- The tree
     View* superview() const { return superview_; }
     const std::vector<std::shared_ptr<View>>& subviews() const { return subviews_; }
+    // The subviews from bottom to top as they are drawn and hit: by their layers' z position
+    // (none counts as 0), and in order where that is equal.
+    std::vector<std::shared_ptr<View>> subviewsInDrawingOrder() const;
     // Puts `view` on top of the subviews, taking it from any other superview first, then tells
     // it, at once and in this order: `viewDidMoveToWindow` (on it and its subviews, when its
     // window changes) and `viewDidMoveToSuperview`. Adding a view to itself or to one of its
@@ -86,8 +89,9 @@ public:
     virtual void viewDidMoveToSuperview() {}
     virtual void viewDidMoveToWindow() {}
 
-    // The deepest visible view under `point` (in the superview's coordinates): hidden views and
-    // views at alpha 0 are passed over with everything in them, and so are points outside a frame.
+    // The deepest visible view under `point` (in the superview's coordinates), the topmost in
+    // drawing order first: hidden views and views at alpha 0 are passed over with everything in
+    // them, and so are points outside a frame.
     virtual View* hitTest(Point point);
 
     // ---- Drawing

@@ -2,6 +2,7 @@
 // the server switch; the pill's geometry, the search field's layout and the search bar's look.
 
 #include "HelperService/CorvantisHelperController/HelperService.hpp"
+#include "StatusPopup/StatusPopupController.hpp"
 #include "app/AppDelegate.hpp"
 #include "app/CitiesCellView.hpp"
 #include "app/CountryGroups.hpp"
@@ -60,13 +61,11 @@ protected:
         delegate->gateway = gatewayAddress;
         auto& mainWindow = MainWindow::shared();
         mainWindow.setup(corvantis::registerMainStoryboard());
-        // The popup's container holds the four screens; the locations screen is the one on top.
-        popup->setContentView(std::make_shared<platform::ui::View>());
-        for (const auto& screen : std::vector<std::shared_ptr<platform::ui::View>>{
-                 mainWindow.loginView, mainWindow.connectView, mainWindow.settingsView, mainWindow.locationsView}) {
-            popup->contentView()->addSubview(screen);
-        }
-        popup->orderFront();
+        // The popup's container holds the four screens; the locations screen is the one on top,
+        // reached from the connect screen.
+        popup = mainWindow.popupController->window();
+        mainWindow.switchToView(corvantis::View::connectView);
+        mainWindow.switchToView(corvantis::View::locationsView);
         controller().reloadTableView();
     }
 
@@ -92,13 +91,15 @@ protected:
         return std::dynamic_pointer_cast<CitiesCellView>(controller().tableView->view(0, row));
     }
 
-    platform::ui::Button& searchButton() {
-        for (const auto& view : controller().viewControls->subviews()) {
+    // The button of `screen` that sends `action`.
+    static platform::ui::Button& buttonFor(platform::ui::View& screen, const std::string& action) {
+        for (const auto& view : screen.selfAndDescendants()) {
             auto* button = dynamic_cast<platform::ui::Button*>(view.get());
-            if (button && button->action() == "btnSearchClick:") return *button;
+            if (button && button->action() == action) return *button;
         }
-        throw std::logic_error("the strip has no search button");
+        throw std::logic_error("no button sends " + action);
     }
+    platform::ui::Button& searchButton() { return buttonFor(screen(), "btnSearchClick:"); }
 
     Texts rows() {
         Texts names;
@@ -124,7 +125,7 @@ protected:
         return services;
     }()};
     std::shared_ptr<AppDelegate> delegate = std::make_shared<AppDelegate>();
-    std::shared_ptr<platform::ui::Window> popup = std::make_shared<platform::ui::Window>(Rect(0, 0, 300, 400));
+    std::shared_ptr<platform::ui::Window> popup;
 };
 
 // Sorted by the names' bytes, as the city list is.
@@ -143,6 +144,8 @@ TEST_F(LocationsScreenTest, SearchIgnoresLetterCaseFindsTextAnywhereAndOverrides
     EXPECT_FALSE(controller().viewSearchBar->isHidden());
     EXPECT_TRUE(controller().viewControls->isHidden());
     EXPECT_EQ(popup->firstResponder(), controller().searchField);
+    EXPECT_EQ(AnimationLog::shared().records(controller().viewSearchBar.get()).back().duration, 1.0);
+    EXPECT_EQ(controller().viewSearchBar->alphaValue(), 1.0);
 
     controller().searchField->type("MANY");
     EXPECT_EQ(rows(), (Texts{"Germany - Berlin", "Germany - Frankfurt"}));
@@ -271,6 +274,35 @@ TEST_F(LocationsScreenTest, ThePillFitsItsLabelAndIsCentred) {
     EXPECT_EQ(screen().viewLocation->frame().minX(), 85.0);
 }
 
+TEST_F(LocationsScreenTest, ShowingTheScreenComesBackOnAllCitiesFromFavouritesButKeepsAnOpenSearch) {
+    MainWindow::shared().connectView->lblLocation = std::make_shared<platform::ui::TextField>();
+    UserSettings::setHostname("de-ber.test");
+    screen().btnFavourites->click();
+    screen().hide();
+    EXPECT_TRUE(screen().isHidden());
+    EXPECT_EQ(screen().alphaValue(), 0.0);
+    EXPECT_TRUE(screen().tableScrollView->isHidden());
+
+    screen().show();
+    EXPECT_FALSE(screen().isHidden());
+    EXPECT_EQ(AnimationLog::shared().records(&screen()).back().duration, 0.7);
+    EXPECT_TRUE(screen().allTabSelected);
+    EXPECT_EQ(rows(), allCities);
+    EXPECT_EQ(screen().lblLocation->stringValue(), "DE - Berlin");
+    EXPECT_EQ(screen().viewLocation->frame().minX(), 85.0) << "the pill is centred again";
+
+    searchButton().click();
+    controller().searchField->type("par");
+    screen().hide();
+    screen().show();
+    EXPECT_FALSE(controller().viewSearchBar->isHidden());
+    EXPECT_EQ(controller().searchField->stringValue(), "par");
+    EXPECT_EQ(rows(), (Texts{"France - Paris"}));
+
+    buttonFor(screen(), "btnBackButtonClick:").click();
+    EXPECT_TRUE(screen().isHidden()) << "back on the connect screen";
+}
+
 TEST_F(LocationsScreenTest, TabTitlesAreWhiteWhenSelectedAndAccentBlueOtherwise) {
     const auto colour = [](const platform::ui::Button& tab) { return tab.attributedTitle().attributes(0).foregroundColor; };
     const auto blue = platform::ui::Color::sRGB(31 / 255.0, 102 / 255.0, 251 / 255.0, 1.0);
@@ -283,7 +315,7 @@ TEST_F(LocationsScreenTest, TabTitlesAreWhiteWhenSelectedAndAccentBlueOtherwise)
     EXPECT_EQ(screen().btnFavourites->image(), platform::ui::Image::named("TabsActiveRight"));
 }
 
-TEST(SearchBar, TheFieldsRectanglesComeFromItsFrameAndTheBarKeepsOneBorder) {
+TEST(SearchBar, TheFieldsRectanglesComeFromItsFrameItsButtonFromSetUIAndTheBarKeepsOneBorder) {
     platform::ui::SearchField field(Rect(10, 10, 200, 28));
     auto cell = std::make_shared<corvantis::SearchFieldCell>();
     field.setCell(cell);
@@ -291,6 +323,15 @@ TEST(SearchBar, TheFieldsRectanglesComeFromItsFrameAndTheBarKeepsOneBorder) {
         EXPECT_EQ(cell->searchTextRect(bounds), Rect(0, 0, 180, 40));
         EXPECT_EQ(cell->searchButtonRect(bounds), Rect(180, 0, 20, 0));
     }
+
+    platform::ui::testing::reset();
+    platform::ui::Image::make({18, 18})->setName("SearchIcon");
+    cell->setUI();
+    EXPECT_EQ(cell->searchButtonCell()->image(), platform::ui::Image::named("SearchIcon"));
+    EXPECT_EQ(cell->searchButtonCell()->alternateImage(), platform::ui::Image::named("SearchIcon"));
+    EXPECT_EQ(cell->searchButtonCell()->image()->size(), (platform::ui::Size{17.6, 20}));
+    EXPECT_EQ(cell->searchButtonCell()->backgroundColor(), platform::ui::Color::clear());
+    platform::ui::testing::reset();
 
     corvantis::SearchView bar(Rect(0, 0, 260, 28));
     platform::ui::RecordingGraphicsContext context;

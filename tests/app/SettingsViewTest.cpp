@@ -80,8 +80,8 @@ TEST_F(SettingsViewTest, TabsSlideThePagesAndAClickOnTheActiveTabDoesNothing) {
 
     view->btnAccount->click();
     EXPECT_FALSE(view->leftTabActive);
-    EXPECT_EQ(view->viewApp->frame(), platform::ui::Rect(-360, 0, 360, 380));
-    EXPECT_EQ(view->viewAccount->frame(), platform::ui::Rect(0, 0, 360, 380));
+    EXPECT_EQ(view->viewApp->frame(), platform::ui::Rect(-360, 0, 360, 316));
+    EXPECT_EQ(view->viewAccount->frame(), platform::ui::Rect(0, 0, 360, 316));
     ASSERT_EQ(animations.records().size(), 2u);
     EXPECT_EQ(animations.records().front().duration, 0.5);
     EXPECT_EQ(view->btnAccount->attributedTitle().attributes(0).foregroundColor, platform::ui::Color::white());
@@ -97,8 +97,8 @@ TEST_F(SettingsViewTest, TabsSlideThePagesAndAClickOnTheActiveTabDoesNothing) {
     EXPECT_FALSE(view->leftTabActive);
     EXPECT_EQ(view->viewAccount->frame().origin.x, 0);
     view->btnApp->click();
-    EXPECT_EQ(view->viewApp->frame(), platform::ui::Rect(0, 0, 360, 380));
-    EXPECT_EQ(view->viewAccount->frame(), platform::ui::Rect(360, 0, 360, 380));
+    EXPECT_EQ(view->viewApp->frame(), platform::ui::Rect(0, 0, 360, 316));
+    EXPECT_EQ(view->viewAccount->frame(), platform::ui::Rect(360, 0, 360, 316));
 }
 
 TEST_F(SettingsViewTest, PortLabelsAreClickableExactlyWhileOpenVpnIsChosen) {

@@ -114,6 +114,22 @@ TEST_F(TableViewTest, ReloadBuildsEveryRowTopDownAtItsHeight) {
     EXPECT_EQ(table->subviews().size(), 2u);
 }
 
+TEST_F(TableViewTest, ALongListGetsCellsForTheRowsInViewOnly) {
+    list->cities.assign(1000, "Germany - Berlin");
+    table->reloadData();
+    ASSERT_EQ(table->numberOfRows(), 1000);
+    EXPECT_EQ(table->frame().height(), 40000);
+    // The scroll view is 300 high: rows 0 to 7 (the last one cut) are in view.
+    EXPECT_NE(cell(7), nullptr);
+    EXPECT_EQ(cell(8), nullptr);
+    EXPECT_EQ(table->subviews().size(), 8u);
+    EXPECT_EQ(cellsMade, 8);
+    EXPECT_EQ(table->rect(999), Rect(0, 39960, 300, 40));
+    // A row out of view is still clicked as if scrolled to.
+    table->clickRow(500);
+    EXPECT_EQ(list->journal.back(), "clicked 500");
+}
+
 TEST_F(TableViewTest, ARowClickAsksTheDelegateAndSetsTheClickedRowForTheAction) {
     table->clickRow(1);
     EXPECT_EQ(table->selectedRow(), 1);
@@ -144,6 +160,30 @@ TEST_F(TableViewTest, WithoutADataSourceTheTableIsEmpty) {
     table->clickRow(0);
     EXPECT_EQ(list->journal.back(), "clicked -1");
     EXPECT_EQ(table->makeView("unknown"), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+class ScrollViewWheelTest : public corvantis::testing::UiTestCase {};
+
+TEST_F(ScrollViewWheelTest, TheWheelMovesTheDocumentBetweenItsEnds) {
+    auto window = shownWindow(Rect(0, 0, 200, 100));
+    auto scroll = std::make_shared<ScrollView>(Rect(0, 0, 200, 100));
+    auto document = std::make_shared<View>(Rect(0, 0, 200, 250));
+    scroll->setDocumentView(document);
+    window->contentView()->addSubview(scroll);
+    const auto wheel = [&](double delta) {
+        platform::ui::Application::shared().sendEvent(platform::ui::Event::scrollWheelEvent({100, 50}, window, delta));
+    };
+    wheel(-60);  // towards the person: further down the document
+    EXPECT_EQ(scroll->scrollOffset(), 60);
+    EXPECT_EQ(document->frame().origin.y, -60);
+    wheel(-500);
+    EXPECT_EQ(scroll->scrollOffset(), 150);  // the document's bottom meets the view's
+    wheel(1000);
+    EXPECT_EQ(scroll->scrollOffset(), 0);
 }
 
 }  // namespace

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "platform/dispatch/Clock.hpp"
+#include "platform/ui/Window.hpp"
+
+#include <cairo.h>
+
+#include <cstddef>
+#include <map>
+
+namespace platform::render {
+
+class CairoGraphicsContext;
+
+// Draws a window's view tree: each view in its frame (in-between values while an animation runs),
+// hidden views and views at alpha 0 left out with their subviews, alpha applied to a view and its
+// subviews as one picture, flipped views honoured, each view clipped to its bounds, siblings in
+// drawing order (layer z position, then order), the layer's look (background, corner radius,
+// border, masking), `viewWillDraw` then `draw`, and the frames of animation views.
+//
+// It also keeps, per window, whether a new picture is due: after `markDirty`, while a view asks
+// for display or an animation runs, and when the tree's geometry or look changed since the last
+// picture. Main thread only.
+class ViewTreeRenderer {
+public:
+    // Draws `window`'s content into `cr`, whose origin is the window's top-left corner on the
+    // device, at `scale` device pixels per point. What was there is replaced: the window's
+    // background colour, or transparency where it is clear.
+    void render(ui::Window& window, cairo_t* cr, double scale);
+
+    // Whether `window` should be drawn again.
+    bool needsRedraw(ui::Window& window) const;
+    // Asks for a new picture of `window` (after input, or a change only the model knows of).
+    void markDirty(const ui::Window& window);
+    // Whether something in `window` moves now, so that frames must follow on a timer.
+    bool isAnimating(ui::Window& window) const;
+    // Drops what is kept about a window that is gone.
+    void forget(const ui::Window& window);
+
+    // Draws `view` and its subviews into `context`, whose coordinates are those of the view's
+    // superview (y downwards when `superviewFlipped`).
+    static void drawView(ui::View& view, CairoGraphicsContext& context, bool superviewFlipped, dispatch::TimePoint at);
+
+private:
+    struct WindowState {
+        bool dirty = true;
+        std::size_t fingerprint = 0;
+    };
+    static std::size_t fingerprint(ui::Window& window);
+
+    std::map<const ui::Window*, WindowState> windows_;
+};
+
+}  // namespace platform::render
