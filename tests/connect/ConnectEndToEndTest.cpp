@@ -20,7 +20,7 @@
 #include "platform/foundation/NotificationCenter.hpp"
 #include "platform/foundation/UserDefaults.hpp"
 #include "platform/security/KeychainStore.hpp"
-#include "platform/ui/Window.hpp"
+#include "StatusPopup/StatusPopupController.hpp"
 #include "support/ProgramRun.hpp"
 #include "support/RecordingConsole.hpp"
 #include "support/ScopedEnvironment.hpp"
@@ -196,14 +196,13 @@ TEST(ConnectEndToEndTest, AClickConnectsThroughTheTunnelAndADeadServerDisconnect
 
     auto& mainWindow = corvantis::MainWindow::shared();
     mainWindow.setup(corvantis::registerMainStoryboard());
-    auto popup = std::make_shared<platform::ui::Window>(platform::ui::Rect(0, 0, 300, 400));
-    popup->setContentView(std::make_shared<platform::ui::View>(platform::ui::Rect(0, 0, 300, 400)));
-    popup->contentView()->addSubview(mainWindow.loginView);
-    popup->contentView()->addSubview(mainWindow.connectView);  // sets the screen up: the reachability watch
-    popup->orderFront();
     mainWindow.loginView->setAlphaValue(0);
     const auto view = mainWindow.connectView;
-    view->show();
+    mainWindow.switchToView(corvantis::View::connectView);
+    const auto statusIcon = [&] {
+        const auto image = mainWindow.popupController->statusItem()->image();
+        return image ? image->name() : "(none)";
+    };
     services.userDefaultsOverride->removeObject("disconnectedTime");
 
     const auto loggedAddress = [&](const std::string& address) {
@@ -231,6 +230,7 @@ TEST(ConnectEndToEndTest, AClickConnectsThroughTheTunnelAndADeadServerDisconnect
     if (drawn == 0) drawn = connected;
     EXPECT_TRUE(loggedAddress(OpenVpnTestbed::serverAddress));
     EXPECT_EQ(view->btnConnect->image(), platform::ui::Image::named("ConnectButtonOn"));
+    EXPECT_EQ(statusIcon(), "StatusBarIconActive");
     mainQueue->runUntil([] { return false; }, 2500ms);
     EXPECT_NE(view->lblDuration->stringValue(), "00:00:00") << "the duration runs";
 
@@ -261,6 +261,7 @@ TEST(ConnectEndToEndTest, AClickConnectsThroughTheTunnelAndADeadServerDisconnect
     std::printf("server killed -> disconnected: %.0f ms\n", (wallSeconds() - killed) * 1000);
     for (const auto& line : log->logged()) std::printf("  %s\n", line.c_str());
     EXPECT_TRUE(view->lblDuration->isHidden());
+    EXPECT_EQ(statusIcon(), "StatusBarIconInactive");
     mainQueue->runUntil([] { return false; }, 500ms);
     corvantis::AppDelegate::setShared(nullptr);
     corvantis::HelperService::setShared(nullptr);
