@@ -3,19 +3,29 @@
 #include "HelperService/CorvantisHelperController/HelperService.hpp"
 #include "HelperService/CorvantisHelperInterface/Ipv4Address.hpp"
 #include "HelperService/CorvantisHelperInterface/ShellText.hpp"
+#include "app/CrashReportMasking.hpp"
 #include "app/MainWindow.hpp"
 #include "app/UserSettings.hpp"
 #include "platform/Services.hpp"
 #include "platform/crashreporting/CrashReporter.hpp"
+#include "platform/crashreporting/HttpEventSink.hpp"
 #include "platform/foundation/Bundle.hpp"
+#include "platform/foundation/Console.hpp"
+#include "platform/foundation/DateFormatter.hpp"
+#include "platform/foundation/TemporaryDirectory.hpp"
+#include "platform/foundation/Url.hpp"
 #include "platform/foundation/UnicodeNormalization.hpp"
 #include "platform/foundation/UserDefaults.hpp"
 #include "platform/ui/Alert.hpp"
 #include "platform/ui/Application.hpp"
 #include "platform/ui/Window.hpp"
+#include "platform/ui/Workspace.hpp"
 
 #include <algorithm>
+#include <cstdlib>
 #include <deque>
+#include <fstream>
+#include <iostream>
 #include <sstream>
 #include <string_view>
 
@@ -30,6 +40,14 @@ constexpr const char* nameServersCommand = "scutil --dns | grep 'nameserver' | a
 constexpr const char* launchDaemons = "/Library/LaunchDaemons/";
 constexpr const char* guardPlist = "com.corvantis.CorvantisGuard.plist";
 constexpr const char* guardScript = "corvantis_guard.sh";
+
+constexpr const char* greeting = "Hello Corvantis MacOS";
+constexpr const char* supportSite = "https://support.corvantis.com/";
+// The bundle's crash-reporting DSN; CORVANTIS_CRASH_DSN, when set, replaces it (empty: off).
+constexpr const char* dsnInfoKey = "SentryDSN";
+constexpr const char* dsnEnvironment = "CORVANTIS_CRASH_DSN";
+constexpr const char* mainScenes[] = {"loginViewController", "connectViewController", "settingsViewController",
+                                      "locationsViewController"};
 
 std::shared_ptr<AppDelegate>& holder() {
     static std::shared_ptr<AppDelegate> delegate;
@@ -95,6 +113,135 @@ std::shared_ptr<AppDelegate> AppDelegate::shared() {
 
 void AppDelegate::setShared(std::shared_ptr<AppDelegate> delegate) {
     holder() = std::move(delegate);
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    std::cout << greeting << std::endl;
+    startCrashReporting();
+    openLogFile();
+    appInit();
+}
+
+void AppDelegate::startCrashReporting() {
+    using platform::crashreporting::CrashReporter;
+    const auto bundle = platform::foundation::Bundle::main();
+    std::string dsn;
+    if (const char* overridden = std::getenv(dsnEnvironment)) {
+        dsn = overridden;
+    } else if (const auto& info = bundle->infoDictionary(); info && info->contains(dsnInfoKey) && (*info)[dsnInfoKey].is_string()) {
+        dsn = (*info)[dsnInfoKey].get<std::string>();
+    }
+    CrashReporter::Options options{.dsn = dsn, .debug = true, .beforeSend = maskCredentials};
+    std::shared_ptr<platform::crashreporting::EventSink> sink;
+    if (!dsn.empty()) {
+        if (auto parsed = platform::crashreporting::Dsn::parse(dsn)) {
+            std::string client = "corvantis-vpn";
+            if (const auto& info = bundle->infoDictionary(); info && info->value("CFBundleShortVersionString", nlohmann::json()).is_string()) {
+                client += "/" + (*info)["CFBundleShortVersionString"].get<std::string>();
+            }
+            sink = std::make_shared<platform::crashreporting::HttpEventSink>(std::move(parsed.value()), client, options.debug,
+                                                                            platform::Services::current().urlSession());
+        } else {
+            platform::foundation::consoleLog(parsed.error().message + "; crash reports stay off");
+        }
+    }
+    CrashReporter::current()->start(std::move(options), std::move(sink));
+}
+
+void AppDelegate::openLogFile() {
+    const auto reporter = platform::crashreporting::CrashReporter::current();
+    const auto temporary = platform::foundation::privateTemporaryDirectory();
+    if (!temporary) {
+        reporter->captureMessage("Logger init error: " + temporary.error().message);
+        return;
+    }
+    const auto folder = temporary.value() / "CorvantisLogs";
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) {
+        reporter->captureMessage("Logger init error: " + error.message());
+        return;
+    }
+    const auto now = platform::Services::current().clock()->wallNow();
+    const auto file = folder / ("CorvantisVPN_" + platform::foundation::DateFormatter("ddMMyyyyHHmm").string(now) + ".log");
+    std::ofstream{file, std::ios::app};  // the file destination creates it too; this only makes it early
+    logger->setup(prq::Level::debug, false, true, true, true, true, true, true, prq::FileTarget(file), prq::Level::debug);
+    info(greeting, "applicationDidFinishLaunching(_:)");
+}
+
+void AppDelegate::appInit() {
+    UserSettings::getDeviceId([delegate = weak_from_this()](bool, const std::string&, const std::string& deviceId) {
+        if (const auto self = delegate.lock()) self->continueLaunch(deviceId);
+    });
+}
+
+void AppDelegate::continueLaunch(const std::string& deviceId) {
+    const auto reporter = platform::crashreporting::CrashReporter::current();
+    reporter->setUser(platform::crashreporting::User{.userId = deviceId});
+    try {
+        installHelperTool();
+    } catch (const platform::foundation::DomainError& error) {
+        reporter->captureMessage("App initialization error. " + error.localizedDescription);
+        showLaunchFailure(deviceId);
+        return;
+    }
+    const auto storyboard = registerMainStoryboard();
+    if (const auto missing = missingResources(storyboard); !missing.empty()) {
+        reporter->captureMessage("App initialization error. Missing " + missing);
+        const auto where = std::source_location::current();
+        logger->error([&] { return "Start-up stops: missing " + missing; }, {},
+                      prq::CallSite("appInit()", where.file_name(), where.line()));
+        showLaunchFailure(deviceId);
+        return;
+    }
+    const auto helperClient = HelperService::shared();
+    helperClient->terminateAllVpnConnections();
+    runDownScript();
+    helperClient->toggleIpv6(true, {});
+    MainWindow::shared().setup(storyboard);
+    info("The main window is set up", "appInit()");
+}
+
+std::string AppDelegate::missingResources(const std::shared_ptr<platform::ui::Storyboard>& storyboard) const {
+    std::string missing;
+    const auto add = [&missing](const std::string& what) { missing += (missing.empty() ? "" : ", ") + what; };
+    for (const char* scene : mainScenes) {
+        if (!storyboard || !storyboard->instantiateController(scene)) add("the scene \"" + std::string(scene) + "\" of the storyboard \"Main\"");
+    }
+    if (!platform::foundation::Bundle::main()->pathForResource("down", "sh")) add("the resource \"down.sh\"");
+    return missing;
+}
+
+void AppDelegate::showLaunchFailure(const std::string& deviceId) const {
+    const auto failure = std::make_shared<platform::ui::Alert>();
+    failure->setMessageText("Looks like Corvantis crashed");
+    failure->setInformativeText("Please, contact support to investigate the issue. UserID: " + deviceId);
+    failure->setAlertStyle(platform::ui::AlertStyle::warning);
+    failure->addButton("Support");
+    failure->addButton("Close");
+    if (failure->runModal() == platform::ui::ModalResponse::alertFirstButtonReturn) {
+        if (const auto site = platform::foundation::Url::fromString(supportSite)) platform::ui::Workspace::shared().open(*site);
+    }
+}
+
+void AppDelegate::installHelperTool() {
+    auto controller = std::make_shared<CorvantisHelperController>();
+    HelperService::setShared(controller);
+    platform::foundation::DomainError error;
+    if (controller->installPrivilegedHelperTool(&error)) {
+        helper = HelperService::shared();
+        helperJustInstalled = true;
+        return;
+    }
+    if (!error.localizedFailureReason.empty()) error.localizedDescription += " (" + error.localizedFailureReason + ")";
+    platform::crashreporting::CrashReporter::current()->captureMessage("Helper Tool install error. " + error.localizedDescription);
+    throw error;
+}
+
+ConnectionState AppDelegate::connectionState() const {
+    const auto state = MainWindow::shared().connectView->connectionState;
+    breadcrumb("get connectionState = " + std::to_string(static_cast<int>(state)));
+    return state;
 }
 
 void AppDelegate::getGateway() {

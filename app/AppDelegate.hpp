@@ -2,7 +2,9 @@
 
 #include "PRQLogger/PRQLogger.hpp"
 #include "app/City.hpp"
+#include "app/ConnectionState.hpp"
 #include "app/Server.hpp"
+#include "platform/ui/ApplicationDelegate.hpp"
 
 #include <functional>
 #include <memory>
@@ -12,19 +14,43 @@
 #include <string_view>
 #include <vector>
 
+namespace platform::ui {
+class Storyboard;
+}
+
 namespace corvantis {
 
 class CorvantisHelperController;
 
 // The application's delegate: it starts the application and holds what the whole application
 // shares. Main queue only.
-class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
+class AppDelegate : public platform::ui::ApplicationDelegate, public std::enable_shared_from_this<AppDelegate> {
 public:
-    virtual ~AppDelegate() = default;
-
     // The application's delegate; empty until the application has set one.
     static std::shared_ptr<AppDelegate> shared();
     static void setShared(std::shared_ptr<AppDelegate> delegate);
+
+    // Start-up, first stage: greets, starts crash reporting, opens this run's log file and sets
+    // up the logger, then asks for the device id (`appInit`).
+    void applicationDidFinishLaunching() override;
+    // Nothing is left to do when the application ends.
+    void applicationWillTerminate() override {}
+    // Start-up, second stage, once the backend has answered with the device id (or failed):
+    // installs the helper, ends leftover tunnels, runs the down script, switches IPv6 back on and
+    // builds the popup. A helper that cannot be installed or a missing resource ends start-up
+    // with an alert that offers the support site.
+    void appInit();
+    // Installs or confirms the helper through a new helper client, which becomes
+    // `HelperService::shared()` either way. Throws the installer's `DomainError` on failure.
+    void installHelperTool();
+    // Updates are not looked for.
+    void checkForUpdates() {}
+
+    // The connect screen's state, with a breadcrumb.
+    ConnectionState connectionState() const;
+
+    // True once the helper was installed or confirmed; the popup clears it.
+    bool helperJustInstalled = false;
 
     // Route control of the kill switch and the Shield. Every value that goes into a command for
     // root must be an IPv4 address; a command that cannot be formed so is not sent.
@@ -83,6 +109,13 @@ public:
     std::optional<std::vector<std::shared_ptr<City>>> allCities;
 
 private:
+    void startCrashReporting();
+    void openLogFile();
+    void continueLaunch(const std::string& deviceId);
+    // What is missing of the storyboard's scenes and the bundle's resources; empty when nothing.
+    std::string missingResources(const std::shared_ptr<platform::ui::Storyboard>& storyboard) const;
+    // Tells the user that start-up cannot go on and offers the support site.
+    void showLaunchFailure(const std::string& deviceId) const;
     void takeGateway(std::optional<std::string> reply);
     // The address of the chosen server (the city whose domain is the saved hostname).
     std::optional<std::string> savedServerAddress() const;

@@ -63,6 +63,15 @@ void CrashReporter::captureMessage(std::string message, const std::function<void
     sink->send(std::move(event));
 }
 
+bool CrashReporter::flush(dispatch::Duration timeout) {
+    std::shared_ptr<EventSink> sink;
+    {
+        std::lock_guard lock(mutex_);
+        sink = sink_;
+    }
+    return !sink || sink->flush(timeout);
+}
+
 Scope CrashReporter::scope() const {
     std::lock_guard lock(mutex_);
     return scope_;

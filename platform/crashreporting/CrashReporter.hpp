@@ -40,6 +40,10 @@ public:
     // Captures a message with changes (extras and the like) that apply to this event only.
     void captureMessage(std::string message, const std::function<void(Scope&)>& configureEventScope);
 
+    // Gives the events already captured up to `timeout` to reach the service (at quit); false
+    // when some had not by then.
+    bool flush(dispatch::Duration timeout);
+
     // A copy of the scope as it stands.
     Scope scope() const;
 

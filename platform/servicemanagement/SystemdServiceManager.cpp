@@ -6,6 +6,7 @@
 #include "platform/foundation/ProcessRun.hpp"
 #include "platform/security/Authorization.hpp"
 
+#include <cstdlib>
 #include <sstream>
 #include <unistd.h>
 
@@ -30,7 +31,13 @@ std::string trimmed(std::string text) {
 SystemdServiceManager::SystemdServiceManager(SystemdJobPaths paths) : paths_(std::move(paths)) {}
 
 std::shared_ptr<SystemdServiceManager> SystemdServiceManager::shared() {
-    static const auto manager = std::make_shared<SystemdServiceManager>();
+    static const auto manager = [] {
+        SystemdJobPaths paths;
+        // Where to look for the installed job's units instead (a development or test set-up). It
+        // changes only where this process looks: installing as root always writes the real units.
+        if (const char* units = std::getenv(unitFolderEnvironment); units != nullptr && *units != '\0') paths.unitFolder = units;
+        return std::make_shared<SystemdServiceManager>(std::move(paths));
+    }();
     return manager;
 }
 

@@ -18,6 +18,8 @@ public:
     static constexpr const char* blessOption = "--bless-job";
     static constexpr const char* removeOption = "--remove-job";
     static constexpr const char* allowUidOption = "--allow-uid";
+    // Names another folder in which `shared()` looks for the installed job's units.
+    static constexpr const char* unitFolderEnvironment = "CORVANTIS_SYSTEMD_UNIT_DIR";
 
     explicit SystemdServiceManager(SystemdJobPaths paths = {});
     static std::shared_ptr<SystemdServiceManager> shared();

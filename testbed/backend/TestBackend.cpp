@@ -284,6 +284,9 @@ TestBackend::Reply TestBackend::respond(const RecordedRequest& request) {
     }
     if (request.method == "POST" && request.path == tokenPath) return grantToken(request);
     if (request.method == "POST" && request.path == registerPath) return registerDeviceReply(request);
+    if (request.method == "POST" && request.path.starts_with("/api/") && request.path.ends_with("/store/")) {
+        return storeCrashEvent(request);
+    }
     if (request.method == "GET" && request.path == profilePath) {
         return authorised(request, [](const BackendAccount& account) { return Reply{200, "application/json", profileOf(account).dump()}; });
     }
@@ -304,6 +307,25 @@ TestBackend::Reply TestBackend::respond(const RecordedRequest& request) {
         });
     }
     return Reply{404, "application/json", oauthError("not_found", "No such endpoint: " + request.method + " " + request.path).dump()};
+}
+
+TestBackend::Reply TestBackend::storeCrashEvent(const RecordedRequest& request) {
+    if (request.header("X-Sentry-Auth").value_or("").find("sentry_key=") == std::string::npos) {
+        return Reply{401, "application/json", nlohmann::json{{"detail", "missing authorization information"}}.dump()};
+    }
+    auto event = nlohmann::json::parse(request.body, nullptr, false);
+    if (!event.is_object()) return Reply{400, "application/json", nlohmann::json{{"detail", "invalid event"}}.dump()};
+    const auto id = event.value("event_id", std::string());
+    {
+        std::lock_guard lock(mutex_);
+        crashEvents_.push_back(std::move(event));
+    }
+    return Reply{200, "application/json", nlohmann::json{{"id", id}}.dump()};
+}
+
+std::vector<nlohmann::json> TestBackend::crashEvents() const {
+    std::lock_guard lock(mutex_);
+    return crashEvents_;
 }
 
 TestBackend::Reply TestBackend::grantToken(const RecordedRequest& request) {

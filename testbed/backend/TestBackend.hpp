@@ -79,6 +79,10 @@ public:
     std::vector<RecordedRequest> requests() const;
     void clearRequests();
 
+    // The crash reports received on the crash-reporting store endpoint
+    // ("POST /api/<project>/store/" with an X-Sentry-Auth key), in arrival order.
+    std::vector<nlohmann::json> crashEvents() const;
+
     // The reply of the profile request for `account`, as the backend sends it.
     static nlohmann::json profileOf(const BackendAccount& account);
 
@@ -92,6 +96,7 @@ private:
     Reply respond(const RecordedRequest& request);
     Reply grantToken(const RecordedRequest& request);
     Reply registerDeviceReply(const RecordedRequest& request);
+    Reply storeCrashEvent(const RecordedRequest& request);
     Reply authorised(const RecordedRequest& request, const std::function<Reply(const BackendAccount&)>& answer);
     // Waits for `delay` unless the backend stops first; false once it is stopping.
     bool pause(platform::dispatch::Duration delay);
@@ -115,6 +120,7 @@ private:
     unsigned long long nextDevice_ = 1;
     unsigned long long nextToken_ = 1;
     std::vector<RecordedRequest> requests_;
+    std::vector<nlohmann::json> crashEvents_;
 };
 
 }  // namespace corvantis::testbed

@@ -15,6 +15,7 @@
 #include "platform/ui/AnimationLog.hpp"
 #include "platform/ui/Application.hpp"
 #include "platform/ui/Window.hpp"
+#include "platform/crashreporting/CrashReporter.hpp"
 #include "platform/ui/testing/Reset.hpp"
 #include "support/RecordingWorkspaceOpener.hpp"
 
@@ -88,11 +89,16 @@ protected:
         return services;
     }
 
-    // Builds the screens from the storyboard; the login screen lands in the popup's window, or
-    // in a window of the test's own while there is no popup.
+    // Builds the screens from the storyboard as start-up does.
     void open() {
+        MainWindow::shared().setup(corvantis::registerMainStoryboard());
+        placeInWindow();
+    }
+
+    // The login screen lands in the popup's window, or in a window of the test's own while
+    // there is no popup.
+    void placeInWindow() {
         auto& mainWindow = MainWindow::shared();
-        mainWindow.setup(corvantis::registerMainStoryboard());
         if (mainWindow.loginView->window() == nullptr) {
             window = std::make_shared<platform::ui::Window>(platform::ui::Rect(0, 0, 300, 400));
             window->setContentView(std::make_shared<platform::ui::View>());
@@ -115,12 +121,19 @@ protected:
                 login().btnLogin->title()};
     }
 
-    // Types into the two fields as a person does: the e-mail, Tab, the password, Return. Texts
-    // of an earlier attempt are cleared first.
+    // Types into the two fields as a person does, with the popup open: the e-mail, Tab, the
+    // password, Return. Texts of an earlier attempt are cleared first.
     void signIn(const std::string& user, const std::string& password) {
+        MainWindow::shared().show();
         login().txtUsername->setStringValue("");
         login().txtPassword->setStringValue("");
         login().txtUsername->type(user + "\t" + password + "\r");
+    }
+
+    // Back to the login screen the way the settings screen's log-out goes there.
+    static void logOut() {
+        MainWindow::shared().switchToView(corvantis::View::settingsView);
+        MainWindow::shared().switchToView(corvantis::View::loginView);
     }
 
     // Runs the main queue until an alert is up or the login screen has left.
@@ -187,7 +200,7 @@ TEST_F(LoginScreenTest, TypingTheCredentialsAndReturnSignsInAndShowsTheConnectSc
     EXPECT_EQ(UserSettings::username(), demoUser);
 
     // Back on the login screen the form is ready again with the texts as they were.
-    MainWindow::shared().switchToView(corvantis::View::loginView);
+    logOut();
     EXPECT_EQ(form(), ready);
     EXPECT_EQ(login().txtUsername->stringValue(), demoUser);
     EXPECT_EQ(login().txtPassword->stringValue(), demoPassword);
@@ -388,7 +401,7 @@ TEST_F(LoginScreenTest, SigningInBringsTheDefaultRouteInLineWithTheShieldAndTheK
         environment.defaults->set(killSwitch, "isKillSwitchEnabled");
         MainWindow::shared().connectView->connectionState = state;
         environment.reporter->configureScope([](auto& scope) { scope.clearBreadcrumbs(); });
-        MainWindow::shared().switchToView(corvantis::View::loginView);
+        logOut();
         signIn(demoUser, demoPassword);
         settle();
         ASSERT_TRUE(connectScreenShown());
@@ -433,6 +446,57 @@ TEST_F(LoginScreenTest, LinksOpenTheirPagesByTagOnlyWhileTheLoginScreenIsShown) 
     controller.btnSignUp->mouseDown(press);
     controller.btnForgotPassword->mouseDown(press);
     EXPECT_EQ(opener->opened.size(), 2u);
+}
+
+// The real application object started against the test backend, crash reports included.
+class LaunchedApplicationTest : public LoginScreenTest {
+protected:
+    void launch() {
+        std::filesystem::create_directories(environment.folder / "tmp");
+        platform::ui::Application::shared().setDelegate(delegate);
+        ::testing::internal::CaptureStdout();
+        platform::ui::Application::shared().finishLaunching();
+        ::testing::internal::GetCapturedStdout();
+        ASSERT_TRUE(environment.runMainQueueUntil([] { return MainWindow::shared().loginView != nullptr; }));
+        environment.runMainQueue();
+        placeInWindow();
+    }
+
+    corvantis::testing::ScopedEnvironment temporary{"TMPDIR", (environment.folder / "tmp").string()};
+    corvantis::testing::ScopedEnvironment reports{"CORVANTIS_CRASH_DSN", "http://k@127.0.0.1:" + std::to_string(backend->port()) + "/9"};
+};
+
+TEST_F(LaunchedApplicationTest, TypingAndReturnSignsInAndAWrongPasswordShowsLoginErrorWithTheFormReady) {
+    launch();
+    EXPECT_EQ(form(), ready);
+    signIn(demoUser, "not-the-password");
+    settle();
+    EXPECT_EQ(shownAlert(), (Texts{"Login error", "Login failed: invalid username or password", "OK"}));
+    EXPECT_EQ(form(), ready);
+    answer("OK");
+
+    signIn(demoUser, demoPassword);
+    settle();
+    EXPECT_TRUE(shownAlert().empty());
+    EXPECT_TRUE(connectScreenShown());
+    EXPECT_FALSE(MainWindow::shared().connectView->isHiddenOrHasHiddenAncestor());
+}
+
+TEST_F(LaunchedApplicationTest, AFailureTextThatQuotesThePasswordReachesTheCrashReportsMasked) {
+    launch();
+    backend->enqueueReply("/account/oauth/token", {503, "application/json", R"({"status":"maintenance","message":"Password quoted-secret was refused"})"});
+    signIn(demoUser, "quoted-secret");
+    settle();
+    EXPECT_EQ(shownAlert().at(1), "Password quoted-secret was refused") << "the user sees the backend's text";
+    ASSERT_TRUE(platform::crashreporting::CrashReporter::current()->flush(std::chrono::seconds(10)));
+    const auto events = backend->crashEvents();
+    ASSERT_FALSE(events.empty());
+    bool reported = false;
+    for (const auto& event : events) {
+        EXPECT_EQ(event.dump().find("quoted-secret"), std::string::npos) << event.dump();
+        reported = reported || event.dump().find("Password ******** was refused") != std::string::npos;
+    }
+    EXPECT_TRUE(reported);
 }
 
 }  // namespace

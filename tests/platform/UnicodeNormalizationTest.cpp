@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+using platform::foundation::caseFolded;
 using platform::foundation::foldedForSearch;
 using platform::foundation::precomposedStringWithCanonicalMapping;
 
@@ -30,6 +31,17 @@ TEST(UnicodeNormalization, FoldingForSearchDropsCaseAndDiacritics) {
         {"a\x81Z", "a\x81Z"},  // not UTF-8: left as it is
     };
     for (const auto& [input, expected] : cases) EXPECT_EQ(foldedForSearch(input), expected) << input;
+}
+
+TEST(UnicodeNormalization, CaseFoldingKeepsDiacritics) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"\u00C5LAND", "\u00E5land"},
+        {"A\u030ALAND", "\u00E5land"},  // composed first
+        {"Z\u00FCrich", "z\u00FCrich"},
+        {"Stra\u00DFe", "strasse"},
+        {"a\x81Z", "a\x81Z"},  // not UTF-8: left as it is
+    };
+    for (const auto& [input, expected] : cases) EXPECT_EQ(caseFolded(input), expected) << input;
 }
 
 }  // namespace

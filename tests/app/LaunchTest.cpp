@@ -1,0 +1,206 @@
+// Start-up: this run's log file, the crash reports' masking, the order of the start-up steps,
+// and the road that ends start-up with the support alert.
+
+#include "HelperService/CorvantisHelperController/HelperService.hpp"
+#include "app/ApiService.hpp"
+#include "app/AppDelegate.hpp"
+#include "app/CrashReportMasking.hpp"
+#include "app/MainWindow.hpp"
+#include "app/UserSettings.hpp"
+#include "fixtures/AppTestEnvironment.hpp"
+#include "fixtures/LoopbackBackend.hpp"
+#include "fixtures/RecordingDestination.hpp"
+#include "platform/foundation/Bundle.hpp"
+#include "platform/foundation/FileSystem.hpp"
+#include "platform/ui/Alert.hpp"
+#include "platform/ui/Application.hpp"
+#include "support/RecordingWorkspaceOpener.hpp"
+
+#include <gtest/gtest.h>
+
+using corvantis::AppDelegate;
+using corvantis::MainWindow;
+using platform::crashreporting::Event;
+using platform::ui::Alert;
+using namespace std::chrono_literals;
+
+namespace {
+
+using Texts = std::vector<std::string>;
+
+class LaunchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::ui::Application::shared().reset();
+        Alert::forgetPendingAlerts();
+        platform::foundation::FileSystem::createDirectories(temporary);
+        delegate->logger = prq::PRQLogger::make("launch", false);
+        delegate->logger->add(log);
+        AppDelegate::setShared(delegate);
+    }
+
+    void TearDown() override {
+        Alert::forgetPendingAlerts();
+        platform::ui::Application::shared().reset();
+    }
+
+    // Runs the second stage until the backend's device id has come back.
+    void launchSecondStage() {
+        delegate->appInit();
+        ASSERT_TRUE(environment.runMainQueueUntil([&] { return !environment.serviceManager->steps.empty() ||
+                                                                environment.serviceManager->installedProgram; }));
+        environment.runMainQueue();
+    }
+
+    Texts messages() const {
+        Texts found;
+        for (const auto& event : environment.reportedEvents()) found.push_back(event.message);
+        return found;
+    }
+
+    corvantis::testing::LoopbackBackend backend;
+    corvantis::testing::AppTestEnvironment environment;
+    std::filesystem::path temporary = environment.folder / "tmp";
+    corvantis::testing::ScopedEnvironment tmpdir{"TMPDIR", temporary.string()};
+    corvantis::testing::ScopedEnvironment noReports{"CORVANTIS_CRASH_DSN", ""};
+    std::shared_ptr<AppDelegate> delegate = std::make_shared<AppDelegate>();
+    std::shared_ptr<corvantis::testing::RecordingDestination> log = std::make_shared<corvantis::testing::RecordingDestination>();
+};
+
+TEST_F(LaunchTest, EachRunLogsToAFileNamedByItsMinuteAndARunInTheSameMinuteEmptiesIt) {
+    const auto folder = temporary / "CorvantisLogs";
+    ::testing::internal::CaptureStdout();
+    delegate->applicationDidFinishLaunching();  // the virtual clock starts at 7 December 2026, 22:02:20 UTC
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Hello Corvantis MacOS\n");
+    const auto file = folder / "CorvantisVPN_071220262202.log";
+    ASSERT_TRUE(platform::foundation::FileSystem::fileExists(file));
+    EXPECT_NE(platform::foundation::FileSystem::readFile(file).value().find("Hello Corvantis MacOS"), std::string::npos);
+    ASSERT_FALSE(log->logged().empty());
+    EXPECT_EQ(log->logged().back(), "applicationDidFinishLaunching(_:): Hello Corvantis MacOS");
+
+    platform::foundation::FileSystem::writeFileAtomically(file, "line of the earlier run\n", 0600);
+    environment.time.advance(39s);  // 22:02:59
+    auto second = std::make_shared<AppDelegate>();
+    second->logger = prq::PRQLogger::make("second", false);
+    ::testing::internal::CaptureStdout();
+    second->applicationDidFinishLaunching();
+    ::testing::internal::GetCapturedStdout();
+    const auto content = platform::foundation::FileSystem::readFile(file).value();
+    EXPECT_EQ(content.find("line of the earlier run"), std::string::npos);
+    EXPECT_NE(content.find("Hello Corvantis MacOS"), std::string::npos);
+
+    environment.time.advance(1s);  // 22:03:00
+    auto third = std::make_shared<AppDelegate>();
+    third->logger = prq::PRQLogger::make("third", false);
+    ::testing::internal::CaptureStdout();
+    third->applicationDidFinishLaunching();
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(platform::foundation::FileSystem::fileExists(folder / "CorvantisVPN_071220262203.log"));
+}
+
+TEST_F(LaunchTest, AFolderThatCannotBeMadeIsReportedAndStartUpGoesOn) {
+    platform::foundation::FileSystem::writeFileAtomically(temporary / "CorvantisLogs", "a file in the folder's place", 0600);
+    environment.reporter->start({}, environment.sink);
+    corvantis::testing::ScopedEnvironment reports{"CORVANTIS_CRASH_DSN", "http://k@127.0.0.1:" + std::to_string((*backend).port()) + "/9"};
+    ::testing::internal::CaptureStdout();
+    delegate->applicationDidFinishLaunching();
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(log->logged().empty()) << "no greeting line without a log file";
+    ASSERT_TRUE(environment.runMainQueueUntil([&] { return !environment.serviceManager->steps.empty(); }))
+        << "the device id is asked for all the same";
+    ASSERT_TRUE(environment.reporter->flush(10s));
+    const auto events = (*backend).crashEvents();
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events[0]["message"]["formatted"].get<std::string>().rfind("Logger init error: ", 0), 0u);
+}
+
+TEST_F(LaunchTest, TheHookMasksThePasswordAndTheUserNameInTheRequestBody) {
+    const auto masked = [](const std::string& password, std::optional<std::string> username, nlohmann::json extras) {
+        corvantis::ApiService::password = password;
+        corvantis::UserSettings::setUsername(std::move(username));
+        Event event;
+        event.extras = std::move(extras);
+        return corvantis::maskCredentials(std::move(event)).extras;
+    };
+    const nlohmann::json body{{"request.httpBody", "username=ann@x.test&password=s3cret&again=s3cret"}};
+    EXPECT_EQ(masked("s3cret", "ann@x.test", body),
+              (nlohmann::json{{"request.httpBody", "username=********&password=********&again=********"}}));
+    EXPECT_EQ(masked("", "ann@x.test", body), body) << "no password known: unchanged";
+    EXPECT_EQ(masked("s3cret", "", body), (nlohmann::json{{"request.httpBody", "username=ann@x.test&password=********&again=********"}}));
+    EXPECT_EQ(masked("s3cret", std::nullopt, body),
+              (nlohmann::json{{"request.httpBody", "username=ann@x.test&password=********&again=********"}}));
+    EXPECT_EQ(masked("a\"b\\c", "ann", nlohmann::json{{"request.httpBody", "p=a\"b\\c&u=ann"}}),
+              (nlohmann::json{{"request.httpBody", "p=********&u=********"}}));
+    EXPECT_EQ(masked("s3cret", "ann", nlohmann::json{{"url", "u"}}), (nlohmann::json{{"url", "u"}, {"request.httpBody", "nil"}}));
+    EXPECT_EQ(masked("s3cret", "ann", nlohmann::json::object()), nlohmann::json::object()) << "no extras: unchanged";
+    EXPECT_EQ(masked("ab", "abab", nlohmann::json{{"request.httpBody", "ababab"}}),
+              (nlohmann::json{{"request.httpBody", "************************"}}));
+}
+
+TEST_F(LaunchTest, StartUpInstallsTheHelperThenCleansUpThenBuildsTheMainWindow) {
+    launchSecondStage();
+    EXPECT_EQ(environment.serviceManager->steps, Texts{"bless com.corvantis.CorvantisHelper"});
+    EXPECT_TRUE(delegate->helperJustInstalled);
+    ASSERT_TRUE(delegate->helper);
+    EXPECT_EQ(delegate->helper, corvantis::HelperService::shared());
+    EXPECT_EQ(environment.helper->selectors(), (Texts{"disconnect", "runCommand:withReply:", "toggleIpv6:withReply:"}));
+    ASSERT_EQ(environment.helper->commands().size(), 1u);
+    EXPECT_TRUE(environment.helper->commands()[0].starts_with("sh \""));
+    EXPECT_TRUE(environment.helper->commands()[0].ends_with("/down.sh\""));
+    EXPECT_TRUE(MainWindow::shared().loginView) << "the main window is set up";
+    EXPECT_TRUE(Alert::pendingAlerts().empty());
+    const auto user = environment.reportScope().user();
+    ASSERT_TRUE(user);
+    EXPECT_TRUE((*backend).knowsDevice(user->userId)) << "the crash reports name the registered device";
+    EXPECT_EQ(log->logged().back(), "appInit(): The main window is set up");
+}
+
+TEST_F(LaunchTest, AHelperThatCannotBeInstalledEndsStartUpWithTheSupportAlert) {
+    environment.serviceManager->blessFailure = platform::foundation::DomainError{"d", 5, "The user cancelled"};
+    auto opener = std::make_shared<corvantis::testing::RecordingWorkspaceOpener>();
+    auto services = platform::Services::current();
+    services.workspaceOpenerOverride = opener;
+    platform::ScopedServices withOpener(std::move(services));
+    std::shared_ptr<Alert> shown;
+    platform::ui::Application::shared().setModalHandler([&](platform::ui::Window&) {
+        shown = Alert::pendingAlerts().front();
+        shown->answer("Support");
+    });
+
+    launchSecondStage();
+    ASSERT_TRUE(shown);
+    const auto deviceId = environment.reportScope().user().value().userId;
+    EXPECT_FALSE(deviceId.empty());
+    EXPECT_EQ(shown->messageText(), "Looks like Corvantis crashed");
+    EXPECT_EQ(shown->informativeText(), "Please, contact support to investigate the issue. UserID: " + deviceId);
+    EXPECT_EQ(shown->buttons().size(), 2u);
+    EXPECT_EQ(shown->buttons()[1]->title(), "Close");
+    ASSERT_EQ(opener->opened.size(), 1u);
+    EXPECT_TRUE(opener->opened[0].starts_with("https://"));
+    EXPECT_EQ(messages(), (Texts{"Helper Tool install error. Helper tool installing failed (The user cancelled)",
+                                 "App initialization error. Helper tool installing failed (The user cancelled)"}));
+    EXPECT_FALSE(MainWindow::shared().loginView) << "no main window";
+    EXPECT_TRUE(environment.helper->calls().empty()) << "no clean-up, down script or IPv6 request";
+    EXPECT_FALSE(delegate->helperJustInstalled);
+    EXPECT_TRUE(corvantis::HelperService::shared()) << "the client is kept all the same";
+}
+
+TEST_F(LaunchTest, AMissingResourceEndsStartUpLikeAFailedInstallation) {
+    const auto resources = environment.folder / "Resources";
+    platform::foundation::FileSystem::createDirectories(resources);
+    auto services = platform::Services::current();
+    services.mainBundleOverride = std::make_shared<platform::foundation::Bundle>(
+        platform::foundation::Bundle::forCurrentExecutable()->bundlePath(), resources);
+    platform::ScopedServices withoutDownScript(std::move(services));
+    bool alerted = false;
+    platform::ui::Application::shared().setModalHandler([&](platform::ui::Window&) { alerted = true; });
+
+    launchSecondStage();
+    EXPECT_TRUE(alerted);
+    EXPECT_EQ(messages(), Texts{"App initialization error. Missing the resource \"down.sh\""});
+    EXPECT_EQ(log->logged(prq::Level::error), Texts{"appInit(): Start-up stops: missing the resource \"down.sh\""});
+    EXPECT_FALSE(MainWindow::shared().loginView);
+    EXPECT_TRUE(environment.helper->calls().empty());
+}
+
+}  // namespace

@@ -1,0 +1,216 @@
+// The application as a user runs it, with the real helper program on a socket of the test's own:
+// the corvantis-vpn program starting and ending, and quitting with the route restored.
+
+#include "HelperService/CorvantisHelperController/HelperService.hpp"
+#include "app/AppDelegate.hpp"
+#include "app/MainWindow.hpp"
+#include "fixtures/AppTestEnvironment.hpp"
+#include "fixtures/LoopbackBackend.hpp"
+#include "platform/foundation/Bundle.hpp"
+#include "platform/foundation/FileSystem.hpp"
+#include "platform/foundation/PosixProcessLauncher.hpp"
+#include "platform/ui/Alert.hpp"
+#include "platform/ui/Application.hpp"
+#include "platform/ui/Window.hpp"
+#include "platform/xpc/XpcConnector.hpp"
+#include "support/ProgramRun.hpp"
+#include "support/ScopedEnvironment.hpp"
+#include "support/TemporaryFolder.hpp"
+#include "testbed/helper/HelperDaemon.hpp"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <csignal>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using corvantis::testing::ScopedEnvironment;
+using namespace std::chrono_literals;
+
+namespace {
+
+using Texts = std::vector<std::string>;
+namespace FileSystem = platform::foundation::FileSystem;
+
+constexpr uid_t ordinaryUser = 65534;  // nobody
+
+// The helper program serving root and `user`, with its root actions kept inside `folder`: the
+// route tool records its arguments, the resolver and keychain files are the folder's own.
+std::unique_ptr<corvantis::testbed::HelperDaemon> startHelper(const std::filesystem::path& folder, uid_t user) {
+    FileSystem::writeFileAtomically(folder / "resolv.conf", "nameserver 192.168.1.1\n", 0644);
+    FileSystem::writeFileAtomically(folder / "helper.conf", "", 0600);
+    FileSystem::writeFileAtomically(folder / "ip", "#!/bin/sh\necho \"$*\" >> \"" + (folder / "ip.log").string() + "\"\n", 0755);
+    const auto path = [&](const char* name) { return (folder / name).string(); };
+    auto daemon = std::make_unique<corvantis::testbed::HelperDaemon>(
+        CORVANTIS_HELPER_PROGRAM, folder / "helper.sock",
+        Texts{"--config", path("helper.conf"), "--allow-uid=" + std::to_string(user), "--ip=" + path("ip"),
+              "--resolv-etc=" + path("resolv.conf"), "--resolv-var=" + path("resolv.conf"),
+              "--resolv-backup=" + path("resolv.backup"), "--runtime-folder=" + path("run"),
+              "--network-preferences=" + path("preferences.json"), "--system-keychain=" + path("System.keychain"),
+              "--bundle-resources=" + platform::foundation::Bundle::main()->resourcePath().string()});
+    ::chmod((folder / "helper.sock").c_str(), 0666);  // the helper itself decides whom it serves
+    return daemon;
+}
+
+// Waits for an outside process to have written `text` into `file`.
+bool waitForText(const std::filesystem::path& file, const std::string& text) {
+    for (auto waited = 0ms; waited < 20s; waited += 20ms) {
+        if (const auto content = FileSystem::readFile(file); content && content.value().find(text) != std::string::npos) return true;
+        std::this_thread::sleep_for(20ms);
+    }
+    return false;
+}
+
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (::geteuid() != 0) GTEST_SKIP() << "the helper serves root and the users root configured; this test is not root";
+        ::chmod(folder.path().c_str(), 0755);
+        for (const char* owned : {"home", "tmp"}) {
+            FileSystem::createDirectories(folder / owned);
+            ASSERT_EQ(::chown((folder / owned).c_str(), ordinaryUser, ordinaryUser), 0);
+            ::chmod((folder / owned).c_str(), 0700);
+        }
+        // The installed helper is the bundle's own copy, so nothing needs installing.
+        FileSystem::createDirectories(folder / "units");
+        FileSystem::writeFileAtomically(
+            folder / "units" / "com.corvantis.CorvantisHelper.service",
+            "[Service]\nExecStart=" + (application.parent_path() / "Contents/Library/LaunchServices/com.corvantis.CorvantisHelper").string() + "\n",
+            0644);
+        helper = startHelper(folder.path(), ordinaryUser);
+    }
+
+    // A program the test did not end is not left behind.
+    void TearDown() override {
+        if (started > 0 && !waitUntilFor(0s)) {
+            (void)launcher->signalProcessGroup(started, SIGKILL);
+            waitUntilFor(20s);
+        }
+    }
+
+    bool waitUntilFor(std::chrono::seconds limit) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, limit, [&] { return ended.has_value(); });
+    }
+
+    // Starts the program as the ordinary user; its output collects in `output`.
+    pid_t start() {
+        Texts arguments{"--reuid=" + std::to_string(ordinaryUser), "--regid=" + std::to_string(ordinaryUser), "--clear-groups",
+                        "/usr/bin/env"};
+        // The launcher hands programs a fixed environment; these are the settings a user would export.
+        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "TMPDIR", "CORVANTIS_API_URL", "CORVANTIS_HELPER_SOCKET",
+                                 "CORVANTIS_SYSTEMD_UNIT_DIR", "CORVANTIS_CRASH_DSN"}) {
+            arguments.push_back(std::string(name) + "=" + std::getenv(name));
+        }
+        arguments.push_back(application.string());
+        const auto launched = launcher->launch({"/usr/bin/setpriv", arguments, folder.path()},
+            {[this](platform::foundation::OutputStream, std::string_view chunk) {
+                 std::lock_guard lock(mutex);
+                 output += chunk;
+                 changed.notify_all();
+             },
+             [this](platform::foundation::ProcessExit exit) {
+                 std::lock_guard lock(mutex);
+                 ended = exit;
+                 changed.notify_all();
+             }});
+        EXPECT_TRUE(launched);
+        started = launched ? launched.value() : -1;
+        return started;
+    }
+
+    bool waitUntil(const std::function<bool()>& done) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, 20s, done);
+    }
+
+    corvantis::testing::TemporaryFolder folder;
+    corvantis::testing::LoopbackBackend backend;
+    std::filesystem::path application = CORVANTIS_VPN_PROGRAM;
+    ScopedEnvironment home{"HOME", (folder / "home").string()};
+    ScopedEnvironment config{"XDG_CONFIG_HOME", (folder / "home" / ".config").string()};
+    ScopedEnvironment tmpdir{"TMPDIR", (folder / "tmp").string()};
+    ScopedEnvironment socket{"CORVANTIS_HELPER_SOCKET", (folder / "helper.sock").string()};
+    ScopedEnvironment units{"CORVANTIS_SYSTEMD_UNIT_DIR", (folder / "units").string()};
+    ScopedEnvironment reports{"CORVANTIS_CRASH_DSN",
+                              "http://5d1c8e0a7b3f4962a0e4c7b1d9f2a683@127.0.0.1:" + std::to_string(backend->port()) + "/4507"};
+    std::unique_ptr<corvantis::testbed::HelperDaemon> helper;
+    std::shared_ptr<platform::foundation::ProcessLauncher> launcher = platform::foundation::PosixProcessLauncher::shared();
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::string output;
+    std::optional<platform::foundation::ProcessExit> ended;
+    pid_t started = -1;
+};
+
+TEST(Program, HelpAndVersionAnswerWithoutStartingAnythingAndOtherArgumentsAreRefused) {
+    const auto version = corvantis::testing::runProgram({CORVANTIS_VPN_PROGRAM, {"--version"}, {}});
+    EXPECT_TRUE(version.exit.succeeded());
+    EXPECT_EQ(version.standardOutput, "corvantis-vpn 1.0.0\n");
+    const auto help = corvantis::testing::runProgram({CORVANTIS_VPN_PROGRAM, {"--help"}, {}});
+    EXPECT_TRUE(help.exit.succeeded());
+    EXPECT_TRUE(help.standardOutput.starts_with("usage: corvantis-vpn [--help | --version]\n"));
+    EXPECT_EQ(help.standardOutput.find("Hello"), std::string::npos);
+    const auto wrong = corvantis::testing::runProgram({CORVANTIS_VPN_PROGRAM, {"--connect"}, {}});
+    EXPECT_EQ(wrong.exit.exitStatus, 2);
+    EXPECT_NE(wrong.standardError.find("unexpected argument \"--connect\""), std::string::npos);
+}
+
+TEST_F(ProgramTest, AsAnOrdinaryUserTheProgramStartsUpLogsAndEndsCleanlyWhenAskedTo) {
+    const auto pid = start();
+    ASSERT_GT(pid, 0);
+    // Standard error is unbuffered: the helper client's lines arrive as they are written.
+    ASSERT_TRUE(waitUntil([&] { return output.find("Terminating VPN connection") != std::string::npos || ended; })) << output;
+    ASSERT_FALSE(ended) << output;
+    EXPECT_NE(output.find("Helper tool is installed."), std::string::npos) << "the installed helper was confirmed";
+
+    const auto files = FileSystem::contentsOfDirectory(folder / "tmp" / "CorvantisLogs");
+    ASSERT_TRUE(files);
+    ASSERT_EQ(files.value().size(), 1u);
+    const auto& logFile = files.value().front();
+    EXPECT_TRUE(logFile.filename().string().starts_with("CorvantisVPN_")) << logFile;
+    struct stat status {};
+    ASSERT_EQ(::stat(logFile.c_str(), &status), 0);
+    EXPECT_EQ(status.st_uid, ordinaryUser) << "the log is the user's own";
+    EXPECT_TRUE(waitForText(logFile, "applicationDidFinishLaunching(_:) > Hello Corvantis MacOS"));
+    EXPECT_TRUE(waitForText(logFile, "appInit() > The main window is set up"));
+
+    ASSERT_TRUE(launcher->signalProcessGroup(pid, SIGTERM));
+    ASSERT_TRUE(waitUntil([&] { return ended.has_value(); })) << output;
+    EXPECT_TRUE(ended->succeeded()) << "status " << ended->exitStatus << ", signal " << ended->signal << "\n" << output;
+    EXPECT_EQ(output.find("Hello Corvantis MacOS\n"), 0u) << "the greeting comes first on standard output";
+    EXPECT_TRUE(backend->crashEvents().empty()) << "a start-up without failures reports nothing";
+}
+
+TEST_F(ProgramTest, QuittingHasTheRealHelperRestoreTheRouteBeforeTheApplicationEnds) {
+    // The application in this process, as root, against the same helper.
+    corvantis::testing::AppTestEnvironment environment{nullptr, platform::xpc::UnixSocketXpcConnector::shared()};
+    platform::ui::Application::shared().reset();
+    auto delegate = std::make_shared<corvantis::AppDelegate>();
+    corvantis::AppDelegate::setShared(delegate);
+    corvantis::HelperService::setShared(std::make_shared<corvantis::CorvantisHelperController>());
+    auto& mainWindow = corvantis::MainWindow::shared();
+    mainWindow.loginView = std::make_shared<corvantis::LoginView>();
+    mainWindow.connectView = std::make_shared<corvantis::ConnectView>();
+    auto popup = std::make_shared<platform::ui::Window>(platform::ui::Rect(0, 0, 300, 400));
+    popup->setContentView(std::make_shared<platform::ui::View>());
+    popup->contentView()->addSubview(mainWindow.loginView);
+    mainWindow.loginView->setAlphaValue(0);
+    mainWindow.connectView->connectionState = corvantis::ConnectionState::connected;
+    delegate->gateway = "192.168.1.1";
+
+    delegate->quit();
+    const auto alerts = platform::ui::Alert::pendingAlerts();
+    ASSERT_EQ(alerts.size(), 1u);
+    ASSERT_TRUE(alerts.front()->answer("Quit"));
+    environment.runMainQueue();
+    EXPECT_TRUE(platform::ui::Application::shared().isTerminated());
+    // Both calls were written before terminate returned; the helper carries them out on its own.
+    EXPECT_TRUE(waitForText(folder / "ip.log", "-4 route add default via 192.168.1.1"));
+    platform::ui::Alert::forgetPendingAlerts();
+    platform::ui::Application::shared().reset();
+}
+
+}  // namespace
