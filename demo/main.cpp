@@ -16,7 +16,10 @@
 #include "platform/foundation/DateFormatter.hpp"
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/FileSystem.hpp"
+#include "platform/foundation/Console.hpp"
+#include "platform/foundation/FileDescriptor.hpp"
 #include "platform/foundation/PosixProcessLauncher.hpp"
+#include "platform/foundation/ProcessRun.hpp"
 #include "platform/foundation/TemporaryDirectory.hpp"
 #include "platform/foundation/UserDefaults.hpp"
 #include "platform/security/KeychainStore.hpp"
@@ -27,12 +30,19 @@
 #include "testbed/openvpn/OpenVpnTestbed.hpp"
 
 #include <atomic>
+#include <condition_variable>
+#include <csignal>
+#include <sys/stat.h>
+#include <thread>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <fcntl.h>
 #include <iostream>
+#include <mutex>
+#include <sstream>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -45,10 +55,50 @@ using platform::foundation::UserDefaults;
 
 namespace {
 
+// The application's console lines (helper client, OpenVPN set-up), each marked as such.
+class LabelledConsole final : public platform::foundation::Console {
+public:
+    void log(const std::string& message) override {
+        std::istringstream lines(message);
+        std::lock_guard lock(mutex_);
+        for (std::string line; std::getline(lines, line);) std::cerr << "app console: " << line << "\n";
+        std::cerr << std::flush;
+    }
+
+private:
+    std::mutex mutex_;
+};
+
+// While it lives, standard error goes into `file`: a helper started meanwhile writes its own lines
+// there, to be shown marked as the helper's afterwards.
+class StandardErrorInto {
+public:
+    explicit StandardErrorInto(const std::filesystem::path& file)
+        : saved_(::dup(STDERR_FILENO)), target_(::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600)) {
+        std::cerr << std::flush;
+        if (target_.get() >= 0) ::dup2(target_.get(), STDERR_FILENO);
+    }
+    ~StandardErrorInto() {
+        std::cerr << std::flush;
+        ::dup2(saved_.get(), STDERR_FILENO);
+    }
+    StandardErrorInto(const StandardErrorInto&) = delete;
+    StandardErrorInto& operator=(const StandardErrorInto&) = delete;
+
+private:
+    platform::foundation::FileDescriptor saved_;
+    platform::foundation::FileDescriptor target_;
+};
+
+void printMarked(const std::string& text, const std::string& mark) {
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) std::cout << mark << line << "\n";
+}
+
 int reportPlatformCore() {
     const DateFormatter logDate("yyyy-MM-dd HH:mm:ss.SSS");
     const auto clock = Services::current().clock();
-    std::cout << "start: " << logDate.string(clock->wallNow()) << "\n";
+    std::cout << "run loop demo starts at " << logDate.string(clock->wallNow()) << "\n";
 
     const auto temporary = platform::foundation::privateTemporaryDirectory();
     if (!temporary) {
@@ -57,14 +107,15 @@ int reportPlatformCore() {
     }
     std::cout << "private temporary folder: " << temporary.value().string() << "\n";
 
-    const auto defaults = UserDefaults::standard();
+    // The demo's settings live in its private folder, apart from the user's own.
+    const auto defaults = UserDefaults::open(temporary.value() / "demo-settings.json");
     if (const auto problem = defaults->loadProblem()) std::cout << "settings: " << problem->message << "\n";
     const long long runs = defaults->integer("demoRuns") + 1;
     if (const auto stored = defaults->set(runs, "demoRuns"); !stored) {
         std::cerr << "settings: " << stored.error().message << "\n";
         return 1;
     }
-    std::cout << "settings file: " << defaults->file().string() << " (demo run " << runs << ")\n";
+    std::cout << "demo settings file: " << defaults->file().string() << " (demo run " << runs << ")\n";
 
     // Work on the run loop: a repeating timer, a delayed block, a cancelled one, and background
     // work that reports back to the main queue.
@@ -88,7 +139,7 @@ int reportPlatformCore() {
         main->stop();
     });
     main->run();
-    std::cout << "end: " << logDate.string(clock->wallNow()) << "\n";
+    std::cout << "run loop demo ends at " << logDate.string(clock->wallNow()) << "\n";
     return 0;
 }
 
@@ -110,9 +161,10 @@ int reportZipRoundTrip() {
         (work / ("CorvantisVPN_" + DateFormatter("ddMMyyyyHHmm").string(Services::current().clock()->wallNow()) + ".zip"))
             .string());
     try {
-        std::cout << "zip: packing " << (work / "CorvantisLogs").string() << ", progress";
+        std::cout << "zip: packing " << (work / "CorvantisLogs").string() << "; progress reported at";
         Zip::zipFiles({Url::fileUrl((work / "CorvantisLogs").string())}, archive, std::nullopt,
-                      corvantis::zip::ZipCompression::DefaultCompression, [](double fraction) { std::cout << " " << fraction; });
+                      corvantis::zip::ZipCompression::DefaultCompression,
+                      [](double fraction) { std::cout << " " << static_cast<int>(fraction * 100 + 0.5) << "%"; });
         std::cout << "\nzip: " << archive.path() << " holds " << fs::file_size(archive.path()) << " bytes\n";
         int unpacked = 0;
         Zip::unzipFile(archive, Url::fileUrl((work / "unpacked").string()), true, std::nullopt, {},
@@ -255,7 +307,7 @@ int reportBackendClient(const std::filesystem::path& folder) {
     ::setenv("CORVANTIS_API_URL", backend.url().c_str(), 1);
     std::cout << "test backend listening on " << backend.url() << "\n";
 
-    platform::Services demoProfile;
+    auto demoProfile = platform::Services::current();
     demoProfile.userDefaultsOverride = UserDefaults::open(folder / "demo-settings.json");
     demoProfile.keychainOverride = platform::security::KeychainStore::open(folder / "demo-keychain.json");
     demoProfile.userDefaultsOverride->removeObject("deviceId");
@@ -313,14 +365,29 @@ public:
         ::setenv("CORVANTIS_HELPER_SOCKET", socket.c_str(), 1);
         platform::foundation::FileSystem::writeFileAtomically(folder_ / "helper.conf", "", 0600);
         const auto path = [&](const char* name) { return (folder_ / name).string(); };
-        const corvantis::testbed::HelperDaemon helper(
-            CORVANTIS_HELPER_PROGRAM, socket,
-            {"--config", path("helper.conf"), "--bundle-resources", testbed_.bundle().string(), "--runtime-folder",
-             path("run"), "--resolv-etc", path("resolv.conf"), "--resolv-var", path("resolv.conf"), "--resolv-backup",
-             path("resolv.backup")},
-            testbed_.inClientNamespace());
+        std::optional<corvantis::testbed::HelperDaemon> helper;
+        {
+            const StandardErrorInto helperLog(folder_ / "helper.log");
+            helper.emplace(CORVANTIS_HELPER_PROGRAM, socket,
+                           std::vector<std::string>{"--config", path("helper.conf"), "--bundle-resources", testbed_.bundle().string(),
+                                                    "--runtime-folder", path("run"), "--resolv-etc", path("resolv.conf"),
+                                                    "--resolv-var", path("resolv.conf"), "--resolv-backup", path("resolv.backup")},
+                           testbed_.inClientNamespace());
+        }
+        std::cout << "openvpn: the real helper runs as root in the client namespace; its own lines follow the step, "
+                     "marked \"helper:\"\n";
+        std::cout << "openvpn: the application's console marks each OpenVPN step with the time it ran "
+                     "(\"app console: OpenVPN Connection: <time>\")\n";
+        const int status = runWith(*helper);
+        helper.reset();
+        const auto helperLines = platform::foundation::FileSystem::readFile(folder_ / "helper.log");
+        printMarked(helperLines ? helperLines.value() : helperLines.error().message, "helper: ");
+        return status;
+    }
 
-        platform::Services application;
+private:
+    int runWith(const corvantis::testbed::HelperDaemon&) {
+        auto application = platform::Services::current();
         application.userDefaultsOverride = UserDefaults::open(folder_ / "settings.json");
         application.keychainOverride = platform::security::KeychainStore::open(folder_ / "keychain.json");
         application.mainBundleOverride = std::make_shared<platform::foundation::Bundle>(folder_, testbed_.bundle());
@@ -340,7 +407,6 @@ public:
         return 0;
     }
 
-private:
     static int fail(const std::string& why) {
         std::cerr << "openvpn: " << why << "\n";
         return 1;
@@ -373,12 +439,160 @@ private:
         std::cout << "openvpn: the helper answered " << (*connected ? "connected" : "not connected") << "; tunnel gateway "
                   << delegate.openVpnGateway.value_or("(none)") << "\n";
         std::cout << "openvpn: routes in the client namespace while connected:\n" << testbed_.clientRoutes();
-        return *connected ? 0 : 1;
+        if (!*connected) return 1;
+        return pingThroughTheTunnel(delegate.openVpnGateway.value_or(corvantis::testbed::OpenVpnTestbed::tunnelGateway));
+    }
+
+    // Packets through the tunnel: its far end is reachable only over tun0.
+    int pingThroughTheTunnel(const std::string& farEnd) const {
+        auto command = testbed_.inClientNamespace({"/usr/bin/ping", "-n", "-c", "3", "-i", "0.2", "-W", "2", farEnd});
+        const std::filesystem::path ip = "/sbin/ip";
+        command.erase(command.begin());
+        const auto run = platform::foundation::runToEnd(*platform::foundation::PosixProcessLauncher::shared(), {ip, command, {}});
+        if (!run) return fail("ping: " + run.error().message);
+        std::cout << "openvpn: ping through the tunnel to its far end " << farEnd << ":\n";
+        std::istringstream lines(run.value().standardOutput);
+        for (std::string line; std::getline(lines, line);) {
+            if (line.find("transmitted") != std::string::npos || line.starts_with("rtt")) std::cout << "  " << line << "\n";
+        }
+        if (!run.value().exit.succeeded()) return fail("no reply came back through the tunnel");
+        return 0;
     }
 
     const std::filesystem::path folder_;
     const corvantis::testbed::OpenVpnTestbed& testbed_;
 };
+
+// The corvantis-vpn program as a user starts it, against a test backend and the real helper on a
+// socket of the demo's own: launch lines, the main window set up, a clean end on SIGTERM.
+class ApplicationStartDemo {
+public:
+    explicit ApplicationStartDemo(std::filesystem::path folder) : folder_(std::move(folder)) {}
+
+    int run() {
+        namespace fs = std::filesystem;
+        constexpr uid_t nobody = 65534;
+        ::chmod(folder_.c_str(), 0755);
+        for (const char* owned : {"home", "tmp"}) {
+            fs::create_directories(folder_ / owned);
+            if (::chown((folder_ / owned).c_str(), nobody, nobody) != 0) return fail("cannot hand a folder to the user nobody");
+            ::chmod((folder_ / owned).c_str(), 0700);
+        }
+        corvantis::testbed::TestBackend backend;
+        if (auto started = backend.start(); !started) return fail(started.error().message);
+
+        // The helper keeps its root actions inside the demo's folder: routes are only recorded.
+        namespace FileSystem = platform::foundation::FileSystem;
+        FileSystem::writeFileAtomically(folder_ / "helper.conf", "", 0600);
+        FileSystem::writeFileAtomically(folder_ / "resolv.conf", "nameserver 192.168.1.1\n", 0644);
+        FileSystem::writeFileAtomically(folder_ / "ip", "#!/bin/sh\necho \"$*\" >> \"" + path("ip.log") + "\"\n", 0755);
+        std::optional<corvantis::testbed::HelperDaemon> helper;
+        {
+            const StandardErrorInto helperLog(folder_ / "helper.log");
+            helper.emplace(CORVANTIS_HELPER_PROGRAM, folder_ / "helper.sock",
+                           std::vector<std::string>{
+                               "--config", path("helper.conf"), "--allow-uid=" + std::to_string(nobody), "--ip=" + path("ip"),
+                               "--resolv-etc=" + path("resolv.conf"), "--resolv-var=" + path("resolv.conf"),
+                               "--resolv-backup=" + path("resolv.backup"), "--runtime-folder=" + path("run"),
+                               "--network-preferences=" + path("preferences.json"), "--system-keychain=" + path("System.keychain"),
+                               "--bundle-resources=" + platform::foundation::Bundle::main()->resourcePath().string()});
+        }
+        ::chmod(path("helper.sock").c_str(), 0666);  // the helper itself decides whom it serves
+        // The installed helper is the application's own copy, so start-up finds nothing to install.
+        const fs::path application = CORVANTIS_VPN_PROGRAM;
+        fs::create_directories(folder_ / "units");
+        FileSystem::writeFileAtomically(folder_ / "units" / "com.corvantis.CorvantisHelper.service",
+                                        "[Service]\nExecStart=" + (application.parent_path() / "Contents/Library/LaunchServices/com.corvantis.CorvantisHelper").string() + "\n",
+                                        0644);
+
+        std::vector<std::string> arguments{"--reuid=" + std::to_string(nobody), "--regid=" + std::to_string(nobody),
+                                           "--clear-groups", "/usr/bin/env",
+                                           "HOME=" + path("home"), "XDG_CONFIG_HOME=" + path("home") + "/.config",
+                                           "TMPDIR=" + path("tmp"), "CORVANTIS_API_URL=" + backend.url(),
+                                           "CORVANTIS_HELPER_SOCKET=" + path("helper.sock"),
+                                           "CORVANTIS_SYSTEMD_UNIT_DIR=" + path("units"),
+                                           "CORVANTIS_CRASH_DSN=http://5d1c8e0a7b3f4962a0e4c7b1d9f2a683@127.0.0.1:" +
+                                               std::to_string(backend.port()) + "/4507",
+                                           application.string()};
+        std::cout << "corvantis-vpn: starting as the user nobody against the test backend on " << backend.url()
+                  << " and the real helper on " << path("helper.sock") << "\n";
+        const auto launcher = platform::foundation::PosixProcessLauncher::shared();
+        const auto launched = launcher->launch({"/usr/bin/setpriv", arguments, folder_},
+                                               {[this](platform::foundation::OutputStream, std::string_view chunk) {
+                                                    std::lock_guard lock(mutex_);
+                                                    output_ += chunk;
+                                                    changed_.notify_all();
+                                                },
+                                                [this](platform::foundation::ProcessExit exit) {
+                                                    std::lock_guard lock(mutex_);
+                                                    ended_ = exit;
+                                                    changed_.notify_all();
+                                                }});
+        if (!launched) return fail(launched.error().message);
+        // The helper client writes to standard error at once; the log file follows shortly.
+        waitFor([&] { return output_.find("Terminating VPN connection") != std::string::npos; });
+        std::optional<fs::path> logFile;
+        for (int tries = 0; tries < 100; ++tries) {
+            if (const auto files = FileSystem::contentsOfDirectory(folder_ / "tmp" / "CorvantisLogs"); files && !files.value().empty()) {
+                logFile = files.value().front();
+                const auto content = FileSystem::readFile(*logFile);
+                if (content && content.value().find("The main window is set up") != std::string::npos) break;
+            }
+            std::this_thread::sleep_for(50ms);
+        }
+        (void)launcher->signalProcessGroup(launched.value(), SIGTERM);
+        const bool ended = waitFor([&] { return ended_.has_value(); });
+        if (!ended) (void)launcher->signalProcessGroup(launched.value(), SIGKILL);
+        waitFor([&] { return ended_.has_value(); });
+        helper.reset();
+
+        if (logFile) {
+            std::cout << "corvantis-vpn: its log file " << logFile->string() << " holds\n";
+            const auto content = FileSystem::readFile(*logFile);
+            printMarked(content ? content.value() : content.error().message, "  log: ");
+        }
+        std::cout << "corvantis-vpn: what it wrote to standard output and standard error\n";
+        printMarked(output_, "  output: ");
+        const auto helperLines = FileSystem::readFile(folder_ / "helper.log");
+        printMarked(helperLines ? helperLines.value() : helperLines.error().message, "helper: ");
+        const bool clean = ended && ended_->succeeded();
+        std::cout << "corvantis-vpn: asked to end with SIGTERM, it " << (clean ? "ended cleanly (status 0)" : "did NOT end cleanly")
+                  << "; crash reports received by the test backend: " << backend.crashEvents().size() << "\n";
+        return clean && logFile ? 0 : 1;
+    }
+
+private:
+    std::string path(const char* name) const { return (folder_ / name).string(); }
+
+    bool waitFor(const std::function<bool()>& done) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, 20s, done);
+    }
+
+    static int fail(const std::string& why) {
+        std::cerr << "corvantis-vpn: " << why << "\n";
+        return 1;
+    }
+
+    const std::filesystem::path folder_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::string output_;
+    std::optional<platform::foundation::ProcessExit> ended_;
+};
+
+int reportApplicationStart() {
+    if (::geteuid() != 0) {
+        std::cout << "corvantis-vpn: skipped: the step runs the privileged helper, which needs root (run scripts/demo as root)\n";
+        return 0;
+    }
+    char pattern[] = "/tmp/corvantis-demo-app-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) return 1;
+    const std::filesystem::path folder = pattern;
+    const int status = ApplicationStartDemo(folder).run();
+    std::filesystem::remove_all(folder);
+    return status;
+}
 
 // Inside the sandbox's namespaces: an OpenVPN server in a namespace of its own, the real helper in
 // a client namespace, the application's connection path bringing the tunnel up and down.
@@ -434,6 +648,9 @@ int reportOpenVpnTunnel() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    auto labelled = Services::current();
+    labelled.consoleOverride = std::make_shared<LabelledConsole>();
+    const platform::ScopedServices console(std::move(labelled));
     if (argc == 2 && std::string(argv[1]) == "--openvpn-tunnel") {
         if (!corvantis::testbed::inSandbox()) {
             std::cerr << "--openvpn-tunnel runs only inside scripts/sandbox\n";
@@ -446,5 +663,6 @@ int main(int argc, char** argv) {
     if (const int failed = writeThroughTheDefaultLogger()) return failed;
     const auto temporary = platform::foundation::privateTemporaryDirectory();
     if (const int failed = temporary ? reportBackendClient(temporary.value()) : 1) return failed;
+    if (const int failed = reportApplicationStart()) return failed;
     return reportOpenVpnTunnel();
 }

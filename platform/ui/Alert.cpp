@@ -20,16 +20,46 @@ std::vector<std::shared_ptr<Alert>>& pending() {
     return alerts;
 }
 
+constexpr double messageHeight = 22;
+
+std::shared_ptr<TextField> makeLabel(const Font& font) {
+    auto label = std::make_shared<TextField>();
+    label->setEditable(false);
+    label->setSelectable(false);
+    label->setFont(font);
+    return label;
+}
+
 void forget(const Alert& alert) {
     std::erase_if(pending(), [&](const auto& held) { return held.get() == &alert; });
 }
 }  // namespace
 
-Alert::Alert() : panel_(std::make_shared<Panel>(Rect(0, 0, panelWidth, panelHeight))) {
+Alert::Alert()
+    : panel_(std::make_shared<Panel>(Rect(0, 0, panelWidth, panelHeight))),
+      messageLabel_(makeLabel(Font::system(13))),
+      informativeLabel_(makeLabel(Font::system(11))) {
     panel_->setContentView(std::make_shared<View>());
+    const double textWidth = panelWidth - 2 * margin;
+    messageLabel_->setFrame({margin, panelHeight - margin - messageHeight, textWidth, messageHeight});
+    const double informativeTop = messageLabel_->frame().minY() - 4;
+    const double informativeBottom = margin + buttonHeight + buttonSpacing;
+    informativeLabel_->setFrame({margin, informativeBottom, textWidth, informativeTop - informativeBottom});
+    panel_->contentView()->addSubview(messageLabel_);
+    panel_->contentView()->addSubview(informativeLabel_);
     setActionHandler(buttonPressed, [this](Object* sender) {
         if (const auto* button = dynamic_cast<const Button*>(sender)) answered(static_cast<ModalResponse>(button->tag()));
     });
+}
+
+void Alert::setMessageText(std::string text) {
+    messageText_ = std::move(text);
+    messageLabel_->setStringValue(messageText_);
+}
+
+void Alert::setInformativeText(std::string text) {
+    informativeText_ = std::move(text);
+    informativeLabel_->setStringValue(informativeText_);
 }
 
 std::shared_ptr<Button> Alert::addButton(const std::string& title) {
@@ -38,6 +68,11 @@ std::shared_ptr<Button> Alert::addButton(const std::string& title) {
     button->setTag(static_cast<int>(ModalResponse::alertFirstButtonReturn) + static_cast<int>(buttons_.size()));
     button->setTarget(sharedAs<Responder>(this));
     button->setAction(buttonPressed);
+    // Drawn as a rounded, outlined button; the title alone would read as a label.
+    button->setWantsLayer(true);
+    button->layer()->cornerRadius = 6;
+    button->layer()->borderWidth = 1;
+    button->layer()->borderColor = Color::systemGray();
     buttons_.push_back(button);
     panel_->contentView()->addSubview(button);
     layout();

@@ -4,6 +4,7 @@
 #include "platform/ui/ModalResponse.hpp"
 #include "platform/ui/Panel.hpp"
 #include "platform/ui/Responder.hpp"
+#include "platform/ui/TextField.hpp"
 
 #include <functional>
 #include <memory>
@@ -27,10 +28,11 @@ class Alert : public Responder {
 public:
     Alert();
 
+    // Both texts are shown in the panel as labels above the buttons.
     const std::string& messageText() const { return messageText_; }
-    void setMessageText(std::string text) { messageText_ = std::move(text); }
+    void setMessageText(std::string text);
     const std::string& informativeText() const { return informativeText_; }
-    void setInformativeText(std::string text) { informativeText_ = std::move(text); }
+    void setInformativeText(std::string text);
     AlertStyle alertStyle() const { return style_; }
     void setAlertStyle(AlertStyle style) { style_ = style; }
 
@@ -68,6 +70,8 @@ private:
     AlertStyle style_ = AlertStyle::warning;
     std::vector<std::shared_ptr<Button>> buttons_;
     std::shared_ptr<Panel> panel_;
+    std::shared_ptr<TextField> messageLabel_;
+    std::shared_ptr<TextField> informativeLabel_;
 };
 
 }  // namespace platform::ui

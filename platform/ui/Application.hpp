@@ -85,6 +85,9 @@ public:
     void stopModal(ModalResponse response);
     // The window of the running modal session, if any.
     Window* modalWindow() const { return modalWindow_; }
+    // Whether the running modal session has been given its response; a handler that waits for
+    // the person (a display's) waits for this.
+    bool isModalSessionStopped() const { return modalResponse_.has_value(); }
 
     // Back to the state of a new process (used between tests).
     void reset();

@@ -61,6 +61,19 @@ bool EditableText::deleteBackward() {
     return true;
 }
 
+bool EditableText::deleteForward() {
+    TextRange doomed = selection_;
+    if (doomed.length == 0) {
+        if (doomed.location >= text_.size()) return false;
+        std::size_t end = doomed.location + 1;
+        while (end < text_.size() && (static_cast<unsigned char>(text_[end]) & 0xC0) == 0x80) ++end;
+        doomed = {doomed.location, end - doomed.location};
+    }
+    willEdit(Edit::deleting);
+    replace(doomed, {});
+    return true;
+}
+
 bool EditableText::replaceSelection(std::string_view text) {
     return replaceSelection(text, Edit::other);
 }

@@ -28,6 +28,8 @@ public:
     bool insert(std::string_view text);
     // Backspace: deletes the selection, or else the character before the insertion point.
     bool deleteBackward();
+    // Forward delete: deletes the selection, or else the character after the insertion point.
+    bool deleteForward();
     // Cut and paste: `text` replaces the selection, as one undo step of its own.
     bool replaceSelection(std::string_view text);
 

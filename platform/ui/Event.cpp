@@ -14,10 +14,12 @@ std::optional<EventType> eventTypeFromRaw(int raw) {
         case 3:
         case 4:
         case 5:
+        case 6:
         case 8:
         case 9:
         case 10:
-        case 11: return static_cast<EventType>(raw);
+        case 11:
+        case 22: return static_cast<EventType>(raw);
         default: return std::nullopt;
     }
 }
@@ -29,6 +31,8 @@ std::string_view description(EventType type) {
         case EventType::rightMouseDown: return "rightMouseDown";
         case EventType::rightMouseUp: return "rightMouseUp";
         case EventType::mouseMoved: return "mouseMoved";
+        case EventType::leftMouseDragged: return "leftMouseDragged";
+        case EventType::scrollWheel: return "scrollWheel";
         case EventType::mouseEntered: return "mouseEntered";
         case EventType::mouseExited: return "mouseExited";
         case EventType::keyDown: return "keyDown";
@@ -66,10 +70,20 @@ Event Event::mouseEvent(EventType type, Point locationInWindow, const std::share
 }
 
 Event Event::keyEvent(EventType type, const std::shared_ptr<Window>& window, std::string characters,
-                      std::uint64_t modifierFlags, std::optional<std::string> charactersIgnoringModifiers) {
+                      std::uint64_t modifierFlags, std::optional<std::string> charactersIgnoringModifiers,
+                      std::uint16_t keyCode) {
     Event event(type, window, modifierFlags, std::nullopt);
+    event.keyCode_ = keyCode;
     event.charactersIgnoringModifiers_ = charactersIgnoringModifiers ? std::move(*charactersIgnoringModifiers) : characters;
     event.characters_ = std::move(characters);
+    return event;
+}
+
+Event Event::scrollWheelEvent(Point locationInWindow, const std::shared_ptr<Window>& window, double deltaY,
+                              std::uint64_t modifierFlags) {
+    Event event(EventType::scrollWheel, window, modifierFlags, std::nullopt);
+    event.location_ = locationInWindow;
+    event.scrollingDeltaY_ = deltaY;
     return event;
 }
 

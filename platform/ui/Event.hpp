@@ -19,10 +19,12 @@ enum class EventType : int {
     rightMouseDown = 3,
     rightMouseUp = 4,
     mouseMoved = 5,
+    leftMouseDragged = 6,
     mouseEntered = 8,
     mouseExited = 9,
     keyDown = 10,
     keyUp = 11,
+    scrollWheel = 22,
 };
 
 std::optional<EventType> eventTypeFromRaw(int raw);
@@ -38,6 +40,8 @@ inline constexpr std::uint64_t leftMouseUp = of(EventType::leftMouseUp);
 inline constexpr std::uint64_t rightMouseDown = of(EventType::rightMouseDown);
 inline constexpr std::uint64_t rightMouseUp = of(EventType::rightMouseUp);
 inline constexpr std::uint64_t mouseMoved = of(EventType::mouseMoved);
+inline constexpr std::uint64_t leftMouseDragged = of(EventType::leftMouseDragged);
+inline constexpr std::uint64_t scrollWheel = of(EventType::scrollWheel);
 inline constexpr std::uint64_t keyDown = of(EventType::keyDown);
 inline constexpr std::uint64_t keyUp = of(EventType::keyUp);
 inline constexpr std::uint64_t any = ~std::uint64_t{0};
@@ -70,7 +74,12 @@ public:
     // A key event. `charactersIgnoringModifiers` is `characters` unless given; as in AppKit it
     // still carries Shift ("Z" for Command-Shift-Z).
     static Event keyEvent(EventType type, const std::shared_ptr<Window>& window, std::string characters,
-                          std::uint64_t modifierFlags = 0, std::optional<std::string> charactersIgnoringModifiers = std::nullopt);
+                          std::uint64_t modifierFlags = 0, std::optional<std::string> charactersIgnoringModifiers = std::nullopt,
+                          std::uint16_t keyCode = 0);
+    // A turn of the wheel at `locationInWindow`: `deltaY` points of content, positive when the
+    // wheel turns away from the person (the content moves down, as AppKit counts it).
+    static Event scrollWheelEvent(Point locationInWindow, const std::shared_ptr<Window>& window, double deltaY,
+                                  std::uint64_t modifierFlags = 0);
 
     EventType type() const { return type_; }
     Point locationInWindow() const { return location_; }
@@ -82,6 +91,9 @@ public:
     std::int64_t clickCount() const { return clickCount_; }
     const std::string& characters() const { return characters_; }
     const std::string& charactersIgnoringModifiers() const { return charactersIgnoringModifiers_; }
+    // The virtual key code of a key event (AppKit's numbering: Return 36, Escape 53, A 0, …).
+    std::uint16_t keyCode() const { return keyCode_; }
+    double scrollingDeltaY() const { return scrollingDeltaY_; }
 
     bool isKeyEvent() const { return type_ == EventType::keyDown || type_ == EventType::keyUp; }
 
@@ -98,6 +110,8 @@ private:
     std::int64_t clickCount_ = 0;
     std::string characters_;
     std::string charactersIgnoringModifiers_;
+    std::uint16_t keyCode_ = 0;
+    double scrollingDeltaY_ = 0;
 };
 
 }  // namespace platform::ui

@@ -46,6 +46,13 @@ void MouseDispatch::dispatch(Window& window, const Event& event) {
             break;
         case EventType::leftMouseUp: release(left_, hit, event); break;
         case EventType::rightMouseUp: release(right_, hit, event); break;
+        // A drag goes to the view that got the press, wherever the pointer is now.
+        case EventType::leftMouseDragged:
+            if (const auto pressed = left_.view.lock()) pressed->mouseDragged(event);
+            break;
+        case EventType::scrollWheel:
+            if (hit) hit->scrollWheel(event);
+            break;
         default: break;
     }
 }

@@ -51,6 +51,14 @@ void Responder::mouseMoved(const Event& event) {
     passOn(&Responder::mouseMoved, event);
 }
 
+void Responder::mouseDragged(const Event& event) {
+    passOn(&Responder::mouseDragged, event);
+}
+
+void Responder::scrollWheel(const Event& event) {
+    passOn(&Responder::scrollWheel, event);
+}
+
 void Responder::mouseEntered(const Event& event) {
     passOn(&Responder::mouseEntered, event);
 }

@@ -39,6 +39,8 @@ public:
     virtual void rightMouseDown(const Event& event);
     virtual void rightMouseUp(const Event& event);
     virtual void mouseMoved(const Event& event);
+    virtual void mouseDragged(const Event& event);
+    virtual void scrollWheel(const Event& event);
     virtual void mouseEntered(const Event& event);
     virtual void mouseExited(const Event& event);
     virtual void keyDown(const Event& event);

@@ -51,11 +51,18 @@ void StatusBar::layoutItems() {
     for (const auto& item : items()) {
         const double width = item->effectiveLength();
         right -= width;
-        item->window_->setFrame({right, area.maxY() - thickness(), width, thickness()});
+        const auto placed = placer_ ? placer_(*item) : std::nullopt;
+        item->window_->setFrame(placed.value_or(Rect(right, area.maxY() - thickness(), width, thickness())));
     }
 }
 
+void StatusBar::setItemPlacer(ItemPlacer placer) {
+    placer_ = std::move(placer);
+    layoutItems();
+}
+
 void StatusBar::reset() {
+    placer_ = nullptr;
     for (const auto& item : items()) item->statusBar_ = nullptr;
     items_.clear();
 }

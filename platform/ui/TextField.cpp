@@ -15,6 +15,7 @@ constexpr std::string_view enterKey = "\x03";
 constexpr std::string_view tabKey = "\t";
 constexpr std::string_view escapeKey = "\x1b";
 constexpr std::string_view backspaceKey = "\x7f";
+constexpr std::string_view forwardDeleteKey = "\xEF\x9C\xA8";  // U+F728
 
 // Text that types itself: no control characters and none of the function-key code points
 // (U+F700 to U+F8FF, which AppKit uses for arrows and the like).
@@ -111,6 +112,8 @@ void TextField::keyDown(const Event& event) {
         cancelOperation(this);
     } else if (key == backspaceKey) {
         if (editable_) edited(text_.deleteBackward());
+    } else if (key == forwardDeleteKey) {
+        if (editable_) edited(text_.deleteForward());
     } else if (isPrintable(key)) {
         if (editable_) edited(text_.insert(key));
     } else {

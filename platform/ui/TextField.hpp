@@ -17,7 +17,7 @@ namespace platform::ui {
 // window (clicking it, or Tab from the view before it, gets it there; becoming first responder
 // selects all of its text, a click then puts the insertion point at the end).
 //
-// While editing, printable keys replace the selection, Backspace deletes, Return sends the
+// While editing, printable keys replace the selection, Backspace and Delete delete, Return sends the
 // field's action, Tab moves on to the next key view and Escape sends `cancelOperation` up the
 // responder chain; keys with Command or Control go on up the chain unread. The field performs
 // the editing actions "cut:", "copy:", "paste:", "undo:", "redo:" and "selectAll:" through the

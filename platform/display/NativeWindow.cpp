@@ -1,0 +1,248 @@
+#include "platform/display/NativeWindow.hpp"
+
+#include "platform/Services.hpp"
+#include "platform/render/ViewTreeRenderer.hpp"
+#include "platform/ui/AnimationLog.hpp"
+#include "platform/ui/WindowLevel.hpp"
+#include "platform/ui/WindowStyleMask.hpp"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/cursorfont.h>
+#include <X11/extensions/Xfixes.h>
+#include <X11/extensions/shape.h>
+#include <cairo.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace platform::display {
+
+namespace {
+constexpr long eventMask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask |
+                           KeyReleaseMask | FocusChangeMask | StructureNotifyMask | LeaveWindowMask;
+
+// What shows through a window that is not opaque where no compositor can blend it.
+constexpr double backdropGrey = 0.85;
+
+bool isOverrideRedirect(const ui::Window& window) {
+    return (window.styleMask() & ui::WindowStyleMask::titled) == 0 || window.level() > ui::WindowLevel::normal ||
+           window.sheetParent() != nullptr;
+}
+
+struct SurfaceDeleter {
+    void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
+};
+struct ContextDeleter {
+    void operator()(cairo_t* cr) const { cairo_destroy(cr); }
+};
+}  // namespace
+
+NativeWindow::NativeWindow(XConnection& connection, ui::Window& window, bool embedded)
+    : connection_(connection), window_(window), embedded_(embedded) {
+    Display* display = connection_.display();
+    overrideRedirect_ = !embedded_ && isOverrideRedirect(window_);
+    const auto argbVisual = connection_.argbVisual();
+    // Trays offer no visual with alpha to their icons.
+    argb_ = !embedded_ && !window_.isOpaque() && argbVisual && connection_.compositorRuns();
+
+    XSetWindowAttributes attributes{};
+    unsigned long mask = CWEventMask | CWOverrideRedirect | CWBackPixel | CWBorderPixel;
+    attributes.event_mask = eventMask;
+    attributes.override_redirect = overrideRedirect_ ? True : False;
+    attributes.background_pixel = 0;
+    attributes.border_pixel = 0;
+    Visual* visual = DefaultVisual(display, connection_.screen());
+    int depth = DefaultDepth(display, connection_.screen());
+    if (argb_) {
+        // An ARGB window needs a colormap of its own, else the server answers BadMatch.
+        visual = argbVisual->visual;
+        depth = argbVisual->depth;
+        colormap_ = XCreateColormap(display, connection_.root(), visual, AllocNone);
+        attributes.colormap = colormap_;
+        mask |= CWColormap;
+    }
+    const XRectangle geometry = connection_.toX(window_.frame());
+    id_ = XCreateWindow(display, connection_.root(), geometry.x, geometry.y, geometry.width, geometry.height, 0, depth,
+                        InputOutput, visual, mask, &attributes);
+    XClassHint classHint{const_cast<char*>("corvantis-vpn"), const_cast<char*>("Corvantis VPN")};
+    XSetClassHint(display, id_, &classHint);
+    // Take the keyboard only when we give it; the window manager must not focus the popup.
+    XWMHints hints{};
+    hints.flags = InputHint;
+    hints.input = overrideRedirect_ ? False : True;
+    XSetWMHints(display, id_, &hints);
+    Atom deleteWindow = connection_.atom("WM_DELETE_WINDOW");
+    XSetWMProtocols(display, id_, &deleteWindow, 1);
+    setWindowType();
+    gc_ = XCreateGC(display, id_, 0, nullptr);
+    if (embedded_) geometry_ = geometry;
+}
+
+NativeWindow::~NativeWindow() {
+    Display* display = connection_.display();
+    if (cursor_ != None) XFreeCursor(display, cursor_);
+    XFreeGC(display, gc_);
+    XDestroyWindow(display, id_);
+    if (colormap_ != None) XFreeColormap(display, colormap_);
+}
+
+void NativeWindow::setWindowType() {
+    std::string type = "_NET_WM_WINDOW_TYPE_NORMAL";
+    if (window_.level() >= ui::WindowLevel::popUpMenu) {
+        type = "_NET_WM_WINDOW_TYPE_POPUP_MENU";
+    } else if (window_.sheetParent() != nullptr || window_.level() >= ui::WindowLevel::modalPanel) {
+        type = "_NET_WM_WINDOW_TYPE_DIALOG";
+    }
+    const Atom value = connection_.atom(type);
+    XChangeProperty(connection_.display(), id_, connection_.atom("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&value), 1);
+}
+
+bool NativeWindow::update() {
+    Display* display = connection_.display();
+    bool redraw = false;
+    const bool visible = window_.isVisible();
+    const bool transparent = window_.alphaValue() <= 0;
+    applyInputShape(!transparent);
+    if (argb_) applyOpacity();
+    if (embedded_) return false;
+
+    const XRectangle geometry = connection_.toX(window_.frame());
+    if (!geometry_ || geometry.x != geometry_->x || geometry.y != geometry_->y || geometry.width != geometry_->width ||
+        geometry.height != geometry_->height) {
+        const bool resized = !geometry_ || geometry.width != geometry_->width || geometry.height != geometry_->height;
+        XMoveResizeWindow(display, id_, geometry.x, geometry.y, geometry.width, geometry.height);
+        geometry_ = geometry;
+        redraw = redraw || resized;
+    }
+    if (window_.title() != title_) {
+        title_ = window_.title();
+        XStoreName(display, id_, title_.c_str());
+        XChangeProperty(display, id_, connection_.atom("_NET_WM_NAME"), connection_.atom("UTF8_STRING"), 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(title_.data()), static_cast<int>(title_.size()));
+    }
+    // Without a compositor a transparent window would show black: take it off the screen.
+    const bool shown = visible && (argb_ || !transparent);
+    if (shown != mapped_) {
+        if (shown) {
+            XMapRaised(display, id_);
+            redraw = true;
+        } else {
+            XUnmapWindow(display, id_);
+        }
+        mapped_ = shown;
+    }
+    return redraw;
+}
+
+void NativeWindow::applyOpacity() {
+    // The compositor blends the window at this opacity; while a fade runs it follows the fade.
+    const auto now = Services::current().clock()->now();
+    const double alpha = std::clamp(ui::AnimationLog::shared().presentedAlpha(&window_, window_.alphaValue(), now), 0.0, 1.0);
+    const auto opacity = static_cast<unsigned long>(alpha * 0xFFFFFFFFu);
+    if (opacity == opacity_) return;
+    opacity_ = opacity;
+    XChangeProperty(connection_.display(), id_, connection_.atom("_NET_WM_WINDOW_OPACITY"), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&opacity), 1);
+}
+
+void NativeWindow::applyInputShape(bool acceptsInput) {
+    if (acceptsInput_ == acceptsInput) return;
+    acceptsInput_ = acceptsInput;
+    Display* display = connection_.display();
+    if (acceptsInput) {
+        XFixesSetWindowShapeRegion(display, id_, ShapeInput, 0, 0, None);
+        return;
+    }
+    const XserverRegion empty = XFixesCreateRegion(display, nullptr, 0);
+    XFixesSetWindowShapeRegion(display, id_, ShapeInput, 0, 0, empty);
+    XFixesDestroyRegion(display, empty);
+}
+
+void NativeWindow::draw(render::ViewTreeRenderer& renderer) {
+    if (!mapped_ || !geometry_) return;
+    const int width = geometry_->width;
+    const int height = geometry_->height;
+    std::unique_ptr<cairo_surface_t, SurfaceDeleter> picture(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
+    {
+        std::unique_ptr<cairo_t, ContextDeleter> cr(cairo_create(picture.get()));
+        renderer.render(window_, cr.get(), 1.0);
+    }
+    cairo_surface_flush(picture.get());
+    cairo_surface_t* shown = picture.get();
+    std::unique_ptr<cairo_surface_t, SurfaceDeleter> backed;
+    if (!argb_ && !window_.isOpaque()) {
+        applyShapeFromAlpha(cairo_image_surface_get_data(picture.get()), width, height,
+                            cairo_image_surface_get_stride(picture.get()));
+        backed.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height));
+        std::unique_ptr<cairo_t, ContextDeleter> cr(cairo_create(backed.get()));
+        cairo_set_source_rgb(cr.get(), backdropGrey, backdropGrey, backdropGrey);
+        cairo_paint(cr.get());
+        cairo_set_source_surface(cr.get(), picture.get(), 0, 0);
+        cairo_paint(cr.get());
+        cr.reset();
+        cairo_surface_flush(backed.get());
+        shown = backed.get();
+    }
+    // Cairo's ARGB32 and RGB24 rows are the 32-bit ZPixmap layout of both 24- and 32-bit visuals.
+    Display* display = connection_.display();
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display, id_, &attributes);
+    XImage* image = XCreateImage(display, attributes.visual, static_cast<unsigned>(attributes.depth), ZPixmap, 0,
+                                 reinterpret_cast<char*>(cairo_image_surface_get_data(shown)), static_cast<unsigned>(width),
+                                 static_cast<unsigned>(height), 32, cairo_image_surface_get_stride(shown));
+    if (image == nullptr) return;
+    XPutImage(display, id_, gc_, image, 0, 0, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    image->data = nullptr;  // the surface owns the pixels
+    XDestroyImage(image);
+}
+
+void NativeWindow::applyShapeFromAlpha(const unsigned char* pixels, int width, int height, int stride) {
+    // One bit per pixel, set where the picture is at least half opaque.
+    const int bytesPerRow = (width + 7) / 8;
+    std::vector<char> bits(static_cast<std::size_t>(bytesPerRow * height), 0);
+    for (int y = 0; y < height; ++y) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(pixels + static_cast<std::ptrdiff_t>(y) * stride);
+        for (int x = 0; x < width; ++x) {
+            if ((row[x] >> 24) >= 0x80) bits[static_cast<std::size_t>(y * bytesPerRow + x / 8)] |= static_cast<char>(1 << (x % 8));
+        }
+    }
+    Display* display = connection_.display();
+    const Pixmap mask = XCreateBitmapFromData(display, id_, bits.data(), static_cast<unsigned>(width), static_cast<unsigned>(height));
+    XShapeCombineMask(display, id_, ShapeBounding, 0, 0, mask, ShapeSet);
+    XFreePixmap(display, mask);
+    // The bounding shape also bounds input; an input shape of our own must follow it again.
+    if (acceptsInput_ && !*acceptsInput_) {
+        acceptsInput_.reset();
+        applyInputShape(false);
+    }
+}
+
+void NativeWindow::placedAt(int x, int y, int width, int height) {
+    const bool resized = !geometry_ || geometry_->width != width || geometry_->height != height;
+    geometry_ = XRectangle{static_cast<short>(x), static_cast<short>(y), static_cast<unsigned short>(std::max(width, 1)),
+                           static_cast<unsigned short>(std::max(height, 1))};
+    const ui::Rect frame = connection_.fromX(x, y, geometry_->width, geometry_->height);
+    if (resized) {
+        window_.setFrame(frame);
+    } else if (!(frame.origin == window_.frame().origin)) {
+        window_.setFrameOrigin(frame.origin);
+    }
+}
+
+void NativeWindow::showCursor(const std::string& cursorName) {
+    if (cursorName == cursorName_) return;
+    cursorName_ = cursorName;
+    Display* display = connection_.display();
+    if (cursor_ != None) XFreeCursor(display, cursor_);
+    cursor_ = XCreateFontCursor(display, cursorName == "pointingHand" ? XC_hand2 : XC_left_ptr);
+    XDefineCursor(display, id_, cursor_);
+}
+
+void NativeWindow::focus() {
+    if (mapped_) XSetInputFocus(connection_.display(), id_, RevertToParent, CurrentTime);
+}
+
+}  // namespace platform::display

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "platform/display/XConnection.hpp"
+#include "platform/ui/Window.hpp"
+
+#include <X11/Xlib.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace platform::render {
+class ViewTreeRenderer;
+}
+
+namespace platform::display {
+
+// The X window that shows one of the layer's windows. Borderless windows, windows above the
+// normal level and sheets are override-redirect (the popup panel is one of popup-menu type, so
+// no window manager frames, moves or focuses it); titled windows are left to the window manager.
+// A window that is not opaque gets a visual with alpha when a compositor runs, which also blends
+// the window's own alpha (as `_NET_WM_WINDOW_OPACITY`, following fades); without one it is
+// drawn over an opaque backdrop and cut to its drawn pixels with the SHAPE extension, since raw
+// alpha would show unblended. While the layer's window is at alpha 0 the X window takes no input
+// at all (an empty XFixes input shape) and, without a compositor, is unmapped, so an invisible
+// panel never swallows clicks. An embedded window (a status item in an XEmbed tray) is placed,
+// sized and mapped by the tray; it only follows the layer's alpha and picture. Main thread only.
+class NativeWindow {
+public:
+    NativeWindow(XConnection& connection, ui::Window& window, bool embedded = false);
+    ~NativeWindow();
+    NativeWindow(const NativeWindow&) = delete;
+    NativeWindow& operator=(const NativeWindow&) = delete;
+
+    ::Window id() const { return id_; }
+    ui::Window& window() const { return window_; }
+    bool isMapped() const { return mapped_; }
+    // Whether the X window has a visual with alpha.
+    bool hasAlpha() const { return argb_; }
+    bool isEmbedded() const { return embedded_; }
+
+    // Brings the X window in line with the layer's window: shown or not, position and size,
+    // title, input shape. True when the picture must be drawn again.
+    bool update();
+    // Draws the window's tree through `renderer` and shows it.
+    void draw(render::ViewTreeRenderer& renderer);
+    // The window moved or was sized outside our doing (by a window manager or a tray) to this
+    // rectangle of the screen: the layer's frame follows.
+    void placedAt(int x, int y, int width, int height);
+    // The tray mapped or unmapped an embedded window.
+    void setEmbeddedMapped(bool mapped) { mapped_ = mapped; }
+    // Shows `cursorName` ("arrow", "pointingHand") over the window.
+    void showCursor(const std::string& cursorName);
+    // Gives the window the keyboard focus.
+    void focus();
+
+private:
+    void applyInputShape(bool acceptsInput);
+    void applyOpacity();
+    void setWindowType();
+    void applyShapeFromAlpha(const unsigned char* pixels, int width, int height, int stride);
+
+    XConnection& connection_;
+    ui::Window& window_;
+    ::Window id_ = None;
+    Colormap colormap_ = None;
+    bool argb_ = false;
+    bool overrideRedirect_ = false;
+    bool embedded_ = false;
+    bool mapped_ = false;
+    std::optional<XRectangle> geometry_;
+    std::optional<bool> acceptsInput_;
+    std::optional<unsigned long> opacity_;
+    std::string title_;
+    std::string cursorName_;
+    Cursor cursor_ = None;
+    GC gc_ = nullptr;
+};
+
+}  // namespace platform::display

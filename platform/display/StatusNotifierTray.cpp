@@ -1,0 +1,267 @@
+#include "platform/display/StatusNotifierTray.hpp"
+
+#include "platform/dispatch/DispatchQueue.hpp"
+#include "platform/display/XConnection.hpp"
+#include "platform/ui/Application.hpp"
+#include "platform/ui/Event.hpp"
+#include "platform/ui/Image.hpp"
+#include "platform/ui/StatusBar.hpp"
+#include "platform/ui/StatusBarWindow.hpp"
+#include "platform/ui/StatusItem.hpp"
+
+#include <X11/Xatom.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace platform::display {
+
+namespace {
+constexpr const char* itemId = "corvantis-vpn";
+constexpr const char* itemTitle = "Corvantis VPN";
+
+const sd_bus_vtable itemVtable[] = {
+    SD_BUS_VTABLE_START(0),
+    SD_BUS_PROPERTY("Category", "s", nullptr, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("Id", "s", nullptr, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("Title", "s", nullptr, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
+    SD_BUS_PROPERTY("Status", "s", nullptr, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
+    SD_BUS_PROPERTY("WindowId", "i", nullptr, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_PROPERTY("IconName", "s", nullptr, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
+    SD_BUS_PROPERTY("IconPixmap", "a(iiay)", nullptr, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
+    SD_BUS_PROPERTY("ToolTip", "(sa(iiay)ss)", nullptr, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
+    SD_BUS_PROPERTY("ItemIsMenu", "b", nullptr, 0, SD_BUS_VTABLE_PROPERTY_CONST),
+    SD_BUS_METHOD("Activate", "ii", "", nullptr, SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD("SecondaryActivate", "ii", "", nullptr, SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD("ContextMenu", "ii", "", nullptr, SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_METHOD("Scroll", "is", "", nullptr, SD_BUS_VTABLE_UNPRIVILEGED),
+    SD_BUS_SIGNAL("NewTitle", "", 0),
+    SD_BUS_SIGNAL("NewIcon", "", 0),
+    SD_BUS_SIGNAL("NewStatus", "s", 0),
+    SD_BUS_SIGNAL("NewToolTip", "", 0),
+    SD_BUS_VTABLE_END,
+};
+
+// The vtable above with the handlers filled in (the macros want constant expressions, and the
+// handlers are class members).
+std::vector<sd_bus_vtable> vtableWithHandlers(sd_bus_property_get_t getter, sd_bus_message_handler_t activate,
+                                              sd_bus_message_handler_t contextMenu, sd_bus_message_handler_t ignore) {
+    std::vector<sd_bus_vtable> table(std::begin(itemVtable), std::end(itemVtable));
+    for (auto& entry : table) {
+        if (entry.type == _SD_BUS_VTABLE_PROPERTY) {
+            entry.x.property.get = getter;
+        } else if (entry.type == _SD_BUS_VTABLE_METHOD) {
+            const std::string member = entry.x.method.member;
+            entry.x.method.handler = member == "Activate" ? activate : member == "ContextMenu" ? contextMenu : ignore;
+        }
+    }
+    return table;
+}
+
+std::vector<sd_bus_vtable>& vtable() {
+    static std::vector<sd_bus_vtable> table;
+    return table;
+}
+
+int appendPixmaps(sd_bus_message* reply, const std::optional<StatusNotifierTray::Pixmap>& pixmap) {
+    int result = sd_bus_message_open_container(reply, 'a', "(iiay)");
+    if (result < 0) return result;
+    if (pixmap && pixmap->width > 0) {
+        result = sd_bus_message_open_container(reply, 'r', "iiay");
+        if (result < 0) return result;
+        sd_bus_message_append(reply, "ii", pixmap->width, pixmap->height);
+        result = sd_bus_message_append_array(reply, 'y', pixmap->argb.data(), pixmap->argb.size());
+        if (result < 0) return result;
+        result = sd_bus_message_close_container(reply);
+        if (result < 0) return result;
+    }
+    return sd_bus_message_close_container(reply);
+}
+}  // namespace
+
+StatusNotifierTray::Pixmap StatusNotifierTray::pixmap(const ui::Image& image) {
+    Pixmap pixmap{image.pixelsWide(), image.pixelsHigh(), {}};
+    pixmap.argb.reserve(static_cast<std::size_t>(pixmap.width * pixmap.height * 4));
+    // Rows from the top; the image counts them from the bottom.
+    for (int y = pixmap.height - 1; y >= 0; --y) {
+        for (int x = 0; x < pixmap.width; ++x) {
+            const auto pixel = image.pixel(x, y);
+            pixmap.argb.insert(pixmap.argb.end(), {pixel.alpha, pixel.red, pixel.green, pixel.blue});
+        }
+    }
+    return pixmap;
+}
+
+std::unique_ptr<StatusNotifierTray> StatusNotifierTray::make(std::unique_ptr<SessionBus> bus, XConnection& connection) {
+    static int instance = 0;
+    const std::string name = "org.kde.StatusNotifierItem-" + std::to_string(::getpid()) + "-" + std::to_string(++instance);
+    if (sd_bus_request_name(bus->bus(), name.c_str(), 0) < 0) return nullptr;
+    return std::unique_ptr<StatusNotifierTray>(new StatusNotifierTray(std::move(bus), connection, name));
+}
+
+StatusNotifierTray::StatusNotifierTray(std::unique_ptr<SessionBus> bus, XConnection& connection, std::string serviceName)
+    : bus_(std::move(bus)), connection_(connection), serviceName_(std::move(serviceName)) {
+    if (vtable().empty()) vtable() = vtableWithHandlers(getProperty, activate, contextMenu, ignoreCall);
+    sd_bus_add_object_vtable(bus_->bus(), &objectSlot_, objectPath, interfaceName, vtable().data(), this);
+    // A watcher that starts (or starts again) has forgotten us.
+    sd_bus_match_signal(bus_->bus(), &matchSlot_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                        "NameOwnerChanged", watcherChanged, this);
+    ui::StatusBar::system().setItemPlacer([this](const ui::StatusItem& item) -> std::optional<ui::Rect> {
+        return &item == this->item().get() ? placed_ : std::nullopt;
+    });
+    registerWithWatcher();
+    bus_->watch();
+}
+
+StatusNotifierTray::~StatusNotifierTray() {
+    ui::StatusBar::system().setItemPlacer(nullptr);
+    sd_bus_slot_unref(matchSlot_);
+    sd_bus_slot_unref(objectSlot_);
+    sd_bus_release_name(bus_->bus(), serviceName_.c_str());
+}
+
+void StatusNotifierTray::registerWithWatcher() {
+    // Asynchronous: the watcher calls us back for our properties before it answers.
+    sd_bus_call_method_async(bus_->bus(), nullptr, watcherName, "/StatusNotifierWatcher", watcherName,
+                             "RegisterStatusNotifierItem", nullptr, nullptr, "s", serviceName_.c_str());
+    sd_bus_flush(bus_->bus());
+}
+
+std::shared_ptr<ui::StatusItem> StatusNotifierTray::item() const {
+    const auto items = ui::StatusBar::system().items();
+    return items.empty() ? nullptr : items.front();
+}
+
+void StatusNotifierTray::sync() {
+    bus_->process();
+    const auto current = item();
+    if (!current) return;
+    const std::shared_ptr<const ui::Image> image = current->image();
+    if (image != shownImage_) {
+        shownImage_ = image;
+        sd_bus_emit_signal(bus_->bus(), objectPath, interfaceName, "NewIcon", "");
+    }
+    if (current->title() != shownTitle_) {
+        shownTitle_ = current->title();
+        sd_bus_emit_signal(bus_->bus(), objectPath, interfaceName, "NewTitle", "");
+    }
+    sd_bus_flush(bus_->bus());
+}
+
+void StatusNotifierTray::placeAt(int x, int y) {
+    const auto current = item();
+    if (!current) return;
+    const double thickness = ui::StatusBar::system().thickness();
+    const int width = static_cast<int>(current->effectiveLength() > 0 ? current->effectiveLength() : thickness);
+    int top = y - static_cast<int>(thickness) / 2;
+    int height = static_cast<int>(thickness);
+    // The host's panel is what lies outside the work area: the item spans the panel's thickness
+    // there, so that the popup opens just past the panel's edge.
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(connection_.display(), connection_.root(), connection_.atom("_NET_WORKAREA"), 0, 4, False, XA_CARDINAL,
+                           &type, &format, &count, &remaining, &data) == Success &&
+        data != nullptr) {
+        if (count >= 4 && format == 32) {
+            const auto* area = reinterpret_cast<const long*>(data);
+            const int areaTop = static_cast<int>(area[1]);
+            const int areaBottom = static_cast<int>(area[1] + area[3]);
+            if (y < areaTop) {
+                top = 0;
+                height = areaTop;
+            } else if (y >= areaBottom) {
+                top = areaBottom;
+                height = connection_.height() - areaBottom;
+            }
+        }
+        XFree(data);
+    }
+    placed_ = connection_.fromX(x - width / 2, top, width, std::max(height, 1));
+    ui::StatusBar::system().layoutItems();
+}
+
+void StatusNotifierTray::click(int x, int y, bool contextMenu) {
+    // Not from inside the bus's own handler: what the click opens may run a loop of its own.
+    const std::weak_ptr<void> alive = lifetime_;
+    dispatch::DispatchQueue::main()->async([this, alive, x, y, contextMenu] {
+        if (alive.expired()) return;
+        placeAt(x, y);
+        const auto current = item();
+        if (!current) return;
+        const std::shared_ptr<ui::Window> window = current->window();
+        const ui::Point centre{window->frame().width() / 2, window->frame().height() / 2};
+        auto& application = ui::Application::shared();
+        if (contextMenu) {
+            application.sendEvent(ui::Event::mouseEvent(ui::EventType::rightMouseUp, centre, window));
+            return;
+        }
+        application.sendEvent(ui::Event::mouseEvent(ui::EventType::leftMouseDown, centre, window));
+        application.sendEvent(ui::Event::mouseEvent(ui::EventType::leftMouseUp, centre, window));
+    });
+}
+
+int StatusNotifierTray::getProperty(sd_bus*, const char*, const char*, const char* property, sd_bus_message* reply,
+                                    void* userdata, sd_bus_error*) {
+    auto& tray = *static_cast<StatusNotifierTray*>(userdata);
+    const auto current = tray.item();
+    const std::string name = property;
+    const std::string title = current && !current->title().empty() ? current->title() : itemTitle;
+    if (name == "Category") return sd_bus_message_append(reply, "s", "ApplicationStatus");
+    if (name == "Id") return sd_bus_message_append(reply, "s", itemId);
+    if (name == "Title") return sd_bus_message_append(reply, "s", title.c_str());
+    if (name == "Status") return sd_bus_message_append(reply, "s", "Active");
+    if (name == "WindowId") return sd_bus_message_append(reply, "i", 0);
+    if (name == "IconName") return sd_bus_message_append(reply, "s", "");
+    if (name == "ItemIsMenu") return sd_bus_message_append(reply, "b", 0);
+    std::optional<Pixmap> icon;
+    if (current && current->image()) icon = pixmap(*current->image());
+    if (name == "IconPixmap") return appendPixmaps(reply, icon);
+    if (name == "ToolTip") {
+        int result = sd_bus_message_open_container(reply, 'r', "sa(iiay)ss");
+        if (result < 0) return result;
+        sd_bus_message_append(reply, "s", "");
+        result = appendPixmaps(reply, std::nullopt);
+        if (result < 0) return result;
+        sd_bus_message_append(reply, "ss", itemTitle, "");
+        return sd_bus_message_close_container(reply);
+    }
+    return -ENOENT;
+}
+
+int StatusNotifierTray::activate(sd_bus_message* message, void* userdata, sd_bus_error*) {
+    int x = 0;
+    int y = 0;
+    const int result = sd_bus_message_read(message, "ii", &x, &y);
+    if (result < 0) return result;
+    static_cast<StatusNotifierTray*>(userdata)->click(x, y, false);
+    return sd_bus_reply_method_return(message, "");
+}
+
+int StatusNotifierTray::contextMenu(sd_bus_message* message, void* userdata, sd_bus_error*) {
+    int x = 0;
+    int y = 0;
+    const int result = sd_bus_message_read(message, "ii", &x, &y);
+    if (result < 0) return result;
+    static_cast<StatusNotifierTray*>(userdata)->click(x, y, true);
+    return sd_bus_reply_method_return(message, "");
+}
+
+int StatusNotifierTray::ignoreCall(sd_bus_message* message, void*, sd_bus_error*) {
+    return sd_bus_reply_method_return(message, "");
+}
+
+int StatusNotifierTray::watcherChanged(sd_bus_message* message, void* userdata, sd_bus_error*) {
+    const char* name = nullptr;
+    const char* oldOwner = nullptr;
+    const char* newOwner = nullptr;
+    if (sd_bus_message_read(message, "sss", &name, &oldOwner, &newOwner) < 0) return 0;
+    if (std::strcmp(name, watcherName) == 0 && newOwner != nullptr && *newOwner != '\0') {
+        static_cast<StatusNotifierTray*>(userdata)->registerWithWatcher();
+    }
+    return 0;
+}
+
+}  // namespace platform::display

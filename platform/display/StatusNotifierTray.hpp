@@ -1,0 +1,81 @@
+#pragma once
+
+#include "platform/display/SessionBus.hpp"
+#include "platform/display/Tray.hpp"
+#include "platform/ui/Rect.hpp"
+
+#include <systemd/sd-bus.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform::ui {
+class Image;
+class StatusItem;
+}  // namespace platform::ui
+
+namespace platform::display {
+
+class XConnection;
+
+// The first status item as a StatusNotifierItem on the session bus, for desktops whose panel
+// hosts items over D-Bus (KDE, XFCE, Cinnamon, LXQt, GNOME with the AppIndicator extension).
+// The item registers with org.kde.StatusNotifierWatcher, and again whenever a watcher appears;
+// it serves its id, title, status, icon (as a pixmap drawn from the item's image) and tooltip,
+// and says NewIcon when the image changes. Activate(x, y) becomes a left press and release on
+// the item's button where the host was clicked (the host gives no times, so it is a short press),
+// ContextMenu(x, y) a right release there. Main thread only.
+class StatusNotifierTray final : public Tray {
+public:
+    static constexpr const char* watcherName = "org.kde.StatusNotifierWatcher";
+    static constexpr const char* objectPath = "/StatusNotifierItem";
+    static constexpr const char* interfaceName = "org.kde.StatusNotifierItem";
+
+    // Claims the item's name on `bus`; none when the bus refuses it.
+    static std::unique_ptr<StatusNotifierTray> make(std::unique_ptr<SessionBus> bus, XConnection& connection);
+    ~StatusNotifierTray() override;
+
+    Kind kind() const override { return Kind::statusNotifierItem; }
+    bool showsStatusWindows() const override { return false; }
+    void sync() override;
+
+    const std::string& serviceName() const { return serviceName_; }
+
+    // The icon as the protocol's pixmap: width, height, then ARGB32 in network byte order.
+    struct Pixmap {
+        int width = 0;
+        int height = 0;
+        std::vector<std::uint8_t> argb;
+    };
+    static Pixmap pixmap(const ui::Image& image);
+
+private:
+    StatusNotifierTray(std::unique_ptr<SessionBus> bus, XConnection& connection, std::string serviceName);
+    void registerWithWatcher();
+    std::shared_ptr<ui::StatusItem> item() const;
+    // The host was clicked at (x, y) on the screen (X's coordinates): the item is placed there.
+    void placeAt(int x, int y);
+    void click(int x, int y, bool contextMenu);
+
+    static int getProperty(sd_bus* bus, const char* path, const char* interface, const char* property,
+                           sd_bus_message* reply, void* userdata, sd_bus_error* error);
+    static int activate(sd_bus_message* message, void* userdata, sd_bus_error* error);
+    static int contextMenu(sd_bus_message* message, void* userdata, sd_bus_error* error);
+    static int ignoreCall(sd_bus_message* message, void* userdata, sd_bus_error* error);
+    static int watcherChanged(sd_bus_message* message, void* userdata, sd_bus_error* error);
+
+    std::unique_ptr<SessionBus> bus_;
+    XConnection& connection_;
+    std::string serviceName_;
+    sd_bus_slot* objectSlot_ = nullptr;
+    sd_bus_slot* matchSlot_ = nullptr;
+    std::shared_ptr<void> lifetime_ = std::make_shared<int>(0);
+    std::shared_ptr<const ui::Image> shownImage_;
+    std::string shownTitle_;
+    std::optional<ui::Rect> placed_;
+};
+
+}  // namespace platform::display
