@@ -4,6 +4,7 @@
 #include "app/AppDelegate.hpp"
 #include "platform/Services.hpp"
 #include "platform/crashreporting/CrashReporter.hpp"
+#include "platform/display/ApplicationMain.hpp"
 #include "platform/ui/Application.hpp"
 
 #include <csignal>
@@ -70,7 +71,8 @@ int main(int argc, char** argv) {
     const auto delegate = std::make_shared<corvantis::AppDelegate>();
     corvantis::AppDelegate::setShared(delegate);
     platform::ui::Application::shared().setDelegate(delegate);
-    const int status = platform::ui::applicationMain();
+    // On $DISPLAY when there is one: the windows shown, the status item in the tray.
+    const int status = platform::display::applicationMain();
     platform::crashreporting::CrashReporter::current()->flush(crashReportFlushBound);
     return status;
 }

@@ -2,6 +2,7 @@
 // the server switch; the pill's geometry, the search field's layout and the search bar's look.
 
 #include "HelperService/CorvantisHelperController/HelperService.hpp"
+#include "StatusPopup/StatusPopupController.hpp"
 #include "app/AppDelegate.hpp"
 #include "app/CitiesCellView.hpp"
 #include "app/CountryGroups.hpp"
@@ -60,13 +61,11 @@ protected:
         delegate->gateway = gatewayAddress;
         auto& mainWindow = MainWindow::shared();
         mainWindow.setup(corvantis::registerMainStoryboard());
-        // The popup's container holds the four screens; the locations screen is the one on top.
-        popup->setContentView(std::make_shared<platform::ui::View>());
-        for (const auto& screen : std::vector<std::shared_ptr<platform::ui::View>>{
-                 mainWindow.loginView, mainWindow.connectView, mainWindow.settingsView, mainWindow.locationsView}) {
-            popup->contentView()->addSubview(screen);
-        }
-        popup->orderFront();
+        // The popup's container holds the four screens; the locations screen is the one on top,
+        // reached from the connect screen.
+        popup = mainWindow.popupController->window();
+        mainWindow.switchToView(corvantis::View::connectView);
+        mainWindow.switchToView(corvantis::View::locationsView);
         controller().reloadTableView();
     }
 
@@ -92,13 +91,15 @@ protected:
         return std::dynamic_pointer_cast<CitiesCellView>(controller().tableView->view(0, row));
     }
 
-    platform::ui::Button& searchButton() {
-        for (const auto& view : controller().viewControls->subviews()) {
+    // The button of `screen` that sends `action`.
+    static platform::ui::Button& buttonFor(platform::ui::View& screen, const std::string& action) {
+        for (const auto& view : screen.selfAndDescendants()) {
             auto* button = dynamic_cast<platform::ui::Button*>(view.get());
-            if (button && button->action() == "btnSearchClick:") return *button;
+            if (button && button->action() == action) return *button;
         }
-        throw std::logic_error("the strip has no search button");
+        throw std::logic_error("no button sends " + action);
     }
+    platform::ui::Button& searchButton() { return buttonFor(screen(), "btnSearchClick:"); }
 
     Texts rows() {
         Texts names;
@@ -124,7 +125,7 @@ protected:
         return services;
     }()};
     std::shared_ptr<AppDelegate> delegate = std::make_shared<AppDelegate>();
-    std::shared_ptr<platform::ui::Window> popup = std::make_shared<platform::ui::Window>(Rect(0, 0, 300, 400));
+    std::shared_ptr<platform::ui::Window> popup;
 };
 
 // Sorted by the names' bytes, as the city list is.
@@ -143,6 +144,8 @@ TEST_F(LocationsScreenTest, SearchIgnoresLetterCaseFindsTextAnywhereAndOverrides
     EXPECT_FALSE(controller().viewSearchBar->isHidden());
     EXPECT_TRUE(controller().viewControls->isHidden());
     EXPECT_EQ(popup->firstResponder(), controller().searchField);
+    EXPECT_EQ(AnimationLog::shared().records(controller().viewSearchBar.get()).back().duration, 1.0);
+    EXPECT_EQ(controller().viewSearchBar->alphaValue(), 1.0);
 
     controller().searchField->type("MANY");
     EXPECT_EQ(rows(), (Texts{"Germany - Berlin", "Germany - Frankfurt"}));
@@ -295,6 +298,9 @@ TEST_F(LocationsScreenTest, ShowingTheScreenComesBackOnAllCitiesFromFavouritesBu
     EXPECT_FALSE(controller().viewSearchBar->isHidden());
     EXPECT_EQ(controller().searchField->stringValue(), "par");
     EXPECT_EQ(rows(), (Texts{"France - Paris"}));
+
+    buttonFor(screen(), "btnBackButtonClick:").click();
+    EXPECT_TRUE(screen().isHidden()) << "back on the connect screen";
 }
 
 TEST_F(LocationsScreenTest, TabTitlesAreWhiteWhenSelectedAndAccentBlueOtherwise) {

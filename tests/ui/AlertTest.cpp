@@ -42,6 +42,22 @@ TEST_F(AlertTest, ButtonsAnswerAppKitsResponsesInTheOrderAdded) {
     EXPECT_GT(quit->buttons()[0]->frame().minX(), quit->buttons()[1]->frame().maxX());
 }
 
+TEST_F(AlertTest, ItsTextsAreShownAsLabelsAboveTheButtons) {
+    const auto alert = std::make_shared<Alert>();
+    alert->setMessageText("Connection failed");
+    alert->setInformativeText("Try again later.");
+    alert->addButton("OK");
+    std::vector<std::string> labels;
+    for (const auto& view : alert->window()->contentView()->subviews()) {
+        const auto label = std::dynamic_pointer_cast<platform::ui::TextField>(view);
+        if (!label) continue;
+        labels.push_back(label->stringValue());
+        EXPECT_FALSE(label->isEditable());
+        EXPECT_GT(label->frame().minY(), alert->buttons()[0]->frame().maxY());
+    }
+    EXPECT_EQ(labels, (std::vector<std::string>{"Connection failed", "Try again later."}));
+}
+
 TEST_F(AlertTest, RunModalAsksTheModalHandlerAndAbortsWithoutOne) {
     auto crashed = alert("Looks like Corvantis crashed", {"Support", "Close"});
     EXPECT_EQ(crashed->runModal(), ModalResponse::abort);

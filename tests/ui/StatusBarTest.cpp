@@ -63,6 +63,19 @@ TEST_F(StatusBarTest, RemovedOrReleasedItemsLeaveTheBarAndTheOthersCloseUp) {
     EXPECT_EQ(Application::shared().windows().size(), 1u);
 }
 
+TEST_F(StatusBarTest, ATrayThatSaysWhereItShowsAnItemPlacesItThereAndTheRestStayInTheBar) {
+    auto first = bar.statusItem(30);
+    auto second = bar.statusItem(30);
+    bar.setItemPlacer([&](const platform::ui::StatusItem& item) -> std::optional<Rect> {
+        if (&item == first.get()) return Rect(400, 0, 24, 24);  // a panel along the bottom edge
+        return std::nullopt;
+    });
+    EXPECT_EQ(first->window()->frame(), Rect(400, 0, 24, 24));
+    EXPECT_EQ(second->window()->frame(), Rect(1440 - 60, 900 - 22, 30, 22));
+    bar.setItemPlacer(nullptr);
+    EXPECT_EQ(first->window()->frame(), Rect(1440 - 30, 900 - 22, 30, 22));
+}
+
 TEST_F(StatusBarTest, WithoutAScreenItemsHaveNoPlace) {
     Screen::setScreenFrames({});
     auto item = bar.statusItem(22);

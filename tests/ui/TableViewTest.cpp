@@ -163,3 +163,27 @@ TEST_F(TableViewTest, WithoutADataSourceTheTableIsEmpty) {
 }
 
 }  // namespace
+
+namespace {
+
+class ScrollViewWheelTest : public corvantis::testing::UiTestCase {};
+
+TEST_F(ScrollViewWheelTest, TheWheelMovesTheDocumentBetweenItsEnds) {
+    auto window = shownWindow(Rect(0, 0, 200, 100));
+    auto scroll = std::make_shared<ScrollView>(Rect(0, 0, 200, 100));
+    auto document = std::make_shared<View>(Rect(0, 0, 200, 250));
+    scroll->setDocumentView(document);
+    window->contentView()->addSubview(scroll);
+    const auto wheel = [&](double delta) {
+        platform::ui::Application::shared().sendEvent(platform::ui::Event::scrollWheelEvent({100, 50}, window, delta));
+    };
+    wheel(-60);  // towards the person: further down the document
+    EXPECT_EQ(scroll->scrollOffset(), 60);
+    EXPECT_EQ(document->frame().origin.y, -60);
+    wheel(-500);
+    EXPECT_EQ(scroll->scrollOffset(), 150);  // the document's bottom meets the view's
+    wheel(1000);
+    EXPECT_EQ(scroll->scrollOffset(), 0);
+}
+
+}  // namespace

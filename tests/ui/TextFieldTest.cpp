@@ -99,6 +99,45 @@ TEST_F(TextFieldTest, TypingEditsTheFieldAndTheDelegateHearsEveryChange) {
     EXPECT_EQ(journal.size(), 6u);  // not the person's doing
 }
 
+TEST_F(TextFieldTest, ForwardDeleteTakesTheSelectionOrTheCharacterAfterTheInsertionPoint) {
+    const std::string forwardDelete = "\xEF\x9C\xA8";  // U+F728, the Delete key
+    email->type("\u00e9te");
+    email->setSelectedRange({0, 0});
+    email->type(forwardDelete);  // a two-byte character goes in one stroke
+    EXPECT_EQ(email->stringValue(), "te");
+    command("a");
+    email->type(forwardDelete);
+    EXPECT_EQ(email->stringValue(), "");
+    email->type(forwardDelete);  // nothing after the end
+    EXPECT_EQ(email->stringValue(), "");
+}
+
+// A clipboard of another program's: what it holds comes in when the pasteboard is read.
+class FakeClipboard final : public platform::ui::ClipboardBridge {
+public:
+    void publish(const std::optional<std::string>& text) override { published.push_back(text); }
+    std::optional<std::string> foreignText() override { return std::exchange(foreign, std::nullopt); }
+
+    std::vector<std::optional<std::string>> published;
+    std::optional<std::string> foreign;
+};
+
+TEST_F(TextFieldTest, ThePasteboardPublishesCopiesAndPastesWhatAnotherProgramCopied) {
+    const auto clipboard = std::make_shared<FakeClipboard>();
+    pasteboard->setBridge(clipboard);
+    email->type("mine");
+    command("a");
+    command("c");
+    EXPECT_EQ(clipboard->published, (std::vector<std::optional<std::string>>{std::nullopt, "mine"}));  // cleared, then set
+
+    clipboard->foreign = "theirs";
+    const auto before = pasteboard->changeCount();
+    command("v");
+    EXPECT_EQ(email->stringValue(), "theirs");
+    EXPECT_GT(pasteboard->changeCount(), before);
+    pasteboard->setBridge(nullptr);
+}
+
 TEST_F(TextFieldTest, TabMovesOnAndEndsTheEditingOfTheFieldLeft) {
     email->setDelegate(delegate);
     email->type("me@example.com\tsecret");
