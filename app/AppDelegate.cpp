@@ -239,7 +239,9 @@ void AppDelegate::installHelperTool() {
 }
 
 ConnectionState AppDelegate::connectionState() const {
-    const auto state = MainWindow::shared().connectView->connectionState;
+    // Before the screens exist no tunnel can have been started.
+    const auto& connectView = MainWindow::shared().connectView;
+    const auto state = connectView ? connectView->connectionState : ConnectionState::disconnected;
     breadcrumb("get connectionState = " + std::to_string(static_cast<int>(state)));
     return state;
 }
