@@ -1,6 +1,12 @@
 #include "app/MainWindow.hpp"
 
+#include "HelperService/CorvantisHelperController/HelperService.hpp"
+#include "StatusPopup/StatusPopupController.hpp"
 #include "app/UserSettings.hpp"
+#include "PRQLogger/PRQLogger.hpp"
+#include "platform/ui/Image.hpp"
+#include "platform/ui/TableView.hpp"
+#include "platform/ui/TextField.hpp"
 
 namespace corvantis {
 
@@ -14,34 +20,85 @@ void instantiate(platform::ui::Storyboard& storyboard, const char* identifier,
     view = controller ? std::dynamic_pointer_cast<ScreenView>(controller->view()) : nullptr;
 }
 
+// The status item's width in points.
+constexpr double statusItemLength = 22.0;
+
 }  // namespace
 
 MainWindow& MainWindow::shared() {
-    static MainWindow window;
-    return window;
+    // Never destroyed: the popup's windows and views must not be torn down after the statics
+    // they reach at exit.
+    static auto* window = new MainWindow();
+    return *window;
 }
 
 void MainWindow::resetShared() {
     shared() = MainWindow();
 }
 
-void MainWindow::setup(std::shared_ptr<platform::ui::Storyboard> storyboard) {
-    storyBoard = std::move(storyboard);
-    instantiate(*storyBoard, "loginViewController", loginViewController, loginView);
-    instantiate(*storyBoard, "connectViewController", connectViewController, connectView);
-    instantiate(*storyBoard, "settingsViewController", settingsViewController, settingsView);
-    instantiate(*storyBoard, "locationsViewController", locationsViewController, locationsView);
-}
-
-void MainWindow::show() {}
-
-bool MainWindow::isOpen() const {
+bool MainWindow::isSetUp(std::source_location operation) const {
+    if (storyBoard && popupController && loginViewController && loginView && connectViewController && connectView &&
+        settingsViewController && settingsView && locationsViewController && locationsView) {
+        return true;
+    }
+    prq::error([] { return "The main window is not set up"; }, {},
+               prq::CallSite(operation.function_name(), operation.file_name(), operation.line()));
     return false;
 }
 
+void MainWindow::setup(std::shared_ptr<platform::ui::Storyboard> storyboard) {
+    storyBoard = std::move(storyboard);
+    instantiate(*storyBoard, "loginViewController", loginViewController, loginView);
+    if (!loginView) {
+        prq::error([] { return "The storyboard has no login screen"; });
+        return;
+    }
+    // Before the other screens: adding the login screen to the popup starts its sign-in.
+    popupController = StatusPopupController::make(loginViewController->view());
+    instantiate(*storyBoard, "connectViewController", connectViewController, connectView);
+    instantiate(*storyBoard, "settingsViewController", settingsViewController, settingsView);
+    instantiate(*storyBoard, "locationsViewController", locationsViewController, locationsView);
+    if (!isSetUp()) return;
+
+    const auto container = popupController->containerView();
+    container->setConnectView(connectView);
+    container->setSettingsView(settingsView);
+    container->setLocationsView(locationsView);
+
+    const auto item = popupController->statusItem();
+    item->setTitle("");
+    item->setImage(platform::ui::Image::named("StatusBarIconInactive"));
+    item->setLength(statusItemLength);
+
+    popupController->backgroundView()->backgroundColor = platform::ui::Color::white();
+    popupController->openDuration = 0.15;
+    popupController->closeDuration = 0.2;
+    popupController->setArrowSize({12, 8});
+    popupController->setContentInset(0);
+    popupController->didOpenPopup = [this] {
+        loginView->playAnimation();
+        connectView->playAnimation();
+    };
+    popupController->openPopup();
+}
+
+void MainWindow::show() {
+    if (!isSetUp()) return;
+    popupController->openPopup();
+    if (const auto window = popupController->window()) window->makeKey();
+}
+
+bool MainWindow::isOpen() const {
+    if (!isSetUp()) return false;
+    const auto button = popupController->statusItem()->button();
+    return button && button->isHighlighted() && !settingsView->isHidden();
+}
+
 void MainWindow::switchToView(View view) {
+    if (!isSetUp()) return;
     switch (view) {
     case View::loginView:
+        if (const auto helper = HelperService::shared()) helper->terminateAllVpnConnections();
         settingsView->hide();
         loginView->show();
         break;
@@ -63,16 +120,27 @@ void MainWindow::switchToView(View view) {
     }
 }
 
-void MainWindow::setStatusBarIcon(bool) {}
+void MainWindow::setStatusBarIcon(bool connected) {
+    if (!isSetUp()) return;
+    popupController->statusItem()->setImage(
+        platform::ui::Image::named(connected ? "StatusBarIconActive" : "StatusBarIconInactive"));
+}
 
 void MainWindow::changeShowedLocation() {
-    connectView->lblLocation->setStringValue(UserSettings::serverName().value_or(""));
-    connectView->alignLocationLabel();
-    locationsView->lblLocation->setStringValue(UserSettings::serverName().value_or(""));
-    locationsView->alignLocationLabel();
+    if (!isSetUp()) return;
+    // A screen whose storyboard scene gave it no label is left alone.
+    if (connectView->lblLocation) {
+        connectView->lblLocation->setStringValue(UserSettings::serverName().value_or(""));
+        connectView->alignLocationLabel();
+    }
+    if (locationsView->lblLocation) {
+        locationsView->lblLocation->setStringValue(UserSettings::serverName().value_or(""));
+        locationsView->alignLocationLabel();
+    }
 }
 
 void MainWindow::reloadServersListView() {
+    if (!isSetUp()) return;
     locationsViewController->tableView->reloadData();
 }
 

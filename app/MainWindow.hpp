@@ -11,6 +11,7 @@
 #include "platform/ui/Storyboard.hpp"
 
 #include <memory>
+#include <source_location>
 
 namespace corvantis {
 
@@ -20,7 +21,8 @@ class StatusPopupController;
 enum class View { loginView, connectView, settingsView, locationsView };
 
 // The one object that holds the popup together: the storyboard, the popup controller and the
-// four screens with their controllers. Main queue only.
+// four screens with their controllers. Every operation but `setup` needs a complete setup first;
+// before it, an operation only writes an error line to the log. Main queue only.
 class MainWindow {
 public:
     // The one main window, created on first use.
@@ -45,11 +47,18 @@ public:
     void show();
     // True while the popup is open on the settings screen.
     bool isOpen() const;
+    // Shows `view` by hiding the screen it is reached from; the login screen first has the helper
+    // end every tunnel.
     void switchToView(View view);
+    // The status item's image for a tunnel that is up or not.
     void setStatusBarIcon(bool connected);
     // Writes the chosen city's short name into the connect and locations screens.
     void changeShowedLocation();
     void reloadServersListView();
+
+private:
+    // Whether setup has given every part; logs an error naming `operation` when it has not.
+    bool isSetUp(std::source_location operation = std::source_location::current()) const;
 };
 
 // Registers the four scenes of the storyboard "Main" and returns it.

@@ -94,7 +94,8 @@ void Application::dispatch(const Event& event) {
         case EventType::keyUp: {
             auto window = event.window();
             if (!window) window = keyWindow();
-            if (!window) return;
+            // A transparent window, such as a closed popup that kept key status, takes no keys.
+            if (!window || window->alphaValue() <= 0) return;
             if (event.type() == EventType::keyDown && window->performKeyEquivalent(event)) return;
             window->sendEvent(event);
             return;

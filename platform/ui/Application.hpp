@@ -28,7 +28,8 @@ struct EventMonitor {
 // were added; each gets what the one before returned, and one that returns nothing swallows the
 // event. Then a mouse event goes to its window; a key-down is offered as a key equivalent to
 // its window (the key window when it names none) and otherwise goes to that window's first
-// responder; moving the pointer updates the tracking areas of the window under it.
+// responder; moving the pointer updates the tracking areas of the window under it. A window at
+// alpha 0 takes no input at all.
 class Application {
 public:
     using EventHandler = std::function<std::optional<Event>(const Event&)>;

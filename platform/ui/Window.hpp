@@ -32,7 +32,7 @@ enum class BackingStoreType : int { retained = 0, nonretained = 1, buffered = 2 
 // here, so the content area is the whole frame.
 //
 // A window is visible from `orderFront` to `orderOut` or `close`, whatever its alpha; at alpha 0
-// it takes no mouse input. The application has at most one key window, which gets the keys (see
+// it takes no input, mouse or keys, even while key. The application has at most one key window, which gets the keys (see
 // `Application`); making another window key makes the old one resign first. Sheets are queued
 // per window: the first is shown, the next waits until it ends. Windows live in
 // `std::shared_ptr`s and on the main thread.

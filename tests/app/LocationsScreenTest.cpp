@@ -2,6 +2,7 @@
 // the server switch; the pill's geometry, the search field's layout and the search bar's look.
 
 #include "HelperService/CorvantisHelperController/HelperService.hpp"
+#include "StatusPopup/StatusPopupController.hpp"
 #include "app/AppDelegate.hpp"
 #include "app/CitiesCellView.hpp"
 #include "app/CountryGroups.hpp"
@@ -60,13 +61,11 @@ protected:
         delegate->gateway = gatewayAddress;
         auto& mainWindow = MainWindow::shared();
         mainWindow.setup(corvantis::registerMainStoryboard());
-        // The popup's container holds the four screens; the locations screen is the one on top.
-        popup->setContentView(std::make_shared<platform::ui::View>());
-        for (const auto& screen : std::vector<std::shared_ptr<platform::ui::View>>{
-                 mainWindow.loginView, mainWindow.connectView, mainWindow.settingsView, mainWindow.locationsView}) {
-            popup->contentView()->addSubview(screen);
-        }
-        popup->orderFront();
+        // The popup's container holds the four screens; the locations screen is the one on top,
+        // reached from the connect screen.
+        popup = mainWindow.popupController->window();
+        mainWindow.switchToView(corvantis::View::connectView);
+        mainWindow.switchToView(corvantis::View::locationsView);
         controller().reloadTableView();
     }
 
@@ -126,7 +125,7 @@ protected:
         return services;
     }()};
     std::shared_ptr<AppDelegate> delegate = std::make_shared<AppDelegate>();
-    std::shared_ptr<platform::ui::Window> popup = std::make_shared<platform::ui::Window>(Rect(0, 0, 300, 400));
+    std::shared_ptr<platform::ui::Window> popup;
 };
 
 // Sorted by the names' bytes, as the city list is.

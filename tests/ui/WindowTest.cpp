@@ -61,6 +61,22 @@ private:
     Journal& journal_;
 };
 
+// Notes the keys it gets as first responder and the Command key equivalents offered to it.
+class KeyNotingView : public View {
+public:
+    explicit KeyNotingView(std::vector<std::string>& received) : received_(received) {}
+    bool acceptsFirstResponder() const override { return true; }
+    void keyDown(const platform::ui::Event& event) override { received_.push_back("key " + event.characters()); }
+    bool performKeyEquivalent(const platform::ui::Event& event) override {
+        if ((event.modifierFlags() & platform::ui::ModifierFlags::command) == 0) return false;
+        received_.push_back("equivalent " + event.characters());
+        return true;
+    }
+
+private:
+    std::vector<std::string>& received_;
+};
+
 class WindowTest : public corvantis::testing::UiTestCase {
 protected:
     Journal journal;
@@ -123,6 +139,24 @@ TEST_F(WindowTest, AWindowAtAlphaZeroIsVisibleButTakesNoMouseInput) {
     window->setAlphaValue(0.5);
     Person::mouse(EventType::leftMouseDown, window, {10, 10});
     EXPECT_EQ(journal, (Journal{"down"}));
+}
+
+TEST_F(WindowTest, AKeyWindowAtAlphaZeroTakesNoKeysNorKeyEquivalents) {
+    auto window = titled("popup");
+    std::vector<std::string> received;
+    auto field = std::make_shared<KeyNotingView>(received);
+    window->contentView()->addSubview(field);
+    window->makeKey();
+    ASSERT_TRUE(window->makeFirstResponder(field));
+    window->setAlphaValue(0);
+    Person::press("a");
+    Person::press("q", platform::ui::ModifierFlags::command);
+    EXPECT_TRUE(received.empty());
+    EXPECT_TRUE(window->isKeyWindow());
+    window->setAlphaValue(1);
+    Person::press("a");
+    Person::press("q", platform::ui::ModifierFlags::command);
+    EXPECT_EQ(received, (std::vector<std::string>{"key a", "equivalent q"}));
 }
 
 TEST_F(WindowTest, TheContentViewFillsTheWindowAndResizesWithIt) {

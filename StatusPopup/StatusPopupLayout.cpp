@@ -1,0 +1,26 @@
+#include "StatusPopup/StatusPopupLayout.hpp"
+
+#include <cmath>
+
+namespace corvantis {
+
+StatusPopupLayout StatusPopupLayout::place(platform::ui::Rect screenRect, platform::ui::Rect statusRect,
+                                           platform::ui::Rect panelRect, double arrowHeight) {
+    // std::round takes halves away from zero.
+    panelRect.origin.x = std::round(statusRect.midX() - panelRect.width() / 2);
+    panelRect.origin.y = statusRect.maxY() - panelRect.height();
+    // The margin on the right is the arrow's height.
+    const double rightLimit = screenRect.maxX() - arrowHeight;
+    if (panelRect.maxX() > rightLimit) panelRect.origin.x -= panelRect.maxX() - rightLimit;
+    return {screenRect, statusRect, panelRect};
+}
+
+double StatusPopupLayout::arrowX(platform::ui::Rect statusRect, platform::ui::Rect panelFrame) {
+    return std::round(statusRect.midX()) - panelFrame.minX();
+}
+
+platform::ui::Rect StatusPopupLayout::bandBelow(platform::ui::Rect iconRect) {
+    return iconRect.offsetBy(0, -iconRect.height());
+}
+
+}  // namespace corvantis

@@ -1,0 +1,9 @@
+#include "StatusPopup/StatusPopupPanel.hpp"
+
+namespace corvantis {
+
+void StatusPopupPanel::cancelOperation(platform::ui::Object*) {
+    resignKey();
+}
+
+}  // namespace corvantis
