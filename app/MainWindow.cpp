@@ -2,6 +2,8 @@
 
 #include "HelperService/CorvantisHelperController/HelperService.hpp"
 #include "StatusPopup/StatusPopupController.hpp"
+#include "StatusPopup/StatusPopupHost.hpp"
+#include "app/AppDelegate.hpp"
 #include "app/UserSettings.hpp"
 #include "PRQLogger/PRQLogger.hpp"
 #include "platform/ui/Image.hpp"
@@ -22,6 +24,32 @@ void instantiate(platform::ui::Storyboard& storyboard, const char* identifier,
 
 // The status item's width in points.
 constexpr double statusItemLength = 22.0;
+constexpr const char* inactiveIcon = "StatusBarIconInactive";
+constexpr const char* activeIcon = "StatusBarIconActive";
+
+// Until images are drawn from their SVG files under the resources' "images" folder, each icon
+// name stands for a transparent image of the size the bar shows it at.
+void registerStatusBarIcons() {
+    for (const char* name : {inactiveIcon, activeIcon}) {
+        if (!platform::ui::Image::named(name)) platform::ui::Image::make({18, 18})->setName(name);
+    }
+}
+
+// The popup reaches the application delegate only through these answers.
+void installPopupHost() {
+    StatusPopupHost::install({
+        [] {
+            const auto delegate = AppDelegate::shared();
+            return delegate && delegate->helperJustInstalled;
+        },
+        [](bool justInstalled) {
+            if (const auto delegate = AppDelegate::shared()) delegate->helperJustInstalled = justInstalled;
+        },
+        [] {
+            if (const auto delegate = AppDelegate::shared()) delegate->quit();
+        },
+    });
+}
 
 }  // namespace
 
@@ -54,6 +82,7 @@ void MainWindow::setup(std::shared_ptr<platform::ui::Storyboard> storyboard) {
         return;
     }
     // Before the other screens: adding the login screen to the popup starts its sign-in.
+    installPopupHost();
     popupController = StatusPopupController::make(loginViewController->view());
     instantiate(*storyBoard, "connectViewController", connectViewController, connectView);
     instantiate(*storyBoard, "settingsViewController", settingsViewController, settingsView);
@@ -67,7 +96,8 @@ void MainWindow::setup(std::shared_ptr<platform::ui::Storyboard> storyboard) {
 
     const auto item = popupController->statusItem();
     item->setTitle("");
-    item->setImage(platform::ui::Image::named("StatusBarIconInactive"));
+    registerStatusBarIcons();
+    item->setImage(platform::ui::Image::named(inactiveIcon));
     item->setLength(statusItemLength);
 
     popupController->backgroundView()->backgroundColor = platform::ui::Color::white();
@@ -123,7 +153,7 @@ void MainWindow::switchToView(View view) {
 void MainWindow::setStatusBarIcon(bool connected) {
     if (!isSetUp()) return;
     popupController->statusItem()->setImage(
-        platform::ui::Image::named(connected ? "StatusBarIconActive" : "StatusBarIconInactive"));
+        platform::ui::Image::named(connected ? activeIcon : inactiveIcon));
 }
 
 void MainWindow::changeShowedLocation() {

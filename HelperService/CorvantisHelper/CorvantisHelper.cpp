@@ -31,7 +31,9 @@ CorvantisHelper::CorvantisHelper(Dependencies dependencies)
           L2TPService::Platform{configuration_.networkPreferences, std::move(dependencies.l2tpDriver),
                                 std::move(dependencies.networkFaults)},
           std::make_shared<VPNKeychain>(configuration_.systemKeychain, log_, std::move(dependencies.keychainFaults)),
-          log_)) {}
+          log_)),
+      // Beside the system keychain, in the same root-only folder.
+      passwordItems_(configuration_.systemKeychain.parent_path() / (std::string(HelperPasswordItems::service) + ".keychain")) {}
 
 std::shared_ptr<CorvantisHelper> CorvantisHelper::GetCorvantisHelperTool() {
     static platform::dispatch::Once once;
@@ -130,6 +132,18 @@ void CorvantisHelper::backupResolvConf() {
 
 void CorvantisHelper::restoreResolvConf() {
     resolverBackup_.restore();
+}
+
+platform::security::KeychainQuery CorvantisHelper::newSearchDictionary(const std::string& identifier) {
+    return HelperPasswordItems::newSearchDictionary(identifier);
+}
+
+std::optional<std::string> CorvantisHelper::searchKeychainCopyMatching(const std::string& identifier) const {
+    return passwordItems_.searchKeychainCopyMatching(identifier);
+}
+
+bool CorvantisHelper::createKeychainValue(const std::string& value, const std::string& identifier) {
+    return passwordItems_.createKeychainValue(value, identifier);
 }
 
 }  // namespace corvantis::helper

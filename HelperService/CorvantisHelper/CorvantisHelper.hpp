@@ -3,6 +3,7 @@
 #include "HelperService/CorvantisHelper/AllowedCommandLines.hpp"
 #include "HelperService/CorvantisHelper/HelperConfiguration.hpp"
 #include "HelperService/CorvantisHelper/HelperLog.hpp"
+#include "HelperService/CorvantisHelper/HelperPasswordItems.hpp"
 #include "HelperService/CorvantisHelper/L2TPService.hpp"
 #include "HelperService/CorvantisHelper/LinuxCommandLayer.hpp"
 #include "HelperService/CorvantisHelper/LoginItem.hpp"
@@ -62,6 +63,11 @@ public:
     void backupResolvConf() override;
     void restoreResolvConf() override;
 
+    // The helper's own IKEv2 password items (see HelperPasswordItems).
+    static platform::security::KeychainQuery newSearchDictionary(const std::string& identifier);
+    std::optional<std::string> searchKeychainCopyMatching(const std::string& identifier) const;
+    bool createKeychainValue(const std::string& value, const std::string& identifier);
+
     // Stops every openvpn this helper started; also part of `disconnect`.
     void killOpenVPN();
     // Before the helper exits: stops its openvpn runs and waits, at most `limit`, until they
@@ -79,6 +85,7 @@ private:
     ResolverBackup resolverBackup_;
     OpenVpnRunner openVpn_;
     const std::shared_ptr<L2TPService> l2tp_;
+    HelperPasswordItems passwordItems_;
 };
 
 }  // namespace corvantis::helper

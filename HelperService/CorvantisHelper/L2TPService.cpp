@@ -22,6 +22,22 @@ struct L2TPService::Request {
 L2TPService::L2TPService(Platform platform, std::shared_ptr<VPNKeychain> keychain, std::shared_ptr<HelperLog> log)
     : platform_(std::move(platform)), keychain_(std::move(keychain)), log_(std::move(log)) {}
 
+void L2TPService::preferencesAuthorization() {
+    if (auth_) return;
+    using namespace platform::security;
+    auth_ = Authorization::create();
+    (void)auth_->copyRights({}, kAuthorizationFlagInteractionAllowed | kAuthorizationFlagExtendRights |
+                                    kAuthorizationFlagPreAuthorize);
+}
+
+bool L2TPService::setIPv4(const std::string& serviceID) {
+    std::lock_guard lock(mutex_);
+    if (!prefs_ || !prefs_->copyProtocol(serviceID, kSCNetworkProtocolTypeIPv4)) return false;
+    // Committed at once: nothing else would keep the change.
+    return prefs_->setProtocolConfiguration(serviceID, kSCNetworkProtocolTypeIPv4, {{kSCPropNetOverridePrimary, 1}}) &&
+           prefs_->commitChanges();
+}
+
 int L2TPService::servicesInitialization(const std::string& name) {
     auto opened = NetworkPreferences::create(preferencesName, platform_.preferencesFile, platform_.faults);
     if (!opened) {
@@ -52,6 +68,7 @@ void L2TPService::connectToL2TPServerWithAddress(const std::optional<std::string
         address_ = address.value_or("");
         username_ = username.value_or("");
         password_ = password.value_or("");
+        preferencesAuthorization();
         if (const int code = servicesInitialization(serviceName); code != 0) {
             // No preferences to work on: nothing more can be done.
             request->send(code);

@@ -7,6 +7,7 @@
 #include "platform/network/ConnectionDriver.hpp"
 #include "platform/network/NetworkConnection.hpp"
 #include "platform/network/NetworkPreferences.hpp"
+#include "platform/security/Authorization.hpp"
 
 #include <chrono>
 #include <filesystem>
@@ -49,9 +50,16 @@ public:
     bool connect();
     // Stops the last request's service and removes it from the network preferences.
     void disconnect();
+    // Makes the service's IPv4 protocol take the primary route and nothing else, in the
+    // preferences the last request opened; the service configures its IPv4 in full when it is
+    // made, so nothing uses this.
+    bool setIPv4(const std::string& serviceID);
 
 private:
     struct Request;
+    // Asks once for the right to change the network preferences; root has it already, so the
+    // answer is not looked at.
+    void preferencesAuthorization();
     int servicesInitialization(const std::string& name);
     void configureExistingService(Request& request);
     void createService(Request& request, const std::string& sharedSecret);
@@ -69,6 +77,7 @@ private:
 
     // The last request's state, shared with `connect` and `disconnect`.
     mutable std::mutex mutex_;
+    std::shared_ptr<platform::security::Authorization> auth_;
     std::shared_ptr<platform::network::NetworkPreferences> prefs_;
     std::string serviceID_;
     bool serviceFound_ = false;

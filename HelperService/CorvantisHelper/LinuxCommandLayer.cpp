@@ -1,6 +1,7 @@
 #include "HelperService/CorvantisHelper/LinuxCommandLayer.hpp"
 
 #include "HelperService/CorvantisHelper/ResolverFileQueries.hpp"
+#include "HelperService/CorvantisHelper/RootFiles.hpp"
 #include "platform/foundation/FileSystem.hpp"
 
 #include <unistd.h>
@@ -38,15 +39,25 @@ void LinuxCommandLayer::perform(const AllowedCommand& command, uid_t caller, Com
             break;
         case CommandKind::findDefaultGateway: answer(gatewayQuery_.answer(), reply); break;
         case CommandKind::flushDnsCache: flushDnsCache(reply); break;
-        case CommandKind::runDownScript:
-            relay_.run({configuration_.tools.shell, {(configuration_.bundleResources / "down.sh").string()}, {}}, reply);
-            break;
+        case CommandKind::runDownScript: runDownScript(reply); break;
         case CommandKind::addLoginItem: report(loginItem_.add(caller), reply); break;
         case CommandKind::deleteLoginItem: report(loginItem_.remove(caller), reply); break;
         case CommandKind::prepareBundleFiles:
             log_->notice("Nothing to prepare on Linux: the bundle's program needs no ownership change or driver");
             break;
     }
+}
+
+void LinuxCommandLayer::runDownScript(CommandReply& reply) const {
+    // The script runs as root: only a copy that nobody but root could have written, read once,
+    // so that the file cannot change between the check and the run.
+    const auto path = configuration_.bundleResources / "down.sh";
+    auto script = RootFiles::readTrustedFile(path);
+    if (!script) {
+        log_->notice("Refusing to run the down script: " + script.error().message);
+        return;
+    }
+    relay_.run({configuration_.tools.shell, {"-c", script.value(), path.string()}, {}}, reply);
 }
 
 void LinuxCommandLayer::changeRoute(const std::string& verb, const std::string& destination, const Ipv4Address& gateway,

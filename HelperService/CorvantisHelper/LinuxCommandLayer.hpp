@@ -27,6 +27,7 @@ public:
     void perform(const AllowedCommand& command, uid_t caller, CommandReply& reply);
 
 private:
+    void runDownScript(CommandReply& reply) const;
     void changeRoute(const std::string& verb, const std::string& destination, const Ipv4Address& gateway,
                      CommandReply& reply) const;
     void answerFromResolverFile(std::string (*query)(std::string_view), CommandReply& reply) const;

@@ -11,7 +11,9 @@ namespace corvantis::helper {
 // for days neither grows without end nor outgrows the largest reply a client takes.
 class OutputRecord {
 public:
-    static constexpr std::size_t defaultLimit = 4 << 20;
+    // Decoding turns each byte that is not UTF-8 into three: at this limit even such output stays
+    // under the largest frame a reply may take (8 MiB).
+    static constexpr std::size_t defaultLimit = 2 << 20;
 
     explicit OutputRecord(std::size_t limit = defaultLimit) : limit_(limit) {}
 

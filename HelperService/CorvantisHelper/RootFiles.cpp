@@ -47,6 +47,35 @@ Expected<void> requireOwnFile(const OpenFile& file, const std::filesystem::path&
     return {};
 }
 
+// The folder of `path`, opened so that nobody but root (or this process's user) can have put
+// anything on the way to it: every folder from "/" on is no symbolic link, belongs to one of
+// them and is writable by nobody else, unless it is sticky (like /tmp), where others cannot
+// move or remove what is not theirs.
+Expected<FileDescriptor> openTrustedFolderOf(const std::filesystem::path& path) {
+    if (!path.is_absolute() || !path.has_filename()) return Error{EINVAL, path.string() + " is not an absolute file path"};
+    std::filesystem::path reached = "/";
+    FileDescriptor folder(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    const auto parts = path.parent_path().relative_path();
+    for (auto part = parts.begin();; ++part) {
+        if (!folder.isOpen()) {
+            if (errno == ELOOP || errno == ENOTDIR) return Error{errno, reached.string() + " is not a folder"};
+            return Error::fromErrno("Cannot open " + reached.string());
+        }
+        struct stat info {};
+        if (::fstat(folder.get(), &info) != 0) return Error::fromErrno("Cannot inspect " + reached.string());
+        if (info.st_uid != 0 && info.st_uid != ::geteuid()) {
+            return Error{EPERM, reached.string() + " belongs to uid " + std::to_string(info.st_uid)};
+        }
+        if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (info.st_mode & S_ISVTX) == 0) {
+            return Error{EPERM, reached.string() + " is writable by group or others"};
+        }
+        if (part == parts.end()) return folder;
+        if (*part == "..") return Error{EINVAL, path.string() + " climbs out of a folder"};
+        reached /= *part;
+        folder = FileDescriptor(::openat(folder.get(), part->c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    }
+}
+
 }  // namespace
 
 Expected<std::string> readRegularFile(const std::filesystem::path& path) {
@@ -56,7 +85,9 @@ Expected<std::string> readRegularFile(const std::filesystem::path& path) {
 }
 
 Expected<std::string> readTrustedFile(const std::filesystem::path& path) {
-    auto file = openRegularFile(path);
+    auto folder = openTrustedFolderOf(path);
+    if (!folder) return folder.error();
+    auto file = openRegularFile(path, folder.value().get());
     if (!file) return file.error();
     if (auto own = requireOwnFile(file.value(), path, ::geteuid()); !own) return own.error();
     return readAll(file.value(), path);

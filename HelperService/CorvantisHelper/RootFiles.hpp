@@ -14,9 +14,11 @@ namespace RootFiles {
 // The content of a regular file, refusing a symbolic link in place of the file itself.
 platform::foundation::Expected<std::string> readRegularFile(const std::filesystem::path& path);
 
-// The content of a file only the helper's own user can have written: regular, reached without
-// a symbolic link, owned by that user, not writable by group or others, and with no second
-// name (a hard link another user made to a file of ours).
+// The content of a file only the helper's own user (or root) can have written, along its whole
+// path: every folder from "/" on is no symbolic link, belongs to root or that user and is
+// writable by nobody else (sticky folders such as /tmp excepted); the file itself is regular,
+// no symbolic link, owned by that user, not writable by group or others, and has no second name
+// (a hard link another user made to a file of ours).
 platform::foundation::Expected<std::string> readTrustedFile(const std::filesystem::path& path);
 
 // The content of a file that the user `uid` keeps to themselves, read with that user's

@@ -26,6 +26,11 @@ int VPNKeychain::createSharedSecretKeyChainItem(const std::string& label, const 
     return createItem(label, service + ".SS", "", "IPSec Shared Secret", password);
 }
 
+int VPNKeychain::createXAuthKeyChainItem(const std::string& label, const std::string& service,
+                                         const std::string& password) const {
+    return createItem(label, service + ".XAUTH", "", "IPSec XAuth Password", password);
+}
+
 int VPNKeychain::createItem(const std::string& label, const std::string& service, const std::string& account,
                             const std::string& description, const std::string& password) const {
     auto keychain = SystemKeychain::copyDomainDefault(systemKeychain_, faults_);

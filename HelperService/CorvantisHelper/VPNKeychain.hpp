@@ -38,6 +38,8 @@ public:
                                    const std::string& password) const;
     int createSharedSecretKeyChainItem(const std::string& label, const std::string& service,
                                        const std::string& password) const;
+    // The IPsec XAuth password of `service` (as "<service>.XAUTH"); the L2TP service uses none yet.
+    int createXAuthKeyChainItem(const std::string& label, const std::string& service, const std::string& password) const;
     int createItem(const std::string& label, const std::string& service, const std::string& account,
                    const std::string& description, const std::string& password) const;
     // A reference for each of the trusted programs that is installed.

@@ -45,9 +45,32 @@ TEST_F(HintPopoverTest, EachIconTracksItsBoundsOnceWhereverItIsPlaced) {
     const auto other = std::make_shared<platform::ui::Window>(platform::ui::Rect(0, 0, 300, 400));
     other->setContentView(std::make_shared<platform::ui::View>());
     other->contentView()->addSubview(view);
-    window->contentView()->addSubview(view);
+    corvantis::MainWindow::shared().popupController->containerView()->addSubview(view);
     EXPECT_EQ(icon(0)->trackingAreas().size(), 1u);
     ASSERT_TRUE(icon(0)->hintView);
+}
+
+TEST_F(HintPopoverTest, WhileTheScreenIsOpenTheHintShowsBelowItsIconAndClosesOnEveryExit) {
+    ASSERT_TRUE(corvantis::MainWindow::shared().isOpen());
+    const auto killSwitch = icon(0);
+    pointAt(killSwitch.get());
+    ASSERT_TRUE(killSwitch->popover.isShown());
+    EXPECT_EQ(killSwitch->hintView->lblHint->stringValue(), killSwitchHint);
+    const auto bubble = killSwitch->popover.window()->frame();
+    const auto anchor = window->convertToScreen(killSwitch->convert(killSwitch->bounds(), nullptr));
+    EXPECT_EQ(bubble.width(), 250);
+    EXPECT_EQ(bubble.height(), 59);
+    EXPECT_EQ(bubble.maxY(), anchor.minY());
+    EXPECT_EQ(bubble.midX(), anchor.midX());
+    pointAt(nullptr);
+    EXPECT_FALSE(killSwitch->popover.isShown());
+
+    // The popup stops being open while the hint shows: leaving the icon still closes it.
+    pointAt(killSwitch.get());
+    ASSERT_TRUE(killSwitch->popover.isShown());
+    corvantis::MainWindow::shared().popupController->statusItem()->button()->highlight(false);
+    pointAt(nullptr);
+    EXPECT_FALSE(killSwitch->popover.isShown());
 }
 
 TEST_F(HintPopoverTest, WhileTheScreenIsNotOpenTheHintChangesButNoPopoverShows) {

@@ -468,6 +468,7 @@ protected:
 
 TEST_F(LaunchedApplicationTest, TypingAndReturnSignsInAndAWrongPasswordShowsLoginErrorWithTheFormReady) {
     launch();
+    EXPECT_FALSE(window) << "the login screen lives in the popup's own window";
     EXPECT_EQ(form(), ready);
     signIn(demoUser, "not-the-password");
     settle();

@@ -98,12 +98,24 @@ TEST(CorvantisHelperCommands, QueriesAreAnsweredFromTheResolverFileAndTheRouteTa
     EXPECT_EQ(fixture.run("scutil --dns | grep 'nameserver' | awk '{print $3}'"), (Replies{""}));
 }
 
-TEST(CorvantisHelperCommands, TheDownScriptRunsFromTheBundleWithoutAShellLine) {
+TEST(CorvantisHelperCommands, TheDownScriptRunsFromTheBundleOnlyWhenNobodyButRootCanHaveWrittenIt) {
     HelperFixture fixture;
     fixture.launcher->script("sh", {{"down\n"}, {}, 0});
-    const auto replies = fixture.run("sh \"" + fixture.bundle.string() + "/down.sh\"");
-    EXPECT_EQ(fixture.launcher->launches(), (std::vector<std::string>{"/bin/sh " + (fixture.bundle / "down.sh").string()}));
+    const std::string line = "sh \"" + fixture.bundle.string() + "/down.sh\"";
+    const auto replies = fixture.run(line);
+    // The content read once and checked is what runs, never the file again.
+    EXPECT_EQ(fixture.launcher->launches(),
+              (std::vector<std::string>{"/bin/sh -c echo down\n " + (fixture.bundle / "down.sh").string()}));
     EXPECT_EQ(replies.front(), "down\n");
+
+    ::chmod((fixture.bundle / "down.sh").c_str(), 0777);
+    EXPECT_EQ(fixture.run(line), (Replies{""}));
+    ::chmod((fixture.bundle / "down.sh").c_str(), 0755);
+    ::chmod(fixture.bundle.c_str(), 0777);
+    EXPECT_EQ(fixture.run(line), (Replies{""}));
+    EXPECT_EQ(fixture.launcher->launches().size(), 1u);
+    EXPECT_TRUE(fixture.log->mentions("Refusing to run the down script: " + fixture.bundle.string() +
+                                      " is writable by group or others"));
 }
 
 TEST(CorvantisHelperCommands, TheDnsFlushUsesResolvectlOnlyWhereItIsInstalled) {

@@ -12,6 +12,8 @@
 
 #include <sys/stat.h>
 
+using corvantis::helper::L2TPService;
+using corvantis::helper::VPNKeychain;
 using corvantis::testing::HelperFixture;
 using corvantis::testing::ScriptedConnectionDriver;
 using corvantis::testing::VirtualTime;
@@ -135,6 +137,20 @@ TEST(L2TPService, ALaterRequestReusesTheServiceAndRewritesItsConfiguration) {
     EXPECT_EQ(fixture.preferences()["services"][id]["interfaceConfiguration"]["AuthName"], "bob");
     EXPECT_EQ(fixture.keychainItems().size(), 2u);
     EXPECT_EQ(fixture.driver->starts().back().options["PPP"]["AuthPassword"], "other");
+}
+
+TEST(L2TPService, TheIpv4OverrideTakesTheServicesPrimaryRouteAndNothingElse) {
+    L2TPFixture fixture;
+    auto keychain = std::make_shared<VPNKeychain>(fixture.configuration.systemKeychain, fixture.log);
+    auto service = std::make_shared<L2TPService>(
+        L2TPService::Platform{fixture.configuration.networkPreferences, fixture.driver, nullptr}, keychain, fixture.log);
+    EXPECT_FALSE(service->setIPv4("none yet"));
+    service->connectToL2TPServerWithAddress("vpn.example.com", "alice", "pass", "velmortan", [](int) {});
+    const auto id = fixture.onlyServiceID();
+    EXPECT_TRUE(service->setIPv4(id));
+    EXPECT_EQ(fixture.preferences()["services"][id]["protocols"]["IPv4"], (nlohmann::json{{"OverridePrimary", 1}}));
+    EXPECT_FALSE(service->setIPv4("no such service"));
+    fixture.settle();
 }
 
 TEST(L2TPService, EachFailingStepAnswersItsCodeAndTheRequestGoesOn) {

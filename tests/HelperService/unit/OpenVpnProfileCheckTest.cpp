@@ -1,5 +1,6 @@
 #include "HelperService/CorvantisHelper/OpenVpnProfileCheck.hpp"
 #include "HelperService/CorvantisHelper/OutputRecord.hpp"
+#include "platform/xpc/MessageFrame.hpp"
 
 #include <gtest/gtest.h>
 
@@ -66,6 +67,11 @@ TEST(OutputRecord, KeepsEverythingWithinTheLimitAndTheStartAndNewestBeyondIt) {
     bounded.append("ABCDEFGH");
     bounded.append("xy");
     EXPECT_EQ(bounded.text(), "01234567\n[... 10 bytes left out ...]\nCDEFGHxy");
+
+    // Output that is no UTF-8 at all triples when decoded, and must still fit one reply frame.
+    OutputRecord garbage;
+    garbage.append(std::string(8 << 20, '\xff'));
+    EXPECT_LT(garbage.text().size(), platform::xpc::maximumFrameLength);
 }
 
 }  // namespace

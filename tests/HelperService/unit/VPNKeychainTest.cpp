@@ -1,3 +1,4 @@
+#include "HelperService/CorvantisHelper/HelperPasswordItems.hpp"
 #include "HelperService/CorvantisHelper/VPNKeychain.hpp"
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/security/KeychainFile.hpp"
@@ -36,9 +37,14 @@ TEST(VPNKeychain, ItemsCarryTheirAttributesAndTheTrustedProgramsThatExist) {
     }
     EXPECT_EQ(fixture.keychain.createPasswordKeyChainItem("Corvantis L2TP", "S", "U", "secret"), 0);
     EXPECT_EQ(fixture.keychain.createSharedSecretKeyChainItem("Corvantis L2TP", "S", "velmortan"), 0);
+    EXPECT_EQ(fixture.keychain.createXAuthKeyChainItem("Corvantis L2TP", "S", "xauth"), 0);
 
     const auto items = fixture.items();
-    ASSERT_EQ(items.size(), 2u);
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items[2]["service"], "S.XAUTH");
+    EXPECT_EQ(items[2]["account"], "");
+    EXPECT_EQ(items[2]["description"], "IPSec XAuth Password");
+    EXPECT_EQ(items[2]["data"], "xauth");
     EXPECT_EQ(items[0]["class"], "genp");
     EXPECT_EQ(items[0]["label"], "Corvantis L2TP");
     EXPECT_EQ(items[0]["service"], "S");
@@ -52,7 +58,7 @@ TEST(VPNKeychain, ItemsCarryTheirAttributesAndTheTrustedProgramsThatExist) {
     EXPECT_EQ(trusted[4], (fixture.root / "usr/sbin/racoon").string());
     int failed = 0;
     for (const auto& line : fixture.log->lines()) failed += line == "SecTrustedApplicationCreateFromPath failed";
-    EXPECT_EQ(failed, 2);  // once for each of the two items
+    EXPECT_EQ(failed, 3);  // once for each item
     EXPECT_TRUE(fixture.log->mentions("Successfully created Keychain Item"));
 }
 
@@ -90,6 +96,28 @@ TEST(VPNKeychain, ADuplicateADamagedFileAndAFileOthersMayReadAreRefused) {
     std::filesystem::create_symlink(fixture.folder / "elsewhere", fixture.file);
     EXPECT_EQ(fixture.keychain.createPasswordKeyChainItem("L", "S2", "U", "p"), 61);
     EXPECT_FALSE(FileSystem::fileExists(fixture.folder / "elsewhere"));
+}
+
+TEST(HelperPasswordItems, AnItemPerIdentifierFoundAgainByItsReferenceAndReplacedWhole) {
+    TemporaryFolder folder;
+    corvantis::helper::HelperPasswordItems items(folder / "keychains" / "ikev2.keychain");
+    EXPECT_FALSE(items.searchKeychainCopyMatching("alice"));
+    ASSERT_TRUE(items.createKeychainValue("first", "alice"));
+    ASSERT_TRUE(items.createKeychainValue("other", "bob"));
+    const auto reference = items.searchKeychainCopyMatching("alice");
+    ASSERT_TRUE(reference);
+    ASSERT_TRUE(items.createKeychainValue("second", "alice"));
+    const auto replaced = items.searchKeychainCopyMatching("alice");
+    ASSERT_TRUE(replaced);
+    EXPECT_NE(*replaced, *reference);  // a new item, not the old one changed
+
+    auto store = platform::security::KeychainStore::open(folder / "keychains" / "ikev2.keychain");
+    const auto query = corvantis::helper::HelperPasswordItems::newSearchDictionary("alice");
+    EXPECT_EQ(query.service, "com.corvantis.CorvantisHelper.ikev2");
+    EXPECT_EQ(query.generic, "alice");
+    const auto found = store->copyMatching(query, platform::security::KeychainStore::MatchLimit::all);
+    ASSERT_EQ(found.items.size(), 1u);
+    EXPECT_EQ(found.items[0].valueData, "second");
 }
 
 }  // namespace

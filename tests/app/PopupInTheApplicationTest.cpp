@@ -1,0 +1,121 @@
+// The real application object started against the test backend: its status item and popup,
+// driven through the UI layer's events as a person would.
+
+#include "HelperService/CorvantisHelperController/HelperService.hpp"
+#include "StatusPopup/StatusPopupController.hpp"
+#include "app/AppDelegate.hpp"
+#include "app/MainWindow.hpp"
+#include "fixtures/AppTestEnvironment.hpp"
+#include "fixtures/LoopbackBackend.hpp"
+#include "platform/animation/testing/Reset.hpp"
+#include "platform/ui/Application.hpp"
+#include "platform/ui/Menu.hpp"
+#include "platform/ui/StatusBar.hpp"
+#include "platform/ui/StatusBarWindow.hpp"
+#include "platform/ui/StatusItem.hpp"
+#include "platform/ui/testing/Reset.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using corvantis::MainWindow;
+using platform::ui::Application;
+using platform::ui::Event;
+using platform::ui::EventType;
+using namespace std::chrono_literals;
+
+namespace {
+
+class PopupInTheApplicationTest : public ::testing::Test {
+protected:
+    PopupInTheApplicationTest() { resetLayers(); }
+    ~PopupInTheApplicationTest() override { resetLayers(); }
+
+    static void resetLayers() {
+        platform::ui::testing::reset();
+        platform::animation::testing::reset();
+    }
+
+    void launch() {
+        std::filesystem::create_directories(environment.folder / "tmp");
+        corvantis::AppDelegate::setShared(delegate);
+        Application::shared().setDelegate(delegate);
+        ::testing::internal::CaptureStdout();
+        Application::shared().finishLaunching();
+        ASSERT_TRUE(environment.runMainQueueUntil([] { return MainWindow::shared().popupController != nullptr; }));
+        environment.runMainQueue();
+        ::testing::internal::GetCapturedStdout();
+    }
+
+    corvantis::StatusPopupController& popup() { return *MainWindow::shared().popupController; }
+    bool shown() { return popup().isOpen() && popup().panel()->alphaValue() == 1.0 && !MainWindow::shared().loginView->isHidden(); }
+
+    // A press and release on the status item, as the tray hands them over.
+    void clickStatusItem(EventType down = EventType::leftMouseDown, EventType up = EventType::leftMouseUp) {
+        const auto window = popup().statusItem()->window();
+        Application::shared().sendEvent(Event::mouseEvent(down, {11, 11}, window));
+        Application::shared().sendEvent(Event::mouseEvent(up, {11, 11}, window));
+        environment.time.advance(300ms);
+    }
+
+    void pressEscape() {
+        const auto key = Application::shared().keyWindow();
+        Application::shared().sendEvent(Event::keyEvent(EventType::keyDown, key, "\x1b"));
+        Application::shared().sendEvent(Event::keyEvent(EventType::keyUp, key, "\x1b"));
+    }
+
+    corvantis::testing::LoopbackBackend backend;
+    corvantis::testing::AppTestEnvironment environment;
+    corvantis::testing::ScopedEnvironment temporary{"TMPDIR", (environment.folder / "tmp").string()};
+    corvantis::testing::ScopedEnvironment noReports{"CORVANTIS_CRASH_DSN", ""};
+    std::shared_ptr<corvantis::AppDelegate> delegate = std::make_shared<corvantis::AppDelegate>();
+};
+
+TEST_F(PopupInTheApplicationTest, StartsWithTheStatusItemAndThePopupOpenOnTheLoginScreenWhichClicksAndEscapeClose) {
+    launch();
+    const auto items = platform::ui::StatusBar::system().items();
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0], popup().statusItem());
+    EXPECT_EQ(items[0]->length(), 22);
+    EXPECT_EQ(items[0]->image(), platform::ui::Image::named("StatusBarIconInactive"));
+    EXPECT_TRUE(shown());
+    EXPECT_EQ(popup().contentView, MainWindow::shared().loginView);
+    EXPECT_TRUE(popup().panel()->isKeyWindow());
+    EXPECT_TRUE(items[0]->button()->isHighlighted());
+    // The popup hangs under the item.
+    EXPECT_EQ(popup().panel()->frame().maxY(), items[0]->window()->frame().minY());
+
+    clickStatusItem();
+    EXPECT_FALSE(popup().isOpen());
+    EXPECT_EQ(popup().panel()->alphaValue(), 0);
+    EXPECT_FALSE(items[0]->button()->isHighlighted());
+    clickStatusItem();
+    EXPECT_TRUE(shown());
+
+    // The helper was installed during this start: the first loss of focus is forgiven.
+    ASSERT_TRUE(delegate->helperJustInstalled);
+    pressEscape();
+    EXPECT_TRUE(shown());
+    EXPECT_FALSE(delegate->helperJustInstalled);
+    clickStatusItem();
+    clickStatusItem();
+    pressEscape();
+    EXPECT_FALSE(popup().isOpen());
+    environment.time.advance(200ms);
+    EXPECT_FALSE(items[0]->button()->isHighlighted());
+}
+
+TEST_F(PopupInTheApplicationTest, ARightClickOnTheStatusItemOffersQuitWhichEndsTheApplicationFromTheLoginScreen) {
+    launch();
+    std::vector<std::string> offered;
+    platform::ui::Menu::setPopUpHandler([&](const platform::ui::Menu::PopUp& shown) {
+        for (const auto& item : shown.menu.items()) offered.push_back(item->title());
+        return shown.menu.items().front();
+    });
+    clickStatusItem(EventType::rightMouseDown, EventType::rightMouseUp);
+    EXPECT_EQ(offered, std::vector<std::string>{"Quit"});
+    EXPECT_TRUE(Application::shared().isTerminated());
+}
+
+}  // namespace
