@@ -1,27 +1,133 @@
 #pragma once
 
+#include "app/ConnectButton.hpp"
 #include "app/ConnectionState.hpp"
+#include "app/LocationButton.hpp"
+#include "platform/animation/AnimationView.hpp"
+#include "platform/animation/Composition.hpp"
+#include "platform/dispatch/Timer.hpp"
+#include "platform/dispatch/WorkItem.hpp"
+#include "platform/foundation/NotificationCenter.hpp"
+#include "platform/network/VPNManager.hpp"
+#include "platform/network/VPNProtocolIKEv2.hpp"
+#include "platform/ui/ImageView.hpp"
 #include "platform/ui/TextField.hpp"
 #include "platform/ui/View.hpp"
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
+#include <optional>
+#include <source_location>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace corvantis {
 
-// The popup's connect screen. Main queue only.
+// Milliseconds since 1970 of a calendar time, rounded half away from zero.
+std::int64_t millisecondsSince1970(platform::dispatch::WallTime date);
+
+// The popup's connect screen, which also drives the process's one VPN connection: the state,
+// what a click does in each state, starting and ending tunnels, confirming a tunnel by the
+// computer's public address, retries, the time-out and the duration. Main queue only, except
+// the public-address lookups (see `checkConnectionState`).
 class ConnectView : public platform::ui::View {
 public:
-    using View::View;
+    explicit ConnectView(platform::ui::Rect frame = {});
 
+    // The last public-address lookup got an address. Written by the lookups' threads.
+    std::atomic<bool> internetActive{true};
     // The tunnel's state; only this screen changes it.
     ConnectionState connectionState = ConnectionState::disconnected;
+    // The chosen host as recorded when the connected look was drawn, a reply arrived, a
+    // connection was cancelled or timed out; `disconnect` compares it with the chosen host.
+    std::optional<std::string> connectedHostname;
+    // Checks made in this connection attempt.
+    int timeoutValue = 0;
+    // Counts the connection's seconds while connected.
+    std::shared_ptr<platform::dispatch::Timer> durationTimer;
+    // Where the location button rests, recorded by the first `alignLocationLabel`.
+    std::optional<double> locationButtonOriginY;
 
+    // Outlets, connected by the storyboard scene and present from then on.
+    std::shared_ptr<platform::ui::View> viewContainer;
+    std::shared_ptr<ConnectButton> btnConnect;
+    std::shared_ptr<platform::ui::TextField> lblLocation;
+    std::shared_ptr<LocationButton> btnLocation;
+    std::shared_ptr<platform::ui::ImageView> imgLocationIcon;
+    std::shared_ptr<platform::ui::ImageView> imgLocationArrow;
+    std::shared_ptr<platform::ui::TextField> lblConnectTo;
+    std::shared_ptr<platform::ui::TextField> lblDuration;
+
+    const std::shared_ptr<const platform::animation::Composition> disconnectedAnimationSceneModel;
+    const std::shared_ptr<const platform::animation::Composition> connectingAnimationSceneModel;
+    const std::shared_ptr<const platform::animation::Composition> connectedAnimationSceneModel;
+    // The animation behind the connect button, made by `commonInit`.
+    std::shared_ptr<platform::animation::AnimationView> animationView;
+    // Local time of the last connect click, "yyyy-MM-dd h:mm:ss".
+    std::optional<std::string> connectingTime = std::string();
+    const std::shared_ptr<platform::network::VPNManager> manager;
+    const std::shared_ptr<platform::network::VPNProtocolIKEv2> protocolIKEv2;
+
+    // ---- The screen
+    void viewDidMoveToSuperview() override;
+    // Watches reachability, makes the animation view and connects at start when asked to.
+    virtual void commonInit();
     virtual void show();
     virtual void hide();
     virtual void playAnimation();
-    // The chosen city's short name, centred with its pill by `alignLocationLabel`.
-    std::shared_ptr<platform::ui::TextField> lblLocation;
+    // Fits the location pill to the city's name and centres it.
     virtual void alignLocationLabel();
+    void btnLocationClick(platform::ui::Object* sender);
+    void btnSettingsClick(platform::ui::Object* sender);
+
+    // ---- The connection
+    void btnConnectClick(platform::ui::Object* sender);
+    // Looks the public address up and acts on it; every reachability change and retry runs it.
+    void checkConnectionState();
+    // A lookup's address (none: no address), from the lookup's thread.
+    void connectionChanged(const std::optional<std::string>& ip);
+    // Counts an unconfirmed check; true once the attempt is given up.
+    bool timedOut();
+    void startConnection();
+    void startIkev2Connection();
+    void disconnect();
+
+    // ---- The displays
+    void showConnectedButton();
+    void showDisconnectedButton();
+    void showConnectingButton();
+    void durationChange();
+    // "hh:mm:ss" for a number of seconds; the hours take as many digits as they need.
+    static std::string timeFormatted(long long seconds);
+
+    // The most checks an attempt makes before it is given up.
+    static constexpr int maximumChecks = 40;
+
+private:
+    // A lookup whose answer still counts: the newest one, not cancelled.
+    bool isCurrentLookup(const platform::dispatch::WorkItemPtr& item) const;
+    // Runs a new lookup in the one slot, cancelling the pending one.
+    void startLookup(std::function<void(platform::dispatch::WorkItemPtr)> lookup);
+    void handleLookupFailure();
+    // A lookup's address: counts only while `item` is the current lookup (always when null).
+    void connectionChanged(const std::optional<std::string>& ip, const platform::dispatch::WorkItemPtr& item);
+    void addressArrived(const std::optional<std::string>& ip);
+    // Starts a tunnel later unless a click or a disconnect comes first.
+    void startConnectionUnlessCancelled(std::uint64_t attempt);
+    void moveLocationButtonBack();
+    void showAnimation(const std::shared_ptr<const platform::animation::Composition>& scene);
+    void info(const std::string& message, std::string_view function,
+              std::source_location where = std::source_location::current()) const;
+    void error(const std::string& message, std::string_view function,
+               std::source_location where = std::source_location::current()) const;
+    std::weak_ptr<ConnectView> weakSelf();
+
+    platform::dispatch::WorkItemPtr workItem;
+    // Changes with every click and disconnect: a start or reconnect scheduled for an older
+    // attempt does not run.
+    std::uint64_t connectAttempt_ = 0;
 };
 
 }  // namespace corvantis

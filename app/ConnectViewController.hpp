@@ -13,6 +13,8 @@ public:
     // Registers the scene "connectViewController" in `storyboard`: the controller, its view
     // and subviews, outlets connected before `viewDidLoad`, actions wired.
     static void registerScene(platform::ui::Storyboard& storyboard);
+
+    void viewWillAppear() override {}
 };
 
 }  // namespace corvantis

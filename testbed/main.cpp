@@ -20,7 +20,7 @@ std::optional<long> numberIn(const std::string& text, long least, long most) {
 }
 
 int usage() {
-    std::cerr << "usage: corvantis-testbed [--port N] [--failure none|maintenance|html|malformed]"
+    std::cerr << "usage: corvantis-testbed [--listen ADDRESS] [--port N] [--failure none|maintenance|html|malformed]"
                  " [--servers N [--countries 1-200]]\n";
     return 2;
 }
@@ -28,6 +28,7 @@ int usage() {
 
 int main(int argc, char** argv) {
     int port = 0;
+    std::string listen = "127.0.0.1";
     TestBackend::FailureMode failure = TestBackend::FailureMode::none;
     std::optional<long> servers;
     std::size_t countries = BackendConfiguration::largestCountryCount;
@@ -35,7 +36,9 @@ int main(int argc, char** argv) {
         const std::string option = argv[i];
         if (i + 1 >= argc) return usage();
         const std::string value = argv[++i];
-        if (option == "--port") {
+        if (option == "--listen") {
+            listen = value;
+        } else if (option == "--port") {
             const auto number = numberIn(value, 0, 65535);
             if (!number) return usage();
             port = static_cast<int>(*number);
@@ -65,7 +68,7 @@ int main(int argc, char** argv) {
     TestBackend backend(servers ? BackendConfiguration::withCatalogue(static_cast<std::size_t>(*servers), countries)
                                 : BackendConfiguration::demo());
     backend.setFailureMode(failure);
-    if (auto started = backend.start(port); !started) {
+    if (auto started = backend.start(port, TestBackend::Transport::http, listen); !started) {
         std::cerr << "corvantis-testbed: " << started.error().message << "\n";
         return 1;
     }

@@ -184,6 +184,10 @@ std::optional<DomainError> CurlURLSession::Transfer::prepare() {
     // An idle limit, not a total one: connecting may take the whole interval, and so may any
     // silence afterwards; every byte that moves starts the interval again.
     curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(std::ceil(timeout * 1000)));
+    if (request_.timeoutIntervalForResource) {
+        const auto total = std::chrono::duration<double>(*request_.timeoutIntervalForResource).count();
+        curl_easy_setopt(easy_, CURLOPT_TIMEOUT_MS, static_cast<long>(std::ceil(total * 1000)));
+    }
     curl_easy_setopt(easy_, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(easy_, CURLOPT_XFERINFOFUNCTION, &Transfer::checkProgress);
     curl_easy_setopt(easy_, CURLOPT_XFERINFODATA, this);

@@ -21,6 +21,8 @@ struct URLRequest {
     // Longest silence the transfer tolerates (while connecting or waiting for bytes), not a
     // limit on the whole transfer.
     dispatch::Duration timeoutInterval = std::chrono::seconds(60);
+    // Longest time the whole transfer may take; none: no limit beyond the silence above.
+    std::optional<dispatch::Duration> timeoutIntervalForResource;
 
     // Header fields in the order they were first set.
     const HeaderFields& allHTTPHeaderFields() const { return headers_; }

@@ -17,6 +17,8 @@ struct RecordedRequest {
     std::string target; // path and query as sent
     std::vector<std::pair<std::string, std::string>> headers;
     std::string body;
+    // The address the request came from, as the backend saw it.
+    std::string remoteAddress;
     // The decoded form fields of a multipart or URL-encoded body.
     FormFields form;
 

@@ -3,6 +3,8 @@
 #include "platform/foundation/Base64.hpp"
 
 #include <httplib.h>
+
+#include <algorithm>
 #include <openssl/evp.h>
 #include <openssl/x509.h>
 
@@ -29,6 +31,39 @@ std::string bearerToken(const RecordedRequest& request) {
     return header.starts_with(prefix) ? header.substr(prefix.size()) : std::string();
 }
 
+// The value of `name` in the request's query; none when it has none.
+std::optional<std::string> queryValue(const RecordedRequest& request, const std::string& name) {
+    const auto query = request.target.find('?');
+    if (query == std::string::npos) return std::nullopt;
+    const std::string text = "&" + request.target.substr(query + 1);
+    const auto at = text.find("&" + name + "=");
+    if (at == std::string::npos) return std::nullopt;
+    const auto start = at + name.size() + 2;
+    return text.substr(start, text.find('&', start) - start);
+}
+
+// The public-address services: each answers with the caller's address as this side sees it,
+// in its own shape.
+std::optional<TestBackend::CannedReply> publicAddressReply(const RecordedRequest& request) {
+    if (request.method != "GET") return std::nullopt;
+    if (request.path == TestBackend::ipifyPath) {
+        return TestBackend::CannedReply{200, "application/json", nlohmann::json{{"ip", request.remoteAddress}}.dump()};
+    }
+    if (!request.path.starts_with(TestBackend::ipApiPath)) return std::nullopt;
+    const auto asked = request.path.substr(std::string_view(TestBackend::ipApiPath).size());
+    nlohmann::json all{{"status", "success"}, {"query", asked.empty() ? request.remoteAddress : asked}};
+    const auto fields = queryValue(request, "fields");
+    if (!fields) return TestBackend::CannedReply{200, "application/json", all.dump()};
+    nlohmann::json chosen = nlohmann::json::object();
+    for (std::size_t start = 0; start <= fields->size();) {
+        const auto end = std::min(fields->find(',', start), fields->size());
+        const auto key = fields->substr(start, end - start);
+        if (all.contains(key)) chosen[key] = all[key];
+        start = end + 1;
+    }
+    return TestBackend::CannedReply{200, "application/json", chosen.dump()};
+}
+
 RecordedRequest recorded(const httplib::Request& request) {
     RecordedRequest entry;
     entry.method = request.method;
@@ -47,6 +82,7 @@ RecordedRequest recorded(const httplib::Request& request) {
         }
     }
     entry.body = request.body;
+    entry.remoteAddress = request.remote_addr;
     const auto contentType = entry.header("Content-Type").value_or("");
     std::optional<FormFields> form;
     if (contentType.starts_with(multipartType)) form = FormBody::parseMultipart(contentType, entry.body);
@@ -98,8 +134,9 @@ TestBackend::~TestBackend() {
     stop();
 }
 
-platform::foundation::Expected<void> TestBackend::start(int port, Transport transport) {
+platform::foundation::Expected<void> TestBackend::start(int port, Transport transport, std::string host) {
     transport_ = transport;
+    host_ = std::move(host);
     server_ = std::make_unique<Server>(transport);
     auto& http = *server_->http;
     // One request per connection: a connection kept open by a client would hold up `stop`.
@@ -163,10 +200,10 @@ platform::foundation::Expected<void> TestBackend::start(int port, Transport tran
     });
     http.Get(".*", serve);
     http.Post(".*", serve);
-    port_ = port == 0 ? http.bind_to_any_port("127.0.0.1") : (http.bind_to_port("127.0.0.1", port) ? port : -1);
+    port_ = port == 0 ? http.bind_to_any_port(host_) : (http.bind_to_port(host_, port) ? port : -1);
     if (port_ <= 0) {
         server_.reset();
-        return platform::foundation::Error{EADDRINUSE, "The test backend cannot listen on 127.0.0.1:" + std::to_string(port)};
+        return platform::foundation::Error{EADDRINUSE, "The test backend cannot listen on " + host_ + ":" + std::to_string(port)};
     }
     {
         std::lock_guard lock(mutex_);
@@ -190,7 +227,7 @@ void TestBackend::stop() {
 }
 
 std::string TestBackend::url() const {
-    return std::string(transport_ == Transport::http ? "http" : "https") + "://127.0.0.1:" + std::to_string(port_) + "/";
+    return std::string(transport_ == Transport::http ? "http" : "https") + "://" + host_ + ":" + std::to_string(port_) + "/";
 }
 
 void TestBackend::setFailureMode(FailureMode mode) {
@@ -282,6 +319,7 @@ TestBackend::Reply TestBackend::respond(const RecordedRequest& request) {
             case FailureMode::none: break;
         }
     }
+    if (auto reply = publicAddressReply(request)) return *reply;
     if (request.method == "POST" && request.path == tokenPath) return grantToken(request);
     if (request.method == "POST" && request.path == registerPath) return registerDeviceReply(request);
     if (request.method == "POST" && request.path.starts_with("/api/") && request.path.ends_with("/store/")) {

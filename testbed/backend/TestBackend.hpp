@@ -21,7 +21,9 @@ namespace corvantis::testbed {
 
 // The service's backend on loopback: OAuth password and device grants, device registration,
 // profile, product list and OpenVPN configurations, with the headers and body encodings the
-// real service expects. Tests run it in-process and read its request log; failure modes make
+// real service expects. Beside it the two public-address services, which answer with the
+// caller's address: GET "/ipify" gives {"ip": …}, GET "/ip-api/json/[address]?fields=…" gives
+// {"status": "success", "query": …} with the fields asked for. Tests run it in-process and read its request log; failure modes make
 // it answer the way a broken or busy service does.
 class TestBackend {
 public:
@@ -58,8 +60,12 @@ public:
     TestBackend(const TestBackend&) = delete;
     TestBackend& operator=(const TestBackend&) = delete;
 
-    // Listens on 127.0.0.1; port 0 takes a free one.
-    platform::foundation::Expected<void> start(int port = 0, Transport transport = Transport::http);
+    static constexpr const char* ipifyPath = "/ipify";
+    static constexpr const char* ipApiPath = "/ip-api/json/";
+
+    // Listens on `host` (loopback unless told otherwise); port 0 takes a free one.
+    platform::foundation::Expected<void> start(int port = 0, Transport transport = Transport::http,
+                                               std::string host = "127.0.0.1");
     void stop();
     int port() const { return port_; }
     // "http://127.0.0.1:<port>/" (or https): the root that request paths are appended to.
@@ -107,6 +113,7 @@ private:
     std::unique_ptr<Server> server_;
     std::thread thread_;
     int port_ = 0;
+    std::string host_ = "127.0.0.1";
     Transport transport_ = Transport::http;
 
     mutable std::mutex mutex_;

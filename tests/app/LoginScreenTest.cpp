@@ -89,29 +89,10 @@ protected:
         return services;
     }
 
-    // Builds the screens from the storyboard as start-up does.
+    // Builds the screens from the storyboard as start-up does: the popup opens on the login screen.
     void open() {
         MainWindow::shared().setup(corvantis::registerMainStoryboard());
-        placeInWindow();
-    }
-
-    // The login screen lands in the popup's window, or in a window of the test's own while
-    // there is no popup.
-    void placeInWindow() {
-        auto& mainWindow = MainWindow::shared();
-        if (mainWindow.loginView->window() == nullptr) {
-            window = std::make_shared<platform::ui::Window>(platform::ui::Rect(0, 0, 300, 400));
-            window->setContentView(std::make_shared<platform::ui::View>());
-            for (const std::shared_ptr<platform::ui::View>& screen :
-                 {std::static_pointer_cast<platform::ui::View>(mainWindow.connectView),
-                  std::static_pointer_cast<platform::ui::View>(mainWindow.settingsView),
-                  std::static_pointer_cast<platform::ui::View>(mainWindow.locationsView)}) {
-                screen->setHidden(true);
-                window->contentView()->addSubview(screen);
-            }
-            window->contentView()->addSubview(mainWindow.loginView);
-            window->makeKeyAndOrderFront();
-        }
+        ASSERT_NE(login().window(), nullptr);
     }
 
     corvantis::LoginView& login() { return *MainWindow::shared().loginView; }
@@ -185,7 +166,6 @@ protected:
         std::make_shared<corvantis::testing::RecordingWorkspaceOpener>();
     platform::ScopedServices openerScope{withOpener(opener)};
     std::shared_ptr<corvantis::AppDelegate> delegate = std::make_shared<corvantis::AppDelegate>();
-    std::shared_ptr<platform::ui::Window> window;
 };
 
 TEST_F(LoginScreenTest, TypingTheCredentialsAndReturnSignsInAndShowsTheConnectScreen) {
@@ -459,7 +439,7 @@ protected:
         ::testing::internal::GetCapturedStdout();
         ASSERT_TRUE(environment.runMainQueueUntil([] { return MainWindow::shared().loginView != nullptr; }));
         environment.runMainQueue();
-        placeInWindow();
+        ASSERT_NE(login().window(), nullptr) << "the login screen lives in the popup's window";
     }
 
     corvantis::testing::ScopedEnvironment temporary{"TMPDIR", (environment.folder / "tmp").string()};
@@ -468,7 +448,6 @@ protected:
 
 TEST_F(LaunchedApplicationTest, TypingAndReturnSignsInAndAWrongPasswordShowsLoginErrorWithTheFormReady) {
     launch();
-    EXPECT_FALSE(window) << "the login screen lives in the popup's own window";
     EXPECT_EQ(form(), ready);
     signIn(demoUser, "not-the-password");
     settle();

@@ -1,0 +1,495 @@
+// The connect screen as a person and the network drive it: the click in every state, the guard
+// after a disconnect, confirming by the public address, retries and the give-up, a dropped
+// tunnel, a server switch, the displays and the duration.
+
+#include "HelperService/CorvantisHelperController/HelperService.hpp"
+#include "HelperService/CorvantisHelperInterface/HelperWireCodec.hpp"
+#include "app/ApiService.hpp"
+#include "app/AppDelegate.hpp"
+#include "app/ConnectView.hpp"
+#include "app/ConnectViewController.hpp"
+#include "app/MainWindow.hpp"
+#include "app/UserSettings.hpp"
+#include "fixtures/AppTestEnvironment.hpp"
+#include "fixtures/LookupSession.hpp"
+#include "fixtures/RecordingDestination.hpp"
+#include "platform/foundation/Base64.hpp"
+#include "platform/foundation/Bundle.hpp"
+#include "platform/foundation/FileSystem.hpp"
+#include "platform/network/VPNManager.hpp"
+#include "platform/ui/Alert.hpp"
+#include "platform/ui/Application.hpp"
+#include "platform/ui/Window.hpp"
+
+#include <gtest/gtest.h>
+
+using corvantis::AppDelegate;
+using corvantis::ConnectionState;
+using corvantis::ConnectView;
+using corvantis::UserSettings;
+using corvantis::helper::HelperSelector;
+using platform::ui::Alert;
+using namespace std::chrono_literals;
+
+namespace {
+
+using Texts = std::vector<std::string>;
+
+constexpr const char* ipifyUrl = "http://ipify.test/";
+constexpr const char* ipapiUrl = "http://ipapi.test/json/";
+constexpr const char* chosenHost = "nl-ams.corvantis.test";
+constexpr const char* chosenAddress = "203.0.113.7";
+constexpr const char* otherHost = "de-fra.corvantis.test";
+constexpr const char* otherAddress = "203.0.113.9";
+constexpr const char* ownAddress = "192.0.2.55";
+constexpr const char* gateway = "192.168.1.1";
+
+std::shared_ptr<corvantis::City> city(const char* domain, const char* address) {
+    auto made = std::make_shared<corvantis::City>();
+    made->domain = domain;
+    made->address = address;
+    made->shortName = std::string("NL - ") + domain;
+    return made;
+}
+
+std::string ipifyReply(const std::string& address) {
+    return nlohmann::json{{"ip", address}}.dump();
+}
+
+class ConnectViewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::ui::Application::shared().reset();
+        Alert::forgetPendingAlerts();
+        platform::network::VPNManager::resetShared();
+        delegate->logger = prq::PRQLogger::make("connect", false);
+        delegate->logger->add(log);
+        delegate->allCities = std::vector{city(chosenHost, chosenAddress), city(otherHost, otherAddress)};
+        delegate->helper = helper;
+        AppDelegate::setShared(delegate);
+        corvantis::HelperService::setShared(helper);
+        UserSettings::setHostname(chosenHost);
+        useBundleWithGuard();
+        // The backend's profiles are at hand, so a start goes straight to the helper.
+        corvantis::ApiService::savedTcpConfig = platform::foundation::Base64::encode("client");
+        corvantis::ApiService::savedUdpConfig = platform::foundation::Base64::encode("client");
+
+        auto& mainWindow = corvantis::MainWindow::shared();
+        mainWindow.setup(corvantis::registerMainStoryboard());
+        view = mainWindow.connectView;
+        mainWindow.loginView->setAlphaValue(0);
+        popup->setContentView(std::make_shared<platform::ui::View>(platform::ui::Rect(0, 0, 300, 400)));
+        popup->contentView()->addSubview(mainWindow.loginView);
+        popup->contentView()->addSubview(view);  // the screen sets itself up here
+        popup->orderFront();
+        view->show();
+        environment.time.advance(2s);  // past the guard after the disconnected look
+        environment.helper->clear();
+        log->clear();
+    }
+
+    // A bundle whose resources hold the guard's files and the down script.
+    void useBundleWithGuard() {
+        const auto resources = environment.folder / "Resources";
+        platform::foundation::FileSystem::createDirectories(resources);
+        for (const char* name : {"com.corvantis.CorvantisGuard.plist", "corvantis_guard.sh", "down.sh"}) {
+            platform::foundation::FileSystem::writeFileAtomically(resources / name, "", 0644);
+        }
+        auto services = platform::Services::current();
+        services.mainBundleOverride = std::make_shared<platform::foundation::Bundle>(environment.folder.path(), resources);
+        bundle = std::make_unique<platform::ScopedServices>(std::move(services));
+    }
+
+    void TearDown() override {
+        Alert::forgetPendingAlerts();
+        platform::ui::Application::shared().reset();
+        platform::network::VPNManager::resetShared();
+    }
+
+    void click() {
+        view->btnConnect->click();
+        environment.runMainQueue();
+    }
+
+    // The state after the helper reported the tunnel up and a check confirmed it.
+    void connect() {
+        click();
+        answerOpenVpn(true);
+        confirmWith(chosenAddress);
+        ASSERT_EQ(view->connectionState, ConnectionState::connected);
+        environment.helper->clear();
+        log->clear();
+    }
+
+    void answerOpenVpn(bool connected) {
+        const auto calls = environment.helper->calls();
+        for (std::size_t index = 0; index < calls.size(); ++index) {
+            if (calls[index].call.selector != HelperSelector::runOpenVPN) continue;
+            environment.helper->answer(index, corvantis::helper::HelperWireCodec::encodeTextArrayReply(
+                                                  connected ? Texts{"connected", "output", "203.0.113.1"} : Texts{"ended", "output"}));
+        }
+        environment.runMainQueue();
+    }
+
+    // A reachability change whose lookup answers with `address` from the first service.
+    void confirmWith(const std::string& address) {
+        view->checkConnectionState();
+        answerIpify(address);
+    }
+
+    void answerIpify(const std::string& address) {
+        ASSERT_EQ(lookups.next(), ipifyUrl);
+        lookups.reply(ipifyReply(address));
+        environment.runMainQueue();
+    }
+
+    // Both services fail.
+    void failBoth() {
+        ASSERT_EQ(lookups.next(), ipifyUrl);
+        lookups.fail();
+        ASSERT_EQ(lookups.next(), std::string(ipapiUrl) + "?fields=query&lang=en");
+        lookups.fail();
+        environment.runMainQueue();
+    }
+
+    bool tunnelStarted() const { return count(HelperSelector::runOpenVPN) > 0; }
+    bool tunnelEnded() const { return count(HelperSelector::disconnect) > 0; }
+    std::size_t count(HelperSelector selector) const {
+        std::size_t found = 0;
+        for (const auto& call : environment.helper->calls()) found += call.call.selector == selector;
+        return found;
+    }
+    // "restore", "remove" or "" by the default-route commands sent.
+    std::string defaultRoute() const {
+        std::string done;
+        for (const auto& command : environment.helper->commands()) {
+            if (command == std::string("route -n add default ") + gateway) done += "restore";
+            if (command.ends_with(std::string("route -n delete default ") + gateway)) done += "remove";
+        }
+        return done;
+    }
+    Texts breadcrumbs() const {
+        Texts found;
+        const auto scope = environment.reportScope();
+        for (const auto& crumb : scope.breadcrumbs()) found.push_back(crumb.category);
+        return found;
+    }
+    bool logged(const std::string& line) const {
+        const auto lines = log->logged();
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+    std::shared_ptr<Alert> shownAlert() const {
+        const auto alerts = Alert::pendingAlerts();
+        return alerts.size() == 1 && alerts.front()->isShown() ? alerts.front() : nullptr;
+    }
+
+    std::shared_ptr<corvantis::testing::LookupSession> session = std::make_shared<corvantis::testing::LookupSession>();
+    corvantis::testing::LookupSession& lookups = *session;
+    corvantis::testing::AppTestEnvironment environment{session};
+    corvantis::testing::ScopedEnvironment temporary{"TMPDIR", environment.folder.path().string()};
+    corvantis::testing::ScopedEnvironment ipify{"CORVANTIS_IPIFY_URL", ipifyUrl};
+    corvantis::testing::ScopedEnvironment ipapi{"CORVANTIS_IPAPI_URL", ipapiUrl};
+    std::shared_ptr<AppDelegate> delegate = std::make_shared<AppDelegate>();
+    std::shared_ptr<corvantis::CorvantisHelperController> helper = std::make_shared<corvantis::CorvantisHelperController>();
+    std::shared_ptr<corvantis::testing::RecordingDestination> log = std::make_shared<corvantis::testing::RecordingDestination>();
+    std::shared_ptr<platform::ui::Window> popup = std::make_shared<platform::ui::Window>(platform::ui::Rect(0, 0, 300, 400));
+    std::unique_ptr<platform::ScopedServices> bundle;
+    std::shared_ptr<ConnectView> view;
+};
+
+TEST_F(ConnectViewTest, AClickDoesWhatItsStateInternetKillSwitchAndShieldCallFor) {
+    struct Row {
+        const char* what;
+        ConnectionState before;
+        bool internet, killSwitch, shield;
+        // What the click did at once.
+        bool started, lookedUp, ended;
+        std::string defaultRoute;
+        ConnectionState after;
+    };
+    using S = ConnectionState;
+    const std::vector<Row> rows{
+        {"start", S::disconnected, true, false, false, true, false, false, "", S::connecting},
+        {"start, the kill switch does not matter", S::disconnected, true, true, true, true, false, false, "", S::connecting},
+        {"offline: probe first", S::disconnected, false, false, false, false, true, false, "", S::connecting},
+        {"offline, kill switch: host routes first", S::disconnected, false, true, false, false, false, false, "restore", S::connecting},
+        {"offline, kill switch and Shield", S::disconnected, false, true, true, false, false, false, "remove", S::connecting},
+        {"cancel", S::connecting, true, false, false, false, false, true, "restore", S::disconnected},
+        {"cancel with the Shield", S::connecting, true, true, true, false, false, true, "remove", S::disconnected},
+        {"disconnect", S::connected, true, false, false, false, false, true, "restore", S::disconnected},
+        {"disconnect with the Shield keeps the route away", S::connected, true, true, true, false, false, true, "", S::disconnected},
+    };
+    delegate->gateway = gateway;
+    for (const auto& row : rows) {
+        environment.helper->clear();
+        view->connectionState = row.before;
+        view->connectedHostname = UserSettings::hostname();
+        view->internetActive = row.internet;
+        view->btnConnect->setEnabled(true);
+        UserSettings::setIsKillSwitchEnabled(row.killSwitch);
+        UserSettings::setIsCorvantisShieldEnabled(row.shield);
+        environment.defaults->removeObject("disconnectedTime");
+        environment.helper->clear();
+
+        click();
+        EXPECT_EQ(tunnelStarted(), row.started) << row.what;
+        EXPECT_EQ(row.lookedUp ? lookups.next() == ipifyUrl : lookups.hasOpenRequest(), row.lookedUp) << row.what;
+        EXPECT_EQ(tunnelEnded(), row.ended) << row.what;
+        EXPECT_EQ(defaultRoute(), row.defaultRoute) << row.what;
+        EXPECT_EQ(view->connectionState, row.after) << row.what;
+        EXPECT_TRUE(view->btnConnect->isEnabled()) << row.what;
+        if (row.lookedUp) {
+            lookups.reply(ipifyReply(ownAddress));  // the probe finds the internet: the tunnel starts
+            environment.runMainQueue();
+            EXPECT_TRUE(tunnelStarted()) << row.what;
+        }
+    }
+    const auto crumbs = breadcrumbs();
+    EXPECT_NE(std::find(crumbs.begin(), crumbs.end(), "btnConnectClick(_ :)"), crumbs.end());
+}
+
+TEST_F(ConnectViewTest, TheKillSwitchStartWaitsForTheHostRoutesAndAFailedProbeSaysSo) {
+    delegate->gateway = gateway;
+    UserSettings::setIsKillSwitchEnabled(true);
+    view->internetActive = false;
+    click();
+    EXPECT_FALSE(tunnelStarted());
+    environment.helper->answerCommand("scutil --dns | grep 'nameserver' | awk '{print $3}'", "");
+    environment.runMainQueue();
+    EXPECT_TRUE(tunnelStarted()) << "started once the name servers' routes are done";
+
+    view->connectedHostname = UserSettings::hostname();
+    view->disconnect();
+    UserSettings::setIsKillSwitchEnabled(false);
+    view->internetActive = false;
+    environment.helper->clear();
+    click();
+    ASSERT_EQ(lookups.next(), ipifyUrl);
+    lookups.fail();
+    environment.runMainQueue();
+    const auto alert = shownAlert();
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->messageText(), "Corvantis");
+    EXPECT_EQ(alert->informativeText(), "You are not connected to the Internet. Please, check your connection and try again");
+    EXPECT_EQ(view->connectionState, ConnectionState::disconnected);
+    EXPECT_FALSE(tunnelStarted());
+}
+
+TEST_F(ConnectViewTest, AClickSoonAfterADisconnectWaitsTwoSecondsUnlessCancelled) {
+    const auto now = corvantis::millisecondsSince1970(platform::Services::current().wallNow());
+    for (const auto& [stored, waits] : std::vector<std::pair<std::optional<std::int64_t>, bool>>{
+             {now - 1999, true}, {now - 2000, false}, {std::nullopt, false}}) {
+        view->connectedHostname = UserSettings::hostname();
+        view->disconnect();
+        environment.helper->clear();
+        log->clear();
+        if (stored) {
+            environment.defaults->set(*stored, "disconnectedTime");
+        } else {
+            environment.defaults->removeObject("disconnectedTime");
+        }
+        click();
+        EXPECT_EQ(tunnelStarted(), !waits) << (stored ? now - *stored : -1);
+        EXPECT_EQ(logged("btnConnectClick(_:): Finishing previous connection"), waits);
+        environment.time.advance(2s);
+        EXPECT_TRUE(tunnelStarted());
+    }
+
+    // A cancel inside the two seconds keeps the tunnel from starting.
+    view->connectedHostname = UserSettings::hostname();
+    view->disconnect();
+    environment.helper->clear();
+    click();  // the disconnect just now wrote the time
+    click();
+    environment.time.advance(5s);
+    EXPECT_FALSE(tunnelStarted());
+    EXPECT_EQ(view->connectionState, ConnectionState::disconnected);
+}
+
+TEST_F(ConnectViewTest, AnyServersAddressConfirmsAndTheHelpersReplyOnlyDrawsTheConnectedLook) {
+    click();
+    answerOpenVpn(true);
+    EXPECT_EQ(view->connectionState, ConnectionState::connecting) << "the reply draws, the address confirms";
+    EXPECT_EQ(view->btnConnect->image(), platform::ui::Image::named("ConnectButtonOn"));
+    EXPECT_FALSE(view->lblDuration->isHidden());
+    const auto commands = environment.helper->commands();
+    EXPECT_NE(std::find(commands.begin(), commands.end(), "dscacheutil -flushcache; sudo killall -HUP mDNSResponder"), commands.end());
+    EXPECT_NE(std::find(commands.begin(), commands.end(), "route -n add -net 0/1 203.0.113.1"), commands.end());
+
+    confirmWith(otherAddress);
+    EXPECT_EQ(view->connectionState, ConnectionState::connected);
+    EXPECT_TRUE(logged("connectionChanged(ip:): Connection state: connected"));
+    log->clear();
+    confirmWith(chosenAddress);
+    EXPECT_EQ(view->connectionState, ConnectionState::connected);
+    EXPECT_FALSE(logged("connectionChanged(ip:): Connection state: connected")) << "a second match changes nothing";
+}
+
+TEST_F(ConnectViewTest, UnconfirmedChecksRetryAndTheFortiethGivesUp) {
+    click();
+    answerOpenVpn(true);
+    confirmWith(ownAddress);  // check 1
+    EXPECT_TRUE(logged("connectionChanged(ip:): IP doesn't match server's address. Retrying..."));
+    for (int check = 2; check < ConnectView::maximumChecks; ++check) {
+        // A mismatch is retried after 2 s, a failure after 1 s; they take turns here.
+        environment.time.advance(check % 2 == 0 ? 2s : 1s);
+        if (check % 2 == 0) {
+            failBoth();
+        } else {
+            answerIpify(ownAddress);
+        }
+        ASSERT_EQ(view->connectionState, ConnectionState::connecting) << "check " << check;
+    }
+    EXPECT_FALSE(shownAlert());
+    environment.helper->clear();
+    environment.time.advance(2s);
+    failBoth();  // the fortieth
+    EXPECT_TRUE(logged("timedOut(): Timeout: 40/40"));
+    const auto alert = shownAlert();
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->informativeText(), "Connection timeout. Please, try again or contact Corvantis support");
+    const auto events = environment.reportedEvents();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].message, "Connection timeout");
+    EXPECT_EQ(events[0].extras.at("server_address"), chosenHost);
+    EXPECT_EQ(events[0].extras.at("port"), "UDP");
+    EXPECT_EQ(events[0].extras.at("connect_started"), view->connectingTime.value());
+    EXPECT_EQ(view->connectionState, ConnectionState::disconnected);
+    EXPECT_EQ(view->timeoutValue, 1);
+    EXPECT_TRUE(view->btnConnect->isEnabled());
+    EXPECT_TRUE(tunnelEnded());
+    environment.time.advance(10s);
+    EXPECT_FALSE(lookups.hasOpenRequest()) << "no more retries";
+}
+
+TEST_F(ConnectViewTest, ADroppedTunnelDisconnectsAndALateAnswerDoesNotConfirmACancelledOne) {
+    connect();
+    view->checkConnectionState();
+    failBoth();
+    EXPECT_TRUE(logged("checkConnectionState(): Connection dropped"));
+    EXPECT_EQ(view->connectionState, ConnectionState::disconnected);
+    EXPECT_TRUE(tunnelEnded());
+    EXPECT_FALSE(view->internetActive);
+
+    // A lookup made while connecting answers after the user cancelled.
+    view->internetActive = true;
+    environment.time.advance(3s);
+    click();
+    view->checkConnectionState();
+    ASSERT_EQ(lookups.next(), ipifyUrl);
+    click();  // cancel
+    ASSERT_EQ(view->connectionState, ConnectionState::disconnected);
+    lookups.reply(ipifyReply(chosenAddress));
+    environment.runMainQueue();
+    EXPECT_EQ(view->connectionState, ConnectionState::disconnected);
+}
+
+TEST_F(ConnectViewTest, AServerSwitchReconnectsAfterThreeSecondsUnlessTheUserCancels) {
+    for (const bool cancelled : {false, true}) {
+        UserSettings::setHostname(chosenHost);
+        connect();
+        UserSettings::setHostname(otherHost);
+        view->show();
+        EXPECT_TRUE(tunnelEnded());
+        EXPECT_EQ(view->connectionState, ConnectionState::connecting) << "the reconnect look";
+        environment.time.advance(2s);
+        EXPECT_FALSE(tunnelStarted());
+        if (cancelled) click();
+        environment.time.advance(1s);
+        EXPECT_EQ(tunnelStarted(), !cancelled);
+        EXPECT_EQ(view->connectionState, cancelled ? ConnectionState::disconnected : ConnectionState::connecting);
+        environment.time.advance(10s);
+        EXPECT_LE(count(HelperSelector::runOpenVPN), 1u) << "never a second tunnel";
+        view->disconnect();
+        environment.time.advance(3s);
+    }
+}
+
+TEST_F(ConnectViewTest, TheDurationCountsOnOneTimerAndTheDisplaysSetTheirElements) {
+    EXPECT_EQ(ConnectView::timeFormatted(0), "00:00:00");
+    EXPECT_EQ(ConnectView::timeFormatted(3725), "01:02:05");
+    EXPECT_EQ(ConnectView::timeFormatted(360000), "100:00:00");
+
+    const double restingY = view->btnLocation->frame().origin.y;
+    click();
+    EXPECT_EQ(view->lblConnectTo->stringValue(), "Connecting");
+    answerOpenVpn(true);
+    EXPECT_EQ(view->btnLocation->frame().origin.y, restingY + 12);
+    EXPECT_TRUE(view->lblConnectTo->isHidden());
+    environment.time.advance(1s);
+    EXPECT_EQ(view->lblDuration->stringValue(), "00:00:00");
+    environment.time.advance(1s);
+    EXPECT_EQ(view->lblDuration->stringValue(), "00:00:01");
+
+    // A second connected display (a reconnect drawn while connecting) replaces the timer.
+    view->showConnectedButton();
+    environment.time.advance(3s);
+    EXPECT_EQ(environment.defaults->integer("duration"), 3);
+    EXPECT_EQ(view->lblDuration->stringValue(), "00:00:02");
+
+    view->connectionState = ConnectionState::connected;
+    view->disconnect();
+    EXPECT_EQ(view->lblDuration->stringValue(), "00:00:00");
+    EXPECT_TRUE(view->lblDuration->isHidden());
+    EXPECT_EQ(view->btnLocation->frame().origin.y, restingY);
+    EXPECT_EQ(view->lblConnectTo->stringValue(), "Connect to");
+    EXPECT_GT(environment.defaults->integer("disconnectedTime"), 0);
+    environment.time.advance(3s);
+    EXPECT_EQ(environment.defaults->integer("duration"), 3) << "the timer stopped";
+}
+
+TEST_F(ConnectViewTest, TheIkev2StartSavesTheNineSettingsAndReportsFailuresOnStandardOutput) {
+    UserSettings::setUsername("user@corvantis.test");
+    view->startIkev2Connection();
+    environment.runMainQueue();
+    const auto manager = platform::network::VPNManager::sharedManager();
+    ASSERT_TRUE(manager->storedConfiguration());
+    platform::network::VPNProtocolIKEv2 expected;
+    expected.remoteIdentifier = chosenHost;
+    expected.localIdentifier = "user@corvantis.test";
+    expected.authenticationMethod = platform::network::IKEv2AuthenticationMethod::none;
+    expected.deadPeerDetectionRate = platform::network::IKEv2DeadPeerDetectionRate::high;
+    expected.serverAddress = chosenHost;
+    expected.username = "user@corvantis.test";
+    expected.useExtendedAuthentication = true;
+    expected.disconnectOnSleep = false;
+    EXPECT_EQ(*manager->storedConfiguration(), expected);
+    EXPECT_TRUE(manager->isEnabled());
+    EXPECT_EQ(manager->status(), platform::network::VPNStatus::connecting);
+
+    for (const auto step : {platform::network::VPNStep::loadFromPreferences, platform::network::VPNStep::saveToPreferences,
+                            platform::network::VPNStep::startTunnel}) {
+        manager->faults.fail(step);
+        ::testing::internal::CaptureStdout();
+        view->startIkev2Connection();
+        environment.runMainQueue();
+        const auto printed = ::testing::internal::GetCapturedStdout();
+        manager->faults.heal(step);
+        EXPECT_EQ(printed.starts_with("error: "), step != platform::network::VPNStep::startTunnel) << printed;
+        EXPECT_NE(printed.find("could not be"), std::string::npos) << printed;
+    }
+}
+
+TEST_F(ConnectViewTest, ShowFadesInHideIsImmediateAndTheLocationPillFitsItsName) {
+    view->hide();
+    EXPECT_TRUE(view->isHidden());
+    EXPECT_EQ(view->btnConnect->alphaValue(), 0);
+    view->show();
+    EXPECT_FALSE(view->isHidden());
+    EXPECT_EQ(view->alphaValue(), 1);
+    EXPECT_EQ(view->lblLocation->stringValue(), std::string("NL - ") + chosenHost);
+    EXPECT_GT(view->animationView->playCount(), 0);
+    EXPECT_EQ(view->connectionState, ConnectionState::disconnected);
+
+    const double originY = *view->locationButtonOriginY;
+    view->btnLocation->setFrameOrigin({0, originY + 30});
+    view->alignLocationLabel();
+    EXPECT_EQ(*view->locationButtonOriginY, originY) << "recorded once";
+    const auto label = view->lblLocation->frame();
+    const auto button = view->btnLocation->frame();
+    EXPECT_EQ(button.width(), label.width() + 49);
+    EXPECT_EQ(view->imgLocationArrow->frame().minX(), label.maxX());
+    EXPECT_DOUBLE_EQ(button.midX(), 150);
+}
+
+}  // namespace
