@@ -17,20 +17,24 @@ platform::ui::BezierPath StatusPopupBackgroundView::shape() const {
     // Control points sit kappa × r from each tangent point along its tangent.
     const double d = r * kappa - r;
     const double halfArrow = arrowSize.width / 2;
+    // Mirrored top to bottom when the arrow points down.
+    const auto at = [&](double x, double y) {
+        return platform::ui::Point{x, arrowPointsDown ? area.maxY() + area.minY() - y : y};
+    };
 
     platform::ui::BezierPath path;
     path.setLineWidth(0);
-    path.moveTo({arrowX_, area.maxY()});
-    path.lineTo({arrowX_ + halfArrow, top});
-    path.lineTo({maxX - r, top});
-    path.curveTo({maxX, top - r}, {maxX + d, top}, {maxX, top + d});
-    path.lineTo({maxX, minY + r});
-    path.curveTo({maxX - r, minY}, {maxX, minY - d}, {maxX + d, minY});
-    path.lineTo({minX + r, minY});
-    path.curveTo({minX, minY + r}, {minX - d, minY}, {minX, minY - d});
-    path.lineTo({minX, top - r});
-    path.curveTo({minX + r, top}, {minX, top + d}, {minX - d, top});
-    path.lineTo({arrowX_ - halfArrow, top});
+    path.moveTo(at(arrowX_, area.maxY()));
+    path.lineTo(at(arrowX_ + halfArrow, top));
+    path.lineTo(at(maxX - r, top));
+    path.curveTo(at(maxX, top - r), at(maxX + d, top), at(maxX, top + d));
+    path.lineTo(at(maxX, minY + r));
+    path.curveTo(at(maxX - r, minY), at(maxX, minY - d), at(maxX + d, minY));
+    path.lineTo(at(minX + r, minY));
+    path.curveTo(at(minX, minY + r), at(minX - d, minY), at(minX, minY - d));
+    path.lineTo(at(minX, top - r));
+    path.curveTo(at(minX + r, top), at(minX, top + d), at(minX - d, top));
+    path.lineTo(at(arrowX_ - halfArrow, top));
     path.closePath();
     return path;
 }

@@ -7,7 +7,8 @@
 namespace corvantis {
 
 // The popup's content view: one filled shape, a rectangle with rounded corners and, on its top
-// edge, an arrow whose tip points up at the status-bar icon.
+// edge, an arrow whose tip points up at the status-bar icon (or down at it, mirrored, when the
+// popup opens above the icon).
 class StatusPopupBackgroundView : public platform::ui::View {
 public:
     using View::View;
@@ -20,6 +21,9 @@ public:
     double arrowX() const { return arrowX_; }
     // Stores the position and asks for a redraw, even when it did not move.
     void setArrowX(double arrowX);
+    // Whether the arrow sits on the bottom edge pointing down (the popup above a bottom tray);
+    // the whole shape is then mirrored top to bottom.
+    bool arrowPointsDown = false;
 
     // The outline: from the arrow's tip clockwise round the body and back.
     platform::ui::BezierPath shape() const;

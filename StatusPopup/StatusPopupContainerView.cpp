@@ -68,9 +68,12 @@ std::string StatusPopupContainerView::horizontalFormat(double contentInset) {
     return "H:|-(" + inset + ")-[containerView]-(" + inset + ")-|";
 }
 
-std::string StatusPopupContainerView::verticalFormat(double arrowHeight, double contentInset) {
-    return "V:|-(" + platform::foundation::doubleDescription(arrowHeight + contentInset) + ")-[containerView]-(" +
-           platform::foundation::doubleDescription(contentInset) + ")-|";
+std::string StatusPopupContainerView::verticalFormat(double arrowHeight, double contentInset, bool arrowPointsDown) {
+    const auto withArrow = platform::foundation::doubleDescription(arrowHeight + contentInset);
+    const auto plain = platform::foundation::doubleDescription(contentInset);
+    const auto& top = arrowPointsDown ? plain : withArrow;
+    const auto& bottom = arrowPointsDown ? withArrow : plain;
+    return "V:|-(" + top + ")-[containerView]-(" + bottom + ")-|";
 }
 
 void StatusPopupContainerView::resetConstraints() {
@@ -80,7 +83,7 @@ void StatusPopupContainerView::resetConstraints() {
     const platform::ui::LayoutConstraint::Views views{{"containerView", sharedView()}};
     auto constraints = platform::ui::LayoutConstraint::constraintsWithVisualFormat(horizontalFormat(contentInset), views);
     const auto vertical = platform::ui::LayoutConstraint::constraintsWithVisualFormat(
-        verticalFormat(background->arrowSize.height, contentInset), views);
+        verticalFormat(background->arrowSize.height, contentInset, background->arrowPointsDown), views);
     constraints.insert(constraints.end(), vertical.begin(), vertical.end());
     superviewConstraints_ = std::move(constraints);
     background->addConstraints(superviewConstraints_);

@@ -9,7 +9,7 @@
 
 namespace corvantis {
 
-// Holds the popup's screens, stacked, inside the background view: pinned to it below the
+// Holds the popup's screens, stacked, inside the background view: pinned to it beside the
 // arrow's strip, inset by `contentInset`. The screens show and hide themselves; a screen handed
 // over here starts transparent. Main queue only.
 class StatusPopupContainerView : public platform::ui::View {
@@ -49,9 +49,10 @@ public:
     // Slides `view` in from the right over a second while the content view slides out left.
     void switchView(std::shared_ptr<platform::ui::View> view);
 
-    // The two pinning formats, numbers written as the system prints doubles ("0.0", "8.0").
+    // The two pinning formats, numbers written as the system prints doubles ("0.0", "8.0"). The
+    // arrow's strip is at the top, or at the bottom when the arrow points down.
     static std::string horizontalFormat(double contentInset);
-    static std::string verticalFormat(double arrowHeight, double contentInset);
+    static std::string verticalFormat(double arrowHeight, double contentInset, bool arrowPointsDown = false);
 
 private:
     std::shared_ptr<platform::ui::View> loginView_;

@@ -162,7 +162,12 @@ void StatusPopupController::openPanel() {
     }
     setIsOpen(true);
     contentView->setHidden(false);
-    const auto panelRect = rectsForPanel().panelRect;
+    const auto placed = rectsForPanel();
+    if (placed.arrowPointsDown != backgroundView_->arrowPointsDown) {
+        backgroundView_->arrowPointsDown = placed.arrowPointsDown;
+        containerView_->resetConstraints();
+    }
+    const auto& panelRect = placed.panelRect;
     Application::shared().activate();
     panel_->setAlphaValue(0);
     panel_->setFrame(panelRect, true, false);

@@ -9,10 +9,15 @@ StatusPopupLayout StatusPopupLayout::place(platform::ui::Rect screenRect, platfo
     // std::round takes halves away from zero.
     panelRect.origin.x = std::round(statusRect.midX() - panelRect.width() / 2);
     panelRect.origin.y = statusRect.maxY() - panelRect.height();
+    // The icon lies one band height above the band.
+    const double iconTop = statusRect.maxY() + statusRect.height();
+    const bool roomAbove = iconTop + panelRect.height() <= screenRect.maxY();
+    const bool above = panelRect.minY() < screenRect.minY() && roomAbove;
+    if (above) panelRect.origin.y = iconTop;
     // The margin on the right is the arrow's height.
     const double rightLimit = screenRect.maxX() - arrowHeight;
     if (panelRect.maxX() > rightLimit) panelRect.origin.x -= panelRect.maxX() - rightLimit;
-    return {screenRect, statusRect, panelRect};
+    return {screenRect, statusRect, panelRect, above};
 }
 
 double StatusPopupLayout::arrowX(platform::ui::Rect statusRect, platform::ui::Rect panelFrame) {

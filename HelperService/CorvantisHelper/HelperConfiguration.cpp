@@ -24,6 +24,8 @@ std::filesystem::path* pathFor(HelperConfiguration& configuration, std::string_v
     if (key == "guard-preferences") return &configuration.guard.preferences;
     if (key == "guard-script") return &configuration.guard.script;
     if (key == "guard-unit-folder") return &configuration.guard.unitFolder;
+    if (key == "guard-program") return &configuration.guard.program;
+    if (key == "nft") return &configuration.tools.nft;
     if (key == "ip") return &configuration.tools.ip;
     if (key == "systemctl") return &configuration.tools.systemctl;
     if (key == "resolvectl") return &configuration.tools.resolvectl;
@@ -149,7 +151,8 @@ std::string HelperConfiguration::usage() {
            "  socket                 the socket to listen on\n"
            "  resolv-etc, resolv-var, resolv-backup   the resolver files\n"
            "  guard-preferences, guard-script, guard-unit-folder   where the kill-switch guard goes\n"
-           "  ip, systemctl, resolvectl, shell, openvpn   the programs the helper runs\n"
+           "  guard-program          the program the guard runs (default: this one)\n"
+           "  ip, systemctl, nft, resolvectl, shell, openvpn   the programs the helper runs\n"
            "  runtime-folder         where each tunnel run keeps its root-only files\n"
            "  system-keychain, network-preferences     the L2TP service's root-only stores\n"
            "  route-table, network-devices             where the route table and devices are read\n";

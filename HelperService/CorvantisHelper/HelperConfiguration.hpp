@@ -25,12 +25,15 @@ struct GuardPaths {
     std::filesystem::path preferences = "/etc/corvantis/com.corvantis.Corvantis.conf";
     std::filesystem::path script = "/etc/corvantis/corvantis_guard.sh";
     std::filesystem::path unitFolder = "/etc/systemd/system";
+    // The program the guard's unit runs in guard mode; empty: this very program.
+    std::filesystem::path program;
 };
 
 // The programs the helper runs, by absolute path.
 struct ToolPaths {
     std::filesystem::path ip = "/sbin/ip";
     std::filesystem::path systemctl = "/bin/systemctl";
+    std::filesystem::path nft = "/usr/sbin/nft";
     std::filesystem::path resolvectl = "/usr/bin/resolvectl";
     std::filesystem::path shell = "/bin/sh";
     // The only program the helper starts for a tunnel, whatever path a request names.

@@ -1,6 +1,8 @@
 #include "HelperService/CorvantisHelper/KillSwitchGuard.hpp"
 
+#include "HelperService/CorvantisHelper/GuardRules.hpp"
 #include "HelperService/CorvantisHelper/RootFiles.hpp"
+#include "HelperService/CorvantisHelperInterface/ShellText.hpp"
 #include "platform/foundation/FileSystem.hpp"
 
 namespace corvantis::helper {
@@ -21,29 +23,54 @@ Expected<void> writeInto(const std::filesystem::path& destination, std::string_v
     return FileSystem::writeFileAtomically(destination, content, mode);
 }
 
+std::filesystem::path thisProgram() {
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/exe", error);
+}
+
 }  // namespace
 
 KillSwitchGuard::KillSwitchGuard(const HelperConfiguration& configuration, const ProcessRelay& relay)
-    : bundleResources_(configuration.bundleResources),
-      paths_(configuration.guard),
+    : paths_(configuration.guard),
+      program_(configuration.guard.program.empty() ? thisProgram() : configuration.guard.program),
       systemctl_(configuration.tools.systemctl),
+      nft_(configuration.tools.nft),
       relay_(relay) {}
+
+std::string KillSwitchGuard::scriptText(const std::filesystem::path& program, const std::filesystem::path& keyFile,
+                                        const std::filesystem::path& nft) {
+    return "#!/bin/sh\n# The Corvantis VPN kill-switch guard: keeps traffic in the tunnel while engaged.\nexec " +
+           ShellText::word(program.string()) + " --guard " + ShellText::word(keyFile.string()) + " --nft " +
+           ShellText::word(nft.string()) + "\n";
+}
+
+std::string KillSwitchGuard::unitText(const std::filesystem::path& script) {
+    return "[Unit]\nDescription=Corvantis VPN kill-switch guard\nBefore=network-pre.target\nWants=network-pre.target\n\n"
+           "[Service]\nExecStart=" + script.string() + "\nRestart=always\n\n[Install]\nWantedBy=multi-user.target\n";
+}
 
 bool KillSwitchGuard::install(const Ipv4Address& gateway, CommandReply& reply) {
     std::lock_guard lock(mutex_);
-    return succeeded(writeInto(paths_.preferences, "gateway=" + gateway.text() + "\n", 0644), reply) &&
-           copyFromBundle(unitName, paths_.unitFolder / unitName, 0644, reply) &&
-           copyFromBundle(scriptName, paths_.script, 0755, reply) &&
+    return succeeded(writeInto(paths_.preferences, GuardRules::keyFileText({gateway, true}), 0600), reply) &&
+           succeeded(writeInto(paths_.script, scriptText(program_, paths_.preferences, nft_), 0755), reply) &&
+           succeeded(writeInto(paths_.unitFolder / unitName, unitText(paths_.script), 0644), reply) &&
            relay_.run({systemctl_, {"daemon-reload"}, {}}, reply) &&
-           relay_.run({systemctl_, {"enable", "--now", unitName}, {}}, reply);
+           relay_.run({systemctl_, {"enable", unitName}, {}}, reply) && restart(reply);
 }
 
-bool KillSwitchGuard::copyFromBundle(const std::string& name, const std::filesystem::path& destination, mode_t mode,
-                                     CommandReply& reply) const {
-    // The bundle belongs to the user: a symbolic link there must not make root copy another file.
-    auto content = RootFiles::readRegularFile(bundleResources_ / name);
-    if (!content) return succeeded(content.error(), reply);
-    return succeeded(writeInto(destination, content.value(), mode), reply);
+void KillSwitchGuard::release(CommandReply& reply) {
+    std::lock_guard lock(mutex_);
+    const auto content = RootFiles::readTrustedFile(paths_.preferences);
+    const auto keys = content ? GuardRules::readKeyFile(content.value()) : std::nullopt;
+    if (!keys || !keys->engaged) return;
+    if (succeeded(writeInto(paths_.preferences, GuardRules::keyFileText({keys->gateway, false}), 0600), reply)) {
+        restart(reply);
+    }
+}
+
+bool KillSwitchGuard::restart(CommandReply& reply) const {
+    // A running guard reads the key file only when it starts.
+    return relay_.run({systemctl_, {"restart", unitName}, {}}, reply);
 }
 
 }  // namespace corvantis::helper

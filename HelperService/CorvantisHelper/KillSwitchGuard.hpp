@@ -2,33 +2,43 @@
 
 #include "HelperService/CorvantisHelper/CommandReply.hpp"
 #include "HelperService/CorvantisHelper/HelperConfiguration.hpp"
-#include "HelperService/CorvantisHelperInterface/Ipv4Address.hpp"
 #include "HelperService/CorvantisHelper/ProcessRelay.hpp"
+#include "HelperService/CorvantisHelperInterface/Ipv4Address.hpp"
 
 #include <mutex>
+#include <string>
 
 namespace corvantis::helper {
 
-// Installs the kill-switch guard: the physical gateway in the guard's key file, the guard
-// script and its systemd unit copied from the application bundle, and the unit enabled and
-// started. Each step runs only when the one before it succeeded.
+// Installs the kill-switch guard and releases it again. Engaging writes the key file (the
+// physical gateway, engaged), the guard's script and systemd unit as this program makes them
+// (never from the application's bundle, which its user may change, since they run as root),
+// and (re)starts the unit; releasing marks the key file released and restarts the guard, which
+// then lets traffic through while staying installed. Each step runs only when the one before it
+// succeeded.
 class KillSwitchGuard {
 public:
     static constexpr const char* unitName = "com.corvantis.CorvantisGuard.service";
-    static constexpr const char* scriptName = "corvantis_guard.sh";
 
     KillSwitchGuard(const HelperConfiguration& configuration, const ProcessRelay& relay);
 
     // Failures are replied as text; true when every step succeeded.
     bool install(const Ipv4Address& gateway, CommandReply& reply);
+    // Does nothing when the guard was never engaged.
+    void release(CommandReply& reply);
+
+    // What the files hold, for the program and key file given.
+    static std::string scriptText(const std::filesystem::path& program, const std::filesystem::path& keyFile,
+                                  const std::filesystem::path& nft);
+    static std::string unitText(const std::filesystem::path& script);
 
 private:
-    bool copyFromBundle(const std::string& name, const std::filesystem::path& destination, mode_t mode,
-                        CommandReply& reply) const;
+    bool restart(CommandReply& reply) const;
 
-    const std::filesystem::path bundleResources_;
     const GuardPaths paths_;
+    const std::filesystem::path program_;
     const std::filesystem::path systemctl_;
+    const std::filesystem::path nft_;
     const ProcessRelay& relay_;
     // Two installs at once would race on the same files.
     std::mutex mutex_;

@@ -23,7 +23,11 @@ LinuxCommandLayer::LinuxCommandLayer(const HelperConfiguration& configuration,
 void LinuxCommandLayer::perform(const AllowedCommand& command, uid_t caller, CommandReply& reply) {
     const auto& addresses = command.addresses;
     switch (command.kind) {
-        case CommandKind::addDefaultRoute: changeRoute("add", "default", addresses[0], reply); break;
+        case CommandKind::addDefaultRoute:
+            changeRoute("add", "default", addresses[0], reply);
+            // Putting the default route back is how the application releases the kill switch.
+            guard_.release(reply);
+            break;
         case CommandKind::addHostRoute: changeRoute("add", addresses[0].text() + "/32", addresses[1], reply); break;
         case CommandKind::deleteHostRoute: changeRoute("del", addresses[0].text() + "/32", addresses[1], reply); break;
         case CommandKind::addTunnelRoute: changeRoute("add", "0.0.0.0/1", addresses[0], reply); break;

@@ -3,6 +3,7 @@
 
 #include "HelperService/CorvantisHelper/CorvantisHelper.hpp"
 #include "HelperService/CorvantisHelper/DaemonHelperLog.hpp"
+#include "HelperService/CorvantisHelper/GuardDaemon.hpp"
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/foundation/PosixProcessLauncher.hpp"
 #include "platform/servicemanagement/SystemdJobInstaller.hpp"
@@ -81,6 +82,25 @@ int manageJob(const std::vector<std::string>& arguments) {
     return 0;
 }
 
+constexpr const char* guardOption = "--guard";
+
+// Run by the kill-switch guard's systemd unit: `--guard KEYFILE [--nft PATH]`.
+int runGuard(const std::vector<std::string>& arguments) {
+    const bool withNft = arguments.size() == 4 && arguments[2] == "--nft";
+    if (arguments.size() != 2 && !withNft) {
+        std::cerr << "usage: " << corvantis::helper::kHelperToolName << " " << guardOption << " KEYFILE [--nft PATH]\n";
+        return 2;
+    }
+    if (::geteuid() != 0) {
+        std::cerr << "The kill-switch guard needs root\n";
+        return 1;
+    }
+    corvantis::helper::GuardDaemon guard(arguments[1], withNft ? arguments[3] : "/usr/sbin/nft",
+                                         platform::foundation::PosixProcessLauncher::shared(),
+                                         std::make_shared<corvantis::helper::DaemonHelperLog>());
+    return guard.run();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -90,6 +110,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (!arguments.empty() && isJobOption(arguments[0])) return manageJob(arguments);
+    if (!arguments.empty() && arguments[0] == guardOption) return runGuard(arguments);
     // A client that goes away must end its replies, never the helper.
     std::signal(SIGPIPE, SIG_IGN);
 

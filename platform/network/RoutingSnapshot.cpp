@@ -141,6 +141,11 @@ Expected<RoutingSnapshot> RoutingSnapshot::read(NetlinkSocket& socket) {
     return RoutingSnapshot(std::move(links), std::move(addresses), std::move(routes));
 }
 
+std::string RoutingSnapshot::linkName(int index) const {
+    const auto* found = link(index);
+    return found ? found->name : std::string();
+}
+
 const RoutingSnapshot::Link* RoutingSnapshot::link(int index) const {
     for (const auto& candidate : links_) {
         if (candidate.index == index) return &candidate;

@@ -62,6 +62,10 @@ public:
     // (a tunnel) it is a transient connection.
     NetworkPath pathTo(const ReachabilityTarget& target) const;
 
+    const std::vector<Route>& routes() const { return routes_; }
+    // The name of the interface with that index; empty when there is none.
+    std::string linkName(int index) const;
+
 private:
     const Link* link(int index) const;
     bool isUsable(const Route& route) const;

@@ -235,6 +235,22 @@ TEST_F(StatusPopupControllerTest, ResizingKeepsTheTopEdgeAndTheCentre) {
     EXPECT_EQ(popup->containerView()->frame(), (Rect{5, 5, 320, 450}));
 }
 
+TEST_F(StatusPopupControllerTest, UnderATrayAtTheBottomThePopupOpensAboveTheIconWithTheArrowBelow) {
+    iconWindow()->setFrame({1418, 0, 22, 22});
+    clickIcon();
+    EXPECT_EQ(popup->panel()->frame(), (Rect{1132, 22, 300, 408}));
+    EXPECT_TRUE(popup->backgroundView()->arrowPointsDown);
+    EXPECT_EQ(popup->containerView()->frame(), (Rect{0, 8, 300, 400})) << "the arrow's strip is at the bottom";
+
+    // Back at the top, the next open hangs below again.
+    clickIcon();
+    iconWindow()->setFrame({1418, 878, 22, 22});
+    clickIcon();
+    EXPECT_FALSE(popup->backgroundView()->arrowPointsDown);
+    EXPECT_EQ(popup->containerView()->frame(), (Rect{0, 0, 300, 400}));
+    EXPECT_EQ(popup->panel()->frame().maxY(), 878);
+}
+
 TEST_F(StatusPopupControllerTest, AClosedPopupTakesNoInputMeantForOthers) {
     class Counter : public platform::ui::View {
     public:

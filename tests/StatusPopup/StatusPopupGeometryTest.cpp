@@ -37,6 +37,19 @@ TEST(StatusPopupLayoutTest, ThePanelKeepsTheArrowsHeightFromTheRightEdgeAndTheAr
               (Rect{361, 478, 300, 400}));
 }
 
+TEST(StatusPopupLayoutTest, UnderATrayAtTheBottomThePanelOpensAboveTheIconOnlyWhenItFitsThere) {
+    const Rect icon{1000, 0, 24, 24};
+    const auto placed = StatusPopupLayout::place({0, 0, 1440, 900}, StatusPopupLayout::bandBelow(icon), {0, 0, 300, 400}, 8);
+    EXPECT_TRUE(placed.arrowPointsDown);
+    EXPECT_EQ(placed.panelRect, (Rect{862, 24, 300, 400})) << "its bottom edge on the icon's top edge";
+
+    // Room neither below nor above: it stays below as usual.
+    const auto cramped = StatusPopupLayout::place({0, 0, 1440, 300}, StatusPopupLayout::bandBelow(icon), {0, 0, 300, 400}, 8);
+    EXPECT_FALSE(cramped.arrowPointsDown);
+    EXPECT_EQ(cramped.panelRect.maxY(), 0);
+    EXPECT_FALSE(StatusPopupLayout::place({0, 0, 1440, 900}, {500, 856, 22, 22}, {0, 0, 300, 400}, 8).arrowPointsDown);
+}
+
 TEST(StatusPopupLayoutTest, HalvesRoundAwayFromZero) {
     const Rect screen{-2000, 0, 4000, 900};
     EXPECT_EQ(StatusPopupLayout::place(screen, {250.5, 0, 0, 0}, {0, 0, 300, 400}, 8).panelRect.minX(), 101);
@@ -109,10 +122,28 @@ TEST(StatusPopupBackgroundViewTest, WithoutRadiusTheBodyIsAPlainRectangleAndEver
     EXPECT_TRUE(view.needsDisplay()) << "the same position still asks for a redraw";
 }
 
+TEST(StatusPopupBackgroundViewTest, AnArrowPointingDownMirrorsTheShapeTopToBottom) {
+    StatusPopupBackgroundView view(Rect{0, 0, 100, 50});
+    view.setArrowX(40);
+    const auto up = drawnOutline(view);
+    view.arrowPointsDown = true;
+    const auto down = drawnOutline(view);
+    ASSERT_EQ(down.size(), up.size());
+    EXPECT_EQ(down[0].points[0], (Point{40, 0})) << "the tip on the bottom edge";
+    EXPECT_EQ(down[1].points[0], (Point{46, 8}));
+    for (std::size_t i = 0; i < up.size(); ++i) {
+        ASSERT_EQ(down[i].points.size(), up[i].points.size());
+        for (std::size_t p = 0; p < up[i].points.size(); ++p) {
+            EXPECT_EQ(down[i].points[p], (Point{up[i].points[p].x, 50 - up[i].points[p].y}));
+        }
+    }
+}
+
 TEST(StatusPopupContainerViewTest, PinningFormatsWriteNumbersAsTheSystemPrintsThem) {
     EXPECT_EQ(StatusPopupContainerView::horizontalFormat(0), "H:|-(0.0)-[containerView]-(0.0)-|");
     EXPECT_EQ(StatusPopupContainerView::verticalFormat(8, 0), "V:|-(8.0)-[containerView]-(0.0)-|");
     EXPECT_EQ(StatusPopupContainerView::verticalFormat(8, 2.5), "V:|-(10.5)-[containerView]-(2.5)-|");
+    EXPECT_EQ(StatusPopupContainerView::verticalFormat(8, 0, true), "V:|-(0.0)-[containerView]-(8.0)-|");
 }
 
 TEST(StatusPopupContainerViewTest, TheContainerIsPinnedOnlyInsideTheBackgroundBelowTheArrow) {

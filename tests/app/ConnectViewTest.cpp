@@ -19,6 +19,7 @@
 #include "platform/network/VPNManager.hpp"
 #include "platform/ui/Alert.hpp"
 #include "platform/ui/Application.hpp"
+#include "StatusPopup/StatusPopupController.hpp"
 #include "platform/ui/Window.hpp"
 
 #include <gtest/gtest.h>
@@ -77,12 +78,7 @@ protected:
         auto& mainWindow = corvantis::MainWindow::shared();
         mainWindow.setup(corvantis::registerMainStoryboard());
         view = mainWindow.connectView;
-        mainWindow.loginView->setAlphaValue(0);
-        popup->setContentView(std::make_shared<platform::ui::View>(platform::ui::Rect(0, 0, 300, 400)));
-        popup->contentView()->addSubview(mainWindow.loginView);
-        popup->contentView()->addSubview(view);  // the screen sets itself up here
-        popup->orderFront();
-        view->show();
+        mainWindow.switchToView(corvantis::View::connectView);
         environment.time.advance(2s);  // past the guard after the disconnected look
         environment.helper->clear();
         log->clear();
@@ -178,6 +174,10 @@ protected:
         const auto lines = log->logged();
         return std::find(lines.begin(), lines.end(), line) != lines.end();
     }
+    std::string statusIcon() const {
+        const auto image = corvantis::MainWindow::shared().popupController->statusItem()->image();
+        return image ? image->name() : "(none)";
+    }
     std::shared_ptr<Alert> shownAlert() const {
         const auto alerts = Alert::pendingAlerts();
         return alerts.size() == 1 && alerts.front()->isShown() ? alerts.front() : nullptr;
@@ -192,7 +192,6 @@ protected:
     std::shared_ptr<AppDelegate> delegate = std::make_shared<AppDelegate>();
     std::shared_ptr<corvantis::CorvantisHelperController> helper = std::make_shared<corvantis::CorvantisHelperController>();
     std::shared_ptr<corvantis::testing::RecordingDestination> log = std::make_shared<corvantis::testing::RecordingDestination>();
-    std::shared_ptr<platform::ui::Window> popup = std::make_shared<platform::ui::Window>(platform::ui::Rect(0, 0, 300, 400));
     std::unique_ptr<platform::ScopedServices> bundle;
     std::shared_ptr<ConnectView> view;
 };
@@ -312,6 +311,7 @@ TEST_F(ConnectViewTest, AnyServersAddressConfirmsAndTheHelpersReplyOnlyDrawsTheC
     EXPECT_EQ(view->connectionState, ConnectionState::connecting) << "the reply draws, the address confirms";
     EXPECT_EQ(view->btnConnect->image(), platform::ui::Image::named("ConnectButtonOn"));
     EXPECT_FALSE(view->lblDuration->isHidden());
+    EXPECT_EQ(statusIcon(), "StatusBarIconActive");
     const auto commands = environment.helper->commands();
     EXPECT_NE(std::find(commands.begin(), commands.end(), "dscacheutil -flushcache; sudo killall -HUP mDNSResponder"), commands.end());
     EXPECT_NE(std::find(commands.begin(), commands.end(), "route -n add -net 0/1 203.0.113.1"), commands.end());
@@ -433,6 +433,7 @@ TEST_F(ConnectViewTest, TheDurationCountsOnOneTimerAndTheDisplaysSetTheirElement
     EXPECT_TRUE(view->lblDuration->isHidden());
     EXPECT_EQ(view->btnLocation->frame().origin.y, restingY);
     EXPECT_EQ(view->lblConnectTo->stringValue(), "Connect to");
+    EXPECT_EQ(statusIcon(), "StatusBarIconInactive");
     EXPECT_GT(environment.defaults->integer("disconnectedTime"), 0);
     environment.time.advance(3s);
     EXPECT_EQ(environment.defaults->integer("duration"), 3) << "the timer stopped";

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using corvantis::helper::HelperCall;
@@ -96,12 +98,61 @@ TEST_F(SandboxRoutes, TheKillSwitchTakesTheDefaultRouteAwayAndTheReleasePutsItBa
          resources + "/corvantis_guard.sh\" /Library/LaunchDaemons/corvantis_guard.sh && launchctl load -w "
                      "/Library/LaunchDaemons/com.corvantis.CorvantisGuard.plist ; route -n delete default 192.0.2.1");
     EXPECT_EQ(routes().find("default"), std::string::npos) << routes();
-    EXPECT_EQ(FileSystem::readFile(folder / "guard" / "gateway.conf").value(), "gateway=192.0.2.1\n");
-    EXPECT_EQ(FileSystem::readFile(folder / "systemctl-calls").value(),
-              "daemon-reload\nenable --now com.corvantis.CorvantisGuard.service\n");
+    EXPECT_EQ(FileSystem::readFile(folder / "guard" / "gateway.conf").value(), "gateway=192.0.2.1\nengaged=1\n");
+    const std::string installed =
+        "daemon-reload\nenable com.corvantis.CorvantisGuard.service\nrestart com.corvantis.CorvantisGuard.service\n";
+    EXPECT_EQ(FileSystem::readFile(folder / "systemctl-calls").value(), installed);
 
     call("route -n add default 192.0.2.1");
     EXPECT_NE(routes().find("default via 192.0.2.1 dev corv1"), std::string::npos) << routes();
+    // Released: the guard stays installed and is restarted to let traffic through.
+    EXPECT_EQ(FileSystem::readFile(folder / "guard" / "gateway.conf").value(), "gateway=192.0.2.1\nengaged=0\n");
+    EXPECT_EQ(FileSystem::readFile(folder / "systemctl-calls").value(),
+              installed + "restart com.corvantis.CorvantisGuard.service\n");
+}
+
+// The guard as its unit runs it, with the real nft, in this namespace: it holds traffic while
+// engaged, follows host routes through the gateway, and lets everything through once released.
+TEST_F(SandboxRoutes, TheGuardHoldsTrafficWhileEngagedAndFollowsTheHostRoutes) {
+    if (::access("/usr/sbin/nft", X_OK) != 0) GTEST_SKIP() << "nft is not installed";
+    const auto keyFile = folder / "guard" / "gateway.conf";
+    const auto table = [] { return runTool("/usr/sbin/nft", {"list", "table", "inet", "corvantis_guard"}).standardOutput; };
+    // Waits (bounded) for the guard to have put the table in the state asked for.
+    const auto tableHas = [&](const std::string& text) {
+        for (int attempt = 0; attempt < 200 && table().find(text) == std::string::npos; ++attempt) ::usleep(25'000);
+        return table().find(text) != std::string::npos;
+    };
+    const auto runGuard = [&] {
+        const pid_t guard = ::fork();
+        if (guard == 0) {
+            ::execl(helperProgram().c_str(), helperProgram().c_str(), "--guard", keyFile.c_str(), "--nft", "/usr/sbin/nft",
+                    nullptr);
+            ::_exit(127);
+        }
+        return guard;
+    };
+    const auto stop = [](pid_t guard) {
+        ::kill(guard, SIGTERM);
+        ::waitpid(guard, nullptr, 0);
+    };
+
+    call("route -n add -net 198.51.100.7 192.0.2.1");
+    ASSERT_TRUE(FileSystem::createDirectories(keyFile.parent_path()));
+    ASSERT_TRUE(FileSystem::writeFileAtomically(keyFile, "gateway=192.0.2.1\nengaged=1\n", 0600));
+    pid_t guard = runGuard();
+    EXPECT_TRUE(tableHas("policy drop;")) << table();
+    EXPECT_TRUE(tableHas("ip daddr 198.51.100.7 accept")) << table();
+    // A server switch under the kill switch: the new server's host route is let through.
+    call("route -n add -net 198.51.100.8 192.0.2.1");
+    EXPECT_TRUE(tableHas("ip daddr { 198.51.100.7, 198.51.100.8 } accept")) << table();
+    stop(guard);
+    EXPECT_TRUE(tableHas("policy drop;")) << "the rules stay when the guard stops";
+
+    ASSERT_TRUE(FileSystem::writeFileAtomically(keyFile, "gateway=192.0.2.1\nengaged=0\n", 0600));
+    guard = runGuard();
+    EXPECT_TRUE(tableHas("policy accept;")) << table();
+    stop(guard);
+    runTool("/usr/sbin/nft", {"delete", "table", "inet", "corvantis_guard"});
 }
 
 TEST_F(SandboxRoutes, TheGatewayQueryFindsTheRouterOrNamesTheTunnel) {

@@ -15,8 +15,8 @@ HelperFixture::HelperFixture() {
     FileSystem::createDirectories(profile.parent_path(), 0700);
     FileSystem::createDirectories(folder / "net");
     write(bundle / "down.sh", "echo down\n", 0755);
-    write(bundle / "com.corvantis.CorvantisGuard.service", "[Service]\nExecStart=/etc/corvantis/corvantis_guard.sh\n");
-    write(bundle / "corvantis_guard.sh", "#!/bin/sh\n");
+    write(bundle / "com.corvantis.CorvantisGuard.plist", "not what the helper installs\n");
+    write(bundle / "corvantis_guard.sh", "#!/bin/sh\nnot what the helper installs\n");
     write(bundle / "up.sh", "#!/bin/sh\necho \"add net 0.0.0.0: gateway $route_vpn_gateway\"\n", 0755);
     write(profile, "client\r\ndev tun\r\nproto udp\r\nremote 198.51.100.1 1194\r\nauth-user-pass\r\n"
                                   "keysize 256\r\n<ca>\r\n-----BEGIN CERTIFICATE-----\r\n</ca>\nup up.sh\ndown down.sh",
@@ -40,7 +40,7 @@ helper::HelperConfiguration HelperFixture::makeConfiguration() const {
     made.applicationExecutable = "/opt/corvantis/corvantis-vpn";
     made.resolver = {folder / "resolv.conf", folder / "resolv.conf", folder / "corvantis_resolv.conf"};
     made.guard = {folder / "etc" / "com.corvantis.Corvantis.conf", folder / "etc" / "corvantis_guard.sh",
-                  folder / "systemd"};
+                  folder / "systemd", "/usr/local/libexec/corvantis/com.corvantis.CorvantisHelper"};
     made.tools.resolvectl = folder / "no-resolvectl";
     made.routeTable = folder / "route";
     made.runtimeFolder = folder / "run";

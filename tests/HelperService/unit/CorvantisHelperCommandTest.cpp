@@ -55,36 +55,42 @@ TEST(CorvantisHelperCommands, EachOutputChunkIsAReplyAndTheFirstComesFirst) {
     EXPECT_EQ(fixture.run("route -n add default 192.168.1.1").front(), std::nullopt);
 }
 
-TEST(CorvantisHelperCommands, TheKillSwitchLineInstallsTheGuardAndDeletesTheDefaultRoute) {
+TEST(CorvantisHelperCommands, TheKillSwitchLineInstallsTheGuardFromTheHelperItselfAndRestoringReleasesIt) {
     HelperFixture fixture;
     const auto replies = fixture.run(guardLine(fixture.bundle, "192.168.1.1"));
+    const std::string restart = "/bin/systemctl restart com.corvantis.CorvantisGuard.service";
     EXPECT_EQ(fixture.launcher->launches(),
-              (std::vector<std::string>{"/bin/systemctl daemon-reload",
-                                        "/bin/systemctl enable --now com.corvantis.CorvantisGuard.service",
-                                        "/sbin/ip -4 route del default via 192.168.1.1"}));
-    EXPECT_EQ(fixture.read(fixture.configuration.guard.preferences), "gateway=192.168.1.1\n");
-    const auto unit = fixture.configuration.guard.unitFolder / "com.corvantis.CorvantisGuard.service";
-    EXPECT_EQ(fixture.read(unit), fixture.read(fixture.bundle / "com.corvantis.CorvantisGuard.service"));
-    EXPECT_EQ(fixture.read(fixture.configuration.guard.script), "#!/bin/sh\n");
-    EXPECT_EQ(modeOf(fixture.configuration.guard.script), 0755u);
+              (std::vector<std::string>{"/bin/systemctl daemon-reload", "/bin/systemctl enable com.corvantis.CorvantisGuard.service",
+                                        restart, "/sbin/ip -4 route del default via 192.168.1.1"}));
+    const auto& guard = fixture.configuration.guard;
+    EXPECT_EQ(fixture.read(guard.preferences), "gateway=192.168.1.1\nengaged=1\n");
+    EXPECT_EQ(modeOf(guard.preferences), 0600u);
+    // Written by the helper; what the user's bundle holds is never installed.
+    const auto unit = guard.unitFolder / "com.corvantis.CorvantisGuard.service";
+    EXPECT_NE(fixture.read(unit).find("ExecStart=" + guard.script.string() + "\n"), std::string::npos);
+    EXPECT_NE(fixture.read(guard.script).find("exec /usr/local/libexec/corvantis/com.corvantis.CorvantisHelper --guard " +
+                                              guard.preferences.string() + " --nft /usr/sbin/nft\n"),
+              std::string::npos);
+    EXPECT_EQ(modeOf(guard.script), 0755u);
     EXPECT_EQ(modeOf(unit), 0644u);
     EXPECT_EQ(replies.front(), "");
+
+    fixture.run("route -n add default 192.168.1.1");
+    EXPECT_EQ(fixture.read(guard.preferences), "gateway=192.168.1.1\nengaged=0\n");
+    EXPECT_EQ(fixture.launcher->launches().back(), restart);
+    // Released already: a second restore restarts nothing.
+    const auto launched = fixture.launcher->launches().size();
+    fixture.run("route -n add default 192.168.1.1");
+    EXPECT_EQ(fixture.launcher->launches().size(), launched + 1);  // the route alone
 }
 
 TEST(CorvantisHelperCommands, AFailedGuardStepStopsTheChainButTheDefaultRouteStillGoes) {
     HelperFixture fixture;
-    std::filesystem::remove(fixture.bundle / "com.corvantis.CorvantisGuard.service");
+    fixture.write(fixture.configuration.guard.unitFolder, "a file where the unit folder should be\n", 0644);
     const auto replies = fixture.run(guardLine(fixture.bundle, "192.168.1.1"));
     EXPECT_EQ(fixture.launcher->launches(), (std::vector<std::string>{"/sbin/ip -4 route del default via 192.168.1.1"}));
     ASSERT_FALSE(replies.empty());
-    EXPECT_NE(replies.front()->find("No such file"), std::string::npos);
     EXPECT_TRUE(fixture.log->mentions("The kill-switch guard was not installed"));
-
-    // A symbolic link in the user's bundle must not make root copy another file.
-    fixture.write(fixture.folder / "secret", "root only\n", 0600);
-    std::filesystem::create_symlink(fixture.folder / "secret", fixture.bundle / "com.corvantis.CorvantisGuard.service");
-    fixture.run(guardLine(fixture.bundle, "192.168.1.1"));
-    EXPECT_FALSE(std::filesystem::exists(fixture.configuration.guard.unitFolder / "com.corvantis.CorvantisGuard.service"));
 }
 
 TEST(CorvantisHelperCommands, QueriesAreAnsweredFromTheResolverFileAndTheRouteTable) {
