@@ -325,6 +325,29 @@ TEST_F(ConnectViewTest, AnyServersAddressConfirmsAndTheHelpersReplyOnlyDrawsTheC
     EXPECT_FALSE(logged("connectionChanged(ip:): Connection state: connected")) << "a second match changes nothing";
 }
 
+TEST_F(ConnectViewTest, ChecksWhileDisconnectedOnlyEnableTheButtonOrRunTheDownScriptAndNeedTheCityList) {
+    view->btnConnect->setEnabled(false);
+    confirmWith(ownAddress);
+    EXPECT_TRUE(view->btnConnect->isEnabled());
+    EXPECT_EQ(view->connectionState, ConnectionState::disconnected);
+    EXPECT_TRUE(environment.helper->calls().empty());
+
+    view->checkConnectionState();
+    failBoth();
+    const auto commands = environment.helper->commands();
+    ASSERT_EQ(commands.size(), 1u);
+    EXPECT_TRUE(commands[0].starts_with("sh \"") && commands[0].ends_with("/down.sh\"")) << commands[0];
+    EXPECT_EQ(view->connectionState, ConnectionState::disconnected);
+
+    click();
+    environment.helper->clear();
+    delegate->allCities.reset();
+    confirmWith(chosenAddress);
+    const auto crumbs = breadcrumbs();
+    EXPECT_NE(std::find(crumbs.begin(), crumbs.end(), "citiesList is nil"), crumbs.end());
+    EXPECT_TRUE(tunnelEnded());
+}
+
 TEST_F(ConnectViewTest, UnconfirmedChecksRetryAndTheFortiethGivesUp) {
     click();
     answerOpenVpn(true);

@@ -85,6 +85,14 @@ TEST_F(PopupInTheApplicationTest, StartsWithTheStatusItemAndThePopupOpenOnTheLog
     EXPECT_TRUE(items[0]->button()->isHighlighted());
     // The popup hangs under the item.
     EXPECT_EQ(popup().panel()->frame().maxY(), items[0]->window()->frame().minY());
+    // The other screens wait in the popup, transparent, so they take no clicks.
+    const auto& window = MainWindow::shared();
+    const std::vector<std::shared_ptr<platform::ui::View>> others{window.connectView, window.settingsView, window.locationsView};
+    for (const auto& screen : others) {
+        EXPECT_EQ(screen->superview(), popup().containerView().get());
+        EXPECT_EQ(screen->alphaValue(), 0);
+    }
+    EXPECT_FALSE(window.isOpen()) << "open, but not on the settings screen";
 
     clickStatusItem();
     EXPECT_FALSE(popup().isOpen());
