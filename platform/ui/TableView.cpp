@@ -25,15 +25,7 @@ std::shared_ptr<View> TableView::makeView(const std::string& identifier) {
 }
 
 void TableView::reloadData() {
-    // Last row first: each cell is then the top subview, so taking it out is cheap.
-    for (auto row = cells_.rbegin(); row != cells_.rend(); ++row) {
-        for (auto cell = row->rbegin(); cell != row->rend(); ++cell) {
-            if (!*cell) continue;
-            (*cell)->removeFromSuperview();
-            if (!(*cell)->identifier().empty()) reusable_[(*cell)->identifier()].push_back(*cell);
-        }
-    }
-    cells_.clear();
+    tileRows(0, 0);
     rowFrames_.clear();
 
     const auto source = dataSource();
@@ -49,17 +41,42 @@ void TableView::reloadData() {
     const double minimum = superview() ? superview()->bounds().height() : 0;
     setFrameSize({width, std::max(top, minimum)});
     if (selectedRow_ >= rows) selectedRow_ = -1;
+    tile();
+}
 
-    // As in AppKit, only the rows in view get cells: those inside the superview's bounds (the
-    // scroll view's page), or every row of a table outside any view. A long list then costs a
-    // page of cells, not a cell per row.
+void TableView::tile() {
     const Rect inView = superview() ? convertFrom(superview()->bounds(), superview()) : bounds();
-    cells_.assign(rowFrames_.size(), std::vector<std::shared_ptr<View>>(columns_.size()));
-    for (int row = 0; row < rows; ++row) {
+    // Row frames run top down without gaps: the rows in view are one stretch of them.
+    const auto first = std::ranges::upper_bound(rowFrames_, inView.minY(), {}, &Rect::maxY);
+    const auto end = std::ranges::lower_bound(first, rowFrames_.end(), inView.maxY(), {}, &Rect::minY);
+    tileRows(static_cast<int>(first - rowFrames_.begin()), static_cast<int>(end - rowFrames_.begin()));
+}
+
+void TableView::tileRows(int first, int end) {
+    if (first == tiledFirst_ && end == tiledEnd_) return;
+    std::vector<std::vector<std::shared_ptr<View>>> cells;
+    // Rows that left the view give their cells back for reuse, the last row first (the top
+    // subview is the cheapest to take out); rows still in view keep theirs.
+    for (int row = tiledEnd_ - 1; row >= tiledFirst_; --row) {
+        auto& built = cells_[static_cast<std::size_t>(row - tiledFirst_)];
+        if (row >= first && row < end) continue;
+        for (auto cell = built.rbegin(); cell != built.rend(); ++cell) {
+            if (!*cell) continue;
+            (*cell)->removeFromSuperview();
+            if (!(*cell)->identifier().empty()) reusable_[(*cell)->identifier()].push_back(*cell);
+        }
+    }
+    const auto builder = delegate();
+    const double width = frame().width();
+    for (int row = first; row < end; ++row) {
+        if (row >= tiledFirst_ && row < tiledEnd_) {
+            cells.push_back(std::move(cells_[static_cast<std::size_t>(row - tiledFirst_)]));
+            continue;
+        }
         const Rect& rowFrame = rowFrames_[static_cast<std::size_t>(row)];
-        if (!builder || rowFrame.maxY() <= inView.minY() || rowFrame.minY() >= inView.maxY()) continue;
+        std::vector<std::shared_ptr<View>> rowCells(columns_.size());
         double left = 0;
-        for (std::size_t column = 0; column < columns_.size(); ++column) {
+        for (std::size_t column = 0; column < columns_.size() && builder; ++column) {
             const bool last = column + 1 == columns_.size();
             const double columnWidth = last ? std::max(0.0, width - left) : columns_[column]->width();
             auto cell = builder->tableView(*this, columns_[column].get(), row);
@@ -67,10 +84,23 @@ void TableView::reloadData() {
                 cell->setFrame({left, rowFrame.minY(), columnWidth, rowFrame.height()});
                 addSubview(cell);
             }
-            cells_[static_cast<std::size_t>(row)][column] = std::move(cell);
+            rowCells[column] = std::move(cell);
             left += columnWidth;
         }
+        cells.push_back(std::move(rowCells));
     }
+    cells_ = std::move(cells);
+    tiledFirst_ = first;
+    tiledEnd_ = end;
+}
+
+void TableView::viewWillDraw() {
+    tile();
+}
+
+View* TableView::hitTest(Point point) {
+    tile();
+    return Control::hitTest(point);
 }
 
 Rect TableView::rect(int row) const {
@@ -91,7 +121,7 @@ int TableView::row(const View& view) const {
         for (std::size_t index = 0; index < cells_.size(); ++index) {
             const auto& cells = cells_[index];
             if (std::any_of(cells.begin(), cells.end(), [&](const auto& cell) { return cell.get() == step; })) {
-                return static_cast<int>(index);
+                return tiledFirst_ + static_cast<int>(index);
             }
         }
         return -1;
@@ -100,8 +130,8 @@ int TableView::row(const View& view) const {
 }
 
 std::shared_ptr<View> TableView::view(int column, int row) const {
-    if (row < 0 || row >= numberOfRows() || column < 0 || column >= static_cast<int>(columns_.size())) return nullptr;
-    return cells_[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)];
+    if (row < tiledFirst_ || row >= tiledEnd_ || column < 0 || column >= static_cast<int>(columns_.size())) return nullptr;
+    return cells_[static_cast<std::size_t>(row - tiledFirst_)][static_cast<std::size_t>(column)];
 }
 
 void TableView::clickRow(int row) {

@@ -15,8 +15,10 @@ namespace platform::ui {
 
 // A list of rows in columns, built from a data source and a delegate. `reloadData` lays every
 // row out at once, top down (the table counts y downwards), and the table grows to hold them (at
-// least as tall as its superview); cells are made for the rows in view only. Cell views come
-// from prototypes registered by identifier and are reused across reloads.
+// least as tall as its superview). As in AppKit, only the rows in view have cells: those inside
+// the superview's bounds (a scroll view's page), or every row of a table outside any view. Rows
+// that scroll into view get theirs before the table is drawn or hit, and rows that leave give
+// theirs back. Cell views come from prototypes registered by identifier and are reused.
 //
 // A click on a row (not on a control inside it) sets `clickedRow` for the length of the
 // action, selects the row when the delegate allows it, and sends the table's action; a click
@@ -60,6 +62,11 @@ public:
     // The built cell of `column` (index) and `row`; none when there is none (a row out of view has none).
     std::shared_ptr<View> view(int column, int row) const;
 
+    // Makes the cells of the rows now in view and frees those of rows out of view.
+    void tile();
+    void viewWillDraw() override;
+    View* hitTest(Point point) override;
+
     int clickedRow() const { return clickedRow_; }
     int selectedRow() const { return selectedRow_; }
 
@@ -77,7 +84,12 @@ private:
     std::map<std::string, CellFactory> prototypes_;
     std::map<std::string, std::vector<std::shared_ptr<View>>> reusable_;
     std::vector<Rect> rowFrames_;
-    std::vector<std::vector<std::shared_ptr<View>>> cells_;  // per row, per column
+    // Gives rows `first` to `end` (excluded) their cells and no other row any.
+    void tileRows(int first, int end);
+
+    std::vector<std::vector<std::shared_ptr<View>>> cells_;  // per row in view, per column
+    int tiledFirst_ = 0;  // the rows that have cells: from this one
+    int tiledEnd_ = 0;    // up to this one, excluded
     double rowHeight_ = defaultRowHeight;
     int clickedRow_ = -1;
     int pressedRow_ = -1;

@@ -128,6 +128,21 @@ TEST_F(TableViewTest, ALongListGetsCellsForTheRowsInViewOnly) {
     // A row out of view is still clicked as if scrolled to.
     table->clickRow(500);
     EXPECT_EQ(list->journal.back(), "clicked 500");
+
+    // Scrolled down, the rows now in view get cells once the table is clicked (or drawn), and
+    // those that left give theirs for reuse.
+    scroll->scrollTo(4000);
+    EXPECT_EQ(cell(100), nullptr);
+    cell(0)->name->setStringValue("was row 0");
+    corvantis::testing::Person::mouse(platform::ui::EventType::leftMouseDown, window, {150, 150});
+    corvantis::testing::Person::mouse(platform::ui::EventType::leftMouseUp, window, {150, 150});
+    EXPECT_EQ(list->journal.back(), "clicked 103");
+    ASSERT_NE(cell(100), nullptr);
+    EXPECT_EQ(cell(0), nullptr);
+    EXPECT_EQ(cell(107)->frame(), Rect(0, 4280, 300, 40));
+    EXPECT_EQ(cellsMade, 8);
+    cell(103)->star->click();
+    EXPECT_EQ(list->journal.back(), "star 103");
 }
 
 TEST_F(TableViewTest, ARowClickAsksTheDelegateAndSetsTheClickedRowForTheAction) {
