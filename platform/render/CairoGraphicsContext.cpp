@@ -108,7 +108,7 @@ void CairoGraphicsContext::draw(std::shared_ptr<const ui::Image> image, const ui
 
 void CairoGraphicsContext::draw(const ui::AttributedString& text, const ui::Rect& rect) {
     if (text.length() == 0 || rect.width() <= 0 || rect.height() <= 0) return;
-    const TextLayout layout(text, rect.width());
+    const TextLayout layout(text, rect.width(), rect.height());
     cairo_save(cr_);
     cairo_rectangle(cr_, rect.minX(), rect.minY(), rect.width(), rect.height());
     cairo_clip(cr_);

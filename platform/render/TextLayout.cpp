@@ -30,7 +30,7 @@ PangoAlignment pangoAlignment(ui::TextAlignment alignment) {
 
 }  // namespace
 
-TextLayout::TextLayout(const ui::AttributedString& text, std::optional<double> width)
+TextLayout::TextLayout(const ui::AttributedString& text, std::optional<double> width, std::optional<double> height)
     : layout_(pango_layout_new(TextFonts::shared().context())) {
     pango_layout_set_text(layout_, text.string().c_str(), static_cast<int>(text.length()));
     PangoAttrList* list = pango_attr_list_new();
@@ -70,10 +70,12 @@ TextLayout::TextLayout(const ui::AttributedString& text, std::optional<double> w
             pango_layout_set_height(layout_, -1);
             break;
         case ui::LineBreakMode::byCharWrapping:
-            pango_layout_set_wrap(layout_, PANGO_WRAP_CHAR);
-            break;
         case ui::LineBreakMode::byWordWrapping:
-            pango_layout_set_wrap(layout_, PANGO_WRAP_WORD_CHAR);
+            pango_layout_set_wrap(layout_, paragraph.lineBreakMode == ui::LineBreakMode::byCharWrapping ? PANGO_WRAP_CHAR : PANGO_WRAP_WORD_CHAR);
+            if (height) {
+                pango_layout_set_ellipsize(layout_, PANGO_ELLIPSIZE_END);
+                pango_layout_set_height(layout_, static_cast<int>(std::lround(*height * PANGO_SCALE)));
+            }
             break;
     }
     pango_layout_set_width(layout_, pangoWidth);

@@ -12,10 +12,11 @@ namespace platform::render {
 // Attributed text laid out by Pango with the runs' fonts, colours and underlines and the first
 // paragraph style's alignment and line breaking. Without a width it is one line per paragraph;
 // with one, lines wrap at it, or are cut with an ellipsis when the style truncates, and clipping
-// keeps them whole (the caller clips). Sizes are in points.
+// keeps them whole (the caller clips). With a height too, wrapped text keeps the lines that fit
+// whole and ends the last with an ellipsis. Sizes are in points.
 class TextLayout {
 public:
-    TextLayout(const ui::AttributedString& text, std::optional<double> width);
+    TextLayout(const ui::AttributedString& text, std::optional<double> width, std::optional<double> height = std::nullopt);
     ~TextLayout();
     TextLayout(const TextLayout&) = delete;
     TextLayout& operator=(const TextLayout&) = delete;

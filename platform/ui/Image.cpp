@@ -14,6 +14,11 @@ std::map<std::string, std::shared_ptr<Image>>& registry() {
     return images;
 }
 
+Image::Loader& installedLoader() {
+    static Image::Loader installed;
+    return installed;
+}
+
 // Porter-Duff factors of source and destination for premultiplied colours.
 struct Factors {
     double source;
@@ -72,7 +77,15 @@ std::shared_ptr<Image> Image::make(Size size) {
 
 std::shared_ptr<Image> Image::named(const std::string& name) {
     const auto found = registry().find(name);
-    return found == registry().end() ? nullptr : found->second;
+    if (found != registry().end()) return found->second;
+    if (name.empty() || !installedLoader()) return nullptr;
+    auto loaded = installedLoader()(name);
+    if (!loaded || !loaded->setName(name)) return nullptr;
+    return loaded;
+}
+
+void Image::setLoader(Loader loader) {
+    installedLoader() = std::move(loader);
 }
 
 void Image::forgetNames() {

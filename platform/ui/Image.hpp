@@ -5,6 +5,7 @@
 #include "platform/ui/Rect.hpp"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,10 +28,18 @@ public:
 
     // A transparent image of `size` points, its pixel grid rounded up to whole pixels.
     static std::shared_ptr<Image> make(Size size);
-    // The image registered under `name`: the same object on every call; none when there is none.
+    // Makes an image for a name nobody registered, or none; a drawing layer installs one that
+    // reads the resources' image files.
+    using Loader = std::function<std::shared_ptr<Image>(const std::string& name)>;
+
+    // The image registered under `name`: the same object on every call. A name not registered
+    // yet is offered to the loader, and what it makes is registered under it; none when there
+    // is none.
     static std::shared_ptr<Image> named(const std::string& name);
     // Forgets every registered name (used between tests).
     static void forgetNames();
+    // Installs the loader (none: names are only what was registered).
+    static void setLoader(Loader loader);
 
     // Registers this image under `name`; an empty name unregisters it. Returns false, changing
     // nothing, when another image already holds the name.

@@ -339,6 +339,7 @@ TEST_F(ConnectViewTest, ChecksWhileDisconnectedOnlyEnableTheButtonOrRunTheDownSc
     EXPECT_TRUE(commands[0].starts_with("sh \"") && commands[0].ends_with("/down.sh\"")) << commands[0];
     EXPECT_EQ(view->connectionState, ConnectionState::disconnected);
 
+    view->internetActive = true;  // no probe first
     click();
     environment.helper->clear();
     delegate->allCities.reset();

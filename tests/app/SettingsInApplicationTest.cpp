@@ -43,6 +43,14 @@ protected:
         environment.time.advance(1s);
     }
 
+    static std::shared_ptr<platform::ui::Button> connectScreenSettingsButton() {
+        for (const auto& candidate : MainWindow::shared().connectView->subviews()) {
+            auto button = std::dynamic_pointer_cast<platform::ui::Button>(candidate);
+            if (button && button->action() == "btnSettingsClick:") return button;
+        }
+        return nullptr;
+    }
+
     std::shared_ptr<SettingsViewButton> exportLabel() const {
         for (const auto& candidate : MainWindow::shared().settingsView->selfAndDescendants()) {
             auto label = std::dynamic_pointer_cast<SettingsViewButton>(candidate);
@@ -63,13 +71,15 @@ TEST_F(SettingsInApplicationTest, TheScreenLeadsBackToTheConnectScreenAndItsExpo
     launch();
     auto& main = MainWindow::shared();
     main.switchToView(corvantis::View::connectView);  // where a sign-in leads
-    main.switchToView(corvantis::View::settingsView);  // the connect screen's settings button
+    const auto settingsButton = connectScreenSettingsButton();
+    ASSERT_TRUE(settingsButton);
+    settingsButton->click();
     ASSERT_TRUE(main.isOpen());
     main.settingsView->btnBack->click();
     EXPECT_TRUE(main.settingsView->isHidden());
     EXPECT_FALSE(main.connectView->isHidden());
     EXPECT_FALSE(main.isOpen());
-    main.switchToView(corvantis::View::settingsView);
+    settingsButton->click();
     ASSERT_TRUE(main.isOpen());
 
     const auto label = exportLabel();

@@ -16,6 +16,7 @@ namespace platform::ui::testing {
 
 void reset() {
     Image::forgetNames();
+    Image::setLoader(nullptr);
     AnimationLog::shared().clear();
     FontRegistry::shared().reset();
     Alert::forgetPendingAlerts();
