@@ -275,7 +275,6 @@ TEST_F(LocationsScreenTest, ThePillFitsItsLabelAndIsCentred) {
 }
 
 TEST_F(LocationsScreenTest, ShowingTheScreenComesBackOnAllCitiesFromFavouritesButKeepsAnOpenSearch) {
-    MainWindow::shared().connectView->lblLocation = std::make_shared<platform::ui::TextField>();
     UserSettings::setHostname("de-ber.test");
     screen().btnFavourites->click();
     screen().hide();

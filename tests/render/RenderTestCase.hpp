@@ -34,6 +34,7 @@ protected:
         return window;
     }
 
+public:
     static bool isWhite(const platform::ui::Image::Pixel& p) { return p.red == 255 && p.green == 255 && p.blue == 255 && p.alpha == 255; }
 
     // The points of `picture` (in window points, pixel centres) for which `test` holds, counted
@@ -56,6 +57,7 @@ protected:
         return found;
     }
 
+protected:
     VirtualTime time;
 
 private:

@@ -6,6 +6,7 @@
 #include "app/LoginView.hpp"
 #include "app/MainWindow.hpp"
 #include "app/SettingsView.hpp"
+#include "StatusPopup/StatusPopupController.hpp"
 #include "platform/ui/Button.hpp"
 #include "platform/ui/Color.hpp"
 #include "platform/ui/SecureTextField.hpp"
@@ -20,8 +21,6 @@ namespace corvantis::tools {
 namespace ui = platform::ui;
 
 namespace {
-
-const ui::Size popupSize{300, 400};
 
 void nothing(MainWindow&) {}
 
@@ -61,20 +60,11 @@ std::shared_ptr<ui::Window> SceneCatalog::build(const std::string& scene, const 
     }
     auto& main = MainWindow::shared();
     main.setup(registerMainStoryboard());
-    if (!main.loginView || !main.connectView || !main.settingsView || !main.locationsView) {
+    if (!main.popupController || !main.popupController->panel() || !main.connectView || !main.settingsView || !main.locationsView) {
         error = "the storyboard \"Main\" lacks a screen";
         return nullptr;
     }
-    auto window = std::make_shared<ui::Window>(ui::Rect{{}, popupSize});
-    window->setBackgroundColor(ui::Color::white());
-    window->setContentView(std::make_shared<ui::View>());
-    // Stacked as the popup's container holds them: all transparent, the connect screen hidden.
-    for (const auto& screen : std::vector<std::shared_ptr<ui::View>>{main.loginView, main.connectView, main.settingsView, main.locationsView}) {
-        screen->setAlphaValue(0);
-        window->contentView()->addSubview(screen);
-    }
-    main.connectView->setHidden(true);
-    window->orderFront();
+    auto window = std::static_pointer_cast<ui::Window>(main.popupController->panel());
     for (View view : found->second.path) main.switchToView(view);
     change->second(main);
     return window;

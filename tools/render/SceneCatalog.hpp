@@ -12,7 +12,7 @@
 namespace corvantis::tools {
 
 // The scenes the render tool can draw: each is a screen of the "Main" storyboard, built by the
-// main window object and switched to as the popup does, in the popup's size; each has named
+// main window object and switched to as the popup does, in the popup's panel; each has named
 // states that put the screen in a look a person would see. Add a state by adding an entry to the
 // scene's table.
 class SceneCatalog {
@@ -26,7 +26,7 @@ public:
     SceneCatalog();
 
     const std::map<std::string, Scene>& scenes() const { return scenes_; }
-    // A visible window holding the scene's screen in that state; none, with the reason in
+    // The popup's panel showing the scene's screen in that state; none, with the reason in
     // `error`, for an unknown scene or state.
     std::shared_ptr<platform::ui::Window> build(const std::string& scene, const std::string& state, std::string& error) const;
 
