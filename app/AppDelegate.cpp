@@ -4,6 +4,7 @@
 #include "HelperService/CorvantisHelperInterface/Ipv4Address.hpp"
 #include "HelperService/CorvantisHelperInterface/ShellText.hpp"
 #include "app/CrashReportMasking.hpp"
+#include "StatusPopup/StatusPopupController.hpp"
 #include "app/MainWindow.hpp"
 #include "app/UserSettings.hpp"
 #include "platform/Services.hpp"
@@ -198,8 +199,20 @@ void AppDelegate::continueLaunch(const std::string& deviceId) {
     helperClient->terminateAllVpnConnections();
     runDownScript();
     helperClient->toggleIpv6(true, {});
-    MainWindow::shared().setup(storyboard);
+    auto& mainWindow = MainWindow::shared();
+    mainWindow.setup(storyboard);
+    // The next open is allowed, and losing key status does not close the popup before it is done.
+    if (const auto& popup = mainWindow.popupController) {
+        popup->statusItemClicked = true;
+        popup->isOpening = true;
+    }
     info("The main window is set up", "appInit()");
+}
+
+void AppDelegate::showMainWindow() {
+    auto& mainWindow = MainWindow::shared();
+    if (const auto& popup = mainWindow.popupController) popup->statusItemClicked = true;
+    mainWindow.show();
 }
 
 std::string AppDelegate::missingResources(const std::shared_ptr<platform::ui::Storyboard>& storyboard) const {
@@ -239,7 +252,9 @@ void AppDelegate::installHelperTool() {
 }
 
 ConnectionState AppDelegate::connectionState() const {
-    const auto state = MainWindow::shared().connectView->connectionState;
+    // Before the screens exist no tunnel can have been started.
+    const auto& connectView = MainWindow::shared().connectView;
+    const auto state = connectView ? connectView->connectionState : ConnectionState::disconnected;
     breadcrumb("get connectionState = " + std::to_string(static_cast<int>(state)));
     return state;
 }

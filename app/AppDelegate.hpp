@@ -48,6 +48,8 @@ public:
 
     // The connect screen's state, with a breadcrumb.
     ConnectionState connectionState() const;
+    // Opens the popup again as a click on the status item would.
+    void showMainWindow();
 
     // True once the helper was installed or confirmed; the popup clears it.
     bool helperJustInstalled = false;

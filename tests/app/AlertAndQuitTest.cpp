@@ -9,6 +9,7 @@
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/ui/Alert.hpp"
 #include "platform/ui/Application.hpp"
+#include "StatusPopup/StatusPopupController.hpp"
 #include "platform/ui/Window.hpp"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@ using corvantis::ConnectionState;
 using corvantis::MainWindow;
 using platform::ui::Alert;
 using platform::ui::Application;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -157,6 +159,35 @@ TEST_F(AlertAndQuitTest, TheDownScriptRunsAsRootWithItsPathSafelyInDoubleQuotes)
     const auto scope = environment.reportScope();
     ASSERT_FALSE(scope.breadcrumbs().empty());
     EXPECT_EQ(scope.breadcrumbs().back().category, "runDownScript()");
+}
+
+}  // namespace
+
+namespace {
+
+// With the real popup: the answer reopens it before the completion runs.
+TEST(AlertOnThePopup, TheAnswerReopensThePopupBeforeTheCompletionRuns) {
+    corvantis::testing::AppTestEnvironment environment;
+    Application::shared().reset();
+    Alert::forgetPendingAlerts();
+    auto delegate = std::make_shared<AppDelegate>();
+    AppDelegate::setShared(delegate);
+    auto& mainWindow = MainWindow::shared();
+    mainWindow.setup(corvantis::registerMainStoryboard());
+    ASSERT_TRUE(mainWindow.popupController);
+    mainWindow.popupController->closePopup();
+    environment.time.advance(1s);
+    ASSERT_FALSE(mainWindow.popupController->isOpen());
+
+    std::optional<bool> openWhenAnswered;
+    delegate->alert("Title", "Details", "OK", "Cancel", [&](bool) { openWhenAnswered = mainWindow.popupController->isOpen(); });
+    const auto alerts = Alert::pendingAlerts();
+    ASSERT_EQ(alerts.size(), 1u);
+    ASSERT_TRUE(alerts.front()->answer("Cancel"));
+    environment.runMainQueue();
+    EXPECT_EQ(openWhenAnswered, true);
+    Alert::forgetPendingAlerts();
+    Application::shared().reset();
 }
 
 }  // namespace

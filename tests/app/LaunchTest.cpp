@@ -2,6 +2,7 @@
 // and the road that ends start-up with the support alert.
 
 #include "HelperService/CorvantisHelperController/HelperService.hpp"
+#include "StatusPopup/StatusPopupController.hpp"
 #include "app/ApiService.hpp"
 #include "app/AppDelegate.hpp"
 #include "app/CrashReportMasking.hpp"
@@ -148,6 +149,10 @@ TEST_F(LaunchTest, StartUpInstallsTheHelperThenCleansUpThenBuildsTheMainWindow) 
     EXPECT_TRUE(environment.helper->commands()[0].starts_with("sh \""));
     EXPECT_TRUE(environment.helper->commands()[0].ends_with("/down.sh\""));
     EXPECT_TRUE(MainWindow::shared().loginView) << "the main window is set up";
+    const auto& popup = MainWindow::shared().popupController;
+    ASSERT_TRUE(popup);
+    EXPECT_TRUE(popup->statusItemClicked);
+    EXPECT_TRUE(popup->isOpening);
     EXPECT_TRUE(Alert::pendingAlerts().empty());
     const auto user = environment.reportScope().user();
     ASSERT_TRUE(user);
