@@ -5,6 +5,7 @@
 #include "platform/Services.hpp"
 #include "platform/crashreporting/CrashReporter.hpp"
 #include "platform/display/ApplicationMain.hpp"
+#include "platform/render/DrawingSetup.hpp"
 #include "platform/ui/Application.hpp"
 
 #include <csignal>
@@ -68,6 +69,8 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     terminateOnStopSignals();
 
+    // Before any screen is built: text measured as Pango draws it, images drawn from their files.
+    platform::render::DrawingSetup::install(1.0);
     const auto delegate = std::make_shared<corvantis::AppDelegate>();
     corvantis::AppDelegate::setShared(delegate);
     platform::ui::Application::shared().setDelegate(delegate);

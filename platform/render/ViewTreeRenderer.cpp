@@ -61,6 +61,16 @@ void ViewTreeRenderer::drawView(ui::View& view, CairoGraphicsContext& context, b
     }
     if (alpha < 1) context.beginTransparencyLayer(alpha);
 
+    // The view's own drawing comes first, aside: a view may set its layer's look while it draws,
+    // and that look lies beneath what it drew.
+    view.viewWillDraw();
+    cairo_push_group(cr);
+    view.draw(context, bounds);
+    if (const auto* animationView = dynamic_cast<const animation::AnimationView*>(&view)) {
+        LottiePlayer::shared().draw(*animationView, cr, at);
+    }
+    cairo_pattern_t* content = cairo_pop_group(cr);
+
     const ui::Layer* layer = view.layer();
     const double radius = layer ? layer->cornerRadius : 0;
     if (layer && layer->backgroundColor) {
@@ -71,11 +81,9 @@ void ViewTreeRenderer::drawView(ui::View& view, CairoGraphicsContext& context, b
     cairo_save(cr);
     addRoundedRect(cr, bounds, layer && layer->masksToBounds ? radius : 0);
     cairo_clip(cr);
-    view.viewWillDraw();
-    view.draw(context, bounds);
-    if (const auto* animationView = dynamic_cast<const animation::AnimationView*>(&view)) {
-        LottiePlayer::shared().draw(*animationView, cr, at);
-    }
+    cairo_set_source(cr, content);
+    cairo_paint(cr);
+    cairo_pattern_destroy(content);
     for (const auto& subview : view.subviewsInDrawingOrder()) drawView(*subview, context, view.isFlipped(), at);
     cairo_restore(cr);
 

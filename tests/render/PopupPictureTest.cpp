@@ -1,6 +1,7 @@
 #include "RenderTestCase.hpp"
 
 #include "StatusPopup/StatusPopupBackgroundView.hpp"
+#include "app/SearchView.hpp"
 
 namespace corvantis::testing {
 namespace {
@@ -30,6 +31,25 @@ TEST_F(PopupPictureTest, TheArrowTipStandsAtArrowXAndOnlyTheShapeIsFilled) {
         EXPECT_EQ(picture.pixelAt({150, 404}).alpha, 0) << "the strip above the body";
         EXPECT_LT(picture.pixelAt({0.2, 0.2}).alpha, 16) << "the rounded corner";
     }
+}
+
+TEST_F(PopupPictureTest, TheSearchBarsBorderIsOnePixelFromTheFirstDrawAndStaysSo) {
+    auto window = whiteWindow(120, 40);
+    window->contentView()->addSubview(std::make_shared<SearchView>(Rect{10, 5, 100, 30}));
+    platform::render::ViewTreeRenderer renderer;
+    platform::render::Picture picture(120, 40, 1);
+    cairo_t* cr = cairo_create(picture.surface());
+    for (int draw = 1; draw <= 2; ++draw) {
+        renderer.render(*window, cr, 1);
+        const auto border = Image::Pixel{213, 213, 213, 255};
+        EXPECT_EQ(picture.pixelAt({60, 34.5}), border) << "draw " << draw;
+        EXPECT_EQ(picture.pixelAt({60, 5.5}), border) << "draw " << draw;
+        EXPECT_EQ(picture.pixelAt({10.5, 20}), border) << "draw " << draw;
+        EXPECT_TRUE(isWhite(picture.pixelAt({60, 33.5}))) << "draw " << draw;
+        EXPECT_TRUE(isWhite(picture.pixelAt({11.5, 20}))) << "draw " << draw;
+        EXPECT_TRUE(isWhite(picture.pixelAt({60, 35.5}))) << "draw " << draw;
+    }
+    cairo_destroy(cr);
 }
 
 }  // namespace

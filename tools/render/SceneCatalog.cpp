@@ -38,7 +38,10 @@ SceneCatalog::SceneCatalog() {
                               main.loginView->txtUsername->setStringValue("jane@example");
                               main.loginViewController->showError("Please, enter correct username and password to sign in");
                           }}}};
-    scenes_["connect"] = {{View::connectView}, {{"disconnected", nothing}}};
+    scenes_["connect"] = {{View::connectView},
+                          {{"disconnected", nothing},
+                           {"connecting", [](MainWindow& main) { main.connectView->showConnectingButton(); }},
+                           {"connected", [](MainWindow& main) { main.connectView->showConnectedButton(); }}}};
     scenes_["settings"] = {{View::connectView, View::settingsView},
                            {{"app", nothing},
                             {"account", [](MainWindow& main) { main.settingsView->btnAccount->performClick(nullptr); }}}};
