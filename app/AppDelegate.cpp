@@ -209,6 +209,13 @@ void AppDelegate::continueLaunch(const std::string& deviceId) {
     info("The main window is set up", "appInit()");
 }
 
+bool AppDelegate::internetActive() const {
+    const auto& connectView = MainWindow::shared().connectView;
+    const bool active = !connectView || connectView->internetActive.load();
+    breadcrumb(std::string("get internetActive = ") + (active ? "true" : "false"));
+    return active;
+}
+
 void AppDelegate::showMainWindow() {
     auto& mainWindow = MainWindow::shared();
     if (const auto& popup = mainWindow.popupController) popup->statusItemClicked = true;

@@ -48,6 +48,8 @@ public:
 
     // The connect screen's state, with a breadcrumb.
     ConnectionState connectionState() const;
+    // Whether the connect screen last found the internet reachable, with a breadcrumb.
+    bool internetActive() const;
     // Opens the popup again as a click on the status item would.
     void showMainWindow();
 
