@@ -228,9 +228,15 @@ void Window::beginSheet(const std::shared_ptr<Window>& sheet, SheetCompletion co
 }
 
 void Window::presentSheet(Window& sheet) {
-    // Hung from the top edge of this window, centred.
+    // Hung from the top edge of this window, centred, but kept on this window's screen: a sheet
+    // wider than a narrow window at the screen's edge (the popup's) would otherwise be cut off.
     const Rect size = sheet.frame();
-    sheet.setFrame({frame_.midX() - size.width() / 2, frame_.maxY() - size.height(), size.width(), size.height()});
+    double x = frame_.midX() - size.width() / 2;
+    if (const auto shownOn = screen()) {
+        const Rect area = shownOn->frame();
+        x = std::max(area.minX(), std::min(x, area.maxX() - size.width()));
+    }
+    sheet.setFrame({x, frame_.maxY() - size.height(), size.width(), size.height()});
     sheet.makeKeyAndOrderFront();
 }
 

@@ -149,7 +149,8 @@ public:
 
     // ---- Sheets
     // Queues `sheet` on this window; it is shown (ordered front and made key, on top of this
-    // window) once no earlier sheet is left. A window that is already a sheet is refused.
+    // window, hung from its top edge and centred as far as the screen allows) once no earlier
+    // sheet is left. A window that is already a sheet is refused.
     void beginSheet(const std::shared_ptr<Window>& sheet, SheetCompletion completion);
     // Ends `sheet`: it is ordered out, the next queued sheet is shown, and the sheet's completion
     // runs later on the main queue with `response`. Nothing when `sheet` is not queued here.
