@@ -7,6 +7,7 @@
 #include "fixtures/AppTestEnvironment.hpp"
 #include "fixtures/LoopbackBackend.hpp"
 #include "platform/foundation/Bundle.hpp"
+#include "platform/foundation/FileDescriptor.hpp"
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/foundation/PosixProcessLauncher.hpp"
 #include "platform/ui/Alert.hpp"
@@ -21,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <fcntl.h>
 #include <csignal>
 #include <mutex>
 #include <sys/stat.h>
@@ -43,6 +45,10 @@ std::unique_ptr<corvantis::testbed::HelperDaemon> startHelper(const std::filesys
     FileSystem::writeFileAtomically(folder / "helper.conf", "", 0600);
     FileSystem::writeFileAtomically(folder / "ip", "#!/bin/sh\necho \"$*\" >> \"" + (folder / "ip.log").string() + "\"\n", 0755);
     const auto path = [&](const char* name) { return (folder / name).string(); };
+    // The helper's own lines go to "helper.log": its standard error is ours while it starts.
+    const platform::foundation::FileDescriptor log(::open(path("helper.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    const platform::foundation::FileDescriptor savedError(::dup(STDERR_FILENO));
+    ::dup2(log.get(), STDERR_FILENO);
     auto daemon = std::make_unique<corvantis::testbed::HelperDaemon>(
         CORVANTIS_HELPER_PROGRAM, folder / "helper.sock",
         Texts{"--config", path("helper.conf"), "--allow-uid=" + std::to_string(user), "--ip=" + path("ip"),
@@ -50,6 +56,7 @@ std::unique_ptr<corvantis::testbed::HelperDaemon> startHelper(const std::filesys
               "--resolv-backup=" + path("resolv.backup"), "--runtime-folder=" + path("run"),
               "--network-preferences=" + path("preferences.json"), "--system-keychain=" + path("System.keychain"),
               "--bundle-resources=" + platform::foundation::Bundle::main()->resourcePath().string()});
+    ::dup2(savedError.get(), STDERR_FILENO);
     ::chmod((folder / "helper.sock").c_str(), 0666);  // the helper itself decides whom it serves
     return daemon;
 }
@@ -209,6 +216,7 @@ TEST_F(ProgramTest, QuittingHasTheRealHelperRestoreTheRouteBeforeTheApplicationE
     EXPECT_TRUE(platform::ui::Application::shared().isTerminated());
     // Both calls were written before terminate returned; the helper carries them out on its own.
     EXPECT_TRUE(waitForText(folder / "ip.log", "-4 route add default via 192.168.1.1"));
+    EXPECT_TRUE(waitForText(folder / "helper.log", "terminating openvpn process")) << "the tunnels were ended";
     platform::ui::Alert::forgetPendingAlerts();
     platform::ui::Application::shared().reset();
 }
