@@ -72,6 +72,8 @@ void Button::draw(GraphicsContext& context, const Rect&) {
     const double size = std::min(markSize, frame.height());
     const Rect mark(frame.minX() + 0.5, frame.midY() - size / 2 + 0.5, size - 1, size - 1);
     const bool on = state_ == ControlStateValue::on;
+    // A disabled mark is shown faded; its title keeps its own colour.
+    if (!isEnabled()) context.beginTransparencyLayer(0.4);
     const BezierPath outline = type_ == ButtonType::radio ? oval(mark) : rectangle(mark);
     context.fill(outline, on ? markBlue() : Color::white());
     context.stroke(outline, on ? markBlue() : Color::systemGray());
@@ -86,6 +88,7 @@ void Button::draw(GraphicsContext& context, const Rect&) {
         tick.lineTo({mark.minX() + mark.width() * 0.78, mark.minY() + mark.height() * 0.74});
         context.stroke(tick, Color::white());
     }
+    if (!isEnabled()) context.endTransparencyLayer();
     const AttributedString& title = cell_->attributedTitle();
     if (title.length() > 0) {
         const double x = mark.maxX() + markGap;

@@ -58,7 +58,7 @@ public:
     void highlight(bool highlighted) { setHighlighted(highlighted); }
 
     // Push buttons draw through their cell; radio buttons and check boxes draw their mark (on:
-    // filled) at the left edge and the title after it.
+    // filled, faded while disabled) at the left edge and the title after it.
     void draw(GraphicsContext& context, const Rect& dirtyRect) override;
 
 protected:
