@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <tuple>
+#include <utility>
 
 namespace platform::display {
 
@@ -82,7 +83,11 @@ void DisplayServer::attach() {
             if (!alive.expired()) processEvents();
         });
     });
-    frameTimer_ = dispatch::Timer::scheduledTimer(seconds(frameInterval), true, [this](dispatch::Timer&) { processEvents(); });
+    frameTimer_ = dispatch::Timer::scheduledTimer(seconds(frameInterval), true, [this](dispatch::Timer&) {
+        drawingDue_ = true;
+        processEvents();
+    });
+    drawingDue_ = true;
     sync();
 }
 
@@ -298,10 +303,10 @@ void DisplayServer::sync() {
         }
         NativeWindow& native = *entry->second.native;
         if (native.update()) renderer_.markDirty(*window);
-        if (native.isMapped() && renderer_.needsRedraw(*window)) native.draw(renderer_);
         if (native.isMapped() && !native.isEmbedded()) order.push_back({stackingRank(*window, visible), &native});
         ++entry;
     }
+    if (std::exchange(drawingDue_, false)) drawChangedWindows();
     std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<NativeWindow*> stacked;
     for (const auto& [rank, native] : order) stacked.push_back(native);
@@ -315,6 +320,14 @@ void DisplayServer::sync() {
         }
     }
     if (tray_) tray_->sync();
+    XFlush(connection_->display());
+}
+
+void DisplayServer::drawChangedWindows() {
+    for (auto& [pointer, entry] : windows_) {
+        const auto window = entry.window.lock();
+        if (window && entry.native->isMapped() && renderer_.needsRedraw(*window)) entry.native->draw(renderer_);
+    }
     XFlush(connection_->display());
 }
 

@@ -51,8 +51,11 @@ public:
 
     // Reads what the server sent and handles it, then brings the windows in line and draws.
     void processEvents();
-    // Brings the X windows in line with the layer's and draws those whose picture changed.
+    // Brings the X windows in line with the layer's. Pictures are drawn at most once a frame, on
+    // the frame timer, however often input arrives.
     void sync();
+    // Draws every window whose picture changed, now.
+    void drawChangedWindows();
 
     // Lets `filter` see X events first (menus, the tray); it answers true for the events it took.
     using EventFilter = std::function<bool(const XEvent& event)>;
@@ -94,6 +97,7 @@ private:
     std::map<int, EventFilter> filters_;
     int lastFilter_ = 0;
     bool focusCheckDue_ = false;
+    bool drawingDue_ = false;
     bool attached_ = false;
     // For click counts: where and when the last press was.
     Time lastPressTime_ = 0;

@@ -77,6 +77,8 @@ NativeWindow::NativeWindow(XConnection& connection, ui::Window& window, bool emb
     XSetWMProtocols(display, id_, &deleteWindow, 1);
     setWindowType();
     gc_ = XCreateGC(display, id_, 0, nullptr);
+    visual_ = visual;
+    depth_ = depth;
     if (embedded_) geometry_ = geometry;
 }
 
@@ -188,9 +190,7 @@ void NativeWindow::draw(render::ViewTreeRenderer& renderer) {
     }
     // Cairo's ARGB32 and RGB24 rows are the 32-bit ZPixmap layout of both 24- and 32-bit visuals.
     Display* display = connection_.display();
-    XWindowAttributes attributes;
-    XGetWindowAttributes(display, id_, &attributes);
-    XImage* image = XCreateImage(display, attributes.visual, static_cast<unsigned>(attributes.depth), ZPixmap, 0,
+    XImage* image = XCreateImage(display, visual_, static_cast<unsigned>(depth_), ZPixmap, 0,
                                  reinterpret_cast<char*>(cairo_image_surface_get_data(shown)), static_cast<unsigned>(width),
                                  static_cast<unsigned>(height), 32, cairo_image_surface_get_stride(shown));
     if (image == nullptr) return;
@@ -209,6 +209,9 @@ void NativeWindow::applyShapeFromAlpha(const unsigned char* pixels, int width, i
             if ((row[x] >> 24) >= 0x80) bits[static_cast<std::size_t>(y * bytesPerRow + x / 8)] |= static_cast<char>(1 << (x % 8));
         }
     }
+    // Setting a shape exposes the window again: only a new outline is worth that redraw.
+    if (bits == shapeBits_) return;
+    shapeBits_ = bits;
     Display* display = connection_.display();
     const Pixmap mask = XCreateBitmapFromData(display, id_, bits.data(), static_cast<unsigned>(width), static_cast<unsigned>(height));
     XShapeCombineMask(display, id_, ShapeBounding, 0, 0, mask, ShapeSet);

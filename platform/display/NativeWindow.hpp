@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace platform::render {
 class ViewTreeRenderer;
@@ -64,6 +65,8 @@ private:
     ui::Window& window_;
     ::Window id_ = None;
     Colormap colormap_ = None;
+    Visual* visual_ = nullptr;
+    int depth_ = 0;
     bool argb_ = false;
     bool overrideRedirect_ = false;
     bool embedded_ = false;
@@ -71,6 +74,7 @@ private:
     std::optional<XRectangle> geometry_;
     std::optional<bool> acceptsInput_;
     std::optional<unsigned long> opacity_;
+    std::vector<char> shapeBits_;  // the outline last set, one bit per pixel
     std::string title_;
     std::string cursorName_;
     Cursor cursor_ = None;

@@ -68,6 +68,8 @@ void XvfbSession::settle() {
     server_->processEvents();
     platform::Services::current().mainQueue()->drain();
     server_->processEvents();
+    server_->drawChangedWindows();
+    XSync(server_->connection().display(), False);
 }
 
 void XvfbSession::xdotool(const std::vector<std::string>& arguments) {
