@@ -6,6 +6,7 @@
 #include "app/CrashReportMasking.hpp"
 #include "StatusPopup/StatusPopupController.hpp"
 #include "app/MainWindow.hpp"
+#include "app/ProductConstants.hpp"
 #include "app/UserSettings.hpp"
 #include "platform/Services.hpp"
 #include "platform/crashreporting/CrashReporter.hpp"
@@ -43,7 +44,6 @@ constexpr const char* guardPlist = "com.corvantis.CorvantisGuard.plist";
 constexpr const char* guardScript = "corvantis_guard.sh";
 
 constexpr const char* greeting = "Hello Corvantis MacOS";
-constexpr const char* supportSite = "https://support.corvantis.com/";
 // The bundle's crash-reporting DSN; CORVANTIS_CRASH_DSN, when set, replaces it (empty: off).
 constexpr const char* dsnInfoKey = "SentryDSN";
 constexpr const char* dsnEnvironment = "CORVANTIS_CRASH_DSN";
@@ -240,7 +240,9 @@ void AppDelegate::showLaunchFailure(const std::string& deviceId) const {
     failure->addButton("Support");
     failure->addButton("Close");
     if (failure->runModal() == platform::ui::ModalResponse::alertFirstButtonReturn) {
-        if (const auto site = platform::foundation::Url::fromString(supportSite)) platform::ui::Workspace::shared().open(*site);
+        if (const auto site = platform::foundation::Url::fromString(product::supportSite())) {
+            platform::ui::Workspace::shared().open(*site);
+        }
     }
 }
 

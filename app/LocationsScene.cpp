@@ -18,18 +18,19 @@ namespace {
 const ui::Size screenSize{300, 400};
 const ui::Color darkText = ui::Color::sRGB(37 / 255.0, 47 / 255.0, 88 / 255.0, 1.0);
 
-// Until images are drawn from their SVG files under the resources' "images" folder, each name
-// stands for a transparent image of the size the screen draws it at.
+// The screen's images, drawn from the resources' "images" folder by the image loader. Without
+// one (no display), each name stands for a transparent image of its size, so that a star's
+// state can still be read from its image.
 void registerImages() {
     const std::pair<const char*, ui::Size> images[] = {
         {"TabsActiveLeft", {150, 32}},   {"TabsActiveRight", {150, 32}}, {"TabsInactiveLeft", {150, 32}},
         {"TabsInactiveRight", {150, 32}}, {"FavouriteActive", {16, 16}},  {"FavouriteInactive", {16, 16}},
         {"SearchIcon", {18, 18}},         {"BackArrow", {20, 20}},        {"CancelSearch", {14, 14}},
+        {FlagImages::placeholderName, {24, 18}},
     };
     for (const auto& [name, size] : images) {
         if (!ui::Image::named(name)) ui::Image::make(size)->setName(name);
     }
-    FlagImages::registerAll();
 }
 
 std::shared_ptr<ui::Button> imageButton(ui::Rect frame, const char* image, const char* action,

@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <tuple>
 
 namespace platform::display {
 
@@ -29,6 +30,19 @@ constexpr double wheelStep = 30;
 
 bool isStatusWindow(const ui::Window& window) {
     return dynamic_cast<const ui::StatusBarWindow*>(&window) != nullptr;
+}
+
+// Where a window goes in the stacking order, bottom first: by level, then by when it was last
+// ordered front. A sheet goes right above its window, whatever its own level and whenever its
+// window was last ordered front.
+using StackingRank = std::tuple<int, std::size_t, int>;
+StackingRank stackingRank(const ui::Window& window, const std::vector<std::shared_ptr<ui::Window>>& visible) {
+    const ui::Window* base = &window;
+    while (base->sheetParent() != nullptr) base = base->sheetParent();
+    const auto position = std::find_if(visible.begin(), visible.end(), [&](const auto& shown) { return shown.get() == base; });
+    int depth = 0;
+    for (const ui::Window* parent = window.sheetParent(); parent != nullptr; parent = parent->sheetParent()) ++depth;
+    return {std::max(window.level(), base->level()), static_cast<std::size_t>(position - visible.begin()), depth};
 }
 
 dispatch::Duration seconds(double value) {
@@ -272,7 +286,7 @@ void DisplayServer::sync() {
         if (status) tray_->adopt(*native);
         windows_.emplace(window.get(), Entry{window, std::move(native)});
     }
-    std::vector<std::pair<std::pair<int, std::size_t>, NativeWindow*>> order;
+    std::vector<std::pair<StackingRank, NativeWindow*>> order;
     for (auto entry = windows_.begin(); entry != windows_.end();) {
         const auto window = entry->second.window.lock();
         const auto position = std::find(visible.begin(), visible.end(), window);
@@ -285,9 +299,7 @@ void DisplayServer::sync() {
         NativeWindow& native = *entry->second.native;
         if (native.update()) renderer_.markDirty(*window);
         if (native.isMapped() && renderer_.needsRedraw(*window)) native.draw(renderer_);
-        if (native.isMapped() && !native.isEmbedded()) {
-            order.push_back({{window->level(), static_cast<std::size_t>(position - visible.begin())}, &native});
-        }
+        if (native.isMapped() && !native.isEmbedded()) order.push_back({stackingRank(*window, visible), &native});
         ++entry;
     }
     std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first < b.first; });

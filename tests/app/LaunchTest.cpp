@@ -7,6 +7,7 @@
 #include "app/AppDelegate.hpp"
 #include "app/CrashReportMasking.hpp"
 #include "app/MainWindow.hpp"
+#include "app/ProductConstants.hpp"
 #include "app/UserSettings.hpp"
 #include "fixtures/AppTestEnvironment.hpp"
 #include "fixtures/LoopbackBackend.hpp"
@@ -181,7 +182,7 @@ TEST_F(LaunchTest, AHelperThatCannotBeInstalledEndsStartUpWithTheSupportAlert) {
     EXPECT_EQ(shown->buttons().size(), 2u);
     EXPECT_EQ(shown->buttons()[1]->title(), "Close");
     ASSERT_EQ(opener->opened.size(), 1u);
-    EXPECT_TRUE(opener->opened[0].starts_with("https://"));
+    EXPECT_EQ(opener->opened[0], corvantis::product::supportSite());
     EXPECT_EQ(messages(), (Texts{"Helper Tool install error. Helper tool installing failed (The user cancelled)",
                                  "App initialization error. Helper tool installing failed (The user cancelled)"}));
     EXPECT_FALSE(MainWindow::shared().loginView) << "no main window";
