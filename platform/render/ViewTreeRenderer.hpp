@@ -19,8 +19,9 @@ class CairoGraphicsContext;
 // border, masking), `viewWillDraw` then `draw`, and the frames of animation views.
 //
 // It also keeps, per window, whether a new picture is due: after `markDirty`, while a view asks
-// for display or an animation runs, and when the tree's geometry or look changed since the last
-// picture. Main thread only.
+// for display or an animation runs, and when the tree's geometry changed since the last
+// picture, or the texts, images, states and colours of its fields, buttons, image views, boxes
+// and layers changed. Main thread only.
 class ViewTreeRenderer {
 public:
     // Draws `window`'s content into `cr`, whose origin is the window's top-left corner on the
