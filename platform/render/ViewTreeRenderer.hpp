@@ -38,11 +38,11 @@ public:
     // Drops what is kept about a window that is gone.
     void forget(const ui::Window& window);
 
+private:
     // Draws `view` and its subviews into `context`, whose coordinates are those of the view's
     // superview (y downwards when `superviewFlipped`).
     static void drawView(ui::View& view, CairoGraphicsContext& context, bool superviewFlipped, dispatch::TimePoint at);
 
-private:
     struct WindowState {
         bool dirty = true;
         std::size_t fingerprint = 0;
