@@ -13,7 +13,10 @@ std::optional<ContentMode> contentModeFromRaw(int raw) {
 }
 
 AnimationView::AnimationView(std::shared_ptr<const Composition> scene, ui::Rect frame)
-    : ui::View(frame), scene_(std::move(scene)) {}
+    : ui::View(frame), scene_(std::move(scene)) {
+    // Drawn in layers, as the animation framework's view is: so it has a z position to sit behind controls.
+    setWantsLayer(true);
+}
 
 std::shared_ptr<AnimationView> AnimationView::named(const std::string& name) {
     return std::make_shared<AnimationView>(Composition::named(name));

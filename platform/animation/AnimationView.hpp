@@ -23,11 +23,11 @@ enum class ContentMode : int {
 
 std::optional<ContentMode> contentModeFromRaw(int raw);
 
-// A view that plays one animation scene. Headless it keeps the play state a renderer would show:
-// which scene, whether it plays and loops, and how often it was asked to play. A play that does
-// not loop finishes after the scene's duration and then calls its completion with true on the
-// main queue; a play cut short (by another play or another scene) calls it at once with false.
-// A looping play runs until it is cut short. Main thread only.
+// A view that plays one animation scene, layer-backed from the start. Headless it keeps the play
+// state a renderer shows: which scene, since when it plays, whether it loops, and how often it was
+// asked to play. A play that does not loop finishes after the scene's duration and then calls its
+// completion with true on the main queue; a play cut short (by another play or another scene)
+// calls it at once with false. A looping play runs until it is cut short. Main thread only.
 class AnimationView : public ui::View {
 public:
     using Completion = std::function<void(bool finished)>;

@@ -77,18 +77,14 @@ void CairoGraphicsContext::stroke(const ui::BezierPath& path, const ui::Color& c
     cairo_stroke(cr_);
 }
 
-bool CairoGraphicsContext::countsUpwards() const {
+void CairoGraphicsContext::originAtTopLeft(cairo_t* cr, const ui::Rect& rect) {
     cairo_matrix_t matrix;
-    cairo_get_matrix(cr_, &matrix);
-    return matrix.yy < 0;
-}
-
-void CairoGraphicsContext::originAtTopLeft(const ui::Rect& rect) {
-    if (countsUpwards()) {
-        cairo_translate(cr_, rect.minX(), rect.maxY());
-        cairo_scale(cr_, 1, -1);
+    cairo_get_matrix(cr, &matrix);
+    if (matrix.yy < 0) {  // y grows upwards on the device
+        cairo_translate(cr, rect.minX(), rect.maxY());
+        cairo_scale(cr, 1, -1);
     } else {
-        cairo_translate(cr_, rect.minX(), rect.minY());
+        cairo_translate(cr, rect.minX(), rect.minY());
     }
 }
 
@@ -96,7 +92,7 @@ void CairoGraphicsContext::draw(std::shared_ptr<const ui::Image> image, const ui
     if (!image || image->pixelsWide() == 0 || image->pixelsHigh() == 0 || rect.width() <= 0 || rect.height() <= 0) return;
     const ImageSurface surface(*image);
     cairo_save(cr_);
-    originAtTopLeft(rect);
+    originAtTopLeft(cr_, rect);
     cairo_scale(cr_, rect.width() / image->pixelsWide(), rect.height() / image->pixelsHigh());
     cairo_set_source_surface(cr_, surface.surface(), 0, 0);
     cairo_pattern_set_filter(cairo_get_source(cr_), CAIRO_FILTER_GOOD);
@@ -112,7 +108,7 @@ void CairoGraphicsContext::draw(const ui::AttributedString& text, const ui::Rect
     cairo_save(cr_);
     cairo_rectangle(cr_, rect.minX(), rect.minY(), rect.width(), rect.height());
     cairo_clip(cr_);
-    originAtTopLeft(rect);
+    originAtTopLeft(cr_, rect);
     cairo_move_to(cr_, layout.alignmentOffset(), 0);
     pango_cairo_show_layout(cr_, layout.layout());
     cairo_restore(cr_);

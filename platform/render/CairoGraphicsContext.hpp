@@ -35,13 +35,11 @@ public:
     // Paths and colours as Cairo takes them.
     static void addPath(cairo_t* cr, const ui::BezierPath& path);
     static void setSource(cairo_t* cr, const ui::Color& color);
+    // Moves the origin to the top-left corner of `rect` with y downwards, so that pictures and
+    // text land upright whichever way the current coordinates count.
+    static void originAtTopLeft(cairo_t* cr, const ui::Rect& rect);
 
 private:
-    // Whether y grows upwards on the device in the current coordinates.
-    bool countsUpwards() const;
-    // Moves the origin to the top-left corner of `rect` with y downwards.
-    void originAtTopLeft(const ui::Rect& rect);
-
     cairo_t* cr_;
     std::vector<double> layerAlphas_;
 };

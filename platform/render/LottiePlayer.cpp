@@ -1,5 +1,7 @@
 #include "platform/render/LottiePlayer.hpp"
 
+#include "platform/render/CairoGraphicsContext.hpp"
+
 #include <rlottie.h>
 
 #include <algorithm>
@@ -31,19 +33,20 @@ LottiePlayer& LottiePlayer::shared() {
 
 LottiePlayer::~LottiePlayer() = default;
 
-rlottie::Animation* LottiePlayer::animation(const animation::Composition& scene) {
-    auto found = animations_.find(&scene);
-    if (found == animations_.end()) {
-        // Compositions named from the resources live for the whole process; keyed by address.
-        found = animations_.emplace(&scene, rlottie::Animation::loadFromData(scene.text(), scene.name(), "", false)).first;
+rlottie::Animation* LottiePlayer::animation(const std::shared_ptr<const animation::Composition>& scene) {
+    Player& player = animations_[scene.get()];
+    // An address can come back for another scene once the first is gone.
+    if (player.scene.lock() != scene) {
+        player.scene = scene;
+        player.animation = rlottie::Animation::loadFromData(scene->text(), scene->name(), "", false);  // uncached
     }
-    return found->second.get();
+    return player.animation.get();
 }
 
 std::optional<std::size_t> LottiePlayer::frameAt(const animation::AnimationView& view, dispatch::TimePoint at) {
     const auto scene = view.sceneModel();
     if (!scene) return std::nullopt;
-    rlottie::Animation* player = animation(*scene);
+    rlottie::Animation* player = animation(scene);
     if (!player || player->totalFrame() == 0) return std::nullopt;
     const std::size_t total = player->totalFrame();
     const auto started = view.playStartedAt();
@@ -57,7 +60,7 @@ std::optional<std::size_t> LottiePlayer::frameAt(const animation::AnimationView&
 void LottiePlayer::draw(const animation::AnimationView& view, cairo_t* cr, dispatch::TimePoint at) {
     const auto frame = frameAt(view, at);
     if (!frame) return;
-    rlottie::Animation* player = animation(*view.sceneModel());
+    rlottie::Animation* player = animation(view.sceneModel());
     std::size_t sceneWidth = 0;
     std::size_t sceneHeight = 0;
     player->size(sceneWidth, sceneHeight);
@@ -77,12 +80,7 @@ void LottiePlayer::draw(const animation::AnimationView& view, cairo_t* cr, dispa
     cairo_surface_mark_dirty(surface);
 
     cairo_save(cr);
-    if (matrix.yy < 0) {
-        cairo_translate(cr, target.minX(), target.maxY());
-        cairo_scale(cr, 1, -1);
-    } else {
-        cairo_translate(cr, target.minX(), target.minY());
-    }
+    CairoGraphicsContext::originAtTopLeft(cr, target);
     cairo_scale(cr, target.width() / wide, target.height() / high);
     cairo_set_source_surface(cr, surface, 0, 0);
     cairo_paint(cr);

@@ -28,10 +28,15 @@ public:
     std::optional<std::size_t> frameAt(const animation::AnimationView& view, dispatch::TimePoint at);
 
 private:
-    LottiePlayer() = default;
-    rlottie::Animation* animation(const animation::Composition& scene);
+    struct Player {
+        std::weak_ptr<const animation::Composition> scene;
+        std::unique_ptr<rlottie::Animation> animation;
+    };
 
-    std::map<const animation::Composition*, std::unique_ptr<rlottie::Animation>> animations_;
+    LottiePlayer() = default;
+    rlottie::Animation* animation(const std::shared_ptr<const animation::Composition>& scene);
+
+    std::map<const animation::Composition*, Player> animations_;
 };
 
 }  // namespace platform::render

@@ -23,6 +23,8 @@ public:
     // The image of `name`; none when no file holds it or the file cannot be drawn (said on the
     // standard error stream).
     static std::shared_ptr<ui::Image> load(const std::string& name, double scale);
+
+private:
     static foundation::Expected<std::shared_ptr<ui::Image>> loadFile(const std::filesystem::path& file, double scale);
 };
 

@@ -25,9 +25,6 @@ class TextFonts {
 public:
     static TextFonts& shared();
 
-    // Registers one more font file with fontconfig; false when fontconfig refuses it.
-    bool registerFontFile(const std::filesystem::path& file);
-
     // The Pango description of `font`'s face at its size in points (one point per user unit).
     // The system face, and a face fontconfig does not know, become the sans-serif family.
     FontDescription description(const ui::Font& font);
@@ -37,6 +34,8 @@ public:
 
 private:
     TextFonts();
+    // Registers a font file with fontconfig; false when fontconfig refuses it.
+    bool registerFontFile(const std::filesystem::path& file);
     struct Face {
         std::string family;
         int weight;  // Pango weight

@@ -4,10 +4,16 @@
 #include "platform/render/CairoGraphicsContext.hpp"
 #include "platform/render/LottiePlayer.hpp"
 #include "platform/ui/AnimationLog.hpp"
+#include "platform/ui/Box.hpp"
+#include "platform/ui/Button.hpp"
+#include "platform/ui/ImageView.hpp"
+#include "platform/ui/TextField.hpp"
 #include "platform/ui/View.hpp"
 
 #include <algorithm>
 #include <functional>
+#include <optional>
+#include <string>
 
 namespace platform::render {
 
@@ -35,8 +41,40 @@ bool intersectsClip(cairo_t* cr, const ui::Rect& bounds) {
     return bounds.minX() < x2 && bounds.maxX() > x1 && bounds.minY() < y2 && bounds.maxY() > y1 && x2 > x1 && y2 > y1;
 }
 
+void combine(std::size_t& seed, std::size_t value) {
+    seed ^= value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
+}
+
 void combine(std::size_t& seed, double value) {
-    seed ^= std::hash<double>{}(value) + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
+    combine(seed, std::hash<double>{}(value));
+}
+
+void combine(std::size_t& seed, const void* pointer) {
+    combine(seed, std::hash<const void*>{}(pointer));
+}
+
+void combine(std::size_t& seed, const std::optional<ui::Color>& color) {
+    if (!color) return combine(seed, std::size_t{0});
+    for (double component : {color->redComponent(), color->greenComponent(), color->blueComponent(), color->alphaComponent()}) {
+        combine(seed, component);
+    }
+}
+
+// What the common views show beyond their geometry: texts, images, states, colours.
+void combineContent(std::size_t& seed, ui::View& view) {
+    if (const auto* field = dynamic_cast<const ui::TextField*>(&view)) {
+        combine(seed, std::hash<std::string>{}(field->stringValue()));
+        combine(seed, field->textColor());
+    }
+    if (const auto* button = dynamic_cast<const ui::Button*>(&view)) {
+        combine(seed, std::hash<std::string>{}(button->title()));
+        combine(seed, button->image().get());
+        combine(seed, static_cast<double>(button->state()));
+        combine(seed, button->isHighlighted() ? 1.0 : 0.0);
+        combine(seed, button->isEnabled() ? 1.0 : 0.0);
+    }
+    if (const auto* imageView = dynamic_cast<const ui::ImageView*>(&view)) combine(seed, imageView->image().get());
+    if (const auto* box = dynamic_cast<const ui::Box*>(&view)) combine(seed, box->fillColor());
 }
 
 }  // namespace
@@ -160,13 +198,16 @@ std::size_t ViewTreeRenderer::fingerprint(ui::Window& window) {
     const auto content = window.contentView();
     if (!content) return seed;
     for (const auto& view : content->selfAndDescendants()) {
-        combine(seed, static_cast<double>(reinterpret_cast<std::uintptr_t>(view.get())));
+        combine(seed, static_cast<const void*>(view.get()));
+        combineContent(seed, *view);
         const ui::Rect frame = view->frame();
         for (double value : {frame.minX(), frame.minY(), frame.width(), frame.height(), view->alphaValue(), view->isHidden() ? 1.0 : 0.0}) {
             combine(seed, value);
         }
         if (const ui::Layer* layer = view->layer()) {
             for (double value : {layer->zPosition, layer->cornerRadius, layer->borderWidth, layer->masksToBounds ? 1.0 : 0.0}) combine(seed, value);
+            combine(seed, layer->backgroundColor);
+            combine(seed, layer->borderColor);
         }
     }
     return seed;

@@ -19,8 +19,9 @@ class CairoGraphicsContext;
 // border, masking), `viewWillDraw` then `draw`, and the frames of animation views.
 //
 // It also keeps, per window, whether a new picture is due: after `markDirty`, while a view asks
-// for display or an animation runs, and when the tree's geometry or look changed since the last
-// picture. Main thread only.
+// for display or an animation runs, and when the tree's geometry changed since the last
+// picture, or the texts, images, states and colours of its fields, buttons, image views, boxes
+// and layers changed. Main thread only.
 class ViewTreeRenderer {
 public:
     // Draws `window`'s content into `cr`, whose origin is the window's top-left corner on the
@@ -37,11 +38,11 @@ public:
     // Drops what is kept about a window that is gone.
     void forget(const ui::Window& window);
 
+private:
     // Draws `view` and its subviews into `context`, whose coordinates are those of the view's
     // superview (y downwards when `superviewFlipped`).
     static void drawView(ui::View& view, CairoGraphicsContext& context, bool superviewFlipped, dispatch::TimePoint at);
 
-private:
     struct WindowState {
         bool dirty = true;
         std::size_t fingerprint = 0;

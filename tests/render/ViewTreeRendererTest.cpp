@@ -140,6 +140,16 @@ TEST_F(ViewTreeRendererTest, AFadeIsDrawnInBetweenAndTheRendererAsksForFrames) {
     EXPECT_FALSE(renderer.needsRedraw(*window));
     box->setFrameOrigin({5, 5});
     EXPECT_TRUE(renderer.needsRedraw(*window));
+
+    // A text changed by a timer, with no input and no geometry change, is drawn again too.
+    auto duration = std::make_shared<TextField>(Rect{0, 0, 40, 20});
+    window->contentView()->addSubview(duration);
+    cr = cairo_create(picture.surface());
+    renderer.render(*window, cr, 1);
+    cairo_destroy(cr);
+    EXPECT_FALSE(renderer.needsRedraw(*window));
+    duration->setStringValue("00:00:01");
+    EXPECT_TRUE(renderer.needsRedraw(*window));
 }
 
 }  // namespace

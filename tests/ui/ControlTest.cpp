@@ -1,6 +1,7 @@
 #include "Person.hpp"
 #include "UiTestCase.hpp"
 
+#include "platform/animation/AnimationView.hpp"
 #include "platform/ui/Button.hpp"
 #include "platform/ui/ClickGestureRecognizer.hpp"
 #include "platform/ui/RecordingGraphicsContext.hpp"
@@ -77,10 +78,10 @@ TEST_F(ControlTest, AClickIsAPressAndAReleaseInsideAndHighlightsInBetween) {
     Person::mouse(EventType::leftMouseUp, window, {100, 39});
     EXPECT_EQ(actions, (std::vector<std::string>{"connect"}));
 
-    // A view added last but placed below by its z position (an animation behind the controls)
-    // leaves the click to the button.
-    auto behind = std::make_shared<View>(Rect(0, 0, 300, 200));
-    behind->setWantsLayer(true);
+    // An animation view added last but placed below by its layer's z position leaves the click
+    // to the button.
+    auto behind = std::make_shared<platform::animation::AnimationView>(nullptr, Rect(0, 0, 300, 200));
+    ASSERT_TRUE(behind->layer());
     behind->layer()->zPosition = -1000;
     window->contentView()->addSubview(behind);
     connect->click();
