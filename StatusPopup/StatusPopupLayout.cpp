@@ -17,6 +17,9 @@ StatusPopupLayout StatusPopupLayout::place(platform::ui::Rect screenRect, platfo
     // The margin on the right is the arrow's height.
     const double rightLimit = screenRect.maxX() - arrowHeight;
     if (panelRect.maxX() > rightLimit) panelRect.origin.x -= panelRect.maxX() - rightLimit;
+    // Trays also sit at the left of the screen: the same margin keeps the panel on it there.
+    const double leftLimit = screenRect.minX() + arrowHeight;
+    if (panelRect.minX() < leftLimit) panelRect.origin.x = leftLimit;
     return {screenRect, statusRect, panelRect, above};
 }
 

@@ -16,7 +16,7 @@ struct StatusPopupLayout {
 
     // The panel centred under the icon (x rounded, halves away from zero) with its top edge on
     // the icon's bottom edge, then moved left when it would come closer to the screen's right
-    // edge than `arrowHeight`. When it does not fit below the icon but does above, its bottom
+    // edge than `arrowHeight`, or right when it would come closer to the left edge. When it does not fit below the icon but does above, its bottom
     // edge goes on the icon's top edge instead.
     static StatusPopupLayout place(platform::ui::Rect screenRect, platform::ui::Rect statusRect,
                                    platform::ui::Rect panelRect, double arrowHeight);

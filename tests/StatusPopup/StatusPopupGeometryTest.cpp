@@ -48,6 +48,12 @@ TEST(StatusPopupLayoutTest, UnderATrayAtTheBottomThePanelOpensAboveTheIconOnlyWh
     EXPECT_FALSE(cramped.arrowPointsDown);
     EXPECT_EQ(cramped.panelRect.maxY(), 0);
     EXPECT_FALSE(StatusPopupLayout::place({0, 0, 1440, 900}, {500, 856, 22, 22}, {0, 0, 300, 400}, 8).arrowPointsDown);
+
+    // An icon at the bottom-left: the panel stays on the screen, its arrow still at the icon.
+    const Rect leftIcon{4, 0, 24, 24};
+    const auto left = StatusPopupLayout::place({0, 0, 1440, 900}, StatusPopupLayout::bandBelow(leftIcon), {0, 0, 300, 400}, 8);
+    EXPECT_EQ(left.panelRect, (Rect{8, 24, 300, 400}));
+    EXPECT_EQ(StatusPopupLayout::arrowX(StatusPopupLayout::bandBelow(leftIcon), left.panelRect), 8);
 }
 
 TEST(StatusPopupLayoutTest, HalvesRoundAwayFromZero) {
