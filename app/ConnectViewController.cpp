@@ -33,10 +33,12 @@ std::shared_ptr<platform::ui::ImageView> imageView(Rect frame, const char* name)
 std::shared_ptr<platform::ui::View> loadConnectView(platform::ui::ViewController&) {
     auto view = std::make_shared<ConnectView>(Rect(0, 0, 300, 400));
 
-    view->viewContainer = std::make_shared<platform::ui::View>(Rect(50, 150, 200, 200));
+    // The animation fills the container at the screen's size, centred on the connect button.
+    view->viewContainer = std::make_shared<platform::ui::View>(Rect(0, 50, 300, 400));
     view->btnConnect = std::make_shared<ConnectButton>(Rect(100, 200, 100, 100));
     view->btnConnect->setTitle("");
     view->lblConnectTo = label(Rect(0, 118, 300, 18), "Connect to");
+    view->lblConnectTo->setAlignment(platform::ui::TextAlignment::center);
 
     view->btnLocation = std::make_shared<LocationButton>(Rect(100, 80, 100, 30));
     view->btnLocation->setCell(std::make_shared<LocationButtonCell>());
@@ -49,6 +51,7 @@ std::shared_ptr<platform::ui::View> loadConnectView(platform::ui::ViewController
     view->btnLocation->addSubview(view->imgLocationArrow);
 
     view->lblDuration = label(Rect(0, 45, 300, 18), "00:00:00");
+    view->lblDuration->setAlignment(platform::ui::TextAlignment::center);
     view->lblDuration->setAlphaValue(0);
     view->lblDuration->setHidden(true);
 

@@ -153,12 +153,14 @@ void TextField::draw(GraphicsContext& context, const Rect&) {
 }
 
 void TextField::drawText(GraphicsContext& context, const Rect& rect) const {
+    std::optional<ParagraphStyle> paragraph;
+    if (alignment_ != TextAlignment::natural) paragraph = ParagraphStyle{alignment_};
     if (!text_.string().empty()) {
-        context.draw(AttributedString(displayedString(), {font(), textColor_, std::nullopt, std::nullopt}), rect);
+        context.draw(AttributedString(displayedString(), {font(), textColor_, paragraph, std::nullopt}), rect);
     } else if (attributedPlaceholder_) {
         context.draw(*attributedPlaceholder_, rect);
     } else if (!placeholder_.empty()) {
-        context.draw(AttributedString(placeholder_, {font(), Color::systemGray(), std::nullopt, std::nullopt}), rect);
+        context.draw(AttributedString(placeholder_, {font(), Color::systemGray(), paragraph, std::nullopt}), rect);
     }
 }
 

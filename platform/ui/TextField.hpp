@@ -3,6 +3,7 @@
 #include "platform/ui/AttributedString.hpp"
 #include "platform/ui/Color.hpp"
 #include "platform/ui/Control.hpp"
+#include "platform/ui/ParagraphStyle.hpp"
 #include "platform/ui/EditableText.hpp"
 #include "platform/ui/TextFieldDelegate.hpp"
 
@@ -37,6 +38,9 @@ public:
     }
     const Color& textColor() const { return textColor_; }
     void setTextColor(const Color& color) { textColor_ = color; }
+    // How the text and the placeholder sit in the field's width.
+    TextAlignment alignment() const { return alignment_; }
+    void setAlignment(TextAlignment alignment) { alignment_ = alignment; }
     bool isEditable() const { return editable_; }
     void setEditable(bool editable) { editable_ = editable; }
     bool isSelectable() const { return selectable_ || editable_; }
@@ -81,6 +85,7 @@ private:
     EditableText text_;
     std::string placeholder_;
     std::optional<AttributedString> attributedPlaceholder_;
+    TextAlignment alignment_ = TextAlignment::natural;
     Color textColor_ = Color::calibratedWhite(0, 1);
     bool editable_ = true;
     bool selectable_ = true;

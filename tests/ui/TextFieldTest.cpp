@@ -235,6 +235,21 @@ TEST_F(TextFieldTest, TheSecureFieldNeverPutsItsTextOnThePasteboard) {
     EXPECT_EQ(drawn.text.string(), "\u2022\u2022\u2022\u2022");
 }
 
+TEST_F(TextFieldTest, TheAlignmentGoesWithTheTextAndThePlaceholderAndNaturalAddsNone) {
+    const auto paragraphOf = [](TextField& field) {
+        RecordingGraphicsContext context;
+        field.draw(context, field.bounds());
+        return std::get<RecordingGraphicsContext::DrawText>(context.operations().at(0)).text.attributes(0).paragraphStyle;
+    };
+    TextField caption({0, 0, 300, 18});
+    caption.setPlaceholderString("Connect to");
+    EXPECT_EQ(paragraphOf(caption), std::nullopt);
+    caption.setAlignment(platform::ui::TextAlignment::center);
+    EXPECT_EQ(paragraphOf(caption)->alignment, platform::ui::TextAlignment::center);
+    caption.setStringValue("Connect to");
+    EXPECT_EQ(paragraphOf(caption)->alignment, platform::ui::TextAlignment::center);
+}
+
 TEST_F(TextFieldTest, LabelsAndDisabledFieldsCannotBeEdited) {
     email->setEditable(false);
     email->setStringValue("label");
