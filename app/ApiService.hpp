@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ApiServiceError.hpp"
+#include "app/SharedText.hpp"
 
 #include <nlohmann/json.hpp>
 
@@ -44,8 +45,9 @@ public:
 
     // Access token of the last successful password grant; never cleared.
     static inline std::optional<std::string> token;
-    // Password of the last login attempt, kept only so that crash reports can mask it.
-    static inline std::string password;
+    // Password of the last login attempt, kept only so that crash reports can mask it (read on
+    // the URL session's threads, hence locked).
+    static inline SharedText password;
     static inline std::optional<std::string> savedTcpConfig;
     static inline std::optional<std::string> savedUdpConfig;
 
