@@ -76,7 +76,8 @@ bool Reachability::startNotifier() {
     }
     if (auto set = reachabilityRef_->setDispatchQueue(reachabilitySerialQueue_); !set) {
         consoleLog("SCNetworkReachabilitySetDispatchQueue() failed: " + set.error().message);
-        reachabilityRef_->setCallback({});
+        // Undoing the half-made watch; its own failure was just reported, nothing more to do.
+        (void)reachabilityRef_->setCallback({});
         reachabilityObject_ = nullptr;
         return false;
     }
@@ -86,8 +87,10 @@ bool Reachability::startNotifier() {
 
 void Reachability::stopNotifier() {
     if (!reachabilityRef_) return;
-    reachabilityRef_->setCallback({});
-    reachabilityRef_->setDispatchQueue(nullptr);
+    // Stopping is best effort: the real watch always lets go, and a caller tearing down has no one
+    // to tell if another would not.
+    (void)reachabilityRef_->setCallback({});
+    (void)reachabilityRef_->setDispatchQueue(nullptr);
     // Last: this may let go of the last reference to the object.
     reachabilityObject_ = nullptr;
 }

@@ -19,6 +19,8 @@ std::optional<std::string> HelperPasswordItems::searchKeychainCopyMatching(const
 
 bool HelperPasswordItems::createKeychainValue(const std::string& value, const std::string& identifier) {
     const auto query = newSearchDictionary(identifier);
+    // An earlier value goes first; "not found" is the usual answer, and a store that cannot be
+    // written fails the add below, whose status is the answer.
     (void)store_->remove(query);
     platform::security::KeychainItem item;
     item.service = query.service;

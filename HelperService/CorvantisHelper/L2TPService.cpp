@@ -26,6 +26,7 @@ void L2TPService::preferencesAuthorization() {
     if (auth_) return;
     using namespace platform::security;
     auth_ = Authorization::create();
+    // The helper runs as root, where the rights are always granted.
     (void)auth_->copyRights({}, kAuthorizationFlagInteractionAllowed | kAuthorizationFlagExtendRights |
                                     kAuthorizationFlagPreAuthorize);
 }
@@ -100,14 +101,14 @@ void L2TPService::configureExistingService(Request& request) {
     }
     if (!prefs_->commitChanges()) request.send(207);
     if (!prefs_->applyChanges()) request.send(208);
-    prefs_->synchronize();
+    if (auto synchronized = prefs_->synchronize(); !synchronized) log_->notice(synchronized.error().message);
 }
 
 void L2TPService::createService(Request& request, const std::string& sharedSecret) {
     const auto l2tp = NetworkInterface::createWithInterface(NetworkInterface::ipv4(), kSCNetworkInterfaceTypeL2TP);
     const auto ppp = NetworkInterface::createWithInterface(l2tp, kSCNetworkInterfaceTypePPP);
     serviceID_ = prefs_->createService(ppp);
-    prefs_->setServiceName(serviceID_, serviceName);
+    if (auto named = prefs_->setServiceName(serviceID_, serviceName); !named) log_->notice(named.error().message);
 
     if (!prefs_->setInterfaceConfiguration(serviceID_, L2TPPPPConfig())) request.send(103);
     if (!prefs_->setInterfaceExtendedConfiguration(serviceID_, kSCEntNetIPSec, L2TPIPSecConfig())) request.send(104);

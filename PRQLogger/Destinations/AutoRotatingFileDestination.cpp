@@ -127,9 +127,13 @@ std::optional<Url> AutoRotatingFileDestination::archiveFolderURL() const {
 }
 
 void AutoRotatingFileDestination::setArchiveFolderURL(std::optional<Url> folder) {
-    auto lock = lockFile();
-    archiveFolderURL_ = std::move(folder);
-    if (archiveFolderURL_) FileSystem::createDirectories(archiveFolderURL_->path());
+    locked([&] {
+        archiveFolderURL_ = std::move(folder);
+        if (!archiveFolderURL_) return;
+        if (const auto made = FileSystem::createDirectories(archiveFolderURL_->path()); !made) {
+            report(Level::error, "Unable to create the archive folder " + archiveFolderURL_->path() + ": " + made.error().message);
+        }
+    });
 }
 
 AutoRotatingFileDestination::Completion AutoRotatingFileDestination::autoRotationCompletion() const {
@@ -207,7 +211,7 @@ std::optional<Url> AutoRotatingFileDestination::defaultLogFolderURL() const {
     const auto temporary = platform::foundation::privateTemporaryDirectory();
     if (!temporary) return std::nullopt;
     const auto folder = temporary.value() / "log";
-    FileSystem::createDirectories(folder, 0700);
+    if (!FileSystem::createDirectories(folder, 0700)) return std::nullopt;
     return Url::fileUrl(folder.string(), true);
 }
 

@@ -20,9 +20,10 @@ struct Error {
     }
 };
 
-// Either a value or the `Error` that prevented it.
+// Either a value or the `Error` that prevented it; a result nobody looks at is a failure nobody
+// hears of, so the compiler insists that it be looked at.
 template <class T>
-class Expected {
+class [[nodiscard]] Expected {
 public:
     Expected(T value) : content_(std::move(value)) {}
     Expected(Error error) : content_(std::move(error)) {}
@@ -39,7 +40,7 @@ private:
 };
 
 template <>
-class Expected<void> {
+class [[nodiscard]] Expected<void> {
 public:
     Expected() = default;
     Expected(Error error) : error_(std::move(error)), failed_(true) {}

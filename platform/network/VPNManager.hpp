@@ -51,7 +51,7 @@ public:
 
     // Starts the stored configuration's tunnel; an error when there is none, it is disabled,
     // or the start is made to fail.
-    std::optional<foundation::DomainError> startVPNTunnel();
+    [[nodiscard]] std::optional<foundation::DomainError> startVPNTunnel();
     void stopVPNTunnel();
     VPNStatus status() const;
 

@@ -36,7 +36,7 @@ public:
 
     // Whether the rights can be had: at once for root; through pkexec, with interaction
     // allowed, for everyone else. The password itself is asked for when the step runs.
-    OSStatus copyRights(const std::vector<std::string>& rights, unsigned flags) const;
+    [[nodiscard]] OSStatus copyRights(const std::vector<std::string>& rights, unsigned flags) const;
 
     // What goes before a program's path and arguments to run it with the rights: nothing for
     // root, else pkexec.
@@ -45,7 +45,7 @@ public:
     // What the exit status of a program started through `elevationPrefix` says about the
     // authorization: pkexec ends with 126 when the user dismissed its dialog and with 127 when it
     // refused; anything else is the program's own.
-    OSStatus statusOfElevatedExit(int exitStatus) const;
+    [[nodiscard]] OSStatus statusOfElevatedExit(int exitStatus) const;
 };
 
 }  // namespace platform::security

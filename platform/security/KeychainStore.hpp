@@ -38,18 +38,18 @@ public:
     std::optional<foundation::Error> lastProblem() const;
 
     // Adds an item; its persistent reference is made here.
-    OSStatus add(KeychainItem item);
+    [[nodiscard]] OSStatus add(KeychainItem item);
     // Gives every matching item the new value; `errSecItemNotFound` when none matches.
-    OSStatus update(const KeychainQuery& query, const std::string& valueData);
+    [[nodiscard]] OSStatus update(const KeychainQuery& query, const std::string& valueData);
     // Removes every matching item; `errSecItemNotFound` when none matches.
-    OSStatus remove(const KeychainQuery& query);
+    [[nodiscard]] OSStatus remove(const KeychainQuery& query);
     // The first matching item, or all of them.
     Match copyMatching(const KeychainQuery& query, MatchLimit limit) const;
 
 private:
     explicit KeychainStore(std::filesystem::path file) : file_(std::move(file)) {}
     std::optional<std::vector<KeychainItem>> load() const;
-    OSStatus save(const std::vector<KeychainItem>& items) const;
+    [[nodiscard]] OSStatus save(const std::vector<KeychainItem>& items) const;
 
     const std::filesystem::path file_;
     mutable std::mutex mutex_;

@@ -4,6 +4,7 @@
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/xpc/XpcClientConnection.hpp"
 
+#include <stdexcept>
 #include <thread>
 
 namespace corvantis::testbed {
@@ -16,7 +17,9 @@ HelperTunnel::HelperTunnel(const OpenVpnTestbed& testbed, const std::filesystem:
                            const std::filesystem::path& folder, const std::filesystem::path& openvpn)
     : testbed_(testbed), socket_(folder / "helper.sock"), runtime_(folder / "run") {
     const auto configuration = folder / "helper.conf";
-    platform::foundation::FileSystem::writeFileAtomically(configuration, "", 0600);
+    if (auto written = platform::foundation::FileSystem::writeFileAtomically(configuration, "", 0600); !written) {
+        throw std::runtime_error(written.error().message);
+    }
     daemon_ = std::make_unique<HelperDaemon>(
         helperProgram, socket_,
         std::vector<std::string>{"--config", configuration.string(), "--bundle-resources", testbed.bundle().string(),

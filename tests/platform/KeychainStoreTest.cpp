@@ -53,9 +53,9 @@ TEST_F(KeychainStoreTest, TheAccessGroupBelongsToTheItemsIdentity) {
 }
 
 TEST_F(KeychainStoreTest, MatchesOneOrAllInTheOrderAdded) {
-    store->add(item("A", "first", "1"));
-    store->add(item("B", "second", "2"));
-    store->add(item("A", "third", "3"));
+    ASSERT_EQ(store->add(item("A", "first", "1")), security::errSecSuccess);
+    ASSERT_EQ(store->add(item("B", "second", "2")), security::errSecSuccess);
+    ASSERT_EQ(store->add(item("A", "third", "3")), security::errSecSuccess);
     const auto one = store->copyMatching(KeychainQuery{.service = "A"}, KeychainStore::MatchLimit::one);
     ASSERT_EQ(one.items.size(), 1u);
     EXPECT_EQ(one.items[0].account, "first");
@@ -65,8 +65,8 @@ TEST_F(KeychainStoreTest, MatchesOneOrAllInTheOrderAdded) {
 }
 
 TEST_F(KeychainStoreTest, PersistentReferencesFindTheirItemAgainAcrossOpenings) {
-    store->add(item("A", "first", "1"));
-    store->add(item("A", "second", "2"));
+    ASSERT_EQ(store->add(item("A", "first", "1")), security::errSecSuccess);
+    ASSERT_EQ(store->add(item("A", "second", "2")), security::errSecSuccess);
     const auto reference = store->copyMatching(KeychainQuery{.account = "second"}, KeychainStore::MatchLimit::one).items.at(0).persistentRef;
     const auto first = store->copyMatching(KeychainQuery{.account = "first"}, KeychainStore::MatchLimit::one).items.at(0).persistentRef;
     EXPECT_FALSE(reference.empty());
@@ -80,7 +80,7 @@ TEST_F(KeychainStoreTest, PersistentReferencesFindTheirItemAgainAcrossOpenings) 
 
 TEST_F(KeychainStoreTest, KeepsAnyBytesInAPrivateFile) {
     const std::string binary("\x00\xff\xfe secret\n", 10);
-    store->add(item("Corvantis", std::string("\x01\x02", 2), binary));
+    ASSERT_EQ(store->add(item("Corvantis", std::string("\x01\x02", 2), binary)), security::errSecSuccess);
     EXPECT_EQ(KeychainStore::open(file)->copyMatching(KeychainQuery{}, KeychainStore::MatchLimit::one).items.at(0).valueData, binary);
     struct stat info {};
     ASSERT_EQ(::stat(file.c_str(), &info), 0);
