@@ -3,6 +3,7 @@
 #include "StatusPopup/StatusItemClicks.hpp"
 #include "StatusPopup/StatusPopup.hpp"
 #include "StatusPopup/StatusPopupHost.hpp"
+#include "platform/foundation/Console.hpp"
 #include "platform/ui/AnimationContext.hpp"
 #include "platform/ui/Menu.hpp"
 #include "platform/ui/Screen.hpp"
@@ -11,7 +12,6 @@
 #include "platform/ui/WindowStyleMask.hpp"
 
 #include <cmath>
-#include <iostream>
 
 namespace corvantis {
 
@@ -133,7 +133,7 @@ void StatusPopupController::setIsOpen(bool isOpen) {
 
 void StatusPopupController::openPopup() {
     statusItemClicked = true;
-    std::cout << "openPopup" << std::endl;
+    platform::foundation::consolePrint("openPopup");
     openPanel();
     if (const auto popupWindow = window()) popupWindow->makeKey();
 }
@@ -143,7 +143,7 @@ void StatusPopupController::closePopup() {
 }
 
 void StatusPopupController::togglePopup() {
-    std::cout << "togglePopup" << std::endl;
+    platform::foundation::consolePrint("togglePopup");
     if (!isOpen_) {
         openPanel();
     } else {

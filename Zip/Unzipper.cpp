@@ -1,5 +1,6 @@
 #include "Zip/Unzipper.hpp"
 
+#include "platform/foundation/Console.hpp"
 #include "platform/foundation/Progress.hpp"
 #include "platform/foundation/ReplacementFile.hpp"
 #include "platform/foundation/Utf8.hpp"
@@ -8,7 +9,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <iostream>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unzip.h>
@@ -41,7 +41,7 @@ std::optional<mode_t> storedPermissions(const ArchiveReader::Entry& entry) {
 }
 
 void reportPermissionFailure(const std::string& fullPath) {
-    std::cout << "Failed to set permissions to file " << fullPath << ", error: " << std::strerror(errno) << std::endl;
+    platform::foundation::consolePrint("Failed to set permissions to file " + fullPath + ", error: " + std::strerror(errno));
 }
 
 void failUnless(bool condition) {

@@ -8,11 +8,12 @@
 #include "app/UserSettings.hpp"
 #include "platform/Services.hpp"
 #include "platform/crashreporting/CrashReporter.hpp"
+#include "platform/foundation/Console.hpp"
 #include "platform/foundation/DateFormatter.hpp"
 #include "platform/foundation/URLSession.hpp"
 
 #include <cstdlib>
-#include <iostream>
+#include <nlohmann/json.hpp>
 #include <variant>
 
 namespace corvantis {
@@ -319,11 +320,11 @@ void ApiService::getProducts(const std::string& token, ProductsResult result) {
 
 void ApiService::getOpenVpnConfigs(OpenVpnConfigsResult result) {
     if (savedTcpConfig && savedUdpConfig) {
-        std::cout << "Using saved OpenVPN config" << std::endl;
+        platform::foundation::consolePrint("Using saved OpenVPN config");
         result(true, "", savedTcpConfig, savedUdpConfig);
         return;
     }
-    std::cout << "Fetching OpenVPN config" << std::endl;
+    platform::foundation::consolePrint("Fetching OpenVPN config");
     UserSettings::getDeviceId([result = std::move(result)](bool success, const std::string& message, const std::string& deviceId) {
         if (!success) {
             result(false, message, std::nullopt, std::nullopt);

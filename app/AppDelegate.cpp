@@ -27,7 +27,7 @@
 #include <cstdlib>
 #include <deque>
 #include <fstream>
-#include <iostream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string_view>
 
@@ -117,7 +117,7 @@ void AppDelegate::setShared(std::shared_ptr<AppDelegate> delegate) {
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
-    std::cout << greeting << std::endl;
+    platform::foundation::consolePrint(greeting);
     startCrashReporting();
     openLogFile();
     appInit();

@@ -13,6 +13,7 @@
 #include "app/UserSettings.hpp"
 #include "platform/Services.hpp"
 #include "platform/crashreporting/CrashReporter.hpp"
+#include "platform/foundation/Console.hpp"
 #include "platform/foundation/DateFormatter.hpp"
 #include "platform/foundation/UserDefaults.hpp"
 #include "platform/ui/AnimationContext.hpp"
@@ -48,8 +49,7 @@ std::shared_ptr<platform::foundation::UserDefaults> defaults() {
 
 // IKEv2 failures go to standard output, as the platform's own samples print them.
 void printLine(const std::string& text) {
-    std::fputs((text + "\n").c_str(), stdout);
-    std::fflush(stdout);
+    platform::foundation::consolePrint(text);
 }
 
 void sendToHelper(const std::string& command) {

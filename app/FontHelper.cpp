@@ -1,6 +1,7 @@
 #include "app/FontHelper.hpp"
 
-#include <cstdio>
+#include "platform/foundation/Console.hpp"
+
 #include <cstdlib>
 #include <string>
 
@@ -11,7 +12,7 @@ namespace {
 platform::ui::Font customFont(const std::string& name, double size) {
     if (auto font = platform::ui::Font::named(name, size)) return *font;
 #ifndef NDEBUG
-    std::fprintf(stderr, "Can't load font: %s\n", name.c_str());
+    platform::foundation::consoleLog("Can't load font: " + name);
     std::abort();
 #endif
     return platform::ui::Font::system(size);

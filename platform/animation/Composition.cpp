@@ -1,11 +1,11 @@
 #include "platform/animation/Composition.hpp"
 
+#include "platform/foundation/Console.hpp"
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/foundation/ResourceDirectory.hpp"
 
 #include <nlohmann/json.hpp>
 
-#include <iostream>
 #include <map>
 
 namespace platform::animation {
@@ -26,7 +26,7 @@ std::shared_ptr<const Composition> Composition::named(const std::string& name) {
     if (!foundation::FileSystem::fileExists(file)) return nullptr;
     auto scene = load(file);
     if (!scene) {
-        std::cerr << scene.error().message << "\n";
+        foundation::consoleLog(scene.error().message);
         return nullptr;
     }
     loaded().emplace(name, scene.value());

@@ -10,6 +10,14 @@
 
 namespace platform::foundation {
 
+void Console::print(const std::string& line) {
+    const std::string text = line + '\n';
+    // One write per line, flushed at once: the line is there when the call returns, as readers
+    // of a pipe expect.
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
 std::shared_ptr<StandardErrorConsole> StandardErrorConsole::shared() {
     static const auto console = std::make_shared<StandardErrorConsole>();
     return console;
@@ -29,6 +37,10 @@ void StandardErrorConsole::log(const std::string& message) {
 
 void consoleLog(const std::string& message) {
     Services::current().console()->log(message);
+}
+
+void consolePrint(const std::string& line) {
+    Services::current().console()->print(line);
 }
 
 }  // namespace platform::foundation

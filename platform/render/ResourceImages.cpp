@@ -1,5 +1,6 @@
 #include "platform/render/ResourceImages.hpp"
 
+#include "platform/foundation/Console.hpp"
 #include "platform/foundation/ResourceDirectory.hpp"
 #include "platform/render/ImageSurface.hpp"
 
@@ -10,7 +11,6 @@
 #include <cctype>
 #include <cmath>
 #include <fstream>
-#include <iostream>
 #include <sstream>
 
 namespace platform::render {
@@ -114,7 +114,7 @@ std::shared_ptr<ui::Image> ResourceImages::load(const std::string& name, double 
         if (!std::filesystem::is_regular_file(file, error)) continue;
         auto image = loadFile(file, scale);
         if (image) return image.value();
-        std::cerr << "Image \"" << name << "\" cannot be used: " << image.error().message << '\n';
+        foundation::consoleLog("Image \"" + name + "\" cannot be used: " + image.error().message);
         return nullptr;
     }
     return nullptr;

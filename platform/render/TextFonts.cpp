@@ -1,5 +1,6 @@
 #include "platform/render/TextFonts.hpp"
 
+#include "platform/foundation/Console.hpp"
 #include "platform/foundation/ResourceDirectory.hpp"
 #include "platform/ui/FontRegistry.hpp"
 
@@ -9,7 +10,6 @@
 #include <pango/pangofc-fontmap.h>
 
 #include <algorithm>
-#include <iostream>
 
 namespace platform::render {
 
@@ -59,7 +59,7 @@ TextFonts::TextFonts() {
 bool TextFonts::registerFontFile(const std::filesystem::path& file) {
     const auto path = file.string();
     if (!FcConfigAppFontAddFile(FcConfigGetCurrent(), reinterpret_cast<const FcChar8*>(path.c_str()))) {
-        std::cerr << "Font file " << path << " could not be registered for drawing\n";
+        foundation::consoleLog("Font file " + path + " could not be registered for drawing");
         return false;
     }
     faces_.clear();

@@ -1,9 +1,9 @@
 #include "platform/ui/FontRegistry.hpp"
 
+#include "platform/foundation/Console.hpp"
 #include "platform/foundation/ResourceDirectory.hpp"
 
 #include <algorithm>
-#include <iostream>
 #include <vector>
 
 namespace platform::ui {
@@ -27,8 +27,8 @@ void FontRegistry::loadDefaults() {
     registerFontsIn(folder);
     std::lock_guard lock(mutex_);
     if (faces_.count(screenFaceName) == 0) {
-        std::cerr << "Font \"" << screenFaceName << "\" is not in " << folder.string()
-                  << "; the system font stands in for it\n";
+        foundation::consoleLog("Font \"" + std::string(screenFaceName) + "\" is not in " + folder.string() +
+                               "; the system font stands in for it");
         faces_.emplace(screenFaceName, Face{systemFaceName, nullptr});
     }
 }
@@ -56,7 +56,7 @@ int FontRegistry::registerFontsIn(const std::filesystem::path& folder) {
         if (name) {
             ++registered;
         } else {
-            std::cerr << name.error().message << "\n";
+            foundation::consoleLog(name.error().message);
         }
     }
     return registered;
