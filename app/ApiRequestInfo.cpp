@@ -2,6 +2,8 @@
 
 #include "platform/foundation/Utf8.hpp"
 
+#include <nlohmann/json.hpp>
+
 namespace corvantis {
 
 void ApiRequestInfo::set(const std::string& key, const std::string& value) {

@@ -3,7 +3,7 @@
 #include "app/ApiServiceError.hpp"
 #include "app/SharedText.hpp"
 
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 
 #include <functional>
 #include <map>

@@ -2,6 +2,8 @@
 
 #include "app/JsonValue.hpp"
 
+#include <nlohmann/json.hpp>
+
 namespace corvantis {
 
 namespace {

@@ -3,6 +3,7 @@
 #include "app/JsonValue.hpp"
 
 #include <array>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <unordered_map>
 #include <utility>

@@ -3,6 +3,8 @@
 #include "app/ApiService.hpp"
 #include "app/UserSettings.hpp"
 
+#include <nlohmann/json.hpp>
+
 namespace corvantis {
 
 namespace {

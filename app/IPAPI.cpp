@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <nlohmann/json.hpp>
 
 namespace corvantis::IPAPI {
 

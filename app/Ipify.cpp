@@ -2,6 +2,8 @@
 
 #include "app/PublicIPRequest.hpp"
 
+#include <nlohmann/json.hpp>
+
 namespace corvantis {
 
 std::string Ipify::url() {

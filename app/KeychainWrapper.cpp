@@ -7,6 +7,7 @@
 #include "platform/security/KeychainStore.hpp"
 
 #include <mutex>
+#include <nlohmann/json.hpp>
 
 namespace corvantis {
 

@@ -4,6 +4,7 @@
 #include "platform/foundation/DateFormatter.hpp"
 
 #include <algorithm>
+#include <nlohmann/json.hpp>
 
 namespace corvantis {
 

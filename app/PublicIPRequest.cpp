@@ -1,6 +1,7 @@
 #include "app/PublicIPRequest.hpp"
 
 #include <arpa/inet.h>
+#include <nlohmann/json.hpp>
 
 #include <cstdlib>
 

@@ -3,7 +3,7 @@
 #include "platform/foundation/Expected.hpp"
 #include "platform/foundation/URLSession.hpp"
 
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 
 #include <chrono>
 #include <functional>

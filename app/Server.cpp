@@ -3,6 +3,8 @@
 #include "app/JsonValue.hpp"
 #include "platform/foundation/Locale.hpp"
 
+#include <nlohmann/json.hpp>
+
 namespace corvantis {
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include "app/City.hpp"
 
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 
 #include <memory>
 #include <optional>

@@ -9,6 +9,7 @@
 #include "platform/Services.hpp"
 #include "platform/foundation/UserDefaults.hpp"
 
+#include <nlohmann/json.hpp>
 #include <source_location>
 
 namespace corvantis {

@@ -19,6 +19,7 @@
 #include "testbed/backend/TestBackend.hpp"
 
 #include <benchmark/benchmark.h>
+#include <nlohmann/json.hpp>
 
 #include <chrono>
 #include <cstdlib>

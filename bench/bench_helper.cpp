@@ -14,6 +14,7 @@
 #include "platform/xpc/XpcListener.hpp"
 
 #include <benchmark/benchmark.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <chrono>

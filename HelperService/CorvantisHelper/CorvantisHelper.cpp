@@ -5,6 +5,7 @@
 #include "platform/Services.hpp"
 #include "platform/dispatch/Once.hpp"
 
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <unistd.h>
 

@@ -12,6 +12,8 @@
 #include "platform/servicemanagement/ServiceManager.hpp"
 #include "platform/xpc/XpcConnector.hpp"
 
+#include <nlohmann/json.hpp>
+
 using namespace std::chrono_literals;
 
 namespace corvantis {

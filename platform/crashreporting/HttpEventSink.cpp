@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <nlohmann/json.hpp>
 
 namespace platform::crashreporting {
 

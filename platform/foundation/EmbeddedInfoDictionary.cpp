@@ -5,6 +5,7 @@
 #include <cstring>
 #include <elf.h>
 #include <fcntl.h>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <sys/stat.h>
 #include <vector>

@@ -1,5 +1,7 @@
 #include "platform/foundation/JSONSerialization.hpp"
 
+#include <nlohmann/json.hpp>
+
 namespace platform::foundation::JSONSerialization {
 
 Expected<nlohmann::json> jsonObject(std::string_view data) {

@@ -2,7 +2,7 @@
 
 #include "platform/foundation/Expected.hpp"
 
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 
 #include <cstddef>
 #include <string_view>

@@ -1,5 +1,7 @@
 #include "platform/foundation/KeyedArchiver.hpp"
 
+#include <nlohmann/json.hpp>
+
 namespace platform::foundation::KeyedArchiver {
 
 namespace {

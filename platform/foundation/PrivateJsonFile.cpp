@@ -5,6 +5,7 @@
 #include "platform/foundation/ReplacementFile.hpp"
 
 #include <fcntl.h>
+#include <nlohmann/json.hpp>
 #include <sys/stat.h>
 #include <unistd.h>
 

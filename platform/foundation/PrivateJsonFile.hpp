@@ -3,7 +3,7 @@
 #include "platform/foundation/Expected.hpp"
 
 #include <filesystem>
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 
 namespace platform::foundation {

@@ -2,6 +2,8 @@
 
 #include "platform/network/NetworkPreferences.hpp"
 
+#include <nlohmann/json.hpp>
+
 namespace platform::network {
 
 using foundation::Error;

@@ -6,7 +6,7 @@
 
 #include <filesystem>
 #include <memory>
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 #include <string>
 
 namespace platform::network {

@@ -1,5 +1,7 @@
 #include "platform/security/KeychainFile.hpp"
 
+#include <nlohmann/json.hpp>
+
 namespace platform::security {
 
 using foundation::Error;

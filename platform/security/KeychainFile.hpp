@@ -4,7 +4,7 @@
 #include "platform/foundation/PrivateJsonFile.hpp"
 
 #include <filesystem>
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 
 namespace platform::security {
 

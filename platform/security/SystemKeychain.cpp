@@ -3,6 +3,8 @@
 #include "platform/foundation/Utf8.hpp"
 #include "platform/security/SecStatus.hpp"
 
+#include <nlohmann/json.hpp>
+
 namespace platform::security {
 
 using foundation::Error;

@@ -2,7 +2,7 @@
 
 #include "platform/foundation/DomainError.hpp"
 
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <string_view>
 

@@ -7,6 +7,7 @@
 #include "platform/security/Authorization.hpp"
 
 #include <cstdlib>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <unistd.h>
 

@@ -3,6 +3,7 @@
 #include "platform/foundation/JSONSerialization.hpp"
 
 #include <array>
+#include <nlohmann/json.hpp>
 #include <sys/socket.h>
 
 namespace platform::xpc {

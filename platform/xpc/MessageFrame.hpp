@@ -3,7 +3,7 @@
 #include "platform/foundation/Expected.hpp"
 
 #include <cstdint>
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <string>
 #include <string_view>

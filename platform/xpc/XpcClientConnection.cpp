@@ -3,6 +3,7 @@
 #include "platform/xpc/MessageFrame.hpp"
 #include "platform/xpc/UnixSocketAddress.hpp"
 
+#include <nlohmann/json.hpp>
 #include <sys/socket.h>
 
 namespace platform::xpc {

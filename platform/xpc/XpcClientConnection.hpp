@@ -5,7 +5,7 @@
 
 #include <chrono>
 #include <filesystem>
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 
 namespace platform::xpc {

@@ -3,6 +3,7 @@
 #include "platform/xpc/ServiceSocketPath.hpp"
 #include "platform/xpc/XpcClientConnection.hpp"
 
+#include <nlohmann/json.hpp>
 #include <thread>
 
 namespace platform::xpc {

@@ -4,7 +4,7 @@
 
 #include <functional>
 #include <memory>
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <string_view>
 

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdlib>
 #include <fcntl.h>
+#include <nlohmann/json.hpp>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>

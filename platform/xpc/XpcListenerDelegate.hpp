@@ -4,7 +4,7 @@
 #include "platform/xpc/XpcPeerConnection.hpp"
 
 #include <memory>
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 #include <string>
 
 namespace platform::xpc {

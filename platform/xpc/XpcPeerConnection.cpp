@@ -2,6 +2,8 @@
 
 #include "platform/xpc/MessageFrame.hpp"
 
+#include <nlohmann/json.hpp>
+
 namespace platform::xpc {
 
 namespace {

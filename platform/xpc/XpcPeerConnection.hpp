@@ -5,7 +5,7 @@
 
 #include <memory>
 #include <mutex>
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 
 namespace platform::xpc {
 

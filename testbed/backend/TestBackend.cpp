@@ -3,6 +3,7 @@
 #include "platform/foundation/Base64.hpp"
 
 #include <httplib.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <openssl/evp.h>

@@ -3,6 +3,7 @@
 #include "fixtures/LoopbackBackend.hpp"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 using corvantis::ApiService;
 using corvantis::ApiServiceTestAccess;

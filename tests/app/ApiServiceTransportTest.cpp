@@ -6,6 +6,7 @@
 #include "platform/foundation/URLError.hpp"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 using corvantis::ApiService;
 using corvantis::ApiServiceTestAccess;

@@ -8,6 +8,7 @@
 #include "fixtures/Fakes.hpp"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 using corvantis::City;
 using corvantis::CountryGroups;

@@ -23,6 +23,7 @@
 #include "platform/ui/Window.hpp"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 using corvantis::AppDelegate;
 using corvantis::ConnectionState;

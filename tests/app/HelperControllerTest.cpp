@@ -13,6 +13,7 @@
 #include "testbed/helper/HelperDaemon.hpp"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <unistd.h>
 
 using corvantis::CorvantisHelperController;

@@ -5,6 +5,7 @@
 #include "platform/foundation/FileSystem.hpp"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 using corvantis::Keychain;
 using corvantis::KeychainWrapper;

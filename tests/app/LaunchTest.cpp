@@ -19,6 +19,7 @@
 #include "support/RecordingWorkspaceOpener.hpp"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 using corvantis::AppDelegate;
 using corvantis::MainWindow;

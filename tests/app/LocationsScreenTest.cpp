@@ -22,6 +22,7 @@
 #include "platform/ui/testing/Reset.hpp"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 using corvantis::AppDelegate;
 using corvantis::CitiesCellView;

@@ -20,6 +20,7 @@
 #include "support/RecordingWorkspaceOpener.hpp"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 

@@ -7,6 +7,7 @@
 #include "fixtures/UserTexts.hpp"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <set>
 

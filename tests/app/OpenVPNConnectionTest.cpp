@@ -16,6 +16,7 @@
 #include "support/ScopedEnvironment.hpp"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <sys/stat.h>
 
 using corvantis::ApiService;

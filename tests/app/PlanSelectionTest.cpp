@@ -2,6 +2,7 @@
 #include "support/ScopedEnvironment.hpp"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 using corvantis::PlanSelection;
 using nlohmann::json;

@@ -7,6 +7,7 @@
 #include "platform/foundation/Base64.hpp"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 using corvantis::ApiService;
 using corvantis::UserSettings;

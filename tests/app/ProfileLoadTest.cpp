@@ -9,6 +9,7 @@
 #include "fixtures/UserTexts.hpp"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 using corvantis::ApiService;
 using corvantis::ApiServiceTestAccess;

@@ -3,6 +3,7 @@
 #include "platform/foundation/Locale.hpp"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 using corvantis::City;
 using corvantis::Server;

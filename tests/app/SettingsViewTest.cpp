@@ -8,6 +8,7 @@
 #include "platform/ui/Color.hpp"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 

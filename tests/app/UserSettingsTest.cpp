@@ -12,6 +12,7 @@
 #include "platform/foundation/FileSystem.hpp"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 using corvantis::AppDelegate;
 using corvantis::City;

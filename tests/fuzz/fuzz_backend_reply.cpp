@@ -6,6 +6,7 @@
 #include "app/PlanSelection.hpp"
 
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <string_view>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -1,6 +1,7 @@
 #include "platform/foundation/JSONSerialization.hpp"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 namespace JSONSerialization = platform::foundation::JSONSerialization;
 

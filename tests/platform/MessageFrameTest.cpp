@@ -2,6 +2,7 @@
 #include "platform/xpc/MessageFrame.hpp"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <sys/socket.h>
 #include <thread>

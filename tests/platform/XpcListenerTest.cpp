@@ -6,6 +6,7 @@
 #include "support/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <condition_variable>
 #include <cstdlib>

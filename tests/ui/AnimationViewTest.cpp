@@ -6,6 +6,7 @@
 #include "support/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 using namespace std::chrono_literals;
 using platform::animation::AnimationView;

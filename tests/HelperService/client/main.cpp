@@ -5,6 +5,8 @@
 
 #include "platform/xpc/XpcClientConnection.hpp"
 
+#include <nlohmann/json.hpp>
+
 #include <chrono>
 #include <iostream>
 

@@ -4,6 +4,7 @@
 #include "platform/xpc/MessageFrame.hpp"
 #include "platform/xpc/UnixSocketAddress.hpp"
 
+#include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <sys/socket.h>
 

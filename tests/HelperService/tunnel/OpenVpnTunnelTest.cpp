@@ -12,6 +12,7 @@
 #include "testbed/openvpn/OpenVpnTestbed.hpp"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 using corvantis::helper::HelperCall;
 using corvantis::helper::HelperWireCodec::decodeTextArrayReply;

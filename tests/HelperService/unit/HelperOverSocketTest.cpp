@@ -5,6 +5,7 @@
 #include "support/ProgramRun.hpp"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <future>
 #include <sys/stat.h>

@@ -1,6 +1,7 @@
 #include "HelperService/CorvantisHelperInterface/HelperWireCodec.hpp"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 using namespace corvantis::helper;
 

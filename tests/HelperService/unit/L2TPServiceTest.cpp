@@ -9,6 +9,7 @@
 #include "support/VirtualTime.hpp"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <sys/stat.h>
 

@@ -6,6 +6,7 @@
 #include "support/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 using corvantis::helper::VPNKeychain;
 using corvantis::testing::RecordingHelperLog;
