@@ -1,5 +1,6 @@
 #include "PRQLogger/Destinations/BaseDestination.hpp"
 
+#include "PRQLogger/Misc/ThreadScratch.hpp"
 #include "PRQLogger/Misc/TypeName.hpp"
 #include "PRQLogger/PRQLogger.hpp"
 #include "platform/dispatch/ThreadName.hpp"
@@ -20,23 +21,29 @@ void appendNumber(std::string& line, std::int64_t number) {
 
 // The main thread, else the thread's own name, else the label of the queue it serves, else the
 // thread's address: a thread without any name stays recognisable across its lines.
-void appendThreadTag(std::string& line) {
-    if (platform::dispatch::isMainThread()) {
-        line += "[main] ";
-        return;
-    }
-    if (const auto name = platform::dispatch::currentThreadName(); !name.empty()) {
-        line += '[' + name + "] ";
-        return;
-    }
-    if (const auto label = platform::dispatch::currentQueueLabel(); label && !label->empty()) {
-        line += '[' + *label + "] ";
-        return;
-    }
+std::string threadTag() {
+    if (platform::dispatch::isMainThread()) return "[main] ";
+    if (const auto name = platform::dispatch::currentThreadName(); !name.empty()) return '[' + name + "] ";
+    if (const auto label = platform::dispatch::currentQueueLabel(); label && !label->empty()) return '[' + *label + "] ";
     char address[40];
     std::snprintf(address, sizeof address, "[%p] ", reinterpret_cast<void*>(::pthread_self()));
-    line += address;
+    return address;
 }
+
+// The thread's tag is made again only when its name or queue may have changed.
+void appendThreadTag(std::string& line) {
+    thread_local std::uint64_t madeForVersion = 0;
+    thread_local std::string tag;
+    if (const auto version = platform::dispatch::currentThreadIdentityVersion(); version != madeForVersion) {
+        tag = threadTag();
+        madeForVersion = version;
+    }
+    line += tag;
+}
+
+struct ComposedLine {
+    std::string text;
+};
 
 void appendBracketed(std::string& line, std::string_view text) {
     line += '[';
@@ -50,7 +57,7 @@ const char* boolText(bool value) {
 }  // namespace
 
 BaseDestination::BaseDestination(const std::shared_ptr<PRQLogger>& owner, std::string identifier)
-    : owner_(owner), identifier_(std::move(identifier)) {}
+    : owner_(owner), ownerAddress_(owner.get()), identifier_(std::move(identifier)) {}
 
 std::shared_ptr<PRQLogger> BaseDestination::owner() const {
     return owner_.get().lock();
@@ -58,6 +65,17 @@ std::shared_ptr<PRQLogger> BaseDestination::owner() const {
 
 void BaseDestination::setOwner(const std::shared_ptr<PRQLogger>& owner) {
     owner_.set(owner);
+    ownerAddress_.store(owner.get(), std::memory_order_release);
+}
+
+const PRQLogger* BaseDestination::liveOwner(std::shared_ptr<PRQLogger>& pin) const {
+    // The address cannot name an earlier owner that died: the dispatching logger was alive
+    // before this destination could be registered with it, and no other logger shares its
+    // address while it lives.
+    const auto* dispatching = PRQLogger::dispatchingLogger();
+    if (dispatching && ownerAddress_.load(std::memory_order_acquire) == dispatching) return dispatching;
+    pin = owner();
+    return pin.get();
 }
 
 const std::string& BaseDestination::identifier() const {
@@ -136,10 +154,13 @@ std::string BaseDestination::debugDescription() const {
 }
 
 void BaseDestination::process(const LogDetails& logDetails) {
-    const auto holder = owner();
+    std::shared_ptr<PRQLogger> pin;
+    const auto* holder = liveOwner(pin);
     if (!holder) return;
-    std::string line;
-    line.reserve(160 + logDetails.message.size());
+    // The line keeps its storage from the thread's earlier lines.
+    const ThreadScratch<ComposedLine> scratch;
+    std::string& line = scratch->text;
+    line.clear();
     if (showDate()) appendDate(line, logDetails, *holder);
     if (showLevel()) appendBracketed(line, levelName(logDetails.level, *holder));
     if (showLogIdentifier()) appendBracketed(line, holder->identifier());
@@ -164,10 +185,12 @@ void BaseDestination::process(const LogDetails& logDetails) {
     line += "> ";
     line += logDetails.message;
     output(logDetails, line);
+    releaseIfOversized(line);
 }
 
 void BaseDestination::processInternal(const LogDetails& logDetails) {
-    const auto holder = owner();
+    std::shared_ptr<PRQLogger> pin;
+    const auto* holder = liveOwner(pin);
     if (!holder) return;
     std::string line;
     if (showDate()) appendDate(line, logDetails, *holder);

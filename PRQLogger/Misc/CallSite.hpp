@@ -25,12 +25,14 @@ public:
         : functionName_(functionName), fileName_(fileName), lineNumber_(lineNumber), addCallParentheses_(false) {}
 
     std::string functionName() const {
-        if (!addCallParentheses_) return std::string(functionName_);
         std::string name;
-        name.reserve(functionName_.size() + 2);
-        name += functionName_;
-        name += "()";
+        assignFunctionName(name);
         return name;
+    }
+    // The same into `name`, reusing its storage.
+    void assignFunctionName(std::string& name) const {
+        name.assign(functionName_);
+        if (addCallParentheses_) name += "()";
     }
     std::string_view fileName() const { return fileName_; }
     std::int64_t lineNumber() const { return lineNumber_; }
