@@ -2,6 +2,7 @@
 
 #include "PRQLogger/Destinations/ConsoleDestination.hpp"
 #include "PRQLogger/Destinations/FileDestination.hpp"
+#include "PRQLogger/Misc/LineSettingsVersion.hpp"
 #include "PRQLogger/Misc/ThreadScratch.hpp"
 #include "PRQLogger/Misc/TypeName.hpp"
 #include "platform/Services.hpp"
@@ -57,6 +58,9 @@ std::string buildText() {
 // The texts of one call's record, reused by the thread's next call.
 struct CallRecord {
     LogDetails details{Level::debug, {}, {}, {}, {}, 0};
+    // The place whose function and file names `details` holds, if the compiler gave it: the
+    // next call from the same place need not copy them again.
+    std::optional<CallSite> namesFrom;
 };
 
 thread_local const PRQLogger* loggerDispatching = nullptr;
@@ -79,7 +83,13 @@ platform::dispatch::WallTime now() {
 }  // namespace
 
 PRQLogger::PRQLogger(std::string identifier)
-    : identifier_(std::move(identifier)), noMessageClosure_([]() -> std::optional<AnyValue> { return AnyValue(""); }) {}
+    : identifier_(std::move(identifier)), noMessageClosure_([]() -> std::optional<AnyValue> { return AnyValue(""); }) {
+    LineSettingsVersion::advance();
+}
+
+PRQLogger::~PRQLogger() {
+    LineSettingsVersion::advance();
+}
 
 std::shared_ptr<PRQLogger> PRQLogger::make(std::string identifier, bool includeDefaultDestinations) {
     std::shared_ptr<PRQLogger> logger(new PRQLogger(std::move(identifier)));
@@ -113,6 +123,7 @@ const std::string& PRQLogger::identifier() const {
 
 void PRQLogger::setIdentifier(std::string identifier) {
     identifier_.set(std::move(identifier));
+    LineSettingsVersion::advance();
 }
 
 PRQLogger::Level PRQLogger::outputLevel() const {
@@ -138,6 +149,7 @@ const LevelDescriptions& PRQLogger::levelDescriptions() const {
 
 void PRQLogger::setLevelDescriptions(LevelDescriptions descriptions) {
     levelDescriptions_.set(std::move(descriptions));
+    LineSettingsVersion::advance();
 }
 
 const std::optional<FormatterList>& PRQLogger::formatters() const {
@@ -220,10 +232,13 @@ void PRQLogger::dispatch(Level level, const CallSite& site, const UserInfo& user
     if (hasMessage) {
         record.level = level;
         record.date = now();
-        site.assignFunctionName(record.functionName);
-        record.fileName.assign(site.fileName());
+        if (!scratch->namesFrom || !site.hasSameTextsAs(*scratch->namesFrom)) {
+            site.assignFunctionName(record.functionName);
+            record.fileName.assign(site.fileName());
+            scratch->namesFrom = site;
+        }
         record.lineNumber = site.lineNumber();
-        record.userInfo = userInfo;
+        if (!userInfo.empty() || !record.userInfo.empty()) record.userInfo = userInfo;
         const DispatchScope scope(this);
         enabled.forEach([&](DestinationProtocol& destination) { destination.process(record); });
     }

@@ -51,7 +51,7 @@ public:
     // The formatter of every logger without its own: "yyyy-MM-dd HH:mm:ss.SSS", local time.
     static const DateFormatterPtr& defaultDateFormatter();
 
-    virtual ~PRQLogger() = default;
+    virtual ~PRQLogger();
     PRQLogger(const PRQLogger&) = delete;
     PRQLogger& operator=(const PRQLogger&) = delete;
 

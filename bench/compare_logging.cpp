@@ -16,6 +16,7 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -74,11 +75,25 @@ double median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-double nanosecondsPerLine(const std::function<void()>& writeLine) {
+double threadCpuNanoseconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e9 + static_cast<double>(now.tv_nsec);
+}
+
+// The run's cost per line: the thread's processor time (user and system), which other work on
+// a busy machine does not inflate, and the time on the clock.
+struct Cost {
+    double cpu;
+    double wall;
+};
+
+Cost costPerLine(const std::function<void()>& writeLine) {
+    const auto startCpu = threadCpuNanoseconds();
     const auto start = SteadyClock::now();
     for (int i = 0; i < linesPerRun; ++i) writeLine();
     const std::chrono::duration<double, std::nano> spent = SteadyClock::now() - start;
-    return spent.count() / linesPerRun;
+    return {(threadCpuNanoseconds() - startCpu) / linesPerRun, spent.count() / linesPerRun};
 }
 
 std::string nanoseconds(double value) {
@@ -133,19 +148,24 @@ int compare() {
         for (const auto& path : paths) std::filesystem::resize_file(path, 0);
     };
 
-    std::array<std::vector<double>, 3> times;
-    std::vector<double> spdlogRatios, rawRatios;
+    std::array<std::vector<double>, 3> times, wallTimes;
+    std::vector<double> spdlogRatios, rawRatios, spdlogWallRatios, rawWallRatios;
     for (int repetition = -1; repetition < repetitions; ++repetition) {  // the first one warms up
-        std::array<double, 3> run{};
+        std::array<Cost, 3> run{};
         emptyFiles();
         for (int i = 0; i < 3; ++i) {
             const int which = (std::max(repetition, 0) + i) % 3;
-            run[which] = nanosecondsPerLine(writers[which]);
+            run[which] = costPerLine(writers[which]);
         }
         if (repetition < 0) continue;
-        for (int which = 0; which < 3; ++which) times[which].push_back(run[which]);
-        spdlogRatios.push_back(run[1] / run[0]);
-        rawRatios.push_back(run[2] / run[0]);
+        for (int which = 0; which < 3; ++which) {
+            times[which].push_back(run[which].cpu);
+            wallTimes[which].push_back(run[which].wall);
+        }
+        spdlogRatios.push_back(run[1].cpu / run[0].cpu);
+        rawRatios.push_back(run[2].cpu / run[0].cpu);
+        spdlogWallRatios.push_back(run[1].wall / run[0].wall);
+        rawWallRatios.push_back(run[2].wall / run[0].wall);
     }
     ::close(raw);
     if (rawFailed) {
@@ -173,12 +193,18 @@ int compare() {
         return 1;
     }
     std::cerr << "all three lines are " << lines[0].size() << " bytes long, " << linesPerRun << " lines per run, "
-              << repetitions << " interleaved runs on tmpfs; ratios are medians of the per-run ratios\n";
+              << repetitions << " interleaved runs on tmpfs; the table shows the thread's processor time per line "
+              << "(user and system), ratios are medians of the per-run ratios\n";
     for (int which = 0; which < 3; ++which) {
-        std::cerr << names[which] << " ns/line:";
+        std::cerr << names[which] << " processor ns/line:";
         for (const double time : times[which]) std::cerr << ' ' << static_cast<int>(time);
+        std::cerr << "; on the clock:";
+        for (const double time : wallTimes[which]) std::cerr << ' ' << static_cast<int>(time);
         std::cerr << '\n';
     }
+    std::cerr << "on the clock: ours " << static_cast<int>(median(wallTimes[0])) << " ns/line, spdlog "
+              << static_cast<int>(median(wallTimes[1])) << " (" << median(spdlogWallRatios) << "x), raw write(2) "
+              << static_cast<int>(median(wallTimes[2])) << " (" << median(rawWallRatios) << "x)\n";
 
     printRow("log line to a file vs spdlog", median(times[0]), median(times[1]), median(spdlogRatios), 1.3);
     printRow("log line to a file vs raw write(2)", median(times[0]), median(times[2]), median(rawRatios), 0.85);

@@ -18,6 +18,7 @@ namespace prq {
 class BaseDestination : public DestinationProtocol {
 public:
     explicit BaseDestination(const std::shared_ptr<PRQLogger>& owner = nullptr, std::string identifier = "");
+    ~BaseDestination() override;
 
     std::shared_ptr<PRQLogger> owner() const override;
     void setOwner(const std::shared_ptr<PRQLogger>& owner) override;
@@ -68,6 +69,8 @@ protected:
 private:
     void appendDate(std::string& line, const LogDetails& logDetails, const PRQLogger& owner) const;
     std::string_view levelName(Level level, const PRQLogger& owner) const;
+    // The pieces between the date and the message, ending in "> "; kept per thread.
+    const std::string& middleText(const LogDetails& logDetails, const PRQLogger& owner) const;
 
     SharedSetting<std::weak_ptr<PRQLogger>> owner_;
     std::atomic<const PRQLogger*> ownerAddress_{nullptr};  // compared only, never followed

@@ -35,6 +35,13 @@ public:
         if (addCallParentheses_) name += "()";
     }
     std::string_view fileName() const { return fileName_; }
+    // Whether both places were given by the compiler and name the same function and file. Their
+    // texts are then constants that live as long as the program, so comparing addresses is enough.
+    bool hasSameTextsAs(const CallSite& other) const {
+        return addCallParentheses_ && other.addCallParentheses_ && functionName_.data() == other.functionName_.data() &&
+               functionName_.size() == other.functionName_.size() && fileName_.data() == other.fileName_.data() &&
+               fileName_.size() == other.fileName_.size();
+    }
     std::int64_t lineNumber() const { return lineNumber_; }
 
 private:
