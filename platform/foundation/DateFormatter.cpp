@@ -5,6 +5,7 @@
 #include <atomic>
 #include <charconv>
 #include <cctype>
+#include <cstring>
 #include <ctime>
 #include <stdexcept>
 
@@ -132,11 +133,11 @@ void DateFormatter::append(dispatch::WallTime date, std::string& text) const {
     const char* second = cached.text.data();
     std::size_t from = 0;
     for (const auto& [at, width] : cached.fractions) {
-        out = std::copy(second + from, second + at, out);
-        out = writeFraction(out, nanoseconds, width);
+        std::memcpy(out, second + from, at - from);
+        out = writeFraction(out + (at - from), nanoseconds, width);
         from = at;
     }
-    std::copy(second + from, second + cached.text.size(), out);
+    std::memcpy(out, second + from, cached.text.size() - from);
 }
 
 void DateFormatter::formatSecond(std::time_t time, SecondText& second) const {
