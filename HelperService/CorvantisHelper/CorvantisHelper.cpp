@@ -98,7 +98,7 @@ void CorvantisHelper::runCommand(const std::string& command, TextReply reply) {
         // The line itself stays out of the log: it may carry whatever its sender put in it.
         log_->notice("Refused a command from uid " + std::to_string(caller().uid) + ": " + refusal->summary);
     } else {
-        commandLayer_.perform(std::get<AllowedCommand>(matched), caller().uid, replies);
+        commandLayer_.perform(std::get<RootCommand>(matched), caller().uid, replies);
     }
     replies.finish();
 }
