@@ -73,6 +73,8 @@ protected:
     void TearDown() override {
         driver.reset();
         if (lnsPid > 0) (void)launcher->signalProcessGroup(lnsPid, SIGTERM);
+        // The link goes at once, even while the server's xl2tpd still holds its namespace.
+        (void)run({"ip", "link", "del", "l2tp-c"});
         (void)run({"ip", "netns", "del", lnsNamespace});
     }
 
