@@ -172,6 +172,7 @@ void CorvantisHelper::killOpenVPN() {
 }
 
 bool CorvantisHelper::endTunnels(std::chrono::milliseconds limit) {
+    l2tp_->endConnection();
     ikev2_.disconnect();
     killOpenVPN();
     return openVpn_.waitUntilAllEnded(limit);

@@ -39,8 +39,9 @@ helper::HelperConfiguration HelperFixture::makeConfiguration() const {
     made.guard = {folder / "etc" / "com.corvantis.Corvantis.conf", folder / "etc" / "corvantis_guard.sh",
                   folder / "systemd", "/usr/local/libexec/corvantis/com.corvantis.CorvantisHelper"};
     made.tools.resolvectl = folder / "no-resolvectl";
-    // No L2TP client: tests bring their own driver.
+    // No L2TP or IKEv2 client: tests bring their own driver, and never start a real charon here.
     made.tools.xl2tpd = folder / "no-xl2tpd";
+    made.tools.charon = folder / "no-charon";
     made.runtimeFolder = folder / "run";
     made.systemKeychain = folder / "keychain" / "System.keychain";
     made.networkPreferences = folder / "preferences" / "preferences.json";
