@@ -31,13 +31,20 @@ struct GuardPaths {
 
 // The programs the helper runs, by absolute path.
 struct ToolPaths {
-    std::filesystem::path ip = "/sbin/ip";
+    // Routes change in-process; a program named here stands in for that (given the arguments of
+    // "ip -4 route add|del DESTINATION via GATEWAY"), for runs that must leave the routes alone.
+    std::filesystem::path ip;
     std::filesystem::path systemctl = "/bin/systemctl";
     std::filesystem::path nft = "/usr/sbin/nft";
     std::filesystem::path resolvectl = "/usr/bin/resolvectl";
     std::filesystem::path shell = "/bin/sh";
     // The only program the helper starts for a tunnel, whatever path a request names.
     std::filesystem::path openvpn = "/usr/sbin/openvpn";
+    // strongSwan's charon, one run per IKEv2 tunnel.
+    std::filesystem::path charon = "/usr/sbin/charon-systemd";
+    // L2TP's daemon, and the pppd it runs (always this path: xl2tpd names it itself).
+    std::filesystem::path xl2tpd = "/usr/sbin/xl2tpd";
+    std::filesystem::path pppd = "/usr/sbin/pppd";
 };
 
 // Everything the helper is told at start: built-in defaults, then the root-owned configuration
@@ -62,8 +69,8 @@ struct HelperConfiguration {
     // The root-only files standing in for the system keychain and the network preferences.
     std::filesystem::path systemKeychain = "/var/lib/corvantis/System.keychain";
     std::filesystem::path networkPreferences = "/var/lib/corvantis/preferences.json";
-    std::filesystem::path routeTable = "/proc/net/route";
-    std::filesystem::path networkDevices = "/sys/class/net";
+    // The certificate authorities (PEM) an IKEv2 server's certificate may come from.
+    std::filesystem::path ikev2Authorities = "/etc/ssl/certs/ca-certificates.crt";
 
     bool allows(uid_t uid) const { return uid == 0 || allowedUids.contains(uid); }
 
