@@ -52,8 +52,12 @@ void BM_HelperNoOpCommandRoundTrip(benchmark::State& state) {
     std::signal(SIGPIPE, SIG_IGN);
     const auto folder = benchmarkFolder();
     const auto resources = folder / "Resources";
-    platform::foundation::FileSystem::createDirectories(resources);
-    platform::foundation::FileSystem::writeFileAtomically(resources / "down.sh", "", 0755);
+    if (auto made = platform::foundation::FileSystem::createDirectories(resources); !made) {
+        return state.SkipWithError(made.error().message.c_str());
+    }
+    if (auto written = platform::foundation::FileSystem::writeFileAtomically(resources / "down.sh", "", 0755); !written) {
+        return state.SkipWithError(written.error().message.c_str());
+    }
     corvantis::helper::HelperConfiguration configuration;
     configuration.bundleResources = resources;
     auto helper = std::make_shared<corvantis::helper::CorvantisHelper>(
@@ -92,7 +96,8 @@ void BM_RawUnixSocketRoundTrip(benchmark::State& state) {
         while (running) {
             platform::foundation::FileDescriptor connection(::accept4(server.get(), nullptr, nullptr, SOCK_CLOEXEC));
             if (!connection.isOpen()) continue;
-            if (platform::xpc::readFrame(connection.get())) platform::xpc::writeFrame(connection.get(), reply);
+            // A reply that cannot be written shows as the client's missing answer.
+            if (platform::xpc::readFrame(connection.get())) (void)platform::xpc::writeFrame(connection.get(), reply);
         }
     });
 
@@ -101,7 +106,10 @@ void BM_RawUnixSocketRoundTrip(benchmark::State& state) {
         const auto start = Clock::now();
         platform::foundation::FileDescriptor client(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
         ::connect(client.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
-        platform::xpc::writeFrame(client.get(), request);
+        if (!platform::xpc::writeFrame(client.get(), request)) {
+            state.SkipWithError("the request could not be sent");
+            break;
+        }
         auto answer = platform::xpc::readFrame(client.get());
         if (!answer || !answer.value()) state.SkipWithError("no reply");
         samples.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
@@ -120,7 +128,9 @@ void BM_RawUnixSocketRoundTrip(benchmark::State& state) {
 // its output ends.
 void BM_SpawnEmptyScript(benchmark::State& state) {
     const auto script = benchmarkFolder() / "empty.sh";
-    platform::foundation::FileSystem::writeFileAtomically(script, "", 0755);
+    if (auto written = platform::foundation::FileSystem::writeFileAtomically(script, "", 0755); !written) {
+        return state.SkipWithError(written.error().message.c_str());
+    }
     auto launcher = platform::foundation::PosixProcessLauncher::shared();
     std::vector<double> samples;
     for (auto _ : state) {

@@ -143,7 +143,8 @@ public:
             while (running_) {
                 FileDescriptor connection(::accept4(server_.get(), nullptr, nullptr, SOCK_CLOEXEC));
                 if (!connection.isOpen()) continue;
-                if (platform::xpc::readFrame(connection.get())) platform::xpc::writeFrame(connection.get(), reply);
+                // A reply that cannot be written shows as the client's missing answer.
+                if (platform::xpc::readFrame(connection.get())) (void)platform::xpc::writeFrame(connection.get(), reply);
             }
         });
     }
@@ -162,7 +163,7 @@ public:
             const auto start = Clock::now();
             FileDescriptor client(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
             ::connect(client.get(), reinterpret_cast<const sockaddr*>(&address_), sizeof address_);
-            platform::xpc::writeFrame(client.get(), request);
+            if (!platform::xpc::writeFrame(client.get(), request)) return -1;
             auto answer = platform::xpc::readFrame(client.get());
             const auto end = Clock::now();
             if (!answer || !answer.value()) return -1;

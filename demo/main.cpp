@@ -55,6 +55,13 @@ using platform::foundation::UserDefaults;
 
 namespace {
 
+// The demo cannot go on without what it sets up: a failure ends it with the reason.
+void orExit(const platform::foundation::Expected<void>& done) {
+    if (done) return;
+    std::cerr << "demo: " << done.error().message << "\n";
+    std::exit(1);
+}
+
 // The application's console lines (helper client, OpenVPN set-up), each marked as such.
 class LabelledConsole final : public platform::foundation::Console {
 public:
@@ -310,7 +317,7 @@ int reportBackendClient(const std::filesystem::path& folder) {
     auto demoProfile = platform::Services::current();
     demoProfile.userDefaultsOverride = UserDefaults::open(folder / "demo-settings.json");
     demoProfile.keychainOverride = platform::security::KeychainStore::open(folder / "demo-keychain.json");
-    demoProfile.userDefaultsOverride->removeObject("deviceId");
+    orExit(demoProfile.userDefaultsOverride->removeObject("deviceId"));
     platform::ScopedServices scope(std::move(demoProfile));
 
     if (const int failed = reportLogin(backend)) return failed;
@@ -363,7 +370,7 @@ public:
         ::setenv("TMPDIR", folder_.c_str(), 1);
         const auto socket = folder_ / "helper.sock";
         ::setenv("CORVANTIS_HELPER_SOCKET", socket.c_str(), 1);
-        platform::foundation::FileSystem::writeFileAtomically(folder_ / "helper.conf", "", 0600);
+        orExit(platform::foundation::FileSystem::writeFileAtomically(folder_ / "helper.conf", "", 0600));
         const auto path = [&](const char* name) { return (folder_ / name).string(); };
         std::optional<corvantis::testbed::HelperDaemon> helper;
         {
@@ -483,9 +490,9 @@ public:
 
         // The helper keeps its root actions inside the demo's folder: routes are only recorded.
         namespace FileSystem = platform::foundation::FileSystem;
-        FileSystem::writeFileAtomically(folder_ / "helper.conf", "", 0600);
-        FileSystem::writeFileAtomically(folder_ / "resolv.conf", "nameserver 192.168.1.1\n", 0644);
-        FileSystem::writeFileAtomically(folder_ / "ip", "#!/bin/sh\necho \"$*\" >> \"" + path("ip.log") + "\"\n", 0755);
+        orExit(FileSystem::writeFileAtomically(folder_ / "helper.conf", "", 0600));
+        orExit(FileSystem::writeFileAtomically(folder_ / "resolv.conf", "nameserver 192.168.1.1\n", 0644));
+        orExit(FileSystem::writeFileAtomically(folder_ / "ip", "#!/bin/sh\necho \"$*\" >> \"" + path("ip.log") + "\"\n", 0755));
         std::optional<corvantis::testbed::HelperDaemon> helper;
         {
             const StandardErrorInto helperLog(folder_ / "helper.log");
@@ -501,9 +508,9 @@ public:
         // The installed helper is the application's own copy, so start-up finds nothing to install.
         const fs::path application = CORVANTIS_VPN_PROGRAM;
         fs::create_directories(folder_ / "units");
-        FileSystem::writeFileAtomically(folder_ / "units" / "com.corvantis.CorvantisHelper.service",
+        orExit(FileSystem::writeFileAtomically(folder_ / "units" / "com.corvantis.CorvantisHelper.service",
                                         "[Service]\nExecStart=" + (application.parent_path() / "Contents/Library/LaunchServices/com.corvantis.CorvantisHelper").string() + "\n",
-                                        0644);
+                                        0644));
 
         std::vector<std::string> arguments{"--reuid=" + std::to_string(nobody), "--regid=" + std::to_string(nobody),
                                            "--clear-groups", "/usr/bin/env",

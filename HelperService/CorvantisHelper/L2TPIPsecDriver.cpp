@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <nlohmann/json.hpp>
 
 namespace corvantis::helper {
 

@@ -147,8 +147,8 @@ TEST_F(AlertAndQuitTest, TheDownScriptRunsAsRootWithItsPathSafelyInDoubleQuotes)
     };
     for (const auto& [folder, quotedEnd] : cases) {
         const auto resources = environment.folder / folder;
-        platform::foundation::FileSystem::createDirectories(resources);
-        platform::foundation::FileSystem::writeFileAtomically(resources / "down.sh", "exit 0\n", 0755);
+        ASSERT_TRUE(platform::foundation::FileSystem::createDirectories(resources));
+        ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(resources / "down.sh", "exit 0\n", 0755));
         auto services = platform::Services::current();
         services.mainBundleOverride = std::make_shared<platform::foundation::Bundle>(environment.folder.path(), resources);
         platform::ScopedServices bundle(std::move(services));

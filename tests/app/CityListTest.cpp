@@ -149,9 +149,9 @@ TEST_F(CityListTest, TheListIsSortedByNameAsTextWithEqualNamesInServerOrder) {
 }
 
 TEST_F(CityListTest, FavouritesAreTheDomainsStoredAsTextsInTheUserDefaults) {
-    environment.defaults->set("true", "de-ber.test");
-    environment.defaults->set(1, "fr-par.test");
-    environment.defaults->set(true, "us-nyc.test");
+    ASSERT_TRUE(environment.defaults->set("true", "de-ber.test"));
+    ASSERT_TRUE(environment.defaults->set(1, "fr-par.test"));
+    ASSERT_TRUE(environment.defaults->set(true, "us-nyc.test"));
     delegate->initServers(groupsOf(json::array(
         {server("DE", "Berlin", "de-ber.test"), server("FR", "Paris", "fr-par.test"), server("US", "New York", "us-nyc.test"),
          server("NL", "Amsterdam", "nl-ams.test")})));
@@ -199,9 +199,9 @@ TEST_F(CityListTest, ATunnelsGatewayOrNoAnswerFallsBackToTheStoredOne) {
     };
     for (const auto& [reply, stored, expected] : cases) {
         if (stored) {
-            environment.defaults->set(*stored, "gateway");
+            ASSERT_TRUE(environment.defaults->set(*stored, "gateway"));
         } else {
-            environment.defaults->removeObject("gateway");
+            ASSERT_TRUE(environment.defaults->removeObject("gateway"));
         }
         environment.helper->clear();
         delegate->getGateway();
@@ -220,7 +220,7 @@ TEST_F(CityListTest, AUsableGatewayBacksUpTheResolverAndNothingUsableRetriesEver
     environment.runMainQueue();
     EXPECT_EQ(environment.helper->selectors(), (Texts{"runCommand:withReply:", "backupResolvConf"}));
 
-    environment.defaults->set("10.0.0.1", "gateway");
+    ASSERT_TRUE(environment.defaults->set("10.0.0.1", "gateway"));
     environment.helper->clear();
     delegate->getGateway();
     answer(std::string("utun2\n"));
@@ -228,7 +228,7 @@ TEST_F(CityListTest, AUsableGatewayBacksUpTheResolverAndNothingUsableRetriesEver
     EXPECT_EQ(delegate->gateway, "10.0.0.1");
     EXPECT_EQ(environment.helper->selectors(), Texts{"runCommand:withReply:"}) << "no backup, no retry";
 
-    environment.defaults->removeObject("gateway");
+    ASSERT_TRUE(environment.defaults->removeObject("gateway"));
     environment.helper->clear();
     delegate->getGateway();
     answer(std::string(""));

@@ -90,9 +90,9 @@ protected:
     // A bundle whose resources hold the guard's files and the down script.
     void useBundleWithGuard() {
         const auto resources = environment.folder / "Resources";
-        platform::foundation::FileSystem::createDirectories(resources);
+        ASSERT_TRUE(platform::foundation::FileSystem::createDirectories(resources));
         for (const char* name : {"com.corvantis.CorvantisGuard.plist", "corvantis_guard.sh", "down.sh"}) {
-            platform::foundation::FileSystem::writeFileAtomically(resources / name, "", 0644);
+            ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(resources / name, "", 0644));
         }
         auto services = platform::Services::current();
         services.mainBundleOverride = std::make_shared<platform::foundation::Bundle>(environment.folder.path(), resources);
@@ -230,7 +230,7 @@ TEST_F(ConnectViewTest, AClickDoesWhatItsStateInternetKillSwitchAndShieldCallFor
         view->btnConnect->setEnabled(true);
         UserSettings::setIsKillSwitchEnabled(row.killSwitch);
         UserSettings::setIsCorvantisShieldEnabled(row.shield);
-        environment.defaults->removeObject("disconnectedTime");
+        ASSERT_TRUE(environment.defaults->removeObject("disconnectedTime"));
         environment.helper->clear();
 
         click();
@@ -286,9 +286,9 @@ TEST_F(ConnectViewTest, AClickSoonAfterADisconnectWaitsTwoSecondsUnlessCancelled
         environment.helper->clear();
         log->clear();
         if (stored) {
-            environment.defaults->set(*stored, "disconnectedTime");
+            ASSERT_TRUE(environment.defaults->set(*stored, "disconnectedTime"));
         } else {
-            environment.defaults->removeObject("disconnectedTime");
+            ASSERT_TRUE(environment.defaults->removeObject("disconnectedTime"));
         }
         click();
         EXPECT_EQ(tunnelStarted(), !waits) << (stored ? now - *stored : -1);

@@ -39,9 +39,9 @@ class RealHelperTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (::geteuid() != 0) GTEST_SKIP() << "the helper serves root and the users root configured; this test is not root";
-        platform::foundation::FileSystem::writeFileAtomically(environment.folder / "resolv.conf",
-                                                              "nameserver 192.168.1.1\nnameserver 8.8.8.8\n", 0644);
-        platform::foundation::FileSystem::writeFileAtomically(environment.folder / "helper.conf", "", 0600);
+        ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(environment.folder / "resolv.conf",
+                                                              "nameserver 192.168.1.1\nnameserver 8.8.8.8\n", 0644));
+        ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(environment.folder / "helper.conf", "", 0600));
         const auto path = [&](const char* name) { return (environment.folder / name).string(); };
         daemon = std::make_unique<corvantis::testbed::HelperDaemon>(
             CORVANTIS_HELPER_PROGRAM, socket,
@@ -150,7 +150,7 @@ class InstallerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         const auto folder = bundle.bundlePath() / "Contents" / "Library" / "LaunchServices";
-        platform::foundation::FileSystem::createDirectories(folder);
+        ASSERT_TRUE(platform::foundation::FileSystem::createDirectories(folder));
         std::filesystem::copy_file(CORVANTIS_HELPER_PROGRAM, folder / "com.corvantis.CorvantisHelper");
     }
 
@@ -158,7 +158,7 @@ protected:
     std::filesystem::path helperOfVersion(const std::string& version) const {
         const auto program = environment.folder / ("helper-" + version);
         const auto info = environment.folder / ("info-" + version + ".json");
-        platform::foundation::FileSystem::writeFileAtomically(info, R"({"CFBundleVersion": ")" + version + R"("})", 0644);
+        EXPECT_TRUE(platform::foundation::FileSystem::writeFileAtomically(info, R"({"CFBundleVersion": ")" + version + R"("})", 0644));
         const auto command = "objcopy --update-section __info_plist=" + info.string() + " " +
                              std::string(CORVANTIS_HELPER_PROGRAM) + " " + program.string();
         EXPECT_EQ(std::system(command.c_str()), 0) << command;

@@ -36,7 +36,7 @@ protected:
     void SetUp() override {
         platform::ui::Application::shared().reset();
         Alert::forgetPendingAlerts();
-        platform::foundation::FileSystem::createDirectories(temporary);
+        ASSERT_TRUE(platform::foundation::FileSystem::createDirectories(temporary));
         delegate->logger = prq::PRQLogger::make("launch", false);
         delegate->logger->add(log);
         AppDelegate::setShared(delegate);
@@ -81,7 +81,7 @@ TEST_F(LaunchTest, EachRunLogsToAFileNamedByItsMinuteAndARunInTheSameMinuteEmpti
     ASSERT_FALSE(log->logged().empty());
     EXPECT_EQ(log->logged().back(), "applicationDidFinishLaunching(_:): Hello Corvantis MacOS");
 
-    platform::foundation::FileSystem::writeFileAtomically(file, "line of the earlier run\n", 0600);
+    ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(file, "line of the earlier run\n", 0600));
     environment.time.advance(39s);  // 22:02:59
     auto second = std::make_shared<AppDelegate>();
     second->logger = prq::PRQLogger::make("second", false);
@@ -102,7 +102,7 @@ TEST_F(LaunchTest, EachRunLogsToAFileNamedByItsMinuteAndARunInTheSameMinuteEmpti
 }
 
 TEST_F(LaunchTest, AFolderThatCannotBeMadeIsReportedAndStartUpGoesOn) {
-    platform::foundation::FileSystem::writeFileAtomically(temporary / "CorvantisLogs", "a file in the folder's place", 0600);
+    ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(temporary / "CorvantisLogs", "a file in the folder's place", 0600));
     environment.reporter->start({}, environment.sink);
     corvantis::testing::ScopedEnvironment reports{"CORVANTIS_CRASH_DSN", "http://k@127.0.0.1:" + std::to_string((*backend).port()) + "/9"};
     ::testing::internal::CaptureStdout();
@@ -194,7 +194,7 @@ TEST_F(LaunchTest, AHelperThatCannotBeInstalledEndsStartUpWithTheSupportAlert) {
 
 TEST_F(LaunchTest, AMissingResourceEndsStartUpLikeAFailedInstallation) {
     const auto resources = environment.folder / "Resources";
-    platform::foundation::FileSystem::createDirectories(resources);
+    ASSERT_TRUE(platform::foundation::FileSystem::createDirectories(resources));
     auto services = platform::Services::current();
     services.mainBundleOverride = std::make_shared<platform::foundation::Bundle>(
         platform::foundation::Bundle::forCurrentExecutable()->bundlePath(), resources);

@@ -378,8 +378,8 @@ TEST_F(LoginScreenTest, SigningInBringsTheDefaultRouteInLineWithTheShieldAndTheK
                            {true, false, ConnectionState::disconnected, {"restoreDefaultRoute()"}},
                            {false, true, ConnectionState::connected, {"restoreDefaultRoute()"}}}) {
         // Stored directly: the settings' own setters would move the route themselves.
-        environment.defaults->set(shield, "isCorvantisShieldEnabled");
-        environment.defaults->set(killSwitch, "isKillSwitchEnabled");
+        ASSERT_TRUE(environment.defaults->set(shield, "isCorvantisShieldEnabled"));
+        ASSERT_TRUE(environment.defaults->set(killSwitch, "isKillSwitchEnabled"));
         MainWindow::shared().connectView->connectionState = state;
         environment.reporter->configureScope([](auto& scope) { scope.clearBreadcrumbs(); });
         logOut();

@@ -176,7 +176,7 @@ TEST_F(OpenVPNConnectionTest, TheHelpersAnswerReachesTheCallerAndTheTunnelGatewa
 TEST_F(OpenVPNConnectionTest, AProfileThatCannotBeWrittenStartsNothing) {
     cacheBackendProfiles(backendProfile, backendProfile);
     // A file where the private folder should be.
-    platform::foundation::FileSystem::writeFileAtomically(environment.folder / "OpenVPN", "", 0600);
+    ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(environment.folder / "OpenVPN", "", 0600));
     OpenVPNConnection().connectUsingServerAddress("nl-ams.corvantis.test", "u", "p", [](bool) { FAIL(); });
     environment.runMainQueue();
     EXPECT_TRUE(openVpnCalls().empty());

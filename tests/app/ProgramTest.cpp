@@ -41,9 +41,9 @@ constexpr uid_t ordinaryUser = 65534;  // nobody
 // The helper program serving root and `user`, with its root actions kept inside `folder`: the
 // route tool records its arguments, the resolver and keychain files are the folder's own.
 std::unique_ptr<corvantis::testbed::HelperDaemon> startHelper(const std::filesystem::path& folder, uid_t user) {
-    FileSystem::writeFileAtomically(folder / "resolv.conf", "nameserver 192.168.1.1\n", 0644);
-    FileSystem::writeFileAtomically(folder / "helper.conf", "", 0600);
-    FileSystem::writeFileAtomically(folder / "ip", "#!/bin/sh\necho \"$*\" >> \"" + (folder / "ip.log").string() + "\"\n", 0755);
+    EXPECT_TRUE(FileSystem::writeFileAtomically(folder / "resolv.conf", "nameserver 192.168.1.1\n", 0644));
+    EXPECT_TRUE(FileSystem::writeFileAtomically(folder / "helper.conf", "", 0600));
+    EXPECT_TRUE(FileSystem::writeFileAtomically(folder / "ip", "#!/bin/sh\necho \"$*\" >> \"" + (folder / "ip.log").string() + "\"\n", 0755));
     const auto path = [&](const char* name) { return (folder / name).string(); };
     // The helper's own lines go to "helper.log": its standard error is ours while it starts.
     const platform::foundation::FileDescriptor log(::open(path("helper.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
@@ -76,16 +76,16 @@ protected:
         if (::geteuid() != 0) GTEST_SKIP() << "the helper serves root and the users root configured; this test is not root";
         ::chmod(folder.path().c_str(), 0755);
         for (const char* owned : {"home", "tmp"}) {
-            FileSystem::createDirectories(folder / owned);
+            ASSERT_TRUE(FileSystem::createDirectories(folder / owned));
             ASSERT_EQ(::chown((folder / owned).c_str(), ordinaryUser, ordinaryUser), 0);
             ::chmod((folder / owned).c_str(), 0700);
         }
         // The installed helper is the bundle's own copy, so nothing needs installing.
-        FileSystem::createDirectories(folder / "units");
-        FileSystem::writeFileAtomically(
+        ASSERT_TRUE(FileSystem::createDirectories(folder / "units"));
+        ASSERT_TRUE(FileSystem::writeFileAtomically(
             folder / "units" / "com.corvantis.CorvantisHelper.service",
             "[Service]\nExecStart=" + (application.parent_path() / "Contents/Library/LaunchServices/com.corvantis.CorvantisHelper").string() + "\n",
-            0644);
+            0644));
         helper = startHelper(folder.path(), ordinaryUser);
     }
 

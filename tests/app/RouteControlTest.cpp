@@ -45,9 +45,9 @@ protected:
 
     // A bundle whose resources folder is `resources`, holding the guard's two files.
     void useResources(const std::filesystem::path& resources) {
-        platform::foundation::FileSystem::createDirectories(resources);
-        platform::foundation::FileSystem::writeFileAtomically(resources / "com.corvantis.CorvantisGuard.plist", "", 0644);
-        platform::foundation::FileSystem::writeFileAtomically(resources / "corvantis_guard.sh", "", 0755);
+        ASSERT_TRUE(platform::foundation::FileSystem::createDirectories(resources));
+        ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(resources / "com.corvantis.CorvantisGuard.plist", "", 0644));
+        ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(resources / "corvantis_guard.sh", "", 0755));
         auto services = platform::Services::current();
         services.mainBundleOverride = std::make_shared<platform::foundation::Bundle>(environment.folder.path(), resources);
         bundle.reset();
@@ -148,7 +148,7 @@ TEST_F(RouteControlTest, TheAddCompletionRunsAlsoWhenTheServerRouteCannotBeForme
 }
 
 TEST_F(RouteControlTest, ReleasingWithAStoredGatewayTakesItOver) {
-    environment.defaults->set(std::string("192.168.1.1"), "gateway");
+    ASSERT_TRUE(environment.defaults->set(std::string("192.168.1.1"), "gateway"));
     delegate->restoreDefaultRoute();
     EXPECT_EQ(commands(), Texts{"route -n add default 192.168.1.1"});
     EXPECT_EQ(delegate->gateway, "192.168.1.1");
@@ -177,7 +177,7 @@ TEST_F(RouteControlTest, ReleasingWithoutAnyGatewayChecksTheResolverAndLooksAgai
 }
 
 TEST_F(RouteControlTest, AStoredGatewayThatIsNoAddressIsNeverSent) {
-    environment.defaults->set(std::string("192.168.1.1 && reboot"), "gateway");
+    ASSERT_TRUE(environment.defaults->set(std::string("192.168.1.1 && reboot"), "gateway"));
     delegate->restoreDefaultRoute();
     EXPECT_TRUE(commands().empty());
     EXPECT_EQ(environment.helper->selectors(), Texts{"restoreResolvConf"});
@@ -199,7 +199,7 @@ TEST_F(RouteControlTest, TheHelperAcceptsEveryLineTheRouteControlAndTheOpenVpnSe
     // A resources folder whose path needs quoting, as an application folder with a blank does.
     const auto resources = environment.folder / "Corvantis VPN" / "Resources \"$x\"";
     useResources(resources);
-    platform::foundation::FileSystem::writeFileAtomically(resources / "down.sh", "exit 0\n", 0755);
+    ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(resources / "down.sh", "exit 0\n", 0755));
     delegate->runDownScript();
     delegate->gateway = "192.168.1.1";
     delegate->removeDefaultRoute({});

@@ -140,7 +140,7 @@ TEST_F(SettingsActionsTest, AFailedCopyIsLoggedAndShownAndLeavesNoArchive) {
 TEST_F(SettingsActionsTest, LogOutForgetsOnlyTheCredentials) {
     corvantis::UserSettings::setUsername("ann@example.com");
     corvantis::UserSettings::setPassword("secret");
-    environment.defaults->set(true, "isKillSwitchEnabled");
+    ASSERT_TRUE(environment.defaults->set(true, "isKillSwitchEnabled"));
     view->btnAccount->click();  // the label lies on the account page
     label(SettingsViewButton::logOutTag)->click();
     EXPECT_FALSE(environment.defaults->object("username"));

@@ -27,7 +27,7 @@ class SettingsInApplicationTest : public ::testing::Test {
 protected:
     SettingsInApplicationTest() {
         platform::ui::testing::reset();
-        platform::foundation::FileSystem::createDirectories(temporary);
+        EXPECT_TRUE(platform::foundation::FileSystem::createDirectories(temporary));
     }
     ~SettingsInApplicationTest() override { platform::ui::testing::reset(); }
 

@@ -40,8 +40,8 @@ protected:
 };
 
 TEST_F(SettingsViewTest, PlacementSelectsOpenVpnAndTheStoredPortAndWritesBothBack) {
-    environment.defaults->set(0, "protocol");  // IKEv2, which reads back as OpenVPN
-    environment.defaults->set(true, "openVpnPort");
+    ASSERT_TRUE(environment.defaults->set(0, "protocol"));  // IKEv2, which reads back as OpenVPN
+    ASSERT_TRUE(environment.defaults->set(true, "openVpnPort"));
     buildScreens();
 
     EXPECT_TRUE(view->isHidden());

@@ -217,7 +217,7 @@ TEST_F(UserSettingsTest, TheKillSwitchEngagesOrReleasesTheRoute) {
     for (const auto& check : cases) {
         environment.reporter->configureScope([](auto& scope) { scope.clearBreadcrumbs(); });
         connectView->connectionState = check.state;
-        environment.defaults->set(check.shieldStored, "isCorvantisShieldEnabled");
+        ASSERT_TRUE(environment.defaults->set(check.shieldStored, "isCorvantisShieldEnabled"));
         UserSettings::setIsKillSwitchEnabled(check.value);
         EXPECT_EQ(UserSettings::isKillSwitchEnabled(), check.value) << check.what;
         EXPECT_EQ(routeOperations(), check.operations) << check.what;

@@ -142,11 +142,11 @@ TEST(ConnectEndToEndTest, AClickConnectsThroughTheTunnelAndADeadServerDisconnect
     // openvpn runs through a wrapper that notes when it starts and stamps its lines.
     const auto started = folder / "openvpn-started";
     const auto wrapper = folder / "timed-openvpn";
-    platform::foundation::FileSystem::writeFileAtomically(
-        wrapper, "#!/bin/sh\ndate +%s.%N > " + started.string() + "\nexec /usr/sbin/openvpn --machine-readable-output \"$@\"\n", 0755);
+    ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(
+        wrapper, "#!/bin/sh\ndate +%s.%N > " + started.string() + "\nexec /usr/sbin/openvpn --machine-readable-output \"$@\"\n", 0755));
     const auto socket = folder / "helper.sock";
     const auto helperConfiguration = folder / "helper.conf";
-    platform::foundation::FileSystem::writeFileAtomically(helperConfiguration, "", 0600);
+    ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(helperConfiguration, "", 0600));
     corvantis::testbed::HelperDaemon daemon(
         CORVANTIS_HELPER_PROGRAM, socket,
         {"--config", helperConfiguration.string(), "--bundle-resources", testbed.value()->bundle().string(), "--runtime-folder",
@@ -203,7 +203,7 @@ TEST(ConnectEndToEndTest, AClickConnectsThroughTheTunnelAndADeadServerDisconnect
         const auto image = mainWindow.popupController->statusItem()->image();
         return image ? image->name() : "(none)";
     };
-    services.userDefaultsOverride->removeObject("disconnectedTime");
+    ASSERT_TRUE(services.userDefaultsOverride->removeObject("disconnectedTime"));
 
     const auto loggedAddress = [&](const std::string& address) {
         const auto lines = log->logged();

@@ -70,8 +70,8 @@ TEST(IKEv2EndToEndTest, TheScreensStartBringsTheTunnelUpAndAWrongPasswordDoesNot
 
     const auto socket = folder / "helper.sock";
     const auto helperConfiguration = folder / "helper.conf";
-    platform::foundation::FileSystem::writeFileAtomically(helperConfiguration, "", 0600);
-    platform::foundation::FileSystem::writeFileAtomically(folder / "resolv.conf", "nameserver 127.0.0.1\n", 0644);
+    ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(helperConfiguration, "", 0600));
+    ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(folder / "resolv.conf", "nameserver 127.0.0.1\n", 0644));
     const auto runtime = folder / "run";
     corvantis::testbed::HelperDaemon daemon(
         CORVANTIS_HELPER_PROGRAM, socket,

@@ -46,12 +46,12 @@ protected:
                  {"route", "add", "default", "via", "192.0.2.1"}}) {
             ASSERT_EQ(runTool("/sbin/ip", command).exit.exitStatus, 0) << command[0] << " " << command[1];
         }
-        FileSystem::createDirectories(bundle);
-        FileSystem::writeFileAtomically(bundle / "down.sh", "echo down\ntouch " + (folder / "down-ran").string() + "\n", 0755);
-        FileSystem::writeFileAtomically(bundle / "com.corvantis.CorvantisGuard.service", "[Service]\n", 0644);
-        FileSystem::writeFileAtomically(bundle / "corvantis_guard.sh", "#!/bin/sh\n", 0755);
-        FileSystem::writeFileAtomically(folder / "helper.conf", "", 0644);
-        FileSystem::writeFileAtomically(folder / "systemctl", "#!/bin/sh\necho \"$@\" >> " + (folder / "systemctl-calls").string() + "\n", 0755);
+        ASSERT_TRUE(FileSystem::createDirectories(bundle));
+        ASSERT_TRUE(FileSystem::writeFileAtomically(bundle / "down.sh", "echo down\ntouch " + (folder / "down-ran").string() + "\n", 0755));
+        ASSERT_TRUE(FileSystem::writeFileAtomically(bundle / "com.corvantis.CorvantisGuard.service", "[Service]\n", 0644));
+        ASSERT_TRUE(FileSystem::writeFileAtomically(bundle / "corvantis_guard.sh", "#!/bin/sh\n", 0755));
+        ASSERT_TRUE(FileSystem::writeFileAtomically(folder / "helper.conf", "", 0644));
+        ASSERT_TRUE(FileSystem::writeFileAtomically(folder / "systemctl", "#!/bin/sh\necho \"$@\" >> " + (folder / "systemctl-calls").string() + "\n", 0755));
         daemon = std::make_unique<HelperDaemon>(
             helperProgram(), socket, std::vector<std::string>{"--config", (folder / "helper.conf").string(), "--bundle-resources", bundle.string(),
                                              "--systemctl", (folder / "systemctl").string(), "--resolv-etc",

@@ -9,10 +9,16 @@ namespace corvantis::testing {
 
 namespace FileSystem = platform::foundation::FileSystem;
 
+namespace {
+void makeFolder(const std::filesystem::path& path, mode_t mode = 0755) {
+    if (auto made = FileSystem::createDirectories(path, mode); !made) throw std::runtime_error(made.error().message);
+}
+}  // namespace
+
 HelperFixture::HelperFixture() {
-    FileSystem::createDirectories(bundle);
-    FileSystem::createDirectories(home);
-    FileSystem::createDirectories(profile.parent_path(), 0700);
+    makeFolder(bundle);
+    makeFolder(home);
+    makeFolder(profile.parent_path(), 0700);
     write(bundle / "down.sh", "echo down\n", 0755);
     write(bundle / "com.corvantis.CorvantisGuard.plist", "not what the helper installs\n");
     write(bundle / "corvantis_guard.sh", "#!/bin/sh\nnot what the helper installs\n");
@@ -70,7 +76,7 @@ std::vector<std::optional<std::string>> HelperFixture::run(const std::string& li
 }
 
 void HelperFixture::write(const std::filesystem::path& path, const std::string& content, mode_t mode) const {
-    FileSystem::createDirectories(path.parent_path());
+    makeFolder(path.parent_path());
     if (!FileSystem::writeFileAtomically(path, content, mode)) throw std::runtime_error("cannot write " + path.string());
 }
 

@@ -13,6 +13,7 @@
 #include "support/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <csignal>
 #include <thread>

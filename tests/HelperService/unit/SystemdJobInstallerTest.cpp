@@ -27,8 +27,8 @@ struct InstallerFixture {
     std::filesystem::path program = folder / "bundle-copy";
 
     InstallerFixture() {
-        FileSystem::createDirectories(paths.systemdRuntime);
-        FileSystem::writeFileAtomically(program, "the helper program", 0755);
+        EXPECT_TRUE(FileSystem::createDirectories(paths.systemdRuntime));
+        EXPECT_TRUE(FileSystem::writeFileAtomically(program, "the helper program", 0755));
     }
     std::string read(const std::filesystem::path& path) const {
         const auto content = FileSystem::readFile(path);
@@ -83,7 +83,7 @@ TEST(SystemdJobInstaller, WithoutSystemdOrWithAFailingSystemctlItSaysWhy) {
     EXPECT_NE(refused.error().message.find("systemd does not run this system"), std::string::npos);
     EXPECT_FALSE(FileSystem::fileExists(fixture.paths.program(label)));
 
-    FileSystem::createDirectories(fixture.paths.systemdRuntime);
+    ASSERT_TRUE(FileSystem::createDirectories(fixture.paths.systemdRuntime));
     fixture.launcher->script("systemctl", {{}, {"Failed to enable unit"}, 1});
     const auto failed = fixture.installer.bless(label, fixture.program, 1000);
     ASSERT_FALSE(failed);
