@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <typeinfo>
 
 namespace prq {
 
@@ -162,6 +163,15 @@ std::unique_lock<std::recursive_mutex> FileDestination::lockFile() const {
     return std::unique_lock(fileMutex_);
 }
 
+bool FileDestination::writesLinesDirectly(const PRQLogger& owner) const {
+    return typeid(*this) == typeid(FileDestination) && !logQueue() && !hasFiltersOrFormatters(&owner);
+}
+
+void FileDestination::writeLineDirectly(std::string_view lineWithFeed) {
+    auto lock = lockFile();
+    if (logFileHandle_) writeWithFeedLocked(lineWithFeed);
+}
+
 void FileDestination::openFile(Opening opening) {
     Reports reports;
     {
@@ -217,11 +227,15 @@ void FileDestination::writeLocked(std::string_view line) {
     if (buffer.size() < length) buffer.resize(length);
     std::memcpy(buffer.data(), line.data(), line.size());
     buffer[line.size()] = '\n';
-    _try([&] { logFileHandle_->writeData(std::string_view(buffer.data(), length)); },
+    writeWithFeedLocked(std::string_view(buffer.data(), length));
+    releaseIfOversized(buffer);
+}
+
+void FileDestination::writeWithFeedLocked(std::string_view lineWithFeed) {
+    _try([&] { logFileHandle_->writeData(lineWithFeed); },
          [](const platform::foundation::Exception& exception) {
              printLine("Objective-C Exception occurred: " + exception.description());
          });
-    releaseIfOversized(buffer);
 }
 
 bool FileDestination::rotateLocked(const FileTarget& to, Reports& reports) {
