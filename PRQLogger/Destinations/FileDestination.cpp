@@ -2,11 +2,11 @@
 
 #include "PRQLogger/Extensions/UrlExtendedAttributes.hpp"
 #include "PRQLogger/Misc/Constants.hpp"
-#include "PRQLogger/Misc/ExceptionBridge.hpp"
 #include "PRQLogger/Misc/StandardOutput.hpp"
 #include "PRQLogger/Misc/ThreadScratch.hpp"
 #include "PRQLogger/PRQLogger.hpp"
 #include "platform/Services.hpp"
+#include "platform/foundation/Exception.hpp"
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/foundation/NumberText.hpp"
 
@@ -232,10 +232,12 @@ void FileDestination::writeLocked(std::string_view line) {
 }
 
 void FileDestination::writeWithFeedLocked(std::string_view lineWithFeed) {
-    _try([&] { logFileHandle_->writeData(lineWithFeed); },
-         [](const platform::foundation::Exception& exception) {
-             printLine("Objective-C Exception occurred: " + exception.description());
-         });
+    // A plain catch rather than `_try`: this runs for every line, and there is nothing to run finally.
+    try {
+        logFileHandle_->writeData(lineWithFeed);
+    } catch (const platform::foundation::Exception& exception) {
+        printLine("Objective-C Exception occurred: " + exception.description());
+    }
 }
 
 bool FileDestination::rotateLocked(const FileTarget& to, Reports& reports) {
