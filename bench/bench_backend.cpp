@@ -99,5 +99,3 @@ BENCHMARK(BM_LoginOverLoopback)
     ->ReportAggregatesOnly(true);
 
 }  // namespace
-
-BENCHMARK_MAIN();
