@@ -95,27 +95,28 @@ void ArchiveWriter::openEntry(const std::string& name, const EntryDate& date, st
     if (encrypts()) flags |= encryptedFlag;
     entryIsZip64_ = needsZip64(expectedSize);
     entrySize_ = 0;
-    entryCrc_ = crc.value_or(0);
-    const int result = zipOpenNewFileInZip4_64(handle_, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, level_,
-                                               encrypts() ? 1 : 0, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0, versionMadeBy,
-                                               flags, entryIsZip64_ ? 1 : 0);
+    const int result = zipOpenNewFileInZip4_64(handle_, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, level_, 1,
+                                               -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0, versionMadeBy, flags,
+                                               entryIsZip64_ ? 1 : 0);
     if (result != ZIP_OK) throw ZipError(ZipError::zipFail);
-    if (encrypts()) encoder_ = std::make_unique<EntryEncoder>(level_, *password_, entryCrc_);
+    if (encrypts()) {
+        cipher_.emplace(*password_);
+        encryptedCrc_ = crc;
+        auto header = cipher_->encryptedHeader(*crc);
+        writeToArchive(header);
+    }
 }
 
-void ArchiveWriter::write(std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const auto piece = bytes.first(std::min(bytes.size(), largestWrite));
-        entrySize_ += piece.size();
-        // Without zip64 fields a bigger entry would come out corrupt (a file that grew after
-        // its size was taken).
-        if (!entryIsZip64_ && needsZip64(entrySize_)) throw ZipError(ZipError::zipFail);
-        if (encoder_) {
-            encoder_->encode(piece, false, [this](std::span<const std::uint8_t> data) { writeToArchive(data); });
-        } else {
-            writeToArchive(piece);
-        }
-        bytes = bytes.subspan(piece.size());
+void ArchiveWriter::write(std::span<std::uint8_t> deflated, std::uint64_t plainSize) {
+    entrySize_ += plainSize;
+    // Without zip64 fields a bigger entry would come out corrupt (a file that grew after its
+    // size was taken).
+    if (!entryIsZip64_ && needsZip64(entrySize_)) throw ZipError(ZipError::zipFail);
+    if (cipher_) cipher_->encrypt(deflated);
+    while (!deflated.empty()) {
+        const auto piece = deflated.first(std::min(deflated.size(), largestWrite));
+        writeToArchive(piece);
+        deflated = deflated.subspan(piece.size());
     }
 }
 
@@ -124,16 +125,11 @@ void ArchiveWriter::writeToArchive(std::span<const std::uint8_t> bytes) {
         throw ZipError(ZipError::zipFail);
 }
 
-void ArchiveWriter::closeEntry() {
-    int result = ZIP_OK;
-    if (encoder_) {
-        encoder_->encode({}, true, [this](std::span<const std::uint8_t> data) { writeToArchive(data); });
-        encoder_.reset();
-        result = zipCloseFileInZipRaw64(handle_, entrySize_, entryCrc_);
-    } else {
-        result = zipCloseFileInZip(handle_);
-    }
-    if (result != ZIP_OK) throw ZipError(ZipError::zipFail);
+void ArchiveWriter::closeEntry(std::uint32_t crc) {
+    // The header promised readers this CRC; other bytes would fail as a wrong password.
+    if (cipher_ && crc != encryptedCrc_) throw ZipError(ZipError::zipFail);
+    cipher_.reset();
+    if (zipCloseFileInZipRaw64(handle_, entrySize_, crc) != ZIP_OK) throw ZipError(ZipError::zipFail);
 }
 
 void ArchiveWriter::commit() {

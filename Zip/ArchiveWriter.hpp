@@ -1,12 +1,11 @@
 #pragma once
 
 #include "Zip/EntryDate.hpp"
-#include "Zip/EntryEncoder.hpp"
+#include "Zip/TraditionalCipher.hpp"
 #include "platform/foundation/ReplacementFile.hpp"
 
 #include <cstdint>
 #include <filesystem>
-#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -18,10 +17,10 @@ namespace corvantis::zip {
 // leaves no file behind and any earlier archive untouched. Every failure throws
 // `ZipError::zipFail`.
 //
-// Entries are deflated at `level`. Without a password minizip compresses; with one (the empty
-// text included) the entry is deflated and encrypted here and handed to minizip as raw data,
-// which needs the entry's CRC-32 before its first byte. An entry gets zip64 fields only when its
-// size needs them, so small archives stay in the classic format.
+// Entries arrive already deflated (at `level`, which the entry's header records) and go to
+// minizip as raw data. With a password (the empty text included) they are encrypted here, which
+// needs the entry's CRC-32 before its first byte. An entry gets zip64 fields only when its size
+// needs them, so small archives stay in the classic format.
 class ArchiveWriter {
 public:
     ArchiveWriter(const std::filesystem::path& target, int level, std::optional<std::string> password);
@@ -34,8 +33,11 @@ public:
 
     // Begins an entry of (about) `expectedSize` bytes; `crc` is needed when encrypting.
     void openEntry(const std::string& name, const EntryDate& date, std::uint64_t expectedSize, std::optional<std::uint32_t> crc);
-    void write(std::span<const std::uint8_t> bytes);
-    void closeEntry();
+    // Appends the next part of the entry's deflate stream, which holds `plainSize` bytes of the
+    // entry; the part is encrypted in place when the archive is.
+    void write(std::span<std::uint8_t> deflated, std::uint64_t plainSize);
+    // Ends the entry, whose bytes have the CRC-32 `crc`.
+    void closeEntry(std::uint32_t crc);
     // Finishes the archive and moves it into place.
     void commit();
 
@@ -46,8 +48,8 @@ private:
     void* handle_ = nullptr;
     int level_;
     std::optional<std::string> password_;
-    std::unique_ptr<EntryEncoder> encoder_;
-    std::uint32_t entryCrc_ = 0;
+    std::optional<TraditionalCipher> cipher_;
+    std::optional<std::uint32_t> encryptedCrc_;
     std::uint64_t entrySize_ = 0;
     bool entryIsZip64_ = false;
 };

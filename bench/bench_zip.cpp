@@ -6,6 +6,8 @@
 //
 // The corpus (about 128 MiB of log-like text in 20 files, 5,000 small files and 64 MiB of random
 // bytes) is generated into a temporary folder at start and removed at the end.
+#include "GeneratedLogs.hpp"
+
 #include <benchmark/benchmark.h>
 #include <zip.h>
 
@@ -50,34 +52,6 @@ void writeFile(const fs::path& path, const std::string& data) {
     corpus().bytes += data.size();
 }
 
-// Log lines in the application's own shape, with enough variety that deflate has real work.
-std::string logText(std::mt19937& random, std::size_t size) {
-    static const char* levels[] = {"Verbose", "Debug", "Info", "Notice", "Warning", "Error"};
-    static const char* places[] = {"ConnectView.swift:212 connect()", "ApiService.swift:88 login(email:password:)",
-                                   "RouteControl.swift:41 removeDefaultRoute(completion:)", "HelperClient.swift:130 runOpenVPN()",
-                                   "Reachability.swift:57 changed(_:)"};
-    static const char* words[] = {"tunnel", "server", "reply", "address", "gateway", "timeout", "profile", "device",
-                                  "route", "status", "connected", "retry", "public", "check", "helper", "queue"};
-    std::string text;
-    text.reserve(size + 256);
-    std::uint64_t millis = 1767225600000;
-    while (text.size() < size) {
-        millis += random() % 2000;
-        const std::time_t seconds = static_cast<std::time_t>(millis / 1000);
-        std::tm utc{};
-        gmtime_r(&seconds, &utc);
-        char stamp[32];
-        std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &utc);
-        text += stamp;
-        text += "." + std::to_string(1000 + millis % 1000).substr(1) + " [" + levels[random() % 6] + "] [main] " +
-                places[random() % 5] + " >";
-        for (unsigned word = 0, count = 4 + random() % 10; word < count; ++word) text += std::string(" ") + words[random() % 16];
-        text += " id=" + std::to_string(random() % 100000) + "\n";
-    }
-    text.resize(size);
-    return text;
-}
-
 void generateCorpus() {
     std::string pattern = (fs::temp_directory_path() / "corvantis-bench-zip-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temporary folder");
@@ -85,10 +59,10 @@ void generateCorpus() {
     const fs::path base = corpus().root / "corpus";
     std::mt19937 random(2026);
     for (std::size_t i = 0; i < logFiles; ++i)
-        writeFile(base / "logs" / ("CorvantisVPN_" + std::to_string(i) + ".log"), logText(random, logBytes / logFiles));
+        writeFile(base / "logs" / ("CorvantisVPN_" + std::to_string(i) + ".log"), corvantis::bench::generatedLogText(random, logBytes / logFiles));
     for (std::size_t i = 0; i < smallFiles; ++i) {
         writeFile(base / "small" / ("d" + std::to_string(i / 100)) / ("file" + std::to_string(i) + ".txt"),
-                  logText(random, 200 + random() % 8000));
+                  corvantis::bench::generatedLogText(random, 200 + random() % 8000));
     }
     std::string noise(randomBytes, '\0');
     for (std::size_t i = 0; i < noise.size(); i += 4) {

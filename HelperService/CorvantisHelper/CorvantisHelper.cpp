@@ -1,6 +1,7 @@
 #include "HelperService/CorvantisHelper/CorvantisHelper.hpp"
 
 #include "HelperService/CorvantisHelper/DaemonHelperLog.hpp"
+#include "HelperService/CorvantisHelper/KernelEsp.hpp"
 #include "HelperService/CorvantisHelperInterface/HelperWireCodec.hpp"
 #include "platform/Services.hpp"
 #include "platform/dispatch/Once.hpp"
@@ -15,6 +16,16 @@ namespace {
 std::optional<CorvantisHelper::Dependencies>& preparedDependencies() {
     static std::optional<CorvantisHelper::Dependencies> dependencies;
     return dependencies;
+}
+
+IKEv2Tunnel::Options ikev2Options(const HelperConfiguration& configuration, std::optional<bool> kernelEsp) {
+    IKEv2Tunnel::Options options;
+    options.charon.program = configuration.tools.charon;
+    options.charon.resolverFile = configuration.resolver.etc;
+    options.charon.userSpaceEsp = !(kernelEsp ? *kernelEsp : KernelEsp::available());
+    options.runtimeFolder = configuration.runtimeFolder;
+    options.authorities = configuration.ikev2Authorities;
+    return options;
 }
 
 }  // namespace
@@ -33,7 +44,8 @@ CorvantisHelper::CorvantisHelper(Dependencies dependencies)
           std::make_shared<VPNKeychain>(configuration_.systemKeychain, log_, std::move(dependencies.keychainFaults)),
           log_)),
       // Beside the system keychain, in the same root-only folder.
-      passwordItems_(configuration_.systemKeychain.parent_path() / (std::string(HelperPasswordItems::service) + ".keychain")) {}
+      passwordItems_(configuration_.systemKeychain.parent_path() / (std::string(HelperPasswordItems::service) + ".keychain")),
+      ikev2_(ikev2Options(configuration_, dependencies.kernelEsp), platform::Services::current().processLauncher(), log_) {}
 
 std::shared_ptr<CorvantisHelper> CorvantisHelper::GetCorvantisHelperTool() {
     static platform::dispatch::Once once;
@@ -111,6 +123,17 @@ bool CorvantisHelper::connect() {
 void CorvantisHelper::disconnect() {
     killOpenVPN();
     l2tp_->disconnect();
+    ikev2_.disconnect();
+}
+
+void CorvantisHelper::connectToIKEv2Server(const IKEv2TunnelSettings& settings, const std::string& password,
+                                           CodeReply reply) {
+    const auto result = ikev2_.connect(settings, password);
+    if (reply) reply(static_cast<int>(result));
+}
+
+void CorvantisHelper::disconnectIKEv2() {
+    ikev2_.disconnect();
 }
 
 void CorvantisHelper::killOpenVPN() {
@@ -118,6 +141,7 @@ void CorvantisHelper::killOpenVPN() {
 }
 
 bool CorvantisHelper::endTunnels(std::chrono::milliseconds limit) {
+    ikev2_.disconnect();
     killOpenVPN();
     return openVpn_.waitUntilAllEnded(limit);
 }

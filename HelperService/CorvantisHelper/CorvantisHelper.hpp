@@ -4,6 +4,7 @@
 #include "HelperService/CorvantisHelper/HelperConfiguration.hpp"
 #include "HelperService/CorvantisHelper/HelperLog.hpp"
 #include "HelperService/CorvantisHelper/HelperPasswordItems.hpp"
+#include "HelperService/CorvantisHelper/IKEv2Tunnel.hpp"
 #include "HelperService/CorvantisHelper/L2TPService.hpp"
 #include "HelperService/CorvantisHelper/LinuxCommandLayer.hpp"
 #include "HelperService/CorvantisHelper/LoginItem.hpp"
@@ -32,6 +33,8 @@ public:
         // Steps of the network preferences and of the system keychain that are to fail; empty: none.
         std::shared_ptr<platform::network::NetworkFaults> networkFaults = nullptr;
         std::shared_ptr<platform::security::KeychainFaults> keychainFaults = nullptr;
+        // Whether the kernel carries ESP; empty: asked of the kernel.
+        std::optional<bool> kernelEsp = std::nullopt;
     };
 
     // The process launcher comes from the platform services in force now.
@@ -62,6 +65,8 @@ public:
     void toggleIpv6(bool enable, TextReply reply) override;
     void backupResolvConf() override;
     void restoreResolvConf() override;
+    void connectToIKEv2Server(const IKEv2TunnelSettings& settings, const std::string& password, CodeReply reply) override;
+    void disconnectIKEv2() override;
 
     // The helper's own IKEv2 password items (see HelperPasswordItems).
     static platform::security::KeychainQuery newSearchDictionary(const std::string& identifier);
@@ -86,6 +91,7 @@ private:
     OpenVpnRunner openVpn_;
     const std::shared_ptr<L2TPService> l2tp_;
     HelperPasswordItems passwordItems_;
+    IKEv2Tunnel ikev2_;
 };
 
 }  // namespace corvantis::helper

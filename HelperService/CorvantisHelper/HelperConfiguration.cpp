@@ -31,6 +31,8 @@ std::filesystem::path* pathFor(HelperConfiguration& configuration, std::string_v
     if (key == "resolvectl") return &configuration.tools.resolvectl;
     if (key == "shell") return &configuration.tools.shell;
     if (key == "openvpn") return &configuration.tools.openvpn;
+    if (key == "charon") return &configuration.tools.charon;
+    if (key == "ikev2-authorities") return &configuration.ikev2Authorities;
     if (key == "runtime-folder") return &configuration.runtimeFolder;
     if (key == "system-keychain") return &configuration.systemKeychain;
     if (key == "network-preferences") return &configuration.networkPreferences;
@@ -152,7 +154,8 @@ std::string HelperConfiguration::usage() {
            "  resolv-etc, resolv-var, resolv-backup   the resolver files\n"
            "  guard-preferences, guard-script, guard-unit-folder   where the kill-switch guard goes\n"
            "  guard-program          the program the guard runs (default: this one)\n"
-           "  ip, systemctl, nft, resolvectl, shell, openvpn   the programs the helper runs\n"
+           "  ip, systemctl, nft, resolvectl, shell, openvpn, charon   the programs the helper runs\n"
+           "  ikev2-authorities      the certificate authorities (PEM) IKEv2 servers are checked against\n"
            "  runtime-folder         where each tunnel run keeps its root-only files\n"
            "  system-keychain, network-preferences     the L2TP service's root-only stores\n"
            "  route-table, network-devices             where the route table and devices are read\n";

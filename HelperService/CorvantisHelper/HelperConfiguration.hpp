@@ -38,6 +38,8 @@ struct ToolPaths {
     std::filesystem::path shell = "/bin/sh";
     // The only program the helper starts for a tunnel, whatever path a request names.
     std::filesystem::path openvpn = "/usr/sbin/openvpn";
+    // strongSwan's charon, one run per IKEv2 tunnel.
+    std::filesystem::path charon = "/usr/sbin/charon-systemd";
 };
 
 // Everything the helper is told at start: built-in defaults, then the root-owned configuration
@@ -64,6 +66,8 @@ struct HelperConfiguration {
     std::filesystem::path networkPreferences = "/var/lib/corvantis/preferences.json";
     std::filesystem::path routeTable = "/proc/net/route";
     std::filesystem::path networkDevices = "/sys/class/net";
+    // The certificate authorities (PEM) an IKEv2 server's certificate may come from.
+    std::filesystem::path ikev2Authorities = "/etc/ssl/certs/ca-certificates.crt";
 
     bool allows(uid_t uid) const { return uid == 0 || allowedUids.contains(uid); }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "HelperService/CorvantisHelperInterface/IKEv2TunnelSettings.hpp"
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -37,6 +39,23 @@ public:
     virtual void toggleIpv6(bool enable, TextReply reply) = 0;
     virtual void backupResolvConf() = 0;
     virtual void restoreResolvConf() = 0;
+    // Brings an IKEv2 tunnel up with the settings and the account's password; the reply is an
+    // `IKEv2TunnelResult`, once the tunnel is up or has failed.
+    virtual void connectToIKEv2Server(const IKEv2TunnelSettings& settings, const std::string& password,
+                                      CodeReply reply) = 0;
+    // Ends the IKEv2 tunnel, if there is one.
+    virtual void disconnectIKEv2() = 0;
+};
+
+// What the helper answers an IKEv2 start with.
+enum class IKEv2TunnelResult : int {
+    connected = 0,
+    // No IKEv2 implementation on this machine (strongSwan is not installed).
+    unavailable = 1,
+    // Settings the helper cannot turn into a tunnel (an authentication it does not offer).
+    refused = 2,
+    // The tunnel did not come up: no answer, a refused login, a failed charon.
+    failed = 3,
 };
 
 }  // namespace corvantis::helper

@@ -12,7 +12,7 @@ struct SelectorName {
     ReplyKind reply;
 };
 
-constexpr std::array<SelectorName, 8> selectorNames{{
+constexpr std::array<SelectorName, 10> selectorNames{{
     {HelperSelector::runCommand, "runCommand:withReply:", ReplyKind::text},
     {HelperSelector::runOpenVPN, "runOpenVPN:usingConfig:userName:andPassword:workingDirectory:withReply:",
      ReplyKind::textArray},
@@ -23,6 +23,8 @@ constexpr std::array<SelectorName, 8> selectorNames{{
     {HelperSelector::toggleIpv6, "toggleIpv6:withReply:", ReplyKind::text},
     {HelperSelector::backupResolvConf, "backupResolvConf", ReplyKind::none},
     {HelperSelector::restoreResolvConf, "restoreResolvConf", ReplyKind::none},
+    {HelperSelector::connectToIKEv2Server, "connectToIKEv2ServerWithSettings:andPassword:withReply:", ReplyKind::code},
+    {HelperSelector::disconnectIKEv2, "disconnectIKEv2", ReplyKind::none},
 }};
 
 const SelectorName& nameOf(HelperSelector selector) {
@@ -95,6 +97,15 @@ HelperCall HelperCall::backupResolvConf() {
 
 HelperCall HelperCall::restoreResolvConf() {
     return makeCall(HelperSelector::restoreResolvConf, nlohmann::json::array(), false);
+}
+
+HelperCall HelperCall::connectToIKEv2Server(const IKEv2TunnelSettings& settings, const std::string& password,
+                                            bool withReply) {
+    return makeCall(HelperSelector::connectToIKEv2Server, nlohmann::json::array({settings.toJson(), password}), withReply);
+}
+
+HelperCall HelperCall::disconnectIKEv2() {
+    return makeCall(HelperSelector::disconnectIKEv2, nlohmann::json::array(), false);
 }
 
 const std::string& HelperCall::text(std::size_t index) const {

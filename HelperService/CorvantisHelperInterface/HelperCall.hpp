@@ -1,5 +1,7 @@
 #pragma once
 
+#include "HelperService/CorvantisHelperInterface/IKEv2TunnelSettings.hpp"
+
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -17,6 +19,8 @@ enum class HelperSelector : int {
     toggleIpv6,
     backupResolvConf,
     restoreResolvConf,
+    connectToIKEv2Server,
+    disconnectIKEv2,
 };
 
 // The selector text that names the method on the wire, e.g. "runCommand:withReply:".
@@ -47,6 +51,9 @@ struct HelperCall {
     static HelperCall toggleIpv6(bool enable, bool withReply);
     static HelperCall backupResolvConf();
     static HelperCall restoreResolvConf();
+    static HelperCall connectToIKEv2Server(const IKEv2TunnelSettings& settings, const std::string& password,
+                                           bool withReply);
+    static HelperCall disconnectIKEv2();
 
     // Typed access to the arguments of a call that `HelperWireCodec::decodeCall` has checked.
     const std::string& text(std::size_t index) const;

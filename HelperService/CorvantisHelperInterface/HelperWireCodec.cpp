@@ -13,7 +13,7 @@ using platform::foundation::Expected;
 
 namespace {
 
-enum class ArgumentKind { text, optionalText, boolean };
+enum class ArgumentKind { text, optionalText, boolean, ikev2Settings, ikev2Password };
 
 std::vector<ArgumentKind> argumentKinds(HelperSelector selector) {
     using enum ArgumentKind;
@@ -22,6 +22,8 @@ std::vector<ArgumentKind> argumentKinds(HelperSelector selector) {
         case HelperSelector::runOpenVPN: return {text, text, optionalText, optionalText, text};
         case HelperSelector::connectToL2TPServer: return {optionalText, optionalText, optionalText, optionalText};
         case HelperSelector::toggleIpv6: return {boolean};
+        case HelperSelector::connectToIKEv2Server: return {ikev2Settings, ikev2Password};
+        case HelperSelector::disconnectIKEv2:
         case HelperSelector::connect:
         case HelperSelector::disconnect:
         case HelperSelector::backupResolvConf:
@@ -35,6 +37,10 @@ bool hasKind(const nlohmann::json& value, ArgumentKind kind) {
         case ArgumentKind::text: return value.is_string();
         case ArgumentKind::optionalText: return value.is_string() || value.is_null();
         case ArgumentKind::boolean: return value.is_boolean();
+        // Settings and password are checked in full here, so that root never works with others.
+        case ArgumentKind::ikev2Settings: return IKEv2TunnelSettings::fromJson(value).hasValue();
+        case ArgumentKind::ikev2Password:
+            return value.is_string() && IKEv2TunnelSettings::validatePassword(value.get_ref<const std::string&>());
     }
     return false;
 }
@@ -153,6 +159,10 @@ void deliver(const HelperCall& call, CorvantisHelperProtocol& receiver, ReplyCha
         case HelperSelector::toggleIpv6: receiver.toggleIpv6(call.boolean(0), textReply); break;
         case HelperSelector::backupResolvConf: receiver.backupResolvConf(); break;
         case HelperSelector::restoreResolvConf: receiver.restoreResolvConf(); break;
+        case HelperSelector::connectToIKEv2Server:
+            receiver.connectToIKEv2Server(IKEv2TunnelSettings::fromJson(call.arguments.at(0)).value(), call.text(1), codeReply);
+            break;
+        case HelperSelector::disconnectIKEv2: receiver.disconnectIKEv2(); break;
     }
 }
 

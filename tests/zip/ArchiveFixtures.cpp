@@ -43,6 +43,7 @@ std::vector<StoredEntry> readArchive(const std::filesystem::path& archive) {
         entry.method = info.compression_method;
         entry.versionNeeded = info.version_needed;
         entry.extraFieldSize = info.size_file_extra;
+        entry.crc = static_cast<std::uint32_t>(info.crc);
         entry.compressedSize = info.compressed_size;
         entry.uncompressedSize = info.uncompressed_size;
         entry.year = info.tmu_date.tm_year;
@@ -55,7 +56,7 @@ std::vector<StoredEntry> readArchive(const std::filesystem::path& archive) {
             char buffer[65536];
             for (int count; (count = unzReadCurrentFile(handle, buffer, sizeof buffer)) > 0;)
                 entry.data.append(buffer, static_cast<std::size_t>(count));
-            unzCloseCurrentFile(handle);
+            entry.intact = unzCloseCurrentFile(handle) == UNZ_OK;
         }
         entries.push_back(std::move(entry));
     }

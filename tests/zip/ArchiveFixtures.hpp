@@ -22,6 +22,8 @@ void writeFixture(const std::filesystem::path& archive, const std::vector<Fixtur
 struct StoredEntry {
     std::string name;
     std::string data;  // inflated bytes; empty for encrypted entries
+    std::uint32_t crc = 0;
+    bool intact = false;  // the bytes were read and their CRC matched (never for encrypted entries)
     unsigned long flags = 0;
     unsigned long method = 0;
     unsigned long versionNeeded = 0;

@@ -40,6 +40,11 @@ public:
     }
     void backupResolvConf() override { calls.push_back("backupResolvConf"); }
     void restoreResolvConf() override { calls.push_back("restoreResolvConf"); }
+    void connectToIKEv2Server(const IKEv2TunnelSettings& settings, const std::string& password, CodeReply reply) override {
+        calls.push_back("ikev2 " + settings.serverAddress + " " + settings.username.value_or("<none>") + " " + password);
+        if (reply) reply(static_cast<int>(IKEv2TunnelResult::connected));
+    }
+    void disconnectIKEv2() override { calls.push_back("disconnectIKEv2"); }
 };
 
 // Sends the call through JSON text, as the socket would, and delivers it.
@@ -67,11 +72,18 @@ TEST(HelperWireCodec, EveryMethodArrivesWithItsArgumentsAndReplyKind) {
     roundTrip(HelperCall::toggleIpv6(true, false), helper);
     roundTrip(HelperCall::backupResolvConf(), helper);
     roundTrip(HelperCall::restoreResolvConf(), helper);
+    IKEv2TunnelSettings ikev2;
+    ikev2.serverAddress = "vpn.example";
+    ikev2.username = "user";
+    const auto ikev2Replies = roundTrip(HelperCall::connectToIKEv2Server(ikev2, "pass word", true), helper);
+    EXPECT_EQ(HelperWireCodec::decodeCodeReply(ikev2Replies.at(0)).value(), 0);
+    roundTrip(HelperCall::disconnectIKEv2(), helper);
     EXPECT_EQ(helper.calls, (std::vector<std::string>{
                                 "runCommand route -n add default 1.2.3.4 +reply", "runCommand silent",
                                 "runOpenVPN /r/openvpn /r/config.ovpn user <none> /r",
                                 "l2tp vpn.example <none> secret velmortan", "connect", "disconnect", "toggleIpv6 YES",
-                                "backupResolvConf", "restoreResolvConf"}));
+                                "backupResolvConf", "restoreResolvConf", "ikev2 vpn.example user pass word",
+                                "disconnectIKEv2"}));
     EXPECT_EQ(HelperWireCodec::encodeCall(HelperCall::toggleIpv6(true, true)).at("selector"), "toggleIpv6:withReply:");
 }
 
