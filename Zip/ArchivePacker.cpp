@@ -3,7 +3,6 @@
 #include "Zip/ZipError.hpp"
 
 #include <algorithm>
-#include <thread>
 #include <vector>
 #include <zlib.h>
 
@@ -12,12 +11,11 @@ namespace corvantis::zip {
 namespace {
 using Bytes = std::vector<std::uint8_t>;
 
-// Enough pieces in flight that no worker waits while the caller writes one result.
-constexpr std::size_t piecesPerThread = 4;
+// Enough pieces in flight that no worker waits while the caller reads or writes one.
+constexpr std::size_t piecesPerThread = 3;
 
 unsigned threadCount(unsigned wanted) {
-    if (wanted != 0) return wanted;
-    return std::max(1u, std::thread::hardware_concurrency());
+    return wanted != 0 ? wanted : processorCount();
 }
 
 // A piece read from a file; `ended` when the file (or the part of it wanted) ends with it.
@@ -73,7 +71,6 @@ void ArchivePacker::addFile(InputFile& input, Entry entry) {
         pending.encryptedSize = checksum->size;
         remaining = checksum->size;
     }
-    std::shared_ptr<const Bytes> previous;
     auto piece = readPiece(input, pieceSize_, remaining);
     for (;;) {
         if (!piece.bytes) fail();
@@ -81,10 +78,8 @@ void ArchivePacker::addFile(InputFile& input, Entry entry) {
         if (!piece.ended) next = readPiece(input, pieceSize_, remaining);
         const bool last = piece.ended || (next.bytes && next.bytes->empty());
         ++pending.piecesSubmitted;
-        const auto owner = std::make_shared<std::pair<std::shared_ptr<const Bytes>, std::shared_ptr<const Bytes>>>(piece.bytes, previous);
-        submit({owner, *piece.bytes, previous ? std::span<const std::uint8_t>(*previous) : std::span<const std::uint8_t>(), last});
+        submit({piece.bytes, *piece.bytes, last});
         if (last) break;
-        previous = std::move(piece.bytes);
         piece = std::move(next);
     }
     pending.complete = true;
@@ -100,7 +95,7 @@ void ArchivePacker::addBytes(std::shared_ptr<const void> owner, std::span<const 
         const std::size_t size = std::min(pieceSize_, bytes.size() - offset);
         const bool last = offset + size == bytes.size();
         ++pending.piecesSubmitted;
-        submit({owner, bytes.subspan(offset, size), bytes.first(offset), last});
+        submit({owner, bytes.subspan(offset, size), last});
         if (last) break;
         offset += size;
     }
@@ -122,7 +117,7 @@ void ArchivePacker::finish() {
 
 void ArchivePacker::submit(Piece piece) {
     while (queue_.full()) writeOldest();
-    queue_.submit([level = level_, piece = std::move(piece)] { return PieceDeflater::deflate(level, piece.bytes, piece.before, piece.last); });
+    queue_.submit([level = level_, piece = std::move(piece)] { return PieceDeflater::deflate(level, piece.bytes, piece.last); });
 }
 
 void ArchivePacker::writeOldest() {

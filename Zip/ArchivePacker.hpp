@@ -27,7 +27,7 @@ class ArchivePacker {
 public:
     struct Options {
         unsigned threads = 0;                         // 0: one per processor
-        std::size_t pieceSize = std::size_t{1} << 18;  // bytes deflated as one piece
+        std::size_t pieceSize = std::size_t{1} << 20;  // bytes deflated as one piece
     };
     // The options every packing uses; tests change them to compare layouts.
     static Options& defaultOptions();
@@ -64,12 +64,10 @@ private:
         std::uint64_t size = 0;
     };
 
-    // A piece of an entry: `before` is the entry's bytes just before it (empty for the first);
-    // `owner` keeps both alive.
+    // A piece of an entry, whose bytes `owner` keeps alive.
     struct Piece {
         std::shared_ptr<const void> owner;
         std::span<const std::uint8_t> bytes;
-        std::span<const std::uint8_t> before;
         bool last = false;  // ends the entry's deflate stream
     };
 

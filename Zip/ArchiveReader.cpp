@@ -63,6 +63,17 @@ int ArchiveReader::goToNextEntry() {
     return unzGoToNextFile(handle_);
 }
 
+ArchiveReader::Position ArchiveReader::currentPosition() const {
+    unz64_file_pos position{};
+    if (unzGetFilePos64(handle_, &position) != UNZ_OK) throw ZipError(ZipError::unzipFail);
+    return {position.pos_in_zip_directory, position.num_of_file};
+}
+
+bool ArchiveReader::goTo(const Position& position) {
+    const unz64_file_pos where{position.directoryOffset, position.entryNumber};
+    return unzGoToFilePos64(handle_, &where) == UNZ_OK;
+}
+
 ArchiveReader::Entry ArchiveReader::currentEntry() const {
     unz_file_info64 info{};
     if (unzGetCurrentFileInfo64(handle_, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)

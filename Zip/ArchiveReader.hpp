@@ -28,6 +28,12 @@ public:
         unsigned long externalAttributes = 0;
     };
 
+    // Where an entry's directory record is, for another reader of the same archive.
+    struct Position {
+        std::uint64_t directoryOffset = 0;
+        std::uint64_t entryNumber = 0;
+    };
+
     explicit ArchiveReader(const std::filesystem::path& archive);
     ~ArchiveReader();
     ArchiveReader(const ArchiveReader&) = delete;
@@ -36,6 +42,10 @@ public:
     // minizip's codes: 0, -100 past the last entry, anything else a damaged directory.
     int goToFirstEntry();
     int goToNextEntry();
+
+    Position currentPosition() const;
+    // Moves to the entry at `position`, as another reader found it; false when that fails.
+    bool goTo(const Position& position);
 
     Entry currentEntry() const;
     // A password matters only for an encrypted entry, which cannot be opened without the right one.

@@ -2,6 +2,7 @@
 
 #include "platform/dispatch/ThreadPoolQueue.hpp"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -9,8 +10,14 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 namespace corvantis::zip {
+
+// How many workers the archive operations use: one per processor.
+inline unsigned processorCount() {
+    return std::max(1u, std::thread::hardware_concurrency());
+}
 
 // Runs pieces of work on worker threads and hands their results back in the order the work came
 // in. At most `window` pieces are in flight: the caller checks `full()` and takes the oldest

@@ -15,12 +15,14 @@ struct DeflatedPiece {
 };
 
 // Deflates one piece of an entry so that the pieces, put one after the other, make the entry's
-// single raw deflate stream: every piece but the last ends with a full flush (on a byte
-// boundary, no final block), the last one finishes the stream. A piece after the first is primed
-// with the 32 KiB before it, so splitting costs almost no compression. Safe on any thread.
+// single raw deflate stream. libdeflate compresses each piece whole (it is markedly faster than
+// zlib at the same level, and as small); it always ends its output with a final block, so for
+// every piece but the last that block's final flag is cleared and the stream continues, byte
+// aligned, after an empty stored block, as a zlib full flush would leave it. Safe on any thread.
 class PieceDeflater {
 public:
-    static DeflatedPiece deflate(int level, std::span<const std::uint8_t> bytes, std::span<const std::uint8_t> before, bool last);
+    // `level` on zlib's scale, -1 for the default.
+    static DeflatedPiece deflate(int level, std::span<const std::uint8_t> bytes, bool last);
 };
 
 }  // namespace corvantis::zip

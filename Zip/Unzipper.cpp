@@ -1,12 +1,13 @@
 #include "Zip/Unzipper.hpp"
 
+#include "Zip/OrderedWorkQueue.hpp"
 #include "platform/foundation/Progress.hpp"
-#include "platform/foundation/ReplacementFile.hpp"
 #include "platform/foundation/Utf8.hpp"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <deque>
 #include <fcntl.h>
 #include <iostream>
 #include <sys/stat.h>
@@ -19,7 +20,14 @@ using platform::foundation::Progress;
 using platform::foundation::ReplacementFile;
 
 namespace {
-constexpr std::size_t readSize = 4096;
+constexpr std::size_t readSize = std::size_t{1} << 18;
+// Entries read ahead of the one being finished, per worker.
+constexpr std::size_t entriesPerThread = 2;
+
+std::string fileName(const std::string& name) {
+    const auto slash = name.rfind('/');
+    return slash == std::string::npos ? name : name.substr(slash + 1);
+}
 
 bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
     while (!bytes.empty()) {
@@ -51,8 +59,7 @@ void failUnless(bool condition) {
 
 Unzipper::Unzipper(const Zip::Url& archive, const Zip::Url& destination, bool overwrite, std::optional<std::string> password,
                    std::uint64_t archiveSize)
-    : archive_(archive), destination_(destination), overwrite_(overwrite), password_(std::move(password)), archiveSize_(archiveSize),
-      buffer_(readSize) {}
+    : archive_(archive), destination_(destination), overwrite_(overwrite), password_(std::move(password)), archiveSize_(archiveSize) {}
 
 void Unzipper::run(const Zip::ProgressHandler& progress, const Zip::FileOutputHandler& fileOutputHandler) {
     const auto progressObject = Progress::withTotalUnitCount(static_cast<std::int64_t>(archiveSize_));
@@ -63,67 +70,136 @@ void Unzipper::run(const Zip::ProgressHandler& progress, const Zip::FileOutputHa
     folder_.emplace(std::move(folder).value());
 
     double runningPosition = 0;
-    int result = UNZ_OK;
-    while (result == UNZ_OK) {
-        const auto entry = reader_->currentEntry();
-        reader_->openCurrentEntry(entry, password_);
-        runningPosition += static_cast<double>(entry.compressedSize);
-        failUnless(!entry.name.empty());
-        std::string name = platform::foundation::utf8WithReplacements(entry.name);
-        const bool isFolder = entry.name.back() == '/' || entry.name.back() == '\\';
-        std::replace(name.begin(), name.end(), '\\', '/');
-        failUnless(DestinationFolder::acceptsName(name));
-
-        const bool unpacked = isFolder ? unpackFolder(entry, name) : unpackFile(entry, name);
-        result = reader_->goToNextEntry();
-        if (!unpacked) continue;
+    std::deque<Walked> inFlight;
+    const unsigned threads = processorCount();
+    OrderedWorkQueue<Unpacked> queue("com.corvantis.zip.inflate", threads, entriesPerThread * threads);
+    const auto finishOldest = [&] {
+        const Walked walked = std::move(inFlight.front());
+        inFlight.pop_front();
+        runningPosition += static_cast<double>(walked.entry.compressedSize);
+        if (!finish(walked, queue.takeOldest())) return;
         if (progress) progress(runningPosition / static_cast<double>(archiveSize_));
-        if (fileOutputHandler) fileOutputHandler(Zip::Url::fileUrl(destination_.appendingPathComponent(name).path()));
+        if (fileOutputHandler) fileOutputHandler(Zip::Url::fileUrl(destination_.appendingPathComponent(walked.name).path()));
         progressObject->setCompletedUnitCount(static_cast<std::int64_t>(runningPosition));
+    };
+
+    int result = UNZ_OK;
+    bool walkFailed = false;
+    while (result == UNZ_OK) {
+        std::optional<Walked> walked;
+        try {
+            walked = walk();
+        } catch (const ZipError&) {
+            // Reported once the entries before this one are finished, as a one-by-one walk would.
+            walkFailed = true;
+            break;
+        }
+        if (queue.full()) finishOldest();
+        inFlight.push_back(*walked);
+        queue.submit([this, walked = std::move(*walked)] { return unpack(walked); });
+        result = reader_->goToNextEntry();
     }
+    while (!inFlight.empty()) finishOldest();
     // Anything but the end of the list means entries were left out.
-    failUnless(result == UNZ_END_OF_LIST_OF_FILE);
+    failUnless(!walkFailed && result == UNZ_END_OF_LIST_OF_FILE);
     if (progress) progress(1.0);
     progressObject->setCompletedUnitCount(static_cast<std::int64_t>(archiveSize_));
 }
 
-bool Unzipper::unpackFolder(const ArchiveReader::Entry& entry, const std::string& name) {
-    auto made = folder_->makeFolder(name);
-    failUnless(made.hasValue());
-    failUnless(reader_->read(buffer_) == 0 && reader_->closeCurrentEntry(entry) && entry.uncompressedSize == 0);
-    if (const auto permissions = storedPermissions(entry); permissions && ::fchmod(made.value().get(), *permissions) != 0) {
-        reportPermissionFailure(destination_.appendingPathComponent(name).path());
+Unzipper::Walked Unzipper::walk() const {
+    Walked walked;
+    walked.entry = reader_->currentEntry();
+    walked.position = reader_->currentPosition();
+    failUnless(!walked.entry.name.empty());
+    walked.name = platform::foundation::utf8WithReplacements(walked.entry.name);
+    walked.isFolder = walked.entry.name.back() == '/' || walked.entry.name.back() == '\\';
+    std::replace(walked.name.begin(), walked.name.end(), '\\', '/');
+    failUnless(DestinationFolder::acceptsName(walked.name));
+    return walked;
+}
+
+Unzipper::Unpacked Unzipper::unpack(const Walked& walked) {
+    auto reader = takeReader();
+    Unpacked unpacked;
+    if (!reader->goTo(walked.position)) return unpacked;
+    reader->openCurrentEntry(walked.entry, password_);
+    if (walked.isFolder) {
+        auto made = folder_->makeFolder(walked.name);
+        if (!made.hasValue()) return unpacked;
+        unpacked.folder.emplace(std::move(made).value());
+        unpacked.opened = true;
+        std::uint8_t probe[1];
+        unpacked.intact = reader->read(probe) == 0 && reader->closeCurrentEntry(walked.entry) && walked.entry.uncompressedSize == 0;
+    } else {
+        unpackFile(*reader, walked, unpacked);
     }
+    giveBack(std::move(reader));
+    return unpacked;
+}
+
+void Unzipper::unpackFile(ArchiveReader& reader, const Walked& walked, Unpacked& unpacked) const {
+    const auto slash = walked.name.rfind('/');
+    const std::string parent = slash == std::string::npos ? std::string() : walked.name.substr(0, slash);
+    auto made = folder_->makeFolder(parent);
+    if (!made.hasValue()) return;
+    unpacked.folder.emplace(std::move(made).value());
+    unpacked.opened = true;
+    struct stat existing {};
+    if (!overwrite_ && ::fstatat(unpacked.folder->get(), fileName(walked.name).c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+        reader.closeCurrentEntry(walked.entry);
+        unpacked.skipped = true;
+        return;
+    }
+    auto file = ReplacementFile::create(unpacked.folder->get(), fileName(walked.name));
+    if (!file.hasValue()) return;
+    std::vector<std::uint8_t> buffer(readSize);
+    std::uint64_t written = 0;
+    for (long count; (count = reader.read(buffer)) > 0; written += static_cast<std::uint64_t>(count)) {
+        if (!writeAll(file.value().fd(), std::span(buffer).first(static_cast<std::size_t>(count)))) return;
+    }
+    unpacked.intact = reader.closeCurrentEntry(walked.entry) && written == walked.entry.uncompressedSize;
+    unpacked.file.emplace(std::move(file).value());
+}
+
+bool Unzipper::finish(const Walked& walked, Unpacked unpacked) {
+    failUnless(unpacked.opened);
+    const std::string fullPath = destination_.appendingPathComponent(walked.name).path();
+    if (walked.isFolder) {
+        failUnless(unpacked.intact);
+        if (const auto permissions = storedPermissions(walked.entry); permissions && ::fchmod(unpacked.folder->get(), *permissions) != 0) {
+            reportPermissionFailure(fullPath);
+        }
+        return true;
+    }
+    if (unpacked.skipped) return false;
+    // Looked at again now: an earlier entry of this archive may have written the file meanwhile.
+    struct stat existing {};
+    const bool exists = ::fstatat(unpacked.folder->get(), fileName(walked.name).c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
+    if (exists && !overwrite_) return false;
+    failUnless(unpacked.intact && unpacked.file);
+    // A replaced file keeps its own permissions unless the entry brings some.
+    auto permissions = storedPermissions(walked.entry);
+    if (!permissions && exists && S_ISREG(existing.st_mode)) permissions = existing.st_mode & 0777;
+    if (permissions && ::fchmod(unpacked.file->fd(), *permissions) != 0) reportPermissionFailure(fullPath);
+    failUnless(unpacked.file->commit().hasValue());
     return true;
 }
 
-bool Unzipper::unpackFile(const ArchiveReader::Entry& entry, const std::string& name) {
-    const auto slash = name.rfind('/');
-    const std::string parent = slash == std::string::npos ? std::string() : name.substr(0, slash);
-    const std::string fileName = slash == std::string::npos ? name : name.substr(slash + 1);
-    auto made = folder_->makeFolder(parent);
-    failUnless(made.hasValue());
-    struct stat existing {};
-    const bool exists = ::fstatat(made.value().get(), fileName.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
-    if (exists && !overwrite_) {
-        reader_->closeCurrentEntry(entry);
-        return false;
+std::unique_ptr<ArchiveReader> Unzipper::takeReader() {
+    {
+        std::lock_guard lock(readersMutex_);
+        if (!idleReaders_.empty()) {
+            auto reader = std::move(idleReaders_.back());
+            idleReaders_.pop_back();
+            return reader;
+        }
     }
-    auto file = ReplacementFile::create(made.value().get(), fileName);
-    failUnless(file.hasValue());
-    std::uint64_t written = 0;
-    for (long count; (count = reader_->read(buffer_)) > 0; written += static_cast<std::uint64_t>(count)) {
-        failUnless(writeAll(file.value().fd(), std::span(buffer_).first(static_cast<std::size_t>(count))));
-    }
-    failUnless(reader_->closeCurrentEntry(entry) && written == entry.uncompressedSize);
-    // A replaced file keeps its own permissions unless the entry brings some.
-    auto permissions = storedPermissions(entry);
-    if (!permissions && exists && S_ISREG(existing.st_mode)) permissions = existing.st_mode & 0777;
-    if (permissions && ::fchmod(file.value().fd(), *permissions) != 0) {
-        reportPermissionFailure(destination_.appendingPathComponent(name).path());
-    }
-    failUnless(file.value().commit().hasValue());
-    return true;
+    return std::make_unique<ArchiveReader>(archive_.path());
+}
+
+void Unzipper::giveBack(std::unique_ptr<ArchiveReader> reader) {
+    std::lock_guard lock(readersMutex_);
+    idleReaders_.push_back(std::move(reader));
 }
 
 }  // namespace corvantis::zip

@@ -1,5 +1,6 @@
 #include "app/AppDelegate.hpp"
 
+#include "HelperService/CorvantisHelperController/HelperIKEv2Tunnel.hpp"
 #include "HelperService/CorvantisHelperController/HelperService.hpp"
 #include "HelperService/CorvantisHelperInterface/Ipv4Address.hpp"
 #include "HelperService/CorvantisHelperInterface/ShellText.hpp"
@@ -19,6 +20,7 @@
 #include "platform/foundation/Url.hpp"
 #include "platform/foundation/UnicodeNormalization.hpp"
 #include "platform/foundation/UserDefaults.hpp"
+#include "platform/network/VPNManager.hpp"
 #include "platform/ui/Alert.hpp"
 #include "platform/ui/Application.hpp"
 #include "platform/ui/Window.hpp"
@@ -254,6 +256,8 @@ void AppDelegate::installHelperTool() {
     if (controller->installPrivilegedHelperTool(&error)) {
         helper = HelperService::shared();
         helperJustInstalled = true;
+        // The VPN manager's IKEv2 tunnels run in the helper from now on.
+        platform::network::VPNManager::sharedManager()->setTunnelProvider(std::make_shared<HelperIKEv2Tunnel>(controller));
         return;
     }
     if (!error.localizedFailureReason.empty()) error.localizedDescription += " (" + error.localizedFailureReason + ")";

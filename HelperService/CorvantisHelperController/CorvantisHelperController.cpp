@@ -77,6 +77,18 @@ void sendTextCall(const HelperCall& call, CorvantisHelperController::TextReply r
     });
 }
 
+// A call whose reply is a code.
+void sendCodeCall(const HelperCall& call, std::function<void(int)> reply) {
+    sendWithReply(call, [reply = std::move(reply)](const nlohmann::json& message) {
+        const auto code = decodeCodeReply(message);
+        if (!code) {
+            consoleLog(noResponse);
+            return;
+        }
+        reply(code.value());
+    });
+}
+
 void sendResolverCheck() {
     consoleLog("Checking resolv.conf...");
     send(HelperCall::restoreResolvConf());
@@ -152,6 +164,20 @@ bool CorvantisHelperController::blessHelperWithLabel(std::string_view label, Dom
                                                           *authRef_, error);
 }
 
+void CorvantisHelperController::connectToIKEv2Server(const helper::IKEv2TunnelSettings& settings,
+                                                     const std::string& password, std::function<void(int)> reply) {
+    const auto call = HelperCall::connectToIKEv2Server(settings, password, static_cast<bool>(reply));
+    if (!reply) {
+        send(call);
+        return;
+    }
+    sendCodeCall(call, std::move(reply));
+}
+
+void CorvantisHelperController::disconnectIKEv2() {
+    send(HelperCall::disconnectIKEv2());
+}
+
 void CorvantisHelperController::connectToL2TPServerWithAddress(const std::optional<std::string>& address,
                                                                const std::optional<std::string>& username,
                                                                const std::optional<std::string>& password,
@@ -162,14 +188,7 @@ void CorvantisHelperController::connectToL2TPServerWithAddress(const std::option
         send(call);
         return;
     }
-    sendWithReply(call, [reply = std::move(reply)](const nlohmann::json& message) {
-        const auto code = decodeCodeReply(message);
-        if (!code) {
-            consoleLog(noResponse);
-            return;
-        }
-        reply(code.value());
-    });
+    sendCodeCall(call, std::move(reply));
 }
 
 void CorvantisHelperController::runOpenVPN(const std::string& path, const std::string& config,

@@ -8,6 +8,10 @@
 #include <string>
 #include <string_view>
 
+namespace corvantis::helper {
+struct IKEv2TunnelSettings;
+}
+
 namespace platform::security {
 class Authorization;
 }
@@ -38,6 +42,11 @@ public:
     void runOpenVPN(const std::string& path, const std::string& config, const std::optional<std::string>& userName,
                     const std::optional<std::string>& password, const std::string& workingDirectory,
                     std::function<void(bool)> reply);
+    // `reply` gets the helper's `IKEv2TunnelResult` code once the tunnel is up or has failed.
+    // The password goes only into the call's message.
+    void connectToIKEv2Server(const helper::IKEv2TunnelSettings& settings, const std::string& password,
+                              std::function<void(int)> reply);
+    void disconnectIKEv2();
     // `reply` gets the command's first output (no text when it was not UTF-8); without a reply
     // the command is sent on its own.
     void runCommand(const std::string& command, TextReply reply);

@@ -2,6 +2,8 @@
 
 #include "platform/dispatch/DispatchQueue.hpp"
 
+#include <utility>
+
 namespace platform::network {
 
 namespace {
@@ -85,18 +87,52 @@ bool VPNManager::isEnabled() const {
 
 std::optional<foundation::DomainError> VPNManager::startVPNTunnel() {
     if (auto error = failure(VPNStep::startTunnel, VPNError::connectionFailed, "The VPN connection could not be started.")) return error;
-    std::lock_guard lock(mutex_);
-    if (!stored_ || !stored_->configuration.serverAddress || stored_->configuration.serverAddress->empty()) {
-        return vpnError(VPNError::configurationInvalid, "The VPN configuration is invalid.");
+    std::shared_ptr<VPNTunnelProvider> provider;
+    VPNProtocolIKEv2 configuration;
+    unsigned attempt = 0;
+    {
+        std::lock_guard lock(mutex_);
+        if (!stored_ || !stored_->configuration.serverAddress || stored_->configuration.serverAddress->empty()) {
+            return vpnError(VPNError::configurationInvalid, "The VPN configuration is invalid.");
+        }
+        if (!stored_->enabled) return vpnError(VPNError::configurationDisabled, "The VPN configuration is disabled.");
+        status_ = VPNStatus::connecting;
+        provider = provider_;
+        configuration = stored_->configuration;
+        attempt = ++attempt_;
+        providerStarted_ = provider != nullptr;
     }
-    if (!stored_->enabled) return vpnError(VPNError::configurationDisabled, "The VPN configuration is disabled.");
-    status_ = VPNStatus::connecting;
+    // Outside the lock: the provider may answer at once.
+    if (provider) {
+        provider->startTunnel(configuration, [weak = weak_from_this(), attempt](VPNTunnelProvider::Outcome outcome) {
+            const auto self = weak.lock();
+            if (!self) return;
+            std::lock_guard lock(self->mutex_);
+            if (self->attempt_ != attempt) return;
+            switch (outcome) {
+                case VPNTunnelProvider::Outcome::connected: self->status_ = VPNStatus::connected; break;
+                case VPNTunnelProvider::Outcome::failed: self->status_ = VPNStatus::disconnected; break;
+                case VPNTunnelProvider::Outcome::unavailable: break;
+            }
+        });
+    }
     return std::nullopt;
 }
 
 void VPNManager::stopVPNTunnel() {
+    std::shared_ptr<VPNTunnelProvider> provider;
+    {
+        std::lock_guard lock(mutex_);
+        ++attempt_;
+        if (status_ != VPNStatus::invalid) status_ = VPNStatus::disconnected;
+        if (std::exchange(providerStarted_, false)) provider = provider_;
+    }
+    if (provider) provider->stopTunnel();
+}
+
+void VPNManager::setTunnelProvider(std::shared_ptr<VPNTunnelProvider> provider) {
     std::lock_guard lock(mutex_);
-    if (status_ != VPNStatus::invalid) status_ = VPNStatus::disconnected;
+    provider_ = std::move(provider);
 }
 
 VPNStatus VPNManager::status() const {

@@ -3,6 +3,7 @@
 #include "platform/foundation/DomainError.hpp"
 #include "platform/foundation/Faults.hpp"
 #include "platform/network/VPNProtocolIKEv2.hpp"
+#include "platform/network/VPNTunnelProvider.hpp"
 
 #include <functional>
 #include <memory>
@@ -29,10 +30,12 @@ enum class VPNStatus : int { invalid = 0, disconnected = 1, connecting = 2, conn
 enum class VPNStep { loadFromPreferences, saveToPreferences, startTunnel };
 
 // The system's VPN configuration of this application: one IKEv2 tunnel, kept in the stored
-// preferences and started through its connection. A model: Linux has no such service, so
-// starting a saved and enabled configuration only moves the status to connecting; tests make
-// any step fail through `faults`. Completions run on the main queue. Safe from any thread.
-class VPNManager {
+// preferences and started through its connection. Linux has no such service: with a tunnel
+// provider (the helper's strongSwan) a start brings the tunnel up and the status follows it
+// (connecting, then connected or disconnected); without one, or where the provider has nothing
+// to run it with, starting only moves the status to connecting. Tests make any step fail
+// through `faults`. Completions run on the main queue. Safe from any thread.
+class VPNManager : public std::enable_shared_from_this<VPNManager> {
 public:
     // The one manager of the process.
     static std::shared_ptr<VPNManager> sharedManager();
@@ -55,6 +58,9 @@ public:
     void stopVPNTunnel();
     VPNStatus status() const;
 
+    // What carries the tunnels from now on; null: nothing (the model alone).
+    void setTunnelProvider(std::shared_ptr<VPNTunnelProvider> provider);
+
     // The configuration as last saved; none before the first save.
     std::optional<VPNProtocolIKEv2> storedConfiguration() const;
 
@@ -73,6 +79,10 @@ private:
     bool enabled_ = false;
     std::optional<Stored> stored_;
     VPNStatus status_ = VPNStatus::invalid;
+    std::shared_ptr<VPNTunnelProvider> provider_;
+    // Counts starts and stops, so that the outcome of a start that was stopped since is ignored.
+    unsigned attempt_ = 0;
+    bool providerStarted_ = false;
 };
 
 }  // namespace platform::network

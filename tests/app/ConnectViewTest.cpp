@@ -17,6 +17,8 @@
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/network/VPNManager.hpp"
+#include "HelperService/CorvantisHelperController/HelperIKEv2Tunnel.hpp"
+#include "HelperService/CorvantisHelperInterface/CorvantisHelperProtocol.hpp"
 #include "platform/ui/Alert.hpp"
 #include "platform/ui/Application.hpp"
 #include "StatusPopup/StatusPopupController.hpp"
@@ -493,6 +495,57 @@ TEST_F(ConnectViewTest, TheIkev2StartSavesTheNineSettingsAndReportsFailuresOnSta
         EXPECT_EQ(printed.starts_with("error: "), step != platform::network::VPNStep::startTunnel) << printed;
         EXPECT_NE(printed.find("could not be"), std::string::npos) << printed;
     }
+}
+
+TEST_F(ConnectViewTest, TheIkev2StartGoesToTheHelperAndTheManagersStatusFollowsItsAnswer) {
+    using platform::network::VPNStatus;
+    const auto manager = platform::network::VPNManager::sharedManager();
+    manager->setTunnelProvider(std::make_shared<corvantis::HelperIKEv2Tunnel>(helper));
+    UserSettings::setUsername("alice");
+    UserSettings::setVpnPassword("secret-pass");
+    const std::string ikev2 = "connectToIKEv2ServerWithSettings:andPassword:withReply:";
+    const auto start = [&] {
+        environment.helper->clear();
+        view->startIkev2Connection();
+        environment.runMainQueue();
+    };
+    const auto answer = [&](corvantis::helper::IKEv2TunnelResult result) {
+        environment.helper->answer(0, nlohmann::json{{"reply", static_cast<int>(result)}});
+        environment.runMainQueue();
+    };
+
+    start();
+    ASSERT_EQ(environment.helper->selectors(), std::vector<std::string>{ikev2});
+    const auto call = environment.helper->calls().at(0).call;
+    EXPECT_EQ(call.arguments.at(0).at("serverAddress"), chosenHost);
+    EXPECT_EQ(call.arguments.at(0).at("username"), "alice");
+    EXPECT_EQ(call.arguments.at(1), "secret-pass");
+    EXPECT_EQ(manager->status(), VPNStatus::connecting);
+    answer(corvantis::helper::IKEv2TunnelResult::connected);
+    EXPECT_EQ(manager->status(), VPNStatus::connected);
+
+    start();
+    answer(corvantis::helper::IKEv2TunnelResult::failed);
+    EXPECT_EQ(manager->status(), VPNStatus::disconnected);
+
+    // No strongSwan on the helper's machine: the model as before, connecting and nothing more.
+    start();
+    answer(corvantis::helper::IKEv2TunnelResult::unavailable);
+    EXPECT_EQ(manager->status(), VPNStatus::connecting);
+
+    // Stopped before the answer: the helper is told, and the late answer changes nothing.
+    start();
+    manager->stopVPNTunnel();
+    environment.runMainQueue();
+    EXPECT_EQ(environment.helper->selectors(), (std::vector<std::string>{ikev2, "disconnectIKEv2"}));
+    answer(corvantis::helper::IKEv2TunnelResult::connected);
+    EXPECT_EQ(manager->status(), VPNStatus::disconnected);
+
+    // No password stored: nothing goes to the helper, the start fails.
+    UserSettings::setVpnPassword("");
+    start();
+    EXPECT_TRUE(environment.helper->selectors().empty());
+    EXPECT_EQ(manager->status(), VPNStatus::disconnected);
 }
 
 TEST_F(ConnectViewTest, ShowFadesInHideIsImmediateAndTheLocationPillFitsItsName) {
