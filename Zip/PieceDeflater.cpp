@@ -93,6 +93,8 @@ DeflatedPiece PieceDeflater::deflate(int level, std::span<const std::uint8_t> by
     piece.size = bytes.size();
     piece.crc = static_cast<std::uint32_t>(crc32_z(0, bytes.data(), bytes.size()));
     piece.deflated = compress(level, bytes, last, piece.data);
+    // The result may wait a while for its turn: it keeps only what it uses of the worst case.
+    piece.data.shrink_to_fit();
     return piece;
 }
 

@@ -15,8 +15,9 @@ namespace corvantis::zip {
 
 // Packs files, folders and in-memory buffers into zip archives and unpacks archives into
 // folders. Every operation runs synchronously on the calling thread, calls its callbacks on that
-// thread, and fails only by throwing `ZipError`. Packing deflates on worker threads, one per
-// processor, for the duration of the call; entries and callbacks still come in order.
+// thread, and fails only by throwing `ZipError`. Packing deflates and unpacking inflates on
+// worker threads, one per processor, for the duration of the call; entries are still written,
+// and callbacks called, in archive order.
 //
 // A password (any text, the empty one included) encrypts every entry with the zip format's
 // traditional encryption; its UTF-8 bytes are the key, as for Info-ZIP's tools. Progress goes to

@@ -2,8 +2,7 @@
 
 #include "HelperService/CorvantisHelperController/HelperIKEv2Tunnel.hpp"
 #include "HelperService/CorvantisHelperController/HelperService.hpp"
-#include "HelperService/CorvantisHelperInterface/Ipv4Address.hpp"
-#include "HelperService/CorvantisHelperInterface/ShellText.hpp"
+#include "HelperService/CorvantisHelperInterface/RootCommand.hpp"
 #include "app/CrashReportMasking.hpp"
 #include "StatusPopup/StatusPopupController.hpp"
 #include "app/MainWindow.hpp"
@@ -39,12 +38,7 @@ using namespace std::chrono_literals;
 namespace corvantis {
 
 namespace {
-constexpr const char* findGatewayCommand = "netstat -nr | grep '^default' | awk 'NR==1{print $2}'";
 constexpr const char* gatewayKey = "gateway";
-constexpr const char* nameServersCommand = "scutil --dns | grep 'nameserver' | awk '{print $3}'";
-constexpr const char* launchDaemons = "/Library/LaunchDaemons/";
-constexpr const char* guardPlist = "com.corvantis.CorvantisGuard.plist";
-constexpr const char* guardScript = "corvantis_guard.sh";
 
 constexpr const char* greeting = "Hello Corvantis MacOS";
 // The bundle's crash-reporting DSN; CORVANTIS_CRASH_DSN, when set, replaces it (empty: off).
@@ -99,14 +93,13 @@ void breadcrumb(std::string text) {
 }
 
 // The value when it can go into a command for root: an IPv4 address.
-std::optional<std::string> ipv4(const std::optional<std::string>& value) {
-    if (!value || !helper::Ipv4Address::parse(*value)) return std::nullopt;
-    return value;
+std::optional<helper::Ipv4Address> ipv4(const std::optional<std::string>& value) {
+    return value ? helper::Ipv4Address::parse(*value) : std::nullopt;
 }
 
 // Sends a command whose reply nobody uses.
-void send(const std::string& command) {
-    if (const auto helper = HelperService::shared()) helper->runCommand(command, {});
+void send(const helper::RootCommand& command) {
+    if (const auto helper = HelperService::shared()) helper->runCommand(helper::commandLine(command), {});
 }
 
 }  // namespace
@@ -277,7 +270,7 @@ void AppDelegate::getGateway() {
     const auto helper = HelperService::shared();
     if (!helper) return;
     // The helper client answers on the main queue.
-    helper->runCommand(findGatewayCommand, [delegate = weak_from_this()](std::optional<std::string> reply) {
+    helper->runCommand(helper::commandLine(helper::FindDefaultGateway{}), [delegate = weak_from_this()](std::optional<std::string> reply) {
         if (const auto self = delegate.lock()) self->takeGateway(std::move(reply));
     });
 }
@@ -352,11 +345,7 @@ void AppDelegate::removeDefaultRoute(std::function<void(bool)> completion) {
                       prq::CallSite("removeDefaultRoute(completion:)", where.file_name(), where.line()));
         return;
     }
-    const std::string command =
-        "defaults write /Library/Preferences/com.corvantis.Corvantis.plist gateway " + *knownGateway + " && cp " +
-        helper::ShellText::doubleQuoted(plist->string()) + " " + launchDaemons + guardPlist + " && cp " +
-        helper::ShellText::doubleQuoted(script->string()) + " " + launchDaemons + guardScript +
-        " && launchctl load -w " + launchDaemons + guardPlist + " ; route -n delete default " + *knownGateway;
+    const auto command = helper::commandLine(helper::EngageKillSwitch{*knownGateway, *plist, *script});
     helper->runCommand(command, [completion = std::move(completion)](const std::optional<std::string>&) {
         if (completion) completion(true);
     });
@@ -366,10 +355,11 @@ void AppDelegate::restoreDefaultRoute() {
     breadcrumb("restoreDefaultRoute()");
     info("restoreDefaultRoute", "restoreDefaultRoute()");
     removeSavedServerFromRoute();
-    if (!ipv4(gateway)) {
+    auto knownGateway = ipv4(gateway);
+    if (!knownGateway) {
         breadcrumb("restoreDefaultRoute() gateway = nil");
-        const auto stored = ipv4(platform::foundation::UserDefaults::standard()->string(gatewayKey));
-        if (!stored) {
+        knownGateway = ipv4(platform::foundation::UserDefaults::standard()->string(gatewayKey));
+        if (!knownGateway) {
             gateway.reset();
             if (const auto helper = HelperService::shared()) helper->checkResolvConf();
             platform::Services::current().mainQueue()->asyncAfter(2s, [delegate = weak_from_this()] {
@@ -377,9 +367,9 @@ void AppDelegate::restoreDefaultRoute() {
             });
             return;
         }
-        gateway = stored;
+        gateway = knownGateway->text();
     }
-    send("route -n add default " + *gateway);
+    send(helper::AddDefaultRoute{*knownGateway});
 }
 
 void AppDelegate::addSavedServerToRoute(std::function<void(bool)> completion) {
@@ -387,7 +377,7 @@ void AppDelegate::addSavedServerToRoute(std::function<void(bool)> completion) {
     breadcrumb("addSavedServerToRoute() " + address.value_or(""));
     info("addSavedServerToRoute " + address.value_or(""), "addSavedServerToRoute(completion:)");
     const auto knownGateway = ipv4(gateway);
-    if (ipv4(address) && knownGateway) send("route -n add -net " + *address + " " + *knownGateway);
+    if (const auto server = ipv4(address); server && knownGateway) send(helper::AddHostRoute{*server, *knownGateway});
 
     const auto helper = HelperService::shared();
     if (!helper) {
@@ -397,14 +387,15 @@ void AppDelegate::addSavedServerToRoute(std::function<void(bool)> completion) {
         });
         return;
     }
-    helper->runCommand(nameServersCommand, [delegate = weak_from_this(), completion = std::move(completion)](
+    helper->runCommand(helper::commandLine(helper::ListNameServers{}), [delegate = weak_from_this(), completion = std::move(completion)](
                                                const std::optional<std::string>& reply) {
         const auto self = delegate.lock();
         const auto currentGateway = self ? ipv4(self->gateway) : std::nullopt;
         std::istringstream lines(reply.value_or(""));
-        for (std::string nameServer; std::getline(lines, nameServer);) {
-            if (nameServer.empty() || nameServer == currentGateway || nameServer == "0.0.0.0") continue;
-            if (ipv4(nameServer) && currentGateway) send("route -n add -net " + nameServer + " " + *currentGateway);
+        for (std::string line; std::getline(lines, line);) {
+            const auto nameServer = ipv4(line);
+            if (!nameServer || nameServer == currentGateway || line == "0.0.0.0") continue;
+            if (currentGateway) send(helper::AddHostRoute{*nameServer, *currentGateway});
         }
         if (completion) completion(true);
     });
@@ -418,9 +409,9 @@ void AppDelegate::removeSavedServerFromRoute() {
     }
     const auto address = ipv4(savedServerAddress());
     if (!address) return;
-    breadcrumb("removeSavedServerFromRoute() " + *address);
-    info("removeSavedServerFromRoute " + *address, "removeSavedServerFromRoute()");
-    send("route -n delete " + *address + " " + *knownGateway);
+    breadcrumb("removeSavedServerFromRoute() " + address->text());
+    info("removeSavedServerFromRoute " + address->text(), "removeSavedServerFromRoute()");
+    send(helper::DeleteHostRoute{*address, *knownGateway});
 }
 
 void AppDelegate::runDownScript() {
@@ -432,9 +423,9 @@ void AppDelegate::runDownScript() {
                       prq::CallSite("runDownScript()", where.file_name(), where.line()));
         return;
     }
-    // Quoted as the route control quotes bundle paths, so no character of the path can end the
-    // quotes early or expand in root's shell.
-    send("sh " + helper::ShellText::doubleQuoted(script->string()));
+    // The command table quotes the path, so no character of it can end the quotes early or expand
+    // in root's shell.
+    send(helper::RunDownScript{*script});
 }
 
 void AppDelegate::alert(const std::string& messageText, const std::string& informativeText,

@@ -1,7 +1,7 @@
 #include "app/ConnectView.hpp"
 
 #include "HelperService/CorvantisHelperController/HelperService.hpp"
-#include "HelperService/CorvantisHelperInterface/Ipv4Address.hpp"
+#include "HelperService/CorvantisHelperInterface/RootCommand.hpp"
 #include "app/AppDelegate.hpp"
 #include "app/FontHelper.hpp"
 #include "app/IPAPI.hpp"
@@ -52,8 +52,8 @@ void printLine(const std::string& text) {
     std::fflush(stdout);
 }
 
-void sendToHelper(const std::string& command) {
-    if (const auto helper = HelperService::shared()) helper->runCommand(command, {});
+void sendToHelper(const helper::RootCommand& command) {
+    if (const auto helper = HelperService::shared()) helper->runCommand(helper::commandLine(command), {});
 }
 
 void restoreDefaultRoute() {
@@ -477,8 +477,8 @@ void ConnectView::disconnect() {
     if (workItem) workItem->cancel();
     const auto delegate = AppDelegate::shared();
     if (delegate && delegate->openVpnGateway) {
-        if (helper::Ipv4Address::parse(*delegate->openVpnGateway)) {
-            sendToHelper("route -n delete 0/1 " + *delegate->openVpnGateway);
+        if (const auto tunnelGateway = helper::Ipv4Address::parse(*delegate->openVpnGateway)) {
+            sendToHelper(helper::DeleteTunnelRoute{*tunnelGateway});
         }
     }
     if (const auto helper = HelperService::shared()) helper->terminateAllVpnConnections();
@@ -544,11 +544,12 @@ void ConnectView::showConnectedButton() {
     if (connectionState == ConnectionState::connected) return;
     breadcrumb("showConnectedButton()");
     connectedHostname = UserSettings::hostname();
-    sendToHelper("dscacheutil -flushcache; sudo killall -HUP mDNSResponder");
+    sendToHelper(helper::FlushDnsCache{});
     const auto delegate = AppDelegate::shared();
-    if (UserSettings::savedProtocol() == Protocol::OpenVPN && delegate && delegate->openVpnGateway &&
-        helper::Ipv4Address::parse(*delegate->openVpnGateway)) {
-        sendToHelper("route -n add -net 0/1 " + *delegate->openVpnGateway);
+    const auto tunnelGateway = delegate && delegate->openVpnGateway ? helper::Ipv4Address::parse(*delegate->openVpnGateway)
+                                                                    : std::nullopt;
+    if (UserSettings::savedProtocol() == Protocol::OpenVPN && tunnelGateway) {
+        sendToHelper(helper::AddTunnelRoute{*tunnelGateway});
     }
     if (UserSettings::isKillSwitchEnabled()) removeDefaultRoute();
     lblDuration->setHidden(false);

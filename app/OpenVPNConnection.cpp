@@ -1,7 +1,7 @@
 #include "app/OpenVPNConnection.hpp"
 
 #include "HelperService/CorvantisHelperController/CorvantisHelperController.hpp"
-#include "HelperService/CorvantisHelperInterface/ShellText.hpp"
+#include "HelperService/CorvantisHelperInterface/RootCommand.hpp"
 #include "app/ApiService.hpp"
 #include "app/AppDelegate.hpp"
 #include "app/OpenVPNFallbackProfile.hpp"
@@ -20,7 +20,6 @@ namespace corvantis {
 
 namespace {
 
-using helper::ShellText::word;
 using platform::foundation::consoleLog;
 
 constexpr const char* configurationName = "config.ovpn";
@@ -78,12 +77,13 @@ int OpenVPNConnection::initialize() {
     const auto helper = helperClient();
     if (!helper) return 0;
     const auto resources = resourcePath();
-    const auto openvpnPath = (resources / "openvpn").string();
-    const auto kexts = (resources / "Kexts").string();
-    helper->runCommand("chown -R root:wheel " + word(kexts) + "/*", {});
-    helper->runCommand("chown root:wheel " + word(openvpnPath), {});
-    helper->runCommand("chmod +x 755 " + word(openvpnPath), {});
-    helper->runCommand("/sbin/kextload " + word(kexts + "/tun-notarized.kext"), {});
+    const auto openvpnPath = resources / "openvpn";
+    const auto kexts = resources / "Kexts";
+    const auto send = [&](const helper::RootCommand& command) { helper->runCommand(helper::commandLine(command), {}); };
+    send(helper::OwnTunnelDrivers{kexts});
+    send(helper::OwnOpenVpnProgram{openvpnPath});
+    send(helper::MakeOpenVpnExecutable{openvpnPath});
+    send(helper::LoadTunnelDriver{kexts / "tun-notarized.kext"});
     return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "app/UserSettings.hpp"
 
 #include "HelperService/CorvantisHelperController/HelperService.hpp"
+#include "HelperService/CorvantisHelperInterface/RootCommand.hpp"
 #include "PRQLogger/PRQLogger.hpp"
 #include "app/ApiService.hpp"
 #include "app/AppDelegate.hpp"
@@ -29,12 +30,6 @@ constexpr const char* launchAtLoginKey = "launchAtLogin";
 constexpr const char* deviceIdKey = "deviceId";
 constexpr const char* vpnPasswordId = "com.corvantis.password";
 
-constexpr const char* addLoginItemCommand =
-    "osascript -e 'tell application \"System Events\" to make login item at end with properties "
-    "{path:\"/Applications/Corvantis VPN.app\", hidden:false}'";
-constexpr const char* removeLoginItemCommand =
-    "osascript -e 'tell application \"System Events\" to delete login item \"Corvantis VPN\"'";
-constexpr const char* nameServersCommand = "grep -v '#' < /etc/resolv.conf | awk {'print $2'}";
 
 // Values kept for the run only.
 struct MemoryValues {
@@ -249,7 +244,9 @@ std::optional<bool> UserSettings::launchOnLogin() {
 void UserSettings::setLaunchOnLogin(std::optional<bool> value) {
     const auto helper = HelperService::shared();
     if (!value || !helper) return;
-    helper->runCommand(*value ? addLoginItemCommand : removeLoginItemCommand,
+    const helper::RootCommand command =
+        *value ? helper::RootCommand(helper::AddLoginItem{}) : helper::RootCommand(helper::DeleteLoginItem{});
+    helper->runCommand(helper::commandLine(command),
                        [enabled = *value](const std::optional<std::string>&) { store(enabled, launchAtLoginKey); });
 }
 
@@ -260,9 +257,8 @@ void UserSettings::getDefaultGateway(std::function<void(const std::string&)> res
         platform::Services::current().mainQueue()->async([result = std::move(result)] { result(""); });
         return;
     }
-    helper->runCommand(nameServersCommand, [result = std::move(result)](const std::optional<std::string>& reply) {
-        result(reply.value_or(""));
-    });
+    helper->runCommand(helper::commandLine(helper::ListResolverSecondFields{}),
+                       [result = std::move(result)](const std::optional<std::string>& reply) { result(reply.value_or("")); });
 }
 
 void UserSettings::setDeviceId(const std::string& id) {

@@ -36,6 +36,7 @@ std::string CharonDaemon::configuration(const std::filesystem::path& folder, con
             "    include /etc/strongswan.d/charon/*.conf\n"
             "    kernel-libipsec {\n"
             "      load = " << (options.userSpaceEsp ? "yes" : "no") << "\n"
+            "      allow_peer_ts = " << (options.allowPeerTrafficSelectors ? "yes" : "no") << "\n"
             "    }\n";
     if (options.userSpaceEsp) {
         conf << "    kernel-netlink {\n"

@@ -25,6 +25,9 @@ public:
         std::filesystem::path resolverFile = "/etc/resolv.conf";
         // true: ESP in charon itself (kernel-libipsec), for kernels without ESP.
         bool userSpaceEsp = true;
+        // With charon's own ESP: an SA may cover traffic to the IKE peer itself (host to host),
+        // the peer's IKE packets kept out of it by the packet marks.
+        bool allowPeerTrafficSelectors = false;
         std::chrono::milliseconds startLimit{5000};
     };
 

@@ -1,7 +1,9 @@
 #include "HelperService/CorvantisHelper/CorvantisHelper.hpp"
 
 #include "HelperService/CorvantisHelper/DaemonHelperLog.hpp"
+#include "HelperService/CorvantisHelper/CharonL2TPIpsec.hpp"
 #include "HelperService/CorvantisHelper/KernelEsp.hpp"
+#include "HelperService/CorvantisHelper/L2TPIPsecDriver.hpp"
 #include "HelperService/CorvantisHelperInterface/HelperWireCodec.hpp"
 #include "platform/Services.hpp"
 #include "platform/dispatch/Once.hpp"
@@ -28,6 +30,31 @@ IKEv2Tunnel::Options ikev2Options(const HelperConfiguration& configuration, std:
     return options;
 }
 
+// The L2TP/IPsec client made of strongSwan, xl2tpd and pppd when all three are installed;
+// otherwise none, and L2TP starts are refused as before.
+std::shared_ptr<platform::network::ConnectionDriver> installedL2TPDriver(const HelperConfiguration& configuration,
+                                                                         std::shared_ptr<HelperLog> log,
+                                                                         std::optional<bool> kernelEsp) {
+    const auto& tools = configuration.tools;
+    for (const auto* program : {&tools.charon, &tools.xl2tpd, &tools.pppd}) {
+        if (::access(program->c_str(), X_OK) != 0) return nullptr;
+    }
+    auto launcher = platform::Services::current().processLauncher();
+    CharonL2TPIpsec::Options ipsec;
+    ipsec.charon = ikev2Options(configuration, kernelEsp).charon;
+    // charon's own ESP has no transport mode: the SA is a host-to-host tunnel instead.
+    ipsec.charon.allowPeerTrafficSelectors = ipsec.charon.userSpaceEsp;
+    ipsec.runtimeFolder = configuration.runtimeFolder;
+    L2TPIPsecDriver::Platform platform;
+    platform.runtimeFolder = configuration.runtimeFolder;
+    platform.xl2tpd = tools.xl2tpd;
+    platform.systemKeychain = configuration.systemKeychain;
+    platform.launcher = launcher;
+    platform.ipsec = std::make_shared<CharonL2TPIpsec>(std::move(ipsec), launcher, log);
+    platform.log = log;
+    return std::make_shared<L2TPIPsecDriver>(std::move(platform));
+}
+
 }  // namespace
 
 CorvantisHelper::CorvantisHelper(Dependencies dependencies)
@@ -39,7 +66,9 @@ CorvantisHelper::CorvantisHelper(Dependencies dependencies)
       resolverBackup_(configuration_.resolver, log_),
       openVpn_(configuration_, platform::Services::current().processLauncher(), log_),
       l2tp_(std::make_shared<L2TPService>(
-          L2TPService::Platform{configuration_.networkPreferences, std::move(dependencies.l2tpDriver),
+          L2TPService::Platform{configuration_.networkPreferences,
+                                dependencies.l2tpDriver ? std::move(dependencies.l2tpDriver)
+                                                        : installedL2TPDriver(configuration_, log_, dependencies.kernelEsp),
                                 std::move(dependencies.networkFaults)},
           std::make_shared<VPNKeychain>(configuration_.systemKeychain, log_, std::move(dependencies.keychainFaults)),
           log_)),
@@ -98,7 +127,7 @@ void CorvantisHelper::runCommand(const std::string& command, TextReply reply) {
         // The line itself stays out of the log: it may carry whatever its sender put in it.
         log_->notice("Refused a command from uid " + std::to_string(caller().uid) + ": " + refusal->summary);
     } else {
-        commandLayer_.perform(std::get<AllowedCommand>(matched), caller().uid, replies);
+        commandLayer_.perform(std::get<RootCommand>(matched), caller().uid, replies);
     }
     replies.finish();
 }

@@ -32,6 +32,8 @@ std::filesystem::path* pathFor(HelperConfiguration& configuration, std::string_v
     if (key == "shell") return &configuration.tools.shell;
     if (key == "openvpn") return &configuration.tools.openvpn;
     if (key == "charon") return &configuration.tools.charon;
+    if (key == "xl2tpd") return &configuration.tools.xl2tpd;
+    if (key == "pppd") return &configuration.tools.pppd;
     if (key == "ikev2-authorities") return &configuration.ikev2Authorities;
     if (key == "runtime-folder") return &configuration.runtimeFolder;
     if (key == "system-keychain") return &configuration.systemKeychain;
@@ -154,7 +156,8 @@ std::string HelperConfiguration::usage() {
            "  resolv-etc, resolv-var, resolv-backup   the resolver files\n"
            "  guard-preferences, guard-script, guard-unit-folder   where the kill-switch guard goes\n"
            "  guard-program          the program the guard runs (default: this one)\n"
-           "  ip, systemctl, nft, resolvectl, shell, openvpn, charon   the programs the helper runs\n"
+           "  ip, systemctl, nft, resolvectl, shell, openvpn, charon, xl2tpd, pppd\n"
+           "                                                        the programs the helper runs\n"
            "  ikev2-authorities      the certificate authorities (PEM) IKEv2 servers are checked against\n"
            "  runtime-folder         where each tunnel run keeps its root-only files\n"
            "  system-keychain, network-preferences     the L2TP service's root-only stores\n"

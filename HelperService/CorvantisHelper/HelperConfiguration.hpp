@@ -40,6 +40,9 @@ struct ToolPaths {
     std::filesystem::path openvpn = "/usr/sbin/openvpn";
     // strongSwan's charon, one run per IKEv2 tunnel.
     std::filesystem::path charon = "/usr/sbin/charon-systemd";
+    // L2TP's daemon, and the pppd it runs (always this path: xl2tpd names it itself).
+    std::filesystem::path xl2tpd = "/usr/sbin/xl2tpd";
+    std::filesystem::path pppd = "/usr/sbin/pppd";
 };
 
 // Everything the helper is told at start: built-in defaults, then the root-owned configuration

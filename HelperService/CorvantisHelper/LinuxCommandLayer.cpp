@@ -20,39 +20,75 @@ LinuxCommandLayer::LinuxCommandLayer(const HelperConfiguration& configuration,
       loginItem_(configuration.applicationExecutable, std::move(accounts)),
       gatewayQuery_(configuration.routeTable, configuration.networkDevices) {}
 
-void LinuxCommandLayer::perform(const AllowedCommand& command, uid_t caller, CommandReply& reply) {
-    const auto& addresses = command.addresses;
-    switch (command.kind) {
-        case CommandKind::addDefaultRoute:
-            changeRoute("add", "default", addresses[0], reply);
-            // Putting the default route back is how the application releases the kill switch.
-            guard_.release(reply);
-            break;
-        case CommandKind::addHostRoute: changeRoute("add", addresses[0].text() + "/32", addresses[1], reply); break;
-        case CommandKind::deleteHostRoute: changeRoute("del", addresses[0].text() + "/32", addresses[1], reply); break;
-        case CommandKind::addTunnelRoute: changeRoute("add", "0.0.0.0/1", addresses[0], reply); break;
-        case CommandKind::deleteTunnelRoute: changeRoute("del", "0.0.0.0/1", addresses[0], reply); break;
-        case CommandKind::engageKillSwitch:
-            if (!guard_.install(addresses[0], reply)) log_->notice("The kill-switch guard was not installed");
-            // The default route goes whatever became of the guard.
-            changeRoute("del", "default", addresses[0], reply);
-            break;
-        case CommandKind::listNameServers: answerFromResolverFile(&ResolverFileQueries::nameServers, reply); break;
-        case CommandKind::listResolverSecondFields:
-            answerFromResolverFile(&ResolverFileQueries::secondFields, reply);
-            break;
-        case CommandKind::findDefaultGateway: answer(gatewayQuery_.answer(), reply); break;
-        case CommandKind::flushDnsCache: flushDnsCache(reply); break;
-        case CommandKind::runDownScript: runDownScript(reply); break;
-        case CommandKind::addLoginItem: report(loginItem_.add(caller), reply); break;
-        case CommandKind::deleteLoginItem: report(loginItem_.remove(caller), reply); break;
-        case CommandKind::prepareBundleFiles:
-            log_->notice("Nothing to prepare on Linux: the bundle's program needs no ownership change or driver");
-            break;
-    }
+void LinuxCommandLayer::perform(const RootCommand& command, uid_t caller, CommandReply& reply) {
+    std::visit(
+        [&](const auto& record) {
+            if constexpr (preparesBundle<std::decay_t<decltype(record)>>) {
+                log_->notice("Nothing to prepare on Linux: the bundle's program needs no ownership change or driver");
+            } else {
+                carryOut(record, caller, reply);
+            }
+        },
+        command);
 }
 
-void LinuxCommandLayer::runDownScript(CommandReply& reply) const {
+void LinuxCommandLayer::carryOut(const AddDefaultRoute& command, uid_t, CommandReply& reply) {
+    changeRoute("add", "default", command.gateway, reply);
+    // Putting the default route back is how the application releases the kill switch.
+    guard_.release(reply);
+}
+
+void LinuxCommandLayer::carryOut(const AddHostRoute& command, uid_t, CommandReply& reply) {
+    changeRoute("add", command.destination.text() + "/32", command.gateway, reply);
+}
+
+void LinuxCommandLayer::carryOut(const DeleteHostRoute& command, uid_t, CommandReply& reply) {
+    changeRoute("del", command.destination.text() + "/32", command.gateway, reply);
+}
+
+void LinuxCommandLayer::carryOut(const AddTunnelRoute& command, uid_t, CommandReply& reply) {
+    changeRoute("add", "0.0.0.0/1", command.gateway, reply);
+}
+
+void LinuxCommandLayer::carryOut(const DeleteTunnelRoute& command, uid_t, CommandReply& reply) {
+    changeRoute("del", "0.0.0.0/1", command.gateway, reply);
+}
+
+void LinuxCommandLayer::carryOut(const EngageKillSwitch& command, uid_t, CommandReply& reply) {
+    if (!guard_.install(command.gateway, reply)) log_->notice("The kill-switch guard was not installed");
+    // The default route goes whatever became of the guard.
+    changeRoute("del", "default", command.gateway, reply);
+}
+
+void LinuxCommandLayer::carryOut(const ListNameServers&, uid_t, CommandReply& reply) {
+    answerFromResolverFile(&ResolverFileQueries::nameServers, reply);
+}
+
+void LinuxCommandLayer::carryOut(const ListResolverSecondFields&, uid_t, CommandReply& reply) {
+    answerFromResolverFile(&ResolverFileQueries::secondFields, reply);
+}
+
+void LinuxCommandLayer::carryOut(const FindDefaultGateway&, uid_t, CommandReply& reply) {
+    answer(gatewayQuery_.answer(), reply);
+}
+
+void LinuxCommandLayer::carryOut(const FlushDnsCache&, uid_t, CommandReply& reply) {
+    if (::access(configuration_.tools.resolvectl.c_str(), X_OK) != 0) {
+        log_->notice("No resolver cache to flush: " + configuration_.tools.resolvectl.string() + " is not installed");
+        return;
+    }
+    relay_.run({configuration_.tools.resolvectl, {"flush-caches"}, {}}, reply);
+}
+
+void LinuxCommandLayer::carryOut(const AddLoginItem&, uid_t caller, CommandReply& reply) {
+    report(loginItem_.add(caller), reply);
+}
+
+void LinuxCommandLayer::carryOut(const DeleteLoginItem&, uid_t caller, CommandReply& reply) {
+    report(loginItem_.remove(caller), reply);
+}
+
+void LinuxCommandLayer::carryOut(const RunDownScript&, uid_t, CommandReply& reply) {
     // The script runs as root: only a copy that nobody but root could have written, read once,
     // so that the file cannot change between the check and the run.
     const auto path = configuration_.bundleResources / "down.sh";
@@ -91,14 +127,6 @@ void LinuxCommandLayer::report(const Expected<void>& done, CommandReply& reply) 
     if (done) return;
     log_->notice(done.error().message);
     reply.sendOutput(done.error().message + "\n");
-}
-
-void LinuxCommandLayer::flushDnsCache(CommandReply& reply) const {
-    if (::access(configuration_.tools.resolvectl.c_str(), X_OK) != 0) {
-        log_->notice("No resolver cache to flush: " + configuration_.tools.resolvectl.string() + " is not installed");
-        return;
-    }
-    relay_.run({configuration_.tools.resolvectl, {"flush-caches"}, {}}, reply);
 }
 
 }  // namespace corvantis::helper

@@ -24,16 +24,34 @@ public:
                       AccountLookup accounts);
 
     // `caller` is the user on whose behalf the line came, for the login item.
-    void perform(const AllowedCommand& command, uid_t caller, CommandReply& reply);
+    void perform(const RootCommand& command, uid_t caller, CommandReply& reply);
 
 private:
-    void runDownScript(CommandReply& reply) const;
+    // The lines that ready the bundle's program and driver on macOS: Linux needs none of it.
+    template <typename Record>
+    static constexpr bool preparesBundle = std::is_same_v<Record, OwnTunnelDrivers> ||
+                                           std::is_same_v<Record, OwnOpenVpnProgram> ||
+                                           std::is_same_v<Record, MakeOpenVpnExecutable> ||
+                                           std::is_same_v<Record, LoadTunnelDriver>;
+
+    void carryOut(const AddDefaultRoute& command, uid_t caller, CommandReply& reply);
+    void carryOut(const AddHostRoute& command, uid_t caller, CommandReply& reply);
+    void carryOut(const DeleteHostRoute& command, uid_t caller, CommandReply& reply);
+    void carryOut(const AddTunnelRoute& command, uid_t caller, CommandReply& reply);
+    void carryOut(const DeleteTunnelRoute& command, uid_t caller, CommandReply& reply);
+    void carryOut(const EngageKillSwitch& command, uid_t caller, CommandReply& reply);
+    void carryOut(const ListNameServers& command, uid_t caller, CommandReply& reply);
+    void carryOut(const ListResolverSecondFields& command, uid_t caller, CommandReply& reply);
+    void carryOut(const FindDefaultGateway& command, uid_t caller, CommandReply& reply);
+    void carryOut(const FlushDnsCache& command, uid_t caller, CommandReply& reply);
+    void carryOut(const RunDownScript& command, uid_t caller, CommandReply& reply);
+    void carryOut(const AddLoginItem& command, uid_t caller, CommandReply& reply);
+    void carryOut(const DeleteLoginItem& command, uid_t caller, CommandReply& reply);
     void changeRoute(const std::string& verb, const std::string& destination, const Ipv4Address& gateway,
                      CommandReply& reply) const;
     void answerFromResolverFile(std::string (*query)(std::string_view), CommandReply& reply) const;
     void answer(const platform::foundation::Expected<std::string>& text, CommandReply& reply) const;
     void report(const platform::foundation::Expected<void>& done, CommandReply& reply) const;
-    void flushDnsCache(CommandReply& reply) const;
 
     const HelperConfiguration configuration_;
     std::shared_ptr<HelperLog> log_;

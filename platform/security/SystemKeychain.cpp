@@ -68,4 +68,17 @@ Expected<void> SystemKeychain::createItem(const GenericPasswordItem& item, const
     return {};
 }
 
+Expected<std::string> SystemKeychain::copyPassword(const std::string& service, const std::string& account) const {
+    std::lock_guard lock(mutex_);
+    auto items = file_.readItems();
+    if (!items) return withStatus(errSecIO, "Cannot read the system keychain", items.error());
+    for (const auto& item : items.value()) {
+        if (item.value("class", "") == "genp" && item.value("service", "") == service &&
+            item.value("account", "") == account) {
+            return item.value("data", "");
+        }
+    }
+    return Error{errSecItemNotFound, "The system keychain holds no item for that service"};
+}
+
 }  // namespace platform::security

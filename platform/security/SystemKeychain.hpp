@@ -37,6 +37,10 @@ public:
     // errSecParam for attributes that are not UTF-8 text, errSecIO when the file cannot be written.
     foundation::Expected<void> createItem(const GenericPasswordItem& item, const KeychainAccess& access) const;
 
+    // The secret of the generic-password item for `service` and `account`; errSecItemNotFound
+    // when there is none.
+    foundation::Expected<std::string> copyPassword(const std::string& service, const std::string& account) const;
+
     const std::filesystem::path& file() const { return file_.path(); }
 
 private:

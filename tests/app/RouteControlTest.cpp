@@ -216,7 +216,7 @@ TEST_F(RouteControlTest, TheHelperAcceptsEveryLineTheRouteControlAndTheOpenVpnSe
     ASSERT_EQ(sent.size(), 12u);
     for (const auto& line : sent) {
         const auto match = allowed.match(line);
-        EXPECT_TRUE(std::holds_alternative<corvantis::helper::AllowedCommand>(match))
+        EXPECT_TRUE(std::holds_alternative<corvantis::helper::RootCommand>(match))
             << line << ": " << std::get<corvantis::helper::CommandRefusal>(match).reason;
     }
 }

@@ -294,15 +294,15 @@ TEST_F(UserSettingsTest, TheHelperAcceptsEveryCommandTheSettingsSend) {
     UserSettings::setLaunchOnLogin(false);
     UserSettings::getDefaultGateway([](const std::string&) {});
     const corvantis::helper::AllowedCommandLines allowed(environment.folder.path());
-    const std::vector<corvantis::helper::CommandKind> kinds{corvantis::helper::CommandKind::addLoginItem,
-                                                            corvantis::helper::CommandKind::deleteLoginItem,
-                                                            corvantis::helper::CommandKind::listResolverSecondFields};
+    const std::vector<corvantis::helper::RootCommand> records{corvantis::helper::AddLoginItem{},
+                                                             corvantis::helper::DeleteLoginItem{},
+                                                             corvantis::helper::ListResolverSecondFields{}};
     const auto commands = environment.helper->commands();
-    ASSERT_EQ(commands.size(), kinds.size());
-    for (std::size_t i = 0; i < kinds.size(); ++i) {
+    ASSERT_EQ(commands.size(), records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
         const auto match = allowed.match(commands[i]);
-        ASSERT_TRUE(std::holds_alternative<corvantis::helper::AllowedCommand>(match)) << commands[i];
-        EXPECT_EQ(std::get<corvantis::helper::AllowedCommand>(match).kind, kinds[i]);
+        ASSERT_TRUE(std::holds_alternative<corvantis::helper::RootCommand>(match)) << commands[i];
+        EXPECT_TRUE(std::get<corvantis::helper::RootCommand>(match) == records[i]) << commands[i];
     }
 }
 

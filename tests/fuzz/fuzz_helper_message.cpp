@@ -18,7 +18,7 @@ namespace {
 void matchCommandLine(const std::string& line) {
     static const corvantis::helper::AllowedCommandLines lines("/opt/corvantis/Resources");
     const auto matched = lines.match(line);
-    if (!std::holds_alternative<corvantis::helper::AllowedCommand>(matched)) return;
+    if (!std::holds_alternative<corvantis::helper::RootCommand>(matched)) return;
     // Nothing that could start a second command or hide one may ever pass.
     FUZZ_CHECK(line.find('\n') == std::string::npos);
     FUZZ_CHECK(line.find('\0') == std::string::npos);

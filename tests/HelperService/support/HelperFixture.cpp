@@ -42,6 +42,8 @@ helper::HelperConfiguration HelperFixture::makeConfiguration() const {
     made.guard = {folder / "etc" / "com.corvantis.Corvantis.conf", folder / "etc" / "corvantis_guard.sh",
                   folder / "systemd", "/usr/local/libexec/corvantis/com.corvantis.CorvantisHelper"};
     made.tools.resolvectl = folder / "no-resolvectl";
+    // No L2TP client: tests bring their own driver.
+    made.tools.xl2tpd = folder / "no-xl2tpd";
     made.routeTable = folder / "route";
     made.runtimeFolder = folder / "run";
     made.systemKeychain = folder / "keychain" / "System.keychain";

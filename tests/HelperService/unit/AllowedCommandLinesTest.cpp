@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-using corvantis::helper::AllowedCommand;
+#include <set>
+
 using corvantis::helper::AllowedCommandLines;
-using corvantis::helper::CommandKind;
 using corvantis::helper::CommandRefusal;
 using corvantis::helper::Ipv4Address;
 
@@ -35,45 +35,50 @@ TEST(Ipv4Address, ParsesOnlyPlainDottedQuads) {
     EXPECT_EQ(Ipv4Address::fromNetworkOrder(0x0101A8C0).text(), "192.168.1.1");
 }
 
+// Every line the application sends, with the record it stands for: the record renders the line
+// exactly and the line parses back into the same record.
 TEST(AllowedCommandLines, AcceptsEveryLineTheApplicationSends) {
-    struct Case {
-        std::string line;
-        CommandKind kind;
-        std::vector<std::string> addresses;
-    };
-    const std::vector<Case> cases = {
-        {"route -n add default 192.168.1.1", CommandKind::addDefaultRoute, {"192.168.1.1"}},
-        {"route -n add -net 203.0.113.7 192.168.1.1", CommandKind::addHostRoute, {"203.0.113.7", "192.168.1.1"}},
-        {"route -n delete 203.0.113.7 192.168.1.1", CommandKind::deleteHostRoute, {"203.0.113.7", "192.168.1.1"}},
-        {"route -n add -net 0/1 10.8.0.1", CommandKind::addTunnelRoute, {"10.8.0.1"}},
-        {"route -n delete 0/1 10.8.0.1", CommandKind::deleteTunnelRoute, {"10.8.0.1"}},
-        {killSwitchLine("192.168.1.1", "192.168.1.1"), CommandKind::engageKillSwitch, {"192.168.1.1", "192.168.1.1"}},
-        {"scutil --dns | grep 'nameserver' | awk '{print $3}'", CommandKind::listNameServers, {}},
-        {"grep -v '#' < /etc/resolv.conf | awk {'print $2'}", CommandKind::listResolverSecondFields, {}},
-        {"netstat -nr | grep '^default' | awk 'NR==1{print $2}'", CommandKind::findDefaultGateway, {}},
-        {"dscacheutil -flushcache; sudo killall -HUP mDNSResponder", CommandKind::flushDnsCache, {}},
-        {"sh \"" + resources + "/down.sh\"", CommandKind::runDownScript, {}},
+    namespace helper = corvantis::helper;
+    const auto ip = [](const char* text) { return *Ipv4Address::parse(text); };
+    const std::filesystem::path bundle = resources;
+    const std::vector<std::pair<std::string, helper::RootCommand>> cases = {
+        {"route -n add default 192.168.1.1", helper::AddDefaultRoute{ip("192.168.1.1")}},
+        {"route -n add -net 203.0.113.7 192.168.1.1", helper::AddHostRoute{ip("203.0.113.7"), ip("192.168.1.1")}},
+        {"route -n delete 203.0.113.7 192.168.1.1", helper::DeleteHostRoute{ip("203.0.113.7"), ip("192.168.1.1")}},
+        {"route -n add -net 0/1 10.8.0.1", helper::AddTunnelRoute{ip("10.8.0.1")}},
+        {"route -n delete 0/1 10.8.0.1", helper::DeleteTunnelRoute{ip("10.8.0.1")}},
+        {killSwitchLine("192.168.1.1", "192.168.1.1"),
+         helper::EngageKillSwitch{ip("192.168.1.1"), bundle / "com.corvantis.CorvantisGuard.plist",
+                                  bundle / "corvantis_guard.sh"}},
+        {"scutil --dns | grep 'nameserver' | awk '{print $3}'", helper::ListNameServers{}},
+        {"grep -v '#' < /etc/resolv.conf | awk {'print $2'}", helper::ListResolverSecondFields{}},
+        {"netstat -nr | grep '^default' | awk 'NR==1{print $2}'", helper::FindDefaultGateway{}},
+        {"dscacheutil -flushcache; sudo killall -HUP mDNSResponder", helper::FlushDnsCache{}},
+        {"sh \"" + resources + "/down.sh\"", helper::RunDownScript{bundle / "down.sh"}},
         {"osascript -e 'tell application \"System Events\" to make login item at end with properties "
          "{path:\"/Applications/Corvantis VPN.app\", hidden:false}'",
-         CommandKind::addLoginItem, {}},
+         helper::AddLoginItem{}},
         {"osascript -e 'tell application \"System Events\" to delete login item \"Corvantis VPN\"'",
-         CommandKind::deleteLoginItem, {}},
+         helper::DeleteLoginItem{}},
         // A path with a blank is one quoted shell word.
-        {"chown -R root:wheel '/opt/Corvantis VPN/Resources/Kexts'/*", CommandKind::prepareBundleFiles, {}},
-        {"chown root:wheel '/opt/Corvantis VPN/Resources/openvpn'", CommandKind::prepareBundleFiles, {}},
-        {"chmod +x 755 '/opt/Corvantis VPN/Resources/openvpn'", CommandKind::prepareBundleFiles, {}},
-        {"/sbin/kextload '/opt/Corvantis VPN/Resources/Kexts/tun-notarized.kext'", CommandKind::prepareBundleFiles, {}},
+        {"chown -R root:wheel '/opt/Corvantis VPN/Resources/Kexts'/*", helper::OwnTunnelDrivers{bundle / "Kexts"}},
+        {"chown root:wheel '/opt/Corvantis VPN/Resources/openvpn'", helper::OwnOpenVpnProgram{bundle / "openvpn"}},
+        {"chmod +x 755 '/opt/Corvantis VPN/Resources/openvpn'", helper::MakeOpenVpnExecutable{bundle / "openvpn"}},
+        {"/sbin/kextload '/opt/Corvantis VPN/Resources/Kexts/tun-notarized.kext'",
+         helper::LoadTunnelDriver{bundle / "Kexts" / "tun-notarized.kext"}},
     };
+    // Every kind of command is in the table.
+    std::set<std::size_t> kinds;
     const AllowedCommandLines lines(resources);
-    for (const auto& testCase : cases) {
-        const auto matched = lines.match(testCase.line);
-        const auto* command = std::get_if<AllowedCommand>(&matched);
-        ASSERT_NE(command, nullptr) << testCase.line << ": " << std::get<CommandRefusal>(matched).reason;
-        EXPECT_EQ(command->kind, testCase.kind) << testCase.line;
-        std::vector<std::string> addresses;
-        for (const auto& address : command->addresses) addresses.push_back(address.text());
-        EXPECT_EQ(addresses, testCase.addresses) << testCase.line;
+    for (const auto& [line, record] : cases) {
+        kinds.insert(record.index());
+        EXPECT_EQ(helper::commandLine(record), line);
+        const auto matched = lines.match(line);
+        const auto* command = std::get_if<helper::RootCommand>(&matched);
+        ASSERT_NE(command, nullptr) << line << ": " << std::get<CommandRefusal>(matched).reason;
+        EXPECT_TRUE(*command == record) << line;
     }
+    EXPECT_EQ(kinds.size(), std::variant_size_v<helper::RootCommand>);
 }
 
 TEST(AllowedCommandLines, RefusesEverythingElseWithAReason) {
@@ -109,6 +114,16 @@ TEST(AllowedCommandLines, RefusesEverythingElseWithAReason) {
         {"pkill -SIGTERM -f openvpn", unknown},
         {"killall com.corvantis.CorvantisHelper", unknown},
         {killSwitchLine("192.168.1.1", "192.168.1.2"), "two different gateways"},
+        // Records naming files outside the bundle render, but the helper takes none of them.
+        {corvantis::helper::commandLine(corvantis::helper::RunDownScript{"/tmp/down.sh"}), unknown},
+        {corvantis::helper::commandLine(corvantis::helper::RunDownScript{resources + "/up.sh"}), unknown},
+        {corvantis::helper::commandLine(corvantis::helper::OwnOpenVpnProgram{resources + "/openvpn;reboot"}), unknown},
+        {corvantis::helper::commandLine(corvantis::helper::EngageKillSwitch{
+             *Ipv4Address::parse("192.168.1.1"), resources + "/corvantis_guard.sh",
+             resources + "/com.corvantis.CorvantisGuard.plist"}),
+         unknown},
+        {"sh \"" + resources + "/down.sh\" ", unknown},
+        {"route -n add -net 0/1 10.8.0.1 ", "is not an IPv4 address"},
         {killSwitchLine("192.168.1.1; reboot", "192.168.1.1"), "is not an IPv4 address"},
     };
     const AllowedCommandLines lines(resources);
@@ -124,7 +139,7 @@ TEST(AllowedCommandLines, WithoutABundleTheLinesNamingBundleFilesAreRefused) {
     const AllowedCommandLines lines({});
     EXPECT_TRUE(std::holds_alternative<CommandRefusal>(lines.match("sh \"/down.sh\"")));
     EXPECT_TRUE(std::holds_alternative<CommandRefusal>(lines.match(killSwitchLine("192.168.1.1", "192.168.1.1"))));
-    EXPECT_TRUE(std::holds_alternative<AllowedCommand>(lines.match("route -n add default 192.168.1.1")));
+    EXPECT_TRUE(std::holds_alternative<corvantis::helper::RootCommand>(lines.match("route -n add default 192.168.1.1")));
 }
 
 TEST(AllowedCommandLines, ARefusalQuotesTheOffendingTextSafelyForTheLog) {
@@ -153,15 +168,16 @@ TEST(ShellText, PathsAreQuotedOnlyWhenTheyHoldMoreThanPlainCharacters) {
 TEST(AllowedCommandLines, ABundlePathIsAcceptedOnlyQuotedTheWayTheApplicationQuotesIt) {
     const std::string bundle = "/opt/a \"b\" $c";
     const AllowedCommandLines lines(bundle);
-    const auto kindOf = [&](const std::string& line) {
+    const auto accepts = [&](const std::string& line, const corvantis::helper::RootCommand& record) {
         const auto matched = lines.match(line);
-        return std::holds_alternative<AllowedCommand>(matched) ? std::optional(std::get<AllowedCommand>(matched).kind)
-                                                               : std::nullopt;
+        return std::holds_alternative<corvantis::helper::RootCommand>(matched) &&
+               std::get<corvantis::helper::RootCommand>(matched) == record;
     };
-    EXPECT_EQ(kindOf("sh \"/opt/a \\\"b\\\" \\$c/down.sh\""), CommandKind::runDownScript);
-    EXPECT_EQ(kindOf("sh \"/opt/a \"b\" $c/down.sh\""), std::nullopt);
-    EXPECT_EQ(kindOf("chown root:wheel '/opt/a \"b\" $c/openvpn'"), CommandKind::prepareBundleFiles);
-    EXPECT_EQ(kindOf("chown root:wheel /opt/a \"b\" $c/openvpn"), std::nullopt);
+    const auto refuses = [&](const std::string& line) { return std::holds_alternative<CommandRefusal>(lines.match(line)); };
+    EXPECT_TRUE(accepts("sh \"/opt/a \\\"b\\\" \\$c/down.sh\"", corvantis::helper::RunDownScript{bundle + "/down.sh"}));
+    EXPECT_TRUE(refuses("sh \"/opt/a \"b\" $c/down.sh\""));
+    EXPECT_TRUE(accepts("chown root:wheel '/opt/a \"b\" $c/openvpn'", corvantis::helper::OwnOpenVpnProgram{bundle + "/openvpn"}));
+    EXPECT_TRUE(refuses("chown root:wheel /opt/a \"b\" $c/openvpn"));
 }
 
 }  // namespace
