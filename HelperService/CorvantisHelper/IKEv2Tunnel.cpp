@@ -42,6 +42,8 @@ IKEv2Tunnel::IKEv2Tunnel(Options options, std::shared_ptr<platform::foundation::
 
 IKEv2Tunnel::~IKEv2Tunnel() {
     disconnect();
+    std::unique_lock lock(mutex_);
+    charonEnded_.wait(lock, [this] { return liveCharons_ == 0; });
 }
 
 bool IKEv2Tunnel::installed() const {
@@ -56,6 +58,14 @@ bool IKEv2Tunnel::running() const {
 IKEv2TunnelResult IKEv2Tunnel::connect(const IKEv2TunnelSettings& settings, const std::string& password) {
     std::lock_guard operation(operation_);
     disconnect();
+    {
+        std::unique_lock lock(mutex_);
+        // A charon stops within its own limits (SIGTERM, then SIGKILL); this is only a backstop.
+        if (!charonEnded_.wait_for(lock, 15s, [this] { return liveCharons_ == 0; })) {
+            log_->notice("IKEv2 start failed: the previous charon has not stopped");
+            return IKEv2TunnelResult::failed;
+        }
+    }
     if (!installed()) {
         log_->notice("IKEv2 start refused: strongSwan (charon-systemd with the EAP-MSCHAPv2 plugin) is not installed");
         return IKEv2TunnelResult::unavailable;
@@ -70,9 +80,15 @@ IKEv2TunnelResult IKEv2Tunnel::connect(const IKEv2TunnelSettings& settings, cons
         log_->notice("IKEv2 start failed: " + started.error().message);
         return IKEv2TunnelResult::failed;
     }
-    std::shared_ptr<CharonDaemon> charon = std::move(started.value());
+    std::shared_ptr<CharonDaemon> charon(started.value().release(), [this](CharonDaemon* ended) {
+        delete ended;
+        std::lock_guard lock(mutex_);
+        --liveCharons_;
+        charonEnded_.notify_all();
+    });
     {
         std::lock_guard lock(mutex_);
+        ++liveCharons_;
         charon_ = charon;
     }
     if (auto up = establish(*charon, connection.value(), settings, password); !up) {

@@ -7,6 +7,7 @@
 #include "platform/network/ViciMessage.hpp"
 
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -53,6 +54,10 @@ private:
     std::mutex operation_;
     mutable std::mutex mutex_;
     std::shared_ptr<CharonDaemon> charon_;
+    // Charons not yet stopped, counting those a disconnect is still taking down: a new one
+    // would find the IKE ports and the TUN device taken.
+    int liveCharons_ = 0;
+    std::condition_variable charonEnded_;
 };
 
 }  // namespace corvantis::helper

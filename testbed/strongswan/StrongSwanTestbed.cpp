@@ -48,11 +48,14 @@ std::optional<std::string> StrongSwanTestbed::unavailableBecause() {
     if (::geteuid() != 0) return "the strongSwan testbed makes network namespaces, which needs root";
     if (!inSandbox()) return "the strongSwan testbed runs only inside scripts/sandbox";
     if (::access("/dev/net/tun", R_OK | W_OK) != 0) return "there is no usable /dev/net/tun here";
-    for (const char* tool : {"/usr/sbin/charon-systemd", "/usr/sbin/swanctl", "/usr/bin/pki"}) {
+    for (const char* tool : {"/usr/sbin/charon-systemd", "/usr/sbin/swanctl", "/usr/bin/openssl"}) {
         if (::access(tool, X_OK) != 0) return std::string(tool) + " is not installed (scripts/setup installs it)";
     }
-    if (::access("/usr/lib/ipsec/plugins/libstrongswan-eap-mschapv2.so", R_OK) != 0) {
-        return "strongSwan's eap-mschapv2 plugin is not installed (scripts/setup installs it)";
+    // eap-mschapv2 for the account, openssl for the test PKI's elliptic-curve keys.
+    for (const char* plugin : {"eap-mschapv2", "openssl"}) {
+        if (::access(("/usr/lib/ipsec/plugins/libstrongswan-" + std::string(plugin) + ".so").c_str(), R_OK) != 0) {
+            return "strongSwan's " + std::string(plugin) + " plugin is not installed (scripts/setup installs it)";
+        }
     }
     return std::nullopt;
 }

@@ -1,6 +1,7 @@
 // The connect screen's IKEv2 start through the VPN manager, the real helper and its charon
 // against the testbed's strongSwan responder: the tunnel comes up and a ping crosses it, the
-// password shows on no command line and in no log, stopping takes the tunnel down, and a wrong
+// password shows on no command line and in no log, stopping takes the tunnel down (the
+// manager's stop, and the helper's disconnect that the screen sends), and a wrong
 // password leaves the manager disconnected with nothing printed (the attempt then ends by the
 // screen's time-out). Runs inside scripts/sandbox as root; skipped with the reason otherwise.
 
@@ -134,6 +135,13 @@ TEST(IKEv2EndToEndTest, TheScreensStartBringsTheTunnelUpAndAWrongPasswordDoesNot
     EXPECT_EQ(manager->status(), VPNStatus::disconnected);
     ASSERT_TRUE(mainQueue->runUntil([&] { return !pingInside(); }, 20s)) << "stopping leaves the tunnel up";
     std::printf("stop -> tunnel down: %.0f ms\n", (wallSeconds() - stopping) * 1000);
+
+    // The screen's disconnect ends every tunnel the helper runs, this one too.
+    view->startIkev2Connection();
+    ASSERT_TRUE(mainQueue->runUntil([&] { return manager->status() == VPNStatus::connected; }, 40s));
+    ASSERT_TRUE(pingInside());
+    delegate->helper->terminateAllVpnConnections();
+    ASSERT_TRUE(mainQueue->runUntil([&] { return !pingInside(); }, 20s)) << "the helper's disconnect leaves the tunnel up";
 
     // A wrong password: nothing printed, the manager disconnected, no tunnel.
     corvantis::UserSettings::setVpnPassword("not-the-password");

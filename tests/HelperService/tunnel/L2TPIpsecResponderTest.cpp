@@ -33,6 +33,7 @@ public:
                                                  platform::foundation::ProcessEvents events) override {
         std::vector<std::string> command{request.program.string()};
         command.insert(command.end(), request.arguments.begin(), request.arguments.end());
+        for (const auto& argument : command) commandLines += argument + " ";
         return real_->launch({"/usr/bin/env", testbed_.inClientNamespace(command), request.workingDirectory,
                               request.standardInput},
                              std::move(events));
@@ -40,6 +41,9 @@ public:
     platform::foundation::Expected<void> signalProcessGroup(pid_t group, int signal) override {
         return real_->signalProcessGroup(group, signal);
     }
+
+    // Every command line started, one after the other.
+    std::string commandLines;
 
 private:
     const StrongSwanTestbed& testbed_;
@@ -73,7 +77,8 @@ protected:
         options.charon.userSpaceEsp = true;
         options.charon.allowPeerTrafficSelectors = true;
         options.runtimeFolder = folder / "run";
-        ipsec = std::make_unique<CharonL2TPIpsec>(options, std::make_shared<ClientNamespaceLauncher>(*testbed), log);
+        launcher = std::make_shared<ClientNamespaceLauncher>(*testbed);
+        ipsec = std::make_unique<CharonL2TPIpsec>(options, launcher, log);
     }
 
     // The state once it has left connecting, or connecting after ten seconds.
@@ -106,6 +111,7 @@ protected:
     std::shared_ptr<corvantis::testing::RecordingHelperLog> log = std::make_shared<corvantis::testing::RecordingHelperLog>();
     std::unique_ptr<StrongSwanTestbed> testbed;
     std::unique_ptr<ViciSession> server;
+    std::shared_ptr<ClientNamespaceLauncher> launcher;
     std::unique_ptr<CharonL2TPIpsec> ipsec;
 };
 
@@ -114,6 +120,10 @@ TEST_F(L2TPIpsecResponder, BringsTheSharedSecretSaUpAndDown) {
     ASSERT_TRUE(up) << up.error().message;
     ASSERT_EQ(settledState(), L2TPLinkState::Ipsec::up) << clientLog();
     EXPECT_EQ(serverSas(), 1u);
+    // The secret reached charon over its socket only.
+    EXPECT_EQ(launcher->commandLines.find("velmortan"), std::string::npos) << launcher->commandLines;
+    EXPECT_FALSE(log->mentions("velmortan"));
+    EXPECT_EQ(clientLog().find("velmortan"), std::string::npos);
 
     const auto down = ipsec->bringDown("corvantis-l2tp");
     EXPECT_TRUE(down) << down.error().message;
