@@ -2,6 +2,8 @@
 
 #include "PRQLogger/Destinations/ConsoleDestination.hpp"
 #include "PRQLogger/Destinations/FileDestination.hpp"
+#include "PRQLogger/Misc/LineSettingsVersion.hpp"
+#include "PRQLogger/Misc/ThreadScratch.hpp"
 #include "PRQLogger/Misc/TypeName.hpp"
 #include "platform/Services.hpp"
 #include "platform/dispatch/ThreadPoolQueue.hpp"
@@ -53,13 +55,41 @@ std::string buildText() {
     return text;
 }
 
+// The texts of one call's record, reused by the thread's next call.
+struct CallRecord {
+    LogDetails details{Level::debug, {}, {}, {}, {}, 0};
+    // The place whose function and file names `details` holds, if the compiler gave it: the
+    // next call from the same place need not copy them again.
+    std::optional<CallSite> namesFrom;
+};
+
+thread_local const PRQLogger* loggerDispatching = nullptr;
+
+// Marks the logger as handing a record over on this thread; calls nest (a destination may log).
+class DispatchScope {
+public:
+    explicit DispatchScope(const PRQLogger* logger) : previous_(loggerDispatching) { loggerDispatching = logger; }
+    ~DispatchScope() { loggerDispatching = previous_; }
+    DispatchScope(const DispatchScope&) = delete;
+    DispatchScope& operator=(const DispatchScope&) = delete;
+
+private:
+    const PRQLogger* previous_;
+};
+
 platform::dispatch::WallTime now() {
     return platform::Services::current().wallNow();
 }
 }  // namespace
 
 PRQLogger::PRQLogger(std::string identifier)
-    : identifier_(std::move(identifier)), noMessageClosure_([]() -> std::optional<AnyValue> { return AnyValue(""); }) {}
+    : identifier_(std::move(identifier)), noMessageClosure_([]() -> std::optional<AnyValue> { return AnyValue(""); }) {
+    LineSettingsVersion::advance();
+}
+
+PRQLogger::~PRQLogger() {
+    LineSettingsVersion::advance();
+}
 
 std::shared_ptr<PRQLogger> PRQLogger::make(std::string identifier, bool includeDefaultDestinations) {
     std::shared_ptr<PRQLogger> logger(new PRQLogger(std::move(identifier)));
@@ -93,6 +123,7 @@ const std::string& PRQLogger::identifier() const {
 
 void PRQLogger::setIdentifier(std::string identifier) {
     identifier_.set(std::move(identifier));
+    LineSettingsVersion::advance();
 }
 
 PRQLogger::Level PRQLogger::outputLevel() const {
@@ -118,6 +149,7 @@ const LevelDescriptions& PRQLogger::levelDescriptions() const {
 
 void PRQLogger::setLevelDescriptions(LevelDescriptions descriptions) {
     levelDescriptions_.set(std::move(descriptions));
+    LineSettingsVersion::advance();
 }
 
 const std::optional<FormatterList>& PRQLogger::formatters() const {
@@ -178,16 +210,39 @@ void PRQLogger::setup(Level level, bool showLogIdentifier, bool showFunctionName
 
 void PRQLogger::logln(Level level, const CallSite& site, const UserInfo& userInfo,
                       FunctionRef<std::optional<std::string>()> closure) {
+    dispatch(level, site, userInfo, [&](std::string& text) {
+        auto message = closure();
+        if (!message) return false;
+        text = std::move(*message);
+        return true;
+    });
+}
+
+void PRQLogger::dispatch(Level level, const CallSite& site, const UserInfo& userInfo,
+                         FunctionRef<bool(std::string&)> writeMessage) {
     EnabledDestinations enabled;
     for (const auto& destination : destinations_.get()) {
         if (destination->isEnabledFor(level)) enabled.add(destination.get());
     }
     if (enabled.empty()) return;
-    auto message = closure();
-    if (!message) return;
-    const LogDetails record(level, now(), std::move(*message), site.functionName(), std::string(site.fileName()),
-                            site.lineNumber(), userInfo);
-    enabled.forEach([&](DestinationProtocol& destination) { destination.process(record); });
+    // The record's texts keep their storage from the thread's earlier calls.
+    const ThreadScratch<CallRecord> scratch;
+    LogDetails& record = scratch->details;
+    const bool hasMessage = writeMessage(record.message);
+    if (hasMessage) {
+        record.level = level;
+        record.date = now();
+        if (!scratch->namesFrom || !site.hasSameTextsAs(*scratch->namesFrom)) {
+            site.assignFunctionName(record.functionName);
+            record.fileName.assign(site.fileName());
+            scratch->namesFrom = site;
+        }
+        record.lineNumber = site.lineNumber();
+        if (!userInfo.empty() || !record.userInfo.empty()) record.userInfo = userInfo;
+        const DispatchScope scope(this);
+        enabled.forEach([&](DestinationProtocol& destination) { destination.process(record); });
+    }
+    releaseIfOversized(record.message);
 }
 
 void PRQLogger::loglnWithoutMessage(Level level, const UserInfo& userInfo, const CallSite& site) {
@@ -262,6 +317,10 @@ bool PRQLogger::remove(const DestinationPtr& destination) {
 bool PRQLogger::remove(std::string_view identifier) {
     const auto found = destination(identifier);
     return found && remove(found);
+}
+
+const PRQLogger* PRQLogger::dispatchingLogger() {
+    return loggerDispatching;
 }
 
 bool PRQLogger::isEnabledFor(Level level) const {

@@ -51,7 +51,7 @@ public:
     // The formatter of every logger without its own: "yyyy-MM-dd HH:mm:ss.SSS", local time.
     static const DateFormatterPtr& defaultDateFormatter();
 
-    virtual ~PRQLogger() = default;
+    virtual ~PRQLogger();
     PRQLogger(const PRQLogger&) = delete;
     PRQLogger& operator=(const PRQLogger&) = delete;
 
@@ -88,7 +88,7 @@ public:
     void logln(Message&& message, Level level = Level::debug, const UserInfo& userInfo = noUserInfo,
                CallSite site = std::source_location::current()) {
         if (!anyDestinationEnabledFor(level)) return;
-        logln(level, site, userInfo, [&]() { return messageText(message()); });
+        dispatch(level, site, userInfo, [&](std::string& text) { return assignMessageText(message(), text); });
     }
     // The same with the place given explicitly; the closure may be called at most once.
     void logln(Level level, const CallSite& site, const UserInfo& userInfo,
@@ -115,6 +115,10 @@ public:
     bool remove(std::string_view identifier);
     bool isEnabledFor(Level level) const;
     std::string debugDescription() const;
+
+    // The logger whose log call is handing a record to its destinations on this thread right
+    // now, if any. It stays alive throughout, so a destination it owns need not pin it.
+    static const PRQLogger* dispatchingLogger();
 
     // verbose(…), debug(…), … emergency(…): with a message closure, or without one (the logger's
     // `noMessageClosure`); verboseExec(…) … emergencyExec(…) run a closure (see `exec`).
@@ -152,6 +156,10 @@ private:
         return false;
     }
     void loglnWithoutMessage(Level level, const UserInfo& userInfo, const CallSite& site);
+    // Hands one call to the destinations that take its level. `writeMessage` puts the message
+    // into the text it is given, or answers false for no message; it runs at most once.
+    void dispatch(Level level, const CallSite& site, const UserInfo& userInfo,
+                  FunctionRef<bool(std::string&)> writeMessage);
 
     SharedSetting<std::string> identifier_;
     std::atomic<Level> outputLevel_{Level::debug};

@@ -1,42 +1,111 @@
 #include "PRQLogger/Destinations/BaseDestination.hpp"
 
+#include "PRQLogger/Misc/LineSettingsVersion.hpp"
+#include "PRQLogger/Misc/ThreadScratch.hpp"
 #include "PRQLogger/Misc/TypeName.hpp"
 #include "PRQLogger/PRQLogger.hpp"
 #include "platform/dispatch/ThreadName.hpp"
 #include "platform/foundation/PathText.hpp"
 
+#include <array>
 #include <charconv>
 #include <cstdio>
+#include <string>
+#include <string_view>
 #include <pthread.h>
 
 namespace prq {
 
 namespace {
-void appendNumber(std::string& line, std::int64_t number) {
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
-    line.append(digits, static_cast<std::size_t>(end - digits));
-}
-
 // The main thread, else the thread's own name, else the label of the queue it serves, else the
 // thread's address: a thread without any name stays recognisable across its lines.
-void appendThreadTag(std::string& line) {
-    if (platform::dispatch::isMainThread()) {
-        line += "[main] ";
-        return;
-    }
-    if (const auto name = platform::dispatch::currentThreadName(); !name.empty()) {
-        line += '[' + name + "] ";
-        return;
-    }
-    if (const auto label = platform::dispatch::currentQueueLabel(); label && !label->empty()) {
-        line += '[' + *label + "] ";
-        return;
-    }
+std::string threadTag() {
+    if (platform::dispatch::isMainThread()) return "[main] ";
+    if (const auto name = platform::dispatch::currentThreadName(); !name.empty()) return '[' + name + "] ";
+    if (const auto label = platform::dispatch::currentQueueLabel(); label && !label->empty()) return '[' + *label + "] ";
     char address[40];
     std::snprintf(address, sizeof address, "[%p] ", reinterpret_cast<void*>(::pthread_self()));
-    line += address;
+    return address;
 }
+
+// The thread's tag is made again only when its name or queue may have changed.
+const std::string& currentThreadTag() {
+    thread_local std::uint64_t madeForVersion = 0;
+    thread_local std::string tag;
+    if (const auto version = platform::dispatch::currentThreadIdentityVersion(); version != madeForVersion) {
+        tag = threadTag();
+        madeForVersion = version;
+    }
+    return tag;
+}
+
+// Copies the pieces of a line into room made once at the end of `line`, which is cut to what
+// was written when the writer goes. The room must hold all the pieces.
+class PieceWriter {
+public:
+    static constexpr std::size_t maxNumberLength = 20;  // "-9223372036854775808"
+
+    PieceWriter(std::string& line, std::size_t room) : line_(line) {
+        const auto start = line.size();
+        line.resize(start + room);
+        at_ = line.data() + start;
+    }
+    ~PieceWriter() { line_.resize(static_cast<std::size_t>(at_ - line_.data())); }
+    PieceWriter(const PieceWriter&) = delete;
+    PieceWriter& operator=(const PieceWriter&) = delete;
+
+    void put(std::string_view piece) {
+        std::char_traits<char>::copy(at_, piece.data(), piece.size());
+        at_ += piece.size();
+    }
+    void put(char character) { *at_++ = character; }
+    void putNumber(std::int64_t number) { at_ = std::to_chars(at_, at_ + maxNumberLength, number).ptr; }
+    void putBracketed(std::string_view text) {
+        put('[');
+        put(text);
+        put("] ");
+    }
+
+private:
+    std::string& line_;
+    char* at_;
+};
+
+struct ComposedLine {
+    std::string text;
+};
+
+// Which pieces between the date and the message a destination shows.
+constexpr unsigned levelPiece = 1, identifierPiece = 2, threadPiece = 4, filePiece = 8, linePiece = 16, functionPiece = 32;
+
+// The text between the date and the message ("[Info] [main] [ConnectView.cpp:97] connect() > ")
+// and what it was made from. Lines from one place differ only in their date and message.
+struct MiddleText {
+    const BaseDestination* destination = nullptr;  // compared only, never followed
+    const PRQLogger* owner = nullptr;
+    std::uint64_t settingsVersion = 0;
+    std::uint64_t threadVersion = 0;
+    unsigned pieces = 0;
+    Level level = Level::none;
+    std::int64_t lineNumber = 0;
+    std::string functionName;
+    std::string fileName;
+    std::string text;
+
+    bool madeFrom(const BaseDestination* by, const PRQLogger* holder, std::uint64_t version, std::uint64_t thread,
+                  unsigned shown, const LogDetails& logDetails) const {
+        return destination == by && owner == holder && settingsVersion == version && threadVersion == thread &&
+               pieces == shown && level == logDetails.level && lineNumber == logDetails.lineNumber &&
+               (!(shown & functionPiece) || functionName == logDetails.functionName) &&
+               (!(shown & filePiece) || fileName == logDetails.fileName);
+    }
+};
+
+// A few per thread: one for each destination that the thread's lines go to, as a rule.
+struct MiddleTexts {
+    std::array<MiddleText, 4> entries;
+    std::size_t nextToReplace = 0;
+};
 
 void appendBracketed(std::string& line, std::string_view text) {
     line += '[';
@@ -50,7 +119,13 @@ const char* boolText(bool value) {
 }  // namespace
 
 BaseDestination::BaseDestination(const std::shared_ptr<PRQLogger>& owner, std::string identifier)
-    : owner_(owner), identifier_(std::move(identifier)) {}
+    : owner_(owner), ownerAddress_(owner.get()), identifier_(std::move(identifier)) {
+    LineSettingsVersion::advance();
+}
+
+BaseDestination::~BaseDestination() {
+    LineSettingsVersion::advance();
+}
 
 std::shared_ptr<PRQLogger> BaseDestination::owner() const {
     return owner_.get().lock();
@@ -58,6 +133,18 @@ std::shared_ptr<PRQLogger> BaseDestination::owner() const {
 
 void BaseDestination::setOwner(const std::shared_ptr<PRQLogger>& owner) {
     owner_.set(owner);
+    ownerAddress_.store(owner.get(), std::memory_order_release);
+    LineSettingsVersion::advance();
+}
+
+const PRQLogger* BaseDestination::liveOwner(std::shared_ptr<PRQLogger>& pin) const {
+    // The address cannot name an earlier owner that died: the dispatching logger was alive
+    // before this destination could be registered with it, and no other logger shares its
+    // address while it lives.
+    const auto* dispatching = PRQLogger::dispatchingLogger();
+    if (dispatching && ownerAddress_.load(std::memory_order_acquire) == dispatching) return dispatching;
+    pin = owner();
+    return pin.get();
 }
 
 const std::string& BaseDestination::identifier() const {
@@ -121,6 +208,7 @@ const LevelDescriptions& BaseDestination::levelDescriptions() const {
 
 void BaseDestination::setLevelDescriptions(LevelDescriptions descriptions) {
     levelDescriptions_.set(std::move(descriptions));
+    LineSettingsVersion::advance();
 }
 
 std::string BaseDestination::debugDescription() const {
@@ -136,38 +224,23 @@ std::string BaseDestination::debugDescription() const {
 }
 
 void BaseDestination::process(const LogDetails& logDetails) {
-    const auto holder = owner();
+    std::shared_ptr<PRQLogger> pin;
+    const auto* holder = liveOwner(pin);
     if (!holder) return;
-    std::string line;
-    line.reserve(160 + logDetails.message.size());
+    // The line keeps its storage from the thread's earlier lines.
+    const ThreadScratch<ComposedLine> scratch;
+    std::string& line = scratch->text;
+    line.clear();
     if (showDate()) appendDate(line, logDetails, *holder);
-    if (showLevel()) appendBracketed(line, levelName(logDetails.level, *holder));
-    if (showLogIdentifier()) appendBracketed(line, holder->identifier());
-    if (showThreadName()) appendThreadTag(line);
-    if (showFileName()) {
-        line += '[';
-        line += platform::foundation::lastPathComponent(logDetails.fileName);
-        if (showLineNumber()) {
-            line += ':';
-            appendNumber(line, logDetails.lineNumber);
-        }
-        line += "] ";
-    } else if (showLineNumber()) {
-        line += '[';
-        appendNumber(line, logDetails.lineNumber);
-        line += "] ";
-    }
-    if (showFunctionName()) {
-        line += logDetails.functionName;
-        line += ' ';
-    }
-    line += "> ";
+    line += middleText(logDetails, *holder);
     line += logDetails.message;
     output(logDetails, line);
+    releaseIfOversized(line);
 }
 
 void BaseDestination::processInternal(const LogDetails& logDetails) {
-    const auto holder = owner();
+    std::shared_ptr<PRQLogger> pin;
+    const auto* holder = liveOwner(pin);
     if (!holder) return;
     std::string line;
     if (showDate()) appendDate(line, logDetails, *holder);
@@ -176,6 +249,65 @@ void BaseDestination::processInternal(const LogDetails& logDetails) {
     line += "> ";
     line += logDetails.message;
     output(logDetails, line);
+}
+
+const std::string& BaseDestination::middleText(const LogDetails& logDetails, const PRQLogger& owner) const {
+    const unsigned shown = (showLevel() ? levelPiece : 0u) | (showLogIdentifier() ? identifierPiece : 0u) |
+                           (showThreadName() ? threadPiece : 0u) | (showFileName() ? filePiece : 0u) |
+                           (showLineNumber() ? linePiece : 0u) | (showFunctionName() ? functionPiece : 0u);
+    const auto settingsVersion = LineSettingsVersion::current();
+    const auto threadVersion = shown & threadPiece ? platform::dispatch::currentThreadIdentityVersion() : 0;
+    thread_local MiddleTexts kept;
+    MiddleText* slot = nullptr;
+    for (auto& entry : kept.entries) {
+        if (entry.destination != this) continue;
+        if (entry.madeFrom(this, &owner, settingsVersion, threadVersion, shown, logDetails)) return entry.text;
+        slot = &entry;
+        break;
+    }
+    if (!slot) {
+        slot = &kept.entries[kept.nextToReplace];
+        kept.nextToReplace = (kept.nextToReplace + 1) % kept.entries.size();
+    }
+
+    const std::string_view levelText = shown & levelPiece ? levelName(logDetails.level, owner) : std::string_view();
+    const std::string_view identifierText = shown & identifierPiece ? std::string_view(owner.identifier()) : std::string_view();
+    const std::string_view threadText = shown & threadPiece ? std::string_view(currentThreadTag()) : std::string_view();
+    const std::string_view fileText =
+        shown & filePiece ? platform::foundation::lastPathComponent(logDetails.fileName) : std::string_view();
+    const std::string_view functionText = shown & functionPiece ? std::string_view(logDetails.functionName) : std::string_view();
+    std::string& text = slot->text;
+    text.clear();
+    {
+        // "[level] ", "[identifier] ", the thread tag, "[file:line] ", "function ", "> ".
+        PieceWriter out(text, levelText.size() + 3 + identifierText.size() + 3 + threadText.size() + fileText.size() + 4 +
+                                  PieceWriter::maxNumberLength + functionText.size() + 1 + 2);
+        if (shown & levelPiece) out.putBracketed(levelText);
+        if (shown & identifierPiece) out.putBracketed(identifierText);
+        out.put(threadText);
+        if (shown & (filePiece | linePiece)) {
+            out.put('[');
+            out.put(fileText);
+            if ((shown & filePiece) && (shown & linePiece)) out.put(':');
+            if (shown & linePiece) out.putNumber(logDetails.lineNumber);
+            out.put("] ");
+        }
+        if (shown & functionPiece) {
+            out.put(functionText);
+            out.put(' ');
+        }
+        out.put("> ");
+    }
+    slot->destination = this;
+    slot->owner = &owner;
+    slot->settingsVersion = settingsVersion;
+    slot->threadVersion = threadVersion;
+    slot->pieces = shown;
+    slot->level = logDetails.level;
+    slot->lineNumber = logDetails.lineNumber;
+    slot->functionName.assign(shown & functionPiece ? std::string_view(logDetails.functionName) : std::string_view());
+    slot->fileName.assign(shown & filePiece ? std::string_view(logDetails.fileName) : std::string_view());
+    return text;
 }
 
 bool BaseDestination::isEnabledFor(Level level) const {

@@ -18,6 +18,7 @@ namespace prq {
 class BaseDestination : public DestinationProtocol {
 public:
     explicit BaseDestination(const std::shared_ptr<PRQLogger>& owner = nullptr, std::string identifier = "");
+    ~BaseDestination() override;
 
     std::shared_ptr<PRQLogger> owner() const override;
     void setOwner(const std::shared_ptr<PRQLogger>& owner) override;
@@ -60,11 +61,19 @@ public:
     // Filters, formats and writes the composed line.
     virtual void output(const LogDetails& logDetails, const std::string& message) = 0;
 
+protected:
+    // The owner, or null. The logger handing a record over on this thread is alive anyway, so it
+    // is not pinned; any other owner is pinned by `pin` while the caller uses it.
+    const PRQLogger* liveOwner(std::shared_ptr<PRQLogger>& pin) const;
+
 private:
     void appendDate(std::string& line, const LogDetails& logDetails, const PRQLogger& owner) const;
     std::string_view levelName(Level level, const PRQLogger& owner) const;
+    // The pieces between the date and the message, ending in "> "; kept per thread.
+    const std::string& middleText(const LogDetails& logDetails, const PRQLogger& owner) const;
 
     SharedSetting<std::weak_ptr<PRQLogger>> owner_;
+    std::atomic<const PRQLogger*> ownerAddress_{nullptr};  // compared only, never followed
     SharedSetting<std::string> identifier_;
     std::atomic<Level> outputLevel_{Level::debug};
     std::atomic<bool> haveLoggedAppDetails_{false};

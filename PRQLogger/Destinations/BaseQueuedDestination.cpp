@@ -14,7 +14,8 @@ void BaseQueuedDestination::output(const LogDetails& logDetails, const std::stri
         });
         return;
     }
-    if (!hasFiltersOrFormatters()) {
+    std::shared_ptr<PRQLogger> pin;
+    if (!hasFiltersOrFormatters(liveOwner(pin))) {
         write(message);  // nothing could change the line
         return;
     }

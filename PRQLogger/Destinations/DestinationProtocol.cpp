@@ -37,12 +37,9 @@ void DestinationProtocol::applyFormatters(LogDetails& logDetails, std::string& m
     for (const auto& formatter : *list) formatter->format(logDetails, message);
 }
 
-bool DestinationProtocol::hasFiltersOrFormatters() const {
-    const auto& ownFilters = filters();
-    const auto& ownFormatters = formatters();
-    const auto holder = ownFilters && ownFormatters ? nullptr : owner();
-    return nonEmpty(chosenList(ownFilters, holder ? &holder->filters() : nullptr)) ||
-           nonEmpty(chosenList(ownFormatters, holder ? &holder->formatters() : nullptr));
+bool DestinationProtocol::hasFiltersOrFormatters(const PRQLogger* owner) const {
+    return nonEmpty(chosenList(filters(), owner ? &owner->filters() : nullptr)) ||
+           nonEmpty(chosenList(formatters(), owner ? &owner->formatters() : nullptr));
 }
 
 }  // namespace prq

@@ -48,8 +48,9 @@ public:
     bool shouldExclude(LogDetails& logDetails, std::string& message) const;
     // Lets each formatter (the destination's own, else its owner's) rewrite the line in turn.
     void applyFormatters(LogDetails& logDetails, std::string& message) const;
-    // Whether the two rules above have any filter or formatter to run.
-    bool hasFiltersOrFormatters() const;
+    // Whether the two rules above have any filter or formatter to run, `owner` being the
+    // destination's owner (or null), which the caller already holds.
+    bool hasFiltersOrFormatters(const PRQLogger* owner) const;
 };
 
 using DestinationPtr = std::shared_ptr<DestinationProtocol>;

@@ -4,6 +4,7 @@
 #include "PRQLogger/Misc/Constants.hpp"
 #include "PRQLogger/Misc/ExceptionBridge.hpp"
 #include "PRQLogger/Misc/StandardOutput.hpp"
+#include "PRQLogger/Misc/ThreadScratch.hpp"
 #include "PRQLogger/PRQLogger.hpp"
 #include "platform/Services.hpp"
 #include "platform/foundation/FileSystem.hpp"
@@ -209,14 +210,18 @@ void FileDestination::closeLocked() {
 }
 
 void FileDestination::writeLocked(std::string_view line) {
-    // One buffer per thread: the line and its line feed leave in one write, without an allocation.
+    // One buffer per thread: the line and its line feed leave in one write, without an
+    // allocation. It only grows (up to a limit), so an ordinary line costs one copy and no more.
     thread_local std::string buffer;
-    buffer.assign(line);
-    buffer += '\n';
-    _try([&] { logFileHandle_->writeData(buffer); },
+    const std::size_t length = line.size() + 1;
+    if (buffer.size() < length) buffer.resize(length);
+    std::memcpy(buffer.data(), line.data(), line.size());
+    buffer[line.size()] = '\n';
+    _try([&] { logFileHandle_->writeData(std::string_view(buffer.data(), length)); },
          [](const platform::foundation::Exception& exception) {
              printLine("Objective-C Exception occurred: " + exception.description());
          });
+    releaseIfOversized(buffer);
 }
 
 bool FileDestination::rotateLocked(const FileTarget& to, Reports& reports) {

@@ -25,14 +25,23 @@ public:
         : functionName_(functionName), fileName_(fileName), lineNumber_(lineNumber), addCallParentheses_(false) {}
 
     std::string functionName() const {
-        if (!addCallParentheses_) return std::string(functionName_);
         std::string name;
-        name.reserve(functionName_.size() + 2);
-        name += functionName_;
-        name += "()";
+        assignFunctionName(name);
         return name;
     }
+    // The same into `name`, reusing its storage.
+    void assignFunctionName(std::string& name) const {
+        name.assign(functionName_);
+        if (addCallParentheses_) name += "()";
+    }
     std::string_view fileName() const { return fileName_; }
+    // Whether both places were given by the compiler and name the same function and file. Their
+    // texts are then constants that live as long as the program, so comparing addresses is enough.
+    bool hasSameTextsAs(const CallSite& other) const {
+        return addCallParentheses_ && other.addCallParentheses_ && functionName_.data() == other.functionName_.data() &&
+               functionName_.size() == other.functionName_.size() && fileName_.data() == other.fileName_.data() &&
+               fileName_.size() == other.fileName_.size();
+    }
     std::int64_t lineNumber() const { return lineNumber_; }
 
 private:

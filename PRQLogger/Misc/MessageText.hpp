@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <type_traits>
 
 namespace prq {
@@ -40,6 +41,32 @@ std::optional<std::string> messageText(Value&& value) {
         return std::string(std::string_view(value));
     } else {
         return AnyValue(std::forward<Value>(value)).description();
+    }
+}
+
+// `messageText` into `text`, reusing its storage; false (and `text` left as it was) for no message.
+template <class Value>
+bool assignMessageText(Value&& value, std::string& text) {
+    using T = std::remove_cvref_t<Value>;
+    if constexpr (detail::IsOptional<T>::value) {
+        if (!value) return false;
+        return assignMessageText(*std::forward<Value>(value), text);
+    } else if constexpr (std::is_same_v<T, std::nullopt_t>) {
+        return false;
+    } else if constexpr (std::is_same_v<T, std::string>) {
+        text.assign(value);
+        return true;
+    } else if constexpr (std::is_convertible_v<T, const char*>) {
+        const char* characters = value;
+        if (characters == nullptr) return false;
+        text.assign(characters);
+        return true;
+    } else if constexpr (std::is_convertible_v<T, std::string_view>) {
+        text.assign(std::string_view(value));
+        return true;
+    } else {
+        text = AnyValue(std::forward<Value>(value)).description();
+        return true;
     }
 }
 

@@ -13,9 +13,13 @@ thread_local std::optional<std::string> threadName;
 thread_local const std::string* queueLabel = nullptr;
 // Asked on every log line: a thread's answer never changes, so ask the kernel once per thread.
 thread_local std::optional<bool> mainThread;
+thread_local std::uint64_t identityVersion = 1;
 
 // After fork() the calling thread is the child's first thread.
-const int forgetAfterFork = ::pthread_atfork(nullptr, nullptr, [] { mainThread.reset(); });
+const int forgetAfterFork = ::pthread_atfork(nullptr, nullptr, [] {
+    mainThread.reset();
+    ++identityVersion;
+});
 
 }  // namespace
 
@@ -33,6 +37,7 @@ void setCurrentThreadName(std::string name) {
     // The kernel keeps 15 bytes; the full name stays ours.
     pthread_setname_np(pthread_self(), name.substr(0, 15).c_str());
     threadName = std::move(name);
+    ++identityVersion;
 }
 
 std::optional<std::string> currentQueueLabel() {
@@ -46,12 +51,18 @@ std::optional<std::string> currentQueueLabel() {
     return label;
 }
 
+std::uint64_t currentThreadIdentityVersion() {
+    return identityVersion;
+}
+
 QueueLabelScope::QueueLabelScope(const std::string& label) : previous_(queueLabel) {
     queueLabel = &label;
+    ++identityVersion;
 }
 
 QueueLabelScope::~QueueLabelScope() {
     queueLabel = previous_;
+    ++identityVersion;
 }
 
 }  // namespace platform::dispatch

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -16,6 +17,11 @@ void setCurrentThreadName(std::string name);
 // Label of the queue whose work is running on this thread: the main queue's label on the main
 // thread, empty text on a thread that runs no queue.
 std::optional<std::string> currentQueueLabel();
+
+// A number that changes on this thread whenever what `isMainThread`, `currentThreadName` or
+// `currentQueueLabel` answer may have changed, so that text made from them can be kept per
+// thread and made again only then. Never 0.
+std::uint64_t currentThreadIdentityVersion();
 
 // Marks the queue label for the work that runs on this thread while the scope lasts.
 class QueueLabelScope {

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <charconv>
 #include <cctype>
+#include <cstring>
 #include <ctime>
 #include <stdexcept>
 
@@ -26,12 +27,13 @@ void appendPadded(std::string& text, long long value, int width) {
     text.append(digits, static_cast<std::size_t>(count));
 }
 
-// The first `width` digits of the fraction of a second.
-void appendFraction(std::string& text, long long nanoseconds, int width) {
-    char digits[9];
-    for (int i = 8; i >= 0; --i, nanoseconds /= 10) digits[i] = static_cast<char>('0' + nanoseconds % 10);
-    text.append(digits, static_cast<std::size_t>(std::min(width, 9)));
-    if (width > 9) text.append(static_cast<std::size_t>(width - 9), '0');
+// The first `width` digits of the fraction of a second, zeros past the ninth; returns the end.
+char* writeFraction(char* out, long long nanoseconds, int width) {
+    constexpr long long scale[] = {1'000'000'000, 100'000'000, 10'000'000, 1'000'000, 100'000, 10'000, 1'000, 100, 10, 1};
+    const int digits = std::min(width, 9);
+    long long value = nanoseconds / scale[digits];
+    for (int i = digits - 1; i >= 0; --i, value /= 10) out[i] = static_cast<char>('0' + value % 10);
+    return std::fill_n(out + digits, width - digits, '0');
 }
 
 std::string nameText(const char* name, int width) {
@@ -124,13 +126,18 @@ void DateFormatter::append(dispatch::WallTime date, std::string& text) const {
         cached.key = key;
         formatSecond(key.time, cached);
     }
+    // One resize for the whole text, then plain copies into it.
+    const std::size_t start = text.size();
+    text.resize(start + cached.text.size() + cached.fractionDigits);
+    char* out = text.data() + start;
+    const char* second = cached.text.data();
     std::size_t from = 0;
     for (const auto& [at, width] : cached.fractions) {
-        text.append(cached.text, from, at - from);
-        appendFraction(text, nanoseconds, width);
+        std::memcpy(out, second + from, at - from);
+        out = writeFraction(out + (at - from), nanoseconds, width);
         from = at;
     }
-    text.append(cached.text, from, std::string::npos);
+    std::memcpy(out, second + from, cached.text.size() - from);
 }
 
 void DateFormatter::formatSecond(std::time_t time, SecondText& second) const {
@@ -138,6 +145,7 @@ void DateFormatter::formatSecond(std::time_t time, SecondText& second) const {
     std::string& text = second.text;
     text.clear();
     second.fractions.clear();
+    second.fractionDigits = 0;
     for (const auto& field : fields_) {
         switch (field.letter) {
             case 0: text += field.literal; break;
@@ -158,7 +166,10 @@ void DateFormatter::formatSecond(std::time_t time, SecondText& second) const {
             case 'h': appendPadded(text, parts.tm_hour % 12 == 0 ? 12 : parts.tm_hour % 12, field.width); break;
             case 'm': appendPadded(text, parts.tm_min, field.width); break;
             case 's': appendPadded(text, parts.tm_sec, field.width); break;
-            case 'S': second.fractions.emplace_back(text.size(), field.width); break;
+            case 'S':
+                second.fractions.emplace_back(text.size(), field.width);
+                second.fractionDigits += static_cast<std::size_t>(field.width);
+                break;
             case 'a': text += parts.tm_hour < 12 ? "AM" : "PM"; break;
             case 'E': text += nameText(weekdayNames[static_cast<std::size_t>(parts.tm_wday)], field.width); break;
         }

@@ -59,6 +59,7 @@ private:
         SecondKey key;
         std::string text;
         std::vector<std::pair<std::size_t, int>> fractions;
+        std::size_t fractionDigits = 0;  // all of them together
     };
 
     void formatSecond(std::time_t time, SecondText& second) const;

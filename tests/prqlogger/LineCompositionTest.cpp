@@ -51,6 +51,17 @@ protected:
         return destination_->lines().back();
     }
 
+    // Logs "m" from always the same place; that place's line number.
+    int logFromOnePlace() {
+        logger_->info([] { return "m"; });
+        return __LINE__ - 1;
+    }
+
+    void showDateOnly() {
+        corvantis::testing::showMessagesOnly(*destination_);
+        destination_->setShowDate(true);
+    }
+
     corvantis::testing::VirtualTime time_;
     std::shared_ptr<PRQLogger> logger_ = PRQLogger::make("composer", false);
     std::shared_ptr<Recorder> destination_ = std::make_shared<Recorder>("composed");
@@ -120,6 +131,117 @@ TEST_F(LineComposition, TheThreadTagNamesTheMainThreadANamedThreadAQueueOrTheThr
     };
     EXPECT_TRUE(isAddress(threadTag([](const auto& work) { std::thread(work).join(); })));
     EXPECT_TRUE(isAddress(threadTag([](const auto& work) { platform::dispatch::ThreadPoolQueue::serial("")->sync(work); })));
+}
+
+// Lines of one thread reuse what earlier lines made (the date of the second, the pieces of the
+// place, the thread tag): each must still show what holds when it is written.
+TEST_F(LineComposition, ADatesSecondIsMadeAgainWhenTheNextSecondBegins) {
+    showDateOnly();
+    const auto dateOfNextLine = [&] {
+        logger_->info([] { return "m"; });
+        return destination_->lines().back().substr(0, std::string_view("2026-12-07 22:02:20.000").size());
+    };
+    EXPECT_EQ(dateOfNextLine(), "2026-12-07 22:02:20.000");
+    time_.advance(std::chrono::milliseconds(999));
+    EXPECT_EQ(dateOfNextLine(), "2026-12-07 22:02:20.999");
+    time_.advance(std::chrono::milliseconds(1));
+    EXPECT_EQ(dateOfNextLine(), "2026-12-07 22:02:21.000");
+    time_.advance(std::chrono::hours(26) + std::chrono::milliseconds(5));
+    EXPECT_EQ(dateOfNextLine(), "2026-12-09 00:02:21.005");
+}
+
+TEST_F(LineComposition, LinesFromOnePlaceFollowChangesToTheirLoggerAndDestination) {
+    destination_->setShowLevel(true);
+    destination_->setShowLogIdentifier(true);
+    destination_->setShowFileName(true);
+    destination_->setShowLineNumber(true);
+    destination_->setShowFunctionName(true);
+    const auto lineFromOnePlace = [&](const std::string& pieces) {
+        const int line = logFromOnePlace();
+        EXPECT_EQ(destination_->lines().back(),
+                  pieces + "[LineCompositionTest.cpp:" + std::to_string(line) + "] logFromOnePlace() > m");
+    };
+    lineFromOnePlace("[Info] [composer] ");
+    lineFromOnePlace("[Info] [composer] ");
+    logger_->setIdentifier("renamed");
+    lineFromOnePlace("[Info] [renamed] ");
+    logger_->setLevelDescriptions({{Level::info, "owner's"}});
+    lineFromOnePlace("[owner's] [renamed] ");
+    destination_->setLevelDescriptions({{Level::info, "own"}});
+    lineFromOnePlace("[own] [renamed] ");
+    destination_->setShowLogIdentifier(false);
+    lineFromOnePlace("[own] ");
+
+    // Another place, and another destination with other switches, in turn on the same thread.
+    const auto other = std::make_shared<Recorder>("other");
+    logger_->add(other);
+    const int here = __LINE__ + 1;
+    logger_->warning([] { return "w"; });
+    EXPECT_EQ(destination_->lines().back(), "[Warning] [LineCompositionTest.cpp:" + std::to_string(here) + "] TestBody() > w");
+    EXPECT_EQ(other->lines().back(), "> w");
+    lineFromOnePlace("[own] ");
+    EXPECT_EQ(other->lines().back(), "> m");
+}
+
+TEST_F(LineComposition, AThreadsTagFollowsItsNameAndTheQueueItServes) {
+    corvantis::testing::showMessagesOnly(*destination_);
+    destination_->setShowThreadName(true);
+    Lines lines;
+    std::thread([&] {
+        const auto log = [&] {
+            logger_->info([] { return "m"; });
+            lines.push_back(destination_->lines().back());
+        };
+        log();
+        {
+            const std::string label = "com.corvantis.test.queue";
+            const platform::dispatch::QueueLabelScope serving(label);
+            log();
+        }
+        log();
+        platform::dispatch::setCurrentThreadName("first");
+        log();
+        platform::dispatch::setCurrentThreadName("second");
+        log();
+    }).join();
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_TRUE(lines[0].starts_with("[0x"));
+    EXPECT_EQ(lines[1], "[com.corvantis.test.queue] > m");
+    EXPECT_EQ(lines[2], lines[0]);
+    EXPECT_EQ(lines[3], "[first] > m");
+    EXPECT_EQ(lines[4], "[second] > m");
+    logger_->info([] { return "m"; });
+    EXPECT_EQ(destination_->lines().back(), "[main] > m");
+}
+
+// A formatter that logs through the same logger while its own line is being made.
+class LoggingFormatter final : public prq::LogFormatterProtocol {
+public:
+    explicit LoggingFormatter(PRQLogger& logger) : logger_(logger) {}
+    std::string format(LogDetails&, std::string& message) override {
+        if (!inside_) {
+            inside_ = true;
+            logger_.info([] { return "inner, a longer message than the outer one"; });
+            inside_ = false;
+        }
+        message += " (formatted)";
+        return {};
+    }
+    std::string debugDescription() const override { return "LoggingFormatter"; }
+
+private:
+    PRQLogger& logger_;
+    bool inside_ = false;
+};
+
+TEST_F(LineComposition, ALogCallMadeWhileALineIsBeingMadeLeavesThatCallsRecordWhole) {
+    const auto later = std::make_shared<Recorder>("later");
+    logger_->add(later);
+    destination_->setFormatters(prq::FormatterList{std::make_shared<LoggingFormatter>(*logger_)});
+    logger_->info([] { return "outer"; });
+    EXPECT_EQ(destination_->lines(), (Lines{"> inner, a longer message than the outer one (formatted)", "> outer (formatted)"}));
+    // The destination after the one that logged still gets the outer call's own message.
+    EXPECT_EQ(later->lines(), (Lines{"> inner, a longer message than the outer one", "> outer"}));
 }
 
 class Filter final : public prq::FilterProtocol {
