@@ -15,9 +15,6 @@ namespace corvantis::helper {
 
 using platform::foundation::Error;
 using platform::foundation::Expected;
-using platform::network::ConnectionStatus;
-using platform::network::kSCStatusConnectionNoService;
-using platform::network::kSCStatusFailed;
 using namespace platform::network;
 
 struct L2TPIPsecDriver::Session {
@@ -78,17 +75,13 @@ Expected<std::unique_ptr<L2TPIPsecDriver::Session>> L2TPIPsecDriver::prepare(con
         if (!stored) return startFailure("No password for the L2TP account", stored.error());
         password = stored.value();
     }
-    std::string sharedSecret;
-    if (service.contains("extendedConfiguration") && service["extendedConfiguration"].contains(kSCEntNetIPSec)) {
-        const auto& ipsec = service["extendedConfiguration"][kSCEntNetIPSec];
-        const auto reference = ipsec.value(kSCPropNetIPSecSharedSecret, std::string());
-        if (ipsec.value(kSCPropNetIPSecSharedSecretEncryption, std::string()) == kSCValNetIPSecSharedSecretEncryptionKeychain) {
-            auto stored = keychain.value()->copyPassword(reference, "");
-            if (!stored) return startFailure("No IPsec shared secret", stored.error());
-            sharedSecret = stored.value();
-        } else {
-            sharedSecret = reference;
-        }
+    const auto extended = service.is_object() ? service.value("extendedConfiguration", nlohmann::json()) : nlohmann::json();
+    auto sharedSecret = textAt(extended, kSCEntNetIPSec, kSCPropNetIPSecSharedSecret);
+    if (textAt(extended, kSCEntNetIPSec, kSCPropNetIPSecSharedSecretEncryption) == kSCValNetIPSecSharedSecretEncryptionKeychain) {
+        // The setting names the keychain item that holds the secret.
+        auto stored = keychain.value()->copyPassword(sharedSecret, "");
+        if (!stored) return startFailure("No IPsec shared secret", stored.error());
+        sharedSecret = stored.value();
     }
     if (sharedSecret.empty()) return Error{kSCStatusFailed, "The service has no IPsec shared secret"};
 

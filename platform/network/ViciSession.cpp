@@ -141,34 +141,34 @@ Expected<ViciPacket> ViciSession::answer(Clock::time_point deadline, std::vector
     }
 }
 
-Expected<ViciMessage> ViciSession::request(std::string_view command, const ViciMessage& message, Timeout timeout) {
-    const auto deadline = Clock::now() + timeout;
-    if (auto sent = send({ViciPacketType::commandRequest, std::string(command), message}, deadline); !sent) return sent.error();
-    auto reply = answer(deadline);
+Expected<ViciMessage> ViciSession::command(std::string_view name, const ViciMessage& message, Clock::time_point deadline,
+                                           std::vector<ViciMessage>* events, std::string_view eventName) {
+    if (auto sent = send({ViciPacketType::commandRequest, std::string(name), message}, deadline); !sent) return sent.error();
+    auto reply = answer(deadline, events, eventName);
     if (!reply) return reply.error();
-    if (reply.value().type == ViciPacketType::commandUnknown) return Error{ENOTSUP, "charon does not know the command " + std::string(command)};
+    if (reply.value().type == ViciPacketType::commandUnknown) return Error{ENOTSUP, "charon does not know the command " + std::string(name)};
     if (reply.value().type != ViciPacketType::commandResponse) return broken(Error{EBADMSG, "charon answered a command with something else"});
     return std::move(reply.value().message);
 }
 
-Expected<ViciSession::Streamed> ViciSession::streamedRequest(std::string_view command, std::string_view eventName,
+Expected<ViciMessage> ViciSession::request(std::string_view name, const ViciMessage& message, Timeout timeout) {
+    return command(name, message, Clock::now() + timeout);
+}
+
+Expected<ViciSession::Streamed> ViciSession::streamedRequest(std::string_view name, std::string_view eventName,
                                                              const ViciMessage& message, Timeout timeout) {
     if (auto registered = registerEvent(eventName, timeout); !registered) return registered.error();
-    const auto deadline = Clock::now() + timeout;
     Streamed streamed;
-    if (auto sent = send({ViciPacketType::commandRequest, std::string(command), message}, deadline); !sent) return sent.error();
-    auto reply = answer(deadline, &streamed.events, eventName);
-    if (!reply) return reply.error();
-    if (reply.value().type == ViciPacketType::commandUnknown) return Error{ENOTSUP, "charon does not know the command " + std::string(command)};
-    if (reply.value().type != ViciPacketType::commandResponse) return broken(Error{EBADMSG, "charon answered a command with something else"});
-    streamed.answer = std::move(reply.value().message);
+    auto answered = command(name, message, Clock::now() + timeout, &streamed.events, eventName);
+    if (!answered) return answered.error();
+    streamed.answer = std::move(answered.value());
     if (auto unregistered = unregisterEvent(eventName, timeout); !unregistered) return unregistered.error();
     return streamed;
 }
 
-Expected<void> ViciSession::registerEvent(std::string_view name, Timeout timeout) {
+Expected<void> ViciSession::registration(ViciPacketType type, std::string_view name, Timeout timeout) {
     const auto deadline = Clock::now() + timeout;
-    if (auto sent = send({ViciPacketType::eventRegister, std::string(name), {}}, deadline); !sent) return sent.error();
+    if (auto sent = send({type, std::string(name), {}}, deadline); !sent) return sent.error();
     auto reply = answer(deadline);
     if (!reply) return reply.error();
     if (reply.value().type == ViciPacketType::eventConfirm) return {};
@@ -176,14 +176,12 @@ Expected<void> ViciSession::registerEvent(std::string_view name, Timeout timeout
     return broken(Error{EBADMSG, "charon answered an event registration with something else"});
 }
 
+Expected<void> ViciSession::registerEvent(std::string_view name, Timeout timeout) {
+    return registration(ViciPacketType::eventRegister, name, timeout);
+}
+
 Expected<void> ViciSession::unregisterEvent(std::string_view name, Timeout timeout) {
-    const auto deadline = Clock::now() + timeout;
-    if (auto sent = send({ViciPacketType::eventUnregister, std::string(name), {}}, deadline); !sent) return sent.error();
-    auto reply = answer(deadline);
-    if (!reply) return reply.error();
-    if (reply.value().type == ViciPacketType::eventConfirm) return {};
-    if (reply.value().type == ViciPacketType::eventUnknown) return Error{ENOTSUP, "charon has no event " + std::string(name)};
-    return broken(Error{EBADMSG, "charon answered an event unregistration with something else"});
+    return registration(ViciPacketType::eventUnregister, name, timeout);
 }
 
 Expected<ViciSession::Event> ViciSession::nextEvent(Timeout timeout) {

@@ -82,6 +82,11 @@ private:
     foundation::Expected<ViciPacket> answer(std::chrono::steady_clock::time_point deadline,
                                             std::vector<ViciMessage>* events = nullptr,
                                             std::string_view eventName = {});
+    // Sends a command and reads its answer; events of `eventName` go to `events` when given.
+    foundation::Expected<ViciMessage> command(std::string_view name, const ViciMessage& message,
+                                              std::chrono::steady_clock::time_point deadline,
+                                              std::vector<ViciMessage>* events = nullptr, std::string_view eventName = {});
+    foundation::Expected<void> registration(ViciPacketType type, std::string_view name, Timeout timeout);
     foundation::Expected<void> readExactly(char* buffer, std::size_t length,
                                            std::chrono::steady_clock::time_point deadline);
     foundation::Error broken(foundation::Error error);
