@@ -17,9 +17,15 @@ std::string joinedHints(const nlohmann::json& hint) {
 }
 }  // namespace
 
-ApiReply ApiReply::classify(std::string_view data, ApiRequestInfo& info) {
+ApiReply ApiReply::classify(std::string_view data, ApiRequestInfo& info, const BodyReader& reader) {
     ApiReply reply;
     info.set("response.data", std::string(data));
+    if (reader) {
+        if (auto read = reader(data); read && read->is_object() && !failureOf(*read)) {
+            reply.jsonData = std::move(*read);
+            return reply;
+        }
+    }
     auto parsed = platform::foundation::JSONSerialization::jsonObject(data);
     if (!parsed) {
         reply.failure = ApiServiceError::error(parsed.error().message);

@@ -5,6 +5,7 @@
 #include "app/ErrorString.hpp"
 #include "app/JsonValue.hpp"
 #include "app/ProfileParser.hpp"
+#include "app/ProfileReply.hpp"
 #include "app/UserSettings.hpp"
 #include "platform/Services.hpp"
 #include "platform/crashreporting/CrashReporter.hpp"
@@ -198,7 +199,7 @@ std::string ApiService::getPostString(const FormParameters& params, ContentType 
 
 void ApiService::callRequest(const std::string& url, HttpMethod httpMethod, const Headers& headers,
                              std::optional<ContentType> contentType, const std::optional<FormParameters>& params,
-                             Finish finish) {
+                             Finish finish, ApiReply::BodyReader reader) {
     const auto& services = platform::Services::current();
     auto state = std::make_shared<RequestState>();
     state->info.set("url", url);
@@ -234,7 +235,7 @@ void ApiService::callRequest(const std::string& url, HttpMethod httpMethod, cons
     };
 
     auto task = services.urlSession()->dataTask(
-        std::move(request), [state, url, reportedBody, reporter, deliver, fail](std::optional<std::string> data,
+        std::move(request), [state, url, reportedBody, reporter, deliver, fail, reader = std::move(reader)](std::optional<std::string> data,
                                                                                 std::optional<platform::foundation::HTTPURLResponse> response,
                                                                                 std::optional<platform::foundation::DomainError> error) {
             if (!data) {
@@ -246,7 +247,7 @@ void ApiService::callRequest(const std::string& url, HttpMethod httpMethod, cons
                 fail(ApiServiceError::dataError(std::move(error)));
                 return;
             }
-            auto reply = ApiReply::classify(*data, state->info);
+            auto reply = ApiReply::classify(*data, state->info, reader);
             state->jsonData = std::move(reply.jsonData);
             if (reply.failure) {
                 fail(*reply.failure);
@@ -390,11 +391,15 @@ void ApiService::getUserData(const std::string& token, UserDataResult result) {
                 deliver(UserDataRecord{.message = errorMessage("getUserData", ApiServiceError::error(message))});
                 return;
             }
-            callRequest(apiUrl() + "account/api2/me", HttpMethod::GET, headers, std::nullopt, std::nullopt,
-                        [parser = ProfileParser(deviceId, products.value_or(std::vector<nlohmann::json>{})), deliver](
-                            bool success, const std::string& message, const nlohmann::json& jsonData) {
-                            deliver(parser.parse(success, message, jsonData));
-                        });
+            // The server catalogue is read straight into records on the URL session's thread.
+            auto servers = std::make_shared<std::optional<ProfileReply::Servers>>();
+            callRequest(
+                apiUrl() + "account/api2/me", HttpMethod::GET, headers, std::nullopt, std::nullopt,
+                [parser = ProfileParser(deviceId, products.value_or(std::vector<nlohmann::json>{})), deliver, servers](
+                    bool success, const std::string& message, const nlohmann::json& jsonData) {
+                    deliver(parser.parse(success, message, jsonData, std::move(*servers)));
+                },
+                ProfileReply::readerKeepingServers(servers));
         });
     });
 }

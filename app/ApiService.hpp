@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ApiReply.hpp"
 #include "app/ApiServiceError.hpp"
 #include "app/SharedText.hpp"
 
@@ -79,7 +80,7 @@ private:
     static std::string getPostString(const FormParameters& params, ContentType contentType);
     static void callRequest(const std::string& url, HttpMethod httpMethod, const Headers& headers,
                             std::optional<ContentType> contentType, const std::optional<FormParameters>& params,
-                            Finish finish);
+                            Finish finish, ApiReply::BodyReader reader = nullptr);
 };
 
 std::string_view rawValue(ApiService::HttpMethod value);

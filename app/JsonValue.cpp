@@ -46,7 +46,11 @@ double doubleValue(const nlohmann::json& value) {
     if (value.is_boolean()) return value.get<bool>() ? 1.0 : 0.0;
     if (value.is_number()) return value.get<double>();
     if (!value.is_string()) return 0.0;
-    const auto text = numberStart(value.get_ref<const std::string&>());
+    return leadingDouble(value.get_ref<const std::string&>());
+}
+
+double leadingDouble(std::string_view text) {
+    text = numberStart(text);
     double number = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
     return error == std::errc() ? number : 0.0;
@@ -70,8 +74,12 @@ std::optional<std::string> textValue(const nlohmann::json& value) {
                                       : std::to_chars(digits, digits + sizeof digits, value.get<long long>());
         return std::string(digits, end);
     }
-    if (value.is_number()) return value.dump();
+    if (value.is_number()) return floatText(value.get<double>());
     return std::nullopt;
+}
+
+std::string floatText(double value) {
+    return nlohmann::json(value).dump();
 }
 
 const nlohmann::json* member(const nlohmann::json& object, const std::string& key) {

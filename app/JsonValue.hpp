@@ -19,11 +19,15 @@ namespace JsonValue {
 long long integerValue(const nlohmann::json& value);
 // Numbers as they are, true as 1, texts by their leading decimal number; 0 for anything else.
 double doubleValue(const nlohmann::json& value);
+// A text's leading decimal number, read as `doubleValue` reads a text.
+double leadingDouble(std::string_view text);
 // The whole text as a decimal integer with an optional sign ("7", "-3", "+1"); none for any
 // other text ("", " 1", "1a", "1.0") and for a number that does not fit.
 std::optional<long long> decimalInteger(std::string_view text);
 // A text as it is, a number as its decimal text; none for anything else.
 std::optional<std::string> textValue(const nlohmann::json& value);
+// The decimal text `textValue` gives for a number that is not an integer.
+std::string floatText(double value);
 // The member `key` of an object, or none when `object` is not an object or lacks it.
 const nlohmann::json* member(const nlohmann::json& object, const std::string& key);
 // The member `key` when it is a text.

@@ -20,16 +20,17 @@ constexpr const char* dnsCategory = "1";
 ProfileParser::ProfileParser(std::string deviceId, std::vector<nlohmann::json> products)
     : deviceId_(std::move(deviceId)), products_(std::move(products)) {}
 
-UserDataRecord ProfileParser::parse(bool success, const std::string& message, const nlohmann::json& reply) const {
+UserDataRecord ProfileParser::parse(bool success, const std::string& message, const nlohmann::json& reply,
+                                    std::optional<Servers> servers) const {
     UserDataRecord result;
-    if (const auto failure = read(success, message, reply, result); failure && result.message.empty()) {
+    if (const auto failure = read(success, message, reply, servers, result); failure && result.message.empty()) {
         result.message = ApiService::errorMessage("getUserData", *failure);
     }
     return result;
 }
 
 std::optional<ApiServiceError> ProfileParser::read(bool success, const std::string& message, const nlohmann::json& reply,
-                                                   UserDataRecord& result) const {
+                                                   std::optional<Servers>& servers, UserDataRecord& result) const {
     if (!success) return ApiServiceError::errorAsIs(message);
     const auto* data = JsonValue::member(reply, "data");
     if (data == nullptr || !data->is_object()) return ApiServiceError::jsonError("data");
@@ -48,17 +49,20 @@ std::optional<ApiServiceError> ProfileParser::read(bool success, const std::stri
     }
     result.isEmailConfirmed = true;
 
-    if (auto failure = rebuildCityList(*data)) return failure;
+    if (auto failure = rebuildCityList(*data, servers)) return failure;
     result.success = true;
     result.isVpnActive = true;
     return readSubscriptions(*data, result);
 }
 
-std::optional<ApiServiceError> ProfileParser::rebuildCityList(const nlohmann::json& data) {
-    const auto* servers = JsonValue::member(data, "vpn_servers");
-    if (servers == nullptr || !servers->is_array()) return ApiServiceError::error("Can't get VPN servers from response");
+std::optional<ApiServiceError> ProfileParser::rebuildCityList(const nlohmann::json& data, std::optional<Servers>& servers) {
+    if (!servers) {
+        const auto* list = JsonValue::member(data, "vpn_servers");
+        if (list == nullptr || !list->is_array()) return ApiServiceError::error("Can't get VPN servers from response");
+        servers = Server::modelsFromDictionaryArray(CountryGroups::fromServers(*list));
+    }
     const auto delegate = AppDelegate::shared();
-    if (delegate) delegate->initServers(Server::modelsFromDictionaryArray(CountryGroups::fromServers(*servers)));
+    if (delegate) delegate->initServers(*servers);
     if (!delegate || !delegate->allCities || delegate->allCities->empty()) return ApiServiceError::error("Servers save error");
     return std::nullopt;
 }

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "app/ApiServiceError.hpp"
+#include "app/Server.hpp"
 
 #include <nlohmann/json.hpp>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,15 +34,20 @@ public:
 
     ProfileParser(std::string deviceId, std::vector<nlohmann::json> products);
 
+    using Servers = std::vector<std::shared_ptr<Server>>;
+
     // The reply as the transport delivered it. Every outcome is one result; the checks stop at
     // the first failure, whose text becomes the message unless a step has set one already.
-    UserDataRecord parse(bool success, const std::string& message, const nlohmann::json& reply) const;
+    // `servers`, when given, are the country groups of the reply's server list, already read
+    // from it (`ProfileReply`); otherwise the list is read from `reply`.
+    UserDataRecord parse(bool success, const std::string& message, const nlohmann::json& reply,
+                         std::optional<Servers> servers = std::nullopt) const;
 
 private:
     std::optional<ApiServiceError> read(bool success, const std::string& message, const nlohmann::json& reply,
-                                        UserDataRecord& result) const;
+                                        std::optional<Servers>& servers, UserDataRecord& result) const;
     std::optional<ApiServiceError> readSubscriptions(const nlohmann::json& data, UserDataRecord& result) const;
-    static std::optional<ApiServiceError> rebuildCityList(const nlohmann::json& data);
+    static std::optional<ApiServiceError> rebuildCityList(const nlohmann::json& data, std::optional<Servers>& servers);
     void reportUser() const;
 
     std::string deviceId_;

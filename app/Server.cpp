@@ -23,6 +23,9 @@ Server::Server(const nlohmann::json& dictionary)
     if (countryCode) country = getCountryName(*countryCode);
 }
 
+Server::Server(std::string countryCode, std::vector<std::shared_ptr<City>> cities)
+    : country(getCountryName(countryCode)), countryCode(std::move(countryCode)), image(this->countryCode), cities(std::move(cities)) {}
+
 std::vector<std::shared_ptr<Server>> Server::modelsFromDictionaryArray(const nlohmann::json& array) {
     return JsonValue::modelsFromDictionaries<Server>(array);
 }

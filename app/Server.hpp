@@ -18,6 +18,8 @@ public:
     Server() = default;
     // From a country dictionary: "country" (the code) and "cities" (city dictionaries).
     explicit Server(const nlohmann::json& dictionary);
+    // The group of a country code and its cities, built as the dictionary form would build it.
+    Server(std::string countryCode, std::vector<std::shared_ptr<City>> cities);
 
     // One group per dictionary, in order; elements that are not dictionaries are skipped.
     static std::vector<std::shared_ptr<Server>> modelsFromDictionaryArray(const nlohmann::json& array);

@@ -1,16 +1,20 @@
 // Every reply body the backend could send: classified as the client does, then read as a
-// server list grouped by country and as subscriptions choosing a plan.
+// server list grouped by country and as subscriptions choosing a plan; and read the way the
+// profile reply is read, straight into records.
 
 #include "app/ApiReply.hpp"
 #include "app/CountryGroups.hpp"
 #include "app/PlanSelection.hpp"
+#include "app/ProfileReply.hpp"
 
 #include <cstdint>
 #include <string_view>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     corvantis::ApiRequestInfo info;
-    const auto reply = corvantis::ApiReply::classify(std::string_view(reinterpret_cast<const char*>(data), size), info);
+    const std::string_view body(reinterpret_cast<const char*>(data), size);
+    (void)corvantis::ProfileReply::read(body);
+    const auto reply = corvantis::ApiReply::classify(body, info);
     // The profile keeps its lists under "data".
     const auto profile = reply.jsonData.find("data");
     const auto& object = profile != reply.jsonData.end() && profile->is_object() ? *profile : reply.jsonData;
