@@ -19,13 +19,14 @@ std::string joinedHints(const nlohmann::json& hint) {
 
 ApiReply ApiReply::classify(std::string_view data, ApiRequestInfo& info, const BodyReader& reader) {
     ApiReply reply;
-    info.set("response.data", std::string(data));
     if (reader) {
+        // Taken as read: `info` is only ever reported for a failure, so it is not filled.
         if (auto read = reader(data); read && read->is_object() && !failureOf(*read)) {
             reply.jsonData = std::move(*read);
             return reply;
         }
     }
+    info.set("response.data", std::string(data));
     auto parsed = platform::foundation::JSONSerialization::jsonObject(data);
     if (!parsed) {
         reply.failure = ApiServiceError::error(parsed.error().message);

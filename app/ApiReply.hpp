@@ -22,8 +22,8 @@ public:
 
     // Classifies reply data (present, possibly empty) and notes what it found in `info`
     // ("response.data", "result.jsonData"). A reply that `reader` reads and that reads as a
-    // success is taken as it read it; every other one is read the general way, so a failure's
-    // report shows all of it.
+    // success is taken as it read it, with nothing noted; every other one is read the general
+    // way, so a failure's report shows all of it.
     static ApiReply classify(std::string_view data, ApiRequestInfo& info, const BodyReader& reader = nullptr);
 
     bool succeeded() const { return !failure; }

@@ -82,15 +82,7 @@ struct ServerFields {
 
     explicit ServerFields(object server) {
         for (const auto field : server) {
-            const std::string_view key = field.key;
-            if (key == "serverstatus") serverstatus = field.value;
-            else if (key == "country") country = field.value;
-            else if (key == "city") city = field.value;
-            else if (key == "name") name = field.value;
-            else if (key == "address") address = field.value;
-            else if (key == "serverload") serverload = field.value;
-            else if (key == "openvpn_port_tcp") tcpPort = field.value;
-            else if (key == "openvpn_port_udp") udpPort = field.value;
+            if (auto* slot = slotOf(field.key)) *slot = field.value;
         }
     }
 
@@ -102,6 +94,19 @@ struct ServerFields {
             if (status && JsonValue::decimalInteger(*status) == 0) return false;
         }
         return country && country->is_string() && city && city->is_string() && name && name->is_string();
+    }
+
+    // Where the member named `key` goes; none for members no city is made of. Told apart by
+    // length first, since every server has many members and this runs for each of them.
+    std::optional<element>* slotOf(std::string_view key) {
+        switch (key.size()) {
+            case 4: return key == "city" ? &city : key == "name" ? &name : nullptr;
+            case 7: return key == "country" ? &country : key == "address" ? &address : nullptr;
+            case 10: return key == "serverload" ? &serverload : nullptr;
+            case 12: return key == "serverstatus" ? &serverstatus : nullptr;
+            case 16: return key == "openvpn_port_tcp" ? &tcpPort : key == "openvpn_port_udp" ? &udpPort : nullptr;
+            default: return nullptr;
+        }
     }
 
     std::shared_ptr<City> makeCity() const {

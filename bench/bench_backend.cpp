@@ -1,18 +1,16 @@
-// The profile's server catalogue on its way to the city list: the reply's JSON text parsed,
-// the servers grouped by country, the country groups built and the sorted city list made, for
+// The profile's server catalogue on its way to the city list: the reply's JSON text read
+// straight into country groups of records and the sorted city list made from them, for
 // catalogues of 100, 1,000 and 10,000 servers; and a whole login (password grant, two device
 // checks, product list, profile) over loopback against the test backend, reported as the
 // median of several runs.
 
 #include "app/ApiService.hpp"
 #include "app/AppDelegate.hpp"
-#include "app/CountryGroups.hpp"
-#include "app/Server.hpp"
+#include "app/ProfileReply.hpp"
 #include "app/UserSettings.hpp"
 #include "bench/BenchmarkFolder.hpp"
 #include "platform/Services.hpp"
 #include "platform/dispatch/MainQueue.hpp"
-#include "platform/foundation/JSONSerialization.hpp"
 #include "platform/foundation/Locale.hpp"
 #include "platform/foundation/UserDefaults.hpp"
 #include "platform/security/KeychainStore.hpp"
@@ -48,10 +46,9 @@ void BM_ParseGroupAndBuildCityList(benchmark::State& state) {
     platform::ScopedServices scope(benchmarkServices(platform::dispatch::MainQueue::make()));
     const auto delegate = std::make_shared<corvantis::AppDelegate>();
     for (auto _ : state) {
-        // The transport's own parse, then what the profile parser does with the server list.
-        const auto json = platform::foundation::JSONSerialization::jsonObject(reply);
-        const auto& servers = json.value()["data"]["vpn_servers"];
-        delegate->initServers(corvantis::Server::modelsFromDictionaryArray(corvantis::CountryGroups::fromServers(servers)));
+        // The profile's own reading of the reply, then the city list built from its records.
+        const auto read = corvantis::ProfileReply::read(reply);
+        delegate->initServers(read.value().servers.value());
         benchmark::DoNotOptimize(delegate->allCities);
     }
     if (!delegate->allCities || delegate->allCities->size() != serverCount) state.SkipWithError("the city list is incomplete");

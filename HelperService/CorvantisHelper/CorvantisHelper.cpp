@@ -4,6 +4,7 @@
 #include "HelperService/CorvantisHelper/CharonL2TPIpsec.hpp"
 #include "HelperService/CorvantisHelper/KernelEsp.hpp"
 #include "HelperService/CorvantisHelper/L2TPIPsecDriver.hpp"
+#include "HelperService/CorvantisHelper/NetlinkRouteTable.hpp"
 #include "HelperService/CorvantisHelperInterface/HelperWireCodec.hpp"
 #include "platform/Services.hpp"
 #include "platform/dispatch/Once.hpp"
@@ -62,7 +63,8 @@ CorvantisHelper::CorvantisHelper(Dependencies dependencies)
       log_(dependencies.log ? std::move(dependencies.log) : std::make_shared<DaemonHelperLog>()),
       commandLines_(configuration_.bundleResources),
       commandLayer_(configuration_, platform::Services::current().processLauncher(), log_,
-                    dependencies.accounts ? std::move(dependencies.accounts) : AccountLookup(lookUpAccount)),
+                    dependencies.accounts ? std::move(dependencies.accounts) : AccountLookup(lookUpAccount),
+                    dependencies.routes ? std::move(dependencies.routes) : std::make_shared<NetlinkRouteTable>()),
       resolverBackup_(configuration_.resolver, log_),
       openVpn_(configuration_, platform::Services::current().processLauncher(), log_),
       l2tp_(std::make_shared<L2TPService>(
@@ -170,6 +172,7 @@ void CorvantisHelper::killOpenVPN() {
 }
 
 bool CorvantisHelper::endTunnels(std::chrono::milliseconds limit) {
+    l2tp_->endConnection();
     ikev2_.disconnect();
     killOpenVPN();
     return openVpn_.waitUntilAllEnded(limit);

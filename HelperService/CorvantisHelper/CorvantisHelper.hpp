@@ -35,6 +35,8 @@ public:
         std::shared_ptr<platform::security::KeychainFaults> keychainFaults = nullptr;
         // Whether the kernel carries ESP; empty: asked of the kernel.
         std::optional<bool> kernelEsp = std::nullopt;
+        // Empty: the kernel's route table.
+        std::shared_ptr<RouteTable> routes = nullptr;
     };
 
     // The process launcher comes from the platform services in force now.

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "HelperService/CorvantisHelper/RouteTable.hpp"
 #include "platform/foundation/Expected.hpp"
 
-#include <filesystem>
+#include <memory>
 #include <string>
 
 namespace corvantis::helper {
@@ -13,15 +14,12 @@ namespace corvantis::helper {
 // the application recognises as unusable; without a default route through a gateway it is empty.
 class DefaultGatewayQuery {
 public:
-    DefaultGatewayQuery(std::filesystem::path routeTable, std::filesystem::path networkDevices);
+    explicit DefaultGatewayQuery(std::shared_ptr<RouteTable> routes);
 
     platform::foundation::Expected<std::string> answer() const;
 
 private:
-    bool isTunnelDevice(const std::string& name) const;
-
-    std::filesystem::path routeTable_;
-    std::filesystem::path networkDevices_;
+    std::shared_ptr<RouteTable> routes_;
 };
 
 }  // namespace corvantis::helper

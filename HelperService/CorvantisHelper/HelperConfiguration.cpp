@@ -38,8 +38,6 @@ std::filesystem::path* pathFor(HelperConfiguration& configuration, std::string_v
     if (key == "runtime-folder") return &configuration.runtimeFolder;
     if (key == "system-keychain") return &configuration.systemKeychain;
     if (key == "network-preferences") return &configuration.networkPreferences;
-    if (key == "route-table") return &configuration.routeTable;
-    if (key == "network-devices") return &configuration.networkDevices;
     return nullptr;
 }
 
@@ -156,12 +154,13 @@ std::string HelperConfiguration::usage() {
            "  resolv-etc, resolv-var, resolv-backup   the resolver files\n"
            "  guard-preferences, guard-script, guard-unit-folder   where the kill-switch guard goes\n"
            "  guard-program          the program the guard runs (default: this one)\n"
-           "  ip, systemctl, nft, resolvectl, shell, openvpn, charon, xl2tpd, pppd\n"
+           "  systemctl, nft, resolvectl, shell, openvpn, charon, xl2tpd, pppd\n"
            "                                                        the programs the helper runs\n"
+           "  ip                     a program that stands in for route changes (default: none,\n"
+           "                         routes change in-process)\n"
            "  ikev2-authorities      the certificate authorities (PEM) IKEv2 servers are checked against\n"
            "  runtime-folder         where each tunnel run keeps its root-only files\n"
-           "  system-keychain, network-preferences     the L2TP service's root-only stores\n"
-           "  route-table, network-devices             where the route table and devices are read\n";
+           "  system-keychain, network-preferences     the L2TP service's root-only stores\n";
 }
 
 }  // namespace corvantis::helper

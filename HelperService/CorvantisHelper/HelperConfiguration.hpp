@@ -31,7 +31,9 @@ struct GuardPaths {
 
 // The programs the helper runs, by absolute path.
 struct ToolPaths {
-    std::filesystem::path ip = "/sbin/ip";
+    // Routes change in-process; a program named here stands in for that (given the arguments of
+    // "ip -4 route add|del DESTINATION via GATEWAY"), for runs that must leave the routes alone.
+    std::filesystem::path ip;
     std::filesystem::path systemctl = "/bin/systemctl";
     std::filesystem::path nft = "/usr/sbin/nft";
     std::filesystem::path resolvectl = "/usr/bin/resolvectl";
@@ -67,8 +69,6 @@ struct HelperConfiguration {
     // The root-only files standing in for the system keychain and the network preferences.
     std::filesystem::path systemKeychain = "/var/lib/corvantis/System.keychain";
     std::filesystem::path networkPreferences = "/var/lib/corvantis/preferences.json";
-    std::filesystem::path routeTable = "/proc/net/route";
-    std::filesystem::path networkDevices = "/sys/class/net";
     // The certificate authorities (PEM) an IKEv2 server's certificate may come from.
     std::filesystem::path ikev2Authorities = "/etc/ssl/certs/ca-certificates.crt";
 

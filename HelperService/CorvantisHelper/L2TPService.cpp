@@ -200,6 +200,14 @@ void L2TPService::disconnect() {
     report("SCPreferencesApplyChanges error", prefs_ ? prefs_->applyChanges() : noPreferences);
 }
 
+void L2TPService::endConnection() {
+    {
+        std::lock_guard lock(mutex_);
+        if (!prefs_) return;
+    }
+    disconnect();
+}
+
 nlohmann::json L2TPService::L2TPPPPConfig() const {
     return {{kSCPropNetPPPCommRemoteAddress, address_},
             {kSCPropNetPPPAuthName, username_},

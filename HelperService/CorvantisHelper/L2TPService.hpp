@@ -50,6 +50,9 @@ public:
     bool connect();
     // Stops the last request's service and removes it from the network preferences.
     void disconnect();
+    // As `disconnect`, but only when a request has made a service: the helper's own stop ends
+    // the tunnel it started without logging the steps of one it never made.
+    void endConnection();
     // Makes the service's IPv4 protocol take the primary route and nothing else, in the
     // preferences the last request opened; the service configures its IPv4 in full when it is
     // made, so nothing uses this.

@@ -12,13 +12,15 @@ using platform::foundation::Expected;
 
 LinuxCommandLayer::LinuxCommandLayer(const HelperConfiguration& configuration,
                                      std::shared_ptr<platform::foundation::ProcessLauncher> launcher,
-                                     std::shared_ptr<HelperLog> log, AccountLookup accounts)
+                                     std::shared_ptr<HelperLog> log, AccountLookup accounts,
+                                     std::shared_ptr<RouteTable> routes)
     : configuration_(configuration),
       log_(log),
       relay_(std::move(launcher), log),
       guard_(configuration_, relay_),
       loginItem_(configuration.applicationExecutable, std::move(accounts)),
-      gatewayQuery_(configuration.routeTable, configuration.networkDevices) {}
+      routes_(std::move(routes)),
+      gatewayQuery_(routes_) {}
 
 void LinuxCommandLayer::perform(const RootCommand& command, uid_t caller, CommandReply& reply) {
     std::visit(
@@ -33,31 +35,31 @@ void LinuxCommandLayer::perform(const RootCommand& command, uid_t caller, Comman
 }
 
 void LinuxCommandLayer::carryOut(const AddDefaultRoute& command, uid_t, CommandReply& reply) {
-    changeRoute("add", "default", command.gateway, reply);
+    changeRoute(RouteChange::add, {{}, 0, command.gateway}, reply);
     // Putting the default route back is how the application releases the kill switch.
     guard_.release(reply);
 }
 
 void LinuxCommandLayer::carryOut(const AddHostRoute& command, uid_t, CommandReply& reply) {
-    changeRoute("add", command.destination.text() + "/32", command.gateway, reply);
+    changeRoute(RouteChange::add, {command.destination, 32, command.gateway}, reply);
 }
 
 void LinuxCommandLayer::carryOut(const DeleteHostRoute& command, uid_t, CommandReply& reply) {
-    changeRoute("del", command.destination.text() + "/32", command.gateway, reply);
+    changeRoute(RouteChange::remove, {command.destination, 32, command.gateway}, reply);
 }
 
 void LinuxCommandLayer::carryOut(const AddTunnelRoute& command, uid_t, CommandReply& reply) {
-    changeRoute("add", "0.0.0.0/1", command.gateway, reply);
+    changeRoute(RouteChange::add, {{}, 1, command.gateway}, reply);
 }
 
 void LinuxCommandLayer::carryOut(const DeleteTunnelRoute& command, uid_t, CommandReply& reply) {
-    changeRoute("del", "0.0.0.0/1", command.gateway, reply);
+    changeRoute(RouteChange::remove, {{}, 1, command.gateway}, reply);
 }
 
 void LinuxCommandLayer::carryOut(const EngageKillSwitch& command, uid_t, CommandReply& reply) {
     if (!guard_.install(command.gateway, reply)) log_->notice("The kill-switch guard was not installed");
     // The default route goes whatever became of the guard.
-    changeRoute("del", "default", command.gateway, reply);
+    changeRoute(RouteChange::remove, {{}, 0, command.gateway}, reply);
 }
 
 void LinuxCommandLayer::carryOut(const ListNameServers&, uid_t, CommandReply& reply) {
@@ -100,9 +102,20 @@ void LinuxCommandLayer::carryOut(const RunDownScript&, uid_t, CommandReply& repl
     relay_.run({configuration_.tools.shell, {"-c", script.value(), path.string()}, {}}, reply);
 }
 
-void LinuxCommandLayer::changeRoute(const std::string& verb, const std::string& destination, const Ipv4Address& gateway,
-                                    CommandReply& reply) const {
-    relay_.run({configuration_.tools.ip, {"-4", "route", verb, destination, "via", gateway.text()}, {}}, reply);
+void LinuxCommandLayer::changeRoute(RouteChange change, const Ipv4Route& route, CommandReply& reply) const {
+    const char* verb = change == RouteChange::add ? "add" : "del";
+    const std::string destination = route.prefixLength == 0 ? "default"
+                                                            : route.destination.text() + "/" + std::to_string(route.prefixLength);
+    if (!configuration_.tools.ip.empty()) {
+        relay_.run({configuration_.tools.ip, {"-4", "route", verb, destination, "via", route.gateway.text()}, {}}, reply);
+        return;
+    }
+    log_->notice(std::string("Route ") + verb + " " + route.text());
+    const auto done = change == RouteChange::add ? routes_->add(route) : routes_->remove(route);
+    if (done) return;
+    // What `ip` would have printed, so that the application hears the same.
+    log_->notice(std::string("Route ") + verb + " " + route.text() + " failed: " + done.error().message);
+    reply.sendOutput(done.error().message + "\n");
 }
 
 void LinuxCommandLayer::answerFromResolverFile(std::string (*query)(std::string_view), CommandReply& reply) const {

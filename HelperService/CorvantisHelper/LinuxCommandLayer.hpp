@@ -8,20 +8,22 @@
 #include "HelperService/CorvantisHelper/KillSwitchGuard.hpp"
 #include "HelperService/CorvantisHelper/LoginItem.hpp"
 #include "HelperService/CorvantisHelper/ProcessRelay.hpp"
+#include "HelperService/CorvantisHelper/RouteTable.hpp"
 
 #include <memory>
 
 namespace corvantis::helper {
 
-// Carries out each accepted command line as its Linux equivalent: routes through "ip route"
-// run with an argument vector, resolver queries from the resolver file, the gateway query from
-// the kernel's route table, the login item as an autostart entry of the calling user, the
-// kill-switch guard as a key file and a systemd unit, and nothing where Linux needs nothing.
+// Carries out each accepted command line as its Linux equivalent: route changes and the gateway
+// query on the kernel's route table in-process (or, where the configuration names an `ip`
+// program, route changes through it), resolver queries from the resolver file, the login item as
+// an autostart entry of the calling user, the kill-switch guard as a key file and a systemd unit,
+// and nothing where Linux needs nothing.
 class LinuxCommandLayer {
 public:
     LinuxCommandLayer(const HelperConfiguration& configuration,
                       std::shared_ptr<platform::foundation::ProcessLauncher> launcher, std::shared_ptr<HelperLog> log,
-                      AccountLookup accounts);
+                      AccountLookup accounts, std::shared_ptr<RouteTable> routes);
 
     // `caller` is the user on whose behalf the line came, for the login item.
     void perform(const RootCommand& command, uid_t caller, CommandReply& reply);
@@ -47,8 +49,8 @@ private:
     void carryOut(const RunDownScript& command, uid_t caller, CommandReply& reply);
     void carryOut(const AddLoginItem& command, uid_t caller, CommandReply& reply);
     void carryOut(const DeleteLoginItem& command, uid_t caller, CommandReply& reply);
-    void changeRoute(const std::string& verb, const std::string& destination, const Ipv4Address& gateway,
-                     CommandReply& reply) const;
+    enum class RouteChange { add, remove };
+    void changeRoute(RouteChange change, const Ipv4Route& route, CommandReply& reply) const;
     void answerFromResolverFile(std::string (*query)(std::string_view), CommandReply& reply) const;
     void answer(const platform::foundation::Expected<std::string>& text, CommandReply& reply) const;
     void report(const platform::foundation::Expected<void>& done, CommandReply& reply) const;
@@ -58,6 +60,7 @@ private:
     ProcessRelay relay_;
     KillSwitchGuard guard_;
     LoginItem loginItem_;
+    std::shared_ptr<RouteTable> routes_;
     DefaultGatewayQuery gatewayQuery_;
 };
 

@@ -29,6 +29,12 @@ Ipv4Address Ipv4Address::fromNetworkOrder(std::uint32_t value) {
     return address;
 }
 
+std::uint32_t Ipv4Address::networkOrder() const {
+    std::uint32_t value = 0;
+    std::memcpy(&value, octets_.data(), sizeof value);
+    return value;
+}
+
 std::string Ipv4Address::text() const {
     return std::to_string(octets_[0]) + "." + std::to_string(octets_[1]) + "." + std::to_string(octets_[2]) + "." +
            std::to_string(octets_[3]);

@@ -17,6 +17,8 @@ public:
     static Ipv4Address fromNetworkOrder(std::uint32_t value);
 
     std::string text() const;
+    // As a 32-bit value in network byte order, as netlink carries it.
+    std::uint32_t networkOrder() const;
     bool operator==(const Ipv4Address&) const = default;
 
 private:

@@ -1,5 +1,5 @@
-// Runs the real helper and the real "ip" inside scripts/sandbox and checks the effect on the
-// namespace's own route table. Outside the sandbox every test skips.
+// Runs the real helper inside scripts/sandbox and checks the effect on the namespace's own route
+// table against what the real "ip" shows and says there. Outside the sandbox every test skips.
 
 #include "platform/foundation/FileSystem.hpp"
 #include "support/HelperCalls.hpp"
@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <tuple>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -82,6 +83,60 @@ TEST_F(SandboxRoutes, HostRoutesAreAddedAndDeletedThroughTheGateway) {
     EXPECT_NE(routes().find("198.51.100.7 via 192.0.2.1 dev corv1"), std::string::npos) << routes();
     call("route -n delete 198.51.100.7 192.0.2.1");
     EXPECT_EQ(routes().find("198.51.100.7"), std::string::npos) << routes();
+}
+
+// The helper's routes are the very routes `ip route add` makes, and a refused change answers what
+// `ip` prints for it.
+TEST_F(SandboxRoutes, RoutesAndRefusalsAgreeWithIp) {
+    const auto shown = [](const std::string& destination) {
+        return runTool("/sbin/ip", {"-4", "route", "show", "exact", destination}).standardOutput;
+    };
+    const std::tuple<std::string, std::string, std::string> changes[] = {
+        {"route -n add -net 198.51.100.7 192.0.2.1", "198.51.100.7/32", "route -n delete 198.51.100.7 192.0.2.1"},
+        {"route -n add -net 0/1 192.0.2.1", "0.0.0.0/1", "route -n delete 0/1 192.0.2.1"},
+    };
+    for (const auto& [add, destination, remove] : changes) {
+        EXPECT_EQ(call(add), "") << add;
+        const auto ours = shown(destination);
+        EXPECT_NE(ours, "") << add;
+        EXPECT_EQ(call(remove), "") << remove;
+        EXPECT_EQ(shown(destination), "") << remove;
+        ASSERT_EQ(runTool("/sbin/ip", {"-4", "route", "add", destination, "via", "192.0.2.1"}).exit.exitStatus, 0);
+        EXPECT_EQ(shown(destination), ours) << add;
+        runTool("/sbin/ip", {"-4", "route", "del", destination, "via", "192.0.2.1"});
+    }
+    ASSERT_EQ(call("route -n add -net 198.51.100.7 192.0.2.1"), "");
+    const std::pair<std::string, std::vector<std::string>> refusals[] = {
+        // Present already, a gateway off every link, absent, and present through another gateway.
+        {"route -n add -net 198.51.100.7 192.0.2.1", {"add", "198.51.100.7/32", "via", "192.0.2.1"}},
+        {"route -n add -net 198.51.100.8 10.9.9.9", {"add", "198.51.100.8/32", "via", "10.9.9.9"}},
+        {"route -n delete 198.51.100.9 192.0.2.1", {"del", "198.51.100.9/32", "via", "192.0.2.1"}},
+        {"route -n delete 198.51.100.7 192.0.2.2", {"del", "198.51.100.7/32", "via", "192.0.2.2"}},
+    };
+    for (const auto& [line, arguments] : refusals) {
+        std::vector<std::string> ip{"-4", "route"};
+        ip.insert(ip.end(), arguments.begin(), arguments.end());
+        const auto expected = runTool("/sbin/ip", ip);
+        EXPECT_NE(expected.exit.exitStatus, 0) << line;
+        EXPECT_EQ(call(line), expected.standardError) << line;
+    }
+}
+
+TEST_F(SandboxRoutes, TheGatewayQueryAgreesWithIpOnTheDefaultRouteWithTheLowestMetric) {
+    const std::string query = "netstat -nr | grep '^default' | awk 'NR==1{print $2}'";
+    ASSERT_EQ(runTool("/sbin/ip", {"route", "del", "default", "via", "192.0.2.1"}).exit.exitStatus, 0);
+    ASSERT_EQ(runTool("/sbin/ip", {"addr", "add", "203.0.113.10/24", "dev", "corv2"}).exit.exitStatus, 0);
+    for (const auto& [gateway, metric] : {std::pair{"203.0.113.1", "50"}, std::pair{"192.0.2.254", "10"}}) {
+        ASSERT_EQ(runTool("/sbin/ip", {"route", "add", "default", "via", gateway, "metric", metric}).exit.exitStatus, 0);
+        // The first default route `ip` lists is the kernel's choice.
+        const auto first = runTool("/sbin/ip", {"-4", "route", "show", "default"}).standardOutput;
+        const auto via = first.find("via ") + 4;
+        EXPECT_EQ(call(query), first.substr(via, first.find(' ', via) - via) + "\n") << first;
+    }
+    EXPECT_EQ(call(query), "192.0.2.254\n");
+    // Replaced by an on-link route without a gateway: nothing usable.
+    ASSERT_EQ(runTool("/sbin/ip", {"route", "replace", "default", "dev", "corv1", "metric", "10"}).exit.exitStatus, 0);
+    EXPECT_EQ(call(query), "");
 }
 
 TEST_F(SandboxRoutes, TheTunnelHalfRouteComesAndGoes) {

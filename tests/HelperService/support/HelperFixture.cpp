@@ -13,7 +13,6 @@ HelperFixture::HelperFixture() {
     FileSystem::createDirectories(bundle);
     FileSystem::createDirectories(home);
     FileSystem::createDirectories(profile.parent_path(), 0700);
-    FileSystem::createDirectories(folder / "net");
     write(bundle / "down.sh", "echo down\n", 0755);
     write(bundle / "com.corvantis.CorvantisGuard.plist", "not what the helper installs\n");
     write(bundle / "corvantis_guard.sh", "#!/bin/sh\nnot what the helper installs\n");
@@ -22,9 +21,7 @@ HelperFixture::HelperFixture() {
                                   "keysize 256\r\n<ca>\r\n-----BEGIN CERTIFICATE-----\r\n</ca>\nup up.sh\ndown down.sh",
           0600);
     write(configuration.resolver.etc, "nameserver 192.168.1.1\nnameserver 8.8.8.8\n");
-    write(configuration.routeTable,
-          "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
-          "eth0\t00000000\t0101A8C0\t0003\t0\t0\t100\t00000000\t0\t0\t0\n");
+    routes->defaults = {{100, helper::Ipv4Address::parse("192.168.1.1"), "eth0"}};
     rebuild();
 }
 
@@ -42,13 +39,12 @@ helper::HelperConfiguration HelperFixture::makeConfiguration() const {
     made.guard = {folder / "etc" / "com.corvantis.Corvantis.conf", folder / "etc" / "corvantis_guard.sh",
                   folder / "systemd", "/usr/local/libexec/corvantis/com.corvantis.CorvantisHelper"};
     made.tools.resolvectl = folder / "no-resolvectl";
-    // No L2TP client: tests bring their own driver.
+    // No L2TP or IKEv2 client: tests bring their own driver, and never start a real charon here.
     made.tools.xl2tpd = folder / "no-xl2tpd";
-    made.routeTable = folder / "route";
+    made.tools.charon = folder / "no-charon";
     made.runtimeFolder = folder / "run";
     made.systemKeychain = folder / "keychain" / "System.keychain";
     made.networkPreferences = folder / "preferences" / "preferences.json";
-    made.networkDevices = folder / "net";
     return made;
 }
 
@@ -60,7 +56,7 @@ void HelperFixture::rebuild() {
             asked->push_back(uid);
             return helper::UserAccount{homeFolder, ::getegid()};
         },
-        l2tpDriver, networkFaults, keychainFaults});
+        l2tpDriver, networkFaults, keychainFaults, std::nullopt, routes});
 }
 
 std::vector<std::optional<std::string>> HelperFixture::run(const std::string& line) {

@@ -3,6 +3,7 @@
 #include "HelperService/CorvantisHelper/CorvantisHelper.hpp"
 #include "platform/Services.hpp"
 #include "support/FakeProcessLauncher.hpp"
+#include "support/FakeRouteTable.hpp"
 #include "support/RecordingHelperLog.hpp"
 #include "support/TemporaryFolder.hpp"
 
@@ -15,7 +16,7 @@ namespace corvantis::testing {
 
 // A helper whose every path lies in a temporary folder, with a fake process launcher and a
 // recording log: a bundle with the up and down scripts and the guard's files, a private OpenVPN profile,
-// a resolver file, a route table, a home folder for the login item, a runtime folder.
+// a resolver file, a route table in memory, a home folder for the login item, a runtime folder.
 struct HelperFixture {
     TemporaryFolder folder;
     std::filesystem::path bundle = folder / "Corvantis VPN" / "Resources";
@@ -24,6 +25,8 @@ struct HelperFixture {
     // to everyone else.
     std::filesystem::path profile = folder / "profile" / "config.ovpn";
     std::shared_ptr<FakeProcessLauncher> launcher = std::make_shared<FakeProcessLauncher>();
+    // A default route via 192.168.1.1 on eth0.
+    std::shared_ptr<FakeRouteTable> routes = std::make_shared<FakeRouteTable>();
     std::shared_ptr<RecordingHelperLog> log = std::make_shared<RecordingHelperLog>();
     platform::ScopedServices services{servicesWith(launcher)};
     helper::HelperConfiguration configuration = makeConfiguration();

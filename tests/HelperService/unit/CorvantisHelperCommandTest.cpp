@@ -25,31 +25,42 @@ mode_t modeOf(const std::filesystem::path& path) {
     return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
 }
 
-TEST(CorvantisHelperCommands, RouteLinesBecomeIpRouteArgumentVectors) {
+TEST(CorvantisHelperCommands, RouteLinesChangeTheRouteTableInProcess) {
     HelperFixture fixture;
     const std::pair<std::string, std::string> cases[] = {
-        {"route -n add default 192.168.1.1", "/sbin/ip -4 route add default via 192.168.1.1"},
-        {"route -n add -net 203.0.113.7 192.168.1.1", "/sbin/ip -4 route add 203.0.113.7/32 via 192.168.1.1"},
-        {"route -n delete 203.0.113.7 192.168.1.1", "/sbin/ip -4 route del 203.0.113.7/32 via 192.168.1.1"},
-        {"route -n add -net 0/1 10.8.0.1", "/sbin/ip -4 route add 0.0.0.0/1 via 10.8.0.1"},
-        {"route -n delete 0/1 10.8.0.1", "/sbin/ip -4 route del 0.0.0.0/1 via 10.8.0.1"},
+        {"route -n add default 192.168.1.1", "add default via 192.168.1.1"},
+        {"route -n add -net 203.0.113.7 192.168.1.1", "add 203.0.113.7 via 192.168.1.1"},
+        {"route -n delete 203.0.113.7 192.168.1.1", "del 203.0.113.7 via 192.168.1.1"},
+        {"route -n add -net 0/1 10.8.0.1", "add 0.0.0.0/1 via 10.8.0.1"},
+        {"route -n delete 0/1 10.8.0.1", "del 0.0.0.0/1 via 10.8.0.1"},
     };
     for (const auto& [line, expected] : cases) {
-        const auto before = fixture.launcher->launches().size();
         const auto replies = fixture.run(line);
-        const auto launches = fixture.launcher->launches();
-        ASSERT_EQ(launches.size(), before + 1) << line;
-        EXPECT_EQ(launches.back(), expected);
-        ASSERT_FALSE(replies.empty());
-        EXPECT_EQ(replies.front(), "") << line;
+        ASSERT_FALSE(fixture.routes->changes().empty());
+        EXPECT_EQ(fixture.routes->changes().back(), expected);
+        EXPECT_EQ(replies, Replies{""}) << line;
     }
+    EXPECT_TRUE(fixture.launcher->launches().empty());
+
+    // A refused change answers what `ip` would have printed.
+    fixture.routes->changeFailure = platform::foundation::Error{EEXIST, "RTNETLINK answers: File exists"};
+    EXPECT_EQ(fixture.run("route -n add -net 203.0.113.7 192.168.1.1"), Replies{"RTNETLINK answers: File exists\n"});
+    EXPECT_TRUE(fixture.log->mentions("Route add 203.0.113.7 via 192.168.1.1 failed: RTNETLINK answers: File exists"));
 }
 
-TEST(CorvantisHelperCommands, EachOutputChunkIsAReplyAndTheFirstComesFirst) {
+// Where the configuration names a program to stand in for route changes, it gets the arguments
+// of `ip` and its output is relayed chunk by chunk.
+TEST(CorvantisHelperCommands, AStandInRouteProgramGetsIpsArgumentsAndEachOutputChunkIsAReply) {
     HelperFixture fixture;
+    fixture.configuration.tools.ip = "/sbin/ip";
+    fixture.rebuild();
     fixture.launcher->script("ip", {{"first chunk", "second chunk"}, {"RTNETLINK answers: File exists\n"}, 2});
     const auto replies = fixture.run("route -n add default 192.168.1.1");
     EXPECT_EQ(replies, (Replies{"first chunk", "second chunk", "", "RTNETLINK answers: File exists\n", "", ""}));
+    EXPECT_EQ(fixture.launcher->launches().back(), "/sbin/ip -4 route add default via 192.168.1.1");
+    fixture.run("route -n delete 0/1 10.8.0.1");
+    EXPECT_EQ(fixture.launcher->launches().back(), "/sbin/ip -4 route del 0.0.0.0/1 via 10.8.0.1");
+    EXPECT_TRUE(fixture.routes->changes().empty());
 
     fixture.launcher->script("ip", {{"ok\xff"}, {}, 0});
     EXPECT_EQ(fixture.run("route -n add default 192.168.1.1").front(), std::nullopt);
@@ -61,7 +72,8 @@ TEST(CorvantisHelperCommands, TheKillSwitchLineInstallsTheGuardFromTheHelperItse
     const std::string restart = "/bin/systemctl restart com.corvantis.CorvantisGuard.service";
     EXPECT_EQ(fixture.launcher->launches(),
               (std::vector<std::string>{"/bin/systemctl daemon-reload", "/bin/systemctl enable com.corvantis.CorvantisGuard.service",
-                                        restart, "/sbin/ip -4 route del default via 192.168.1.1"}));
+                                        restart}));
+    EXPECT_EQ(fixture.routes->changes(), std::vector<std::string>{"del default via 192.168.1.1"});
     const auto& guard = fixture.configuration.guard;
     EXPECT_EQ(fixture.read(guard.preferences), "gateway=192.168.1.1\nengaged=1\n");
     EXPECT_EQ(modeOf(guard.preferences), 0600u);
@@ -81,14 +93,16 @@ TEST(CorvantisHelperCommands, TheKillSwitchLineInstallsTheGuardFromTheHelperItse
     // Released already: a second restore restarts nothing.
     const auto launched = fixture.launcher->launches().size();
     fixture.run("route -n add default 192.168.1.1");
-    EXPECT_EQ(fixture.launcher->launches().size(), launched + 1);  // the route alone
+    EXPECT_EQ(fixture.launcher->launches().size(), launched);
+    EXPECT_EQ(fixture.routes->changes().back(), "add default via 192.168.1.1");
 }
 
 TEST(CorvantisHelperCommands, AFailedGuardStepStopsTheChainButTheDefaultRouteStillGoes) {
     HelperFixture fixture;
     fixture.write(fixture.configuration.guard.unitFolder, "a file where the unit folder should be\n", 0644);
     const auto replies = fixture.run(guardLine(fixture.bundle, "192.168.1.1"));
-    EXPECT_EQ(fixture.launcher->launches(), (std::vector<std::string>{"/sbin/ip -4 route del default via 192.168.1.1"}));
+    EXPECT_TRUE(fixture.launcher->launches().empty());
+    EXPECT_EQ(fixture.routes->changes(), std::vector<std::string>{"del default via 192.168.1.1"});
     ASSERT_FALSE(replies.empty());
     EXPECT_TRUE(fixture.log->mentions("The kill-switch guard was not installed"));
 }

@@ -27,6 +27,9 @@ struct SocketFixture : HelperFixture {
 
     SocketFixture() {
         ::chmod(folder.path().c_str(), 0755);
+        // Route lines run a program the tests can hold and script.
+        configuration.tools.ip = "/sbin/ip";
+        rebuild();
         listen();
     }
     void listen() {

@@ -262,6 +262,20 @@ TEST(L2TPService, DisconnectStopsAndRemovesTheServiceAndConnectStartsItAgain) {
     EXPECT_EQ(fixture.keychainItems().size(), 4u);
 }
 
+TEST(L2TPService, TheHelpersOwnStopEndsAStartedServiceAndIsQuietWithoutOne) {
+    HelperFixture untouched;
+    EXPECT_TRUE(untouched.helper->endTunnels(0ms));
+    EXPECT_FALSE(untouched.log->mentions("Disconnecting L2TP"));
+
+    L2TPFixture fixture;
+    fixture.request();
+    fixture.settle();
+    const auto id = fixture.onlyServiceID();
+    EXPECT_TRUE(fixture.helper->endTunnels(0ms));
+    EXPECT_EQ(fixture.driver->stops(), std::vector<std::string>{id});
+    EXPECT_TRUE(fixture.preferences()["services"].empty());
+}
+
 TEST(L2TPService, DisconnectInAHelperThatNeverTouchedL2tpLogsEachStepAndGoesOn) {
     HelperFixture fixture;
     fixture.helper->disconnect();

@@ -1,14 +1,13 @@
 #include "HelperService/CorvantisHelper/DefaultGatewayQuery.hpp"
 #include "HelperService/CorvantisHelper/ResolverFileQueries.hpp"
-#include "platform/foundation/FileSystem.hpp"
-#include "support/TemporaryFolder.hpp"
+#include "support/FakeRouteTable.hpp"
 
 #include <gtest/gtest.h>
 
 using corvantis::helper::DefaultGatewayQuery;
-using corvantis::testing::TemporaryFolder;
+using corvantis::helper::Ipv4Address;
+using corvantis::testing::FakeRouteTable;
 namespace ResolverFileQueries = corvantis::helper::ResolverFileQueries;
-namespace FileSystem = platform::foundation::FileSystem;
 
 namespace {
 
@@ -33,46 +32,36 @@ TEST(ResolverFileQueries, SecondFieldOfEveryLineWithoutAHashLikeGrepAndAwk) {
     EXPECT_EQ(ResolverFileQueries::secondFields("single\n"), "\n");
 }
 
-const char* const header = "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n";
-
 struct GatewayFixture {
-    TemporaryFolder folder;
-    DefaultGatewayQuery query{folder / "route", folder / "net"};
-
-    void routes(const std::string& lines) { ASSERT_TRUE(FileSystem::writeFileAtomically(folder / "route", header + lines, 0644)); }
-    void tunnelDevice(const std::string& name) {
-        ASSERT_TRUE(FileSystem::createDirectories(folder / "net" / name));
-        ASSERT_TRUE(FileSystem::writeFileAtomically(folder / "net" / name / "tun_flags", "0x1001\n", 0644));
-    }
+    std::shared_ptr<FakeRouteTable> routes = std::make_shared<FakeRouteTable>();
+    DefaultGatewayQuery query{routes};
 };
+
+std::optional<Ipv4Address> address(const char* text) {
+    return Ipv4Address::parse(text);
+}
 
 TEST(DefaultGatewayQuery, AnswersTheGatewayOfTheDefaultRouteWithTheLowestMetric) {
     GatewayFixture fixture;
-    fixture.routes(
-        "eth0\t0000A8C0\t00000000\t0001\t0\t0\t100\t00FFFFFF\t0\t0\t0\n"
-        "wlan0\t00000000\t0A00000A\t0003\t0\t0\t600\t00000000\t0\t0\t0\n"
-        "eth0\t00000000\t0101A8C0\t0003\t0\t0\t100\t00000000\t0\t0\t0\n");
+    fixture.routes->defaults = {{600, address("10.0.0.10"), "wlan0"}, {100, address("192.168.1.1"), "eth0"},
+                                {100, address("192.168.1.2"), "eth1"}};
     EXPECT_EQ(fixture.query.answer().value(), "192.168.1.1\n");
 }
 
 TEST(DefaultGatewayQuery, ADefaultRouteThroughATunnelAnswersTheDeviceName) {
     GatewayFixture fixture;
-    fixture.tunnelDevice("tun0");
-    fixture.routes("tun0\t00000000\t0100080A\t0003\t0\t0\t0\t00000000\t0\t0\t0\n"
-                   "eth0\t00000000\t0101A8C0\t0003\t0\t0\t100\t00000000\t0\t0\t0\n");
+    fixture.routes->defaults = {{0, address("10.8.0.1"), "tun0", true}, {100, address("192.168.1.1"), "eth0"}};
     EXPECT_EQ(fixture.query.answer().value(), "tun0\n");
 }
 
 TEST(DefaultGatewayQuery, NothingUsableAnswersTheEmptyText) {
     GatewayFixture fixture;
-    fixture.routes("eth0\t0000A8C0\t00000000\t0001\t0\t0\t100\t00FFFFFF\t0\t0\t0\n");
     EXPECT_EQ(fixture.query.answer().value(), "");
-    // On-link default route without a gateway, and one that is down.
-    fixture.routes("eth0\t00000000\t00000000\t0001\t0\t0\t0\t00000000\t0\t0\t0\n"
-                   "eth1\t00000000\t0101A8C0\t0002\t0\t0\t0\t00000000\t0\t0\t0\n");
+    // On-link default route without a gateway, and one whose next hop is dead.
+    fixture.routes->defaults = {{0, std::nullopt, "eth0"}, {0, address("192.168.1.1"), "eth1", false, false}};
     EXPECT_EQ(fixture.query.answer().value(), "");
-    DefaultGatewayQuery missing(fixture.folder / "absent", fixture.folder / "net");
-    EXPECT_FALSE(missing.answer());
+    fixture.routes->listingFailure = platform::foundation::Error{EPERM, "Cannot open a netlink socket"};
+    EXPECT_FALSE(fixture.query.answer());
 }
 
 }  // namespace
