@@ -11,6 +11,7 @@
 #include "platform/Services.hpp"
 #include "platform/crashreporting/CrashReporter.hpp"
 #include "platform/crashreporting/HttpEventSink.hpp"
+#include "platform/dispatch/MainQueue.hpp"
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/DateFormatter.hpp"
