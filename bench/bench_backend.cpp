@@ -96,5 +96,3 @@ BENCHMARK(BM_LoginOverLoopback)
     ->ReportAggregatesOnly(true);
 
 }  // namespace
-
-BENCHMARK_MAIN();
