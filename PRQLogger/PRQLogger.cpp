@@ -158,6 +158,7 @@ const std::optional<FormatterList>& PRQLogger::formatters() const {
 
 void PRQLogger::setFormatters(std::optional<FormatterList> formatters) {
     formatters_.set(std::move(formatters));
+    LineSettingsVersion::advance();
 }
 
 const std::optional<FilterList>& PRQLogger::filters() const {
@@ -166,6 +167,7 @@ const std::optional<FilterList>& PRQLogger::filters() const {
 
 void PRQLogger::setFilters(std::optional<FilterList> filters) {
     filters_.set(std::move(filters));
+    LineSettingsVersion::advance();
 }
 
 const platform::foundation::DateFormatter& PRQLogger::dateFormatter() const {

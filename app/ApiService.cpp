@@ -9,6 +9,7 @@
 #include "app/UserSettings.hpp"
 #include "platform/Services.hpp"
 #include "platform/crashreporting/CrashReporter.hpp"
+#include "platform/dispatch/MainQueue.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/DateFormatter.hpp"
 #include "platform/foundation/URLSession.hpp"

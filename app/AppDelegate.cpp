@@ -11,6 +11,7 @@
 #include "platform/Services.hpp"
 #include "platform/crashreporting/CrashReporter.hpp"
 #include "platform/crashreporting/HttpEventSink.hpp"
+#include "platform/dispatch/MainQueue.hpp"
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/DateFormatter.hpp"
@@ -52,12 +53,23 @@ std::shared_ptr<AppDelegate>& holder() {
 }
 
 // A group without a country name (a code the locale does not know) is named by its code.
+// "first - second", built in one allocation: the list makes two of these for every city.
+std::string joined(std::string_view first, std::string_view second) {
+    std::string text;
+    text.reserve(first.size() + 3 + second.size());
+    return text.append(first).append(" - ").append(second);
+}
+
+std::string_view textOr(const std::optional<std::string>& text, std::string_view otherwise) {
+    return text ? std::string_view(*text) : otherwise;
+}
+
 std::shared_ptr<City> listedCity(const Server& server, const City& city, const platform::foundation::UserDefaults& defaults) {
     auto listed = std::make_shared<City>();
-    const auto code = server.countryCode.value_or("");
-    const auto cityName = city.name.value_or("");
-    listed->name = server.country.value_or(code) + " - " + cityName;
-    listed->shortName = code + " - " + cityName;
+    const auto code = textOr(server.countryCode, "");
+    const auto cityName = textOr(city.name, "");
+    listed->name = joined(textOr(server.country, code), cityName);
+    listed->shortName = joined(code, cityName);
     listed->countryCode = server.countryCode;
     listed->address = city.address;
     listed->domain = city.domain;

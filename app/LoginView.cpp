@@ -10,6 +10,7 @@
 #include "app/WebPages.hpp"
 #include "platform/Services.hpp"
 #include "platform/crashreporting/CrashReporter.hpp"
+#include "platform/dispatch/MainQueue.hpp"
 #include "platform/ui/AnimationContext.hpp"
 
 namespace corvantis {

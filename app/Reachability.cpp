@@ -1,6 +1,7 @@
 #include "app/Reachability.hpp"
 
 #include "platform/Services.hpp"
+#include "platform/dispatch/MainQueue.hpp"
 #include "platform/dispatch/ThreadPoolQueue.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/NotificationCenter.hpp"

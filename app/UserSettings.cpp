@@ -8,6 +8,7 @@
 #include "app/Keychain.hpp"
 #include "app/MainWindow.hpp"
 #include "platform/Services.hpp"
+#include "platform/dispatch/MainQueue.hpp"
 #include "platform/foundation/UserDefaults.hpp"
 
 #include <nlohmann/json.hpp>

@@ -3,7 +3,9 @@
 
 #include "app/AppDelegate.hpp"
 #include "platform/Services.hpp"
+#include "platform/assembly/application/ApplicationServices.hpp"
 #include "platform/crashreporting/CrashReporter.hpp"
+#include "platform/dispatch/MainQueue.hpp"
 #include "platform/display/ApplicationMain.hpp"
 #include "platform/render/DrawingSetup.hpp"
 #include "platform/ui/Application.hpp"
@@ -52,6 +54,7 @@ void terminateOnStopSignals() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::installApplicationServices();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
         std::cout << usage;

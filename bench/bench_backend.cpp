@@ -97,5 +97,3 @@ BENCHMARK(BM_LoginOverLoopback)
     ->ReportAggregatesOnly(true);
 
 }  // namespace
-
-BENCHMARK_MAIN();

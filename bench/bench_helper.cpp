@@ -151,4 +151,3 @@ void BM_SpawnEmptyScript(benchmark::State& state) {
 BENCHMARK(BM_SpawnEmptyScript)->Unit(benchmark::kMicrosecond)->Iterations(500);
 BENCHMARK(BM_RawUnixSocketRoundTrip)->Unit(benchmark::kMicrosecond)->Iterations(2000);
 BENCHMARK(BM_HelperNoOpCommandRoundTrip)->Unit(benchmark::kMicrosecond)->Iterations(2000);
-BENCHMARK_MAIN();

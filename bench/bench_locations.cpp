@@ -69,5 +69,3 @@ void BM_SearchKeystroke(benchmark::State& state) {
 BENCHMARK(BM_SearchKeystroke)->Args({10000, 1})->Args({10000, 2})->Args({10000, 3})->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-BENCHMARK_MAIN();

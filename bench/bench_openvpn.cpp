@@ -89,4 +89,3 @@ void BM_OpenVpnConnectedThroughTheHelper(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_OpenVpnConnectedThroughTheHelper)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(8);
-BENCHMARK_MAIN();

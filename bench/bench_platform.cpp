@@ -41,5 +41,3 @@ void settingsWriteThrough(benchmark::State& state) {
 BENCHMARK(settingsWriteThrough);
 
 }  // namespace
-
-BENCHMARK_MAIN();

@@ -11,6 +11,7 @@
 #include "PRQLogger/LogFormatters/PrePostFixLogFormatter.hpp"
 #include "PRQLogger/LogFormatters/XcodeColorsLogFormatter.hpp"
 #include "PRQLogger/PRQLogger.hpp"
+#include "platform/assembly/application/ApplicationServices.hpp"
 
 #include <benchmark/benchmark.h>
 #include <spdlog/sinks/basic_file_sink.h>
@@ -207,6 +208,7 @@ BENCHMARK(rawWriteLoop)->Setup(setUpRaw)->Teardown(tearDownRaw)->Threads(1)->Thr
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::installApplicationServices();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

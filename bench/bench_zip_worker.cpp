@@ -2,6 +2,7 @@
 //   bench_zip_worker zip <level 1|6|9> <archive>     packs ./corpus
 //   bench_zip_worker unzip <archive> <folder>
 #include "Zip/Zip.hpp"
+#include "platform/assembly/helper/HelperServices.hpp"
 
 #include <filesystem>
 #include <iostream>
@@ -12,6 +13,8 @@ using corvantis::zip::ZipCompression;
 using platform::foundation::Url;
 
 int main(int argc, char** argv) {
+    // The helper's set is all archiving needs; no URL session or screen code in the measured process.
+    platform::installHelperServices();
     const std::string operation = argc > 1 ? argv[1] : "";
     const auto here = std::filesystem::current_path();
     try {

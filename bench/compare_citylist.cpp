@@ -15,6 +15,7 @@
 #include "app/ProfileReply.hpp"
 #include "bench/BenchmarkFolder.hpp"
 #include "platform/Services.hpp"
+#include "platform/assembly/application/ApplicationServices.hpp"
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/foundation/Locale.hpp"
 #include "platform/foundation/UserDefaults.hpp"
@@ -106,6 +107,7 @@ private:
 }  // namespace
 
 int main() try {
+    platform::installApplicationServices();
     platform::ScopedServices scope(benchmarkServices());
     const auto configuration = BackendConfiguration::withCatalogue(serverCount, BackendConfiguration::largestCountryCount);
     const std::string reply = corvantis::testbed::TestBackend::profileOf(configuration.accounts.front()).dump();

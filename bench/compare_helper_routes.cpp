@@ -6,6 +6,7 @@
 #include "HelperService/CorvantisHelper/CorvantisHelper.hpp"
 #include "HelperService/CorvantisHelperInterface/HelperWireCodec.hpp"
 #include "bench/BenchmarkFolder.hpp"
+#include "platform/assembly/helper/HelperServices.hpp"
 #include "platform/foundation/FileDescriptor.hpp"
 #include "platform/xpc/MessageFrame.hpp"
 #include "platform/xpc/UnixSocketAddress.hpp"
@@ -188,6 +189,7 @@ std::string milliseconds(double microseconds) {
 }  // namespace
 
 int main() {
+    platform::installHelperServices();
     if (::geteuid() != 0) {
         std::cerr << "compare_helper_routes: skipped: it changes routes, which needs root (in a network namespace of its own)\n";
         return 0;

@@ -7,6 +7,7 @@
 // print the same text. Interleaved repetitions; the medians go to the table.
 #include "PRQLogger/Destinations/FileDestination.hpp"
 #include "PRQLogger/PRQLogger.hpp"
+#include "platform/assembly/application/ApplicationServices.hpp"
 #include "platform/dispatch/ThreadName.hpp"
 
 #include <spdlog/sinks/basic_file_sink.h>
@@ -215,6 +216,7 @@ int compare() {
 }  // namespace
 
 int main() {
+    platform::installApplicationServices();
     int result = 1;
     std::thread runner([&] { result = compare(); });
     runner.join();

@@ -6,6 +6,7 @@
 // Everything lives on tmpfs (/dev/shm) so that the disk's write-back does not time either side.
 #include "GeneratedLogs.hpp"
 #include "Zip/Zip.hpp"
+#include "platform/assembly/helper/HelperServices.hpp"
 
 #include <algorithm>
 #include <chrono>
@@ -93,6 +94,7 @@ struct Case {
 }  // namespace
 
 int main() {
+    platform::installHelperServices();
     std::string pattern = "/dev/shm/corvantis-compare-zip-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
         std::cerr << "compare_zip: cannot make a folder on /dev/shm\n";

@@ -8,6 +8,7 @@
 #include "app/UserSettings.hpp"
 #include "app/Validation.hpp"
 #include "platform/Services.hpp"
+#include "platform/assembly/application/ApplicationServices.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/dispatch/ThreadPoolQueue.hpp"
@@ -655,6 +656,7 @@ int reportOpenVpnTunnel() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::installApplicationServices();
     auto labelled = Services::current();
     labelled.consoleOverride = std::make_shared<LabelledConsole>();
     const platform::ScopedServices console(std::move(labelled));

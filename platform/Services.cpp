@@ -1,24 +1,10 @@
 #include "platform/Services.hpp"
 
-#include "platform/crashreporting/CrashReporter.hpp"
-#include "platform/dispatch/MainQueue.hpp"
-#include "platform/dispatch/SystemClock.hpp"
-#include "platform/foundation/Bundle.hpp"
-#include "platform/foundation/Console.hpp"
-#include "platform/foundation/CurlURLSession.hpp"
-#include "platform/foundation/Locale.hpp"
-#include "platform/foundation/NotificationCenter.hpp"
-#include "platform/foundation/PosixProcessLauncher.hpp"
-#include "platform/foundation/SearchPaths.hpp"
-#include "platform/foundation/UserDefaults.hpp"
-#include "platform/security/KeychainStore.hpp"
-#include "platform/servicemanagement/SystemdServiceManager.hpp"
-#include "platform/ui/TextMeasurer.hpp"
-#include "platform/ui/Pasteboard.hpp"
-#include "platform/ui/XdgOpenWorkspaceOpener.hpp"
-#include "platform/xpc/XpcConnector.hpp"
+#include "platform/ServiceProviders.hpp"
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 
 namespace platform {
 
@@ -29,85 +15,103 @@ const Services& realServices() {
 }
 
 std::atomic<const Services*> installed{nullptr};
+
+ServiceProviders& providers() {
+    static ServiceProviders providers;
+    return providers;
+}
+
+// The real `name`, from the provider the program's assembly installed. Asking for one no assembly
+// provided is a fault in how the program was put together: say which, and stop.
+template <typename Provider>
+auto provided(const Provider& provider, const char* name) {
+    if (!provider) {
+        std::fprintf(stderr,
+                     "platform::Services: this program asked for the real %s, but its start-up assembled no %s "
+                     "(main must call the assembly that provides it, e.g. platform::installApplicationServices())\n",
+                     name, name);
+        std::abort();
+    }
+    return provider();
+}
 }  // namespace
 
+void installServiceProviders(ServiceProviders newProviders) {
+    providers() = std::move(newProviders);
+}
+
 std::shared_ptr<dispatch::Clock> Services::clock() const {
-    return clockOverride ? clockOverride : dispatch::SystemClock::shared();
+    return clockOverride ? clockOverride : provided(providers().clock, "clock");
 }
 
 std::shared_ptr<dispatch::MainQueue> Services::mainQueue() const {
-    return mainQueueOverride ? mainQueueOverride : dispatch::MainQueue::shared();
+    return mainQueueOverride ? mainQueueOverride : provided(providers().mainQueue, "mainQueue");
 }
 
 std::shared_ptr<foundation::UserDefaults> Services::userDefaults() const {
-    return userDefaultsOverride ? userDefaultsOverride : foundation::UserDefaults::standardForCurrentUser();
+    return userDefaultsOverride ? userDefaultsOverride : provided(providers().userDefaults, "userDefaults");
 }
 
 std::shared_ptr<ui::TextMeasurer> Services::textMeasurer() const {
-    return textMeasurerOverride ? textMeasurerOverride : ui::TextMeasurer::processDefault();
+    return textMeasurerOverride ? textMeasurerOverride : provided(providers().textMeasurer, "textMeasurer");
 }
 
 std::optional<std::filesystem::path> Services::documentsDirectory() const {
-    return documentsDirectoryOverride ? documentsDirectoryOverride() : foundation::userDocumentsDirectory();
+    return documentsDirectoryOverride ? documentsDirectoryOverride()
+                                      : provided(providers().documentsDirectory, "documentsDirectory");
 }
 
 std::shared_ptr<foundation::ProcessLauncher> Services::processLauncher() const {
-    return processLauncherOverride ? processLauncherOverride : foundation::PosixProcessLauncher::shared();
+    return processLauncherOverride ? processLauncherOverride : provided(providers().processLauncher, "processLauncher");
 }
 
 std::shared_ptr<ui::Pasteboard> Services::pasteboard() const {
-    static const auto processPasteboard = std::make_shared<ui::Pasteboard>();
-    return pasteboardOverride ? pasteboardOverride : processPasteboard;
+    return pasteboardOverride ? pasteboardOverride : provided(providers().pasteboard, "pasteboard");
 }
 
 std::shared_ptr<ui::WorkspaceOpener> Services::workspaceOpener() const {
-    return workspaceOpenerOverride ? workspaceOpenerOverride : ui::XdgOpenWorkspaceOpener::shared();
+    return workspaceOpenerOverride ? workspaceOpenerOverride : provided(providers().workspaceOpener, "workspaceOpener");
 }
 
 std::shared_ptr<foundation::Bundle> Services::mainBundle() const {
-    return mainBundleOverride ? mainBundleOverride : foundation::Bundle::forCurrentExecutable();
+    return mainBundleOverride ? mainBundleOverride : provided(providers().mainBundle, "mainBundle");
 }
 
 dispatch::WallTime Services::wallNow() const {
-    return clockOverride ? clockOverride->wallNow() : dispatch::SystemClock::currentWallTime();
+    return clockOverride ? clockOverride->wallNow() : provided(providers().wallNow, "wallNow");
 }
 
 std::shared_ptr<foundation::URLSession> Services::urlSession() const {
-    return urlSessionOverride ? urlSessionOverride : foundation::CurlURLSession::processSession();
+    return urlSessionOverride ? urlSessionOverride : provided(providers().urlSession, "urlSession");
 }
 
 std::shared_ptr<security::KeychainStore> Services::keychain() const {
-    return keychainOverride ? keychainOverride : security::KeychainStore::standardForCurrentUser();
+    return keychainOverride ? keychainOverride : provided(providers().keychain, "keychain");
 }
 
 std::shared_ptr<crashreporting::CrashReporter> Services::crashReporter() const {
-    if (crashReporterOverride) return crashReporterOverride;
-    static auto* reporter = new std::shared_ptr<crashreporting::CrashReporter>(std::make_shared<crashreporting::CrashReporter>());
-    return *reporter;
+    return crashReporterOverride ? crashReporterOverride : provided(providers().crashReporter, "crashReporter");
 }
 
 std::shared_ptr<const foundation::Locale> Services::locale() const {
-    if (localeOverride) return localeOverride;
-    static auto* locale = new std::shared_ptr<const foundation::Locale>(foundation::Locale::fromEnvironment());
-    return *locale;
+    return localeOverride ? localeOverride : provided(providers().locale, "locale");
 }
 
 std::shared_ptr<foundation::Console> Services::console() const {
-    return consoleOverride ? consoleOverride : foundation::StandardErrorConsole::shared();
+    return consoleOverride ? consoleOverride : provided(providers().console, "console");
 }
 
 std::shared_ptr<foundation::NotificationCenter> Services::notificationCenter() const {
-    if (notificationCenterOverride) return notificationCenterOverride;
-    static auto* center = new std::shared_ptr<foundation::NotificationCenter>(std::make_shared<foundation::NotificationCenter>());
-    return *center;
+    return notificationCenterOverride ? notificationCenterOverride
+                                      : provided(providers().notificationCenter, "notificationCenter");
 }
 
 std::shared_ptr<xpc::XpcConnector> Services::xpcConnector() const {
-    return xpcConnectorOverride ? xpcConnectorOverride : xpc::UnixSocketXpcConnector::shared();
+    return xpcConnectorOverride ? xpcConnectorOverride : provided(providers().xpcConnector, "xpcConnector");
 }
 
 std::shared_ptr<servicemanagement::ServiceManager> Services::serviceManager() const {
-    return serviceManagerOverride ? serviceManagerOverride : servicemanagement::SystemdServiceManager::shared();
+    return serviceManagerOverride ? serviceManagerOverride : provided(providers().serviceManager, "serviceManager");
 }
 
 const Services& Services::current() {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "platform/dispatch/Clock.hpp"
-#include "platform/dispatch/MainQueue.hpp"
 
 #include <filesystem>
 #include <functional>
@@ -10,6 +9,11 @@
 
 namespace platform {
 
+// Only the names of the collaborators (and the clock's interface): each lives in its own layer, and
+// this record depends on none of them.
+namespace dispatch {
+class MainQueue;
+}
 namespace foundation {
 class Bundle;
 class Console;
@@ -37,8 +41,9 @@ class TextMeasurer;
 class WorkspaceOpener;
 }
 
-// The process's platform collaborators. A member left empty means "the real one"; tests install
-// a record with fakes through `ScopedServices`, so product code never needs a seam of its own.
+// The process's platform collaborators. A member left empty means "the real one", which the program
+// assembled at start-up (see ServiceProviders.hpp); tests install a record with fakes through
+// `ScopedServices`, so product code never needs a seam of its own.
 struct Services {
     std::shared_ptr<dispatch::Clock> clockOverride{};
     std::shared_ptr<dispatch::MainQueue> mainQueueOverride{};

@@ -1,4 +1,5 @@
 // The local stand-in for the service's backend, for the demo and for trying the client by hand.
+#include "platform/assembly/application/ApplicationServices.hpp"
 #include "testbed/backend/TestBackend.hpp"
 
 #include <csignal>
@@ -27,6 +28,7 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::installApplicationServices();
     int port = 0;
     std::string listen = "127.0.0.1";
     TestBackend::FailureMode failure = TestBackend::FailureMode::none;

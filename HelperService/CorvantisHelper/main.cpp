@@ -4,6 +4,7 @@
 #include "HelperService/CorvantisHelper/CorvantisHelper.hpp"
 #include "HelperService/CorvantisHelper/DaemonHelperLog.hpp"
 #include "HelperService/CorvantisHelper/GuardDaemon.hpp"
+#include "platform/assembly/helper/HelperServices.hpp"
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/foundation/PosixProcessLauncher.hpp"
 #include "platform/servicemanagement/SystemdJobInstaller.hpp"
@@ -104,6 +105,7 @@ int runGuard(const std::vector<std::string>& arguments) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::installHelperServices();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
         std::cout << HelperConfiguration::usage();

@@ -5,6 +5,7 @@
 #include "app/AppDelegate.hpp"
 #include "app/JsonValue.hpp"
 #include "platform/Services.hpp"
+#include "platform/dispatch/MainQueue.hpp"
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/EmbeddedInfoDictionary.hpp"

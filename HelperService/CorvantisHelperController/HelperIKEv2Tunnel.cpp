@@ -3,6 +3,7 @@
 #include "HelperService/CorvantisHelperController/CorvantisHelperController.hpp"
 #include "HelperService/CorvantisHelperInterface/CorvantisHelperProtocol.hpp"
 #include "platform/Services.hpp"
+#include "platform/dispatch/MainQueue.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/security/KeychainStore.hpp"
 

@@ -177,6 +177,7 @@ const std::optional<FormatterList>& BaseDestination::formatters() const {
 
 void BaseDestination::setFormatters(std::optional<FormatterList> formatters) {
     formatters_.set(std::move(formatters));
+    LineSettingsVersion::advance();
 }
 
 const std::optional<FilterList>& BaseDestination::filters() const {
@@ -185,6 +186,7 @@ const std::optional<FilterList>& BaseDestination::filters() const {
 
 void BaseDestination::setFilters(std::optional<FilterList> filters) {
     filters_.set(std::move(filters));
+    LineSettingsVersion::advance();
 }
 
 bool BaseDestination::showLogIdentifier() const { return showLogIdentifier_.load(std::memory_order_relaxed); }
@@ -234,8 +236,29 @@ void BaseDestination::process(const LogDetails& logDetails) {
     if (showDate()) appendDate(line, logDetails, *holder);
     line += middleText(logDetails, *holder);
     line += logDetails.message;
-    output(logDetails, line);
+    if (takesDirectPath(*holder)) {
+        line += '\n';
+        writeLineDirectly(line);
+    } else {
+        output(logDetails, line);
+    }
     releaseIfOversized(line);
+}
+
+bool BaseDestination::writesLinesDirectly(const PRQLogger&) const {
+    return false;
+}
+
+void BaseDestination::writeLineDirectly(std::string_view) {}
+
+bool BaseDestination::takesDirectPath(const PRQLogger& owner) const {
+    // Read before the settings, so an answer made from older settings carries an older version.
+    const auto version = LineSettingsVersion::current();
+    const auto answer = directPathAnswer_.load(std::memory_order_relaxed);
+    if (answer >> 1 == version) return answer & 1;
+    const bool direct = writesLinesDirectly(owner);
+    directPathAnswer_.store(version << 1 | (direct ? 1 : 0), std::memory_order_relaxed);
+    return direct;
 }
 
 void BaseDestination::processInternal(const LogDetails& logDetails) {

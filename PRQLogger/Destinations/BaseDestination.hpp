@@ -4,8 +4,10 @@
 #include "PRQLogger/Misc/SharedSetting.hpp"
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace prq {
 
@@ -65,8 +67,16 @@ protected:
     // The owner, or null. The logger handing a record over on this thread is alive anyway, so it
     // is not pinned; any other owner is pinned by `pin` while the caller uses it.
     const PRQLogger* liveOwner(std::shared_ptr<PRQLogger>& pin) const;
+    // Whether this destination writes a composed line itself, skipping `output`, for the owner's
+    // present settings: only when nothing could change or defer the line. Asked again only after
+    // a setting changes (see `LineSettingsVersion`).
+    virtual bool writesLinesDirectly(const PRQLogger& owner) const;
+    // Writes a composed line that ends in its line feed, for a destination that says it does.
+    virtual void writeLineDirectly(std::string_view lineWithFeed);
 
 private:
+    bool takesDirectPath(const PRQLogger& owner) const;
+
     void appendDate(std::string& line, const LogDetails& logDetails, const PRQLogger& owner) const;
     std::string_view levelName(Level level, const PRQLogger& owner) const;
     // The pieces between the date and the message, ending in "> "; kept per thread.
@@ -87,6 +97,9 @@ private:
     std::atomic<bool> showLevel_{true};
     std::atomic<bool> showDate_{true};
     SharedSetting<LevelDescriptions> levelDescriptions_;
+    // The last answer of `writesLinesDirectly`: the settings version it holds for, times two,
+    // plus one when direct.
+    mutable std::atomic<std::uint64_t> directPathAnswer_{0};
 };
 
 }  // namespace prq

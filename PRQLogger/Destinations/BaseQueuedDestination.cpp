@@ -1,5 +1,7 @@
 #include "PRQLogger/Destinations/BaseQueuedDestination.hpp"
 
+#include "PRQLogger/Misc/LineSettingsVersion.hpp"
+
 namespace prq {
 
 BaseQueuedDestination::BaseQueuedDestination(const std::shared_ptr<PRQLogger>& owner, std::string identifier)
@@ -30,6 +32,7 @@ const platform::dispatch::DispatchQueuePtr& BaseQueuedDestination::logQueue() co
 
 void BaseQueuedDestination::setLogQueue(platform::dispatch::DispatchQueuePtr queue) {
     logQueue_.set(std::move(queue));
+    LineSettingsVersion::advance();
 }
 
 void BaseQueuedDestination::filterFormatAndWrite(LogDetails& logDetails, std::string& message) {

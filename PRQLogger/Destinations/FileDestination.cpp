@@ -2,11 +2,11 @@
 
 #include "PRQLogger/Extensions/UrlExtendedAttributes.hpp"
 #include "PRQLogger/Misc/Constants.hpp"
-#include "PRQLogger/Misc/ExceptionBridge.hpp"
 #include "PRQLogger/Misc/StandardOutput.hpp"
 #include "PRQLogger/Misc/ThreadScratch.hpp"
 #include "PRQLogger/PRQLogger.hpp"
 #include "platform/Services.hpp"
+#include "platform/foundation/Exception.hpp"
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/foundation/NumberText.hpp"
 
@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <typeinfo>
 
 namespace prq {
 
@@ -162,6 +163,15 @@ std::unique_lock<std::recursive_mutex> FileDestination::lockFile() const {
     return std::unique_lock(fileMutex_);
 }
 
+bool FileDestination::writesLinesDirectly(const PRQLogger& owner) const {
+    return typeid(*this) == typeid(FileDestination) && !logQueue() && !hasFiltersOrFormatters(&owner);
+}
+
+void FileDestination::writeLineDirectly(std::string_view lineWithFeed) {
+    auto lock = lockFile();
+    if (logFileHandle_) writeWithFeedLocked(lineWithFeed);
+}
+
 void FileDestination::openFile(Opening opening) {
     Reports reports;
     {
@@ -217,11 +227,17 @@ void FileDestination::writeLocked(std::string_view line) {
     if (buffer.size() < length) buffer.resize(length);
     std::memcpy(buffer.data(), line.data(), line.size());
     buffer[line.size()] = '\n';
-    _try([&] { logFileHandle_->writeData(std::string_view(buffer.data(), length)); },
-         [](const platform::foundation::Exception& exception) {
-             printLine("Objective-C Exception occurred: " + exception.description());
-         });
+    writeWithFeedLocked(std::string_view(buffer.data(), length));
     releaseIfOversized(buffer);
+}
+
+void FileDestination::writeWithFeedLocked(std::string_view lineWithFeed) {
+    // A plain catch rather than `_try`: this runs for every line, and there is nothing to run finally.
+    try {
+        logFileHandle_->writeData(lineWithFeed);
+    } catch (const platform::foundation::Exception& exception) {
+        printLine("Objective-C Exception occurred: " + exception.description());
+    }
 }
 
 bool FileDestination::rotateLocked(const FileTarget& to, Reports& reports) {

@@ -67,6 +67,10 @@ protected:
     // The file's lock, for derived destinations that keep counters beside the file. The same
     // thread may take it again.
     std::unique_lock<std::recursive_mutex> lockFile() const;
+    // A plain file destination writes the composed line itself when it has no queue and no filter
+    // or formatter applies; a derived one that replaces `write` keeps its own.
+    bool writesLinesDirectly(const PRQLogger& owner) const override;
+    void writeLineDirectly(std::string_view lineWithFeed) override;
     // `rotateFile(to, closure)` without its reports and callback, for derived destinations that
     // rotate under a lock of their own and report afterwards.
     bool rotateLocked(const FileTarget& to, Reports& reports);
@@ -81,6 +85,7 @@ private:
     void openLocked(Opening opening, Reports& reports);
     void closeLocked();
     void writeLocked(std::string_view line);
+    void writeWithFeedLocked(std::string_view lineWithFeed);
     void tagArchive(const platform::foundation::Url& archive, Reports& reports);
 
     mutable std::recursive_mutex fileMutex_;

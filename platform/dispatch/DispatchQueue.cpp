@@ -1,6 +1,7 @@
 #include "platform/dispatch/DispatchQueue.hpp"
 
 #include "platform/Services.hpp"
+#include "platform/dispatch/MainQueue.hpp"
 #include "platform/dispatch/ThreadName.hpp"
 #include "platform/dispatch/ThreadPoolQueue.hpp"
 

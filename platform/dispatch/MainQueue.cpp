@@ -34,15 +34,16 @@ bool MainQueue::runOne() {
 }
 
 void MainQueue::run() {
-    {
-        std::lock_guard lock(mutex_);
-        stopRequested_ = false;
-    }
     for (;;) {
         {
             std::unique_lock lock(mutex_);
             wake_.wait(lock, [&] { return stopRequested_ || !work_.empty(); });
-            if (stopRequested_) return;
+            // A stop asked for before the loop started counts too (a signal during start-up);
+            // taking it here leaves the next run free to go on.
+            if (stopRequested_) {
+                stopRequested_ = false;
+                return;
+            }
         }
         runOne();
     }

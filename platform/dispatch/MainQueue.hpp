@@ -19,7 +19,8 @@ public:
     using DispatchQueue::async;
     void async(std::function<void()> work) override;
 
-    // Runs posted work until `stop` is called. Call it on the main thread.
+    // Runs posted work until `stop` is called, and returns at once if it was called before. Call
+    // it on the main thread.
     void run();
     // Ends `run` after the work that is running now; safe from any thread and from queued work.
     void stop();

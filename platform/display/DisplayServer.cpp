@@ -1,6 +1,7 @@
 #include "platform/display/DisplayServer.hpp"
 
 #include "platform/Services.hpp"
+#include "platform/dispatch/MainQueue.hpp"
 #include "platform/display/KeyTranslation.hpp"
 #include "platform/display/SavePanelPresenter.hpp"
 #include "platform/display/TrayChooser.hpp"

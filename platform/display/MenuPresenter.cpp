@@ -1,6 +1,7 @@
 #include "platform/display/MenuPresenter.hpp"
 
 #include "platform/Services.hpp"
+#include "platform/dispatch/MainQueue.hpp"
 #include "platform/display/DisplayServer.hpp"
 #include "platform/ui/Application.hpp"
 #include "platform/ui/Button.hpp"

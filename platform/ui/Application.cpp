@@ -1,6 +1,7 @@
 #include "platform/ui/Application.hpp"
 
 #include "platform/Services.hpp"
+#include "platform/dispatch/MainQueue.hpp"
 #include "platform/ui/Window.hpp"
 #include "platform/ui/WindowDelegate.hpp"
 

@@ -143,6 +143,19 @@ TEST(MainQueueRunLoop, RunServesOtherThreadsUntilStopped) {
     EXPECT_EQ(queue->pendingCount(), 1u);
 }
 
+TEST(MainQueueRunLoop, AStopBeforeTheLoopStartsEndsItAndIsUsedUp) {
+    auto queue = MainQueue::make();
+    int ran = 0;
+    queue->async([&] { ++ran; });
+    queue->stop();
+    queue->run();
+    EXPECT_EQ(ran, 0);
+
+    queue->async([&] { queue->stop(); });
+    queue->run();
+    EXPECT_EQ(ran, 1);
+}
+
 TEST(MainQueueRunLoop, RealClockDelaysReachTheLoop) {
     auto queue = MainQueue::make();
     platform::Services services;

@@ -2,6 +2,8 @@
 #include "LogFileTest.hpp"
 #include "PRQLogger/Destinations/FileDestination.hpp"
 #include "PRQLogger/Extensions/UrlExtendedAttributes.hpp"
+#include "PRQLogger/Filters/FilterProtocol.hpp"
+#include "PRQLogger/LogFormatters/LogFormatterProtocol.hpp"
 #include "PRQLogger/PRQLogger.hpp"
 #include "platform/foundation/ExtendedAttributes.hpp"
 #include "platform/foundation/FileSystem.hpp"
@@ -150,6 +152,39 @@ TEST_F(FileDestinationTest, AFailedWriteIsPrintedAndLoggingGoesOn) {
     EXPECT_NE(printed.find("Objective-C Exception occurred: Cannot write /dev/full: No space left on device\n"),
               std::string::npos);
     EXPECT_EQ(watcher_->lines().back(), "> lost");
+}
+
+// Appends a mark to its destination's copy of the line, or drops every line.
+class Marking final : public prq::LogFormatterProtocol, public prq::FilterProtocol {
+public:
+    explicit Marking(bool drop = false) : drop_(drop) {}
+    std::string format(prq::LogDetails&, std::string& message) override {
+        message += " (marked)";
+        return message;
+    }
+    bool shouldExclude(prq::LogDetails&, std::string&) override { return drop_; }
+    std::string debugDescription() const override { return "Marking"; }
+
+private:
+    bool drop_;
+};
+
+TEST_F(FileDestinationTest, FiltersAndFormattersAddedWhileLoggingApplyFromTheNextLine) {
+    const auto path = folder_ / "run.log";
+    const auto destination = file(path);
+    logger_->add(destination);
+    logger_->info([] { return "plain"; });
+    logger_->setFormatters(prq::FormatterList{std::make_shared<Marking>()});
+    logger_->info([] { return "owner's formatter"; });
+    destination->setFilters(prq::FilterList{std::make_shared<Marking>(true)});
+    logger_->info([] { return "dropped"; });
+    destination->setFilters(std::nullopt);
+    destination->setFormatters(prq::FormatterList{});
+    logger_->info([] { return "plain again"; });
+
+    auto expected = opening(path, "writing");
+    for (const auto* line : {"> plain", "> owner's formatter (marked)", "> plain again"}) expected.push_back(line);
+    EXPECT_EQ(readLines(path), expected);
 }
 
 TEST_F(FileDestinationTest, FlushCallsBackAlsoWithoutAnOpenFile) {

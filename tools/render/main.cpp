@@ -5,6 +5,7 @@
 // answers on, and a clock of its own that it moves on until the screen's animations have ended.
 
 #include "platform/Services.hpp"
+#include "platform/assembly/application/ApplicationServices.hpp"
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/dispatch/VirtualClock.hpp"
 #include "platform/render/DrawingSetup.hpp"
@@ -43,6 +44,7 @@ std::filesystem::path privateWorld() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::installApplicationServices();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     corvantis::tools::SceneCatalog catalog;
     if (arguments.size() == 1 && arguments[0] == "--list") {

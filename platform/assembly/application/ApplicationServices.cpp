@@ -1,0 +1,34 @@
+#include "platform/assembly/application/ApplicationServices.hpp"
+
+#include "platform/ServiceProviders.hpp"
+#include "platform/crashreporting/CrashReportingServices.hpp"
+#include "platform/dispatch/DispatchServices.hpp"
+#include "platform/foundation/CurlURLSession.hpp"
+#include "platform/foundation/FoundationServices.hpp"
+#include "platform/foundation/Locale.hpp"
+#include "platform/security/SecurityServices.hpp"
+#include "platform/servicemanagement/ServiceManagementServices.hpp"
+#include "platform/ui/UiServices.hpp"
+#include "platform/xpc/XpcServices.hpp"
+
+namespace platform {
+
+void installApplicationServices() {
+    ServiceProviders providers;
+    dispatch::provideServices(providers);
+    foundation::provideServices(providers);
+    security::provideServices(providers);
+    xpc::provideServices(providers);
+    servicemanagement::provideServices(providers);
+    crashreporting::provideServices(providers);
+    ui::provideServices(providers);
+    providers.urlSession = [] { return foundation::CurlURLSession::processSession(); };
+    providers.locale = [] {
+        // Read from the environment once; never destroyed, like the other process-wide collaborators.
+        static auto* locale = new std::shared_ptr<const foundation::Locale>(foundation::Locale::fromEnvironment());
+        return *locale;
+    };
+    installServiceProviders(std::move(providers));
+}
+
+}  // namespace platform
