@@ -184,8 +184,8 @@ const PRQLogger::DestinationList& PRQLogger::destinations() const {
 }
 
 void PRQLogger::setup(Level level, bool showLogIdentifier, bool showFunctionName, bool showThreadName, bool showLevel,
-                      bool showFileNames, bool showLineNumbers, bool showDate,
-                      const std::optional<FileTarget>& writeToFile, std::optional<Level> fileLevel) {
+                      bool showFileNames, bool showLineNumbers, bool showDate, const std::optional<FileTarget>& writeToFile,
+                      std::optional<Level> fileLevel) {
     setOutputLevel(level);
     const auto configure = [&](BaseDestination& destination) {
         destination.setShowLogIdentifier(showLogIdentifier);
@@ -196,13 +196,14 @@ void PRQLogger::setup(Level level, bool showLogIdentifier, bool showFunctionName
         destination.setShowLineNumber(showLineNumbers);
         destination.setShowDate(showDate);
     };
-    if (const auto console = std::dynamic_pointer_cast<ConsoleDestination>(destination(Constants::baseConsoleDestinationIdentifier))) {
+    if (const auto console =
+            std::dynamic_pointer_cast<ConsoleDestination>(destination(Constants::baseConsoleDestinationIdentifier))) {
         configure(*console);
         console->setOutputLevel(level);
     }
     if (writeToFile) {
-        const auto file = std::make_shared<FileDestination>(nullptr, *writeToFile,
-                                                            std::string(Constants::fileDestinationIdentifier), false);
+        const auto file =
+            std::make_shared<FileDestination>(nullptr, *writeToFile, std::string(Constants::fileDestinationIdentifier), false);
         configure(*file);
         file->setOutputLevel(fileLevel.value_or(level));
         add(file);
@@ -261,11 +262,11 @@ void PRQLogger::logAppDetails(DestinationProtocol* selectedDestination) {
     const auto date = now();
     const LogDetails records[] = {
         LogDetails(Level::info, date,
-                   std::string(program_invocation_short_name) + " " + buildText() + "PID: " + std::to_string(::getpid()),
-                   "", "", 0, Constants::internalUserInfo()),
+                   std::string(program_invocation_short_name) + " " + buildText() + "PID: " + std::to_string(::getpid()), "", "",
+                   0, Constants::internalUserInfo()),
         LogDetails(Level::info, date,
-                   "PRQLogger Version: " + std::string(Constants::versionString) + " - Level: " +
-                       std::string(description(outputLevel())),
+                   "PRQLogger Version: " + std::string(Constants::versionString) +
+                       " - Level: " + std::string(description(outputLevel())),
                    "", "", 0, Constants::internalUserInfo()),
     };
     const auto give = [&](DestinationProtocol& target) {

@@ -91,8 +91,7 @@ public:
         dispatch(level, site, userInfo, [&](std::string& text) { return assignMessageText(message(), text); });
     }
     // The same with the place given explicitly; the closure may be called at most once.
-    void logln(Level level, const CallSite& site, const UserInfo& userInfo,
-               FunctionRef<std::optional<std::string>()> closure);
+    void logln(Level level, const CallSite& site, const UserInfo& userInfo, FunctionRef<std::optional<std::string>()> closure);
 
     // Runs the closure when the logger's own level takes `level`.
     template <std::invocable Closure>
@@ -122,17 +121,17 @@ public:
 
     // verbose(…), debug(…), … emergency(…): with a message closure, or without one (the logger's
     // `noMessageClosure`); verboseExec(…) … emergencyExec(…) run a closure (see `exec`).
-#define PRQ_LOGGER_LEVEL_CALLS(name, level)                                                                       \
-    template <MessageProducer Message>                                                                            \
+#define PRQ_LOGGER_LEVEL_CALLS(name, level)                                                                                \
+    template <MessageProducer Message>                                                                                     \
     void name(Message&& message, const UserInfo& userInfo = noUserInfo, CallSite site = std::source_location::current()) { \
-        logln(std::forward<Message>(message), level, userInfo, site);                                             \
-    }                                                                                                             \
-    void name(const UserInfo& userInfo = noUserInfo, CallSite site = std::source_location::current()) {                   \
-        loglnWithoutMessage(level, userInfo, site);                                                               \
-    }                                                                                                             \
-    template <std::invocable Closure>                                                                             \
-    void name##Exec(Closure&& closure) {                                                                          \
-        exec(level, std::forward<Closure>(closure));                                                              \
+        logln(std::forward<Message>(message), level, userInfo, site);                                                      \
+    }                                                                                                                      \
+    void name(const UserInfo& userInfo = noUserInfo, CallSite site = std::source_location::current()) {                    \
+        loglnWithoutMessage(level, userInfo, site);                                                                        \
+    }                                                                                                                      \
+    template <std::invocable Closure>                                                                                      \
+    void name##Exec(Closure&& closure) {                                                                                   \
+        exec(level, std::forward<Closure>(closure));                                                                       \
     }
     PRQ_LOGGER_LEVEL_CALLS(verbose, Level::verbose)
     PRQ_LOGGER_LEVEL_CALLS(debug, Level::debug)
@@ -158,8 +157,7 @@ private:
     void loglnWithoutMessage(Level level, const UserInfo& userInfo, const CallSite& site);
     // Hands one call to the destinations that take its level. `writeMessage` puts the message
     // into the text it is given, or answers false for no message; it runs at most once.
-    void dispatch(Level level, const CallSite& site, const UserInfo& userInfo,
-                  FunctionRef<bool(std::string&)> writeMessage);
+    void dispatch(Level level, const CallSite& site, const UserInfo& userInfo, FunctionRef<bool(std::string&)> writeMessage);
 
     SharedSetting<std::string> identifier_;
     std::atomic<Level> outputLevel_{Level::debug};
@@ -194,17 +192,17 @@ void setup(Arguments&&... arguments) {
     PRQLogger::defaultLogger()->setup(std::forward<Arguments>(arguments)...);
 }
 
-#define PRQ_DEFAULT_LOGGER_LEVEL_CALLS(name)                                                                      \
-    template <MessageProducer Message>                                                                            \
+#define PRQ_DEFAULT_LOGGER_LEVEL_CALLS(name)                                                                               \
+    template <MessageProducer Message>                                                                                     \
     void name(Message&& message, const UserInfo& userInfo = noUserInfo, CallSite site = std::source_location::current()) { \
-        PRQLogger::defaultLogger()->name(std::forward<Message>(message), userInfo, site);                         \
-    }                                                                                                             \
-    inline void name(const UserInfo& userInfo = noUserInfo, CallSite site = std::source_location::current()) {            \
-        PRQLogger::defaultLogger()->name(userInfo, site);                                                         \
-    }                                                                                                             \
-    template <std::invocable Closure>                                                                             \
-    void name##Exec(Closure&& closure) {                                                                          \
-        PRQLogger::defaultLogger()->name##Exec(std::forward<Closure>(closure));                                   \
+        PRQLogger::defaultLogger()->name(std::forward<Message>(message), userInfo, site);                                  \
+    }                                                                                                                      \
+    inline void name(const UserInfo& userInfo = noUserInfo, CallSite site = std::source_location::current()) {             \
+        PRQLogger::defaultLogger()->name(userInfo, site);                                                                  \
+    }                                                                                                                      \
+    template <std::invocable Closure>                                                                                      \
+    void name##Exec(Closure&& closure) {                                                                                   \
+        PRQLogger::defaultLogger()->name##Exec(std::forward<Closure>(closure));                                            \
     }
 PRQ_DEFAULT_LOGGER_LEVEL_CALLS(verbose)
 PRQ_DEFAULT_LOGGER_LEVEL_CALLS(debug)

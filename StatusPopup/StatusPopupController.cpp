@@ -64,18 +64,21 @@ void StatusPopupController::addEventMonitors() {
     auto& application = Application::shared();
     const std::weak_ptr<StatusPopupController> weakSelf = sharedAs(this);
     // Every handler passes the event on unchanged: the popup only watches.
-    mouseDownEventMonitor_ = application.addLocalMonitorForEvents(platform::ui::EventMask::leftMouseDown, [weakSelf](const Event& event) {
-        if (const auto self = weakSelf.lock()) self->leftMouseDown(event);
-        return std::optional<Event>(event);
-    });
-    mouseUpEventMonitor_ = application.addLocalMonitorForEvents(platform::ui::EventMask::leftMouseUp, [weakSelf](const Event& event) {
-        if (const auto self = weakSelf.lock()) self->leftMouseUp(event);
-        return std::optional<Event>(event);
-    });
-    mouseRightUpEventMonitor_ = application.addLocalMonitorForEvents(platform::ui::EventMask::rightMouseUp, [weakSelf](const Event& event) {
-        if (const auto self = weakSelf.lock()) self->rightMouseUp();
-        return std::optional<Event>(event);
-    });
+    mouseDownEventMonitor_ =
+        application.addLocalMonitorForEvents(platform::ui::EventMask::leftMouseDown, [weakSelf](const Event& event) {
+            if (const auto self = weakSelf.lock()) self->leftMouseDown(event);
+            return std::optional<Event>(event);
+        });
+    mouseUpEventMonitor_ =
+        application.addLocalMonitorForEvents(platform::ui::EventMask::leftMouseUp, [weakSelf](const Event& event) {
+            if (const auto self = weakSelf.lock()) self->leftMouseUp(event);
+            return std::optional<Event>(event);
+        });
+    mouseRightUpEventMonitor_ =
+        application.addLocalMonitorForEvents(platform::ui::EventMask::rightMouseUp, [weakSelf](const Event& event) {
+            if (const auto self = weakSelf.lock()) self->rightMouseUp();
+            return std::optional<Event>(event);
+        });
 }
 
 void StatusPopupController::configurePanel() {

@@ -51,7 +51,9 @@ ArchivePacker::Options& ArchivePacker::defaultOptions() {
 }
 
 ArchivePacker::ArchivePacker(ArchiveWriter& archive, int level, const Options& options)
-    : archive_(archive), level_(level), pieceSize_(std::max<std::size_t>(options.pieceSize, 1)),
+    : archive_(archive),
+      level_(level),
+      pieceSize_(std::max<std::size_t>(options.pieceSize, 1)),
       queue_("com.corvantis.zip.deflate", threadCount(options.threads), piecesPerThread * threadCount(options.threads)) {}
 
 ArchivePacker::Pending& ArchivePacker::begin(Entry entry) {

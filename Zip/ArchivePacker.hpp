@@ -26,7 +26,7 @@ namespace corvantis::zip {
 class ArchivePacker {
 public:
     struct Options {
-        unsigned threads = 0;                         // 0: one per processor
+        unsigned threads = 0;                          // 0: one per processor
         std::size_t pieceSize = std::size_t{1} << 20;  // bytes deflated as one piece
     };
     // The options every packing uses; tests change them to compare layouts.

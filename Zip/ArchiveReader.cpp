@@ -85,8 +85,8 @@ ArchiveReader::Entry ArchiveReader::currentEntry() const {
         throw ZipError(ZipError::unzipFail);
     }
     name.resize(info.size_filename);
-    Entry entry{std::move(name), info.compressed_size, info.uncompressed_size, static_cast<std::uint32_t>(info.crc),
-                info.flag,       info.compression_method, info.dosDate,  info.external_fa};
+    Entry entry{std::move(name), info.compressed_size,    info.uncompressed_size, static_cast<std::uint32_t>(info.crc),
+                info.flag,       info.compression_method, info.dosDate,           info.external_fa};
     readZip64Sizes(extra, entry);
     return entry;
 }

@@ -95,9 +95,9 @@ void ArchiveWriter::openEntry(const std::string& name, const EntryDate& date, st
     if (encrypts()) flags |= encryptedFlag;
     entryIsZip64_ = needsZip64(expectedSize);
     entrySize_ = 0;
-    const int result = zipOpenNewFileInZip4_64(handle_, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, level_, 1,
-                                               -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0, versionMadeBy, flags,
-                                               entryIsZip64_ ? 1 : 0);
+    const int result =
+        zipOpenNewFileInZip4_64(handle_, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, level_, 1, -MAX_WBITS,
+                                8, Z_DEFAULT_STRATEGY, nullptr, 0, versionMadeBy, flags, entryIsZip64_ ? 1 : 0);
     if (result != ZIP_OK) throw ZipError(ZipError::zipFail);
     if (encrypts()) {
         cipher_.emplace(*password_);

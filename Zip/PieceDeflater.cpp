@@ -36,8 +36,8 @@ std::optional<StreamEnds> findStreamEnds(std::span<const std::uint8_t> stream, s
     bool endFound = false;
     int result = Z_OK;
     while (result == Z_OK) {
-        const auto step = stream.subspan(static_cast<std::size_t>(consumed)).first(
-            std::min(stream.size() - static_cast<std::size_t>(consumed), largestStep));
+        const auto step = stream.subspan(static_cast<std::size_t>(consumed))
+                              .first(std::min(stream.size() - static_cast<std::size_t>(consumed), largestStep));
         inflater.next_in = const_cast<Bytef*>(step.data());
         inflater.avail_in = static_cast<uInt>(step.size());
         inflater.next_out = scratch.data();
@@ -81,7 +81,8 @@ bool compress(int level, std::span<const std::uint8_t> bytes, bool last, std::ve
         libdeflate_alloc_compressor(level < 0 ? defaultLevel : std::min(level, 12)));
     if (!compressor) return false;
     out.resize(libdeflate_deflate_compress_bound(compressor.get(), bytes.size()));
-    const std::size_t produced = libdeflate_deflate_compress(compressor.get(), bytes.data(), bytes.size(), out.data(), out.size());
+    const std::size_t produced =
+        libdeflate_deflate_compress(compressor.get(), bytes.data(), bytes.size(), out.data(), out.size());
     if (produced == 0) return false;
     out.resize(produced);
     return last || continueStream(out, bytes.size());

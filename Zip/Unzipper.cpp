@@ -59,7 +59,11 @@ void failUnless(bool condition) {
 
 Unzipper::Unzipper(const Zip::Url& archive, const Zip::Url& destination, bool overwrite, std::optional<std::string> password,
                    std::uint64_t archiveSize)
-    : archive_(archive), destination_(destination), overwrite_(overwrite), password_(std::move(password)), archiveSize_(archiveSize) {}
+    : archive_(archive),
+      destination_(destination),
+      overwrite_(overwrite),
+      password_(std::move(password)),
+      archiveSize_(archiveSize) {}
 
 void Unzipper::run(const Zip::ProgressHandler& progress, const Zip::FileOutputHandler& fileOutputHandler) {
     const auto progressObject = Progress::withTotalUnitCount(static_cast<std::int64_t>(archiveSize_));
@@ -129,7 +133,8 @@ Unzipper::Unpacked Unzipper::unpack(const Walked& walked) {
         unpacked.folder.emplace(std::move(made).value());
         unpacked.opened = true;
         std::uint8_t probe[1];
-        unpacked.intact = reader->read(probe) == 0 && reader->closeCurrentEntry(walked.entry) && walked.entry.uncompressedSize == 0;
+        unpacked.intact =
+            reader->read(probe) == 0 && reader->closeCurrentEntry(walked.entry) && walked.entry.uncompressedSize == 0;
     } else {
         unpackFile(*reader, walked, unpacked);
     }
@@ -166,7 +171,8 @@ bool Unzipper::finish(const Walked& walked, Unpacked unpacked) {
     const std::string fullPath = destination_.appendingPathComponent(walked.name).path();
     if (walked.isFolder) {
         failUnless(unpacked.intact);
-        if (const auto permissions = storedPermissions(walked.entry); permissions && ::fchmod(unpacked.folder->get(), *permissions) != 0) {
+        if (const auto permissions = storedPermissions(walked.entry);
+            permissions && ::fchmod(unpacked.folder->get(), *permissions) != 0) {
             reportPermissionFailure(fullPath);
         }
         return true;

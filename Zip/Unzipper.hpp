@@ -42,9 +42,9 @@ private:
     };
     // What a worker made of an entry.
     struct Unpacked {
-        bool opened = false;    // the entry opened (a password it needs was right) and its folder was made
-        bool skipped = false;   // a file was there already and stays
-        bool intact = false;    // all bytes written, CRC and size right
+        bool opened = false;   // the entry opened (a password it needs was right) and its folder was made
+        bool skipped = false;  // a file was there already and stays
+        bool intact = false;   // all bytes written, CRC and size right
         std::optional<platform::foundation::FileDescriptor> folder;  // the folder, or a file's parent folder
         std::optional<platform::foundation::ReplacementFile> file;
     };

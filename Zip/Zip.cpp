@@ -52,8 +52,8 @@ void Zip::zipFiles(const std::vector<Url>& paths, const Url& zipFilePath, const 
             if (progress && fraction != 1.0) progress(fraction);
             progressObject->setCompletedUnitCount(static_cast<std::int64_t>(position));
         };
-        packer.addFile(*input, {item.fileName.value_or(item.filePathURL.lastPathComponent()), date, attributes ? attributes->size : 0,
-                                std::move(written)});
+        packer.addFile(*input, {item.fileName.value_or(item.filePathURL.lastPathComponent()), date,
+                                attributes ? attributes->size : 0, std::move(written)});
     }
     packer.finish();
     archive.commit();
@@ -61,8 +61,8 @@ void Zip::zipFiles(const std::vector<Url>& paths, const Url& zipFilePath, const 
     progressObject->setCompletedUnitCount(static_cast<std::int64_t>(totalSize));
 }
 
-void Zip::zipData(const std::vector<ArchiveFile>& archiveFiles, const Url& zipFilePath, const std::optional<std::string>& password,
-                  ZipCompression compression, const ProgressHandler& progress) {
+void Zip::zipData(const std::vector<ArchiveFile>& archiveFiles, const Url& zipFilePath,
+                  const std::optional<std::string>& password, ZipCompression compression, const ProgressHandler& progress) {
     std::uint64_t totalSize = 0;
     for (const auto& file : archiveFiles) totalSize += file.data ? file.data->size() : 0;
     const auto progressObject = Progress::withTotalUnitCount(static_cast<std::int64_t>(totalSize));
@@ -77,8 +77,9 @@ void Zip::zipData(const std::vector<ArchiveFile>& archiveFiles, const Url& zipFi
             if (progress) progress(static_cast<double>(position) / static_cast<double>(totalSize));
             progressObject->setCompletedUnitCount(static_cast<std::int64_t>(position));
         };
-        packer.addBytes(file.data, bytesOf(*file.data),
-                        {file.filename, EntryDate::fromModificationTime(file.modifiedTime), file.data->size(), std::move(written)});
+        packer.addBytes(
+            file.data, bytesOf(*file.data),
+            {file.filename, EntryDate::fromModificationTime(file.modifiedTime), file.data->size(), std::move(written)});
     }
     packer.finish();
     archive.commit();

@@ -41,8 +41,9 @@ public:
     // when there is no archive there or its extension is not accepted, `unzipFail` otherwise.
     // `progress` gets a fraction below 1 after each entry and 1.0 at the end; `fileOutputHandler`
     // gets each written file or folder after its progress report.
-    static void unzipFile(const Url& zipFilePath, const Url& destination, bool overwrite, const std::optional<std::string>& password,
-                          const ProgressHandler& progress = {}, const FileOutputHandler& fileOutputHandler = {});
+    static void unzipFile(const Url& zipFilePath, const Url& destination, bool overwrite,
+                          const std::optional<std::string>& password, const ProgressHandler& progress = {},
+                          const FileOutputHandler& fileOutputHandler = {});
 
     // Packs files and folders (expanded into "<folder name>/…" entries) into a new archive that
     // replaces `zipFilePath` once complete. Throws `zipFail` on any failure, leaving an earlier

@@ -114,7 +114,8 @@ struct OpenVpnConfigs {
     std::string udp;
 };
 
-std::variant<OpenVpnConfigs, ApiServiceError> openVpnConfigsIn(bool success, const std::string& message, const nlohmann::json& jsonData) {
+std::variant<OpenVpnConfigs, ApiServiceError> openVpnConfigsIn(bool success, const std::string& message,
+                                                               const nlohmann::json& jsonData) {
     if (!success) return ApiServiceError::error(message);
     const auto* data = JsonValue::member(jsonData, "data");
     if (data == nullptr || !data->is_object()) return ApiServiceError::jsonError("data");
@@ -199,8 +200,8 @@ std::string ApiService::getPostString(const FormParameters& params, ContentType 
 }
 
 void ApiService::callRequest(const std::string& url, HttpMethod httpMethod, const Headers& headers,
-                             std::optional<ContentType> contentType, const std::optional<FormParameters>& params,
-                             Finish finish, ApiReply::BodyReader reader) {
+                             std::optional<ContentType> contentType, const std::optional<FormParameters>& params, Finish finish,
+                             ApiReply::BodyReader reader) {
     const auto& services = platform::Services::current();
     auto state = std::make_shared<RequestState>();
     state->info.set("url", url);
@@ -221,7 +222,8 @@ void ApiService::callRequest(const std::string& url, HttpMethod httpMethod, cons
     nlohmann::json sentHeaders = nlohmann::json::object();
     for (const auto& [field, value] : request.allHTTPHeaderFields()) sentHeaders[field] = value;
     state->info.setRendering("headers", sentHeaders);
-    state->info.set("request.dateTime", platform::foundation::DateFormatter("yyyy-MM-dd hh:mm:ss").string(services.clock()->wallNow()));
+    state->info.set("request.dateTime",
+                    platform::foundation::DateFormatter("yyyy-MM-dd hh:mm:ss").string(services.clock()->wallNow()));
 
     auto mainQueue = services.mainQueue();
     auto reporter = services.crashReporter();
@@ -230,15 +232,16 @@ void ApiService::callRequest(const std::string& url, HttpMethod httpMethod, cons
     };
     auto fail = [state, reporter, deliver](const ApiServiceError& error) {
         state->info.setRendering("result.jsonData", state->jsonData);
-        reporter->configureScope([&](platform::crashreporting::Scope& scope) { scope.setContextValue(state->info.context(), "API request"); });
+        reporter->configureScope(
+            [&](platform::crashreporting::Scope& scope) { scope.setContextValue(state->info.context(), "API request"); });
         state->message = errorMessage("", error);
         deliver();
     };
 
     auto task = services.urlSession()->dataTask(
-        std::move(request), [state, url, reportedBody, reporter, deliver, fail, reader = std::move(reader)](std::optional<std::string> data,
-                                                                                std::optional<platform::foundation::HTTPURLResponse> response,
-                                                                                std::optional<platform::foundation::DomainError> error) {
+        std::move(request), [state, url, reportedBody, reporter, deliver, fail, reader = std::move(reader)](
+                                std::optional<std::string> data, std::optional<platform::foundation::HTTPURLResponse> response,
+                                std::optional<platform::foundation::DomainError> error) {
             if (!data) {
                 state->info.set("request.object", url);
                 if (reportedBody) state->info.set("request.httpBody", *reportedBody);
@@ -298,26 +301,27 @@ void ApiService::validateDevice(const std::string& deviceId, std::function<void(
 }
 
 void ApiService::getProducts(const std::string& token, ProductsResult result) {
-    UserSettings::getDeviceId([token, result = std::move(result)](bool success, const std::string& message, const std::string& deviceId) {
-        if (!success) {
-            result(false, message, std::nullopt);
-            return;
-        }
-        callRequest(apiUrl() + "account/api2/available-products?categories=2", HttpMethod::GET, authorisedHeaders(token, deviceId),
-                    std::nullopt, std::nullopt,
-                    [result](bool success, const std::string& message, const nlohmann::json& jsonData) {
-                        if (!success) {
-                            result(false, errorMessage("getProducts", ApiServiceError::errorAsIs(message)), std::nullopt);
-                            return;
-                        }
-                        auto products = productsIn(jsonData);
-                        if (!products) {
-                            result(false, errorMessage("getProducts", ApiServiceError::jsonError("data")), std::nullopt);
-                            return;
-                        }
-                        result(true, "", products);
-                    });
-    });
+    UserSettings::getDeviceId(
+        [token, result = std::move(result)](bool success, const std::string& message, const std::string& deviceId) {
+            if (!success) {
+                result(false, message, std::nullopt);
+                return;
+            }
+            callRequest(apiUrl() + "account/api2/available-products?categories=2", HttpMethod::GET,
+                        authorisedHeaders(token, deviceId), std::nullopt, std::nullopt,
+                        [result](bool success, const std::string& message, const nlohmann::json& jsonData) {
+                            if (!success) {
+                                result(false, errorMessage("getProducts", ApiServiceError::errorAsIs(message)), std::nullopt);
+                                return;
+                            }
+                            auto products = productsIn(jsonData);
+                            if (!products) {
+                                result(false, errorMessage("getProducts", ApiServiceError::jsonError("data")), std::nullopt);
+                                return;
+                            }
+                            result(true, "", products);
+                        });
+        });
 }
 
 void ApiService::getOpenVpnConfigs(OpenVpnConfigsResult result) {
@@ -327,25 +331,26 @@ void ApiService::getOpenVpnConfigs(OpenVpnConfigsResult result) {
         return;
     }
     platform::foundation::consolePrint("Fetching OpenVPN config");
-    UserSettings::getDeviceId([result = std::move(result)](bool success, const std::string& message, const std::string& deviceId) {
-        if (!success) {
-            result(false, message, std::nullopt, std::nullopt);
-            return;
-        }
-        const Headers headers{{"Authorization", "Bearer " + token.value_or("")}, {"AMEMBER-DEVICE-ID", deviceId}};
-        callRequest(apiUrl() + "account/api2/servers/config", HttpMethod::GET, headers, std::nullopt, std::nullopt,
-                    [result](bool success, const std::string& message, const nlohmann::json& jsonData) {
-                        auto configs = openVpnConfigsIn(success, message, jsonData);
-                        if (const auto* failure = std::get_if<ApiServiceError>(&configs)) {
-                            result(false, errorMessage("getOpenVpnConfigs", *failure), std::nullopt, std::nullopt);
-                            return;
-                        }
-                        auto& texts = std::get<OpenVpnConfigs>(configs);
-                        savedTcpConfig = texts.tcp;
-                        savedUdpConfig = texts.udp;
-                        result(true, "", texts.tcp, texts.udp);
-                    });
-    });
+    UserSettings::getDeviceId(
+        [result = std::move(result)](bool success, const std::string& message, const std::string& deviceId) {
+            if (!success) {
+                result(false, message, std::nullopt, std::nullopt);
+                return;
+            }
+            const Headers headers{{"Authorization", "Bearer " + token.value_or("")}, {"AMEMBER-DEVICE-ID", deviceId}};
+            callRequest(apiUrl() + "account/api2/servers/config", HttpMethod::GET, headers, std::nullopt, std::nullopt,
+                        [result](bool success, const std::string& message, const nlohmann::json& jsonData) {
+                            auto configs = openVpnConfigsIn(success, message, jsonData);
+                            if (const auto* failure = std::get_if<ApiServiceError>(&configs)) {
+                                result(false, errorMessage("getOpenVpnConfigs", *failure), std::nullopt, std::nullopt);
+                                return;
+                            }
+                            auto& texts = std::get<OpenVpnConfigs>(configs);
+                            savedTcpConfig = texts.tcp;
+                            savedUdpConfig = texts.udp;
+                            result(true, "", texts.tcp, texts.udp);
+                        });
+        });
 }
 
 void ApiService::checkLoginData(const std::string& username, const std::string& password, LoginResult result) {
@@ -356,23 +361,25 @@ void ApiService::checkLoginData(const std::string& username, const std::string& 
                                 {{"name", "username"}, {"value", username}},
                                 {{"name", "password"}, {"value", password}},
                                 {{"name", "scope"}, {"value", loginScope}}};
-    callRequest(apiUrl() + "account/oauth/token", HttpMethod::POST, {{"cache-control", "no-cache"}}, ContentType::formData, params,
-                [username, password, result = std::move(result)](bool success, const std::string& message, const nlohmann::json& jsonData) {
-                    const auto accessToken = JsonValue::stringMember(jsonData, "access_token");
-                    if (!success || !accessToken) {
-                        const auto failure = success ? ApiServiceError::jsonError("access_token") : ApiServiceError::errorAsIs(message);
-                        result(false, false, false, false, errorMessage("checkLoginData", failure));
-                        return;
-                    }
-                    UserSettings::setUsername(username);
-                    UserSettings::setPassword(password);
-                    UserSettings::setEmail(username);
-                    token = *accessToken;
-                    getUserData(*accessToken, [result](bool success, bool isVpnActive, bool isDnsActive, bool isEmailConfirmed,
-                                                       const std::string& message) {
-                        result(success, isEmailConfirmed, isVpnActive, isDnsActive, message);
-                    });
-                });
+    callRequest(
+        apiUrl() + "account/oauth/token", HttpMethod::POST, {{"cache-control", "no-cache"}}, ContentType::formData, params,
+        [username, password, result = std::move(result)](bool success, const std::string& message,
+                                                         const nlohmann::json& jsonData) {
+            const auto accessToken = JsonValue::stringMember(jsonData, "access_token");
+            if (!success || !accessToken) {
+                const auto failure = success ? ApiServiceError::jsonError("access_token") : ApiServiceError::errorAsIs(message);
+                result(false, false, false, false, errorMessage("checkLoginData", failure));
+                return;
+            }
+            UserSettings::setUsername(username);
+            UserSettings::setPassword(password);
+            UserSettings::setEmail(username);
+            token = *accessToken;
+            getUserData(*accessToken, [result](bool success, bool isVpnActive, bool isDnsActive, bool isEmailConfirmed,
+                                               const std::string& message) {
+                result(success, isEmailConfirmed, isVpnActive, isDnsActive, message);
+            });
+        });
 }
 
 void ApiService::getUserData(const std::string& token, UserDataResult result) {
@@ -386,22 +393,23 @@ void ApiService::getUserData(const std::string& token, UserDataResult result) {
             deliver(UserDataRecord{.message = message});
             return;
         }
-        getProducts(token, [headers = authorisedHeaders(token, deviceId), deviceId, deliver](bool success, const std::string& message,
-                                                        const std::optional<std::vector<nlohmann::json>>& products) {
-            if (!success) {
-                deliver(UserDataRecord{.message = errorMessage("getUserData", ApiServiceError::error(message))});
-                return;
-            }
-            // The server catalogue is read straight into records on the URL session's thread.
-            auto servers = std::make_shared<std::optional<ProfileReply::Servers>>();
-            callRequest(
-                apiUrl() + "account/api2/me", HttpMethod::GET, headers, std::nullopt, std::nullopt,
-                [parser = ProfileParser(deviceId, products.value_or(std::vector<nlohmann::json>{})), deliver, servers](
-                    bool success, const std::string& message, const nlohmann::json& jsonData) {
-                    deliver(parser.parse(success, message, jsonData, std::move(*servers)));
-                },
-                ProfileReply::readerKeepingServers(servers));
-        });
+        getProducts(token,
+                    [headers = authorisedHeaders(token, deviceId), deviceId, deliver](
+                        bool success, const std::string& message, const std::optional<std::vector<nlohmann::json>>& products) {
+                        if (!success) {
+                            deliver(UserDataRecord{.message = errorMessage("getUserData", ApiServiceError::error(message))});
+                            return;
+                        }
+                        // The server catalogue is read straight into records on the URL session's thread.
+                        auto servers = std::make_shared<std::optional<ProfileReply::Servers>>();
+                        callRequest(
+                            apiUrl() + "account/api2/me", HttpMethod::GET, headers, std::nullopt, std::nullopt,
+                            [parser = ProfileParser(deviceId, products.value_or(std::vector<nlohmann::json>{})), deliver,
+                             servers](bool success, const std::string& message, const nlohmann::json& jsonData) {
+                                deliver(parser.parse(success, message, jsonData, std::move(*servers)));
+                            },
+                            ProfileReply::readerKeepingServers(servers));
+                    });
     });
 }
 

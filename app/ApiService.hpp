@@ -29,12 +29,13 @@ public:
     using FormParameters = std::vector<std::map<std::string, std::string>>;
     using Headers = std::map<std::string, std::string>;
     using Finish = std::function<void(bool success, const std::string& message, const nlohmann::json& jsonData)>;
-    using ProductsResult = std::function<void(bool success, const std::string& message,
-                                              const std::optional<std::vector<nlohmann::json>>& products)>;
-    using OpenVpnConfigsResult = std::function<void(bool success, const std::string& message, const std::optional<std::string>& tcpConfig,
-                                                    const std::optional<std::string>& udpConfig)>;
-    using LoginResult = std::function<void(bool success, bool isEmailConfirmed, bool isVpnActive, bool isDnsActive,
-                                           const std::string& message)>;
+    using ProductsResult =
+        std::function<void(bool success, const std::string& message, const std::optional<std::vector<nlohmann::json>>& products)>;
+    using OpenVpnConfigsResult =
+        std::function<void(bool success, const std::string& message, const std::optional<std::string>& tcpConfig,
+                           const std::optional<std::string>& udpConfig)>;
+    using LoginResult =
+        std::function<void(bool success, bool isEmailConfirmed, bool isVpnActive, bool isDnsActive, const std::string& message)>;
 
     static constexpr const char* clientId = "7e0b3a9c51d24f86b2c9e4a07d6f1b35";
     // The boundary of multipart bodies (37 characters).
@@ -71,16 +72,16 @@ public:
 private:
     friend class ApiServiceTestAccess;
 
-    using UserDataResult = std::function<void(bool success, bool isVpnActive, bool isDnsActive, bool isEmailConfirmed,
-                                              const std::string& message)>;
+    using UserDataResult =
+        std::function<void(bool success, bool isVpnActive, bool isDnsActive, bool isEmailConfirmed, const std::string& message)>;
 
     // Loads the account behind `token`: device check, products, profile. On the main queue.
     static void getUserData(const std::string& token, UserDataResult result);
 
     static std::string getPostString(const FormParameters& params, ContentType contentType);
     static void callRequest(const std::string& url, HttpMethod httpMethod, const Headers& headers,
-                            std::optional<ContentType> contentType, const std::optional<FormParameters>& params,
-                            Finish finish, ApiReply::BodyReader reader = nullptr);
+                            std::optional<ContentType> contentType, const std::optional<FormParameters>& params, Finish finish,
+                            ApiReply::BodyReader reader = nullptr);
 };
 
 std::string_view rawValue(ApiService::HttpMethod value);

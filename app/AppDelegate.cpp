@@ -3,8 +3,8 @@
 #include "HelperService/CorvantisHelperController/HelperIKEv2Tunnel.hpp"
 #include "HelperService/CorvantisHelperController/HelperService.hpp"
 #include "HelperService/CorvantisHelperInterface/RootCommand.hpp"
-#include "app/CrashReportMasking.hpp"
 #include "StatusPopup/StatusPopupController.hpp"
+#include "app/CrashReportMasking.hpp"
 #include "app/MainWindow.hpp"
 #include "app/ProductConstants.hpp"
 #include "app/UserSettings.hpp"
@@ -16,8 +16,8 @@
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/DateFormatter.hpp"
 #include "platform/foundation/TemporaryDirectory.hpp"
-#include "platform/foundation/Url.hpp"
 #include "platform/foundation/UnicodeNormalization.hpp"
+#include "platform/foundation/Url.hpp"
 #include "platform/foundation/UserDefaults.hpp"
 #include "platform/network/VPNManager.hpp"
 #include "platform/ui/Alert.hpp"
@@ -136,7 +136,8 @@ void AppDelegate::startCrashReporting() {
     std::string dsn;
     if (const char* overridden = std::getenv(dsnEnvironment)) {
         dsn = overridden;
-    } else if (const auto& info = bundle->infoDictionary(); info && info->contains(dsnInfoKey) && (*info)[dsnInfoKey].is_string()) {
+    } else if (const auto& info = bundle->infoDictionary();
+               info && info->contains(dsnInfoKey) && (*info)[dsnInfoKey].is_string()) {
         dsn = (*info)[dsnInfoKey].get<std::string>();
     }
     CrashReporter::Options options{.dsn = dsn, .debug = true, .beforeSend = maskCredentials};
@@ -144,11 +145,12 @@ void AppDelegate::startCrashReporting() {
     if (!dsn.empty()) {
         if (auto parsed = platform::crashreporting::Dsn::parse(dsn)) {
             std::string client = "corvantis-vpn";
-            if (const auto& info = bundle->infoDictionary(); info && info->value("CFBundleShortVersionString", nlohmann::json()).is_string()) {
+            if (const auto& info = bundle->infoDictionary();
+                info && info->value("CFBundleShortVersionString", nlohmann::json()).is_string()) {
                 client += "/" + (*info)["CFBundleShortVersionString"].get<std::string>();
             }
             sink = std::make_shared<platform::crashreporting::HttpEventSink>(std::move(parsed.value()), client, options.debug,
-                                                                            platform::Services::current().urlSession());
+                                                                             platform::Services::current().urlSession());
         } else {
             platform::foundation::consoleLog(parsed.error().message + "; crash reports stay off");
         }
@@ -233,7 +235,8 @@ std::string AppDelegate::missingResources(const std::shared_ptr<platform::ui::St
     std::string missing;
     const auto add = [&missing](const std::string& what) { missing += (missing.empty() ? "" : ", ") + what; };
     for (const char* scene : mainScenes) {
-        if (!storyboard || !storyboard->instantiateController(scene)) add("the scene \"" + std::string(scene) + "\" of the storyboard \"Main\"");
+        if (!storyboard || !storyboard->instantiateController(scene))
+            add("the scene \"" + std::string(scene) + "\" of the storyboard \"Main\"");
     }
     if (!platform::foundation::Bundle::main()->pathForResource("down", "sh")) add("the resource \"down.sh\"");
     return missing;
@@ -265,7 +268,8 @@ void AppDelegate::installHelperTool() {
         return;
     }
     if (!error.localizedFailureReason.empty()) error.localizedDescription += " (" + error.localizedFailureReason + ")";
-    platform::crashreporting::CrashReporter::current()->captureMessage("Helper Tool install error. " + error.localizedDescription);
+    platform::crashreporting::CrashReporter::current()->captureMessage("Helper Tool install error. " +
+                                                                       error.localizedDescription);
     throw error;
 }
 
@@ -281,9 +285,10 @@ void AppDelegate::getGateway() {
     const auto helper = HelperService::shared();
     if (!helper) return;
     // The helper client answers on the main queue.
-    helper->runCommand(helper::commandLine(helper::FindDefaultGateway{}), [delegate = weak_from_this()](std::optional<std::string> reply) {
-        if (const auto self = delegate.lock()) self->takeGateway(std::move(reply));
-    });
+    helper->runCommand(helper::commandLine(helper::FindDefaultGateway{}),
+                       [delegate = weak_from_this()](std::optional<std::string> reply) {
+                           if (const auto self = delegate.lock()) self->takeGateway(std::move(reply));
+                       });
 }
 
 void AppDelegate::takeGateway(std::optional<std::string> reply) {
@@ -398,18 +403,19 @@ void AppDelegate::addSavedServerToRoute(std::function<void(bool)> completion) {
         });
         return;
     }
-    helper->runCommand(helper::commandLine(helper::ListNameServers{}), [delegate = weak_from_this(), completion = std::move(completion)](
-                                               const std::optional<std::string>& reply) {
-        const auto self = delegate.lock();
-        const auto currentGateway = self ? ipv4(self->gateway) : std::nullopt;
-        std::istringstream lines(reply.value_or(""));
-        for (std::string line; std::getline(lines, line);) {
-            const auto nameServer = ipv4(line);
-            if (!nameServer || nameServer == currentGateway || line == "0.0.0.0") continue;
-            if (currentGateway) send(helper::AddHostRoute{*nameServer, *currentGateway});
-        }
-        if (completion) completion(true);
-    });
+    helper->runCommand(
+        helper::commandLine(helper::ListNameServers{}),
+        [delegate = weak_from_this(), completion = std::move(completion)](const std::optional<std::string>& reply) {
+            const auto self = delegate.lock();
+            const auto currentGateway = self ? ipv4(self->gateway) : std::nullopt;
+            std::istringstream lines(reply.value_or(""));
+            for (std::string line; std::getline(lines, line);) {
+                const auto nameServer = ipv4(line);
+                if (!nameServer || nameServer == currentGateway || line == "0.0.0.0") continue;
+                if (currentGateway) send(helper::AddHostRoute{*nameServer, *currentGateway});
+            }
+            if (completion) completion(true);
+        });
 }
 
 void AppDelegate::removeSavedServerFromRoute() {
@@ -439,9 +445,8 @@ void AppDelegate::runDownScript() {
     send(helper::RunDownScript{*script});
 }
 
-void AppDelegate::alert(const std::string& messageText, const std::string& informativeText,
-                        const std::string& firstButtonText, std::optional<std::string> secondButtonText,
-                        std::function<void(bool)> completion) {
+void AppDelegate::alert(const std::string& messageText, const std::string& informativeText, const std::string& firstButtonText,
+                        std::optional<std::string> secondButtonText, std::function<void(bool)> completion) {
     auto sheet = std::make_shared<platform::ui::Alert>();
     sheet->setMessageText(messageText);
     sheet->setInformativeText(informativeText);

@@ -92,9 +92,8 @@ public:
     // Asks the user with a warning sheet on the popup's window. `completion` gets true when the
     // first button answered, after the popup was opened again; with no popup window nothing is
     // shown and `completion` never runs.
-    void alert(const std::string& messageText, const std::string& informativeText,
-               const std::string& firstButtonText, std::optional<std::string> secondButtonText,
-               std::function<void(bool)> completion);
+    void alert(const std::string& messageText, const std::string& informativeText, const std::string& firstButtonText,
+               std::optional<std::string> secondButtonText, std::function<void(bool)> completion);
     // Ends the application: at once on the login screen, otherwise after the user confirms, with
     // the default route restored and the helper's tunnels ended.
     void quit();

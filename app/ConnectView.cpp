@@ -40,7 +40,8 @@ constexpr const char* connectOnStartKey = "connectOnStart";
 constexpr std::int64_t reconnectGuardMilliseconds = 2000;
 
 void breadcrumb(std::string category) {
-    platform::crashreporting::CrashReporter::current()->addBreadcrumb({platform::crashreporting::Level::info, std::move(category)});
+    platform::crashreporting::CrashReporter::current()->addBreadcrumb(
+        {platform::crashreporting::Level::info, std::move(category)});
 }
 
 std::shared_ptr<platform::foundation::UserDefaults> defaults() {
@@ -132,7 +133,8 @@ void ConnectView::commonInit() {
     if (animationView) {
         animationView->setContentMode(platform::animation::ContentMode::center);
         animationView->setFrame(bounds());
-        animationView->setAutoresizingMask(platform::ui::AutoresizingMask::widthSizable | platform::ui::AutoresizingMask::heightSizable);
+        animationView->setAutoresizingMask(platform::ui::AutoresizingMask::widthSizable |
+                                           platform::ui::AutoresizingMask::heightSizable);
         if (auto* layer = animationView->layer()) layer->zPosition = -1.0;
         animationView->setLoopAnimation(true);
         animationView->setAlphaValue(0);
@@ -166,11 +168,12 @@ void ConnectView::show() {
         disconnect();
         // A click or another disconnect before then means the user wants no reconnect.
         const auto attempt = connectAttempt_;
-        platform::dispatch::DispatchQueue::main()->asyncAfter(3s, [self = std::static_pointer_cast<ConnectView>(sharedView()), attempt] {
-            if (self->connectAttempt_ != attempt) return;
-            self->connectionState = ConnectionState::disconnected;
-            self->btnConnect->performClick(self.get());
-        });
+        platform::dispatch::DispatchQueue::main()->asyncAfter(
+            3s, [self = std::static_pointer_cast<ConnectView>(sharedView()), attempt] {
+                if (self->connectAttempt_ != attempt) return;
+                self->connectionState = ConnectionState::disconnected;
+                self->btnConnect->performClick(self.get());
+            });
     }
 }
 
@@ -222,7 +225,8 @@ void ConnectView::btnConnectClick(platform::ui::Object*) {
             showConnectingButton();
             if (internetActive) {
                 const auto last = defaults()->integer(disconnectedTimeKey);
-                if (last != 0 && millisecondsSince1970(platform::Services::current().wallNow()) - last < reconnectGuardMilliseconds) {
+                if (last != 0 &&
+                    millisecondsSince1970(platform::Services::current().wallNow()) - last < reconnectGuardMilliseconds) {
                     info("Finishing previous connection", "btnConnectClick(_:)");
                     platform::dispatch::DispatchQueue::main()->asyncAfter(2s, [view = weakSelf(), attempt] {
                         if (const auto self = view.lock()) self->startConnectionUnlessCancelled(attempt);
@@ -238,9 +242,10 @@ void ConnectView::btnConnectClick(platform::ui::Object*) {
                             if (!self || !self->isCurrentLookup(item)) return;
                             if (found) return self->startConnection();
                             if (const auto delegate = AppDelegate::shared()) {
-                                delegate->alert("Corvantis",
-                                                "You are not connected to the Internet. Please, check your connection and try again",
-                                                "Ok", std::nullopt, [](bool) {});
+                                delegate->alert(
+                                    "Corvantis",
+                                    "You are not connected to the Internet. Please, check your connection and try again", "Ok",
+                                    std::nullopt, [](bool) {});
                             }
                             self->showDisconnectedButton();
                         });
@@ -390,16 +395,18 @@ bool ConnectView::timedOut() {
         return false;
     }
     if (const auto delegate = AppDelegate::shared()) {
-        delegate->alert("Corvantis", "Connection timeout. Please, try again or contact Corvantis support", "OK", std::nullopt, [](bool) {});
+        delegate->alert("Corvantis", "Connection timeout. Please, try again or contact Corvantis support", "OK", std::nullopt,
+                        [](bool) {});
     }
     const auto server = UserSettings::hostname().value_or("");
     const char* port = UserSettings::savedOpenVPNPort() == OpenVPNPort::TCP ? "TCP" : "UDP";
     const auto started = connectingTime.value_or("");
-    platform::crashreporting::CrashReporter::current()->captureMessage("Connection timeout", [&](platform::crashreporting::Scope& scope) {
-        scope.setExtra(server, "server_address");
-        scope.setExtra(port, "port");
-        scope.setExtra(started, "connect_started");
-    });
+    platform::crashreporting::CrashReporter::current()->captureMessage("Connection timeout",
+                                                                       [&](platform::crashreporting::Scope& scope) {
+                                                                           scope.setExtra(server, "server_address");
+                                                                           scope.setExtra(port, "port");
+                                                                           scope.setExtra(started, "connect_started");
+                                                                       });
     connectedHostname = UserSettings::hostname();
     connectionState = ConnectionState::connecting;
     disconnect();
@@ -428,8 +435,8 @@ void ConnectView::startConnection() {
             return;
         case Protocol::OpenVPN:
             if (!helper) break;
-            OpenVPNConnection().connectUsingServerAddress(UserSettings::hostname(), UserSettings::username(), UserSettings::vpnPassword(),
-                                                          [view = weakSelf()](bool connected) {
+            OpenVPNConnection().connectUsingServerAddress(UserSettings::hostname(), UserSettings::username(),
+                                                          UserSettings::vpnPassword(), [view = weakSelf()](bool connected) {
                                                               const auto self = view.lock();
                                                               if (!self) return;
                                                               self->connectedHostname = UserSettings::hostname();
@@ -457,15 +464,16 @@ void ConnectView::startIkev2Connection() {
     protocolIKEv2->username = UserSettings::username();
     protocolIKEv2->useExtendedAuthentication = true;
     protocolIKEv2->disconnectOnSleep = false;
-    manager->loadFromPreferences([manager = manager, configuration = protocolIKEv2](std::optional<platform::foundation::DomainError> loadError) {
-        if (loadError) return printLine("error: " + loadError->localizedDescription);
-        manager->setProtocolConfiguration(std::make_shared<const platform::network::VPNProtocolIKEv2>(*configuration));
-        manager->setEnabled(true);
-        manager->saveToPreferences([manager](std::optional<platform::foundation::DomainError> saveError) {
-            if (saveError) return printLine("error: " + saveError->localizedDescription);
-            if (const auto startError = manager->startVPNTunnel()) printLine(startError->localizedDescription);
+    manager->loadFromPreferences(
+        [manager = manager, configuration = protocolIKEv2](std::optional<platform::foundation::DomainError> loadError) {
+            if (loadError) return printLine("error: " + loadError->localizedDescription);
+            manager->setProtocolConfiguration(std::make_shared<const platform::network::VPNProtocolIKEv2>(*configuration));
+            manager->setEnabled(true);
+            manager->saveToPreferences([manager](std::optional<platform::foundation::DomainError> saveError) {
+                if (saveError) return printLine("error: " + saveError->localizedDescription);
+                if (const auto startError = manager->startVPNTunnel()) printLine(startError->localizedDescription);
+            });
         });
-    });
 }
 
 void ConnectView::disconnect() {
@@ -511,7 +519,8 @@ void ConnectView::showAnimation(const std::shared_ptr<const platform::animation:
 
 void ConnectView::showDisconnectedButton() {
     breadcrumb("showDisconnectedButton()");
-    if (const auto stored = defaults()->set(millisecondsSince1970(platform::Services::current().wallNow()), disconnectedTimeKey); !stored) {
+    if (const auto stored = defaults()->set(millisecondsSince1970(platform::Services::current().wallNow()), disconnectedTimeKey);
+        !stored) {
         error("The disconnect time could not be saved: " + stored.error().message, "showDisconnectedButton()");
     }
     moveLocationButtonBack();
@@ -546,8 +555,8 @@ void ConnectView::showConnectedButton() {
     connectedHostname = UserSettings::hostname();
     sendToHelper(helper::FlushDnsCache{});
     const auto delegate = AppDelegate::shared();
-    const auto tunnelGateway = delegate && delegate->openVpnGateway ? helper::Ipv4Address::parse(*delegate->openVpnGateway)
-                                                                    : std::nullopt;
+    const auto tunnelGateway =
+        delegate && delegate->openVpnGateway ? helper::Ipv4Address::parse(*delegate->openVpnGateway) : std::nullopt;
     if (UserSettings::savedProtocol() == Protocol::OpenVPN && tunnelGateway) {
         sendToHelper(helper::AddTunnelRoute{*tunnelGateway});
     }

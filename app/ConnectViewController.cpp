@@ -61,8 +61,10 @@ std::shared_ptr<platform::ui::View> loadConnectView(platform::ui::ViewController
 
     for (const std::shared_ptr<platform::ui::View>& subview :
          {view->viewContainer, std::static_pointer_cast<platform::ui::View>(view->btnConnect),
-          std::static_pointer_cast<platform::ui::View>(view->lblConnectTo), std::static_pointer_cast<platform::ui::View>(view->btnLocation),
-          std::static_pointer_cast<platform::ui::View>(view->lblDuration), std::static_pointer_cast<platform::ui::View>(settings)}) {
+          std::static_pointer_cast<platform::ui::View>(view->lblConnectTo),
+          std::static_pointer_cast<platform::ui::View>(view->btnLocation),
+          std::static_pointer_cast<platform::ui::View>(view->lblDuration),
+          std::static_pointer_cast<platform::ui::View>(settings)}) {
         view->addSubview(subview);
     }
 
@@ -78,7 +80,8 @@ std::shared_ptr<platform::ui::View> loadConnectView(platform::ui::ViewController
 }  // namespace
 
 void ConnectViewController::registerScene(platform::ui::Storyboard& storyboard) {
-    storyboard.registerScene("connectViewController", [] { return std::make_shared<ConnectViewController>(); }, loadConnectView);
+    storyboard.registerScene(
+        "connectViewController", [] { return std::make_shared<ConnectViewController>(); }, loadConnectView);
 }
 
 }  // namespace corvantis

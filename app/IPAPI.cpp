@@ -66,20 +66,22 @@ std::shared_ptr<platform::foundation::URLSessionDataTask> Service::fetch(const s
     std::string list;
     for (const auto key : keys) list += (list.empty() ? "" : ",") + std::string(Result::rawValue(key));
     const std::string target = url() + query.value_or("") + "?fields=" + list + "&lang=" + language;
-    return PublicIPRequest::get(target, [keys, completion = std::move(completion)](platform::foundation::Expected<nlohmann::json> reply) {
-        if (!reply) return completion(std::nullopt, reply.error());
-        Result result;
-        for (const auto key : keys) member(result, key) = text(reply.value(), key);
-        // The service always says "fail" with its message when it has no answer.
-        if (text(reply.value(), Result::Key::status) == "fail") {
-            return completion(std::nullopt, platform::foundation::Error{0, text(reply.value(), Result::Key::message).value_or("fail")});
-        }
-        const bool wantsAddress = std::ranges::find(keys, Result::Key::ipAddress) != keys.end();
-        if (wantsAddress && !(result.ipAddress && PublicIPRequest::isAddress(*result.ipAddress))) {
-            return completion(std::nullopt, platform::foundation::Error{0, "The reply holds no address"});
-        }
-        completion(std::move(result), std::nullopt);
-    });
+    return PublicIPRequest::get(
+        target, [keys, completion = std::move(completion)](platform::foundation::Expected<nlohmann::json> reply) {
+            if (!reply) return completion(std::nullopt, reply.error());
+            Result result;
+            for (const auto key : keys) member(result, key) = text(reply.value(), key);
+            // The service always says "fail" with its message when it has no answer.
+            if (text(reply.value(), Result::Key::status) == "fail") {
+                return completion(std::nullopt,
+                                  platform::foundation::Error{0, text(reply.value(), Result::Key::message).value_or("fail")});
+            }
+            const bool wantsAddress = std::ranges::find(keys, Result::Key::ipAddress) != keys.end();
+            if (wantsAddress && !(result.ipAddress && PublicIPRequest::isAddress(*result.ipAddress))) {
+                return completion(std::nullopt, platform::foundation::Error{0, "The reply holds no address"});
+            }
+            completion(std::move(result), std::nullopt);
+        });
 }
 
 }  // namespace corvantis::IPAPI

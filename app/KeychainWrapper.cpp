@@ -52,8 +52,7 @@ std::optional<KeychainItem> itemForKey(const std::string& key) {
 }
 
 bool updateData(const std::string& value, const std::string& key) {
-    return KeychainStore::standard()->update(setupKeychainQueryDictionaryForKey(key), value) ==
-           platform::security::errSecSuccess;
+    return KeychainStore::standard()->update(setupKeychainQueryDictionaryForKey(key), value) == platform::security::errSecSuccess;
 }
 }  // namespace
 

@@ -5,8 +5,8 @@
 namespace corvantis {
 
 platform::ui::Rect LocationButtonCell::drawTitle(platform::ui::GraphicsContext& context,
-                                                 const platform::ui::AttributedString& title,
-                                                 const platform::ui::Rect& frame, platform::ui::View& controlView) {
+                                                 const platform::ui::AttributedString& title, const platform::ui::Rect& frame,
+                                                 platform::ui::View& controlView) {
     return ButtonCell::drawTitle(context, title, titleFrame(title.size().width, frame), controlView);
 }
 

@@ -23,10 +23,11 @@ const ui::Color darkText = ui::Color::sRGB(37 / 255.0, 47 / 255.0, 88 / 255.0, 1
 // state can still be read from its image.
 void registerImages() {
     const std::pair<const char*, ui::Size> images[] = {
-        {"TabsActiveLeft", {150, 32}},   {"TabsActiveRight", {150, 32}}, {"TabsInactiveLeft", {150, 32}},
-        {"TabsInactiveRight", {150, 32}}, {"FavouriteActive", {16, 16}},  {"FavouriteInactive", {16, 16}},
-        {"SearchIcon", {18, 18}},         {"BackArrow", {20, 20}},        {"CancelSearch", {14, 14}},
-        {FlagImages::placeholderName, {24, 18}},
+        {"TabsActiveLeft", {150, 32}},   {"TabsActiveRight", {150, 32}},
+        {"TabsInactiveLeft", {150, 32}}, {"TabsInactiveRight", {150, 32}},
+        {"FavouriteActive", {16, 16}},   {"FavouriteInactive", {16, 16}},
+        {"SearchIcon", {18, 18}},        {"BackArrow", {20, 20}},
+        {"CancelSearch", {14, 14}},      {FlagImages::placeholderName, {24, 18}},
     };
     for (const auto& [name, size] : images) {
         if (!ui::Image::named(name)) ui::Image::make(size)->setName(name);

@@ -15,7 +15,8 @@ constexpr double fadeDuration = 0.7;
 constexpr double tabFontSize = 12;
 
 // `title` in `attributes`, centred by `paragraph` over the whole text.
-ui::AttributedString tabTitle(const ui::Button& button, const ui::TextAttributes& attributes, const ui::ParagraphStyle& paragraph) {
+ui::AttributedString tabTitle(const ui::Button& button, const ui::TextAttributes& attributes,
+                              const ui::ParagraphStyle& paragraph) {
     ui::AttributedString title(button.title(), attributes);
     if (const auto whole = title.rangeOf(button.title())) {
         ui::TextAttributes centred;

@@ -90,7 +90,8 @@ std::optional<LocationsViewController::Cities> LocationsViewController::getActiv
         const std::string& text = searchField->stringValue();
         if (text.empty()) return all;
         const CitySearch search(text);
-        std::ranges::copy_if(all, std::back_inserter(active), [&](const auto& city) { return search.matches(city->name.value_or("")); });
+        std::ranges::copy_if(all, std::back_inserter(active),
+                             [&](const auto& city) { return search.matches(city->name.value_or("")); });
         return active;
     }
     if (MainWindow::shared().locationsView->allTabSelected) return all;
@@ -149,8 +150,8 @@ void LocationsViewController::mainTableClicked(ui::Object*) {
         switchServer(*city);
         return;
     }
-    AppDelegate::shared()->alert("Do you want to connect to this server?", "Your current location will be disconnected", "Connect",
-                                 "Cancel", [city](bool connect) {
+    AppDelegate::shared()->alert("Do you want to connect to this server?", "Your current location will be disconnected",
+                                 "Connect", "Cancel", [city](bool connect) {
                                      if (connect) switchServer(*city);
                                  });
 }

@@ -97,21 +97,23 @@ void LoginView::btnLoginClick(Object*) {
         return;
     }
     std::weak_ptr<LoginView> weakSelf = std::static_pointer_cast<LoginView>(sharedView());
-    ApiService::checkLoginData(user, password,
-                               [weakSelf](bool success, bool isEmailConfirmed, bool isVpnActive, bool isDnsActive, const std::string& message) {
-                                   platform::Services::current().mainQueue()->async([=] {
-                                       if (auto self = weakSelf.lock()) {
-                                           self->loginFinished(success, isEmailConfirmed, isVpnActive, isDnsActive, message);
-                                       }
-                                   });
-                               });
+    ApiService::checkLoginData(
+        user, password,
+        [weakSelf](bool success, bool isEmailConfirmed, bool isVpnActive, bool isDnsActive, const std::string& message) {
+            platform::Services::current().mainQueue()->async([=] {
+                if (auto self = weakSelf.lock()) {
+                    self->loginFinished(success, isEmailConfirmed, isVpnActive, isDnsActive, message);
+                }
+            });
+        });
 }
 
 void LoginView::txtPasswordAction(Object*) {
     btnLogin->performClick(this);
 }
 
-void LoginView::loginFinished(bool success, bool isEmailConfirmed, bool isVpnActive, bool isDnsActive, const std::string& message) {
+void LoginView::loginFinished(bool success, bool isEmailConfirmed, bool isVpnActive, bool isDnsActive,
+                              const std::string& message) {
     if (!success) {
         btnLogin->setEnabled(true);
         alert(message, "OK");
@@ -156,8 +158,8 @@ void LoginView::noVpnSubscription(bool isDnsActive) {
     if (isDnsActive) {
         alert("You have no active VPN subscriptions. Please follow this guide to upgrade", "Learn More", "Cancel", answered);
     } else {
-        alert("You have no active VPN subscriptions. Please, visit " + std::string(WebPages::webSiteDomain) + " to purchase", "Buy Now",
-              "Cancel", answered);
+        alert("You have no active VPN subscriptions. Please, visit " + std::string(WebPages::webSiteDomain) + " to purchase",
+              "Buy Now", "Cancel", answered);
     }
     setFieldsEnabled(true);
 }

@@ -64,8 +64,9 @@ private:
     void signedIn();
     void setFieldsEnabled(bool enabled);
     // A "Login error" sheet; a one-button alert needs no completion.
-    static void alert(const std::string& text, const std::string& firstButton, std::optional<std::string> secondButton = std::nullopt,
-                      std::function<void(bool)> completion = [](bool) {});
+    static void alert(
+        const std::string& text, const std::string& firstButton, std::optional<std::string> secondButton = std::nullopt,
+        std::function<void(bool)> completion = [](bool) {});
 };
 
 }  // namespace corvantis

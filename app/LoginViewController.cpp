@@ -29,7 +29,8 @@ std::shared_ptr<Made> placed(View& parent, Rect frame) {
     return made;
 }
 
-std::shared_ptr<Button> linkButton(View& parent, Rect frame, int tag, const Selector& action, const std::shared_ptr<Responder>& target) {
+std::shared_ptr<Button> linkButton(View& parent, Rect frame, int tag, const Selector& action,
+                                   const std::shared_ptr<Responder>& target) {
     auto link = placed<LoginViewLinkButton>(parent, frame);
     link->setTag(tag);
     link->setAction(action);

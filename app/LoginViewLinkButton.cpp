@@ -9,9 +9,9 @@ void LoginViewLinkButton::mouseDown(const platform::ui::Event&) {
     const auto& loginView = MainWindow::shared().loginView;
     if (!loginView || loginView->alphaValue() == 0) return;
     switch (tag()) {
-    case signUpTag: LoginViewController::openSignUpPage(); break;
-    case forgotPasswordTag: LoginViewController::openAccountLoginPage(); break;
-    default: break;
+        case signUpTag: LoginViewController::openSignUpPage(); break;
+        case forgotPasswordTag: LoginViewController::openAccountLoginPage(); break;
+        default: break;
     }
 }
 

@@ -1,11 +1,11 @@
 #include "app/MainWindow.hpp"
 
 #include "HelperService/CorvantisHelperController/HelperService.hpp"
+#include "PRQLogger/PRQLogger.hpp"
 #include "StatusPopup/StatusPopupController.hpp"
 #include "StatusPopup/StatusPopupHost.hpp"
 #include "app/AppDelegate.hpp"
 #include "app/UserSettings.hpp"
-#include "PRQLogger/PRQLogger.hpp"
 #include "platform/ui/Image.hpp"
 #include "platform/ui/TableView.hpp"
 #include "platform/ui/TextField.hpp"
@@ -16,8 +16,8 @@ namespace {
 
 // The scene's controller and view when both are of the classes the popup expects.
 template <class Controller, class ScreenView>
-void instantiate(platform::ui::Storyboard& storyboard, const char* identifier,
-                 std::shared_ptr<Controller>& controller, std::shared_ptr<ScreenView>& view) {
+void instantiate(platform::ui::Storyboard& storyboard, const char* identifier, std::shared_ptr<Controller>& controller,
+                 std::shared_ptr<ScreenView>& view) {
     controller = std::dynamic_pointer_cast<Controller>(storyboard.instantiateController(identifier));
     view = controller ? std::dynamic_pointer_cast<ScreenView>(controller->view()) : nullptr;
 }
@@ -127,33 +127,32 @@ bool MainWindow::isOpen() const {
 void MainWindow::switchToView(View view) {
     if (!isSetUp()) return;
     switch (view) {
-    case View::loginView:
-        if (const auto helper = HelperService::shared()) helper->terminateAllVpnConnections();
-        settingsView->hide();
-        loginView->show();
-        break;
-    case View::connectView:
-        connectView->show();
-        loginView->hide();
-        loginViewController->hideError();
-        settingsView->hide();
-        locationsView->hide();
-        break;
-    case View::settingsView:
-        connectView->hide();
-        settingsView->show();
-        break;
-    case View::locationsView:
-        connectView->hide();
-        locationsView->show();
-        break;
+        case View::loginView:
+            if (const auto helper = HelperService::shared()) helper->terminateAllVpnConnections();
+            settingsView->hide();
+            loginView->show();
+            break;
+        case View::connectView:
+            connectView->show();
+            loginView->hide();
+            loginViewController->hideError();
+            settingsView->hide();
+            locationsView->hide();
+            break;
+        case View::settingsView:
+            connectView->hide();
+            settingsView->show();
+            break;
+        case View::locationsView:
+            connectView->hide();
+            locationsView->show();
+            break;
     }
 }
 
 void MainWindow::setStatusBarIcon(bool connected) {
     if (!isSetUp()) return;
-    popupController->statusItem()->setImage(
-        platform::ui::Image::named(connected ? activeIcon : inactiveIcon));
+    popupController->statusItem()->setImage(platform::ui::Image::named(connected ? activeIcon : inactiveIcon));
 }
 
 void MainWindow::changeShowedLocation() {

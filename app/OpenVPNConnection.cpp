@@ -89,8 +89,7 @@ int OpenVPNConnection::initialize() {
 
 void OpenVPNConnection::connectUsingServerAddress(const std::optional<std::string>& serverAddress,
                                                   const std::optional<std::string>& username,
-                                                  const std::optional<std::string>& password,
-                                                  std::function<void(bool)> reply) {
+                                                  const std::optional<std::string>& password, std::function<void(bool)> reply) {
     logTime("OpenVPN Connection: ");
     initialize();
     logTime("OpenVPN Connection: ");

@@ -19,8 +19,7 @@ public:
 
     // `reply` gets true once the helper reports the tunnel connected, false when it reports it
     // ended; it is never called when no usable reply comes.
-    void connectUsingServerAddress(const std::optional<std::string>& serverAddress,
-                                   const std::optional<std::string>& username,
+    void connectUsingServerAddress(const std::optional<std::string>& serverAddress, const std::optional<std::string>& username,
                                    const std::optional<std::string>& password, std::function<void(bool)> reply);
 
     // Writes `config` as the profile (mode 0600) and has the helper run openvpn with it;

@@ -35,7 +35,8 @@ std::optional<std::string> titleIfMatching(const nlohmann::json& product, long l
 }
 }  // namespace
 
-std::optional<std::string> PlanSelection::select(const nlohmann::json& subscriptions, const std::vector<nlohmann::json>& products) {
+std::optional<std::string> PlanSelection::select(const nlohmann::json& subscriptions,
+                                                 const std::vector<nlohmann::json>& products) {
     if (!subscriptions.is_object()) return std::nullopt;
     std::optional<std::string> plan;
     if (subscriptions.contains("2")) plan = freeTrial;

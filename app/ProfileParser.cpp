@@ -99,8 +99,8 @@ std::optional<ApiServiceError> ProfileParser::readSubscriptions(const nlohmann::
 
 void ProfileParser::reportUser() const {
     const auto plan = UserSettings::plan();
-    platform::Services::current().crashReporter()->setUser(
-        platform::crashreporting::User{deviceId_, {{"subscriptionType", plan ? nlohmann::json(*plan) : nlohmann::json(nullptr)}}});
+    platform::Services::current().crashReporter()->setUser(platform::crashreporting::User{
+        deviceId_, {{"subscriptionType", plan ? nlohmann::json(*plan) : nlohmann::json(nullptr)}}});
 }
 
 }  // namespace corvantis

@@ -41,8 +41,9 @@ std::shared_ptr<RQOperation> RQOperation::operationWithRequest(Request request) 
 RQOperation::RQOperation(Request request) : request_(std::move(request)) {}
 
 const std::set<long>& RQOperation::defaultAutoRetryErrorCodes() {
-    static const std::set<long> codes{URLError::timedOut,         URLError::cannotFindHost,         URLError::cannotConnectToHost,
-                                      URLError::dnsLookupFailed,  URLError::notConnectedToInternet, URLError::networkConnectionLost};
+    static const std::set<long> codes{
+        URLError::timedOut,        URLError::cannotFindHost,         URLError::cannotConnectToHost,
+        URLError::dnsLookupFailed, URLError::notConnectedToInternet, URLError::networkConnectionLost};
     return codes;
 }
 
@@ -149,7 +150,8 @@ void RQOperation::connectionDidReceiveData(URLConnection&, const std::string& da
     }
 }
 
-void RQOperation::connectionDidSendBodyData(URLConnection&, long long, long long totalBytesWritten, long long totalBytesExpectedToWrite) {
+void RQOperation::connectionDidSendBodyData(URLConnection&, long long, long long totalBytesWritten,
+                                            long long totalBytesExpectedToWrite) {
     std::lock_guard lock(mutex_);
     if (uploadProgressHandler) {
         const long long expected = std::max(0LL, totalBytesExpectedToWrite);

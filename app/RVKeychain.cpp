@@ -29,7 +29,7 @@ std::optional<std::vector<platform::security::KeychainItem>> RVKeychain::allAcco
 }
 
 std::optional<std::vector<platform::security::KeychainItem>> RVKeychain::accountsForService(const Text& service,
-                                                                                              ErrorPlace error) {
+                                                                                            ErrorPlace error) {
     auto match = KeychainStore::standard()->copyMatching(queryForService(service, std::nullopt), KeychainStore::MatchLimit::all);
     if (!succeeded(match.status, error)) return std::nullopt;
     for (auto& item : match.items) item.valueData.clear();

@@ -26,7 +26,7 @@ public:
     static std::optional<std::vector<platform::security::KeychainItem>> allAccounts(ErrorPlace error = nullptr);
     // The attributes of the service's items, or of every item when no service is given.
     static std::optional<std::vector<platform::security::KeychainItem>> accountsForService(const Text& service,
-                                                                                            ErrorPlace error = nullptr);
+                                                                                           ErrorPlace error = nullptr);
     // The password as UTF-8 text; none for no item and for an empty one.
     static Text passwordForService(const Text& service, const Text& account, ErrorPlace error = nullptr);
     static Text passwordDataForService(const Text& service, const Text& account, ErrorPlace error = nullptr);

@@ -19,14 +19,16 @@ std::vector<std::shared_ptr<City>> citiesOf(const nlohmann::json& dictionary) {
 }
 }  // namespace
 
-Server::Server(const nlohmann::json& dictionary)
-    : countryCode(countryCodeOf(dictionary)), cities(citiesOf(dictionary)) {
+Server::Server(const nlohmann::json& dictionary) : countryCode(countryCodeOf(dictionary)), cities(citiesOf(dictionary)) {
     image = countryCode;
     if (countryCode) country = getCountryName(*countryCode);
 }
 
 Server::Server(std::string countryCode, std::vector<std::shared_ptr<City>> cities)
-    : country(getCountryName(countryCode)), countryCode(std::move(countryCode)), image(this->countryCode), cities(std::move(cities)) {}
+    : country(getCountryName(countryCode)),
+      countryCode(std::move(countryCode)),
+      image(this->countryCode),
+      cities(std::move(cities)) {}
 
 std::vector<std::shared_ptr<Server>> Server::modelsFromDictionaryArray(const nlohmann::json& array) {
     return JsonValue::modelsFromDictionaries<Server>(array);

@@ -31,7 +31,6 @@ constexpr const char* launchAtLoginKey = "launchAtLogin";
 constexpr const char* deviceIdKey = "deviceId";
 constexpr const char* vpnPasswordId = "com.corvantis.password";
 
-
 // Values kept for the run only.
 struct MemoryValues {
     std::optional<std::string> email;

@@ -14,8 +14,8 @@ inline std::string generatedLogText(std::mt19937& random, std::size_t size) {
     static const char* places[] = {"ConnectView.swift:212 connect()", "ApiService.swift:88 login(email:password:)",
                                    "RouteControl.swift:41 removeDefaultRoute(completion:)", "HelperClient.swift:130 runOpenVPN()",
                                    "Reachability.swift:57 changed(_:)"};
-    static const char* words[] = {"tunnel", "server", "reply", "address", "gateway", "timeout", "profile", "device",
-                                  "route", "status", "connected", "retry", "public", "check", "helper", "queue"};
+    static const char* words[] = {"tunnel", "server", "reply",     "address", "gateway", "timeout", "profile", "device",
+                                  "route",  "status", "connected", "retry",   "public",  "check",   "helper",  "queue"};
     std::string text;
     text.reserve(size + 256);
     std::uint64_t millis = 1767225600000;

@@ -25,7 +25,8 @@ using corvantis::testbed::TestBackend;
 
 platform::Services benchmarkServices() {
     platform::Services services;
-    services.userDefaultsOverride = platform::foundation::UserDefaults::open(corvantis::bench::benchmarkFolder() / "defaults.json");
+    services.userDefaultsOverride =
+        platform::foundation::UserDefaults::open(corvantis::bench::benchmarkFolder() / "defaults.json");
     services.localeOverride = std::make_shared<const platform::foundation::Locale>("en_US");
     services.mainQueueOverride = platform::dispatch::MainQueue::make();
     return services;
@@ -38,8 +39,8 @@ void BM_SearchKeystroke(benchmark::State& state) {
     corvantis::AppDelegate::setShared(delegate);
     const auto profile = TestBackend::profileOf(
         BackendConfiguration::withCatalogue(cityCount, BackendConfiguration::largestCountryCount).accounts.front());
-    delegate->initServers(corvantis::Server::modelsFromDictionaryArray(
-        corvantis::CountryGroups::fromServers(profile["data"]["vpn_servers"])));
+    delegate->initServers(
+        corvantis::Server::modelsFromDictionaryArray(corvantis::CountryGroups::fromServers(profile["data"]["vpn_servers"])));
 
     auto& mainWindow = corvantis::MainWindow::shared();
     mainWindow.setup(corvantis::registerMainStoryboard());

@@ -50,10 +50,9 @@ void BM_OpenVpnConnectedThroughTheHelper(benchmark::State& state) {
     if (!testbed) return state.SkipWithError(testbed.error().message.c_str());
     const auto started = folder / "openvpn-started";
     const auto wrapper = folder / "timed-openvpn";
-    if (auto written = FileSystem::writeFileAtomically(wrapper,
-                                                       "#!/bin/sh\ndate +%s.%N > " + started.string() +
-                                                           "\nexec /usr/sbin/openvpn --machine-readable-output \"$@\"\n",
-                                                       0755);
+    if (auto written = FileSystem::writeFileAtomically(
+            wrapper,
+            "#!/bin/sh\ndate +%s.%N > " + started.string() + "\nexec /usr/sbin/openvpn --machine-readable-output \"$@\"\n", 0755);
         !written) {
         return state.SkipWithError(written.error().message.c_str());
     }

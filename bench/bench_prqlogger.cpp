@@ -87,18 +87,50 @@ std::shared_ptr<prq::LogFormatterProtocol> framed() {
     return formatter;
 }
 
-BENCHMARK(prqloggerFileDestination)->Name("prqloggerFileDestination/ANSIColorLogFormatter")
-    ->Setup(setUpFormatted<prq::create<prq::ANSIColorLogFormatter>>)->Teardown(tearDownOurs)->Threads(1)->Threads(8)->UseRealTime();
-BENCHMARK(prqloggerFileDestination)->Name("prqloggerFileDestination/XcodeColorsLogFormatter")
-    ->Setup(setUpFormatted<prq::create<prq::XcodeColorsLogFormatter>>)->Teardown(tearDownOurs)->Threads(1)->Threads(8)->UseRealTime();
-BENCHMARK(prqloggerFileDestination)->Name("prqloggerFileDestination/Base64LogFormatter")
-    ->Setup(setUpFormatted<prq::create<prq::Base64LogFormatter>>)->Teardown(tearDownOurs)->Threads(1)->Threads(8)->UseRealTime();
-BENCHMARK(prqloggerFileDestination)->Name("prqloggerFileDestination/PrePostFixLogFormatter")
-    ->Setup(setUpFormatted<framed>)->Teardown(tearDownOurs)->Threads(1)->Threads(8)->UseRealTime();
-BENCHMARK(prqloggerFileDestination)->Name("prqloggerFileDestination/TagFilter")
-    ->Setup(setUpFiltered<[] { return prq::TagFilter::excludeFrom({"ui", "net"}); }>)->Teardown(tearDownOurs)->Threads(1)->Threads(8)->UseRealTime();
-BENCHMARK(prqloggerFileDestination)->Name("prqloggerFileDestination/FileNameFilter")
-    ->Setup(setUpFiltered<[] { return prq::FileNameFilter::excludeFrom({"ConnectView.cpp"}); }>)->Teardown(tearDownOurs)->Threads(1)->Threads(8)->UseRealTime();
+BENCHMARK(prqloggerFileDestination)
+    ->Name("prqloggerFileDestination/ANSIColorLogFormatter")
+    ->Setup(setUpFormatted<prq::create<prq::ANSIColorLogFormatter>>)
+    ->Teardown(tearDownOurs)
+    ->Threads(1)
+    ->Threads(8)
+    ->UseRealTime();
+BENCHMARK(prqloggerFileDestination)
+    ->Name("prqloggerFileDestination/XcodeColorsLogFormatter")
+    ->Setup(setUpFormatted<prq::create<prq::XcodeColorsLogFormatter>>)
+    ->Teardown(tearDownOurs)
+    ->Threads(1)
+    ->Threads(8)
+    ->UseRealTime();
+BENCHMARK(prqloggerFileDestination)
+    ->Name("prqloggerFileDestination/Base64LogFormatter")
+    ->Setup(setUpFormatted<prq::create<prq::Base64LogFormatter>>)
+    ->Teardown(tearDownOurs)
+    ->Threads(1)
+    ->Threads(8)
+    ->UseRealTime();
+BENCHMARK(prqloggerFileDestination)
+    ->Name("prqloggerFileDestination/PrePostFixLogFormatter")
+    ->Setup(setUpFormatted<framed>)
+    ->Teardown(tearDownOurs)
+    ->Threads(1)
+    ->Threads(8)
+    ->UseRealTime();
+BENCHMARK(prqloggerFileDestination)
+    ->Name("prqloggerFileDestination/TagFilter")
+    ->Setup(setUpFiltered<[] {
+        return prq::TagFilter::excludeFrom({"ui", "net"});
+    }>)
+    ->Teardown(tearDownOurs)
+    ->Threads(1)
+    ->Threads(8)
+    ->UseRealTime();
+BENCHMARK(prqloggerFileDestination)
+    ->Name("prqloggerFileDestination/FileNameFilter")
+    ->Setup(setUpFiltered<[] { return prq::FileNameFilter::excludeFrom({"ConnectView.cpp"}); }>)
+    ->Teardown(tearDownOurs)
+    ->Threads(1)
+    ->Threads(8)
+    ->UseRealTime();
 
 // One formatter or filter alone on a composed line and its working copy, as a destination runs
 // it: the cost it adds to each line, apart from the disk's noise in the runs above.
@@ -147,8 +179,20 @@ void setUpRotatingLater(const benchmark::State& state) {
     std::static_pointer_cast<prq::AutoRotatingFileDestination>(ours->destinations().front())->setTargetMaxFileSize(1ull << 40);
 }
 
-BENCHMARK(prqloggerFileDestination)->Name("autoRotatingFileDestination")->Setup(setUpRotating)->Teardown(tearDownOurs)->Threads(1)->Threads(8)->UseRealTime();
-BENCHMARK(prqloggerFileDestination)->Name("autoRotatingFileDestination/betweenRotations")->Setup(setUpRotatingLater)->Teardown(tearDownOurs)->Threads(1)->Threads(8)->UseRealTime();
+BENCHMARK(prqloggerFileDestination)
+    ->Name("autoRotatingFileDestination")
+    ->Setup(setUpRotating)
+    ->Teardown(tearDownOurs)
+    ->Threads(1)
+    ->Threads(8)
+    ->UseRealTime();
+BENCHMARK(prqloggerFileDestination)
+    ->Name("autoRotatingFileDestination/betweenRotations")
+    ->Setup(setUpRotatingLater)
+    ->Teardown(tearDownOurs)
+    ->Threads(1)
+    ->Threads(8)
+    ->UseRealTime();
 
 std::atomic<long> evaluations{0};
 

@@ -59,7 +59,8 @@ void generateCorpus() {
     const fs::path base = corpus().root / "corpus";
     std::mt19937 random(2026);
     for (std::size_t i = 0; i < logFiles; ++i)
-        writeFile(base / "logs" / ("CorvantisVPN_" + std::to_string(i) + ".log"), corvantis::bench::generatedLogText(random, logBytes / logFiles));
+        writeFile(base / "logs" / ("CorvantisVPN_" + std::to_string(i) + ".log"),
+                  corvantis::bench::generatedLogText(random, logBytes / logFiles));
     for (std::size_t i = 0; i < smallFiles; ++i) {
         writeFile(base / "small" / ("d" + std::to_string(i / 100)) / ("file" + std::to_string(i) + ".txt"),
                   corvantis::bench::generatedLogText(random, 200 + random() % 8000));

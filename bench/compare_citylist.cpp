@@ -72,7 +72,8 @@ std::string formatted(const char* format, double value) {
 
 platform::Services benchmarkServices() {
     platform::Services services;
-    services.userDefaultsOverride = platform::foundation::UserDefaults::open(corvantis::bench::benchmarkFolder() / "defaults.json");
+    services.userDefaultsOverride =
+        platform::foundation::UserDefaults::open(corvantis::bench::benchmarkFolder() / "defaults.json");
     services.keychainOverride = platform::security::KeychainStore::open(corvantis::bench::benchmarkFolder() / "keychain.json");
     services.localeOverride = std::make_shared<const platform::foundation::Locale>("en_US");
     services.mainQueueOverride = platform::dispatch::MainQueue::make();
@@ -90,7 +91,8 @@ public:
     void run(bool general) {
         corvantis::ApiRequestInfo info;
         auto servers = std::make_shared<std::optional<corvantis::ProfileReply::Servers>>();
-        auto reply = corvantis::ApiReply::classify(reply_, info, general ? nullptr : corvantis::ProfileReply::readerKeepingServers(servers));
+        auto reply = corvantis::ApiReply::classify(reply_, info,
+                                                   general ? nullptr : corvantis::ProfileReply::readerKeepingServers(servers));
         const auto result = parser_.parse(reply.succeeded(), "", reply.jsonData, std::move(*servers));
         if (!result.success || !delegate_->allCities || delegate_->allCities->size() != serverCount) {
             throw std::runtime_error("the profile did not give the whole city list");
@@ -128,12 +130,14 @@ int main() try {
     const double oursMedian = median(ours);
     const double referenceMedian = median(reference);
     std::cerr << "  ours (one-pass reader, parse, city list, teardown): median " << formatted("%.2f", oursMedian) << " ms CPU\n"
-              << "  nlohmann::json::parse and destroy:                   median " << formatted("%.2f", referenceMedian) << " ms CPU\n"
+              << "  nlohmann::json::parse and destroy:                   median " << formatted("%.2f", referenceMedian)
+              << " ms CPU\n"
               << "  the general reader's way to the same city list:      median " << formatted("%.2f", median(generalWay))
               << " ms CPU\n"
               << "  load average after: " << loadAverage() << "\n";
-    std::cout << "ROW\tprofile -> city list, " << "10,000 servers (CPU)\t" << formatted("%.1f ms", oursMedian) << "\t"
-              << formatted("%.1f ms", referenceMedian) << "\t" << formatted("%.1fx", referenceMedian / oursMedian) << "\t<= 20 ms\t"
+    std::cout << "ROW\tprofile -> city list, "
+              << "10,000 servers (CPU)\t" << formatted("%.1f ms", oursMedian) << "\t" << formatted("%.1f ms", referenceMedian)
+              << "\t" << formatted("%.1fx", referenceMedian / oursMedian) << "\t<= 20 ms\t"
               << (oursMedian <= targetMilliseconds ? "yes" : "no") << "\n";
     return 0;
 } catch (const std::exception& error) {

@@ -66,7 +66,7 @@ bool setFlags(int control, const char* device, short flags) {
 }
 
 bool setAddress(int control, unsigned long request, const char* text) {
-    ifreq interface{};
+    ifreq interface {};
     std::strncpy(interface.ifr_name, tunnelDevice, IFNAMSIZ - 1);
     auto* address = reinterpret_cast<sockaddr_in*>(&interface.ifr_addr);
     address->sin_family = AF_INET;
@@ -120,8 +120,8 @@ double helperRepetition(const std::filesystem::path& socket, bool& failed) {
         const auto end = Clock::now();
         // A refused change would be a round trip without the route work being measured.
         if (!reply || !reply.value() || reply.value()->value("reply", std::string("?")) != "") {
-            std::cerr << "compare_helper_routes: the helper answered " << (reply && reply.value() ? reply.value()->dump() : "nothing")
-                      << " to \"" << routeLine(call) << "\"\n";
+            std::cerr << "compare_helper_routes: the helper answered "
+                      << (reply && reply.value() ? reply.value()->dump() : "nothing") << " to \"" << routeLine(call) << "\"\n";
             failed = true;
             return 0;
         }

@@ -107,8 +107,8 @@ void printRow(const char* work, double oursNs, double referenceNs, double ratio,
     char ratioText[16], targetText[16];
     std::snprintf(ratioText, sizeof ratioText, "%.2fx", ratio);
     std::snprintf(targetText, sizeof targetText, ">= %.2gx", target);
-    std::cout << "ROW\t" << work << '\t' << nanoseconds(oursNs) << '\t' << nanoseconds(referenceNs) << '\t' << ratioText
-              << '\t' << targetText << '\t' << (ratio >= target ? "yes" : "no") << std::endl;
+    std::cout << "ROW\t" << work << '\t' << nanoseconds(oursNs) << '\t' << nanoseconds(referenceNs) << '\t' << ratioText << '\t'
+              << targetText << '\t' << (ratio >= target ? "yes" : "no") << std::endl;
 }
 
 int compare() {
@@ -193,8 +193,8 @@ int compare() {
         std::cerr << "the lines differ in length: no comparison\n";
         return 1;
     }
-    std::cerr << "all three lines are " << lines[0].size() << " bytes long, " << linesPerRun << " lines per run, "
-              << repetitions << " interleaved runs on tmpfs; the table shows the thread's processor time per line "
+    std::cerr << "all three lines are " << lines[0].size() << " bytes long, " << linesPerRun << " lines per run, " << repetitions
+              << " interleaved runs on tmpfs; the table shows the thread's processor time per line "
               << "(user and system), ratios are medians of the per-run ratios\n";
     for (int which = 0; which < 3; ++which) {
         std::cerr << names[which] << " processor ns/line:";

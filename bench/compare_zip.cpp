@@ -12,9 +12,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <fcntl.h>
 #include <functional>
 #include <iostream>
 #include <spawn.h>
@@ -82,8 +82,8 @@ std::string formatted(const char* format, double value) {
 
 void row(const std::string& work, const std::string& ours, const std::string& reference, double ratio, const std::string& target,
          bool met) {
-    std::cout << "ROW\t" << work << '\t' << ours << '\t' << reference << '\t' << formatted("%.2fx", ratio) << '\t' << target << '\t'
-              << (met ? "yes" : "no") << std::endl;
+    std::cout << "ROW\t" << work << '\t' << ours << '\t' << reference << '\t' << formatted("%.2fx", ratio) << '\t' << target
+              << '\t' << (met ? "yes" : "no") << std::endl;
 }
 
 struct Case {
@@ -109,8 +109,8 @@ int main() {
         }
         writeFile(root / "single" / "CorvantisVPN.log", corvantis::bench::generatedLogText(random, totalBytes));
         std::cerr << "compare_zip: " << totalBytes / 1'000'000 << " MB of generated logs in " << folderFiles
-                  << " files and in one file, on tmpfs at " << root << "; " << repetitions << " interleaved repetitions; load average "
-                  << loadAverage() << "\n";
+                  << " files and in one file, on tmpfs at " << root << "; " << repetitions
+                  << " interleaved repetitions; load average " << loadAverage() << "\n";
 
         const auto remove = [&](const char* name) { fs::remove_all(root / name); };
         const auto oursZip = [&](const char* folder, const char* archive) {
@@ -140,7 +140,9 @@ int main() {
                 return true;
             }));
             remove("theirs-out");
-            unzip.theirs.push_back(secondsOf([&] { return run({"unzip", "-q", "-o", "ours-logs.zip", "-d", "theirs-out"}, root); }));
+            unzip.theirs.push_back(secondsOf([&] {
+                return run({"unzip", "-q", "-o", "ours-logs.zip", "-d", "theirs-out"}, root);
+            }));
             std::cerr << "compare_zip: repetition " << repetition + 1 << " done, load average " << loadAverage() << "\n";
         }
 
@@ -154,12 +156,13 @@ int main() {
         const double theirUnzip = median(unzip.theirs);
         row(unzip.work + " (our time / theirs)", formatted("%.0f ms", oursUnzip * 1000), formatted("%.0f ms", theirUnzip * 1000),
             oursUnzip / theirUnzip, "<= 0.7x", oursUnzip / theirUnzip <= 0.7);
-        for (const auto& [work, ours, theirs] : {std::tuple{"archive size, 40-file folder vs zip -6", "ours-logs.zip", "theirs-logs.zip"},
-                                                 std::tuple{"archive size, one file vs zip -6", "ours-single.zip", "theirs-single.zip"}}) {
+        for (const auto& [work, ours, theirs] :
+             {std::tuple{"archive size, 40-file folder vs zip -6", "ours-logs.zip", "theirs-logs.zip"},
+              std::tuple{"archive size, one file vs zip -6", "ours-single.zip", "theirs-single.zip"}}) {
             const double oursSize = static_cast<double>(fs::file_size(root / ours));
             const double theirSize = static_cast<double>(fs::file_size(root / theirs));
-            row(std::string(work) + " (ours / theirs)", formatted("%.2f MB", oursSize / 1e6), formatted("%.2f MB", theirSize / 1e6),
-                oursSize / theirSize, "<= 1.01x", oursSize / theirSize <= 1.01);
+            row(std::string(work) + " (ours / theirs)", formatted("%.2f MB", oursSize / 1e6),
+                formatted("%.2f MB", theirSize / 1e6), oursSize / theirSize, "<= 1.01x", oursSize / theirSize <= 1.01);
         }
         std::cerr << "compare_zip: finished, load average " << loadAverage() << "\n";
     } catch (const std::exception& error) {

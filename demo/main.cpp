@@ -1,10 +1,11 @@
 // The furthest real flow the system can run today, reported as plain lines.
-#include "PRQLogger/PRQLogger.hpp"
-#include "app/ApiService.hpp"
 #include "HelperService/CorvantisHelperController/HelperService.hpp"
+#include "PRQLogger/PRQLogger.hpp"
+#include "Zip/Zip.hpp"
+#include "app/ApiService.hpp"
 #include "app/AppDelegate.hpp"
-#include "app/OpenVPNConnection.hpp"
 #include "app/Keychain.hpp"
+#include "app/OpenVPNConnection.hpp"
 #include "app/UserSettings.hpp"
 #include "app/Validation.hpp"
 #include "platform/Services.hpp"
@@ -14,36 +15,35 @@
 #include "platform/dispatch/ThreadPoolQueue.hpp"
 #include "platform/dispatch/Timer.hpp"
 #include "platform/dispatch/WorkItem.hpp"
-#include "platform/foundation/DateFormatter.hpp"
 #include "platform/foundation/Bundle.hpp"
-#include "platform/foundation/FileSystem.hpp"
 #include "platform/foundation/Console.hpp"
+#include "platform/foundation/DateFormatter.hpp"
 #include "platform/foundation/FileDescriptor.hpp"
+#include "platform/foundation/FileSystem.hpp"
 #include "platform/foundation/PosixProcessLauncher.hpp"
 #include "platform/foundation/ProcessRun.hpp"
 #include "platform/foundation/TemporaryDirectory.hpp"
 #include "platform/foundation/UserDefaults.hpp"
 #include "platform/security/KeychainStore.hpp"
 #include "testbed/backend/TestBackend.hpp"
-#include "Zip/Zip.hpp"
-#include "testbed/helper/Sandbox.hpp"
 #include "testbed/helper/HelperDaemon.hpp"
+#include "testbed/helper/Sandbox.hpp"
 #include "testbed/openvpn/OpenVpnTestbed.hpp"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <csignal>
-#include <sys/stat.h>
-#include <thread>
-#include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <future>
-#include <fcntl.h>
 #include <iostream>
 #include <mutex>
 #include <sstream>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -280,8 +280,9 @@ int reportLogin(corvantis::testbed::TestBackend& backend) {
         std::cerr << "login: " << (result ? "failed with \"" + result->message + "\"" : "no answer from the backend") << "\n";
         return 1;
     }
-    std::cout << "login: signed in as " << corvantis::UserSettings::email().value_or("?") << " (e-mail confirmed: "
-              << (result->isEmailConfirmed ? "yes" : "no") << ", VPN: " << (result->isVpnActive ? "active" : "inactive") << ")\n";
+    std::cout << "login: signed in as " << corvantis::UserSettings::email().value_or("?")
+              << " (e-mail confirmed: " << (result->isEmailConfirmed ? "yes" : "no")
+              << ", VPN: " << (result->isVpnActive ? "active" : "inactive") << ")\n";
     std::cout << "login: the backend received\n";
     for (const auto& request : backend.requests()) {
         const auto grant = corvantis::testbed::FormBody::value(request.form, "grant_type");
@@ -297,9 +298,12 @@ int reportLogin(corvantis::testbed::TestBackend& backend) {
         ++countries.back().second;
     }
     std::cout << "cities: " << delegate->allCities->size() << " in " << countries.size() << " countries\n";
-    for (const auto& [country, count] : countries) std::cout << "  " << country << ": " << count << (count == 1 ? " city\n" : " cities\n");
-    delegate->logger->info([&] { return "Signed in; plan " + corvantis::UserSettings::plan().value_or("(none)") + ", " +
-                                        std::to_string(delegate->allCities->size()) + " cities"; });
+    for (const auto& [country, count] : countries)
+        std::cout << "  " << country << ": " << count << (count == 1 ? " city\n" : " cities\n");
+    delegate->logger->info([&] {
+        return "Signed in; plan " + corvantis::UserSettings::plan().value_or("(none)") + ", " +
+               std::to_string(delegate->allCities->size()) + " cities";
+    });
     return 0;
 }
 
@@ -336,9 +340,11 @@ int reportBackendClient(const std::filesystem::path& folder) {
               << reference.value_or("(none)") << "\n";
 
     auto& validation = corvantis::Validation::shared();
-    for (const auto& [email, password] : {std::pair{"demo@corvantis.test", "demo-password"}, {"demo@corvantis", "demo-password"},
+    for (const auto& [email, password] : {std::pair{"demo@corvantis.test", "demo-password"},
+                                          {"demo@corvantis", "demo-password"},
                                           {"demo@corvantis.test", "short"}}) {
-        const bool valid = validation.validate({{corvantis::ValidationType::email, email}, {corvantis::ValidationType::password, password}});
+        const bool valid =
+            validation.validate({{corvantis::ValidationType::email, email}, {corvantis::ValidationType::password, password}});
         std::cout << "login form: " << email << " / " << password << (valid ? " passes" : " is refused") << "\n";
     }
     return 0;
@@ -376,11 +382,12 @@ public:
         std::optional<corvantis::testbed::HelperDaemon> helper;
         {
             const StandardErrorInto helperLog(folder_ / "helper.log");
-            helper.emplace(CORVANTIS_HELPER_PROGRAM, socket,
-                           std::vector<std::string>{"--config", path("helper.conf"), "--bundle-resources", testbed_.bundle().string(),
-                                                    "--runtime-folder", path("run"), "--resolv-etc", path("resolv.conf"),
-                                                    "--resolv-var", path("resolv.conf"), "--resolv-backup", path("resolv.backup")},
-                           testbed_.inClientNamespace());
+            helper.emplace(
+                CORVANTIS_HELPER_PROGRAM, socket,
+                std::vector<std::string>{"--config", path("helper.conf"), "--bundle-resources", testbed_.bundle().string(),
+                                         "--runtime-folder", path("run"), "--resolv-etc", path("resolv.conf"), "--resolv-var",
+                                         path("resolv.conf"), "--resolv-backup", path("resolv.backup")},
+                testbed_.inClientNamespace());
         }
         std::cout << "openvpn: the real helper runs as root in the client namespace; its own lines follow the step, "
                      "marked \"helper:\"\n";
@@ -410,8 +417,7 @@ private:
         delegate->helper->terminateAllVpnConnections();
         // The client checks the resolver file 3 s after the tunnel has ended.
         Services::current().mainQueue()->runUntil([] { return false; }, 3500ms);
-        std::cout << "openvpn: terminateAllVpnConnections sent; routes in the client namespace now:\n"
-                  << testbed_.clientRoutes();
+        std::cout << "openvpn: terminateAllVpnConnections sent; routes in the client namespace now:\n" << testbed_.clientRoutes();
         return 0;
     }
 
@@ -422,10 +428,11 @@ private:
 
     int signIn() const {
         const auto result = awaitResult<LoginResult>([](auto done) {
-            corvantis::ApiService::checkLoginData("demo@corvantis.test", "demo-password",
-                                                  [done](bool success, bool email, bool vpn, bool dns, const std::string& message) {
-                                                      done(LoginResult{success, email, vpn, dns, message});
-                                                  });
+            corvantis::ApiService::checkLoginData(
+                "demo@corvantis.test", "demo-password",
+                [done](bool success, bool email, bool vpn, bool dns, const std::string& message) {
+                    done(LoginResult{success, email, vpn, dns, message});
+                });
         });
         if (!result || !result->success) return fail("the sign-in failed");
         corvantis::UserSettings::setHostname(std::string(corvantis::testbed::OpenVpnTestbed::serverAddress));
@@ -497,31 +504,38 @@ public:
         std::optional<corvantis::testbed::HelperDaemon> helper;
         {
             const StandardErrorInto helperLog(folder_ / "helper.log");
-            helper.emplace(CORVANTIS_HELPER_PROGRAM, folder_ / "helper.sock",
-                           std::vector<std::string>{
-                               "--config", path("helper.conf"), "--allow-uid=" + std::to_string(nobody), "--ip=" + path("ip"),
-                               "--resolv-etc=" + path("resolv.conf"), "--resolv-var=" + path("resolv.conf"),
-                               "--resolv-backup=" + path("resolv.backup"), "--runtime-folder=" + path("run"),
-                               "--network-preferences=" + path("preferences.json"), "--system-keychain=" + path("System.keychain"),
-                               "--bundle-resources=" + platform::foundation::Bundle::main()->resourcePath().string()});
+            helper.emplace(
+                CORVANTIS_HELPER_PROGRAM, folder_ / "helper.sock",
+                std::vector<std::string>{"--config", path("helper.conf"), "--allow-uid=" + std::to_string(nobody),
+                                         "--ip=" + path("ip"), "--resolv-etc=" + path("resolv.conf"),
+                                         "--resolv-var=" + path("resolv.conf"), "--resolv-backup=" + path("resolv.backup"),
+                                         "--runtime-folder=" + path("run"), "--network-preferences=" + path("preferences.json"),
+                                         "--system-keychain=" + path("System.keychain"),
+                                         "--bundle-resources=" + platform::foundation::Bundle::main()->resourcePath().string()});
         }
         ::chmod(path("helper.sock").c_str(), 0666);  // the helper itself decides whom it serves
         // The installed helper is the application's own copy, so start-up finds nothing to install.
         const fs::path application = CORVANTIS_VPN_PROGRAM;
         fs::create_directories(folder_ / "units");
-        orExit(FileSystem::writeFileAtomically(folder_ / "units" / "com.corvantis.CorvantisHelper.service",
-                                        "[Service]\nExecStart=" + (application.parent_path() / "Contents/Library/LaunchServices/com.corvantis.CorvantisHelper").string() + "\n",
-                                        0644));
+        orExit(FileSystem::writeFileAtomically(
+            folder_ / "units" / "com.corvantis.CorvantisHelper.service",
+            "[Service]\nExecStart=" +
+                (application.parent_path() / "Contents/Library/LaunchServices/com.corvantis.CorvantisHelper").string() + "\n",
+            0644));
 
-        std::vector<std::string> arguments{"--reuid=" + std::to_string(nobody), "--regid=" + std::to_string(nobody),
-                                           "--clear-groups", "/usr/bin/env",
-                                           "HOME=" + path("home"), "XDG_CONFIG_HOME=" + path("home") + "/.config",
-                                           "TMPDIR=" + path("tmp"), "CORVANTIS_API_URL=" + backend.url(),
-                                           "CORVANTIS_HELPER_SOCKET=" + path("helper.sock"),
-                                           "CORVANTIS_SYSTEMD_UNIT_DIR=" + path("units"),
-                                           "CORVANTIS_CRASH_DSN=http://5d1c8e0a7b3f4962a0e4c7b1d9f2a683@127.0.0.1:" +
-                                               std::to_string(backend.port()) + "/4507",
-                                           application.string()};
+        std::vector<std::string> arguments{
+            "--reuid=" + std::to_string(nobody),
+            "--regid=" + std::to_string(nobody),
+            "--clear-groups",
+            "/usr/bin/env",
+            "HOME=" + path("home"),
+            "XDG_CONFIG_HOME=" + path("home") + "/.config",
+            "TMPDIR=" + path("tmp"),
+            "CORVANTIS_API_URL=" + backend.url(),
+            "CORVANTIS_HELPER_SOCKET=" + path("helper.sock"),
+            "CORVANTIS_SYSTEMD_UNIT_DIR=" + path("units"),
+            "CORVANTIS_CRASH_DSN=http://5d1c8e0a7b3f4962a0e4c7b1d9f2a683@127.0.0.1:" + std::to_string(backend.port()) + "/4507",
+            application.string()};
         std::cout << "corvantis-vpn: starting as the user nobody against the test backend on " << backend.url()
                   << " and the real helper on " << path("helper.sock") << "\n";
         const auto launcher = platform::foundation::PosixProcessLauncher::shared();
@@ -541,7 +555,8 @@ public:
         waitFor([&] { return output_.find("Terminating VPN connection") != std::string::npos; });
         std::optional<fs::path> logFile;
         for (int tries = 0; tries < 100; ++tries) {
-            if (const auto files = FileSystem::contentsOfDirectory(folder_ / "tmp" / "CorvantisLogs"); files && !files.value().empty()) {
+            if (const auto files = FileSystem::contentsOfDirectory(folder_ / "tmp" / "CorvantisLogs");
+                files && !files.value().empty()) {
                 logFile = files.value().front();
                 const auto content = FileSystem::readFile(*logFile);
                 if (content && content.value().find("The main window is set up") != std::string::npos) break;
@@ -564,7 +579,8 @@ public:
         const auto helperLines = FileSystem::readFile(folder_ / "helper.log");
         printMarked(helperLines ? helperLines.value() : helperLines.error().message, "helper: ");
         const bool clean = ended && ended_->succeeded();
-        std::cout << "corvantis-vpn: asked to end with SIGTERM, it " << (clean ? "ended cleanly (status 0)" : "did NOT end cleanly")
+        std::cout << "corvantis-vpn: asked to end with SIGTERM, it "
+                  << (clean ? "ended cleanly (status 0)" : "did NOT end cleanly")
                   << "; crash reports received by the test backend: " << backend.crashEvents().size() << "\n";
         return clean && logFile ? 0 : 1;
     }

@@ -39,7 +39,7 @@ namespace ui {
 class Pasteboard;
 class TextMeasurer;
 class WorkspaceOpener;
-}
+}  // namespace ui
 
 // The process's platform collaborators. A member left empty means "the real one", which the program
 // assembled at start-up (see ServiceProviders.hpp); tests install a record with fakes through

@@ -9,8 +9,7 @@ constexpr const char* twoGateways = "the line names two different gateways";
 constexpr const char* unknownLine = "it is not one of the command lines the application sends";
 }  // namespace
 
-AllowedCommandLines::AllowedCommandLines(std::filesystem::path bundleResources)
-    : bundleResources_(std::move(bundleResources)) {}
+AllowedCommandLines::AllowedCommandLines(std::filesystem::path bundleResources) : bundleResources_(std::move(bundleResources)) {}
 
 std::variant<RootCommand, CommandRefusal> AllowedCommandLines::match(std::string_view line) const {
     auto parsed = parseCommandLine(line, bundleResources_);

@@ -35,30 +35,44 @@ std::string CharonDaemon::configuration(const std::filesystem::path& folder, con
             "  plugins {\n"
             "    include /etc/strongswan.d/charon/*.conf\n"
             "    kernel-libipsec {\n"
-            "      load = " << (options.userSpaceEsp ? "yes" : "no") << "\n"
-            "      allow_peer_ts = " << (options.allowPeerTrafficSelectors ? "yes" : "no") << "\n"
+            "      load = "
+         << (options.userSpaceEsp ? "yes" : "no")
+         << "\n"
+            "      allow_peer_ts = "
+         << (options.allowPeerTrafficSelectors ? "yes" : "no")
+         << "\n"
             "    }\n";
     if (options.userSpaceEsp) {
         conf << "    kernel-netlink {\n"
-                "      fwmark = !" << ownPacketMark << "\n"
+                "      fwmark = !"
+             << ownPacketMark
+             << "\n"
                 "    }\n"
                 "    socket-default {\n"
-                "      fwmark = " << ownPacketMark << "\n"
+                "      fwmark = "
+             << ownPacketMark
+             << "\n"
                 "    }\n";
     }
     conf << "    stroke {\n"
             "      load = no\n"
             "    }\n"
             "    resolve {\n"
-            "      file = " << options.resolverFile.string() << "\n"
+            "      file = "
+         << options.resolverFile.string()
+         << "\n"
             "    }\n"
             "    vici {\n"
-            "      socket = unix://" << (folder / "charon.vici").string() << "\n"
+            "      socket = unix://"
+         << (folder / "charon.vici").string()
+         << "\n"
             "    }\n"
             "  }\n"
             "  filelog {\n"
             "    corvantis {\n"
-            "      path = " << (folder / "charon.log").string() << "\n"
+            "      path = "
+         << (folder / "charon.log").string()
+         << "\n"
             "      time_format = %F %T\n"
             "      flush_line = yes\n"
             "      default = 1\n"
@@ -76,13 +90,13 @@ std::string CharonDaemon::configuration(const std::filesystem::path& folder, con
     return conf.str();
 }
 
-CharonDaemon::CharonDaemon(std::shared_ptr<platform::foundation::ProcessLauncher> launcher,
-                           std::unique_ptr<RunFolder> folder, std::shared_ptr<HelperLog> log)
+CharonDaemon::CharonDaemon(std::shared_ptr<platform::foundation::ProcessLauncher> launcher, std::unique_ptr<RunFolder> folder,
+                           std::shared_ptr<HelperLog> log)
     : launcher_(std::move(launcher)), folder_(std::move(folder)), log_(std::move(log)) {}
 
 Expected<std::unique_ptr<CharonDaemon>> CharonDaemon::start(std::shared_ptr<platform::foundation::ProcessLauncher> launcher,
-                                                            const std::filesystem::path& runtimeFolder,
-                                                            const Options& options, std::shared_ptr<HelperLog> log) {
+                                                            const std::filesystem::path& runtimeFolder, const Options& options,
+                                                            std::shared_ptr<HelperLog> log) {
     auto folder = RunFolder::make(runtimeFolder, "ikev2-");
     if (!folder) return folder.error();
     auto conf = folder.value()->write("strongswan.conf", configuration(folder.value()->path(), options), 0600);

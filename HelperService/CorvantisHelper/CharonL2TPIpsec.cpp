@@ -29,8 +29,8 @@ ViciMessage CharonL2TPIpsec::connection(const std::string& server, bool userSpac
     return ViciMessage()
         .add("version", "1")
         .addList("remote_addrs", {server})
-        .addList("proposals", {"aes256-sha256-modp2048", "aes256-sha1-modp2048", "aes128-sha1-modp2048",
-                               "aes256-sha1-modp1024", "aes128-sha1-modp1024", "3des-sha1-modp1024"})
+        .addList("proposals", {"aes256-sha256-modp2048", "aes256-sha1-modp2048", "aes128-sha1-modp2048", "aes256-sha1-modp1024",
+                               "aes128-sha1-modp1024", "3des-sha1-modp1024"})
         .add("encap", userSpaceEsp ? "yes" : "no")
         .add("keyingtries", "1")
         .addSection("local", ViciMessage().add("auth", "psk"))
@@ -57,7 +57,8 @@ Expected<void> CharonL2TPIpsec::bringUp(const Connection& connection) {
     if (!session) return session.error();
     auto& vici = *session.value();
     if (auto secret = vici.loadShared(sharedSecretId, "IKE", connection.sharedSecret, {}); !secret) return secret.error();
-    if (auto loaded = vici.loadConn(connection.name, CharonL2TPIpsec::connection(connection.server, options_.charon.userSpaceEsp));
+    if (auto loaded =
+            vici.loadConn(connection.name, CharonL2TPIpsec::connection(connection.server, options_.charon.userSpaceEsp));
         !loaded) {
         return loaded.error();
     }

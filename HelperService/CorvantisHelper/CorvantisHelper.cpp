@@ -1,7 +1,7 @@
 #include "HelperService/CorvantisHelper/CorvantisHelper.hpp"
 
-#include "HelperService/CorvantisHelper/DaemonHelperLog.hpp"
 #include "HelperService/CorvantisHelper/CharonL2TPIpsec.hpp"
+#include "HelperService/CorvantisHelper/DaemonHelperLog.hpp"
 #include "HelperService/CorvantisHelper/KernelEsp.hpp"
 #include "HelperService/CorvantisHelper/L2TPIPsecDriver.hpp"
 #include "HelperService/CorvantisHelper/NetlinkRouteTable.hpp"
@@ -73,8 +73,7 @@ CorvantisHelper::CorvantisHelper(Dependencies dependencies)
                                 dependencies.l2tpDriver ? std::move(dependencies.l2tpDriver)
                                                         : installedL2TPDriver(configuration_, log_, dependencies.kernelEsp),
                                 std::move(dependencies.networkFaults)},
-          std::make_shared<VPNKeychain>(configuration_.systemKeychain, log_, std::move(dependencies.keychainFaults)),
-          log_)),
+          std::make_shared<VPNKeychain>(configuration_.systemKeychain, log_, std::move(dependencies.keychainFaults)), log_)),
       // Beside the system keychain, in the same root-only folder.
       passwordItems_(configuration_.systemKeychain.parent_path() / (std::string(HelperPasswordItems::service) + ".keychain")),
       ikev2_(ikev2Options(configuration_, dependencies.kernelEsp), platform::Services::current().processLauncher(), log_) {}
@@ -105,12 +104,10 @@ void CorvantisHelper::didReceiveMessage(const std::shared_ptr<platform::xpc::Xpc
                                         nlohmann::json message) {
     auto call = HelperWireCodec::decodeCall(message);
     if (!call) {
-        log_->notice("Refused a request from uid " + std::to_string(connection->peer().uid) + ": " +
-                     call.error().message);
+        log_->notice("Refused a request from uid " + std::to_string(connection->peer().uid) + ": " + call.error().message);
         return;
     }
-    HelperWireCodec::deliver(call.value(), *this,
-                             [connection](const nlohmann::json& reply) { connection->sendReply(reply); });
+    HelperWireCodec::deliver(call.value(), *this, [connection](const nlohmann::json& reply) { connection->sendReply(reply); });
 }
 
 platform::xpc::PeerCredentials CorvantisHelper::caller() {
@@ -135,9 +132,9 @@ void CorvantisHelper::runCommand(const std::string& command, TextReply reply) {
     replies.finish();
 }
 
-void CorvantisHelper::runOpenVPN(const std::string& path, const std::string& config,
-                                 const std::optional<std::string>& userName, const std::optional<std::string>& password,
-                                 const std::string& workingDirectory, TextArrayReply reply) {
+void CorvantisHelper::runOpenVPN(const std::string& path, const std::string& config, const std::optional<std::string>& userName,
+                                 const std::optional<std::string>& password, const std::string& workingDirectory,
+                                 TextArrayReply reply) {
     openVpn_.runOpenVPN(path, config, userName, password, workingDirectory, caller(), std::move(reply));
 }
 
@@ -158,8 +155,7 @@ void CorvantisHelper::disconnect() {
     ikev2_.disconnect();
 }
 
-void CorvantisHelper::connectToIKEv2Server(const IKEv2TunnelSettings& settings, const std::string& password,
-                                           CodeReply reply) {
+void CorvantisHelper::connectToIKEv2Server(const IKEv2TunnelSettings& settings, const std::string& password, CodeReply reply) {
     const auto result = ikev2_.connect(settings, password);
     if (reply) reply(static_cast<int>(result));
 }

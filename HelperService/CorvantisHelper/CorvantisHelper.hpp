@@ -49,8 +49,7 @@ public:
 
     // XpcListenerDelegate
     bool shouldAcceptNewConnection(const platform::xpc::PeerCredentials& peer) override;
-    void didReceiveMessage(const std::shared_ptr<platform::xpc::XpcPeerConnection>& connection,
-                           nlohmann::json message) override;
+    void didReceiveMessage(const std::shared_ptr<platform::xpc::XpcPeerConnection>& connection, nlohmann::json message) override;
     void listenerDidReport(const std::string& problem) override;
 
     // CorvantisHelperProtocol
@@ -58,8 +57,7 @@ public:
     void runOpenVPN(const std::string& path, const std::string& config, const std::optional<std::string>& userName,
                     const std::optional<std::string>& password, const std::string& workingDirectory,
                     TextArrayReply reply) override;
-    void connectToL2TPServerWithAddress(const std::optional<std::string>& address,
-                                        const std::optional<std::string>& username,
+    void connectToL2TPServerWithAddress(const std::optional<std::string>& address, const std::optional<std::string>& username,
                                         const std::optional<std::string>& password,
                                         const std::optional<std::string>& sharedSecret, CodeReply reply) override;
     bool connect() override;

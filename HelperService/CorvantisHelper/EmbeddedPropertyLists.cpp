@@ -19,5 +19,4 @@ extern "C" {
   "Label": "com.corvantis.CorvantisHelper",
   "MachServices": {"com.corvantis.CorvantisHelper": true}
 })";
-
 }

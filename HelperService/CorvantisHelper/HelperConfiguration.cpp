@@ -146,7 +146,9 @@ Expected<HelperConfiguration> HelperConfiguration::load(const std::vector<std::s
 
 std::string HelperConfiguration::usage() {
     return "usage: com.corvantis.CorvantisHelper [--config FILE] [--KEY=VALUE ...]\n"
-           "Settings (in " + std::string(defaultFile) + " as \"KEY = VALUE\", or as options):\n"
+           "Settings (in " +
+           std::string(defaultFile) +
+           " as \"KEY = VALUE\", or as options):\n"
            "  allow-uid              user ids besides root that may use the helper\n"
            "  bundle-resources       the application bundle's resources folder\n"
            "  application-executable the program a login item starts\n"

@@ -101,8 +101,8 @@ IKEv2TunnelResult IKEv2Tunnel::connect(const IKEv2TunnelSettings& settings, cons
     return IKEv2TunnelResult::connected;
 }
 
-Expected<void> IKEv2Tunnel::establish(CharonDaemon& charon, const ViciMessage& connection,
-                                      const IKEv2TunnelSettings& settings, const std::string& password) {
+Expected<void> IKEv2Tunnel::establish(CharonDaemon& charon, const ViciMessage& connection, const IKEv2TunnelSettings& settings,
+                                      const std::string& password) {
     auto session = ViciSession::connect(charon.viciSocket());
     if (!session) return session.error();
     auto& vici = *session.value();

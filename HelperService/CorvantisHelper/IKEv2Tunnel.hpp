@@ -30,8 +30,7 @@ public:
         std::chrono::milliseconds establishLimit{20000};
     };
 
-    IKEv2Tunnel(Options options, std::shared_ptr<platform::foundation::ProcessLauncher> launcher,
-                std::shared_ptr<HelperLog> log);
+    IKEv2Tunnel(Options options, std::shared_ptr<platform::foundation::ProcessLauncher> launcher, std::shared_ptr<HelperLog> log);
     ~IKEv2Tunnel();
 
     // Whether strongSwan is installed: the charon program and the EAP-MSCHAPv2 plugin.

@@ -29,8 +29,7 @@ KernelL2TPSupport KernelL2TPSupport::probe(const std::filesystem::path& pppDevic
 
 std::optional<std::string> KernelL2TPSupport::refusal() const {
     if (ppp) return std::nullopt;
-    return std::string("This kernel has no PPP (/dev/ppp is missing)") +
-           (l2tp ? "" : " and no L2TP (no PPPoL2TP sockets)") +
+    return std::string("This kernel has no PPP (/dev/ppp is missing)") + (l2tp ? "" : " and no L2TP (no PPPoL2TP sockets)") +
            ": L2TP/IPsec needs a kernel built with CONFIG_PPP and CONFIG_PPPOL2TP";
 }
 

@@ -46,7 +46,8 @@ std::string KillSwitchGuard::scriptText(const std::filesystem::path& program, co
 
 std::string KillSwitchGuard::unitText(const std::filesystem::path& script) {
     return "[Unit]\nDescription=Corvantis VPN kill-switch guard\nBefore=network-pre.target\nWants=network-pre.target\n\n"
-           "[Service]\nExecStart=" + script.string() + "\nRestart=always\n\n[Install]\nWantedBy=multi-user.target\n";
+           "[Service]\nExecStart=" +
+           script.string() + "\nRestart=always\n\n[Install]\nWantedBy=multi-user.target\n";
 }
 
 bool KillSwitchGuard::install(const Ipv4Address& gateway, CommandReply& reply) {
@@ -54,8 +55,8 @@ bool KillSwitchGuard::install(const Ipv4Address& gateway, CommandReply& reply) {
     return succeeded(writeInto(paths_.preferences, GuardRules::keyFileText({gateway, true}), 0600), reply) &&
            succeeded(writeInto(paths_.script, scriptText(program_, paths_.preferences, nft_), 0755), reply) &&
            succeeded(writeInto(paths_.unitFolder / unitName, unitText(paths_.script), 0644), reply) &&
-           relay_.run({systemctl_, {"daemon-reload"}, {}}, reply) &&
-           relay_.run({systemctl_, {"enable", unitName}, {}}, reply) && restart(reply);
+           relay_.run({systemctl_, {"daemon-reload"}, {}}, reply) && relay_.run({systemctl_, {"enable", unitName}, {}}, reply) &&
+           restart(reply);
 }
 
 void KillSwitchGuard::release(CommandReply& reply) {

@@ -31,11 +31,13 @@ std::optional<std::string> pppQuoted(const std::string& text) {
 }  // namespace
 
 Expected<std::string> L2TPClientFiles::xl2tpdConfiguration(const std::string& server,
-                                                            const std::filesystem::path& pppOptionsFile) {
+                                                           const std::filesystem::path& pppOptionsFile) {
     if (!isServerName(server)) return Error{EINVAL, "The L2TP server address is not a host name or an IP address"};
-    return "[lac " + std::string(lacName) + "]\n" +
-           "lns = " + server + "\n"
-           "pppoptfile = " + pppOptionsFile.string() + "\n"
+    return "[lac " + std::string(lacName) + "]\n" + "lns = " + server +
+           "\n"
+           "pppoptfile = " +
+           pppOptionsFile.string() +
+           "\n"
            "length bit = yes\n"
            "autodial = no\n"
            "redial = no\n";
@@ -57,9 +59,14 @@ Expected<std::string> L2TPClientFiles::pppOptions(const std::string& username, c
            "mru 1280\n"
            "lcp-echo-interval 30\n"
            "lcp-echo-failure 4\n"
-           "linkname " + linkName + "\n"
-           "user " + *user + "\n"
-           "password " + *secret + "\n";
+           "linkname " +
+           linkName +
+           "\n"
+           "user " +
+           *user +
+           "\n"
+           "password " +
+           *secret + "\n";
 }
 
 }  // namespace corvantis::helper

@@ -63,8 +63,8 @@ L2TPIPsecDriver::~L2TPIPsecDriver() {
 }
 
 Expected<std::unique_ptr<L2TPIPsecDriver::Session>> L2TPIPsecDriver::prepare(const std::string& serviceID,
-                                                                            const nlohmann::json& service,
-                                                                            const nlohmann::json& options) const {
+                                                                             const nlohmann::json& service,
+                                                                             const nlohmann::json& options) const {
     const auto server = settingOf(options, service, kSCPropNetPPPCommRemoteAddress);
     const auto username = settingOf(options, service, kSCPropNetPPPAuthName);
     auto password = textAt(options, kSCEntNetPPP, kSCPropNetPPPAuthPassword);
@@ -120,8 +120,7 @@ Expected<void> L2TPIPsecDriver::launchXl2tpd(const std::shared_ptr<Session>& sha
     platform::foundation::ProcessEvents events;
     events.output = [](platform::foundation::OutputStream, std::string_view) {};
     events.terminated = [weak = std::weak_ptr(shared), log = platform_.log](platform::foundation::ProcessExit exit) {
-        log->notice("xl2tpd ended (status " + std::to_string(exit.exitStatus) + ", signal " +
-                    std::to_string(exit.signal) + ")");
+        log->notice("xl2tpd ended (status " + std::to_string(exit.exitStatus) + ", signal " + std::to_string(exit.signal) + ")");
         if (auto ended = weak.lock()) ended->xl2tpdEnded = true;
     };
     auto launched = platform_.launcher->launch(request, std::move(events));
@@ -167,8 +166,8 @@ L2TPLinkState L2TPIPsecDriver::observe(Session& session) const {
         state.tunnel = State::Tunnel::failed;
     } else if (session.dialled) {
         const auto counts = session.control->available();
-        state.tunnel = !counts                    ? State::Tunnel::requested
-                       : counts.value().calls > 0 ? State::Tunnel::sessionUp
+        state.tunnel = !counts                      ? State::Tunnel::requested
+                       : counts.value().calls > 0   ? State::Tunnel::sessionUp
                        : counts.value().tunnels > 0 ? State::Tunnel::tunnelUp
                                                     : State::Tunnel::requested;
     }

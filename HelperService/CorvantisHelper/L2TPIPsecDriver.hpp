@@ -49,8 +49,7 @@ public:
 private:
     struct Session;
 
-    platform::foundation::Expected<std::unique_ptr<Session>> prepare(const std::string& serviceID,
-                                                                     const nlohmann::json& service,
+    platform::foundation::Expected<std::unique_ptr<Session>> prepare(const std::string& serviceID, const nlohmann::json& service,
                                                                      const nlohmann::json& options) const;
     platform::foundation::Expected<void> launchXl2tpd(const std::shared_ptr<Session>& session);
     L2TPLinkState observe(Session& session) const;

@@ -27,8 +27,8 @@ void L2TPService::preferencesAuthorization() {
     using namespace platform::security;
     auth_ = Authorization::create();
     // The helper runs as root, where the rights are always granted.
-    (void)auth_->copyRights({}, kAuthorizationFlagInteractionAllowed | kAuthorizationFlagExtendRights |
-                                    kAuthorizationFlagPreAuthorize);
+    (void)auth_->copyRights(
+        {}, kAuthorizationFlagInteractionAllowed | kAuthorizationFlagExtendRights | kAuthorizationFlagPreAuthorize);
 }
 
 bool L2TPService::setIPv4(const std::string& serviceID) {

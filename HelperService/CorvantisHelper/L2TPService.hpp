@@ -42,8 +42,7 @@ public:
 
     L2TPService(Platform platform, std::shared_ptr<VPNKeychain> keychain, std::shared_ptr<HelperLog> log);
 
-    void connectToL2TPServerWithAddress(const std::optional<std::string>& address,
-                                        const std::optional<std::string>& username,
+    void connectToL2TPServerWithAddress(const std::optional<std::string>& address, const std::optional<std::string>& username,
                                         const std::optional<std::string>& password,
                                         const std::optional<std::string>& sharedSecret, CodeReply reply);
     // Starts the last request's service again with its credentials.

@@ -12,8 +12,7 @@ using platform::foundation::Expected;
 
 LinuxCommandLayer::LinuxCommandLayer(const HelperConfiguration& configuration,
                                      std::shared_ptr<platform::foundation::ProcessLauncher> launcher,
-                                     std::shared_ptr<HelperLog> log, AccountLookup accounts,
-                                     std::shared_ptr<RouteTable> routes)
+                                     std::shared_ptr<HelperLog> log, AccountLookup accounts, std::shared_ptr<RouteTable> routes)
     : configuration_(configuration),
       log_(log),
       relay_(std::move(launcher), log),
@@ -104,8 +103,8 @@ void LinuxCommandLayer::carryOut(const RunDownScript&, uid_t, CommandReply& repl
 
 void LinuxCommandLayer::changeRoute(RouteChange change, const Ipv4Route& route, CommandReply& reply) const {
     const char* verb = change == RouteChange::add ? "add" : "del";
-    const std::string destination = route.prefixLength == 0 ? "default"
-                                                            : route.destination.text() + "/" + std::to_string(route.prefixLength);
+    const std::string destination =
+        route.prefixLength == 0 ? "default" : route.destination.text() + "/" + std::to_string(route.prefixLength);
     if (!configuration_.tools.ip.empty()) {
         relay_.run({configuration_.tools.ip, {"-4", "route", verb, destination, "via", route.gateway.text()}, {}}, reply);
         return;

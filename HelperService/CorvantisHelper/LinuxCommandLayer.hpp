@@ -21,9 +21,8 @@ namespace corvantis::helper {
 // and nothing where Linux needs nothing.
 class LinuxCommandLayer {
 public:
-    LinuxCommandLayer(const HelperConfiguration& configuration,
-                      std::shared_ptr<platform::foundation::ProcessLauncher> launcher, std::shared_ptr<HelperLog> log,
-                      AccountLookup accounts, std::shared_ptr<RouteTable> routes);
+    LinuxCommandLayer(const HelperConfiguration& configuration, std::shared_ptr<platform::foundation::ProcessLauncher> launcher,
+                      std::shared_ptr<HelperLog> log, AccountLookup accounts, std::shared_ptr<RouteTable> routes);
 
     // `caller` is the user on whose behalf the line came, for the login item.
     void perform(const RootCommand& command, uid_t caller, CommandReply& reply);
@@ -31,10 +30,9 @@ public:
 private:
     // The lines that ready the bundle's program and driver on macOS: Linux needs none of it.
     template <typename Record>
-    static constexpr bool preparesBundle = std::is_same_v<Record, OwnTunnelDrivers> ||
-                                           std::is_same_v<Record, OwnOpenVpnProgram> ||
-                                           std::is_same_v<Record, MakeOpenVpnExecutable> ||
-                                           std::is_same_v<Record, LoadTunnelDriver>;
+    static constexpr bool preparesBundle =
+        std::is_same_v<Record, OwnTunnelDrivers> || std::is_same_v<Record, OwnOpenVpnProgram> ||
+        std::is_same_v<Record, MakeOpenVpnExecutable> || std::is_same_v<Record, LoadTunnelDriver>;
 
     void carryOut(const AddDefaultRoute& command, uid_t caller, CommandReply& reply);
     void carryOut(const AddHostRoute& command, uid_t caller, CommandReply& reply);

@@ -54,7 +54,9 @@ std::string LoginItem::desktopEntry(const std::filesystem::path& executable) {
     return "[Desktop Entry]\n"
            "Type=Application\n"
            "Name=Corvantis VPN\n"
-           "Exec=" + quotedExecArgument(executable.string()) + "\n"
+           "Exec=" +
+           quotedExecArgument(executable.string()) +
+           "\n"
            "X-GNOME-Autostart-enabled=true\n";
 }
 
@@ -66,8 +68,7 @@ Expected<void> LoginItem::add(uid_t uid) const {
     if (!identity) return identity.error();
     const auto folder = autostartFolder(account.value());
     if (auto made = platform::foundation::FileSystem::createDirectories(folder, 0700); !made) return made;
-    return platform::foundation::FileSystem::writeFileAtomically(folder / entryName, desktopEntry(applicationExecutable_),
-                                                                 0644);
+    return platform::foundation::FileSystem::writeFileAtomically(folder / entryName, desktopEntry(applicationExecutable_), 0644);
 }
 
 Expected<void> LoginItem::remove(uid_t uid) const {

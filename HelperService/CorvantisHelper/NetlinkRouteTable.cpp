@@ -7,8 +7,8 @@
 
 #include <cstring>
 #include <memory>
-#include <string_view>
 #include <net/if.h>
+#include <string_view>
 #include <sys/socket.h>
 
 namespace corvantis::helper {
@@ -205,8 +205,7 @@ int takeLinkKind(const nlattr* attribute, void* data) {
     if (mnl_attr_get_type(attribute) == IFLA_INFO_KIND) {
         const auto* kind = static_cast<const char*>(mnl_attr_get_payload(attribute));
         // The kernel's kind of tun and tap devices alike.
-        static_cast<Link*>(data)->tunnel =
-            std::string_view(kind, ::strnlen(kind, mnl_attr_get_payload_len(attribute))) == "tun";
+        static_cast<Link*>(data)->tunnel = std::string_view(kind, ::strnlen(kind, mnl_attr_get_payload_len(attribute))) == "tun";
     }
     return MNL_CB_OK;
 }

@@ -154,7 +154,7 @@ void OpenVpnRun::onExit(ProcessExit exit) {
         std::lock_guard lock(mutex_);
         exited_ = true;
         log_->notice("OpenVPN Terminated" + (exit.signal != 0 ? " by signal " + std::to_string(exit.signal)
-                                                               : " with status " + std::to_string(exit.exitStatus)));
+                                                              : " with status " + std::to_string(exit.exitStatus)));
         ended = endedReply();
         if (parts_.input) parts_.input->closeWriter();
         parts_.folder.reset();

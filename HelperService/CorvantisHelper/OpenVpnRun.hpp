@@ -1,10 +1,10 @@
 #pragma once
 
 #include "HelperService/CorvantisHelper/HelperLog.hpp"
-#include "HelperService/CorvantisHelperInterface/Ipv4Address.hpp"
 #include "HelperService/CorvantisHelper/OutputRecord.hpp"
 #include "HelperService/CorvantisHelper/RunFolder.hpp"
 #include "HelperService/CorvantisHelperInterface/CorvantisHelperProtocol.hpp"
+#include "HelperService/CorvantisHelperInterface/Ipv4Address.hpp"
 #include "platform/dispatch/Clock.hpp"
 #include "platform/foundation/InputPipe.hpp"
 #include "platform/foundation/ProcessLauncher.hpp"
@@ -38,8 +38,8 @@ public:
     };
 
     // `ended` runs once, after the process has been reaped and the last reply sent.
-    OpenVpnRun(Parts parts, std::shared_ptr<platform::foundation::ProcessLauncher> launcher,
-               std::shared_ptr<HelperLog> log, std::function<void(const OpenVpnRun*)> ended);
+    OpenVpnRun(Parts parts, std::shared_ptr<platform::foundation::ProcessLauncher> launcher, std::shared_ptr<HelperLog> log,
+               std::function<void(const OpenVpnRun*)> ended);
 
     // Starts the program; the events of the process wait until its id is known here. A program
     // that cannot start gets the "ended" reply with the reason, and false comes back.

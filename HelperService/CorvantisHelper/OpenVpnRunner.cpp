@@ -4,7 +4,6 @@
 #include "HelperService/CorvantisHelper/OpenVpnProfileCheck.hpp"
 #include "HelperService/CorvantisHelper/RootFiles.hpp"
 
-
 namespace corvantis::helper {
 
 using platform::foundation::Error;
@@ -28,14 +27,12 @@ bool breaksLines(const std::string& text) {
 }  // namespace
 
 OpenVpnRunner::OpenVpnRunner(const HelperConfiguration& configuration,
-                             std::shared_ptr<platform::foundation::ProcessLauncher> launcher,
-                             std::shared_ptr<HelperLog> log)
+                             std::shared_ptr<platform::foundation::ProcessLauncher> launcher, std::shared_ptr<HelperLog> log)
     : configuration_(configuration), launcher_(std::move(launcher)), log_(std::move(log)) {}
 
-void OpenVpnRunner::runOpenVPN(const std::string& path, const std::string& config,
-                               const std::optional<std::string>& userName, const std::optional<std::string>& password,
-                               const std::string& workingDirectory, const platform::xpc::PeerCredentials& caller,
-                               TextArrayReply reply) {
+void OpenVpnRunner::runOpenVPN(const std::string& path, const std::string& config, const std::optional<std::string>& userName,
+                               const std::optional<std::string>& password, const std::string& workingDirectory,
+                               const platform::xpc::PeerCredentials& caller, TextArrayReply reply) {
     log_->notice("Starting OpenVPN");
     const auto& program = configuration_.tools.openvpn;
     if (normal(path) != program) {
@@ -53,12 +50,12 @@ void OpenVpnRunner::runOpenVPN(const std::string& path, const std::string& confi
     std::string commandLine = program.string();
     for (const auto& argument : prepared.value().arguments) commandLine += " " + argument;
     log_->notice(commandLine);
-    const platform::foundation::ProcessRequest request{program, prepared.value().arguments,
-                                                       prepared.value().folder->path(), input.value()};
+    const platform::foundation::ProcessRequest request{program, prepared.value().arguments, prepared.value().folder->path(),
+                                                       input.value()};
     std::weak_ptr<Registry> registry = registry_;
     auto run = std::make_shared<OpenVpnRun>(
-        OpenVpnRun::Parts{userName, password, std::move(prepared.value().folder), input.value(), std::move(reply)},
-        launcher_, log_, [registry](const OpenVpnRun* ended) {
+        OpenVpnRun::Parts{userName, password, std::move(prepared.value().folder), input.value(), std::move(reply)}, launcher_,
+        log_, [registry](const OpenVpnRun* ended) {
             if (auto live = registry.lock()) live->forget(ended);
         });
     std::lock_guard lock(registry_->mutex);
@@ -85,8 +82,7 @@ void OpenVpnRunner::Registry::forget(const OpenVpnRun* run) {
     changed.notify_all();
 }
 
-Expected<OpenVpnRunner::Prepared> OpenVpnRunner::prepare(const std::string& config,
-                                                         const std::optional<std::string>& userName,
+Expected<OpenVpnRunner::Prepared> OpenVpnRunner::prepare(const std::string& config, const std::optional<std::string>& userName,
                                                          const std::optional<std::string>& password,
                                                          const std::string& workingDirectory,
                                                          const platform::xpc::PeerCredentials& caller) const {
@@ -126,8 +122,8 @@ Expected<OpenVpnRunner::Prepared> OpenVpnRunner::prepare(const std::string& conf
         if (!content) return Error{content.error().code, "refusing the bundle's " + script + ": " + content.error().message};
         if (auto copied = made.write(script, content.value(), 0700); !copied) return copied.error();
     }
-    std::vector<std::string> arguments{"--ignore-unknown-option", "keysize", "--config", writtenProfile.value().string(),
-                                       "--script-security", "2"};
+    std::vector<std::string> arguments{"--ignore-unknown-option",       "keysize",           "--config",
+                                       writtenProfile.value().string(), "--script-security", "2"};
     if (withCredentials) {
         auto credentials = made.write(credentialsName, *userName + "\n" + *password + "\n", 0600);
         if (!credentials) return credentials.error();

@@ -24,8 +24,8 @@ namespace corvantis::helper {
 // and the credentials file (0600) for the length of the run.
 class OpenVpnRunner {
 public:
-    OpenVpnRunner(const HelperConfiguration& configuration,
-                  std::shared_ptr<platform::foundation::ProcessLauncher> launcher, std::shared_ptr<HelperLog> log);
+    OpenVpnRunner(const HelperConfiguration& configuration, std::shared_ptr<platform::foundation::ProcessLauncher> launcher,
+                  std::shared_ptr<HelperLog> log);
 
     // `caller` is the user who asked. A request the helper cannot carry out is answered at
     // once with the "ended" reply, whose text says why.
@@ -44,8 +44,7 @@ private:
         std::unique_ptr<RunFolder> folder;
         std::vector<std::string> arguments;
     };
-    platform::foundation::Expected<Prepared> prepare(const std::string& config,
-                                                     const std::optional<std::string>& userName,
+    platform::foundation::Expected<Prepared> prepare(const std::string& config, const std::optional<std::string>& userName,
                                                      const std::optional<std::string>& password,
                                                      const std::string& workingDirectory,
                                                      const platform::xpc::PeerCredentials& caller) const;

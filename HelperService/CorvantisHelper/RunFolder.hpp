@@ -15,7 +15,7 @@ namespace corvantis::helper {
 class RunFolder {
 public:
     static platform::foundation::Expected<std::unique_ptr<RunFolder>> make(const std::filesystem::path& runtimeFolder,
-                                                                          std::string_view prefix);
+                                                                           std::string_view prefix);
     ~RunFolder();
     RunFolder(const RunFolder&) = delete;
     RunFolder& operator=(const RunFolder&) = delete;

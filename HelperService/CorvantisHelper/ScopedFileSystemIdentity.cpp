@@ -43,8 +43,7 @@ Expected<std::unique_ptr<ScopedFileSystemIdentity>> ScopedFileSystemIdentity::as
     return scope;
 }
 
-ScopedFileSystemIdentity::ScopedFileSystemIdentity(uid_t previousUid, gid_t previousGid,
-                                                   std::vector<gid_t> previousGroups)
+ScopedFileSystemIdentity::ScopedFileSystemIdentity(uid_t previousUid, gid_t previousGid, std::vector<gid_t> previousGroups)
     : previousUid_(previousUid), previousGid_(previousGid), previousGroups_(std::move(previousGroups)) {}
 
 ScopedFileSystemIdentity::~ScopedFileSystemIdentity() {

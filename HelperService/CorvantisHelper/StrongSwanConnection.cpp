@@ -22,9 +22,11 @@ int StrongSwanConnection::deadPeerDetectionSeconds(IKEv2DeadPeerDetectionRate ra
 Expected<ViciMessage> StrongSwanConnection::make(const IKEv2TunnelSettings& settings, bool userSpaceEsp) {
     if (auto valid = settings.validate(); !valid) return valid.error();
     if (settings.authenticationMethod != IKEv2AuthenticationMethod::none) {
-        return Error{ENOTSUP, "Only the account login (EAP) is offered for IKEv2, no certificate or shared secret of the client's"};
+        return Error{ENOTSUP,
+                     "Only the account login (EAP) is offered for IKEv2, no certificate or shared secret of the client's"};
     }
-    if (!settings.useExtendedAuthentication) return Error{ENOTSUP, "An IKEv2 tunnel without the account login has nothing to log in with"};
+    if (!settings.useExtendedAuthentication)
+        return Error{ENOTSUP, "An IKEv2 tunnel without the account login has nothing to log in with"};
     if (!settings.username) return Error{EINVAL, "The IKEv2 account login needs a user name"};
     if (settings.disconnectOnSleep) return Error{ENOTSUP, "Ending the IKEv2 tunnel when the machine sleeps is not offered"};
 

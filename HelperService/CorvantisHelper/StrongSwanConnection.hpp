@@ -20,7 +20,7 @@ public:
     // `userSpaceEsp`: charon carries ESP itself (kernel-libipsec), which needs ESP in UDP.
     // Settings with an authentication that is not offered are refused with the reason.
     static platform::foundation::Expected<platform::network::ViciMessage> make(const IKEv2TunnelSettings& settings,
-                                                                              bool userSpaceEsp);
+                                                                               bool userSpaceEsp);
 
     // How often the peer is checked, in seconds; 0 for never.
     static int deadPeerDetectionSeconds(platform::network::IKEv2DeadPeerDetectionRate rate);

@@ -16,8 +16,8 @@ VPNKeychain::VPNKeychain(std::filesystem::path systemKeychain, std::shared_ptr<H
       faults_(std::move(faults)),
       systemRoot_(std::move(systemRoot)) {}
 
-int VPNKeychain::createPasswordKeyChainItem(const std::string& label, const std::string& service,
-                                            const std::string& account, const std::string& password) const {
+int VPNKeychain::createPasswordKeyChainItem(const std::string& label, const std::string& service, const std::string& account,
+                                            const std::string& password) const {
     return createItem(label, service, account, "PPP Password", password);
 }
 
@@ -50,8 +50,7 @@ int VPNKeychain::createItem(const std::string& label, const std::string& service
     auto access = KeychainAccess::create("Corvantis Keychain", trustedApps(), faults_.get());
     if (!access) return 62;
     log_->notice("Created empty Keychain access object");
-    if (auto created = keychain.value()->createItem({label, account, service, description, password}, access.value());
-        !created) {
+    if (auto created = keychain.value()->createItem({label, account, service, description, password}, access.value()); !created) {
         log_->notice("Creating Keychain item failed");
         log_->notice(created.error().message);
         return 63;
@@ -63,8 +62,8 @@ int VPNKeychain::createItem(const std::string& label, const std::string& service
 std::vector<TrustedApplication> VPNKeychain::trustedApps() const {
     std::vector<TrustedApplication> applications;
     for (const char* path : trustedAppPaths) {
-        auto application = TrustedApplication::createFromPath(systemRoot_ / std::filesystem::path(path).relative_path(),
-                                                              faults_.get());
+        auto application =
+            TrustedApplication::createFromPath(systemRoot_ / std::filesystem::path(path).relative_path(), faults_.get());
         if (!application) {
             log_->notice("SecTrustedApplicationCreateFromPath failed");
             continue;

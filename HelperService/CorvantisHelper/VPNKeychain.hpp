@@ -29,15 +29,13 @@ public:
 
     // `systemRoot` is where the trusted programs are looked for ("/" but in tests).
     VPNKeychain(std::filesystem::path systemKeychain, std::shared_ptr<HelperLog> log,
-                std::shared_ptr<platform::security::KeychainFaults> faults = nullptr,
-                std::filesystem::path systemRoot = "/");
+                std::shared_ptr<platform::security::KeychainFaults> faults = nullptr, std::filesystem::path systemRoot = "/");
 
     // Return codes: 0 created, 60 no system keychain, 61 not unlocked, 62 no access object,
     // 63 the item was not created.
     int createPasswordKeyChainItem(const std::string& label, const std::string& service, const std::string& account,
                                    const std::string& password) const;
-    int createSharedSecretKeyChainItem(const std::string& label, const std::string& service,
-                                       const std::string& password) const;
+    int createSharedSecretKeyChainItem(const std::string& label, const std::string& service, const std::string& password) const;
     // The IPsec XAuth password of `service` (as "<service>.XAUTH"); the L2TP service uses none yet.
     int createXAuthKeyChainItem(const std::string& label, const std::string& service, const std::string& password) const;
     int createItem(const std::string& label, const std::string& service, const std::string& account,

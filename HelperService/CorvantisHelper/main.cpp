@@ -31,9 +31,8 @@ platform::foundation::Expected<std::pair<std::unique_ptr<platform::xpc::XpcListe
     auto inherited = platform::xpc::XpcListener::inherited();
     if (!inherited) return inherited.error();
     if (inherited.value()) return std::pair(std::move(inherited.value()), std::string("the socket systemd passed"));
-    const auto path = configuration.socket.empty()
-                          ? platform::xpc::socketPathForService(corvantis::helper::kHelperToolName)
-                          : configuration.socket;
+    const auto path = configuration.socket.empty() ? platform::xpc::socketPathForService(corvantis::helper::kHelperToolName)
+                                                   : configuration.socket;
     auto listener = platform::xpc::XpcListener::listen(path);
     if (!listener) return listener.error();
     return std::pair(std::move(listener.value()), path.string());
@@ -71,11 +70,12 @@ int manageJob(const std::vector<std::string>& arguments) {
                           arguments[2] == SystemdServiceManager::allowUidOption && isNumber(arguments[3]);
     if ((!removing && !blessing) || arguments[1] != label) {
         std::cerr << "usage: " << label << " " << SystemdServiceManager::blessOption << " " << label << " "
-                  << SystemdServiceManager::allowUidOption << " UID | " << SystemdServiceManager::removeOption << " "
-                  << label << "\n";
+                  << SystemdServiceManager::allowUidOption << " UID | " << SystemdServiceManager::removeOption << " " << label
+                  << "\n";
         return 2;
     }
-    const auto done = removing ? installer.remove(label) : installer.bless(label, std::filesystem::read_symlink("/proc/self/exe"), user);
+    const auto done =
+        removing ? installer.remove(label) : installer.bless(label, std::filesystem::read_symlink("/proc/self/exe"), user);
     if (!done) {
         std::cerr << done.error().message << "\n";
         return 1;

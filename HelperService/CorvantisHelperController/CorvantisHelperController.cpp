@@ -120,10 +120,10 @@ bool CorvantisHelperController::installPrivilegedHelperTool(DomainError* error) 
     authRef_ = platform::security::Authorization::create();
     if (job) {
         const auto* arguments = JsonValue::member(*job, "ProgramArguments");
-        const auto installedPath = arguments != nullptr && arguments->is_array() && !arguments->empty() &&
-                                           arguments->front().is_string()
-                                       ? arguments->front().get<std::string>()
-                                       : std::string();
+        const auto installedPath =
+            arguments != nullptr && arguments->is_array() && !arguments->empty() && arguments->front().is_string()
+                ? arguments->front().get<std::string>()
+                : std::string();
         const auto installed = helperVersion(installedPath);
         consoleLog("Helper tool is installed.\nCurrent helper tool version: " + std::to_string(installed.value_or(0)));
         const auto bundled = helperVersion(platform::foundation::Bundle::main()->bundlePath() /
@@ -156,18 +156,18 @@ bool CorvantisHelperController::obtainRight(DomainError* error) {
 
 bool CorvantisHelperController::removeHelperWithLabel(std::string_view label, DomainError* error) {
     if (!obtainRight(error)) return false;
-    return Services::current().serviceManager()->removeJob(platform::servicemanagement::kSMDomainSystemLaunchd, label,
-                                                           *authRef_, error);
+    return Services::current().serviceManager()->removeJob(platform::servicemanagement::kSMDomainSystemLaunchd, label, *authRef_,
+                                                           error);
 }
 
 bool CorvantisHelperController::blessHelperWithLabel(std::string_view label, DomainError* error) {
     if (!obtainRight(error)) return false;
-    return Services::current().serviceManager()->blessJob(platform::servicemanagement::kSMDomainSystemLaunchd, label,
-                                                          *authRef_, error);
+    return Services::current().serviceManager()->blessJob(platform::servicemanagement::kSMDomainSystemLaunchd, label, *authRef_,
+                                                          error);
 }
 
-void CorvantisHelperController::connectToIKEv2Server(const helper::IKEv2TunnelSettings& settings,
-                                                     const std::string& password, std::function<void(int)> reply) {
+void CorvantisHelperController::connectToIKEv2Server(const helper::IKEv2TunnelSettings& settings, const std::string& password,
+                                                     std::function<void(int)> reply) {
     const auto call = HelperCall::connectToIKEv2Server(settings, password, static_cast<bool>(reply));
     if (!reply) {
         send(call);
@@ -194,8 +194,7 @@ void CorvantisHelperController::connectToL2TPServerWithAddress(const std::option
 }
 
 void CorvantisHelperController::runOpenVPN(const std::string& path, const std::string& config,
-                                           const std::optional<std::string>& userName,
-                                           const std::optional<std::string>& password,
+                                           const std::optional<std::string>& userName, const std::optional<std::string>& password,
                                            const std::string& workingDirectory, std::function<void(bool)> reply) {
     sendWithReply(HelperCall::runOpenVPN(path, config, userName, password, workingDirectory, true),
                   [reply = std::move(reply)](const nlohmann::json& message) {

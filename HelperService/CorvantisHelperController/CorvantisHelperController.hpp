@@ -33,8 +33,7 @@ public:
     bool installPrivilegedHelperTool(platform::foundation::DomainError* error);
 
     // `reply` gets the helper's first code: -1 when connected.
-    void connectToL2TPServerWithAddress(const std::optional<std::string>& address,
-                                        const std::optional<std::string>& username,
+    void connectToL2TPServerWithAddress(const std::optional<std::string>& address, const std::optional<std::string>& username,
                                         const std::optional<std::string>& password,
                                         const std::optional<std::string>& sharedSecret, std::function<void(int)> reply);
     // `reply` gets true when the helper's first reply says "connected", after the tunnel's

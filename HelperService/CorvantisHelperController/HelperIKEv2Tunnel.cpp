@@ -19,7 +19,8 @@ std::optional<std::string> passwordFor(const std::optional<std::string>& referen
     if (!reference) return std::nullopt;
     platform::security::KeychainQuery query;
     query.persistentRef = *reference;
-    auto match = platform::security::KeychainStore::standard()->copyMatching(query, platform::security::KeychainStore::MatchLimit::one);
+    auto match =
+        platform::security::KeychainStore::standard()->copyMatching(query, platform::security::KeychainStore::MatchLimit::one);
     if (match.status != platform::security::errSecSuccess || match.items.empty()) return std::nullopt;
     return std::move(match.items.front().valueData);
 }
@@ -37,7 +38,8 @@ void HelperIKEv2Tunnel::startTunnel(const platform::network::VPNProtocolIKEv2& c
     if (!settings) return fail(std::move(done), settings.error().message);
     const auto password = passwordFor(configuration.passwordReference);
     if (!password) return fail(std::move(done), "no VPN password is stored");
-    if (auto valid = helper::IKEv2TunnelSettings::validatePassword(*password); !valid) return fail(std::move(done), valid.error().message);
+    if (auto valid = helper::IKEv2TunnelSettings::validatePassword(*password); !valid)
+        return fail(std::move(done), valid.error().message);
     helper_->connectToIKEv2Server(settings.value(), *password, [done = std::move(done)](int code) {
         switch (static_cast<helper::IKEv2TunnelResult>(code)) {
             case helper::IKEv2TunnelResult::connected: return done(Outcome::connected);

@@ -41,8 +41,7 @@ public:
     virtual void restoreResolvConf() = 0;
     // Brings an IKEv2 tunnel up with the settings and the account's password; the reply is an
     // `IKEv2TunnelResult`, once the tunnel is up or has failed.
-    virtual void connectToIKEv2Server(const IKEv2TunnelSettings& settings, const std::string& password,
-                                      CodeReply reply) = 0;
+    virtual void connectToIKEv2Server(const IKEv2TunnelSettings& settings, const std::string& password, CodeReply reply) = 0;
     // Ends the IKEv2 tunnel, if there is one.
     virtual void disconnectIKEv2() = 0;
 };

@@ -14,8 +14,7 @@ struct SelectorName {
 
 constexpr std::array<SelectorName, 10> selectorNames{{
     {HelperSelector::runCommand, "runCommand:withReply:", ReplyKind::text},
-    {HelperSelector::runOpenVPN, "runOpenVPN:usingConfig:userName:andPassword:workingDirectory:withReply:",
-     ReplyKind::textArray},
+    {HelperSelector::runOpenVPN, "runOpenVPN:usingConfig:userName:andPassword:workingDirectory:withReply:", ReplyKind::textArray},
     {HelperSelector::connectToL2TPServer,
      "connectToL2TPServerWithAddress:forUsername:andPassword:usingSharedSecret:withReply:", ReplyKind::code},
     {HelperSelector::connect, "connect", ReplyKind::none},
@@ -60,22 +59,20 @@ HelperCall HelperCall::runCommand(const std::string& command, bool withReply) {
     return makeCall(HelperSelector::runCommand, nlohmann::json::array({command}), withReply);
 }
 
-HelperCall HelperCall::runOpenVPN(const std::string& path, const std::string& config,
-                                  const std::optional<std::string>& userName, const std::optional<std::string>& password,
-                                  const std::string& workingDirectory, bool withReply) {
+HelperCall HelperCall::runOpenVPN(const std::string& path, const std::string& config, const std::optional<std::string>& userName,
+                                  const std::optional<std::string>& password, const std::string& workingDirectory,
+                                  bool withReply) {
     return makeCall(HelperSelector::runOpenVPN,
-                    nlohmann::json::array(
-                        {path, config, optionalJson(userName), optionalJson(password), workingDirectory}),
+                    nlohmann::json::array({path, config, optionalJson(userName), optionalJson(password), workingDirectory}),
                     withReply);
 }
 
-HelperCall HelperCall::connectToL2TPServer(const std::optional<std::string>& address,
-                                           const std::optional<std::string>& username,
+HelperCall HelperCall::connectToL2TPServer(const std::optional<std::string>& address, const std::optional<std::string>& username,
                                            const std::optional<std::string>& password,
                                            const std::optional<std::string>& sharedSecret, bool withReply) {
     return makeCall(HelperSelector::connectToL2TPServer,
-                    nlohmann::json::array({optionalJson(address), optionalJson(username), optionalJson(password),
-                                           optionalJson(sharedSecret)}),
+                    nlohmann::json::array(
+                        {optionalJson(address), optionalJson(username), optionalJson(password), optionalJson(sharedSecret)}),
                     withReply);
 }
 
@@ -99,8 +96,7 @@ HelperCall HelperCall::restoreResolvConf() {
     return makeCall(HelperSelector::restoreResolvConf, nlohmann::json::array(), false);
 }
 
-HelperCall HelperCall::connectToIKEv2Server(const IKEv2TunnelSettings& settings, const std::string& password,
-                                            bool withReply) {
+HelperCall HelperCall::connectToIKEv2Server(const IKEv2TunnelSettings& settings, const std::string& password, bool withReply) {
     return makeCall(HelperSelector::connectToIKEv2Server, nlohmann::json::array({settings.toJson(), password}), withReply);
 }
 

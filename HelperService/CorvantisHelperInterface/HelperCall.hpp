@@ -39,11 +39,9 @@ struct HelperCall {
     bool withReply = false;
 
     static HelperCall runCommand(const std::string& command, bool withReply);
-    static HelperCall runOpenVPN(const std::string& path, const std::string& config,
-                                 const std::optional<std::string>& userName, const std::optional<std::string>& password,
-                                 const std::string& workingDirectory, bool withReply);
-    static HelperCall connectToL2TPServer(const std::optional<std::string>& address,
-                                          const std::optional<std::string>& username,
+    static HelperCall runOpenVPN(const std::string& path, const std::string& config, const std::optional<std::string>& userName,
+                                 const std::optional<std::string>& password, const std::string& workingDirectory, bool withReply);
+    static HelperCall connectToL2TPServer(const std::optional<std::string>& address, const std::optional<std::string>& username,
                                           const std::optional<std::string>& password,
                                           const std::optional<std::string>& sharedSecret, bool withReply);
     static HelperCall connect();
@@ -51,8 +49,7 @@ struct HelperCall {
     static HelperCall toggleIpv6(bool enable, bool withReply);
     static HelperCall backupResolvConf();
     static HelperCall restoreResolvConf();
-    static HelperCall connectToIKEv2Server(const IKEv2TunnelSettings& settings, const std::string& password,
-                                           bool withReply);
+    static HelperCall connectToIKEv2Server(const IKEv2TunnelSettings& settings, const std::string& password, bool withReply);
     static HelperCall disconnectIKEv2();
 
     // Typed access to the arguments of a call that `HelperWireCodec::decodeCall` has checked.

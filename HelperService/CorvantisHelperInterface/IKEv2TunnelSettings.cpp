@@ -92,11 +92,15 @@ Expected<IKEv2TunnelSettings> IKEv2TunnelSettings::from(const platform::network:
 
 Expected<void> IKEv2TunnelSettings::validate() const {
     if (!isServerAddress(serverAddress)) return invalid("server address is not a host name or IPv4 address");
-    if (remoteIdentifier && !isServerAddress(*remoteIdentifier)) return invalid("remote identifier is not a host name or IPv4 address");
-    if (localIdentifier && !isIdentity(*localIdentifier)) return invalid("local identifier has characters or a length not allowed");
+    if (remoteIdentifier && !isServerAddress(*remoteIdentifier))
+        return invalid("remote identifier is not a host name or IPv4 address");
+    if (localIdentifier && !isIdentity(*localIdentifier))
+        return invalid("local identifier has characters or a length not allowed");
     if (username && !isIdentity(*username)) return invalid("user name has characters or a length not allowed");
-    if (static_cast<int>(authenticationMethod) < 0 || static_cast<int>(authenticationMethod) > 2) return invalid("authentication method is out of range");
-    if (static_cast<int>(deadPeerDetectionRate) < 0 || static_cast<int>(deadPeerDetectionRate) > 3) return invalid("dead-peer detection rate is out of range");
+    if (static_cast<int>(authenticationMethod) < 0 || static_cast<int>(authenticationMethod) > 2)
+        return invalid("authentication method is out of range");
+    if (static_cast<int>(deadPeerDetectionRate) < 0 || static_cast<int>(deadPeerDetectionRate) > 3)
+        return invalid("dead-peer detection rate is out of range");
     return {};
 }
 

@@ -84,7 +84,7 @@ using Attempt = std::variant<Record, RootCommandMismatch>;
 // literal text, and nothing may follow the last literal.
 template <typename Record>
 std::variant<std::vector<HoleValue>, RootCommandMismatch> readHoles(std::string_view line,
-                                                                     const std::filesystem::path& resources) {
+                                                                    const std::filesystem::path& resources) {
     const SplitForm& form = splitFormOf<Record>();
     const RootCommandMismatch unknown{};
     std::vector<HoleValue> values;

@@ -153,9 +153,8 @@ struct LoadTunnelDriver {
 // host routes whose first address stands where their "0/1" does.
 using RootCommand =
     std::variant<AddDefaultRoute, AddTunnelRoute, DeleteTunnelRoute, AddHostRoute, DeleteHostRoute, EngageKillSwitch,
-                 ListNameServers, ListResolverSecondFields, FindDefaultGateway, FlushDnsCache, RunDownScript,
-                 AddLoginItem, DeleteLoginItem, OwnTunnelDrivers, OwnOpenVpnProgram, MakeOpenVpnExecutable,
-                 LoadTunnelDriver>;
+                 ListNameServers, ListResolverSecondFields, FindDefaultGateway, FlushDnsCache, RunDownScript, AddLoginItem,
+                 DeleteLoginItem, OwnTunnelDrivers, OwnOpenVpnProgram, MakeOpenVpnExecutable, LoadTunnelDriver>;
 
 // Why a line is no command.
 struct RootCommandMismatch {

@@ -49,12 +49,15 @@ private:
 };
 }  // namespace
 
-AutoRotatingFileDestination::AutoRotatingFileDestination(
-    CreationKey, const std::shared_ptr<PRQLogger>& owner, const FileTarget& writeToFile, std::string identifier,
-    bool shouldAppend, std::optional<std::string> appendMarker, std::optional<platform::foundation::FileAttributes> attributes,
-    std::uint64_t maxFileSize, double maxTimeInterval, DateFormatterPtr archiveSuffixDateFormatter, std::uint8_t targetMaxLogFiles)
-    : FileDestination(owner, writeToFile, std::move(identifier), true,
-                      shouldAppend ? std::move(appendMarker) : std::nullopt, std::move(attributes)),
+AutoRotatingFileDestination::AutoRotatingFileDestination(CreationKey, const std::shared_ptr<PRQLogger>& owner,
+                                                         const FileTarget& writeToFile, std::string identifier, bool shouldAppend,
+                                                         std::optional<std::string> appendMarker,
+                                                         std::optional<platform::foundation::FileAttributes> attributes,
+                                                         std::uint64_t maxFileSize, double maxTimeInterval,
+                                                         DateFormatterPtr archiveSuffixDateFormatter,
+                                                         std::uint8_t targetMaxLogFiles)
+    : FileDestination(owner, writeToFile, std::move(identifier), true, shouldAppend ? std::move(appendMarker) : std::nullopt,
+                      std::move(attributes)),
       targetMaxFileSize_(sizeThreshold(maxFileSize)),
       targetMaxTimeInterval_(ageThreshold(maxTimeInterval)),
       targetMaxLogFiles_(targetMaxLogFiles),
@@ -131,7 +134,8 @@ void AutoRotatingFileDestination::setArchiveFolderURL(std::optional<Url> folder)
         archiveFolderURL_ = std::move(folder);
         if (!archiveFolderURL_) return;
         if (const auto made = FileSystem::createDirectories(archiveFolderURL_->path()); !made) {
-            report(Level::error, "Unable to create the archive folder " + archiveFolderURL_->path() + ": " + made.error().message);
+            report(Level::error,
+                   "Unable to create the archive folder " + archiveFolderURL_->path() + ": " + made.error().message);
         }
     });
 }
@@ -224,9 +228,7 @@ void AutoRotatingFileDestination::cleanUpLogFiles() {
 }
 
 void AutoRotatingFileDestination::purgeArchivedLogFiles() {
-    maintain([&] {
-        deleteArchives(archivedFileURLs());
-    });
+    maintain([&] { deleteArchives(archivedFileURLs()); });
 }
 
 std::vector<Url> AutoRotatingFileDestination::archivedFileURLs() const {
@@ -295,15 +297,11 @@ bool AutoRotatingFileDestination::shouldRotate() const {
 }
 
 void AutoRotatingFileDestination::setOwner(const std::shared_ptr<PRQLogger>& owner) {
-    maintain([&] {
-        FileDestination::setOwner(owner);
-    });
+    maintain([&] { FileDestination::setOwner(owner); });
 }
 
 void AutoRotatingFileDestination::setWriteToFileURL(std::optional<Url> url) {
-    maintain([&] {
-        FileDestination::setWriteToFileURL(std::move(url));
-    });
+    maintain([&] { FileDestination::setWriteToFileURL(std::move(url)); });
 }
 
 void AutoRotatingFileDestination::write(const std::string& message) {
@@ -343,8 +341,8 @@ std::optional<Url> AutoRotatingFileDestination::archiveFolder() const {
 void AutoRotatingFileDestination::deleteArchives(const std::vector<Url>& archives) {
     for (const auto& archive : archives) {
         if (const auto removed = FileSystem::removeItem(archive.path()); !removed) {
-            report(Level::error, "Unable to delete old archived log file " + archive.path() + ": " +
-                                     std::strerror(removed.error().code));
+            report(Level::error,
+                   "Unable to delete old archived log file " + archive.path() + ": " + std::strerror(removed.error().code));
         }
     }
 }

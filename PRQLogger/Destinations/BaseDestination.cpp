@@ -10,9 +10,9 @@
 #include <array>
 #include <charconv>
 #include <cstdio>
+#include <pthread.h>
 #include <string>
 #include <string_view>
-#include <pthread.h>
 
 namespace prq {
 
@@ -92,10 +92,10 @@ struct MiddleText {
     std::string fileName;
     std::string text;
 
-    bool madeFrom(const BaseDestination* by, const PRQLogger* holder, std::uint64_t version, std::uint64_t thread,
-                  unsigned shown, const LogDetails& logDetails) const {
-        return destination == by && owner == holder && settingsVersion == version && threadVersion == thread &&
-               pieces == shown && level == logDetails.level && lineNumber == logDetails.lineNumber &&
+    bool madeFrom(const BaseDestination* by, const PRQLogger* holder, std::uint64_t version, std::uint64_t thread, unsigned shown,
+                  const LogDetails& logDetails) const {
+        return destination == by && owner == holder && settingsVersion == version && threadVersion == thread && pieces == shown &&
+               level == logDetails.level && lineNumber == logDetails.lineNumber &&
                (!(shown & functionPiece) || functionName == logDetails.functionName) &&
                (!(shown & filePiece) || fileName == logDetails.fileName);
     }
@@ -189,20 +189,48 @@ void BaseDestination::setFilters(std::optional<FilterList> filters) {
     LineSettingsVersion::advance();
 }
 
-bool BaseDestination::showLogIdentifier() const { return showLogIdentifier_.load(std::memory_order_relaxed); }
-void BaseDestination::setShowLogIdentifier(bool show) { showLogIdentifier_.store(show, std::memory_order_relaxed); }
-bool BaseDestination::showFunctionName() const { return showFunctionName_.load(std::memory_order_relaxed); }
-void BaseDestination::setShowFunctionName(bool show) { showFunctionName_.store(show, std::memory_order_relaxed); }
-bool BaseDestination::showThreadName() const { return showThreadName_.load(std::memory_order_relaxed); }
-void BaseDestination::setShowThreadName(bool show) { showThreadName_.store(show, std::memory_order_relaxed); }
-bool BaseDestination::showFileName() const { return showFileName_.load(std::memory_order_relaxed); }
-void BaseDestination::setShowFileName(bool show) { showFileName_.store(show, std::memory_order_relaxed); }
-bool BaseDestination::showLineNumber() const { return showLineNumber_.load(std::memory_order_relaxed); }
-void BaseDestination::setShowLineNumber(bool show) { showLineNumber_.store(show, std::memory_order_relaxed); }
-bool BaseDestination::showLevel() const { return showLevel_.load(std::memory_order_relaxed); }
-void BaseDestination::setShowLevel(bool show) { showLevel_.store(show, std::memory_order_relaxed); }
-bool BaseDestination::showDate() const { return showDate_.load(std::memory_order_relaxed); }
-void BaseDestination::setShowDate(bool show) { showDate_.store(show, std::memory_order_relaxed); }
+bool BaseDestination::showLogIdentifier() const {
+    return showLogIdentifier_.load(std::memory_order_relaxed);
+}
+void BaseDestination::setShowLogIdentifier(bool show) {
+    showLogIdentifier_.store(show, std::memory_order_relaxed);
+}
+bool BaseDestination::showFunctionName() const {
+    return showFunctionName_.load(std::memory_order_relaxed);
+}
+void BaseDestination::setShowFunctionName(bool show) {
+    showFunctionName_.store(show, std::memory_order_relaxed);
+}
+bool BaseDestination::showThreadName() const {
+    return showThreadName_.load(std::memory_order_relaxed);
+}
+void BaseDestination::setShowThreadName(bool show) {
+    showThreadName_.store(show, std::memory_order_relaxed);
+}
+bool BaseDestination::showFileName() const {
+    return showFileName_.load(std::memory_order_relaxed);
+}
+void BaseDestination::setShowFileName(bool show) {
+    showFileName_.store(show, std::memory_order_relaxed);
+}
+bool BaseDestination::showLineNumber() const {
+    return showLineNumber_.load(std::memory_order_relaxed);
+}
+void BaseDestination::setShowLineNumber(bool show) {
+    showLineNumber_.store(show, std::memory_order_relaxed);
+}
+bool BaseDestination::showLevel() const {
+    return showLevel_.load(std::memory_order_relaxed);
+}
+void BaseDestination::setShowLevel(bool show) {
+    showLevel_.store(show, std::memory_order_relaxed);
+}
+bool BaseDestination::showDate() const {
+    return showDate_.load(std::memory_order_relaxed);
+}
+void BaseDestination::setShowDate(bool show) {
+    showDate_.store(show, std::memory_order_relaxed);
+}
 
 const LevelDescriptions& BaseDestination::levelDescriptions() const {
     return levelDescriptions_.get();

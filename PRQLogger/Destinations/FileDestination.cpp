@@ -29,8 +29,7 @@ namespace {
 thread_local std::vector<const FileDestination*> reportingDestinations;
 
 bool isReporting(const FileDestination* destination) {
-    return std::find(reportingDestinations.begin(), reportingDestinations.end(), destination) !=
-           reportingDestinations.end();
+    return std::find(reportingDestinations.begin(), reportingDestinations.end(), destination) != reportingDestinations.end();
 }
 
 class ReportingScope {
@@ -53,8 +52,8 @@ LogDetails internalRecord(Level level, std::string message) {
 }
 }  // namespace
 
-FileDestination::FileDestination(const std::shared_ptr<PRQLogger>& owner, const FileTarget& writeToFile,
-                                 std::string identifier, bool shouldAppend, std::optional<std::string> appendMarker,
+FileDestination::FileDestination(const std::shared_ptr<PRQLogger>& owner, const FileTarget& writeToFile, std::string identifier,
+                                 bool shouldAppend, std::optional<std::string> appendMarker,
                                  std::optional<FileAttributes> attributes)
     : BaseQueuedDestination(owner, std::move(identifier)),
       writeToFileURL_(writeToFile.fileUrl()),
@@ -253,8 +252,8 @@ bool FileDestination::rotateLocked(const FileTarget& to, Reports& reports) {
     if (const auto moved = platform::foundation::FileSystem::moveItemNoReplace(logPath, archivePath); !moved) {
         // The log stays where it was: go on writing at its end rather than emptying it.
         openLocked(Opening::keepingContent, reports);
-        reports.push_back({Level::error, "Unable to rotate file " + logPath + " to " + archivePath + ": " +
-                                             std::strerror(moved.error().code)});
+        reports.push_back(
+            {Level::error, "Unable to rotate file " + logPath + " to " + archivePath + ": " + std::strerror(moved.error().code)});
         return false;
     }
     tagArchive(*archive, reports);

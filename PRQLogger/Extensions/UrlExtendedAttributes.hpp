@@ -19,8 +19,7 @@ platform::foundation::Expected<std::optional<std::string>> extendedAttribute(con
                                                                              std::string_view name);
 platform::foundation::Expected<void> setExtendedAttribute(const platform::foundation::Url& url, std::string_view data,
                                                           std::string_view name);
-platform::foundation::Expected<void> removeExtendedAttribute(const platform::foundation::Url& url,
-                                                             std::string_view name);
+platform::foundation::Expected<void> removeExtendedAttribute(const platform::foundation::Url& url, std::string_view name);
 platform::foundation::Expected<std::vector<std::string>> listExtendedAttributes(const platform::foundation::Url& url);
 
 }  // namespace prq

@@ -23,12 +23,24 @@ void FileNameFilter::didCreate(CreationKey) {
     add(TextSequence(std::exchange(createdFileNames_, {})));
 }
 
-bool FileNameFilter::inverse() const { return inverse_; }
-void FileNameFilter::setInverse(bool inverse) { inverse_ = inverse; }
-bool FileNameFilter::excludePath() const { return excludePath_; }
-void FileNameFilter::setExcludePath(bool excludePath) { excludePath_ = excludePath; }
-const MatchSet& FileNameFilter::fileNamesToMatch() const { return fileNamesToMatch_; }
-void FileNameFilter::setFileNamesToMatch(MatchSet fileNames) { fileNamesToMatch_ = std::move(fileNames); }
+bool FileNameFilter::inverse() const {
+    return inverse_;
+}
+void FileNameFilter::setInverse(bool inverse) {
+    inverse_ = inverse;
+}
+bool FileNameFilter::excludePath() const {
+    return excludePath_;
+}
+void FileNameFilter::setExcludePath(bool excludePath) {
+    excludePath_ = excludePath;
+}
+const MatchSet& FileNameFilter::fileNamesToMatch() const {
+    return fileNamesToMatch_;
+}
+void FileNameFilter::setFileNamesToMatch(MatchSet fileNames) {
+    fileNamesToMatch_ = std::move(fileNames);
+}
 
 bool FileNameFilter::add(const std::string& fileName) {
     auto names = fileNamesToMatch();
@@ -47,7 +59,8 @@ void FileNameFilter::clear() {
 
 bool FileNameFilter::shouldExclude(LogDetails& logDetails, std::string&) {
     const std::string_view fileName = logDetails.fileName;
-    const bool matched = fileNamesToMatch().contains(excludePath() ? platform::foundation::lastPathComponent(fileName) : fileName);
+    const bool matched =
+        fileNamesToMatch().contains(excludePath() ? platform::foundation::lastPathComponent(fileName) : fileName);
     return inverse() ? !matched : matched;
 }
 

@@ -18,14 +18,12 @@ public:
     TextSequence(std::initializer_list<std::string_view> texts) : texts_(texts.begin(), texts.end()) {}
 
     template <std::ranges::input_range Texts>
-        requires std::convertible_to<std::ranges::range_reference_t<const Texts>, std::string_view>
-    TextSequence(const Texts& texts) {
+    requires std::convertible_to<std::ranges::range_reference_t<const Texts>, std::string_view> TextSequence(const Texts& texts) {
         for (const auto& text : texts) texts_.emplace_back(std::string_view(text));
     }
 
     template <std::ranges::input_range Labels>
-        requires UserInfoTaggingProtocol<std::ranges::range_value_t<Labels>>
-    TextSequence(const Labels& labels) {
+    requires UserInfoTaggingProtocol<std::ranges::range_value_t<Labels>> TextSequence(const Labels& labels) {
         for (const auto& label : labels) texts_.push_back(label.name());
     }
 

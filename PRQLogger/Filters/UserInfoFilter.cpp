@@ -4,7 +4,6 @@
 #include "PRQLogger/Misc/Constants.hpp"
 #include "PRQLogger/Misc/TypeName.hpp"
 
-
 namespace prq {
 
 namespace {
@@ -47,14 +46,30 @@ void UserInfoFilter::didCreate(CreationKey) {
     add(TextSequence(std::exchange(createdItems_, {})));
 }
 
-const std::string& UserInfoFilter::userInfoKey() const { return userInfoKey_; }
-void UserInfoFilter::setUserInfoKey(std::string key) { userInfoKey_ = std::move(key); }
-bool UserInfoFilter::applyFilterToInternalMessages() const { return applyFilterToInternalMessages_; }
-void UserInfoFilter::setApplyFilterToInternalMessages(bool apply) { applyFilterToInternalMessages_ = apply; }
-bool UserInfoFilter::inverse() const { return inverse_; }
-void UserInfoFilter::setInverse(bool inverse) { inverse_ = inverse; }
-const MatchSet& UserInfoFilter::itemsToMatch() const { return itemsToMatch_; }
-void UserInfoFilter::setItemsToMatch(MatchSet items) { itemsToMatch_ = std::move(items); }
+const std::string& UserInfoFilter::userInfoKey() const {
+    return userInfoKey_;
+}
+void UserInfoFilter::setUserInfoKey(std::string key) {
+    userInfoKey_ = std::move(key);
+}
+bool UserInfoFilter::applyFilterToInternalMessages() const {
+    return applyFilterToInternalMessages_;
+}
+void UserInfoFilter::setApplyFilterToInternalMessages(bool apply) {
+    applyFilterToInternalMessages_ = apply;
+}
+bool UserInfoFilter::inverse() const {
+    return inverse_;
+}
+void UserInfoFilter::setInverse(bool inverse) {
+    inverse_ = inverse;
+}
+const MatchSet& UserInfoFilter::itemsToMatch() const {
+    return itemsToMatch_;
+}
+void UserInfoFilter::setItemsToMatch(MatchSet items) {
+    itemsToMatch_ = std::move(items);
+}
 
 bool UserInfoFilter::add(const std::string& item) {
     auto items = itemsToMatch();

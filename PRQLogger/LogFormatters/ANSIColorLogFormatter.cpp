@@ -50,25 +50,20 @@ std::string ANSIColor::backgroundCode() const {
 
 std::string ANSIColor::code(std::string_view layer, int namedOffset) const {
     switch (kind_) {
-        case Kind::named:
-            return std::to_string(values_[0] + namedOffset);
+        case Kind::named: return std::to_string(values_[0] + namedOffset);
         case Kind::rgb:
             return std::string(layer) + ";2;" + clampedText(values_[0]) + ";" + clampedText(values_[1]) + ";" +
                    clampedText(values_[2]);
-        case Kind::colorIndex:
-            return std::string(layer) + ";5;" + clampedText(values_[0]);
+        case Kind::colorIndex: return std::string(layer) + ";5;" + clampedText(values_[0]);
     }
     return {};
 }
 
 std::string ANSIColor::description() const {
     switch (kind_) {
-        case Kind::named:
-            return std::string(name_);
-        case Kind::rgb:
-            return rgbDescription(values_[0], values_[1], values_[2]);
-        case Kind::colorIndex:
-            return "ANSI color index: " + std::to_string(values_[0]);
+        case Kind::named: return std::string(name_);
+        case Kind::rgb: return rgbDescription(values_[0], values_[1], values_[2]);
+        case Kind::colorIndex: return "ANSI color index: " + std::to_string(values_[0]);
     }
     return {};
 }

@@ -23,8 +23,8 @@ public:
     // terminal's 256-colour table.
     class ANSIColor {
     public:
-        static const ANSIColor black, red, green, yellow, blue, magenta, cyan, lightGrey, lightGray, darkGrey, darkGray,
-            lightRed, lightGreen, lightYellow, lightBlue, lightMagenta, lightCyan, white;
+        static const ANSIColor black, red, green, yellow, blue, magenta, cyan, lightGrey, lightGray, darkGrey, darkGray, lightRed,
+            lightGreen, lightYellow, lightBlue, lightMagenta, lightCyan, white;
         // The terminal's own colour (`default`).
         static const ANSIColor default_;
 

@@ -8,10 +8,18 @@ void LevelColorLogFormatter::didCreate(CreationKey) {
     resetFormatting();
 }
 
-const LevelStrings& LevelColorLogFormatter::formatStrings() const { return formatStrings_; }
-void LevelColorLogFormatter::setFormatStrings(LevelStrings strings) { formatStrings_ = std::move(strings); }
-const LevelStrings& LevelColorLogFormatter::descriptionStrings() const { return descriptionStrings_; }
-void LevelColorLogFormatter::setDescriptionStrings(LevelStrings strings) { descriptionStrings_ = std::move(strings); }
+const LevelStrings& LevelColorLogFormatter::formatStrings() const {
+    return formatStrings_;
+}
+void LevelColorLogFormatter::setFormatStrings(LevelStrings strings) {
+    formatStrings_ = std::move(strings);
+}
+const LevelStrings& LevelColorLogFormatter::descriptionStrings() const {
+    return descriptionStrings_;
+}
+void LevelColorLogFormatter::setDescriptionStrings(LevelStrings strings) {
+    descriptionStrings_ = std::move(strings);
+}
 
 std::string LevelColorLogFormatter::formatString(Level level) const {
     const auto& strings = formatStrings();

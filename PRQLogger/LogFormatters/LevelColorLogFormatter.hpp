@@ -39,7 +39,7 @@ public:
 
 protected:
     // The levels that the default schemes colour, in the order they colour them.
-    static constexpr std::array<Level, 7> schemeLevels = {Level::verbose, Level::debug, Level::info, Level::warning,
+    static constexpr std::array<Level, 7> schemeLevels = {Level::verbose, Level::debug,  Level::info, Level::warning,
                                                           Level::error,   Level::severe, Level::none};
 
     // `reset` must outlive the formatter (the subclasses pass their class constant).

@@ -17,10 +17,18 @@ const std::string* entry(const LevelStrings& strings, Level level) {
 }
 }  // namespace
 
-const LevelStrings& PrePostFixLogFormatter::prefixStrings() const { return prefixStrings_; }
-void PrePostFixLogFormatter::setPrefixStrings(LevelStrings strings) { prefixStrings_ = std::move(strings); }
-const LevelStrings& PrePostFixLogFormatter::postfixStrings() const { return postfixStrings_; }
-void PrePostFixLogFormatter::setPostfixStrings(LevelStrings strings) { postfixStrings_ = std::move(strings); }
+const LevelStrings& PrePostFixLogFormatter::prefixStrings() const {
+    return prefixStrings_;
+}
+void PrePostFixLogFormatter::setPrefixStrings(LevelStrings strings) {
+    prefixStrings_ = std::move(strings);
+}
+const LevelStrings& PrePostFixLogFormatter::postfixStrings() const {
+    return postfixStrings_;
+}
+void PrePostFixLogFormatter::setPostfixStrings(LevelStrings strings) {
+    postfixStrings_ = std::move(strings);
+}
 
 void PrePostFixLogFormatter::apply(const std::optional<std::string>& prefix, const std::optional<std::string>& postfix,
                                    std::optional<Level> to) {
@@ -54,9 +62,8 @@ std::string PrePostFixLogFormatter::format(LogDetails& logDetails, std::string& 
 std::string PrePostFixLogFormatter::debugDescription() const {
     const auto& prefixes = prefixStrings();
     const auto& postfixes = postfixStrings();
-    return levelSettingsDescription(*this, [&](Level level) {
-        return entryOrNone(prefixes, level) + " | " + entryOrNone(postfixes, level);
-    });
+    return levelSettingsDescription(
+        *this, [&](Level level) { return entryOrNone(prefixes, level) + " | " + entryOrNone(postfixes, level); });
 }
 
 }  // namespace prq

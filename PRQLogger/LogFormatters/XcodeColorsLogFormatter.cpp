@@ -30,9 +30,15 @@ XcodeColor::XcodeColor(const platform::ui::Color& color) {
     blue_ = scaled(calibrated.blueComponent());
 }
 
-void XcodeColor::setRed(std::int64_t red) { red_ = inRangeOrZero(red); }
-void XcodeColor::setGreen(std::int64_t green) { green_ = inRangeOrZero(green); }
-void XcodeColor::setBlue(std::int64_t blue) { blue_ = inRangeOrZero(blue); }
+void XcodeColor::setRed(std::int64_t red) {
+    red_ = inRangeOrZero(red);
+}
+void XcodeColor::setGreen(std::int64_t green) {
+    green_ = inRangeOrZero(green);
+}
+void XcodeColor::setBlue(std::int64_t blue) {
+    blue_ = inRangeOrZero(blue);
+}
 
 std::string XcodeColor::components() const {
     return std::to_string(red_) + "," + std::to_string(green_) + "," + std::to_string(blue_);
@@ -52,8 +58,7 @@ std::string XcodeColor::description() const {
 
 XcodeColorsLogFormatter::XcodeColorsLogFormatter(CreationKey key) : LevelColorLogFormatter(key, reset) {}
 
-void XcodeColorsLogFormatter::colorize(Level level, const std::optional<XcodeColor>& with,
-                                       const std::optional<XcodeColor>& on) {
+void XcodeColorsLogFormatter::colorize(Level level, const std::optional<XcodeColor>& with, const std::optional<XcodeColor>& on) {
     if (!with && !on) {
         setEntries(level, std::string(reset), "None");
         return;

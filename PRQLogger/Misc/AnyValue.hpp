@@ -21,8 +21,7 @@ public:
 
     AnyValue(bool value) : content_(value) {}
     template <std::integral T>
-        requires(!std::same_as<T, bool> && !std::same_as<T, char>)
-    AnyValue(T value) : content_(static_cast<std::int64_t>(value)) {}
+    requires(!std::same_as<T, bool> && !std::same_as<T, char>) AnyValue(T value) : content_(static_cast<std::int64_t>(value)) {}
     template <std::floating_point T>
     AnyValue(T value) : content_(static_cast<double>(value)) {}
     AnyValue(char value) : content_(std::string(1, value)) {}
@@ -34,11 +33,11 @@ public:
     AnyValue(List value) : content_(std::move(value)) {}
     AnyValue(Set value) : content_(std::move(value)) {}
     template <class T>
-        requires std::constructible_from<AnyValue, const T&>
-    AnyValue(const std::vector<T>& values) : content_(List(values.begin(), values.end())) {}
+    requires std::constructible_from<AnyValue, const T&> AnyValue(const std::vector<T>& values)
+        : content_(List(values.begin(), values.end())) {}
     template <class T>
-        requires std::constructible_from<AnyValue, const T&>
-    AnyValue(const std::set<T>& values) : content_(Set(values.begin(), values.end())) {}
+    requires std::constructible_from<AnyValue, const T&> AnyValue(const std::set<T>& values)
+        : content_(Set(values.begin(), values.end())) {}
 
     // The value if it is of kind T (bool, std::int64_t, double, std::string, List or Set), else null.
     template <class T>

@@ -25,15 +25,16 @@ enum class Level : int {
 };
 
 std::optional<Level> LevelFromRaw(int raw);
-constexpr int rawValue(Level level) { return static_cast<int>(level); }
+constexpr int rawValue(Level level) {
+    return static_cast<int>(level);
+}
 // "Verbose", "Debug", …, "None".
 std::string_view description(Level level);
 
 // Every case, `none` included, in raw-value order.
-inline constexpr std::array<Level, 10> LevelAllCases = {Level::verbose, Level::debug,   Level::info,
-                                                        Level::notice,  Level::warning, Level::error,
-                                                        Level::severe,  Level::alert,   Level::emergency,
-                                                        Level::none};
+inline constexpr std::array<Level, 10> LevelAllCases = {Level::verbose,   Level::debug, Level::info,   Level::notice,
+                                                        Level::warning,   Level::error, Level::severe, Level::alert,
+                                                        Level::emergency, Level::none};
 
 // The nine levels that have log calls, Verbose to Emergency.
 const std::vector<Level>& LevelAll();

@@ -73,6 +73,8 @@ bool assignMessageText(Value&& value, std::string& text) {
 // A closure that yields a message: a text, a number, a Boolean, a list, an `AnyValue`, or an
 // optional of one of them.
 template <class F>
-concept MessageProducer = std::invocable<F&> && requires(F& f) { messageText(f()); };
+concept MessageProducer = std::invocable<F&> && requires(F& f) {
+    messageText(f());
+};
 
 }  // namespace prq

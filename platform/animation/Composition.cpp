@@ -49,8 +49,9 @@ Expected<std::shared_ptr<const Composition>> Composition::parse(const std::strin
     const auto first = number("ip");
     const auto end = number("op");
     if (!rate || !first || !end || *rate <= 0 || *end < *first) {
-        return Error{0, "Animation \"" + name + "\" is not a usable animation file: it needs a positive \"fr\" and \"op\" "
-                        "not before \"ip\""};
+        return Error{0, "Animation \"" + name +
+                            "\" is not a usable animation file: it needs a positive \"fr\" and \"op\" "
+                            "not before \"ip\""};
     }
     return std::shared_ptr<const Composition>(new Composition(name, (*end - *first) / *rate, text));
 }

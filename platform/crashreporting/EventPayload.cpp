@@ -32,15 +32,10 @@ nlohmann::json eventPayload(const Event& event, const std::string& eventId, cons
                                {"message", crumb.message},
                                {"data", crumb.data}});
     }
-    nlohmann::json payload{{"event_id", eventId},
-                           {"timestamp", secondsSince1970(event.timestamp)},
-                           {"level", levelName(event.level)},
-                           {"platform", "native"},
-                           {"message", {{"formatted", event.message}}},
-                           {"extra", event.extras},
-                           {"contexts", event.contexts},
-                           {"breadcrumbs", {{"values", breadcrumbs}}},
-                           {"sdk", {{"name", clientName}}}};
+    nlohmann::json payload{
+        {"event_id", eventId},        {"timestamp", secondsSince1970(event.timestamp)}, {"level", levelName(event.level)},
+        {"platform", "native"},       {"message", {{"formatted", event.message}}},      {"extra", event.extras},
+        {"contexts", event.contexts}, {"breadcrumbs", {{"values", breadcrumbs}}},       {"sdk", {{"name", clientName}}}};
     if (event.user) {
         nlohmann::json user = event.user->data.is_object() ? event.user->data : nlohmann::json::object();
         user["id"] = event.user->userId;

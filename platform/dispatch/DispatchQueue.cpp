@@ -35,9 +35,7 @@ void DispatchQueue::async(WorkItemPtr item) {
 void DispatchQueue::asyncAfter(Duration delay, std::function<void()> work) {
     auto clock = Services::current().clock();
     const TimePoint due = clock->now() + delay;
-    clock->schedule(due, [queue = shared_from_this(), work = std::move(work)]() mutable {
-        queue->async(std::move(work));
-    });
+    clock->schedule(due, [queue = shared_from_this(), work = std::move(work)]() mutable { queue->async(std::move(work)); });
 }
 
 void DispatchQueue::asyncAfter(Duration delay, WorkItemPtr item) {

@@ -33,9 +33,7 @@ private:
         TimePoint due;
         unsigned long long sequence;
         std::function<void()> fire;
-        bool operator>(const Entry& other) const {
-            return due != other.due ? due > other.due : sequence > other.sequence;
-        }
+        bool operator>(const Entry& other) const { return due != other.due ? due > other.due : sequence > other.sequence; }
     };
 
     std::priority_queue<Entry, std::vector<Entry>, std::greater<>> entries_;

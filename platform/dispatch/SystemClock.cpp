@@ -36,7 +36,8 @@ WallTime SystemClock::currentWallTime() {
     // in between: every log line asks.
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    return WallTime(std::chrono::duration_cast<Duration>(std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec)));
+    return WallTime(
+        std::chrono::duration_cast<Duration>(std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec)));
 }
 
 void SystemClock::schedule(TimePoint due, std::function<void()> fire) {

@@ -11,9 +11,7 @@ class WorkItem {
 public:
     explicit WorkItem(std::function<void()> block) : block_(std::move(block)) {}
 
-    static std::shared_ptr<WorkItem> make(std::function<void()> block) {
-        return std::make_shared<WorkItem>(std::move(block));
-    }
+    static std::shared_ptr<WorkItem> make(std::function<void()> block) { return std::make_shared<WorkItem>(std::move(block)); }
 
     // Runs the block unless the item was cancelled first.
     void perform() {

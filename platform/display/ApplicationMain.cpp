@@ -15,8 +15,9 @@ int applicationMain() {
     if (server) {
         server->attach();
     } else {
-        foundation::consoleLog(name != nullptr && *name != '\0' ? "Cannot open display " + std::string(name) + "; running without windows"
-                                                                : "No display (DISPLAY is not set); running without windows");
+        foundation::consoleLog(name != nullptr && *name != '\0'
+                                   ? "Cannot open display " + std::string(name) + "; running without windows"
+                                   : "No display (DISPLAY is not set); running without windows");
     }
     const int status = ui::applicationMain();
     if (server) server->detach();

@@ -213,7 +213,8 @@ void DisplayServer::handleButton(NativeWindow& native, const XButtonEvent& event
     auto& application = ui::Application::shared();
     if (event.button == Button4 || event.button == Button5) {
         if (event.type == ButtonPress) {
-            application.sendEvent(ui::Event::scrollWheelEvent(location, window, event.button == Button4 ? wheelStep : -wheelStep, flags));
+            application.sendEvent(
+                ui::Event::scrollWheelEvent(location, window, event.button == Button4 ? wheelStep : -wheelStep, flags));
         }
         renderer_.markDirty(*window);
         return;
@@ -221,7 +222,8 @@ void DisplayServer::handleButton(NativeWindow& native, const XButtonEvent& event
     if (event.button != Button1 && event.button != Button3) return;
     const bool press = event.type == ButtonPress;
     if (press) {
-        const bool again = event.time - lastPressTime_ <= doubleClickMilliseconds && std::abs(event.x_root - lastPressX_) <= doubleClickDistance &&
+        const bool again = event.time - lastPressTime_ <= doubleClickMilliseconds &&
+                           std::abs(event.x_root - lastPressX_) <= doubleClickDistance &&
                            std::abs(event.y_root - lastPressY_) <= doubleClickDistance;
         clickCount_ = again ? clickCount_ + 1 : 1;
         lastPressTime_ = event.time;
@@ -288,7 +290,8 @@ void DisplayServer::sync() {
         const bool status = isStatusWindow(*window);
         if (status && (!tray_ || !tray_->showsStatusWindows())) continue;
         if (const auto savePanel = std::dynamic_pointer_cast<ui::SavePanel>(window)) SavePanelPresenter::furnish(savePanel);
-        auto native = std::make_unique<NativeWindow>(*connection_, *window, status && tray_ && tray_->kind() == Tray::Kind::xembed);
+        auto native =
+            std::make_unique<NativeWindow>(*connection_, *window, status && tray_ && tray_->kind() == Tray::Kind::xembed);
         if (status) tray_->adopt(*native);
         windows_.emplace(window.get(), Entry{window, std::move(native)});
     }
@@ -348,8 +351,8 @@ void DisplayServer::runModal(ui::Window& window) {
     if (window.frame().origin == ui::Point{}) {
         // A window nobody placed opens in the middle of the screen, a little above centre.
         const ui::Rect frame = window.frame();
-        window.setFrameOrigin({std::round((connection_->width() - frame.width()) / 2),
-                               std::round((connection_->height() - frame.height()) * 0.6)});
+        window.setFrameOrigin(
+            {std::round((connection_->width() - frame.width()) / 2), std::round((connection_->height() - frame.height()) * 0.6)});
     }
     window.makeKey();
     const auto ended = [&] { return application.isModalSessionStopped() || !window.isVisible() || application.isTerminated(); };

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "platform/dispatch/DescriptorWatch.hpp"
+#include "platform/dispatch/Timer.hpp"
 #include "platform/display/MenuPresenter.hpp"
 #include "platform/display/NativeWindow.hpp"
 #include "platform/display/Tray.hpp"
 #include "platform/display/XClipboard.hpp"
 #include "platform/display/XConnection.hpp"
-#include "platform/dispatch/DescriptorWatch.hpp"
-#include "platform/dispatch/Timer.hpp"
 #include "platform/render/ViewTreeRenderer.hpp"
 
 #include <deque>

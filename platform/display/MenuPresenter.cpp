@@ -56,7 +56,8 @@ std::shared_ptr<ui::MenuItem> MenuPresenter::popUp(const ui::Menu::PopUp& reques
     const auto measurer = Services::current().textMeasurer();
     const ui::TextAttributes attributes{ui::Font::system(13), std::nullopt, std::nullopt, std::nullopt};
     double width = minimumWidth;
-    for (const auto& item : items) width = std::max(width, std::ceil(measurer->size(item->title(), attributes).width) + 2 * horizontalPadding);
+    for (const auto& item : items)
+        width = std::max(width, std::ceil(measurer->size(item->title(), attributes).width) + 2 * horizontalPadding);
     const double height = rowHeight * static_cast<double>(items.size());
 
     // The menu's top-left corner at the location; moved up or left where the screen ends.
@@ -77,7 +78,8 @@ std::shared_ptr<ui::MenuItem> MenuPresenter::popUp(const ui::Menu::PopUp& reques
         if (const auto* row = dynamic_cast<const ui::Button*>(sender)) window->chosen = row->tag();
     });
     for (std::size_t index = 0; index < items.size(); ++index) {
-        auto row = std::make_shared<ui::Button>(ui::Rect(0, height - rowHeight * static_cast<double>(index + 1), width, rowHeight));
+        auto row =
+            std::make_shared<ui::Button>(ui::Rect(0, height - rowHeight * static_cast<double>(index + 1), width, rowHeight));
         row->setTitle(items[index]->title());
         row->setTag(static_cast<int>(index));
         row->setTarget(window);

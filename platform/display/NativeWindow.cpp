@@ -206,14 +206,16 @@ void NativeWindow::applyShapeFromAlpha(const unsigned char* pixels, int width, i
     for (int y = 0; y < height; ++y) {
         const auto* row = reinterpret_cast<const std::uint32_t*>(pixels + static_cast<std::ptrdiff_t>(y) * stride);
         for (int x = 0; x < width; ++x) {
-            if ((row[x] >> 24) >= 0x80) bits[static_cast<std::size_t>(y * bytesPerRow + x / 8)] |= static_cast<char>(1 << (x % 8));
+            if ((row[x] >> 24) >= 0x80)
+                bits[static_cast<std::size_t>(y * bytesPerRow + x / 8)] |= static_cast<char>(1 << (x % 8));
         }
     }
     // Setting a shape exposes the window again: only a new outline is worth that redraw.
     if (bits == shapeBits_) return;
     shapeBits_ = bits;
     Display* display = connection_.display();
-    const Pixmap mask = XCreateBitmapFromData(display, id_, bits.data(), static_cast<unsigned>(width), static_cast<unsigned>(height));
+    const Pixmap mask =
+        XCreateBitmapFromData(display, id_, bits.data(), static_cast<unsigned>(width), static_cast<unsigned>(height));
     XShapeCombineMask(display, id_, ShapeBounding, 0, 0, mask, ShapeSet);
     XFreePixmap(display, mask);
     // The bounding shape also bounds input; an input shape of our own must follow it again.

@@ -51,7 +51,8 @@ std::filesystem::path SavePanelPresenter::startingFolder() {
 }
 
 std::optional<std::filesystem::path> SavePanelPresenter::confirmedPath(const ui::SavePanel& panel,
-                                                                       const std::filesystem::path& folder, const std::string& name) {
+                                                                       const std::filesystem::path& folder,
+                                                                       const std::string& name) {
     std::error_code error;
     if (!std::filesystem::is_directory(folder, error)) {
         const auto alert = std::make_shared<ui::Alert>();
@@ -109,7 +110,8 @@ void SavePanelPresenter::furnish(const std::shared_ptr<ui::SavePanel>& panel) {
     });
     const auto target = std::static_pointer_cast<ui::Responder>(panel);
     content->addSubview(button("Save", {width - margin - buttonWidth, margin, buttonWidth, buttonHeight}, saveAction, target));
-    content->addSubview(button("Cancel", {width - margin - 2 * buttonWidth - 12, margin, buttonWidth, buttonHeight}, cancelAction, target));
+    content->addSubview(
+        button("Cancel", {width - margin - 2 * buttonWidth - 12, margin, buttonWidth, buttonHeight}, cancelAction, target));
 }
 
 }  // namespace platform::display

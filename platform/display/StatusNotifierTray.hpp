@@ -60,8 +60,8 @@ private:
     void placeAt(int x, int y);
     void click(int x, int y, bool contextMenu);
 
-    static int getProperty(sd_bus* bus, const char* path, const char* interface, const char* property,
-                           sd_bus_message* reply, void* userdata, sd_bus_error* error);
+    static int getProperty(sd_bus* bus, const char* path, const char* interface, const char* property, sd_bus_message* reply,
+                           void* userdata, sd_bus_error* error);
     static int activate(sd_bus_message* message, void* userdata, sd_bus_error* error);
     static int contextMenu(sd_bus_message* message, void* userdata, sd_bus_error* error);
     static int ignoreCall(sd_bus_message* message, void* userdata, sd_bus_error* error);

@@ -96,8 +96,8 @@ void XClipboard::answer(const XSelectionRequestEvent& request) {
                         reinterpret_cast<const unsigned char*>(offered.data()), static_cast<int>(offered.size()));
         reply.xselection.property = property;
     } else if (text_ && (request.target == utf8 || request.target == XA_STRING || request.target == connection_.atom("TEXT"))) {
-        XChangeProperty(display, request.requestor, property, request.target == XA_STRING ? XA_STRING : utf8, 8,
-                        PropModeReplace, reinterpret_cast<const unsigned char*>(text_->data()), static_cast<int>(text_->size()));
+        XChangeProperty(display, request.requestor, property, request.target == XA_STRING ? XA_STRING : utf8, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(text_->data()), static_cast<int>(text_->size()));
         reply.xselection.property = property;
     }
     XSendEvent(display, request.requestor, False, NoEventMask, &reply);

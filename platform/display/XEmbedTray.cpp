@@ -12,7 +12,7 @@
 namespace platform::display {
 
 namespace {
-constexpr long requestDock = 0;  // SYSTEM_TRAY_REQUEST_DOCK
+constexpr long requestDock = 0;   // SYSTEM_TRAY_REQUEST_DOCK
 constexpr long xembedMapped = 1;  // XEMBED_MAPPED
 constexpr int iconSize = 22;
 
@@ -47,7 +47,8 @@ void XEmbedTray::adopt(NativeWindow& window) {
     Display* display = connection_.display();
     const long info[2] = {0, xembedMapped};
     const Atom xembedInfo = connection_.atom("_XEMBED_INFO");
-    XChangeProperty(display, window.id(), xembedInfo, xembedInfo, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(info), 2);
+    XChangeProperty(display, window.id(), xembedInfo, xembedInfo, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(info), 2);
     // Without a minimum size some trays make the icon one pixel wide.
     XSizeHints hints{};
     hints.flags = PMinSize | PBaseSize;

@@ -22,7 +22,8 @@ std::string Bundle::localizedString(const std::string& key, const std::string& v
     if (content) {
         const auto strings = nlohmann::json::parse(content.value(), nullptr, false);
         if (strings.is_object()) {
-            if (const auto found = strings.find(key); found != strings.end() && found->is_string()) return found->get<std::string>();
+            if (const auto found = strings.find(key); found != strings.end() && found->is_string())
+                return found->get<std::string>();
         }
     }
     return value.empty() ? key : value;

@@ -96,17 +96,17 @@ public:
     void deliver(std::optional<DomainError> error) {
         if (delegate_) {
             announceResponse();
-            queue_->async([delegate = delegate_, error = std::move(error)]() mutable { delegate->didCompleteWithError(std::move(error)); });
+            queue_->async(
+                [delegate = delegate_, error = std::move(error)]() mutable { delegate->didCompleteWithError(std::move(error)); });
             return;
         }
         std::optional<std::string> data;
         if (!error) data = std::move(body_);
         std::optional<HTTPURLResponse> response;
         if (statusCode_ > 0) response = HTTPURLResponse{effectiveUrl(), statusCode_, std::move(responseHeaders_)};
-        queue_->async([completion = std::move(completion_), data = std::move(data), response = std::move(response),
-                       error = std::move(error)]() mutable {
-            completion(std::move(data), std::move(response), std::move(error));
-        });
+        queue_->async(
+            [completion = std::move(completion_), data = std::move(data), response = std::move(response),
+             error = std::move(error)]() mutable { completion(std::move(data), std::move(response), std::move(error)); });
     }
 
     // The URL error for the libcurl result `code`, none for success.
@@ -236,9 +236,8 @@ int CurlURLSession::Transfer::checkProgress(void* self, curl_off_t, curl_off_t, 
         // A redirect starts the count again; only progress is reported.
         if (transfer.delegate_ && uploaded > transfer.uploaded_) {
             const auto expected = static_cast<long long>(transfer.request_.httpBody ? transfer.request_.httpBody->size() : 0);
-            transfer.queue_->async([delegate = transfer.delegate_, sent = uploaded - transfer.uploaded_, total = uploaded, expected] {
-                delegate->didSendBodyData(sent, total, expected);
-            });
+            transfer.queue_->async([delegate = transfer.delegate_, sent = uploaded - transfer.uploaded_, total = uploaded,
+                                    expected] { delegate->didSendBodyData(sent, total, expected); });
         }
         transfer.uploaded_ = uploaded;
         transfer.noteActivity();
@@ -331,7 +330,8 @@ std::shared_ptr<URLSessionDataTask> CurlURLSession::dataTask(URLRequest request,
     return std::make_shared<Task>(shared_from_this(), std::move(transfer));
 }
 
-std::shared_ptr<URLSessionDataTask> CurlURLSession::dataTask(URLRequest request, std::shared_ptr<URLSessionDataDelegate> delegate) {
+std::shared_ptr<URLSessionDataTask> CurlURLSession::dataTask(URLRequest request,
+                                                             std::shared_ptr<URLSessionDataDelegate> delegate) {
     auto transfer = std::make_shared<Transfer>(std::move(request), nullptr, std::move(delegate), delegateQueue_,
                                                configuration_.maximumResponseSize);
     return std::make_shared<Task>(shared_from_this(), std::move(transfer));
@@ -389,7 +389,8 @@ void CurlURLSession::finishDone() {
     int queued = 0;
     while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
         if (message->msg != CURLMSG_DONE) continue;
-        const auto found = std::ranges::find_if(running_, [&](const auto& transfer) { return transfer->easy() == message->easy_handle; });
+        const auto found =
+            std::ranges::find_if(running_, [&](const auto& transfer) { return transfer->easy() == message->easy_handle; });
         if (found == running_.end()) continue;
         const auto transfer = *found;
         const CURLcode result = message->data.result;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <charconv>
 #include <cctype>
+#include <charconv>
 #include <cstring>
 #include <ctime>
 #include <stdexcept>
@@ -274,8 +274,7 @@ std::optional<DateFormatter::Moment> DateFormatter::moment(std::string_view text
     } else if (afternoon && hour < 12 && *afternoon) {
         hour += 12;
     }
-    if (month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) || hour > 23 || minute > 59 ||
-        second > 59) {
+    if (month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) || hour > 23 || minute > 59 || second > 59) {
         return std::nullopt;
     }
 

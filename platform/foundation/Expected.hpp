@@ -15,9 +15,7 @@ struct Error {
     std::string message;
 
     // "<what>: <strerror(code)>", the usual form for a failed system call.
-    static Error fromErrno(const std::string& what, int code = errno) {
-        return Error{code, what + ": " + std::strerror(code)};
-    }
+    static Error fromErrno(const std::string& what, int code = errno) { return Error{code, what + ": " + std::strerror(code)}; }
 };
 
 // Either a value or the `Error` that prevented it; a result nobody looks at is a failure nobody

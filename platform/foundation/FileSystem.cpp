@@ -50,7 +50,8 @@ Expected<void> createDirectories(const std::filesystem::path& path, mode_t mode)
     if (::mkdir(path.c_str(), mode) == 0) return {};
     const int error = errno;
     if (error != EEXIST) return Error::fromErrno("Cannot create folder " + path.string(), error);
-    if (!isDirectory(path)) return Error{ENOTDIR, "Cannot create folder " + path.string() + ": a file of that name is in the way"};
+    if (!isDirectory(path))
+        return Error{ENOTDIR, "Cannot create folder " + path.string() + ": a file of that name is in the way"};
     return {};
 }
 
@@ -108,9 +109,8 @@ Expected<void> moveItemNoReplace(const std::filesystem::path& from, const std::f
 }
 
 Expected<std::filesystem::path> moveAsideDamagedFile(const std::filesystem::path& file) {
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
-                             std::chrono::system_clock::now().time_since_epoch())
-                             .count();
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
     std::filesystem::path aside = file.string() + ".corrupt-" + std::to_string(seconds);
     if (auto moved = moveItemNoReplace(file, aside); !moved) return moved.error();
     return aside;
@@ -168,8 +168,8 @@ Expected<ItemAttributes> attributesOfItem(const std::filesystem::path& path) {
     ItemAttributes attributes;
     attributes.size = info.stx_size;
     if ((info.stx_mask & STATX_BTIME) != 0) {
-        attributes.creationDate = dispatch::WallTime(std::chrono::seconds(info.stx_btime.tv_sec) +
-                                                     std::chrono::nanoseconds(info.stx_btime.tv_nsec));
+        attributes.creationDate =
+            dispatch::WallTime(std::chrono::seconds(info.stx_btime.tv_sec) + std::chrono::nanoseconds(info.stx_btime.tv_nsec));
     }
     return attributes;
 }

@@ -13,8 +13,7 @@ Expected<std::shared_ptr<InputPipe>> InputPipe::make() {
     return std::make_shared<InputPipe>(std::move(reader), std::move(writer));
 }
 
-InputPipe::InputPipe(FileDescriptor reader, FileDescriptor writer)
-    : reader_(std::move(reader)), writer_(std::move(writer)) {}
+InputPipe::InputPipe(FileDescriptor reader, FileDescriptor writer) : reader_(std::move(reader)), writer_(std::move(writer)) {}
 
 int InputPipe::reader() const {
     std::lock_guard lock(mutex_);

@@ -29,8 +29,7 @@ public:
     // Registers `block` for notifications named `name` (empty: every name) posted by `object`
     // (null: by anyone). With a queue the block runs there, else on the posting thread.
     ObserverToken addObserver(std::string name, std::shared_ptr<const void> object,
-                              std::shared_ptr<dispatch::DispatchQueue> queue,
-                              std::function<void(const Notification&)> block);
+                              std::shared_ptr<dispatch::DispatchQueue> queue, std::function<void(const Notification&)> block);
     void removeObserver(const ObserverToken& observer);
 
     // Hands the notification to every matching observer, in the order they were added.

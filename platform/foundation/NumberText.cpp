@@ -11,8 +11,8 @@ std::string doubleDescription(double value) {
     const double magnitude = std::fabs(value);
     const bool exponent = magnitude != 0.0 && (magnitude >= 1e16 || magnitude < 1e-4);
     char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                      exponent ? std::chars_format::scientific : std::chars_format::fixed);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, exponent ? std::chars_format::scientific : std::chars_format::fixed);
     std::string text(buffer, result.ptr);
     if (!exponent && text.find('.') == std::string::npos) text += ".0";
     return text;

@@ -15,8 +15,8 @@ namespace platform::foundation {
 namespace {
 
 // Programs run by root get a known environment, never the caller's.
-constexpr std::array<const char*, 3> programEnvironment{
-    "PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin", "LANG=C.UTF-8", nullptr};
+constexpr std::array<const char*, 3> programEnvironment{"PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin",
+                                                        "LANG=C.UTF-8", nullptr};
 
 class SpawnSettings {
 public:
@@ -51,13 +51,13 @@ Expected<void> prepare(SpawnSettings& settings, const ProcessRequest& request, i
     const int input = request.standardInput
                           ? posix_spawn_file_actions_adddup2(actions, request.standardInput->reader(), STDIN_FILENO)
                           : posix_spawn_file_actions_addopen(actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    const int failed = input | posix_spawn_file_actions_adddup2(actions, outputWriter, STDOUT_FILENO) |
-                       posix_spawn_file_actions_adddup2(actions, errorWriter, STDERR_FILENO) |
-                       posix_spawn_file_actions_addchdir_np(actions, folder.c_str()) |
-                       posix_spawnattr_setflags(attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF |
-                                                                POSIX_SPAWN_SETSIGMASK) |
-                       posix_spawnattr_setpgroup(attributes, 0) | posix_spawnattr_setsigdefault(attributes, &everySignal) |
-                       posix_spawnattr_setsigmask(attributes, &noSignal);
+    const int failed =
+        input | posix_spawn_file_actions_adddup2(actions, outputWriter, STDOUT_FILENO) |
+        posix_spawn_file_actions_adddup2(actions, errorWriter, STDERR_FILENO) |
+        posix_spawn_file_actions_addchdir_np(actions, folder.c_str()) |
+        posix_spawnattr_setflags(attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK) |
+        posix_spawnattr_setpgroup(attributes, 0) | posix_spawnattr_setsigdefault(attributes, &everySignal) |
+        posix_spawnattr_setsigmask(attributes, &noSignal);
     if (failed != 0) return Error{EINVAL, "Cannot prepare the start of " + request.program.string()};
     return {};
 }

@@ -32,7 +32,10 @@ std::string randomSuffix() {
 }  // namespace
 
 ReplacementFile::ReplacementFile(FileDescriptor directory, std::string name, std::string temporaryName, FileDescriptor file)
-    : directory_(std::move(directory)), name_(std::move(name)), temporaryName_(std::move(temporaryName)), file_(std::move(file)) {}
+    : directory_(std::move(directory)),
+      name_(std::move(name)),
+      temporaryName_(std::move(temporaryName)),
+      file_(std::move(file)) {}
 
 Expected<ReplacementFile> ReplacementFile::create(int directory, const std::string& name) {
     FileDescriptor folder(::fcntl(directory, F_DUPFD_CLOEXEC, 0));
@@ -46,7 +49,8 @@ Expected<ReplacementFile> ReplacementFile::create(int directory, const std::stri
     // Folders whose file system has no unnamed files get a hidden temporary one.
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string temporaryName = temporaryPrefix(name) + randomSuffix();
-        FileDescriptor file(::openat(folder.get(), temporaryName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        FileDescriptor file(
+            ::openat(folder.get(), temporaryName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
         if (file.isOpen()) return ReplacementFile(std::move(folder), name, std::move(temporaryName), std::move(file));
         if (errno != EEXIST) return Error::fromErrno("Cannot create a temporary file for " + name);
     }

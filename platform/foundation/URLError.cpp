@@ -20,8 +20,7 @@ const char* descriptionOf(Code code) {
             return "The resource could not be loaded because the App Transport Security policy requires the use of a "
                    "secure connection.";
         case dataLengthExceedsMaximum: return "resource exceeds maximum size";
-        case secureConnectionFailed:
-            return "An SSL error has occurred and a secure connection to the server cannot be made.";
+        case secureConnectionFailed: return "An SSL error has occurred and a secure connection to the server cannot be made.";
         case serverCertificateUntrusted: return "The certificate for this server is invalid.";
         case unknown: break;
     }

@@ -18,8 +18,8 @@ bool isPathAllowed(unsigned char c) {
 }
 
 bool isUrlCharacter(unsigned char c) {
-    return c > 0x20 && c < 0x7F && c != '"' && c != '<' && c != '>' && c != '\\' && c != '^' && c != '`' &&
-           c != '{' && c != '|' && c != '}';
+    return c > 0x20 && c < 0x7F && c != '"' && c != '<' && c != '>' && c != '\\' && c != '^' && c != '`' && c != '{' &&
+           c != '|' && c != '}';
 }
 
 int hexValue(char c) {

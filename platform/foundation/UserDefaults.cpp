@@ -34,8 +34,8 @@ std::shared_ptr<UserDefaults> UserDefaults::standard() {
 }
 
 std::shared_ptr<UserDefaults> UserDefaults::standardForCurrentUser() {
-    static auto* defaults = new std::shared_ptr<UserDefaults>(
-        open(configurationHome() / "corvantis" / (std::string(defaultDomain) + ".json")));
+    static auto* defaults =
+        new std::shared_ptr<UserDefaults>(open(configurationHome() / "corvantis" / (std::string(defaultDomain) + ".json")));
     return *defaults;
 }
 

@@ -50,8 +50,8 @@ Expected<void> NetlinkSocket::dump(std::uint16_t type, std::uint8_t family, cons
     *static_cast<unsigned char*>(NLMSG_DATA(header)) = family;
     sockaddr_nl kernel{};
     kernel.nl_family = AF_NETLINK;
-    if (::sendto(socket_.get(), request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&kernel),
-                 sizeof kernel) < 0) {
+    if (::sendto(socket_.get(), request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&kernel), sizeof kernel) <
+        0) {
         return Error::fromErrno("Cannot ask the kernel for its routing tables");
     }
     std::vector<char> buffer(receiveBufferSize);
@@ -68,8 +68,8 @@ Expected<void> NetlinkSocket::dump(std::uint16_t type, std::uint8_t family, cons
             if (message->nlmsg_type == NLMSG_DONE) return {};
             if (message->nlmsg_type == NLMSG_ERROR) {
                 const auto* failure = static_cast<const nlmsgerr*>(NLMSG_DATA(message));
-                return Error{-failure->error, std::string("The kernel refused to list its routing tables: ") +
-                                                  std::strerror(-failure->error)};
+                return Error{-failure->error,
+                             std::string("The kernel refused to list its routing tables: ") + std::strerror(-failure->error)};
             }
             handler(*message);
         }

@@ -128,8 +128,7 @@ Expected<void> NetworkPreferences::setServiceName(const std::string& serviceID, 
     return {};
 }
 
-Expected<void> NetworkPreferences::setInterfaceConfiguration(const std::string& serviceID,
-                                                             const nlohmann::json& configuration) {
+Expected<void> NetworkPreferences::setInterfaceConfiguration(const std::string& serviceID, const nlohmann::json& configuration) {
     if (auto failed = failIf(NetworkStep::setInterfaceConfiguration, "set the interface configuration"); !failed) {
         return failed;
     }
@@ -140,8 +139,7 @@ Expected<void> NetworkPreferences::setInterfaceConfiguration(const std::string& 
     return {};
 }
 
-Expected<void> NetworkPreferences::setInterfaceExtendedConfiguration(const std::string& serviceID,
-                                                                     const std::string& type,
+Expected<void> NetworkPreferences::setInterfaceExtendedConfiguration(const std::string& serviceID, const std::string& type,
                                                                      const nlohmann::json& configuration) {
     if (auto failed = failIf(NetworkStep::setExtendedConfiguration, "set the " + type + " configuration"); !failed) {
         return failed;
@@ -206,7 +204,8 @@ Expected<void> NetworkPreferences::setProtocolConfiguration(const std::string& s
     }
     std::lock_guard lock(mutex_);
     auto* record = service(serviceID);
-    if (!record || !(*record)["protocols"].contains(type)) return Error{kSCStatusNoKey, "The service has no " + type + " protocol"};
+    if (!record || !(*record)["protocols"].contains(type))
+        return Error{kSCStatusNoKey, "The service has no " + type + " protocol"};
     (*record)["protocols"][type] = configuration;
     return {};
 }
@@ -255,8 +254,7 @@ Expected<void> NetworkPreferences::synchronize() {
     return load();
 }
 
-Expected<nlohmann::json> NetworkPreferences::appliedService(const std::filesystem::path& file,
-                                                            const std::string& serviceID) {
+Expected<nlohmann::json> NetworkPreferences::appliedService(const std::filesystem::path& file, const std::string& serviceID) {
     auto stored = foundation::PrivateJsonFile(file).read();
     if (!stored) return Error{kSCStatusFailed, stored.error().message};
     if (!stored.value()) return Error{kSCStatusConnectionNoService, "No network preferences have been applied"};

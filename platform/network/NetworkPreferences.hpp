@@ -21,8 +21,9 @@ namespace platform::network {
 class NetworkPreferences {
 public:
     // Opens a session for the client `name` on the store in `file`.
-    static foundation::Expected<std::shared_ptr<NetworkPreferences>> create(
-        const std::string& name, const std::filesystem::path& file, std::shared_ptr<NetworkFaults> faults = nullptr);
+    static foundation::Expected<std::shared_ptr<NetworkPreferences>> create(const std::string& name,
+                                                                            const std::filesystem::path& file,
+                                                                            std::shared_ptr<NetworkFaults> faults = nullptr);
 
     const std::string& name() const { return name_; }
 
@@ -53,8 +54,7 @@ public:
     foundation::Expected<void> synchronize();
 
     // The applied record of a service in the store `file`, as connections see it.
-    static foundation::Expected<nlohmann::json> appliedService(const std::filesystem::path& file,
-                                                               const std::string& serviceID);
+    static foundation::Expected<nlohmann::json> appliedService(const std::filesystem::path& file, const std::string& serviceID);
 
 private:
     NetworkPreferences(std::string name, std::filesystem::path file, std::shared_ptr<NetworkFaults> faults)

@@ -47,9 +47,9 @@ RoutingSnapshot::Link parseLink(const nlmsghdr& message) {
     const auto* info = static_cast<const ifinfomsg*>(NLMSG_DATA(&message));
     RoutingSnapshot::Link link{info->ifi_index, {}, info->ifi_flags};
     forEachAttribute(message, sizeof(ifinfomsg), [&](const rtattr& attribute) {
-        if (attribute.rta_type == IFLA_IFNAME) link.name.assign(static_cast<const char*>(RTA_DATA(&attribute)),
-                                                                ::strnlen(static_cast<const char*>(RTA_DATA(&attribute)),
-                                                                          RTA_PAYLOAD(&attribute)));
+        if (attribute.rta_type == IFLA_IFNAME)
+            link.name.assign(static_cast<const char*>(RTA_DATA(&attribute)),
+                             ::strnlen(static_cast<const char*>(RTA_DATA(&attribute)), RTA_PAYLOAD(&attribute)));
     });
     return link;
 }
@@ -90,11 +90,21 @@ std::optional<RoutingSnapshot::Route> parseRoute(const nlmsghdr& message) {
     std::uint32_t table = info->rtm_table;
     forEachAttribute(message, sizeof(rtmsg), [&](const rtattr& attribute) {
         switch (attribute.rta_type) {
-            case RTA_DST: if (holdsWord(attribute)) route.destination = hostOrder(attribute); break;
-            case RTA_GATEWAY: if (holdsWord(attribute)) route.gateway = hostOrder(attribute); break;
-            case RTA_OIF: if (holdsWord(attribute)) route.outputLink = static_cast<int>(numberOf(attribute)); break;
-            case RTA_PRIORITY: if (holdsWord(attribute)) route.metric = numberOf(attribute); break;
-            case RTA_TABLE: if (holdsWord(attribute)) table = numberOf(attribute); break;
+            case RTA_DST:
+                if (holdsWord(attribute)) route.destination = hostOrder(attribute);
+                break;
+            case RTA_GATEWAY:
+                if (holdsWord(attribute)) route.gateway = hostOrder(attribute);
+                break;
+            case RTA_OIF:
+                if (holdsWord(attribute)) route.outputLink = static_cast<int>(numberOf(attribute));
+                break;
+            case RTA_PRIORITY:
+                if (holdsWord(attribute)) route.metric = numberOf(attribute);
+                break;
+            case RTA_TABLE:
+                if (holdsWord(attribute)) table = numberOf(attribute);
+                break;
             case RTA_MULTIPATH: takeFirstHop(attribute, route); break;
             default: break;
         }
@@ -118,23 +128,26 @@ Expected<RoutingSnapshot> RoutingSnapshot::read(NetlinkSocket& socket) {
     std::vector<Link> links;
     std::vector<Address> addresses;
     std::vector<Route> routes;
-    if (auto listed = socket.dump(RTM_GETLINK, AF_UNSPEC, [&](const nlmsghdr& message) {
-            if (message.nlmsg_type == RTM_NEWLINK) links.push_back(parseLink(message));
-        });
+    if (auto listed = socket.dump(RTM_GETLINK, AF_UNSPEC,
+                                  [&](const nlmsghdr& message) {
+                                      if (message.nlmsg_type == RTM_NEWLINK) links.push_back(parseLink(message));
+                                  });
         !listed) {
         return listed.error();
     }
-    if (auto listed = socket.dump(RTM_GETADDR, AF_INET, [&](const nlmsghdr& message) {
-            if (message.nlmsg_type != RTM_NEWADDR) return;
-            if (auto address = parseAddress(message)) addresses.push_back(*address);
-        });
+    if (auto listed = socket.dump(RTM_GETADDR, AF_INET,
+                                  [&](const nlmsghdr& message) {
+                                      if (message.nlmsg_type != RTM_NEWADDR) return;
+                                      if (auto address = parseAddress(message)) addresses.push_back(*address);
+                                  });
         !listed) {
         return listed.error();
     }
-    if (auto listed = socket.dump(RTM_GETROUTE, AF_INET, [&](const nlmsghdr& message) {
-            if (message.nlmsg_type != RTM_NEWROUTE) return;
-            if (auto route = parseRoute(message)) routes.push_back(*route);
-        });
+    if (auto listed = socket.dump(RTM_GETROUTE, AF_INET,
+                                  [&](const nlmsghdr& message) {
+                                      if (message.nlmsg_type != RTM_NEWROUTE) return;
+                                      if (auto route = parseRoute(message)) routes.push_back(*route);
+                                  });
         !listed) {
         return listed.error();
     }

@@ -17,7 +17,8 @@ foundation::DomainError vpnError(VPNError code, const char* text) {
     return {NEVPNErrorDomain, static_cast<long>(code), text};
 }
 
-void complete(std::function<void(std::optional<foundation::DomainError>)> completion, std::optional<foundation::DomainError> error) {
+void complete(std::function<void(std::optional<foundation::DomainError>)> completion,
+              std::optional<foundation::DomainError> error) {
     if (!completion) return;
     dispatch::DispatchQueue::main()->async([completion = std::move(completion), error = std::move(error)] { completion(error); });
 }
@@ -39,7 +40,8 @@ std::optional<foundation::DomainError> VPNManager::failure(VPNStep step, VPNErro
 }
 
 void VPNManager::loadFromPreferences(std::function<void(std::optional<foundation::DomainError>)> completion) {
-    auto error = failure(VPNStep::loadFromPreferences, VPNError::configurationReadWriteFailed, "The VPN configuration could not be read.");
+    auto error =
+        failure(VPNStep::loadFromPreferences, VPNError::configurationReadWriteFailed, "The VPN configuration could not be read.");
     if (!error) {
         std::lock_guard lock(mutex_);
         if (stored_) {
@@ -52,7 +54,8 @@ void VPNManager::loadFromPreferences(std::function<void(std::optional<foundation
 }
 
 void VPNManager::saveToPreferences(std::function<void(std::optional<foundation::DomainError>)> completion) {
-    auto error = failure(VPNStep::saveToPreferences, VPNError::configurationReadWriteFailed, "The VPN configuration could not be saved.");
+    auto error =
+        failure(VPNStep::saveToPreferences, VPNError::configurationReadWriteFailed, "The VPN configuration could not be saved.");
     if (!error) {
         std::lock_guard lock(mutex_);
         if (!configuration_) {
@@ -86,7 +89,8 @@ bool VPNManager::isEnabled() const {
 }
 
 std::optional<foundation::DomainError> VPNManager::startVPNTunnel() {
-    if (auto error = failure(VPNStep::startTunnel, VPNError::connectionFailed, "The VPN connection could not be started.")) return error;
+    if (auto error = failure(VPNStep::startTunnel, VPNError::connectionFailed, "The VPN connection could not be started."))
+        return error;
     std::shared_ptr<VPNTunnelProvider> provider;
     VPNProtocolIKEv2 configuration;
     unsigned attempt = 0;

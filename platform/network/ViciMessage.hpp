@@ -17,9 +17,9 @@ public:
     struct Entry {
         Kind kind = Kind::value;
         std::string name;
-        std::string value;              // Kind::value
-        std::vector<std::string> items; // Kind::list
-        std::shared_ptr<const ViciMessage> section; // Kind::section, never null
+        std::string value;                           // Kind::value
+        std::vector<std::string> items;              // Kind::list
+        std::shared_ptr<const ViciMessage> section;  // Kind::section, never null
     };
 
     // Appending returns the message, so requests read as a chain.

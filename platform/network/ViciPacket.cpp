@@ -19,14 +19,14 @@ bool ViciPacket::isNamed(ViciPacketType type) {
 }
 
 bool ViciPacket::carriesMessage(ViciPacketType type) {
-    return type == ViciPacketType::commandRequest || type == ViciPacketType::commandResponse ||
-           type == ViciPacketType::event;
+    return type == ViciPacketType::commandRequest || type == ViciPacketType::commandResponse || type == ViciPacketType::event;
 }
 
 Expected<std::string> ViciPacket::encode() const {
     std::string body(1, static_cast<char>(type));
     if (isNamed(type)) {
-        if (name.empty() || name.size() > ViciMessage::maximumNameLength) return Error{EINVAL, "A VICI packet name must have 1 to 255 bytes"};
+        if (name.empty() || name.size() > ViciMessage::maximumNameLength)
+            return Error{EINVAL, "A VICI packet name must have 1 to 255 bytes"};
         body.push_back(static_cast<char>(name.size()));
         body.append(name);
     }

@@ -11,14 +11,14 @@ namespace platform::network {
 
 // The packet types of the VICI protocol, with their wire values.
 enum class ViciPacketType : std::uint8_t {
-    commandRequest = 0,    // CMD_REQUEST: named, with a message
-    commandResponse = 1,   // CMD_RESPONSE: a message
-    commandUnknown = 2,    // CMD_UNKNOWN
-    eventRegister = 3,     // EVENT_REGISTER: named
-    eventUnregister = 4,   // EVENT_UNREGISTER: named
-    eventConfirm = 5,      // EVENT_CONFIRM
-    eventUnknown = 6,      // EVENT_UNKNOWN
-    event = 7,             // EVENT: named, with a message
+    commandRequest = 0,   // CMD_REQUEST: named, with a message
+    commandResponse = 1,  // CMD_RESPONSE: a message
+    commandUnknown = 2,   // CMD_UNKNOWN
+    eventRegister = 3,    // EVENT_REGISTER: named
+    eventUnregister = 4,  // EVENT_UNREGISTER: named
+    eventConfirm = 5,     // EVENT_CONFIRM
+    eventUnknown = 6,     // EVENT_UNKNOWN
+    event = 7,            // EVENT: named, with a message
 };
 
 // One VICI packet. On the stream each is preceded by its length, four bytes big-endian.

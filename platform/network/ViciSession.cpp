@@ -43,7 +43,8 @@ Expected<std::unique_ptr<ViciSession>> ViciSession::connect(const std::filesyste
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     const auto path = socket.string();
-    if (path.empty() || path.size() >= sizeof(address.sun_path)) return Error{ENAMETOOLONG, "The VICI socket path is empty or too long"};
+    if (path.empty() || path.size() >= sizeof(address.sun_path))
+        return Error{ENAMETOOLONG, "The VICI socket path is empty or too long"};
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     foundation::FileDescriptor fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (!fd.isOpen()) return Error::fromErrno("Making a socket for charon failed");
@@ -109,8 +110,8 @@ Expected<ViciPacket> ViciSession::receive(Clock::time_point deadline) {
     if (!socket_.isOpen()) return sessionClosed();
     unsigned char header[4];
     if (auto read = readExactly(reinterpret_cast<char*>(header), sizeof(header), deadline); !read) return read.error();
-    const std::size_t length = (std::size_t{header[0]} << 24) | (std::size_t{header[1]} << 16) |
-                               (std::size_t{header[2]} << 8) | header[3];
+    const std::size_t length =
+        (std::size_t{header[0]} << 24) | (std::size_t{header[1]} << 16) | (std::size_t{header[2]} << 8) | header[3];
     if (length == 0 || length > ViciPacket::maximumLength) {
         return broken(Error{EBADMSG, "charon sent a packet of impossible length"});
     }
@@ -146,8 +147,10 @@ Expected<ViciMessage> ViciSession::command(std::string_view name, const ViciMess
     if (auto sent = send({ViciPacketType::commandRequest, std::string(name), message}, deadline); !sent) return sent.error();
     auto reply = answer(deadline, events, eventName);
     if (!reply) return reply.error();
-    if (reply.value().type == ViciPacketType::commandUnknown) return Error{ENOTSUP, "charon does not know the command " + std::string(name)};
-    if (reply.value().type != ViciPacketType::commandResponse) return broken(Error{EBADMSG, "charon answered a command with something else"});
+    if (reply.value().type == ViciPacketType::commandUnknown)
+        return Error{ENOTSUP, "charon does not know the command " + std::string(name)};
+    if (reply.value().type != ViciPacketType::commandResponse)
+        return broken(Error{EBADMSG, "charon answered a command with something else"});
     return std::move(reply.value().message);
 }
 
@@ -216,7 +219,8 @@ Expected<void> ViciSession::unloadConn(const std::string& name) {
 
 Expected<void> ViciSession::loadShared(const std::string& id, const std::string& type, const std::string& data,
                                        const std::vector<std::string>& owners) {
-    auto reply = request("load-shared", ViciMessage().add("id", id).add("type", type).add("data", data).addList("owners", owners));
+    auto reply =
+        request("load-shared", ViciMessage().add("id", id).add("type", type).add("data", data).addList("owners", owners));
     if (!reply) return reply.error();
     // The answer never quotes the secret, and neither does this error.
     return succeeded(reply.value(), "charon refused the secret");

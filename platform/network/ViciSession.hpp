@@ -31,7 +31,7 @@ public:
     };
 
     static foundation::Expected<std::unique_ptr<ViciSession>> connect(const std::filesystem::path& socket,
-                                                                     Timeout timeout = defaultTimeout);
+                                                                      Timeout timeout = defaultTimeout);
 
     // Sends `command` and returns charon's answer as it came (success or not); an unknown
     // command is an error.
@@ -80,15 +80,13 @@ private:
     foundation::Expected<ViciPacket> receive(std::chrono::steady_clock::time_point deadline);
     // Reads packets until one that is not an event; events go to `events` when given, else to the queue.
     foundation::Expected<ViciPacket> answer(std::chrono::steady_clock::time_point deadline,
-                                            std::vector<ViciMessage>* events = nullptr,
-                                            std::string_view eventName = {});
+                                            std::vector<ViciMessage>* events = nullptr, std::string_view eventName = {});
     // Sends a command and reads its answer; events of `eventName` go to `events` when given.
     foundation::Expected<ViciMessage> command(std::string_view name, const ViciMessage& message,
                                               std::chrono::steady_clock::time_point deadline,
                                               std::vector<ViciMessage>* events = nullptr, std::string_view eventName = {});
     foundation::Expected<void> registration(ViciPacketType type, std::string_view name, Timeout timeout);
-    foundation::Expected<void> readExactly(char* buffer, std::size_t length,
-                                           std::chrono::steady_clock::time_point deadline);
+    foundation::Expected<void> readExactly(char* buffer, std::size_t length, std::chrono::steady_clock::time_point deadline);
     foundation::Error broken(foundation::Error error);
 
     foundation::FileDescriptor socket_;

@@ -1,7 +1,7 @@
 #include "platform/render/ImageSurface.hpp"
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 
 namespace platform::render {
 
@@ -50,9 +50,10 @@ std::shared_ptr<ui::Image> ImageSurface::toImage(cairo_surface_t* surface, ui::S
         for (int x = 0; x < wide; ++x) {
             const std::uint32_t v = line[x];
             const auto alpha = static_cast<std::uint8_t>(v >> 24);
-            image->setPixel(x, high - 1 - row,
-                            {straight(static_cast<std::uint8_t>(v >> 16), alpha), straight(static_cast<std::uint8_t>(v >> 8), alpha),
-                             straight(static_cast<std::uint8_t>(v), alpha), alpha});
+            image->setPixel(
+                x, high - 1 - row,
+                {straight(static_cast<std::uint8_t>(v >> 16), alpha), straight(static_cast<std::uint8_t>(v >> 8), alpha),
+                 straight(static_cast<std::uint8_t>(v), alpha), alpha});
         }
     }
     image->setSize(size);

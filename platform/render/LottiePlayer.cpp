@@ -64,7 +64,8 @@ void LottiePlayer::draw(const animation::AnimationView& view, cairo_t* cr, dispa
     std::size_t sceneWidth = 0;
     std::size_t sceneHeight = 0;
     player->size(sceneWidth, sceneHeight);
-    const ui::Rect target = fitted(view.contentMode(), {static_cast<double>(sceneWidth), static_cast<double>(sceneHeight)}, view.bounds());
+    const ui::Rect target =
+        fitted(view.contentMode(), {static_cast<double>(sceneWidth), static_cast<double>(sceneHeight)}, view.bounds());
     cairo_matrix_t matrix;
     cairo_get_matrix(cr, &matrix);
     const double deviceScale = std::max(std::hypot(matrix.xx, matrix.yx), std::hypot(matrix.xy, matrix.yy));
@@ -74,8 +75,9 @@ void LottiePlayer::draw(const animation::AnimationView& view, cairo_t* cr, dispa
     // rlottie writes premultiplied native-endian ARGB, which is Cairo's ARGB32.
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, wide, high);
     cairo_surface_flush(surface);
-    rlottie::Surface pixels(reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface)), static_cast<std::size_t>(wide),
-                            static_cast<std::size_t>(high), static_cast<std::size_t>(cairo_image_surface_get_stride(surface)));
+    rlottie::Surface pixels(reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface)),
+                            static_cast<std::size_t>(wide), static_cast<std::size_t>(high),
+                            static_cast<std::size_t>(cairo_image_surface_get_stride(surface)));
     player->renderSync(*frame, pixels);
     cairo_surface_mark_dirty(surface);
 

@@ -19,10 +19,12 @@ ui::Image::Pixel Picture::pixel(int x, int row) const {
     if (x < 0 || row < 0 || x >= pixelsWide() || row >= pixelsHigh()) return {};
     cairo_surface_flush(surface_);
     const unsigned char* data = cairo_image_surface_get_data(surface_);
-    const auto value = reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(row) * cairo_image_surface_get_stride(surface_))[x];
+    const auto value = reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(row) *
+                                                                         cairo_image_surface_get_stride(surface_))[x];
     const auto alpha = static_cast<std::uint8_t>(value >> 24);
     auto straight = [alpha](std::uint32_t component) {
-        return static_cast<std::uint8_t>(alpha == 0 ? 0 : std::min<std::uint32_t>(255, ((component & 0xff) * 255 + alpha / 2) / alpha));
+        return static_cast<std::uint8_t>(
+            alpha == 0 ? 0 : std::min<std::uint32_t>(255, ((component & 0xff) * 255 + alpha / 2) / alpha));
     };
     return {straight(value >> 16), straight(value >> 8), straight(value), alpha};
 }

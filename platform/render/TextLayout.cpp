@@ -37,8 +37,12 @@ TextLayout::TextLayout(const ui::AttributedString& text, std::optional<double> w
     for (const auto& run : text.runs()) {
         const ui::Font font = run.attributes.font.value_or(ui::Font::system(ui::Font::defaultSize));
         insert(list, pango_attr_font_desc_new(TextFonts::shared().description(font).get()), run.range);
-        const ui::Color color = run.attributes.foregroundColor.value_or(ui::Color::sRGB(0, 0, 0, 1)).usingColorSpace(ui::ColorSpace::sRGB);
-        insert(list, pango_attr_foreground_new(channel(color.redComponent()), channel(color.greenComponent()), channel(color.blueComponent())), run.range);
+        const ui::Color color =
+            run.attributes.foregroundColor.value_or(ui::Color::sRGB(0, 0, 0, 1)).usingColorSpace(ui::ColorSpace::sRGB);
+        insert(list,
+               pango_attr_foreground_new(channel(color.redComponent()), channel(color.greenComponent()),
+                                         channel(color.blueComponent())),
+               run.range);
         insert(list, pango_attr_foreground_alpha_new(channel(color.alphaComponent())), run.range);
         if (run.attributes.underlineStyle.value_or(ui::TextAttributes::underlineNone) != ui::TextAttributes::underlineNone) {
             insert(list, pango_attr_underline_new(PANGO_UNDERLINE_SINGLE), run.range);
@@ -64,14 +68,16 @@ TextLayout::TextLayout(const ui::AttributedString& text, std::optional<double> w
         case ui::LineBreakMode::byTruncatingHead:
         case ui::LineBreakMode::byTruncatingTail:
         case ui::LineBreakMode::byTruncatingMiddle:
-            pango_layout_set_ellipsize(layout_, paragraph.lineBreakMode == ui::LineBreakMode::byTruncatingHead ? PANGO_ELLIPSIZE_START
-                                                : paragraph.lineBreakMode == ui::LineBreakMode::byTruncatingTail ? PANGO_ELLIPSIZE_END
-                                                                                                                 : PANGO_ELLIPSIZE_MIDDLE);
+            pango_layout_set_ellipsize(layout_,
+                                       paragraph.lineBreakMode == ui::LineBreakMode::byTruncatingHead   ? PANGO_ELLIPSIZE_START
+                                       : paragraph.lineBreakMode == ui::LineBreakMode::byTruncatingTail ? PANGO_ELLIPSIZE_END
+                                                                                                        : PANGO_ELLIPSIZE_MIDDLE);
             pango_layout_set_height(layout_, -1);
             break;
         case ui::LineBreakMode::byCharWrapping:
         case ui::LineBreakMode::byWordWrapping:
-            pango_layout_set_wrap(layout_, paragraph.lineBreakMode == ui::LineBreakMode::byCharWrapping ? PANGO_WRAP_CHAR : PANGO_WRAP_WORD_CHAR);
+            pango_layout_set_wrap(
+                layout_, paragraph.lineBreakMode == ui::LineBreakMode::byCharWrapping ? PANGO_WRAP_CHAR : PANGO_WRAP_WORD_CHAR);
             if (height) {
                 pango_layout_set_ellipsize(layout_, PANGO_ELLIPSIZE_END);
                 pango_layout_set_height(layout_, static_cast<int>(std::lround(*height * PANGO_SCALE)));

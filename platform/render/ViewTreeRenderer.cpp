@@ -128,7 +128,8 @@ void ViewTreeRenderer::drawView(ui::View& view, CairoGraphicsContext& context, b
     if (layer && layer->borderWidth > 0 && layer->borderColor) {
         // The border lies inside the bounds, over the content.
         const double inset = layer->borderWidth / 2;
-        addRoundedRect(cr, {inset, inset, bounds.width() - 2 * inset, bounds.height() - 2 * inset}, std::max(0.0, radius - inset));
+        addRoundedRect(cr, {inset, inset, bounds.width() - 2 * inset, bounds.height() - 2 * inset},
+                       std::max(0.0, radius - inset));
         cairo_set_line_width(cr, layer->borderWidth);
         CairoGraphicsContext::setSource(cr, *layer->borderColor);
         cairo_stroke(cr);
@@ -201,11 +202,13 @@ std::size_t ViewTreeRenderer::fingerprint(ui::Window& window) {
         combine(seed, static_cast<const void*>(view.get()));
         combineContent(seed, *view);
         const ui::Rect frame = view->frame();
-        for (double value : {frame.minX(), frame.minY(), frame.width(), frame.height(), view->alphaValue(), view->isHidden() ? 1.0 : 0.0}) {
+        for (double value :
+             {frame.minX(), frame.minY(), frame.width(), frame.height(), view->alphaValue(), view->isHidden() ? 1.0 : 0.0}) {
             combine(seed, value);
         }
         if (const ui::Layer* layer = view->layer()) {
-            for (double value : {layer->zPosition, layer->cornerRadius, layer->borderWidth, layer->masksToBounds ? 1.0 : 0.0}) combine(seed, value);
+            for (double value : {layer->zPosition, layer->cornerRadius, layer->borderWidth, layer->masksToBounds ? 1.0 : 0.0})
+                combine(seed, value);
             combine(seed, layer->backgroundColor);
             combine(seed, layer->borderColor);
         }

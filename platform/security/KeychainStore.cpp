@@ -47,9 +47,9 @@ nlohmann::json recordOf(const KeychainItem& item) {
 std::optional<KeychainItem> itemOf(const nlohmann::json& record) {
     if (!record.is_object()) return std::nullopt;
     KeychainItem item;
-    for (auto [key, field] : {std::pair{"service", &item.service}, std::pair{"account", &item.account},
-                              std::pair{"generic", &item.generic}, std::pair{"accessGroup", &item.accessGroup},
-                              std::pair{"accessible", &item.accessible}}) {
+    for (auto [key, field] :
+         {std::pair{"service", &item.service}, std::pair{"account", &item.account}, std::pair{"generic", &item.generic},
+          std::pair{"accessGroup", &item.accessGroup}, std::pair{"accessible", &item.accessible}}) {
         auto value = takeBytes(record, key);
         if (!value) return std::nullopt;
         *field = std::move(*value);
@@ -94,7 +94,8 @@ std::shared_ptr<KeychainStore> KeychainStore::standard() {
 }
 
 std::shared_ptr<KeychainStore> KeychainStore::standardForCurrentUser() {
-    static auto* store = new std::shared_ptr<KeychainStore>(open(foundation::configurationHome() / "corvantis" / "keychain.json"));
+    static auto* store =
+        new std::shared_ptr<KeychainStore>(open(foundation::configurationHome() / "corvantis" / "keychain.json"));
     return *store;
 }
 
@@ -123,8 +124,8 @@ std::optional<std::vector<KeychainItem>> KeychainStore::load() const {
                                                      " is damaged and could not be moved aside: " + aside.error().message};
         return std::nullopt;
     }
-    lastProblem_ = Error{EINVAL, "The keychain " + file_.string() + " was damaged; it was kept as " +
-                                     aside.value().string() + " and a new one was started"};
+    lastProblem_ = Error{EINVAL, "The keychain " + file_.string() + " was damaged; it was kept as " + aside.value().string() +
+                                     " and a new one was started"};
     return std::vector<KeychainItem>();
 }
 

@@ -75,8 +75,7 @@ Expected<std::string> SystemKeychain::copyPassword(const std::string& service, c
     auto items = file_.readItems();
     if (!items) return withStatus(errSecIO, "Cannot read the system keychain", items.error());
     for (const auto& item : items.value()) {
-        if (item.value("class", "") == "genp" && item.value("service", "") == service &&
-            item.value("account", "") == account) {
+        if (item.value("class", "") == "genp" && item.value("service", "") == service && item.value("account", "") == account) {
             return item.value("data", "");
         }
     }

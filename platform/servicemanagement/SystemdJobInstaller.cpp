@@ -55,7 +55,9 @@ SystemdJobInstaller::SystemdJobInstaller(SystemdJobPaths paths, std::shared_ptr<
 std::string SystemdJobInstaller::socketUnitText(std::string_view label) const {
     // Anyone may connect: the helper itself closes connections of users it does not serve.
     return "[Unit]\nDescription=Corvantis VPN privileged helper (socket)\n\n"
-           "[Socket]\nListenStream=" + paths_.socket(label).string() + "\nSocketMode=0666\nDirectoryMode=0755\n\n"
+           "[Socket]\nListenStream=" +
+           paths_.socket(label).string() +
+           "\nSocketMode=0666\nDirectoryMode=0755\n\n"
            "[Install]\nWantedBy=sockets.target\n";
 }
 
@@ -82,8 +84,8 @@ Expected<void> SystemdJobInstaller::remove(std::string_view label) const {
     if (!FileSystem::fileExists(paths_.serviceUnit(label))) {
         return Error{ENOENT, "The job " + std::string(label) + " is not installed"};
     }
-    if (auto stopped = systemctl({"disable", "--now", paths_.socketUnit(label).filename().string(),
-                                  paths_.serviceUnit(label).filename().string()});
+    if (auto stopped = systemctl(
+            {"disable", "--now", paths_.socketUnit(label).filename().string(), paths_.serviceUnit(label).filename().string()});
         !stopped) {
         return stopped;
     }

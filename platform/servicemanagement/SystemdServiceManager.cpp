@@ -70,8 +70,7 @@ bool SystemdServiceManager::blessJob(std::string_view domain, std::string_view l
     if (domain != kSMDomainSystemLaunchd) {
         return fail(error, {std::string(kSMErrorDomainFramework), kSMErrorJobNotFound, "Only system jobs are managed here"});
     }
-    return runAsRoot(label, {blessOption, std::string(label), allowUidOption, std::to_string(::getuid())}, authorization,
-                     error);
+    return runAsRoot(label, {blessOption, std::string(label), allowUidOption, std::to_string(::getuid())}, authorization, error);
 }
 
 bool SystemdServiceManager::runAsRoot(std::string_view label, std::vector<std::string> arguments,

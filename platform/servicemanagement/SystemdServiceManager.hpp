@@ -31,8 +31,8 @@ public:
                   foundation::DomainError* error) override;
 
 private:
-    bool runAsRoot(std::string_view label, std::vector<std::string> arguments,
-                   const security::Authorization& authorization, foundation::DomainError* error) const;
+    bool runAsRoot(std::string_view label, std::vector<std::string> arguments, const security::Authorization& authorization,
+                   foundation::DomainError* error) const;
 
     const SystemdJobPaths paths_;
 };

@@ -130,7 +130,8 @@ bool Alert::answer(std::size_t index) {
 }
 
 bool Alert::answer(const std::string& title) {
-    const auto found = std::find_if(buttons_.begin(), buttons_.end(), [&](const auto& button) { return button->title() == title; });
+    const auto found =
+        std::find_if(buttons_.begin(), buttons_.end(), [&](const auto& button) { return button->title() == title; });
     return found != buttons_.end() && answer(static_cast<std::size_t>(found - buttons_.begin()));
 }
 

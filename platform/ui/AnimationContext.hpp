@@ -12,8 +12,7 @@ public:
 
     // Runs `changes` at once with `duration` (seconds) in force; `completion`, when given, runs
     // on the main queue once the duration has passed.
-    static void runAnimationGroup(double duration, const std::function<void()>& changes,
-                                  std::function<void()> completion = {});
+    static void runAnimationGroup(double duration, const std::function<void()>& changes, std::function<void()> completion = {});
     // The duration of the innermost running group, else the default.
     static double currentDuration();
 };

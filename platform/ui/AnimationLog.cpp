@@ -38,8 +38,7 @@ AnimationLog& AnimationLog::shared() {
     return log;
 }
 
-void AnimationLog::record(const void* object, std::string property, Target target, double duration,
-                          std::optional<Target> from) {
+void AnimationLog::record(const void* object, std::string property, Target target, double duration, std::optional<Target> from) {
     if (records_.size() == capacity) records_.pop_front();
     records_.push_back({object, std::move(property), target, duration, now(), false, std::move(from)});
 }
@@ -68,14 +67,16 @@ std::vector<AnimationLog::Record> AnimationLog::records(const void* object) cons
 }
 
 std::optional<AnimationLog::Target> AnimationLog::presentationValue(const void* object, const std::string& property,
-                                                                  dispatch::TimePoint at) const {
+                                                                    dispatch::TimePoint at) const {
     for (auto record = records_.rbegin(); record != records_.rend(); ++record) {
         if (record->object != object || record->property != property) continue;
         if (!isRunning(*record, at) || !record->from || record->from->index() != record->target.index()) return std::nullopt;
         const double elapsed = std::chrono::duration<double>(at - record->startedAt).count();
         const double progress = eased(std::clamp(elapsed / record->duration, 0.0, 1.0));
         return std::visit(
-            [&](const auto& target) -> Target { return mix(std::get<std::decay_t<decltype(target)>>(*record->from), target, progress); },
+            [&](const auto& target) -> Target {
+                return mix(std::get<std::decay_t<decltype(target)>>(*record->from), target, progress);
+            },
             record->target);
     }
     return std::nullopt;

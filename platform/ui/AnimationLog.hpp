@@ -22,7 +22,7 @@ public:
     using Target = std::variant<double, Rect, Point>;
 
     struct Record {
-        const void* object;  // identity only, never followed
+        const void* object;    // identity only, never followed
         std::string property;  // "alphaValue", "frame", "frameOrigin"
         Target target;
         double duration;  // seconds

@@ -70,7 +70,8 @@ void Application::removeMonitor(const EventMonitor& monitor) {
 }
 
 bool Application::isMonitorRegistered(const EventMonitor& monitor) const {
-    return std::any_of(monitors_.begin(), monitors_.end(), [&](const Monitor& registered) { return registered.handle == monitor; });
+    return std::any_of(monitors_.begin(), monitors_.end(),
+                       [&](const Monitor& registered) { return registered.handle == monitor; });
 }
 
 void Application::sendEvent(const Event& event) {

@@ -15,8 +15,8 @@ TextAttributes AttributedString::attributes(std::size_t index) const {
     for (const Run& run : runs_) {
         if (index < run.range.end()) return run.attributes;
     }
-    throw std::out_of_range("index " + std::to_string(index) + " is past the end of a text of " +
-                            std::to_string(text_.size()) + " bytes");
+    throw std::out_of_range("index " + std::to_string(index) + " is past the end of a text of " + std::to_string(text_.size()) +
+                            " bytes");
 }
 
 void AttributedString::addAttributes(const TextAttributes& attributes, TextRange range) {

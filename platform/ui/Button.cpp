@@ -92,7 +92,8 @@ void Button::draw(GraphicsContext& context, const Rect&) {
     const AttributedString& title = cell_->attributedTitle();
     if (title.length() > 0) {
         const double x = mark.maxX() + markGap;
-        cell_->drawTitle(context, title, Rect(x, frame.minY(), std::min(title.size().width, frame.maxX() - x), frame.height()), *this);
+        cell_->drawTitle(context, title, Rect(x, frame.minY(), std::min(title.size().width, frame.maxX() - x), frame.height()),
+                         *this);
     }
 }
 
@@ -101,9 +102,7 @@ void Button::respondToClick() {
         case ButtonType::pushOnPushOff:
         case ButtonType::toggle:
         case ButtonType::switchButton:
-        case ButtonType::onOff:
-            state_ = state_ == ControlStateValue::on ? ControlStateValue::off : ControlStateValue::on;
-            break;
+        case ButtonType::onOff: state_ = state_ == ControlStateValue::on ? ControlStateValue::off : ControlStateValue::on; break;
         case ButtonType::radio: state_ = ControlStateValue::on; break;
         case ButtonType::momentaryLight:
         case ButtonType::momentaryChange:

@@ -66,8 +66,8 @@ Color Color::usingColorSpace(ColorSpace space) const {
 }
 
 std::ostream& operator<<(std::ostream& stream, const Color& color) {
-    stream << "Color(" << static_cast<int>(color.colorSpace()) << ": " << color.redComponent() << ", "
-           << color.greenComponent() << ", " << color.blueComponent() << ", " << color.alphaComponent();
+    stream << "Color(" << static_cast<int>(color.colorSpace()) << ": " << color.redComponent() << ", " << color.greenComponent()
+           << ", " << color.blueComponent() << ", " << color.alphaComponent();
     if (!color.catalogName().empty()) stream << ", " << color.catalogName();
     return stream << ")";
 }

@@ -6,7 +6,7 @@ namespace platform::ui {
 
 namespace {
 constexpr std::array<std::string_view, 11> names = {
-    "clear",          "copy",          "sourceOver",     "sourceIn",        "sourceOut", "sourceAtop",
+    "clear",           "copy",          "sourceOver",     "sourceIn",        "sourceOut", "sourceAtop",
     "destinationOver", "destinationIn", "destinationOut", "destinationAtop", "xor",
 };
 }

@@ -69,9 +69,8 @@ Event Event::mouseEvent(EventType type, Point locationInWindow, const std::share
     return event;
 }
 
-Event Event::keyEvent(EventType type, const std::shared_ptr<Window>& window, std::string characters,
-                      std::uint64_t modifierFlags, std::optional<std::string> charactersIgnoringModifiers,
-                      std::uint16_t keyCode) {
+Event Event::keyEvent(EventType type, const std::shared_ptr<Window>& window, std::string characters, std::uint64_t modifierFlags,
+                      std::optional<std::string> charactersIgnoringModifiers, std::uint16_t keyCode) {
     Event event(type, window, modifierFlags, std::nullopt);
     event.keyCode_ = keyCode;
     event.charactersIgnoringModifiers_ = charactersIgnoringModifiers ? std::move(*charactersIgnoringModifiers) : characters;

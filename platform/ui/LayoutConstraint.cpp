@@ -4,8 +4,8 @@
 
 #include <cctype>
 #include <optional>
-#include <string_view>
 #include <stdexcept>
+#include <string_view>
 
 namespace platform::ui {
 

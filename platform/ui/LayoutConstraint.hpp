@@ -37,7 +37,7 @@ public:
     // view's name looked up in `views`. Any other format, an unknown name or a view without a
     // superview throws std::invalid_argument that says which.
     static std::vector<std::shared_ptr<LayoutConstraint>> constraintsWithVisualFormat(const std::string& format,
-                                                                                       const Views& views);
+                                                                                      const Views& views);
 
     std::shared_ptr<View> firstItem() const { return firstItem_.lock(); }
     LayoutAttribute firstAttribute() const { return firstAttribute_; }

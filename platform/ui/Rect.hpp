@@ -26,9 +26,7 @@ struct Rect {
     double maxY() const { return origin.y + size.height; }
 
     // True for points on the minimum edges and inside; the maximum edges belong to the neighbour.
-    bool contains(Point point) const {
-        return point.x >= minX() && point.x < maxX() && point.y >= minY() && point.y < maxY();
-    }
+    bool contains(Point point) const { return point.x >= minX() && point.x < maxX() && point.y >= minY() && point.y < maxY(); }
     Rect offsetBy(double dx, double dy) const { return {origin.x + dx, origin.y + dy, size.width, size.height}; }
 
     friend bool operator==(const Rect&, const Rect&) = default;

@@ -40,9 +40,8 @@ std::shared_ptr<Screen> Screen::containing(const Rect& rect) {
     double bestArea = 0;
     for (const auto& screen : configured()) {
         // A zero-sized rectangle (a status item's point, say) counts by where its origin lies.
-        const double area = rect.width() > 0 && rect.height() > 0
-                                ? overlapArea(rect, screen->frame_)
-                                : (screen->frame_.contains(rect.origin) ? 1.0 : 0.0);
+        const double area = rect.width() > 0 && rect.height() > 0 ? overlapArea(rect, screen->frame_)
+                                                                  : (screen->frame_.contains(rect.origin) ? 1.0 : 0.0);
         if (area > bestArea) {
             bestArea = area;
             best = screen;

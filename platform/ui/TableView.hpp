@@ -88,8 +88,8 @@ private:
     void tileRows(int first, int end);
 
     std::vector<std::vector<std::shared_ptr<View>>> cells_;  // per row in view, per column
-    int tiledFirst_ = 0;  // the rows that have cells: from this one
-    int tiledEnd_ = 0;    // up to this one, excluded
+    int tiledFirst_ = 0;                                     // the rows that have cells: from this one
+    int tiledEnd_ = 0;                                       // up to this one, excluded
     double rowHeight_ = defaultRowHeight;
     int clickedRow_ = -1;
     int pressedRow_ = -1;

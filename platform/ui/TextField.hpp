@@ -3,8 +3,8 @@
 #include "platform/ui/AttributedString.hpp"
 #include "platform/ui/Color.hpp"
 #include "platform/ui/Control.hpp"
-#include "platform/ui/ParagraphStyle.hpp"
 #include "platform/ui/EditableText.hpp"
+#include "platform/ui/ParagraphStyle.hpp"
 #include "platform/ui/TextFieldDelegate.hpp"
 
 #include <memory>

@@ -179,7 +179,8 @@ void View::removeFromSuperview() {
     // Searched from the top: views taken out in reverse order of adding (a table's rows) then
     // cost nothing to find or to close the gap after.
     auto& siblings = superview_->subviews_;
-    const auto found = std::find_if(siblings.rbegin(), siblings.rend(), [this](const auto& subview) { return subview.get() == this; });
+    const auto found =
+        std::find_if(siblings.rbegin(), siblings.rend(), [this](const auto& subview) { return subview.get() == this; });
     if (found != siblings.rend()) siblings.erase(std::next(found).base());
     superview_ = nullptr;
     setNextResponder(nullptr);

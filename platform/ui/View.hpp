@@ -176,7 +176,7 @@ private:
     bool hidden_ = false;
     double alpha_ = 1.0;
     std::vector<std::shared_ptr<View>> subviews_;
-    View* superview_ = nullptr;  // the superview owns this view
+    View* superview_ = nullptr;     // the superview owns this view
     Window* hostWindow_ = nullptr;  // set on a window's content view; the window owns it
     bool needsDisplay_ = false;
     std::unique_ptr<Layer> layer_;

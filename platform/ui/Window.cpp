@@ -254,8 +254,7 @@ void Window::endSheet(Window& sheet, ModalResponse response) {
         }
     }
     if (removed->completion) {
-        dispatch::DispatchQueue::main()->async(
-            [completion = std::move(removed->completion), response] { completion(response); });
+        dispatch::DispatchQueue::main()->async([completion = std::move(removed->completion), response] { completion(response); });
     }
 }
 

@@ -87,7 +87,8 @@ Expected<std::optional<nlohmann::json>> readMessage(int socket) {
     if (!frame.value()) return std::optional<nlohmann::json>{};
     // The parser also rejects invalid UTF-8.
     if (foundation::JSONSerialization::nestsDeeperThan(*frame.value(), foundation::JSONSerialization::maximumNestingDepth)) {
-        return Error{EBADMSG, "A message nests deeper than " + std::to_string(foundation::JSONSerialization::maximumNestingDepth) + " levels"};
+        return Error{EBADMSG, "A message nests deeper than " +
+                                  std::to_string(foundation::JSONSerialization::maximumNestingDepth) + " levels"};
     }
     auto message = nlohmann::json::parse(*frame.value(), nullptr, false);
     if (message.is_discarded()) return Error{EBADMSG, "A message is not valid UTF-8 JSON"};

@@ -28,8 +28,7 @@ Expected<void> XpcClientConnection::send(const nlohmann::json& message) {
     return writeMessage(socket_.get(), message);
 }
 
-Expected<std::optional<nlohmann::json>> XpcClientConnection::receiveFirstReply(
-    std::optional<std::chrono::milliseconds> timeout) {
+Expected<std::optional<nlohmann::json>> XpcClientConnection::receiveFirstReply(std::optional<std::chrono::milliseconds> timeout) {
     if (!socket_.isOpen()) return Error{ENOTCONN, "The connection is closed"};
     if (timeout) {
         const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(*timeout).count();

@@ -27,8 +27,7 @@ constexpr int firstInheritedDescriptor = 3;
 
 bool someoneListensOn(const sockaddr_un& address) {
     FileDescriptor probe(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    return probe.isOpen() &&
-           ::connect(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    return probe.isOpen() && ::connect(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
 }
 
 // Clears the way for a new socket file: only a socket nobody serves any more may be removed.
@@ -203,8 +202,7 @@ void XpcListener::serve(FileDescriptor connection, PeerCredentials peer) {
     }
     auto message = readMessage(connection.get());
     if (!message) {
-        delegate_->listenerDidReport("Dropped a request from uid " + std::to_string(peer.uid) + ": " +
-                                     message.error().message);
+        delegate_->listenerDidReport("Dropped a request from uid " + std::to_string(peer.uid) + ": " + message.error().message);
         return;
     }
     if (!message.value()) return;

@@ -13,8 +13,8 @@ namespace corvantis::testbed {
 // One request as the test backend received it, bytes and all.
 struct RecordedRequest {
     std::string method;
-    std::string path;   // without the query
-    std::string target; // path and query as sent
+    std::string path;    // without the query
+    std::string target;  // path and query as sent
     std::vector<std::pair<std::string, std::string>> headers;
     std::string body;
     // The address the request came from, as the backend saw it.

@@ -196,7 +196,8 @@ platform::foundation::Expected<void> TestBackend::start(int port, Transport tran
             return value;
         };
         park("Content-Type", parkedContentType);
-        if (park("Accept-Encoding", parkedAcceptEncoding).find("gzip") != std::string::npos) headers.emplace("Accept-Encoding", "gzip");
+        if (park("Accept-Encoding", parkedAcceptEncoding).find("gzip") != std::string::npos)
+            headers.emplace("Accept-Encoding", "gzip");
         return httplib::Server::HandlerResponse::Unhandled;
     });
     http.Get(".*", serve);
@@ -327,7 +328,9 @@ TestBackend::Reply TestBackend::respond(const RecordedRequest& request) {
         return storeCrashEvent(request);
     }
     if (request.method == "GET" && request.path == profilePath) {
-        return authorised(request, [](const BackendAccount& account) { return Reply{200, "application/json", profileOf(account).dump()}; });
+        return authorised(request, [](const BackendAccount& account) {
+            return Reply{200, "application/json", profileOf(account).dump()};
+        });
     }
     if (request.method == "GET" && request.path == productsPath) {
         return authorised(request, [this](const BackendAccount&) {
@@ -345,7 +348,8 @@ TestBackend::Reply TestBackend::respond(const RecordedRequest& request) {
             return Reply{200, "application/json", nlohmann::json{{"data", data}}.dump()};
         });
     }
-    return Reply{404, "application/json", oauthError("not_found", "No such endpoint: " + request.method + " " + request.path).dump()};
+    return Reply{404, "application/json",
+                 oauthError("not_found", "No such endpoint: " + request.method + " " + request.path).dump()};
 }
 
 TestBackend::Reply TestBackend::storeCrashEvent(const RecordedRequest& request) {
@@ -380,8 +384,7 @@ TestBackend::Reply TestBackend::grantToken(const RecordedRequest& request) {
     if (grant == "password") {
         const auto* account = accountNamed(FormBody::value(request.form, "username").value_or(""));
         if (account == nullptr || FormBody::value(request.form, "password") != account->password) {
-            return Reply{400, "application/json",
-                         oauthError("invalid_grant", "The user credentials were incorrect.").dump()};
+            return Reply{400, "application/json", oauthError("invalid_grant", "The user credentials were incorrect.").dump()};
         }
         username = account->username;
     } else if (grant == "amember_device") {

@@ -23,15 +23,15 @@ namespace corvantis::testbed {
 // profile, product list and OpenVPN configurations, with the headers and body encodings the
 // real service expects. Beside it the two public-address services, which answer with the
 // caller's address: GET "/ipify" gives {"ip": …}, GET "/ip-api/json/[address]?fields=…" gives
-// {"status": "success", "query": …} with the fields asked for. Tests run it in-process and read its request log; failure modes make
-// it answer the way a broken or busy service does.
+// {"status": "success", "query": …} with the fields asked for. Tests run it in-process and read its request log; failure modes
+// make it answer the way a broken or busy service does.
 class TestBackend {
 public:
     enum class FailureMode {
         none,
-        maintenance,     // {"status": "maintenance", "message": …}, HTTP 503
-        htmlErrorBody,   // an HTML error page, HTTP 502
-        malformedJson,   // a reply cut off in the middle of its JSON, HTTP 200
+        maintenance,    // {"status": "maintenance", "message": …}, HTTP 503
+        htmlErrorBody,  // an HTML error page, HTTP 502
+        malformedJson,  // a reply cut off in the middle of its JSON, HTTP 200
     };
 
     // A reply given once, instead of the endpoint's own, to the next request for a path.

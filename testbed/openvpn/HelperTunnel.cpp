@@ -9,9 +9,9 @@
 
 namespace corvantis::testbed {
 
+using helper::HelperCall;
 using platform::foundation::Error;
 using platform::foundation::Expected;
-using helper::HelperCall;
 
 HelperTunnel::HelperTunnel(const OpenVpnTestbed& testbed, const std::filesystem::path& helperProgram,
                            const std::filesystem::path& folder, const std::filesystem::path& openvpn)
@@ -31,8 +31,8 @@ Expected<std::vector<std::string>> HelperTunnel::connect(const std::string& pass
     const auto bundle = testbed_.bundle();
     auto connection = platform::xpc::XpcClientConnection::connect(socket_);
     if (!connection) return connection.error();
-    const auto call = HelperCall::runOpenVPN((bundle / "openvpn").string(), testbed_.profile().string(),
-                                             testbed_.options().user, password, bundle.string(), true);
+    const auto call = HelperCall::runOpenVPN((bundle / "openvpn").string(), testbed_.profile().string(), testbed_.options().user,
+                                             password, bundle.string(), true);
     if (auto sent = connection.value().send(helper::HelperWireCodec::encodeCall(call)); !sent) return sent.error();
     auto reply = connection.value().receiveFirstReply(std::chrono::seconds(60));
     if (!reply) return reply.error();

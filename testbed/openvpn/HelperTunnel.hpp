@@ -18,8 +18,8 @@ namespace corvantis::testbed {
 class HelperTunnel {
 public:
     // `openvpn` is the program the helper is configured to run.
-    HelperTunnel(const OpenVpnTestbed& testbed, const std::filesystem::path& helperProgram,
-                 const std::filesystem::path& folder, const std::filesystem::path& openvpn = "/usr/sbin/openvpn");
+    HelperTunnel(const OpenVpnTestbed& testbed, const std::filesystem::path& helperProgram, const std::filesystem::path& folder,
+                 const std::filesystem::path& openvpn = "/usr/sbin/openvpn");
 
     // The helper's first reply to runOpenVPN.
     platform::foundation::Expected<std::vector<std::string>> connect(const std::string& password) const;

@@ -65,8 +65,8 @@ std::optional<std::string> OpenVpnTestbed::unavailableBecause() {
 
 Expected<std::unique_ptr<OpenVpnTestbed>> OpenVpnTestbed::up(const std::filesystem::path& folder, const Options& options) {
     if (auto reason = unavailableBecause()) return Error{ENOTSUP, *reason};
-    const auto made = runTool(script, {"up", folder.string(), "--proto", options.proto, "--user", options.user,
-                                       "--password", options.password});
+    const auto made = runTool(
+        script, {"up", folder.string(), "--proto", options.proto, "--user", options.user, "--password", options.password});
     // Whatever part of it came up goes again with the object.
     std::unique_ptr<OpenVpnTestbed> testbed(new OpenVpnTestbed(folder, options));
     if (made.status != 0) return Error{EIO, "The OpenVPN testbed did not come up: " + made.output};

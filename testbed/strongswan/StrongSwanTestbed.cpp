@@ -60,8 +60,7 @@ std::optional<std::string> StrongSwanTestbed::unavailableBecause() {
     return std::nullopt;
 }
 
-Expected<std::unique_ptr<StrongSwanTestbed>> StrongSwanTestbed::up(const std::filesystem::path& folder,
-                                                                   const Options& options) {
+Expected<std::unique_ptr<StrongSwanTestbed>> StrongSwanTestbed::up(const std::filesystem::path& folder, const Options& options) {
     if (auto reason = unavailableBecause()) return Error{ENOTSUP, *reason};
     auto made = runScript({"up", folder.string(), "--user", options.user, "--hostname", options.hostname}, options.password);
     // Whatever part of it came up goes again with the object.

@@ -61,8 +61,7 @@ public:
     std::string clientLog() const;
 
 private:
-    StrongSwanTestbed(std::filesystem::path folder, Options options)
-        : folder_(std::move(folder)), options_(std::move(options)) {}
+    StrongSwanTestbed(std::filesystem::path folder, Options options) : folder_(std::move(folder)), options_(std::move(options)) {}
 
     std::filesystem::path folder_;
     Options options_;

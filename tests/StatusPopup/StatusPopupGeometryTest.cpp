@@ -33,8 +33,7 @@ TEST(StatusPopupLayoutTest, ThePanelKeepsTheArrowsHeightFromTheRightEdgeAndTheAr
     EXPECT_EQ(StatusPopupLayout::arrowX(band, placed.panelRect), 1340 - 1132);
 
     // Far from the edge nothing is clamped.
-    EXPECT_EQ(StatusPopupLayout::place(screen, {500, 856, 22, 22}, {0, 0, 300, 400}, 8).panelRect,
-              (Rect{361, 478, 300, 400}));
+    EXPECT_EQ(StatusPopupLayout::place(screen, {500, 856, 22, 22}, {0, 0, 300, 400}, 8).panelRect, (Rect{361, 478, 300, 400}));
 }
 
 TEST(StatusPopupLayoutTest, UnderATrayAtTheBottomThePanelOpensAboveTheIconOnlyWhenItFitsThere) {
@@ -80,18 +79,12 @@ TEST(StatusPopupBackgroundViewTest, TheOutlineRunsFromTheArrowsTipClockwiseWithK
     view.setArrowX(40);
     // top = 50 - 8 = 42; r = 3; d = 3 × 0.55 - 3 = -1.35.
     const std::vector<BezierPath::Element> expected{
-        {Type::moveTo, {{40, 50}}},
-        {Type::lineTo, {{46, 42}}},
-        {Type::lineTo, {{97, 42}}},
-        {Type::curveTo, {{98.65, 42}, {100, 40.65}, {100, 39}}},
-        {Type::lineTo, {{100, 3}}},
-        {Type::curveTo, {{100, 1.35}, {98.65, 0}, {97, 0}}},
-        {Type::lineTo, {{3, 0}}},
-        {Type::curveTo, {{1.35, 0}, {0, 1.35}, {0, 3}}},
-        {Type::lineTo, {{0, 39}}},
-        {Type::curveTo, {{0, 40.65}, {1.35, 42}, {3, 42}}},
-        {Type::lineTo, {{34, 42}}},
-        {Type::closePath, {}},
+        {Type::moveTo, {{40, 50}}}, {Type::lineTo, {{46, 42}}},
+        {Type::lineTo, {{97, 42}}}, {Type::curveTo, {{98.65, 42}, {100, 40.65}, {100, 39}}},
+        {Type::lineTo, {{100, 3}}}, {Type::curveTo, {{100, 1.35}, {98.65, 0}, {97, 0}}},
+        {Type::lineTo, {{3, 0}}},   {Type::curveTo, {{1.35, 0}, {0, 1.35}, {0, 3}}},
+        {Type::lineTo, {{0, 39}}},  {Type::curveTo, {{0, 40.65}, {1.35, 42}, {3, 42}}},
+        {Type::lineTo, {{34, 42}}}, {Type::closePath, {}},
     };
     const auto drawn = drawnOutline(view);
     ASSERT_EQ(drawn.size(), expected.size());

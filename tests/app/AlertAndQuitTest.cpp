@@ -2,6 +2,7 @@
 // down script's command line.
 
 #include "HelperService/CorvantisHelperController/HelperService.hpp"
+#include "StatusPopup/StatusPopupController.hpp"
 #include "app/AppDelegate.hpp"
 #include "app/MainWindow.hpp"
 #include "fixtures/AppTestEnvironment.hpp"
@@ -9,7 +10,6 @@
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/ui/Alert.hpp"
 #include "platform/ui/Application.hpp"
-#include "StatusPopup/StatusPopupController.hpp"
 #include "platform/ui/Window.hpp"
 
 #include <gtest/gtest.h>

@@ -60,15 +60,19 @@ protected:
 
     void send(ApiService::ContentType contentType, const Params& params, const std::string& path) {
         bool delivered = false;
-        ApiServiceTestAccess::callRequest(ApiService::apiUrl() + path, ApiService::HttpMethod::POST, {{"cache-control", "no-cache"}},
-                                          contentType, params, [&](bool, const std::string&, const nlohmann::json&) { delivered = true; });
+        ApiServiceTestAccess::callRequest(ApiService::apiUrl() + path, ApiService::HttpMethod::POST,
+                                          {{"cache-control", "no-cache"}}, contentType, params,
+                                          [&](bool, const std::string&, const nlohmann::json&) { delivered = true; });
         ASSERT_TRUE(environment.runMainQueueUntil([&] { return delivered; }));
     }
 };
 
 TEST_F(ApiServiceSentBodyTest, TheBackendReceivesTheEncodedBytesAndDecodesTheFields) {
-    const auto params = fields({{"client_id", ApiService::clientId}, {"grant_type", "password"}, {"username", "a+b@x.test"},
-                                {"password", "p@ss w/rd=&%"}, {"scope", "me.fullprofile me.servers"}});
+    const auto params = fields({{"client_id", ApiService::clientId},
+                                {"grant_type", "password"},
+                                {"username", "a+b@x.test"},
+                                {"password", "p@ss w/rd=&%"},
+                                {"scope", "me.fullprofile me.servers"}});
     send(ApiService::ContentType::formData, params, "account/oauth/token");
     send(ApiService::ContentType::formUrlencloded, params, "account/oauth/register-device");
 

@@ -32,8 +32,8 @@ struct Delivery {
 // Sends a GET through the transport and runs the main queue until it is delivered.
 Delivery get(AppTestEnvironment& environment, const std::string& path, const ApiService::Headers& headers = {}) {
     auto delivery = std::make_shared<Delivery>();
-    ApiServiceTestAccess::callRequest(ApiService::apiUrl() + path, ApiService::HttpMethod::GET, headers, std::nullopt, std::nullopt,
-                                      [delivery](bool success, const std::string& message, const json& jsonData) {
+    ApiServiceTestAccess::callRequest(ApiService::apiUrl() + path, ApiService::HttpMethod::GET, headers, std::nullopt,
+                                      std::nullopt, [delivery](bool success, const std::string& message, const json& jsonData) {
                                           delivery->success = success;
                                           delivery->message = message;
                                           delivery->jsonData = jsonData;
@@ -61,14 +61,14 @@ TEST(ApiServiceTransport, ClassifiesRepliesByTheirBodyAlone) {
     const std::vector<ReplyCase> cases{
         {"an object with other keys", 200, "application/json", R"({"data":{"id":1}})", true, "", true},
         {"HTTP 500 with a good body", 500, "application/json", R"({"data":"fine"})", true, "", true},
-        {"only the key message", 200, "application/json", R"({"message":"Unregistered device"})", false,
-         "Unregistered device", true},
+        {"only the key message", 200, "application/json", R"({"message":"Unregistered device"})", false, "Unregistered device",
+         true},
         {"message with a second key", 200, "application/json", R"({"message":"x","data":1})", true, "", true},
         {"only a message that is no text", 200, "application/json", R"({"message":5})", false, maintenance, true},
         {"status maintenance", 503, "application/json", R"({"status":"maintenance","message":"Back at 14:00"})", false,
          "Back at 14:00", true},
-        {"status maintenance without a text message", 503, "application/json", R"({"status":"maintenance"})", false,
-         maintenance, true},
+        {"status maintenance without a text message", 503, "application/json", R"({"status":"maintenance"})", false, maintenance,
+         true},
         {"another status", 200, "application/json", R"({"status":"ok","message":"whatever"})", true, "", true},
         {"a status that is no text", 200, "application/json", R"({"status":1})", false, maintenance, true},
         {"error with the credentials message", 400, "application/json",
@@ -102,7 +102,8 @@ TEST(ApiServiceTransport, ClassifiesRepliesByTheirBodyAlone) {
 TEST(ApiServiceTransport, TwoHintsAreJoinedInEitherOrder) {
     AppTestEnvironment environment;
     LoopbackBackend backend;
-    backend->enqueueReply("/reply", {400, "application/json", R"({"error":1,"message":"m","hint":{"a":"<b>one</b>","b":"two"}})"});
+    backend->enqueueReply("/reply",
+                          {400, "application/json", R"({"error":1,"message":"m","hint":{"a":"<b>one</b>","b":"two"}})"});
     const auto delivery = get(environment, "reply");
     EXPECT_TRUE(delivery.message == "one. two" || delivery.message == "two. one") << delivery.message;
 }
@@ -166,8 +167,8 @@ TEST(ApiServiceTransport, NoReplyAtAllIsAConnectionProblemReportedAsAMessage) {
 }
 
 TEST(ApiServiceTransport, ATimeOutSendsNoMessageOnlyTheScopeContext) {
-    auto session = std::make_shared<FakeURLSession>(
-        FakeURLSession::Outcome{std::nullopt, std::nullopt, platform::foundation::URLError::make(platform::foundation::URLError::timedOut)});
+    auto session = std::make_shared<FakeURLSession>(FakeURLSession::Outcome{
+        std::nullopt, std::nullopt, platform::foundation::URLError::make(platform::foundation::URLError::timedOut)});
     AppTestEnvironment environment(session);
     const auto delivery = get(environment, "account/api2/me");
     EXPECT_EQ(delivery.message, checkInternet);
@@ -178,9 +179,9 @@ TEST(ApiServiceTransport, ATimeOutSendsNoMessageOnlyTheScopeContext) {
 }
 
 TEST(ApiServiceTransport, AnHttpResponseWithoutDataIsDescribedInTheReport) {
-    auto session = std::make_shared<FakeURLSession>(FakeURLSession::Outcome{
-        std::nullopt, platform::foundation::HTTPURLResponse{"https://x/", 502, {{"Server", "edge"}}},
-        platform::foundation::URLError::make(platform::foundation::URLError::networkConnectionLost)});
+    auto session = std::make_shared<FakeURLSession>(
+        FakeURLSession::Outcome{std::nullopt, platform::foundation::HTTPURLResponse{"https://x/", 502, {{"Server", "edge"}}},
+                                platform::foundation::URLError::make(platform::foundation::URLError::networkConnectionLost)});
     AppTestEnvironment environment(session);
     get(environment, "account/api2/me");
     const auto context = environment.reportScope().contexts()["API request"];

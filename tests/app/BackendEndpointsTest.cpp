@@ -36,14 +36,14 @@ protected:
     }
 
     Delivery passwordGrant(const std::string& username, const std::string& password) {
-        const ApiService::FormParameters params{{{"name", "client_id"}, {"value", ApiService::clientId}},
-                                                {{"name", "grant_type"}, {"value", "password"}},
-                                                {{"name", "username"}, {"value", username}},
-                                                {{"name", "password"}, {"value", password}},
-                                                {{"name", "scope"},
-                                                 {"value", "me.fullprofile me.subscriptions me.servers available-products servers-config"}}};
-        return send("account/oauth/token", ApiService::HttpMethod::POST, {{"cache-control", "no-cache"}}, ApiService::ContentType::formData,
-                    params);
+        const ApiService::FormParameters params{
+            {{"name", "client_id"}, {"value", ApiService::clientId}},
+            {{"name", "grant_type"}, {"value", "password"}},
+            {{"name", "username"}, {"value", username}},
+            {{"name", "password"}, {"value", password}},
+            {{"name", "scope"}, {"value", "me.fullprofile me.subscriptions me.servers available-products servers-config"}}};
+        return send("account/oauth/token", ApiService::HttpMethod::POST, {{"cache-control", "no-cache"}},
+                    ApiService::ContentType::formData, params);
     }
 
     // The headers of an authorised read: a token from a real password grant and a known device.

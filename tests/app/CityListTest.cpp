@@ -52,9 +52,9 @@ protected:
 };
 
 TEST(CountryGroups, CountriesStandInTheOrderTheyFirstAppearWithTheirCitiesInReplyOrder) {
-    const auto groups = CountryGroups::fromServers(json::array({server("DE", "Frankfurt", "de-fra"), server("FR", "Paris", "fr-par"),
-                                                                server("DE", "Berlin", "de-ber"), server("de", "Munich", "de-muc"),
-                                                                server("FR", "Lyon", "fr-lyo")}));
+    const auto groups = CountryGroups::fromServers(
+        json::array({server("DE", "Frankfurt", "de-fra"), server("FR", "Paris", "fr-par"), server("DE", "Berlin", "de-ber"),
+                     server("de", "Munich", "de-muc"), server("FR", "Lyon", "fr-lyo")}));
     ASSERT_EQ(groups.size(), 3u);
     const auto cityNames = [&](std::size_t group) {
         std::vector<std::string> listed;
@@ -70,8 +70,8 @@ TEST(CountryGroups, CountriesStandInTheOrderTheyFirstAppearWithTheirCitiesInRepl
 
 TEST(CountryGroups, TheServerStatusDropsOnlyAZero) {
     const std::vector<std::pair<json, bool>> cases{
-        {"0", false}, {"1", true}, {"2", true}, {"busy", true}, {"", true}, {"-0", false}, {"+0", false},
-        {" 0", true}, {"00", false}, {0, false}, {1, true}, {nullptr, true},
+        {"0", false},  {"1", true},  {"2", true},   {"busy", true}, {"", true}, {"-0", false},
+        {"+0", false}, {" 0", true}, {"00", false}, {0, false},     {1, true},  {nullptr, true},
     };
     for (const auto& [status, kept] : cases) {
         EXPECT_EQ(CountryGroups::cityOf(server("DE", "Berlin", "de-ber", status)).has_value(), kept) << status;
@@ -88,7 +88,8 @@ TEST(CountryGroups, ServersWithoutTextCountryCityOrNameAndNonObjectsAreSkipped) 
     noName.erase("name");
     auto nullCountry = server("DE", "Berlin", "de-ber");
     nullCountry["country"] = nullptr;
-    const auto groups = CountryGroups::fromServers(json::array({numericCity, noName, nullCountry, "de-ber", 42, server("FR", "Paris", "fr-par")}));
+    const auto groups = CountryGroups::fromServers(
+        json::array({numericCity, noName, nullCountry, "de-ber", 42, server("FR", "Paris", "fr-par")}));
     ASSERT_EQ(groups.size(), 1u);
     EXPECT_EQ(groups[0]["country"], "FR");
     EXPECT_TRUE(CountryGroups::fromServers(json::object()).empty());
@@ -107,7 +108,8 @@ TEST(CountryGroups, TheCityDictionaryRenamesTheServersKeysAndKeepsTheirValues) {
                                                  {"serverload", 42.5},
                                                  {"openvpn_tcp", 443},
                                                  {"openvpn_udp", "1194"}}));
-    EXPECT_EQ(CountryGroups::cityOf(server("DE", "Berlin", "de-ber.test")), (json{{"name", "Berlin"}, {"domain", "de-ber.test"}}));
+    EXPECT_EQ(CountryGroups::cityOf(server("DE", "Berlin", "de-ber.test")),
+              (json{{"name", "Berlin"}, {"domain", "de-ber.test"}}));
 }
 
 TEST_F(CityListTest, CitiesAreNamedByCountryAndCityAndCarryTheirServersValues) {
@@ -152,9 +154,9 @@ TEST_F(CityListTest, FavouritesAreTheDomainsStoredAsTextsInTheUserDefaults) {
     ASSERT_TRUE(environment.defaults->set("true", "de-ber.test"));
     ASSERT_TRUE(environment.defaults->set(1, "fr-par.test"));
     ASSERT_TRUE(environment.defaults->set(true, "us-nyc.test"));
-    delegate->initServers(groupsOf(json::array(
-        {server("DE", "Berlin", "de-ber.test"), server("FR", "Paris", "fr-par.test"), server("US", "New York", "us-nyc.test"),
-         server("NL", "Amsterdam", "nl-ams.test")})));
+    delegate->initServers(
+        groupsOf(json::array({server("DE", "Berlin", "de-ber.test"), server("FR", "Paris", "fr-par.test"),
+                              server("US", "New York", "us-nyc.test"), server("NL", "Amsterdam", "nl-ams.test")})));
     std::map<std::string, bool> favourites;
     for (const auto& city : *delegate->allCities) favourites[*city->domain] = city->isFavourite;
     EXPECT_EQ(favourites, (std::map<std::string, bool>{
@@ -191,11 +193,8 @@ TEST_F(CityListTest, ARebuildAsksTheHelperForTheGatewayWithoutWaitingForIt) {
 TEST_F(CityListTest, ATunnelsGatewayOrNoAnswerFallsBackToTheStoredOne) {
     const std::vector<std::tuple<std::optional<std::string>, std::optional<std::string>, std::optional<std::string>>> cases{
         // reply, stored before, gateway after
-        {"utun3\n", "10.0.0.1", "10.0.0.1"},
-        {"", "10.0.0.1", "10.0.0.1"},
-        {std::nullopt, "10.0.0.1", "10.0.0.1"},
-        {"utun3", std::nullopt, std::nullopt},
-        {"\n", "", std::nullopt},
+        {"utun3\n", "10.0.0.1", "10.0.0.1"},   {"", "10.0.0.1", "10.0.0.1"}, {std::nullopt, "10.0.0.1", "10.0.0.1"},
+        {"utun3", std::nullopt, std::nullopt}, {"\n", "", std::nullopt},
     };
     for (const auto& [reply, stored, expected] : cases) {
         if (stored) {

@@ -2,8 +2,11 @@
 // after a disconnect, confirming by the public address, retries and the give-up, a dropped
 // tunnel, a server switch, the displays and the duration.
 
+#include "HelperService/CorvantisHelperController/HelperIKEv2Tunnel.hpp"
 #include "HelperService/CorvantisHelperController/HelperService.hpp"
+#include "HelperService/CorvantisHelperInterface/CorvantisHelperProtocol.hpp"
 #include "HelperService/CorvantisHelperInterface/HelperWireCodec.hpp"
+#include "StatusPopup/StatusPopupController.hpp"
 #include "app/ApiService.hpp"
 #include "app/AppDelegate.hpp"
 #include "app/ConnectView.hpp"
@@ -17,11 +20,8 @@
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/network/VPNManager.hpp"
-#include "HelperService/CorvantisHelperController/HelperIKEv2Tunnel.hpp"
-#include "HelperService/CorvantisHelperInterface/CorvantisHelperProtocol.hpp"
 #include "platform/ui/Alert.hpp"
 #include "platform/ui/Application.hpp"
-#include "StatusPopup/StatusPopupController.hpp"
 #include "platform/ui/Window.hpp"
 
 #include <gtest/gtest.h>
@@ -124,8 +124,9 @@ protected:
         const auto calls = environment.helper->calls();
         for (std::size_t index = 0; index < calls.size(); ++index) {
             if (calls[index].call.selector != HelperSelector::runOpenVPN) continue;
-            environment.helper->answer(index, corvantis::helper::HelperWireCodec::encodeTextArrayReply(
-                                                  connected ? Texts{"connected", "output", "203.0.113.1"} : Texts{"ended", "output"}));
+            environment.helper->answer(index,
+                                       corvantis::helper::HelperWireCodec::encodeTextArrayReply(
+                                           connected ? Texts{"connected", "output", "203.0.113.1"} : Texts{"ended", "output"}));
         }
         environment.runMainQueue();
     }
@@ -214,12 +215,14 @@ TEST_F(ConnectViewTest, AClickDoesWhatItsStateInternetKillSwitchAndShieldCallFor
         {"start", S::disconnected, true, false, false, true, false, false, "", S::connecting},
         {"start, the kill switch does not matter", S::disconnected, true, true, true, true, false, false, "", S::connecting},
         {"offline: probe first", S::disconnected, false, false, false, false, true, false, "", S::connecting},
-        {"offline, kill switch: host routes first", S::disconnected, false, true, false, false, false, false, "restore", S::connecting},
+        {"offline, kill switch: host routes first", S::disconnected, false, true, false, false, false, false, "restore",
+         S::connecting},
         {"offline, kill switch and Shield", S::disconnected, false, true, true, false, false, false, "remove", S::connecting},
         {"cancel", S::connecting, true, false, false, false, false, true, "restore", S::disconnected},
         {"cancel with the Shield", S::connecting, true, true, true, false, false, true, "remove", S::disconnected},
         {"disconnect", S::connected, true, false, false, false, false, true, "restore", S::disconnected},
-        {"disconnect with the Shield keeps the route away", S::connected, true, true, true, false, false, true, "", S::disconnected},
+        {"disconnect with the Shield keeps the route away", S::connected, true, true, true, false, false, true, "",
+         S::disconnected},
     };
     delegate->gateway = gateway;
     for (const auto& row : rows) {
@@ -316,7 +319,8 @@ TEST_F(ConnectViewTest, AnyServersAddressConfirmsAndTheHelpersReplyOnlyDrawsTheC
     EXPECT_FALSE(view->lblDuration->isHidden());
     EXPECT_EQ(statusIcon(), "StatusBarIconActive");
     const auto commands = environment.helper->commands();
-    EXPECT_NE(std::find(commands.begin(), commands.end(), "dscacheutil -flushcache; sudo killall -HUP mDNSResponder"), commands.end());
+    EXPECT_NE(std::find(commands.begin(), commands.end(), "dscacheutil -flushcache; sudo killall -HUP mDNSResponder"),
+              commands.end());
     EXPECT_NE(std::find(commands.begin(), commands.end(), "route -n add -net 0/1 203.0.113.1"), commands.end());
 
     confirmWith(otherAddress);

@@ -8,14 +8,14 @@
 
 using corvantis::ApiService;
 using corvantis::UserSettings;
-using corvantis::testbed::FormBody::value;
 using corvantis::testbed::TestBackend;
+using corvantis::testbed::FormBody::value;
 using namespace std::chrono_literals;
 
 namespace {
 
-using corvantis::testing::texts::checkInternet;
 using corvantis::testing::texts::backendMaintenance;
+using corvantis::testing::texts::checkInternet;
 
 struct DeviceResult {
     bool success = false;
@@ -43,7 +43,8 @@ protected:
     std::vector<std::string> requestLog() const {
         std::vector<std::string> log;
         for (const auto& request : backend->requests()) {
-            if (request.path == "/account/oauth/token") log.push_back("validate " + value(request.form, "amember_device_id").value_or("?"));
+            if (request.path == "/account/oauth/token")
+                log.push_back("validate " + value(request.form, "amember_device_id").value_or("?"));
             if (request.path == "/account/oauth/register-device") log.push_back("register");
         }
         return log;
@@ -150,7 +151,7 @@ TEST_F(DeviceIdTest, TheRequestsCarryTheirFormsAndHeaders) {
 
 TEST_F(DeviceIdTest, TheDescriptionNamesTheLocalTimeOnTheTwelveHourClock) {
     const std::vector<std::pair<platform::dispatch::Duration, std::string>> moments{
-        {2min + 40s, "macos_120726_1005"},  // 22:05 on 7 December 2026
+        {2min + 40s, "macos_120726_1005"},                        // 22:05 on 7 December 2026
         {std::chrono::hours(24 * 84) - 13h, "macos_030127_905"},  // 09:05 on 1 March 2027
     };
     for (const auto& [advance, description] : moments) {

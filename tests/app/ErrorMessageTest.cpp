@@ -11,8 +11,8 @@ using corvantis::ErrorString;
 
 namespace {
 
-using corvantis::testing::texts::maintenance;
 using corvantis::testing::texts::checkInternet;
+using corvantis::testing::texts::maintenance;
 
 TEST(ErrorString, HasTheTwoFixedTextsAndNothingElse) {
     EXPECT_EQ(rawValue(ErrorString::maintenance), maintenance);
@@ -34,7 +34,8 @@ TEST(ErrorMessage, MapsEveryFailureToTheUsersText) {
         {"a lone bracket", ApiServiceError::error("a < b"), "a < b"},
         {"empty brackets", ApiServiceError::error("a <> b"), "a <> b"},
         {"nested opening", ApiServiceError::error("x<<y>z"), "xz"},
-        {"credentials", ApiServiceError::error("The user credentials were incorrect."), "Login failed: invalid username or password"},
+        {"credentials", ApiServiceError::error("The user credentials were incorrect."),
+         "Login failed: invalid username or password"},
         {"unregistered inside", ApiServiceError::error("Error: Unregistered device (id 5)"), "Unregistered device"},
         {"unregistered in lower case", ApiServiceError::error("unregistered device"), checkInternet},
         {"empty", ApiServiceError::error(""), checkInternet},
@@ -42,7 +43,8 @@ TEST(ErrorMessage, MapsEveryFailureToTheUsersText) {
         {"a missing key", ApiServiceError::jsonError("access_token"), maintenance},
         {"no data, no error", ApiServiceError::dataError(std::nullopt), checkInternet},
         {"no data, timed out",
-         ApiServiceError::dataError(platform::foundation::URLError::make(platform::foundation::URLError::timedOut)), checkInternet},
+         ApiServiceError::dataError(platform::foundation::URLError::make(platform::foundation::URLError::timedOut)),
+         checkInternet},
     };
     for (const auto& [what, error, text] : cases) {
         EXPECT_EQ(ApiService::errorMessage("", error), text) << what;

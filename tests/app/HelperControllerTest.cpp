@@ -40,14 +40,13 @@ protected:
     void SetUp() override {
         if (::geteuid() != 0) GTEST_SKIP() << "the helper serves root and the users root configured; this test is not root";
         ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(environment.folder / "resolv.conf",
-                                                              "nameserver 192.168.1.1\nnameserver 8.8.8.8\n", 0644));
+                                                                          "nameserver 192.168.1.1\nnameserver 8.8.8.8\n", 0644));
         ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(environment.folder / "helper.conf", "", 0600));
         const auto path = [&](const char* name) { return (environment.folder / name).string(); };
         daemon = std::make_unique<corvantis::testbed::HelperDaemon>(
             CORVANTIS_HELPER_PROGRAM, socket,
-            Texts{"--config", path("helper.conf"), "--resolv-etc=" + path("resolv.conf"),
-                  "--resolv-var=" + path("resolv.conf"), "--resolv-backup=" + path("resolv.backup"),
-                  "--runtime-folder=" + path("run")});
+            Texts{"--config", path("helper.conf"), "--resolv-etc=" + path("resolv.conf"), "--resolv-var=" + path("resolv.conf"),
+                  "--resolv-backup=" + path("resolv.backup"), "--runtime-folder=" + path("run")});
     }
 
     corvantis::testing::AppTestEnvironment environment{nullptr, platform::xpc::UnixSocketXpcConnector::shared()};
@@ -65,7 +64,8 @@ TEST_F(RealHelperTest, OnlyTheFirstOfTheHelpersRepliesReachesTheCallerOnTheMainQ
         onMainThread = environment.time.mainQueue().isCurrent();
         replies.push_back(std::move(reply));
     });
-    ASSERT_TRUE(environment.runMainQueueUntil([&] { return !replies.empty(); })) << testing::PrintToString(environment.console->messages());
+    ASSERT_TRUE(environment.runMainQueueUntil([&] { return !replies.empty(); }))
+        << testing::PrintToString(environment.console->messages());
     // A second call goes through after the first connection has closed, so any late reply of the
     // first would have been queued by now.
     bool secondDone = false;
@@ -102,7 +102,8 @@ protected:
     std::vector<bool> openVpnAnswer(const nlohmann::json& reply) {
         std::vector<bool> answers;
         environment.helper->clear();
-        controller.runOpenVPN("/r/openvpn", "/p/config.ovpn", "u", "p", "/r", [&](bool connected) { answers.push_back(connected); });
+        controller.runOpenVPN("/r/openvpn", "/p/config.ovpn", "u", "p", "/r",
+                              [&](bool connected) { answers.push_back(connected); });
         environment.helper->answer(0, reply);
         environment.runMainQueue();
         return answers;
@@ -158,7 +159,8 @@ protected:
     std::filesystem::path helperOfVersion(const std::string& version) const {
         const auto program = environment.folder / ("helper-" + version);
         const auto info = environment.folder / ("info-" + version + ".json");
-        EXPECT_TRUE(platform::foundation::FileSystem::writeFileAtomically(info, R"({"CFBundleVersion": ")" + version + R"("})", 0644));
+        EXPECT_TRUE(
+            platform::foundation::FileSystem::writeFileAtomically(info, R"({"CFBundleVersion": ")" + version + R"("})", 0644));
         const auto command = "objcopy --update-section __info_plist=" + info.string() + " " +
                              std::string(CORVANTIS_HELPER_PROGRAM) + " " + program.string();
         EXPECT_EQ(std::system(command.c_str()), 0) << command;

@@ -56,7 +56,8 @@ TEST_F(KeychainTest, ThePasswordReferenceIsThePersistentReferenceNotThePassword)
     const auto reference = Keychain::passwordForVPNID("com.corvantis.password");
     ASSERT_TRUE(reference);
     EXPECT_NE(*reference, "abc");
-    const auto found = environment.keychain->copyMatching(KeychainQuery{.persistentRef = *reference}, KeychainStore::MatchLimit::one);
+    const auto found =
+        environment.keychain->copyMatching(KeychainQuery{.persistentRef = *reference}, KeychainStore::MatchLimit::one);
     ASSERT_EQ(found.items.size(), 1u);
     EXPECT_EQ(found.items[0].valueData, "abc");
 }

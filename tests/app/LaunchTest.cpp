@@ -50,8 +50,8 @@ protected:
     // Runs the second stage until the backend's device id has come back.
     void launchSecondStage() {
         delegate->appInit();
-        ASSERT_TRUE(environment.runMainQueueUntil([&] { return !environment.serviceManager->steps.empty() ||
-                                                                environment.serviceManager->installedProgram; }));
+        ASSERT_TRUE(environment.runMainQueueUntil(
+            [&] { return !environment.serviceManager->steps.empty() || environment.serviceManager->installedProgram; }));
         environment.runMainQueue();
     }
 
@@ -102,9 +102,11 @@ TEST_F(LaunchTest, EachRunLogsToAFileNamedByItsMinuteAndARunInTheSameMinuteEmpti
 }
 
 TEST_F(LaunchTest, AFolderThatCannotBeMadeIsReportedAndStartUpGoesOn) {
-    ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(temporary / "CorvantisLogs", "a file in the folder's place", 0600));
+    ASSERT_TRUE(
+        platform::foundation::FileSystem::writeFileAtomically(temporary / "CorvantisLogs", "a file in the folder's place", 0600));
     environment.reporter->start({}, environment.sink);
-    corvantis::testing::ScopedEnvironment reports{"CORVANTIS_CRASH_DSN", "http://k@127.0.0.1:" + std::to_string((*backend).port()) + "/9"};
+    corvantis::testing::ScopedEnvironment reports{"CORVANTIS_CRASH_DSN",
+                                                  "http://k@127.0.0.1:" + std::to_string((*backend).port()) + "/9"};
     ::testing::internal::CaptureStdout();
     delegate->applicationDidFinishLaunching();
     ::testing::internal::GetCapturedStdout();
@@ -129,7 +131,8 @@ TEST_F(LaunchTest, TheHookMasksThePasswordAndTheUserNameInTheRequestBody) {
     EXPECT_EQ(masked("s3cret", "ann@x.test", body),
               (nlohmann::json{{"request.httpBody", "username=********&password=********&again=********"}}));
     EXPECT_EQ(masked("", "ann@x.test", body), body) << "no password known: unchanged";
-    EXPECT_EQ(masked("s3cret", "", body), (nlohmann::json{{"request.httpBody", "username=ann@x.test&password=********&again=********"}}));
+    EXPECT_EQ(masked("s3cret", "", body),
+              (nlohmann::json{{"request.httpBody", "username=ann@x.test&password=********&again=********"}}));
     EXPECT_EQ(masked("s3cret", std::nullopt, body),
               (nlohmann::json{{"request.httpBody", "username=ann@x.test&password=********&again=********"}}));
     EXPECT_EQ(masked("a\"b\\c", "ann", nlohmann::json{{"request.httpBody", "p=a\"b\\c&u=ann"}}),

@@ -29,10 +29,10 @@ using corvantis::CitiesCellView;
 using corvantis::ConnectionState;
 using corvantis::MainWindow;
 using corvantis::UserSettings;
+using nlohmann::json;
 using platform::ui::Alert;
 using platform::ui::AnimationLog;
 using platform::ui::Rect;
-using nlohmann::json;
 
 namespace {
 
@@ -79,11 +79,10 @@ protected:
 
     // The catalogue as a profile load hands it over; favourites come from the user defaults.
     void loadCities() {
-        const json servers = json::array({server("DE", "Frankfurt", "de-fra.test", "198.51.100.10"),
-                                          server("DE", "Berlin", "de-ber.test", "198.51.100.11"),
-                                          server("FR", "Paris", "fr-par.test", "198.51.100.20"),
-                                          server("AX", "Mariehamn", "ax-mhq.test", "198.51.100.30"),
-                                          server("ZZ", "Nowhere", "zz-now.test", "198.51.100.40")});
+        const json servers = json::array(
+            {server("DE", "Frankfurt", "de-fra.test", "198.51.100.10"), server("DE", "Berlin", "de-ber.test", "198.51.100.11"),
+             server("FR", "Paris", "fr-par.test", "198.51.100.20"), server("AX", "Mariehamn", "ax-mhq.test", "198.51.100.30"),
+             server("ZZ", "Nowhere", "zz-now.test", "198.51.100.40")});
         delegate->initServers(corvantis::Server::modelsFromDictionaryArray(corvantis::CountryGroups::fromServers(servers)));
     }
 
@@ -157,11 +156,17 @@ TEST_F(LocationsScreenTest, SearchIgnoresLetterCaseFindsTextAnywhereAndOverrides
     EXPECT_EQ(fades.back().duration, 0.5);
     EXPECT_EQ(controller().btnCancelSearch->alphaValue(), 1.0);
 
-    controller().searchField->type("\x7f\x7f\x7f\x7f" "rank");
+    controller().searchField->type(
+        "\x7f\x7f\x7f\x7f"
+        "rank");
     EXPECT_EQ(rows(), (Texts{"Germany - Frankfurt"})) << "in the middle of a name";
-    controller().searchField->type("\x7f\x7f\x7f\x7f" "ÅLAND");
+    controller().searchField->type(
+        "\x7f\x7f\x7f\x7f"
+        "ÅLAND");
     EXPECT_EQ(rows(), (Texts{"Åland Islands - Mariehamn"}));
-    controller().searchField->type("\x7f\x7f\x7f\x7f\x7f" "aland");
+    controller().searchField->type(
+        "\x7f\x7f\x7f\x7f\x7f"
+        "aland");
     EXPECT_EQ(rows(), Texts{}) << "accents are not folded";
 
     // Clearing the text lists every city and hides the cancel button at once.

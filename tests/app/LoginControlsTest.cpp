@@ -53,7 +53,8 @@ protected:
     static std::string pasted() { return Pasteboard::general()->string().value_or("<empty>"); }
 
     std::shared_ptr<platform::ui::Window> window = std::make_shared<platform::ui::Window>(platform::ui::Rect(0, 0, 300, 200));
-    std::shared_ptr<corvantis::LoginTextField> email = std::make_shared<corvantis::LoginTextField>(platform::ui::Rect(10, 120, 200, 24));
+    std::shared_ptr<corvantis::LoginTextField> email =
+        std::make_shared<corvantis::LoginTextField>(platform::ui::Rect(10, 120, 200, 24));
     std::shared_ptr<corvantis::PasswordSecureTextField> password =
         std::make_shared<corvantis::PasswordSecureTextField>(platform::ui::Rect(10, 60, 200, 24));
 };
@@ -98,8 +99,9 @@ TEST_F(EditingShortcutsTest, OnlyTheExactCombinationsOnAKeyDownAreTakenAndOnlyWh
         // Device-dependent low bits do not count.
         EXPECT_TRUE(responder.performKeyEquivalent(key(EventType::keyDown, "c", Flags::command | 0x8)));
         EXPECT_TRUE(responder.performKeyEquivalent(key(EventType::keyDown, "Z", Flags::command | Flags::shift)));
-        for (const auto modifiers : {Flags::command | Flags::capsLock, Flags::command | Flags::option, Flags::command | Flags::control,
-                                     Flags::command | Flags::shift, Flags::control, std::uint64_t{0}}) {
+        for (const auto modifiers :
+             {Flags::command | Flags::capsLock, Flags::command | Flags::option, Flags::command | Flags::control,
+              Flags::command | Flags::shift, Flags::control, std::uint64_t{0}}) {
             EXPECT_FALSE(responder.performKeyEquivalent(key(EventType::keyDown, "c", modifiers))) << std::hex << modifiers;
         }
         EXPECT_FALSE(responder.performKeyEquivalent(key(EventType::keyDown, "C", Flags::command))) << "case-sensitive";
@@ -123,7 +125,8 @@ std::shared_ptr<Image> halfOpaqueSquare() {
 
 TEST_F(LoginControlsTest, TintingColoursTheOpaquePixelsOfACopyAndKeepsTransparencyAndTheOriginal) {
     const auto image = halfOpaqueSquare();
-    const auto tinted = corvantis::LoginViewController::tintedImage(image, Color::sRGB(245.0 / 255, 130.0 / 255, 144.0 / 255, 1.0));
+    const auto tinted =
+        corvantis::LoginViewController::tintedImage(image, Color::sRGB(245.0 / 255, 130.0 / 255, 144.0 / 255, 1.0));
     ASSERT_TRUE(tinted);
     EXPECT_NE(tinted, image);
     EXPECT_EQ(tinted->size(), image->size());
@@ -146,15 +149,17 @@ TEST_F(LoginControlsTest, TheControllerStylesLinksIconsAndLinesAndShowsAndHidesT
     lock->setName("PasswordIcon");
     auto storyboard = std::make_shared<platform::ui::Storyboard>("Main");
     corvantis::LoginViewController::registerScene(*storyboard);
-    const auto controller = std::dynamic_pointer_cast<corvantis::LoginViewController>(storyboard->instantiateController("loginViewController"));
+    const auto controller =
+        std::dynamic_pointer_cast<corvantis::LoginViewController>(storyboard->instantiateController("loginViewController"));
     ASSERT_TRUE(controller);
     ASSERT_TRUE(controller->view());
 
     const Color linkBlue = Color::sRGB(0.2, 89.0 / 255, 1.0, 0.7);
     const auto signUp = controller->btnSignUp->attributedTitle();
     EXPECT_EQ(signUp.string(), "Sign up");
-    EXPECT_EQ(signUp.attributes(0), (platform::ui::TextAttributes{corvantis::montserratMediumFont(12), linkBlue,
-                                                                  platform::ui::ParagraphStyle{platform::ui::TextAlignment::left}, 1}));
+    EXPECT_EQ(signUp.attributes(0),
+              (platform::ui::TextAttributes{corvantis::montserratMediumFont(12), linkBlue,
+                                            platform::ui::ParagraphStyle{platform::ui::TextAlignment::left}, 1}));
     const auto forgot = controller->btnForgotPassword->attributedTitle();
     EXPECT_EQ(forgot.string(), "Forgot password?");
     EXPECT_EQ(forgot.attributes(0).paragraphStyle->alignment, platform::ui::TextAlignment::right);
@@ -185,9 +190,9 @@ TEST_F(LoginControlsTest, TheLoginButtonTitleIsWhiteCentredMontserratAt14Whateve
     corvantis::LoginButtonCell cell;
     platform::ui::View control;
     platform::ui::RecordingGraphicsContext context;
-    const platform::ui::AttributedString given(
-        "Log in", {platform::ui::Font::system(20), Color::sRGB(1, 0, 0, 1), platform::ui::ParagraphStyle{platform::ui::TextAlignment::left},
-                   std::nullopt});
+    const platform::ui::AttributedString given("Log in",
+                                               {platform::ui::Font::system(20), Color::sRGB(1, 0, 0, 1),
+                                                platform::ui::ParagraphStyle{platform::ui::TextAlignment::left}, std::nullopt});
     const platform::ui::Rect frame(0, 0, 200, 45);
     const auto drawn = cell.drawTitle(context, given, frame, control);
     ASSERT_EQ(context.operations().size(), 1u);

@@ -11,11 +11,11 @@
 #include "fixtures/RecordingDestination.hpp"
 #include "fixtures/UserTexts.hpp"
 #include "platform/animation/testing/Reset.hpp"
+#include "platform/crashreporting/CrashReporter.hpp"
 #include "platform/ui/Alert.hpp"
 #include "platform/ui/AnimationLog.hpp"
 #include "platform/ui/Application.hpp"
 #include "platform/ui/Window.hpp"
-#include "platform/crashreporting/CrashReporter.hpp"
 #include "platform/ui/testing/Reset.hpp"
 #include "support/RecordingWorkspaceOpener.hpp"
 
@@ -256,12 +256,12 @@ TEST_F(LoginScreenTest, InvalidInputIsRefusedBeforeAnyRequest) {
     open();
     const std::string six(6, 'p'), thirtyTwo(32, 'p');
     for (const auto& [user, password] : std::vector<std::pair<std::string, std::string>>{{"demo@corvantis", demoPassword},
-                                                                                      {"demo@corvantis.t", demoPassword},
-                                                                                      {"demo@corvantis.tests", demoPassword},
-                                                                                      {" demo@corvantis.test", demoPassword},
-                                                                                      {demoUser, std::string(5, 'p')},
-                                                                                      {demoUser, std::string(33, 'p')},
-                                                                                      {demoUser, ""}}) {
+                                                                                         {"demo@corvantis.t", demoPassword},
+                                                                                         {"demo@corvantis.tests", demoPassword},
+                                                                                         {" demo@corvantis.test", demoPassword},
+                                                                                         {demoUser, std::string(5, 'p')},
+                                                                                         {demoUser, std::string(33, 'p')},
+                                                                                         {demoUser, ""}}) {
         login().txtUsername->setStringValue(user);
         login().txtPassword->setStringValue(password);
         login().btnLogin->click();
@@ -339,7 +339,8 @@ TEST_F(LoginScreenTest, EachOutcomeThatIsNotASignInShowsItsAlertAndLeavesTheForm
         settle();
         return shownAlert();
     };
-    EXPECT_EQ(attempt("unconfirmed@corvantis.test"), (Texts{"Login error", "Please verify email to activate account and trial", "OK"}));
+    EXPECT_EQ(attempt("unconfirmed@corvantis.test"),
+              (Texts{"Login error", "Please verify email to activate account and trial", "OK"}));
     EXPECT_EQ(form(), ready);
     answer("OK");
 
@@ -348,11 +349,13 @@ TEST_F(LoginScreenTest, EachOutcomeThatIsNotASignInShowsItsAlertAndLeavesTheForm
     answer("OK");
 
     EXPECT_EQ(attempt("dns@corvantis.test"),
-              (Texts{"Login error", "You have no active VPN subscriptions. Please follow this guide to upgrade", "Learn More", "Cancel"}));
+              (Texts{"Login error", "You have no active VPN subscriptions. Please follow this guide to upgrade", "Learn More",
+                     "Cancel"}));
     EXPECT_EQ(form(), ready) << "ready while the question is still open";
     answer("Learn More");
     EXPECT_EQ(attempt("nothing@corvantis.test"),
-              (Texts{"Login error", "You have no active VPN subscriptions. Please, visit corvantisvpn.com to purchase", "Buy Now", "Cancel"}));
+              (Texts{"Login error", "You have no active VPN subscriptions. Please, visit corvantisvpn.com to purchase", "Buy Now",
+                     "Cancel"}));
     answer("Buy Now");
     EXPECT_EQ(opener->opened, (Texts{"https://support.corvantisvpn.com/article/101-how-to-upgrade-your-corvantis-subscription",
                                      "https://corvantisvpn.com/account/login/index"}));
@@ -419,7 +422,8 @@ TEST_F(LoginScreenTest, LinksOpenTheirPagesByTagOnlyWhileTheLoginScreenIsShown) 
     const auto& controller = *MainWindow::shared().loginViewController;
     controller.btnSignUp->click();
     controller.btnForgotPassword->click();
-    EXPECT_EQ(opener->opened, (Texts{"https://corvantisvpn.com/account/signup/trial", "https://corvantisvpn.com/account/login/index"}));
+    EXPECT_EQ(opener->opened,
+              (Texts{"https://corvantisvpn.com/account/signup/trial", "https://corvantisvpn.com/account/login/index"}));
     EXPECT_FALSE(controller.btnSignUp->isHighlighted());
 
     login().hide();
@@ -444,7 +448,8 @@ protected:
     }
 
     corvantis::testing::ScopedEnvironment temporary{"TMPDIR", (environment.folder / "tmp").string()};
-    corvantis::testing::ScopedEnvironment reports{"CORVANTIS_CRASH_DSN", "http://k@127.0.0.1:" + std::to_string(backend->port()) + "/9"};
+    corvantis::testing::ScopedEnvironment reports{"CORVANTIS_CRASH_DSN",
+                                                  "http://k@127.0.0.1:" + std::to_string(backend->port()) + "/9"};
 };
 
 TEST_F(LaunchedApplicationTest, TypingAndReturnSignsInAndAWrongPasswordShowsLoginErrorWithTheFormReady) {
@@ -465,7 +470,8 @@ TEST_F(LaunchedApplicationTest, TypingAndReturnSignsInAndAWrongPasswordShowsLogi
 
 TEST_F(LaunchedApplicationTest, AFailureTextThatQuotesThePasswordReachesTheCrashReportsMasked) {
     launch();
-    backend->enqueueReply("/account/oauth/token", {503, "application/json", R"({"status":"maintenance","message":"Password quoted-secret was refused"})"});
+    backend->enqueueReply("/account/oauth/token", {503, "application/json",
+                                                   R"({"status":"maintenance","message":"Password quoted-secret was refused"})"});
     signIn(demoUser, "quoted-secret");
     settle();
     EXPECT_EQ(shownAlert().at(1), "Password quoted-secret was refused") << "the user sees the backend's text";

@@ -18,8 +18,8 @@ using nlohmann::json;
 
 namespace {
 
-using corvantis::testing::texts::maintenance;
 using corvantis::testing::texts::checkInternet;
+using corvantis::testing::texts::maintenance;
 
 // What the login screen receives, in the login's order.
 struct LoginResult {
@@ -43,10 +43,11 @@ protected:
     LoginResult login(const std::string& username, const std::string& password) {
         LoginResult result;
         int calls = 0;
-        ApiService::checkLoginData(username, password, [&](bool success, bool email, bool vpn, bool dns, const std::string& message) {
-            result = {success, email, vpn, dns, message};
-            ++calls;
-        });
+        ApiService::checkLoginData(username, password,
+                                   [&](bool success, bool email, bool vpn, bool dns, const std::string& message) {
+                                       result = {success, email, vpn, dns, message};
+                                       ++calls;
+                                   });
         EXPECT_TRUE(environment.runMainQueueUntil([&] { return calls > 0; }));
         environment.runMainQueue();
         EXPECT_EQ(calls, 1);
@@ -74,8 +75,8 @@ TEST_F(LoginTest, WithAStoredDeviceIdALoginSendsFiveRequestsInOrder) {
     const auto deviceId = backend->registerDevice();
     UserSettings::setDeviceId(deviceId);
     EXPECT_EQ(login("demo@corvantis.test", "demo-password"), (LoginResult{true, true, true, false, ""}));
-    EXPECT_EQ(requestLog(), (std::vector<std::string>{"password grant", "amember_device grant", "amember_device grant", "product list",
-                                                      "profile"}));
+    EXPECT_EQ(requestLog(), (std::vector<std::string>{"password grant", "amember_device grant", "amember_device grant",
+                                                      "product list", "profile"}));
     const auto requests = backend->requests();
     EXPECT_EQ(value(requests[1].form, "amember_device_id"), deviceId);
     EXPECT_EQ(value(requests[2].form, "amember_device_id"), deviceId);
@@ -86,8 +87,8 @@ TEST_F(LoginTest, WithAStoredDeviceIdALoginSendsFiveRequestsInOrder) {
 
 TEST_F(LoginTest, AFirstLoginRegistersTheComputerAndStoresItsIdBeforeValidatingIt) {
     EXPECT_EQ(login("demo@corvantis.test", "demo-password"), (LoginResult{true, true, true, false, ""}));
-    EXPECT_EQ(requestLog(), (std::vector<std::string>{"password grant", "device registration", "amember_device grant", "product list",
-                                                      "profile"}));
+    EXPECT_EQ(requestLog(), (std::vector<std::string>{"password grant", "device registration", "amember_device grant",
+                                                      "product list", "profile"}));
     const auto stored = environment.defaults->string("deviceId");
     ASSERT_TRUE(stored);
     EXPECT_TRUE(backend->knowsDevice(*stored));
@@ -124,7 +125,8 @@ TEST_F(LoginTest, WrongCredentialsKeepTheLastGoodOnesExceptTheUserName) {
     login("demo@corvantis.test", "demo-password");
     const auto goodToken = ApiService::token;
 
-    EXPECT_EQ(login("other@corvantis.test", "wrong"), (LoginResult{false, false, false, false, "Login failed: invalid username or password"}));
+    EXPECT_EQ(login("other@corvantis.test", "wrong"),
+              (LoginResult{false, false, false, false, "Login failed: invalid username or password"}));
     EXPECT_EQ(UserSettings::username(), "other@corvantis.test");
     EXPECT_EQ(ApiService::password, "wrong");
     EXPECT_EQ(UserSettings::password(), "demo-password");

@@ -39,7 +39,8 @@ struct Journal {
 template <class Screen>
 class Noting : public Screen {
 public:
-    Noting(std::string name, Journal& journal) : Screen(platform::ui::Rect(0, 0, 300, 400)), name_(std::move(name)), journal_(journal) {}
+    Noting(std::string name, Journal& journal)
+        : Screen(platform::ui::Rect(0, 0, 300, 400)), name_(std::move(name)), journal_(journal) {}
     void show() override {
         journal_.note(name_ + " show");
         this->setHidden(false);

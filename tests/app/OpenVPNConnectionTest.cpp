@@ -116,8 +116,8 @@ TEST_F(OpenVPNConnectionTest, TheProfileIsPrivateAndTheHelperRunsTheBundlesOpenv
     EXPECT_EQ(modeOf(path.parent_path()), 0700u);
     EXPECT_EQ(written(), "tcp 8443\nup up.sh\ndown down.sh");
     const auto resources = platform::foundation::Bundle::main()->resourcePath();
-    EXPECT_EQ(call.arguments, (nlohmann::json{(resources / "openvpn").string(), path.string(), "user@corvantis.test",
-                                              "vpn-pass", resources.string()}));
+    EXPECT_EQ(call.arguments, (nlohmann::json{(resources / "openvpn").string(), path.string(), "user@corvantis.test", "vpn-pass",
+                                              resources.string()}));
 }
 
 TEST_F(OpenVPNConnectionTest, RootReadiesTheBundlesProgramFirstWithoutWaiting) {
@@ -126,10 +126,10 @@ TEST_F(OpenVPNConnectionTest, RootReadiesTheBundlesProgramFirstWithoutWaiting) {
     const auto resources = platform::foundation::Bundle::main()->resourcePath().string();
     const auto commands = environment.helper->commands();
     // The build's resources folder needs no quoting; a path that does is quoted by the helper's rules.
-    ASSERT_EQ(commands, (std::vector<std::string>{"chown -R root:wheel " + resources + "/Kexts/*",
-                                                   "chown root:wheel " + resources + "/openvpn",
-                                                   "chmod +x 755 " + resources + "/openvpn",
-                                                   "/sbin/kextload " + resources + "/Kexts/tun-notarized.kext"}));
+    ASSERT_EQ(commands,
+              (std::vector<std::string>{"chown -R root:wheel " + resources + "/Kexts/*",
+                                        "chown root:wheel " + resources + "/openvpn", "chmod +x 755 " + resources + "/openvpn",
+                                        "/sbin/kextload " + resources + "/Kexts/tun-notarized.kext"}));
     for (const auto& call : environment.helper->calls()) {
         if (call.call.selector == HelperSelector::runCommand) {
             EXPECT_FALSE(call.handler) << call.call.text(0);
@@ -154,7 +154,8 @@ TEST_F(OpenVPNConnectionTest, WhenTheBackendFailsTheBuiltInProfileIsUsed) {
     const auto profile = written();
     EXPECT_TRUE(profile.starts_with("client\r\ndev tun\r\nproto tcp\r\n")) << profile;
     EXPECT_NE(profile.find("\r\nremote de-fra.corvantis.test 443\r\n"), std::string::npos);
-    for (const char* block : {"<cert>", "<key>", "<tls-auth>", "<ca>"}) EXPECT_NE(profile.find(block), std::string::npos) << block;
+    for (const char* block : {"<cert>", "<key>", "<tls-auth>", "<ca>"})
+        EXPECT_NE(profile.find(block), std::string::npos) << block;
     EXPECT_TRUE(profile.ends_with("</ca>\nup up.sh\ndown down.sh"));
     EXPECT_EQ(profile.find('['), std::string::npos) << "every placeholder is filled";
     const auto checked = corvantis::helper::OpenVpnProfileCheck::check(profile);

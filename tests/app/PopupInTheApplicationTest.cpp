@@ -49,7 +49,9 @@ protected:
     }
 
     corvantis::StatusPopupController& popup() { return *MainWindow::shared().popupController; }
-    bool shown() { return popup().isOpen() && popup().panel()->alphaValue() == 1.0 && !MainWindow::shared().loginView->isHidden(); }
+    bool shown() {
+        return popup().isOpen() && popup().panel()->alphaValue() == 1.0 && !MainWindow::shared().loginView->isHidden();
+    }
 
     // A press and release on the status item, as the tray hands them over.
     void clickStatusItem(EventType down = EventType::leftMouseDown, EventType up = EventType::leftMouseUp) {

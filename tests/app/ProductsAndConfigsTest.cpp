@@ -16,9 +16,9 @@ using nlohmann::json;
 
 namespace {
 
-using corvantis::testing::texts::maintenance;
-using corvantis::testing::texts::checkInternet;
 using corvantis::testing::texts::backendMaintenance;
+using corvantis::testing::texts::checkInternet;
+using corvantis::testing::texts::maintenance;
 
 constexpr const char* configPath = "/account/api2/servers/config";
 
@@ -41,7 +41,8 @@ protected:
 
     std::string grantedToken() {
         bool done = false;
-        ApiService::checkLoginData("demo@corvantis.test", "demo-password", [&](bool, bool, bool, bool, const std::string&) { done = true; });
+        ApiService::checkLoginData("demo@corvantis.test", "demo-password",
+                                   [&](bool, bool, bool, bool, const std::string&) { done = true; });
         EXPECT_TRUE(environment.runMainQueueUntil([&] { return done; }));
         return ApiService::token.value_or("");
     }

@@ -19,9 +19,9 @@ using nlohmann::json;
 
 namespace {
 
-using corvantis::testing::texts::maintenance;
-using corvantis::testing::texts::checkInternet;
 using corvantis::testing::texts::backendMaintenance;
+using corvantis::testing::texts::checkInternet;
+using corvantis::testing::texts::maintenance;
 
 const std::string noVpn = "You have no active VPN subscriptions";
 const std::string dnsOnly = "You don\u2019t have an active VPN subscription. Please follow this guide to upgrade.";
@@ -45,14 +45,19 @@ std::ostream& operator<<(std::ostream& out, const Loaded& loaded) {
 
 // A profile the parser takes all the way: two cities, the VPN category, product 9 subscribed.
 json goodProfile() {
-    return {{"data",
-             {{"freeradius_pass", "vpn-from-reply"},
-              {"email_confirmed", "1"},
-              {"vpn_servers",
-               {{{"serverstatus", "1"}, {"country", "DE"}, {"city", "Berlin"}, {"name", "de-ber.test"}, {"address", "198.51.100.11"}},
-                {{"serverstatus", "1"}, {"country", "FR"}, {"city", "Paris"}, {"name", "fr-par.test"}, {"address", "198.51.100.20"}}}},
-              {"subscriptions", {{"9", "2027-01-15"}}},
-              {"categories", {{"2", "VPN"}}}}}};
+    return {
+        {"data",
+         {{"freeradius_pass", "vpn-from-reply"},
+          {"email_confirmed", "1"},
+          {"vpn_servers",
+           {{{"serverstatus", "1"}, {"country", "DE"}, {"city", "Berlin"}, {"name", "de-ber.test"}, {"address", "198.51.100.11"}},
+            {{"serverstatus", "1"},
+             {"country", "FR"},
+             {"city", "Paris"},
+             {"name", "fr-par.test"},
+             {"address", "198.51.100.20"}}}},
+          {"subscriptions", {{"9", "2027-01-15"}}},
+          {"categories", {{"2", "VPN"}}}}}};
 }
 
 json changed(const std::function<void(json& data)>& change) {
@@ -73,7 +78,8 @@ protected:
     // A real password grant, so that the backend knows the token.
     std::string grantedToken() {
         bool done = false;
-        ApiService::checkLoginData("demo@corvantis.test", "demo-password", [&](bool, bool, bool, bool, const std::string&) { done = true; });
+        ApiService::checkLoginData("demo@corvantis.test", "demo-password",
+                                   [&](bool, bool, bool, bool, const std::string&) { done = true; });
         EXPECT_TRUE(environment.runMainQueueUntil([&] { return done; }));
         backend->clearRequests();
         return ApiService::token.value_or("");
@@ -121,49 +127,134 @@ TEST_F(ProfileLoadTest, EveryWayALoadCanEndWithWhatItLeavesBehind) {
     const std::vector<Case> cases{
         {"profile request fails",
          {503, "application/json", json{{"status", "maintenance"}, {"message", backendMaintenance}}.dump()},
-         {false, false, false, false, backendMaintenance}, false, std::nullopt, std::nullopt},
-        {"no data", reply({{"result", "ok"}}), {false, false, false, false, maintenance}, false, std::nullopt, std::nullopt},
-        {"data not an object", reply({{"data", json::array({1})}}), {false, false, false, false, maintenance}, false, std::nullopt,
+         {false, false, false, false, backendMaintenance},
+         false,
+         std::nullopt,
          std::nullopt},
-        {"VPN password not a text", reply(changed([](json& data) { data["freeradius_pass"] = 1234; })),
-         {false, false, false, false, maintenance}, false, std::nullopt, std::nullopt},
-        {"e-mail confirmation missing", reply(changed([](json& data) { data.erase("email_confirmed"); })),
-         {false, false, false, false, maintenance}, true, std::nullopt, std::nullopt},
-        {"e-mail confirmation a number", reply(changed([](json& data) { data["email_confirmed"] = 1; })),
-         {false, false, false, false, maintenance}, true, std::nullopt, std::nullopt},
-        {"e-mail not confirmed", reply(changed([](json& data) { data["email_confirmed"] = "0"; })),
-         {true, false, false, false, checkInternet}, true, std::nullopt, std::nullopt},
-        {"e-mail confirmation not a number", reply(changed([](json& data) { data["email_confirmed"] = "yes"; })),
-         {true, false, false, false, checkInternet}, true, std::nullopt, std::nullopt},
-        {"no server list", reply(changed([](json& data) { data.erase("vpn_servers"); })),
-         {false, false, false, true, checkInternet}, true, std::nullopt, std::nullopt},
-        {"server list not an array", reply(changed([](json& data) { data["vpn_servers"] = {{"DE", "x"}}; })),
-         {false, false, false, true, checkInternet}, true, std::nullopt, std::nullopt},
-        {"empty server list", reply(changed([](json& data) { data["vpn_servers"] = json::array(); })),
-         {false, false, false, true, checkInternet}, true, 0, std::nullopt},
-        {"every server switched off", reply(changed([](json& data) {
+        {"no data", reply({{"result", "ok"}}), {false, false, false, false, maintenance}, false, std::nullopt, std::nullopt},
+        {"data not an object",
+         reply({{"data", json::array({1})}}),
+         {false, false, false, false, maintenance},
+         false,
+         std::nullopt,
+         std::nullopt},
+        {"VPN password not a text",
+         reply(changed([](json& data) { data["freeradius_pass"] = 1234; })),
+         {false, false, false, false, maintenance},
+         false,
+         std::nullopt,
+         std::nullopt},
+        {"e-mail confirmation missing",
+         reply(changed([](json& data) { data.erase("email_confirmed"); })),
+         {false, false, false, false, maintenance},
+         true,
+         std::nullopt,
+         std::nullopt},
+        {"e-mail confirmation a number",
+         reply(changed([](json& data) { data["email_confirmed"] = 1; })),
+         {false, false, false, false, maintenance},
+         true,
+         std::nullopt,
+         std::nullopt},
+        {"e-mail not confirmed",
+         reply(changed([](json& data) { data["email_confirmed"] = "0"; })),
+         {true, false, false, false, checkInternet},
+         true,
+         std::nullopt,
+         std::nullopt},
+        {"e-mail confirmation not a number",
+         reply(changed([](json& data) { data["email_confirmed"] = "yes"; })),
+         {true, false, false, false, checkInternet},
+         true,
+         std::nullopt,
+         std::nullopt},
+        {"no server list",
+         reply(changed([](json& data) { data.erase("vpn_servers"); })),
+         {false, false, false, true, checkInternet},
+         true,
+         std::nullopt,
+         std::nullopt},
+        {"server list not an array",
+         reply(changed([](json& data) {
+             data["vpn_servers"] = {{"DE", "x"}};
+         })),
+         {false, false, false, true, checkInternet},
+         true,
+         std::nullopt,
+         std::nullopt},
+        {"empty server list",
+         reply(changed([](json& data) { data["vpn_servers"] = json::array(); })),
+         {false, false, false, true, checkInternet},
+         true,
+         0,
+         std::nullopt},
+        {"every server switched off",
+         reply(changed([](json& data) {
              for (auto& server : data["vpn_servers"]) server["serverstatus"] = "0";
          })),
-         {false, false, false, true, checkInternet}, true, 0, std::nullopt},
-        {"no subscriptions", reply(changed([](json& data) { data.erase("subscriptions"); })),
-         {true, true, false, true, maintenance}, true, 2, std::nullopt},
-        {"subscriptions an empty array", reply(changed([](json& data) { data["subscriptions"] = json::array(); })),
-         {true, false, false, true, noVpn}, true, 2, std::nullopt},
-        {"subscriptions null", reply(changed([](json& data) { data["subscriptions"] = nullptr; })),
-         {true, false, false, true, noVpn}, true, 2, std::nullopt},
-        {"no categories", reply(changed([](json& data) { data.erase("categories"); })),
-         {true, true, false, true, maintenance}, true, 2, std::nullopt},
-        {"categories an array", reply(changed([](json& data) { data["categories"] = json::array({"2"}); })),
-         {true, true, false, true, maintenance}, true, 2, std::nullopt},
+         {false, false, false, true, checkInternet},
+         true,
+         0,
+         std::nullopt},
+        {"no subscriptions",
+         reply(changed([](json& data) { data.erase("subscriptions"); })),
+         {true, true, false, true, maintenance},
+         true,
+         2,
+         std::nullopt},
+        {"subscriptions an empty array",
+         reply(changed([](json& data) { data["subscriptions"] = json::array(); })),
+         {true, false, false, true, noVpn},
+         true,
+         2,
+         std::nullopt},
+        {"subscriptions null",
+         reply(changed([](json& data) { data["subscriptions"] = nullptr; })),
+         {true, false, false, true, noVpn},
+         true,
+         2,
+         std::nullopt},
+        {"no categories",
+         reply(changed([](json& data) { data.erase("categories"); })),
+         {true, true, false, true, maintenance},
+         true,
+         2,
+         std::nullopt},
+        {"categories an array",
+         reply(changed([](json& data) { data["categories"] = json::array({"2"}); })),
+         {true, true, false, true, maintenance},
+         true,
+         2,
+         std::nullopt},
         {"VPN category", reply(goodProfile()), {true, true, false, true, ""}, true, 2, "Yearly"},
-        {"VPN and DNS categories", reply(changed([](json& data) { data["categories"]["1"] = "DNS"; })),
-         {true, true, false, true, ""}, true, 2, "Yearly"},
-        {"VPN category without subscriptions", reply(changed([](json& data) { data["subscriptions"] = json::object(); })),
-         {true, true, false, true, ""}, true, 2, std::nullopt},
-        {"DNS category only", reply(changed([](json& data) { data["categories"] = {{"1", "DNS"}}; })),
-         {true, false, true, true, dnsOnly}, true, 2, std::nullopt},
-        {"neither category", reply(changed([](json& data) { data["categories"] = {{"3", "Mail"}}; })),
-         {true, false, false, true, noVpn}, true, 2, std::nullopt},
+        {"VPN and DNS categories",
+         reply(changed([](json& data) { data["categories"]["1"] = "DNS"; })),
+         {true, true, false, true, ""},
+         true,
+         2,
+         "Yearly"},
+        {"VPN category without subscriptions",
+         reply(changed([](json& data) { data["subscriptions"] = json::object(); })),
+         {true, true, false, true, ""},
+         true,
+         2,
+         std::nullopt},
+        {"DNS category only",
+         reply(changed([](json& data) {
+             data["categories"] = {{"1", "DNS"}};
+         })),
+         {true, false, true, true, dnsOnly},
+         true,
+         2,
+         std::nullopt},
+        {"neither category",
+         reply(changed([](json& data) {
+             data["categories"] = {{"3", "Mail"}};
+         })),
+         {true, false, false, true, noVpn},
+         true,
+         2,
+         std::nullopt},
     };
 
     for (const auto& testCase : cases) {
@@ -182,7 +273,8 @@ TEST_F(ProfileLoadTest, EveryWayALoadCanEndWithWhatItLeavesBehind) {
         EXPECT_EQ(UserSettings::plan(), testCase.plan);
 
         const auto user = environment.reportScope().user();
-        EXPECT_EQ(user.has_value(), testCase.expected.success && testCase.expected.isVpnActive && testCase.expected.message.empty());
+        EXPECT_EQ(user.has_value(),
+                  testCase.expected.success && testCase.expected.isVpnActive && testCase.expected.message.empty());
     }
 }
 
@@ -193,7 +285,8 @@ TEST_F(ProfileLoadTest, ASuccessfulLoadMakesTheDeviceTheReportedUserWithItsPlan)
     EXPECT_EQ(user->userId, deviceId);
     EXPECT_EQ(user->data, (json{{"subscriptionType", "Yearly"}}));
 
-    backend->enqueueReply(profilePath, {200, "application/json", changed([](json& data) { data["subscriptions"] = json::object(); }).dump()});
+    backend->enqueueReply(profilePath,
+                          {200, "application/json", changed([](json& data) { data["subscriptions"] = json::object(); }).dump()});
     load();
     EXPECT_EQ(environment.reportScope().user()->data, (json{{"subscriptionType", nullptr}}));
 }
@@ -206,10 +299,11 @@ TEST_F(ProfileLoadTest, AFailedDeviceCheckPassesItsMessageOnUnchangedAndSendsNot
 }
 
 TEST_F(ProfileLoadTest, AFailedProductListReachesTheLoginAsTheConnectionProblemText) {
-    for (const auto& products : {TestBackend::CannedReply{503, "application/json",
-                                                          json{{"status", "maintenance"}, {"message", backendMaintenance}}.dump()},
-                                 TestBackend::CannedReply{200, "application/json", R"({"data":"none"})"},
-                                 TestBackend::CannedReply{200, "application/json", R"({"data":[{"product_id":7},3]})"}}) {
+    for (const auto& products :
+         {TestBackend::CannedReply{503, "application/json",
+                                   json{{"status", "maintenance"}, {"message", backendMaintenance}}.dump()},
+          TestBackend::CannedReply{200, "application/json", R"({"data":"none"})"},
+          TestBackend::CannedReply{200, "application/json", R"({"data":[{"product_id":7},3]})"}}) {
         backend->enqueueReply("/account/api2/available-products", products);
         EXPECT_EQ(load(), (Loaded{false, false, false, false, checkInternet})) << products.body;
     }
@@ -232,7 +326,8 @@ TEST_F(ProfileLoadTest, TheProfileRequestCarriesTokenDeviceAndNoCaching) {
 TEST_F(ProfileLoadTest, ALaterLoadWithoutAPlanDoesNotShowTheEarlierAccountsPlan) {
     load();
     EXPECT_EQ(UserSettings::plan(), "Yearly");
-    backend->enqueueReply(profilePath, {200, "application/json", changed([](json& data) { data["subscriptions"] = json::object(); }).dump()});
+    backend->enqueueReply(profilePath,
+                          {200, "application/json", changed([](json& data) { data["subscriptions"] = json::object(); }).dump()});
     EXPECT_EQ(load(), (Loaded{true, true, false, true, ""}));
     EXPECT_FALSE(UserSettings::plan());
 }

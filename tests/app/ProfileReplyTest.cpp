@@ -30,7 +30,8 @@ json fieldsOf(const std::vector<std::shared_ptr<Server>>& servers) {
         for (const auto& city : server->cities) {
             cities.push_back({text(city->name), text(city->shortName), text(city->address), text(city->domain),
                               std::bit_cast<std::uint64_t>(city->serverload), text(city->status), city->isFavourite,
-                              text(city->countryCode), text(city->openvpnTcpPort), text(city->openvpnUdpPort), city->isRecommended});
+                              text(city->countryCode), text(city->openvpnTcpPort), text(city->openvpnUdpPort),
+                              city->isRecommended});
         }
         groups.push_back({text(server->country), text(server->countryCode), text(server->image), server->expend, cities});
     }
@@ -47,7 +48,8 @@ bool readsAsTheGeneralReader(const std::string& body) {
 
     auto expected = general.value();
     const auto data = expected.find("data");
-    const bool listed = data != expected.end() && data->is_object() && data->contains("vpn_servers") && (*data)["vpn_servers"].is_array();
+    const bool listed =
+        data != expected.end() && data->is_object() && data->contains("vpn_servers") && (*data)["vpn_servers"].is_array();
     EXPECT_EQ(read->servers.has_value(), listed) << body;
     if (listed) {
         const auto servers = Server::modelsFromDictionaryArray(corvantis::CountryGroups::fromServers((*data)["vpn_servers"]));
@@ -74,7 +76,8 @@ public:
         std::string data = "{" + member("freeradius_pass", "\"pw\\u00e9\"") + "," + member("email_confirmed", "\"1\"") + ",";
         if (pick(10) == 0) data += member("vpn_servers", scalar()) + ",";  // an earlier list that the last one replaces
         data += member("vpn_servers", pick(12) == 0 ? scalar() : servers) + ",";
-        data += member("subscriptions", R"({"7":"2026-01-02","9":"2025-03-04"})") + "," + member("categories", R"({"2":"VPN"})") + "}";
+        data += member("subscriptions", R"({"7":"2026-01-02","9":"2025-03-04"})") + "," + member("categories", R"({"2":"VPN"})") +
+                "}";
         std::string top = "{";
         if (pick(10) == 0) top += member("data", "[1]") + ",";
         if (pick(20) == 0) top += member("status", "\"ok\"") + ",";
@@ -87,17 +90,49 @@ private:
     static std::string member(const std::string& key, const std::string& value) { return "\"" + key + "\" : " + value; }
 
     std::string scalar() {
-        static const std::vector<std::string> values{
-            "\"0\"", "\"1\"", "\"2\"", "\"x\"", "\"\"", "\" 0\"", "\"+0\"", "\"-0\"", "\"0.0\"", "\"42.5\"", "\"nan\"", "0", "1",
-            "-0", "-7", "0.0", "-0.0", "12.5", "1e2", "1E-3", "443", "18446744073709551615", "9223372036854775808", "true",
-            "false", "null", "[]", "[\"DE\"]", "{}", "{\"a\":1}", "\"DE\"", "\"FR\"", "\"de\"", "\"\\u00c5land\"", "\"D\\u0045\""};
+        static const std::vector<std::string> values{"\"0\"",
+                                                     "\"1\"",
+                                                     "\"2\"",
+                                                     "\"x\"",
+                                                     "\"\"",
+                                                     "\" 0\"",
+                                                     "\"+0\"",
+                                                     "\"-0\"",
+                                                     "\"0.0\"",
+                                                     "\"42.5\"",
+                                                     "\"nan\"",
+                                                     "0",
+                                                     "1",
+                                                     "-0",
+                                                     "-7",
+                                                     "0.0",
+                                                     "-0.0",
+                                                     "12.5",
+                                                     "1e2",
+                                                     "1E-3",
+                                                     "443",
+                                                     "18446744073709551615",
+                                                     "9223372036854775808",
+                                                     "true",
+                                                     "false",
+                                                     "null",
+                                                     "[]",
+                                                     "[\"DE\"]",
+                                                     "{}",
+                                                     "{\"a\":1}",
+                                                     "\"DE\"",
+                                                     "\"FR\"",
+                                                     "\"de\"",
+                                                     "\"\\u00c5land\"",
+                                                     "\"D\\u0045\""};
         return values[pick(values.size())];
     }
 
     std::string server() {
         if (pick(15) == 0) return scalar();
-        static const std::vector<std::string> keys{"serverstatus", "country", "city", "name", "address", "serverload",
-                                                   "openvpn_port_tcp", "openvpn_port_udp", "status", "recommended", "other"};
+        static const std::vector<std::string> keys{
+            "serverstatus",     "country",          "city",   "name",        "address", "serverload",
+            "openvpn_port_tcp", "openvpn_port_udp", "status", "recommended", "other"};
         std::string text = "{";
         bool first = true;
         const auto add = [&](const std::string& key, const std::string& value) {
@@ -142,22 +177,27 @@ TEST_F(ProfileReplyTest, TheTestBackendsCatalogueReadsTheSame) {
     using corvantis::testbed::BackendConfiguration;
     const auto configuration = BackendConfiguration::withCatalogue(2000, BackendConfiguration::largestCountryCount);
     EXPECT_TRUE(readsAsTheGeneralReader(corvantis::testbed::TestBackend::profileOf(configuration.accounts.front()).dump()));
-    EXPECT_TRUE(readsAsTheGeneralReader(corvantis::testbed::TestBackend::profileOf(BackendConfiguration::demo().accounts.front()).dump()));
+    EXPECT_TRUE(readsAsTheGeneralReader(
+        corvantis::testbed::TestBackend::profileOf(BackendConfiguration::demo().accounts.front()).dump()));
 }
 
 TEST_F(ProfileReplyTest, BodiesItDoesNotVouchForAreLeftToTheGeneralReader) {
-    const auto nested = [](std::size_t depth) { return "{\"data\":" + std::string(depth - 1, '[') + std::string(depth - 1, ']') + "}"; };
+    const auto nested = [](std::size_t depth) {
+        return "{\"data\":" + std::string(depth - 1, '[') + std::string(depth - 1, ']') + "}";
+    };
     using platform::foundation::JSONSerialization::maximumNestingDepth;
     // The general reader accepts these and reads them its own way.
-    for (const std::string_view body : {"\xEF\xBB\xBF{\"data\":{}}", "{\"data\":{\"vpn_servers\":[{\"serverload\":18446744073709551616}]}}",
-                                   "[{\"data\":{}}]", "\"data\""}) {
+    for (const std::string_view body :
+         {"\xEF\xBB\xBF{\"data\":{}}", "{\"data\":{\"vpn_servers\":[{\"serverload\":18446744073709551616}]}}", "[{\"data\":{}}]",
+          "\"data\""}) {
         EXPECT_FALSE(ProfileReply::read(body)) << body;
         EXPECT_TRUE(platform::foundation::JSONSerialization::jsonObject(body)) << body;
     }
     // Neither reader accepts these.
-    for (const std::string& body : {std::string(""), std::string("{\"data\":{}} x"), std::string("{\"data\":\"\\udc00\"}"),
-                                   std::string("{\"data\":\"\\ud800\"}"), std::string("{\"data\":\"\xC3\"}"), std::string("{\"data\":1e400}"),
-                                   std::string("{\"data\":[1,]}"), nested(maximumNestingDepth + 1)}) {
+    for (const std::string& body :
+         {std::string(""), std::string("{\"data\":{}} x"), std::string("{\"data\":\"\\udc00\"}"),
+          std::string("{\"data\":\"\\ud800\"}"), std::string("{\"data\":\"\xC3\"}"), std::string("{\"data\":1e400}"),
+          std::string("{\"data\":[1,]}"), nested(maximumNestingDepth + 1)}) {
         EXPECT_FALSE(ProfileReply::read(body)) << body;
         EXPECT_FALSE(platform::foundation::JSONSerialization::jsonObject(body)) << body;
     }

@@ -22,8 +22,8 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
-#include <fcntl.h>
 #include <csignal>
+#include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,10 +43,12 @@ constexpr uid_t ordinaryUser = 65534;  // nobody
 std::unique_ptr<corvantis::testbed::HelperDaemon> startHelper(const std::filesystem::path& folder, uid_t user) {
     EXPECT_TRUE(FileSystem::writeFileAtomically(folder / "resolv.conf", "nameserver 192.168.1.1\n", 0644));
     EXPECT_TRUE(FileSystem::writeFileAtomically(folder / "helper.conf", "", 0600));
-    EXPECT_TRUE(FileSystem::writeFileAtomically(folder / "ip", "#!/bin/sh\necho \"$*\" >> \"" + (folder / "ip.log").string() + "\"\n", 0755));
+    EXPECT_TRUE(FileSystem::writeFileAtomically(folder / "ip",
+                                                "#!/bin/sh\necho \"$*\" >> \"" + (folder / "ip.log").string() + "\"\n", 0755));
     const auto path = [&](const char* name) { return (folder / name).string(); };
     // The helper's own lines go to "helper.log": its standard error is ours while it starts.
-    const platform::foundation::FileDescriptor log(::open(path("helper.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    const platform::foundation::FileDescriptor log(
+        ::open(path("helper.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
     const platform::foundation::FileDescriptor savedError(::dup(STDERR_FILENO));
     ::dup2(log.get(), STDERR_FILENO);
     auto daemon = std::make_unique<corvantis::testbed::HelperDaemon>(
@@ -64,7 +66,8 @@ std::unique_ptr<corvantis::testbed::HelperDaemon> startHelper(const std::filesys
 // Waits for an outside process to have written `text` into `file`.
 bool waitForText(const std::filesystem::path& file, const std::string& text) {
     for (auto waited = 0ms; waited < 20s; waited += 20ms) {
-        if (const auto content = FileSystem::readFile(file); content && content.value().find(text) != std::string::npos) return true;
+        if (const auto content = FileSystem::readFile(file); content && content.value().find(text) != std::string::npos)
+            return true;
         std::this_thread::sleep_for(20ms);
     }
     return false;
@@ -84,7 +87,8 @@ protected:
         ASSERT_TRUE(FileSystem::createDirectories(folder / "units"));
         ASSERT_TRUE(FileSystem::writeFileAtomically(
             folder / "units" / "com.corvantis.CorvantisHelper.service",
-            "[Service]\nExecStart=" + (application.parent_path() / "Contents/Library/LaunchServices/com.corvantis.CorvantisHelper").string() + "\n",
+            "[Service]\nExecStart=" +
+                (application.parent_path() / "Contents/Library/LaunchServices/com.corvantis.CorvantisHelper").string() + "\n",
             0644));
         helper = startHelper(folder.path(), ordinaryUser);
     }
@@ -113,16 +117,16 @@ protected:
         }
         arguments.push_back(application.string());
         const auto launched = launcher->launch({"/usr/bin/setpriv", arguments, folder.path()},
-            {[this](platform::foundation::OutputStream, std::string_view chunk) {
-                 std::lock_guard lock(mutex);
-                 output += chunk;
-                 changed.notify_all();
-             },
-             [this](platform::foundation::ProcessExit exit) {
-                 std::lock_guard lock(mutex);
-                 ended = exit;
-                 changed.notify_all();
-             }});
+                                               {[this](platform::foundation::OutputStream, std::string_view chunk) {
+                                                    std::lock_guard lock(mutex);
+                                                    output += chunk;
+                                                    changed.notify_all();
+                                                },
+                                                [this](platform::foundation::ProcessExit exit) {
+                                                    std::lock_guard lock(mutex);
+                                                    ended = exit;
+                                                    changed.notify_all();
+                                                }});
         EXPECT_TRUE(launched);
         started = launched ? launched.value() : -1;
         return started;

@@ -78,7 +78,7 @@ TEST_F(RQOperationTest, AStatusOf400OrMoreEndsWithAnHttpErrorAndStillDeliversRes
             EXPECT_FALSE(completion.error) << status;
         } else {
             EXPECT_EQ(completion.error, (DomainError{"HTTPResponseErrorDomain", status,
-                                                      "The server returned a " + std::to_string(status) + " error"}));
+                                                     "The server returned a " + std::to_string(status) + " error"}));
         }
         EXPECT_TRUE(operation->isFinished());
         EXPECT_FALSE(operation->isExecuting());
@@ -229,7 +229,9 @@ protected:
         return made;
     }
 
-    bool completed() { return environment.runMainQueueUntil([&] { return !completions->empty(); }); }
+    bool completed() {
+        return environment.runMainQueueUntil([&] { return !completions->empty(); });
+    }
 
     corvantis::testing::AppTestEnvironment environment;
     corvantis::testing::LoopbackBackend backend;
@@ -262,7 +264,9 @@ TEST_F(RQOperationOverLoopbackTest, UploadProgressEndsAtTheWholeBody) {
     const auto upload = RQOperation::operationWithRequest(request);
     completions = recordCompletions(*upload);
     std::vector<Progress> reported;
-    upload->uploadProgressHandler = [&](long long bytes, long long total, float fraction) { reported.push_back({bytes, total, fraction}); };
+    upload->uploadProgressHandler = [&](long long bytes, long long total, float fraction) {
+        reported.push_back({bytes, total, fraction});
+    };
     backend->enqueueReply("/files/upload", {201, "application/json", "{}"});
     upload->start();
     ASSERT_TRUE(completed());
@@ -321,7 +325,9 @@ TEST_F(RQOperationOverLoopbackTest, AChallengeHandlerCanAnswerWithACredentialOrG
 
     backend->enqueueReply(path, {401, "text/plain", "no", {}, {{"WWW-Authenticate", "Basic"}}});
     const auto refused = operation();
-    refused->authenticationChallengeHandler = [](const auto& challenge) { challenge.sender->cancelAuthenticationChallenge(challenge); };
+    refused->authenticationChallengeHandler = [](const auto& challenge) {
+        challenge.sender->cancelAuthenticationChallenge(challenge);
+    };
     refused->start();
     ASSERT_TRUE(completed());
     EXPECT_EQ(completions->front().error->code, URLError::userCancelledAuthentication);

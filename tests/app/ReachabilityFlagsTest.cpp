@@ -29,8 +29,8 @@ public:
     Callback changed;
 };
 
-constexpr SCNetworkReachabilityFlags transient = 1, reachable = 2, required = 4, onTraffic = 8, intervention = 16,
-                                     onDemand = 32, local = 0x10000, direct = 0x20000;
+constexpr SCNetworkReachabilityFlags transient = 1, reachable = 2, required = 4, onTraffic = 8, intervention = 16, onDemand = 32,
+                                     local = 0x10000, direct = 0x20000;
 
 TEST(ReachabilityFlags, TheQueriesReadTheFlagsAsThePlatformDefinesThem) {
     struct Case {
@@ -48,8 +48,7 @@ TEST(ReachabilityFlags, TheQueriesReadTheFlagsAsThePlatformDefinesThem) {
         {required | onTraffic, false, false, true, true, false, NetworkStatus::NotReachable, "X- c--C---", "No Connection"},
         {required | onDemand | intervention, false, false, true, true, true, NetworkStatus::NotReachable, "X- c-i-D--",
          "No Connection"},
-        {onDemand | intervention, false, false, false, false, false, NetworkStatus::NotReachable, "X- --i-D--",
-         "No Connection"},
+        {onDemand | intervention, false, false, false, false, false, NetworkStatus::NotReachable, "X- --i-D--", "No Connection"},
         {reachable | local | direct, true, true, false, false, false, NetworkStatus::ReachableViaWiFi, "XR -----ld", "WiFi"},
         {0, false, false, false, false, false, NetworkStatus::NotReachable, "X- -------", "No Connection"},
         {std::nullopt, false, false, false, false, false, NetworkStatus::NotReachable, "X- -------", "No Connection"},

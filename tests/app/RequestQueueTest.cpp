@@ -102,8 +102,9 @@ TEST_F(RequestQueueTest, FirstInFirstOutAndLastInFirstOut) {
         const auto prefix = std::to_string(mode) + "-";
         for (const auto* name : {"a", "b", "c", "d"}) modeQueue->addOperation(operation(prefix + name));
         for (int finished = 0; finished < 4; ++finished) finish(running().front());
-        const std::vector<std::string> expected =
-            mode == RequestQueue::firstInFirstOut ? std::vector<std::string>{"a", "b", "c", "d"} : std::vector<std::string>{"a", "d", "c", "b"};
+        const std::vector<std::string> expected = mode == RequestQueue::firstInFirstOut
+                                                      ? std::vector<std::string>{"a", "b", "c", "d"}
+                                                      : std::vector<std::string>{"a", "d", "c", "b"};
         std::vector<std::string> order;
         for (const auto& name : started()) {
             if (name.starts_with(prefix)) order.push_back(name.substr(prefix.size()));

@@ -46,7 +46,8 @@ protected:
     // A bundle whose resources folder is `resources`, holding the guard's two files.
     void useResources(const std::filesystem::path& resources) {
         ASSERT_TRUE(platform::foundation::FileSystem::createDirectories(resources));
-        ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(resources / "com.corvantis.CorvantisGuard.plist", "", 0644));
+        ASSERT_TRUE(
+            platform::foundation::FileSystem::writeFileAtomically(resources / "com.corvantis.CorvantisGuard.plist", "", 0644));
         ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(resources / "corvantis_guard.sh", "", 0755));
         auto services = platform::Services::current();
         services.mainBundleOverride = std::make_shared<platform::foundation::Bundle>(environment.folder.path(), resources);
@@ -77,8 +78,10 @@ protected:
 std::string engageLine(const std::string& resources, const std::string& gateway) {
     return "defaults write /Library/Preferences/com.corvantis.Corvantis.plist gateway " + gateway + " && cp \"" + resources +
            "/com.corvantis.CorvantisGuard.plist\" /Library/LaunchDaemons/com.corvantis.CorvantisGuard.plist && cp \"" +
-           resources + "/corvantis_guard.sh\" /Library/LaunchDaemons/corvantis_guard.sh && launchctl load -w "
-           "/Library/LaunchDaemons/com.corvantis.CorvantisGuard.plist ; route -n delete default " + gateway;
+           resources +
+           "/corvantis_guard.sh\" /Library/LaunchDaemons/corvantis_guard.sh && launchctl load -w "
+           "/Library/LaunchDaemons/com.corvantis.CorvantisGuard.plist ; route -n delete default " +
+           gateway;
 }
 
 TEST_F(RouteControlTest, EngagingWithoutAGatewayLeavesOnlyABreadcrumb) {
@@ -96,8 +99,8 @@ TEST_F(RouteControlTest, EngagingAddsTheHostRoutesInstallsTheGuardAndDeletesTheD
     std::vector<bool> completions;
     delegate->removeDefaultRoute([&](bool done) { completions.push_back(done); });
     const auto resources = (environment.folder / "Resources").string();
-    EXPECT_EQ(commands(), (Texts{"route -n add -net 203.0.113.7 192.168.1.1", nameServerQuery,
-                                 engageLine(resources, "192.168.1.1")}));
+    EXPECT_EQ(commands(),
+              (Texts{"route -n add -net 203.0.113.7 192.168.1.1", nameServerQuery, engageLine(resources, "192.168.1.1")}));
     EXPECT_EQ(breadcrumbs(), (Texts{"removeDefaultRoute()", "addSavedServerToRoute() 203.0.113.7"}));
     EXPECT_EQ(log->logged(), (Texts{"removeDefaultRoute(completion:): removeDefaultRoute",
                                     "addSavedServerToRoute(completion:): addSavedServerToRoute 203.0.113.7"}));
@@ -120,8 +123,8 @@ TEST_F(RouteControlTest, NameServersGetHostRoutesExceptTheGatewayAndTheAnyAddres
     std::vector<bool> completions;
     delegate->addSavedServerToRoute([&](bool done) { completions.push_back(done); });
     answer(nameServerQuery, "192.168.1.1\n0.0.0.0\n\n8.8.8.8\nnot;an address\n");
-    EXPECT_EQ(commands(), (Texts{"route -n add -net 203.0.113.7 192.168.1.1", nameServerQuery,
-                                 "route -n add -net 8.8.8.8 192.168.1.1"}));
+    EXPECT_EQ(commands(),
+              (Texts{"route -n add -net 203.0.113.7 192.168.1.1", nameServerQuery, "route -n add -net 8.8.8.8 192.168.1.1"}));
     EXPECT_EQ(completions, std::vector<bool>{true});
 }
 

@@ -25,7 +25,8 @@ using Texts = std::vector<std::string>;
 constexpr const char* addLoginItem =
     "osascript -e 'tell application \"System Events\" to make login item at end with properties "
     "{path:\"/Applications/Corvantis VPN.app\", hidden:false}'";
-constexpr const char* removeLoginItem = "osascript -e 'tell application \"System Events\" to delete login item \"Corvantis VPN\"'";
+constexpr const char* removeLoginItem =
+    "osascript -e 'tell application \"System Events\" to delete login item \"Corvantis VPN\"'";
 
 bool contains(const Texts& texts, const std::string& part) {
     return std::any_of(texts.begin(), texts.end(), [&](const auto& text) { return text.find(part) != std::string::npos; });
@@ -56,8 +57,8 @@ TEST_F(SettingsViewTest, PlacementSelectsOpenVpnAndTheStoredPortAndWritesBothBac
     // The disabled L2TP radio leaves its label unclickable; every other label takes one recogniser.
     EXPECT_FALSE(view->rbL2tp->isEnabled());
     EXPECT_TRUE(view->lblL2tp->gestureRecognizers().empty());
-    for (const auto& label : {view->lblIkev2, view->lblOpenVPN, view->lblUdp, view->lblTcp, view->lblKillSwitch,
-                              view->lblProtectionLabel}) {
+    for (const auto& label :
+         {view->lblIkev2, view->lblOpenVPN, view->lblUdp, view->lblTcp, view->lblKillSwitch, view->lblProtectionLabel}) {
         EXPECT_EQ(label->gestureRecognizers().size(), 1u) << label->stringValue();
     }
 

@@ -75,8 +75,8 @@ TEST_F(UserSettingsTest, FourSettersLogTheirNewValueUnderTheSettingsName) {
     UserSettings::setIsKillSwitchEnabled(true);
     UserSettings::setIsKillSwitchEnabled(false);
     EXPECT_EQ(log->logged(), (std::vector<std::string>{"savedProtocol: 0", "savedOpenVPNPort: TCP", "hostname: fr-par.test",
-                                                     "isKillSwitchEnabled: true", "isKillSwitchEnabled: false",
-                                                     "restoreDefaultRoute(): restoreDefaultRoute"}));
+                                                       "isKillSwitchEnabled: true", "isKillSwitchEnabled: false",
+                                                       "restoreDefaultRoute(): restoreDefaultRoute"}));
 }
 
 TEST_F(UserSettingsTest, NoOtherSetterLogsAndThePasswordNeverAppears) {
@@ -211,8 +211,7 @@ TEST_F(UserSettingsTest, TheKillSwitchEngagesOrReleasesTheRoute) {
         {"on, connected, Shield off", ConnectionState::connected, false, true, engaged},
         {"on, connecting, Shield on", ConnectionState::connecting, true, true, engaged},
         {"off, connected", ConnectionState::connected, true, false, released},
-        {"off, disconnected, Shield off", ConnectionState::disconnected, false, false,
-         released},
+        {"off, disconnected, Shield off", ConnectionState::disconnected, false, false, released},
     };
     for (const auto& check : cases) {
         environment.reporter->configureScope([](auto& scope) { scope.clearBreadcrumbs(); });
@@ -295,9 +294,8 @@ TEST_F(UserSettingsTest, TheHelperAcceptsEveryCommandTheSettingsSend) {
     UserSettings::setLaunchOnLogin(false);
     UserSettings::getDefaultGateway([](const std::string&) {});
     const corvantis::helper::AllowedCommandLines allowed(environment.folder.path());
-    const std::vector<corvantis::helper::RootCommand> records{corvantis::helper::AddLoginItem{},
-                                                             corvantis::helper::DeleteLoginItem{},
-                                                             corvantis::helper::ListResolverSecondFields{}};
+    const std::vector<corvantis::helper::RootCommand> records{
+        corvantis::helper::AddLoginItem{}, corvantis::helper::DeleteLoginItem{}, corvantis::helper::ListResolverSecondFields{}};
     const auto commands = environment.helper->commands();
     ASSERT_EQ(commands.size(), records.size());
     for (std::size_t i = 0; i < records.size(); ++i) {

@@ -4,6 +4,7 @@
 // scripts/sandbox as root; skipped with the reason otherwise.
 
 #include "HelperService/CorvantisHelperController/HelperService.hpp"
+#include "StatusPopup/StatusPopupController.hpp"
 #include "app/ApiService.hpp"
 #include "app/AppDelegate.hpp"
 #include "app/ConnectView.hpp"
@@ -20,7 +21,6 @@
 #include "platform/foundation/NotificationCenter.hpp"
 #include "platform/foundation/UserDefaults.hpp"
 #include "platform/security/KeychainStore.hpp"
-#include "StatusPopup/StatusPopupController.hpp"
 #include "support/ProgramRun.hpp"
 #include "support/RecordingConsole.hpp"
 #include "support/ScopedEnvironment.hpp"
@@ -129,7 +129,9 @@ TEST(ConnectEndToEndTest, AClickConnectsThroughTheTunnelAndADeadServerDisconnect
         {CORVANTIS_INTERNET_TESTBED_SCRIPT, {"up", folder.path().string(), CORVANTIS_TESTBED_PROGRAM}, {}, nullptr});
     struct InternetDown {
         std::filesystem::path folder;
-        ~InternetDown() { corvantis::testing::runProgram({CORVANTIS_INTERNET_TESTBED_SCRIPT, {"down", folder.string()}, {}, nullptr}); }
+        ~InternetDown() {
+            corvantis::testing::runProgram({CORVANTIS_INTERNET_TESTBED_SCRIPT, {"down", folder.string()}, {}, nullptr});
+        }
     } internetDown{folder.path()};
     ASSERT_EQ(internet.exit.exitStatus, 0) << internet.standardError;
 
@@ -143,7 +145,8 @@ TEST(ConnectEndToEndTest, AClickConnectsThroughTheTunnelAndADeadServerDisconnect
     const auto started = folder / "openvpn-started";
     const auto wrapper = folder / "timed-openvpn";
     ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(
-        wrapper, "#!/bin/sh\ndate +%s.%N > " + started.string() + "\nexec /usr/sbin/openvpn --machine-readable-output \"$@\"\n", 0755));
+        wrapper, "#!/bin/sh\ndate +%s.%N > " + started.string() + "\nexec /usr/sbin/openvpn --machine-readable-output \"$@\"\n",
+        0755));
     const auto socket = folder / "helper.sock";
     const auto helperConfiguration = folder / "helper.conf";
     ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(helperConfiguration, "", 0600));
@@ -231,8 +234,7 @@ TEST(ConnectEndToEndTest, AClickConnectsThroughTheTunnelAndADeadServerDisconnect
     EXPECT_TRUE(loggedAddress(OpenVpnTestbed::serverAddress));
     EXPECT_EQ(view->btnConnect->image(), platform::ui::Image::named("ConnectButtonOn"));
     EXPECT_EQ(statusIcon(), "StatusBarIconActive");
-    EXPECT_TRUE(mainQueue->runUntil([&] { return view->lblDuration->stringValue() != "00:00:00"; }, 10s))
-        << "the duration runs";
+    EXPECT_TRUE(mainQueue->runUntil([&] { return view->lblDuration->stringValue() != "00:00:00"; }, 10s)) << "the duration runs";
 
     // Where the time went.
     double initialized = 0;

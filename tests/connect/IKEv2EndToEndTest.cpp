@@ -114,7 +114,10 @@ TEST(IKEv2EndToEndTest, TheScreensStartBringsTheTunnelUpAndAWrongPasswordDoesNot
     const auto view = mainWindow.connectView;
     const auto pingInside = [&] {
         const auto ping = corvantis::testing::runProgram(
-            {"/usr/bin/env", testbed.value()->inClientNamespace({"ping", "-c1", "-W1", StrongSwanTestbed::insideAddress}), {}, nullptr});
+            {"/usr/bin/env",
+             testbed.value()->inClientNamespace({"ping", "-c1", "-W1", StrongSwanTestbed::insideAddress}),
+             {},
+             nullptr});
         return ping.exit.succeeded();
     };
     ASSERT_FALSE(pingInside()) << "the inside address must be out of reach without the tunnel";
@@ -122,7 +125,8 @@ TEST(IKEv2EndToEndTest, TheScreensStartBringsTheTunnelUpAndAWrongPasswordDoesNot
     const double started = wallSeconds();
     view->startIkev2Connection();
     ASSERT_TRUE(mainQueue->runUntil([&] { return manager->status() == VPNStatus::connected; }, 40s))
-        << "status " << static_cast<int>(manager->status()) << "\n" << testing::PrintToString(console->messages());
+        << "status " << static_cast<int>(manager->status()) << "\n"
+        << testing::PrintToString(console->messages());
     std::printf("IKEv2 start -> connected: %.0f ms\n", (wallSeconds() - started) * 1000);
     EXPECT_TRUE(pingInside());
     ASSERT_FALSE(std::filesystem::is_empty(runtime)) << "the helper's charon keeps its files there";

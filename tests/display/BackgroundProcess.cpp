@@ -14,7 +14,8 @@ extern char** environ;
 
 namespace corvantis::testing {
 
-BackgroundProcess::BackgroundProcess(const std::vector<std::string>& arguments, const std::string& outputFile, int extraDescriptor) {
+BackgroundProcess::BackgroundProcess(const std::vector<std::string>& arguments, const std::string& outputFile,
+                                     int extraDescriptor) {
     std::vector<char*> argv;
     for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);

@@ -31,7 +31,8 @@ TEST(KeyTranslationTest, KeysBecomeAppKitsCharactersCodesAndModifiers) {
     EXPECT_EQ(selectAll->characters, "a");
     EXPECT_EQ(selectAll->keyCode, 0);
     EXPECT_EQ(modifierFlagsFromState(ControlMask), ModifierFlags::command);
-    EXPECT_EQ(modifierFlagsFromState(Mod1Mask | ShiftMask | LockMask), ModifierFlags::option | ModifierFlags::shift | ModifierFlags::capsLock);
+    EXPECT_EQ(modifierFlagsFromState(Mod1Mask | ShiftMask | LockMask),
+              ModifierFlags::option | ModifierFlags::shift | ModifierFlags::capsLock);
 
     // Shift still shapes the characters, as in AppKit ("Z" for Command-Shift-Z).
     EXPECT_EQ(press(XK_z, ShiftMask | ControlMask)->charactersIgnoringModifiers, "Z");

@@ -44,20 +44,22 @@ public:
         popup = std::make_shared<UiWindow>(Rect(0, 0, 200, 100), platform::ui::WindowStyleMask::borderless);
         popup->setContentView(std::make_shared<platform::ui::View>());
         auto& application = Application::shared();
-        application.addLocalMonitorForEvents(platform::ui::EventMask::leftMouseDown, [this](const Event& event) -> std::optional<Event> {
-            if (event.window() != item->window()) return event;
-            const Rect icon = item->window()->frame();
-            popup->setFrame({icon.midX() - 100, icon.minY() - 100, 200, 100});
-            popup->orderFront();
-            return event;
-        });
-        application.addLocalMonitorForEvents(platform::ui::EventMask::rightMouseUp, [this](const Event& event) -> std::optional<Event> {
-            platform::ui::Menu menu;
-            menu.addItem("Quit", "quit:", "");
-            menuShown = true;
-            menu.popUp(nullptr, {0, 0}, nullptr);
-            return event;
-        });
+        application.addLocalMonitorForEvents(platform::ui::EventMask::leftMouseDown,
+                                             [this](const Event& event) -> std::optional<Event> {
+                                                 if (event.window() != item->window()) return event;
+                                                 const Rect icon = item->window()->frame();
+                                                 popup->setFrame({icon.midX() - 100, icon.minY() - 100, 200, 100});
+                                                 popup->orderFront();
+                                                 return event;
+                                             });
+        application.addLocalMonitorForEvents(platform::ui::EventMask::rightMouseUp,
+                                             [this](const Event& event) -> std::optional<Event> {
+                                                 platform::ui::Menu menu;
+                                                 menu.addItem("Quit", "quit:", "");
+                                                 menuShown = true;
+                                                 menu.popUp(nullptr, {0, 0}, nullptr);
+                                                 return event;
+                                             });
     }
 
     std::shared_ptr<platform::ui::StatusItem> item;
@@ -82,7 +84,8 @@ public:
         int ready[2];
         if (::pipe(ready) != 0) throw std::runtime_error("pipe");
         daemon_ = std::make_unique<BackgroundProcess>(
-            std::vector<std::string>{"dbus-daemon", "--config-file=" + (folder_ / "session.conf").string(), "--nofork", "--print-address=3"},
+            std::vector<std::string>{"dbus-daemon", "--config-file=" + (folder_ / "session.conf").string(), "--nofork",
+                                     "--print-address=3"},
             std::string{}, ready[1]);
         ::close(ready[1]);
         char c = 0;
@@ -131,13 +134,14 @@ public:
 
     // Calls `method` on the item without waiting (the item answers on the test's own main queue).
     void call(const std::string& method, int x, int y) {
-        sd_bus_call_method_async(bus_, nullptr, registered.c_str(), StatusNotifierTray::objectPath, StatusNotifierTray::interfaceName,
-                                 method.c_str(), nullptr, nullptr, "ii", x, y);
+        sd_bus_call_method_async(bus_, nullptr, registered.c_str(), StatusNotifierTray::objectPath,
+                                 StatusNotifierTray::interfaceName, method.c_str(), nullptr, nullptr, "ii", x, y);
     }
     // Asks for a property; `answer` holds the reply once it came.
     void getProperty(const std::string& name, sd_bus_message** answer) {
-        sd_bus_call_method_async(bus_, nullptr, registered.c_str(), StatusNotifierTray::objectPath, "org.freedesktop.DBus.Properties",
-                                 "Get", gotReply, answer, "ss", StatusNotifierTray::interfaceName, name.c_str());
+        sd_bus_call_method_async(bus_, nullptr, registered.c_str(), StatusNotifierTray::objectPath,
+                                 "org.freedesktop.DBus.Properties", "Get", gotReply, answer, "ss",
+                                 StatusNotifierTray::interfaceName, name.c_str());
     }
 
     std::string registered;
@@ -169,7 +173,8 @@ class StatusNotifierTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (const auto reason = XvfbSession::unavailableReason()) GTEST_SKIP() << *reason;
-        if (!corvantis::testing::programExists("dbus-daemon")) GTEST_SKIP() << "dbus-daemon is not installed (scripts/setup installs it)";
+        if (!corvantis::testing::programExists("dbus-daemon"))
+            GTEST_SKIP() << "dbus-daemon is not installed (scripts/setup installs it)";
         bus = std::make_unique<PrivateBus>();
         busVariable = std::make_unique<ScopedEnvironment>("DBUS_SESSION_BUS_ADDRESS", bus->address);
         trayVariable = std::make_unique<ScopedEnvironment>("CORVANTIS_TRAY", std::nullopt);
@@ -252,16 +257,17 @@ TEST_F(StatusNotifierTest, RegistersServesItsIconAndTurnsActivationIntoClicks) {
 
     // ContextMenu pops up "Quit"; Escape dismisses it.
     std::vector<std::string> titles;
-    const auto dismiss = platform::dispatch::Timer::scheduledTimer(std::chrono::milliseconds(50), true, [&](platform::dispatch::Timer& timer) {
-        for (const auto& window : Application::shared().windows()) {
-            if (window->level() != platform::ui::WindowLevel::popUpMenu) continue;
-            for (const auto& view : window->contentView()->subviews()) {
-                if (const auto row = std::dynamic_pointer_cast<platform::ui::Button>(view)) titles.push_back(row->title());
+    const auto dismiss =
+        platform::dispatch::Timer::scheduledTimer(std::chrono::milliseconds(50), true, [&](platform::dispatch::Timer& timer) {
+            for (const auto& window : Application::shared().windows()) {
+                if (window->level() != platform::ui::WindowLevel::popUpMenu) continue;
+                for (const auto& view : window->contentView()->subviews()) {
+                    if (const auto row = std::dynamic_pointer_cast<platform::ui::Button>(view)) titles.push_back(row->title());
+                }
+                timer.invalidate();
+                window->cancelOperation(nullptr);
             }
-            timer.invalidate();
-            window->cancelOperation(nullptr);
-        }
-    });
+        });
     watcher->call("ContextMenu", 600, 11);
     EXPECT_TRUE(pumpUntil([&] { return clicks->menuShown && !dismiss->isValid(); }));
     EXPECT_EQ(titles, std::vector<std::string>{"Quit"});
@@ -303,7 +309,8 @@ public:
         while (XPending(display_) > 0) {
             XEvent event;
             XNextEvent(display_, &event);
-            if (event.type == ClientMessage && event.xclient.message_type == XInternAtom(display_, "_NET_SYSTEM_TRAY_OPCODE", False) &&
+            if (event.type == ClientMessage &&
+                event.xclient.message_type == XInternAtom(display_, "_NET_SYSTEM_TRAY_OPCODE", False) &&
                 event.xclient.data.l[1] == 0) {
                 const auto icon = static_cast<::Window>(event.xclient.data.l[2]);
                 XReparentWindow(display_, icon, panel_, 10 + 24 * docked, 1);
@@ -332,7 +339,8 @@ TEST(XEmbedTrayTest, TheIconIsEmbeddedAndAClickOnItOpensThePopupUnderIt) {
         std::optional<XvfbSession> session;
         ~Scene() { manager.reset(); }
     } scene;
-    scene.session.emplace([&](const std::string& displayName) { scene.manager = std::make_unique<TestTrayManager>(displayName); });
+    scene.session.emplace(
+        [&](const std::string& displayName) { scene.manager = std::make_unique<TestTrayManager>(displayName); });
     auto& session = *scene.session;
     auto& manager = scene.manager;
     ASSERT_EQ(session.server().tray()->kind(), Tray::Kind::xembed);

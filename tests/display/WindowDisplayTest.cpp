@@ -19,9 +19,9 @@ using corvantis::testing::XvfbSession;
 using platform::ui::Application;
 using platform::ui::Color;
 using platform::ui::Event;
-using platform::ui::EventMask::leftMouseDown;
 using platform::ui::Rect;
 using platform::ui::View;
+using platform::ui::EventMask::leftMouseDown;
 using UiWindow = platform::ui::Window;
 
 namespace {

@@ -27,8 +27,8 @@ XvfbSession::XvfbSession(const std::function<void(const std::string& displayName
     int ready[2];
     if (::pipe(ready) != 0) throw std::runtime_error("pipe");
     xvfb_ = std::make_unique<BackgroundProcess>(
-        std::vector<std::string>{"Xvfb", "-displayfd", "3", "-screen", "0", std::to_string(width) + "x" + std::to_string(height) + "x24",
-                                 "-nolisten", "tcp"},
+        std::vector<std::string>{"Xvfb", "-displayfd", "3", "-screen", "0",
+                                 std::to_string(width) + "x" + std::to_string(height) + "x24", "-nolisten", "tcp"},
         std::string{}, ready[1]);
     ::close(ready[1]);
     std::string number;

@@ -28,8 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto folder = workFolder();
     const auto archive = folder / "inside" / "input.zip";
     const auto destination = folder / "inside" / "destination";
-    std::ofstream(archive, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
-                                                                    static_cast<std::streamsize>(size));
+    std::ofstream(archive, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     try {
         Zip::unzipFile(platform::foundation::Url::fileUrl(archive.string()),
                        platform::foundation::Url::fileUrl(destination.string(), true), true, std::string("pw"));

@@ -8,8 +8,14 @@ namespace {
 
 TEST(Base64, EncodesRfc4648TestVectors) {
     const std::vector<std::pair<std::string, std::string>> vectors{
-        {"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},       {"foo", "Zm9v"},
-        {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}, {std::string("\xfb\xff\x00", 3), "+/8A"},
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="},
+        {"foobar", "Zm9vYmFy"},
+        {std::string("\xfb\xff\x00", 3), "+/8A"},
     };
     for (const auto& [bytes, text] : vectors) {
         EXPECT_EQ(Base64::encode(bytes), text);

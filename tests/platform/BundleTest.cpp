@@ -28,9 +28,10 @@ TEST(Bundle, InfoDictionaryIsTheJsonObjectInInfoJson) {
 
 TEST(Bundle, LocalizedStringsComeFromTheTableElseTheValueElseTheKey) {
     corvantis::testing::TemporaryFolder folder;
-    ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(
-        folder / "Localizable.strings.json", R"({"Hello": "Hallo", "Count": 3})", 0644));
-    ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(folder / "Errors.strings.json", R"({"Hello": "Fehler"})", 0644));
+    ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(folder / "Localizable.strings.json",
+                                                                      R"({"Hello": "Hallo", "Count": 3})", 0644));
+    ASSERT_TRUE(
+        platform::foundation::FileSystem::writeFileAtomically(folder / "Errors.strings.json", R"({"Hello": "Fehler"})", 0644));
     const Bundle bundle(folder.path());
     EXPECT_EQ(bundle.localizedString("Hello", ""), "Hallo");
     EXPECT_EQ(bundle.localizedString("Hello", "", "Errors"), "Fehler");

@@ -32,13 +32,13 @@ protected:
     Outcome run(URLRequest request, const std::shared_ptr<CurlURLSession>& through = nullptr) {
         auto outcome = std::make_shared<Outcome>();
         std::promise<void> done;
-        auto task = (through ? through : session)
-                        ->dataTask(std::move(request), [&, outcome](auto data, auto response, auto error) {
-                            outcome->data = std::move(data);
-                            outcome->response = std::move(response);
-                            outcome->error = std::move(error);
-                            if (++outcome->calls == 1) done.set_value();
-                        });
+        auto task =
+            (through ? through : session)->dataTask(std::move(request), [&, outcome](auto data, auto response, auto error) {
+                outcome->data = std::move(data);
+                outcome->response = std::move(response);
+                outcome->error = std::move(error);
+                if (++outcome->calls == 1) done.set_value();
+            });
         task->resume();
         EXPECT_EQ(done.get_future().wait_for(20s), std::future_status::ready);
         return *outcome;
@@ -194,7 +194,9 @@ TEST_F(CurlURLSessionTest, RepliesLargerThanTheLimitAreRefused) {
 // Follows a transfer piece by piece, as a delegate-driven task reports it.
 class EventLog final : public platform::foundation::URLSessionDataDelegate {
 public:
-    void didSendBodyData(long long, long long total, long long expected) override { add("sent " + std::to_string(total) + "/" + std::to_string(expected)); }
+    void didSendBodyData(long long, long long total, long long expected) override {
+        add("sent " + std::to_string(total) + "/" + std::to_string(expected));
+    }
     void didReceiveResponse(const HTTPURLResponse& response) override {
         add("response " + std::to_string(response.statusCode) + " " + std::to_string(response.expectedContentLength()));
     }
@@ -267,7 +269,8 @@ TEST(HTTPURLResponse, TheExpectedLengthIsTheAnnouncedOneOrMinusOne) {
         {{{"content-length", "120"}}, 120}, {{}, -1}, {{{"Content-Length", "abc"}}, -1}, {{{"Content-Length", "-4"}}, -1},
         {{{"Content-Length", "12 "}}, -1},
     };
-    for (const auto& [headers, expected] : cases) EXPECT_EQ((HTTPURLResponse{"http://x/", 200, headers}.expectedContentLength()), expected);
+    for (const auto& [headers, expected] : cases)
+        EXPECT_EQ((HTTPURLResponse{"http://x/", 200, headers}.expectedContentLength()), expected);
 }
 
 TEST(CurlURLSessionErrors, TransferResultsMapToUrlErrors) {

@@ -103,9 +103,8 @@ TEST_F(DateFormatterTest, ParsesWhatItFormats) {
 TEST_F(DateFormatterTest, StrictParsingRefusesMalformedAndImpossibleDates) {
     const DateFormatter formatter("yyyy-MM-dd HH:mm:ss");
     for (const char* text : {"", "2026-12-07", "2026-12-07 22:02:20 ", "2026-12-07 22:02:2", "2026-13-01 00:00:00",
-                             "2026-04-31 00:00:00", "2025-02-29 00:00:00", "2026-12-07 24:00:00",
-                             "2026-12-07 22:60:00", "2026/12/07 22:02:20", "２０２６-12-07 22:02:20",
-                             "2026-03-29 02:30:00"}) {
+                             "2026-04-31 00:00:00", "2025-02-29 00:00:00", "2026-12-07 24:00:00", "2026-12-07 22:60:00",
+                             "2026/12/07 22:02:20", "２０２６-12-07 22:02:20", "2026-03-29 02:30:00"}) {
         EXPECT_FALSE(formatter.date(text)) << text;
     }
     EXPECT_TRUE(formatter.date("2024-02-29 00:00:00"));

@@ -1,9 +1,9 @@
+#include "platform/Services.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/dispatch/Once.hpp"
 #include "platform/dispatch/ThreadName.hpp"
 #include "platform/dispatch/ThreadPoolQueue.hpp"
-#include "platform/Services.hpp"
 
 #include <gtest/gtest.h>
 

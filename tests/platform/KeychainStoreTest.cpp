@@ -67,8 +67,10 @@ TEST_F(KeychainStoreTest, MatchesOneOrAllInTheOrderAdded) {
 TEST_F(KeychainStoreTest, PersistentReferencesFindTheirItemAgainAcrossOpenings) {
     ASSERT_EQ(store->add(item("A", "first", "1")), security::errSecSuccess);
     ASSERT_EQ(store->add(item("A", "second", "2")), security::errSecSuccess);
-    const auto reference = store->copyMatching(KeychainQuery{.account = "second"}, KeychainStore::MatchLimit::one).items.at(0).persistentRef;
-    const auto first = store->copyMatching(KeychainQuery{.account = "first"}, KeychainStore::MatchLimit::one).items.at(0).persistentRef;
+    const auto reference =
+        store->copyMatching(KeychainQuery{.account = "second"}, KeychainStore::MatchLimit::one).items.at(0).persistentRef;
+    const auto first =
+        store->copyMatching(KeychainQuery{.account = "first"}, KeychainStore::MatchLimit::one).items.at(0).persistentRef;
     EXPECT_FALSE(reference.empty());
     EXPECT_NE(reference, first);
 
@@ -81,7 +83,8 @@ TEST_F(KeychainStoreTest, PersistentReferencesFindTheirItemAgainAcrossOpenings) 
 TEST_F(KeychainStoreTest, KeepsAnyBytesInAPrivateFile) {
     const std::string binary("\x00\xff\xfe secret\n", 10);
     ASSERT_EQ(store->add(item("Corvantis", std::string("\x01\x02", 2), binary)), security::errSecSuccess);
-    EXPECT_EQ(KeychainStore::open(file)->copyMatching(KeychainQuery{}, KeychainStore::MatchLimit::one).items.at(0).valueData, binary);
+    EXPECT_EQ(KeychainStore::open(file)->copyMatching(KeychainQuery{}, KeychainStore::MatchLimit::one).items.at(0).valueData,
+              binary);
     struct stat info {};
     ASSERT_EQ(::stat(file.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);

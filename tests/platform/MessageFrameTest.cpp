@@ -78,10 +78,10 @@ TEST(MessageFrame, BrokenInputIsAnErrorValue) {
         int code;
     };
     const Case cases[] = {
-        {std::string("\0\0", 2), EPROTO},                         // cut inside the header
-        {std::string("\0\0\0\x05{}", 6), EPROTO},                  // cut inside the payload
-        {std::string("\0\0\0\x03{}}", 7), EBADMSG},                // not JSON
-        {std::string("\0\0\0\x04\"\xff\xfe\"", 8), EBADMSG},       // not UTF-8
+        {std::string("\0\0", 2), EPROTO},                     // cut inside the header
+        {std::string("\0\0\0\x05{}", 6), EPROTO},             // cut inside the payload
+        {std::string("\0\0\0\x03{}}", 7), EBADMSG},           // not JSON
+        {std::string("\0\0\0\x04\"\xff\xfe\"", 8), EBADMSG},  // not UTF-8
     };
     for (const auto& testCase : cases) {
         SocketPair pair;

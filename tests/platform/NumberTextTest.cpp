@@ -18,9 +18,9 @@ TEST(DoubleDescription, ShortestRoundTripWithPointZeroForWholeNumbers) {
         double value;
         const char* text;
     } cases[] = {
-        {0.0, "0.0"},   {8.0, "8.0"},         {-3.0, "-3.0"},        {0.1, "0.1"},         {1.5, "1.5"},
-        {0.7, "0.7"},   {123456.75, "123456.75"}, {1e15, "1000000000000000.0"}, {1e16, "1e+16"}, {0.0001, "0.0001"},
-        {0.00001, "1e-05"}, {std::numeric_limits<double>::infinity(), "inf"},
+        {0.0, "0.0"},    {8.0, "8.0"},       {-3.0, "-3.0"},           {0.1, "0.1"},
+        {1.5, "1.5"},    {0.7, "0.7"},       {123456.75, "123456.75"}, {1e15, "1000000000000000.0"},
+        {1e16, "1e+16"}, {0.0001, "0.0001"}, {0.00001, "1e-05"},       {std::numeric_limits<double>::infinity(), "inf"},
     };
     for (const auto& example : cases) EXPECT_EQ(doubleDescription(example.value), example.text) << example.value;
     for (double value : {0.1 + 0.2, 1.0 / 3.0, 2.5e-7, 6.02214076e23}) {
@@ -41,7 +41,9 @@ TEST(Utf8Decoding, GivesCodePointsAndAReplacementForEachBadByte) {
     using platform::foundation::codePoints;
     EXPECT_EQ(codePoints("Zü日\xF0\x9F\x94\x92"), (std::vector<char32_t>{U'Z', U'ü', U'日', U'\U0001F512'}));
     EXPECT_EQ(codePoints("a\xC3"), (std::vector<char32_t>{U'a', U'\uFFFD'}));
-    EXPECT_EQ(codePoints("\xED\xA0\x80" "b"), (std::vector<char32_t>{U'\uFFFD', U'\uFFFD', U'\uFFFD', U'b'}));
+    EXPECT_EQ(codePoints("\xED\xA0\x80"
+                         "b"),
+              (std::vector<char32_t>{U'\uFFFD', U'\uFFFD', U'\uFFFD', U'b'}));
     EXPECT_TRUE(codePoints("").empty());
 }
 

@@ -36,16 +36,15 @@ TEST(PosixProcessLauncher, MarksTheEndOfBothStreamsBeforeReportingTheExit) {
         std::promise<int> endsAtExit;
     };
     auto seen = std::make_shared<Seen>();
-    auto launched = PosixProcessLauncher::shared()->launch(
-        {"/bin/sh", {"-c", "printf out; printf err >&2"}, {}},
-        {[seen](OutputStream, std::string_view chunk) {
-             std::lock_guard lock(seen->mutex);
-             if (chunk.empty()) ++seen->streamEnds;
-         },
-         [seen](ProcessExit) {
-             std::lock_guard lock(seen->mutex);
-             seen->endsAtExit.set_value(seen->streamEnds);
-         }});
+    auto launched = PosixProcessLauncher::shared()->launch({"/bin/sh", {"-c", "printf out; printf err >&2"}, {}},
+                                                           {[seen](OutputStream, std::string_view chunk) {
+                                                                std::lock_guard lock(seen->mutex);
+                                                                if (chunk.empty()) ++seen->streamEnds;
+                                                            },
+                                                            [seen](ProcessExit) {
+                                                                std::lock_guard lock(seen->mutex);
+                                                                seen->endsAtExit.set_value(seen->streamEnds);
+                                                            }});
     ASSERT_TRUE(launched);
     EXPECT_EQ(seen->endsAtExit.get_future().get(), 2);
 }
@@ -70,7 +69,8 @@ TEST(PosixProcessLauncher, StandardInputIsEmptyAndTheEnvironmentIsFixed) {
 
 TEST(PosixProcessLauncher, ProgramsGetTheirOwnProcessGroupAndDefaultSignals) {
     // Fields 1 and 5 of /proc/self/stat are the process id and its process group.
-    const auto group = runProgram({"/bin/sh", {"-c", "read -r pid name state parent group rest < /proc/self/stat; echo $pid $group"}, {}});
+    const auto group =
+        runProgram({"/bin/sh", {"-c", "read -r pid name state parent group rest < /proc/self/stat; echo $pid $group"}, {}});
     const auto space = group.standardOutput.find(' ');
     ASSERT_NE(space, std::string::npos);
     EXPECT_EQ(group.standardOutput.substr(0, space) + "\n", group.standardOutput.substr(space + 1));
@@ -89,8 +89,8 @@ TEST(PosixProcessLauncher, RunsInTheGivenFolder) {
 
 TEST(PosixProcessLauncher, RefusesRelativeAndMissingProgramsAsValues) {
     bool called = false;
-    auto relative = PosixProcessLauncher::shared()->launch({"sh", {}, {}}, {[&](auto, auto) { called = true; },
-                                                                          [&](auto) { called = true; }});
+    auto relative = PosixProcessLauncher::shared()->launch({"sh", {}, {}},
+                                                           {[&](auto, auto) { called = true; }, [&](auto) { called = true; }});
     ASSERT_FALSE(relative);
     EXPECT_NE(relative.error().message.find("absolute path"), std::string::npos);
     auto missing = PosixProcessLauncher::shared()->launch({"/no/such/program", {}, {}},
@@ -118,12 +118,13 @@ TEST(PosixProcessLauncher, ASignalReachesTheWholeProcessGroupOfAStartedProgram) 
     auto started = std::make_shared<std::promise<void>>();
     auto ended = std::make_shared<std::promise<ProcessExit>>();
     // The shell's child holds standard output open: the run can only end once it is gone too.
-    auto launched = PosixProcessLauncher::shared()->launch(
-        {"/bin/sh", {"-c", "sleep 1000 & echo started; wait"}, {}},
-        {[started](OutputStream stream, std::string_view chunk) {
-             if (stream == OutputStream::standardOutput && chunk == "started\n") started->set_value();
-         },
-         [ended](ProcessExit exit) { ended->set_value(exit); }});
+    auto launched =
+        PosixProcessLauncher::shared()->launch({"/bin/sh", {"-c", "sleep 1000 & echo started; wait"}, {}},
+                                               {[started](OutputStream stream, std::string_view chunk) {
+                                                    if (stream == OutputStream::standardOutput && chunk == "started\n")
+                                                        started->set_value();
+                                                },
+                                                [ended](ProcessExit exit) { ended->set_value(exit); }});
     ASSERT_TRUE(launched);
     started->get_future().wait();
     ASSERT_TRUE(PosixProcessLauncher::shared()->signalProcessGroup(launched.value(), SIGTERM));

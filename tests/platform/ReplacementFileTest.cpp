@@ -1,6 +1,6 @@
-#include "platform/foundation/FileSystem.hpp"
 #include "platform/Services.hpp"
 #include "platform/dispatch/VirtualClock.hpp"
+#include "platform/foundation/FileSystem.hpp"
 #include "platform/foundation/ReplacementFile.hpp"
 #include "support/TemporaryFolder.hpp"
 

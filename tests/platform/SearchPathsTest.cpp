@@ -48,8 +48,9 @@ TEST(SearchPaths, DocumentsFollowTheDesktopsSettingsThenTheHomeFolder) {
     EXPECT_EQ(platform::foundation::userDocumentsDirectory(), folder / "Documents");
 
     std::filesystem::create_directories(folder / ".config");
-    std::ofstream(folder / ".config" / "user-dirs.dirs") << "# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\n"
-                                                          << "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n";
+    std::ofstream(folder / ".config" / "user-dirs.dirs")
+        << "# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\n"
+        << "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n";
     EXPECT_EQ(platform::foundation::userDocumentsDirectory(), folder / "Dokumente");
 
     std::filesystem::create_directories(folder / "config");

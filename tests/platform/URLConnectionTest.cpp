@@ -67,7 +67,9 @@ protected:
         return URLConnection::make(std::move(request), delegate);
     }
 
-    bool ended() { return time.mainQueue().runUntil([&] { return delegate->ended; }, 20s); }
+    bool ended() {
+        return time.mainQueue().runUntil([&] { return delegate->ended; }, 20s);
+    }
 
     TestBackend backend;
     corvantis::testing::VirtualTime time{withSession(platform::foundation::CurlURLSession::make())};

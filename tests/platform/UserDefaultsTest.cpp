@@ -15,8 +15,8 @@
 
 using namespace std::chrono_literals;
 using corvantis::testing::TemporaryFolder;
-using platform::foundation::FileSystem::readFile;
 using platform::foundation::UserDefaults;
+using platform::foundation::FileSystem::readFile;
 
 namespace {
 
@@ -126,9 +126,9 @@ TEST(UserDefaults, ACrashMidWriteLeavesTheOldOrTheNewValueNeverGarbage) {
     }
     // No copy of the settings (which hold the account's password) outlives its writer: at most
     // one named in the instant before its rename, which the next start clears away.
-    platform::ScopedServices later({.clockOverride = std::make_shared<platform::dispatch::VirtualClock>(
-                                        std::chrono::time_point_cast<platform::dispatch::Duration>(
-                                            std::chrono::system_clock::now() + 5min))});
+    platform::ScopedServices later(
+        {.clockOverride = std::make_shared<platform::dispatch::VirtualClock>(
+             std::chrono::time_point_cast<platform::dispatch::Duration>(std::chrono::system_clock::now() + 5min))});
     UserDefaults::open(file);
     for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
         EXPECT_FALSE(entry.path().filename().string().starts_with(".settings.json.")) << entry.path();

@@ -19,20 +19,19 @@ std::string bytes(std::initializer_list<int> values) {
 ViciMessage documentedExample() {
     return ViciMessage()
         .add("key1", "value1")
-        .addSection("section1", ViciMessage()
-                                    .addSection("sub-section", ViciMessage().add("key2", "value2"))
-                                    .addList("list1", {"item1", "item2"}));
+        .addSection(
+            "section1",
+            ViciMessage().addSection("sub-section", ViciMessage().add("key2", "value2")).addList("list1", {"item1", "item2"}));
 }
 
 // The same, element by element: type, name length and name, value length (two bytes) and value.
 const std::string documentedExampleBytes = bytes({3, 4}) + "key1" + bytes({0, 6}) + "value1" +  //
-                                           bytes({1, 8}) + "section1" +                          //
-                                           bytes({1, 11}) + "sub-section" +                      //
-                                           bytes({3, 4}) + "key2" + bytes({0, 6}) + "value2" +   //
-                                           bytes({2}) +                                          //
-                                           bytes({4, 5}) + "list1" +                             //
-                                           bytes({5, 0, 5}) + "item1" + bytes({5, 0, 5}) + "item2" + bytes({6}) +
-                                           bytes({2});
+                                           bytes({1, 8}) + "section1" +                         //
+                                           bytes({1, 11}) + "sub-section" +                     //
+                                           bytes({3, 4}) + "key2" + bytes({0, 6}) + "value2" +  //
+                                           bytes({2}) +                                         //
+                                           bytes({4, 5}) + "list1" +                            //
+                                           bytes({5, 0, 5}) + "item1" + bytes({5, 0, 5}) + "item2" + bytes({6}) + bytes({2});
 
 TEST(ViciMessage, EncodesAndDecodesTheDocumentedExample) {
     const auto encoded = documentedExample().encode();
@@ -107,12 +106,12 @@ TEST(ViciPacket, CarriesLengthTypeNameAndMessage) {
     ASSERT_TRUE(response);
     EXPECT_EQ(*response.value().message.value("success"), "no");
 
-    EXPECT_TRUE(ViciPacket::decode(bytes({5})));                       // EVENT_CONFIRM
-    EXPECT_FALSE(ViciPacket::decode(""));                              // nothing
-    EXPECT_FALSE(ViciPacket::decode(bytes({8})));                      // unknown type
-    EXPECT_FALSE(ViciPacket::decode(bytes({5, 1})));                   // a confirmation with a body
-    EXPECT_FALSE(ViciPacket::decode(bytes({7, 9}) + "ike"));           // name cut off
-    EXPECT_FALSE(ViciPacket::decode(bytes({0, 0})));                   // empty command name
+    EXPECT_TRUE(ViciPacket::decode(bytes({5})));              // EVENT_CONFIRM
+    EXPECT_FALSE(ViciPacket::decode(""));                     // nothing
+    EXPECT_FALSE(ViciPacket::decode(bytes({8})));             // unknown type
+    EXPECT_FALSE(ViciPacket::decode(bytes({5, 1})));          // a confirmation with a body
+    EXPECT_FALSE(ViciPacket::decode(bytes({7, 9}) + "ike"));  // name cut off
+    EXPECT_FALSE(ViciPacket::decode(bytes({0, 0})));          // empty command name
     EXPECT_FALSE((ViciPacket{ViciPacketType::commandRequest, "", {}}.encode()));
 }
 

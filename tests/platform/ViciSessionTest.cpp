@@ -72,17 +72,18 @@ TEST(ViciSession, CommandsAnswerAndEventsInBetweenAreKeptInOrder) {
     corvantis::testing::TemporaryFolder folder;
     const auto socket = folder / "charon.vici";
     const ViciMessage sa = ViciMessage().addSection("corvantis", ViciMessage().add("state", "ESTABLISHED"));
-    ScriptedCharon charon(
-        socket, {
-                    {{ViciPacketType::eventConfirm, {}, {}}},                                      // register ike-updown
-                    {event("ike-updown", ViciMessage().add("up", "yes")),                          // load-conn
-                     response(ViciMessage().add("success", "no").add("errmsg", "invalid proposal"))},
-                    {{ViciPacketType::eventConfirm, {}, {}}, event("list-sa", sa),                 // register list-sa
-                     response({}), {ViciPacketType::eventConfirm, {}, {}}},
-                    {},                                                                            // list-sas
-                    {},                                                                            // unregister
-                    {{ViciPacketType::commandUnknown, {}, {}}},                                    // nonsense
-                });
+    ScriptedCharon charon(socket, {
+                                      {{ViciPacketType::eventConfirm, {}, {}}},              // register ike-updown
+                                      {event("ike-updown", ViciMessage().add("up", "yes")),  // load-conn
+                                       response(ViciMessage().add("success", "no").add("errmsg", "invalid proposal"))},
+                                      {{ViciPacketType::eventConfirm, {}, {}},
+                                       event("list-sa", sa),  // register list-sa
+                                       response({}),
+                                       {ViciPacketType::eventConfirm, {}, {}}},
+                                      {},                                          // list-sas
+                                      {},                                          // unregister
+                                      {{ViciPacketType::commandUnknown, {}, {}}},  // nonsense
+                                  });
     auto session = ViciSession::connect(socket, 2s);
     ASSERT_TRUE(session) << session.error().message;
     auto& vici = *session.value();

@@ -1,8 +1,8 @@
 #include "platform/xpc/MessageFrame.hpp"
 #include "platform/xpc/ServiceSocketPath.hpp"
+#include "platform/xpc/UnixSocketAddress.hpp"
 #include "platform/xpc/XpcClientConnection.hpp"
 #include "platform/xpc/XpcListener.hpp"
-#include "platform/xpc/UnixSocketAddress.hpp"
 #include "support/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>
@@ -154,8 +154,8 @@ TEST(XpcListener, AnOversizedFrameClosesTheConnectionWithoutAMessage) {
     platform::foundation::FileDescriptor raw(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     ASSERT_EQ(::connect(raw.get(), reinterpret_cast<const sockaddr*>(&address.value()), sizeof address.value()), 0);
     const std::uint32_t tooLong = xpc::maximumFrameLength + 1;
-    const char header[4] = {static_cast<char>(tooLong >> 24), static_cast<char>(tooLong >> 16),
-                            static_cast<char>(tooLong >> 8), static_cast<char>(tooLong)};
+    const char header[4] = {static_cast<char>(tooLong >> 24), static_cast<char>(tooLong >> 16), static_cast<char>(tooLong >> 8),
+                            static_cast<char>(tooLong)};
     ASSERT_EQ(::send(raw.get(), header, 4, MSG_NOSIGNAL), 4);
     auto reply = xpc::readMessage(raw.get());
     ASSERT_TRUE(reply);
@@ -246,8 +246,7 @@ TEST(XpcListener, ASocketFileIsReplacedOnlyWhenNobodyServesIt) {
 
 TEST(ServiceSocketPath, TheEnvironmentOverridesTheDefault) {
     ::unsetenv("CORVANTIS_HELPER_SOCKET");
-    EXPECT_EQ(xpc::socketPathForService("com.corvantis.CorvantisHelper"),
-              "/run/corvantis/com.corvantis.CorvantisHelper.sock");
+    EXPECT_EQ(xpc::socketPathForService("com.corvantis.CorvantisHelper"), "/run/corvantis/com.corvantis.CorvantisHelper.sock");
     ::setenv("CORVANTIS_HELPER_SOCKET", "/tmp/elsewhere.sock", 1);
     EXPECT_EQ(xpc::socketPathForService("com.corvantis.CorvantisHelper"), "/tmp/elsewhere.sock");
     ::unsetenv("CORVANTIS_HELPER_SOCKET");

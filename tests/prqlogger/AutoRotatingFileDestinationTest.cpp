@@ -18,8 +18,8 @@
 #include <thread>
 #include <unistd.h>
 
-using corvantis::testing::TemporaryFolder;
 using corvantis::testing::readLines;
+using corvantis::testing::TemporaryFolder;
 using platform::foundation::Url;
 using prq::AutoRotatingFileDestination;
 using prq::Level;
@@ -86,9 +86,8 @@ protected:
     std::shared_ptr<AutoRotatingFileDestination> rotating(const prq::FileTarget& target, std::uint64_t maxFileSize,
                                                           double maxTimeInterval = 0, std::uint8_t keep = 10,
                                                           std::string identifier = "rotating") {
-        auto destination = prq::create<AutoRotatingFileDestination>(nullptr, target, std::move(identifier), false,
-                                                                     std::nullopt, std::nullopt, maxFileSize,
-                                                                     maxTimeInterval, nullptr, keep);
+        auto destination = prq::create<AutoRotatingFileDestination>(nullptr, target, std::move(identifier), false, std::nullopt,
+                                                                    std::nullopt, maxFileSize, maxTimeInterval, nullptr, keep);
         corvantis::testing::showMessagesOnly(*destination);
         logger_->add(destination);
         return destination;
@@ -172,8 +171,8 @@ TEST_F(AutoRotatingFileDestinationTest, WithoutAFileNothingRotatesUntilAFolderIs
 }
 
 TEST_F(AutoRotatingFileDestinationTest, ThresholdsSwitchOffAtZeroAndBelowOneSecond) {
-    const auto destination = prq::create<AutoRotatingFileDestination>(nullptr, folder_ / "app.log", "", true,
-                                                                      std::nullopt, std::nullopt, 0, 0.5);
+    const auto destination =
+        prq::create<AutoRotatingFileDestination>(nullptr, folder_ / "app.log", "", true, std::nullopt, std::nullopt, 0, 0.5);
     EXPECT_EQ(destination->targetMaxFileSize(), std::numeric_limits<std::uint64_t>::max());
     EXPECT_EQ(destination->targetMaxTimeInterval(), 0.0);
     const struct {
@@ -181,8 +180,10 @@ TEST_F(AutoRotatingFileDestinationTest, ThresholdsSwitchOffAtZeroAndBelowOneSeco
         std::uint64_t storedSize;
         double interval;
         double storedInterval;
-    } cases[] = {{0, std::numeric_limits<std::uint64_t>::max(), 0.5, 0.0}, {1, 1, 0.0, 0.0},
-                 {1048576, 1048576, -3.0, 0.0},                          {7, 7, 1.0, 1.0}};
+    } cases[] = {{0, std::numeric_limits<std::uint64_t>::max(), 0.5, 0.0},
+                 {1, 1, 0.0, 0.0},
+                 {1048576, 1048576, -3.0, 0.0},
+                 {7, 7, 1.0, 1.0}};
     for (const auto& c : cases) {
         destination->setTargetMaxFileSize(c.size);
         destination->setTargetMaxTimeInterval(c.interval);

@@ -44,8 +44,8 @@ TEST(ExceptionBridge, WhatIsNotHandledLeavesAfterFinallyAndFinallyHasTheLastWord
     EXPECT_EQ(steps, (Steps{"catch reason", "finally"}));
 
     steps.clear();
-    EXPECT_THROW(prq::_try([] { throw std::out_of_range("not ours"); },
-                           [&](const Exception&) { steps.push_back("catch"); }, [&] { steps.push_back("finally"); }),
+    EXPECT_THROW(prq::_try([] { throw std::out_of_range("not ours"); }, [&](const Exception&) { steps.push_back("catch"); },
+                           [&] { steps.push_back("finally"); }),
                  std::out_of_range);
     EXPECT_EQ(steps, Steps{"finally"});
 

@@ -17,8 +17,8 @@
 #include <thread>
 #include <unistd.h>
 
-using corvantis::testing::TemporaryFolder;
 using corvantis::testing::readLines;
+using corvantis::testing::TemporaryFolder;
 using platform::foundation::Url;
 using prq::FileDestination;
 using prq::Level;
@@ -33,7 +33,8 @@ protected:
     std::shared_ptr<FileDestination> file(const prq::FileTarget& target, bool shouldAppend = false,
                                           std::optional<std::string> marker = FileDestination::defaultAppendMarker,
                                           std::optional<platform::foundation::FileAttributes> attributes = std::nullopt) {
-        auto destination = std::make_shared<FileDestination>(nullptr, target, "file", shouldAppend, std::move(marker), attributes);
+        auto destination =
+            std::make_shared<FileDestination>(nullptr, target, "file", shouldAppend, std::move(marker), attributes);
         corvantis::testing::showMessagesOnly(*destination);
         return destination;
     }
@@ -253,15 +254,15 @@ TEST_F(FileDestinationTest, AFailedRotationKeepsTheLogsContent) {
     logger_->info([] { return "after"; });
     const auto lines = readLines(path);
     ASSERT_GE(lines.size(), 5u);
-    EXPECT_EQ(Lines(lines.begin(), lines.begin() + 4), (Lines{header(), "> PRQLogger Version: 7.0.1 - Level: Debug",
-                                                               opened(path, "writing"), "> before"}));
+    EXPECT_EQ(Lines(lines.begin(), lines.begin() + 4),
+              (Lines{header(), "> PRQLogger Version: 7.0.1 - Level: Debug", opened(path, "writing"), "> before"}));
     EXPECT_EQ(lines[4], "-- ** ** ** --");
     EXPECT_EQ(lines.back(), "> after");
     const auto watched = watcher_->lines();
-    EXPECT_NE(std::find(watched.begin(), watched.end(),
-                        "> Unable to rotate file " + path.string() + " to " + unreachable.string() +
-                            ": No such file or directory"),
-              watched.end());
+    EXPECT_NE(
+        std::find(watched.begin(), watched.end(),
+                  "> Unable to rotate file " + path.string() + " to " + unreachable.string() + ": No such file or directory"),
+        watched.end());
 }
 
 // Every line from every writer is present exactly once, whole, and in its writer's order, also
@@ -278,7 +279,9 @@ TEST_F(FileDestinationTest, ManyWritersNeverCutOrLoseALineEvenDuringRotation) {
     for (int writer = 0; writer < writers; ++writer) {
         threads.emplace_back([&, writer] {
             for (int i = 0; i < linesEach; ++i) {
-                logger_->info([&] { return "writer " + std::to_string(writer) + " line " + std::to_string(i) + " " + std::string(40, 'x'); });
+                logger_->info([&] {
+                    return "writer " + std::to_string(writer) + " line " + std::to_string(i) + " " + std::string(40, 'x');
+                });
             }
         });
     }
@@ -292,7 +295,8 @@ TEST_F(FileDestinationTest, ManyWritersNeverCutOrLoseALineEvenDuringRotation) {
             if (line.starts_with("> PRQLogger ") || line == header()) continue;
             int writer = -1, index = -1, end = 0;
             std::sscanf(line.c_str(), "> writer %d line %d %n", &writer, &index, &end);
-            ASSERT_TRUE(writer >= 0 && writer < writers && line.substr(static_cast<std::size_t>(end)) == std::string(40, 'x')) << line;
+            ASSERT_TRUE(writer >= 0 && writer < writers && line.substr(static_cast<std::size_t>(end)) == std::string(40, 'x'))
+                << line;
             ASSERT_EQ(index, next[writer]) << "writer " << writer;
             ++next[writer];
         }

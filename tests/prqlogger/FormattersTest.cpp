@@ -77,9 +77,12 @@ TEST(ANSIColorLogFormatter, OptionsHaveTheirCodesAndNames) {
         const char* code;
         const char* description;
     } cases[] = {
-        {ANSIOption::bold, "1", "Bold"},       {ANSIOption::faint, "2", "Faint"},
-        {ANSIOption::italic, "3", "Italic"},   {ANSIOption::underline, "4", "Underline"},
-        {ANSIOption::blink, "5", "Blink"},     {ANSIOption::blinkFast, "6", "Blink Fast"},
+        {ANSIOption::bold, "1", "Bold"},
+        {ANSIOption::faint, "2", "Faint"},
+        {ANSIOption::italic, "3", "Italic"},
+        {ANSIOption::underline, "4", "Underline"},
+        {ANSIOption::blink, "5", "Blink"},
+        {ANSIOption::blinkFast, "6", "Blink Fast"},
         {ANSIOption::strikethrough, "9", "Strikethrough"},
     };
     for (const auto& c : cases) {
@@ -128,7 +131,8 @@ TEST(ANSIColorLogFormatter, BuildsSequencesFromColoursOptionsOrTheCallersText) {
     formatter->colorize(Level::alert, ANSIColor::red, ANSIColor::default_, {ANSIOption::bold, ANSIOption::bold});
     EXPECT_EQ(entry(Level::alert), std::pair(ESC + "[31;49;1;1m", std::string("Red on Default/Bold/Bold")));
     formatter->colorize(Level::info, ANSIColor::rgb(300, 0, 128));
-    EXPECT_EQ(entry(Level::info), std::pair(ESC + "[38;2;255;0;128;49m", std::string("(r: 300, g: 0, b: 128) #12C0080 on Default")));
+    EXPECT_EQ(entry(Level::info),
+              std::pair(ESC + "[38;2;255;0;128;49m", std::string("(r: 300, g: 0, b: 128) #12C0080 on Default")));
     formatter->colorize(Level::debug, ANSIColor::lightGray, ANSIColor::colorIndex(999));
     EXPECT_EQ(entry(Level::debug), std::pair(ESC + "[37;48;5;255m", std::string("Light Grey on ANSI color index: 999")));
 
@@ -145,7 +149,8 @@ TEST(ANSIColorLogFormatter, ClearingAndResettingTouchOnlyTheSchemesLevels) {
     formatter->colorize(Level::notice, ANSIColor::green, ANSIColor::default_, {ANSIOption::italic});
     formatter->clearFormatting();
     EXPECT_EQ(formatter->formatString(Level::notice), ESC + "[32;49;3m");
-    for (const Level level : {Level::verbose, Level::debug, Level::info, Level::warning, Level::error, Level::severe, Level::none}) {
+    for (const Level level :
+         {Level::verbose, Level::debug, Level::info, Level::warning, Level::error, Level::severe, Level::none}) {
         EXPECT_EQ(formatter->formatString(level), ESC + "[39;49m");
         EXPECT_EQ(formatter->descriptionStrings().at(level), "Default on Default");
     }
@@ -180,7 +185,13 @@ TEST(Base64LogFormatter, EncodesTheUtf8BytesOnOneLine) {
         std::string message;
         std::string encoded;
     } cases[] = {
-        {"abc", "YWJj"}, {"Hi", "SGk="}, {"", ""}, {"\xc3\xbc", "w7w="}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foobar", "Zm9vYmFy"},
+        {"abc", "YWJj"},
+        {"Hi", "SGk="},
+        {"", ""},
+        {"\xc3\xbc", "w7w="},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foobar", "Zm9vYmFy"},
         {"\xff not UTF-8", "\xff not UTF-8"},  // no faithful UTF-8 form: left as it came
     };
     for (const auto& c : cases) EXPECT_EQ(formatted(formatter, Level::info, c.message), c.encoded);

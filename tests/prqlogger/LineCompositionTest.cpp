@@ -1,7 +1,7 @@
 // How destinations compose, filter, format and write their lines.
-#include "RecordingDestination.hpp"
 #include "PRQLogger/Destinations/ConsoleDestination.hpp"
 #include "PRQLogger/PRQLogger.hpp"
+#include "RecordingDestination.hpp"
 #include "platform/dispatch/ThreadName.hpp"
 #include "platform/dispatch/ThreadPoolQueue.hpp"
 #include "support/VirtualTime.hpp"
@@ -73,9 +73,11 @@ TEST_F(LineComposition, LinesShowWhatTheSwitchesTurnOn) {
         std::string fileName;
         const char* line;
     } cases[] = {
-        {{true, true, false, true, true, true}, "/src/app/ConnectView.cpp",
+        {{true, true, false, true, true, true},
+         "/src/app/ConnectView.cpp",
          "2026-12-07 22:02:20.000 [Info] [ConnectView.cpp:412] startConnection() > message"},
-        {{true, true, true, true, true, true}, "/src/app/ConnectView.cpp",
+        {{true, true, true, true, true, true},
+         "/src/app/ConnectView.cpp",
          "2026-12-07 22:02:20.000 [Info] [composer] [ConnectView.cpp:412] startConnection() > message"},
         {{false, false, false, false, true, false}, "/src/app/ConnectView.cpp", "[412] > message"},
         {{false, false, false, true, false, false}, "/src/app/ConnectView.cpp", "[ConnectView.cpp] > message"},
@@ -122,7 +124,9 @@ TEST_F(LineComposition, TheThreadTagNamesTheMainThreadANamedThreadAQueueOrTheThr
                   }).join();
               }),
               "[tunnel worker] > message");
-    EXPECT_EQ(threadTag([](const auto& work) { platform::dispatch::ThreadPoolQueue::serial("com.corvantis.reachability")->sync(work); }),
+    EXPECT_EQ(threadTag([](const auto& work) {
+                  platform::dispatch::ThreadPoolQueue::serial("com.corvantis.reachability")->sync(work);
+              }),
               "[com.corvantis.reachability] > message");
     const auto isAddress = [](const std::string& line) {
         const auto hex = std::string_view(line).substr(3, line.size() - 3 - std::string_view("] > message").size());

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "PRQLogger/PRQLogger.hpp"
 #include "RecordingDestination.hpp"
 #include "TestServices.hpp"
-#include "PRQLogger/PRQLogger.hpp"
 #include "platform/foundation/ExtendedAttributes.hpp"
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/foundation/Url.hpp"
@@ -46,7 +46,8 @@ protected:
         return {header(), "> PRQLogger Version: 7.0.1 - Level: Debug", opened(path, how)};
     }
     static std::string opened(const std::filesystem::path& path, const char* how) {
-        return std::string("> PRQLogger ") + how + " log to: " + platform::foundation::Url::fileUrl(path.string()).absoluteString();
+        return std::string("> PRQLogger ") + how +
+               " log to: " + platform::foundation::Url::fileUrl(path.string()).absoluteString();
     }
     static bool userAttributesWork(const std::filesystem::path& file) {
         return static_cast<bool>(platform::foundation::ExtendedAttributes::set(file, "probe", "1"));

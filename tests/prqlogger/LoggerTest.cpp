@@ -1,9 +1,9 @@
 // The logger: deferred messages, the registry, levels, the header and internal messages.
 #include "CountingClock.hpp"
-#include "RecordingDestination.hpp"
-#include "TestServices.hpp"
 #include "PRQLogger/Destinations/FileDestination.hpp"
 #include "PRQLogger/PRQLogger.hpp"
+#include "RecordingDestination.hpp"
+#include "TestServices.hpp"
 #include "platform/Services.hpp"
 #include "platform/foundation/FileSystem.hpp"
 #include "support/TemporaryFolder.hpp"
@@ -142,7 +142,8 @@ TEST(Logger, DestinationsHoldTheirLoggerWeakly) {
 TEST(Logger, OutputLevelSetsEveryRegisteredDestinationOnlyWhenItChanges) {
     const auto logger = PRQLogger::make("levels", false);
     const auto low = recorder("low", Level::verbose);
-    const auto file = std::make_shared<prq::FileDestination>(nullptr, platform::foundation::Url::fromString("https://example.com").value(), "file");
+    const auto file = std::make_shared<prq::FileDestination>(
+        nullptr, platform::foundation::Url::fromString("https://example.com").value(), "file");
     logger->add(low);
     logger->add(file);
     logger->setOutputLevel(Level::warning);

@@ -1,9 +1,9 @@
 // Configuring a logger the way the application does at start-up.
-#include "RecordingDestination.hpp"
-#include "TestServices.hpp"
 #include "PRQLogger/Destinations/ConsoleDestination.hpp"
 #include "PRQLogger/Destinations/FileDestination.hpp"
 #include "PRQLogger/PRQLogger.hpp"
+#include "RecordingDestination.hpp"
+#include "TestServices.hpp"
 #include "platform/foundation/FileSystem.hpp"
 #include "support/TemporaryFolder.hpp"
 #include "support/VirtualTime.hpp"
@@ -97,7 +97,8 @@ TEST_F(Setup, AfterTheConsoleWasRemovedOnlyTheFileIsConfigured) {
 }
 
 TEST_F(Setup, AWebAddressGivesAFileDestinationWithoutAFile) {
-    logger_->setup(Level::debug, false, true, false, true, true, true, true, Url::fromString("https://example.com/run.log").value());
+    logger_->setup(Level::debug, false, true, false, true, true, true, true,
+                   Url::fromString("https://example.com/run.log").value());
     const auto file = fileDestination();
     ASSERT_TRUE(file);
     EXPECT_FALSE(file->isOpen());

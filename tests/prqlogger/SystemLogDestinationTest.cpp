@@ -77,7 +77,8 @@ public:
     std::string receive() const {
         char datagram[4096];
         const ssize_t size = ::recv(socket_, datagram, sizeof datagram, 0);
-        return size < 0 ? std::string("(nothing: ") + std::strerror(errno) + ")" : std::string(datagram, static_cast<std::size_t>(size));
+        return size < 0 ? std::string("(nothing: ") + std::strerror(errno) + ")"
+                        : std::string(datagram, static_cast<std::size_t>(size));
     }
 
 private:

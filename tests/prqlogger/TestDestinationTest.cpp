@@ -1,11 +1,11 @@
 // The test destination crossing off expected lines, also through the logger's filters and
 // formatters and on a queue.
-#include "RecordingDestination.hpp"
-#include "TestServices.hpp"
 #include "PRQLogger/Destinations/TestDestination.hpp"
 #include "PRQLogger/Filters/TagFilter.hpp"
 #include "PRQLogger/LogFormatters/PrePostFixLogFormatter.hpp"
 #include "PRQLogger/PRQLogger.hpp"
+#include "RecordingDestination.hpp"
+#include "TestServices.hpp"
 #include "platform/dispatch/ThreadPoolQueue.hpp"
 #include "support/TemporaryFolder.hpp"
 #include "support/VirtualTime.hpp"

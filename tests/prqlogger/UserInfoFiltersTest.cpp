@@ -2,8 +2,8 @@
 #include "PRQLogger/Filters/DevFilter.hpp"
 #include "PRQLogger/Filters/TagFilter.hpp"
 #include "PRQLogger/Filters/UserInfoFilter.hpp"
-#include "PRQLogger/Misc/Optional/UserInfoHelpers.hpp"
 #include "PRQLogger/Misc/Constants.hpp"
+#include "PRQLogger/Misc/Optional/UserInfoHelpers.hpp"
 
 #include <gtest/gtest.h>
 
@@ -51,8 +51,12 @@ TEST(UserInfoLabels, MergeWithBarJoinsSharedKeysInOrder) {
         {"a set on the right keeps the left", Tag("t") | withSet, {{tags, "t"}}},
         {"a set in the map loses to the tag", withSet | Tag("t"), {{tags, "t"}}},
         {"a set on the left survives", withSet | UserInfo{{tags, "u"}}, withSet},
-        {"lists join, left first", UserInfo{{tags, texts({"a"})}} | UserInfo{{tags, texts({"b", "c"})}}, {{tags, texts({"a", "b", "c"})}}},
-        {"a single value follows a right list", UserInfo{{tags, "a"}} | UserInfo{{tags, texts({"b"})}}, {{tags, texts({"b", "a"})}}},
+        {"lists join, left first",
+         UserInfo{{tags, texts({"a"})}} | UserInfo{{tags, texts({"b", "c"})}},
+         {{tags, texts({"a", "b", "c"})}}},
+        {"a single value follows a right list",
+         UserInfo{{tags, "a"}} | UserInfo{{tags, texts({"b"})}},
+         {{tags, texts({"b", "a"})}}},
         {"numbers pair up", UserInfo{{"n", 1}} | UserInfo{{"n", true}}, {{"n", List{AnyValue(1), AnyValue(true)}}}},
         {"names lists join", Tag::names("a", "b") | Tag::names("c"), {{tags, texts({"a", "b", "c"})}}},
     };

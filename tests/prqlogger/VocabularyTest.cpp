@@ -22,10 +22,10 @@ TEST(Level, RawValuesAndDescriptions) {
         std::optional<Level> level;
         const char* description;
     } cases[] = {
-        {-1, std::nullopt, nullptr},         {0, Level::verbose, "Verbose"}, {1, Level::debug, "Debug"},
-        {2, Level::info, "Info"},            {3, Level::notice, "Notice"},   {4, Level::warning, "Warning"},
-        {5, Level::error, "Error"},          {6, Level::severe, "Severe"},   {7, Level::alert, "Alert"},
-        {8, Level::emergency, "Emergency"},  {9, Level::none, "None"},       {10, std::nullopt, nullptr},
+        {-1, std::nullopt, nullptr},        {0, Level::verbose, "Verbose"}, {1, Level::debug, "Debug"},
+        {2, Level::info, "Info"},           {3, Level::notice, "Notice"},   {4, Level::warning, "Warning"},
+        {5, Level::error, "Error"},         {6, Level::severe, "Severe"},   {7, Level::alert, "Alert"},
+        {8, Level::emergency, "Emergency"}, {9, Level::none, "None"},       {10, std::nullopt, nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.raw);

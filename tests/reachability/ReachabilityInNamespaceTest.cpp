@@ -31,11 +31,11 @@ protected:
 
     void SetUp() override {
         ip("link set lo up");
-        observer = notifications->addObserver(corvantis::kReachabilityChangedNotification, nullptr, nullptr,
-                                              [this](const platform::foundation::Notification& notification) {
-                                                  posted.push_back({time.mainQueue().isCurrent(),
-                                                                    notification.object == reachability});
-                                              });
+        observer =
+            notifications->addObserver(corvantis::kReachabilityChangedNotification, nullptr, nullptr,
+                                       [this](const platform::foundation::Notification& notification) {
+                                           posted.push_back({time.mainQueue().isCurrent(), notification.object == reachability});
+                                       });
         reachability = Reachability::reachabilityWithHostname("www.corvantis.test");
         ASSERT_TRUE(reachability);
         reachability->reachabilityBlock = [this](Reachability&, SCNetworkReachabilityFlags flags) {

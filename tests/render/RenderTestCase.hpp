@@ -35,7 +35,9 @@ protected:
     }
 
 public:
-    static bool isWhite(const platform::ui::Image::Pixel& p) { return p.red == 255 && p.green == 255 && p.blue == 255 && p.alpha == 255; }
+    static bool isWhite(const platform::ui::Image::Pixel& p) {
+        return p.red == 255 && p.green == 255 && p.blue == 255 && p.alpha == 255;
+    }
 
     // The points of `picture` (in window points, pixel centres) for which `test` holds, counted
     // inside and outside `rect`.

@@ -66,7 +66,8 @@ TEST_F(TextDrawingTest, LongTextWrapsInsideItsFrameAndTruncatesWhenAsked) {
     auto wrapped = std::make_shared<TextField>(Rect{0, 50, 120, 50});
     wrapped->setStringValue(text);
     auto truncated = std::make_shared<TextField>(Rect{0, 0, 120, 50});
-    AttributedString cut(text, {Font::system(12), Color::sRGB(0, 0, 0, 1), ParagraphStyle{TextAlignment::left, LineBreakMode::byTruncatingTail}, std::nullopt});
+    AttributedString cut(text, {Font::system(12), Color::sRGB(0, 0, 0, 1),
+                                ParagraphStyle{TextAlignment::left, LineBreakMode::byTruncatingTail}, std::nullopt});
     truncated->setPlaceholderAttributedString(cut);  // shown while the field is empty
     window->contentView()->addSubview(wrapped);
     window->contentView()->addSubview(truncated);

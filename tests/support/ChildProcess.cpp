@@ -6,7 +6,8 @@
 
 namespace corvantis::testing {
 
-ChildProcess ChildProcess::run(const std::vector<std::string>& arguments, const std::optional<std::filesystem::path>& workingDirectory) {
+ChildProcess ChildProcess::run(const std::vector<std::string>& arguments,
+                               const std::optional<std::filesystem::path>& workingDirectory) {
     int pipeEnds[2];
     if (::pipe(pipeEnds) != 0) throw std::runtime_error("pipe failed");
     const pid_t child = ::fork();

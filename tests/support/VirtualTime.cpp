@@ -11,8 +11,7 @@ VirtualTime::VirtualTime(platform::Services extra)
     clock_->setDrainHook([queue = mainQueue_.get()] { queue->drain(); });
 }
 
-platform::Services VirtualTime::withTime(platform::Services services,
-                                         std::shared_ptr<platform::dispatch::VirtualClock> clock,
+platform::Services VirtualTime::withTime(platform::Services services, std::shared_ptr<platform::dispatch::VirtualClock> clock,
                                          std::shared_ptr<platform::dispatch::MainQueue> queue) {
     services.clockOverride = std::move(clock);
     services.mainQueueOverride = std::move(queue);

@@ -23,9 +23,12 @@ Reply fetch(const std::string& url) {
     platform::foundation::URLRequest request;
     request.url = url;
     auto session = platform::foundation::CurlURLSession::make();
-    session->dataTask(request, [&](auto data, auto response, auto) {
-        done.set_value(Reply{response ? response->statusCode : 0, data.value_or("")});
-    })->resume();
+    session
+        ->dataTask(request,
+                   [&](auto data, auto response, auto) {
+                       done.set_value(Reply{response ? response->statusCode : 0, data.value_or("")});
+                   })
+        ->resume();
     auto future = done.get_future();
     EXPECT_EQ(future.wait_for(20s), std::future_status::ready);
     return future.get();
@@ -88,7 +91,8 @@ namespace {
 
 TEST(BackendConfiguration, ACatalogueOfAnySizeSpreadsItsServersOverRealCountries) {
     const platform::foundation::Locale english("en_US");
-    for (const auto& [servers, countries] : std::vector<std::pair<std::size_t, std::size_t>>{{10000, 200}, {100, 7}, {3, 500}, {0, 10}}) {
+    for (const auto& [servers, countries] :
+         std::vector<std::pair<std::size_t, std::size_t>>{{10000, 200}, {100, 7}, {3, 500}, {0, 10}}) {
         const auto configuration = corvantis::testbed::BackendConfiguration::withCatalogue(servers, countries);
         ASSERT_EQ(configuration.accounts.size(), 1u);
         const auto& catalogue = configuration.accounts.front().servers;
@@ -116,9 +120,10 @@ TEST(TestBackend, CannedRepliesCarryTheirHeadersAndCanBreakOff) {
     platform::foundation::URLRequest request;
     request.url = backend.url() + "headers";
     auto session = platform::foundation::CurlURLSession::make();
-    session->dataTask(request, [&](auto, auto response, auto) {
-        challenge.set_value(response ? response->value("WWW-Authenticate") : std::nullopt);
-    })->resume();
+    session
+        ->dataTask(request, [&](auto, auto response,
+                                auto) { challenge.set_value(response ? response->value("WWW-Authenticate") : std::nullopt); })
+        ->resume();
     EXPECT_EQ(challenge.get_future().get(), "Basic realm=\"x\"");
 
     backend.enqueueReply("/cut", {200, "application/octet-stream", "0123456789", {}, {}, 4});

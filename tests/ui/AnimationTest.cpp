@@ -110,7 +110,8 @@ TEST_F(AnimationTest, AFinishedAnimationIsNotCancelledLater) {
 
 TEST_F(AnimationTest, TheCompletionComesAtTheEndOfTheDurationEvenWhenTheAnimationWasCutShort) {
     int completions = 0;
-    AnimationContext::runAnimationGroup(0.2, [&] { screen->animator().setAlphaValue(0); }, [&] { ++completions; });
+    AnimationContext::runAnimationGroup(
+        0.2, [&] { screen->animator().setAlphaValue(0); }, [&] { ++completions; });
     screen->setAlphaValue(1);  // reopened before the fade ended
     time.advance(199ms);
     EXPECT_EQ(completions, 0);

@@ -27,7 +27,8 @@ protected:
         write("broken", R"({"fr":0,"ip":0,"op":60})");
     }
     void write(const std::string& name, const std::string& text) {
-        ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(resources / "animations" / (name + ".json"), text, 0644));
+        ASSERT_TRUE(
+            platform::foundation::FileSystem::writeFileAtomically(resources / "animations" / (name + ".json"), text, 0644));
     }
 };
 

@@ -13,8 +13,8 @@ using platform::ui::CompositingOperation;
 using platform::ui::GraphicsContext;
 using platform::ui::Image;
 using platform::ui::Point;
-using platform::ui::Rect;
 using platform::ui::RecordingGraphicsContext;
+using platform::ui::Rect;
 using ElementType = platform::ui::BezierPath::ElementType;
 
 namespace {

@@ -1,11 +1,11 @@
 #include "UiTestCase.hpp"
 
+#include "platform/foundation/FileSystem.hpp"
+#include "platform/foundation/ResourceDirectory.hpp"
 #include "platform/ui/Font.hpp"
 #include "platform/ui/FontFile.hpp"
 #include "platform/ui/FontMetricsMeasurer.hpp"
 #include "platform/ui/FontRegistry.hpp"
-#include "platform/foundation/FileSystem.hpp"
-#include "platform/foundation/ResourceDirectory.hpp"
 #include "support/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>

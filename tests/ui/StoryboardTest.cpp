@@ -45,8 +45,8 @@ protected:
 
 TEST_F(StoryboardTest, TheViewLoadsOnFirstUseAndViewDidLoadRunsAfterTheOutletsAreConnected) {
     registerLogin();
-    auto controller = std::dynamic_pointer_cast<LoginController>(
-        Storyboard::named("Main")->instantiateController("loginViewController"));
+    auto controller =
+        std::dynamic_pointer_cast<LoginController>(Storyboard::named("Main")->instantiateController("loginViewController"));
     ASSERT_NE(controller, nullptr);
     EXPECT_FALSE(controller->isViewLoaded());
     EXPECT_EQ(loads, 0);

@@ -81,9 +81,8 @@ protected:
         table->setDelegate(list);
         table->setTarget(list);
         table->setAction("mainTableClicked:");
-        list->setActionHandler("mainTableClicked:", [this](Object*) {
-            list->journal.push_back("clicked " + std::to_string(table->clickedRow()));
-        });
+        list->setActionHandler("mainTableClicked:",
+                               [this](Object*) { list->journal.push_back("clicked " + std::to_string(table->clickedRow())); });
         list->setActionHandler("btnFavouriteClicked:", [this](Object* sender) {
             list->journal.push_back("star " + std::to_string(table->row(*dynamic_cast<View*>(sender))));
         });

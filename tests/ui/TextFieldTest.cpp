@@ -19,8 +19,8 @@ using platform::ui::Event;
 using platform::ui::EventType;
 using platform::ui::Object;
 using platform::ui::Pasteboard;
-using platform::ui::Rect;
 using platform::ui::RecordingGraphicsContext;
+using platform::ui::Rect;
 using platform::ui::SearchField;
 using platform::ui::SearchFieldCell;
 using platform::ui::SecureTextField;
@@ -89,7 +89,9 @@ protected:
 
 TEST_F(TextFieldTest, TypingEditsTheFieldAndTheDelegateHearsEveryChange) {
     email->setDelegate(delegate);
-    email->type("ab\x7f" "c\u00e9");
+    email->type(
+        "ab\x7f"
+        "c\u00e9");
     EXPECT_EQ(email->stringValue(), "ac\u00e9");
     email->type("\x7f");  // a two-byte character goes in one stroke
     EXPECT_EQ(email->stringValue(), "ac");
@@ -165,9 +167,8 @@ TEST_F(TextFieldTest, ReturnSendsTheActionAndEscapeSendsCancelUpTheChain) {
     Journal chain;
     field->setTarget(panel->contentView());
     field->setAction("txtPasswordAction:");
-    panel->contentView()->setActionHandler("txtPasswordAction:", [&](Object* sender) {
-        chain.push_back(sender == field.get() ? "action from the field" : "?");
-    });
+    panel->contentView()->setActionHandler(
+        "txtPasswordAction:", [&](Object* sender) { chain.push_back(sender == field.get() ? "action from the field" : "?"); });
 
     field->type("pw\r");
     EXPECT_EQ(chain, (Journal{"action from the field"}));
@@ -292,9 +293,7 @@ TEST_F(TextFieldTest, TheEditingModelKeepsWholeCharactersAndItsHistory) {
 // A search cell that keeps a 20-point strip at the right for its button.
 class StripCell : public SearchFieldCell {
 public:
-    Rect searchTextRect(const Rect&) const override {
-        return {0, 0, controlView()->frame().width() - 20, 40};
-    }
+    Rect searchTextRect(const Rect&) const override { return {0, 0, controlView()->frame().width() - 20, 40}; }
     Rect searchButtonRect(const Rect&) const override { return {controlView()->frame().width() - 20, 0, 20, 0}; }
 };
 

@@ -262,8 +262,8 @@ TEST_F(ViewTreeTest, ARecognizerMayTakeItselfOffItsViewWhileSending) {
 
 TEST_F(ViewTreeTest, TrackingAreasAreKeptUntilRemoved) {
     auto icon = make("icon", Rect(0, 0, 16, 16));
-    auto area = std::make_shared<TrackingArea>(icon->bounds(), TrackingArea::mouseEnteredAndExited | TrackingArea::activeAlways,
-                                               icon);
+    auto area =
+        std::make_shared<TrackingArea>(icon->bounds(), TrackingArea::mouseEnteredAndExited | TrackingArea::activeAlways, icon);
     icon->addTrackingArea(area);
     ASSERT_EQ(icon->trackingAreas().size(), 1u);
     EXPECT_EQ(icon->trackingAreas().front()->options(), 0x81u);

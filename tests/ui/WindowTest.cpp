@@ -277,8 +277,8 @@ TEST_F(WindowTest, TrackingAreasHearThePointerComeAndGo) {
     auto window = shownWindow(Rect(0, 0, 200, 100));
     auto icon = std::make_shared<HoverView>(journal, Rect(10, 10, 20, 20));
     window->contentView()->addSubview(icon);
-    icon->addTrackingArea(std::make_shared<TrackingArea>(
-        icon->bounds(), TrackingArea::mouseEnteredAndExited | TrackingArea::activeAlways, icon));
+    icon->addTrackingArea(
+        std::make_shared<TrackingArea>(icon->bounds(), TrackingArea::mouseEnteredAndExited | TrackingArea::activeAlways, icon));
     auto other = shownWindow(Rect(300, 0, 50, 50));
 
     Person::mouse(EventType::mouseMoved, window, {100, 50});

@@ -37,7 +37,8 @@ protected:
     const std::string noise = randomBytes(100000, 11);
     std::string logText = [] {
         std::string text;
-        for (int line = 0; line < 3000; ++line) text += "2026-01-01 12:00:00.000 [Info] [main] line " + std::to_string(line) + "\n";
+        for (int line = 0; line < 3000; ++line)
+            text += "2026-01-01 12:00:00.000 [Info] [main] line " + std::to_string(line) + "\n";
         return text;
     }();
 };

@@ -33,7 +33,9 @@ private:
 
 std::string logLines(std::mt19937& random, std::size_t size) {
     std::string text;
-    while (text.size() < size) text += "2026-01-01 12:00:0" + std::to_string(random() % 10) + " [Info] tunnel id=" + std::to_string(random() % 1000) + "\n";
+    while (text.size() < size)
+        text +=
+            "2026-01-01 12:00:0" + std::to_string(random() % 10) + " [Info] tunnel id=" + std::to_string(random() % 1000) + "\n";
     text.resize(size);
     return text;
 }
@@ -48,7 +50,8 @@ void makeRandomFolder(const std::filesystem::path& root, unsigned seed) {
     for (int i = 0, count = 5 + static_cast<int>(random() % 10); i < count; ++i) {
         const std::size_t sizes[] = {0, 1 + random() % 100, 1000 + random() % 60000, 100000 + random() % 400000};
         const std::size_t size = sizes[random() % 4];
-        const auto path = root / folders[random() % folders.size()] / ("f" + std::to_string(i) + (random() % 2 ? ".log" : ".bin"));
+        const auto path =
+            root / folders[random() % folders.size()] / ("f" + std::to_string(i) + (random() % 2 ? ".log" : ".bin"));
         writeFile(path, path.extension() == ".log" ? logLines(random, size) : randomBytes(size, static_cast<unsigned>(random())));
     }
 }

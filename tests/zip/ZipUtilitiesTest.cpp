@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-
 using corvantis::testing::TemporaryFolder;
 using namespace corvantis::zip;
 using namespace corvantis::zip::testing;

@@ -15,8 +15,8 @@ protected:
 };
 
 TEST_F(FileExtensions, OnlyZipAndCbzAreBuiltInAndMatchExactly) {
-    const std::vector<std::pair<std::string, bool>> cases = {{"zip", true}, {"cbz", true}, {"ZIP", false}, {"Zip", false},
-                                                              {".zip", false}, {" zip", false}, {"", false}, {"rar", false}};
+    const std::vector<std::pair<std::string, bool>> cases = {{"zip", true},   {"cbz", true},   {"ZIP", false}, {"Zip", false},
+                                                             {".zip", false}, {" zip", false}, {"", false},    {"rar", false}};
     for (const auto& [extension, valid] : cases) {
         EXPECT_EQ(Zip::isValidFileExtension(extension), valid) << extension;
         EXPECT_EQ(Zip::fileExtensionIsInvalid(extension), !valid) << extension;

@@ -1,12 +1,12 @@
 #include "tools/render/SceneCatalog.hpp"
 
+#include "StatusPopup/StatusPopupController.hpp"
 #include "app/ConnectView.hpp"
-#include "app/LoginViewController.hpp"
 #include "app/LocationsView.hpp"
 #include "app/LoginView.hpp"
+#include "app/LoginViewController.hpp"
 #include "app/MainWindow.hpp"
 #include "app/SettingsView.hpp"
-#include "StatusPopup/StatusPopupController.hpp"
 #include "platform/ui/Button.hpp"
 #include "platform/ui/Color.hpp"
 #include "platform/ui/SecureTextField.hpp"
@@ -42,12 +42,12 @@ SceneCatalog::SceneCatalog() {
                           {{"disconnected", nothing},
                            {"connecting", [](MainWindow& main) { main.connectView->showConnectingButton(); }},
                            {"connected", [](MainWindow& main) { main.connectView->showConnectedButton(); }}}};
-    scenes_["settings"] = {{View::connectView, View::settingsView},
-                           {{"app", nothing},
-                            {"account", [](MainWindow& main) { main.settingsView->btnAccount->performClick(nullptr); }}}};
-    scenes_["locations"] = {{View::connectView, View::locationsView},
-                            {{"all", nothing},
-                             {"favourites", [](MainWindow& main) { main.locationsView->btnFavourites->performClick(nullptr); }}}};
+    scenes_["settings"] = {
+        {View::connectView, View::settingsView},
+        {{"app", nothing}, {"account", [](MainWindow& main) { main.settingsView->btnAccount->performClick(nullptr); }}}};
+    scenes_["locations"] = {
+        {View::connectView, View::locationsView},
+        {{"all", nothing}, {"favourites", [](MainWindow& main) { main.locationsView->btnFavourites->performClick(nullptr); }}}};
 }
 
 std::shared_ptr<ui::Window> SceneCatalog::build(const std::string& scene, const std::string& state, std::string& error) const {
@@ -63,7 +63,8 @@ std::shared_ptr<ui::Window> SceneCatalog::build(const std::string& scene, const 
     }
     auto& main = MainWindow::shared();
     main.setup(registerMainStoryboard());
-    if (!main.popupController || !main.popupController->panel() || !main.connectView || !main.settingsView || !main.locationsView) {
+    if (!main.popupController || !main.popupController->panel() || !main.connectView || !main.settingsView ||
+        !main.locationsView) {
         error = "the storyboard \"Main\" lacks a screen";
         return nullptr;
     }

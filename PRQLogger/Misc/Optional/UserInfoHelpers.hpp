@@ -23,8 +23,8 @@ public:
     static Label name(std::string name) { return Label(std::move(name)); }
     // { the label's key: the names in the order given, repeats kept }.
     template <class... Names>
-        requires(std::constructible_from<std::string, Names> && ...)
-    static std::map<std::string, std::vector<std::string>> names(Names&&... labels) {
+    requires(std::constructible_from<std::string, Names>&&...) static std::map<std::string, std::vector<std::string>> names(
+        Names&&... labels) {
         return {{std::string(Label::userInfoKey), std::vector<std::string>{std::string(std::forward<Names>(labels))...}}};
     }
 
@@ -65,13 +65,14 @@ AnyValue joinedUserInfoValues(const AnyValue& left, const AnyValue& right);
 
 // Merges two maps: keys of one side keep their values, shared keys join theirs (see above).
 template <class Key, class Value>
-    requires std::constructible_from<AnyValue, const Value&>
-std::map<Key, AnyValue> operator|(const std::map<Key, Value>& lhs, const std::map<Key, Value>& rhs) {
+requires std::constructible_from<AnyValue, const Value&> std::map<Key, AnyValue>
+operator|(const std::map<Key, Value>& lhs, const std::map<Key, Value>& rhs) {
     std::map<Key, AnyValue> merged;
     for (const auto& [key, value] : lhs) merged.emplace(key, AnyValue(value));
     for (const auto& [key, right] : rhs) {
         const auto left = lhs.find(key);
-        merged.insert_or_assign(key, left == lhs.end() ? AnyValue(right) : joinedUserInfoValues(AnyValue(left->second), AnyValue(right)));
+        merged.insert_or_assign(
+            key, left == lhs.end() ? AnyValue(right) : joinedUserInfoValues(AnyValue(left->second), AnyValue(right)));
     }
     return merged;
 }

@@ -4,23 +4,23 @@
 #include "platform/foundation/FileSystem.hpp"
 #include "support/HelperCalls.hpp"
 #include "support/HelperProgram.hpp"
-#include "testbed/helper/HelperDaemon.hpp"
 #include "support/ProgramRun.hpp"
-#include "testbed/helper/Sandbox.hpp"
 #include "support/TemporaryFolder.hpp"
+#include "testbed/helper/HelperDaemon.hpp"
+#include "testbed/helper/Sandbox.hpp"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <tuple>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 
 using corvantis::helper::HelperCall;
 using corvantis::testbed::HelperDaemon;
+using corvantis::testbed::inSandbox;
 using corvantis::testing::helperProgram;
 using corvantis::testing::TemporaryFolder;
-using corvantis::testbed::inSandbox;
 namespace FileSystem = platform::foundation::FileSystem;
 
 namespace {
@@ -38,28 +38,30 @@ protected:
     void SetUp() override {
         if (!inSandbox()) GTEST_SKIP() << "changes routes: runs only through scripts/sandbox";
         // A network 192.0.2.0/24 on a veth pair, with its default route via 192.0.2.1.
-        for (const auto& command : std::vector<std::vector<std::string>>{
-                 {"link", "add", "corv1", "type", "veth", "peer", "name", "corv2"},
-                 {"addr", "add", "192.0.2.10/24", "dev", "corv1"},
-                 {"link", "set", "corv1", "up"},
-                 {"link", "set", "corv2", "up"},
-                 {"route", "add", "default", "via", "192.0.2.1"}}) {
+        for (const auto& command :
+             std::vector<std::vector<std::string>>{{"link", "add", "corv1", "type", "veth", "peer", "name", "corv2"},
+                                                   {"addr", "add", "192.0.2.10/24", "dev", "corv1"},
+                                                   {"link", "set", "corv1", "up"},
+                                                   {"link", "set", "corv2", "up"},
+                                                   {"route", "add", "default", "via", "192.0.2.1"}}) {
             ASSERT_EQ(runTool("/sbin/ip", command).exit.exitStatus, 0) << command[0] << " " << command[1];
         }
         ASSERT_TRUE(FileSystem::createDirectories(bundle));
-        ASSERT_TRUE(FileSystem::writeFileAtomically(bundle / "down.sh", "echo down\ntouch " + (folder / "down-ran").string() + "\n", 0755));
+        ASSERT_TRUE(FileSystem::writeFileAtomically(bundle / "down.sh",
+                                                    "echo down\ntouch " + (folder / "down-ran").string() + "\n", 0755));
         ASSERT_TRUE(FileSystem::writeFileAtomically(bundle / "com.corvantis.CorvantisGuard.service", "[Service]\n", 0644));
         ASSERT_TRUE(FileSystem::writeFileAtomically(bundle / "corvantis_guard.sh", "#!/bin/sh\n", 0755));
         ASSERT_TRUE(FileSystem::writeFileAtomically(folder / "helper.conf", "", 0644));
-        ASSERT_TRUE(FileSystem::writeFileAtomically(folder / "systemctl", "#!/bin/sh\necho \"$@\" >> " + (folder / "systemctl-calls").string() + "\n", 0755));
+        ASSERT_TRUE(FileSystem::writeFileAtomically(
+            folder / "systemctl", "#!/bin/sh\necho \"$@\" >> " + (folder / "systemctl-calls").string() + "\n", 0755));
         daemon = std::make_unique<HelperDaemon>(
-            helperProgram(), socket, std::vector<std::string>{"--config", (folder / "helper.conf").string(), "--bundle-resources", bundle.string(),
-                                             "--systemctl", (folder / "systemctl").string(), "--resolv-etc",
-                                             (folder / "resolv.conf").string(), "--resolv-var", (folder / "resolv.conf").string(),
-                                             "--resolv-backup", (folder / "resolv.backup").string(), "--guard-preferences",
-                                             (folder / "guard" / "gateway.conf").string(), "--guard-script",
-                                             (folder / "guard" / "corvantis_guard.sh").string(), "--guard-unit-folder",
-                                             (folder / "units").string()});
+            helperProgram(), socket,
+            std::vector<std::string>{
+                "--config", (folder / "helper.conf").string(), "--bundle-resources", bundle.string(), "--systemctl",
+                (folder / "systemctl").string(), "--resolv-etc", (folder / "resolv.conf").string(), "--resolv-var",
+                (folder / "resolv.conf").string(), "--resolv-backup", (folder / "resolv.backup").string(), "--guard-preferences",
+                (folder / "guard" / "gateway.conf").string(), "--guard-script",
+                (folder / "guard" / "corvantis_guard.sh").string(), "--guard-unit-folder", (folder / "units").string()});
     }
 
     void TearDown() override {
@@ -149,9 +151,9 @@ TEST_F(SandboxRoutes, TheTunnelHalfRouteComesAndGoes) {
 TEST_F(SandboxRoutes, TheKillSwitchTakesTheDefaultRouteAwayAndTheReleasePutsItBack) {
     const std::string resources = bundle.string();
     call("defaults write /Library/Preferences/com.corvantis.Corvantis.plist gateway 192.0.2.1 && cp \"" + resources +
-         "/com.corvantis.CorvantisGuard.plist\" /Library/LaunchDaemons/com.corvantis.CorvantisGuard.plist && cp \"" +
-         resources + "/corvantis_guard.sh\" /Library/LaunchDaemons/corvantis_guard.sh && launchctl load -w "
-                     "/Library/LaunchDaemons/com.corvantis.CorvantisGuard.plist ; route -n delete default 192.0.2.1");
+         "/com.corvantis.CorvantisGuard.plist\" /Library/LaunchDaemons/com.corvantis.CorvantisGuard.plist && cp \"" + resources +
+         "/corvantis_guard.sh\" /Library/LaunchDaemons/corvantis_guard.sh && launchctl load -w "
+         "/Library/LaunchDaemons/com.corvantis.CorvantisGuard.plist ; route -n delete default 192.0.2.1");
     EXPECT_EQ(routes().find("default"), std::string::npos) << routes();
     EXPECT_EQ(FileSystem::readFile(folder / "guard" / "gateway.conf").value(), "gateway=192.0.2.1\nengaged=1\n");
     const std::string installed =

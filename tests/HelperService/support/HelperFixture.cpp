@@ -23,8 +23,9 @@ HelperFixture::HelperFixture() {
     write(bundle / "com.corvantis.CorvantisGuard.plist", "not what the helper installs\n");
     write(bundle / "corvantis_guard.sh", "#!/bin/sh\nnot what the helper installs\n");
     write(bundle / "up.sh", "#!/bin/sh\necho \"add net 0.0.0.0: gateway $route_vpn_gateway\"\n", 0755);
-    write(profile, "client\r\ndev tun\r\nproto udp\r\nremote 198.51.100.1 1194\r\nauth-user-pass\r\n"
-                                  "keysize 256\r\n<ca>\r\n-----BEGIN CERTIFICATE-----\r\n</ca>\nup up.sh\ndown down.sh",
+    write(profile,
+          "client\r\ndev tun\r\nproto udp\r\nremote 198.51.100.1 1194\r\nauth-user-pass\r\n"
+          "keysize 256\r\n<ca>\r\n-----BEGIN CERTIFICATE-----\r\n</ca>\nup up.sh\ndown down.sh",
           0600);
     write(configuration.resolver.etc, "nameserver 192.168.1.1\nnameserver 8.8.8.8\n");
     routes->defaults = {{100, helper::Ipv4Address::parse("192.168.1.1"), "eth0"}};
@@ -42,8 +43,8 @@ helper::HelperConfiguration HelperFixture::makeConfiguration() const {
     made.bundleResources = bundle;
     made.applicationExecutable = "/opt/corvantis/corvantis-vpn";
     made.resolver = {folder / "resolv.conf", folder / "resolv.conf", folder / "corvantis_resolv.conf"};
-    made.guard = {folder / "etc" / "com.corvantis.Corvantis.conf", folder / "etc" / "corvantis_guard.sh",
-                  folder / "systemd", "/usr/local/libexec/corvantis/com.corvantis.CorvantisHelper"};
+    made.guard = {folder / "etc" / "com.corvantis.Corvantis.conf", folder / "etc" / "corvantis_guard.sh", folder / "systemd",
+                  "/usr/local/libexec/corvantis/com.corvantis.CorvantisHelper"};
     made.tools.resolvectl = folder / "no-resolvectl";
     // No L2TP or IKEv2 client: tests bring their own driver, and never start a real charon here.
     made.tools.xl2tpd = folder / "no-xl2tpd";
@@ -58,7 +59,8 @@ void HelperFixture::rebuild() {
     auto asked = accountsAsked;
     auto homeFolder = home;
     helper = std::make_shared<helper::CorvantisHelper>(helper::CorvantisHelper::Dependencies{
-        configuration, log, [asked, homeFolder](uid_t uid) -> platform::foundation::Expected<helper::UserAccount> {
+        configuration, log,
+        [asked, homeFolder](uid_t uid) -> platform::foundation::Expected<helper::UserAccount> {
             asked->push_back(uid);
             return helper::UserAccount{homeFolder, ::getegid()};
         },

@@ -34,8 +34,7 @@ struct HelperFixture {
     std::shared_ptr<std::vector<uid_t>> accountsAsked = std::make_shared<std::vector<uid_t>>();
     // What the L2TP service's platform models are to fail, and how its connections behave.
     std::shared_ptr<platform::network::NetworkFaults> networkFaults = std::make_shared<platform::network::NetworkFaults>();
-    std::shared_ptr<platform::security::KeychainFaults> keychainFaults =
-        std::make_shared<platform::security::KeychainFaults>();
+    std::shared_ptr<platform::security::KeychainFaults> keychainFaults = std::make_shared<platform::security::KeychainFaults>();
     std::shared_ptr<platform::network::ConnectionDriver> l2tpDriver;
     std::shared_ptr<helper::CorvantisHelper> helper;
 

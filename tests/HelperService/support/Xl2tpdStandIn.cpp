@@ -49,8 +49,8 @@ std::string Xl2tpdStandIn::answer(const std::string& command) {
         return "00 OK\n";
     }
     if (command == "x") {
-        return "00 OK\n00 AVAILABLE tunnels count=" + std::to_string(up) + "\n00 AVAILABLE calls count=" +
-               std::to_string(up) + "\n";
+        return "00 OK\n00 AVAILABLE tunnels count=" + std::to_string(up) + "\n00 AVAILABLE calls count=" + std::to_string(up) +
+               "\n";
     }
     return "01 Unknown command\n";
 }

@@ -68,17 +68,37 @@ std::string captureRules() {
     for (const auto& kind : probeKinds) rules += "  counter " + kind + " {}\n";
     rules += std::string("  chain prerouting {\n    type filter hook prerouting priority -300; policy accept;\n") +
              "    iifname != \"corv-srv\" accept\n"
-             "    ip daddr " + gateway + " udp dport 1194 counter name tunnel accept\n"
-             "    ip daddr " + listedNameServer + " counter name listed accept\n"
+             "    ip daddr " +
+             gateway +
+             " udp dport 1194 counter name tunnel accept\n"
+             "    ip daddr " +
+             listedNameServer +
+             " counter name listed accept\n"
              "    icmpv6 type { nd-neighbor-solicit, nd-neighbor-advert, nd-router-solicit } accept\n"
-             "    ip daddr " + target4 + " tcp dport 80 counter name tcp4 accept\n"
-             "    ip daddr " + target4 + " udp dport 9 counter name udp4 accept\n"
-             "    ip daddr " + target4 + " icmp type echo-request counter name icmp4 accept\n"
-             "    ip daddr " + resolver4 + " udp dport 53 counter name dns4 accept\n"
-             "    ip6 daddr " + target6 + " tcp dport 80 counter name tcp6 accept\n"
-             "    ip6 daddr " + target6 + " udp dport 9 counter name udp6 accept\n"
-             "    ip6 daddr " + target6 + " icmpv6 type echo-request counter name icmp6 accept\n"
-             "    ip6 daddr " + resolver6 + " udp dport 53 counter name dns6 accept\n"
+             "    ip daddr " +
+             target4 +
+             " tcp dport 80 counter name tcp4 accept\n"
+             "    ip daddr " +
+             target4 +
+             " udp dport 9 counter name udp4 accept\n"
+             "    ip daddr " +
+             target4 +
+             " icmp type echo-request counter name icmp4 accept\n"
+             "    ip daddr " +
+             resolver4 +
+             " udp dport 53 counter name dns4 accept\n"
+             "    ip6 daddr " +
+             target6 +
+             " tcp dport 80 counter name tcp6 accept\n"
+             "    ip6 daddr " +
+             target6 +
+             " udp dport 9 counter name udp6 accept\n"
+             "    ip6 daddr " +
+             target6 +
+             " icmpv6 type echo-request counter name icmp6 accept\n"
+             "    ip6 daddr " +
+             resolver6 +
+             " udp dport 53 counter name dns6 accept\n"
              "    counter name other\n  }\n}\n";
     return rules;
 }
@@ -110,7 +130,8 @@ long leaks(const Counts& counts) {
 }
 
 bool everyKindSeen(const Counts& counts) {
-    return std::all_of(probeKinds.begin(), probeKinds.end(), [&](const auto& kind) { return counts.contains(kind) && counts.at(kind) > 0; });
+    return std::all_of(probeKinds.begin(), probeKinds.end(),
+                       [&](const auto& kind) { return counts.contains(kind) && counts.at(kind) > 0; });
 }
 
 std::string describe(const Counts& counts) {
@@ -153,7 +174,8 @@ void send(int family, int type, int protocol, const char* to, std::uint16_t port
     if (type == SOCK_STREAM) {
         ::connect(socket, reinterpret_cast<const sockaddr*>(&destination), lengthOf(destination));
     } else {
-        ::sendto(socket, payload.data(), payload.size(), 0, reinterpret_cast<const sockaddr*>(&destination), lengthOf(destination));
+        ::sendto(socket, payload.data(), payload.size(), 0, reinterpret_cast<const sockaddr*>(&destination),
+                 lengthOf(destination));
     }
     ::close(socket);
 }
@@ -180,7 +202,11 @@ std::string echoRequest6(std::uint16_t sequence) {
 }
 
 // A query for "example.com", type A.
-const std::string dnsQuery("\x12\x34\x01\x00\x00\x01\x00\x00\x00\x00\x00\x00\x07" "example\x03" "com\x00\x00\x01\x00\x01", 29);
+const std::string dnsQuery(
+    "\x12\x34\x01\x00\x00\x01\x00\x00\x00\x00\x00\x00\x07"
+    "example\x03"
+    "com\x00\x00\x01\x00\x01",
+    29);
 
 // One probe of each kind from the client namespace, and one query to the listed name server.
 void probeOnce(std::uint16_t sequence) {
@@ -192,8 +218,10 @@ void probeOnce(std::uint16_t sequence) {
             const int family = std::string(target).find(':') == std::string::npos ? AF_INET : AF_INET6;
             send(family, SOCK_STREAM, 0, target, 80, "");
             send(family, SOCK_DGRAM, 0, target, 9, "probe");
-            if (family == AF_INET) send(family, SOCK_RAW, IPPROTO_ICMP, target, 0, echoRequest4(sequence));
-            else send(family, SOCK_RAW, IPPROTO_ICMPV6, target, 0, echoRequest6(sequence));
+            if (family == AF_INET)
+                send(family, SOCK_RAW, IPPROTO_ICMP, target, 0, echoRequest4(sequence));
+            else
+                send(family, SOCK_RAW, IPPROTO_ICMPV6, target, 0, echoRequest6(sequence));
         }
         send(AF_INET, SOCK_DGRAM, 0, resolver4, 53, dnsQuery);
         send(AF_INET6, SOCK_DGRAM, 0, resolver6, 53, dnsQuery);
@@ -239,13 +267,14 @@ protected:
         ASSERT_EQ(loaded.exit.exitStatus, 0) << loaded.standardError;
 
         ASSERT_TRUE(FileSystem::writeFileAtomically(folder / "helper.conf", "", 0600));
-        ASSERT_TRUE(FileSystem::writeFileAtomically(folder / "systemctl", "#!/bin/sh\necho \"$@\" >> " + (folder / "systemctl-calls").string() + "\n", 0755));
+        ASSERT_TRUE(FileSystem::writeFileAtomically(
+            folder / "systemctl", "#!/bin/sh\necho \"$@\" >> " + (folder / "systemctl-calls").string() + "\n", 0755));
         helper = std::make_unique<HelperDaemon>(
             corvantis::testing::helperProgram(), socket,
-            std::vector<std::string>{"--config", (folder / "helper.conf").string(), "--bundle-resources", testbed->bundle().string(),
-                                     "--runtime-folder", (folder / "run").string(), "--openvpn", "/usr/sbin/openvpn",
-                                     "--systemctl", (folder / "systemctl").string(), "--guard-preferences", keyFile.string(),
-                                     "--guard-script", (folder / "guard" / "corvantis_guard.sh").string(),
+            std::vector<std::string>{"--config", (folder / "helper.conf").string(), "--bundle-resources",
+                                     testbed->bundle().string(), "--runtime-folder", (folder / "run").string(), "--openvpn",
+                                     "/usr/sbin/openvpn", "--systemctl", (folder / "systemctl").string(), "--guard-preferences",
+                                     keyFile.string(), "--guard-script", (folder / "guard" / "corvantis_guard.sh").string(),
                                      "--guard-unit-folder", (folder / "units").string()},
             testbed->inClientNamespace());
     }
@@ -266,8 +295,8 @@ protected:
         const auto program = corvantis::testing::helperProgram();
         guard = ::fork();
         if (guard == 0) {
-            ::execl("/sbin/ip", "ip", "netns", "exec", clientNamespace, program.c_str(), "--guard", keyFile.c_str(), "--nft",
-                    nft, nullptr);
+            ::execl("/sbin/ip", "ip", "netns", "exec", clientNamespace, program.c_str(), "--guard", keyFile.c_str(), "--nft", nft,
+                    nullptr);
             ::_exit(127);
         }
     }
@@ -319,8 +348,8 @@ TEST_F(KillSwitchLeak, NothingLeavesOutsideTheTunnelFromEngagingUntilRelease) {
 
     // The tunnel up, the name server's host route through the gateway, the kill switch engaged.
     tunnel = std::make_unique<corvantis::testing::ReplyStream>(
-        socket, HelperCall::runOpenVPN((testbed->bundle() / "openvpn").string(), testbed->profile().string(), testbed->options().user,
-                                       testbed->options().password, testbed->bundle().string(), true));
+        socket, HelperCall::runOpenVPN((testbed->bundle() / "openvpn").string(), testbed->profile().string(),
+                                       testbed->options().user, testbed->options().password, testbed->bundle().string(), true));
     const auto connected = tunnel->next();
     ASSERT_TRUE(connected) << testbed->serverLog();
     const auto first = corvantis::helper::HelperWireCodec::decodeTextArrayReply(*connected);
@@ -329,10 +358,12 @@ TEST_F(KillSwitchLeak, NothingLeavesOutsideTheTunnelFromEngagingUntilRelease) {
     call(std::string("route -n add -net ") + listedNameServer + " " + gateway);
     call(std::string("route -n add -net ") + gateway + " " + gateway);
     const auto resources = testbed->bundle().string();
-    call(std::string("defaults write /Library/Preferences/com.corvantis.Corvantis.plist gateway ") + gateway + " && cp \"" + resources +
-         "/com.corvantis.CorvantisGuard.plist\" /Library/LaunchDaemons/com.corvantis.CorvantisGuard.plist && cp \"" + resources +
+    call(std::string("defaults write /Library/Preferences/com.corvantis.Corvantis.plist gateway ") + gateway + " && cp \"" +
+         resources + "/com.corvantis.CorvantisGuard.plist\" /Library/LaunchDaemons/com.corvantis.CorvantisGuard.plist && cp \"" +
+         resources +
          "/corvantis_guard.sh\" /Library/LaunchDaemons/corvantis_guard.sh && launchctl load -w "
-         "/Library/LaunchDaemons/com.corvantis.CorvantisGuard.plist ; route -n delete default " + gateway);
+         "/Library/LaunchDaemons/com.corvantis.CorvantisGuard.plist ; route -n delete default " +
+         gateway);
     ASSERT_EQ(fileText(keyFile), std::string("gateway=") + gateway + "\nengaged=1\n");
     startGuard();
     ASSERT_TRUE(guardTableHas("policy drop;")) << guardTable();
@@ -356,8 +387,7 @@ TEST_F(KillSwitchLeak, NothingLeavesOutsideTheTunnelFromEngagingUntilRelease) {
     // The helper puts the default route back and restarts the guard, which then opens.
     call(std::string("route -n add default ") + gateway);
     EXPECT_EQ(fileText(keyFile), std::string("gateway=") + gateway + "\nengaged=0\n");
-    EXPECT_NE(fileText(folder / "systemctl-calls").find("restart com.corvantis.CorvantisGuard.service"),
-              std::string::npos);
+    EXPECT_NE(fileText(folder / "systemctl-calls").find("restart com.corvantis.CorvantisGuard.service"), std::string::npos);
     stopGuard();
     startGuard();
     ASSERT_TRUE(guardTableHas("policy accept;")) << guardTable();

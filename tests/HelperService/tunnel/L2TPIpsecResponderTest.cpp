@@ -34,9 +34,9 @@ public:
         std::vector<std::string> command{request.program.string()};
         command.insert(command.end(), request.arguments.begin(), request.arguments.end());
         for (const auto& argument : command) commandLines += argument + " ";
-        return real_->launch({"/usr/bin/env", testbed_.inClientNamespace(command), request.workingDirectory,
-                              request.standardInput},
-                             std::move(events));
+        return real_->launch(
+            {"/usr/bin/env", testbed_.inClientNamespace(command), request.workingDirectory, request.standardInput},
+            std::move(events));
     }
     platform::foundation::Expected<void> signalProcessGroup(pid_t group, int signal) override {
         return real_->signalProcessGroup(group, signal);

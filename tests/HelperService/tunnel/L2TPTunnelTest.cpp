@@ -62,22 +62,26 @@ protected:
         std::filesystem::create_directories(lns);
         write(lns / "xl2tpd.conf", "[global]\nlisten-addr = " + std::string(lnsAddress) +
                                        "\n[lns default]\nip range = 10.88.0.10-10.88.0.20\nlocal ip = 10.88.0.1\n"
-                                       "require authentication = no\npppoptfile = " + (lns / "options").string() +
-                                       "\nlength bit = yes\n");
+                                       "require authentication = no\npppoptfile = " +
+                                       (lns / "options").string() + "\nlength bit = yes\n");
         write(lns / "options", "noauth\n");
         auto started = launcher->launch(
             {"/usr/bin/env",
              {"ip", "netns", "exec", lnsNamespace, "/usr/sbin/xl2tpd", "-D", "-c", (lns / "xl2tpd.conf").string(), "-C",
               (lns / "control").string(), "-p", (lns / "xl2tpd.pid").string()},
-             {}, nullptr},
+             {},
+             nullptr},
             {[](platform::foundation::OutputStream, std::string_view) {}, [](platform::foundation::ProcessExit) {}});
         ASSERT_TRUE(started) << started.error().message;
         lnsPid = started.value();
 
-        driver = std::make_unique<L2TPIPsecDriver>(L2TPIPsecDriver::Platform{
-            folder / "run", "/usr/sbin/xl2tpd", "/var/run", folder / "keychain" / "System.keychain",
-            // Past the kernel check, to see how far the real programs get.
-            [] { return KernelL2TPSupport{true, true}; }, launcher, ipsec, log});
+        driver = std::make_unique<L2TPIPsecDriver>(
+            L2TPIPsecDriver::Platform{folder / "run", "/usr/sbin/xl2tpd", "/var/run", folder / "keychain" / "System.keychain",
+                                      // Past the kernel check, to see how far the real programs get.
+                                      [] {
+                                          return KernelL2TPSupport{true, true};
+                                      },
+                                      launcher, ipsec, log});
         ipsec->set(L2TPLinkState::Ipsec::up);
     }
 
@@ -100,7 +104,8 @@ protected:
     }
 
     ConnectionStatus start() {
-        const nlohmann::json options = {{"PPP", {{"CommRemoteAddress", lnsAddress}, {"AuthName", "alice"}, {"AuthPassword", "pw"}}}};
+        const nlohmann::json options = {
+            {"PPP", {{"CommRemoteAddress", lnsAddress}, {"AuthName", "alice"}, {"AuthPassword", "pw"}}}};
         const nlohmann::json service = {{"extendedConfiguration", {{"IPSec", {{"SharedSecret", "velmortan"}}}}}};
         const auto started = driver->start("S1", service, options);
         EXPECT_TRUE(started) << started.error().message;
@@ -146,9 +151,9 @@ TEST_F(L2TPTunnel, OurXl2tpdDialsTheServersTunnelAndHangsUp) {
     for (int attempt = 0; attempt < 100 && tunnels == 0; ++attempt) {
         (void)driver->status("S1");
         const auto fifo = controlFifo();
-        const auto counts = fifo.empty() ? platform::foundation::Expected<Xl2tpdControl::Counts>(
-                                               platform::foundation::Error{ENOENT, "not yet"})
-                                         : Xl2tpdControl(fifo, folder.path()).available();
+        const auto counts =
+            fifo.empty() ? platform::foundation::Expected<Xl2tpdControl::Counts>(platform::foundation::Error{ENOENT, "not yet"})
+                         : Xl2tpdControl(fifo, folder.path()).available();
         tunnels = counts ? counts.value().tunnels : 0;
         if (tunnels == 0) std::this_thread::sleep_for(100ms);
     }

@@ -6,9 +6,9 @@
 #include "platform/foundation/FileSystem.hpp"
 #include "support/HelperCalls.hpp"
 #include "support/HelperProgram.hpp"
-#include "testbed/helper/Sandbox.hpp"
 #include "support/TemporaryFolder.hpp"
 #include "testbed/helper/HelperDaemon.hpp"
+#include "testbed/helper/Sandbox.hpp"
 #include "testbed/openvpn/OpenVpnTestbed.hpp"
 
 #include <gtest/gtest.h>
@@ -57,8 +57,8 @@ protected:
     std::unique_ptr<ReplyStream> runOpenVPN(const std::string& password) const {
         const auto bundle = testbed->bundle();
         return std::make_unique<ReplyStream>(
-            socket, HelperCall::runOpenVPN((bundle / "openvpn").string(), testbed->profile().string(),
-                                           testbed->options().user, password, bundle.string(), true));
+            socket, HelperCall::runOpenVPN((bundle / "openvpn").string(), testbed->profile().string(), testbed->options().user,
+                                           password, bundle.string(), true));
     }
 
     // Reads replies until an "ended" one; what came before it, in order, by their first element.

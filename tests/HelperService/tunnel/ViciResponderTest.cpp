@@ -44,7 +44,8 @@ protected:
                 .addList("remote_addrs", {options.hostname})
                 .addList("vips", {"0.0.0.0"})
                 .add("encap", "yes")
-                .addSection("local", ViciMessage().add("auth", "eap-mschapv2").add("id", options.user).add("eap_id", options.user))
+                .addSection("local",
+                            ViciMessage().add("auth", "eap-mschapv2").add("id", options.user).add("eap_id", options.user))
                 .addSection("remote", ViciMessage().add("auth", "pubkey").add("id", options.hostname))
                 .addSection("children", ViciMessage().addSection("tunnel", ViciMessage().addList("remote_ts", {"0.0.0.0/0"})));
         const auto loaded = vici->loadConn("tunnel", connection);

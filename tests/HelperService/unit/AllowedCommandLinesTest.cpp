@@ -16,9 +16,9 @@ const std::string resources = "/opt/Corvantis VPN/Resources";
 
 // The guard line exactly as the route control builds it.
 std::string killSwitchLine(const std::string& gateway, const std::string& lastGateway) {
-    return "defaults write /Library/Preferences/com.corvantis.Corvantis.plist gateway " + gateway + " && cp \"" +
-           resources + "/com.corvantis.CorvantisGuard.plist\" /Library/LaunchDaemons/" +
-           "com.corvantis.CorvantisGuard.plist && cp \"" + resources + "/corvantis_guard.sh\" /Library/LaunchDaemons/" +
+    return "defaults write /Library/Preferences/com.corvantis.Corvantis.plist gateway " + gateway + " && cp \"" + resources +
+           "/com.corvantis.CorvantisGuard.plist\" /Library/LaunchDaemons/" + "com.corvantis.CorvantisGuard.plist && cp \"" +
+           resources + "/corvantis_guard.sh\" /Library/LaunchDaemons/" +
            "corvantis_guard.sh && launchctl load -w /Library/LaunchDaemons/com.corvantis.CorvantisGuard.plist" +
            " ; route -n delete default " + lastGateway;
 }
@@ -27,9 +27,8 @@ TEST(Ipv4Address, ParsesOnlyPlainDottedQuads) {
     EXPECT_EQ(Ipv4Address::parse("192.168.1.1")->text(), "192.168.1.1");
     EXPECT_EQ(Ipv4Address::parse("0.0.0.0")->text(), "0.0.0.0");
     EXPECT_EQ(Ipv4Address::parse("255.255.255.255")->text(), "255.255.255.255");
-    for (const char* bad : {"", "1.2.3", "1.2.3.4.5", "256.1.1.1", "1.2.3.04", "01.2.3.4", " 1.2.3.4", "1.2.3.4 ",
-                            "1.2.3.-4", "+1.2.3.4", "1..3.4", "1.2.3.", "0x1.2.3.4", "1.2.3.4/32", "::1", "1.2.3.4\n",
-                            "1234.1.1.1"}) {
+    for (const char* bad : {"", "1.2.3", "1.2.3.4.5", "256.1.1.1", "1.2.3.04", "01.2.3.4", " 1.2.3.4", "1.2.3.4 ", "1.2.3.-4",
+                            "+1.2.3.4", "1..3.4", "1.2.3.", "0x1.2.3.4", "1.2.3.4/32", "::1", "1.2.3.4\n", "1234.1.1.1"}) {
         EXPECT_FALSE(Ipv4Address::parse(bad)) << bad;
     }
     EXPECT_EQ(Ipv4Address::fromNetworkOrder(0x0101A8C0).text(), "192.168.1.1");
@@ -58,8 +57,7 @@ TEST(AllowedCommandLines, AcceptsEveryLineTheApplicationSends) {
         {"osascript -e 'tell application \"System Events\" to make login item at end with properties "
          "{path:\"/Applications/Corvantis VPN.app\", hidden:false}'",
          helper::AddLoginItem{}},
-        {"osascript -e 'tell application \"System Events\" to delete login item \"Corvantis VPN\"'",
-         helper::DeleteLoginItem{}},
+        {"osascript -e 'tell application \"System Events\" to delete login item \"Corvantis VPN\"'", helper::DeleteLoginItem{}},
         // A path with a blank is one quoted shell word.
         {"chown -R root:wheel '/opt/Corvantis VPN/Resources/Kexts'/*", helper::OwnTunnelDrivers{bundle / "Kexts"}},
         {"chown root:wheel '/opt/Corvantis VPN/Resources/openvpn'", helper::OwnOpenVpnProgram{bundle / "openvpn"}},
@@ -118,9 +116,9 @@ TEST(AllowedCommandLines, RefusesEverythingElseWithAReason) {
         {corvantis::helper::commandLine(corvantis::helper::RunDownScript{"/tmp/down.sh"}), unknown},
         {corvantis::helper::commandLine(corvantis::helper::RunDownScript{resources + "/up.sh"}), unknown},
         {corvantis::helper::commandLine(corvantis::helper::OwnOpenVpnProgram{resources + "/openvpn;reboot"}), unknown},
-        {corvantis::helper::commandLine(corvantis::helper::EngageKillSwitch{
-             *Ipv4Address::parse("192.168.1.1"), resources + "/corvantis_guard.sh",
-             resources + "/com.corvantis.CorvantisGuard.plist"}),
+        {corvantis::helper::commandLine(corvantis::helper::EngageKillSwitch{*Ipv4Address::parse("192.168.1.1"),
+                                                                            resources + "/corvantis_guard.sh",
+                                                                            resources + "/com.corvantis.CorvantisGuard.plist"}),
          unknown},
         {"sh \"" + resources + "/down.sh\" ", unknown},
         {"route -n add -net 0/1 10.8.0.1 ", "is not an IPv4 address"},

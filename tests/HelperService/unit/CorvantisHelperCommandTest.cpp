@@ -71,8 +71,8 @@ TEST(CorvantisHelperCommands, TheKillSwitchLineInstallsTheGuardFromTheHelperItse
     const auto replies = fixture.run(guardLine(fixture.bundle, "192.168.1.1"));
     const std::string restart = "/bin/systemctl restart com.corvantis.CorvantisGuard.service";
     EXPECT_EQ(fixture.launcher->launches(),
-              (std::vector<std::string>{"/bin/systemctl daemon-reload", "/bin/systemctl enable com.corvantis.CorvantisGuard.service",
-                                        restart}));
+              (std::vector<std::string>{"/bin/systemctl daemon-reload",
+                                        "/bin/systemctl enable com.corvantis.CorvantisGuard.service", restart}));
     EXPECT_EQ(fixture.routes->changes(), std::vector<std::string>{"del default via 192.168.1.1"});
     const auto& guard = fixture.configuration.guard;
     EXPECT_EQ(fixture.read(guard.preferences), "gateway=192.168.1.1\nengaged=1\n");
@@ -80,8 +80,9 @@ TEST(CorvantisHelperCommands, TheKillSwitchLineInstallsTheGuardFromTheHelperItse
     // Written by the helper; what the user's bundle holds is never installed.
     const auto unit = guard.unitFolder / "com.corvantis.CorvantisGuard.service";
     EXPECT_NE(fixture.read(unit).find("ExecStart=" + guard.script.string() + "\n"), std::string::npos);
-    EXPECT_NE(fixture.read(guard.script).find("exec /usr/local/libexec/corvantis/com.corvantis.CorvantisHelper --guard " +
-                                              guard.preferences.string() + " --nft /usr/sbin/nft\n"),
+    EXPECT_NE(fixture.read(guard.script)
+                  .find("exec /usr/local/libexec/corvantis/com.corvantis.CorvantisHelper --guard " + guard.preferences.string() +
+                        " --nft /usr/sbin/nft\n"),
               std::string::npos);
     EXPECT_EQ(modeOf(guard.script), 0755u);
     EXPECT_EQ(modeOf(unit), 0644u);
@@ -134,8 +135,8 @@ TEST(CorvantisHelperCommands, TheDownScriptRunsFromTheBundleOnlyWhenNobodyButRoo
     ::chmod(fixture.bundle.c_str(), 0777);
     EXPECT_EQ(fixture.run(line), (Replies{""}));
     EXPECT_EQ(fixture.launcher->launches().size(), 1u);
-    EXPECT_TRUE(fixture.log->mentions("Refusing to run the down script: " + fixture.bundle.string() +
-                                      " is writable by group or others"));
+    EXPECT_TRUE(
+        fixture.log->mentions("Refusing to run the down script: " + fixture.bundle.string() + " is writable by group or others"));
 }
 
 TEST(CorvantisHelperCommands, TheDnsFlushUsesResolvectlOnlyWhereItIsInstalled) {
@@ -167,9 +168,9 @@ TEST(CorvantisHelperCommands, LoginItemLinesManageTheCallersAutostartEntry) {
 TEST(CorvantisHelperCommands, BundlePreparationLinesNeedNothingOnLinux) {
     HelperFixture fixture;
     const std::string resources = fixture.bundle.string();
-    for (const auto& line : {"chown -R root:wheel " + resources + "/Kexts/*", "chown root:wheel " + resources + "/openvpn",
-                             "chmod +x 755 " + resources + "/openvpn",
-                             "/sbin/kextload " + resources + "/Kexts/tun-notarized.kext"}) {
+    for (const auto& line :
+         {"chown -R root:wheel " + resources + "/Kexts/*", "chown root:wheel " + resources + "/openvpn",
+          "chmod +x 755 " + resources + "/openvpn", "/sbin/kextload " + resources + "/Kexts/tun-notarized.kext"}) {
         EXPECT_EQ(fixture.run(line), (Replies{""})) << line;
     }
     EXPECT_TRUE(fixture.launcher->launches().empty());
@@ -177,8 +178,8 @@ TEST(CorvantisHelperCommands, BundlePreparationLinesNeedNothingOnLinux) {
 
 TEST(CorvantisHelperCommands, RefusedLinesGetTheEmptyReplyAndALoggedReasonAndRunNothing) {
     HelperFixture fixture;
-    for (const std::string line : {"route -n add default 192.168.1.1; reboot", "rm -rf /", "route -n add default 10.0.0.300",
-                                   "sh \"/tmp/down.sh\""}) {
+    for (const std::string line :
+         {"route -n add default 192.168.1.1; reboot", "rm -rf /", "route -n add default 10.0.0.300", "sh \"/tmp/down.sh\""}) {
         EXPECT_EQ(fixture.run(line), (Replies{""})) << line;
     }
     EXPECT_TRUE(fixture.launcher->launches().empty());

@@ -22,9 +22,8 @@ TEST(HelperConfiguration, FileThenOptionsWithRootAlwaysAllowed) {
                                                 "resolv-backup = /var/lib/corvantis/resolv.conf\n"
                                                 "openvpn = /opt/openvpn/sbin/openvpn\n",
                                                 0644));
-    auto loaded = HelperConfiguration::load(
-        {"--config", file.string(), "--allow-uid=1002", "--resolv-backup", "/tmp/other", "--ip=/usr/sbin/ip",
-         "--runtime-folder=/run/corvantis-test"});
+    auto loaded = HelperConfiguration::load({"--config", file.string(), "--allow-uid=1002", "--resolv-backup", "/tmp/other",
+                                             "--ip=/usr/sbin/ip", "--runtime-folder=/run/corvantis-test"});
     ASSERT_TRUE(loaded) << loaded.error().message;
     const auto& configuration = loaded.value();
     EXPECT_EQ(configuration.allowedUids, (std::set<uid_t>{1000, 1001, 1002}));

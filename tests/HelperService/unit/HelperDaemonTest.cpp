@@ -2,8 +2,8 @@
 #include "platform/foundation/FileSystem.hpp"
 #include "support/HelperCalls.hpp"
 #include "support/HelperProgram.hpp"
-#include "testbed/helper/HelperDaemon.hpp"
 #include "support/TemporaryFolder.hpp"
+#include "testbed/helper/HelperDaemon.hpp"
 
 #include <gtest/gtest.h>
 
@@ -26,13 +26,15 @@ struct DaemonFixture {
     std::unique_ptr<HelperDaemon> daemon;
 
     DaemonFixture() {
-        EXPECT_TRUE(FileSystem::writeFileAtomically(folder / "ip", "#!/bin/sh\necho \"$@\" >> " + recorded.string() + "\n", 0755));
+        EXPECT_TRUE(
+            FileSystem::writeFileAtomically(folder / "ip", "#!/bin/sh\necho \"$@\" >> " + recorded.string() + "\n", 0755));
         EXPECT_TRUE(FileSystem::writeFileAtomically(folder / "resolv.conf", "nameserver 9.9.9.9\n", 0644));
         EXPECT_TRUE(FileSystem::writeFileAtomically(folder / "helper.conf", "allow-uid = 4242\n", 0644));
         daemon = std::make_unique<HelperDaemon>(
-            helperProgram(), socket, std::vector<std::string>{"--config", (folder / "helper.conf").string(), "--ip", (folder / "ip").string(),
-                                             "--resolv-etc", (folder / "resolv.conf").string(), "--bundle-resources",
-                                             (folder / "bundle").string()});
+            helperProgram(), socket,
+            std::vector<std::string>{"--config", (folder / "helper.conf").string(), "--ip", (folder / "ip").string(),
+                                     "--resolv-etc", (folder / "resolv.conf").string(), "--bundle-resources",
+                                     (folder / "bundle").string()});
     }
 
     // The first reply, once the helper has finished the command.
@@ -73,7 +75,7 @@ TEST(HelperDaemon, RefusesToStartWithAConfigurationOthersCanWrite) {
     TemporaryFolder folder;
     ASSERT_TRUE(FileSystem::writeFileAtomically(folder / "helper.conf", "allow-uid = 1000\n", 0666));
     EXPECT_EQ(HelperDaemon::runToExit(helperProgram(), {"--config", (folder / "helper.conf").string(), "--socket",
-                                       (folder / "helper.sock").string()}),
+                                                        (folder / "helper.sock").string()}),
               1);
     EXPECT_FALSE(FileSystem::fileExists(folder / "helper.sock"));
     EXPECT_EQ(HelperDaemon::runToExit(helperProgram(), {"--help"}), 0);

@@ -52,8 +52,8 @@ struct SocketFixture : HelperFixture {
 
 // The test client in a process of its own, as `uid` when that is not the test's own user.
 platform::foundation::FinishedProcess runClient(const std::filesystem::path& socket, const HelperCall& call, uid_t uid) {
-    platform::foundation::ProcessRequest request{CORVANTIS_HELPER_TEST_CLIENT,
-                                                 {socket.string(), HelperWireCodec::encodeCall(call).dump()}, {}};
+    platform::foundation::ProcessRequest request{
+        CORVANTIS_HELPER_TEST_CLIENT, {socket.string(), HelperWireCodec::encodeCall(call).dump()}, {}};
     if (uid != ::geteuid()) {
         const std::string id = std::to_string(uid);
         request.arguments.insert(request.arguments.begin(),

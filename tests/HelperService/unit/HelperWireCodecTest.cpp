@@ -23,8 +23,7 @@ public:
                         password.value_or("<none>") + " " + workingDirectory);
         if (reply) reply(std::vector<std::string>{"connected", "OpenVPN ended with output:\n", "10.8.0.1"});
     }
-    void connectToL2TPServerWithAddress(const std::optional<std::string>& address,
-                                        const std::optional<std::string>& username,
+    void connectToL2TPServerWithAddress(const std::optional<std::string>& address, const std::optional<std::string>& username,
                                         const std::optional<std::string>& password,
                                         const std::optional<std::string>& sharedSecret, CodeReply reply) override {
         calls.push_back("l2tp " + address.value_or("<none>") + " " + username.value_or("<none>") + " " +
@@ -54,7 +53,8 @@ std::vector<nlohmann::json> roundTrip(const HelperCall& call, RecordingHelper& h
     auto decoded = HelperWireCodec::decodeCall(wire);
     EXPECT_TRUE(decoded) << (decoded ? "" : decoded.error().message);
     std::vector<nlohmann::json> replies;
-    if (decoded) HelperWireCodec::deliver(decoded.value(), helper, [&](const nlohmann::json& reply) { replies.push_back(reply); });
+    if (decoded)
+        HelperWireCodec::deliver(decoded.value(), helper, [&](const nlohmann::json& reply) { replies.push_back(reply); });
     return replies;
 }
 
@@ -63,10 +63,12 @@ TEST(HelperWireCodec, EveryMethodArrivesWithItsArgumentsAndReplyKind) {
     EXPECT_EQ(roundTrip(HelperCall::runCommand("route -n add default 1.2.3.4", true), helper),
               (std::vector<nlohmann::json>{{{"reply", "done"}}}));
     EXPECT_TRUE(roundTrip(HelperCall::runCommand("silent", false), helper).empty());
-    const auto openvpn = roundTrip(HelperCall::runOpenVPN("/r/openvpn", "/r/config.ovpn", "user", std::nullopt, "/r", true), helper);
+    const auto openvpn =
+        roundTrip(HelperCall::runOpenVPN("/r/openvpn", "/r/config.ovpn", "user", std::nullopt, "/r", true), helper);
     ASSERT_EQ(openvpn.size(), 1u);
     EXPECT_EQ(HelperWireCodec::decodeTextArrayReply(openvpn[0]).value()->at(2), "10.8.0.1");
-    const auto l2tp = roundTrip(HelperCall::connectToL2TPServer("vpn.example", std::nullopt, "secret", "velmortan", true), helper);
+    const auto l2tp =
+        roundTrip(HelperCall::connectToL2TPServer("vpn.example", std::nullopt, "secret", "velmortan", true), helper);
     EXPECT_EQ(HelperWireCodec::decodeCodeReply(l2tp.at(0)).value(), -1);
     EXPECT_TRUE(roundTrip(HelperCall::connect(), helper).empty());
     roundTrip(HelperCall::disconnect(), helper);
@@ -79,12 +81,11 @@ TEST(HelperWireCodec, EveryMethodArrivesWithItsArgumentsAndReplyKind) {
     const auto ikev2Replies = roundTrip(HelperCall::connectToIKEv2Server(ikev2, "pass word", true), helper);
     EXPECT_EQ(HelperWireCodec::decodeCodeReply(ikev2Replies.at(0)).value(), 0);
     roundTrip(HelperCall::disconnectIKEv2(), helper);
-    EXPECT_EQ(helper.calls, (std::vector<std::string>{
-                                "runCommand route -n add default 1.2.3.4 +reply", "runCommand silent",
-                                "runOpenVPN /r/openvpn /r/config.ovpn user <none> /r",
-                                "l2tp vpn.example <none> secret velmortan", "connect", "disconnect", "toggleIpv6 YES",
-                                "backupResolvConf", "restoreResolvConf", "ikev2 vpn.example user pass word",
-                                "disconnectIKEv2"}));
+    EXPECT_EQ(helper.calls, (std::vector<std::string>{"runCommand route -n add default 1.2.3.4 +reply", "runCommand silent",
+                                                      "runOpenVPN /r/openvpn /r/config.ovpn user <none> /r",
+                                                      "l2tp vpn.example <none> secret velmortan", "connect", "disconnect",
+                                                      "toggleIpv6 YES", "backupResolvConf", "restoreResolvConf",
+                                                      "ikev2 vpn.example user pass word", "disconnectIKEv2"}));
     EXPECT_EQ(HelperWireCodec::encodeCall(HelperCall::toggleIpv6(true, true)).at("selector"), "toggleIpv6:withReply:");
 }
 
@@ -111,7 +112,8 @@ TEST(HelperWireCodec, MalformedCallsAreRefusedWithoutQuotingTheirValues) {
 }
 
 TEST(HelperWireCodec, AReplyFlagOnAMethodWithoutReplyIsIgnored) {
-    auto decoded = HelperWireCodec::decodeCall({{"selector", "disconnect"}, {"arguments", nlohmann::json::array()}, {"reply", true}});
+    auto decoded =
+        HelperWireCodec::decodeCall({{"selector", "disconnect"}, {"arguments", nlohmann::json::array()}, {"reply", true}});
     ASSERT_TRUE(decoded);
     EXPECT_FALSE(decoded.value().withReply);
 }

@@ -9,8 +9,8 @@
 using namespace corvantis::helper;
 using platform::network::IKEv2AuthenticationMethod;
 using platform::network::IKEv2DeadPeerDetectionRate;
-using platform::network::VPNProtocolIKEv2;
 using platform::network::ViciMessage;
+using platform::network::VPNProtocolIKEv2;
 
 namespace {
 
@@ -46,12 +46,11 @@ TEST(IKEv2Settings, TheScreensConfigurationBecomesAnEapLoginWithTheServersCertif
             .add("keyingtries", "1")
             .addSection("local", ViciMessage().add("auth", "eap-mschapv2").add("id", "alice").add("eap_id", "alice"))
             .addSection("remote", ViciMessage().add("auth", "pubkey").add("id", "vpn.example.com"))
-            .addSection("children", ViciMessage().addSection(
-                                        "corvantis-ikev2", ViciMessage()
-                                                               .addList("remote_ts", {"0.0.0.0/0"})
-                                                               .add("dpd_action", "clear")
-                                                               .add("start_action", "none")
-                                                               .add("close_action", "none")));
+            .addSection("children", ViciMessage().addSection("corvantis-ikev2", ViciMessage()
+                                                                                    .addList("remote_ts", {"0.0.0.0/0"})
+                                                                                    .add("dpd_action", "clear")
+                                                                                    .add("start_action", "none")
+                                                                                    .add("close_action", "none")));
     EXPECT_EQ(connection.value(), expected);
     // No secret of any kind is part of the connection.
     EXPECT_EQ(connection.value().encode().value().find("ref-1"), std::string::npos);
@@ -70,11 +69,19 @@ TEST(IKEv2Settings, EachSettingMapsOrIsRefused) {
     const std::vector<Case> cases{
         {"kernel ESP needs no UDP", [](auto&) {}, false, "", "encap", "no"},
         {"low rate", [](auto& s) { s.deadPeerDetectionRate = IKEv2DeadPeerDetectionRate::low; }, true, "", "dpd_delay", "1800s"},
-        {"medium rate", [](auto& s) { s.deadPeerDetectionRate = IKEv2DeadPeerDetectionRate::medium; }, true, "", "dpd_delay", "600s"},
-        {"no detection", [](auto& s) { s.deadPeerDetectionRate = IKEv2DeadPeerDetectionRate::none; }, true, "", "dpd_delay", "0s"},
-        {"address as server", [](auto& s) { s.serverAddress = "192.0.2.7"; s.remoteIdentifier.reset(); }, true, "remote", "id", "192.0.2.7"},
+        {"medium rate", [](auto& s) { s.deadPeerDetectionRate = IKEv2DeadPeerDetectionRate::medium; }, true, "", "dpd_delay",
+         "600s"},
+        {"no detection", [](auto& s) { s.deadPeerDetectionRate = IKEv2DeadPeerDetectionRate::none; }, true, "", "dpd_delay",
+         "0s"},
+        {"address as server",
+         [](auto& s) {
+             s.serverAddress = "192.0.2.7";
+             s.remoteIdentifier.reset();
+         },
+         true, "remote", "id", "192.0.2.7"},
         {"other remote identity", [](auto& s) { s.remoteIdentifier = "gw.example.com"; }, true, "remote", "id", "gw.example.com"},
-        {"user name is the EAP identity", [](auto& s) { s.username = "bob@example.com"; }, true, "local", "eap_id", "bob@example.com"},
+        {"user name is the EAP identity", [](auto& s) { s.username = "bob@example.com"; }, true, "local", "eap_id",
+         "bob@example.com"},
         {"certificate login", [](auto& s) { s.authenticationMethod = IKEv2AuthenticationMethod::certificate; }, true, "", "", ""},
         {"shared secret", [](auto& s) { s.authenticationMethod = IKEv2AuthenticationMethod::sharedSecret; }, true, "", "", ""},
         {"no account login", [](auto& s) { s.useExtendedAuthentication = false; }, true, "", "", ""},
@@ -130,9 +137,10 @@ TEST(IKEv2Settings, OnlyAllowedFormsReachTheHelper) {
     badHost["serverAddress"] = "$(reboot)";
     auto missing = good;
     missing.erase("disconnectOnSleep");
-    for (const auto& message : {call(outOfRange, "hunter2-secret"), call(badHost, "hunter2-secret"), call(missing, "hunter2-secret"),
-                                call(good, ""), call(good, std::string(256, 'p')), call(good, std::string("hunter2\0x", 9)),
-                                call(good, 7), call("vpn.example.com", "hunter2-secret")}) {
+    for (const auto& message :
+         {call(outOfRange, "hunter2-secret"), call(badHost, "hunter2-secret"), call(missing, "hunter2-secret"), call(good, ""),
+          call(good, std::string(256, 'p')), call(good, std::string("hunter2\0x", 9)), call(good, 7),
+          call("vpn.example.com", "hunter2-secret")}) {
         const auto decoded = HelperWireCodec::decodeCall(message);
         ASSERT_FALSE(decoded) << message.dump();
         EXPECT_EQ(decoded.error().message.find("hunter2"), std::string::npos);

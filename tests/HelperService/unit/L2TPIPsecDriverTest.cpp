@@ -86,9 +86,12 @@ struct DriverFixture : HelperFixture {
     DriverFixture() {
         std::filesystem::create_directories(pppRun);
         launcher->hold("xl2tpd");
-        driver = std::make_shared<L2TPIPsecDriver>(L2TPIPsecDriver::Platform{
-            configuration.runtimeFolder, "/usr/sbin/xl2tpd", pppRun, configuration.systemKeychain,
-            [] { return KernelL2TPSupport{true, true}; }, launcher, ipsec, log});
+        driver = std::make_shared<L2TPIPsecDriver>(L2TPIPsecDriver::Platform{configuration.runtimeFolder, "/usr/sbin/xl2tpd",
+                                                                             pppRun, configuration.systemKeychain,
+                                                                             [] {
+                                                                                 return KernelL2TPSupport{true, true};
+                                                                             },
+                                                                             launcher, ipsec, log});
         l2tpDriver = driver;
         rebuild();
         platform::Services services;
@@ -195,9 +198,8 @@ TEST(L2TPIPsecDriver, OnAKernelWithoutPppTheStartFailsSayingSo) {
     if (KernelL2TPSupport::probe().ppp) GTEST_SKIP() << "this kernel has PPP";
     HelperFixture fixture;
     fixture.l2tpDriver = std::make_shared<L2TPIPsecDriver>(L2TPIPsecDriver::Platform{
-        fixture.configuration.runtimeFolder, "/usr/sbin/xl2tpd", fixture.folder / "ppp-run",
-        fixture.configuration.systemKeychain, [] { return KernelL2TPSupport::probe(); }, fixture.launcher,
-        std::make_shared<ScriptedL2TPIpsec>(), fixture.log});
+        fixture.configuration.runtimeFolder, "/usr/sbin/xl2tpd", fixture.folder / "ppp-run", fixture.configuration.systemKeychain,
+        [] { return KernelL2TPSupport::probe(); }, fixture.launcher, std::make_shared<ScriptedL2TPIpsec>(), fixture.log});
     fixture.rebuild();
     platform::Services services;
     services.processLauncherOverride = fixture.launcher;

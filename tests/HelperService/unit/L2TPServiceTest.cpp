@@ -31,8 +31,7 @@ struct L2TPFixture : HelperFixture {
     std::shared_ptr<ScriptedConnectionDriver> driver;
     std::unique_ptr<VirtualTime> time;
 
-    explicit L2TPFixture(std::deque<ConnectionStatus> statuses = {ConnectionStatus::connecting,
-                                                                  ConnectionStatus::connecting,
+    explicit L2TPFixture(std::deque<ConnectionStatus> statuses = {ConnectionStatus::connecting, ConnectionStatus::connecting,
                                                                   ConnectionStatus::connected})
         : driver(std::make_shared<ScriptedConnectionDriver>(std::move(statuses))) {
         l2tpDriver = driver;
@@ -93,10 +92,9 @@ TEST(L2TPService, TheFirstRequestMakesTheServiceWithItsSecretsAndConnects) {
                                                                  {kSCPropNetPPPAuthName, "alice"},
                                                                  {kSCPropNetPPPAuthPassword, id},
                                                                  {kSCPropNetPPPAuthPasswordEncryption, "Keychain"}}));
-    EXPECT_EQ(service["extendedConfiguration"]["IPSec"],
-              nlohmann::json({{kSCPropNetIPSecAuthenticationMethod, "SharedSecret"},
-                              {kSCPropNetIPSecSharedSecretEncryption, "Keychain"},
-                              {kSCPropNetIPSecSharedSecret, id + ".SS"}}));
+    EXPECT_EQ(service["extendedConfiguration"]["IPSec"], nlohmann::json({{kSCPropNetIPSecAuthenticationMethod, "SharedSecret"},
+                                                                         {kSCPropNetIPSecSharedSecretEncryption, "Keychain"},
+                                                                         {kSCPropNetIPSecSharedSecret, id + ".SS"}}));
     EXPECT_EQ(service["protocols"]["IPv4"], nlohmann::json({{"ConfigMethod", "PPP"}, {"OverridePrimary", 1}}));
     EXPECT_EQ(stored["sets"][stored["currentSet"].get<std::string>()]["services"], nlohmann::json({id}));
     EXPECT_EQ(stored["applied"]["services"][id], service);
@@ -168,11 +166,11 @@ TEST(L2TPService, EachFailingStepAnswersItsCodeAndTheRequestGoesOn) {
         {"no preferences", network(NetworkStep::createPreferences), {101, 0}},
         {"PPP configuration", network(NetworkStep::setInterfaceConfiguration), {103, -1, 0}},
         {"IPsec configuration", network(NetworkStep::setExtendedConfiguration), {104, -1, 0}},
-        {"default configuration, which leaves no IPv4 protocol", network(NetworkStep::establishDefaultConfiguration),
+        {"default configuration, which leaves no IPv4 protocol",
+         network(NetworkStep::establishDefaultConfiguration),
          {201, 205, -1, 0}},
         {"no current set", network(NetworkStep::copyCurrentSet), {202, -1, 0}},
-        {"the set holds the service", network(NetworkStep::addServiceToSet, platform::network::kSCStatusKeyExists),
-         {203, -1, 0}},
+        {"the set holds the service", network(NetworkStep::addServiceToSet, platform::network::kSCStatusKeyExists), {203, -1, 0}},
         {"adding to the set", network(NetworkStep::addServiceToSet), {204, -1, 0}},
         {"no IPv4 protocol", network(NetworkStep::copyProtocol), {205, -1, 0}},
         {"IPv4 configuration", network(NetworkStep::setProtocolConfiguration), {206, -1, 0}},
@@ -280,9 +278,9 @@ TEST(L2TPService, TheHelpersOwnStopEndsAStartedServiceAndIsQuietWithoutOne) {
 TEST(L2TPService, DisconnectInAHelperThatNeverTouchedL2tpLogsEachStepAndGoesOn) {
     HelperFixture fixture;
     fixture.helper->disconnect();
-    for (const char* message : {"terminating openvpn process", "Disconnecting L2TP", "L2TP disconnect error",
-                                "Error removing L2TP entry", "SCPreferencesCommitChanges error",
-                                "SCPreferencesApplyChanges error"}) {
+    for (const char* message :
+         {"terminating openvpn process", "Disconnecting L2TP", "L2TP disconnect error", "Error removing L2TP entry",
+          "SCPreferencesCommitChanges error", "SCPreferencesApplyChanges error"}) {
         EXPECT_TRUE(fixture.log->mentions(message)) << message;
     }
     EXPECT_EQ(fixture.run("route -n add default 192.168.1.1").front(), "");

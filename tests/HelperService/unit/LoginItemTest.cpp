@@ -17,8 +17,9 @@ namespace {
 struct LoginItemFixture {
     TemporaryFolder folder;
     std::filesystem::path home = folder / "home";
-    LoginItem item{"/opt/corvantis/corvantis-vpn",
-                   [this](uid_t) -> platform::foundation::Expected<UserAccount> { return UserAccount{home, ::getegid()}; }};
+    LoginItem item{"/opt/corvantis/corvantis-vpn", [this](uid_t) -> platform::foundation::Expected<UserAccount> {
+                       return UserAccount{home, ::getegid()};
+                   }};
     std::filesystem::path entry = home / ".config" / "autostart" / LoginItem::entryName;
 
     LoginItemFixture() { std::filesystem::create_directory(home); }
@@ -39,8 +40,8 @@ TEST(LoginItem, AddWritesAnAutostartEntryAndRemoveDeletesIt) {
 }
 
 TEST(LoginItem, TheProgramIsQuotedAsDesktopEntriesRequire) {
-    EXPECT_NE(LoginItem::desktopEntry("/opt/My \"VPN\" $HOME/50%\\x").find(
-                  "Exec=\"/opt/My \\\\\"VPN\\\\\" \\\\$HOME/50%%\\\\\\\\x\"\n"),
+    EXPECT_NE(LoginItem::desktopEntry("/opt/My \"VPN\" $HOME/50%\\x")
+                  .find("Exec=\"/opt/My \\\\\"VPN\\\\\" \\\\$HOME/50%%\\\\\\\\x\"\n"),
               std::string::npos);
 }
 
@@ -59,8 +60,9 @@ struct OtherUserFixture {
     static constexpr uid_t nobody = 65534;
     TemporaryFolder folder;
     std::filesystem::path home = folder / "nobody";
-    LoginItem item{"/opt/corvantis/corvantis-vpn",
-                   [this](uid_t) -> platform::foundation::Expected<UserAccount> { return UserAccount{home, nobody}; }};
+    LoginItem item{"/opt/corvantis/corvantis-vpn", [this](uid_t) -> platform::foundation::Expected<UserAccount> {
+                       return UserAccount{home, nobody};
+                   }};
 
     OtherUserFixture() {
         ::chmod(folder.path().c_str(), 0755);

@@ -173,8 +173,8 @@ TEST(OpenVpnRunner, ConnectedCarriesTheOutputAndTheGatewayOfThisRun) {
 }
 
 TEST(OpenVpnRunner, EveryDropMarkerStopsThatRunAndRepliesEnded) {
-    for (const std::string marker : {"Connection refused", "Connection reset", "Inactivity timeout",
-                                     "read UDP: Unknown error", "AUTH_FAILED"}) {
+    for (const std::string marker :
+         {"Connection refused", "Connection reset", "Inactivity timeout", "read UDP: Unknown error", "AUTH_FAILED"}) {
         OpenVpnFixture fixture;
         VirtualTime time{fixture.launcherServices()};
         Replies replies;
@@ -293,21 +293,17 @@ TEST(OpenVpnRunner, RefusedRequestsAnswerEndedWithTheReasonAndStartNothing) {
          },
          "", "pw", "is not a config.ovpn"},
         {"a profile in a folder open to others",
-         [](OpenVpnFixture& f) { std::filesystem::permissions(f.profile.parent_path(), std::filesystem::perms(0755)); },
-         "", "pw", "is open to other users"},
+         [](OpenVpnFixture& f) { std::filesystem::permissions(f.profile.parent_path(), std::filesystem::perms(0755)); }, "", "pw",
+         "is open to other users"},
         {"a profile others may write", [](OpenVpnFixture& f) { f.write(f.profile, "client\n", 0666); }, "", "pw",
          "is writable by group or others"},
-        {"a profile that loads a plugin",
-         [](OpenVpnFixture& f) { f.write(f.profile, "client\nplugin /tmp/evil.so\n"); }, "", "pw",
-         "line 2 (\"plugin /tmp/evil.so\") is not a client directive"},
-        {"a profile with another up script",
-         [](OpenVpnFixture& f) { f.write(f.profile, "client\nup /tmp/evil.sh\n"); }, "", "pw",
+        {"a profile that loads a plugin", [](OpenVpnFixture& f) { f.write(f.profile, "client\nplugin /tmp/evil.so\n"); }, "",
+         "pw", "line 2 (\"plugin /tmp/evil.so\") is not a client directive"},
+        {"a profile with another up script", [](OpenVpnFixture& f) { f.write(f.profile, "client\nup /tmp/evil.sh\n"); }, "", "pw",
          "runs a script other than the bundle's up.sh"},
-        {"a profile that names a credentials file",
-         [](OpenVpnFixture& f) { f.write(f.profile, "auth-user-pass /etc/shadow\n"); }, "", "pw",
-         "names a file"},
-        {"an up script others may write",
-         [](OpenVpnFixture& f) { f.write(f.bundle / "up.sh", "#!/bin/sh\n", 0777); }, "", "pw",
+        {"a profile that names a credentials file", [](OpenVpnFixture& f) { f.write(f.profile, "auth-user-pass /etc/shadow\n"); },
+         "", "pw", "names a file"},
+        {"an up script others may write", [](OpenVpnFixture& f) { f.write(f.bundle / "up.sh", "#!/bin/sh\n", 0777); }, "", "pw",
          "refusing the bundle's up.sh"},
         {"a profile that is a symbolic link",
          [](OpenVpnFixture& f) {
@@ -346,8 +342,8 @@ TEST(OpenVpnRunner, ARealProgramThatPromptsGetsItsAnswersThroughThePipe) {
                   0755);
     fixture.rebuild();
     Replies replies;
-    fixture.helper->runOpenVPN("/usr/sbin/openvpn", fixture.profile.string(), "alice", "pass word",
-                               fixture.bundle.string(), replies.channel());
+    fixture.helper->runOpenVPN("/usr/sbin/openvpn", fixture.profile.string(), "alice", "pass word", fixture.bundle.string(),
+                               replies.channel());
     replies.waitFor(2);
     EXPECT_EQ(replies.kinds(), (Texts{"connected", "ended"}));
     EXPECT_NE(replies.all()[0][1].find("answers: alice/pass word\nadd net 0.0.0.0: gateway \n"), std::string::npos)
@@ -361,8 +357,8 @@ TEST(OpenVpnRunner, AProgramThatCannotStartGivesEndedWithTheReason) {
     fixture.configuration.tools.openvpn = fixture.folder / "no-openvpn-here";
     fixture.rebuild();
     Replies replies;
-    fixture.helper->runOpenVPN("/usr/sbin/openvpn", fixture.profile.string(), "alice", "pw",
-                               fixture.bundle.string(), replies.channel());
+    fixture.helper->runOpenVPN("/usr/sbin/openvpn", fixture.profile.string(), "alice", "pw", fixture.bundle.string(),
+                               replies.channel());
     ASSERT_EQ(replies.kinds(), Texts{"ended"});
     EXPECT_NE(replies.all()[0][1].find("Cannot start " + (fixture.folder / "no-openvpn-here").string()), std::string::npos);
     EXPECT_TRUE(std::filesystem::is_empty(fixture.configuration.runtimeFolder));

@@ -43,8 +43,8 @@ std::optional<Ipv4Address> address(const char* text) {
 
 TEST(DefaultGatewayQuery, AnswersTheGatewayOfTheDefaultRouteWithTheLowestMetric) {
     GatewayFixture fixture;
-    fixture.routes->defaults = {{600, address("10.0.0.10"), "wlan0"}, {100, address("192.168.1.1"), "eth0"},
-                                {100, address("192.168.1.2"), "eth1"}};
+    fixture.routes->defaults = {
+        {600, address("10.0.0.10"), "wlan0"}, {100, address("192.168.1.1"), "eth0"}, {100, address("192.168.1.2"), "eth1"}};
     EXPECT_EQ(fixture.query.answer().value(), "192.168.1.1\n");
 }
 

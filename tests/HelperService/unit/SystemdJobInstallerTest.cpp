@@ -21,8 +21,8 @@ struct InstallerFixture {
     corvantis::testing::TemporaryFolder folder;
     std::shared_ptr<corvantis::testing::FakeProcessLauncher> launcher =
         std::make_shared<corvantis::testing::FakeProcessLauncher>();
-    SystemdJobPaths paths{folder / "systemd", folder / "libexec", folder / "etc", folder / "run", folder / "systemd-running",
-                          "/bin/systemctl"};
+    SystemdJobPaths paths{folder / "systemd", folder / "libexec",         folder / "etc",
+                          folder / "run",     folder / "systemd-running", "/bin/systemctl"};
     SystemdJobInstaller installer{paths, launcher};
     std::filesystem::path program = folder / "bundle-copy";
 
