@@ -14,6 +14,7 @@
 #include "app/ProfileParser.hpp"
 #include "app/ProfileReply.hpp"
 #include "bench/BenchmarkFolder.hpp"
+#include "bench/ComparisonRow.hpp"
 #include "platform/Services.hpp"
 #include "platform/assembly/application/ApplicationServices.hpp"
 #include "platform/dispatch/MainQueue.hpp"
@@ -33,6 +34,9 @@
 #include <vector>
 
 namespace {
+
+using corvantis::bench::formatted;
+using corvantis::bench::median;
 
 using corvantis::testbed::BackendConfiguration;
 
@@ -57,17 +61,6 @@ double millisecondsOf(const std::function<void()>& work) {
     const double start = threadMilliseconds();
     work();
     return threadMilliseconds() - start;
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-std::string formatted(const char* format, double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
 }
 
 platform::Services benchmarkServices() {
@@ -135,10 +128,9 @@ int main() try {
               << "  the general reader's way to the same city list:      median " << formatted("%.2f", median(generalWay))
               << " ms CPU\n"
               << "  load average after: " << loadAverage() << "\n";
-    std::cout << "ROW\tprofile -> city list, "
-              << "10,000 servers (CPU)\t" << formatted("%.1f ms", oursMedian) << "\t" << formatted("%.1f ms", referenceMedian)
-              << "\t" << formatted("%.1fx", referenceMedian / oursMedian) << "\t<= 20 ms\t"
-              << (oursMedian <= targetMilliseconds ? "yes" : "no") << "\n";
+    corvantis::bench::printRow("profile -> city list, 10,000 servers (CPU)", formatted("%.1f ms", oursMedian),
+                               formatted("%.1f ms", referenceMedian), formatted("%.1fx", referenceMedian / oursMedian),
+                               "<= 20 ms", oursMedian <= targetMilliseconds);
     return 0;
 } catch (const std::exception& error) {
     std::cerr << "compare_citylist: " << error.what() << "\n";

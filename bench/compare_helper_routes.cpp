@@ -6,6 +6,7 @@
 #include "HelperService/CorvantisHelper/CorvantisHelper.hpp"
 #include "HelperService/CorvantisHelperInterface/HelperWireCodec.hpp"
 #include "bench/BenchmarkFolder.hpp"
+#include "bench/ComparisonRow.hpp"
 #include "platform/assembly/helper/HelperServices.hpp"
 #include "platform/foundation/FileDescriptor.hpp"
 #include "platform/xpc/MessageFrame.hpp"
@@ -35,6 +36,8 @@
 #include <vector>
 
 namespace {
+
+using corvantis::bench::median;
 
 using Clock = std::chrono::steady_clock;
 using platform::foundation::FileDescriptor;
@@ -98,11 +101,6 @@ std::string routeLine(int call) {
 
 nlohmann::json routeRequest(int call) {
     return corvantis::helper::HelperWireCodec::encodeCall(corvantis::helper::HelperCall::runCommand(routeLine(call), true));
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 // One repetition of the helper's route command: the median call, in microseconds.
@@ -224,11 +222,8 @@ int main() {
 
     const double oursMedian = median(ours);
     const double referenceMedian = median(reference);
-    char ratio[32];
-    std::snprintf(ratio, sizeof ratio, "%.1fx", oursMedian / referenceMedian);
-    const bool met = oursMedian <= 2000;
-    std::cout << "ROW\thelper route command round trip (p50)\t" << milliseconds(oursMedian) << "\t"
-              << milliseconds(referenceMedian) << " (raw Unix socket)\t" << ratio << "\t<= 2 ms\t" << (met ? "yes" : "no")
-              << "\n";
+    corvantis::bench::printRow("helper route command round trip (p50)", milliseconds(oursMedian),
+                               milliseconds(referenceMedian) + " (raw Unix socket)",
+                               corvantis::bench::formatted("%.1fx", oursMedian / referenceMedian), "<= 2 ms", oursMedian <= 2000);
     return 0;
 }

@@ -7,6 +7,7 @@
 // print the same text. Interleaved repetitions; the medians go to the table.
 #include "PRQLogger/Destinations/FileDestination.hpp"
 #include "PRQLogger/PRQLogger.hpp"
+#include "bench/ComparisonRow.hpp"
 #include "platform/assembly/application/ApplicationServices.hpp"
 #include "platform/dispatch/ThreadName.hpp"
 
@@ -29,6 +30,8 @@
 #include <vector>
 
 namespace {
+
+using corvantis::bench::median;
 
 // About sixty characters, like the application's own messages.
 constexpr const char* message = "Connected to de-fra-01.corvantis.net over UDP, port 1194 ok";
@@ -71,11 +74,6 @@ std::string lastLine(const std::filesystem::path& path) {
     return last;
 }
 
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 double threadCpuNanoseconds() {
     timespec now{};
     ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
@@ -104,11 +102,9 @@ std::string nanoseconds(double value) {
 }
 
 void printRow(const char* work, double oursNs, double referenceNs, double ratio, double target) {
-    char ratioText[16], targetText[16];
-    std::snprintf(ratioText, sizeof ratioText, "%.2fx", ratio);
-    std::snprintf(targetText, sizeof targetText, ">= %.2gx", target);
-    std::cout << "ROW\t" << work << '\t' << nanoseconds(oursNs) << '\t' << nanoseconds(referenceNs) << '\t' << ratioText << '\t'
-              << targetText << '\t' << (ratio >= target ? "yes" : "no") << std::endl;
+    using corvantis::bench::formatted;
+    corvantis::bench::printRow(work, nanoseconds(oursNs), nanoseconds(referenceNs), formatted("%.2fx", ratio),
+                               formatted(">= %.2gx", target), ratio >= target);
 }
 
 int compare() {

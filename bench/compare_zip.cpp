@@ -6,6 +6,7 @@
 // Everything lives on tmpfs (/dev/shm) so that the disk's write-back does not time either side.
 #include "GeneratedLogs.hpp"
 #include "Zip/Zip.hpp"
+#include "bench/ComparisonRow.hpp"
 #include "platform/assembly/helper/HelperServices.hpp"
 
 #include <algorithm>
@@ -26,6 +27,9 @@
 extern char** environ;
 
 namespace {
+
+using corvantis::bench::formatted;
+using corvantis::bench::median;
 
 namespace fs = std::filesystem;
 using corvantis::zip::Zip;
@@ -69,21 +73,9 @@ double secondsOf(const std::function<bool()>& work) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-std::string formatted(const char* format, double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
-
 void row(const std::string& work, const std::string& ours, const std::string& reference, double ratio, const std::string& target,
          bool met) {
-    std::cout << "ROW\t" << work << '\t' << ours << '\t' << reference << '\t' << formatted("%.2fx", ratio) << '\t' << target
-              << '\t' << (met ? "yes" : "no") << std::endl;
+    corvantis::bench::printRow(work, ours, reference, formatted("%.2fx", ratio), target, met);
 }
 
 struct Case {
