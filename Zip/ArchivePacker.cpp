@@ -119,7 +119,7 @@ void ArchivePacker::finish() {
 
 void ArchivePacker::submit(Piece piece) {
     while (queue_.full()) writeOldest();
-    queue_.submit([level = level_, piece = std::move(piece)] { return PieceDeflater::deflate(level, piece.bytes, piece.last); });
+    queue_.submit([level = level_, piece = std::move(piece)] { return ChunkDeflater::deflate(level, piece.bytes, piece.last); });
 }
 
 void ArchivePacker::writeOldest() {

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "Zip/ArchiveWriter.hpp"
+#include "Zip/ChunkDeflater.hpp"
 #include "Zip/InputFile.hpp"
 #include "Zip/OrderedWorkQueue.hpp"
-#include "Zip/PieceDeflater.hpp"
 
 #include <cstddef>
 #include <cstdint>

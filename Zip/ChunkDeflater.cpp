@@ -1,4 +1,4 @@
-#include "Zip/PieceDeflater.hpp"
+#include "Zip/ChunkDeflater.hpp"
 
 #include <algorithm>
 #include <libdeflate.h>
@@ -89,7 +89,7 @@ bool compress(int level, std::span<const std::uint8_t> bytes, bool last, std::ve
 }
 }  // namespace
 
-DeflatedPiece PieceDeflater::deflate(int level, std::span<const std::uint8_t> bytes, bool last) {
+DeflatedPiece ChunkDeflater::deflate(int level, std::span<const std::uint8_t> bytes, bool last) {
     DeflatedPiece piece;
     piece.size = bytes.size();
     piece.crc = static_cast<std::uint32_t>(crc32_z(0, bytes.data(), bytes.size()));

@@ -19,7 +19,7 @@ struct DeflatedPiece {
 // zlib at the same level, and as small); it always ends its output with a final block, so for
 // every piece but the last that block's final flag is cleared and the stream continues, byte
 // aligned, after an empty stored block, as a zlib full flush would leave it. Safe on any thread.
-class PieceDeflater {
+class ChunkDeflater {
 public:
     // `level` on zlib's scale, -1 for the default.
     static DeflatedPiece deflate(int level, std::span<const std::uint8_t> bytes, bool last);
