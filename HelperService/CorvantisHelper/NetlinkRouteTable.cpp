@@ -108,11 +108,18 @@ Expected<void> ask(const nlmsghdr* request, mnl_cb_t take, void* data) {
     }
 }
 
-nlmsghdr* routeRequest(char* buffer, std::uint16_t type, std::uint16_t flags, const Ipv4Route& route) {
+// A request's header in `buffer`; each request goes out on a socket of its own, so one sequence
+// number serves them all.
+nlmsghdr* requestHeader(char* buffer, std::uint16_t type, std::uint16_t flags) {
     nlmsghdr* request = mnl_nlmsg_put_header(buffer);
     request->nlmsg_type = type;
-    request->nlmsg_flags = NLM_F_REQUEST | NLM_F_ACK | flags;
+    request->nlmsg_flags = NLM_F_REQUEST | flags;
     request->nlmsg_seq = 1;
+    return request;
+}
+
+nlmsghdr* routeRequest(char* buffer, std::uint16_t type, std::uint16_t flags, const Ipv4Route& route) {
+    nlmsghdr* request = requestHeader(buffer, type, NLM_F_ACK | flags);
     auto* message = static_cast<rtmsg*>(mnl_nlmsg_put_extra_header(request, sizeof(rtmsg)));
     message->rtm_family = AF_INET;
     message->rtm_dst_len = static_cast<unsigned char>(route.prefixLength);
@@ -229,10 +236,7 @@ int takeLink(const nlmsghdr* message, void* data) {
 
 Expected<Link> linkOf(unsigned device) {
     alignas(nlmsghdr) char buffer[requestSize];
-    nlmsghdr* request = mnl_nlmsg_put_header(buffer);
-    request->nlmsg_type = RTM_GETLINK;
-    request->nlmsg_flags = NLM_F_REQUEST | NLM_F_ACK;
-    request->nlmsg_seq = 1;
+    nlmsghdr* request = requestHeader(buffer, RTM_GETLINK, NLM_F_ACK);
     auto* message = static_cast<ifinfomsg*>(mnl_nlmsg_put_extra_header(request, sizeof(ifinfomsg)));
     message->ifi_family = AF_UNSPEC;
     message->ifi_index = static_cast<int>(device);
@@ -255,10 +259,7 @@ Expected<void> NetlinkRouteTable::remove(const Ipv4Route& route) {
 
 Expected<std::vector<DefaultRoute>> NetlinkRouteTable::defaultRoutes() {
     alignas(nlmsghdr) char buffer[requestSize];
-    nlmsghdr* request = mnl_nlmsg_put_header(buffer);
-    request->nlmsg_type = RTM_GETROUTE;
-    request->nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
-    request->nlmsg_seq = 1;
+    nlmsghdr* request = requestHeader(buffer, RTM_GETROUTE, NLM_F_DUMP);
     auto* message = static_cast<rtmsg*>(mnl_nlmsg_put_extra_header(request, sizeof(rtmsg)));
     message->rtm_family = AF_INET;
     DefaultRouteDump dump;
