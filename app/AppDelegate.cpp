@@ -64,40 +64,60 @@ std::string_view textOr(const std::optional<std::string>& text, std::string_view
     return text ? std::string_view(*text) : otherwise;
 }
 
-std::shared_ptr<City> listedCity(const Server& server, const City& city, const platform::foundation::UserDefaults& defaults) {
-    auto listed = std::make_shared<City>();
+// Makes a group's city record the listed one in place: every field is set, the address, domain
+// and ports kept, the rest taken from the group and the user defaults or cleared.
+void makeListed(City& city, const Server& server, const platform::foundation::UserDefaults& defaults) {
     const auto code = textOr(server.countryCode, "");
     const auto cityName = textOr(city.name, "");
-    listed->name = joined(textOr(server.country, code), cityName);
-    listed->shortName = joined(code, cityName);
-    listed->countryCode = server.countryCode;
-    listed->address = city.address;
-    listed->domain = city.domain;
-    listed->openvpnTcpPort = city.openvpnTcpPort;
-    listed->openvpnUdpPort = city.openvpnUdpPort;
-    listed->isFavourite = city.domain && defaults.string(*city.domain).has_value();
-    return listed;
+    city.shortName = joined(code, cityName);
+    city.name = joined(textOr(server.country, code), cityName);
+    city.countryCode = server.countryCode;
+    city.serverload = 0;
+    city.status.reset();
+    city.isRecommended = false;
+    city.isFavourite = city.domain && defaults.string(*city.domain).has_value();
 }
 
-// Sorts by name as text without locale: Unicode scalar values after canonical composition,
-// upper case before lower case. Stable, so sorting once at the end orders the list as sorting
-// after every append would.
-void sortByName(std::vector<std::shared_ptr<City>>& cities) {
-    using Keyed = std::pair<std::string_view, std::shared_ptr<City>>;
-    std::vector<Keyed> keyed;
-    keyed.reserve(cities.size());
-    // Composed forms of the names that are not plain ASCII (a deque keeps the views valid).
-    std::deque<std::string> composed;
-    for (auto& city : cities) {
+// Cities in order of name as text without locale: Unicode scalar values after canonical
+// composition, upper case before lower case. Stable, so sorting once at the end orders the list
+// as sorting after every append would.
+class CitiesByName {
+public:
+    explicit CitiesByName(std::size_t count) {
+        cities_.reserve(count);
+        keys_.reserve(count);
+    }
+
+    // Takes the city's key while its record is at hand: a pass of its own over thousands of
+    // records would fetch every one from memory again.
+    void add(std::shared_ptr<City> city) {
         const std::string_view name = *city->name;  // every listed city has one
         const bool ascii = std::ranges::all_of(name, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-        if (!ascii) composed.push_back(platform::foundation::precomposedStringWithCanonicalMapping(name));
-        keyed.emplace_back(ascii ? name : std::string_view(composed.back()), std::move(city));
+        if (!ascii) composed_.push_back(platform::foundation::precomposedStringWithCanonicalMapping(name));
+        keys_.push_back({ascii ? name : std::string_view(composed_.back()), cities_.size()});
+        cities_.push_back(std::move(city));
     }
-    // In valid UTF-8 the byte order is the order of the scalar values.
-    std::ranges::stable_sort(keyed, std::less<>{}, &Keyed::first);
-    for (std::size_t index = 0; index < keyed.size(); ++index) cities[index] = std::move(keyed[index].second);
-}
+
+    std::vector<std::shared_ptr<City>> sorted() && {
+        // In valid UTF-8 the byte order is the order of the scalar values.
+        std::ranges::stable_sort(keys_, std::less<>{}, &Key::name);
+        std::vector<std::shared_ptr<City>> cities;
+        cities.reserve(keys_.size());
+        for (const auto& key : keys_) cities.push_back(std::move(cities_[key.city]));
+        return cities;
+    }
+
+private:
+    // The sort moves these rather than the cities' shared pointers.
+    struct Key {
+        std::string_view name;
+        std::size_t city;
+    };
+    std::vector<std::shared_ptr<City>> cities_;
+    std::vector<Key> keys_;
+    // Composed forms of the names that are not plain ASCII (a deque keeps the views valid).
+    std::deque<std::string> composed_;
+};
 
 void breadcrumb(std::string text) {
     platform::crashreporting::CrashReporter::current()->addBreadcrumb({platform::crashreporting::Level::info, std::move(text)});
@@ -316,15 +336,22 @@ void AppDelegate::takeGateway(std::optional<std::string> reply) {
     });
 }
 
-void AppDelegate::initServers(const std::vector<std::shared_ptr<Server>>& serversArray) {
+void AppDelegate::initServers(std::vector<std::shared_ptr<Server>>&& serversArray) {
     getGateway();
     const auto defaults = platform::foundation::UserDefaults::standard();
-    std::vector<std::shared_ptr<City>> cities;
+    std::size_t count = 0;
+    for (const auto& server : serversArray) count += server->cities.size();
+    CitiesByName cities(count);
     for (const auto& server : serversArray) {
-        for (const auto& city : server->cities) cities.push_back(listedCity(*server, *city, *defaults));
+        for (auto& city : server->cities) {
+            // The group's record becomes the listed one, saving an allocation per city; one held
+            // elsewhere as well is left as it is.
+            if (city.use_count() > 1) city = std::make_shared<City>(*city);
+            makeListed(*city, *server, *defaults);
+            cities.add(std::move(city));
+        }
     }
-    sortByName(cities);
-    allCities = std::move(cities);
+    allCities = std::move(cities).sorted();
 }
 
 void AppDelegate::info(const std::string& message, std::string_view function, std::source_location where) {

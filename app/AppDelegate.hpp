@@ -82,8 +82,9 @@ public:
 
     // Rebuilds `allCities` from the profile's country groups: one city per city of each group,
     // named "<country> - <city>" with the short name "<code> - <city>", favourite when the user
-    // defaults hold a text under its domain, sorted by name. Starts a gateway lookup first.
-    void initServers(const std::vector<std::shared_ptr<Server>>& serversArray);
+    // defaults hold a text under its domain, sorted by name. Starts a gateway lookup first. Takes
+    // the groups' city records over: the groups are left without them.
+    void initServers(std::vector<std::shared_ptr<Server>>&& serversArray);
 
     // Has the helper run the bundle's down script as root ("sh" with the quoted path); the
     // outcome is not reported.

@@ -62,7 +62,7 @@ std::optional<ApiServiceError> ProfileParser::rebuildCityList(const nlohmann::js
         servers = Server::modelsFromDictionaryArray(CountryGroups::fromServers(*list));
     }
     const auto delegate = AppDelegate::shared();
-    if (delegate) delegate->initServers(*servers);
+    if (delegate) delegate->initServers(std::move(*servers));
     if (!delegate || !delegate->allCities || delegate->allCities->empty()) return ApiServiceError::error("Servers save error");
     return std::nullopt;
 }

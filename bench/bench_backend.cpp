@@ -48,8 +48,8 @@ void BM_ParseGroupAndBuildCityList(benchmark::State& state) {
     const auto delegate = std::make_shared<corvantis::AppDelegate>();
     for (auto _ : state) {
         // The profile's own reading of the reply, then the city list built from its records.
-        const auto read = corvantis::ProfileReply::read(reply);
-        delegate->initServers(read.value().servers.value());
+        auto read = corvantis::ProfileReply::read(reply);
+        delegate->initServers(std::move(read.value().servers.value()));
         benchmark::DoNotOptimize(delegate->allCities);
     }
     if (!delegate->allCities || delegate->allCities->size() != serverCount) state.SkipWithError("the city list is incomplete");

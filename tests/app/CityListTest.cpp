@@ -133,6 +133,16 @@ TEST_F(CityListTest, CitiesAreNamedByCountryAndCityAndCarryTheirServersValues) {
     EXPECT_FALSE(city.isFavourite);
 }
 
+TEST_F(CityListTest, ARecordHeldOutsideTheGroupsIsLeftAsItIs) {
+    auto groups = groupsOf(json::array({server("DE", "Berlin", "de-ber")}));
+    const auto kept = groups.front()->cities.front();
+    groups.front()->cities.push_back(kept);  // the same record twice
+    delegate->initServers(std::move(groups));
+    EXPECT_EQ(kept->name, "Berlin");
+    EXPECT_FALSE(kept->shortName);
+    EXPECT_EQ(names(*delegate->allCities), (std::vector<std::string>{"Germany - Berlin", "Germany - Berlin"}));
+}
+
 TEST_F(CityListTest, TheListIsSortedByNameAsTextWithEqualNamesInServerOrder) {
     delegate->initServers(groupsOf(json::array({
         server("SE", "\u00c5re", "se-are-1"), server("US", "New York", "us-nyc-1"), server("DE", "berlin", "de-ber-low"),
