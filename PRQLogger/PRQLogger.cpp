@@ -35,7 +35,9 @@ public:
     }
 
 private:
-    std::array<DestinationProtocol*, 8> inline_{};
+    // Left uninitialised: only the first `count_` are ever read, and zeroing them costs more
+    // than the rest of the bookkeeping.
+    std::array<DestinationProtocol*, 8> inline_;
     std::vector<DestinationProtocol*> more_;
     std::size_t count_ = 0;
 };
@@ -224,15 +226,28 @@ void PRQLogger::logln(Level level, const CallSite& site, const UserInfo& userInf
 void PRQLogger::dispatch(Level level, const CallSite& site, const UserInfo& userInfo,
                          FunctionRef<bool(std::string&)> writeMessage) {
     EnabledDestinations enabled;
+    bool straight = true;
     for (const auto& destination : destinations_.get()) {
-        if (destination->isEnabledFor(level)) enabled.add(destination.get());
+        if (!destination->isEnabledFor(level)) continue;
+        enabled.add(destination.get());
+        straight = straight && destination->takesCallsStraight(*this);
     }
     if (enabled.empty()) return;
+    if (straight) {
+        // Nothing could change, drop or defer the line: no record. Nor does the message need
+        // storage per call: the closure (which may log itself) has returned before its text is
+        // put there, and nothing from there to the last write logs.
+        thread_local std::string message;
+        releaseIfOversized(message);
+        if (!writeMessage(message)) return;
+        const StraightCall call{*this, level, site, now(), message};
+        enabled.forEach([&](DestinationProtocol& destination) { destination.writeStraight(call); });
+        return;
+    }
     // The record's texts keep their storage from the thread's earlier calls.
     const ThreadScratch<CallRecord> scratch;
     LogDetails& record = scratch->details;
-    const bool hasMessage = writeMessage(record.message);
-    if (hasMessage) {
+    if (writeMessage(record.message)) {
         record.level = level;
         record.date = now();
         if (!scratch->namesFrom || !site.hasSameTextsAs(*scratch->namesFrom)) {

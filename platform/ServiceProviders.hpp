@@ -12,7 +12,7 @@ namespace platform {
 struct ServiceProviders {
     std::function<std::shared_ptr<dispatch::Clock>()> clock;
     std::function<std::shared_ptr<dispatch::MainQueue>()> mainQueue;
-    std::function<dispatch::WallTime()> wallNow;
+    dispatch::WallTime (*wallNow)() = nullptr;  // a plain function: every log line asks for the time
     std::function<std::shared_ptr<foundation::UserDefaults>()> userDefaults;
     std::function<std::optional<std::filesystem::path>()> documentsDirectory;
     std::function<std::shared_ptr<foundation::ProcessLauncher>()> processLauncher;

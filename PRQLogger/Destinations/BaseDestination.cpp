@@ -7,6 +7,7 @@
 #include "platform/dispatch/ThreadName.hpp"
 #include "platform/foundation/PathText.hpp"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdio>
@@ -15,6 +16,23 @@
 #include <string_view>
 
 namespace prq {
+
+// Where a line comes from, as the fixed text of the line shows it.
+struct LinePlace {
+    Level level;
+    std::string_view functionName;
+    bool asCall;                // shown as "functionName()"
+    std::string_view fileName;  // the full path
+    std::int64_t lineNumber;
+    bool constantTexts;  // the compiler's, which live as long as the program
+
+    static LinePlace of(const LogDetails& logDetails) {
+        return {logDetails.level, logDetails.functionName, false, logDetails.fileName, logDetails.lineNumber, false};
+    }
+    static LinePlace of(Level level, const CallSite& site) {
+        return {level, site.givenFunctionName(), site.showsAsCall(), site.fileName(), site.lineNumber(), site.hasConstantTexts()};
+    }
+};
 
 namespace {
 // The main thread, else the thread's own name, else the label of the queue it serves, else the
@@ -75,8 +93,23 @@ struct ComposedLine {
     std::string text;
 };
 
-// Which pieces between the date and the message a destination shows.
-constexpr unsigned levelPiece = 1, identifierPiece = 2, threadPiece = 4, filePiece = 8, linePiece = 16, functionPiece = 32;
+// The bits of a destination's line shape: the pieces it shows and whether its lines are written
+// directly.
+constexpr unsigned levelPiece = 1, identifierPiece = 2, threadPiece = 4, filePiece = 8, linePiece = 16, functionPiece = 32,
+                   datePiece = 64, writtenDirectly = 128;
+constexpr unsigned middlePieces = levelPiece | identifierPiece | threadPiece | filePiece | linePiece | functionPiece;
+constexpr unsigned lineShapeBits = 8;
+
+// Whether `shown` is the name as a line shows it: `name`, with "()" after it when `asCall`.
+bool showsName(std::string_view shown, std::string_view name, bool asCall) {
+    const std::string_view call = asCall ? "()" : "";
+    return shown.size() == name.size() + call.size() && shown.starts_with(name) && shown.ends_with(call);
+}
+
+// Whether the texts are the very same constant: the same place, the same length.
+bool sameConstant(std::string_view a, std::string_view b) {
+    return a.data() == b.data() && a.size() == b.size();
+}
 
 // The text between the date and the message ("[Info] [main] [ConnectView.cpp:97] connect() > ")
 // and what it was made from. Lines from one place differ only in their date and message.
@@ -88,16 +121,26 @@ struct MiddleText {
     unsigned pieces = 0;
     Level level = Level::none;
     std::int64_t lineNumber = 0;
-    std::string functionName;
+    std::string functionName;  // as shown
     std::string fileName;
+    // The compiler's texts the names came from, if they did: a call from the same place is
+    // recognised by their addresses, without comparing the texts.
+    std::string_view constantFunctionName;
+    std::string_view constantFileName;
     std::string text;
 
-    bool madeFrom(const BaseDestination* by, const PRQLogger* holder, std::uint64_t version, std::uint64_t thread, unsigned shown,
-                  const LogDetails& logDetails) const {
-        return destination == by && owner == holder && settingsVersion == version && threadVersion == thread && pieces == shown &&
-               level == logDetails.level && lineNumber == logDetails.lineNumber &&
-               (!(shown & functionPiece) || functionName == logDetails.functionName) &&
-               (!(shown & filePiece) || fileName == logDetails.fileName);
+    bool madeFrom(const PRQLogger* holder, std::uint64_t version, std::uint64_t thread, unsigned shown,
+                  const LinePlace& place) const {
+        return owner == holder && settingsVersion == version && threadVersion == thread && pieces == shown &&
+               level == place.level && lineNumber == place.lineNumber && (!(shown & functionPiece) || showsSameFunction(place)) &&
+               (!(shown & filePiece) || showsSameFile(place));
+    }
+    bool showsSameFunction(const LinePlace& place) const {
+        return (place.constantTexts && sameConstant(constantFunctionName, place.functionName)) ||
+               showsName(functionName, place.functionName, place.asCall);
+    }
+    bool showsSameFile(const LinePlace& place) const {
+        return (place.constantTexts && sameConstant(constantFileName, place.fileName)) || fileName == place.fileName;
     }
 };
 
@@ -194,42 +237,49 @@ bool BaseDestination::showLogIdentifier() const {
 }
 void BaseDestination::setShowLogIdentifier(bool show) {
     showLogIdentifier_.store(show, std::memory_order_relaxed);
+    LineSettingsVersion::advance();
 }
 bool BaseDestination::showFunctionName() const {
     return showFunctionName_.load(std::memory_order_relaxed);
 }
 void BaseDestination::setShowFunctionName(bool show) {
     showFunctionName_.store(show, std::memory_order_relaxed);
+    LineSettingsVersion::advance();
 }
 bool BaseDestination::showThreadName() const {
     return showThreadName_.load(std::memory_order_relaxed);
 }
 void BaseDestination::setShowThreadName(bool show) {
     showThreadName_.store(show, std::memory_order_relaxed);
+    LineSettingsVersion::advance();
 }
 bool BaseDestination::showFileName() const {
     return showFileName_.load(std::memory_order_relaxed);
 }
 void BaseDestination::setShowFileName(bool show) {
     showFileName_.store(show, std::memory_order_relaxed);
+    LineSettingsVersion::advance();
 }
 bool BaseDestination::showLineNumber() const {
     return showLineNumber_.load(std::memory_order_relaxed);
 }
 void BaseDestination::setShowLineNumber(bool show) {
     showLineNumber_.store(show, std::memory_order_relaxed);
+    LineSettingsVersion::advance();
 }
 bool BaseDestination::showLevel() const {
     return showLevel_.load(std::memory_order_relaxed);
 }
 void BaseDestination::setShowLevel(bool show) {
     showLevel_.store(show, std::memory_order_relaxed);
+    LineSettingsVersion::advance();
 }
 bool BaseDestination::showDate() const {
     return showDate_.load(std::memory_order_relaxed);
 }
 void BaseDestination::setShowDate(bool show) {
     showDate_.store(show, std::memory_order_relaxed);
+    LineSettingsVersion::advance();
 }
 
 const LevelDescriptions& BaseDestination::levelDescriptions() const {
@@ -257,20 +307,34 @@ void BaseDestination::process(const LogDetails& logDetails) {
     std::shared_ptr<PRQLogger> pin;
     const auto* holder = liveOwner(pin);
     if (!holder) return;
+    const unsigned shape = lineShape(*holder);
+    const bool direct = shape & writtenDirectly;
     // The line keeps its storage from the thread's earlier lines.
     const ThreadScratch<ComposedLine> scratch;
     std::string& line = scratch->text;
-    line.clear();
-    if (showDate()) appendDate(line, logDetails, *holder);
-    line += middleText(logDetails, *holder);
-    line += logDetails.message;
-    if (takesDirectPath(*holder)) {
-        line += '\n';
+    composeLine(line, shape, LinePlace::of(logDetails), logDetails.date, logDetails.message, *holder, direct);
+    if (direct) {
         writeLineDirectly(line);
     } else {
         output(logDetails, line);
     }
     releaseIfOversized(line);
+}
+
+bool BaseDestination::takesCallsStraight(const PRQLogger& owner) const {
+    return ownerAddress_.load(std::memory_order_acquire) == &owner && (lineShape(owner) & writtenDirectly);
+}
+
+void BaseDestination::writeStraight(const StraightCall& call) {
+    writeLineDirectly(straightLine(call));
+}
+
+std::string_view BaseDestination::straightLine(const StraightCall& call) const {
+    // Nothing runs between composing and writing that could log, so one line per thread does.
+    thread_local std::string line;
+    releaseIfOversized(line);
+    composeLine(line, lineShape(call.owner), LinePlace::of(call.level, call.site), call.date, call.message, call.owner, true);
+    return line;
 }
 
 bool BaseDestination::writesLinesDirectly(const PRQLogger&) const {
@@ -279,14 +343,33 @@ bool BaseDestination::writesLinesDirectly(const PRQLogger&) const {
 
 void BaseDestination::writeLineDirectly(std::string_view) {}
 
-bool BaseDestination::takesDirectPath(const PRQLogger& owner) const {
-    // Read before the settings, so an answer made from older settings carries an older version.
+unsigned BaseDestination::lineShape(const PRQLogger& owner) const {
+    // Read before the settings, so a shape made from older settings carries an older version.
     const auto version = LineSettingsVersion::current();
-    const auto answer = directPathAnswer_.load(std::memory_order_relaxed);
-    if (answer >> 1 == version) return answer & 1;
-    const bool direct = writesLinesDirectly(owner);
-    directPathAnswer_.store(version << 1 | (direct ? 1 : 0), std::memory_order_relaxed);
-    return direct;
+    const auto answer = lineShapeAnswer_.load(std::memory_order_relaxed);
+    if (answer >> lineShapeBits == version) return static_cast<unsigned>(answer) & ((1u << lineShapeBits) - 1);
+    const unsigned shape = (showLevel() ? levelPiece : 0u) | (showLogIdentifier() ? identifierPiece : 0u) |
+                           (showThreadName() ? threadPiece : 0u) | (showFileName() ? filePiece : 0u) |
+                           (showLineNumber() ? linePiece : 0u) | (showFunctionName() ? functionPiece : 0u) |
+                           (showDate() ? datePiece : 0u) | (writesLinesDirectly(owner) ? writtenDirectly : 0u);
+    lineShapeAnswer_.store(version << lineShapeBits | shape, std::memory_order_relaxed);
+    return shape;
+}
+
+void BaseDestination::composeLine(std::string& line, unsigned shape, const LinePlace& place, platform::dispatch::WallTime date,
+                                  std::string_view message, const PRQLogger& owner, bool withFeed) const {
+    const bool dated = shape & datePiece;
+    const std::string_view dateText = dated ? owner.dateFormatter().threadText(date) : std::string_view();
+    const std::string& middle = middleText(place, shape, owner);
+    // Sized once (growing only past the longest line so far), then filled by plain copies.
+    line.resize(dateText.size() + (dated ? 1 : 0) + middle.size() + message.size() + (withFeed ? 1 : 0));
+    char* out = line.data();
+    const auto put = [&](std::string_view piece) { out = std::copy(piece.begin(), piece.end(), out); };
+    put(dateText);
+    if (dated) *out++ = ' ';
+    put(middle);
+    put(message);
+    if (withFeed) *out = '\n';
 }
 
 void BaseDestination::processInternal(const LogDetails& logDetails) {
@@ -294,7 +377,10 @@ void BaseDestination::processInternal(const LogDetails& logDetails) {
     const auto* holder = liveOwner(pin);
     if (!holder) return;
     std::string line;
-    if (showDate()) appendDate(line, logDetails, *holder);
+    if (showDate()) {
+        holder->dateFormatter().append(logDetails.date, line);
+        line += ' ';
+    }
     if (showLevel()) appendBracketed(line, description(logDetails.level));
     if (showLogIdentifier()) appendBracketed(line, holder->identifier());
     line += "> ";
@@ -302,17 +388,15 @@ void BaseDestination::processInternal(const LogDetails& logDetails) {
     output(logDetails, line);
 }
 
-const std::string& BaseDestination::middleText(const LogDetails& logDetails, const PRQLogger& owner) const {
-    const unsigned shown = (showLevel() ? levelPiece : 0u) | (showLogIdentifier() ? identifierPiece : 0u) |
-                           (showThreadName() ? threadPiece : 0u) | (showFileName() ? filePiece : 0u) |
-                           (showLineNumber() ? linePiece : 0u) | (showFunctionName() ? functionPiece : 0u);
+const std::string& BaseDestination::middleText(const LinePlace& place, unsigned shape, const PRQLogger& owner) const {
+    const unsigned shown = shape & middlePieces;
     const auto settingsVersion = LineSettingsVersion::current();
     const auto threadVersion = shown & threadPiece ? platform::dispatch::currentThreadIdentityVersion() : 0;
     thread_local MiddleTexts kept;
     MiddleText* slot = nullptr;
     for (auto& entry : kept.entries) {
         if (entry.destination != this) continue;
-        if (entry.madeFrom(this, &owner, settingsVersion, threadVersion, shown, logDetails)) return entry.text;
+        if (entry.madeFrom(&owner, settingsVersion, threadVersion, shown, place)) return entry.text;
         slot = &entry;
         break;
     }
@@ -321,18 +405,19 @@ const std::string& BaseDestination::middleText(const LogDetails& logDetails, con
         kept.nextToReplace = (kept.nextToReplace + 1) % kept.entries.size();
     }
 
-    const std::string_view levelText = shown & levelPiece ? levelName(logDetails.level, owner) : std::string_view();
+    const std::string_view levelText = shown & levelPiece ? levelName(place.level, owner) : std::string_view();
     const std::string_view identifierText = shown & identifierPiece ? std::string_view(owner.identifier()) : std::string_view();
     const std::string_view threadText = shown & threadPiece ? std::string_view(currentThreadTag()) : std::string_view();
     const std::string_view fileText =
-        shown & filePiece ? platform::foundation::lastPathComponent(logDetails.fileName) : std::string_view();
-    const std::string_view functionText = shown & functionPiece ? std::string_view(logDetails.functionName) : std::string_view();
+        shown & filePiece ? platform::foundation::lastPathComponent(place.fileName) : std::string_view();
+    const std::string_view functionText = shown & functionPiece ? place.functionName : std::string_view();
+    const std::string_view callText = shown & functionPiece && place.asCall ? "()" : "";
     std::string& text = slot->text;
     text.clear();
     {
-        // "[level] ", "[identifier] ", the thread tag, "[file:line] ", "function ", "> ".
+        // "[level] ", "[identifier] ", the thread tag, "[file:line] ", "function() ", "> ".
         PieceWriter out(text, levelText.size() + 3 + identifierText.size() + 3 + threadText.size() + fileText.size() + 4 +
-                                  PieceWriter::maxNumberLength + functionText.size() + 1 + 2);
+                                  PieceWriter::maxNumberLength + functionText.size() + callText.size() + 1 + 2);
         if (shown & levelPiece) out.putBracketed(levelText);
         if (shown & identifierPiece) out.putBracketed(identifierText);
         out.put(threadText);
@@ -340,11 +425,12 @@ const std::string& BaseDestination::middleText(const LogDetails& logDetails, con
             out.put('[');
             out.put(fileText);
             if ((shown & filePiece) && (shown & linePiece)) out.put(':');
-            if (shown & linePiece) out.putNumber(logDetails.lineNumber);
+            if (shown & linePiece) out.putNumber(place.lineNumber);
             out.put("] ");
         }
         if (shown & functionPiece) {
             out.put(functionText);
+            out.put(callText);
             out.put(' ');
         }
         out.put("> ");
@@ -354,20 +440,19 @@ const std::string& BaseDestination::middleText(const LogDetails& logDetails, con
     slot->settingsVersion = settingsVersion;
     slot->threadVersion = threadVersion;
     slot->pieces = shown;
-    slot->level = logDetails.level;
-    slot->lineNumber = logDetails.lineNumber;
-    slot->functionName.assign(shown & functionPiece ? std::string_view(logDetails.functionName) : std::string_view());
-    slot->fileName.assign(shown & filePiece ? std::string_view(logDetails.fileName) : std::string_view());
+    slot->level = place.level;
+    slot->lineNumber = place.lineNumber;
+    slot->functionName.assign(functionText);
+    slot->functionName.append(callText);
+    slot->fileName.assign(shown & filePiece ? place.fileName : std::string_view());
+    const bool constant = place.constantTexts;
+    slot->constantFunctionName = constant && (shown & functionPiece) ? place.functionName : std::string_view();
+    slot->constantFileName = constant && (shown & filePiece) ? place.fileName : std::string_view();
     return text;
 }
 
 bool BaseDestination::isEnabledFor(Level level) const {
     return level >= outputLevel();
-}
-
-void BaseDestination::appendDate(std::string& line, const LogDetails& logDetails, const PRQLogger& owner) const {
-    owner.dateFormatter().append(logDetails.date, line);
-    line += ' ';
 }
 
 std::string_view BaseDestination::levelName(Level level, const PRQLogger& owner) const {

@@ -11,6 +11,8 @@
 
 namespace prq {
 
+struct LinePlace;
+
 // Composes the text of a log line from the record and the destination's switches, then hands it
 // to `output`, the one step each concrete destination supplies. The destination holds its owner
 // weakly: a logger that goes away leaves it writing nothing.
@@ -58,6 +60,8 @@ public:
 
     void process(const LogDetails& logDetails) override;
     void processInternal(const LogDetails& logDetails) override;
+    bool takesCallsStraight(const PRQLogger& owner) const override;
+    void writeStraight(const StraightCall& call) override;
     bool isEnabledFor(Level level) const override;
 
     // Filters, formats and writes the composed line.
@@ -73,14 +77,20 @@ protected:
     virtual bool writesLinesDirectly(const PRQLogger& owner) const;
     // Writes a composed line that ends in its line feed, for a destination that says it does.
     virtual void writeLineDirectly(std::string_view lineWithFeed);
+    // The line of a call that this destination takes straight, with its line feed; it stays
+    // until the thread's next such line.
+    std::string_view straightLine(const StraightCall& call) const;
 
 private:
-    bool takesDirectPath(const PRQLogger& owner) const;
-
-    void appendDate(std::string& line, const LogDetails& logDetails, const PRQLogger& owner) const;
+    // Which pieces a line shows and whether it is written directly, as bits (see the .cpp);
+    // made again only after a setting changes.
+    unsigned lineShape(const PRQLogger& owner) const;
+    // "date middle message" into `line`, ending in a line feed when `withFeed`.
+    void composeLine(std::string& line, unsigned shape, const LinePlace& place, platform::dispatch::WallTime date,
+                     std::string_view message, const PRQLogger& owner, bool withFeed) const;
     std::string_view levelName(Level level, const PRQLogger& owner) const;
     // The pieces between the date and the message, ending in "> "; kept per thread.
-    const std::string& middleText(const LogDetails& logDetails, const PRQLogger& owner) const;
+    const std::string& middleText(const LinePlace& place, unsigned shape, const PRQLogger& owner) const;
 
     SharedSetting<std::weak_ptr<PRQLogger>> owner_;
     std::atomic<const PRQLogger*> ownerAddress_{nullptr};  // compared only, never followed
@@ -97,9 +107,8 @@ private:
     std::atomic<bool> showLevel_{true};
     std::atomic<bool> showDate_{true};
     SharedSetting<LevelDescriptions> levelDescriptions_;
-    // The last answer of `writesLinesDirectly`: the settings version it holds for, times two,
-    // plus one when direct.
-    mutable std::atomic<std::uint64_t> directPathAnswer_{0};
+    // The last answer of `lineShape`: the settings version it holds for, shifted above the bits.
+    mutable std::atomic<std::uint64_t> lineShapeAnswer_{0};
 };
 
 }  // namespace prq

@@ -35,6 +35,10 @@ void BaseQueuedDestination::setLogQueue(platform::dispatch::DispatchQueuePtr que
     LineSettingsVersion::advance();
 }
 
+bool BaseQueuedDestination::writesLinesUnchanged(const PRQLogger& owner) const {
+    return !logQueue() && !hasFiltersOrFormatters(&owner);
+}
+
 void BaseQueuedDestination::filterFormatAndWrite(LogDetails& logDetails, std::string& message) {
     if (shouldExclude(logDetails, message)) return;
     applyFormatters(logDetails, message);

@@ -20,6 +20,11 @@ public:
     // Writes one finished line (without a line feed) as one unit.
     virtual void write(const std::string& message) = 0;
 
+protected:
+    // Whether composed lines reach `write` exactly as composed, there and then: no queue, and no
+    // filter or formatter of the destination or of `owner` applies.
+    bool writesLinesUnchanged(const PRQLogger& owner) const;
+
 private:
     void filterFormatAndWrite(LogDetails& logDetails, std::string& message);
 

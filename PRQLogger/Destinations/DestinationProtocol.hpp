@@ -2,16 +2,28 @@
 
 #include "PRQLogger/Filters/FilterProtocol.hpp"
 #include "PRQLogger/LogFormatters/LogFormatterProtocol.hpp"
+#include "PRQLogger/Misc/CallSite.hpp"
 #include "PRQLogger/Misc/Level.hpp"
 #include "PRQLogger/Misc/LogDetails.hpp"
 
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace prq {
 
 class PRQLogger;
+
+// One log call as its logger hands it to destinations that compose their lines from the call
+// itself, without a record (see `takesCallsStraight`).
+struct StraightCall {
+    const PRQLogger& owner;
+    Level level;
+    const CallSite& site;
+    platform::dispatch::WallTime date;
+    std::string_view message;
+};
 
 // One place that log lines go to. A destination is always held by a `std::shared_ptr`.
 class DestinationProtocol : public std::enable_shared_from_this<DestinationProtocol> {
@@ -39,6 +51,12 @@ public:
     virtual void process(const LogDetails& logDetails) = 0;
     // Composes and outputs one of the logger's own messages.
     virtual void processInternal(const LogDetails& logDetails) = 0;
+    // Whether this destination, owned by `owner`, may compose its lines straight from log calls:
+    // only when no filter, formatter or queue could change, drop or defer them, which is what a
+    // record is for. A setting changed while a call is under way applies from the next call.
+    virtual bool takesCallsStraight(const PRQLogger& owner) const = 0;
+    // Composes and writes the line of a call, for a destination that takes calls straight.
+    virtual void writeStraight(const StraightCall& call) = 0;
     virtual bool isEnabledFor(Level level) const = 0;
     virtual std::string debugDescription() const = 0;
 

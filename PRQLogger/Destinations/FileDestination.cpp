@@ -158,17 +158,30 @@ bool FileDestination::rotateFile(const FileTarget& to, const std::function<void(
     return rotated;
 }
 
-std::unique_lock<std::recursive_mutex> FileDestination::lockFile() const {
-    return std::unique_lock(fileMutex_);
+std::unique_lock<RecursiveLock> FileDestination::lockFile() const {
+    return std::unique_lock(fileLock_);
+}
+
+inline void FileDestination::writeWithFeedLocked(std::string_view lineWithFeed) {
+    // A plain catch rather than `_try`: this runs for every line, and there is nothing to run finally.
+    try {
+        logFileHandle_->writeData(lineWithFeed);
+    } catch (const platform::foundation::Exception& exception) {
+        printLine("Objective-C Exception occurred: " + exception.description());
+    }
 }
 
 bool FileDestination::writesLinesDirectly(const PRQLogger& owner) const {
-    return typeid(*this) == typeid(FileDestination) && !logQueue() && !hasFiltersOrFormatters(&owner);
+    return typeid(*this) == typeid(FileDestination) && writesLinesUnchanged(owner);
 }
 
 void FileDestination::writeLineDirectly(std::string_view lineWithFeed) {
     auto lock = lockFile();
     if (logFileHandle_) writeWithFeedLocked(lineWithFeed);
+}
+
+void FileDestination::writeStraight(const StraightCall& call) {
+    FileDestination::writeLineDirectly(straightLine(call));  // not virtual, so it can be inlined here
 }
 
 void FileDestination::openFile(Opening opening) {
@@ -228,15 +241,6 @@ void FileDestination::writeLocked(std::string_view line) {
     buffer[line.size()] = '\n';
     writeWithFeedLocked(std::string_view(buffer.data(), length));
     releaseIfOversized(buffer);
-}
-
-void FileDestination::writeWithFeedLocked(std::string_view lineWithFeed) {
-    // A plain catch rather than `_try`: this runs for every line, and there is nothing to run finally.
-    try {
-        logFileHandle_->writeData(lineWithFeed);
-    } catch (const platform::foundation::Exception& exception) {
-        printLine("Objective-C Exception occurred: " + exception.description());
-    }
 }
 
 bool FileDestination::rotateLocked(const FileTarget& to, Reports& reports) {

@@ -34,11 +34,16 @@ public:
         name.assign(functionName_);
         if (addCallParentheses_) name += "()";
     }
+    // The function's name as given; lines show it as a call ("name()") when `showsAsCall`.
+    std::string_view givenFunctionName() const { return functionName_; }
+    bool showsAsCall() const { return addCallParentheses_; }
+    // Whether the compiler gave the texts: constants that live as long as the program.
+    bool hasConstantTexts() const { return addCallParentheses_; }
     std::string_view fileName() const { return fileName_; }
     // Whether both places were given by the compiler and name the same function and file. Their
     // texts are then constants that live as long as the program, so comparing addresses is enough.
     bool hasSameTextsAs(const CallSite& other) const {
-        return addCallParentheses_ && other.addCallParentheses_ && functionName_.data() == other.functionName_.data() &&
+        return hasConstantTexts() && other.hasConstantTexts() && functionName_.data() == other.functionName_.data() &&
                functionName_.size() == other.functionName_.size() && fileName_.data() == other.fileName_.data() &&
                fileName_.size() == other.fileName_.size();
     }

@@ -5,8 +5,8 @@
 
 namespace prq {
 
-// Counts the changes to what shapes the fixed pieces of a log line apart from a destination's
-// switches: a logger's identifier and level names, a destination's owner and level names, and
+// Counts the changes to what shapes the fixed pieces of a log line: a destination's switches,
+// a logger's identifier and level names, a destination's owner and level names, and
 // loggers and destinations coming and going (a new one may take a gone one's address); and of
 // what decides whether a line may skip its destination's filters, formatters and queue (their
 // lists, the queue). Text and answers made from them are kept with the count they were made

@@ -29,9 +29,20 @@ void appendPadded(std::string& text, long long value, int width) {
 
 // The first `width` digits of the fraction of a second, zeros past the ninth; returns the end.
 char* writeFraction(char* out, long long nanoseconds, int width) {
-    constexpr long long scale[] = {1'000'000'000, 100'000'000, 10'000'000, 1'000'000, 100'000, 10'000, 1'000, 100, 10, 1};
     const int digits = std::min(width, 9);
-    long long value = nanoseconds / scale[digits];
+    // Division by a constant: the usual widths need no division instruction.
+    long long value = 0;
+    switch (digits) {
+        case 1: value = nanoseconds / 100'000'000; break;
+        case 2: value = nanoseconds / 10'000'000; break;
+        case 3: value = nanoseconds / 1'000'000; break;
+        case 6: value = nanoseconds / 1'000; break;
+        case 9: value = nanoseconds; break;
+        default: {
+            constexpr long long scale[] = {1'000'000'000, 100'000'000, 10'000'000, 1'000'000, 100'000, 10'000, 1'000, 100, 10, 1};
+            value = nanoseconds / scale[digits];
+        }
+    }
     for (int i = digits - 1; i >= 0; --i, value /= 10) out[i] = static_cast<char>('0' + value % 10);
     return std::fill_n(out + digits, width - digits, '0');
 }
@@ -108,36 +119,36 @@ DateFormatter::DateFormatter(std::string pattern, bool utc)
 }
 
 std::string DateFormatter::string(dispatch::WallTime date) const {
-    std::string text;
-    append(date, text);
-    return text;
+    return std::string(threadText(date));
 }
 
-// Log lines format dates many times a second: each thread keeps the text of the last second it
-// formatted, fractions of a second left out, and only fills those in for the next date in that
-// second. The zone that `tzset` last loaded is part of the key, so a change of zone shows at once.
 void DateFormatter::append(dispatch::WallTime date, std::string& text) const {
-    const auto sinceEpoch = date.time_since_epoch();
-    const auto seconds = std::chrono::floor<std::chrono::seconds>(sinceEpoch);
-    const long long nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch - seconds).count();
-    const SecondKey key{id_, static_cast<std::time_t>(seconds.count()), tzname[0], timezone};
+    text.append(threadText(date));
+}
+
+// Log lines format dates many times a second: each thread keeps the text of the last date it
+// formatted, which holds until the finest fraction of a second it shows moves on; within its
+// second only the fractions change. The zone that `tzset` last loaded is part of the key, so a
+// change of zone shows at once.
+std::string_view DateFormatter::threadText(dispatch::WallTime date) const {
     thread_local SecondText cached;
-    if (cached.key != key) {
-        cached.key = key;
-        formatSecond(key.time, cached);
+    const auto sinceEpoch =
+        static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(date.time_since_epoch()).count());
+    // Unsigned, so dates far apart cannot overflow: one before the start wraps to a large number.
+    const bool sameFormat = cached.key.formatter == id_ && cached.key.zoneName == tzname[0] && cached.key.zoneOffset == timezone;
+    if (sameFormat && sinceEpoch - cached.textFrom < cached.unit) return cached.text;
+
+    if (!sameFormat || sinceEpoch - cached.secondFrom >= nanosecondsPerSecond) {
+        const auto seconds = std::chrono::floor<std::chrono::seconds>(date.time_since_epoch());
+        cached.key = SecondKey{id_, static_cast<std::time_t>(seconds.count()), tzname[0], timezone};
+        cached.secondFrom = static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(seconds).count());
+        formatSecond(cached.key.time, cached);
     }
-    // One resize for the whole text, then plain copies into it.
-    const std::size_t start = text.size();
-    text.resize(start + cached.text.size() + cached.fractionDigits);
-    char* out = text.data() + start;
-    const char* second = cached.text.data();
-    std::size_t from = 0;
-    for (const auto& [at, width] : cached.fractions) {
-        std::memcpy(out, second + from, at - from);
-        out = writeFraction(out + (at - from), nanoseconds, width);
-        from = at;
-    }
-    std::memcpy(out, second + from, cached.text.size() - from);
+    const auto intoSecond = sinceEpoch - cached.secondFrom;
+    for (const auto& [at, width] : cached.fractions)
+        writeFraction(cached.text.data() + at, static_cast<long long>(intoSecond), width);
+    cached.textFrom = cached.secondFrom + intoSecond / cached.unit * cached.unit;
+    return cached.text;
 }
 
 void DateFormatter::formatSecond(std::time_t time, SecondText& second) const {
@@ -145,7 +156,7 @@ void DateFormatter::formatSecond(std::time_t time, SecondText& second) const {
     std::string& text = second.text;
     text.clear();
     second.fractions.clear();
-    second.fractionDigits = 0;
+    int finestDigits = 0;
     for (const auto& field : fields_) {
         switch (field.letter) {
             case 0: text += field.literal; break;
@@ -168,12 +179,15 @@ void DateFormatter::formatSecond(std::time_t time, SecondText& second) const {
             case 's': appendPadded(text, parts.tm_sec, field.width); break;
             case 'S':
                 second.fractions.emplace_back(text.size(), field.width);
-                second.fractionDigits += static_cast<std::size_t>(field.width);
+                text.append(static_cast<std::size_t>(field.width), '0');
+                finestDigits = std::max(finestDigits, std::min(field.width, 9));
                 break;
             case 'a': text += parts.tm_hour < 12 ? "AM" : "PM"; break;
             case 'E': text += nameText(weekdayNames[static_cast<std::size_t>(parts.tm_wday)], field.width); break;
         }
     }
+    second.unit = 1;
+    for (int digit = finestDigits; digit < 9; ++digit) second.unit *= 10;
 }
 
 std::optional<DateFormatter::Moment> DateFormatter::moment(std::string_view text) const {

@@ -26,6 +26,9 @@ public:
     std::string string(dispatch::WallTime date) const;
     // Appends the date's text to `text`, saving a string of its own on busy paths.
     void append(dispatch::WallTime date, std::string& text) const;
+    // The date's text, kept by the calling thread until it formats its next date (with any
+    // formatter): for busy paths that copy it at once.
+    std::string_view threadText(dispatch::WallTime date) const;
     // A moment anywhere in the years a pattern can name (up to nine digits), which a
     // nanosecond count of `WallTime` cannot hold beyond the year 2262.
     struct Moment {
@@ -55,11 +58,15 @@ private:
         bool operator==(const SecondKey&) const = default;
     };
     // One second's text without its fractions, which go in at the recorded places.
+    static constexpr std::uint64_t nanosecondsPerSecond = 1'000'000'000;
+    // The text of the last date a thread formatted, with what it holds for.
     struct SecondText {
         SecondKey key;
-        std::string text;
-        std::vector<std::pair<std::size_t, int>> fractions;
-        std::size_t fractionDigits = 0;  // all of them together
+        std::uint64_t secondFrom = 0;                        // nanoseconds since the epoch where `key.time` begins
+        std::string text;                                    // the second's text with fraction digits at the recorded places
+        std::vector<std::pair<std::size_t, int>> fractions;  // place and width
+        std::uint64_t unit = 0;                              // nanoseconds of the finest fraction shown (a second if none)
+        std::uint64_t textFrom = 0;                          // `text` holds for [textFrom, textFrom + unit)
     };
 
     void formatSecond(std::time_t time, SecondText& second) const;

@@ -45,12 +45,7 @@ Expected<std::unique_ptr<FileHandle>> FileHandle::forWritingEmpty(const std::fil
     return handle;
 }
 
-void FileHandle::writeData(std::string_view data) {
-    // Log lines come here one by one: a write that goes whole at the first try, as nearly all
-    // do, skips the retrying loop, which takes over whatever is left.
-    if (data.empty()) return;
-    const ssize_t written = ::write(file_.get(), data.data(), data.size());
-    if (written == static_cast<ssize_t>(data.size())) return;
+void FileHandle::writeRest(std::string_view data, ssize_t written) {
     if (written > 0) data.remove_prefix(static_cast<std::size_t>(written));
     if (auto rest = FileSystem::writeAll(file_.get(), data, path_.native()); !rest) {
         throw Exception(operationExceptionName, rest.error().message);

@@ -144,6 +144,19 @@ TEST_F(DateFormatterTest, RepeatedDatesInOneSecondStayExact) {
     EXPECT_EQ(utc.string(second + std::chrono::milliseconds(5)), "21:02:20.00 at 005");
     EXPECT_EQ(log.string(second + std::chrono::milliseconds(999)), "2026-12-07 22:02:20.999");
     EXPECT_EQ(DateFormatter("yyyy").string(second), "2026");
+    // A text is kept while its finest fraction holds; going back in time is no exception.
+    const WallTime moment = second + std::chrono::nanoseconds(123'456'789);
+    EXPECT_EQ(log.string(moment), "2026-12-07 22:02:20.123");
+    EXPECT_EQ(log.string(moment + std::chrono::nanoseconds(543'210)), "2026-12-07 22:02:20.123");
+    EXPECT_EQ(log.string(moment + std::chrono::nanoseconds(543'211)), "2026-12-07 22:02:20.124");
+    EXPECT_EQ(log.string(moment - std::chrono::nanoseconds(456'790)), "2026-12-07 22:02:20.122");
+    EXPECT_EQ(log.string(moment - std::chrono::seconds(1)), "2026-12-07 22:02:19.123");
+    EXPECT_EQ(DateFormatter("ss.S").string(moment + std::chrono::milliseconds(76)), "20.1");
+    EXPECT_EQ(DateFormatter("ss.S").string(moment + std::chrono::milliseconds(77)), "20.2");
+    EXPECT_EQ(DateFormatter("HH:mm:ss").string(moment + std::chrono::milliseconds(876)), "22:02:20");
+    EXPECT_EQ(DateFormatter("HH:mm:ss").string(moment + std::chrono::milliseconds(877)), "22:02:21");
+    EXPECT_EQ(DateFormatter("ss.SSSSSSSSSSS").string(moment), "20.12345678900");
+
     ::setenv("TZ", "America/New_York", 1);
     ::tzset();
     EXPECT_EQ(log.string(second + std::chrono::milliseconds(6)), "2026-12-07 16:02:20.006");

@@ -1,5 +1,7 @@
 // How destinations compose, filter, format and write their lines.
+#include "LogFileTest.hpp"
 #include "PRQLogger/Destinations/ConsoleDestination.hpp"
+#include "PRQLogger/Destinations/FileDestination.hpp"
 #include "PRQLogger/PRQLogger.hpp"
 #include "RecordingDestination.hpp"
 #include "platform/dispatch/ThreadName.hpp"
@@ -152,6 +154,49 @@ TEST_F(LineComposition, ADatesSecondIsMadeAgainWhenTheNextSecondBegins) {
     EXPECT_EQ(dateOfNextLine(), "2026-12-07 22:02:21.000");
     time_.advance(std::chrono::hours(26) + std::chrono::milliseconds(5));
     EXPECT_EQ(dateOfNextLine(), "2026-12-09 00:02:21.005");
+}
+
+// A destination that nothing could change writes its lines straight from the call, without a
+// record: its lines must be those a record makes, as switches and places change between lines.
+TEST_F(LineComposition, ALineWrittenStraightIsTheLineARecordMakes) {
+    const corvantis::testing::TemporaryFolder folder;
+    const auto path = folder.path() / "straight.log";
+    const auto straight = PRQLogger::make("composer", false);
+    straight->setDateFormatter(std::make_shared<platform::foundation::DateFormatter>("yyyy-MM-dd HH:mm:ss.SSS", true));
+    const auto file = std::make_shared<prq::FileDestination>(nullptr, path.string(), "file");
+    corvantis::testing::showMessagesOnly(*file);
+    ASSERT_TRUE(straight->add(file));
+
+    const prq::CallSite compiled;
+    const std::string shownName = std::string(compiled.givenFunctionName()) + "()";
+    const prq::CallSite sameInWords(shownName, compiled.fileName(), compiled.lineNumber());
+    const prq::CallSite inWords("run(with:)", "/src/Given.swift", 12);
+    // Each switch changes the line from the next call on.
+    std::string previous;
+    const auto logEverywhere = [&] {
+        for (const auto* site : {&compiled, &inWords, &sameInWords, &compiled}) {
+            for (auto* logger : {logger_.get(), straight.get()}) logger->info([] { return "m"; }, {}, *site);
+            EXPECT_EQ(corvantis::testing::readLines(path).back(), destination_->lines().back());
+        }
+        EXPECT_NE(destination_->lines().back(), previous);
+        previous = destination_->lines().back();
+    };
+    const std::vector<void (prq::BaseDestination::*)(bool)> switches = {
+        &prq::BaseDestination::setShowThreadName, &prq::BaseDestination::setShowFunctionName,
+        &prq::BaseDestination::setShowLevel,      &prq::BaseDestination::setShowLogIdentifier,
+        &prq::BaseDestination::setShowLineNumber, &prq::BaseDestination::setShowFileName,
+        &prq::BaseDestination::setShowDate,
+    };
+    for (const bool on : {true, false}) {
+        for (const auto turn : switches) {
+            for (prq::BaseDestination* destination :
+                 {static_cast<prq::BaseDestination*>(destination_.get()), static_cast<prq::BaseDestination*>(file.get())}) {
+                (destination->*turn)(on);
+            }
+            logEverywhere();
+        }
+    }
+    EXPECT_EQ(corvantis::testing::readLines(path).back(), "> m");
 }
 
 TEST_F(LineComposition, LinesFromOnePlaceFollowChangesToTheirLoggerAndDestination) {
