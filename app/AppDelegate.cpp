@@ -26,6 +26,7 @@
 #include "platform/ui/Workspace.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <deque>
 #include <fstream>
@@ -94,13 +95,14 @@ public:
         const std::string_view name = *city->name;  // every listed city has one
         const bool ascii = std::ranges::all_of(name, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
         if (!ascii) composed_.push_back(platform::foundation::precomposedStringWithCanonicalMapping(name));
-        keys_.push_back({ascii ? name : std::string_view(composed_.back()), cities_.size()});
+        const auto key = ascii ? name : std::string_view(composed_.back());
+        keys_.push_back({{leadingBytes(key), key}, cities_.size()});
         cities_.push_back(std::move(city));
     }
 
     std::vector<std::shared_ptr<City>> sorted() && {
         // In valid UTF-8 the byte order is the order of the scalar values.
-        std::ranges::stable_sort(keys_, std::less<>{}, &Key::name);
+        std::ranges::stable_sort(keys_, std::less<>{}, &Key::order);
         std::vector<std::shared_ptr<City>> cities;
         cities.reserve(keys_.size());
         for (const auto& key : keys_) cities.push_back(std::move(cities_[key.city]));
@@ -110,9 +112,21 @@ public:
 private:
     // The sort moves these rather than the cities' shared pointers.
     struct Key {
-        std::string_view name;
+        // The name's first eight bytes as one number ahead of the name: this orders as the name
+        // alone does, and settles most comparisons without comparing texts.
+        std::pair<std::uint64_t, std::string_view> order;
         std::size_t city;
     };
+
+    // Bytes past the end count as zero.
+    static std::uint64_t leadingBytes(std::string_view name) {
+        std::uint64_t bytes = 0;
+        for (std::size_t index = 0; index < sizeof bytes; ++index) {
+            bytes = bytes << 8 | (index < name.size() ? static_cast<unsigned char>(name[index]) : 0u);
+        }
+        return bytes;
+    }
+
     std::vector<std::shared_ptr<City>> cities_;
     std::vector<Key> keys_;
     // Composed forms of the names that are not plain ASCII (a deque keeps the views valid).

@@ -17,10 +17,10 @@ using simdjson::dom::element;
 using simdjson::dom::element_type;
 using simdjson::dom::object;
 
-std::string digitsOf(auto number) {
+void setDigits(std::optional<std::string>& text, auto number) {
     char digits[24];
     const auto [end, error] = std::to_chars(digits, digits + sizeof digits, number);
-    return std::string(digits, end);
+    text.emplace(digits, end);
 }
 
 // The value the general reader makes of `value`. Objects keep the last of equal keys, as it
@@ -53,14 +53,15 @@ nlohmann::json converted(element value) {
     return nullptr;
 }
 
-// `JsonValue::textValue` of the value the general reader would make.
-std::optional<std::string> textOf(element value) {
+// `JsonValue::textValue` of the value the general reader would make, when there is one, made
+// right in `text`: a catalogue has tens of thousands of these.
+void setText(std::optional<std::string>& text, element value) {
     switch (value.type()) {
-        case element_type::STRING: return std::string(value.get_string().value_unsafe());
-        case element_type::INT64: return digitsOf(value.get_int64().value_unsafe());
-        case element_type::UINT64: return digitsOf(value.get_uint64().value_unsafe());
-        case element_type::DOUBLE: return JsonValue::floatText(value.get_double().value_unsafe());
-        default: return std::nullopt;
+        case element_type::STRING: text.emplace(value.get_string().value_unsafe()); return;
+        case element_type::INT64: setDigits(text, value.get_int64().value_unsafe()); return;
+        case element_type::UINT64: setDigits(text, value.get_uint64().value_unsafe()); return;
+        case element_type::DOUBLE: text = JsonValue::floatText(value.get_double().value_unsafe()); return;
+        default: return;
     }
 }
 
@@ -90,7 +91,8 @@ struct ServerFields {
     // integer 0), or without a text country, city or host name.
     bool listed() const {
         if (serverstatus) {
-            const auto status = textOf(*serverstatus);
+            std::optional<std::string> status;
+            setText(status, *serverstatus);
             if (status && JsonValue::decimalInteger(*status) == 0) return false;
         }
         return country && country->is_string() && city && city->is_string() && name && name->is_string();
@@ -111,12 +113,12 @@ struct ServerFields {
 
     std::shared_ptr<City> makeCity() const {
         auto made = std::make_shared<City>();
-        made->name = std::string(city->get_string().value_unsafe());
-        if (address) made->address = textOf(*address);
-        made->domain = std::string(name->get_string().value_unsafe());
+        made->name.emplace(city->get_string().value_unsafe());
+        if (address) setText(made->address, *address);
+        made->domain.emplace(name->get_string().value_unsafe());
         if (serverload) made->serverload = numberOf(*serverload);
-        if (tcpPort) made->openvpnTcpPort = textOf(*tcpPort);
-        if (udpPort) made->openvpnUdpPort = textOf(*udpPort);
+        if (tcpPort) setText(made->openvpnTcpPort, *tcpPort);
+        if (udpPort) setText(made->openvpnUdpPort, *udpPort);
         return made;
     }
 };

@@ -160,6 +160,12 @@ TEST_F(CityListTest, TheListIsSortedByNameAsTextWithEqualNamesInServerOrder) {
     EXPECT_EQ(berlinDomains, (std::vector<std::string>{"de-ber-1", "de-ber-2"}));
 }
 
+TEST_F(CityListTest, AShortNameSortsBeforeTheNamesThatBeginWithIt) {
+    delegate->initServers(
+        groupsOf(json::array({server("Q", "AB", "q-ab"), server("Q", "A", "q-a"), server("Q", "A B", "q-a-b")})));
+    EXPECT_EQ(names(*delegate->allCities), (std::vector<std::string>{"Q - A", "Q - A B", "Q - AB"}));
+}
+
 TEST_F(CityListTest, FavouritesAreTheDomainsStoredAsTextsInTheUserDefaults) {
     ASSERT_TRUE(environment.defaults->set("true", "de-ber.test"));
     ASSERT_TRUE(environment.defaults->set(1, "fr-par.test"));
