@@ -58,7 +58,8 @@ std::shared_ptr<AppDelegate>& holder() {
 std::string joined(std::string_view first, std::string_view second) {
     std::string text;
     text.reserve(first.size() + 3 + second.size());
-    return text.append(first).append(" - ").append(second);
+    text.append(first).append(" - ").append(second);
+    return text;  // returning the reference `append` gives would copy the text
 }
 
 std::string_view textOr(const std::optional<std::string>& text, std::string_view otherwise) {
