@@ -82,8 +82,10 @@ struct ServerFields {
     std::optional<element> serverstatus, country, city, name, address, serverload, tcpPort, udpPort;
 
     explicit ServerFields(object server) {
-        for (const auto field : server) {
-            if (auto* slot = slotOf(field.key)) *slot = field.value;
+        // Read through the iterator: the range form copies every member into a key-value pair
+        // first, and taking the value back out of that copy was the costliest step here.
+        for (auto field = server.begin(); field != server.end(); ++field) {
+            if (auto* slot = slotOf(field.key())) *slot = field.value();
         }
     }
 
