@@ -76,7 +76,7 @@ void StatusPopupController::addEventMonitors() {
         });
     mouseRightUpEventMonitor_ =
         application.addLocalMonitorForEvents(platform::ui::EventMask::rightMouseUp, [weakSelf](const Event& event) {
-            if (const auto self = weakSelf.lock()) self->rightMouseUp();
+            if (const auto self = weakSelf.lock()) self->showQuitMenu();
             return std::optional<Event>(event);
         });
 }
@@ -112,7 +112,7 @@ void StatusPopupController::leftMouseUp(const Event& event) {
     togglePopup();
 }
 
-void StatusPopupController::rightMouseUp() {
+void StatusPopupController::showQuitMenu() {
     platform::ui::Menu menu;
     menu.addItem("Quit", quitAction, "")->setTarget(sharedAs(this));
     // At the lower-left corner of the icon's window, in screen coordinates.

@@ -103,7 +103,7 @@ private:
 
     void leftMouseDown(const platform::ui::Event& event);
     void leftMouseUp(const platform::ui::Event& event);
-    void rightMouseUp();
+    void showQuitMenu();
 
     std::shared_ptr<platform::ui::StatusItem> statusItem_;
     std::shared_ptr<StatusPopupPanel> panel_;
