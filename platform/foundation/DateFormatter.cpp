@@ -5,7 +5,6 @@
 #include <atomic>
 #include <cctype>
 #include <charconv>
-#include <cstring>
 #include <ctime>
 #include <stdexcept>
 
@@ -29,20 +28,9 @@ void appendPadded(std::string& text, long long value, int width) {
 
 // The first `width` digits of the fraction of a second, zeros past the ninth; returns the end.
 char* writeFraction(char* out, long long nanoseconds, int width) {
+    constexpr long long scale[] = {1'000'000'000, 100'000'000, 10'000'000, 1'000'000, 100'000, 10'000, 1'000, 100, 10, 1};
     const int digits = std::min(width, 9);
-    // Division by a constant: the usual widths need no division instruction.
-    long long value = 0;
-    switch (digits) {
-        case 1: value = nanoseconds / 100'000'000; break;
-        case 2: value = nanoseconds / 10'000'000; break;
-        case 3: value = nanoseconds / 1'000'000; break;
-        case 6: value = nanoseconds / 1'000; break;
-        case 9: value = nanoseconds; break;
-        default: {
-            constexpr long long scale[] = {1'000'000'000, 100'000'000, 10'000'000, 1'000'000, 100'000, 10'000, 1'000, 100, 10, 1};
-            value = nanoseconds / scale[digits];
-        }
-    }
+    long long value = nanoseconds / scale[digits];
     for (int i = digits - 1; i >= 0; --i, value /= 10) out[i] = static_cast<char>('0' + value % 10);
     return std::fill_n(out + digits, width - digits, '0');
 }

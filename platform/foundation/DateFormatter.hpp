@@ -55,9 +55,7 @@ private:
         std::time_t time = 0;
         const char* zoneName = nullptr;
         long zoneOffset = 0;
-        bool operator==(const SecondKey&) const = default;
     };
-    // One second's text without its fractions, which go in at the recorded places.
     static constexpr std::uint64_t nanosecondsPerSecond = 1'000'000'000;
     // The text of the last date a thread formatted, with what it holds for.
     struct SecondText {
