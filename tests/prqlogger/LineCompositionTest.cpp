@@ -197,6 +197,16 @@ TEST_F(LineComposition, ALineWrittenStraightIsTheLineARecordMakes) {
         }
     }
     EXPECT_EQ(corvantis::testing::readLines(path).back(), "> m");
+
+    // A message that logs on its way: the inner line comes first, and neither is cut or mixed.
+    straight->info([&] {
+        straight->info([] { return std::string(300, 'i'); });
+        return std::string(200, 'o');
+    });
+    const auto lines = corvantis::testing::readLines(path);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], "> " + std::string(300, 'i'));
+    EXPECT_EQ(lines.back(), "> " + std::string(200, 'o'));
 }
 
 TEST_F(LineComposition, LinesFromOnePlaceFollowChangesToTheirLoggerAndDestination) {
