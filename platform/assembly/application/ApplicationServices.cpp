@@ -1,25 +1,17 @@
 #include "platform/assembly/application/ApplicationServices.hpp"
 
 #include "platform/ServiceProviders.hpp"
+#include "platform/assembly/helper/HelperServices.hpp"
 #include "platform/crashreporting/CrashReportingServices.hpp"
-#include "platform/dispatch/DispatchServices.hpp"
 #include "platform/foundation/CurlURLSession.hpp"
-#include "platform/foundation/FoundationServices.hpp"
 #include "platform/foundation/Locale.hpp"
-#include "platform/security/SecurityServices.hpp"
-#include "platform/servicemanagement/ServiceManagementServices.hpp"
 #include "platform/ui/UiServices.hpp"
-#include "platform/xpc/XpcServices.hpp"
 
 namespace platform {
 
 void installApplicationServices() {
     ServiceProviders providers;
-    dispatch::provideServices(providers);
-    foundation::provideServices(providers);
-    security::provideServices(providers);
-    xpc::provideServices(providers);
-    servicemanagement::provideServices(providers);
+    provideHelperServices(providers);
     crashreporting::provideServices(providers);
     ui::provideServices(providers);
     providers.urlSession = [] { return foundation::CurlURLSession::processSession(); };

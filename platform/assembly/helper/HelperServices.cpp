@@ -9,13 +9,17 @@
 
 namespace platform {
 
-void installHelperServices() {
-    ServiceProviders providers;
+void provideHelperServices(ServiceProviders& providers) {
     dispatch::provideServices(providers);
     foundation::provideServices(providers);
     security::provideServices(providers);
     xpc::provideServices(providers);
     servicemanagement::provideServices(providers);
+}
+
+void installHelperServices() {
+    ServiceProviders providers;
+    provideHelperServices(providers);
     installServiceProviders(std::move(providers));
 }
 
