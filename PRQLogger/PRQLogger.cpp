@@ -16,29 +16,26 @@
 namespace prq {
 
 namespace {
-// The destinations of one call that take its level; most calls have one or two.
-class EnabledDestinations {
+// The destinations a call goes to straight (see `takesCallsStraight`). A call that reaches more
+// than fit here takes the record's way.
+class StraightDestinations {
 public:
-    void add(DestinationProtocol* destination) {
-        if (count_ < inline_.size()) {
-            inline_[count_] = destination;
-        } else {
-            more_.push_back(destination);
-        }
-        ++count_;
+    bool add(DestinationProtocol* destination) {
+        if (count_ == destinations_.size()) return false;
+        destinations_[count_++] = destination;
+        return true;
     }
-    bool empty() const { return count_ == 0; }
+    // All but the last one, which the caller hands the call to in a tail call.
     template <class Action>
-    void forEach(Action&& action) const {
-        for (std::size_t i = 0; i < std::min(count_, inline_.size()); ++i) action(*inline_[i]);
-        for (auto* destination : more_) action(*destination);
+    void forEachButLast(Action&& action) const {
+        for (std::size_t i = 0; i + 1 < count_; ++i) action(*destinations_[i]);
     }
+    DestinationProtocol& last() const { return *destinations_[count_ - 1]; }
 
 private:
     // Left uninitialised: only the first `count_` are ever read, and zeroing them costs more
     // than the rest of the bookkeeping.
-    std::array<DestinationProtocol*, 8> inline_;
-    std::vector<DestinationProtocol*> more_;
+    std::array<DestinationProtocol*, 8> destinations_;
     std::size_t count_ = 0;
 };
 
@@ -63,6 +60,8 @@ struct CallRecord {
     // The place whose function and file names `details` holds, if the compiler gave it: the
     // next call from the same place need not copy them again.
     std::optional<CallSite> namesFrom;
+    // The destinations that take the call's level, chosen before its message is made.
+    std::vector<DestinationProtocol*> destinations;
 };
 
 thread_local const PRQLogger* loggerDispatching = nullptr;
@@ -85,7 +84,9 @@ platform::dispatch::WallTime now() {
 }  // namespace
 
 PRQLogger::PRQLogger(std::string identifier)
-    : identifier_(std::move(identifier)), noMessageClosure_([]() -> std::optional<AnyValue> { return AnyValue(""); }) {
+    : identifier_(std::move(identifier)),
+      noMessageClosure_([]() -> std::optional<AnyValue> { return AnyValue(""); }),
+      dateFormatterInForce_(defaultDateFormatter().get()) {
     LineSettingsVersion::advance();
 }
 
@@ -173,12 +174,13 @@ void PRQLogger::setFilters(std::optional<FilterList> filters) {
 }
 
 const platform::foundation::DateFormatter& PRQLogger::dateFormatter() const {
-    const auto& custom = customDateFormatter_.get();
-    return custom ? *custom : *defaultDateFormatter();
+    return *dateFormatterInForce_.load(std::memory_order_acquire);
 }
 
 void PRQLogger::setDateFormatter(DateFormatterPtr formatter) {
-    customDateFormatter_.set(std::move(formatter));
+    customDateFormatter_.set(std::move(formatter), [&](const DateFormatterPtr& custom) {
+        dateFormatterInForce_.store(custom ? custom.get() : defaultDateFormatter().get(), std::memory_order_release);
+    });
 }
 
 const PRQLogger::DestinationList& PRQLogger::destinations() const {
@@ -225,29 +227,44 @@ void PRQLogger::logln(Level level, const CallSite& site, const UserInfo& userInf
 
 void PRQLogger::dispatch(Level level, const CallSite& site, const UserInfo& userInfo,
                          FunctionRef<bool(std::string&)> writeMessage) {
-    EnabledDestinations enabled;
-    bool straight = true;
+    StraightDestinations straightOnes;
+    bool anyEnabled = false, straight = true;
     for (const auto& destination : destinations_.get()) {
         if (!destination->isEnabledFor(level)) continue;
-        enabled.add(destination.get());
-        straight = straight && destination->takesCallsStraight(*this);
+        anyEnabled = true;
+        straight = straight && destination->takesCallsStraight(*this) && straightOnes.add(destination.get());
     }
-    if (enabled.empty()) return;
-    if (straight) {
-        // Nothing could change, drop or defer the line: no record. Nor does the message need
-        // storage per call: the closure (which may log itself) has returned before its text is
-        // put there, and nothing from there to the last write logs.
-        thread_local std::string message;
-        releaseIfOversized(message);
-        if (!writeMessage(message)) return;
-        const StraightCall call{*this, level, site, now(), message};
-        enabled.forEach([&](DestinationProtocol& destination) { destination.writeStraight(call); });
+    if (!anyEnabled) return;
+    if (!straight) {
+        dispatchRecord(level, site, userInfo, writeMessage);
         return;
     }
+    // Nothing could change, drop or defer the line: no record. Nor does the message need
+    // storage per call: the closure (which may log itself) has returned before its text is
+    // put there, and nothing from there to the last write logs.
+    thread_local std::string message;
+    releaseIfOversized(message);
+    if (!writeMessage(message)) return;
+    // The call, too, is the thread's rather than on this frame, so that the last destination
+    // takes it in a tail call: the write returns through one frame fewer, and after a system
+    // call every return is a mispredicted one (the kernel leaves the return predictor empty).
+    thread_local std::optional<StraightCall> call;
+    call.emplace(*this, level, site, now(), message);
+    straightOnes.forEachButLast([&](DestinationProtocol& destination) { destination.writeStraight(*call); });
+    straightOnes.last().writeStraight(*call);
+}
+
+void PRQLogger::dispatchRecord(Level level, const CallSite& site, const UserInfo& userInfo,
+                               FunctionRef<bool(std::string&)> writeMessage) {
     // The record's texts keep their storage from the thread's earlier calls.
     const ThreadScratch<CallRecord> scratch;
+    auto& destinations = scratch->destinations;
+    destinations.clear();
+    for (const auto& destination : destinations_.get()) {
+        if (destination->isEnabledFor(level)) destinations.push_back(destination.get());
+    }
     LogDetails& record = scratch->details;
-    if (writeMessage(record.message)) {
+    if (!destinations.empty() && writeMessage(record.message)) {
         record.level = level;
         record.date = now();
         if (!scratch->namesFrom || !site.hasSameTextsAs(*scratch->namesFrom)) {
@@ -258,7 +275,7 @@ void PRQLogger::dispatch(Level level, const CallSite& site, const UserInfo& user
         record.lineNumber = site.lineNumber();
         if (!userInfo.empty() || !record.userInfo.empty()) record.userInfo = userInfo;
         const DispatchScope scope(this);
-        enabled.forEach([&](DestinationProtocol& destination) { destination.process(record); });
+        for (auto* destination : destinations) destination->process(record);
     }
     releaseIfOversized(record.message);
 }

@@ -158,6 +158,10 @@ private:
     // Hands one call to the destinations that take its level. `writeMessage` puts the message
     // into the text it is given, or answers false for no message; it runs at most once.
     void dispatch(Level level, const CallSite& site, const UserInfo& userInfo, FunctionRef<bool(std::string&)> writeMessage);
+    // The same for a call that some destination takes as a record (through its filters,
+    // formatters or queue). Apart from `dispatch`, so that the straight way stays short.
+    [[gnu::noinline]] void dispatchRecord(Level level, const CallSite& site, const UserInfo& userInfo,
+                                          FunctionRef<bool(std::string&)> writeMessage);
 
     SharedSetting<std::string> identifier_;
     std::atomic<Level> outputLevel_{Level::debug};
@@ -167,6 +171,9 @@ private:
     SharedSetting<std::optional<FilterList>> filters_;
     SharedSetting<DateFormatterPtr> customDateFormatter_;
     SharedSetting<DestinationList> destinations_;
+    // The custom formatter or the default one, for the lines to read at once; right after the
+    // destinations, which every line reads too. Each stays alive as long as the logger.
+    std::atomic<const platform::foundation::DateFormatter*> dateFormatterInForce_;
 };
 
 // The same calls on the default logger: prq::info([&] { … }), prq::setup(…), …

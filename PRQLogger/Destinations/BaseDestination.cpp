@@ -162,7 +162,7 @@ const char* boolText(bool value) {
 }  // namespace
 
 BaseDestination::BaseDestination(const std::shared_ptr<PRQLogger>& owner, std::string identifier)
-    : owner_(owner), ownerAddress_(owner.get()), identifier_(std::move(identifier)) {
+    : ownerAddress_(owner.get()), owner_(owner), identifier_(std::move(identifier)) {
     LineSettingsVersion::advance();
 }
 

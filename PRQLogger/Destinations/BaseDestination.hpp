@@ -92,10 +92,13 @@ private:
     // The pieces between the date and the message, ending in "> "; kept per thread.
     const std::string& middleText(const LinePlace& place, unsigned shape, const PRQLogger& owner) const;
 
-    SharedSetting<std::weak_ptr<PRQLogger>> owner_;
+    // What every log call reads comes first, on one cache line; the rest is read now and then.
     std::atomic<const PRQLogger*> ownerAddress_{nullptr};  // compared only, never followed
-    SharedSetting<std::string> identifier_;
     std::atomic<Level> outputLevel_{Level::debug};
+    // The last answer of `lineShape`: the settings version it holds for, shifted above the bits.
+    mutable std::atomic<std::uint64_t> lineShapeAnswer_{0};
+    SharedSetting<std::weak_ptr<PRQLogger>> owner_;
+    SharedSetting<std::string> identifier_;
     std::atomic<bool> haveLoggedAppDetails_{false};
     SharedSetting<std::optional<FormatterList>> formatters_;
     SharedSetting<std::optional<FilterList>> filters_;
@@ -107,8 +110,6 @@ private:
     std::atomic<bool> showLevel_{true};
     std::atomic<bool> showDate_{true};
     SharedSetting<LevelDescriptions> levelDescriptions_;
-    // The last answer of `lineShape`: the settings version it holds for, shifted above the bits.
-    mutable std::atomic<std::uint64_t> lineShapeAnswer_{0};
 };
 
 }  // namespace prq

@@ -26,6 +26,14 @@ public:
         std::lock_guard lock(mutex_);
         publish(std::move(value));
     }
+    // The same, then `published` with the new version while no other change can overtake it:
+    // for a second value derived from this one that must never disagree with it.
+    template <class Published>
+    void set(T value, Published&& published) {
+        std::lock_guard lock(mutex_);
+        publish(std::move(value));
+        std::forward<Published>(published)(get());
+    }
 
     // Changes a copy of the current version and publishes it; changes never overtake each other.
     template <class Change>

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <future>
 #include <thread>
 
@@ -207,6 +208,23 @@ TEST_F(LineComposition, ALineWrittenStraightIsTheLineARecordMakes) {
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[lines.size() - 2], "> " + std::string(300, 'i'));
     EXPECT_EQ(lines.back(), "> " + std::string(200, 'o'));
+}
+
+// However many plain destinations a call reaches, each gets the whole line: one, a few (the last
+// of which takes the call apart from the others), and more than the straight way holds at once.
+TEST_F(LineComposition, EveryPlainDestinationOfACallGetsItsLine) {
+    const corvantis::testing::TemporaryFolder folder;
+    const auto logger = PRQLogger::make("many", false);
+    std::vector<std::filesystem::path> paths;
+    for (int count = 1; count <= 9; ++count) {
+        paths.push_back(folder.path() / ("file" + std::to_string(count) + ".log"));
+        const auto file = std::make_shared<prq::FileDestination>(nullptr, paths.back().string(), "file" + std::to_string(count));
+        corvantis::testing::showMessagesOnly(*file);
+        ASSERT_TRUE(logger->add(file));
+        const std::string message = "to " + std::to_string(count);
+        logger->info([&] { return message; });
+        for (const auto& path : paths) EXPECT_EQ(corvantis::testing::readLines(path).back(), "> " + message) << path;
+    }
 }
 
 TEST_F(LineComposition, LinesFromOnePlaceFollowChangesToTheirLoggerAndDestination) {
