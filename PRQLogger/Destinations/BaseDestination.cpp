@@ -10,7 +10,9 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <chrono>
 #include <cstdio>
+#include <limits>
 #include <pthread.h>
 #include <string>
 #include <string_view>
@@ -98,7 +100,6 @@ struct ComposedLine {
 constexpr unsigned levelPiece = 1, identifierPiece = 2, threadPiece = 4, filePiece = 8, linePiece = 16, functionPiece = 32,
                    datePiece = 64, writtenDirectly = 128;
 constexpr unsigned middlePieces = levelPiece | identifierPiece | threadPiece | filePiece | linePiece | functionPiece;
-constexpr unsigned lineShapeBits = 8;
 
 // Whether `shown` is the name as a line shows it: `name`, with "()" after it when `asCall`.
 bool showsName(std::string_view shown, std::string_view name, bool asCall) {
@@ -110,6 +111,8 @@ bool showsName(std::string_view shown, std::string_view name, bool asCall) {
 bool sameConstant(std::string_view a, std::string_view b) {
     return a.data() == b.data() && a.size() == b.size();
 }
+
+}  // namespace
 
 // The text between the date and the message ("[Info] [main] [ConnectView.cpp:97] connect() > ")
 // and what it was made from. Lines from one place differ only in their date and message.
@@ -128,6 +131,14 @@ struct MiddleText {
     std::string_view constantFunctionName;
     std::string_view constantFileName;
     std::string text;
+    // The last line written straight from this place: "date middle message\n". Its head (date
+    // and middle) stays for the next line while the date formatter and `text` stay and the
+    // date falls in [headDateFrom, headDateFrom + headDateLength).
+    std::string line;
+    std::size_t headSize = 0;
+    const platform::foundation::DateFormatter* headFormatter = nullptr;  // none: no head yet
+    std::uint64_t headDateFrom = 0;
+    std::uint64_t headDateLength = 0;
 
     bool madeFrom(const PRQLogger* holder, std::uint64_t version, std::uint64_t thread, unsigned shown,
                   const LinePlace& place) const {
@@ -144,11 +155,33 @@ struct MiddleText {
     }
 };
 
+namespace {
 // A few per thread: one for each destination that the thread's lines go to, as a rule.
 struct MiddleTexts {
     std::array<MiddleText, 4> entries;
     std::size_t nextToReplace = 0;
 };
+
+// Lays the head of the entry's line anew: the date's text (kept while it names the dates to
+// come) and the middle text.
+void layHead(MiddleText& entry, bool dated, const platform::foundation::DateFormatter& formatter,
+             platform::dispatch::WallTime date) {
+    entry.line.clear();
+    releaseIfOversized(entry.line);
+    if (dated) {
+        const auto span = formatter.threadTextSpan(date);
+        entry.line.append(span.text);
+        entry.line += ' ';
+        entry.headDateFrom = span.from;
+        entry.headDateLength = span.length;
+    } else {
+        entry.headDateFrom = 0;
+        entry.headDateLength = std::numeric_limits<std::uint64_t>::max();
+    }
+    entry.line += entry.text;
+    entry.headSize = entry.line.size();
+    entry.headFormatter = &formatter;
+}
 
 void appendBracketed(std::string& line, std::string_view text) {
     line += '[';
@@ -330,10 +363,20 @@ void BaseDestination::writeStraight(const StraightCall& call) {
 }
 
 std::string_view BaseDestination::straightLine(const StraightCall& call) const {
-    // Nothing runs between composing and writing that could log, so one line per thread does.
-    thread_local std::string line;
-    releaseIfOversized(line);
-    composeLine(line, lineShape(call.owner), LinePlace::of(call.level, call.site), call.date, call.message, call.owner, true);
+    const unsigned shape = lineShape(call.owner);
+    // Nothing runs between composing and writing that could log, so the entry's line is free.
+    MiddleText& entry = middleEntry(LinePlace::of(call.level, call.site), shape, call.owner);
+    const auto& formatter = call.owner.dateFormatter();
+    const auto date =
+        static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(call.date.time_since_epoch()).count());
+    // Unsigned, so a date before the head's wraps to a large number and lays a new head.
+    if (entry.headFormatter != &formatter || date - entry.headDateFrom >= entry.headDateLength || isOversized(entry.line)) {
+        layHead(entry, shape & datePiece, formatter, call.date);
+    }
+    std::string& line = entry.line;
+    line.resize(entry.headSize + call.message.size() + 1);
+    std::copy(call.message.begin(), call.message.end(), line.data() + entry.headSize);
+    line.back() = '\n';
     return line;
 }
 
@@ -343,11 +386,7 @@ bool BaseDestination::writesLinesDirectly(const PRQLogger&) const {
 
 void BaseDestination::writeLineDirectly(std::string_view) {}
 
-unsigned BaseDestination::lineShape(const PRQLogger& owner) const {
-    // Read before the settings, so a shape made from older settings carries an older version.
-    const auto version = LineSettingsVersion::current();
-    const auto answer = lineShapeAnswer_.load(std::memory_order_relaxed);
-    if (answer >> lineShapeBits == version) return static_cast<unsigned>(answer) & ((1u << lineShapeBits) - 1);
+unsigned BaseDestination::makeLineShape(const PRQLogger& owner, std::uint64_t version) const {
     const unsigned shape = (showLevel() ? levelPiece : 0u) | (showLogIdentifier() ? identifierPiece : 0u) |
                            (showThreadName() ? threadPiece : 0u) | (showFileName() ? filePiece : 0u) |
                            (showLineNumber() ? linePiece : 0u) | (showFunctionName() ? functionPiece : 0u) |
@@ -360,7 +399,7 @@ void BaseDestination::composeLine(std::string& line, unsigned shape, const LineP
                                   std::string_view message, const PRQLogger& owner, bool withFeed) const {
     const bool dated = shape & datePiece;
     const std::string_view dateText = dated ? owner.dateFormatter().threadText(date) : std::string_view();
-    const std::string& middle = middleText(place, shape, owner);
+    const std::string& middle = middleEntry(place, shape, owner).text;
     // Sized once (growing only past the longest line so far), then filled by plain copies.
     line.resize(dateText.size() + (dated ? 1 : 0) + middle.size() + message.size() + (withFeed ? 1 : 0));
     char* out = line.data();
@@ -388,7 +427,7 @@ void BaseDestination::processInternal(const LogDetails& logDetails) {
     output(logDetails, line);
 }
 
-const std::string& BaseDestination::middleText(const LinePlace& place, unsigned shape, const PRQLogger& owner) const {
+MiddleText& BaseDestination::middleEntry(const LinePlace& place, unsigned shape, const PRQLogger& owner) const {
     const unsigned shown = shape & middlePieces;
     const auto settingsVersion = LineSettingsVersion::current();
     const auto threadVersion = shown & threadPiece ? platform::dispatch::currentThreadIdentityVersion() : 0;
@@ -396,7 +435,7 @@ const std::string& BaseDestination::middleText(const LinePlace& place, unsigned 
     MiddleText* slot = nullptr;
     for (auto& entry : kept.entries) {
         if (entry.destination != this) continue;
-        if (entry.madeFrom(&owner, settingsVersion, threadVersion, shown, place)) return entry.text;
+        if (entry.madeFrom(&owner, settingsVersion, threadVersion, shown, place)) return entry;
         slot = &entry;
         break;
     }
@@ -448,7 +487,8 @@ const std::string& BaseDestination::middleText(const LinePlace& place, unsigned 
     const bool constant = place.constantTexts;
     slot->constantFunctionName = constant && (shown & functionPiece) ? place.functionName : std::string_view();
     slot->constantFileName = constant && (shown & filePiece) ? place.fileName : std::string_view();
-    return text;
+    slot->headFormatter = nullptr;
+    return *slot;
 }
 
 bool BaseDestination::isEnabledFor(Level level) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PRQLogger/Destinations/DestinationProtocol.hpp"
+#include "PRQLogger/Misc/LineSettingsVersion.hpp"
 #include "PRQLogger/Misc/SharedSetting.hpp"
 
 #include <atomic>
@@ -12,6 +13,7 @@
 namespace prq {
 
 struct LinePlace;
+struct MiddleText;
 
 // Composes the text of a log line from the record and the destination's switches, then hands it
 // to `output`, the one step each concrete destination supplies. The destination holds its owner
@@ -82,15 +84,25 @@ protected:
     std::string_view straightLine(const StraightCall& call) const;
 
 private:
+    static constexpr unsigned lineShapeBits = 8;
+
     // Which pieces a line shows and whether it is written directly, as bits (see the .cpp);
-    // made again only after a setting changes.
-    unsigned lineShape(const PRQLogger& owner) const;
+    // made again only after a setting changes. Every line asks, so the asking is inline.
+    unsigned lineShape(const PRQLogger& owner) const {
+        // Read before the settings, so a shape made from older settings carries an older version.
+        const auto version = LineSettingsVersion::current();
+        const auto answer = lineShapeAnswer_.load(std::memory_order_relaxed);
+        if (answer >> lineShapeBits == version) return static_cast<unsigned>(answer) & ((1u << lineShapeBits) - 1);
+        return makeLineShape(owner, version);
+    }
+    unsigned makeLineShape(const PRQLogger& owner, std::uint64_t version) const;
     // "date middle message" into `line`, ending in a line feed when `withFeed`.
     void composeLine(std::string& line, unsigned shape, const LinePlace& place, platform::dispatch::WallTime date,
                      std::string_view message, const PRQLogger& owner, bool withFeed) const;
     std::string_view levelName(Level level, const PRQLogger& owner) const;
-    // The pieces between the date and the message, ending in "> "; kept per thread.
-    const std::string& middleText(const LinePlace& place, unsigned shape, const PRQLogger& owner) const;
+    // The thread's entry for the line's place, with the pieces between the date and the message
+    // (ending in "> ") as its text.
+    MiddleText& middleEntry(const LinePlace& place, unsigned shape, const PRQLogger& owner) const;
 
     // What every log call reads comes first, on one cache line; the rest is read now and then.
     std::atomic<const PRQLogger*> ownerAddress_{nullptr};  // compared only, never followed

@@ -39,11 +39,14 @@ private:
     T* object_;
 };
 
-// Lets go of the storage of a reused text that grew far beyond an ordinary line, so that one
+// Whether a reused text grew far beyond an ordinary line. Such storage is let go of, so that one
 // huge message does not stay with the thread for good.
-inline void releaseIfOversized(std::string& text) {
+inline bool isOversized(const std::string& text) {
     constexpr std::size_t ordinaryLimit = 16 * 1024;
-    if (text.capacity() > ordinaryLimit) std::string().swap(text);
+    return text.capacity() > ordinaryLimit;
+}
+inline void releaseIfOversized(std::string& text) {
+    if (isOversized(text)) std::string().swap(text);
 }
 
 }  // namespace prq

@@ -119,12 +119,16 @@ void DateFormatter::append(dispatch::WallTime date, std::string& text) const {
 // second only the fractions change. The zone that `tzset` last loaded is part of the key, so a
 // change of zone shows at once.
 std::string_view DateFormatter::threadText(dispatch::WallTime date) const {
+    return threadTextSpan(date).text;
+}
+
+DateFormatter::TextSpan DateFormatter::threadTextSpan(dispatch::WallTime date) const {
     thread_local SecondText cached;
     const auto sinceEpoch =
         static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(date.time_since_epoch()).count());
     // Unsigned, so dates far apart cannot overflow: one before the start wraps to a large number.
     const bool sameFormat = cached.key.formatter == id_ && cached.key.zoneName == tzname[0] && cached.key.zoneOffset == timezone;
-    if (sameFormat && sinceEpoch - cached.textFrom < cached.unit) return cached.text;
+    if (sameFormat && sinceEpoch - cached.textFrom < cached.unit) return {cached.text, cached.textFrom, cached.unit};
 
     if (!sameFormat || sinceEpoch - cached.secondFrom >= nanosecondsPerSecond) {
         const auto seconds = std::chrono::floor<std::chrono::seconds>(date.time_since_epoch());
@@ -136,7 +140,7 @@ std::string_view DateFormatter::threadText(dispatch::WallTime date) const {
     for (const auto& [at, width] : cached.fractions)
         writeFraction(cached.text.data() + at, static_cast<long long>(intoSecond), width);
     cached.textFrom = cached.secondFrom + intoSecond / cached.unit * cached.unit;
-    return cached.text;
+    return {cached.text, cached.textFrom, cached.unit};
 }
 
 void DateFormatter::formatSecond(std::time_t time, SecondText& second) const {

@@ -29,6 +29,15 @@ public:
     // The date's text, kept by the calling thread until it formats its next date (with any
     // formatter): for busy paths that copy it at once.
     std::string_view threadText(dispatch::WallTime date) const;
+    // The same text and the dates it is the text of: every date from `from` (nanoseconds since
+    // the epoch) for `length` nanoseconds (a second at most). A caller that keeps the text for
+    // those dates shows a change of time zone up to that much late.
+    struct TextSpan {
+        std::string_view text;
+        std::uint64_t from = 0;
+        std::uint64_t length = 0;
+    };
+    TextSpan threadTextSpan(dispatch::WallTime date) const;
     // A moment anywhere in the years a pattern can name (up to nine digits), which a
     // nanosecond count of `WallTime` cannot hold beyond the year 2262.
     struct Moment {

@@ -144,17 +144,38 @@ TEST_F(LineComposition, TheThreadTagNamesTheMainThreadANamedThreadAQueueOrTheThr
 // place, the thread tag): each must still show what holds when it is written.
 TEST_F(LineComposition, ADatesSecondIsMadeAgainWhenTheNextSecondBegins) {
     showDateOnly();
-    const auto dateOfNextLine = [&] {
-        logger_->info([] { return "m"; });
-        return destination_->lines().back().substr(0, std::string_view("2026-12-07 22:02:20.000").size());
+    // The same lines written straight to a file, which keeps the head of its last line.
+    const corvantis::testing::TemporaryFolder folder;
+    const auto path = folder.path() / "dates.log";
+    const auto straight = PRQLogger::make("composer", false);
+    const auto file = std::make_shared<prq::FileDestination>(nullptr, path.string(), "file");
+    corvantis::testing::showMessagesOnly(*file);
+    file->setShowDate(true);
+    ASSERT_TRUE(straight->add(file));
+    const auto useDates = [&](const std::string& pattern) {
+        for (auto* logger : {logger_.get(), straight.get()}) {
+            logger->setDateFormatter(std::make_shared<platform::foundation::DateFormatter>(pattern, true));
+        }
     };
-    EXPECT_EQ(dateOfNextLine(), "2026-12-07 22:02:20.000");
+    useDates("yyyy-MM-dd HH:mm:ss.SSS");
+    const auto nextLine = [&] {
+        logger_->info([] { return "m"; });
+        straight->info([] { return "m"; });
+        EXPECT_EQ(corvantis::testing::readLines(path).back(), destination_->lines().back());
+        return destination_->lines().back();
+    };
+    EXPECT_EQ(nextLine(), "2026-12-07 22:02:20.000 > m");
+    EXPECT_EQ(nextLine(), "2026-12-07 22:02:20.000 > m");
     time_.advance(std::chrono::milliseconds(999));
-    EXPECT_EQ(dateOfNextLine(), "2026-12-07 22:02:20.999");
+    EXPECT_EQ(nextLine(), "2026-12-07 22:02:20.999 > m");
     time_.advance(std::chrono::milliseconds(1));
-    EXPECT_EQ(dateOfNextLine(), "2026-12-07 22:02:21.000");
+    EXPECT_EQ(nextLine(), "2026-12-07 22:02:21.000 > m");
     time_.advance(std::chrono::hours(26) + std::chrono::milliseconds(5));
-    EXPECT_EQ(dateOfNextLine(), "2026-12-09 00:02:21.005");
+    EXPECT_EQ(nextLine(), "2026-12-09 00:02:21.005 > m");
+    time_.advance(-std::chrono::milliseconds(6));  // the clock set back
+    EXPECT_EQ(nextLine(), "2026-12-09 00:02:20.999 > m");
+    useDates("HH:mm");  // within the same millisecond
+    EXPECT_EQ(nextLine(), "00:02 > m");
 }
 
 // A destination that nothing could change writes its lines straight from the call, without a
