@@ -246,8 +246,9 @@ void PRQLogger::dispatch(Level level, const CallSite& site, const UserInfo& user
     releaseIfOversized(message);
     if (!writeMessage(message)) return;
     // The call, too, is the thread's rather than on this frame, so that the last destination
-    // takes it in a tail call: the write returns through one frame fewer, and after a system
-    // call every return is a mispredicted one (the kernel leaves the return predictor empty).
+    // takes it in a tail call: the write returns through one frame fewer. Returns right after a
+    // system call are mostly mispredicted (the kernel has overwritten the return predictor),
+    // about 10 ns each on this machine kind.
     thread_local std::optional<StraightCall> call;
     call.emplace(*this, level, site, now(), message);
     straightOnes.forEachButLast([&](DestinationProtocol& destination) { destination.writeStraight(*call); });
