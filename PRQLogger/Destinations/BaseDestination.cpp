@@ -102,7 +102,8 @@ constexpr unsigned levelPiece = 1, identifierPiece = 2, threadPiece = 4, filePie
 constexpr unsigned middlePieces = levelPiece | identifierPiece | threadPiece | filePiece | linePiece | functionPiece;
 
 // Whether `shown` is the name as a line shows it: `name`, with "()" after it when `asCall`.
-bool showsName(std::string_view shown, std::string_view name, bool asCall) {
+// Out of line: it is the rare way, and the check before it runs for every line.
+[[gnu::noinline]] bool showsName(std::string_view shown, std::string_view name, bool asCall) {
     const std::string_view call = asCall ? "()" : "";
     return shown.size() == name.size() + call.size() && shown.starts_with(name) && shown.ends_with(call);
 }

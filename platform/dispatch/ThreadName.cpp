@@ -13,12 +13,11 @@ thread_local std::optional<std::string> threadName;
 thread_local const std::string* queueLabel = nullptr;
 // Asked on every log line: a thread's answer never changes, so ask the kernel once per thread.
 thread_local std::optional<bool> mainThread;
-thread_local std::uint64_t identityVersion = 1;
 
 // After fork() the calling thread is the child's first thread.
 const int forgetAfterFork = ::pthread_atfork(nullptr, nullptr, [] {
     mainThread.reset();
-    ++identityVersion;
+    ++detail::threadIdentityVersion;
 });
 
 }  // namespace
@@ -37,7 +36,7 @@ void setCurrentThreadName(std::string name) {
     // The kernel keeps 15 bytes; the full name stays ours.
     pthread_setname_np(pthread_self(), name.substr(0, 15).c_str());
     threadName = std::move(name);
-    ++identityVersion;
+    ++detail::threadIdentityVersion;
 }
 
 std::optional<std::string> currentQueueLabel() {
@@ -51,18 +50,14 @@ std::optional<std::string> currentQueueLabel() {
     return label;
 }
 
-std::uint64_t currentThreadIdentityVersion() {
-    return identityVersion;
-}
-
 QueueLabelScope::QueueLabelScope(const std::string& label) : previous_(queueLabel) {
     queueLabel = &label;
-    ++identityVersion;
+    ++detail::threadIdentityVersion;
 }
 
 QueueLabelScope::~QueueLabelScope() {
     queueLabel = previous_;
-    ++identityVersion;
+    ++detail::threadIdentityVersion;
 }
 
 }  // namespace platform::dispatch

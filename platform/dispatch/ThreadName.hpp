@@ -18,10 +18,16 @@ void setCurrentThreadName(std::string name);
 // thread, empty text on a thread that runs no queue.
 std::optional<std::string> currentQueueLabel();
 
+namespace detail {
+inline thread_local std::uint64_t threadIdentityVersion = 1;
+}
+
 // A number that changes on this thread whenever what `isMainThread`, `currentThreadName` or
 // `currentQueueLabel` answer may have changed, so that text made from them can be kept per
-// thread and made again only then. Never 0.
-std::uint64_t currentThreadIdentityVersion();
+// thread and made again only then. Never 0. Every log line asks, so the asking is inline.
+inline std::uint64_t currentThreadIdentityVersion() {
+    return detail::threadIdentityVersion;
+}
 
 // Marks the queue label for the work that runs on this thread while the scope lasts.
 class QueueLabelScope {
