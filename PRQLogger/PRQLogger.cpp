@@ -282,7 +282,6 @@ void PRQLogger::dispatchRecord(Level level, const CallSite& site, const UserInfo
 }
 
 void PRQLogger::loglnWithoutMessage(Level level, const UserInfo& userInfo, const CallSite& site) {
-    if (!anyDestinationEnabledFor(level)) return;
     const auto& closure = noMessageClosure();
     logln(level, site, userInfo, [&]() -> std::optional<std::string> {
         auto value = closure ? closure() : std::nullopt;

@@ -87,7 +87,6 @@ public:
     template <MessageProducer Message>
     void logln(Message&& message, Level level = Level::debug, const UserInfo& userInfo = noUserInfo,
                CallSite site = std::source_location::current()) {
-        if (!anyDestinationEnabledFor(level)) return;
         dispatch(level, site, userInfo, [&](std::string& text) { return assignMessageText(message(), text); });
     }
     // The same with the place given explicitly; the closure may be called at most once.
@@ -148,12 +147,6 @@ protected:
     explicit PRQLogger(std::string identifier);
 
 private:
-    bool anyDestinationEnabledFor(Level level) const {
-        for (const auto& destination : destinations_.get()) {
-            if (destination->isEnabledFor(level)) return true;
-        }
-        return false;
-    }
     void loglnWithoutMessage(Level level, const UserInfo& userInfo, const CallSite& site);
     // Hands one call to the destinations that take its level. `writeMessage` puts the message
     // into the text it is given, or answers false for no message; it runs at most once.
