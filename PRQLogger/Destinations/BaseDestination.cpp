@@ -5,12 +5,12 @@
 #include "PRQLogger/Misc/TypeName.hpp"
 #include "PRQLogger/PRQLogger.hpp"
 #include "platform/dispatch/ThreadName.hpp"
+#include "platform/foundation/DateFormatter.hpp"
 #include "platform/foundation/PathText.hpp"
 
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <chrono>
 #include <cstdio>
 #include <limits>
 #include <pthread.h>
@@ -134,12 +134,11 @@ struct MiddleText {
     std::string text;
     // The last line written straight from this place: "date middle message\n". Its head (date
     // and middle) stays for the next line while the date formatter and `text` stay and the
-    // date falls in [headDateFrom, headDateFrom + headDateLength).
+    // date is one of `headDates`.
     std::string line;
     std::size_t headSize = 0;
     const platform::foundation::DateFormatter* headFormatter = nullptr;  // none: no head yet
-    std::uint64_t headDateFrom = 0;
-    std::uint64_t headDateLength = 0;
+    platform::foundation::DateFormatter::DateSpan headDates;
 
     bool madeFrom(const PRQLogger* holder, std::uint64_t version, std::uint64_t thread, unsigned shown,
                   const LinePlace& place) const {
@@ -173,11 +172,9 @@ void layHead(MiddleText& entry, bool dated, const platform::foundation::DateForm
         const auto span = formatter.threadTextSpan(date);
         entry.line.append(span.text);
         entry.line += ' ';
-        entry.headDateFrom = span.from;
-        entry.headDateLength = span.length;
+        entry.headDates = span.dates;
     } else {
-        entry.headDateFrom = 0;
-        entry.headDateLength = std::numeric_limits<std::uint64_t>::max();
+        entry.headDates = {0, std::numeric_limits<std::uint64_t>::max()};
     }
     entry.line += entry.text;
     entry.headSize = entry.line.size();
@@ -368,10 +365,7 @@ std::string_view BaseDestination::straightLine(const StraightCall& call) const {
     // Nothing runs between composing and writing that could log, so the entry's line is free.
     MiddleText& entry = middleEntry(LinePlace::of(call.level, call.site), shape, call.owner);
     const auto& formatter = call.owner.dateFormatter();
-    const auto date =
-        static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(call.date.time_since_epoch()).count());
-    // Unsigned, so a date before the head's wraps to a large number and lays a new head.
-    if (entry.headFormatter != &formatter || date - entry.headDateFrom >= entry.headDateLength || isOversized(entry.line)) {
+    if (entry.headFormatter != &formatter || !entry.headDates.holds(call.date) || isOversized(entry.line)) {
         layHead(entry, shape & datePiece, formatter, call.date);
     }
     std::string& line = entry.line;

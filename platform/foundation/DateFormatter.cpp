@@ -124,23 +124,20 @@ std::string_view DateFormatter::threadText(dispatch::WallTime date) const {
 
 DateFormatter::TextSpan DateFormatter::threadTextSpan(dispatch::WallTime date) const {
     thread_local SecondText cached;
-    const auto sinceEpoch =
-        static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(date.time_since_epoch()).count());
-    // Unsigned, so dates far apart cannot overflow: one before the start wraps to a large number.
     const bool sameFormat = cached.key.formatter == id_ && cached.key.zoneName == tzname[0] && cached.key.zoneOffset == timezone;
-    if (sameFormat && sinceEpoch - cached.textFrom < cached.unit) return {cached.text, cached.textFrom, cached.unit};
+    if (sameFormat && cached.textDates.holds(date)) return {cached.text, cached.textDates};
 
-    if (!sameFormat || sinceEpoch - cached.secondFrom >= nanosecondsPerSecond) {
+    if (!sameFormat || !cached.second.holds(date)) {
         const auto seconds = std::chrono::floor<std::chrono::seconds>(date.time_since_epoch());
         cached.key = SecondKey{id_, static_cast<std::time_t>(seconds.count()), tzname[0], timezone};
-        cached.secondFrom = static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(seconds).count());
+        cached.second = {DateSpan::nanosecondsSinceEpoch(dispatch::WallTime(seconds)), nanosecondsPerSecond};
         formatSecond(cached.key.time, cached);
     }
-    const auto intoSecond = sinceEpoch - cached.secondFrom;
+    const auto intoSecond = DateSpan::nanosecondsSinceEpoch(date) - cached.second.from;
     for (const auto& [at, width] : cached.fractions)
         writeFraction(cached.text.data() + at, static_cast<long long>(intoSecond), width);
-    cached.textFrom = cached.secondFrom + intoSecond / cached.unit * cached.unit;
-    return {cached.text, cached.textFrom, cached.unit};
+    cached.textDates = {cached.second.from + intoSecond / cached.unit * cached.unit, cached.unit};
+    return {cached.text, cached.textDates};
 }
 
 void DateFormatter::formatSecond(std::time_t time, SecondText& second) const {

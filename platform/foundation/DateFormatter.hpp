@@ -2,6 +2,7 @@
 
 #include "platform/dispatch/Clock.hpp"
 
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <optional>
@@ -29,13 +30,23 @@ public:
     // The date's text, kept by the calling thread until it formats its next date (with any
     // formatter): for busy paths that copy it at once.
     std::string_view threadText(dispatch::WallTime date) const;
-    // The same text and the dates it is the text of: every date from `from` (nanoseconds since
-    // the epoch) for `length` nanoseconds (a second at most). A caller that keeps the text for
-    // those dates shows a change of time zone up to that much late.
-    struct TextSpan {
-        std::string_view text;
+    // The dates from `from` for `length`, both in nanoseconds since the epoch.
+    struct DateSpan {
         std::uint64_t from = 0;
         std::uint64_t length = 0;
+
+        static std::uint64_t nanosecondsSinceEpoch(dispatch::WallTime date) {
+            return static_cast<std::uint64_t>(
+                std::chrono::duration_cast<std::chrono::nanoseconds>(date.time_since_epoch()).count());
+        }
+        // Unsigned, so dates far apart cannot overflow: one before `from` wraps to a large number.
+        bool holds(dispatch::WallTime date) const { return nanosecondsSinceEpoch(date) - from < length; }
+    };
+    // The same text and the dates it is the text of (a second at most). A caller that keeps the
+    // text for those dates shows a change of time zone up to that much late.
+    struct TextSpan {
+        std::string_view text;
+        DateSpan dates;
     };
     TextSpan threadTextSpan(dispatch::WallTime date) const;
     // A moment anywhere in the years a pattern can name (up to nine digits), which a
@@ -69,11 +80,11 @@ private:
     // The text of the last date a thread formatted, with what it holds for.
     struct SecondText {
         SecondKey key;
-        std::uint64_t secondFrom = 0;                        // nanoseconds since the epoch where `key.time` begins
+        DateSpan second;                                     // the dates of `key.time`
         std::string text;                                    // the second's text with fraction digits at the recorded places
         std::vector<std::pair<std::size_t, int>> fractions;  // place and width
         std::uint64_t unit = 0;                              // nanoseconds of the finest fraction shown (a second if none)
-        std::uint64_t textFrom = 0;                          // `text` holds for [textFrom, textFrom + unit)
+        DateSpan textDates;                                  // the dates `text` is the text of: one `unit`
     };
 
     void formatSecond(std::time_t time, SecondText& second) const;
