@@ -169,8 +169,9 @@ TEST_F(SandboxRoutes, TheKillSwitchTakesTheDefaultRouteAwayAndTheReleasePutsItBa
 }
 
 // The guard as its unit runs it, with the real nft, in this namespace: it holds traffic while
-// engaged, follows host routes through the gateway, and lets everything through once released.
-TEST_F(SandboxRoutes, TheGuardHoldsTrafficWhileEngagedAndFollowsTheHostRoutes) {
+// engaged, follows the host routes the helper makes (and no other program's), and lets everything
+// through once released.
+TEST_F(SandboxRoutes, TheGuardHoldsTrafficWhileEngagedAndFollowsTheHelpersHostRoutes) {
     if (::access("/usr/sbin/nft", X_OK) != 0) GTEST_SKIP() << "nft is not installed";
     const auto keyFile = folder / "guard" / "gateway.conf";
     const auto table = [] { return runTool("/usr/sbin/nft", {"list", "table", "inet", "corvantis_guard"}).standardOutput; };
@@ -183,7 +184,7 @@ TEST_F(SandboxRoutes, TheGuardHoldsTrafficWhileEngagedAndFollowsTheHostRoutes) {
         const pid_t guard = ::fork();
         if (guard == 0) {
             ::execl(helperProgram().c_str(), helperProgram().c_str(), "--guard", keyFile.c_str(), "--nft", "/usr/sbin/nft",
-                    nullptr);
+                    "--resolv-conf", (folder / "resolv.conf").c_str(), nullptr);
             ::_exit(127);
         }
         return guard;
@@ -193,15 +194,21 @@ TEST_F(SandboxRoutes, TheGuardHoldsTrafficWhileEngagedAndFollowsTheHostRoutes) {
         ::waitpid(guard, nullptr, 0);
     };
 
-    call("route -n add -net 198.51.100.7 192.0.2.1");
     ASSERT_TRUE(FileSystem::createDirectories(keyFile.parent_path()));
     ASSERT_TRUE(FileSystem::writeFileAtomically(keyFile, "gateway=192.0.2.1\nengaged=1\n", 0600));
+    call("route -n add -net 198.51.100.7 192.0.2.1");
+    // Another program's host route through the gateway opens no hole.
+    ASSERT_EQ(runTool("/sbin/ip", {"route", "add", "198.51.100.9/32", "via", "192.0.2.1"}).exit.exitStatus, 0);
     pid_t guard = runGuard();
     EXPECT_TRUE(tableHas("policy drop;")) << table();
     EXPECT_TRUE(tableHas("ip daddr 198.51.100.7 accept")) << table();
-    // A server switch under the kill switch: the new server's host route is let through.
+    EXPECT_EQ(table().find("198.51.100.9"), std::string::npos) << table();
+    // A server switch under the kill switch: the new server's host route is let through, the old
+    // one's no more.
     call("route -n add -net 198.51.100.8 192.0.2.1");
     EXPECT_TRUE(tableHas("ip daddr { 198.51.100.7, 198.51.100.8 } accept")) << table();
+    call("route -n delete 198.51.100.7 192.0.2.1");
+    EXPECT_TRUE(tableHas("ip daddr 198.51.100.8 accept")) << table();
     stop(guard);
     EXPECT_TRUE(tableHas("policy drop;")) << "the rules stay when the guard stops";
 
