@@ -3,6 +3,7 @@
 #include "support/ProgramRun.hpp"
 
 #include <algorithm>
+#include <cstdlib>
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/icmp6.h>
