@@ -11,6 +11,7 @@
 
 #include <arpa/inet.h>
 #include <csignal>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <pthread.h>
