@@ -18,6 +18,7 @@
 #include "app/SettingsView.hpp"
 #include "platform/Services.hpp"
 #include "platform/assembly/application/ApplicationServices.hpp"
+#include "platform/dispatch/MainQueue.hpp"
 #include "platform/dispatch/Timer.hpp"
 #include "platform/render/DrawingSetup.hpp"
 #include "platform/ui/Application.hpp"

@@ -444,8 +444,9 @@ TEST_F(ApplicationLeakTest, TheSettingsKillSwitchAndShieldKeepEveryPacketInTheTu
     ASSERT_TRUE(guardTableHas(std::string("ip daddr ") + OpenVpnTestbed::serverAddress + " accept")) << diagnosis();
     EXPECT_TRUE(guardTableHas(std::string("ip daddr ") + router + " meta l4proto { tcp, udp } th dport 53 accept"))
         << diagnosis();
-    EXPECT_TRUE(guardTableHas("oifname \"corv-cli\" udp sport 68 udp dport 67")) << diagnosis();
-    EXPECT_NE(guardTable().find(router + std::string(" }")), std::string::npos) << diagnosis();
+    EXPECT_TRUE(guardTableHas(std::string("oifname \"corv-cli\" udp sport 68 udp dport 67 ip daddr { ") + router +
+                              ", 255.255.255.255 } accept"))
+        << diagnosis();
     auto& connected = step("connected", 3s);
     EXPECT_GT(connected["tunnel"], 0);
     EXPECT_TRUE(nameResolvesThrough(router)) << diagnosis();
