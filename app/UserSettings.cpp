@@ -222,11 +222,11 @@ bool UserSettings::isCorvantisShieldEnabled() {
 void UserSettings::setIsCorvantisShieldEnabled(bool value) {
     store(value, shieldKey);
     if (connectionState() != ConnectionState::disconnected) return;
-    // Without the kill switch the Shield takes nothing away, whatever its box says.
-    if (AppDelegate::isShieldInForce()) {
-        removeDefaultRoute();
-    } else {
+    if (!value) {
         restoreDefaultRoute();
+    } else if (AppDelegate::isShieldInForce()) {
+        // Without the kill switch the Shield takes nothing away, whatever its box says.
+        removeDefaultRoute();
     }
 }
 
