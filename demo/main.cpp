@@ -390,14 +390,28 @@ public:
         std::optional<corvantis::testbed::HelperDaemon> helper;
         {
             const StandardErrorInto helperLog(folder_ / "helper.log");
-            helper.emplace(
-                CORVANTIS_HELPER_PROGRAM, socket,
-                std::vector<std::string>{"--config", path("helper.conf"), "--bundle-resources", testbed_.bundle().string(),
-                                         "--runtime-folder", path("run"), "--resolv-etc", path("resolv.conf"), "--resolv-var",
-                                         path("resolv.conf"), "--resolv-backup", path("resolv.backup"), "--systemctl",
-                                         path("systemctl"), "--guard-preferences", path("guard/gateway.conf"), "--guard-script",
-                                         path("guard/corvantis_guard.sh"), "--guard-unit-folder", path("units")},
-                testbed_.inClientNamespace());
+            helper.emplace(CORVANTIS_HELPER_PROGRAM, socket,
+                           std::vector<std::string>{"--config",
+                                                    path("helper.conf"),
+                                                    "--bundle-resources",
+                                                    testbed_.bundle().string(),
+                                                    "--runtime-folder",
+                                                    path("run"),
+                                                    "--resolv-etc",
+                                                    path("resolv.conf"),
+                                                    "--resolv-var",
+                                                    path("resolv.conf"),
+                                                    "--resolv-backup",
+                                                    path("resolv.backup"),
+                                                    "--systemctl",
+                                                    path("systemctl"),
+                                                    "--guard-preferences",
+                                                    path("guard/gateway.conf"),
+                                                    "--guard-script",
+                                                    path("guard/corvantis_guard.sh"),
+                                                    "--guard-unit-folder",
+                                                    path("units")},
+                           testbed_.inClientNamespace());
         }
         std::cout << "openvpn: the real helper runs as root in the client namespace; its own lines follow the step, "
                      "marked \"helper:\"\n";
@@ -498,7 +512,9 @@ private:
     std::string guardTable() const {
         const auto run = platform::foundation::runToEnd(
             *platform::foundation::PosixProcessLauncher::shared(),
-            {"/sbin/ip", {"netns", "exec", "corvantis-vpn-client", "/usr/sbin/nft", "list", "table", "inet", "corvantis_guard"}, {}});
+            {"/sbin/ip",
+             {"netns", "exec", "corvantis-vpn-client", "/usr/sbin/nft", "list", "table", "inet", "corvantis_guard"},
+             {}});
         return run && run.value().exit.succeeded() ? run.value().standardOutput : "(no guard table)\n";
     }
 

@@ -30,7 +30,8 @@ Expected<std::unique_ptr<FileChangeWatch>> FileChangeWatch::start(const std::vec
     return watch;
 }
 
-FileChangeWatch::FileChangeWatch(FileDescriptor notify, FileDescriptor wake) : notify_(std::move(notify)), wake_(std::move(wake)) {}
+FileChangeWatch::FileChangeWatch(FileDescriptor notify, FileDescriptor wake)
+    : notify_(std::move(notify)), wake_(std::move(wake)) {}
 
 FileChangeWatch::~FileChangeWatch() {
     const std::uint64_t one = 1;

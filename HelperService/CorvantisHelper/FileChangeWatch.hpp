@@ -20,7 +20,7 @@ namespace corvantis::helper {
 class FileChangeWatch {
 public:
     static platform::foundation::Expected<std::unique_ptr<FileChangeWatch>> start(const std::vector<std::filesystem::path>& files,
-                                                                                   std::function<void()> changed);
+                                                                                  std::function<void()> changed);
 
     // Stops the thread and waits for it; never call it from `changed`.
     ~FileChangeWatch();

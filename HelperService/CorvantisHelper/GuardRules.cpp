@@ -29,7 +29,8 @@ void appendChain(std::ostringstream& out, const char* name, const char* hook, co
             out << "    ip daddr " << setOf(destinations) << " accept\n";
         }
         std::vector<std::string> servers4, servers6;
-        for (const auto& server : state.nameServers) (server.find(':') == std::string::npos ? servers4 : servers6).push_back(server);
+        for (const auto& server : state.nameServers)
+            (server.find(':') == std::string::npos ? servers4 : servers6).push_back(server);
         if (!servers4.empty()) out << "    ip daddr " << setOf(servers4) << " meta l4proto { tcp, udp } th dport 53 accept\n";
         if (!servers6.empty()) out << "    ip6 daddr " << setOf(servers6) << " meta l4proto { tcp, udp } th dport 53 accept\n";
         std::vector<std::string> dhcp{"255.255.255.255"};

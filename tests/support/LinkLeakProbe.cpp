@@ -3,8 +3,8 @@
 #include "support/ProgramRun.hpp"
 
 #include <algorithm>
-#include <cstdlib>
 #include <arpa/inet.h>
+#include <cstdlib>
 #include <fcntl.h>
 #include <netinet/icmp6.h>
 #include <netinet/ip_icmp.h>
@@ -163,8 +163,8 @@ bool LinkLeakProbe::install(std::string& problem) {
 }
 
 LinkLeakProbe::Counts LinkLeakProbe::read() const {
-    const auto listed =
-        runProgram({"/sbin/ip", {"netns", "exec", countingNamespace_, nft, "list", "counters", "table", "inet", captureTable}, {}});
+    const auto listed = runProgram(
+        {"/sbin/ip", {"netns", "exec", countingNamespace_, nft, "list", "counters", "table", "inet", captureTable}, {}});
     Counts counts;
     std::istringstream lines(listed.standardOutput);
     std::string word, name;

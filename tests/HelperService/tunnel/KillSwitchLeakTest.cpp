@@ -182,8 +182,8 @@ TEST_F(KillSwitchLeak, NothingLeavesOutsideTheTunnelFromEngagingUntilRelease) {
          "/corvantis_guard.sh\" /Library/LaunchDaemons/corvantis_guard.sh && launchctl load -w "
          "/Library/LaunchDaemons/com.corvantis.CorvantisGuard.plist ; route -n delete default " +
          gateway);
-    const std::string routed = std::string("route=") + listedNameServer + " via " + gateway + "\nroute=" + gateway + " via " +
-                               gateway + "\n";
+    const std::string routed =
+        std::string("route=") + listedNameServer + " via " + gateway + "\nroute=" + gateway + " via " + gateway + "\n";
     ASSERT_EQ(fileText(keyFile), std::string("gateway=") + gateway + "\nengaged=1\n" + routed);
     startGuard();
     ASSERT_TRUE(guardTableHas("policy drop;")) << guardTable();

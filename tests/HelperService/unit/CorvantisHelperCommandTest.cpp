@@ -85,8 +85,8 @@ TEST(CorvantisHelperCommands, TheKillSwitchLineInstallsTheGuardFromTheHelperItse
                         " --nft /usr/sbin/nft --resolv-conf " + fixture.configuration.resolver.etc.string() + "\n"),
               std::string::npos);
     // Started before the network and ready only once its table stands, also after a reboot.
-    for (const char* line : {"DefaultDependencies=no\n", "Before=network-pre.target shutdown.target\n", "Wants=network-pre.target\n",
-                             "Type=notify\n", "Restart=always\n", "WantedBy=sysinit.target\n"}) {
+    for (const char* line : {"DefaultDependencies=no\n", "Before=network-pre.target shutdown.target\n",
+                             "Wants=network-pre.target\n", "Type=notify\n", "Restart=always\n", "WantedBy=sysinit.target\n"}) {
         EXPECT_NE(fixture.read(unit).find(line), std::string::npos) << line;
     }
     EXPECT_EQ(modeOf(guard.script), 0755u);

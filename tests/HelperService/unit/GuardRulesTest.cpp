@@ -1,7 +1,7 @@
 #include "HelperService/CorvantisHelper/GuardInputs.hpp"
 #include "HelperService/CorvantisHelper/GuardRules.hpp"
-#include "support/TemporaryFolder.hpp"
 #include "platform/foundation/FileSystem.hpp"
+#include "support/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>
 

@@ -27,13 +27,13 @@
 #include <condition_variable>
 #include <csignal>
 #include <fcntl.h>
+#include <fstream>
 #include <iostream>
 #include <mutex>
 #include <poll.h>
-#include <fstream>
 #include <regex>
-#include <set>
 #include <sched.h>
+#include <set>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <thread>
@@ -317,12 +317,11 @@ protected:
         const auto path = [&](const char* name) { return (folder / name).string(); };
         application = std::make_unique<Application>(
             bundle() / "corvantis-vpn-driver",
-            std::vector<std::string>{"HOME=" + path("home"), "XDG_CONFIG_HOME=" + path("home") + "/.config",
-                                     "TMPDIR=" + path("tmp"), "CORVANTIS_API_URL=" + backend,
-                                     "CORVANTIS_HELPER_SOCKET=" + socket().string(),
-                                     "CORVANTIS_SYSTEMD_UNIT_DIR=" + path("helper-units"),
-                                     "CORVANTIS_IPIFY_URL=" + relay + "ipify?format=json",
-                                     "CORVANTIS_IPAPI_URL=" + relay + "ip-api/json/", "CORVANTIS_CRASH_DSN="});
+            std::vector<std::string>{
+                "HOME=" + path("home"), "XDG_CONFIG_HOME=" + path("home") + "/.config", "TMPDIR=" + path("tmp"),
+                "CORVANTIS_API_URL=" + backend, "CORVANTIS_HELPER_SOCKET=" + socket().string(),
+                "CORVANTIS_SYSTEMD_UNIT_DIR=" + path("helper-units"), "CORVANTIS_IPIFY_URL=" + relay + "ipify?format=json",
+                "CORVANTIS_IPAPI_URL=" + relay + "ip-api/json/", "CORVANTIS_CRASH_DSN="});
     }
 
     std::filesystem::path prefix() const { return folder / "prefix"; }
@@ -377,7 +376,8 @@ TEST(BundleResources, EveryResourceTheApplicationAsksForIsShippedAndInstalled) {
     const std::regex asked(R"re(pathForResource\(\s*"([^"]+)"\s*,\s*"([^"]+)"\s*\))re");
     std::set<std::string> names;
     for (const char* part : {"app", "StatusPopup", "HelperService/CorvantisHelperController", "platform"}) {
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(std::filesystem::path(CORVANTIS_SOURCE_DIR) / part)) {
+        for (const auto& entry :
+             std::filesystem::recursive_directory_iterator(std::filesystem::path(CORVANTIS_SOURCE_DIR) / part)) {
             if (entry.path().extension() != ".cpp" && entry.path().extension() != ".hpp") continue;
             std::ifstream file(entry.path());
             const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
@@ -407,9 +407,9 @@ TEST_F(ApplicationLeakTest, TheSettingsKillSwitchAndShieldKeepEveryPacketInTheTu
     const auto step = [&](const std::string& name, std::chrono::milliseconds duration, bool untilEveryKind = false,
                           const std::function<void()>& alsoEachRound = {}) -> Counts& {
         resolved = false;
-        steps.emplace_back(name, probe.probeFor(duration,
-                                                untilEveryKind ? &LinkLeakProbe::everyKindSeen : std::function<bool(const Counts&)>(),
-                                                alsoEachRound));
+        steps.emplace_back(
+            name, probe.probeFor(duration, untilEveryKind ? &LinkLeakProbe::everyKindSeen : std::function<bool(const Counts&)>(),
+                                 alsoEachRound));
         return steps.back().second;
     };
 
