@@ -473,6 +473,10 @@ void AppDelegate::removeSavedServerFromRoute() {
     send(helper::DeleteHostRoute{*address, *knownGateway});
 }
 
+bool AppDelegate::isShieldInForce() {
+    return UserSettings::isKillSwitchEnabled() && UserSettings::isCorvantisShieldEnabled();
+}
+
 void AppDelegate::runDownScript() {
     breadcrumb("runDownScript()");
     const auto script = platform::foundation::Bundle::main()->pathForResource("down", "sh");

@@ -71,6 +71,9 @@ public:
     void addSavedServerToRoute(std::function<void(bool)> completion);
     // Takes the chosen server's host route away again.
     void removeSavedServerFromRoute();
+    // Whether the Shield keeps the default route away while no tunnel is up: only together with
+    // the kill switch. Its stored value alone decides nothing.
+    static bool isShieldInForce();
 
     // The helper client once the helper is installed: the same object as `HelperService::shared()`.
     std::shared_ptr<CorvantisHelperController> helper;

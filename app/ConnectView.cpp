@@ -65,9 +65,9 @@ void removeDefaultRoute() {
     if (const auto delegate = AppDelegate::shared()) delegate->removeDefaultRoute([](bool) {});
 }
 
-// The default route after a cancel or a disconnect click: kept away while the Shield is on.
+// The default route after a cancel or a disconnect click: kept away while the Shield is in force.
 void routesPerShield() {
-    if (UserSettings::isCorvantisShieldEnabled()) {
+    if (AppDelegate::isShieldInForce()) {
         removeDefaultRoute();
     } else {
         restoreDefaultRoute();
@@ -267,7 +267,7 @@ void ConnectView::btnConnectClick(platform::ui::Object*) {
             btnConnect->setEnabled(true);
             break;
         case ConnectionState::connected:
-            if (!UserSettings::isCorvantisShieldEnabled()) restoreDefaultRoute();
+            if (!AppDelegate::isShieldInForce()) restoreDefaultRoute();
             disconnect();
             break;
     }

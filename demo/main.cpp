@@ -98,6 +98,11 @@ private:
     platform::foundation::FileDescriptor target_;
 };
 
+std::string fileText(const std::filesystem::path& path) {
+    const auto content = platform::foundation::FileSystem::readFile(path);
+    return content ? content.value() : std::string();
+}
+
 void printMarked(const std::string& text, const std::string& mark) {
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) std::cout << mark << line << "\n";
@@ -379,15 +384,34 @@ public:
         ::setenv("CORVANTIS_HELPER_SOCKET", socket.c_str(), 1);
         orExit(platform::foundation::FileSystem::writeFileAtomically(folder_ / "helper.conf", "", 0600));
         const auto path = [&](const char* name) { return (folder_ / name).string(); };
+        // No systemd here: a stand-in starts the kill-switch guard's unit as systemd would.
+        orExit(platform::foundation::FileSystem::writeFileAtomically(folder_ / "systemctl", fileText(CORVANTIS_GUARD_SYSTEMCTL),
+                                                                     0755));
         std::optional<corvantis::testbed::HelperDaemon> helper;
         {
             const StandardErrorInto helperLog(folder_ / "helper.log");
-            helper.emplace(
-                CORVANTIS_HELPER_PROGRAM, socket,
-                std::vector<std::string>{"--config", path("helper.conf"), "--bundle-resources", testbed_.bundle().string(),
-                                         "--runtime-folder", path("run"), "--resolv-etc", path("resolv.conf"), "--resolv-var",
-                                         path("resolv.conf"), "--resolv-backup", path("resolv.backup")},
-                testbed_.inClientNamespace());
+            helper.emplace(CORVANTIS_HELPER_PROGRAM, socket,
+                           std::vector<std::string>{"--config",
+                                                    path("helper.conf"),
+                                                    "--bundle-resources",
+                                                    testbed_.bundle().string(),
+                                                    "--runtime-folder",
+                                                    path("run"),
+                                                    "--resolv-etc",
+                                                    path("resolv.conf"),
+                                                    "--resolv-var",
+                                                    path("resolv.conf"),
+                                                    "--resolv-backup",
+                                                    path("resolv.backup"),
+                                                    "--systemctl",
+                                                    path("systemctl"),
+                                                    "--guard-preferences",
+                                                    path("guard/gateway.conf"),
+                                                    "--guard-script",
+                                                    path("guard/corvantis_guard.sh"),
+                                                    "--guard-unit-folder",
+                                                    path("units")},
+                           testbed_.inClientNamespace());
         }
         std::cout << "openvpn: the real helper runs as root in the client namespace; its own lines follow the step, "
                      "marked \"helper:\"\n";
@@ -395,6 +419,9 @@ public:
                      "(\"app console: OpenVPN Connection: <time>\")\n";
         const int status = runWith(*helper);
         helper.reset();
+        // The guard outlives the helper, as its unit does; the demo's ends here.
+        if (const int guard = std::atoi(fileText(folder_ / "guard.pid").c_str()); guard > 0) ::kill(guard, SIGTERM);
+        printMarked(fileText(folder_ / "guard.log"), "guard: ");
         const auto helperLines = platform::foundation::FileSystem::readFile(folder_ / "helper.log");
         printMarked(helperLines ? helperLines.value() : helperLines.error().message, "helper: ");
         return status;
@@ -414,6 +441,7 @@ private:
 
         if (const int failed = signIn()) return failed;
         if (const int failed = connect(*delegate)) return failed;
+        if (const int failed = engageAndReleaseTheKillSwitch(*delegate)) return failed;
         delegate->helper->terminateAllVpnConnections();
         // The client checks the resolver file 3 s after the tunnel has ended.
         Services::current().mainQueue()->runUntil([] { return false; }, 3500ms);
@@ -456,6 +484,38 @@ private:
         std::cout << "openvpn: routes in the client namespace while connected:\n" << testbed_.clientRoutes();
         if (!*connected) return 1;
         return pingThroughTheTunnel(delegate.openVpnGateway.value_or(corvantis::testbed::OpenVpnTestbed::tunnelGateway));
+    }
+
+    // The application's route control engages the kill switch (the guard installed by the
+    // helper, the default route gone) and releases it, with the guard's table after each.
+    int engageAndReleaseTheKillSwitch(corvantis::AppDelegate& delegate) const {
+        const auto main = Services::current().mainQueue();
+        main->runUntil([&] { return delegate.gateway.has_value(); }, 10s);
+        if (!delegate.gateway) return fail("the application found no gateway");
+        bool engaged = false;
+        delegate.removeDefaultRoute([&](bool) { engaged = true; });
+        main->runUntil([&] { return engaged && guardTable().find("policy drop;") != std::string::npos; }, 20s);
+        std::cout << "kill switch: engaged by the application through the gateway " << *delegate.gateway
+                  << "; routes in the client namespace:\n"
+                  << testbed_.clientRoutes() << "kill switch: the guard's table while engaged:\n"
+                  << guardTable();
+        if (guardTable().find("policy drop;") == std::string::npos) return fail("the guard does not hold traffic back");
+        delegate.restoreDefaultRoute();
+        main->runUntil([&] { return guardTable().find("policy accept;") != std::string::npos; }, 20s);
+        std::cout << "kill switch: released by the application; routes in the client namespace:\n"
+                  << testbed_.clientRoutes() << "kill switch: the guard's table once released:\n"
+                  << guardTable();
+        if (guardTable().find("policy accept;") == std::string::npos) return fail("the guard still holds traffic back");
+        return 0;
+    }
+
+    std::string guardTable() const {
+        const auto run = platform::foundation::runToEnd(
+            *platform::foundation::PosixProcessLauncher::shared(),
+            {"/sbin/ip",
+             {"netns", "exec", "corvantis-vpn-client", "/usr/sbin/nft", "list", "table", "inet", "corvantis_guard"},
+             {}});
+        return run && run.value().exit.succeeded() ? run.value().standardOutput : "(no guard table)\n";
     }
 
     // Packets through the tunnel: its far end is reachable only over tun0.

@@ -40,11 +40,21 @@ void LinuxCommandLayer::carryOut(const AddDefaultRoute& command, uid_t, CommandR
 }
 
 void LinuxCommandLayer::carryOut(const AddHostRoute& command, uid_t, CommandReply& reply) {
+    // Noted first: the guard reads the key file again when the route appears.
+    noteForGuard(KillSwitchGuard::RouteChange::add, command.destination, command.gateway);
     changeRoute(RouteChange::add, {command.destination, 32, command.gateway}, reply);
 }
 
 void LinuxCommandLayer::carryOut(const DeleteHostRoute& command, uid_t, CommandReply& reply) {
+    noteForGuard(KillSwitchGuard::RouteChange::remove, command.destination, command.gateway);
     changeRoute(RouteChange::remove, {command.destination, 32, command.gateway}, reply);
+}
+
+void LinuxCommandLayer::noteForGuard(KillSwitchGuard::RouteChange change, const Ipv4Address& destination,
+                                     const Ipv4Address& gateway) {
+    if (const auto noted = guard_.note(change, {destination, gateway}); !noted) {
+        log_->notice("The kill-switch guard's key file was not updated: " + noted.error().message);
+    }
 }
 
 void LinuxCommandLayer::carryOut(const AddTunnelRoute& command, uid_t, CommandReply& reply) {

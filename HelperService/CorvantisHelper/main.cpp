@@ -85,19 +85,30 @@ int manageJob(const std::vector<std::string>& arguments) {
 
 constexpr const char* guardOption = "--guard";
 
-// Run by the kill-switch guard's systemd unit: `--guard KEYFILE [--nft PATH]`.
+// Run by the kill-switch guard's systemd unit: `--guard KEYFILE [--nft PATH] [--resolv-conf PATH]`.
 int runGuard(const std::vector<std::string>& arguments) {
-    const bool withNft = arguments.size() == 4 && arguments[2] == "--nft";
-    if (arguments.size() != 2 && !withNft) {
-        std::cerr << "usage: " << corvantis::helper::kHelperToolName << " " << guardOption << " KEYFILE [--nft PATH]\n";
+    std::filesystem::path nft = "/usr/sbin/nft";
+    corvantis::helper::GuardInputPaths inputs;
+    bool understood = arguments.size() % 2 == 0;
+    for (std::size_t index = 2; understood && index + 1 < arguments.size(); index += 2) {
+        if (arguments[index] == "--nft") {
+            nft = arguments[index + 1];
+        } else if (arguments[index] == "--resolv-conf") {
+            inputs.resolver = arguments[index + 1];
+        } else {
+            understood = false;
+        }
+    }
+    if (!understood) {
+        std::cerr << "usage: " << corvantis::helper::kHelperToolName << " " << guardOption
+                  << " KEYFILE [--nft PATH] [--resolv-conf PATH]\n";
         return 2;
     }
     if (::geteuid() != 0) {
         std::cerr << "The kill-switch guard needs root\n";
         return 1;
     }
-    corvantis::helper::GuardDaemon guard(arguments[1], withNft ? arguments[3] : "/usr/sbin/nft",
-                                         platform::foundation::PosixProcessLauncher::shared(),
+    corvantis::helper::GuardDaemon guard(arguments[1], nft, inputs, platform::foundation::PosixProcessLauncher::shared(),
                                          std::make_shared<corvantis::helper::DaemonHelperLog>());
     return guard.run();
 }

@@ -220,9 +220,11 @@ TEST_F(ConnectViewTest, AClickDoesWhatItsStateInternetKillSwitchAndShieldCallFor
         {"offline, kill switch and Shield", S::disconnected, false, true, true, false, false, false, "remove", S::connecting},
         {"cancel", S::connecting, true, false, false, false, false, true, "restore", S::disconnected},
         {"cancel with the Shield", S::connecting, true, true, true, false, false, true, "remove", S::disconnected},
+        {"cancel with the Shield alone", S::connecting, true, false, true, false, false, true, "restore", S::disconnected},
         {"disconnect", S::connected, true, false, false, false, false, true, "restore", S::disconnected},
         {"disconnect with the Shield keeps the route away", S::connected, true, true, true, false, false, true, "",
          S::disconnected},
+        {"disconnect with the Shield alone", S::connected, true, false, true, false, false, true, "restore", S::disconnected},
     };
     delegate->gateway = gateway;
     for (const auto& row : rows) {

@@ -21,6 +21,7 @@
 #include "platform/foundation/NotificationCenter.hpp"
 #include "platform/foundation/UserDefaults.hpp"
 #include "platform/security/KeychainStore.hpp"
+#include "support/LoopbackRelay.hpp"
 #include "support/ProgramRun.hpp"
 #include "support/RecordingConsole.hpp"
 #include "support/ScopedEnvironment.hpp"
@@ -31,14 +32,10 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <sched.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <thread>
@@ -55,68 +52,6 @@ constexpr const char* clientAddress = "198.51.100.2";
 double wallSeconds() {
     return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
 }
-
-// Plain HTTP is only for this machine, so the lookups go to a loopback port that passes each
-// connection on to the echo service; which way the bytes then take (tunnel or not) is the
-// routes' business, as for any other connection.
-class LoopbackRelay {
-public:
-    LoopbackRelay(std::string targetAddress, int targetPort) : targetAddress_(std::move(targetAddress)), targetPort_(targetPort) {
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        socklen_t length = sizeof address;
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-        ::listen(listener_, 16);
-        thread_ = std::thread([this] { acceptLoop(); });
-    }
-    ~LoopbackRelay() {
-        stopping_ = true;
-        ::shutdown(listener_, SHUT_RDWR);
-        thread_.join();
-        ::close(listener_);
-    }
-    int port() const { return port_; }
-
-private:
-    void acceptLoop() {
-        while (!stopping_) {
-            const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-            if (client < 0) break;
-            std::thread([this, client] { relay(client); }).detach();
-        }
-    }
-    void relay(int client) const {
-        const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<std::uint16_t>(targetPort_));
-        ::inet_pton(AF_INET, targetAddress_.c_str(), &address.sin_addr);
-        if (::connect(server, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-            pollfd ends[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
-            char buffer[4096];
-            for (bool open = true; open && ::poll(ends, 2, 30000) > 0;) {
-                for (int side = 0; side < 2 && open; ++side) {
-                    if ((ends[side].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
-                    const auto count = ::read(ends[side].fd, buffer, sizeof buffer);
-                    open = count > 0 && ::write(ends[1 - side].fd, buffer, static_cast<std::size_t>(count)) == count;
-                }
-            }
-        }
-        ::close(server);
-        ::close(client);
-    }
-
-    std::string targetAddress_;
-    int targetPort_;
-    int listener_ = -1;
-    int port_ = 0;
-    std::atomic<bool> stopping_{false};
-    std::thread thread_;
-};
 
 TEST(ConnectEndToEndTest, AClickConnectsThroughTheTunnelAndADeadServerDisconnects) {
     std::signal(SIGPIPE, SIG_IGN);
@@ -156,7 +91,7 @@ TEST(ConnectEndToEndTest, AClickConnectsThroughTheTunnelAndADeadServerDisconnect
          (folder / "run").string(), "--openvpn", wrapper.string()},
         testbed.value()->inClientNamespace());
 
-    LoopbackRelay relay(echoAddress, 80);
+    corvantis::testing::LoopbackRelay relay(echoAddress, 80);
     const auto relayUrl = "http://127.0.0.1:" + std::to_string(relay.port()) + "/";
     corvantis::testing::ScopedEnvironment helperSocket("CORVANTIS_HELPER_SOCKET", socket.string());
     corvantis::testing::ScopedEnvironment ipify("CORVANTIS_IPIFY_URL", relayUrl + "ipify?format=json");
