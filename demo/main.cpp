@@ -522,6 +522,9 @@ public:
             "[Service]\nExecStart=" +
                 (application.parent_path() / "Contents/Library/LaunchServices/com.corvantis.CorvantisHelper").string() + "\n",
             0644));
+        // Beside the unit, the installed helper's configuration, which says whom it serves.
+        orExit(FileSystem::writeFileAtomically(folder_ / "units" / "com.corvantis.CorvantisHelper.conf",
+                                               "allow-uid = " + std::to_string(nobody) + "\n", 0644));
 
         std::vector<std::string> arguments{
             "--reuid=" + std::to_string(nobody),

@@ -90,6 +90,9 @@ protected:
             "[Service]\nExecStart=" +
                 (application.parent_path() / "Contents/Library/LaunchServices/com.corvantis.CorvantisHelper").string() + "\n",
             0644));
+        // Beside it, the installed helper's configuration, which says whom it serves.
+        ASSERT_TRUE(FileSystem::writeFileAtomically(folder / "units" / "com.corvantis.CorvantisHelper.conf",
+                                                    "allow-uid = " + std::to_string(ordinaryUser) + "\n", 0644));
         helper = startHelper(folder.path(), ordinaryUser);
     }
 
