@@ -4,6 +4,7 @@
 #include "HelperService/CorvantisHelper/RootFiles.hpp"
 #include "HelperService/CorvantisHelperInterface/ShellText.hpp"
 #include "platform/foundation/FileSystem.hpp"
+#include "platform/servicemanagement/ServiceHardening.hpp"
 
 namespace corvantis::helper {
 
@@ -45,9 +46,11 @@ std::string KillSwitchGuard::scriptText(const std::filesystem::path& program, co
 }
 
 std::string KillSwitchGuard::unitText(const std::filesystem::path& script) {
+    // The guard only reads its key file and talks to the kernel's firewall: it writes nothing.
+    const platform::servicemanagement::ServiceHardening sandbox{platform::servicemanagement::ServiceHardening::Homes::hidden};
     return "[Unit]\nDescription=Corvantis VPN kill-switch guard\nBefore=network-pre.target\nWants=network-pre.target\n\n"
            "[Service]\nExecStart=" +
-           script.string() + "\nRestart=always\n\n[Install]\nWantedBy=multi-user.target\n";
+           script.string() + "\nRestart=always\n" + sandbox.unitLines() + "\n[Install]\nWantedBy=multi-user.target\n";
 }
 
 bool KillSwitchGuard::install(const Ipv4Address& gateway, CommandReply& reply) {

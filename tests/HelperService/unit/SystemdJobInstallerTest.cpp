@@ -2,6 +2,7 @@
 // and systemctl played by a fake launcher: the one run that installs, updates or configures it,
 // the configuration every road writes, and the units' sandbox.
 
+#include "HelperService/CorvantisHelper/KillSwitchGuard.hpp"
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/servicemanagement/JobCommand.hpp"
 #include "platform/servicemanagement/JobConfiguration.hpp"
@@ -160,6 +161,13 @@ TEST(SystemdJobInstaller, TheServiceRunsSandboxedWritingOnlyWhatItMust) {
     }
     EXPECT_NE(fixture.installer.socketUnitText(label).find("\nRemoveOnStop=yes\n"), std::string::npos);
 
+    // The kill-switch guard writes nothing and never looks into a home.
+    const auto guard = corvantis::helper::KillSwitchGuard::unitText("/etc/corvantis/corvantis_guard.sh");
+    for (const char* line :
+         {"\nNoNewPrivileges=yes\n", "\nPrivateTmp=yes\n", "\nProtectSystem=strict\n", "\nProtectHome=yes\n"}) {
+        EXPECT_NE(guard.find(line), std::string::npos) << line << " in\n" << guard;
+    }
+    EXPECT_EQ(guard.find("ReadWritePaths"), std::string::npos) << guard;
 }
 
 TEST(SystemdJobInstaller, RemovingStopsTheJobAndKeepsItsUsers) {
