@@ -228,4 +228,19 @@ TEST_F(ProgramTest, QuittingHasTheRealHelperRestoreTheRouteBeforeTheApplicationE
     platform::ui::Application::shared().reset();
 }
 
+TEST_F(ProgramTest, AHelperThatCannotBeInstalledSaysWhyOnStandardErrorAndInTheLog) {
+    // No helper installed, and this machine cannot install one (no systemd, no pkexec).
+    std::filesystem::remove(folder / "units" / "com.corvantis.CorvantisHelper.service");
+    ASSERT_GT(start(), 0);
+    ASSERT_TRUE(waitUntil([&] {
+        return output.find("Start-up stops: the helper cannot be installed: ") != std::string::npos || ended;
+    })) << output;
+    EXPECT_FALSE(ended) << "the program keeps running, as the alert's road goes";
+    const auto files = FileSystem::contentsOfDirectory(folder / "tmp" / "CorvantisLogs");
+    ASSERT_TRUE(files && files.value().size() == 1u);
+    EXPECT_TRUE(
+        waitForText(files.value().front(), "Start-up stops: the helper cannot be installed: Helper tool installing failed ("));
+    EXPECT_NE(output.find("kill " + std::to_string(started)), std::string::npos) << "standard error says how to end it";
+}
+
 }  // namespace
