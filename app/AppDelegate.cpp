@@ -8,6 +8,7 @@
 #include "app/MainWindow.hpp"
 #include "app/ProductConstants.hpp"
 #include "app/UserSettings.hpp"
+#include "app/WebPages.hpp"
 #include "platform/Services.hpp"
 #include "platform/crashreporting/CrashReporter.hpp"
 #include "platform/crashreporting/HttpEventSink.hpp"
@@ -17,13 +18,11 @@
 #include "platform/foundation/DateFormatter.hpp"
 #include "platform/foundation/TemporaryDirectory.hpp"
 #include "platform/foundation/UnicodeNormalization.hpp"
-#include "platform/foundation/Url.hpp"
 #include "platform/foundation/UserDefaults.hpp"
 #include "platform/network/VPNManager.hpp"
 #include "platform/ui/Alert.hpp"
 #include "platform/ui/Application.hpp"
 #include "platform/ui/Window.hpp"
-#include "platform/ui/Workspace.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -296,11 +295,7 @@ void AppDelegate::showLaunchFailure(const std::string& deviceId, const std::stri
     failure->setAlertStyle(platform::ui::AlertStyle::warning);
     failure->addButton("Support");
     failure->addButton("Close");
-    if (failure->runModal() == platform::ui::ModalResponse::alertFirstButtonReturn) {
-        if (const auto site = platform::foundation::Url::fromString(product::supportSite())) {
-            platform::ui::Workspace::shared().open(*site);
-        }
-    }
+    if (failure->runModal() == platform::ui::ModalResponse::alertFirstButtonReturn) WebPages::open(product::supportSite());
 }
 
 void AppDelegate::installHelperTool() {
