@@ -8,6 +8,7 @@
 #include "app/CrashReportMasking.hpp"
 #include "app/MainWindow.hpp"
 #include "app/ProductConstants.hpp"
+#include "app/RunningInstance.hpp"
 #include "app/UserSettings.hpp"
 #include "fixtures/AppTestEnvironment.hpp"
 #include "fixtures/LoopbackBackend.hpp"
@@ -227,6 +228,33 @@ TEST_F(LaunchTest, AMissingResourceEndsStartUpLikeAFailedInstallation) {
     EXPECT_EQ(log->logged(prq::Level::error), Texts{"appInit(): Start-up stops: missing the resource \"down.sh\""});
     EXPECT_FALSE(MainWindow::shared().loginView);
     EXPECT_TRUE(environment.helper->calls().empty());
+}
+
+TEST_F(LaunchTest, ALaterStartFindsTheRunningInstanceWhichOpensItsPopup) {
+    launchSecondStage();
+    const auto& popup = MainWindow::shared().popupController;
+    ASSERT_TRUE(popup);
+    popup->closePopup();
+    environment.time.advance(2s);  // the fade-out
+    ASSERT_FALSE(popup->isOpen());
+    const auto folder = environment.folder / "runtime";
+    ASSERT_TRUE(platform::foundation::FileSystem::createDirectories(folder, 0700));
+
+    auto first = corvantis::RunningInstance::claim(folder);
+    ASSERT_TRUE(first) << first.error().message;
+    ASSERT_TRUE(first.value());
+    first.value()->serve([&] { delegate->showMainWindow(); });
+    const auto later = corvantis::RunningInstance::claim(folder);
+    ASSERT_TRUE(later);
+    EXPECT_FALSE(later.value()) << "a later start finds the lock taken";
+    EXPECT_TRUE(corvantis::RunningInstance::askToOpenPopup(folder));
+    EXPECT_TRUE(environment.runMainQueueUntil([&] { return popup->isOpen(); })) << "the running instance opened its popup";
+
+    // Once the running instance has ended, the next start runs, over the socket file left behind.
+    first.value().reset();
+    const auto next = corvantis::RunningInstance::claim(folder);
+    ASSERT_TRUE(next) << next.error().message;
+    EXPECT_TRUE(next.value());
 }
 
 }  // namespace
