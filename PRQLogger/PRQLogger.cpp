@@ -189,7 +189,7 @@ const PRQLogger::DestinationList& PRQLogger::destinations() const {
 
 void PRQLogger::setup(Level level, bool showLogIdentifier, bool showFunctionName, bool showThreadName, bool showLevel,
                       bool showFileNames, bool showLineNumbers, bool showDate, const std::optional<FileTarget>& writeToFile,
-                      std::optional<Level> fileLevel) {
+                      std::optional<Level> fileLevel, bool appendToFile) {
     setOutputLevel(level);
     const auto configure = [&](BaseDestination& destination) {
         destination.setShowLogIdentifier(showLogIdentifier);
@@ -206,8 +206,8 @@ void PRQLogger::setup(Level level, bool showLogIdentifier, bool showFunctionName
         console->setOutputLevel(level);
     }
     if (writeToFile) {
-        const auto file =
-            std::make_shared<FileDestination>(nullptr, *writeToFile, std::string(Constants::fileDestinationIdentifier), false);
+        const auto file = std::make_shared<FileDestination>(nullptr, *writeToFile,
+                                                            std::string(Constants::fileDestinationIdentifier), appendToFile);
         configure(*file);
         file->setOutputLevel(fileLevel.value_or(level));
         add(file);

@@ -77,11 +77,12 @@ public:
 
     // Configures the logger in one call: its level, the console destination's switches and
     // level, a file destination (with `fileLevel`, else `level`) when a file is given, and the
-    // application-details header for every destination.
+    // application-details header for every destination. The file destination empties an
+    // existing file unless `appendToFile`, which keeps it and marks where this run begins.
     void setup(Level level = Level::debug, bool showLogIdentifier = false, bool showFunctionName = true,
                bool showThreadName = false, bool showLevel = true, bool showFileNames = true, bool showLineNumbers = true,
                bool showDate = true, const std::optional<FileTarget>& writeToFile = std::nullopt,
-               std::optional<Level> fileLevel = std::nullopt);
+               std::optional<Level> fileLevel = std::nullopt, bool appendToFile = false);
 
     // Logs the closure's message at `level`; a closure that yields none logs nothing.
     template <MessageProducer Message>

@@ -121,8 +121,10 @@ private:
     void continueLaunch(const std::string& deviceId);
     // What is missing of the storyboard's scenes and the bundle's resources; empty when nothing.
     std::string missingResources(const std::shared_ptr<platform::ui::Storyboard>& storyboard) const;
-    // Tells the user that start-up cannot go on and offers the support site.
-    void showLaunchFailure(const std::string& deviceId) const;
+    // Ends start-up: the reason goes to the log file, standard error and the alert.
+    void stopLaunch(const std::string& deviceId, const std::string& reason) const;
+    // Tells the user that start-up cannot go on, and why, and offers the support site.
+    void showLaunchFailure(const std::string& deviceId, const std::string& reason) const;
     void takeGateway(std::optional<std::string> reply);
     // The address of the chosen server (the city whose domain is the saved hostname).
     std::optional<std::string> savedServerAddress() const;

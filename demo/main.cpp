@@ -30,6 +30,7 @@
 #include "testbed/helper/Sandbox.hpp"
 #include "testbed/openvpn/OpenVpnTestbed.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -42,9 +43,12 @@
 #include <iostream>
 #include <mutex>
 #include <sstream>
+#include <string_view>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 using namespace std::chrono_literals;
 using platform::Services;
@@ -106,6 +110,49 @@ std::string fileText(const std::filesystem::path& path) {
 void printMarked(const std::string& text, const std::string& mark) {
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) std::cout << mark << line << "\n";
+}
+
+// The helper's own lines. openvpn's output until the tunnel is up, which the helper passes on
+// line by line, is left out: its reply carried that whole, and the application's console has
+// shown it already. The errors of steps that the demo does not use are said to be so.
+void printHelperLines(const std::string& text) {
+    constexpr std::string_view openVpnOutput = "OpenVPN: ";
+    constexpr std::string_view connected = "OpenVPN Connected";
+    constexpr std::string_view noL2tp = "the L2TP clean-up of every disconnect; the demo made no L2TP service to remove";
+    constexpr std::string_view noResolver = "the demo gives the helper no resolver file, so there is none to back up or restore";
+    const std::pair<std::string_view, std::string_view> unusedSteps[] = {{"L2TP disconnect error", noL2tp},
+                                                                         {"Error removing L2TP entry", noL2tp},
+                                                                         {"SCPreferencesCommitChanges error", noL2tp},
+                                                                         {"SCPreferencesApplyChanges error", noL2tp},
+                                                                         {"resolv.conf is missing", noResolver}};
+    std::vector<std::string> lines;
+    std::istringstream input(text);
+    for (std::string line; std::getline(input, line);) lines.push_back(std::move(line));
+    // openvpn's lines before the helper said connected, with the helper's own in between.
+    const auto reported = std::find_if(lines.begin(), lines.end(), [&](const auto& line) { return line.starts_with(connected); });
+    const auto shownAlready = [&](std::size_t index) {
+        return lines[index].starts_with(openVpnOutput) && lines.begin() + static_cast<long>(index) < reported;
+    };
+    std::size_t leftOut = 0;
+    for (std::size_t index = 0; index < lines.size(); ++index) leftOut += shownAlready(index) ? 1 : 0;
+    bool noted = false;
+    for (std::size_t index = 0; index < lines.size(); ++index) {
+        if (shownAlready(index)) {
+            if (!std::exchange(noted, true)) {
+                std::cout << "helper: (openvpn's output until the tunnel was up, " << leftOut
+                          << " lines, as the application's console showed it)\n";
+            }
+            continue;
+        }
+        std::cout << "helper: " << lines[index];
+        for (const auto& [start, why] : unusedSteps) {
+            if (lines[index].starts_with(start)) {
+                std::cout << "   [not a fault: " << why << "]";
+                break;
+            }
+        }
+        std::cout << "\n";
+    }
 }
 
 int reportPlatformCore() {
@@ -423,7 +470,7 @@ public:
         if (const int guard = std::atoi(fileText(folder_ / "guard.pid").c_str()); guard > 0) ::kill(guard, SIGTERM);
         printMarked(fileText(folder_ / "guard.log"), "guard: ");
         const auto helperLines = platform::foundation::FileSystem::readFile(folder_ / "helper.log");
-        printMarked(helperLines ? helperLines.value() : helperLines.error().message, "helper: ");
+        printHelperLines(helperLines ? helperLines.value() : helperLines.error().message);
         return status;
     }
 
@@ -582,6 +629,9 @@ public:
             "[Service]\nExecStart=" +
                 (application.parent_path() / "Contents/Library/LaunchServices/com.corvantis.CorvantisHelper").string() + "\n",
             0644));
+        // Beside the unit, the installed helper's configuration, which says whom it serves.
+        orExit(FileSystem::writeFileAtomically(folder_ / "units" / "com.corvantis.CorvantisHelper.conf",
+                                               "allow-uid = " + std::to_string(nobody) + "\n", 0644));
 
         std::vector<std::string> arguments{
             "--reuid=" + std::to_string(nobody),
@@ -637,7 +687,7 @@ public:
         std::cout << "corvantis-vpn: what it wrote to standard output and standard error\n";
         printMarked(output_, "  output: ");
         const auto helperLines = FileSystem::readFile(folder_ / "helper.log");
-        printMarked(helperLines ? helperLines.value() : helperLines.error().message, "helper: ");
+        printHelperLines(helperLines ? helperLines.value() : helperLines.error().message);
         const bool clean = ended && ended_->succeeded();
         std::cout << "corvantis-vpn: asked to end with SIGTERM, it "
                   << (clean ? "ended cleanly (status 0)" : "did NOT end cleanly")

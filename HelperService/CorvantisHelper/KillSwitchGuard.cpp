@@ -3,6 +3,7 @@
 #include "HelperService/CorvantisHelper/RootFiles.hpp"
 #include "HelperService/CorvantisHelperInterface/ShellText.hpp"
 #include "platform/foundation/FileSystem.hpp"
+#include "platform/servicemanagement/ServiceHardening.hpp"
 
 namespace corvantis::helper {
 
@@ -47,10 +48,12 @@ std::string KillSwitchGuard::scriptText(const std::filesystem::path& program, co
 std::string KillSwitchGuard::unitText(const std::filesystem::path& script) {
     // As firewalls order themselves: early in boot, outside the default dependencies, before
     // network-pre.target (which the network's configuration waits for), ready once the table stands.
+    // The guard only reads its key file and talks to the kernel's firewall: it writes nothing.
+    const platform::servicemanagement::ServiceHardening sandbox{platform::servicemanagement::ServiceHardening::Homes::hidden};
     return "[Unit]\nDescription=Corvantis VPN kill-switch guard\nDefaultDependencies=no\nAfter=local-fs.target\n"
            "Before=network-pre.target shutdown.target\nWants=network-pre.target\nConflicts=shutdown.target\n\n"
            "[Service]\nType=notify\nExecStart=" +
-           script.string() + "\nRestart=always\n\n[Install]\nWantedBy=sysinit.target\n";
+           script.string() + "\nRestart=always\n" + sandbox.unitLines() + "\n[Install]\nWantedBy=sysinit.target\n";
 }
 
 std::optional<GuardRules::KeyFile> KillSwitchGuard::keys() const {

@@ -13,7 +13,10 @@
 #include "platform/servicemanagement/ServiceManager.hpp"
 #include "platform/xpc/XpcConnector.hpp"
 
+#include <algorithm>
+#include <cstdint>
 #include <nlohmann/json.hpp>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -106,6 +109,15 @@ std::optional<long long> helperVersion(const std::filesystem::path& executable) 
     return JsonValue::integerValue(*version);
 }
 
+bool servesThisUser(const nlohmann::json& job) {
+    const uid_t user = ::getuid();
+    const auto* users = JsonValue::member(job, std::string(platform::servicemanagement::jobAllowedUsersKey));
+    if (users == nullptr || !users->is_array()) return false;
+    return std::ranges::any_of(*users, [user](const nlohmann::json& listed) {
+        return listed.is_number_unsigned() && listed.get<std::uint64_t>() == user;
+    });
+}
+
 DomainError installError(long code, const char* description, const DomainError& underlying) {
     return DomainError{platform::foundation::NSOSStatusErrorDomain, code, description, underlying.localizedDescription,
                        "Try to relaunch the app or contact the administrator"};
@@ -129,12 +141,23 @@ bool CorvantisHelperController::installPrivilegedHelperTool(DomainError* error) 
         const auto bundled = helperVersion(platform::foundation::Bundle::main()->bundlePath() /
                                            platform::servicemanagement::helperFolderInBundle / label);
         // A version that cannot be read never counts as the same: the helper is installed anew.
-        if (installed && bundled && *installed == *bundled) return true;
-        DomainError removeError;
-        if (!removeHelperWithLabel(label, &removeError)) {
-            if (error != nullptr) *error = installError(removingFailed, "Helper tool removing failed", removeError);
+        if (installed && bundled && *installed == *bundled) {
+            if (servesThisUser(*job)) return true;
+            // Installed for another user, it would refuse every call of this one.
+            consoleLog("The installed helper does not serve user " + std::to_string(::getuid()) + " yet: adding the user");
+            DomainError allowError;
+            if (allowHelperUserWithLabel(label, &allowError)) return true;
+            if (error != nullptr) *error = installError(installingFailed, "Helper tool installing failed", allowError);
             return false;
         }
+        DomainError removeError;
+        DomainError blessError;
+        if (replaceHelperWithLabel(label, &removeError, &blessError)) return true;
+        if (error != nullptr) {
+            *error = removeError.domain.empty() ? installError(installingFailed, "Helper tool installing failed", blessError)
+                                                : installError(removingFailed, "Helper tool removing failed", removeError);
+        }
+        return false;
     }
     DomainError blessError;
     if (!blessHelperWithLabel(label, &blessError)) {
@@ -150,7 +173,7 @@ bool CorvantisHelperController::obtainRight(DomainError* error) {
     const auto status = authRef_->copyRights(
         {blessRight}, kAuthorizationFlagInteractionAllowed | kAuthorizationFlagExtendRights | kAuthorizationFlagPreAuthorize);
     if (status == errAuthorizationSuccess) return true;
-    if (error != nullptr) *error = platform::foundation::osStatusError(status);
+    if (error != nullptr) *error = authRef_->errorFor(status);
     return false;
 }
 
@@ -164,6 +187,19 @@ bool CorvantisHelperController::blessHelperWithLabel(std::string_view label, Dom
     if (!obtainRight(error)) return false;
     return Services::current().serviceManager()->blessJob(platform::servicemanagement::kSMDomainSystemLaunchd, label, *authRef_,
                                                           error);
+}
+
+bool CorvantisHelperController::replaceHelperWithLabel(std::string_view label, DomainError* removeError,
+                                                       DomainError* blessError) {
+    if (!obtainRight(removeError)) return false;
+    return Services::current().serviceManager()->replaceJob(platform::servicemanagement::kSMDomainSystemLaunchd, label, *authRef_,
+                                                            removeError, blessError);
+}
+
+bool CorvantisHelperController::allowHelperUserWithLabel(std::string_view label, DomainError* error) {
+    if (!obtainRight(error)) return false;
+    return Services::current().serviceManager()->allowJobUser(platform::servicemanagement::kSMDomainSystemLaunchd, label,
+                                                              *authRef_, error);
 }
 
 void CorvantisHelperController::connectToIKEv2Server(const helper::IKEv2TunnelSettings& settings, const std::string& password,

@@ -28,8 +28,10 @@ public:
     using TextReply = std::function<void(std::optional<std::string>)>;
 
     // Installs the helper when none is installed, replaces an installed helper whose version
-    // differs from the bundle's copy, and leaves one of the same version alone. False with
-    // `error` set (code 10: removing failed, 11: installing failed) when that did not work.
+    // differs from the bundle's copy in one authorized step, and leaves one of the same version
+    // alone, unless it does not serve this user yet: then the user is added to its users. Each
+    // road asks for the password at most once. False with `error` set (code 10: removing
+    // failed, 11: installing failed) when that did not work.
     bool installPrivilegedHelperTool(platform::foundation::DomainError* error);
 
     // `reply` gets the helper's first code: -1 when connected.
@@ -54,6 +56,11 @@ public:
 
     bool removeHelperWithLabel(std::string_view label, platform::foundation::DomainError* error);
     bool blessHelperWithLabel(std::string_view label, platform::foundation::DomainError* error);
+    // Removes the installed helper and installs the bundle's copy, in one authorized step.
+    bool replaceHelperWithLabel(std::string_view label, platform::foundation::DomainError* removeError,
+                                platform::foundation::DomainError* blessError);
+    // Has the installed helper serve this user too.
+    bool allowHelperUserWithLabel(std::string_view label, platform::foundation::DomainError* error);
 
     // Calls without a reply: each is written to the helper before the call returns, so the
     // application may quit right after.

@@ -181,32 +181,48 @@ protected:
     CorvantisHelperController controller;
 };
 
-TEST_F(InstallerTest, TheSameVersionIsLeftAlone) {
+TEST_F(InstallerTest, TheSameVersionIsLeftAloneWhenItServesThisUser) {
     environment.serviceManager->installedProgram = helperOfVersion("78");
+    environment.serviceManager->allowedUsers = {::getuid()};
     DomainError error;
     EXPECT_TRUE(install(error));
     EXPECT_TRUE(environment.serviceManager->steps.empty());
     EXPECT_TRUE(logged(environment, "Helper tool is installed.\nCurrent helper tool version: 78"));
 }
 
-TEST_F(InstallerTest, AnotherVersionIsRemovedThenBlessed) {
+TEST_F(InstallerTest, TheSameVersionInstalledForAnotherUserGetsThisUserInOneAuthorizedStep) {
+    environment.serviceManager->installedProgram = helperOfVersion("78");
+    environment.serviceManager->allowedUsers = {::getuid() + 1000};
+    DomainError error;
+    EXPECT_TRUE(install(error));
+    EXPECT_EQ(environment.serviceManager->steps, Texts{"allow com.corvantis.CorvantisHelper"});
+    EXPECT_TRUE(environment.serviceManager->allowedUsers.contains(::getuid()));
+
+    environment.serviceManager->steps.clear();
+    environment.serviceManager->allowedUsers = {::getuid() + 1000};
+    environment.serviceManager->blessFailure = DomainError{"NSOSStatusErrorDomain", -60006, "The password prompt was dismissed"};
+    EXPECT_FALSE(install(error));
+    EXPECT_EQ(environment.serviceManager->steps, Texts{"allow com.corvantis.CorvantisHelper"});
+    EXPECT_EQ(error.code, 11);
+    EXPECT_EQ(error.localizedFailureReason, "The password prompt was dismissed");
+}
+
+TEST_F(InstallerTest, AnotherVersionIsReplacedInOneAuthorizedStep) {
     for (const char* version : {"77", "79"}) {
         environment.serviceManager->steps.clear();
         environment.serviceManager->installedProgram = helperOfVersion(version);
         DomainError error;
         EXPECT_TRUE(install(error)) << version;
-        EXPECT_EQ(environment.serviceManager->steps,
-                  (Texts{"remove com.corvantis.CorvantisHelper", "bless com.corvantis.CorvantisHelper"}))
-            << version;
+        EXPECT_EQ(environment.serviceManager->steps, Texts{"replace com.corvantis.CorvantisHelper"}) << version;
     }
 }
 
-TEST_F(InstallerTest, AFailingRemoveReportsCodeTenAndBlessesNothing) {
+TEST_F(InstallerTest, AFailingRemovalReportsCodeTen) {
     environment.serviceManager->installedProgram = helperOfVersion("77");
     environment.serviceManager->removeFailure = DomainError{"kSMErrorDomainFramework", 2, "The job could not be removed"};
     DomainError error;
     EXPECT_FALSE(install(error));
-    EXPECT_EQ(environment.serviceManager->steps, Texts{"remove com.corvantis.CorvantisHelper"});
+    EXPECT_EQ(environment.serviceManager->steps, Texts{"replace com.corvantis.CorvantisHelper"});
     EXPECT_EQ(error, (DomainError{"NSOSStatusErrorDomain", 10, "Helper tool removing failed", "The job could not be removed",
                                   "Try to relaunch the app or contact the administrator"}));
 }

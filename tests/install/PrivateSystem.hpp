@@ -1,0 +1,39 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace corvantis::testing {
+
+// The system's folders made private to this test, inside scripts/sandbox: /tmp an empty tmpfs,
+// and /etc, /var, /home, /root and /usr/local overlays over the real ones, so that what is written
+// there lands in upper folders of the test's own and leaves with them. What changed can be read
+// back from those upper folders.
+class PrivateSystem {
+public:
+    PrivateSystem();
+    // Unmounts everything again.
+    ~PrivateSystem();
+    PrivateSystem(const PrivateSystem&) = delete;
+    PrivateSystem& operator=(const PrivateSystem&) = delete;
+
+    // Whether every folder could be made private; false leaves nothing mounted.
+    bool ready() const { return ready_; }
+    // Every file written under the private folders that is still there (made or changed, not
+    // removed), as the system sees it.
+    std::vector<std::filesystem::path> writtenFiles() const;
+    // Adds a user to the private password database, with a home folder of its own.
+    void addUser(const std::string& name, uid_t uid) const;
+
+    static constexpr const char* folders[] = {"/etc", "/var", "/home", "/root", "/usr/local"};
+
+private:
+    std::filesystem::path upper(const std::filesystem::path& folder) const;
+
+    bool ready_ = false;
+    std::vector<std::filesystem::path> mounted_;
+};
+
+}  // namespace corvantis::testing
