@@ -147,7 +147,7 @@ protected:
     void failBoth() {
         ASSERT_EQ(lookups.next(), ipifyUrl);
         lookups.fail();
-        ASSERT_EQ(lookups.next(), std::string(ipapiUrl) + "?fields=query&lang=en");
+        ASSERT_EQ(lookups.next(), std::string(ipapiUrl) + "?fields=ip&lang=en");
         lookups.fail();
         environment.runMainQueue();
     }
