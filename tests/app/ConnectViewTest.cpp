@@ -14,6 +14,7 @@
 #include "app/MainWindow.hpp"
 #include "app/UserSettings.hpp"
 #include "fixtures/AppTestEnvironment.hpp"
+#include "fixtures/ConnectScreenLooks.hpp"
 #include "fixtures/LookupSession.hpp"
 #include "fixtures/RecordingDestination.hpp"
 #include "platform/foundation/Base64.hpp"
@@ -175,14 +176,7 @@ protected:
         const auto commands = environment.helper->commands();
         return static_cast<std::size_t>(std::count(commands.begin(), commands.end(), command));
     }
-    // The disconnected look, as a person sees it.
-    void expectDisconnectedLook() const {
-        EXPECT_EQ(view->connectionState, ConnectionState::disconnected);
-        EXPECT_EQ(view->btnConnect->image(), platform::ui::Image::named("ConnectButtonOff"));
-        EXPECT_EQ(view->lblConnectTo->stringValue(), "Connect to");
-        EXPECT_TRUE(view->lblDuration->isHidden());
-        EXPECT_EQ(statusIcon(), "StatusBarIconInactive");
-    }
+    void expectDisconnectedLook() const { corvantis::testing::expectDisconnectedLook(*view); }
     // "restore", "remove" or "" by the default-route commands sent.
     std::string defaultRoute() const {
         std::string done;
@@ -202,10 +196,7 @@ protected:
         const auto lines = log->logged(level);
         return std::find(lines.begin(), lines.end(), line) != lines.end();
     }
-    std::string statusIcon() const {
-        const auto image = corvantis::MainWindow::shared().popupController->statusItem()->image();
-        return image ? image->name() : "(none)";
-    }
+    std::string statusIcon() const { return corvantis::testing::statusIconName(); }
     std::shared_ptr<Alert> shownAlert() const {
         const auto alerts = Alert::pendingAlerts();
         return alerts.size() == 1 && alerts.front()->isShown() ? alerts.front() : nullptr;

@@ -13,6 +13,7 @@
 #include "app/ConnectView.hpp"
 #include "app/MainWindow.hpp"
 #include "app/UserSettings.hpp"
+#include "fixtures/ConnectScreenLooks.hpp"
 #include "fixtures/RecordingDestination.hpp"
 #include "platform/Services.hpp"
 #include "platform/dispatch/MainQueue.hpp"
@@ -305,10 +306,7 @@ protected:
         testbed.reset();
     }
 
-    std::string statusIcon() const {
-        const auto image = corvantis::MainWindow::shared().popupController->statusItem()->image();
-        return image ? image->name() : "(none)";
-    }
+    std::string statusIcon() const { return corvantis::testing::statusIconName(); }
     bool loggedAddress(const std::string& address) const {
         const auto lines = log->logged();
         return std::find(lines.begin(), lines.end(), "connectionChanged(ip:): " + address) != lines.end();
@@ -325,13 +323,7 @@ protected:
         EXPECT_TRUE(mainQueue->runUntil([&] { return view->lblDuration->stringValue() != "00:00:00"; }, 10s))
             << "the duration runs";
     }
-    void expectDisconnectedLook() const {
-        EXPECT_EQ(view->connectionState, ConnectionState::disconnected);
-        EXPECT_EQ(view->btnConnect->image(), platform::ui::Image::named("ConnectButtonOff"));
-        EXPECT_EQ(view->lblConnectTo->stringValue(), "Connect to");
-        EXPECT_TRUE(view->lblDuration->isHidden());
-        EXPECT_EQ(statusIcon(), "StatusBarIconInactive");
-    }
+    void expectDisconnectedLook() const { corvantis::testing::expectDisconnectedLook(*view); }
 
     // The guard as its unit would run it: the script the helper wrote, here in the client's network.
     void startGuard() {
