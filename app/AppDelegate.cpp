@@ -352,9 +352,20 @@ void AppDelegate::takeGateway(std::optional<std::string> reply) {
     }
     // Nothing known at all: make sure a resolver file is in place and look again.
     gateway.reset();
+    lookForGatewayLater();
+}
+
+void AppDelegate::lookForGatewayLater() {
+    // One retry loop at a time: every sign-in and every release of the route looks up the
+    // gateway, and each would otherwise keep a loop of its own going.
+    if (gatewayLookupDue_) return;
+    gatewayLookupDue_ = true;
     if (const auto helper = HelperService::shared()) helper->checkResolvConf();
     platform::Services::current().mainQueue()->asyncAfter(2s, [delegate = weak_from_this()] {
-        if (const auto self = delegate.lock()) self->getGateway();
+        const auto self = delegate.lock();
+        if (!self) return;
+        self->gatewayLookupDue_ = false;
+        self->getGateway();
     });
 }
 
@@ -426,10 +437,7 @@ void AppDelegate::restoreDefaultRoute() {
         knownGateway = ipv4(platform::foundation::UserDefaults::standard()->string(gatewayKey));
         if (!knownGateway) {
             gateway.reset();
-            if (const auto helper = HelperService::shared()) helper->checkResolvConf();
-            platform::Services::current().mainQueue()->asyncAfter(2s, [delegate = weak_from_this()] {
-                if (const auto self = delegate.lock()) self->getGateway();
-            });
+            lookForGatewayLater();
             return;
         }
         gateway = knownGateway->text();

@@ -126,11 +126,17 @@ private:
     // Tells the user that start-up cannot go on, and why, and offers the support site.
     void showLaunchFailure(const std::string& deviceId, const std::string& reason) const;
     void takeGateway(std::optional<std::string> reply);
+    // Has the helper check the resolver file and looks for the gateway again 2 s later, unless a
+    // lookup is due already.
+    void lookForGatewayLater();
     // The address of the chosen server (the city whose domain is the saved hostname).
     std::optional<std::string> savedServerAddress() const;
     // An Info line under the name of the route operation that writes it.
     void info(const std::string& message, std::string_view function,
               std::source_location where = std::source_location::current());
+
+    // A gateway lookup is scheduled: main queue only.
+    bool gatewayLookupDue_ = false;
 };
 
 }  // namespace corvantis

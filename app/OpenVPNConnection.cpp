@@ -7,6 +7,7 @@
 #include "app/OpenVPNFallbackProfile.hpp"
 #include "app/UserSettings.hpp"
 #include "platform/Services.hpp"
+#include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/foundation/Base64.hpp"
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/Console.hpp"
@@ -120,14 +121,20 @@ void OpenVPNConnection::connectUsingServerAddress(const std::optional<std::strin
 
 void OpenVPNConnection::saveConfigAndStart(const std::string& config, const std::optional<std::string>& username,
                                            const std::optional<std::string>& password, std::function<void(bool)> reply) {
+    // Nothing started: the answer is a failure, later on the main queue like the helper's.
+    const auto notStarted = [&reply] {
+        platform::dispatch::DispatchQueue::main()->async([reply = std::move(reply)] {
+            if (reply) reply(false);
+        });
+    };
     const auto path = configurationPath();
-    if (!path) return;
+    if (!path) return notStarted();
     if (auto written = platform::foundation::FileSystem::writeFileAtomically(*path, config, 0600); !written) {
         consoleLog("The OpenVPN configuration could not be written: " + written.error().message);
-        return;
+        return notStarted();
     }
     const auto helper = helperClient();
-    if (!helper) return;
+    if (!helper) return notStarted();
     const auto resources = resourcePath();
     helper->runOpenVPN((resources / "openvpn").string(), path->string(), username, password, resources.string(),
                        std::move(reply));

@@ -45,16 +45,18 @@ void send(const HelperCall& call) {
     }
 }
 
-// A call with a reply: the helper's first reply goes to `handle` on the main queue, unless the
-// connection ended without one.
-void sendWithReply(const HelperCall& call, std::function<void(const nlohmann::json&)> handle) {
+// A call with a reply: the helper's first reply goes to `handle` on the main queue. When the
+// connection ends without one, or none can be made, `unanswered` runs there instead (when given).
+void sendWithReply(const HelperCall& call, std::function<void(const nlohmann::json&)> handle,
+                   std::function<void()> unanswered = {}) {
     const auto mainQueue = Services::current().mainQueue();
     auto sent = Services::current().xpcConnector()->sendWithReply(
         helper::kHelperToolName, helper::HelperWireCodec::encodeCall(call),
-        [mainQueue, handle = std::move(handle)](std::optional<nlohmann::json> reply) {
-            mainQueue->async([handle, reply = std::move(reply)] {
+        [mainQueue, handle = std::move(handle), unanswered](std::optional<nlohmann::json> reply) {
+            mainQueue->async([handle, unanswered, reply = std::move(reply)] {
                 if (!reply) {
                     consoleLog(noResponse);
+                    if (unanswered) unanswered();
                     return;
                 }
                 handle(*reply);
@@ -62,7 +64,10 @@ void sendWithReply(const HelperCall& call, std::function<void(const nlohmann::js
         });
     if (!sent) {
         consoleLog(sent.error().message);
-        consoleLog(noResponse);
+        mainQueue->async([unanswered] {
+            consoleLog(noResponse);
+            if (unanswered) unanswered();
+        });
     }
 }
 
@@ -232,21 +237,27 @@ void CorvantisHelperController::connectToL2TPServerWithAddress(const std::option
 void CorvantisHelperController::runOpenVPN(const std::string& path, const std::string& config,
                                            const std::optional<std::string>& userName, const std::optional<std::string>& password,
                                            const std::string& workingDirectory, std::function<void(bool)> reply) {
-    sendWithReply(HelperCall::runOpenVPN(path, config, userName, password, workingDirectory, true),
-                  [reply = std::move(reply)](const nlohmann::json& message) {
-                      const auto texts = decodeTextArrayReply(message);
-                      if (!texts || !texts.value()) {
-                          consoleLog(noResponse);
-                          return;
-                      }
-                      const auto& array = *texts.value();
-                      if (array.size() > 1) consoleLog(array[1]);
-                      const bool connected = !array.empty() && array[0] == "connected";
-                      if (connected && array.size() > 2) {
-                          if (const auto delegate = AppDelegate::shared()) delegate->openVpnGateway = array[2];
-                      }
-                      if (reply) reply(connected);
-                  });
+    // A start that the helper leaves unanswered has failed: nothing else would end the wait.
+    const auto failed = [reply] {
+        if (reply) reply(false);
+    };
+    sendWithReply(
+        HelperCall::runOpenVPN(path, config, userName, password, workingDirectory, true),
+        [reply, failed](const nlohmann::json& message) {
+            const auto texts = decodeTextArrayReply(message);
+            if (!texts || !texts.value()) {
+                consoleLog(noResponse);
+                return failed();
+            }
+            const auto& array = *texts.value();
+            if (array.size() > 1) consoleLog(array[1]);
+            const bool connected = !array.empty() && array[0] == "connected";
+            if (connected && array.size() > 2) {
+                if (const auto delegate = AppDelegate::shared()) delegate->openVpnGateway = array[2];
+            }
+            if (reply) reply(connected);
+        },
+        failed);
 }
 
 void CorvantisHelperController::runCommand(const std::string& command, TextReply reply) {

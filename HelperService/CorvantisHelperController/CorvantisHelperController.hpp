@@ -21,8 +21,8 @@ namespace corvantis {
 // The application's only way to the privileged helper. It installs or updates the helper, and
 // wraps every call of the helper protocol in a fresh connection: a call with a reply hands the
 // helper's first reply to the caller once, on the main queue, and closes its connection; a call
-// whose connection ends without a reply logs "No response from helper tool!" and calls nobody.
-// Calls may be made from any thread.
+// whose connection ends without a reply logs "No response from helper tool!" and calls nobody,
+// except an OpenVPN start, which then failed. Calls may be made from any thread.
 class CorvantisHelperController {
 public:
     using TextReply = std::function<void(std::optional<std::string>)>;
@@ -39,7 +39,8 @@ public:
                                         const std::optional<std::string>& password,
                                         const std::optional<std::string>& sharedSecret, std::function<void(int)> reply);
     // `reply` gets true when the helper's first reply says "connected", after the tunnel's
-    // gateway (when the reply names one) has been set on the application delegate.
+    // gateway (when the reply names one) has been set on the application delegate; false when it
+    // says otherwise or the helper gives no usable reply.
     void runOpenVPN(const std::string& path, const std::string& config, const std::optional<std::string>& userName,
                     const std::optional<std::string>& password, const std::string& workingDirectory,
                     std::function<void(bool)> reply);

@@ -98,13 +98,14 @@ class HelperClientTest : public ::testing::Test {
 protected:
     void SetUp() override { corvantis::AppDelegate::setShared(delegate); }
 
-    // Starts runOpenVPN and gives it `reply` as the helper's first reply.
-    std::vector<bool> openVpnAnswer(const nlohmann::json& reply) {
+    // Starts runOpenVPN and gives it `reply` as the helper's first reply (none: the connection
+    // ends without one), when the call reached the helper.
+    std::vector<bool> openVpnAnswer(const std::optional<nlohmann::json>& reply) {
         std::vector<bool> answers;
         environment.helper->clear();
         controller.runOpenVPN("/r/openvpn", "/p/config.ovpn", "u", "p", "/r",
                               [&](bool connected) { answers.push_back(connected); });
-        environment.helper->answer(0, reply);
+        if (!environment.helper->calls().empty()) environment.helper->answer(0, reply);
         environment.runMainQueue();
         return answers;
     }
@@ -126,10 +127,13 @@ TEST_F(HelperClientTest, TheOpenVpnReplySaysConnectedAndNamesTheTunnelGateway) {
     EXPECT_EQ(delegate->openVpnGateway, "10.8.0.1");
 }
 
-TEST_F(HelperClientTest, AnOpenVpnReplyWithoutAnArrayCallsNobody) {
-    EXPECT_TRUE(openVpnAnswer(encodeTextArrayReply(std::nullopt)).empty());
+TEST_F(HelperClientTest, AnOpenVpnStartWithoutAUsableReplyHasFailed) {
+    EXPECT_EQ(openVpnAnswer(encodeTextArrayReply(std::nullopt)), std::vector<bool>{false});
     EXPECT_TRUE(logged(environment, noResponse));
-    EXPECT_TRUE(openVpnAnswer(nlohmann::json("not a reply")).empty());
+    EXPECT_EQ(openVpnAnswer(nlohmann::json("not a reply")), std::vector<bool>{false});
+    EXPECT_EQ(openVpnAnswer(std::nullopt), std::vector<bool>{false}) << "the connection ended without a reply";
+    environment.helper->refuseConnections();
+    EXPECT_EQ(openVpnAnswer(std::nullopt), std::vector<bool>{false}) << "no helper to ask";
 }
 
 TEST_F(HelperClientTest, TerminatingIsSentBeforeItReturnsAndTheResolverIsCheckedThreeSecondsLater) {

@@ -174,12 +174,16 @@ TEST_F(OpenVPNConnectionTest, TheHelpersAnswerReachesTheCallerAndTheTunnelGatewa
     EXPECT_EQ(delegate->openVpnGateway, "10.8.0.1");
 }
 
-TEST_F(OpenVPNConnectionTest, AProfileThatCannotBeWrittenStartsNothing) {
+TEST_F(OpenVPNConnectionTest, AProfileThatCannotBeWrittenStartsNothingAndSaysSo) {
     cacheBackendProfiles(backendProfile, backendProfile);
     // A file where the private folder should be.
     ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(environment.folder / "OpenVPN", "", 0600));
-    OpenVPNConnection().connectUsingServerAddress("nl-ams.corvantis.test", "u", "p", [](bool) { FAIL(); });
+    std::vector<bool> replies;
+    OpenVPNConnection().connectUsingServerAddress("nl-ams.corvantis.test", "u", "p",
+                                                  [&](bool connected) { replies.push_back(connected); });
+    EXPECT_TRUE(replies.empty()) << "the answer comes later, on the main queue";
     environment.runMainQueue();
+    EXPECT_EQ(replies, std::vector<bool>{false});
     EXPECT_TRUE(openVpnCalls().empty());
 }
 
