@@ -618,6 +618,8 @@ public:
                                          "--resolv-var=" + path("resolv.conf"), "--resolv-backup=" + path("resolv.backup"),
                                          "--runtime-folder=" + path("run"), "--network-preferences=" + path("preferences.json"),
                                          "--system-keychain=" + path("System.keychain"),
+                                         "--guard-preferences=" + path("guard.conf"), "--guard-script=" + path("guard.sh"),
+                                         "--guard-unit-folder=" + path("units"),
                                          "--bundle-resources=" + platform::foundation::Bundle::main()->resourcePath().string()});
         }
         ::chmod(path("helper.sock").c_str(), 0666);  // the helper itself decides whom it serves

@@ -46,7 +46,9 @@ protected:
         daemon = std::make_unique<corvantis::testbed::HelperDaemon>(
             CORVANTIS_HELPER_PROGRAM, socket,
             Texts{"--config", path("helper.conf"), "--resolv-etc=" + path("resolv.conf"), "--resolv-var=" + path("resolv.conf"),
-                  "--resolv-backup=" + path("resolv.backup"), "--runtime-folder=" + path("run")});
+                  "--resolv-backup=" + path("resolv.backup"), "--runtime-folder=" + path("run"),
+                  "--guard-preferences=" + path("guard.conf"), "--guard-script=" + path("guard.sh"),
+                  "--guard-unit-folder=" + path("units")});
     }
 
     corvantis::testing::AppTestEnvironment environment{nullptr, platform::xpc::UnixSocketXpcConnector::shared()};

@@ -3,7 +3,7 @@
 
 #include "HelperService/CorvantisHelper/HelperConfiguration.hpp"
 #include "HelperService/CorvantisHelper/LoginItem.hpp"
-#include "PrivateSystem.hpp"
+#include "support/PrivateSystem.hpp"
 #include "platform/foundation/EmbeddedInfoDictionary.hpp"
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/servicemanagement/JobConfiguration.hpp"

@@ -34,7 +34,9 @@ struct DaemonFixture {
             helperProgram(), socket,
             std::vector<std::string>{"--config", (folder / "helper.conf").string(), "--ip", (folder / "ip").string(),
                                      "--resolv-etc", (folder / "resolv.conf").string(), "--bundle-resources",
-                                     (folder / "bundle").string()});
+                                     (folder / "bundle").string(), "--guard-preferences", (folder / "guard.conf").string(),
+                                     "--guard-script", (folder / "guard.sh").string(), "--guard-unit-folder",
+                                     (folder / "units").string()});
     }
 
     // The first reply, once the helper has finished the command.

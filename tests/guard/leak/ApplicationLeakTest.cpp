@@ -13,6 +13,7 @@
 #include "platform/foundation/PosixProcessLauncher.hpp"
 #include "support/LinkLeakProbe.hpp"
 #include "support/LoopbackRelay.hpp"
+#include "support/PrivateSystem.hpp"
 #include "support/ProgramRun.hpp"
 #include "support/TemporaryFolder.hpp"
 #include "testbed/backend/TestBackend.hpp"
@@ -30,6 +31,7 @@
 #include <fstream>
 #include <iostream>
 #include <mutex>
+#include <optional>
 #include <poll.h>
 #include <regex>
 #include <sched.h>
@@ -42,6 +44,7 @@
 using corvantis::testbed::HelperDaemon;
 using corvantis::testbed::OpenVpnTestbed;
 using corvantis::testing::LinkLeakProbe;
+using corvantis::testing::PrivateSystem;
 using namespace std::chrono_literals;
 namespace FileSystem = platform::foundation::FileSystem;
 
@@ -68,12 +71,16 @@ bool enterNamespace(const char* name) {
     return entered;
 }
 
-// scripts/install, as root, into `prefix`, with the helper's configuration in `configFolder`.
-platform::foundation::FinishedProcess install(const std::filesystem::path& prefix, const std::filesystem::path& configFolder) {
-    return corvantis::testing::runProgram({"/usr/bin/env",
-                                           {"BUILD_DIR=" CORVANTIS_BUILD_DIR, "CORVANTIS_CONFIG_DIR=" + configFolder.string(),
-                                            "SUDO_UID=", CORVANTIS_SOURCE_DIR "/scripts/install", "--prefix", prefix.string()},
-                                           {}});
+// Where scripts/install has the helper write its configuration.
+const std::string installedConfiguration = "/etc/corvantis/com.corvantis.CorvantisHelper.conf";
+
+// scripts/install, as root, into `prefix`; its helper configuration goes to /etc, so the caller
+// makes that private first.
+platform::foundation::FinishedProcess install(const std::filesystem::path& prefix) {
+    return corvantis::testing::runProgram(
+        {"/usr/bin/env",
+         {"BUILD_DIR=" CORVANTIS_BUILD_DIR, "SUDO_UID=", CORVANTIS_SOURCE_DIR "/scripts/install", "--prefix", prefix.string()},
+         {}});
 }
 
 // A query for "example.com", type A.
@@ -218,6 +225,9 @@ protected:
         if (!corvantis::testbed::inSandbox()) GTEST_SKIP() << "makes network namespaces: runs only through scripts/sandbox";
         if (auto reason = OpenVpnTestbed::unavailableBecause()) GTEST_SKIP() << *reason;
         if (::access("/usr/sbin/nft", X_OK) != 0) GTEST_SKIP() << "nft is not installed (scripts/setup installs it)";
+        // scripts/install writes the helper's configuration under /etc: into a private copy.
+        system.emplace(PrivateSystem::Scope::configuration, folder / "system");
+        ASSERT_TRUE(system->ready()) << "/etc could not be made private";
         // The ordinary user reaches the installation and its own folders; root owns the rest.
         ASSERT_EQ(::chmod(folder.path().c_str(), 0755), 0);
         installBundle();
@@ -240,7 +250,7 @@ protected:
     // scripts/install into the folder, then the driver beside the installed program, so that
     // its bundle is that installation's.
     void installBundle() {
-        const auto installed = install(prefix(), folder / "etc");
+        const auto installed = install(prefix());
         ASSERT_EQ(installed.exit.exitStatus, 0) << installed.standardOutput << installed.standardError;
         const auto copied = corvantis::testing::runProgram(
             {"/usr/bin/install", {"-m", "0755", CORVANTIS_DRIVER_PROGRAM, (bundle() / "corvantis-vpn-driver").string()}, {}});
@@ -288,6 +298,13 @@ protected:
         ASSERT_TRUE(FileSystem::createDirectories(folder / "helper-units"));
         ASSERT_TRUE(FileSystem::writeFileAtomically(folder / "helper-units" / "com.corvantis.CorvantisHelper.service",
                                                     "[Service]\nExecStart=" + helperProgram().string() + "\n", 0644));
+        // Beside the unit, the configuration scripts/install wrote, serving the ordinary user too
+        // (as the application would have added it).
+        const auto installed = FileSystem::readFile(installedConfiguration);
+        ASSERT_TRUE(installed) << installed.error().message;
+        ASSERT_TRUE(FileSystem::writeFileAtomically(folder / "helper-units" / "com.corvantis.CorvantisHelper.conf",
+                                                    installed.value() + "allow-uid = " + std::to_string(ordinaryUser) + "\n",
+                                                    0644));
         for (const char* owned : {"home", "tmp"}) {
             ASSERT_TRUE(FileSystem::createDirectories(folder / owned));
             ASSERT_EQ(::chown((folder / owned).c_str(), ordinaryUser, ordinaryUser), 0);
@@ -302,7 +319,7 @@ protected:
         ::unlink(socket().c_str());
         helper = std::make_unique<HelperDaemon>(
             helperProgram(), socket(),
-            std::vector<std::string>{"--config", (folder / "etc" / "com.corvantis.CorvantisHelper.conf").string(),
+            std::vector<std::string>{"--config", installedConfiguration,
                                      "--allow-uid=" + std::to_string(ordinaryUser), "--runtime-folder=" + path("run"),
                                      "--systemctl=" + path("systemctl"), "--guard-preferences=" + path("guard/gateway.conf"),
                                      "--guard-script=" + path("guard/corvantis_guard.sh"), "--guard-unit-folder=" + path("units"),
@@ -321,7 +338,7 @@ protected:
                 "HOME=" + path("home"), "XDG_CONFIG_HOME=" + path("home") + "/.config", "TMPDIR=" + path("tmp"),
                 "CORVANTIS_API_URL=" + backend, "CORVANTIS_HELPER_SOCKET=" + socket().string(),
                 "CORVANTIS_SYSTEMD_UNIT_DIR=" + path("helper-units"), "CORVANTIS_IPIFY_URL=" + relay + "ipify?format=json",
-                "CORVANTIS_IPAPI_URL=" + relay + "ip-api/json/", "CORVANTIS_CRASH_DSN="});
+                "CORVANTIS_IPAPI_URL=" + relay + "ipwho.is/", "CORVANTIS_CRASH_DSN="});
     }
 
     std::filesystem::path prefix() const { return folder / "prefix"; }
@@ -357,6 +374,7 @@ protected:
     }
 
     corvantis::testing::TemporaryFolder folder;
+    std::optional<PrivateSystem> system;
     std::unique_ptr<OpenVpnTestbed> testbed;
     std::unique_ptr<RouterResolver> resolver;
     std::unique_ptr<HelperDaemon> helper;
@@ -390,7 +408,9 @@ TEST(BundleResources, EveryResourceTheApplicationAsksForIsShippedAndInstalled) {
         EXPECT_TRUE(names.contains(known)) << known << " is asked for, but the search missed it";
     }
     corvantis::testing::TemporaryFolder folder;
-    const auto installed = install(folder / "prefix", folder / "etc");
+    const PrivateSystem system(PrivateSystem::Scope::configuration, folder / "system");
+    ASSERT_TRUE(system.ready()) << "/etc could not be made private";
+    const auto installed = install(folder / "prefix");
     ASSERT_EQ(installed.exit.exitStatus, 0) << installed.standardOutput << installed.standardError;
     for (const auto& name : names) {
         EXPECT_TRUE(FileSystem::fileExists(std::filesystem::path(CORVANTIS_SOURCE_DIR) / "resources" / name)) << name;

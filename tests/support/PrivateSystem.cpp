@@ -9,22 +9,20 @@
 
 namespace corvantis::testing {
 
-namespace {
-
-constexpr const char* tmp = "/tmp";
-const std::filesystem::path work = "/tmp/private-system";
-
-}  // namespace
-
-PrivateSystem::PrivateSystem() {
-    if (::mount("private-tmp", tmp, "tmpfs", 0, "mode=1777") != 0) return;
-    mounted_.push_back(tmp);
-    for (const std::filesystem::path folder : folders) {
+PrivateSystem::PrivateSystem(Scope scope, std::filesystem::path work) : work_(std::move(work)) {
+    if (scope == Scope::everything) {
+        if (::mount("private-tmp", "/tmp", "tmpfs", 0, "mode=1777") != 0) return;
+        mounted_.push_back("/tmp");
+        overlaid_ = {"/etc", "/var", "/home", "/root", "/usr/local"};
+    } else {
+        overlaid_ = {"/etc"};
+    }
+    for (const auto& folder : overlaid_) {
         const auto name = folder.relative_path().string();
-        std::filesystem::create_directories(work / "upper" / name);
-        std::filesystem::create_directories(work / "work" / name);
-        const auto options =
-            "lowerdir=" + folder.string() + ",upperdir=" + upper(folder).string() + ",workdir=" + (work / "work" / name).string();
+        std::filesystem::create_directories(work_ / "upper" / name);
+        std::filesystem::create_directories(work_ / "work" / name);
+        const auto options = "lowerdir=" + folder.string() + ",upperdir=" + upper(folder).string() +
+                             ",workdir=" + (work_ / "work" / name).string();
         if (::mount("private-system", folder.c_str(), "overlay", 0, options.c_str()) != 0) return;
         mounted_.push_back(folder);
     }
@@ -36,12 +34,12 @@ PrivateSystem::~PrivateSystem() {
 }
 
 std::filesystem::path PrivateSystem::upper(const std::filesystem::path& folder) const {
-    return work / "upper" / folder.relative_path();
+    return work_ / "upper" / folder.relative_path();
 }
 
 std::vector<std::filesystem::path> PrivateSystem::writtenFiles() const {
     std::vector<std::filesystem::path> written;
-    for (const std::filesystem::path folder : folders) {
+    for (const auto& folder : overlaid_) {
         const auto root = upper(folder);
         for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
             struct stat status {};

@@ -13,7 +13,12 @@ namespace corvantis::testing {
 // back from those upper folders.
 class PrivateSystem {
 public:
-    PrivateSystem();
+    enum class Scope {
+        everything,
+        // Only /etc, its changes kept in `work`: for a test whose own files lie in /tmp.
+        configuration,
+    };
+    explicit PrivateSystem(Scope scope = Scope::everything, std::filesystem::path work = "/tmp/private-system");
     // Unmounts everything again.
     ~PrivateSystem();
     PrivateSystem(const PrivateSystem&) = delete;
@@ -27,12 +32,12 @@ public:
     // Adds a user to the private password database, with a home folder of its own.
     void addUser(const std::string& name, uid_t uid) const;
 
-    static constexpr const char* folders[] = {"/etc", "/var", "/home", "/root", "/usr/local"};
-
 private:
     std::filesystem::path upper(const std::filesystem::path& folder) const;
 
+    std::filesystem::path work_;
     bool ready_ = false;
+    std::vector<std::filesystem::path> overlaid_;
     std::vector<std::filesystem::path> mounted_;
 };
 
