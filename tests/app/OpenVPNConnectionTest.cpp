@@ -1,7 +1,7 @@
 // The OpenVPN set-up: transport and port, the profile from the backend or the built-in one, the
 // file it writes and what it asks of the helper.
 
-#include "HelperService/CorvantisHelper/OpenVpnProfileCheck.hpp"
+#include "HelperService/CorvantisHelperInterface/OpenVpnProfileParser.hpp"
 #include "HelperService/CorvantisHelperController/CorvantisHelperController.hpp"
 #include "HelperService/CorvantisHelperInterface/HelperWireCodec.hpp"
 #include "app/ApiService.hpp"
@@ -158,8 +158,8 @@ TEST_F(OpenVPNConnectionTest, WhenTheBackendFailsTheBuiltInProfileIsUsed) {
         EXPECT_NE(profile.find(block), std::string::npos) << block;
     EXPECT_TRUE(profile.ends_with("</ca>\nup up.sh\ndown down.sh"));
     EXPECT_EQ(profile.find('['), std::string::npos) << "every placeholder is filled";
-    const auto checked = corvantis::helper::OpenVpnProfileCheck::check(profile);
-    EXPECT_TRUE(checked) << "the helper runs it: " << (checked ? "" : checked.error().message);
+    const auto parsed = corvantis::helper::OpenVpnProfileParser::parse(profile);
+    EXPECT_TRUE(parsed) << "the helper runs it: " << (parsed ? "" : parsed.error().message);
 }
 
 TEST_F(OpenVPNConnectionTest, TheHelpersAnswerReachesTheCallerAndTheTunnelGatewayIsKept) {
