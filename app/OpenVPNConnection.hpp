@@ -18,7 +18,9 @@ public:
     int initialize();
 
     // `reply` gets true once the helper reports the tunnel connected, false when it reports it
-    // ended, gives no usable reply or the tunnel could not be started at all.
+    // ended, gives no usable reply or the tunnel could not be started at all, and when the profile
+    // is refused before it is written (a server address or port not of its kind, a configuration
+    // the helper's profile reader refuses).
     void connectUsingServerAddress(const std::optional<std::string>& serverAddress, const std::optional<std::string>& username,
                                    const std::optional<std::string>& password, std::function<void(bool)> reply);
 

@@ -119,11 +119,13 @@ void LinuxCommandLayer::changeRoute(RouteChange change, const Ipv4Route& route, 
         relay_.run({configuration_.tools.ip, {"-4", "route", verb, destination, "via", route.gateway.text()}, {}}, reply);
         return;
     }
-    log_->notice(std::string("Route ") + verb + " " + route.text());
+    // The addresses are the caller's: the log says only which kind of route changes.
+    const std::string described = std::string("Route ") + verb + " of a /" + std::to_string(route.prefixLength) + " route";
+    log_->notice(described);
     const auto done = change == RouteChange::add ? routes_->add(route) : routes_->remove(route);
     if (done) return;
     // What `ip` would have printed, so that the application hears the same.
-    log_->notice(std::string("Route ") + verb + " " + route.text() + " failed: " + done.error().message);
+    log_->notice(described + " failed: " + done.error().message);
     reply.sendOutput(done.error().message + "\n");
 }
 

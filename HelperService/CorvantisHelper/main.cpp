@@ -14,6 +14,7 @@
 
 #include <csignal>
 #include <iostream>
+#include <malloc.h>
 #include <pthread.h>
 #include <thread>
 #include <unistd.h>
@@ -95,6 +96,10 @@ int runGuard(const std::vector<std::string>& arguments) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Callers' requests and openvpn's output pass through large buffers. A fixed threshold sends
+    // each of them back to the system the moment it is freed: glibc would otherwise raise the
+    // threshold after every large free and keep such memory in the thread's arena for good.
+    ::mallopt(M_MMAP_THRESHOLD, 128 << 10);
     platform::installHelperServices();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {

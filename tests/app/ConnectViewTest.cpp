@@ -79,8 +79,8 @@ protected:
         UserSettings::setHostname(chosenHost);
         useBundleWithGuard();
         // The backend's profiles are at hand, so a start goes straight to the helper.
-        corvantis::ApiService::savedTcpConfig = platform::foundation::Base64::encode("client");
-        corvantis::ApiService::savedUdpConfig = platform::foundation::Base64::encode("client");
+        corvantis::ApiService::savedTcpConfig = platform::foundation::Base64::encode("client\nremote [hostname] [port]");
+        corvantis::ApiService::savedUdpConfig = corvantis::ApiService::savedTcpConfig;
 
         auto& mainWindow = corvantis::MainWindow::shared();
         mainWindow.setup(corvantis::registerMainStoryboard());
