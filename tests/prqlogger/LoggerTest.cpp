@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
 #include <unistd.h>
 
 using corvantis::testing::CountingClock;
@@ -59,13 +61,14 @@ TEST(Logger, WritesTheTextOfAnyMessageValueAndNothingForNone) {
     const auto lines = recorder("lines");
     logger->add(lines);
     logger->info([] { return 42; });
+    logger->info([] { return std::numeric_limits<std::uint64_t>::max(); });
     logger->info([] { return 8.0; });
     logger->info([] { return true; });
     logger->info([] { return std::vector<std::string>{"a", "b"}; });
     logger->error([] { return std::optional<std::string>(); });
     logger->error([]() -> const char* { return nullptr; });
     logger->info([] { return std::optional<std::string>("present"); });
-    EXPECT_EQ(lines->lines(), (Lines{"> 42", "> 8.0", "> true", "> [\"a\", \"b\"]", "> present"}));
+    EXPECT_EQ(lines->lines(), (Lines{"> 42", "> 18446744073709551615", "> 8.0", "> true", "> [\"a\", \"b\"]", "> present"}));
 }
 
 TEST(Logger, CallsWithoutAMessageUseTheNoMessageClosure) {

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -92,12 +94,16 @@ TEST(AnyValue, KeepsBooleansApartFromNumbersAndDescribesEveryKind) {
     EXPECT_TRUE(AnyValue(true).is<bool>());
     EXPECT_TRUE(AnyValue(1).is<std::int64_t>());
     EXPECT_TRUE(AnyValue('x').is<std::string>());
+    EXPECT_EQ(AnyValue(5u), AnyValue(5));
 
     const std::pair<AnyValue, const char*> cases[] = {
         {AnyValue(true), "true"},
         {AnyValue(false), "false"},
         {AnyValue(42), "42"},
         {AnyValue(-7L), "-7"},
+        {AnyValue(std::numeric_limits<std::int64_t>::min()), "-9223372036854775808"},
+        {AnyValue(std::uint64_t{1} << 63), "9223372036854775808"},
+        {AnyValue(std::numeric_limits<std::uint64_t>::max()), "18446744073709551615"},
         {AnyValue(8.0), "8.0"},
         {AnyValue(2.5f), "2.5"},
         {AnyValue("text"), "text"},
