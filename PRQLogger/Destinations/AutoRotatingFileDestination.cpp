@@ -280,7 +280,8 @@ bool AutoRotatingFileDestination::rotateFile(const FileTarget& to, const std::fu
     bool rotated = false;
     maintain([&] {
         Reports reports;
-        rotated = rotateLocked(to, reports);
+        // The new file tells where the earlier lines went.
+        rotated = rotateLocked(to, reports, RotationReport::alsoIntoNewFile);
         afterUnlock_.push_back([this, reports = std::move(reports)] { deliver(reports); });
         if (closure) afterUnlock_.push_back([closure, rotated] { closure(rotated); });
     });

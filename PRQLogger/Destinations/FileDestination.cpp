@@ -243,7 +243,7 @@ void FileDestination::writeLocked(std::string_view line) {
     releaseIfOversized(buffer);
 }
 
-bool FileDestination::rotateLocked(const FileTarget& to, Reports& reports) {
+bool FileDestination::rotateLocked(const FileTarget& to, Reports& reports, RotationReport rotationReport) {
     auto lock = lockFile();
     const auto archive = to.fileUrl();
     if (!archive || !writeToFileURL_) return false;
@@ -261,8 +261,12 @@ bool FileDestination::rotateLocked(const FileTarget& to, Reports& reports) {
         return false;
     }
     tagArchive(*archive, reports);
-    reports.push_back({Level::info, "Rotated file " + logPath + " to " + archivePath});
+    const std::string rotatedMessage = "Rotated file " + logPath + " to " + archivePath;
+    reports.push_back({Level::info, rotatedMessage});
     openLocked(Opening::asConfigured, reports);
+    if (rotationReport == RotationReport::alsoIntoNewFile && logFileHandle_ && isEnabledFor(Level::info)) {
+        processInternal(internalRecord(Level::info, rotatedMessage));
+    }
     return true;
 }
 

@@ -75,9 +75,11 @@ protected:
     // or formatter applies; a derived one that replaces `write` keeps its own.
     bool writesLinesDirectly(const PRQLogger& owner) const override;
     void writeLineDirectly(std::string_view lineWithFeed) override;
-    // `rotateFile(to, closure)` without its reports and callback, for derived destinations that
-    // rotate under a lock of their own and report afterwards.
-    bool rotateLocked(const FileTarget& to, Reports& reports);
+    // Whether the report of a rotation goes into the new file too, or only to the other destinations.
+    enum class RotationReport { toOthers, alsoIntoNewFile };
+    // `rotateFile(to, closure)` without its reports to the others and its callback, for derived
+    // destinations that rotate under a lock of their own and report afterwards.
+    bool rotateLocked(const FileTarget& to, Reports& reports, RotationReport rotationReport = RotationReport::toOthers);
     // Hands the reports to the owner's other destinations. Call it without holding the lock.
     void deliver(const Reports& reports);
 
