@@ -305,11 +305,10 @@ void AutoRotatingFileDestination::setWriteToFileURL(std::optional<Url> url) {
     maintain([&] { FileDestination::setWriteToFileURL(std::move(url)); });
 }
 
-void AutoRotatingFileDestination::write(const std::string& message) {
+void AutoRotatingFileDestination::writeLine(std::string_view lineWithFeed) {
     locked([&] {
-        // What the line adds to the file: its UTF-8 bytes and the line feed.
-        currentLogFileSize_ += message.size() + 1;
-        FileDestination::write(message);
+        currentLogFileSize_ += lineWithFeed.size();  // its UTF-8 bytes and the line feed
+        FileDestination::writeLine(lineWithFeed);
         if (!maintaining_ && shouldRotate()) rotateFile();
     });
 }

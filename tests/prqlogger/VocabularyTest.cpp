@@ -5,16 +5,13 @@
 #include "PRQLogger/Misc/Constants.hpp"
 #include "PRQLogger/Misc/LogDetails.hpp"
 #include "PRQLogger/Misc/MessageText.hpp"
-#include "PRQLogger/Misc/RecursiveLock.hpp"
 #include "PRQLogger/Misc/TypeName.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <limits>
-#include <mutex>
 #include <set>
-#include <thread>
 
 using prq::AnyValue;
 using prq::Level;
@@ -157,22 +154,6 @@ TEST(TypeName, NamesTheMostDerivedTypeWithoutNamespaces) {
     EXPECT_EQ(prq::extractTypeName(*file), "FileDestination");
     EXPECT_EQ(prq::extractTypeName<prq::ConsoleDestination>(), "ConsoleDestination");
     EXPECT_EQ(prq::extractTypeName<prq::LogDetails>(), "LogDetails");
-}
-
-TEST(RecursiveLock, ItsHolderTakesItAgainAndOthersWait) {
-    prq::RecursiveLock lock;
-    long counted = 0;
-    const auto count = [&] {
-        for (int i = 0; i < 20'000; ++i) {
-            const std::lock_guard outer(lock);
-            const std::lock_guard inner(lock);
-            ++counted;
-        }
-    };
-    std::thread other(count);
-    count();
-    other.join();
-    EXPECT_EQ(counted, 40'000);
 }
 
 }  // namespace
