@@ -437,28 +437,11 @@ public:
         std::optional<corvantis::testbed::HelperDaemon> helper;
         {
             const StandardErrorInto helperLog(folder_ / "helper.log");
-            helper.emplace(CORVANTIS_HELPER_PROGRAM, socket,
-                           std::vector<std::string>{"--config",
-                                                    path("helper.conf"),
-                                                    "--bundle-resources",
-                                                    testbed_.bundle().string(),
-                                                    "--runtime-folder",
-                                                    path("run"),
-                                                    "--resolv-etc",
-                                                    path("resolv.conf"),
-                                                    "--resolv-var",
-                                                    path("resolv.conf"),
-                                                    "--resolv-backup",
-                                                    path("resolv.backup"),
-                                                    "--systemctl",
-                                                    path("systemctl"),
-                                                    "--guard-preferences",
-                                                    path("guard/gateway.conf"),
-                                                    "--guard-script",
-                                                    path("guard/corvantis_guard.sh"),
-                                                    "--guard-unit-folder",
-                                                    path("units")},
-                           testbed_.inClientNamespace());
+            // Every file the helper keeps on the system's behalf stays in the demo's folder.
+            auto options = corvantis::testbed::HelperDaemon::privateFilesIn(folder_);
+            options.insert(options.end(), {"--config", path("helper.conf"), "--bundle-resources", testbed_.bundle().string(),
+                                           "--systemctl", path("systemctl")});
+            helper.emplace(CORVANTIS_HELPER_PROGRAM, socket, options, testbed_.inClientNamespace());
         }
         std::cout << "openvpn: the real helper runs as root in the client namespace; its own lines follow the step, "
                      "marked \"helper:\"\n";
@@ -611,16 +594,11 @@ public:
         std::optional<corvantis::testbed::HelperDaemon> helper;
         {
             const StandardErrorInto helperLog(folder_ / "helper.log");
-            helper.emplace(
-                CORVANTIS_HELPER_PROGRAM, folder_ / "helper.sock",
-                std::vector<std::string>{"--config", path("helper.conf"), "--allow-uid=" + std::to_string(nobody),
-                                         "--ip=" + path("ip"), "--resolv-etc=" + path("resolv.conf"),
-                                         "--resolv-var=" + path("resolv.conf"), "--resolv-backup=" + path("resolv.backup"),
-                                         "--runtime-folder=" + path("run"), "--network-preferences=" + path("preferences.json"),
-                                         "--system-keychain=" + path("System.keychain"),
-                                         "--guard-preferences=" + path("guard.conf"), "--guard-script=" + path("guard.sh"),
-                                         "--guard-unit-folder=" + path("units"),
-                                         "--bundle-resources=" + platform::foundation::Bundle::main()->resourcePath().string()});
+            auto options = corvantis::testbed::HelperDaemon::privateFilesIn(folder_);
+            options.insert(options.end(),
+                           {"--config", path("helper.conf"), "--allow-uid=" + std::to_string(nobody), "--ip=" + path("ip"),
+                            "--bundle-resources=" + platform::foundation::Bundle::main()->resourcePath().string()});
+            helper.emplace(CORVANTIS_HELPER_PROGRAM, folder_ / "helper.sock", options);
         }
         ::chmod(path("helper.sock").c_str(), 0666);  // the helper itself decides whom it serves
         // The installed helper is the application's own copy, so start-up finds nothing to install.

@@ -108,7 +108,8 @@ Expected<OpenVpnRunner::Prepared> OpenVpnRunner::prepare(const std::string& conf
     }
     // The application writes the profile into a private folder of the user's own; root reads it
     // only with that user's rights, so it can never be led to a file the user could not read.
-    auto profile = RootFiles::readPrivateFileOf(profilePath, caller.uid, caller.gid);
+    auto profile = RootFiles::readPrivateFileOf(profilePath, caller.uid, caller.gid, OpenVpnProfileParser::largestProfile);
+    if (!profile && profile.error().code == EFBIG) return Error{EFBIG, "the profile is larger than 1 MiB"};
     if (!profile) {
         return Error{profile.error().code, "the profile is not a private file of uid " + std::to_string(caller.uid) + ": " +
                                                withoutPathsOf(profilePath, profile.error().message)};

@@ -43,12 +43,9 @@ protected:
                                                                           "nameserver 192.168.1.1\nnameserver 8.8.8.8\n", 0644));
         ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(environment.folder / "helper.conf", "", 0600));
         const auto path = [&](const char* name) { return (environment.folder / name).string(); };
-        daemon = std::make_unique<corvantis::testbed::HelperDaemon>(
-            CORVANTIS_HELPER_PROGRAM, socket,
-            Texts{"--config", path("helper.conf"), "--resolv-etc=" + path("resolv.conf"), "--resolv-var=" + path("resolv.conf"),
-                  "--resolv-backup=" + path("resolv.backup"), "--runtime-folder=" + path("run"),
-                  "--guard-preferences=" + path("guard.conf"), "--guard-script=" + path("guard.sh"),
-                  "--guard-unit-folder=" + path("units")});
+        auto options = corvantis::testbed::HelperDaemon::privateFilesIn(environment.folder.path());
+        options.insert(options.end(), {"--config", path("helper.conf")});
+        daemon = std::make_unique<corvantis::testbed::HelperDaemon>(CORVANTIS_HELPER_PROGRAM, socket, options);
     }
 
     corvantis::testing::AppTestEnvironment environment{nullptr, platform::xpc::UnixSocketXpcConnector::shared()};

@@ -53,11 +53,11 @@ protected:
         platform::foundation::FileDescriptor file(::open(helperLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
         ASSERT_TRUE(saved.isOpen() && file.isOpen());
         ::dup2(file.get(), STDERR_FILENO);
-        daemon = std::make_unique<corvantis::testbed::HelperDaemon>(
-            CORVANTIS_HELPER_PROGRAM, socket,
-            std::vector<std::string>{"--config", (environment.folder / "helper.conf").string(), "--bundle-resources",
-                                     resources.string(), "--runtime-folder", (environment.folder / "run").string(), "--openvpn",
-                                     openvpn.string()});
+        // Not in a sandbox: routes are only recorded, and no file of this machine's is touched.
+        auto options = corvantis::testbed::HelperDaemon::privateFilesIn(environment.folder.path());
+        options.insert(options.end(), {"--config", (environment.folder / "helper.conf").string(), "--bundle-resources",
+                                       resources.string(), "--openvpn", openvpn.string(), "--ip", "/bin/true"});
+        daemon = std::make_unique<corvantis::testbed::HelperDaemon>(CORVANTIS_HELPER_PROGRAM, socket, options);
         ::dup2(saved.get(), STDERR_FILENO);
 
         auto services = platform::Services::current();

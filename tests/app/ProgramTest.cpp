@@ -54,15 +54,10 @@ std::unique_ptr<corvantis::testbed::HelperDaemon> startHelper(const std::filesys
         ::open(path("helper.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
     const platform::foundation::FileDescriptor savedError(::dup(STDERR_FILENO));
     ::dup2(log.get(), STDERR_FILENO);
-    auto daemon = std::make_unique<corvantis::testbed::HelperDaemon>(
-        CORVANTIS_HELPER_PROGRAM, folder / "helper.sock",
-        Texts{"--config", path("helper.conf"), "--allow-uid=" + std::to_string(user), "--ip=" + path("ip"),
-              "--resolv-etc=" + path("resolv.conf"), "--resolv-var=" + path("resolv.conf"),
-              "--resolv-backup=" + path("resolv.backup"), "--runtime-folder=" + path("run"),
-              "--network-preferences=" + path("preferences.json"), "--system-keychain=" + path("System.keychain"),
-              "--guard-preferences=" + path("guard.conf"), "--guard-script=" + path("guard.sh"),
-              "--guard-unit-folder=" + path("units"),
-              "--bundle-resources=" + platform::foundation::Bundle::main()->resourcePath().string()});
+    auto options = corvantis::testbed::HelperDaemon::privateFilesIn(folder);
+    options.insert(options.end(), {"--config", path("helper.conf"), "--allow-uid=" + std::to_string(user), "--ip=" + path("ip"),
+                                   "--bundle-resources=" + platform::foundation::Bundle::main()->resourcePath().string()});
+    auto daemon = std::make_unique<corvantis::testbed::HelperDaemon>(CORVANTIS_HELPER_PROGRAM, folder / "helper.sock", options);
     ::dup2(savedError.get(), STDERR_FILENO);
     ::chmod((folder / "helper.sock").c_str(), 0666);  // the helper itself decides whom it serves
     return daemon;

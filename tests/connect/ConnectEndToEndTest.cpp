@@ -59,6 +59,8 @@ namespace {
 
 constexpr const char* echoAddress = "192.0.2.1";
 constexpr const char* clientAddress = "198.51.100.2";
+// The name server of the client's resolver configuration.
+constexpr const char* nameServer = "192.0.2.53";
 constexpr const char* nft = "/usr/sbin/nft";
 
 double wallSeconds() {
@@ -164,14 +166,15 @@ protected:
             folder / "systemctl", "#!/bin/sh\necho \"$@\" >> " + (folder / "systemctl-calls").string() + "\n", 0755));
         const auto helperConfiguration = folder / "helper.conf";
         ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(helperConfiguration, "", 0600));
-        daemon = std::make_unique<corvantis::testbed::HelperDaemon>(
-            CORVANTIS_HELPER_PROGRAM, socket,
-            std::vector<std::string>{"--config", helperConfiguration.string(), "--bundle-resources",
-                                     testbed->bundle().string(), "--runtime-folder", (folder / "run").string(), "--openvpn",
-                                     wrapper.string(), "--systemctl", (folder / "systemctl").string(), "--guard-preferences",
-                                     guardKeys.string(), "--guard-script", guardScript.string(), "--guard-unit-folder",
-                                     (folder / "units").string()},
-            testbed->inClientNamespace());
+        // The client's resolver configuration is the test's own, never this machine's.
+        ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(folder / "resolv.conf",
+                                                                          std::string("nameserver ") + nameServer + "\n", 0644));
+        auto options = corvantis::testbed::HelperDaemon::privateFilesIn(folder.path());
+        options.insert(options.end(), {"--config", helperConfiguration.string(), "--bundle-resources", testbed->bundle().string(),
+                                       "--openvpn", wrapper.string(), "--systemctl", (folder / "systemctl").string(),
+                                       "--guard-preferences", guardKeys.string(), "--guard-script", guardScript.string()});
+        daemon = std::make_unique<corvantis::testbed::HelperDaemon>(CORVANTIS_HELPER_PROGRAM, socket, options,
+                                                                    testbed->inClientNamespace());
 
         relay = std::make_unique<corvantis::testing::LoopbackRelay>(echoAddress, 80);
         const auto relayUrl = "http://127.0.0.1:" + std::to_string(relay->port()) + "/";
@@ -383,8 +386,18 @@ TEST_F(ConnectEndToEnd, AnAddressCheckBeforeTheHelpersReplyStillDrawsTheWholeCon
     ASSERT_TRUE(keys) << keys.error().message;
     EXPECT_NE(keys.value().find("engaged=1"), std::string::npos) << keys.value();
     EXPECT_NE(keys.value().find(OpenVpnTestbed::serverAddress), std::string::npos) << keys.value();
+    // The name server routed and let through is the one of the client's resolver configuration.
+    const std::string nameServerRoute = std::string("route=") + nameServer + " via " + OpenVpnTestbed::serverAddress;
+    const auto keyText = [&] {
+        const auto read = platform::foundation::FileSystem::readFile(guardKeys);
+        return read ? read.value() : std::string();
+    };
+    EXPECT_TRUE(mainQueue->runUntil([&] { return keyText().find(nameServerRoute) != std::string::npos; }, 10s)) << keyText();
     startGuard();
     EXPECT_TRUE(mainQueue->runUntil([&] { return guardTable().find("policy drop;") != std::string::npos; }, 10s))
+        << guardTable();
+    EXPECT_NE(guardTable().find(std::string("ip daddr ") + nameServer + " meta l4proto { tcp, udp } th dport 53 accept"),
+              std::string::npos)
         << guardTable();
     log->clear();
     view->checkConnectionState();

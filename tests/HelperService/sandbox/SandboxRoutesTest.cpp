@@ -58,14 +58,11 @@ protected:
         ASSERT_TRUE(FileSystem::writeFileAtomically(folder / "helper.conf", "", 0644));
         ASSERT_TRUE(FileSystem::writeFileAtomically(
             folder / "systemctl", "#!/bin/sh\necho \"$@\" >> " + (folder / "systemctl-calls").string() + "\n", 0755));
-        daemon = std::make_unique<HelperDaemon>(
-            helperProgram(), socket,
-            std::vector<std::string>{
-                "--config", (folder / "helper.conf").string(), "--bundle-resources", bundle.string(), "--systemctl",
-                (folder / "systemctl").string(), "--resolv-etc", (folder / "resolv.conf").string(), "--resolv-var",
-                (folder / "resolv.conf").string(), "--resolv-backup", (folder / "resolv.backup").string(), "--guard-preferences",
-                (folder / "guard" / "gateway.conf").string(), "--guard-script",
-                (folder / "guard" / "corvantis_guard.sh").string(), "--guard-unit-folder", (folder / "units").string()});
+        auto options = HelperDaemon::privateFilesIn(folder.path());
+        options.insert(options.end(),
+                       {"--config", (folder / "helper.conf").string(), "--bundle-resources", bundle.string(), "--systemctl",
+                        (folder / "systemctl").string(), "--guard-script", (folder / "guard" / "corvantis_guard.sh").string()});
+        daemon = std::make_unique<HelperDaemon>(helperProgram(), socket, options);
     }
 
     void TearDown() override {

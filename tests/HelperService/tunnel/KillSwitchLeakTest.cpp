@@ -72,14 +72,13 @@ protected:
         ASSERT_TRUE(FileSystem::writeFileAtomically(folder / "helper.conf", "", 0600));
         ASSERT_TRUE(FileSystem::writeFileAtomically(
             folder / "systemctl", "#!/bin/sh\necho \"$@\" >> " + (folder / "systemctl-calls").string() + "\n", 0755));
-        helper = std::make_unique<HelperDaemon>(
-            corvantis::testing::helperProgram(), socket,
-            std::vector<std::string>{"--config", (folder / "helper.conf").string(), "--bundle-resources",
-                                     testbed->bundle().string(), "--runtime-folder", (folder / "run").string(), "--openvpn",
-                                     "/usr/sbin/openvpn", "--systemctl", (folder / "systemctl").string(), "--guard-preferences",
-                                     keyFile.string(), "--guard-script", (folder / "guard" / "corvantis_guard.sh").string(),
-                                     "--guard-unit-folder", (folder / "units").string()},
-            testbed->inClientNamespace());
+        auto options = HelperDaemon::privateFilesIn(folder.path());
+        options.insert(options.end(),
+                       {"--config", (folder / "helper.conf").string(), "--bundle-resources", testbed->bundle().string(),
+                        "--openvpn", "/usr/sbin/openvpn", "--systemctl", (folder / "systemctl").string(), "--guard-preferences",
+                        keyFile.string(), "--guard-script", (folder / "guard" / "corvantis_guard.sh").string()});
+        helper =
+            std::make_unique<HelperDaemon>(corvantis::testing::helperProgram(), socket, options, testbed->inClientNamespace());
     }
 
     void TearDown() override {
@@ -96,10 +95,11 @@ protected:
     // The guard as its unit runs it, in the client namespace.
     void startGuard() {
         const auto program = corvantis::testing::helperProgram();
+        const auto resolver = folder / "resolv.conf";
         guard = ::fork();
         if (guard == 0) {
             ::execl("/sbin/ip", "ip", "netns", "exec", clientNamespace, program.c_str(), "--guard", keyFile.c_str(), "--nft", nft,
-                    nullptr);
+                    "--resolv-conf", resolver.c_str(), nullptr);
             ::_exit(127);
         }
     }

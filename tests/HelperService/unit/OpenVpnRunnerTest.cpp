@@ -10,7 +10,10 @@
 #include <condition_variable>
 #include <csignal>
 #include <mutex>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using corvantis::testing::FakeProcessLauncher;
 using corvantis::testing::HelperFixture;
@@ -369,6 +372,35 @@ TEST(OpenVpnRunner, ARealProgramThatPromptsGetsItsAnswersThroughThePipe) {
     EXPECT_NE(replies.all()[0][1].find("answers: alice/pass word\nadd net 0.0.0.0: gateway \n"), std::string::npos)
         << replies.all()[0][1];
     EXPECT_EQ(replies.all()[0].size(), 2u);
+}
+
+TEST(OpenVpnRunner, AProfileLargerThanTheReaderTakesIsRefusedUnread) {
+    OpenVpnFixture fixture;
+    // Sparse, so it takes no room on disk; read whole, it would take 8 GiB of root's memory.
+    ASSERT_EQ(::truncate(fixture.profile.c_str(), off_t{8} << 30), 0);
+    // In a child whose memory is capped far below that, where a reader that takes it all fails.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit memory{std::size_t{1} << 30, std::size_t{1} << 30};
+        if (::setrlimit(RLIMIT_DATA, &memory) != 0) ::_exit(3);
+        try {
+            Replies replies;
+            fixture.helper->runOpenVPN("/usr/sbin/openvpn", fixture.profile.string(), "alice", "pw", fixture.bundle.string(),
+                                       replies.channel());
+            const auto all = replies.all();
+            const bool refused = all.size() == 1 && all[0].size() == 2 && all[0][0] == "ended" &&
+                                 all[0][1].find("the profile is larger than 1 MiB") != std::string::npos;
+            ::_exit(refused && fixture.launcher->launches().empty() ? 0 : 1);
+        } catch (const std::bad_alloc&) {
+            ::_exit(2);
+        }
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child ended by signal " << WTERMSIG(status);
+    EXPECT_NE(WEXITSTATUS(status), 2) << "the helper read the whole profile into memory";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the profile was not refused for its size alone";
 }
 
 TEST(OpenVpnRunner, AProgramThatCannotStartGivesEndedWithTheReason) {

@@ -317,15 +317,10 @@ protected:
     void startHelper() {
         const auto path = [&](const char* name) { return (folder / name).string(); };
         ::unlink(socket().c_str());
-        helper = std::make_unique<HelperDaemon>(
-            helperProgram(), socket(),
-            std::vector<std::string>{"--config", installedConfiguration,
-                                     "--allow-uid=" + std::to_string(ordinaryUser), "--runtime-folder=" + path("run"),
-                                     "--systemctl=" + path("systemctl"), "--guard-preferences=" + path("guard/gateway.conf"),
-                                     "--guard-script=" + path("guard/corvantis_guard.sh"), "--guard-unit-folder=" + path("units"),
-                                     "--resolv-etc=" + path("resolv.conf"), "--resolv-var=" + path("resolv.conf"),
-                                     "--resolv-backup=" + path("resolv.backup")},
-            testbed->inClientNamespace());
+        auto options = HelperDaemon::privateFilesIn(folder.path());
+        options.insert(options.end(), {"--config", installedConfiguration, "--allow-uid=" + std::to_string(ordinaryUser),
+                                       "--systemctl=" + path("systemctl"), "--guard-script=" + path("guard/corvantis_guard.sh")});
+        helper = std::make_unique<HelperDaemon>(helperProgram(), socket(), options, testbed->inClientNamespace());
         ::chmod(socket().c_str(), 0666);  // the helper itself decides whom it serves
     }
 
