@@ -36,6 +36,8 @@ struct CallScratch {
     std::vector<DestinationProtocol*> destinations;
     // The record for the destinations that need one; its message is the call's message.
     LogDetails record{Level::debug, {}, {}, {}, {}, 0};
+    // The line of each destination that writes straight from the call, one after the other.
+    std::string line;
 };
 
 platform::dispatch::WallTime now() {
@@ -196,7 +198,7 @@ void PRQLogger::dispatch(Level level, const CallSite& site, const UserInfo& user
     }
     LogDetails& record = scratch->record;
     if (destinations.empty() || !writeMessage(record.message)) return;
-    const LogCall call{*this, level, site, now(), record.message};
+    const LogCall call{*this, level, site, now(), record.message, section, scratch->line};
     bool recordMade = false;
     for (auto* destination : destinations) {
         if (destination->writeDirectly(call)) continue;
@@ -212,6 +214,7 @@ void PRQLogger::dispatch(Level level, const CallSite& site, const UserInfo& user
         destination->process(record);
     }
     releaseIfOversized(record.message);
+    releaseIfOversized(call.line);
 }
 
 void PRQLogger::loglnWithoutMessage(Level level, const UserInfo& userInfo, const CallSite& site) {

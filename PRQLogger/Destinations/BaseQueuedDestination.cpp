@@ -1,6 +1,5 @@
 #include "PRQLogger/Destinations/BaseQueuedDestination.hpp"
 
-#include "PRQLogger/Misc/ThreadScratch.hpp"
 #include "PRQLogger/PRQLogger.hpp"
 
 namespace prq {
@@ -37,17 +36,14 @@ void BaseQueuedDestination::output(const LogDetails& logDetails, const std::stri
 }
 
 bool BaseQueuedDestination::writeDirectly(const LogCall& call) {
-    const ReadSection section;
-    const auto& mine = settings(section);
+    const auto& mine = settings(call.section);
     // Its owner is the caller, as a rule, which lives throughout the call.
-    const auto reading = call.logger.is(mine.owner) ? Reading{mine, &call.logger.settings(section)} : read(section);
+    const auto reading = call.logger.is(mine.owner) ? Reading{mine, &call.logger.settings(call.section)} : read(call.section);
     if (!reading.owner) return true;  // nothing to write for
     if (reading.settings.logQueue || hasFiltersOrFormatters(reading)) return false;
-    const ThreadScratch<std::string> line;
-    line->clear();
-    reading.settings.shape.appendLine(*line, piecesOf(call), *reading.owner);
-    writeComposed(*line);
-    releaseIfOversized(*line);
+    call.line.clear();
+    reading.settings.shape.appendLine(call.line, piecesOf(call), *reading.owner);
+    writeComposed(call.line);
     return true;
 }
 

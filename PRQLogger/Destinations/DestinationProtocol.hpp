@@ -17,13 +17,16 @@ namespace prq {
 class PRQLogger;
 
 // One log call as a logger hands it to destinations that make their lines from the call itself,
-// without a record (see `writeDirectly`).
+// without a record (see `writeDirectly`). The settings they read stay valid while the call's
+// `section` lasts; `line` is the call's storage for a destination's line, reused by the next.
 struct LogCall {
     const PRQLogger& logger;
     Level level;
     const CallSite& site;
     platform::dispatch::WallTime date;
     std::string_view message;
+    const ReadSection& section;
+    std::string& line;
 };
 
 // One place that log lines go to. A destination is always held by a `std::shared_ptr`.
