@@ -10,6 +10,8 @@
 #include <cstring>
 #include <deque>
 #include <fcntl.h>
+#include <functional>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unzip.h>
@@ -48,8 +50,22 @@ std::optional<mode_t> storedPermissions(const ArchiveReader::Entry& entry) {
     return permissions;
 }
 
+void reportPermissionFailure(const std::string& fullPath, const std::string& error) {
+    platform::foundation::consolePrint("Failed to set permissions to file " + fullPath + ", error: " + error);
+}
+
 void reportPermissionFailure(const std::string& fullPath) {
-    platform::foundation::consolePrint("Failed to set permissions to file " + fullPath + ", error: " + std::strerror(errno));
+    reportPermissionFailure(fullPath, std::strerror(errno));
+}
+
+std::size_t depthOf(std::string_view name) {
+    std::size_t depth = 0;
+    for (std::size_t at = 0; at < name.size();) {
+        const auto slash = std::min(name.find('/', at), name.size());
+        if (slash > at) ++depth;
+        at = slash + 1;
+    }
+    return depth;
 }
 
 void failUnless(bool condition) {
@@ -106,6 +122,7 @@ void Unzipper::run(const Zip::ProgressHandler& progress, const Zip::FileOutputHa
     while (!inFlight.empty()) finishOldest();
     // Anything but the end of the list means entries were left out.
     failUnless(!walkFailed && result == UNZ_END_OF_LIST_OF_FILE);
+    applyFolderPermissions();
     if (progress) progress(1.0);
     progressObject->setCompletedUnitCount(static_cast<std::int64_t>(archiveSize_));
 }
@@ -171,10 +188,7 @@ bool Unzipper::finish(const Walked& walked, Unpacked unpacked) {
     const std::string fullPath = destination_.appendingPathComponent(walked.name).path();
     if (walked.isFolder) {
         failUnless(unpacked.intact);
-        if (const auto permissions = storedPermissions(walked.entry);
-            permissions && ::fchmod(unpacked.folder->get(), *permissions) != 0) {
-            reportPermissionFailure(fullPath);
-        }
+        if (const auto permissions = storedPermissions(walked.entry)) folderPermissions_.push_back({walked.name, *permissions});
         return true;
     }
     if (unpacked.skipped) return false;
@@ -189,6 +203,22 @@ bool Unzipper::finish(const Walked& walked, Unpacked unpacked) {
     if (permissions && ::fchmod(unpacked.file->fd(), *permissions) != 0) reportPermissionFailure(fullPath);
     failUnless(unpacked.file->commit().hasValue());
     return true;
+}
+
+void Unzipper::applyFolderPermissions() {
+    // Deepest first, so a folder that will not let its owner in or write is closed only after
+    // everything below it; a folder named twice gets the later entry's permissions.
+    std::ranges::stable_sort(folderPermissions_, std::greater<>{},
+                             [](const FolderPermissions& folder) { return depthOf(folder.name); });
+    for (const auto& [name, permissions] : folderPermissions_) {
+        const std::string fullPath = destination_.appendingPathComponent(name).path();
+        auto folder = folder_->makeFolder(name);
+        if (!folder.hasValue()) {
+            reportPermissionFailure(fullPath, folder.error().message);
+        } else if (::fchmod(folder.value().get(), permissions) != 0) {
+            reportPermissionFailure(fullPath);
+        }
+    }
 }
 
 std::unique_ptr<ArchiveReader> Unzipper::takeReader() {
