@@ -23,6 +23,9 @@ using platform::foundation::ReplacementFile;
 
 namespace {
 constexpr std::size_t readSize = std::size_t{1} << 18;
+// A small entry reads through a smaller buffer, which the allocator hands out again without
+// fresh pages; one that is not there yet would be a page fault per 4 KiB.
+constexpr std::size_t smallestRead = std::size_t{1} << 16;
 // Entries read ahead of the one being finished, per worker.
 constexpr std::size_t entriesPerThread = 2;
 
@@ -91,8 +94,8 @@ void Unzipper::run(const Zip::ProgressHandler& progress, const Zip::FileOutputHa
 
     double runningPosition = 0;
     std::deque<Walked> inFlight;
-    const unsigned threads = processorCount();
-    OrderedWorkQueue<Unpacked> queue("com.corvantis.zip.inflate", threads, entriesPerThread * threads);
+    const unsigned threads = threadsFor(archiveSize_);
+    OrderedWorkQueue<Unpacked> queue(threads, entriesPerThread * threads);
     const auto finishOldest = [&] {
         const Walked walked = std::move(inFlight.front());
         inFlight.pop_front();
@@ -174,7 +177,8 @@ void Unzipper::unpackFile(ArchiveReader& reader, const Walked& walked, Unpacked&
     }
     auto file = ReplacementFile::create(unpacked.folder->get(), fileName(walked.name));
     if (!file.hasValue()) return;
-    std::vector<std::uint8_t> buffer(readSize);
+    std::vector<std::uint8_t> buffer(
+        static_cast<std::size_t>(std::clamp<std::uint64_t>(walked.entry.uncompressedSize + 1, smallestRead, readSize)));
     std::uint64_t written = 0;
     for (long count; (count = reader.read(buffer)) > 0; written += static_cast<std::uint64_t>(count)) {
         if (!writeAll(file.value().fd(), std::span(buffer).first(static_cast<std::size_t>(count)))) return;

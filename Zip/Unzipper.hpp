@@ -21,8 +21,9 @@ namespace corvantis::zip {
 // its target and takes the target's place only after its CRC and size have checked out, so a
 // failing entry never destroys the file it would have replaced.
 //
-// The caller's thread walks the archive's directory; worker threads, each with a reader of its
-// own, inflate the entries into their temporary files. The caller then finishes the entries in
+// The caller's thread walks the archive's directory; the shared worker threads (for a small
+// archive the caller's own), each with a reader of its own, inflate the entries into their
+// temporary files. The caller then finishes the entries in
 // archive order: the overwrite rule, the checks, a file's permissions, the rename into place and
 // the reports. So the outcome is the one-by-one walk's, except that folders of entries after a
 // failing one may already have been made. Folders get their permissions once every entry is in
