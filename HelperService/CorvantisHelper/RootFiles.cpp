@@ -5,6 +5,7 @@
 #include "platform/foundation/FileDescriptor.hpp"
 #include "platform/foundation/FileSystem.hpp"
 
+#include <cstdint>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,6 +37,22 @@ Expected<OpenFile> openRegularFile(const std::filesystem::path& path, int folder
 
 Expected<std::string> readAll(const OpenFile& file, const std::filesystem::path& path) {
     return platform::foundation::FileSystem::readOpenFile(file.descriptor.get(), path.string());
+}
+
+// At most `largest` bytes: a file that is larger, or grows past it while it is read, is refused.
+Expected<std::string> readAtMost(const OpenFile& file, const std::filesystem::path& path, std::size_t largest) {
+    const Error tooLarge{EFBIG, path.string() + " is larger than " + std::to_string(largest) + " bytes"};
+    if (static_cast<std::uintmax_t>(file.info.st_size) > largest) return tooLarge;
+    std::string content;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t count = ::read(file.descriptor.get(), buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR) continue;
+        if (count < 0) return Error::fromErrno("Cannot read " + path.string());
+        if (count == 0) return content;
+        if (content.size() + static_cast<std::size_t>(count) > largest) return tooLarge;
+        content.append(buffer, static_cast<std::size_t>(count));
+    }
 }
 
 // A file of `owner`'s that nobody else can have written.
@@ -93,7 +110,7 @@ Expected<std::string> readTrustedFile(const std::filesystem::path& path) {
     return readAll(file.value(), path);
 }
 
-Expected<std::string> readPrivateFileOf(const std::filesystem::path& path, uid_t uid, gid_t gid) {
+Expected<std::string> readPrivateFileOf(const std::filesystem::path& path, uid_t uid, gid_t gid, std::size_t largest) {
     if (!path.is_absolute() || !path.has_filename()) return Error{EINVAL, path.string() + " is not an absolute file path"};
     auto identity = ScopedFileSystemIdentity::assume(uid, gid);
     if (!identity) return identity.error();
@@ -112,7 +129,7 @@ Expected<std::string> readPrivateFileOf(const std::filesystem::path& path, uid_t
     auto file = openRegularFile(path, folder.get());
     if (!file) return file.error();
     if (auto own = requireOwnFile(file.value(), path, uid); !own) return own.error();
-    return readAll(file.value(), path);
+    return readAtMost(file.value(), path, largest);
 }
 
 }  // namespace corvantis::helper::RootFiles

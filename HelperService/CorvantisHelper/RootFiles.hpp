@@ -2,6 +2,7 @@
 
 #include "platform/foundation/Expected.hpp"
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <sys/types.h>
@@ -24,8 +25,11 @@ platform::foundation::Expected<std::string> readTrustedFile(const std::filesyste
 // The content of a file that the user `uid` keeps to themselves, read with that user's
 // file-system identity (so a link can lead nowhere the user could not read anyway): in a folder
 // of the user's own that is no symbolic link and closed to everyone else, a regular file of the
-// user's own, no symbolic link, with one name, that nobody else may write.
-platform::foundation::Expected<std::string> readPrivateFileOf(const std::filesystem::path& path, uid_t uid, gid_t gid);
+// user's own, no symbolic link, with one name, that nobody else may write. A file of more than
+// `largest` bytes is refused (EFBIG) without being read further: root's memory is not the
+// caller's to fill.
+platform::foundation::Expected<std::string> readPrivateFileOf(const std::filesystem::path& path, uid_t uid, gid_t gid,
+                                                              std::size_t largest);
 
 }  // namespace RootFiles
 

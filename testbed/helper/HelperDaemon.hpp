@@ -21,6 +21,13 @@ public:
 
     pid_t pid() const { return pid_; }
 
+    // Options that keep inside `folder` every file the helper otherwise keeps in the system's
+    // folders (resolver files and backup, the guard's key file, script and unit, the L2TP stores,
+    // the run folder) and make its systemctl one that does nothing, so that a test's helper never
+    // reads or writes this machine's own. A test gives its own settings after these: the last
+    // one given counts.
+    static std::vector<std::string> privateFilesIn(const std::filesystem::path& folder);
+
     // Runs the program with `options` only (no socket) and returns its exit status.
     static int runToExit(const std::filesystem::path& program, const std::vector<std::string>& options);
 

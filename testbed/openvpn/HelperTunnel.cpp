@@ -20,11 +20,10 @@ HelperTunnel::HelperTunnel(const OpenVpnTestbed& testbed, const std::filesystem:
     if (auto written = platform::foundation::FileSystem::writeFileAtomically(configuration, "", 0600); !written) {
         throw std::runtime_error(written.error().message);
     }
-    daemon_ = std::make_unique<HelperDaemon>(
-        helperProgram, socket_,
-        std::vector<std::string>{"--config", configuration.string(), "--bundle-resources", testbed.bundle().string(),
-                                 "--runtime-folder", runtime_.string(), "--openvpn", openvpn.string()},
-        testbed.inClientNamespace());
+    auto options = HelperDaemon::privateFilesIn(folder);
+    options.insert(options.end(), {"--config", configuration.string(), "--bundle-resources", testbed.bundle().string(),
+                                   "--runtime-folder", runtime_.string(), "--openvpn", openvpn.string()});
+    daemon_ = std::make_unique<HelperDaemon>(helperProgram, socket_, options, testbed.inClientNamespace());
 }
 
 Expected<std::vector<std::string>> HelperTunnel::connect(const std::string& password) const {

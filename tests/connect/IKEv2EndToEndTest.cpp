@@ -73,12 +73,11 @@ TEST(IKEv2EndToEndTest, TheScreensStartBringsTheTunnelUpAndAWrongPasswordDoesNot
     ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(helperConfiguration, "", 0600));
     ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(folder / "resolv.conf", "nameserver 127.0.0.1\n", 0644));
     const auto runtime = folder / "run";
-    corvantis::testbed::HelperDaemon daemon(
-        CORVANTIS_HELPER_PROGRAM, socket,
-        {"--config", helperConfiguration.string(), "--bundle-resources", folder.path().string(), "--runtime-folder",
-         runtime.string(), "--ikev2-authorities", testbed.value()->caCertificate().string(), "--resolv-etc",
-         (folder / "resolv.conf").string(), "--resolv-var", (folder / "resolv.conf").string()},
-        testbed.value()->inClientNamespace());
+    auto options = corvantis::testbed::HelperDaemon::privateFilesIn(folder.path());
+    options.insert(options.end(),
+                   {"--config", helperConfiguration.string(), "--bundle-resources", folder.path().string(), "--runtime-folder",
+                    runtime.string(), "--ikev2-authorities", testbed.value()->caCertificate().string()});
+    corvantis::testbed::HelperDaemon daemon(CORVANTIS_HELPER_PROGRAM, socket, options, testbed.value()->inClientNamespace());
     corvantis::testing::ScopedEnvironment helperSocket("CORVANTIS_HELPER_SOCKET", socket.string());
 
     const auto mainQueue = platform::dispatch::MainQueue::make();

@@ -41,11 +41,12 @@ protected:
         ASSERT_TRUE(made) << made.error().message;
         testbed = std::move(made.value());
         ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(folder / "helper.conf", "", 0600));
-        helper = std::make_unique<HelperDaemon>(
-            corvantis::testing::helperProgram(), socket,
-            Texts{"--config", (folder / "helper.conf").string(), "--bundle-resources", testbed->bundle().string(),
-                  "--runtime-folder", runtime.string(), "--openvpn", "/usr/sbin/openvpn"},
-            testbed->inClientNamespace());
+        auto options = HelperDaemon::privateFilesIn(folder.path());
+        options.insert(options.end(),
+                       {"--config", (folder / "helper.conf").string(), "--bundle-resources", testbed->bundle().string(),
+                        "--runtime-folder", runtime.string(), "--openvpn", "/usr/sbin/openvpn"});
+        helper =
+            std::make_unique<HelperDaemon>(corvantis::testing::helperProgram(), socket, options, testbed->inClientNamespace());
     }
 
     void TearDown() override {

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <sys/stat.h>
 
 using corvantis::helper::HelperConfiguration;
@@ -78,6 +81,55 @@ TEST(HelperConfiguration, AFileOthersCouldHaveWrittenIsRefused) {
     ::chmod(file.c_str(), 0644);
     std::filesystem::create_symlink(file, folder / "link.conf");
     EXPECT_FALSE(HelperConfiguration::load({"--config", (folder / "link.conf").string()}));
+}
+
+// The README's "try it by hand" runs the helper as root on the reader's own machine, outside any
+// sandbox: every file it keeps for the system must lie in the folder it names, and neither routes
+// nor the kill-switch guard's unit may reach the machine.
+TEST(HelperConfiguration, TheReadmesHandRunKeepsTheHelperOffTheMachine) {
+    std::ifstream readme(CORVANTIS_SOURCE_DIR "/README.md");
+    const std::string text((std::istreambuf_iterator<char>(readme)), std::istreambuf_iterator<char>());
+    const std::string program = "build/app/Contents/Library/LaunchServices/com.corvantis.CorvantisHelper";
+    const auto start = text.find("sudo " + program + " ");
+    ASSERT_NE(start, std::string::npos) << "the README no longer starts the helper by hand";
+    std::string command;
+    for (auto at = start;;) {
+        const auto end = text.find('\n', at);
+        std::string line = text.substr(at, end - at);
+        const bool continued = line.ends_with('\\');
+        if (continued) line.pop_back();
+        command += line;
+        if (!continued || end == std::string::npos) break;
+        at = end + 1;
+    }
+    // The README's folder becomes the test's own, and the shell's part is done as the shell would.
+    TemporaryFolder folder;
+    const std::string readmeFolder = "/tmp/corvantis-try";
+    const std::vector<std::pair<std::string, std::string>> shell{
+        {readmeFolder, folder.path().string()}, {"$(id -u)", "1000"}, {"\"$PWD/resources\"", "/src/resources"}};
+    for (const auto& [written, meant] : shell) {
+        for (auto at = command.find(written); at != std::string::npos; at = command.find(written, at + meant.size())) {
+            command.replace(at, written.size(), meant);
+        }
+    }
+    std::istringstream words(command);
+    std::vector<std::string> arguments{std::istream_iterator<std::string>(words), std::istream_iterator<std::string>()};
+    ASSERT_GE(arguments.size(), 2u);
+    ASSERT_EQ(arguments[1], program);
+    arguments.erase(arguments.begin(), arguments.begin() + 2);
+    ASSERT_TRUE(FileSystem::writeFileAtomically(folder / "helper.conf", "", 0644));
+
+    const auto loaded = HelperConfiguration::load(arguments);
+    ASSERT_TRUE(loaded) << loaded.error().message;
+    const auto& configuration = loaded.value();
+    for (const auto& path :
+         {configuration.socket, configuration.resolver.etc, configuration.resolver.var, configuration.resolver.backup,
+          configuration.guard.preferences, configuration.guard.script, configuration.guard.unitFolder,
+          configuration.runtimeFolder, configuration.systemKeychain, configuration.networkPreferences}) {
+        EXPECT_EQ(path.string().rfind(folder.path().string() + "/", 0), 0u) << path << " is not in the README's folder";
+    }
+    EXPECT_EQ(configuration.tools.ip, "/bin/true") << "routes would change";
+    EXPECT_EQ(configuration.tools.systemctl, "/bin/true") << "the guard's unit would be installed and started";
 }
 
 }  // namespace

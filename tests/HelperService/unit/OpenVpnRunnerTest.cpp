@@ -2,6 +2,7 @@
 
 #include "platform/foundation/FileSystem.hpp"
 #include "support/HelperFixture.hpp"
+#include "support/ProfileShapes.hpp"
 #include "support/VirtualTime.hpp"
 
 #include <gtest/gtest.h>
@@ -9,7 +10,10 @@
 #include <condition_variable>
 #include <csignal>
 #include <mutex>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using corvantis::testing::FakeProcessLauncher;
 using corvantis::testing::HelperFixture;
@@ -109,10 +113,14 @@ TEST(OpenVpnRunner, RunsTheConfiguredProgramWithItsOwnRootOnlyFolder) {
     EXPECT_EQ(modeOf(folder / "credentials"), 0600u);
     EXPECT_EQ(fixture.read(folder / "credentials"), "alice\ns3cret pass\n");
     EXPECT_EQ(modeOf(folder / "config.ovpn"), 0600u);
-    EXPECT_EQ(fixture.read(folder / "config.ovpn"), fixture.read(fixture.profile));
+    // openvpn reads the helper's own rendering of the profile, not the caller's text.
+    EXPECT_EQ(fixture.read(folder / "config.ovpn"),
+              "client\ndev tun\nproto udp\nremote 198.51.100.1 1194\nauth-user-pass\nkeysize 256\nup up.sh\ndown down.sh\n" +
+                  corvantis::testing::block("ca", corvantis::testing::pemObject("CERTIFICATE")));
     EXPECT_EQ(fixture.read(folder / "up.sh"), fixture.read(fixture.bundle / "up.sh"));
     EXPECT_EQ(modeOf(folder / "down.sh"), 0700u);
-    EXPECT_TRUE(fixture.log->mentions("Running /usr/sbin/openvpn in place of the requested /Applications/"));
+    EXPECT_TRUE(fixture.log->mentions("Running /usr/sbin/openvpn in place of the requested program"));
+    EXPECT_FALSE(fixture.log->mentions("/Applications/"));
     EXPECT_FALSE(fixture.log->mentions("s3cret"));
 
     process->exit(1);
@@ -298,11 +306,22 @@ TEST(OpenVpnRunner, RefusedRequestsAnswerEndedWithTheReasonAndStartNothing) {
         {"a profile others may write", [](OpenVpnFixture& f) { f.write(f.profile, "client\n", 0666); }, "", "pw",
          "is writable by group or others"},
         {"a profile that loads a plugin", [](OpenVpnFixture& f) { f.write(f.profile, "client\nplugin /tmp/evil.so\n"); }, "",
-         "pw", "line 2 (\"plugin /tmp/evil.so\") is not a client directive"},
+         "pw", "The profile's line 2 is not a directive the helper accepts"},
+        {"a plugin after a block's closing tag",
+         [](OpenVpnFixture& f) {
+             f.write(f.profile, "client\nremote 198.51.100.1 1194\n<ca>\n" + corvantis::testing::pemObject("CERTIFICATE") +
+                                    "</ca>plugin /tmp/evil.so\n");
+         },
+         "", "pw", "The profile's line 7 begins with \"<\" inside the <ca> block"},
+        {"a plugin past the line length openvpn reads",
+         [](OpenVpnFixture& f) {
+             f.write(f.profile, "client\nremote 198.51.100.1 1194\n#" + std::string(300, 'x') + "plugin /tmp/evil.so\n");
+         },
+         "", "pw", "The profile's line 3 is longer than 254 bytes"},
         {"a profile with another up script", [](OpenVpnFixture& f) { f.write(f.profile, "client\nup /tmp/evil.sh\n"); }, "", "pw",
-         "runs a script other than the bundle's up.sh"},
+         "gives \"up\" an argument 1 that is not one of up.sh"},
         {"a profile that names a credentials file", [](OpenVpnFixture& f) { f.write(f.profile, "auth-user-pass /etc/shadow\n"); },
-         "", "pw", "names a file"},
+         "", "pw", "gives \"auth-user-pass\" too many arguments"},
         {"an up script others may write", [](OpenVpnFixture& f) { f.write(f.bundle / "up.sh", "#!/bin/sh\n", 0777); }, "", "pw",
          "refusing the bundle's up.sh"},
         {"a profile that is a symbolic link",
@@ -325,6 +344,10 @@ TEST(OpenVpnRunner, RefusedRequestsAnswerEndedWithTheReasonAndStartNothing) {
         EXPECT_NE(replies.all()[0][1].find(testCase.reason), std::string::npos) << testCase.what << ": " << replies.all()[0][1];
         EXPECT_TRUE(fixture.runFolders().empty()) << testCase.what;
         EXPECT_TRUE(fixture.log->mentions("OpenVPN not started")) << testCase.what;
+        // Neither the profile's text nor a path the caller named reaches the log.
+        for (const auto& chosen : {std::string("evil"), std::string("shadow"), fixture.profile.parent_path().string()}) {
+            EXPECT_FALSE(fixture.log->mentions(chosen)) << testCase.what << ": " << chosen;
+        }
     }
 }
 
@@ -349,6 +372,35 @@ TEST(OpenVpnRunner, ARealProgramThatPromptsGetsItsAnswersThroughThePipe) {
     EXPECT_NE(replies.all()[0][1].find("answers: alice/pass word\nadd net 0.0.0.0: gateway \n"), std::string::npos)
         << replies.all()[0][1];
     EXPECT_EQ(replies.all()[0].size(), 2u);
+}
+
+TEST(OpenVpnRunner, AProfileLargerThanTheReaderTakesIsRefusedUnread) {
+    OpenVpnFixture fixture;
+    // Sparse, so it takes no room on disk; read whole, it would take 8 GiB of root's memory.
+    ASSERT_EQ(::truncate(fixture.profile.c_str(), off_t{8} << 30), 0);
+    // In a child whose memory is capped far below that, where a reader that takes it all fails.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit memory{std::size_t{1} << 30, std::size_t{1} << 30};
+        if (::setrlimit(RLIMIT_DATA, &memory) != 0) ::_exit(3);
+        try {
+            Replies replies;
+            fixture.helper->runOpenVPN("/usr/sbin/openvpn", fixture.profile.string(), "alice", "pw", fixture.bundle.string(),
+                                       replies.channel());
+            const auto all = replies.all();
+            const bool refused = all.size() == 1 && all[0].size() == 2 && all[0][0] == "ended" &&
+                                 all[0][1].find("the profile is larger than 1 MiB") != std::string::npos;
+            ::_exit(refused && fixture.launcher->launches().empty() ? 0 : 1);
+        } catch (const std::bad_alloc&) {
+            ::_exit(2);
+        }
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child ended by signal " << WTERMSIG(status);
+    EXPECT_NE(WEXITSTATUS(status), 2) << "the helper read the whole profile into memory";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the profile was not refused for its size alone";
 }
 
 TEST(OpenVpnRunner, AProgramThatCannotStartGivesEndedWithTheReason) {
