@@ -3,7 +3,7 @@
 // not counted), and each time the user opens the city list, goes back and logs out, as a person
 // would. Crash reports go to the backend's store endpoint as they would to the service. Prints
 // the resident memory after each sign-in (city list seen) on standard error and one table row,
-// the last sign-in's against the first's (see scripts/bench).
+// the largest of them against the first (see scripts/bench).
 #include "HelperService/CorvantisHelperController/HelperService.hpp"
 #include "app/AppDelegate.hpp"
 #include "app/ConnectView.hpp"
@@ -25,6 +25,7 @@
 #include "platform/ui/Alert.hpp"
 #include "platform/ui/Button.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -193,11 +194,12 @@ int main() {
                       << formatted("%.1f MB", resident.back()) << "\n";
             logOut();
         }
-        const double ratio = resident.back() / resident.front();
-        corvantis::bench::printRow(
-            "resident memory after the 10th sign-in with " + std::string(servers) + " servers vs after the 1st",
-            formatted("%.1f MB", resident.back()), formatted("%.1f MB", resident.front()), formatted("%.3fx", ratio), "<= 1.05x",
-            ratio <= 1.05);
+        const double largest = std::ranges::max(resident);
+        const double ratio = largest / resident.front();
+        corvantis::bench::printRow("largest resident memory over " + std::to_string(signIns) + " sign-ins with " +
+                                       std::string(servers) + " servers vs after the 1st",
+                                   formatted("%.1f MB", largest), formatted("%.1f MB", resident.front()),
+                                   formatted("%.3fx", ratio), "<= 1.05x", ratio <= 1.05);
         MainWindow::resetShared();
         corvantis::AppDelegate::setShared(nullptr);
     } catch (const std::exception& error) {
