@@ -14,8 +14,8 @@ using Bytes = std::vector<std::uint8_t>;
 // Enough pieces in flight that no worker waits while the caller reads or writes one.
 constexpr std::size_t piecesPerThread = 3;
 
-unsigned threadCount(unsigned wanted) {
-    return wanted != 0 ? wanted : processorCount();
+unsigned threadCount(unsigned wanted, std::uint64_t expectedBytes) {
+    return wanted != 0 ? wanted : threadsFor(expectedBytes);
 }
 
 // A piece read from a file; `ended` when the file (or the part of it wanted) ends with it.
@@ -50,11 +50,11 @@ ArchivePacker::Options& ArchivePacker::defaultOptions() {
     return options;
 }
 
-ArchivePacker::ArchivePacker(ArchiveWriter& archive, int level, const Options& options)
+ArchivePacker::ArchivePacker(ArchiveWriter& archive, int level, std::uint64_t expectedBytes, const Options& options)
     : archive_(archive),
       level_(level),
       pieceSize_(std::max<std::size_t>(options.pieceSize, 1)),
-      queue_("com.corvantis.zip.deflate", threadCount(options.threads), piecesPerThread * threadCount(options.threads)) {}
+      queue_(threadCount(options.threads, expectedBytes), piecesPerThread * threadCount(options.threads, expectedBytes)) {}
 
 ArchivePacker::Pending& ArchivePacker::begin(Entry entry) {
     auto& pending = pending_.emplace_back();

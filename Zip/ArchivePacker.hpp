@@ -26,13 +26,14 @@ namespace corvantis::zip {
 class ArchivePacker {
 public:
     struct Options {
-        unsigned threads = 0;                          // 0: one per processor
+        unsigned threads = 0;                          // 0: as many as the work is worth
         std::size_t pieceSize = std::size_t{1} << 20;  // bytes deflated as one piece
     };
     // The options every packing uses; tests change them to compare layouts.
     static Options& defaultOptions();
 
-    ArchivePacker(ArchiveWriter& archive, int level, const Options& options = defaultOptions());
+    // `expectedBytes`: about how much all entries together hold.
+    ArchivePacker(ArchiveWriter& archive, int level, std::uint64_t expectedBytes, const Options& options = defaultOptions());
 
     struct Entry {
         std::string name;

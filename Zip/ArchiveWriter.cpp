@@ -26,9 +26,29 @@ bool needsZip64(std::uint64_t size) {
 }
 
 // Readers take names without the flag as their legacy code page, which garbles UTF-8.
-bool needsUtf8Flag(const std::string& name) {
+bool isUtf8BeyondAscii(const std::string& name) {
     const bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     return !ascii && platform::foundation::isValidUtf8(name);
+}
+
+// Info-ZIP's unzip reads the flag only for entries made on Unix-like systems; for ours, recorded
+// as made on MS-DOS, it takes the name from its Unicode Path field: the field's id, its length,
+// version 1, the CRC-32 of the name as the header holds it, then the name in UTF-8.
+std::string unicodePathField(const std::string& name) {
+    constexpr std::uint16_t unicodePathId = 0x7075;
+    constexpr std::size_t fixedSize = 1 + 4;
+    // The header's extra field length counts 16 bits, the zip64 field included.
+    constexpr std::size_t largestName = 0xFFFF - 4 - fixedSize - 32;
+    if (!isUtf8BeyondAscii(name) || name.size() > largestName) return {};
+    std::string field;
+    const auto append = [&field](std::uint32_t value, int bytes) {
+        for (int byte = 0; byte < bytes; ++byte) field.push_back(static_cast<char>((value >> (8 * byte)) & 0xFF));
+    };
+    append(unicodePathId, 2);
+    append(static_cast<std::uint32_t>(fixedSize + name.size()), 2);
+    append(1, 1);
+    append(static_cast<std::uint32_t>(crc32_z(0, reinterpret_cast<const Bytef*>(name.data()), name.size())), 4);
+    return field + name;
 }
 
 // minizip writes through these, on a stream we opened, so the archive goes into our temporary
@@ -91,13 +111,16 @@ void ArchiveWriter::openEntry(const std::string& name, const EntryDate& date, st
     info.tmz_date.tm_mday = date.day;
     info.tmz_date.tm_mon = date.month;
     info.tmz_date.tm_year = date.year;
-    unsigned long flags = needsUtf8Flag(name) ? utf8NameFlag : 0;
+    unsigned long flags = isUtf8BeyondAscii(name) ? utf8NameFlag : 0;
     if (encrypts()) flags |= encryptedFlag;
     entryIsZip64_ = needsZip64(expectedSize);
     entrySize_ = 0;
-    const int result =
-        zipOpenNewFileInZip4_64(handle_, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED, level_, 1, -MAX_WBITS,
-                                8, Z_DEFAULT_STRATEGY, nullptr, 0, versionMadeBy, flags, entryIsZip64_ ? 1 : 0);
+    const std::string extra = unicodePathField(name);
+    const auto extraSize = static_cast<uInt>(extra.size());
+    const void* extraBytes = extra.empty() ? nullptr : extra.data();
+    const int result = zipOpenNewFileInZip4_64(handle_, name.c_str(), &info, extraBytes, extraSize, extraBytes, extraSize,
+                                               nullptr, Z_DEFLATED, level_, 1, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0,
+                                               versionMadeBy, flags, entryIsZip64_ ? 1 : 0);
     if (result != ZIP_OK) throw ZipError(ZipError::zipFail);
     if (encrypts()) {
         cipher_.emplace(*password_);

@@ -20,7 +20,8 @@ namespace corvantis::zip {
 // Entries arrive already deflated (at `level`, which the entry's header records) and go to
 // minizip as raw data. With a password (the empty text included) they are encrypted here, which
 // needs the entry's CRC-32 before its first byte. An entry gets zip64 fields only when its size
-// needs them, so small archives stay in the classic format.
+// needs them, so small archives stay in the classic format. A name in UTF-8 beyond ASCII is
+// flagged as UTF-8 and also carried in Info-ZIP's Unicode Path field.
 class ArchiveWriter {
 public:
     ArchiveWriter(const std::filesystem::path& target, int level, std::optional<std::string> password);

@@ -5,22 +5,38 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <thread>
 
 namespace corvantis::zip {
 
-// How many workers the archive operations use: one per processor.
 inline unsigned processorCount() {
     return std::max(1u, std::thread::hardware_concurrency());
 }
 
-// Runs pieces of work on worker threads and hands their results back in the order the work came
-// in. At most `window` pieces are in flight: the caller checks `full()` and takes the oldest
+// How many threads an archive operation over `bytes` of data uses: one per processor, but only
+// the caller's for small work, where handing pieces to workers costs more than it saves.
+inline unsigned threadsFor(std::uint64_t bytes) {
+    constexpr std::uint64_t smallWork = std::uint64_t{1} << 20;
+    return bytes < smallWork ? 1 : processorCount();
+}
+
+// The workers that every archive operation shares, one per processor: started by the first
+// operation that needs them and kept, so later ones start no threads. Never destroyed: an
+// operation may still run while static objects are torn down. No work on them waits for other
+// work on them, so operations on several threads share them safely.
+inline const std::shared_ptr<platform::dispatch::ThreadPoolQueue>& sharedWorkers() {
+    static const auto* workers = new std::shared_ptr<platform::dispatch::ThreadPoolQueue>(
+        platform::dispatch::ThreadPoolQueue::concurrent("com.corvantis.zip", processorCount()));
+    return *workers;
+}
+
+// Runs pieces of work on the shared workers and hands their results back in the order the work
+// came in. At most `window` pieces are in flight: the caller checks `full()` and takes the oldest
 // result before it submits more, so memory stays bounded. With one thread the work runs at once
 // on the caller's thread.
 //
@@ -31,9 +47,8 @@ inline unsigned processorCount() {
 template <class Result>
 class OrderedWorkQueue {
 public:
-    OrderedWorkQueue(std::string label, unsigned threads, std::size_t window)
-        : window_(threads > 1 ? std::max<std::size_t>(window, 1) : 1) {
-        if (threads > 1) workers_ = platform::dispatch::ThreadPoolQueue::concurrent(std::move(label), threads);
+    OrderedWorkQueue(unsigned threads, std::size_t window) : window_(threads > 1 ? std::max<std::size_t>(window, 1) : 1) {
+        if (threads > 1) workers_ = sharedWorkers();
     }
     ~OrderedWorkQueue() {
         std::unique_lock lock(shared_->mutex);

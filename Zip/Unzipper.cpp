@@ -10,6 +10,8 @@
 #include <cstring>
 #include <deque>
 #include <fcntl.h>
+#include <functional>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unzip.h>
@@ -21,6 +23,9 @@ using platform::foundation::ReplacementFile;
 
 namespace {
 constexpr std::size_t readSize = std::size_t{1} << 18;
+// A small entry reads through a smaller buffer, which the allocator hands out again without
+// fresh pages; one that is not there yet would be a page fault per 4 KiB.
+constexpr std::size_t smallestRead = std::size_t{1} << 16;
 // Entries read ahead of the one being finished, per worker.
 constexpr std::size_t entriesPerThread = 2;
 
@@ -48,8 +53,22 @@ std::optional<mode_t> storedPermissions(const ArchiveReader::Entry& entry) {
     return permissions;
 }
 
+void reportPermissionFailure(const std::string& fullPath, const std::string& error) {
+    platform::foundation::consolePrint("Failed to set permissions to file " + fullPath + ", error: " + error);
+}
+
 void reportPermissionFailure(const std::string& fullPath) {
-    platform::foundation::consolePrint("Failed to set permissions to file " + fullPath + ", error: " + std::strerror(errno));
+    reportPermissionFailure(fullPath, std::strerror(errno));
+}
+
+std::size_t depthOf(std::string_view name) {
+    std::size_t depth = 0;
+    for (std::size_t at = 0; at < name.size();) {
+        const auto slash = std::min(name.find('/', at), name.size());
+        if (slash > at) ++depth;
+        at = slash + 1;
+    }
+    return depth;
 }
 
 void failUnless(bool condition) {
@@ -75,8 +94,8 @@ void Unzipper::run(const Zip::ProgressHandler& progress, const Zip::FileOutputHa
 
     double runningPosition = 0;
     std::deque<Walked> inFlight;
-    const unsigned threads = processorCount();
-    OrderedWorkQueue<Unpacked> queue("com.corvantis.zip.inflate", threads, entriesPerThread * threads);
+    const unsigned threads = threadsFor(archiveSize_);
+    OrderedWorkQueue<Unpacked> queue(threads, entriesPerThread * threads);
     const auto finishOldest = [&] {
         const Walked walked = std::move(inFlight.front());
         inFlight.pop_front();
@@ -106,6 +125,7 @@ void Unzipper::run(const Zip::ProgressHandler& progress, const Zip::FileOutputHa
     while (!inFlight.empty()) finishOldest();
     // Anything but the end of the list means entries were left out.
     failUnless(!walkFailed && result == UNZ_END_OF_LIST_OF_FILE);
+    applyFolderPermissions();
     if (progress) progress(1.0);
     progressObject->setCompletedUnitCount(static_cast<std::int64_t>(archiveSize_));
 }
@@ -157,7 +177,8 @@ void Unzipper::unpackFile(ArchiveReader& reader, const Walked& walked, Unpacked&
     }
     auto file = ReplacementFile::create(unpacked.folder->get(), fileName(walked.name));
     if (!file.hasValue()) return;
-    std::vector<std::uint8_t> buffer(readSize);
+    std::vector<std::uint8_t> buffer(
+        static_cast<std::size_t>(std::clamp<std::uint64_t>(walked.entry.uncompressedSize + 1, smallestRead, readSize)));
     std::uint64_t written = 0;
     for (long count; (count = reader.read(buffer)) > 0; written += static_cast<std::uint64_t>(count)) {
         if (!writeAll(file.value().fd(), std::span(buffer).first(static_cast<std::size_t>(count)))) return;
@@ -171,10 +192,7 @@ bool Unzipper::finish(const Walked& walked, Unpacked unpacked) {
     const std::string fullPath = destination_.appendingPathComponent(walked.name).path();
     if (walked.isFolder) {
         failUnless(unpacked.intact);
-        if (const auto permissions = storedPermissions(walked.entry);
-            permissions && ::fchmod(unpacked.folder->get(), *permissions) != 0) {
-            reportPermissionFailure(fullPath);
-        }
+        if (const auto permissions = storedPermissions(walked.entry)) folderPermissions_.push_back({walked.name, *permissions});
         return true;
     }
     if (unpacked.skipped) return false;
@@ -189,6 +207,22 @@ bool Unzipper::finish(const Walked& walked, Unpacked unpacked) {
     if (permissions && ::fchmod(unpacked.file->fd(), *permissions) != 0) reportPermissionFailure(fullPath);
     failUnless(unpacked.file->commit().hasValue());
     return true;
+}
+
+void Unzipper::applyFolderPermissions() {
+    // Deepest first, so a folder that will not let its owner in or write is closed only after
+    // everything below it; a folder named twice gets the later entry's permissions.
+    std::ranges::stable_sort(folderPermissions_, std::greater<>{},
+                             [](const FolderPermissions& folder) { return depthOf(folder.name); });
+    for (const auto& [name, permissions] : folderPermissions_) {
+        const std::string fullPath = destination_.appendingPathComponent(name).path();
+        auto folder = folder_->makeFolder(name);
+        if (!folder.hasValue()) {
+            reportPermissionFailure(fullPath, folder.error().message);
+        } else if (::fchmod(folder.value().get(), permissions) != 0) {
+            reportPermissionFailure(fullPath);
+        }
+    }
 }
 
 std::unique_ptr<ArchiveReader> Unzipper::takeReader() {

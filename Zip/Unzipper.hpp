@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace corvantis::zip {
@@ -20,11 +21,13 @@ namespace corvantis::zip {
 // its target and takes the target's place only after its CRC and size have checked out, so a
 // failing entry never destroys the file it would have replaced.
 //
-// The caller's thread walks the archive's directory; worker threads, each with a reader of its
-// own, inflate the entries into their temporary files. The caller then finishes the entries in
-// archive order: the overwrite rule, the checks, the permissions, the rename into place and the
-// reports. So the outcome is the one-by-one walk's, except that folders of entries after a
-// failing one may already have been made.
+// The caller's thread walks the archive's directory; the shared worker threads (for a small
+// archive the caller's own), each with a reader of its own, inflate the entries into their
+// temporary files. The caller then finishes the entries in
+// archive order: the overwrite rule, the checks, a file's permissions, the rename into place and
+// the reports. So the outcome is the one-by-one walk's, except that folders of entries after a
+// failing one may already have been made. Folders get their permissions once every entry is in
+// place, so a read-only folder still receives the entries inside it.
 class Unzipper {
 public:
     Unzipper(const Zip::Url& archive, const Zip::Url& destination, bool overwrite, std::optional<std::string> password,
@@ -55,6 +58,7 @@ private:
     void unpackFile(ArchiveReader& reader, const Walked& walked, Unpacked& unpacked) const;
     // On the caller's thread, in archive order; false when an existing file was left alone.
     bool finish(const Walked& walked, Unpacked unpacked);
+    void applyFolderPermissions();
 
     std::unique_ptr<ArchiveReader> takeReader();
     void giveBack(std::unique_ptr<ArchiveReader> reader);
@@ -66,6 +70,11 @@ private:
     std::uint64_t archiveSize_;
     std::optional<ArchiveReader> reader_;
     std::optional<DestinationFolder> folder_;
+    struct FolderPermissions {
+        std::string name;
+        mode_t permissions = 0;
+    };
+    std::vector<FolderPermissions> folderPermissions_;  // in archive order
     std::mutex readersMutex_;
     std::vector<std::unique_ptr<ArchiveReader>> idleReaders_;  // guarded by readersMutex_
 };

@@ -36,7 +36,7 @@ void Zip::zipFiles(const std::vector<Url>& paths, const Url& zipFilePath, const 
     const auto progressObject = Progress::withTotalUnitCount(static_cast<std::int64_t>(totalSize));
 
     ArchiveWriter archive(zipFilePath.path(), minizipCompression(compression), password);
-    ArchivePacker packer(archive, minizipCompression(compression));
+    ArchivePacker packer(archive, minizipCompression(compression), static_cast<std::uint64_t>(totalSize));
     double currentPosition = 0;
     for (const auto& item : items) {
         if (FileSystem::isDirectory(item.filePath())) continue;
@@ -68,7 +68,7 @@ void Zip::zipData(const std::vector<ArchiveFile>& archiveFiles, const Url& zipFi
     const auto progressObject = Progress::withTotalUnitCount(static_cast<std::int64_t>(totalSize));
 
     ArchiveWriter archive(zipFilePath.path(), minizipCompression(compression), password);
-    ArchivePacker packer(archive, minizipCompression(compression));
+    ArchivePacker packer(archive, minizipCompression(compression), totalSize);
     std::uint64_t currentPosition = 0;
     for (const auto& file : archiveFiles) {
         if (!file.data || file.data->empty()) continue;

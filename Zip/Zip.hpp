@@ -16,7 +16,8 @@ namespace corvantis::zip {
 // Packs files, folders and in-memory buffers into zip archives and unpacks archives into
 // folders. Every operation runs synchronously on the calling thread, calls its callbacks on that
 // thread, and fails only by throwing `ZipError`. Packing deflates and unpacking inflates on
-// worker threads, one per processor, for the duration of the call; entries are still written,
+// worker threads that all operations share (one per processor, started by the first operation
+// big enough to need them); small work stays on the calling thread. Entries are still written,
 // and callbacks called, in archive order.
 //
 // A password (any text, the empty one included) encrypts every entry with the zip format's

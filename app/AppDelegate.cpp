@@ -16,6 +16,7 @@
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/Console.hpp"
 #include "platform/foundation/DateFormatter.hpp"
+#include "platform/foundation/FreedMemory.hpp"
 #include "platform/foundation/TemporaryDirectory.hpp"
 #include "platform/foundation/UnicodeNormalization.hpp"
 #include "platform/foundation/UserDefaults.hpp"
@@ -385,6 +386,11 @@ void AppDelegate::initServers(std::vector<std::shared_ptr<Server>>&& serversArra
         }
     }
     allCities = std::move(cities).sorted();
+    // The locations table lets go of the old list now rather than when it is next shown, and the
+    // pages that list and the reply's reading left free go back to the system: otherwise each
+    // sign-in with a large catalogue would keep another list's worth resident.
+    MainWindow::shared().reloadServersListView();
+    platform::foundation::FreedMemory::returnFreePages();
 }
 
 void AppDelegate::info(const std::string& message, std::string_view function, std::source_location where) {

@@ -37,6 +37,12 @@ Url fileUrl(const std::filesystem::path& path) {
     return Url::fileUrl(path.string(), FileSystem::isDirectory(path));
 }
 
+// Whether both paths lead to one file, links followed and any spelling of the path.
+bool isSameFile(const std::filesystem::path& one, const std::filesystem::path& other) {
+    std::error_code error;
+    return std::filesystem::equivalent(one, other, error);
+}
+
 // Copies the archive over the chosen file; a failure is logged and put to the user, since they
 // asked for the file and would otherwise believe it saved.
 void save(const std::filesystem::path& archive, const std::filesystem::path& chosen) {
@@ -91,7 +97,11 @@ void start(platform::ui::Window* window) {
         return;
     }
     panel->beginSheetModal(*window, [panel, archive](platform::ui::ModalResponse response) {
-        if (response == platform::ui::ModalResponse::ok && panel->url()) save(archive, panel->url()->path());
+        const bool chosen = response == platform::ui::ModalResponse::ok && panel->url();
+        // Chosen under the offered name in the temporary folder (however the path is spelt), the
+        // archive is the user's file: a copy onto itself and removing it would lose it.
+        if (chosen && isSameFile(archive, panel->url()->path())) return;
+        if (chosen) save(archive, panel->url()->path());
         // The copy is the user's; the archive would otherwise pile up, one per export.
         (void)FileSystem::removeItem(archive);
     });

@@ -15,7 +15,8 @@ namespace LogExport {
 // Lists and packs the folder at once, then begins the save panel as a sheet on `window` and
 // returns. A folder that cannot be listed or packed gives one error line and no panel. On OK the
 // copy replaces the chosen file whole (a failed copy is logged and shown in an alert, and leaves
-// the chosen file as it was); when the panel closes, however it closes, the archive is removed.
+// the chosen file as it was); when the panel closes, however it closes, the archive is removed,
+// unless the chosen file is the archive itself.
 void start(platform::ui::Window* window);
 
 }  // namespace LogExport

@@ -9,6 +9,8 @@
 #include <charconv>
 #include <ctime>
 #include <stdexcept>
+#include <string_view>
+#include <tuple>
 
 namespace platform::foundation {
 
@@ -58,6 +60,31 @@ std::tm brokenDown(std::time_t time, bool utc) {
         localtime_r(&time, &parts);
     }
     return parts;
+}
+
+// Whether a pattern letter names part of a time of day.
+bool namesTimeOfDay(char letter) {
+    return letter != 0 && std::string_view("HhmsSa").find(letter) != std::string_view::npos;
+}
+
+// The first moment whose local date is the given one (`std::tm`'s years and months), searched for
+// around `near`; none when the clocks skip the whole day.
+std::optional<std::time_t> firstMomentOfLocalDay(int year, int month, int day, std::time_t near) {
+    constexpr std::time_t secondsPerDay = 86400;
+    const auto dateAt = [](std::time_t time) {
+        const std::tm parts = brokenDown(time, false);
+        return std::tuple(parts.tm_year, parts.tm_mon, parts.tm_mday);
+    };
+    const auto wanted = std::tuple(year, month, day);
+    // Two days either way the clocks show another date, whatever they did in between.
+    std::time_t before = near - 2 * secondsPerDay;
+    std::time_t onOrAfter = near + 2 * secondsPerDay;
+    while (onOrAfter - before > 1) {
+        const std::time_t middle = before + (onOrAfter - before) / 2;
+        (dateAt(middle) >= wanted ? onOrAfter : before) = middle;
+    }
+    if (dateAt(onOrAfter) != wanted) return std::nullopt;
+    return onOrAfter;
 }
 
 std::atomic<std::uint64_t> nextFormatterId{1};
@@ -299,10 +326,18 @@ std::optional<DateFormatter::Moment> DateFormatter::moment(std::string_view text
     // Both calls fill in the weekday on success only; -1 is also a valid result, so it cannot
     // tell a failure.
     parts.tm_wday = -1;
-    const std::time_t time = utc_ ? timegm(&parts) : mktime(&parts);
+    std::time_t time = utc_ ? timegm(&parts) : mktime(&parts);
     if (parts.tm_wday == -1) return std::nullopt;
-    // A local time that the clocks skip (a daylight-saving gap) names no moment.
-    if (!utc_ && (parts.tm_hour != hour || parts.tm_min != minute)) return std::nullopt;
+    const bool shownAsRead = parts.tm_year == year - 1900 && parts.tm_mon == month - 1 && parts.tm_mday == day &&
+                             parts.tm_hour == hour && parts.tm_min == minute;
+    if (!utc_ && !shownAsRead) {
+        // A local time that the clocks skip (a daylight-saving gap, a day left out) names no
+        // moment. A date alone names its day, which then begins when the clocks go on.
+        if (std::ranges::any_of(fields_, [](const Field& field) { return namesTimeOfDay(field.letter); })) return std::nullopt;
+        const auto first = firstMomentOfLocalDay(year - 1900, month - 1, day, time);
+        if (!first) return std::nullopt;
+        time = *first;
+    }
     return Moment{static_cast<std::int64_t>(time), static_cast<std::int32_t>(nanoseconds)};
 }
 

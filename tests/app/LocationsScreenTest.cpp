@@ -205,6 +205,14 @@ TEST_F(LocationsScreenTest, AStarIsStoredUnderTheDomainSurvivesARebuildAndLeaves
     EXPECT_EQ(cell(1)->btnFavourite->image(), platform::ui::Image::named("FavouriteInactive"));
 }
 
+TEST_F(LocationsScreenTest, ARebuildLetsGoOfTheOldCitiesAlsoWhileTheScreenIsHidden) {
+    const std::weak_ptr<corvantis::City> old = delegate->allCities->front();
+    buttonFor(screen(), "btnBackButtonClick:").click();
+    loadCities();
+    EXPECT_TRUE(old.expired()) << "the hidden table still holds the list of the sign-in before";
+    EXPECT_EQ(controller().tableView->numberOfRows(), 5);
+}
+
 TEST_F(LocationsScreenTest, RowsShowTheirFlagOrThePlaceholderAndAreNeverSelected) {
     EXPECT_EQ(cell(1)->imgFlag->image(), platform::ui::Image::named("DE"));
     EXPECT_EQ(cell(4)->imgFlag->image()->name(), "AX");

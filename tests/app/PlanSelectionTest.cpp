@@ -59,6 +59,12 @@ TEST(PlanSelection, TheLatestDatedSubscriptionWithAMatchingProductNamesThePlan) 
     }
 }
 
+TEST(PlanSelection, ADayWhoseMidnightTheClocksSkipStillHasItsDate) {
+    corvantis::testing::ScopedEnvironment zone("TZ", "America/Santiago");
+    EXPECT_EQ(PlanSelection::select({{"7", "2026-09-06"}, {"9", "2025-03-01"}}, products({{7, "Monthly"}, {9, "Yearly"}})),
+              "Monthly");
+}
+
 TEST(PlanSelection, AProductWithoutAnIdIsPassedOver) {
     const std::vector<json> list{json::object(), {{"title", "No id"}}, {{"product_id", 9}, {"title", "Yearly"}}};
     EXPECT_EQ(PlanSelection::select({{"9", "2026-01-15"}}, list), "Yearly");

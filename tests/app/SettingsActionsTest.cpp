@@ -105,6 +105,27 @@ TEST_F(SettingsActionsTest, ExportPacksTheWholeLogFolderAndSavesItWhereTheUserSa
     EXPECT_TRUE(logged(prq::Level::error).empty());
 }
 
+TEST_F(SettingsActionsTest, SavingOntoTheArchiveItselfKeepsIt) {
+    writeLog("CorvantisVPN_071220262150.log", "started\n");
+    const auto linkedFolder = environment.folder / "linked-temporary";
+    std::filesystem::create_directory_symlink(temporaryFolder, linkedFolder);
+    const auto linkedArchive = environment.folder / "linked.zip";
+    std::filesystem::create_symlink(temporaryFolder / archiveName, linkedArchive);
+    const std::string baseName = std::filesystem::path(archiveName).stem().string();
+    for (const auto& chosen :
+         {temporaryFolder / baseName, temporaryFolder / "." / baseName,
+          temporaryFolder.parent_path() / ".." / temporaryFolder.parent_path().filename() / temporaryFolder.filename() / baseName,
+          linkedFolder / baseName, linkedArchive}) {
+        corvantis::MainWindow::shared().show();  // the popup closed with the last panel
+        ASSERT_TRUE(exportLogs()) << chosen;
+        ASSERT_TRUE(savePanel()->ok(chosen.string()));
+        environment.runMainQueue();
+        const auto tested = ChildProcess::run({"unzip", "-t", (temporaryFolder / archiveName).string()});
+        EXPECT_EQ(tested.exitCode, 0) << chosen << ": " << tested.output;
+        EXPECT_TRUE(logged(prq::Level::error).empty()) << chosen;
+    }
+}
+
 TEST_F(SettingsActionsTest, AnEmptyFolderGivesAnEmptyArchiveAndOnlyTheFinalFraction) {
     ASSERT_TRUE(FileSystem::createDirectories(logFolder()));
     ASSERT_TRUE(exportLogs());

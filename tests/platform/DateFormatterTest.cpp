@@ -111,6 +111,27 @@ TEST_F(DateFormatterTest, StrictParsingRefusesMalformedAndImpossibleDates) {
     EXPECT_FALSE(DateFormatter("yyyy-MM-dd hh:mm:ss").date("2026-12-07 13:00:00"));
 }
 
+TEST_F(DateFormatterTest, ADateWhoseMidnightTheClocksSkipBeginsWhenTheyGoOn) {
+    // Chile moves from 24:00 on Saturday 5 September 2026 straight to 01:00 on the Sunday.
+    ::setenv("TZ", "America/Santiago", 1);
+    ::tzset();
+    const DateFormatter dates("yyyy-MM-dd");
+    const auto sunday = dates.moment("2026-09-06");
+    ASSERT_TRUE(sunday);
+    EXPECT_EQ(sunday->secondsSinceEpoch, 1788667200);  // 04:00 UTC, 01:00 in the new offset
+    EXPECT_EQ(dates.moment("2026-09-07")->secondsSinceEpoch - sunday->secondsSinceEpoch, 23 * 3600);
+    EXPECT_EQ(sunday->secondsSinceEpoch - dates.moment("2026-09-05")->secondsSinceEpoch, 24 * 3600);
+    EXPECT_EQ(DateFormatter("dd.MM.yyyy").date("06.09.2026"), dates.date("2026-09-06"));
+    // With a time of day, a time inside the gap still names no moment.
+    EXPECT_FALSE(DateFormatter("yyyy-MM-dd HH:mm").moment("2026-09-06 00:30"));
+    EXPECT_EQ(DateFormatter("yyyy-MM-dd HH:mm").moment("2026-09-06 01:00"), sunday);
+    // A day the clocks skip whole has no first moment: Samoa went from 29 to 31 December 2011.
+    ::setenv("TZ", "Pacific/Apia", 1);
+    ::tzset();
+    EXPECT_FALSE(dates.moment("2011-12-30"));
+    EXPECT_TRUE(dates.moment("2011-12-31"));
+}
+
 TEST_F(DateFormatterTest, MomentsBeyondTheNanosecondRangeKeepTheirOrder) {
     const DateFormatter formatter("yyyy-MM-dd", true);
     const auto last = formatter.moment("2262-04-11");

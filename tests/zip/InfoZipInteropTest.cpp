@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using corvantis::testing::ChildProcess;
 using corvantis::testing::TemporaryFolder;
 using namespace corvantis::zip;
@@ -54,6 +56,40 @@ TEST_F(InfoZipInterop, UnzipReadsOurArchives) {
         const auto unzipped = runInfoZip(arguments, folder.path());
         ASSERT_EQ(unzipped.exitCode, 0) << unzipped.output;
         expectUnpackedLogs(folder / "out");
+    }
+}
+
+// The files below a folder, as "/"-separated paths in byte order.
+std::vector<std::string> filesBelow(const std::filesystem::path& root) {
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        if (entry.is_regular_file()) files.push_back(std::filesystem::relative(entry.path(), root).generic_string());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+TEST_F(InfoZipInterop, NamesInAnyScriptComeOutTheSameFromUnzipPythonAndUs) {
+    const std::vector<std::string> names = {"Grüße.txt",           "Ελληνικά.log",    "Привет.log", "مرحبا.txt",
+                                            "日本語/ファイル.txt", "한국어 파일.txt", "😀 emoji.txt"};
+    std::vector<std::string> expected;
+    for (const auto& name : names) {
+        writeFile(folder / "src" / "Names" / name, name);
+        expected.push_back("Names/" + name);
+    }
+    std::sort(expected.begin(), expected.end());
+    Zip::zipFiles({urlOf(folder / "src" / "Names")}, urlOf(folder / "names.zip"), std::nullopt);
+
+    const auto unzipped = runInfoZip({"unzip", "-q", "names.zip", "-d", "info-zip"}, folder.path());
+    ASSERT_EQ(unzipped.exitCode, 0) << unzipped.output;
+    const auto python = ChildProcess::run(
+        {"python3", "-c", "import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])", "names.zip", "python"},
+        folder.path());
+    ASSERT_EQ(python.exitCode, 0) << python.output;
+    Zip::unzipFile(urlOf(folder / "names.zip"), urlOf(folder / "ours"), true, std::nullopt);
+    for (const auto* reader : {"info-zip", "python", "ours"}) {
+        EXPECT_EQ(filesBelow(folder / reader), expected) << reader;
+        EXPECT_EQ(readFile(folder / reader / "Names" / "日本語" / "ファイル.txt"), "日本語/ファイル.txt") << reader;
     }
 }
 

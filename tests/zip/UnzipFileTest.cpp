@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <linux/capability.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 using corvantis::testing::TemporaryFolder;
 using platform::foundation::Url;
@@ -131,6 +135,63 @@ TEST(UnzipFile, RestoresOwnerReadablePermissionsOnly) {
     EXPECT_EQ(permissionsOf(folder / "out" / "none"), 0644u);
     EXPECT_EQ(permissionsOf(folder / "out" / "setuid"), 0755u);
     EXPECT_EQ(permissionsOf(folder / "out" / "dir"), 0700u);
+}
+
+// Root writes into any folder; an ordinary user, whom the unzipping of read-only folders is
+// about, cannot. Drops that power from this process (a death test's own).
+void actAsAnOrdinaryUser() {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3]{};
+    if (::syscall(SYS_capget, &header, data) != 0) std::exit(10);
+    for (const int capability : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH}) {
+        data[capability / 32].effective &= ~(1u << (capability % 32));
+        data[capability / 32].permitted &= ~(1u << (capability % 32));
+    }
+    if (::syscall(SYS_capset, &header, data) != 0) std::exit(11);
+}
+
+// Read-only folders, one that does not even let its owner in, and the files inside them: what
+// Info-ZIP and Python unpack as any user. The exit code says what went wrong.
+int unpackReadOnlyFolders(const std::filesystem::path& folder) {
+    const auto folderAttributes = [](mode_t permissions) { return static_cast<unsigned long>(S_IFDIR | permissions) << 16; };
+    writeFixture(folder / "a.zip", {{"docs/", "", folderAttributes(0555)},
+                                    {"docs/readme.txt", "read me", regularFileAttributes(0444)},
+                                    {"docs/inner/", "", folderAttributes(0500)},
+                                    {"docs/inner/deep.txt", "deep", regularFileAttributes(0644)},
+                                    {"closed/", "", folderAttributes(0400)},
+                                    {"closed/note.txt", "note", regularFileAttributes(0644)}});
+    actAsAnOrdinaryUser();
+    const auto out = folder / "out";
+    int result = 0;
+    if (unzipError(folder / "a.zip", out)) {
+        result = 1;
+    } else if (permissionsOf(out / "docs") != 0555 || permissionsOf(out / "docs" / "inner") != 0500 ||
+               permissionsOf(out / "closed") != 0400) {
+        result = 2;
+    } else if (readFile(out / "docs" / "readme.txt") != "read me" || readFile(out / "docs" / "inner" / "deep.txt") != "deep") {
+        result = 3;
+    }
+    // Opened again, outermost first, so the note can be read and the folder removed.
+    std::error_code ignored;
+    for (const auto* opened : {"docs", "docs/inner", "closed"}) {
+        std::filesystem::permissions(out / opened, std::filesystem::perms::owner_all, ignored);
+    }
+    if (result == 0 && readFile(out / "closed" / "note.txt") != "note") result = 4;
+    return result;
+}
+
+TEST(UnzipFile, ReadOnlyFoldersGetTheirPermissionsAfterTheirEntries) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            int result = 0;
+            {
+                TemporaryFolder folder;
+                result = unpackReadOnlyFolders(folder.path());
+            }
+            std::exit(result);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST(UnzipFile, EncryptedEntriesNeedTheRightPasswordAndOthersIgnoreIt) {

@@ -4,12 +4,15 @@
 #include "platform/assembly/helper/HelperServices.hpp"
 #include "platform/crashreporting/CrashReportingServices.hpp"
 #include "platform/foundation/CurlURLSession.hpp"
+#include "platform/foundation/FreedMemory.hpp"
 #include "platform/foundation/Locale.hpp"
 #include "platform/ui/UiServices.hpp"
 
 namespace platform {
 
 void installApplicationServices() {
+    // A long-running process whose sign-ins come in bursts of large buffers.
+    foundation::FreedMemory::keepReturningHeapTops();
     ServiceProviders providers;
     provideHelperServices(providers);
     crashreporting::provideServices(providers);
