@@ -180,7 +180,11 @@ void ConnectView::show() {
 void ConnectView::hide() {
     setAlphaValue(0.0);
     setHidden(true);
-    if (animationView) animationView->setAlphaValue(0.0);
+    if (animationView) {
+        animationView->setAlphaValue(0.0);
+        // Nobody sees the pulse now; showing the screen plays it again.
+        animationView->stop();
+    }
     if (btnConnect) btnConnect->setAlphaValue(0.0);
 }
 
