@@ -2,43 +2,19 @@
 
 #include "PRQLogger/Destinations/ConsoleDestination.hpp"
 #include "PRQLogger/Destinations/FileDestination.hpp"
-#include "PRQLogger/Misc/LineSettingsVersion.hpp"
 #include "PRQLogger/Misc/ThreadScratch.hpp"
 #include "PRQLogger/Misc/TypeName.hpp"
 #include "platform/Services.hpp"
 #include "platform/dispatch/ThreadPoolQueue.hpp"
 #include "platform/foundation/Bundle.hpp"
 
-#include <array>
+#include <algorithm>
 #include <cerrno>
 #include <unistd.h>
 
 namespace prq {
 
 namespace {
-// The destinations a call goes to straight (see `takesCallsStraight`). A call that reaches more
-// than fit here takes the record's way.
-class StraightDestinations {
-public:
-    bool add(DestinationProtocol* destination) {
-        if (count_ == destinations_.size()) return false;
-        destinations_[count_++] = destination;
-        return true;
-    }
-    // All but the last one, which the caller hands the call to in a tail call.
-    template <class Action>
-    void forEachButLast(Action&& action) const {
-        for (std::size_t i = 0; i + 1 < count_; ++i) action(*destinations_[i]);
-    }
-    DestinationProtocol& last() const { return *destinations_[count_ - 1]; }
-
-private:
-    // Left uninitialised: only the first `count_` are ever read, and zeroing them costs more
-    // than the rest of the bookkeeping.
-    std::array<DestinationProtocol*, 8> destinations_;
-    std::size_t count_ = 0;
-};
-
 // "Version: 1.2 Build: 34 " from the main bundle's information, or as much of it as is there.
 std::string buildText() {
     const auto& info = platform::foundation::Bundle::main()->infoDictionary();
@@ -54,28 +30,12 @@ std::string buildText() {
     return text;
 }
 
-// The texts of one call's record, reused by the thread's next call.
-struct CallRecord {
-    LogDetails details{Level::debug, {}, {}, {}, {}, 0};
-    // The place whose function and file names `details` holds, if the compiler gave it: the
-    // next call from the same place need not copy them again.
-    std::optional<CallSite> namesFrom;
+// What one call needs besides its destinations' own lines, reused by the thread's next call.
+struct CallScratch {
     // The destinations that take the call's level, chosen before its message is made.
     std::vector<DestinationProtocol*> destinations;
-};
-
-thread_local const PRQLogger* loggerDispatching = nullptr;
-
-// Marks the logger as handing a record over on this thread; calls nest (a destination may log).
-class DispatchScope {
-public:
-    explicit DispatchScope(const PRQLogger* logger) : previous_(loggerDispatching) { loggerDispatching = logger; }
-    ~DispatchScope() { loggerDispatching = previous_; }
-    DispatchScope(const DispatchScope&) = delete;
-    DispatchScope& operator=(const DispatchScope&) = delete;
-
-private:
-    const PRQLogger* previous_;
+    // The record for the destinations that need one; its message is the call's message.
+    LogDetails record{Level::debug, {}, {}, {}, {}, 0};
 };
 
 platform::dispatch::WallTime now() {
@@ -83,19 +43,19 @@ platform::dispatch::WallTime now() {
 }
 }  // namespace
 
-PRQLogger::PRQLogger(std::string identifier)
-    : identifier_(std::move(identifier)),
-      noMessageClosure_([]() -> std::optional<AnyValue> { return AnyValue(""); }),
-      dateFormatterInForce_(defaultDateFormatter().get()) {
-    LineSettingsVersion::advance();
+const platform::foundation::DateFormatter& LoggerSettings::dateFormatter() const {
+    return customDateFormatter ? *customDateFormatter : *PRQLogger::defaultDateFormatter();
 }
 
-PRQLogger::~PRQLogger() {
-    LineSettingsVersion::advance();
-}
+PRQLogger::PRQLogger(std::string identifier)
+    : settings_(LoggerSettings{std::move(identifier), {}, {}, {}, {}}),
+      noMessageClosure_([]() -> std::optional<AnyValue> { return AnyValue(""); }) {}
+
+PRQLogger::~PRQLogger() = default;
 
 std::shared_ptr<PRQLogger> PRQLogger::make(std::string identifier, bool includeDefaultDestinations) {
     std::shared_ptr<PRQLogger> logger(new PRQLogger(std::move(identifier)));
+    logger->self_ = logger;
     if (includeDefaultDestinations) {
         logger->add(std::make_shared<ConsoleDestination>(nullptr, std::string(Constants::baseConsoleDestinationIdentifier)));
     }
@@ -120,13 +80,13 @@ const PRQLogger::DateFormatterPtr& PRQLogger::defaultDateFormatter() {
     return *formatter;
 }
 
-const std::string& PRQLogger::identifier() const {
-    return identifier_.get();
+std::string PRQLogger::identifier() const {
+    const ReadSection section;
+    return settings_.in(section).identifier;
 }
 
 void PRQLogger::setIdentifier(std::string identifier) {
-    identifier_.set(std::move(identifier));
-    LineSettingsVersion::advance();
+    settings_.update([&](LoggerSettings& settings) { settings.identifier = std::move(identifier); });
 }
 
 PRQLogger::Level PRQLogger::outputLevel() const {
@@ -135,10 +95,10 @@ PRQLogger::Level PRQLogger::outputLevel() const {
 
 void PRQLogger::setOutputLevel(Level level) {
     outputLevel_.store(level, std::memory_order_relaxed);
-    for (const auto& destination : destinations_.get()) destination->setOutputLevel(level);
+    for (const auto& destination : destinations()) destination->setOutputLevel(level);
 }
 
-const MessageClosure& PRQLogger::noMessageClosure() const {
+MessageClosure PRQLogger::noMessageClosure() const {
     return noMessageClosure_.get();
 }
 
@@ -146,50 +106,49 @@ void PRQLogger::setNoMessageClosure(MessageClosure closure) {
     noMessageClosure_.set(std::move(closure));
 }
 
-const LevelDescriptions& PRQLogger::levelDescriptions() const {
-    return levelDescriptions_.get();
+LevelDescriptions PRQLogger::levelDescriptions() const {
+    const ReadSection section;
+    return settings_.in(section).levelDescriptions;
 }
 
 void PRQLogger::setLevelDescriptions(LevelDescriptions descriptions) {
-    levelDescriptions_.set(std::move(descriptions));
-    LineSettingsVersion::advance();
+    settings_.update([&](LoggerSettings& settings) { settings.levelDescriptions = std::move(descriptions); });
 }
 
-const std::optional<FormatterList>& PRQLogger::formatters() const {
-    return formatters_.get();
+std::optional<FormatterList> PRQLogger::formatters() const {
+    const ReadSection section;
+    return settings_.in(section).formatters;
 }
 
 void PRQLogger::setFormatters(std::optional<FormatterList> formatters) {
-    formatters_.set(std::move(formatters));
-    LineSettingsVersion::advance();
+    settings_.update([&](LoggerSettings& settings) { settings.formatters = std::move(formatters); });
 }
 
-const std::optional<FilterList>& PRQLogger::filters() const {
-    return filters_.get();
+std::optional<FilterList> PRQLogger::filters() const {
+    const ReadSection section;
+    return settings_.in(section).filters;
 }
 
 void PRQLogger::setFilters(std::optional<FilterList> filters) {
-    filters_.set(std::move(filters));
-    LineSettingsVersion::advance();
+    settings_.update([&](LoggerSettings& settings) { settings.filters = std::move(filters); });
 }
 
-const platform::foundation::DateFormatter& PRQLogger::dateFormatter() const {
-    return *dateFormatterInForce_.load(std::memory_order_acquire);
+platform::foundation::DateFormatter PRQLogger::dateFormatter() const {
+    const ReadSection section;
+    return settings_.in(section).dateFormatter();
 }
 
 void PRQLogger::setDateFormatter(DateFormatterPtr formatter) {
-    customDateFormatter_.set(std::move(formatter), [&](const DateFormatterPtr& custom) {
-        dateFormatterInForce_.store(custom ? custom.get() : defaultDateFormatter().get(), std::memory_order_release);
-    });
+    settings_.update([&](LoggerSettings& settings) { settings.customDateFormatter = std::move(formatter); });
 }
 
-const PRQLogger::DestinationList& PRQLogger::destinations() const {
+PRQLogger::DestinationList PRQLogger::destinations() const {
     return destinations_.get();
 }
 
 void PRQLogger::setup(Level level, bool showLogIdentifier, bool showFunctionName, bool showThreadName, bool showLevel,
                       bool showFileNames, bool showLineNumbers, bool showDate, const std::optional<FileTarget>& writeToFile,
-                      std::optional<Level> fileLevel) {
+                      std::optional<Level> fileLevel, bool appendToFile) {
     setOutputLevel(level);
     const auto configure = [&](BaseDestination& destination) {
         destination.setShowLogIdentifier(showLogIdentifier);
@@ -206,8 +165,8 @@ void PRQLogger::setup(Level level, bool showLogIdentifier, bool showFunctionName
         console->setOutputLevel(level);
     }
     if (writeToFile) {
-        const auto file =
-            std::make_shared<FileDestination>(nullptr, *writeToFile, std::string(Constants::fileDestinationIdentifier), false);
+        const auto file = std::make_shared<FileDestination>(nullptr, *writeToFile,
+                                                            std::string(Constants::fileDestinationIdentifier), appendToFile);
         configure(*file);
         file->setOutputLevel(fileLevel.value_or(level));
         add(file);
@@ -227,62 +186,37 @@ void PRQLogger::logln(Level level, const CallSite& site, const UserInfo& userInf
 
 void PRQLogger::dispatch(Level level, const CallSite& site, const UserInfo& userInfo,
                          FunctionRef<bool(std::string&)> writeMessage) {
-    StraightDestinations straightOnes;
-    bool anyEnabled = false, straight = true;
-    for (const auto& destination : destinations_.get()) {
-        if (!destination->isEnabledFor(level)) continue;
-        anyEnabled = true;
-        straight = straight && destination->takesCallsStraight(*this) && straightOnes.add(destination.get());
-    }
-    if (!anyEnabled) return;
-    if (!straight) {
-        dispatchRecord(level, site, userInfo, writeMessage);
-        return;
-    }
-    // Nothing could change, drop or defer the line: no record. Nor does the message need
-    // storage per call: the closure (which may log itself) has returned before its text is
-    // put there, and nothing from there to the last write logs.
-    thread_local std::string message;
-    releaseIfOversized(message);
-    if (!writeMessage(message)) return;
-    // The call, too, is the thread's rather than on this frame, so that the last destination
-    // takes it in a tail call: the write returns through one frame fewer. Returns right after a
-    // system call are mostly mispredicted (the kernel has overwritten the return predictor),
-    // about 10 ns each on this machine kind.
-    thread_local std::optional<StraightCall> call;
-    call.emplace(*this, level, site, now(), message);
-    straightOnes.forEachButLast([&](DestinationProtocol& destination) { destination.writeStraight(*call); });
-    straightOnes.last().writeStraight(*call);
-}
-
-void PRQLogger::dispatchRecord(Level level, const CallSite& site, const UserInfo& userInfo,
-                               FunctionRef<bool(std::string&)> writeMessage) {
-    // The record's texts keep their storage from the thread's earlier calls.
-    const ThreadScratch<CallRecord> scratch;
+    const ReadSection section;
+    // Its own for this call: the message or a destination may log on the way.
+    const ThreadScratch<CallScratch> scratch;
     auto& destinations = scratch->destinations;
     destinations.clear();
-    for (const auto& destination : destinations_.get()) {
+    for (const auto& destination : destinations_.in(section)) {
         if (destination->isEnabledFor(level)) destinations.push_back(destination.get());
     }
-    LogDetails& record = scratch->details;
-    if (!destinations.empty() && writeMessage(record.message)) {
-        record.level = level;
-        record.date = now();
-        if (!scratch->namesFrom || !site.hasSameTextsAs(*scratch->namesFrom)) {
+    LogDetails& record = scratch->record;
+    if (destinations.empty() || !writeMessage(record.message)) return;
+    const LogCall call{*this, level, site, now(), record.message};
+    bool recordMade = false;
+    for (auto* destination : destinations) {
+        if (destination->writeDirectly(call)) continue;
+        if (!recordMade) {
+            record.level = level;
+            record.date = call.date;
             site.assignFunctionName(record.functionName);
             record.fileName.assign(site.fileName());
-            scratch->namesFrom = site;
+            record.lineNumber = site.lineNumber();
+            record.userInfo = userInfo;
+            recordMade = true;
         }
-        record.lineNumber = site.lineNumber();
-        if (!userInfo.empty() || !record.userInfo.empty()) record.userInfo = userInfo;
-        const DispatchScope scope(this);
-        for (auto* destination : destinations) destination->process(record);
+        destination->process(record);
     }
     releaseIfOversized(record.message);
 }
 
 void PRQLogger::loglnWithoutMessage(Level level, const UserInfo& userInfo, const CallSite& site) {
-    const auto& closure = noMessageClosure();
+    const ReadSection section;
+    const auto& closure = noMessageClosure_.in(section);
     logln(level, site, userInfo, [&]() -> std::optional<std::string> {
         auto value = closure ? closure() : std::nullopt;
         if (!value) return std::nullopt;
@@ -313,19 +247,23 @@ void PRQLogger::logAppDetails(DestinationProtocol* selectedDestination) {
         give(*selectedDestination);
         return;
     }
-    for (const auto& destination : destinations_.get()) give(*destination);
+    const ReadSection section;
+    for (const auto& destination : destinations_.in(section)) give(*destination);
 }
 
 void PRQLogger::_logln(const std::string& message, Level level, const DestinationProtocol* source) {
     const LogDetails record(level, now(), message, "", "", 0, Constants::internalUserInfo());
-    for (const auto& destination : destinations_.get()) {
-        if (level >= Level::error && source && source->identifier() == destination->identifier()) continue;
+    const auto sourceIdentifier = source ? std::optional(source->identifier()) : std::nullopt;
+    const ReadSection section;
+    for (const auto& destination : destinations_.in(section)) {
+        if (level >= Level::error && sourceIdentifier == destination->identifier()) continue;
         if (destination->isEnabledFor(level)) destination->processInternal(record);
     }
 }
 
 DestinationPtr PRQLogger::destination(std::string_view identifier) const {
-    for (const auto& destination : destinations_.get()) {
+    const ReadSection section;
+    for (const auto& destination : destinations_.in(section)) {
         if (destination->identifier() == identifier) return destination;
     }
     return nullptr;
@@ -354,17 +292,13 @@ bool PRQLogger::remove(std::string_view identifier) {
     return found && remove(found);
 }
 
-const PRQLogger* PRQLogger::dispatchingLogger() {
-    return loggerDispatching;
-}
-
 bool PRQLogger::isEnabledFor(Level level) const {
     return level >= outputLevel();
 }
 
 std::string PRQLogger::debugDescription() const {
     std::string text = extractTypeName(*this) + ": " + identifier() + " - destinations: \r";
-    for (const auto& destination : destinations_.get()) text += "\t " + destination->debugDescription() + "\r";
+    for (const auto& destination : destinations()) text += "\t " + destination->debugDescription() + "\r";
     return text;
 }
 

@@ -7,6 +7,7 @@
 #include "PRQLogger/Misc/FileTarget.hpp"
 #include "PRQLogger/Misc/FunctionRef.hpp"
 #include "PRQLogger/Misc/Level.hpp"
+#include "PRQLogger/Misc/LoggerSettings.hpp"
 #include "PRQLogger/Misc/MessageText.hpp"
 #include "PRQLogger/Misc/SharedSetting.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
@@ -55,33 +56,40 @@ public:
     PRQLogger(const PRQLogger&) = delete;
     PRQLogger& operator=(const PRQLogger&) = delete;
 
-    const std::string& identifier() const;
+    std::string identifier() const;
     void setIdentifier(std::string identifier);
     Level outputLevel() const;
     // Also sets every registered destination to the level; later ones keep their own.
     void setOutputLevel(Level level);
     // The message of the per-level calls that are given none; initially the empty text.
-    const MessageClosure& noMessageClosure() const;
+    MessageClosure noMessageClosure() const;
     void setNoMessageClosure(MessageClosure closure);
-    const LevelDescriptions& levelDescriptions() const;
+    LevelDescriptions levelDescriptions() const;
     void setLevelDescriptions(LevelDescriptions descriptions);
     // The lists of every destination whose own list is absent.
-    const std::optional<FormatterList>& formatters() const;
+    std::optional<FormatterList> formatters() const;
     void setFormatters(std::optional<FormatterList> formatters);
-    const std::optional<FilterList>& filters() const;
+    std::optional<FilterList> filters() const;
     void setFilters(std::optional<FilterList> filters);
     // The custom formatter, else the shared default one; setting none returns to the default.
-    const platform::foundation::DateFormatter& dateFormatter() const;
+    platform::foundation::DateFormatter dateFormatter() const;
     void setDateFormatter(DateFormatterPtr formatter);
-    const DestinationList& destinations() const;
+    DestinationList destinations() const;
+    // What the destinations' lines take from the logger; valid while `section` lasts.
+    const LoggerSettings& settings(const ReadSection& section) const { return settings_.in(section); }
+    // Whether `owner` is this logger: whether both share one control block, which a weak
+    // pointer keeps, so no other logger can have it meanwhile. Writes no shared memory, unlike
+    // locking `owner`.
+    bool is(const std::weak_ptr<PRQLogger>& owner) const { return !owner.owner_before(self_) && !self_.owner_before(owner); }
 
     // Configures the logger in one call: its level, the console destination's switches and
     // level, a file destination (with `fileLevel`, else `level`) when a file is given, and the
-    // application-details header for every destination.
+    // application-details header for every destination. The file destination empties an
+    // existing file unless `appendToFile`, which keeps it and marks where this run begins.
     void setup(Level level = Level::debug, bool showLogIdentifier = false, bool showFunctionName = true,
                bool showThreadName = false, bool showLevel = true, bool showFileNames = true, bool showLineNumbers = true,
                bool showDate = true, const std::optional<FileTarget>& writeToFile = std::nullopt,
-               std::optional<Level> fileLevel = std::nullopt);
+               std::optional<Level> fileLevel = std::nullopt, bool appendToFile = false);
 
     // Logs the closure's message at `level`; a closure that yields none logs nothing.
     template <MessageProducer Message>
@@ -114,10 +122,6 @@ public:
     bool isEnabledFor(Level level) const;
     std::string debugDescription() const;
 
-    // The logger whose log call is handing a record to its destinations on this thread right
-    // now, if any. It stays alive throughout, so a destination it owns need not pin it.
-    static const PRQLogger* dispatchingLogger();
-
     // verbose(…), debug(…), … emergency(…): with a message closure, or without one (the logger's
     // `noMessageClosure`); verboseExec(…) … emergencyExec(…) run a closure (see `exec`).
 #define PRQ_LOGGER_LEVEL_CALLS(name, level)                                                                                \
@@ -148,25 +152,16 @@ protected:
 
 private:
     void loglnWithoutMessage(Level level, const UserInfo& userInfo, const CallSite& site);
-    // Hands one call to the destinations that take its level. `writeMessage` puts the message
-    // into the text it is given, or answers false for no message; it runs at most once.
+    // Hands one call to the destinations that take its level: straight from the call to those
+    // that can, as one record to the others. `writeMessage` puts the message into the text it is
+    // given, or answers false for no message; it runs at most once.
     void dispatch(Level level, const CallSite& site, const UserInfo& userInfo, FunctionRef<bool(std::string&)> writeMessage);
-    // The same for a call that some destination takes as a record (through its filters,
-    // formatters or queue). Apart from `dispatch`, so that the straight way stays short.
-    [[gnu::noinline]] void dispatchRecord(Level level, const CallSite& site, const UserInfo& userInfo,
-                                          FunctionRef<bool(std::string&)> writeMessage);
 
-    SharedSetting<std::string> identifier_;
+    std::weak_ptr<PRQLogger> self_;  // set once by `make`
     std::atomic<Level> outputLevel_{Level::debug};
+    SharedSetting<LoggerSettings> settings_;
     SharedSetting<MessageClosure> noMessageClosure_;
-    SharedSetting<LevelDescriptions> levelDescriptions_;
-    SharedSetting<std::optional<FormatterList>> formatters_;
-    SharedSetting<std::optional<FilterList>> filters_;
-    SharedSetting<DateFormatterPtr> customDateFormatter_;
     SharedSetting<DestinationList> destinations_;
-    // The custom formatter or the default one, for the lines to read at once; right after the
-    // destinations, which every line reads too. Each stays alive as long as the logger.
-    std::atomic<const platform::foundation::DateFormatter*> dateFormatterInForce_;
 };
 
 // The same calls on the default logger: prq::info([&] { … }), prq::setup(…), …

@@ -25,7 +25,8 @@ public:
     // the whole shape is then mirrored top to bottom.
     bool arrowPointsDown = false;
 
-    // The outline: from the arrow's tip clockwise round the body and back.
+    // The outline: from the arrow's tip clockwise round the body and back. The arrow's base stays
+    // on the straight part of its edge, so an arrow at the body's end leans rather than being cut.
     platform::ui::BezierPath shape() const;
     void draw(platform::ui::GraphicsContext& context, const platform::ui::Rect& dirtyRect) override;
 

@@ -8,6 +8,7 @@
 #include "app/MainWindow.hpp"
 #include "app/ProductConstants.hpp"
 #include "app/UserSettings.hpp"
+#include "app/WebPages.hpp"
 #include "platform/Services.hpp"
 #include "platform/crashreporting/CrashReporter.hpp"
 #include "platform/crashreporting/HttpEventSink.hpp"
@@ -17,22 +18,21 @@
 #include "platform/foundation/DateFormatter.hpp"
 #include "platform/foundation/TemporaryDirectory.hpp"
 #include "platform/foundation/UnicodeNormalization.hpp"
-#include "platform/foundation/Url.hpp"
 #include "platform/foundation/UserDefaults.hpp"
 #include "platform/network/VPNManager.hpp"
 #include "platform/ui/Alert.hpp"
 #include "platform/ui/Application.hpp"
 #include "platform/ui/Window.hpp"
-#include "platform/ui/Workspace.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <deque>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string_view>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -209,8 +209,9 @@ void AppDelegate::openLogFile() {
     }
     const auto now = platform::Services::current().clock()->wallNow();
     const auto file = folder / ("CorvantisVPN_" + platform::foundation::DateFormatter("ddMMyyyyHHmm").string(now) + ".log");
-    std::ofstream{file, std::ios::app};  // the file destination creates it too; this only makes it early
-    logger->setup(prq::Level::debug, false, true, true, true, true, true, true, prq::FileTarget(file), prq::Level::debug);
+    // Two runs in one minute share the name: the second appends after the append marker, so the
+    // first run's lines stay. The file destination creates a missing file itself.
+    logger->setup(prq::Level::debug, false, true, true, true, true, true, true, prq::FileTarget(file), prq::Level::debug, true);
     info(greeting, "applicationDidFinishLaunching(_:)");
 }
 
@@ -227,16 +228,13 @@ void AppDelegate::continueLaunch(const std::string& deviceId) {
         installHelperTool();
     } catch (const platform::foundation::DomainError& error) {
         reporter->captureMessage("App initialization error. " + error.localizedDescription);
-        showLaunchFailure(deviceId);
+        stopLaunch(deviceId, "the helper cannot be installed: " + error.localizedDescription);
         return;
     }
     const auto storyboard = registerMainStoryboard();
     if (const auto missing = missingResources(storyboard); !missing.empty()) {
         reporter->captureMessage("App initialization error. Missing " + missing);
-        const auto where = std::source_location::current();
-        logger->error([&] { return "Start-up stops: missing " + missing; }, {},
-                      prq::CallSite("appInit()", where.file_name(), where.line()));
-        showLaunchFailure(deviceId);
+        stopLaunch(deviceId, "missing " + missing);
         return;
     }
     const auto helperClient = HelperService::shared();
@@ -277,18 +275,27 @@ std::string AppDelegate::missingResources(const std::shared_ptr<platform::ui::St
     return missing;
 }
 
-void AppDelegate::showLaunchFailure(const std::string& deviceId) const {
+void AppDelegate::stopLaunch(const std::string& deviceId, const std::string& reason) const {
+    const auto where = std::source_location::current();
+    logger->error([&] { return "Start-up stops: " + reason; }, {}, prq::CallSite("appInit()", where.file_name(), where.line()));
+    // Standard error holds it also when no log file could be made.
+    platform::foundation::consoleLog("Start-up stops: " + reason +
+                                     ". The program keeps running without icon or window; end it with Ctrl-C or \"kill " +
+                                     std::to_string(::getpid()) + "\".");
+    showLaunchFailure(deviceId, reason);
+}
+
+void AppDelegate::showLaunchFailure(const std::string& deviceId, const std::string& reason) const {
     const auto failure = std::make_shared<platform::ui::Alert>();
     failure->setMessageText("Looks like Corvantis crashed");
-    failure->setInformativeText("Please, contact support to investigate the issue. UserID: " + deviceId);
+    // The reason follows the request to contact support, so that a user can act on it first.
+    std::string because = reason;
+    if (!because.empty()) because.front() = static_cast<char>(std::toupper(static_cast<unsigned char>(because.front())));
+    failure->setInformativeText("Please, contact support to investigate the issue. UserID: " + deviceId + "\n\n" + because + ".");
     failure->setAlertStyle(platform::ui::AlertStyle::warning);
     failure->addButton("Support");
     failure->addButton("Close");
-    if (failure->runModal() == platform::ui::ModalResponse::alertFirstButtonReturn) {
-        if (const auto site = platform::foundation::Url::fromString(product::supportSite())) {
-            platform::ui::Workspace::shared().open(*site);
-        }
-    }
+    if (failure->runModal() == platform::ui::ModalResponse::alertFirstButtonReturn) WebPages::open(product::supportSite());
 }
 
 void AppDelegate::installHelperTool() {
@@ -345,9 +352,20 @@ void AppDelegate::takeGateway(std::optional<std::string> reply) {
     }
     // Nothing known at all: make sure a resolver file is in place and look again.
     gateway.reset();
+    lookForGatewayLater();
+}
+
+void AppDelegate::lookForGatewayLater() {
+    // One retry loop at a time: every sign-in and every release of the route looks up the
+    // gateway, and each would otherwise keep a loop of its own going.
+    if (gatewayLookupDue_) return;
+    gatewayLookupDue_ = true;
     if (const auto helper = HelperService::shared()) helper->checkResolvConf();
     platform::Services::current().mainQueue()->asyncAfter(2s, [delegate = weak_from_this()] {
-        if (const auto self = delegate.lock()) self->getGateway();
+        const auto self = delegate.lock();
+        if (!self) return;
+        self->gatewayLookupDue_ = false;
+        self->getGateway();
     });
 }
 
@@ -419,10 +437,7 @@ void AppDelegate::restoreDefaultRoute() {
         knownGateway = ipv4(platform::foundation::UserDefaults::standard()->string(gatewayKey));
         if (!knownGateway) {
             gateway.reset();
-            if (const auto helper = HelperService::shared()) helper->checkResolvConf();
-            platform::Services::current().mainQueue()->asyncAfter(2s, [delegate = weak_from_this()] {
-                if (const auto self = delegate.lock()) self->getGateway();
-            });
+            lookForGatewayLater();
             return;
         }
         gateway = knownGateway->text();
@@ -471,6 +486,10 @@ void AppDelegate::removeSavedServerFromRoute() {
     breadcrumb("removeSavedServerFromRoute() " + address->text());
     info("removeSavedServerFromRoute " + address->text(), "removeSavedServerFromRoute()");
     send(helper::DeleteHostRoute{*address, *knownGateway});
+}
+
+bool AppDelegate::isShieldInForce() {
+    return UserSettings::isKillSwitchEnabled() && UserSettings::isCorvantisShieldEnabled();
 }
 
 void AppDelegate::runDownScript() {

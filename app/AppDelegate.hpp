@@ -71,6 +71,9 @@ public:
     void addSavedServerToRoute(std::function<void(bool)> completion);
     // Takes the chosen server's host route away again.
     void removeSavedServerFromRoute();
+    // Whether the Shield keeps the default route away while no tunnel is up: only together with
+    // the kill switch. Its stored value alone decides nothing.
+    static bool isShieldInForce();
 
     // The helper client once the helper is installed: the same object as `HelperService::shared()`.
     std::shared_ptr<CorvantisHelperController> helper;
@@ -118,14 +121,22 @@ private:
     void continueLaunch(const std::string& deviceId);
     // What is missing of the storyboard's scenes and the bundle's resources; empty when nothing.
     std::string missingResources(const std::shared_ptr<platform::ui::Storyboard>& storyboard) const;
-    // Tells the user that start-up cannot go on and offers the support site.
-    void showLaunchFailure(const std::string& deviceId) const;
+    // Ends start-up: the reason goes to the log file, standard error and the alert.
+    void stopLaunch(const std::string& deviceId, const std::string& reason) const;
+    // Tells the user that start-up cannot go on, and why, and offers the support site.
+    void showLaunchFailure(const std::string& deviceId, const std::string& reason) const;
     void takeGateway(std::optional<std::string> reply);
+    // Has the helper check the resolver file and looks for the gateway again 2 s later, unless a
+    // lookup is due already.
+    void lookForGatewayLater();
     // The address of the chosen server (the city whose domain is the saved hostname).
     std::optional<std::string> savedServerAddress() const;
     // An Info line under the name of the route operation that writes it.
     void info(const std::string& message, std::string_view function,
               std::source_location where = std::source_location::current());
+
+    // A gateway lookup is scheduled: main queue only.
+    bool gatewayLookupDue_ = false;
 };
 
 }  // namespace corvantis

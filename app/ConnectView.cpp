@@ -65,9 +65,9 @@ void removeDefaultRoute() {
     if (const auto delegate = AppDelegate::shared()) delegate->removeDefaultRoute([](bool) {});
 }
 
-// The default route after a cancel or a disconnect click: kept away while the Shield is on.
+// The default route after a cancel or a disconnect click: kept away while the Shield is in force.
 void routesPerShield() {
-    if (UserSettings::isCorvantisShieldEnabled()) {
+    if (AppDelegate::isShieldInForce()) {
         removeDefaultRoute();
     } else {
         restoreDefaultRoute();
@@ -164,17 +164,25 @@ void ConnectView::show() {
         case ConnectionState::connecting: showConnectingButton(); break;
         case ConnectionState::disconnected: showDisconnectedButton(); break;
     }
-    if (connectionState == ConnectionState::connected && UserSettings::hostname() != connectedHostname) {
-        disconnect();
-        // A click or another disconnect before then means the user wants no reconnect.
-        const auto attempt = connectAttempt_;
-        platform::dispatch::DispatchQueue::main()->asyncAfter(
-            3s, [self = std::static_pointer_cast<ConnectView>(sharedView()), attempt] {
-                if (self->connectAttempt_ != attempt) return;
-                self->connectionState = ConnectionState::disconnected;
-                self->btnConnect->performClick(self.get());
-            });
-    }
+    const auto chosen = UserSettings::hostname();
+    const bool connectedElsewhere = connectionState == ConnectionState::connected && chosen != connectedHostname;
+    // A city chosen while connecting: the tunnel on its way goes to the old server.
+    const bool connectingElsewhere =
+        connectionState == ConnectionState::connecting && attempt_.tunnelStarted && chosen != attempt_.tunnelHost;
+    if (connectingElsewhere) connectedHostname = attempt_.tunnelHost;  // so the ending draws the reconnect look
+    if (connectedElsewhere || connectingElsewhere) reconnectToChosenServer();
+}
+
+void ConnectView::reconnectToChosenServer() {
+    disconnect();
+    // A click or another disconnect before then means the user wants no reconnect.
+    const auto attempt = attempt_.number;
+    platform::dispatch::DispatchQueue::main()->asyncAfter(
+        3s, [self = std::static_pointer_cast<ConnectView>(sharedView()), attempt] {
+            if (self->attempt_.number != attempt) return;
+            self->connectionState = ConnectionState::disconnected;
+            self->btnConnect->performClick(self.get());
+        });
 }
 
 void ConnectView::hide() {
@@ -223,10 +231,14 @@ void ConnectView::btnSettingsClick(platform::ui::Object*) {
 void ConnectView::btnConnectClick(platform::ui::Object*) {
     connectingTime = platform::foundation::DateFormatter("yyyy-MM-dd h:mm:ss").string(platform::Services::current().wallNow());
     breadcrumb("btnConnectClick(_ :)");
-    const auto attempt = ++connectAttempt_;
+    beginAttempt();
+    const auto attempt = attempt_.number;
     switch (connectionState) {
         case ConnectionState::disconnected:
             showConnectingButton();
+            // The checks end the attempt also when its start waits for something that never comes.
+            timeoutValue = 1;
+            scheduleCheck(2s);
             if (internetActive) {
                 const auto last = defaults()->integer(disconnectedTimeKey);
                 if (last != 0 &&
@@ -239,22 +251,7 @@ void ConnectView::btnConnectClick(platform::ui::Object*) {
                     startConnection();
                 }
             } else if (!UserSettings::isKillSwitchEnabled()) {
-                startLookup([view = weakSelf()](platform::dispatch::WorkItemPtr item) {
-                    Ipify::getPublicIPAddress([view, item](platform::foundation::Expected<std::string> result) {
-                        platform::dispatch::DispatchQueue::main()->async([view, item, found = result.hasValue()] {
-                            const auto self = view.lock();
-                            if (!self || !self->isCurrentLookup(item)) return;
-                            if (found) return self->startConnection();
-                            if (const auto delegate = AppDelegate::shared()) {
-                                delegate->alert(
-                                    "Corvantis",
-                                    "You are not connected to the Internet. Please, check your connection and try again", "Ok",
-                                    std::nullopt, [](bool) {});
-                            }
-                            self->showDisconnectedButton();
-                        });
-                    });
-                });
+                probeInternet();
             } else {
                 if (const auto delegate = AppDelegate::shared()) {
                     delegate->addSavedServerToRoute([view = weakSelf(), attempt](bool) {
@@ -271,22 +268,52 @@ void ConnectView::btnConnectClick(platform::ui::Object*) {
             btnConnect->setEnabled(true);
             break;
         case ConnectionState::connected:
-            if (!UserSettings::isCorvantisShieldEnabled()) restoreDefaultRoute();
+            if (!AppDelegate::isShieldInForce()) restoreDefaultRoute();
             disconnect();
             break;
     }
 }
 
+void ConnectView::beginAttempt() {
+    if (probe_) probe_->cancel();
+    probe_.reset();
+    const auto next = attempt_.number + 1;
+    attempt_ = Attempt{};
+    attempt_.number = next;
+}
+
 void ConnectView::startConnectionUnlessCancelled(std::uint64_t attempt) {
-    if (attempt == connectAttempt_) startConnection();
+    if (attempt == attempt_.number) startConnection();
+}
+
+void ConnectView::probeInternet() {
+    const auto attempt = attempt_.number;
+    probe_ = startLookup([view = weakSelf(), attempt](platform::dispatch::WorkItemPtr) {
+        Ipify::getPublicIPAddress([view, attempt](platform::foundation::Expected<std::string> result) {
+            platform::dispatch::DispatchQueue::main()->async([view, attempt, found = result.hasValue()] {
+                const auto self = view.lock();
+                // Whatever checked the address meanwhile, the click stands until the user ends it.
+                if (!self || self->attempt_.number != attempt) return;
+                self->probe_.reset();
+                if (found) return self->startConnection();
+                if (self->nextCheck_) self->nextCheck_->cancel();
+                if (const auto delegate = AppDelegate::shared()) {
+                    delegate->alert("Corvantis",
+                                    "You are not connected to the Internet. Please, check your connection and try again", "Ok",
+                                    std::nullopt, [](bool) {});
+                }
+                self->showDisconnectedButton();
+            });
+        });
+    });
 }
 
 bool ConnectView::isCurrentLookup(const platform::dispatch::WorkItemPtr& item) const {
     return item == workItem && !item->isCancelled();
 }
 
-void ConnectView::startLookup(std::function<void(platform::dispatch::WorkItemPtr)> lookup) {
-    if (workItem) workItem->cancel();
+platform::dispatch::WorkItemPtr ConnectView::startLookup(std::function<void(platform::dispatch::WorkItemPtr)> lookup) {
+    if (workItem && workItem != probe_) workItem->cancel();
     // The block hands its own item on, so that its answer can tell later whether it still counts.
     auto slot = std::make_shared<std::weak_ptr<platform::dispatch::WorkItem>>();
     auto item = platform::dispatch::WorkItem::make([lookup = std::move(lookup), slot] {
@@ -295,10 +322,21 @@ void ConnectView::startLookup(std::function<void(platform::dispatch::WorkItemPtr
     *slot = item;
     workItem = item;
     platform::dispatch::DispatchQueue::global()->async(item);
+    return item;
+}
+
+void ConnectView::scheduleCheck(platform::dispatch::Duration delay) {
+    if (nextCheck_) nextCheck_->cancel();
+    nextCheck_ = platform::dispatch::WorkItem::make([view = weakSelf()] {
+        if (const auto self = view.lock()) self->checkConnectionState();
+    });
+    platform::dispatch::DispatchQueue::main()->asyncAfter(delay, nextCheck_);
 }
 
 void ConnectView::checkConnectionState() {
     info("Getting public ip...", "checkConnectionState()");
+    // This check takes the place of the cycle's step that was due: its own answer says what follows.
+    if (nextCheck_) nextCheck_->cancel();
     startLookup([view = weakSelf()](platform::dispatch::WorkItemPtr item) {
         Ipify::getPublicIPAddress([view, item](platform::foundation::Expected<std::string> address) {
             const auto self = view.lock();
@@ -333,9 +371,7 @@ void ConnectView::handleLookupFailure() {
             if (timedOut()) {
                 disconnect();
             } else {
-                platform::dispatch::DispatchQueue::main()->asyncAfter(1s, [view = weakSelf()] {
-                    if (const auto self = view.lock()) self->checkConnectionState();
-                });
+                scheduleCheck(1s);
             }
             break;
         case ConnectionState::disconnected:
@@ -369,6 +405,9 @@ void ConnectView::addressArrived(const std::optional<std::string>& ip) {
     if (matches) {
         if (connectionState != ConnectionState::connected) {
             info("Connection state: connected", "connectionChanged(ip:)");
+            // The address can confirm the tunnel before the helper reports it up: the connected
+            // display then runs now, once for the attempt.
+            if (connectionState == ConnectionState::connecting && attempt_.tunnelStarted) showConnectedButton();
             connectionState = ConnectionState::connected;
         }
         return;
@@ -383,9 +422,7 @@ void ConnectView::addressArrived(const std::optional<std::string>& ip) {
             if (timedOut()) {
                 disconnect();
             } else {
-                platform::dispatch::DispatchQueue::main()->asyncAfter(2s, [view = weakSelf()] {
-                    if (const auto self = view.lock()) self->checkConnectionState();
-                });
+                scheduleCheck(2s);
             }
             break;
         case ConnectionState::disconnected: btnConnect->setEnabled(true); break;
@@ -423,37 +460,52 @@ void ConnectView::startConnection() {
     info("Starting new connection", "startConnection()");
     if (durationTimer) durationTimer->invalidate();
     timeoutValue = 1;
+    attempt_.tunnelStarted = true;
+    attempt_.tunnelHost = UserSettings::hostname();
+    // Checks confirm the tunnel or give the attempt up: reachability changes alone may never come.
+    scheduleCheck(2s);
+    const auto attempt = attempt_.number;
     const auto helper = HelperService::shared();
     switch (UserSettings::savedProtocol()) {
         case Protocol::L2TP:
             if (!helper) break;
             helper->connectToL2TPServerWithAddress(
                 UserSettings::hostname(), UserSettings::username(), UserSettings::vpnPassword(), std::string(l2tpSharedSecret),
-                [view = weakSelf()](int code) {
-                    const auto self = view.lock();
-                    if (!self) return;
-                    if (code == -1) return self->showConnectedButton();
-                    self->error("L2TP connection error: " + std::to_string(code), "startConnection()");
-                    self->disconnect();
+                [view = weakSelf(), attempt](int code) {
+                    if (const auto self = view.lock()) {
+                        self->tunnelAnswered(attempt, code == -1, "L2TP connection error: " + std::to_string(code));
+                    }
                 });
             return;
         case Protocol::OpenVPN:
             if (!helper) break;
-            OpenVPNConnection().connectUsingServerAddress(UserSettings::hostname(), UserSettings::username(),
-                                                          UserSettings::vpnPassword(), [view = weakSelf()](bool connected) {
-                                                              const auto self = view.lock();
-                                                              if (!self) return;
-                                                              self->connectedHostname = UserSettings::hostname();
-                                                              if (connected) return self->showConnectedButton();
-                                                              self->error("OpenVPN connection error", "startConnection()");
-                                                              self->disconnect();
-                                                          });
+            OpenVPNConnection().connectUsingServerAddress(
+                UserSettings::hostname(), UserSettings::username(), UserSettings::vpnPassword(),
+                [view = weakSelf(), attempt](bool connected) {
+                    const auto self = view.lock();
+                    if (!self || self->attempt_.number != attempt) return;
+                    self->connectedHostname = UserSettings::hostname();
+                    self->tunnelAnswered(attempt, connected, "OpenVPN connection error");
+                });
             return;
         case Protocol::IKEv2: startIkev2Connection(); return;
     }
     // Only a helper can run a tunnel; without one the attempt ends here rather than by time-out.
     error("The helper is not installed", "startConnection()");
     disconnect();
+}
+
+void ConnectView::tunnelAnswered(std::uint64_t attempt, bool up, const std::string& failure) {
+    // The user ended that attempt: its tunnel is being taken down, and a newer attempt is not its.
+    if (attempt != attempt_.number) return;
+    if (!up) {
+        error(failure, "startConnection()");
+        disconnect();
+        return;
+    }
+    attempt_.tunnelReported = true;
+    if (attempt_.connectedDisplayShown) return addTunnelRoute();  // the address check drew the rest
+    showConnectedButton();
 }
 
 void ConnectView::startIkev2Connection() {
@@ -483,9 +535,10 @@ void ConnectView::startIkev2Connection() {
 void ConnectView::disconnect() {
     breadcrumb("disconnect()");
     info("Disconnecting", "disconnect()");
-    ++connectAttempt_;
+    beginAttempt();
+    // The ended attempt's checks must not count for the next one.
+    if (nextCheck_) nextCheck_->cancel();
     if (connectionState == ConnectionState::disconnected) return;
-    // An answer to a lookup made for the tunnel being ended must not count for the next one.
     if (workItem) workItem->cancel();
     const auto delegate = AppDelegate::shared();
     if (delegate && delegate->openVpnGateway) {
@@ -553,17 +606,24 @@ void ConnectView::showConnectingButton() {
     lblConnectTo->setHidden(false);
 }
 
-void ConnectView::showConnectedButton() {
-    if (connectionState == ConnectionState::connected) return;
-    breadcrumb("showConnectedButton()");
-    connectedHostname = UserSettings::hostname();
-    sendToHelper(helper::FlushDnsCache{});
+void ConnectView::addTunnelRoute() const {
     const auto delegate = AppDelegate::shared();
     const auto tunnelGateway =
         delegate && delegate->openVpnGateway ? helper::Ipv4Address::parse(*delegate->openVpnGateway) : std::nullopt;
     if (UserSettings::savedProtocol() == Protocol::OpenVPN && tunnelGateway) {
         sendToHelper(helper::AddTunnelRoute{*tunnelGateway});
     }
+}
+
+void ConnectView::showConnectedButton() {
+    // Once per attempt, whichever of the helper's report and the address check comes first.
+    if (connectionState == ConnectionState::connected || attempt_.connectedDisplayShown) return;
+    attempt_.connectedDisplayShown = true;
+    breadcrumb("showConnectedButton()");
+    connectedHostname = UserSettings::hostname();
+    sendToHelper(helper::FlushDnsCache{});
+    // The gateway known before the helper reported this tunnel is an older tunnel's.
+    if (attempt_.tunnelReported) addTunnelRoute();
     if (UserSettings::isKillSwitchEnabled()) removeDefaultRoute();
     lblDuration->setHidden(false);
     lblConnectTo->setHidden(true);

@@ -5,6 +5,7 @@
 #include "app/LocationButton.hpp"
 #include "platform/animation/AnimationView.hpp"
 #include "platform/animation/Composition.hpp"
+#include "platform/dispatch/Clock.hpp"
 #include "platform/dispatch/Timer.hpp"
 #include "platform/dispatch/WorkItem.hpp"
 #include "platform/foundation/NotificationCenter.hpp"
@@ -106,16 +107,42 @@ public:
     static constexpr int maximumChecks = 40;
 
 private:
+    // What the current connection attempt has done. A click or a disconnect begins a new one, so
+    // whatever still answers for an older attempt (its probe, its helper's reply, a delayed start
+    // or reconnect) changes nothing.
+    struct Attempt {
+        std::uint64_t number = 0;
+        bool tunnelStarted = false;
+        // The host the tunnel was started to.
+        std::optional<std::string> tunnelHost;
+        // The helper said the tunnel is up.
+        bool tunnelReported = false;
+        bool connectedDisplayShown = false;
+    };
+    void beginAttempt();
+
     // A lookup whose answer still counts: the newest one, not cancelled.
     bool isCurrentLookup(const platform::dispatch::WorkItemPtr& item) const;
-    // Runs a new lookup in the one slot, cancelling the pending one.
-    void startLookup(std::function<void(platform::dispatch::WorkItemPtr)> lookup);
+    // Runs a new lookup in the one slot, cancelling the pending one unless that is a click's
+    // probe: only the user ends a probe (a click or a disconnect), never a check.
+    platform::dispatch::WorkItemPtr startLookup(std::function<void(platform::dispatch::WorkItemPtr)> lookup);
+    // The click's probe of the internet: its success starts the tunnel unless the user ended
+    // the attempt since.
+    void probeInternet();
+    // The next check of the cycle `delay` from now, in place of one already due.
+    void scheduleCheck(platform::dispatch::Duration delay);
     void handleLookupFailure();
     // A lookup's address: counts only while `item` is the current lookup (always when null).
     void connectionChanged(const std::optional<std::string>& ip, const platform::dispatch::WorkItemPtr& item);
     void addressArrived(const std::optional<std::string>& ip);
     // Starts a tunnel later unless a click or a disconnect comes first.
     void startConnectionUnlessCancelled(std::uint64_t attempt);
+    // The helper's answer to the attempt `attempt`'s start.
+    void tunnelAnswered(std::uint64_t attempt, bool up, const std::string& failure);
+    // Ends the tunnel and connects to the chosen server 3 s later, unless the user acts first.
+    void reconnectToChosenServer();
+    // The tunnel's own route, once the helper has named the tunnel's gateway.
+    void addTunnelRoute() const;
     void moveLocationButtonBack();
     void showAnimation(const std::shared_ptr<const platform::animation::Composition>& scene);
     void info(const std::string& message, std::string_view function,
@@ -125,9 +152,12 @@ private:
     std::weak_ptr<ConnectView> weakSelf();
 
     platform::dispatch::WorkItemPtr workItem;
-    // Changes with every click and disconnect: a start or reconnect scheduled for an older
-    // attempt does not run.
-    std::uint64_t connectAttempt_ = 0;
+    // The click's probe while it has not answered.
+    platform::dispatch::WorkItemPtr probe_;
+    // The check cycle's next step while one is due: one at a time, so an attempt makes at most
+    // `maximumChecks` checks in the time they take.
+    platform::dispatch::WorkItemPtr nextCheck_;
+    Attempt attempt_;
 };
 
 }  // namespace corvantis

@@ -13,10 +13,28 @@ namespace {
 constexpr std::array allKeys{Result::Key::status,    Result::Key::message, Result::Key::country,  Result::Key::countryCode,
                              Result::Key::ipAddress, Result::Key::city,    Result::Key::timezone, Result::Key::isp};
 
+// The reply's value under `key`, following the dots of its name into nested objects.
+const nlohmann::json* valueOf(const nlohmann::json& reply, Result::Key key) {
+    const nlohmann::json* value = &reply;
+    const auto name = Result::rawValue(key);
+    for (std::size_t start = 0; start <= name.size();) {
+        const auto end = std::min(name.find('.', start), name.size());
+        if (!value->is_object()) return nullptr;
+        const auto found = value->find(name.substr(start, end - start));
+        if (found == value->end()) return nullptr;
+        value = &*found;
+        start = end + 1;
+    }
+    return value;
+}
+
 std::optional<std::string> text(const nlohmann::json& reply, Result::Key key) {
-    const auto found = reply.find(Result::rawValue(key));
-    if (found == reply.end() || !found->is_string()) return std::nullopt;
-    return found->get<std::string>();
+    const auto* value = valueOf(reply, key);
+    if (key == Result::Key::status && value != nullptr && value->is_boolean()) {
+        return value->get<bool>() ? "success" : "fail";
+    }
+    if (value == nullptr || !value->is_string()) return std::nullopt;
+    return value->get<std::string>();
 }
 
 std::optional<std::string>& member(Result& result, Result::Key key) {
@@ -37,14 +55,14 @@ std::optional<std::string>& member(Result& result, Result::Key key) {
 
 std::string_view Result::rawValue(Key key) {
     switch (key) {
-        case Key::status: return "status";
+        case Key::status: return "success";
         case Key::message: return "message";
         case Key::country: return "country";
-        case Key::countryCode: return "countryCode";
-        case Key::ipAddress: return "query";
+        case Key::countryCode: return "country_code";
+        case Key::ipAddress: return "ip";
         case Key::city: return "city";
-        case Key::timezone: return "timezone";
-        case Key::isp: return "isp";
+        case Key::timezone: return "timezone.id";
+        case Key::isp: return "connection.isp";
     }
     return {};
 }
@@ -71,7 +89,7 @@ std::shared_ptr<platform::foundation::URLSessionDataTask> Service::fetch(const s
             if (!reply) return completion(std::nullopt, reply.error());
             Result result;
             for (const auto key : keys) member(result, key) = text(reply.value(), key);
-            // The service always says "fail" with its message when it has no answer.
+            // The service says it failed, with its reason, also when that key was not asked for.
             if (text(reply.value(), Result::Key::status) == "fail") {
                 return completion(std::nullopt,
                                   platform::foundation::Error{0, text(reply.value(), Result::Key::message).value_or("fail")});

@@ -15,10 +15,11 @@ namespace corvantis::IPAPI {
 // What the fallback public-address service tells about an address. Only the keys asked for are
 // filled in.
 struct Result {
-    // The reply's keys, in the service's order.
     enum class Key { status, message, country, countryCode, ipAddress, city, timezone, isp };
+    // The service's name for a key; a dot names a member of a nested object ("connection.isp").
     static std::string_view rawValue(Key key);
 
+    // "success" or "fail", from the service's Boolean.
     std::optional<std::string> status;
     std::optional<std::string> message;
     std::optional<std::string> country;
@@ -30,11 +31,12 @@ struct Result {
     std::optional<std::string> isp;
 };
 
-// The fallback public-address service: GET <base><query>?fields=<keys>&lang=<language>,
-// answered with one JSON object of those keys.
+// The fallback public-address service, ipwho.is: free over HTTPS without an account (about one
+// request a second). GET <base><query>?fields=<keys>&lang=<language>, answered with one JSON
+// object of those keys, or {"success": false, "message": …} when it has no answer.
 class Service {
 public:
-    static constexpr const char* builtInUrl = "https://ip-api.com/json/";
+    static constexpr const char* builtInUrl = "https://ipwho.is/";
     static constexpr const char* defaultLanguage = "en";
 
     // The one service object ("default").

@@ -185,6 +185,8 @@ void LocationsViewController::controlTextDidChange(ui::TextField&) {
         btnCancelSearch->setAlphaValue(0.0);
     }
     reloadTableView();
+    // A new filter starts the list at its top, wherever the last one was scrolled to.
+    tableView->scrollRowToVisible(0);
 }
 
 void LocationsViewController::controlTextDidEndEditing(ui::TextField&) {}

@@ -170,11 +170,9 @@ void LoginView::signedIn() {
     auto& mainWindow = MainWindow::shared();
     mainWindow.switchToView(corvantis::View::connectView);
 
-    const bool shield = UserSettings::isCorvantisShieldEnabled();
-    const bool killSwitch = UserSettings::isKillSwitchEnabled();
     const auto delegate = AppDelegate::shared();
     if (!delegate) return;
-    if (shield && killSwitch) {
+    if (AppDelegate::isShieldInForce()) {
         if (mainWindow.connectView->connectionState == ConnectionState::disconnected) delegate->removeDefaultRoute([](bool) {});
     } else {
         delegate->restoreDefaultRoute();

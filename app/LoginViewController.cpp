@@ -7,6 +7,7 @@
 #include "app/LoginViewLinkButton.hpp"
 #include "app/MyButton.hpp"
 #include "app/PasswordSecureTextField.hpp"
+#include "app/ScreenColors.hpp"
 #include "app/WebPages.hpp"
 
 namespace corvantis {
@@ -19,8 +20,7 @@ constexpr const char* passwordIcon = "PasswordIcon";
 constexpr const char* signUpPath = "/account/signup/trial";
 constexpr const char* accountLoginPath = "/account/login/index";
 
-const Color darkText = Color::sRGB(37.0 / 255, 47.0 / 255, 88.0 / 255, 1.0);
-const Color accentBlue = Color::sRGB(31.0 / 255, 102.0 / 255, 251.0 / 255, 1.0);
+constexpr double errorTextSize = 11.0;
 
 template <class Made>
 std::shared_ptr<Made> placed(View& parent, Rect frame) {
@@ -61,21 +61,27 @@ std::shared_ptr<View> loadLoginScene(ViewController& owner) {
     controller.linePassword = placed<Box>(*view, Rect(30, 239, 240, 1));
     for (const auto& field : {std::static_pointer_cast<TextField>(username), std::static_pointer_cast<TextField>(password)}) {
         field->setFont(montserratMediumFont(12.0));
-        field->setTextColor(darkText);
+        field->setTextColor(darkTextColor());
     }
     password->setTarget(view);
     password->setAction("txtPasswordAction:");
     view->txtUsername = username;
     view->txtPassword = password;
 
-    view->lblErrorMessage = placed<TextField>(*view, Rect(30, 208, 240, 20));
+    // Wide enough for every sign-in message in two lines, centred under the form.
+    view->lblErrorMessage = placed<TextField>(*view, Rect(15, 198, 270, 38));
     view->lblErrorMessage->setEditable(false);
     view->lblErrorMessage->setSelectable(false);
+    view->lblErrorMessage->setFont(montserratMediumFont(errorTextSize));
+    view->lblErrorMessage->setAlignment(TextAlignment::center);
     view->lblErrorMessage->setTextColor(controller.colorError);
 
+    // The button's body is the top 39 points of its image, its shadow the 5 below, where the
+    // cell leaves the title out.
     auto login = placed<MyButton>(*view, Rect(30, 150, 240, 44));
     login->setCell(std::make_shared<LoginButtonCell>());
-    login->cell()->setBackgroundColor(accentBlue);
+    login->setImage(Image::named("LoginButton"));
+    login->setAlternateImage(Image::named("LoginButtonPressed"));
     login->setTitle("Log in");
     login->setTarget(view);
     login->setAction("btnLoginClick:");
@@ -110,7 +116,7 @@ void LoginViewController::viewDidLoad() {
     const auto linkColor = Color::sRGB(0.2, 89.0 / 255, 1.0, 0.7);
     attrLeft = TextAttributes{montserratMediumFont(12.0), linkColor, left, TextAttributes::underlineSingle};
     attrRight = TextAttributes{montserratMediumFont(12.0), linkColor, right, TextAttributes::underlineSingle};
-    placeholderAttributes = TextAttributes{std::nullopt, darkText, std::nullopt, std::nullopt};
+    placeholderAttributes = TextAttributes{std::nullopt, darkTextColor(), std::nullopt, std::nullopt};
 
     lblErrorMessage->setHidden(true);
     showIcons(std::nullopt);

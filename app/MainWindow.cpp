@@ -5,7 +5,10 @@
 #include "StatusPopup/StatusPopupController.hpp"
 #include "StatusPopup/StatusPopupHost.hpp"
 #include "app/AppDelegate.hpp"
+#include "app/ScreenColors.hpp"
 #include "app/UserSettings.hpp"
+#include "platform/ui/Appearance.hpp"
+#include "platform/ui/FontRegistry.hpp"
 #include "platform/ui/Image.hpp"
 #include "platform/ui/TableView.hpp"
 #include "platform/ui/TextField.hpp"
@@ -75,6 +78,8 @@ bool MainWindow::isSetUp(std::source_location operation) const {
 }
 
 void MainWindow::setup(std::shared_ptr<platform::ui::Storyboard> storyboard) {
+    // The alerts, sheets, menus and save panel that the platform draws belong with the screens.
+    platform::ui::Appearance::setCurrent({platform::ui::FontRegistry::screenFaceName, darkTextColor(), accentBlueColor()});
     storyBoard = std::move(storyboard);
     instantiate(*storyBoard, "loginViewController", loginViewController, loginView);
     if (!loginView) {

@@ -1,12 +1,15 @@
 #include "app/OpenVPNConnection.hpp"
 
 #include "HelperService/CorvantisHelperController/CorvantisHelperController.hpp"
+#include "HelperService/CorvantisHelperInterface/OpenVpnArgument.hpp"
+#include "HelperService/CorvantisHelperInterface/OpenVpnProfileParser.hpp"
 #include "HelperService/CorvantisHelperInterface/RootCommand.hpp"
 #include "app/ApiService.hpp"
 #include "app/AppDelegate.hpp"
 #include "app/OpenVPNFallbackProfile.hpp"
 #include "app/UserSettings.hpp"
 #include "platform/Services.hpp"
+#include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/foundation/Base64.hpp"
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/Console.hpp"
@@ -71,6 +74,19 @@ std::string profileText(const std::optional<std::string>& base64) {
     return platform::foundation::Base64::decodeIgnoringUnknownCharacters(openVpnFallbackProfile()).value_or("");
 }
 
+// Why the profile must not be written, if it must not: a server address, port or transport that
+// is not of its kind, or a profile the helper would refuse. The backend's text is the profile's
+// bulk, so it is read exactly as the helper reads it before anything reaches the helper.
+std::optional<std::string> refusalOf(const std::string& address, const std::string& port, const std::string& proto,
+                                     const std::string& config) {
+    using helper::OpenVpnArgument;
+    if (!OpenVpnArgument::host().canonical(address)) return "the server's address is not a host name or IPv4 address";
+    if (!OpenVpnArgument::port().canonical(port)) return "the server's port is not a port";
+    if (!OpenVpnArgument::transport().canonical(proto)) return "the transport is not a client transport";
+    if (auto parsed = helper::OpenVpnProfileParser::parse(config); !parsed) return parsed.error().message;
+    return std::nullopt;
+}
+
 }  // namespace
 
 int OpenVPNConnection::initialize() {
@@ -111,6 +127,11 @@ void OpenVPNConnection::connectUsingServerAddress(const std::optional<std::strin
         replaceAll(config, "[proto]", proto);
         replaceAll(config, "[hostname]", address);
         config += "\nup up.sh\ndown down.sh";
+        if (const auto refusal = refusalOf(address, port, proto, config)) {
+            consoleLog("The OpenVPN configuration is refused: " + *refusal);
+            if (reply) reply(false);
+            return;
+        }
         OpenVPNConnection().saveConfigAndStart(config, username, password, [reply](bool connected) {
             logTime("saveConfigAndStart response: ");
             if (reply) reply(connected);
@@ -120,14 +141,20 @@ void OpenVPNConnection::connectUsingServerAddress(const std::optional<std::strin
 
 void OpenVPNConnection::saveConfigAndStart(const std::string& config, const std::optional<std::string>& username,
                                            const std::optional<std::string>& password, std::function<void(bool)> reply) {
+    // Nothing started: the answer is a failure, later on the main queue like the helper's.
+    const auto notStarted = [&reply] {
+        platform::dispatch::DispatchQueue::main()->async([reply = std::move(reply)] {
+            if (reply) reply(false);
+        });
+    };
     const auto path = configurationPath();
-    if (!path) return;
+    if (!path) return notStarted();
     if (auto written = platform::foundation::FileSystem::writeFileAtomically(*path, config, 0600); !written) {
         consoleLog("The OpenVPN configuration could not be written: " + written.error().message);
-        return;
+        return notStarted();
     }
     const auto helper = helperClient();
-    if (!helper) return;
+    if (!helper) return notStarted();
     const auto resources = resourcePath();
     helper->runOpenVPN((resources / "openvpn").string(), path->string(), username, password, resources.string(),
                        std::move(reply));

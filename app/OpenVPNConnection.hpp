@@ -18,13 +18,15 @@ public:
     int initialize();
 
     // `reply` gets true once the helper reports the tunnel connected, false when it reports it
-    // ended; it is never called when no usable reply comes.
+    // ended, gives no usable reply or the tunnel could not be started at all, and when the profile
+    // is refused before it is written (a server address or port not of its kind, a configuration
+    // the helper's profile reader refuses).
     void connectUsingServerAddress(const std::optional<std::string>& serverAddress, const std::optional<std::string>& username,
                                    const std::optional<std::string>& password, std::function<void(bool)> reply);
 
     // Writes `config` as the profile (mode 0600) and has the helper run openvpn with it;
-    // `reply` gets the helper client's answer unchanged. When the profile cannot be written,
-    // nothing is started and `reply` is never called.
+    // `reply` gets the helper client's answer unchanged. When the profile cannot be written or
+    // there is no helper, nothing is started and `reply` gets false, on the main queue.
     void saveConfigAndStart(const std::string& config, const std::optional<std::string>& username,
                             const std::optional<std::string>& password, std::function<void(bool)> reply);
 

@@ -5,15 +5,9 @@
 #include "app/MainWindow.hpp"
 #include "app/ProductConstants.hpp"
 #include "app/UserSettings.hpp"
-#include "platform/ui/Workspace.hpp"
+#include "app/WebPages.hpp"
 
 namespace corvantis {
-
-namespace {
-void open(const std::string& address) {
-    if (const auto url = platform::foundation::Url::fromString(address)) platform::ui::Workspace::shared().open(*url);
-}
-}  // namespace
 
 void SettingsViewButton::mouseDown(const platform::ui::Event&) {
     switch (tag()) {
@@ -25,8 +19,8 @@ void SettingsViewButton::mouseDown(const platform::ui::Event&) {
         case quitTag:
             if (const auto delegate = AppDelegate::shared()) delegate->quit();
             break;
-        case supportMailTag: open("mailto:" + product::supportEmail()); break;
-        case supportSiteTag: open(product::supportSite()); break;
+        case supportMailTag: WebPages::open("mailto:" + product::supportEmail()); break;
+        case supportSiteTag: WebPages::open(product::supportSite()); break;
         case exportLogsTag: LogExport::start(window()); break;
         default: break;
     }

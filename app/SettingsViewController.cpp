@@ -3,6 +3,7 @@
 #include "app/FontHelper.hpp"
 #include "app/HintViewController.hpp"
 #include "app/InfoIconImage.hpp"
+#include "app/ScreenColors.hpp"
 #include "app/SettingsView.hpp"
 #include "app/SettingsViewButton.hpp"
 
@@ -28,7 +29,9 @@ public:
 
     std::shared_ptr<SettingsView> build() {
         auto& v = *view_;
-        v.lblCaption = label(v, "Settings", {100, 366, 100, 20});
+        // Centred over the screen, on a line with the back button.
+        v.lblCaption = label(v, "Settings", {60, 364, 180, 20});
+        v.lblCaption->setAlignment(platform::ui::TextAlignment::center);
         v.btnBack = button(v, ButtonType::momentaryPushIn, {14, 364, 20, 20}, "btnBackClick:");
         v.btnBack->setImage(platform::ui::Image::named("BackArrow"));
         v.btnApp = button(v, ButtonType::momentaryChange, {20, 326, 130, 30}, "btnAppClick:");
@@ -80,7 +83,9 @@ private:
         v.lblProtectionLabel = label(page, "Corvantis Shield", {42, 130, 120, 20});
         infoIcon(page, 1, {164, 132, 16, 16});
         v.chkLaunchOnLogin = button(page, ButtonType::switchButton, {20, 100, 200, 20}, "chkLaunchOnLoginClick:");
-        v.chkLaunchOnLogin->setTitle("Launch at login");
+        v.chkLaunchOnLogin->setFont(montserratMediumFont(textSize));
+        v.chkLaunchOnLogin->setAttributedTitle(platform::ui::AttributedString(
+            "Launch at login", {montserratMediumFont(textSize), darkTextColor(), std::nullopt, std::nullopt}));
     }
 
     void buildAccountPage(platform::ui::View& page) {
@@ -113,6 +118,7 @@ private:
         label.setEditable(false);
         label.setSelectable(false);
         label.setFont(montserratMediumFont(textSize));
+        label.setTextColor(darkTextColor());
     }
 
     static std::shared_ptr<TextField> label(platform::ui::View& parent, const std::string& text, Rect frame) {
@@ -125,7 +131,7 @@ private:
     static void actionLabel(platform::ui::View& parent, const std::string& text, int tag, Rect frame) {
         auto label = std::make_shared<SettingsViewButton>(frame);
         configureLabel(*label, text);
-        label->setTextColor(platform::ui::Color::sRGB(31.0 / 255, 102.0 / 255, 251.0 / 255, 1.0));
+        label->setTextColor(accentBlueColor());
         label->setTag(tag);
         parent.addSubview(label);
     }

@@ -212,7 +212,7 @@ void UserSettings::setIsKillSwitchEnabled(bool value) {
         return;
     }
     if (connectionState() != ConnectionState::disconnected) removeDefaultRoute();
-    if (isCorvantisShieldEnabled() && connectionState() == ConnectionState::disconnected) removeDefaultRoute();
+    if (AppDelegate::isShieldInForce() && connectionState() == ConnectionState::disconnected) removeDefaultRoute();
 }
 
 bool UserSettings::isCorvantisShieldEnabled() {
@@ -222,10 +222,11 @@ bool UserSettings::isCorvantisShieldEnabled() {
 void UserSettings::setIsCorvantisShieldEnabled(bool value) {
     store(value, shieldKey);
     if (connectionState() != ConnectionState::disconnected) return;
-    if (value) {
-        removeDefaultRoute();
-    } else {
+    if (!value) {
         restoreDefaultRoute();
+    } else if (AppDelegate::isShieldInForce()) {
+        // Without the kill switch the Shield takes nothing away, whatever its box says.
+        removeDefaultRoute();
     }
 }
 

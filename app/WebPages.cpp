@@ -1,5 +1,6 @@
 #include "app/WebPages.hpp"
 
+#include "app/AppDelegate.hpp"
 #include "app/ProductConstants.hpp"
 #include "platform/foundation/Url.hpp"
 #include "platform/ui/Workspace.hpp"
@@ -17,7 +18,13 @@ void WebPages::openSupportSite(std::string_view path) {
 }
 
 void WebPages::open(const std::string& address) {
-    if (const auto url = platform::foundation::Url::fromString(address)) platform::ui::Workspace::shared().open(*url);
+    const auto url = platform::foundation::Url::fromString(address);
+    if (!url) return;
+    if (const auto opened = platform::ui::Workspace::shared().open(*url); !opened) {
+        const auto delegate = AppDelegate::shared();
+        const auto& logger = delegate ? delegate->logger : prq::PRQLogger::defaultLogger();
+        logger->error([&] { return address + " could not be opened: " + opened.error().message; });
+    }
 }
 
 }  // namespace corvantis

@@ -16,8 +16,8 @@ public:
     // an address that does not parse opens nothing.
     static void openWebSite(std::string_view path);
     static void openSupportSite(std::string_view path);
-
-private:
+    // Opens `address` in the user's browser or mail client; an address that does not parse opens
+    // nothing, and one that cannot be handed over is logged with the reason.
     static void open(const std::string& address);
 };
 

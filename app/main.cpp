@@ -2,6 +2,7 @@
 // delegate.
 
 #include "app/AppDelegate.hpp"
+#include "app/RunningInstance.hpp"
 #include "platform/Services.hpp"
 #include "platform/assembly/application/ApplicationServices.hpp"
 #include "platform/crashreporting/CrashReporter.hpp"
@@ -12,6 +13,8 @@
 
 #include <csignal>
 #include <iostream>
+#include <memory>
+#include <optional>
 #include <pthread.h>
 #include <string>
 #include <thread>
@@ -19,18 +22,24 @@
 namespace {
 
 constexpr const char* usage =
-    "usage: corvantis-vpn [--help | --version]\n"
+    "usage: corvantis-vpn [--help] [--version]\n"
     "\n"
     "Corvantis VPN lives in the tray. On its first start it installs its privileged helper\n"
     "(asking for an administrator's password), then opens its popup on the login screen.\n"
+    "A second start opens the running one's popup and ends.\n"
     "\n"
     "Environment (for development and tests):\n"
     "  CORVANTIS_API_URL           the backend instead of the service's own\n"
     "  CORVANTIS_IPIFY_URL, CORVANTIS_IPAPI_URL   the public-address services\n"
     "  CORVANTIS_HELPER_SOCKET     the helper's socket instead of /run/corvantis/…\n"
-    "  CORVANTIS_SYSTEMD_UNIT_DIR  where to look for the installed helper's units\n"
+    "  CORVANTIS_SYSTEMD_UNIT_DIR  where to look for the installed helper's units and configuration\n"
     "  CORVANTIS_CRASH_DSN         the crash-reporting DSN (empty: no reports)\n"
-    "  CORVANTIS_RESOURCES_DIR     the application's resources folder\n";
+    "  CORVANTIS_RESOURCES_DIR     the application's resources folder\n"
+    "  CORVANTIS_TRAY              the tray to use: sni (StatusNotifierItem), xembed or strip\n"
+    "  CORVANTIS_SUPPORT_EMAIL     the support mail address\n"
+    "  CORVANTIS_SUPPORT_SITE      the support site\n"
+    "Also read: DISPLAY and DBUS_SESSION_BUS_ADDRESS (the desktop), HOME and XDG_CONFIG_HOME (the\n"
+    "settings), TMPDIR (the logs), XDG_RUNTIME_DIR (the lock of the running instance), PATH (xdg-open).\n";
 
 // Crash reports still travelling at the end get this long to arrive.
 constexpr auto crashReportFlushBound = std::chrono::seconds(2);
@@ -51,25 +60,56 @@ void terminateOnStopSignals() {
     }).detach();
 }
 
+// Makes this process the user's one running instance, held in `instance`. When another instance
+// runs, it is asked to open its popup, and the answer is this process's exit status. Where the
+// check itself cannot be made, the application runs without it.
+std::optional<int> claimRunningInstance(std::unique_ptr<corvantis::RunningInstance>& instance) {
+    using corvantis::RunningInstance;
+    const auto folder = RunningInstance::defaultFolder();
+    if (!folder) {
+        std::cerr << "corvantis-vpn: cannot tell whether it runs already: " << folder.error().message << "\n";
+        return std::nullopt;
+    }
+    auto claimed = RunningInstance::claim(folder.value());
+    if (!claimed) {
+        std::cerr << "corvantis-vpn: cannot tell whether it runs already: " << claimed.error().message << "\n";
+        return std::nullopt;
+    }
+    instance = std::move(claimed.value());
+    if (instance) return std::nullopt;
+    if (!RunningInstance::askToOpenPopup(folder.value())) {
+        std::cerr << "corvantis-vpn: another instance holds " << (folder.value() / RunningInstance::lockName).string()
+                  << " but does not answer\n";
+        return 1;
+    }
+    std::cout << "Corvantis VPN is running already: its popup opens there.\n";
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     platform::installApplicationServices();
+    bool help = false;
+    bool version = false;
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
-        std::cout << usage;
-        return 0;
+    for (const auto& argument : arguments) {
+        if (argument == "--help" || argument == "-h") {
+            help = true;
+        } else if (argument == "--version") {
+            version = true;
+        } else {
+            std::cerr << "corvantis-vpn: unexpected argument \"" << argument << "\"\n" << usage;
+            return 2;
+        }
     }
-    if (arguments.size() == 1 && arguments[0] == "--version") {
-        std::cout << "corvantis-vpn " << CORVANTIS_VERSION << "\n";
-        return 0;
-    }
-    if (!arguments.empty()) {
-        std::cerr << "corvantis-vpn: unexpected argument \"" << arguments[0] << "\"\n" << usage;
-        return 2;
-    }
+    if (version) std::cout << "corvantis-vpn " << CORVANTIS_VERSION << "\n";
+    if (help) std::cout << usage;
+    if (help || version) return 0;
     // A helper or backend that goes away must end a call, never the application.
     std::signal(SIGPIPE, SIG_IGN);
+    std::unique_ptr<corvantis::RunningInstance> instance;
+    if (const auto exitStatus = claimRunningInstance(instance)) return *exitStatus;
     terminateOnStopSignals();
 
     // Before any screen is built: text measured as Pango draws it, images drawn from their files.
@@ -77,6 +117,12 @@ int main(int argc, char** argv) {
     const auto delegate = std::make_shared<corvantis::AppDelegate>();
     corvantis::AppDelegate::setShared(delegate);
     platform::ui::Application::shared().setDelegate(delegate);
+    if (instance) {
+        instance->serve([delegate] {
+            delegate->logger->info([] { return "Another start of the application asks for the popup"; });
+            delegate->showMainWindow();
+        });
+    }
     // On $DISPLAY when there is one: the windows shown, the status item in the tray.
     const int status = platform::display::applicationMain();
     platform::crashreporting::CrashReporter::current()->flush(crashReportFlushBound);

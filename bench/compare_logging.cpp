@@ -1,13 +1,22 @@
-// One log line to a file, one thread, on tmpfs: our file destination beside spdlog's basic file
-// sink flushed after every line, and beside a bare write(2) of the same ready-made line. All
-// three write one write(2) per line, so the comparison is the cost of making the line.
+// Log lines to a file beside spdlog's basic file sink flushed after every line and beside a bare
+// write(2) of the same ready-made lines. All three write one write(2) per line, so the comparison
+// is the cost of making the line.
 //
-// The lines have the same shape and length: date, level, thread, file:line, function, message.
-// The runs happen on a thread whose name is its kernel id, so our thread piece and spdlog's "%t"
-// print the same text. Interleaved repetitions; the medians go to the table.
+// Two kinds of traffic:
+// - one site: one call site with one fixed message, one thread, on tmpfs;
+// - real traffic: fifty call sites in turn with messages of 20 to 300 bytes built at the call
+//   (bench/LogTraffic.hpp), on the temporary folder's file system (ext4 here), by one thread and
+//   by four threads into one file. Its floor is the raw write of the same bytes plus building the
+//   message alone, both measured in the same runs.
+//
+// The lines have the same shape and length everywhere: date, level, thread, file:line, function,
+// message. Every logging thread is named after its kernel id, so our thread piece and spdlog's
+// "%t" print the same text. Interleaved repetitions; the medians go to the table.
 #include "PRQLogger/Destinations/FileDestination.hpp"
 #include "PRQLogger/PRQLogger.hpp"
+#include "bench/BenchmarkFolder.hpp"
 #include "bench/ComparisonRow.hpp"
+#include "bench/LogTraffic.hpp"
 #include "platform/assembly/application/ApplicationServices.hpp"
 #include "platform/dispatch/ThreadName.hpp"
 
@@ -16,6 +25,7 @@
 
 #include <algorithm>
 #include <array>
+#include <barrier>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -32,6 +42,8 @@
 namespace {
 
 using corvantis::bench::median;
+using SteadyClock = std::chrono::steady_clock;
+namespace traffic = corvantis::bench::traffic;
 
 // About sixty characters, like the application's own messages.
 constexpr const char* message = "Connected to de-fra-01.corvantis.net over UDP, port 1194 ok";
@@ -39,8 +51,9 @@ constexpr const char* message = "Connected to de-fra-01.corvantis.net over UDP, 
 // runs of the three in turn see the same machine, which keeps the per-run ratios steady.
 constexpr int linesPerRun = 30'000;
 constexpr int repetitions = 31;
-
-using SteadyClock = std::chrono::steady_clock;
+constexpr int trafficLinesPerRun = 8'000;
+constexpr int trafficThreads = 4;
+constexpr int trafficRepetitions = 31;
 
 // Both loggers name the same function: ours shows "logLine()", spdlog's pattern "%!()".
 namespace ours {
@@ -69,32 +82,58 @@ std::filesystem::path tmpfsFolder() {
     return pattern;
 }
 
-std::string lastLine(const std::filesystem::path& path) {
+std::vector<std::string> readLines(const std::filesystem::path& path) {
     std::ifstream in(path);
-    std::string line, last;
-    while (std::getline(in, line)) last = line;
-    return last;
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
 }
 
-double threadCpuNanoseconds() {
+std::string lastLine(const std::filesystem::path& path) {
+    const auto lines = readLines(path);
+    return lines.empty() ? std::string() : lines.back();
+}
+
+double cpuNanoseconds(clockid_t clock) {
     timespec now{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    ::clock_gettime(clock, &now);
     return static_cast<double>(now.tv_sec) * 1e9 + static_cast<double>(now.tv_nsec);
 }
 
-// The run's cost per line: the thread's processor time (user and system), which other work on
-// a busy machine does not inflate, and the time on the clock.
+// The run's cost per line: processor time (user and system), which other work on a busy machine
+// does not inflate, and the time on the clock.
 struct Cost {
     double cpu;
     double wall;
 };
 
-Cost costPerLine(const std::function<void()>& writeLine) {
-    const auto startCpu = threadCpuNanoseconds();
+Cost costPerLine(int lines, const std::function<void(int)>& writeLine) {
+    const auto startCpu = cpuNanoseconds(CLOCK_THREAD_CPUTIME_ID);
     const auto start = SteadyClock::now();
-    for (int i = 0; i < linesPerRun; ++i) writeLine();
+    for (int i = 0; i < lines; ++i) writeLine(i);
     const std::chrono::duration<double, std::nano> spent = SteadyClock::now() - start;
-    return {(threadCpuNanoseconds() - startCpu) / linesPerRun, spent.count() / linesPerRun};
+    return {(cpuNanoseconds(CLOCK_THREAD_CPUTIME_ID) - startCpu) / lines, spent.count() / lines};
+}
+
+// The same with `threads` threads writing `lines` lines each at once: the clock's time per line
+// of all of them (the inverse of the throughput) and the processor time of the whole process.
+Cost costPerLineOnThreads(int threads, int lines, const std::function<void(int thread, int line)>& writeLine) {
+    std::barrier start(threads + 1);
+    std::vector<std::thread> writers;
+    for (int thread = 0; thread < threads; ++thread) {
+        writers.emplace_back([&, thread] {
+            platform::dispatch::setCurrentThreadName(std::to_string(::gettid()));
+            start.arrive_and_wait();
+            for (int i = 0; i < lines; ++i) writeLine(thread, i);
+        });
+    }
+    start.arrive_and_wait();
+    const auto startCpu = cpuNanoseconds(CLOCK_PROCESS_CPUTIME_ID);
+    const auto begin = SteadyClock::now();
+    for (auto& writer : writers) writer.join();
+    const std::chrono::duration<double, std::nano> spent = SteadyClock::now() - begin;
+    const double total = static_cast<double>(threads) * lines;
+    return {(cpuNanoseconds(CLOCK_PROCESS_CPUTIME_ID) - startCpu) / total, spent.count() / total};
 }
 
 std::string nanoseconds(double value) {
@@ -103,58 +142,80 @@ std::string nanoseconds(double value) {
     return text;
 }
 
-void printRow(const char* work, double oursNs, double referenceNs, double ratio, double target) {
+void printRow(const std::string& work, const std::string& ours, const std::string& reference, double ratio, bool atLeast,
+              double target) {
     using corvantis::bench::formatted;
-    corvantis::bench::printRow(work, nanoseconds(oursNs), nanoseconds(referenceNs), formatted("%.2fx", ratio),
-                               formatted(">= %.2gx", target), ratio >= target);
+    corvantis::bench::printRow(work, ours, reference, formatted("%.2fx", ratio),
+                               formatted(atLeast ? ">= %.2fx" : "<= %.2fx", target), atLeast ? ratio >= target : ratio <= target);
 }
 
-int compare() {
-    // Our thread piece shows the thread's name; spdlog's "%t" its kernel id: make them the same.
-    platform::dispatch::setCurrentThreadName(std::to_string(::gettid()));
-    const auto folder = tmpfsFolder();
-    const auto oursPath = folder / "ours.log", spdlogPath = folder / "spdlog.log", rawPath = folder / "raw.log";
+void printSeries(const char* name, const std::vector<double>& values) {
+    std::cerr << name << ':';
+    for (const double value : values) std::cerr << ' ' << static_cast<int>(value);
+    std::cerr << '\n';
+}
 
+// A file destination showing what the application shows, and the thread.
+std::shared_ptr<prq::PRQLogger> ourLogger(const std::filesystem::path& path) {
     auto logger = prq::PRQLogger::make("compare", false);
-    auto file = std::make_shared<prq::FileDestination>(nullptr, oursPath.string(), "file");
+    auto file = std::make_shared<prq::FileDestination>(nullptr, path.string(), "file");
     file->setShowThreadName(true);
     file->setOutputLevel(prq::Level::info);
     logger->add(file);
+    return logger;
+}
 
-    auto spdlogger = spdlog::basic_logger_mt("compare", spdlogPath.string(), true);
-    spdlogger->set_pattern("%Y-%m-%d %H:%M:%S.%e [%l] [%t] [%s:%#] %!() > %v");
-    spdlogger->flush_on(spdlog::level::trace);
+std::shared_ptr<spdlog::logger> theirLogger(const std::string& name, const std::filesystem::path& path) {
+    auto logger = spdlog::basic_logger_mt(name, path.string(), true);
+    logger->set_pattern("%Y-%m-%d %H:%M:%S.%e [%l] [%t] [%s:%#] %!() > %v");
+    logger->flush_on(spdlog::level::trace);
+    return logger;
+}
+
+int rawDescriptor(const std::filesystem::path& path) {
+    const int raw = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (raw < 0) {
+        std::perror("open");
+        std::exit(1);
+    }
+    return raw;
+}
+
+void writeRaw(int raw, const std::string& line, bool& failed) {
+    if (::write(raw, line.data(), line.size()) != static_cast<ssize_t>(line.size())) failed = true;
+}
+
+void emptyFiles(const std::vector<std::filesystem::path>& paths) {
+    for (const auto& path : paths) std::filesystem::resize_file(path, 0);
+}
+
+int compareOneSite() {
+    const auto folder = tmpfsFolder();
+    const auto oursPath = folder / "ours.log", spdlogPath = folder / "spdlog.log", rawPath = folder / "raw.log";
+    const auto logger = ourLogger(oursPath);
+    const auto spdlogger = theirLogger("compare", spdlogPath);
 
     // The raw writer writes our own line, byte for byte.
     ours::logLine(*logger);
     const std::string rawLine = lastLine(oursPath) + "\n";
-    const int raw = ::open(rawPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (raw < 0) {
-        std::perror("open");
-        return 1;
-    }
+    const int raw = rawDescriptor(rawPath);
     bool rawFailed = false;
 
-    const std::array<std::function<void()>, 3> writers = {
-        [&] { ours::logLine(*logger); },
-        [&] { theirs::logLine(*spdlogger); },
-        [&] {
-            if (::write(raw, rawLine.data(), rawLine.size()) != static_cast<ssize_t>(rawLine.size())) rawFailed = true;
-        },
+    const std::array<std::function<void(int)>, 3> writers = {
+        [&](int) { ours::logLine(*logger); },
+        [&](int) { theirs::logLine(*spdlogger); },
+        [&](int) { writeRaw(raw, rawLine, rawFailed); },
     };
-    const std::array<std::filesystem::path, 3> paths = {oursPath, spdlogPath, rawPath};
-    const auto emptyFiles = [&] {
-        for (const auto& path : paths) std::filesystem::resize_file(path, 0);
-    };
+    const std::vector<std::filesystem::path> paths = {oursPath, spdlogPath, rawPath};
 
     std::array<std::vector<double>, 3> times, wallTimes;
     std::vector<double> spdlogRatios, rawRatios, spdlogWallRatios, rawWallRatios;
     for (int repetition = -1; repetition < repetitions; ++repetition) {  // the first one warms up
         std::array<Cost, 3> run{};
-        emptyFiles();
+        emptyFiles(paths);
         for (int i = 0; i < 3; ++i) {
             const int which = (std::max(repetition, 0) + i) % 3;
-            run[which] = costPerLine(writers[which]);
+            run[which] = costPerLine(linesPerRun, writers[which]);
         }
         if (repetition < 0) continue;
         for (int which = 0; which < 3; ++which) {
@@ -187,27 +248,152 @@ int compare() {
         }
     }
     std::filesystem::remove_all(folder);
+    spdlog::drop("compare");
     if (!sameShape) {
         std::cerr << "the lines differ in length: no comparison\n";
         return 1;
     }
-    std::cerr << "all three lines are " << lines[0].size() << " bytes long, " << linesPerRun << " lines per run, " << repetitions
-              << " interleaved runs on tmpfs; the table shows the thread's processor time per line "
+    std::cerr << "one site: all three lines are " << lines[0].size() << " bytes long, " << linesPerRun << " lines per run, "
+              << repetitions << " interleaved runs on tmpfs; the table shows the thread's processor time per line "
               << "(user and system), ratios are medians of the per-run ratios\n";
     for (int which = 0; which < 3; ++which) {
-        std::cerr << names[which] << " processor ns/line:";
-        for (const double time : times[which]) std::cerr << ' ' << static_cast<int>(time);
-        std::cerr << "; on the clock:";
-        for (const double time : wallTimes[which]) std::cerr << ' ' << static_cast<int>(time);
-        std::cerr << '\n';
+        printSeries((std::string(names[which]) + " processor ns/line").c_str(), times[which]);
+        printSeries((std::string(names[which]) + " on the clock").c_str(), wallTimes[which]);
     }
     std::cerr << "on the clock: ours " << static_cast<int>(median(wallTimes[0])) << " ns/line, spdlog "
               << static_cast<int>(median(wallTimes[1])) << " (" << median(spdlogWallRatios) << "x), raw write(2) "
               << static_cast<int>(median(wallTimes[2])) << " (" << median(rawWallRatios) << "x)\n";
 
-    printRow("log line to a file vs spdlog", median(times[0]), median(times[1]), median(spdlogRatios), 1.3);
-    printRow("log line to a file vs raw write(2)", median(times[0]), median(times[2]), median(rawRatios), 0.85);
-    spdlog::drop("compare");
+    printRow("log line to a file vs spdlog", nanoseconds(median(times[0])), nanoseconds(median(times[1])), median(spdlogRatios),
+             true, 1.3);
+    printRow("log line to a file vs raw write(2)", nanoseconds(median(times[0])), nanoseconds(median(times[2])),
+             median(rawRatios), true, 0.85);
+    return 0;
+}
+
+// Whether the file holds as many lines as `expected`, each as long as its counterpart there when
+// `inOrder` (one writer), else just as many.
+bool holdsLinesLike(const std::filesystem::path& path, const std::vector<std::string>& expected, bool inOrder) {
+    const auto held = readLines(path);
+    if (held.size() != expected.size()) return false;
+    for (std::size_t i = 0; inOrder && i < held.size(); ++i) {
+        if (held[i].size() + 1 != expected[i].size()) return false;
+    }
+    return true;
+}
+
+int compareTraffic() {
+    const auto folder = corvantis::bench::benchmarkFolder();
+    const auto oursPath = folder / "ours.log", spdlogPath = folder / "spdlog.log", rawPath = folder / "raw.log";
+    const auto logger = ourLogger(oursPath);
+    const auto spdlogger = theirLogger("traffic", spdlogPath);
+    const auto logOurs = [&](std::uint32_t call) { traffic::ourSites[call % traffic::siteCount](*logger, call); };
+    const auto logTheirs = [&](std::uint32_t call) { traffic::theirSites[call % traffic::siteCount](*spdlogger, call); };
+
+    // The raw writer writes the lines of our first run again, byte for byte, in their order.
+    std::filesystem::resize_file(oursPath, 0);  // without the header of the opened file
+    for (int i = 0; i < trafficLinesPerRun; ++i) logOurs(static_cast<std::uint32_t>(i));
+    std::vector<std::string> rawLines = readLines(oursPath);
+    if (rawLines.size() != static_cast<std::size_t>(trafficLinesPerRun)) {
+        std::cerr << "our file holds " << rawLines.size() << " lines, not " << trafficLinesPerRun << '\n';
+        return 1;
+    }
+    for (auto& line : rawLines) line += '\n';
+    const int raw = rawDescriptor(rawPath);
+    bool rawFailed = false;
+    std::size_t built = 0;  // keeps the messages built alone from being optimised away
+
+    // One thread: ours, spdlog, raw, the message alone; then four threads: ours, spdlog, raw.
+    enum { ours1, theirs1, raw1, message1, ours4, theirs4, raw4, kinds };
+    // Four threads make the same calls as one, each thread every fourth.
+    const auto call = [](int thread, int line) { return static_cast<std::uint32_t>(line * trafficThreads + thread); };
+    const std::array<std::function<Cost()>, kinds> runs = {
+        [&] { return costPerLine(trafficLinesPerRun, [&](int i) { logOurs(static_cast<std::uint32_t>(i)); }); },
+        [&] { return costPerLine(trafficLinesPerRun, [&](int i) { logTheirs(static_cast<std::uint32_t>(i)); }); },
+        [&] {
+            return costPerLine(trafficLinesPerRun,
+                               [&](int i) { writeRaw(raw, rawLines[static_cast<std::size_t>(i)], rawFailed); });
+        },
+        [&] {
+            return costPerLine(trafficLinesPerRun,
+                               [&](int i) { built += traffic::message(static_cast<std::uint32_t>(i)).size(); });
+        },
+        [&] {
+            return costPerLineOnThreads(trafficThreads, trafficLinesPerRun / trafficThreads,
+                                        [&](int t, int i) { logOurs(call(t, i)); });
+        },
+        [&] {
+            return costPerLineOnThreads(trafficThreads, trafficLinesPerRun / trafficThreads,
+                                        [&](int t, int i) { logTheirs(call(t, i)); });
+        },
+        [&] {
+            return costPerLineOnThreads(trafficThreads, trafficLinesPerRun / trafficThreads,
+                                        [&](int t, int i) { writeRaw(raw, rawLines[call(t, i)], rawFailed); });
+        },
+    };
+    const std::array<const char*, kinds> names = {"ours, 1 thread",         "spdlog, 1 thread", "raw write(2), 1 thread",
+                                                  "message alone",          "ours, 4 threads",  "spdlog, 4 threads",
+                                                  "raw write(2), 4 threads"};
+    const std::vector<std::filesystem::path> paths = {oursPath, spdlogPath, rawPath};
+
+    std::array<std::vector<double>, kinds> cpu, wall;
+    std::vector<double> versusSpdlog, versusFloor, versusSpdlog4, fourVersusOne;
+    for (int repetition = -1; repetition < trafficRepetitions; ++repetition) {  // the first one warms up
+        std::array<Cost, kinds> run{};
+        for (int i = 0; i < kinds; ++i) {
+            const int which = (std::max(repetition, 0) + i) % kinds;
+            emptyFiles(paths);
+            run[which] = runs[which]();
+            // Every line of the run in the file it went to, in order where one thread wrote them.
+            const auto* path = which == ours1 || which == ours4 ? &oursPath
+                               : which == raw1 || which == raw4 ? &rawPath
+                                                                : &spdlogPath;
+            if (which != message1 && repetition < 1 && !holdsLinesLike(*path, rawLines, which == ours1 || which == raw1)) {
+                std::cerr << names[which] << ": the file does not hold the run's lines\n";
+                return 1;
+            }
+        }
+        if (repetition < 0) continue;
+        for (int which = 0; which < kinds; ++which) {
+            cpu[which].push_back(run[which].cpu);
+            wall[which].push_back(run[which].wall);
+        }
+        versusSpdlog.push_back(run[theirs1].cpu / run[ours1].cpu);
+        versusFloor.push_back(run[ours1].cpu / (run[raw1].cpu + run[message1].cpu));
+        versusSpdlog4.push_back(run[theirs4].wall / run[ours4].wall);
+        fourVersusOne.push_back(run[ours1].wall / run[ours4].wall);
+    }
+    ::close(raw);
+    std::filesystem::remove_all(folder);
+    spdlog::drop("traffic");
+    if (rawFailed) {
+        std::cerr << "a raw write failed\n";
+        return 1;
+    }
+
+    std::cerr << "real traffic: " << traffic::siteCount << " sites in turn, messages of 20-300 bytes (" << built
+              << " bytes built alone), " << trafficLinesPerRun << " lines per run, " << trafficRepetitions
+              << " interleaved runs in " << folder.parent_path()
+              << "; one thread in its processor time per line, four threads in the clock's time per line of all four "
+              << "(the inverse of the throughput) and the process's processor time per line\n";
+    for (int which = 0; which < kinds; ++which) {
+        printSeries((std::string(names[which]) + " processor ns/line").c_str(), cpu[which]);
+        printSeries((std::string(names[which]) + " on the clock").c_str(), wall[which]);
+    }
+    const auto both = [&](int which) {
+        return nanoseconds(median(wall[which])) + " (CPU " + std::to_string(static_cast<int>(median(cpu[which]))) + ")";
+    };
+    std::cerr << "on the clock, one thread: ours " << static_cast<int>(median(wall[ours1])) << ", spdlog "
+              << static_cast<int>(median(wall[theirs1])) << ", raw " << static_cast<int>(median(wall[raw1])) << " ns/line\n";
+    std::cerr << "raw write(2), 4 threads: " << both(raw4) << '\n';
+
+    const std::string floor = nanoseconds(median(cpu[raw1]) + median(cpu[message1])) + " (raw write + message alone)";
+    printRow("50 sites, 1 thread, vs spdlog", nanoseconds(median(cpu[ours1])), nanoseconds(median(cpu[theirs1])),
+             median(versusSpdlog), true, 1.4);
+    printRow("50 sites, 1 thread, ours / floor", nanoseconds(median(cpu[ours1])), floor, median(versusFloor), false, 1.15);
+    printRow("50 sites, 4 threads, one file, vs spdlog", both(ours4), both(theirs4), median(versusSpdlog4), true, 2.0);
+    printRow("50 sites, 4 threads' throughput / 1 thread's", both(ours4), nanoseconds(median(wall[ours1])) + " (1 thread)",
+             median(fourVersusOne), true, 1.0);
     return 0;
 }
 
@@ -216,7 +402,12 @@ int compare() {
 int main() {
     platform::installApplicationServices();
     int result = 1;
-    std::thread runner([&] { result = compare(); });
+    // On a thread whose name is its kernel id, like the four threads of the traffic runs.
+    std::thread runner([&] {
+        platform::dispatch::setCurrentThreadName(std::to_string(::gettid()));
+        result = compareOneSite();
+        if (result == 0) result = compareTraffic();
+    });
     runner.join();
     return result;
 }

@@ -30,6 +30,7 @@
 #include "testbed/helper/Sandbox.hpp"
 #include "testbed/openvpn/OpenVpnTestbed.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -42,9 +43,12 @@
 #include <iostream>
 #include <mutex>
 #include <sstream>
+#include <string_view>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 using namespace std::chrono_literals;
 using platform::Services;
@@ -98,9 +102,57 @@ private:
     platform::foundation::FileDescriptor target_;
 };
 
+std::string fileText(const std::filesystem::path& path) {
+    const auto content = platform::foundation::FileSystem::readFile(path);
+    return content ? content.value() : std::string();
+}
+
 void printMarked(const std::string& text, const std::string& mark) {
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) std::cout << mark << line << "\n";
+}
+
+// The helper's own lines. openvpn's output until the tunnel is up, which the helper passes on
+// line by line, is left out: its reply carried that whole, and the application's console has
+// shown it already. The errors of steps that the demo does not use are said to be so.
+void printHelperLines(const std::string& text) {
+    constexpr std::string_view openVpnOutput = "OpenVPN: ";
+    constexpr std::string_view connected = "OpenVPN Connected";
+    constexpr std::string_view noL2tp = "the L2TP clean-up of every disconnect; the demo made no L2TP service to remove";
+    constexpr std::string_view noResolver = "the demo gives the helper no resolver file, so there is none to back up or restore";
+    const std::pair<std::string_view, std::string_view> unusedSteps[] = {{"L2TP disconnect error", noL2tp},
+                                                                         {"Error removing L2TP entry", noL2tp},
+                                                                         {"SCPreferencesCommitChanges error", noL2tp},
+                                                                         {"SCPreferencesApplyChanges error", noL2tp},
+                                                                         {"resolv.conf is missing", noResolver}};
+    std::vector<std::string> lines;
+    std::istringstream input(text);
+    for (std::string line; std::getline(input, line);) lines.push_back(std::move(line));
+    // openvpn's lines before the helper said connected, with the helper's own in between.
+    const auto reported = std::find_if(lines.begin(), lines.end(), [&](const auto& line) { return line.starts_with(connected); });
+    const auto shownAlready = [&](std::size_t index) {
+        return lines[index].starts_with(openVpnOutput) && lines.begin() + static_cast<long>(index) < reported;
+    };
+    std::size_t leftOut = 0;
+    for (std::size_t index = 0; index < lines.size(); ++index) leftOut += shownAlready(index) ? 1 : 0;
+    bool noted = false;
+    for (std::size_t index = 0; index < lines.size(); ++index) {
+        if (shownAlready(index)) {
+            if (!std::exchange(noted, true)) {
+                std::cout << "helper: (openvpn's output until the tunnel was up, " << leftOut
+                          << " lines, as the application's console showed it)\n";
+            }
+            continue;
+        }
+        std::cout << "helper: " << lines[index];
+        for (const auto& [start, why] : unusedSteps) {
+            if (lines[index].starts_with(start)) {
+                std::cout << "   [not a fault: " << why << "]";
+                break;
+            }
+        }
+        std::cout << "\n";
+    }
 }
 
 int reportPlatformCore() {
@@ -379,15 +431,34 @@ public:
         ::setenv("CORVANTIS_HELPER_SOCKET", socket.c_str(), 1);
         orExit(platform::foundation::FileSystem::writeFileAtomically(folder_ / "helper.conf", "", 0600));
         const auto path = [&](const char* name) { return (folder_ / name).string(); };
+        // No systemd here: a stand-in starts the kill-switch guard's unit as systemd would.
+        orExit(platform::foundation::FileSystem::writeFileAtomically(folder_ / "systemctl", fileText(CORVANTIS_GUARD_SYSTEMCTL),
+                                                                     0755));
         std::optional<corvantis::testbed::HelperDaemon> helper;
         {
             const StandardErrorInto helperLog(folder_ / "helper.log");
-            helper.emplace(
-                CORVANTIS_HELPER_PROGRAM, socket,
-                std::vector<std::string>{"--config", path("helper.conf"), "--bundle-resources", testbed_.bundle().string(),
-                                         "--runtime-folder", path("run"), "--resolv-etc", path("resolv.conf"), "--resolv-var",
-                                         path("resolv.conf"), "--resolv-backup", path("resolv.backup")},
-                testbed_.inClientNamespace());
+            helper.emplace(CORVANTIS_HELPER_PROGRAM, socket,
+                           std::vector<std::string>{"--config",
+                                                    path("helper.conf"),
+                                                    "--bundle-resources",
+                                                    testbed_.bundle().string(),
+                                                    "--runtime-folder",
+                                                    path("run"),
+                                                    "--resolv-etc",
+                                                    path("resolv.conf"),
+                                                    "--resolv-var",
+                                                    path("resolv.conf"),
+                                                    "--resolv-backup",
+                                                    path("resolv.backup"),
+                                                    "--systemctl",
+                                                    path("systemctl"),
+                                                    "--guard-preferences",
+                                                    path("guard/gateway.conf"),
+                                                    "--guard-script",
+                                                    path("guard/corvantis_guard.sh"),
+                                                    "--guard-unit-folder",
+                                                    path("units")},
+                           testbed_.inClientNamespace());
         }
         std::cout << "openvpn: the real helper runs as root in the client namespace; its own lines follow the step, "
                      "marked \"helper:\"\n";
@@ -395,8 +466,11 @@ public:
                      "(\"app console: OpenVPN Connection: <time>\")\n";
         const int status = runWith(*helper);
         helper.reset();
+        // The guard outlives the helper, as its unit does; the demo's ends here.
+        if (const int guard = std::atoi(fileText(folder_ / "guard.pid").c_str()); guard > 0) ::kill(guard, SIGTERM);
+        printMarked(fileText(folder_ / "guard.log"), "guard: ");
         const auto helperLines = platform::foundation::FileSystem::readFile(folder_ / "helper.log");
-        printMarked(helperLines ? helperLines.value() : helperLines.error().message, "helper: ");
+        printHelperLines(helperLines ? helperLines.value() : helperLines.error().message);
         return status;
     }
 
@@ -414,6 +488,7 @@ private:
 
         if (const int failed = signIn()) return failed;
         if (const int failed = connect(*delegate)) return failed;
+        if (const int failed = engageAndReleaseTheKillSwitch(*delegate)) return failed;
         delegate->helper->terminateAllVpnConnections();
         // The client checks the resolver file 3 s after the tunnel has ended.
         Services::current().mainQueue()->runUntil([] { return false; }, 3500ms);
@@ -456,6 +531,38 @@ private:
         std::cout << "openvpn: routes in the client namespace while connected:\n" << testbed_.clientRoutes();
         if (!*connected) return 1;
         return pingThroughTheTunnel(delegate.openVpnGateway.value_or(corvantis::testbed::OpenVpnTestbed::tunnelGateway));
+    }
+
+    // The application's route control engages the kill switch (the guard installed by the
+    // helper, the default route gone) and releases it, with the guard's table after each.
+    int engageAndReleaseTheKillSwitch(corvantis::AppDelegate& delegate) const {
+        const auto main = Services::current().mainQueue();
+        main->runUntil([&] { return delegate.gateway.has_value(); }, 10s);
+        if (!delegate.gateway) return fail("the application found no gateway");
+        bool engaged = false;
+        delegate.removeDefaultRoute([&](bool) { engaged = true; });
+        main->runUntil([&] { return engaged && guardTable().find("policy drop;") != std::string::npos; }, 20s);
+        std::cout << "kill switch: engaged by the application through the gateway " << *delegate.gateway
+                  << "; routes in the client namespace:\n"
+                  << testbed_.clientRoutes() << "kill switch: the guard's table while engaged:\n"
+                  << guardTable();
+        if (guardTable().find("policy drop;") == std::string::npos) return fail("the guard does not hold traffic back");
+        delegate.restoreDefaultRoute();
+        main->runUntil([&] { return guardTable().find("policy accept;") != std::string::npos; }, 20s);
+        std::cout << "kill switch: released by the application; routes in the client namespace:\n"
+                  << testbed_.clientRoutes() << "kill switch: the guard's table once released:\n"
+                  << guardTable();
+        if (guardTable().find("policy accept;") == std::string::npos) return fail("the guard still holds traffic back");
+        return 0;
+    }
+
+    std::string guardTable() const {
+        const auto run = platform::foundation::runToEnd(
+            *platform::foundation::PosixProcessLauncher::shared(),
+            {"/sbin/ip",
+             {"netns", "exec", "corvantis-vpn-client", "/usr/sbin/nft", "list", "table", "inet", "corvantis_guard"},
+             {}});
+        return run && run.value().exit.succeeded() ? run.value().standardOutput : "(no guard table)\n";
     }
 
     // Packets through the tunnel: its far end is reachable only over tun0.
@@ -511,6 +618,8 @@ public:
                                          "--resolv-var=" + path("resolv.conf"), "--resolv-backup=" + path("resolv.backup"),
                                          "--runtime-folder=" + path("run"), "--network-preferences=" + path("preferences.json"),
                                          "--system-keychain=" + path("System.keychain"),
+                                         "--guard-preferences=" + path("guard.conf"), "--guard-script=" + path("guard.sh"),
+                                         "--guard-unit-folder=" + path("units"),
                                          "--bundle-resources=" + platform::foundation::Bundle::main()->resourcePath().string()});
         }
         ::chmod(path("helper.sock").c_str(), 0666);  // the helper itself decides whom it serves
@@ -522,6 +631,9 @@ public:
             "[Service]\nExecStart=" +
                 (application.parent_path() / "Contents/Library/LaunchServices/com.corvantis.CorvantisHelper").string() + "\n",
             0644));
+        // Beside the unit, the installed helper's configuration, which says whom it serves.
+        orExit(FileSystem::writeFileAtomically(folder_ / "units" / "com.corvantis.CorvantisHelper.conf",
+                                               "allow-uid = " + std::to_string(nobody) + "\n", 0644));
 
         std::vector<std::string> arguments{
             "--reuid=" + std::to_string(nobody),
@@ -577,7 +689,7 @@ public:
         std::cout << "corvantis-vpn: what it wrote to standard output and standard error\n";
         printMarked(output_, "  output: ");
         const auto helperLines = FileSystem::readFile(folder_ / "helper.log");
-        printMarked(helperLines ? helperLines.value() : helperLines.error().message, "helper: ");
+        printHelperLines(helperLines ? helperLines.value() : helperLines.error().message);
         const bool clean = ended && ended_->succeeded();
         std::cout << "corvantis-vpn: asked to end with SIGTERM, it "
                   << (clean ? "ended cleanly (status 0)" : "did NOT end cleanly")

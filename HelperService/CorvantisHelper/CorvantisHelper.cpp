@@ -93,11 +93,11 @@ void CorvantisHelper::prepareSharedTool(Dependencies dependencies) {
 }
 
 bool CorvantisHelper::shouldAcceptNewConnection(const platform::xpc::PeerCredentials& peer) {
+    // A refused peer writes nothing here: the listener sums refusals up, so that a user who
+    // connects in a loop cannot flood the log.
+    if (!configuration_.allows(peer.uid)) return false;
     log_->notice("new incoming connection");
-    if (configuration_.allows(peer.uid)) return true;
-    log_->notice("Refused a connection from uid " + std::to_string(peer.uid) + " (pid " + std::to_string(peer.pid) +
-                 "): that user may not use the helper");
-    return false;
+    return true;
 }
 
 void CorvantisHelper::didReceiveMessage(const std::shared_ptr<platform::xpc::XpcPeerConnection>& connection,

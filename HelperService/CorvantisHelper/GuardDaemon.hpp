@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HelperService/CorvantisHelper/GuardInputs.hpp"
 #include "HelperService/CorvantisHelper/GuardRules.hpp"
 #include "HelperService/CorvantisHelper/HelperLog.hpp"
 #include "platform/foundation/ProcessLauncher.hpp"
@@ -11,26 +12,29 @@
 
 namespace corvantis::helper {
 
-// The kill-switch guard as the service that systemd keeps running: it reads the helper's key
-// file once, puts the guard's nftables table in place and renews it whenever the kernel's routes
-// or interfaces change, so that a server switch (a new host route) keeps working. The table
-// stays when the guard stops: the protection must not end with the process.
+// The kill-switch guard as the service that systemd keeps running: it puts the guard's nftables
+// table in place, tells systemd it is ready only then (so that, ordered before the network, the
+// table stands before any interface is configured), and renews the table whenever the key file,
+// the resolver configuration, the routes or the interfaces change. The table stays when the
+// guard stops: the protection must not end with the process.
 class GuardDaemon {
 public:
-    GuardDaemon(std::filesystem::path keyFile, std::filesystem::path nft,
+    GuardDaemon(std::filesystem::path keyFile, std::filesystem::path nft, GuardInputPaths inputs,
                 std::shared_ptr<platform::foundation::ProcessLauncher> launcher, std::shared_ptr<HelperLog> log);
 
-    // Applies the rules, then watches for ever; returns only when it cannot watch (non-zero).
+    // Applies the rules, then watches for ever; returns only when it cannot apply them at first
+    // or cannot watch (non-zero), or when asked to stop (zero).
     int run();
-    // Reads the routes and applies the rules when they differ from the last ones applied.
+    // Reads what decides the rules and applies them when they differ from the last ones applied.
     bool apply();
 
 private:
     const std::filesystem::path keyFile_;
     const std::filesystem::path nft_;
+    const GuardInputPaths inputs_;
     const std::shared_ptr<platform::foundation::ProcessLauncher> launcher_;
     const std::shared_ptr<HelperLog> log_;
-    std::mutex mutex_;  // route changes arrive on the monitor's thread
+    std::mutex mutex_;  // changes arrive on the watches' threads
     std::optional<GuardState> applied_;
 };
 

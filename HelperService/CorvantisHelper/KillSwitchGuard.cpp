@@ -1,9 +1,9 @@
 #include "HelperService/CorvantisHelper/KillSwitchGuard.hpp"
 
-#include "HelperService/CorvantisHelper/GuardRules.hpp"
 #include "HelperService/CorvantisHelper/RootFiles.hpp"
 #include "HelperService/CorvantisHelperInterface/ShellText.hpp"
 #include "platform/foundation/FileSystem.hpp"
+#include "platform/servicemanagement/ServiceHardening.hpp"
 
 namespace corvantis::helper {
 
@@ -35,25 +35,52 @@ KillSwitchGuard::KillSwitchGuard(const HelperConfiguration& configuration, const
       program_(configuration.guard.program.empty() ? thisProgram() : configuration.guard.program),
       systemctl_(configuration.tools.systemctl),
       nft_(configuration.tools.nft),
+      resolver_(configuration.resolver.etc),
       relay_(relay) {}
 
 std::string KillSwitchGuard::scriptText(const std::filesystem::path& program, const std::filesystem::path& keyFile,
-                                        const std::filesystem::path& nft) {
+                                        const std::filesystem::path& nft, const std::filesystem::path& resolver) {
     return "#!/bin/sh\n# The Corvantis VPN kill-switch guard: keeps traffic in the tunnel while engaged.\nexec " +
            ShellText::word(program.string()) + " --guard " + ShellText::word(keyFile.string()) + " --nft " +
-           ShellText::word(nft.string()) + "\n";
+           ShellText::word(nft.string()) + " --resolv-conf " + ShellText::word(resolver.string()) + "\n";
 }
 
 std::string KillSwitchGuard::unitText(const std::filesystem::path& script) {
-    return "[Unit]\nDescription=Corvantis VPN kill-switch guard\nBefore=network-pre.target\nWants=network-pre.target\n\n"
-           "[Service]\nExecStart=" +
-           script.string() + "\nRestart=always\n\n[Install]\nWantedBy=multi-user.target\n";
+    // As firewalls order themselves: early in boot, outside the default dependencies, before
+    // network-pre.target (which the network's configuration waits for), ready once the table stands.
+    // The guard only reads its key file and talks to the kernel's firewall: it writes nothing.
+    const platform::servicemanagement::ServiceHardening sandbox{platform::servicemanagement::ServiceHardening::Homes::hidden};
+    return "[Unit]\nDescription=Corvantis VPN kill-switch guard\nDefaultDependencies=no\nAfter=local-fs.target\n"
+           "Before=network-pre.target shutdown.target\nWants=network-pre.target\nConflicts=shutdown.target\n\n"
+           "[Service]\nType=notify\nExecStart=" +
+           script.string() + "\nRestart=always\n" + sandbox.unitLines() + "\n[Install]\nWantedBy=sysinit.target\n";
+}
+
+std::optional<GuardRules::KeyFile> KillSwitchGuard::keys() const {
+    const auto content = RootFiles::readTrustedFile(paths_.preferences);
+    return content ? GuardRules::readKeyFile(content.value()) : std::nullopt;
+}
+
+Expected<void> KillSwitchGuard::note(RouteChange change, const GuardRules::HostRoute& route) {
+    std::lock_guard lock(mutex_);
+    // A route made before the guard was ever engaged still counts once it is.
+    auto current = keys().value_or(GuardRules::KeyFile{route.gateway, false, {}});
+    if (change == RouteChange::add) {
+        GuardRules::addRoute(current, route);
+    } else {
+        GuardRules::removeRoute(current, route);
+    }
+    return writeInto(paths_.preferences, GuardRules::keyFileText(current), 0600);
 }
 
 bool KillSwitchGuard::install(const Ipv4Address& gateway, CommandReply& reply) {
     std::lock_guard lock(mutex_);
-    return succeeded(writeInto(paths_.preferences, GuardRules::keyFileText({gateway, true}), 0600), reply) &&
-           succeeded(writeInto(paths_.script, scriptText(program_, paths_.preferences, nft_), 0755), reply) &&
+    // The host routes come in lines of their own, possibly just before this one: they stay.
+    auto engaged = keys().value_or(GuardRules::KeyFile{gateway, true, {}});
+    engaged.gateway = gateway;
+    engaged.engaged = true;
+    return succeeded(writeInto(paths_.preferences, GuardRules::keyFileText(engaged), 0600), reply) &&
+           succeeded(writeInto(paths_.script, scriptText(program_, paths_.preferences, nft_, resolver_), 0755), reply) &&
            succeeded(writeInto(paths_.unitFolder / unitName, unitText(paths_.script), 0644), reply) &&
            relay_.run({systemctl_, {"daemon-reload"}, {}}, reply) && relay_.run({systemctl_, {"enable", unitName}, {}}, reply) &&
            restart(reply);
@@ -61,12 +88,10 @@ bool KillSwitchGuard::install(const Ipv4Address& gateway, CommandReply& reply) {
 
 void KillSwitchGuard::release(CommandReply& reply) {
     std::lock_guard lock(mutex_);
-    const auto content = RootFiles::readTrustedFile(paths_.preferences);
-    const auto keys = content ? GuardRules::readKeyFile(content.value()) : std::nullopt;
-    if (!keys || !keys->engaged) return;
-    if (succeeded(writeInto(paths_.preferences, GuardRules::keyFileText({keys->gateway, false}), 0600), reply)) {
-        restart(reply);
-    }
+    auto released = keys();
+    if (!released || !released->engaged) return;
+    released->engaged = false;
+    if (succeeded(writeInto(paths_.preferences, GuardRules::keyFileText(*released), 0600), reply)) restart(reply);
 }
 
 bool KillSwitchGuard::restart(CommandReply& reply) const {

@@ -40,11 +40,21 @@ void LinuxCommandLayer::carryOut(const AddDefaultRoute& command, uid_t, CommandR
 }
 
 void LinuxCommandLayer::carryOut(const AddHostRoute& command, uid_t, CommandReply& reply) {
+    // Noted first: the guard reads the key file again when the route appears.
+    noteForGuard(KillSwitchGuard::RouteChange::add, command.destination, command.gateway);
     changeRoute(RouteChange::add, {command.destination, 32, command.gateway}, reply);
 }
 
 void LinuxCommandLayer::carryOut(const DeleteHostRoute& command, uid_t, CommandReply& reply) {
+    noteForGuard(KillSwitchGuard::RouteChange::remove, command.destination, command.gateway);
     changeRoute(RouteChange::remove, {command.destination, 32, command.gateway}, reply);
+}
+
+void LinuxCommandLayer::noteForGuard(KillSwitchGuard::RouteChange change, const Ipv4Address& destination,
+                                     const Ipv4Address& gateway) {
+    if (const auto noted = guard_.note(change, {destination, gateway}); !noted) {
+        log_->notice("The kill-switch guard's key file was not updated: " + noted.error().message);
+    }
 }
 
 void LinuxCommandLayer::carryOut(const AddTunnelRoute& command, uid_t, CommandReply& reply) {
@@ -109,11 +119,13 @@ void LinuxCommandLayer::changeRoute(RouteChange change, const Ipv4Route& route, 
         relay_.run({configuration_.tools.ip, {"-4", "route", verb, destination, "via", route.gateway.text()}, {}}, reply);
         return;
     }
-    log_->notice(std::string("Route ") + verb + " " + route.text());
+    // The addresses are the caller's: the log says only which kind of route changes.
+    const std::string described = std::string("Route ") + verb + " of a /" + std::to_string(route.prefixLength) + " route";
+    log_->notice(described);
     const auto done = change == RouteChange::add ? routes_->add(route) : routes_->remove(route);
     if (done) return;
     // What `ip` would have printed, so that the application hears the same.
-    log_->notice(std::string("Route ") + verb + " " + route.text() + " failed: " + done.error().message);
+    log_->notice(described + " failed: " + done.error().message);
     reply.sendOutput(done.error().message + "\n");
 }
 

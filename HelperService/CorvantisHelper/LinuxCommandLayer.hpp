@@ -49,6 +49,7 @@ private:
     void carryOut(const DeleteLoginItem& command, uid_t caller, CommandReply& reply);
     enum class RouteChange { add, remove };
     void changeRoute(RouteChange change, const Ipv4Route& route, CommandReply& reply) const;
+    void noteForGuard(KillSwitchGuard::RouteChange change, const Ipv4Address& destination, const Ipv4Address& gateway);
     void answerFromResolverFile(std::string (*query)(std::string_view), CommandReply& reply) const;
     void answer(const platform::foundation::Expected<std::string>& text, CommandReply& reply) const;
     void report(const platform::foundation::Expected<void>& done, CommandReply& reply) const;

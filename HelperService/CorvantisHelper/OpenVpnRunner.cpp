@@ -1,8 +1,7 @@
 #include "HelperService/CorvantisHelper/OpenVpnRunner.hpp"
 
-#include "HelperService/CorvantisHelper/LogText.hpp"
-#include "HelperService/CorvantisHelper/OpenVpnProfileCheck.hpp"
 #include "HelperService/CorvantisHelper/RootFiles.hpp"
+#include "HelperService/CorvantisHelperInterface/OpenVpnProfileParser.hpp"
 
 namespace corvantis::helper {
 
@@ -18,6 +17,18 @@ std::filesystem::path normal(const std::string& path) {
     auto made = std::filesystem::path(path).lexically_normal();
     if (!made.has_filename() && made != made.root_path()) made = made.parent_path();
     return made;
+}
+
+// The caller chose where the profile lies: a reason names the file and its folder in words.
+std::string withoutPathsOf(const std::filesystem::path& profile, std::string reason) {
+    const std::pair<std::string, std::string> names[] = {{profile.string(), "the profile"},
+                                                         {profile.parent_path().string(), "the profile's folder"}};
+    for (const auto& [path, name] : names) {
+        for (auto at = reason.find(path); at != std::string::npos; at = reason.find(path, at + name.size())) {
+            reason.replace(at, path.size(), name);
+        }
+    }
+    return reason;
 }
 
 bool breaksLines(const std::string& text) {
@@ -36,7 +47,7 @@ void OpenVpnRunner::runOpenVPN(const std::string& path, const std::string& confi
     log_->notice("Starting OpenVPN");
     const auto& program = configuration_.tools.openvpn;
     if (normal(path) != program) {
-        log_->notice("Running " + program.string() + " in place of the requested " + printableForLog(path));
+        log_->notice("Running " + program.string() + " in place of the requested program");
     }
     auto refuse = [&](const Error& error) {
         log_->notice("OpenVPN not started: " + error.message);
@@ -89,22 +100,22 @@ Expected<OpenVpnRunner::Prepared> OpenVpnRunner::prepare(const std::string& conf
     const auto& resources = configuration_.bundleResources;
     if (resources.empty()) return Error{EPERM, "the helper has no bundle-resources folder configured"};
     if (normal(workingDirectory) != resources) {
-        return Error{EPERM, "the working directory " + printableForLog(workingDirectory) +
-                                " is not the bundle's resources folder " + resources.string()};
+        return Error{EPERM, "the working directory is not the bundle's resources folder " + resources.string()};
     }
     const auto profilePath = normal(config);
     if (profilePath.filename() != profileName) {
-        return Error{EPERM, "the profile " + printableForLog(config) + " is not a " + std::string(profileName)};
+        return Error{EPERM, "the profile is not a " + std::string(profileName)};
     }
     // The application writes the profile into a private folder of the user's own; root reads it
     // only with that user's rights, so it can never be led to a file the user could not read.
     auto profile = RootFiles::readPrivateFileOf(profilePath, caller.uid, caller.gid);
     if (!profile) {
-        return Error{profile.error().code,
-                     "the profile is not a private file of uid " + std::to_string(caller.uid) + ": " + profile.error().message};
+        return Error{profile.error().code, "the profile is not a private file of uid " + std::to_string(caller.uid) + ": " +
+                                               withoutPathsOf(profilePath, profile.error().message)};
     }
-    auto checked = OpenVpnProfileCheck::check(profile.value());
-    if (!checked) return checked.error();
+    // openvpn reads only what the helper understood and wrote itself, never the user's text.
+    auto parsed = OpenVpnProfileParser::parse(profile.value());
+    if (!parsed) return parsed.error();
 
     const bool withCredentials = userName && password;
     if (withCredentials && (breaksLines(*userName) || breaksLines(*password))) {
@@ -113,9 +124,9 @@ Expected<OpenVpnRunner::Prepared> OpenVpnRunner::prepare(const std::string& conf
     auto folder = RunFolder::make(configuration_.runtimeFolder, "openvpn");
     if (!folder) return folder.error();
     const auto& made = *folder.value();
-    auto writtenProfile = made.write(profileName, profile.value(), 0600);
+    auto writtenProfile = made.write(profileName, parsed.value().render(), 0600);
     if (!writtenProfile) return writtenProfile.error();
-    for (const auto& script : checked.value().scripts) {
+    for (const auto& script : parsed.value().scripts()) {
         // A script runs as root: only one that nobody but root could have written is copied,
         // and the copy is what runs, so it cannot be swapped after the check.
         auto content = RootFiles::readTrustedFile(resources / script);

@@ -18,10 +18,11 @@
 namespace corvantis::helper {
 
 // Starts openvpn for the application and stops what it started. Only the program named in the
-// helper's configuration runs, with an argument vector and no shell, on a profile that passed
-// the profile check: "config.ovpn" in a private folder of the calling user, read as that user.
-// The run happens in a root-only folder of its own that holds the profile, the bundle's scripts
-// and the credentials file (0600) for the length of the run.
+// helper's configuration runs, with an argument vector and no shell. The caller's profile
+// ("config.ovpn" in a private folder of the calling user, read as that user) is parsed into
+// records, and openvpn reads only the profile the helper renders from them. The run happens in a
+// root-only folder of its own that holds that profile, the bundle's scripts and the credentials
+// file (0600) for the length of the run.
 class OpenVpnRunner {
 public:
     OpenVpnRunner(const HelperConfiguration& configuration, std::shared_ptr<platform::foundation::ProcessLauncher> launcher,

@@ -13,8 +13,8 @@ ProcessRelay::ProcessRelay(std::shared_ptr<platform::foundation::ProcessLauncher
     : launcher_(std::move(launcher)), log_(std::move(log)) {}
 
 bool ProcessRelay::run(const ProcessRequest& request, CommandReply& reply) const {
-    std::string description = request.program.string();
-    for (const auto& argument : request.arguments) description += " " + argument;
+    // The arguments stay out of the log: they carry what a caller chose (addresses, a script's text).
+    const std::string description = request.program.string();
     log_->notice("Running " + description);
 
     auto exited = std::make_shared<std::promise<ProcessExit>>();

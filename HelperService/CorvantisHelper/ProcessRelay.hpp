@@ -10,7 +10,7 @@ namespace corvantis::helper {
 
 // Runs one program on behalf of a command line and passes its output on as that line's
 // replies: one per chunk of either stream, the empty text at each stream's end, and one more
-// at exit.
+// at exit. The log names the program, never its arguments.
 class ProcessRelay {
 public:
     ProcessRelay(std::shared_ptr<platform::foundation::ProcessLauncher> launcher, std::shared_ptr<HelperLog> log);

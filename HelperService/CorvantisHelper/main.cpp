@@ -7,14 +7,14 @@
 #include "platform/assembly/helper/HelperServices.hpp"
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/foundation/PosixProcessLauncher.hpp"
+#include "platform/servicemanagement/JobCommand.hpp"
 #include "platform/servicemanagement/SystemdJobInstaller.hpp"
-#include "platform/servicemanagement/SystemdServiceManager.hpp"
 #include "platform/xpc/ServiceSocketPath.hpp"
 #include "platform/xpc/XpcListener.hpp"
 
-#include <charconv>
 #include <csignal>
 #include <iostream>
+#include <malloc.h>
 #include <pthread.h>
 #include <thread>
 #include <unistd.h>
@@ -44,60 +44,51 @@ std::string servedUsers(const HelperConfiguration& configuration) {
     return users;
 }
 
-bool isJobOption(const std::string& option) {
-    using platform::servicemanagement::SystemdServiceManager;
-    return option == SystemdServiceManager::blessOption || option == SystemdServiceManager::removeOption;
-}
-
-// Run as root by the application's installer: installs this very program as the system's helper
-// job, or removes the installed one. Only the helper's own label is accepted, since the label
-// becomes part of the paths written.
+// Run as root by the application's installer and by scripts/install: installs this very program
+// as the system's helper job, configures it or removes the installed one. Only the helper's own
+// label is accepted, since the label becomes part of the paths written.
 int manageJob(const std::vector<std::string>& arguments) {
-    using platform::servicemanagement::SystemdServiceManager;
+    using platform::servicemanagement::JobCommand;
     const std::string label(corvantis::helper::kHelperToolName);
+    const auto command = JobCommand::parse(arguments);
+    if (!command || command->label != label) {
+        std::cerr << JobCommand::usage(label);
+        return JobCommand::usageStatus;
+    }
     if (::geteuid() != 0) {
-        std::cerr << "Installing or removing the helper needs root\n";
+        std::cerr << "Installing, configuring or removing the helper needs root\n";
         return 1;
     }
     const platform::servicemanagement::SystemdJobInstaller installer({}, platform::foundation::PosixProcessLauncher::shared());
-    uid_t user = 0;
-    const auto isNumber = [&user](const std::string& text) {
-        const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), user);
-        return problem == std::errc{} && end == text.data() + text.size();
-    };
-    const bool removing = arguments.size() == 2 && arguments[0] == SystemdServiceManager::removeOption;
-    const bool blessing = arguments.size() == 4 && arguments[0] == SystemdServiceManager::blessOption &&
-                          arguments[2] == SystemdServiceManager::allowUidOption && isNumber(arguments[3]);
-    if ((!removing && !blessing) || arguments[1] != label) {
-        std::cerr << "usage: " << label << " " << SystemdServiceManager::blessOption << " " << label << " "
-                  << SystemdServiceManager::allowUidOption << " UID | " << SystemdServiceManager::removeOption << " " << label
-                  << "\n";
-        return 2;
-    }
-    const auto done =
-        removing ? installer.remove(label) : installer.bless(label, std::filesystem::read_symlink("/proc/self/exe"), user);
-    if (!done) {
-        std::cerr << done.error().message << "\n";
-        return 1;
-    }
-    return 0;
+    return command->run(installer, std::filesystem::read_symlink("/proc/self/exe"), std::cerr);
 }
 
 constexpr const char* guardOption = "--guard";
 
-// Run by the kill-switch guard's systemd unit: `--guard KEYFILE [--nft PATH]`.
+// Run by the kill-switch guard's systemd unit: `--guard KEYFILE [--nft PATH] [--resolv-conf PATH]`.
 int runGuard(const std::vector<std::string>& arguments) {
-    const bool withNft = arguments.size() == 4 && arguments[2] == "--nft";
-    if (arguments.size() != 2 && !withNft) {
-        std::cerr << "usage: " << corvantis::helper::kHelperToolName << " " << guardOption << " KEYFILE [--nft PATH]\n";
+    std::filesystem::path nft = "/usr/sbin/nft";
+    corvantis::helper::GuardInputPaths inputs;
+    bool understood = arguments.size() % 2 == 0;
+    for (std::size_t index = 2; understood && index + 1 < arguments.size(); index += 2) {
+        if (arguments[index] == "--nft") {
+            nft = arguments[index + 1];
+        } else if (arguments[index] == "--resolv-conf") {
+            inputs.resolver = arguments[index + 1];
+        } else {
+            understood = false;
+        }
+    }
+    if (!understood) {
+        std::cerr << "usage: " << corvantis::helper::kHelperToolName << " " << guardOption
+                  << " KEYFILE [--nft PATH] [--resolv-conf PATH]\n";
         return 2;
     }
     if (::geteuid() != 0) {
         std::cerr << "The kill-switch guard needs root\n";
         return 1;
     }
-    corvantis::helper::GuardDaemon guard(arguments[1], withNft ? arguments[3] : "/usr/sbin/nft",
-                                         platform::foundation::PosixProcessLauncher::shared(),
+    corvantis::helper::GuardDaemon guard(arguments[1], nft, inputs, platform::foundation::PosixProcessLauncher::shared(),
                                          std::make_shared<corvantis::helper::DaemonHelperLog>());
     return guard.run();
 }
@@ -105,13 +96,17 @@ int runGuard(const std::vector<std::string>& arguments) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Callers' requests and openvpn's output pass through large buffers. A fixed threshold sends
+    // each of them back to the system the moment it is freed: glibc would otherwise raise the
+    // threshold after every large free and keep such memory in the thread's arena for good.
+    ::mallopt(M_MMAP_THRESHOLD, 128 << 10);
     platform::installHelperServices();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
         std::cout << HelperConfiguration::usage();
         return 0;
     }
-    if (!arguments.empty() && isJobOption(arguments[0])) return manageJob(arguments);
+    if (platform::servicemanagement::JobCommand::isRequested(arguments)) return manageJob(arguments);
     if (!arguments.empty() && arguments[0] == guardOption) return runGuard(arguments);
     // A client that goes away must end its replies, never the helper.
     std::signal(SIGPIPE, SIG_IGN);

@@ -13,7 +13,10 @@
 #include "platform/servicemanagement/ServiceManager.hpp"
 #include "platform/xpc/XpcConnector.hpp"
 
+#include <algorithm>
+#include <cstdint>
 #include <nlohmann/json.hpp>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -42,16 +45,18 @@ void send(const HelperCall& call) {
     }
 }
 
-// A call with a reply: the helper's first reply goes to `handle` on the main queue, unless the
-// connection ended without one.
-void sendWithReply(const HelperCall& call, std::function<void(const nlohmann::json&)> handle) {
+// A call with a reply: the helper's first reply goes to `handle` on the main queue. When the
+// connection ends without one, or none can be made, `unanswered` runs there instead (when given).
+void sendWithReply(const HelperCall& call, std::function<void(const nlohmann::json&)> handle,
+                   std::function<void()> unanswered = {}) {
     const auto mainQueue = Services::current().mainQueue();
     auto sent = Services::current().xpcConnector()->sendWithReply(
         helper::kHelperToolName, helper::HelperWireCodec::encodeCall(call),
-        [mainQueue, handle = std::move(handle)](std::optional<nlohmann::json> reply) {
-            mainQueue->async([handle, reply = std::move(reply)] {
+        [mainQueue, handle = std::move(handle), unanswered](std::optional<nlohmann::json> reply) {
+            mainQueue->async([handle, unanswered, reply = std::move(reply)] {
                 if (!reply) {
                     consoleLog(noResponse);
+                    if (unanswered) unanswered();
                     return;
                 }
                 handle(*reply);
@@ -59,7 +64,10 @@ void sendWithReply(const HelperCall& call, std::function<void(const nlohmann::js
         });
     if (!sent) {
         consoleLog(sent.error().message);
-        consoleLog(noResponse);
+        mainQueue->async([unanswered] {
+            consoleLog(noResponse);
+            if (unanswered) unanswered();
+        });
     }
 }
 
@@ -106,6 +114,15 @@ std::optional<long long> helperVersion(const std::filesystem::path& executable) 
     return JsonValue::integerValue(*version);
 }
 
+bool servesThisUser(const nlohmann::json& job) {
+    const uid_t user = ::getuid();
+    const auto* users = JsonValue::member(job, std::string(platform::servicemanagement::jobAllowedUsersKey));
+    if (users == nullptr || !users->is_array()) return false;
+    return std::ranges::any_of(*users, [user](const nlohmann::json& listed) {
+        return listed.is_number_unsigned() && listed.get<std::uint64_t>() == user;
+    });
+}
+
 DomainError installError(long code, const char* description, const DomainError& underlying) {
     return DomainError{platform::foundation::NSOSStatusErrorDomain, code, description, underlying.localizedDescription,
                        "Try to relaunch the app or contact the administrator"};
@@ -129,12 +146,23 @@ bool CorvantisHelperController::installPrivilegedHelperTool(DomainError* error) 
         const auto bundled = helperVersion(platform::foundation::Bundle::main()->bundlePath() /
                                            platform::servicemanagement::helperFolderInBundle / label);
         // A version that cannot be read never counts as the same: the helper is installed anew.
-        if (installed && bundled && *installed == *bundled) return true;
-        DomainError removeError;
-        if (!removeHelperWithLabel(label, &removeError)) {
-            if (error != nullptr) *error = installError(removingFailed, "Helper tool removing failed", removeError);
+        if (installed && bundled && *installed == *bundled) {
+            if (servesThisUser(*job)) return true;
+            // Installed for another user, it would refuse every call of this one.
+            consoleLog("The installed helper does not serve user " + std::to_string(::getuid()) + " yet: adding the user");
+            DomainError allowError;
+            if (allowHelperUserWithLabel(label, &allowError)) return true;
+            if (error != nullptr) *error = installError(installingFailed, "Helper tool installing failed", allowError);
             return false;
         }
+        DomainError removeError;
+        DomainError blessError;
+        if (replaceHelperWithLabel(label, &removeError, &blessError)) return true;
+        if (error != nullptr) {
+            *error = removeError.domain.empty() ? installError(installingFailed, "Helper tool installing failed", blessError)
+                                                : installError(removingFailed, "Helper tool removing failed", removeError);
+        }
+        return false;
     }
     DomainError blessError;
     if (!blessHelperWithLabel(label, &blessError)) {
@@ -150,7 +178,7 @@ bool CorvantisHelperController::obtainRight(DomainError* error) {
     const auto status = authRef_->copyRights(
         {blessRight}, kAuthorizationFlagInteractionAllowed | kAuthorizationFlagExtendRights | kAuthorizationFlagPreAuthorize);
     if (status == errAuthorizationSuccess) return true;
-    if (error != nullptr) *error = platform::foundation::osStatusError(status);
+    if (error != nullptr) *error = authRef_->errorFor(status);
     return false;
 }
 
@@ -164,6 +192,19 @@ bool CorvantisHelperController::blessHelperWithLabel(std::string_view label, Dom
     if (!obtainRight(error)) return false;
     return Services::current().serviceManager()->blessJob(platform::servicemanagement::kSMDomainSystemLaunchd, label, *authRef_,
                                                           error);
+}
+
+bool CorvantisHelperController::replaceHelperWithLabel(std::string_view label, DomainError* removeError,
+                                                       DomainError* blessError) {
+    if (!obtainRight(removeError)) return false;
+    return Services::current().serviceManager()->replaceJob(platform::servicemanagement::kSMDomainSystemLaunchd, label, *authRef_,
+                                                            removeError, blessError);
+}
+
+bool CorvantisHelperController::allowHelperUserWithLabel(std::string_view label, DomainError* error) {
+    if (!obtainRight(error)) return false;
+    return Services::current().serviceManager()->allowJobUser(platform::servicemanagement::kSMDomainSystemLaunchd, label,
+                                                              *authRef_, error);
 }
 
 void CorvantisHelperController::connectToIKEv2Server(const helper::IKEv2TunnelSettings& settings, const std::string& password,
@@ -196,21 +237,27 @@ void CorvantisHelperController::connectToL2TPServerWithAddress(const std::option
 void CorvantisHelperController::runOpenVPN(const std::string& path, const std::string& config,
                                            const std::optional<std::string>& userName, const std::optional<std::string>& password,
                                            const std::string& workingDirectory, std::function<void(bool)> reply) {
-    sendWithReply(HelperCall::runOpenVPN(path, config, userName, password, workingDirectory, true),
-                  [reply = std::move(reply)](const nlohmann::json& message) {
-                      const auto texts = decodeTextArrayReply(message);
-                      if (!texts || !texts.value()) {
-                          consoleLog(noResponse);
-                          return;
-                      }
-                      const auto& array = *texts.value();
-                      if (array.size() > 1) consoleLog(array[1]);
-                      const bool connected = !array.empty() && array[0] == "connected";
-                      if (connected && array.size() > 2) {
-                          if (const auto delegate = AppDelegate::shared()) delegate->openVpnGateway = array[2];
-                      }
-                      if (reply) reply(connected);
-                  });
+    // A start that the helper leaves unanswered has failed: nothing else would end the wait.
+    const auto failed = [reply] {
+        if (reply) reply(false);
+    };
+    sendWithReply(
+        HelperCall::runOpenVPN(path, config, userName, password, workingDirectory, true),
+        [reply, failed](const nlohmann::json& message) {
+            const auto texts = decodeTextArrayReply(message);
+            if (!texts || !texts.value()) {
+                consoleLog(noResponse);
+                return failed();
+            }
+            const auto& array = *texts.value();
+            if (array.size() > 1) consoleLog(array[1]);
+            const bool connected = !array.empty() && array[0] == "connected";
+            if (connected && array.size() > 2) {
+                if (const auto delegate = AppDelegate::shared()) delegate->openVpnGateway = array[2];
+            }
+            if (reply) reply(connected);
+        },
+        failed);
 }
 
 void CorvantisHelperController::runCommand(const std::string& command, TextReply reply) {

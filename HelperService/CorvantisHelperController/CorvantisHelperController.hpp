@@ -21,15 +21,17 @@ namespace corvantis {
 // The application's only way to the privileged helper. It installs or updates the helper, and
 // wraps every call of the helper protocol in a fresh connection: a call with a reply hands the
 // helper's first reply to the caller once, on the main queue, and closes its connection; a call
-// whose connection ends without a reply logs "No response from helper tool!" and calls nobody.
-// Calls may be made from any thread.
+// whose connection ends without a reply logs "No response from helper tool!" and calls nobody,
+// except an OpenVPN start, which then failed. Calls may be made from any thread.
 class CorvantisHelperController {
 public:
     using TextReply = std::function<void(std::optional<std::string>)>;
 
     // Installs the helper when none is installed, replaces an installed helper whose version
-    // differs from the bundle's copy, and leaves one of the same version alone. False with
-    // `error` set (code 10: removing failed, 11: installing failed) when that did not work.
+    // differs from the bundle's copy in one authorized step, and leaves one of the same version
+    // alone, unless it does not serve this user yet: then the user is added to its users. Each
+    // road asks for the password at most once. False with `error` set (code 10: removing
+    // failed, 11: installing failed) when that did not work.
     bool installPrivilegedHelperTool(platform::foundation::DomainError* error);
 
     // `reply` gets the helper's first code: -1 when connected.
@@ -37,7 +39,8 @@ public:
                                         const std::optional<std::string>& password,
                                         const std::optional<std::string>& sharedSecret, std::function<void(int)> reply);
     // `reply` gets true when the helper's first reply says "connected", after the tunnel's
-    // gateway (when the reply names one) has been set on the application delegate.
+    // gateway (when the reply names one) has been set on the application delegate; false when it
+    // says otherwise or the helper gives no usable reply.
     void runOpenVPN(const std::string& path, const std::string& config, const std::optional<std::string>& userName,
                     const std::optional<std::string>& password, const std::string& workingDirectory,
                     std::function<void(bool)> reply);
@@ -54,6 +57,11 @@ public:
 
     bool removeHelperWithLabel(std::string_view label, platform::foundation::DomainError* error);
     bool blessHelperWithLabel(std::string_view label, platform::foundation::DomainError* error);
+    // Removes the installed helper and installs the bundle's copy, in one authorized step.
+    bool replaceHelperWithLabel(std::string_view label, platform::foundation::DomainError* removeError,
+                                platform::foundation::DomainError* blessError);
+    // Has the installed helper serve this user too.
+    bool allowHelperUserWithLabel(std::string_view label, platform::foundation::DomainError* error);
 
     // Calls without a reply: each is written to the helper before the call returns, so the
     // application may quit right after.

@@ -1,6 +1,6 @@
 #include "HelperService/CorvantisHelperInterface/IKEv2TunnelSettings.hpp"
 
-#include "HelperService/CorvantisHelperInterface/Ipv4Address.hpp"
+#include "HelperService/CorvantisHelperInterface/ServerAddress.hpp"
 
 #include <algorithm>
 
@@ -13,33 +13,10 @@ using platform::network::IKEv2DeadPeerDetectionRate;
 
 namespace {
 
-constexpr std::size_t longestHostName = 253;
-constexpr std::size_t longestLabel = 63;
 constexpr std::size_t longestIdentity = 255;
 
 Error invalid(const std::string& what) {
     return Error{EINVAL, "The IKEv2 settings' " + what};
-}
-
-bool isHostName(const std::string& text) {
-    if (text.empty() || text.size() > longestHostName) return false;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        const auto end = std::min(text.find('.', start), text.size());
-        const auto label = std::string_view(text).substr(start, end - start);
-        if (label.empty() || label.size() > longestLabel || label.front() == '-' || label.back() == '-') return false;
-        if (!std::all_of(label.begin(), label.end(), [](char c) {
-                return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
-            })) {
-            return false;
-        }
-        start = end + 1;
-    }
-    return true;
-}
-
-bool isServerAddress(const std::string& text) {
-    return Ipv4Address::parse(text).has_value() || isHostName(text);
 }
 
 bool isIdentity(const std::string& text) {
@@ -91,8 +68,8 @@ Expected<IKEv2TunnelSettings> IKEv2TunnelSettings::from(const platform::network:
 }
 
 Expected<void> IKEv2TunnelSettings::validate() const {
-    if (!isServerAddress(serverAddress)) return invalid("server address is not a host name or IPv4 address");
-    if (remoteIdentifier && !isServerAddress(*remoteIdentifier))
+    if (!ServerAddress::isValid(serverAddress)) return invalid("server address is not a host name or IPv4 address");
+    if (remoteIdentifier && !ServerAddress::isValid(*remoteIdentifier))
         return invalid("remote identifier is not a host name or IPv4 address");
     if (localIdentifier && !isIdentity(*localIdentifier))
         return invalid("local identifier has characters or a length not allowed");

@@ -5,7 +5,9 @@
 namespace prq {
 
 AppleSystemLogDestination::AppleSystemLogDestination(const std::shared_ptr<PRQLogger>& owner, std::string identifier)
-    : BaseQueuedDestination(owner, std::move(identifier)) {}
+    : BaseQueuedDestination(owner, std::move(identifier)) {
+    BaseQueuedDestination::setShowDate(false);  // what lines show follows the stored switch
+}
 
 bool AppleSystemLogDestination::showDate() const {
     return false;

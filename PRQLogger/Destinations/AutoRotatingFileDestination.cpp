@@ -280,7 +280,8 @@ bool AutoRotatingFileDestination::rotateFile(const FileTarget& to, const std::fu
     bool rotated = false;
     maintain([&] {
         Reports reports;
-        rotated = rotateLocked(to, reports);
+        // The new file tells where the earlier lines went.
+        rotated = rotateLocked(to, reports, RotationReport::alsoIntoNewFile);
         afterUnlock_.push_back([this, reports = std::move(reports)] { deliver(reports); });
         if (closure) afterUnlock_.push_back([closure, rotated] { closure(rotated); });
     });
@@ -304,11 +305,10 @@ void AutoRotatingFileDestination::setWriteToFileURL(std::optional<Url> url) {
     maintain([&] { FileDestination::setWriteToFileURL(std::move(url)); });
 }
 
-void AutoRotatingFileDestination::write(const std::string& message) {
+void AutoRotatingFileDestination::writeLine(std::string_view lineWithFeed) {
     locked([&] {
-        // What the line adds to the file: its UTF-8 bytes and the line feed.
-        currentLogFileSize_ += message.size() + 1;
-        FileDestination::write(message);
+        currentLogFileSize_ += lineWithFeed.size();  // its UTF-8 bytes and the line feed
+        FileDestination::writeLine(lineWithFeed);
         if (!maintaining_ && shouldRotate()) rotateFile();
     });
 }

@@ -98,7 +98,10 @@ public:
     // Open the file like the file destination, without rotating while its header goes in.
     void setOwner(const std::shared_ptr<PRQLogger>& owner) override;
     void setWriteToFileURL(std::optional<platform::foundation::Url> url) override;
-    void write(const std::string& message) override;
+
+protected:
+    // Counts the line, writes it and rotates when a threshold is reached.
+    void writeLine(std::string_view lineWithFeed) override;
 
 private:
     using AfterUnlock = std::vector<std::function<void()>>;

@@ -5,6 +5,7 @@
 #include "PRQLogger/Misc/CallSite.hpp"
 #include "PRQLogger/Misc/Level.hpp"
 #include "PRQLogger/Misc/LogDetails.hpp"
+#include "PRQLogger/Misc/ReadSection.hpp"
 
 #include <memory>
 #include <optional>
@@ -15,10 +16,10 @@ namespace prq {
 
 class PRQLogger;
 
-// One log call as its logger hands it to destinations that compose their lines from the call
-// itself, without a record (see `takesCallsStraight`).
-struct StraightCall {
-    const PRQLogger& owner;
+// One log call as a logger hands it to destinations that make their lines from the call itself,
+// without a record (see `writeDirectly`).
+struct LogCall {
+    const PRQLogger& logger;
     Level level;
     const CallSite& site;
     platform::dispatch::WallTime date;
@@ -33,7 +34,7 @@ public:
     // The logger this destination writes for; none while it belongs to no (living) logger.
     virtual std::shared_ptr<PRQLogger> owner() const = 0;
     virtual void setOwner(const std::shared_ptr<PRQLogger>& owner) = 0;
-    virtual const std::string& identifier() const = 0;
+    virtual std::string identifier() const = 0;
     virtual void setIdentifier(std::string identifier) = 0;
     // The lowest level taken.
     virtual Level outputLevel() const = 0;
@@ -42,21 +43,19 @@ public:
     virtual bool haveLoggedAppDetails() const = 0;
     virtual void setHaveLoggedAppDetails(bool logged) = 0;
     // Absent: the owner's list applies. Empty: none at all.
-    virtual const std::optional<FormatterList>& formatters() const = 0;
+    virtual std::optional<FormatterList> formatters() const = 0;
     virtual void setFormatters(std::optional<FormatterList> formatters) = 0;
-    virtual const std::optional<FilterList>& filters() const = 0;
+    virtual std::optional<FilterList> filters() const = 0;
     virtual void setFilters(std::optional<FilterList> filters) = 0;
 
     // Composes and outputs one ordinary log line.
     virtual void process(const LogDetails& logDetails) = 0;
     // Composes and outputs one of the logger's own messages.
     virtual void processInternal(const LogDetails& logDetails) = 0;
-    // Whether this destination, owned by `owner`, may compose its lines straight from log calls:
-    // only when no filter, formatter or queue could change, drop or defer them, which is what a
-    // record is for. A setting changed while a call is under way applies from the next call.
-    virtual bool takesCallsStraight(const PRQLogger& owner) const = 0;
-    // Composes and writes the line of a call, for a destination that takes calls straight.
-    virtual void writeStraight(const StraightCall& call) = 0;
+    // Writes the call's line made from the call itself, when nothing (no filter, formatter or
+    // queue) needs the record that `process` takes; false when something does and nothing was
+    // done. A setting changed while a call is under way applies from the next call.
+    virtual bool writeDirectly(const LogCall& call) = 0;
     virtual bool isEnabledFor(Level level) const = 0;
     virtual std::string debugDescription() const = 0;
 
@@ -66,9 +65,12 @@ public:
     bool shouldExclude(LogDetails& logDetails, std::string& message) const;
     // Lets each formatter (the destination's own, else its owner's) rewrite the line in turn.
     void applyFormatters(LogDetails& logDetails, std::string& message) const;
-    // Whether the two rules above have any filter or formatter to run, `owner` being the
-    // destination's owner (or null), which the caller already holds.
-    bool hasFiltersOrFormatters(const PRQLogger* owner) const;
+
+protected:
+    // The filters and formatters that apply (the destination's own list, else its owner's), or
+    // null for none; valid while `section` lasts.
+    virtual const FilterList* filtersInForce(const ReadSection& section) const = 0;
+    virtual const FormatterList* formattersInForce(const ReadSection& section) const = 0;
 };
 
 using DestinationPtr = std::shared_ptr<DestinationProtocol>;

@@ -10,12 +10,10 @@
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/foundation/NumberText.hpp"
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <typeinfo>
 
 namespace prq {
 
@@ -24,20 +22,25 @@ using platform::foundation::FileHandle;
 using platform::foundation::Url;
 
 namespace {
-// Destinations whose own reports this thread is handing to the owner right now. They already
-// wrote into their file what belongs there, under their lock.
-thread_local std::vector<const FileDestination*> reportingDestinations;
+// The file a destination is opening on this thread, before other threads may write to it: its
+// first lines go there.
+struct OpeningFile {
+    const FileDestination* destination = nullptr;
+    const FileHandle* handle = nullptr;
+};
+thread_local OpeningFile openingHere;
 
-bool isReporting(const FileDestination* destination) {
-    return std::find(reportingDestinations.begin(), reportingDestinations.end(), destination) != reportingDestinations.end();
-}
-
-class ReportingScope {
+class OpeningScope {
 public:
-    explicit ReportingScope(const FileDestination* destination) { reportingDestinations.push_back(destination); }
-    ~ReportingScope() { reportingDestinations.pop_back(); }
-    ReportingScope(const ReportingScope&) = delete;
-    ReportingScope& operator=(const ReportingScope&) = delete;
+    OpeningScope(const FileDestination* destination, const FileHandle* handle) : previous_(openingHere) {
+        openingHere = {destination, handle};
+    }
+    ~OpeningScope() { openingHere = previous_; }
+    OpeningScope(const OpeningScope&) = delete;
+    OpeningScope& operator=(const OpeningScope&) = delete;
+
+private:
+    OpeningFile previous_;
 };
 
 // Anything at the path, a dangling symbolic link included.
@@ -91,8 +94,8 @@ void FileDestination::setWriteToFileURL(std::optional<Url> url) {
 }
 
 bool FileDestination::isOpen() const {
-    auto lock = lockFile();
-    return logFileHandle_ != nullptr;
+    const ReadSection section;
+    return logFileHandle_.in(section) != nullptr;
 }
 
 bool FileDestination::shouldAppend() const {
@@ -125,22 +128,30 @@ void FileDestination::setFileAttributes(std::optional<FileAttributes> attributes
     fileAttributes_ = std::move(attributes);
 }
 
-void FileDestination::processInternal(const LogDetails& logDetails) {
-    if (isReporting(this)) return;
-    BaseQueuedDestination::processInternal(logDetails);
+void FileDestination::write(const std::string& message) {
+    // The line and its line feed leave in one write.
+    const ThreadScratch<std::string> line;
+    line->assign(message);
+    writeComposed(*line);
+    releaseIfOversized(*line);
 }
 
-void FileDestination::write(const std::string& message) {
-    auto lock = lockFile();
-    if (logFileHandle_) writeLocked(message);
+void FileDestination::writeComposed(std::string& line) {
+    line += '\n';
+    writeLine(line);
+}
+
+void FileDestination::writeLine(std::string_view lineWithFeed) {
+    // No lock: the system keeps each write to a file opened for appending whole and in one
+    // place, and a file that rotation or closing replaces stays open until no line uses it.
+    const ReadSection section;
+    const auto* handle = openingHere.destination == this ? openingHere.handle : logFileHandle_.in(section).get();
+    if (handle) writeData(*handle, lineWithFeed);
 }
 
 void FileDestination::flush(std::function<void()> closure) {
     auto work = [this, closure = std::move(closure)] {
-        {
-            auto lock = lockFile();
-            if (logFileHandle_) logFileHandle_->synchronizeFile();
-        }
+        syncFile();
         if (closure) closure();
     };
     if (const auto& queue = logQueue()) {
@@ -158,30 +169,8 @@ bool FileDestination::rotateFile(const FileTarget& to, const std::function<void(
     return rotated;
 }
 
-std::unique_lock<RecursiveLock> FileDestination::lockFile() const {
+std::unique_lock<std::recursive_mutex> FileDestination::lockFile() const {
     return std::unique_lock(fileLock_);
-}
-
-inline void FileDestination::writeWithFeedLocked(std::string_view lineWithFeed) {
-    // A plain catch rather than `_try`: this runs for every line, and there is nothing to run finally.
-    try {
-        logFileHandle_->writeData(lineWithFeed);
-    } catch (const platform::foundation::Exception& exception) {
-        printLine("Objective-C Exception occurred: " + exception.description());
-    }
-}
-
-bool FileDestination::writesLinesDirectly(const PRQLogger& owner) const {
-    return typeid(*this) == typeid(FileDestination) && writesLinesUnchanged(owner);
-}
-
-void FileDestination::writeLineDirectly(std::string_view lineWithFeed) {
-    auto lock = lockFile();
-    if (logFileHandle_) writeWithFeedLocked(lineWithFeed);
-}
-
-void FileDestination::writeStraight(const StraightCall& call) {
-    FileDestination::writeLineDirectly(straightLine(call));  // not virtual, so it can be inlined here
 }
 
 void FileDestination::openFile(Opening opening) {
@@ -198,11 +187,13 @@ void FileDestination::closeFile() {
     closeLocked();
 }
 
-void FileDestination::openLocked(Opening opening, Reports& reports) {
+void FileDestination::openLocked(Opening opening, Reports& reports, const std::string& alsoTell) {
     const auto holder = owner();
     if (!holder) return;
-    closeLocked();
-    if (!writeToFileURL_) return;
+    if (!writeToFileURL_) {
+        closeLocked();
+        return;
+    }
 
     const std::string path = writeToFileURL_->path();
     const bool append = shouldAppend_ || opening == Opening::keepingContent;
@@ -211,39 +202,50 @@ void FileDestination::openLocked(Opening opening, Reports& reports) {
     if (append && !existed) opened = FileHandle::forWritingEmpty(path, fileAttributes_);
     const std::string how = existed ? "appending" : "writing";
     if (!opened) {
+        closeLocked();
         reports.push_back({Level::error, "Attempt to open log file for " + how + " failed: " + opened.error().message});
         return;
     }
-    logFileHandle_ = std::move(opened).value();
-    if (existed && appendMarker_) writeLocked(*appendMarker_);
-
-    holder->logAppDetails(this);
+    auto handle = std::move(opened).value();
     std::string openedMessage = "PRQLogger " + how + " log to: " + writeToFileURL_->absoluteString();
-    // The line belongs in the new file even before the destination is registered.
-    const bool registered = holder->destination(identifier()).get() == this;
-    if (!registered || isEnabledFor(Level::info)) processInternal(internalRecord(Level::info, openedMessage));
+    {
+        // The file begins with these lines: other threads write to it only once it is in place.
+        const OpeningScope scope(this, handle.get());
+        if (existed && appendMarker_) writeData(*handle, *appendMarker_ + '\n');
+        holder->logAppDetails(this);
+        // The line belongs in the new file even before the destination is registered.
+        const bool registered = holder->destination(identifier()).get() == this;
+        if (!registered || isEnabledFor(Level::info)) processInternal(internalRecord(Level::info, openedMessage));
+        if (!alsoTell.empty() && isEnabledFor(Level::info)) processInternal(internalRecord(Level::info, alsoTell));
+    }
+    // Lines written meanwhile went to the file this one replaces, which closes once none is written.
+    syncFile();
+    logFileHandle_.set(std::move(handle));
     reports.push_back({Level::info, std::move(openedMessage)});
 }
 
 void FileDestination::closeLocked() {
-    if (!logFileHandle_) return;
-    logFileHandle_->synchronizeFile();
-    logFileHandle_.reset();
+    if (!syncFile()) return;
+    logFileHandle_.set(nullptr);  // closed once no line writes to it any more
 }
 
-void FileDestination::writeLocked(std::string_view line) {
-    // One buffer per thread: the line and its line feed leave in one write, without an
-    // allocation. It only grows (up to a limit), so an ordinary line costs one copy and no more.
-    thread_local std::string buffer;
-    const std::size_t length = line.size() + 1;
-    if (buffer.size() < length) buffer.resize(length);
-    std::memcpy(buffer.data(), line.data(), line.size());
-    buffer[line.size()] = '\n';
-    writeWithFeedLocked(std::string_view(buffer.data(), length));
-    releaseIfOversized(buffer);
+bool FileDestination::syncFile() const {
+    const ReadSection section;
+    const auto& handle = logFileHandle_.in(section);
+    if (handle) handle->synchronizeFile();
+    return handle != nullptr;
 }
 
-bool FileDestination::rotateLocked(const FileTarget& to, Reports& reports) {
+void FileDestination::writeData(const FileHandle& handle, std::string_view lineWithFeed) {
+    // A plain catch rather than `_try`: this runs for every line, and there is nothing to run finally.
+    try {
+        handle.writeData(lineWithFeed);
+    } catch (const platform::foundation::Exception& exception) {
+        printLine("Objective-C Exception occurred: " + exception.description());
+    }
+}
+
+bool FileDestination::rotateLocked(const FileTarget& to, Reports& reports, RotationReport rotationReport) {
     auto lock = lockFile();
     const auto archive = to.fileUrl();
     if (!archive || !writeToFileURL_) return false;
@@ -251,7 +253,7 @@ bool FileDestination::rotateLocked(const FileTarget& to, Reports& reports) {
     const std::string archivePath = archive->path();
     if (somethingExistsAt(archivePath)) return false;
 
-    closeLocked();
+    // The file stays open while it moves: lines written meanwhile end its archive.
     setHaveLoggedAppDetails(false);
     if (const auto moved = platform::foundation::FileSystem::moveItemNoReplace(logPath, archivePath); !moved) {
         // The log stays where it was: go on writing at its end rather than emptying it.
@@ -261,8 +263,9 @@ bool FileDestination::rotateLocked(const FileTarget& to, Reports& reports) {
         return false;
     }
     tagArchive(*archive, reports);
-    reports.push_back({Level::info, "Rotated file " + logPath + " to " + archivePath});
-    openLocked(Opening::asConfigured, reports);
+    const std::string rotatedMessage = "Rotated file " + logPath + " to " + archivePath;
+    reports.push_back({Level::info, rotatedMessage});
+    openLocked(Opening::asConfigured, reports, rotationReport == RotationReport::alsoIntoNewFile ? rotatedMessage : "");
     return true;
 }
 
@@ -285,8 +288,12 @@ void FileDestination::deliver(const Reports& reports) {
     if (reports.empty()) return;
     const auto holder = owner();
     if (!holder) return;
-    const ReportingScope scope(this);
-    for (const auto& report : reports) holder->_logln(report.message, report.level, this);
+    for (const auto& report : reports) {
+        const auto record = internalRecord(report.level, report.message);
+        for (const auto& destination : holder->destinations()) {
+            if (destination.get() != this && destination->isEnabledFor(report.level)) destination->processInternal(record);
+        }
+    }
 }
 
 }  // namespace prq

@@ -2,7 +2,6 @@
 
 #include "PRQLogger/Destinations/BaseQueuedDestination.hpp"
 #include "PRQLogger/Misc/FileTarget.hpp"
-#include "PRQLogger/Misc/RecursiveLock.hpp"
 #include "platform/foundation/FileHandle.hpp"
 #include "platform/foundation/Url.hpp"
 
@@ -19,10 +18,12 @@ namespace prq {
 // file is created empty unless `shouldAppend`), closes when it loses it, and can be moved aside
 // to an archive path (rotation), tagged with who archived it and when.
 //
-// One lock guards the file: a line is written whole, and rotation never closes the file under
-// another thread's write. The destination's reports about its own file (opening, rotation,
-// failures) go to the owner's other destinations after the lock is released, so two file
-// destinations reporting to each other cannot block one another.
+// Lines take no lock: each is one write(2) to a file opened for appending, which the system keeps
+// whole, and a file that rotation or closing replaces stays open until no line is being written
+// to it (see `SharedSetting`). A lock orders what changes the file: opening, closing, rotation.
+// The destination's reports about its own file (opening, rotation, failures) go to the owner's
+// other destinations after the lock is released, so two file destinations reporting to each
+// other cannot block one another.
 class FileDestination : public BaseQueuedDestination {
 public:
     static constexpr const char* defaultAppendMarker = "-- ** ** ** --";
@@ -48,10 +49,6 @@ public:
     std::optional<platform::foundation::FileAttributes> fileAttributes() const;
     void setFileAttributes(std::optional<platform::foundation::FileAttributes> attributes);
 
-    void processInternal(const LogDetails& logDetails) override;
-    // Writes the line with the write inlined here rather than behind a virtual call: the code
-    // that runs after a write has gone cold in the kernel, so every frame fewer counts.
-    void writeStraight(const StraightCall& call) override;
     void write(const std::string& message) override;
 
     // Forces the file's data to permanent storage, then calls `closure` (on the queue when set).
@@ -68,17 +65,21 @@ protected:
     };
     using Reports = std::vector<Report>;
 
-    // The file's lock, for derived destinations that keep counters beside the file. The same
-    // thread may take it again.
-    std::unique_lock<RecursiveLock> lockFile() const;
-    // A plain file destination writes the composed line itself when it has no queue and no filter
-    // or formatter applies; a derived one that replaces `write` keeps its own.
-    bool writesLinesDirectly(const PRQLogger& owner) const override;
-    void writeLineDirectly(std::string_view lineWithFeed) override;
-    // `rotateFile(to, closure)` without its reports and callback, for derived destinations that
-    // rotate under a lock of their own and report afterwards.
-    bool rotateLocked(const FileTarget& to, Reports& reports);
-    // Hands the reports to the owner's other destinations. Call it without holding the lock.
+    // The lock of what changes the file, for derived destinations that keep counters beside the
+    // file. The same thread may take it again: such a destination counts, under the lock, the
+    // lines that opening a new file writes.
+    std::unique_lock<std::recursive_mutex> lockFile() const;
+    // Every line goes through here, with its line feed: `write` adds it to the line, a line
+    // composed straight from a log call has it added in place.
+    virtual void writeLine(std::string_view lineWithFeed);
+    void writeComposed(std::string& line) override;
+    // Whether the report of a rotation goes into the new file too, or only to the other destinations.
+    enum class RotationReport { toOthers, alsoIntoNewFile };
+    // `rotateFile(to, closure)` without its reports to the others and its callback, for derived
+    // destinations that rotate under a lock of their own and report afterwards.
+    bool rotateLocked(const FileTarget& to, Reports& reports, RotationReport rotationReport = RotationReport::toOthers);
+    // Hands the reports to the owner's other destinations (this one wrote into its file what
+    // belongs there). Call it without holding the lock.
     void deliver(const Reports& reports);
 
 private:
@@ -86,14 +87,17 @@ private:
 
     void openFile(Opening opening = Opening::asConfigured);
     void closeFile();
-    void openLocked(Opening opening, Reports& reports);
+    // `alsoTell`, when not empty, is a line for the new file after its opening line.
+    void openLocked(Opening opening, Reports& reports, const std::string& alsoTell = "");
     void closeLocked();
-    void writeLocked(std::string_view line);
-    void writeWithFeedLocked(std::string_view lineWithFeed);
+    // Forces the open file's data to permanent storage; false without an open file.
+    bool syncFile() const;
+    // Writes a line that ends in its line feed, in one write.
+    static void writeData(const platform::foundation::FileHandle& handle, std::string_view lineWithFeed);
     void tagArchive(const platform::foundation::Url& archive, Reports& reports);
 
-    mutable RecursiveLock fileLock_;
-    std::unique_ptr<platform::foundation::FileHandle> logFileHandle_;
+    mutable std::recursive_mutex fileLock_;
+    SharedSetting<std::unique_ptr<const platform::foundation::FileHandle>> logFileHandle_;
     std::optional<platform::foundation::Url> writeToFileURL_;
     bool shouldAppend_;
     std::optional<std::string> appendMarker_;

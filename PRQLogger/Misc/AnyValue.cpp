@@ -22,7 +22,7 @@ std::string AnyValue::description() const {
             using T = std::decay_t<decltype(value)>;
             if constexpr (std::is_same_v<T, bool>) {
                 return value ? "true" : "false";
-            } else if constexpr (std::is_same_v<T, std::int64_t>) {
+            } else if constexpr (std::is_same_v<T, std::int64_t> || std::is_same_v<T, std::uint64_t>) {
                 return std::to_string(value);
             } else if constexpr (std::is_same_v<T, double>) {
                 return platform::foundation::doubleDescription(value);

@@ -2,6 +2,7 @@
 
 #include <concepts>
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <set>
 #include <string>
@@ -13,7 +14,8 @@
 namespace prq {
 
 // A value of one of the kinds a log call carries: a Boolean (never mistaken for a number), a
-// whole or a floating-point number, a text, a list or a set of such values.
+// whole or a floating-point number, a text, a list or a set of such values. A whole number is
+// kept signed, unless it is unsigned and too large for that.
 class AnyValue {
 public:
     using List = std::vector<AnyValue>;
@@ -21,7 +23,7 @@ public:
 
     AnyValue(bool value) : content_(value) {}
     template <std::integral T>
-    requires(!std::same_as<T, bool> && !std::same_as<T, char>) AnyValue(T value) : content_(static_cast<std::int64_t>(value)) {}
+    requires(!std::same_as<T, bool> && !std::same_as<T, char>) AnyValue(T value) : content_(wholeNumber(value)) {}
     template <std::floating_point T>
     AnyValue(T value) : content_(static_cast<double>(value)) {}
     AnyValue(char value) : content_(std::string(1, value)) {}
@@ -39,7 +41,8 @@ public:
     requires std::constructible_from<AnyValue, const T&> AnyValue(const std::set<T>& values)
         : content_(Set(values.begin(), values.end())) {}
 
-    // The value if it is of kind T (bool, std::int64_t, double, std::string, List or Set), else null.
+    // The value if it is of kind T (bool, std::int64_t, std::uint64_t, double, std::string, List
+    // or Set), else null.
     template <class T>
     const T* get_if() const {
         return std::get_if<T>(&content_);
@@ -57,9 +60,18 @@ public:
     friend bool operator<(const AnyValue& a, const AnyValue& b) { return a.content_ < b.content_; }
 
 private:
+    using Content = std::variant<bool, std::int64_t, std::uint64_t, double, std::string, List, Set>;
+
+    template <std::integral T>
+    static Content wholeNumber(T value) {
+        if constexpr (std::is_unsigned_v<T>) {
+            if (value > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) return std::uint64_t{value};
+        }
+        return static_cast<std::int64_t>(value);
+    }
     std::string debugDescription() const;
 
-    std::variant<bool, std::int64_t, double, std::string, List, Set> content_;
+    Content content_;
 };
 
 // A log call's extra information (tags, developer names, the internal mark).

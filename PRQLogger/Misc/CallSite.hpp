@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/foundation/PathText.hpp"
+
 #include <cstdint>
 #include <source_location>
 #include <string>
@@ -17,12 +19,17 @@ public:
     consteval CallSite(std::source_location location = std::source_location::current())
         : functionName_(bareFunctionName(location.function_name())),
           fileName_(location.file_name()),
+          shownFileName_(platform::foundation::lastPathComponent(fileName_)),
           lineNumber_(location.line()),
           addCallParentheses_(true) {}
 
     // A place given in words, shown exactly as given.
     constexpr CallSite(std::string_view functionName, std::string_view fileName, std::int64_t lineNumber)
-        : functionName_(functionName), fileName_(fileName), lineNumber_(lineNumber), addCallParentheses_(false) {}
+        : functionName_(functionName),
+          fileName_(fileName),
+          shownFileName_(platform::foundation::lastPathComponent(fileName_)),
+          lineNumber_(lineNumber),
+          addCallParentheses_(false) {}
 
     std::string functionName() const {
         std::string name;
@@ -37,16 +44,9 @@ public:
     // The function's name as given; lines show it as a call ("name()") when `showsAsCall`.
     std::string_view givenFunctionName() const { return functionName_; }
     bool showsAsCall() const { return addCallParentheses_; }
-    // Whether the compiler gave the texts: constants that live as long as the program.
-    bool hasConstantTexts() const { return addCallParentheses_; }
     std::string_view fileName() const { return fileName_; }
-    // Whether both places were given by the compiler and name the same function and file. Their
-    // texts are then constants that live as long as the program, so comparing addresses is enough.
-    bool hasSameTextsAs(const CallSite& other) const {
-        return hasConstantTexts() && other.hasConstantTexts() && functionName_.data() == other.functionName_.data() &&
-               functionName_.size() == other.functionName_.size() && fileName_.data() == other.fileName_.data() &&
-               fileName_.size() == other.fileName_.size();
-    }
+    // The file's last path component, as lines show it.
+    std::string_view shownFileName() const { return shownFileName_; }
     std::int64_t lineNumber() const { return lineNumber_; }
 
 private:
@@ -75,6 +75,7 @@ private:
 
     std::string_view functionName_;
     std::string_view fileName_;
+    std::string_view shownFileName_;
     std::int64_t lineNumber_;
     bool addCallParentheses_;
 };

@@ -54,7 +54,7 @@ bool assignMessageText(Value&& value, std::string& text) {
     } else if constexpr (std::is_same_v<T, std::nullopt_t>) {
         return false;
     } else if constexpr (std::is_same_v<T, std::string>) {
-        text.assign(value);
+        text = std::forward<Value>(value);  // a message made for the call hands its storage over
         return true;
     } else if constexpr (std::is_convertible_v<T, const char*>) {
         const char* characters = value;

@@ -1,59 +1,63 @@
 #pragma once
 
+#include "PRQLogger/Misc/ReadSection.hpp"
+
 #include <atomic>
 #include <memory>
 #include <mutex>
 #include <utility>
-#include <vector>
 
 namespace prq {
 
-// A setting that every log line reads, from any thread, and that configuration changes now and
-// then. Readers take no lock: each change publishes a new version and keeps the earlier ones
-// until the setting itself goes, so a reference handed out stays valid for the owner's life.
-// Settings change a handful of times in a run, which keeps the kept versions few.
+// A setting that log lines read, from any thread, and that configuration changes now and then.
+// Each change publishes a new immutable value; readers inside a `ReadSection` take the current
+// one without a lock, and the value it replaced is freed once no section can hold it.
 template <class T>
 class SharedSetting {
 public:
-    SharedSetting() { publish(); }
-    explicit SharedSetting(T initial) { publish(std::move(initial)); }
+    SharedSetting() : SharedSetting(T()) {}
+    explicit SharedSetting(T initial) : held_(std::make_shared<const T>(std::move(initial))), current_(held_.get()) {}
+    ~SharedSetting() { ReadSection::retire(std::move(held_)); }
     SharedSetting(const SharedSetting&) = delete;
     SharedSetting& operator=(const SharedSetting&) = delete;
 
-    const T& get() const noexcept { return *current_.load(std::memory_order_acquire); }
+    // The current value; it stays valid while `section` lasts.
+    const T& in(const ReadSection&) const noexcept { return *current_.load(std::memory_order_acquire); }
+    // A copy of the current value.
+    T get() const {
+        const ReadSection section;
+        return in(section);
+    }
 
     void set(T value) {
-        std::lock_guard lock(mutex_);
-        publish(std::move(value));
+        replace([&] { return std::move(value); });
     }
-    // The same, then `published` with the new version while no other change can overtake it:
-    // for a second value derived from this one that must never disagree with it.
-    template <class Published>
-    void set(T value, Published&& published) {
-        std::lock_guard lock(mutex_);
-        publish(std::move(value));
-        std::forward<Published>(published)(get());
-    }
-
-    // Changes a copy of the current version and publishes it; changes never overtake each other.
+    // Changes a copy of the current value and publishes it; changes never overtake each other.
     template <class Change>
     void update(Change&& change) {
-        std::lock_guard lock(mutex_);
-        T next = get();
-        std::forward<Change>(change)(next);
-        publish(std::move(next));
+        replace([&] {
+            T next = *held_;
+            std::forward<Change>(change)(next);
+            return next;
+        });
     }
 
 private:
-    template <class... Value>
-    void publish(Value&&... value) {
-        versions_.push_back(std::make_unique<const T>(std::forward<Value>(value)...));
-        current_.store(versions_.back().get(), std::memory_order_release);
+    template <class Make>
+    void replace(Make&& make) {
+        std::shared_ptr<const T> replaced;
+        {
+            const std::lock_guard lock(mutex_);
+            replaced = std::exchange(held_, std::make_shared<const T>(std::forward<Make>(make)()));
+            current_.store(held_.get(), std::memory_order_release);
+        }
+        // Outside the lock: freeing earlier values may run destructors that change settings.
+        ReadSection::retire(std::move(replaced));
     }
 
     std::mutex mutex_;
-    std::vector<std::unique_ptr<const T>> versions_;
-    std::atomic<const T*> current_{nullptr};
+    std::shared_ptr<const T> held_;  // the current value, owned; guarded by the mutex
+    std::atomic<const T*> current_;
 };
 
 }  // namespace prq

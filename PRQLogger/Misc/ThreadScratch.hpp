@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/dispatch/ThreadLocalObject.hpp"
+
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -10,16 +12,23 @@ namespace prq {
 // An object of T that this thread reuses from one log line to the next, so that once a thread
 // has logged, its lines cost no allocation. A lease taken while another is held on the same
 // thread (a formatter or a destination that logs from inside a log call) gets an object of its
-// own. Leases end in the reverse order of their start, as scopes do.
+// own. Leases end in the reverse order of their start, as scopes do. Once the thread's objects
+// are gone (see `ThreadLocalObject`), a lease makes a fresh object for itself.
 template <class T>
 class ThreadScratch {
 public:
-    ThreadScratch() {
-        auto& pool = threadPool();
-        if (pool.depth == pool.objects.size()) pool.objects.push_back(std::make_unique<T>());
-        object_ = pool.objects[pool.depth++].get();
+    ThreadScratch() : pool_(platform::dispatch::ThreadLocalObject<Pool>::get()) {
+        if (!pool_) {
+            own_ = std::make_unique<T>();
+            object_ = own_.get();
+            return;
+        }
+        if (pool_->depth == pool_->objects.size()) pool_->objects.push_back(std::make_unique<T>());
+        object_ = pool_->objects[pool_->depth++].get();
     }
-    ~ThreadScratch() { --threadPool().depth; }
+    ~ThreadScratch() {
+        if (pool_) --pool_->depth;
+    }
     ThreadScratch(const ThreadScratch&) = delete;
     ThreadScratch& operator=(const ThreadScratch&) = delete;
 
@@ -31,11 +40,9 @@ private:
         std::vector<std::unique_ptr<T>> objects;
         std::size_t depth = 0;
     };
-    static Pool& threadPool() {
-        thread_local Pool pool;
-        return pool;
-    }
 
+    Pool* pool_;
+    std::unique_ptr<T> own_;
     T* object_;
 };
 

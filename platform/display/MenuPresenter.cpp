@@ -4,10 +4,8 @@
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/display/DisplayServer.hpp"
 #include "platform/ui/Application.hpp"
-#include "platform/ui/Button.hpp"
+#include "platform/ui/MenuView.hpp"
 #include "platform/ui/Screen.hpp"
-#include "platform/ui/TextMeasurer.hpp"
-#include "platform/ui/View.hpp"
 #include "platform/ui/Window.hpp"
 #include "platform/ui/WindowLevel.hpp"
 
@@ -17,14 +15,14 @@
 namespace platform::display {
 
 namespace {
-const ui::Selector choose = "chooseMenuItem:";
-
-// The menu's window: it takes the keys, and Escape dismisses it.
+// The menu's window: it takes the keys, and Escape dismisses it. Only the menu's body and its
+// shadow are drawn.
 class MenuWindow final : public ui::Window {
 public:
     explicit MenuWindow(ui::Rect frame) : ui::Window(frame, ui::WindowStyleMask::borderless) {
         setLevel(ui::WindowLevel::popUpMenu);
-        setBackgroundColor(ui::Color::white());
+        setOpaque(false);
+        setBackgroundColor(ui::Color::clear());
     }
     bool canBecomeKey() const override { return true; }
     void cancelOperation(ui::Object*) override { dismissed = true; }
@@ -53,46 +51,33 @@ MenuPresenter::~MenuPresenter() {
 std::shared_ptr<ui::MenuItem> MenuPresenter::popUp(const ui::Menu::PopUp& request) {
     const auto& items = request.menu.items();
     if (items.empty()) return nullptr;
-    const auto measurer = Services::current().textMeasurer();
-    const ui::TextAttributes attributes{ui::Font::system(13), std::nullopt, std::nullopt, std::nullopt};
-    double width = minimumWidth;
-    for (const auto& item : items)
-        width = std::max(width, std::ceil(measurer->size(item->title(), attributes).width) + 2 * horizontalPadding);
-    const double height = rowHeight * static_cast<double>(items.size());
+    auto window = std::make_shared<MenuWindow>(ui::Rect{});
+    const auto content = std::make_shared<ui::MenuView>(request.menu, [weak = std::weak_ptr<MenuWindow>(window)](int index) {
+        if (const auto shown = weak.lock()) shown->chosen = index;
+    });
+    const ui::Rect body = content->body();
+    const double margin = ui::MenuView::shadowMargin;
 
-    // The menu's top-left corner at the location; moved up or left where the screen ends.
+    // The body's top-left corner at the location; moved up or left where the screen ends.
     const ui::Point at = screenPoint(request.location, request.view);
-    ui::Rect frame{at.x, at.y - height, width, height};
+    ui::Rect placed{at.x, at.y - body.height(), body.width(), body.height()};
     auto screen = ui::Screen::containing({at.x, at.y, 0, 0});
     if (!screen) screen = ui::Screen::main();
     if (screen) {
         const ui::Rect area = screen->frame();
-        if (frame.minY() < area.minY()) frame.origin.y = at.y;
-        if (frame.maxX() > area.maxX()) frame.origin.x = area.maxX() - width;
-        frame.origin.x = std::max(frame.origin.x, area.minX());
+        if (placed.minY() < area.minY()) placed.origin.y = at.y;
+        if (placed.maxX() > area.maxX()) placed.origin.x = area.maxX() - body.width();
+        placed.origin.x = std::max(placed.origin.x, area.minX());
     }
-    const auto window = std::make_shared<MenuWindow>(frame);
-    auto content = std::make_shared<ui::View>();
+    window->setFrame({placed.minX() - margin, placed.minY() - margin, content->frame().width(), content->frame().height()});
     window->setContentView(content);
-    window->setActionHandler(choose, [window](ui::Object* sender) {
-        if (const auto* row = dynamic_cast<const ui::Button*>(sender)) window->chosen = row->tag();
-    });
-    for (std::size_t index = 0; index < items.size(); ++index) {
-        auto row =
-            std::make_shared<ui::Button>(ui::Rect(0, height - rowHeight * static_cast<double>(index + 1), width, rowHeight));
-        row->setTitle(items[index]->title());
-        row->setTag(static_cast<int>(index));
-        row->setTarget(window);
-        row->setAction(choose);
-        content->addSubview(row);
-    }
 
     auto& application = ui::Application::shared();
     const auto previousKey = application.keyWindow();
     window->makeKeyAndOrderFront();
     server_.sync();
     // A click anywhere else ends the menu: with the pointer grabbed, such clicks come to the menu's
-    // window from outside its bounds.
+    // window from outside its body.
     Display* display = server_.connection().display();
     const NativeWindow* native = server_.nativeWindow(*window);
     const ::Window menuId = native != nullptr ? native->id() : None;
@@ -100,10 +85,11 @@ std::shared_ptr<ui::MenuItem> MenuPresenter::popUp(const ui::Menu::PopUp& reques
         XGrabPointer(display, menuId, True, ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync, GrabModeAsync,
                      None, None, CurrentTime);
     }
+    const double windowHeight = content->frame().height();
     const int filter = server_.addEventFilter([&](const XEvent& event) {
         if (event.type != ButtonPress || event.xbutton.window != menuId) return false;
-        const bool inside = event.xbutton.x >= 0 && event.xbutton.y >= 0 && event.xbutton.x < static_cast<int>(width) &&
-                            event.xbutton.y < static_cast<int>(height);
+        // X counts y downwards from the window's top.
+        const bool inside = body.contains({static_cast<double>(event.xbutton.x), windowHeight - event.xbutton.y});
         if (!inside) window->dismissed = true;
         return !inside;
     });

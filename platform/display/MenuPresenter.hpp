@@ -9,15 +9,11 @@ namespace platform::display {
 class DisplayServer;
 
 // Pops menus up on the display: a borderless window of pop-up-menu level at the menu's location
-// with one row per item, drawn by the renderer like any window. The person picks a row, or
+// holding the menu's view (`MenuView`), drawn by the renderer like any window. The person picks a row, or
 // dismisses the menu with Escape or a click elsewhere (the pointer is grabbed while it is open);
 // until then the main queue keeps running. Installed as the layer's pop-up handler while it lives.
 class MenuPresenter {
 public:
-    static constexpr double rowHeight = 22;
-    static constexpr double horizontalPadding = 14;
-    static constexpr double minimumWidth = 120;
-
     explicit MenuPresenter(DisplayServer& server);
     ~MenuPresenter();
     MenuPresenter(const MenuPresenter&) = delete;

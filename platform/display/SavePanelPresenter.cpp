@@ -1,6 +1,7 @@
 #include "platform/display/SavePanelPresenter.hpp"
 
 #include "platform/ui/Alert.hpp"
+#include "platform/ui/Appearance.hpp"
 #include "platform/ui/Button.hpp"
 #include "platform/ui/TextField.hpp"
 #include "platform/ui/View.hpp"
@@ -17,18 +18,36 @@ constexpr double labelWidth = 70;
 constexpr double buttonWidth = 90;
 constexpr double buttonHeight = 32;
 
-std::shared_ptr<ui::TextField> label(const std::string& text, ui::Rect frame) {
+constexpr double textSize = 13;
+
+// Labels, fields and buttons in the application's face and text colour.
+std::shared_ptr<ui::TextField> textField(ui::Rect frame, const std::string& text) {
     auto field = std::make_shared<ui::TextField>(frame);
+    field->setFont(ui::Appearance::current().font(textSize));
+    field->setTextColor(ui::Appearance::current().textColor);
     field->setStringValue(text);
+    return field;
+}
+
+std::shared_ptr<ui::TextField> label(const std::string& text, ui::Rect frame) {
+    auto field = textField(frame, text);
     field->setEditable(false);
     field->setSelectable(false);
+    return field;
+}
+
+// A field a person types in, boxed so that it reads as one.
+std::shared_ptr<ui::TextField> entry(ui::Rect frame, const std::string& text) {
+    auto field = textField(frame, text);
+    field->setBezeled(true);
     return field;
 }
 
 std::shared_ptr<ui::Button> button(const std::string& title, ui::Rect frame, const ui::Selector& action,
                                    const std::shared_ptr<ui::Responder>& target) {
     auto made = std::make_shared<ui::Button>(frame);
-    made->setTitle(title);
+    const ui::Appearance& look = ui::Appearance::current();
+    made->setAttributedTitle(ui::AttributedString(title, {look.font(textSize), look.textColor, std::nullopt, std::nullopt}));
     made->setAction(action);
     made->setTarget(target);
     made->setWantsLayer(true);
@@ -85,13 +104,11 @@ void SavePanelPresenter::furnish(const std::shared_ptr<ui::SavePanel>& panel) {
     const double fieldWidth = width - 2 * margin - labelWidth;
     double top = frame.height() - margin - fieldHeight;
     content->addSubview(label("Save As:", {margin, top, labelWidth, fieldHeight}));
-    auto name = std::make_shared<ui::TextField>(ui::Rect(margin + labelWidth, top, fieldWidth, fieldHeight));
-    name->setStringValue(panel->nameFieldStringValue());
+    auto name = entry(ui::Rect(margin + labelWidth, top, fieldWidth, fieldHeight), panel->nameFieldStringValue());
     content->addSubview(name);
     top -= fieldHeight + 12;
     content->addSubview(label("Where:", {margin, top, labelWidth, fieldHeight}));
-    auto folder = std::make_shared<ui::TextField>(ui::Rect(margin + labelWidth, top, fieldWidth, fieldHeight));
-    folder->setStringValue(startingFolder().string());
+    auto folder = entry(ui::Rect(margin + labelWidth, top, fieldWidth, fieldHeight), startingFolder().string());
     content->addSubview(folder);
     name->setNextKeyView(folder);
     folder->setNextKeyView(name);

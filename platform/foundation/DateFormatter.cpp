@@ -1,5 +1,7 @@
 #include "platform/foundation/DateFormatter.hpp"
 
+#include "platform/dispatch/ThreadLocalObject.hpp"
+
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -107,37 +109,42 @@ DateFormatter::DateFormatter(std::string pattern, bool utc)
 }
 
 std::string DateFormatter::string(dispatch::WallTime date) const {
-    return std::string(threadText(date));
-}
-
-void DateFormatter::append(dispatch::WallTime date, std::string& text) const {
-    text.append(threadText(date));
+    std::string text;
+    append(date, text);
+    return text;
 }
 
 // Log lines format dates many times a second: each thread keeps the text of the last date it
 // formatted, which holds until the finest fraction of a second it shows moves on; within its
 // second only the fractions change. The zone that `tzset` last loaded is part of the key, so a
 // change of zone shows at once.
-std::string_view DateFormatter::threadText(dispatch::WallTime date) const {
-    return threadTextSpan(date).text;
+void DateFormatter::append(dispatch::WallTime date, std::string& text) const {
+    std::string spare;
+    text.append(this->text(date, spare));
 }
 
-DateFormatter::TextSpan DateFormatter::threadTextSpan(dispatch::WallTime date) const {
-    thread_local SecondText cached;
-    const bool sameFormat = cached.key.formatter == id_ && cached.key.zoneName == tzname[0] && cached.key.zoneOffset == timezone;
-    if (sameFormat && cached.textDates.holds(date)) return {cached.text, cached.textDates};
+std::string_view DateFormatter::text(dispatch::WallTime date, std::string& spare) const {
+    if (auto* kept = dispatch::ThreadLocalObject<SecondText>::get()) return textIn(*kept, date);
+    SecondText once;
+    spare = textIn(once, date);
+    return spare;
+}
 
-    if (!sameFormat || !cached.second.holds(date)) {
+std::string_view DateFormatter::textIn(SecondText& kept, dispatch::WallTime date) const {
+    const bool sameFormat = kept.key.formatter == id_ && kept.key.zoneName == tzname[0] && kept.key.zoneOffset == timezone;
+    if (sameFormat && kept.textDates.holds(date)) return kept.text;
+
+    if (!sameFormat || !kept.second.holds(date)) {
         const auto seconds = std::chrono::floor<std::chrono::seconds>(date.time_since_epoch());
-        cached.key = SecondKey{id_, static_cast<std::time_t>(seconds.count()), tzname[0], timezone};
-        cached.second = {DateSpan::nanosecondsSinceEpoch(dispatch::WallTime(seconds)), nanosecondsPerSecond};
-        formatSecond(cached.key.time, cached);
+        kept.key = SecondKey{id_, static_cast<std::time_t>(seconds.count()), tzname[0], timezone};
+        kept.second = {DateSpan::nanosecondsSinceEpoch(dispatch::WallTime(seconds)), nanosecondsPerSecond};
+        formatSecond(kept.key.time, kept);
     }
-    const auto intoSecond = DateSpan::nanosecondsSinceEpoch(date) - cached.second.from;
-    for (const auto& [at, width] : cached.fractions)
-        writeFraction(cached.text.data() + at, static_cast<long long>(intoSecond), width);
-    cached.textDates = {cached.second.from + intoSecond / cached.unit * cached.unit, cached.unit};
-    return {cached.text, cached.textDates};
+    const auto intoSecond = DateSpan::nanosecondsSinceEpoch(date) - kept.second.from;
+    for (const auto& [at, width] : kept.fractions)
+        writeFraction(kept.text.data() + at, static_cast<long long>(intoSecond), width);
+    kept.textDates = {kept.second.from + intoSecond / kept.unit * kept.unit, kept.unit};
+    return kept.text;
 }
 
 void DateFormatter::formatSecond(std::time_t time, SecondText& second) const {

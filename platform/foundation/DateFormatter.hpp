@@ -28,27 +28,9 @@ public:
     // Appends the date's text to `text`, saving a string of its own on busy paths.
     void append(dispatch::WallTime date, std::string& text) const;
     // The date's text, kept by the calling thread until it formats its next date (with any
-    // formatter): for busy paths that copy it at once.
-    std::string_view threadText(dispatch::WallTime date) const;
-    // The dates from `from` for `length`, both in nanoseconds since the epoch.
-    struct DateSpan {
-        std::uint64_t from = 0;
-        std::uint64_t length = 0;
-
-        static std::uint64_t nanosecondsSinceEpoch(dispatch::WallTime date) {
-            return static_cast<std::uint64_t>(
-                std::chrono::duration_cast<std::chrono::nanoseconds>(date.time_since_epoch()).count());
-        }
-        // Unsigned, so dates far apart cannot overflow: one before `from` wraps to a large number.
-        bool holds(dispatch::WallTime date) const { return nanosecondsSinceEpoch(date) - from < length; }
-    };
-    // The same text and the dates it is the text of (a second at most). A caller that keeps the
-    // text for those dates shows a change of time zone up to that much late.
-    struct TextSpan {
-        std::string_view text;
-        DateSpan dates;
-    };
-    TextSpan threadTextSpan(dispatch::WallTime date) const;
+    // formatter), for busy paths that copy it at once. Once the thread's objects are gone (see
+    // `ThreadLocalObject`) it is made in `spare`.
+    std::string_view text(dispatch::WallTime date, std::string& spare) const;
     // A moment anywhere in the years a pattern can name (up to nine digits), which a
     // nanosecond count of `WallTime` cannot hold beyond the year 2262.
     struct Moment {
@@ -70,6 +52,18 @@ private:
         std::string literal;
     };
 
+    // The dates from `from` for `length`, both in nanoseconds since the epoch.
+    struct DateSpan {
+        std::uint64_t from = 0;
+        std::uint64_t length = 0;
+
+        static std::uint64_t nanosecondsSinceEpoch(dispatch::WallTime date) {
+            return static_cast<std::uint64_t>(
+                std::chrono::duration_cast<std::chrono::nanoseconds>(date.time_since_epoch()).count());
+        }
+        // Unsigned, so dates far apart cannot overflow: one before `from` wraps to a large number.
+        bool holds(dispatch::WallTime date) const { return nanosecondsSinceEpoch(date) - from < length; }
+    };
     struct SecondKey {
         std::uint64_t formatter = 0;
         std::time_t time = 0;
@@ -87,6 +81,8 @@ private:
         DateSpan textDates;                                  // the dates `text` is the text of: one `unit`
     };
 
+    // The date's text, kept in `kept` for the dates after it.
+    std::string_view textIn(SecondText& kept, dispatch::WallTime date) const;
     void formatSecond(std::time_t time, SecondText& second) const;
 
     std::string pattern_;

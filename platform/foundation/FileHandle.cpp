@@ -45,14 +45,14 @@ Expected<std::unique_ptr<FileHandle>> FileHandle::forWritingEmpty(const std::fil
     return handle;
 }
 
-void FileHandle::writeRest(std::string_view data, ssize_t written) {
+void FileHandle::writeRest(std::string_view data, ssize_t written) const {
     if (written > 0) data.remove_prefix(static_cast<std::size_t>(written));
     if (auto rest = FileSystem::writeAll(file_.get(), data, path_.native()); !rest) {
         throw Exception(operationExceptionName, rest.error().message);
     }
 }
 
-void FileHandle::synchronizeFile() {
+void FileHandle::synchronizeFile() const {
     ::fsync(file_.get());
 }
 

@@ -37,16 +37,17 @@ public:
     // Writes all of `data`, going on after partial writes and interruptions. Raises an `Exception`
     // named `operationExceptionName` when the system refuses, as the platform's handles do.
     // Inline: log lines come here one by one, and nearly every one leaves in its first write.
-    void writeData(std::string_view data) {
+    // Const, like the other operations: the handle itself never changes, so threads may share it.
+    void writeData(std::string_view data) const {
         const ssize_t written = data.empty() ? 0 : ::write(file_.get(), data.data(), data.size());
         if (written != static_cast<ssize_t>(data.size())) writeRest(data, written);
     }
     // Forces the written data to permanent storage.
-    void synchronizeFile();
+    void synchronizeFile() const;
 
 private:
     // What a first write of `data` that wrote `written` (or failed: -1) left to do.
-    void writeRest(std::string_view data, ssize_t written);
+    void writeRest(std::string_view data, ssize_t written) const;
 
     FileHandle(int fd, std::filesystem::path path) : file_(fd), path_(std::move(path)) {}
 

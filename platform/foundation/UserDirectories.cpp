@@ -4,6 +4,7 @@
 #include <pwd.h>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace platform::foundation {
 
@@ -16,6 +17,15 @@ std::filesystem::path configurationHome() {
         return std::filesystem::path(entry->pw_dir) / ".config";
     }
     return std::filesystem::path("/tmp") / ("corvantis-" + std::to_string(::getuid())) / ".config";
+}
+
+std::optional<std::filesystem::path> homeFolderOf(uid_t user) {
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(user, &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr) return std::nullopt;
+    if (found->pw_dir == nullptr || found->pw_dir[0] != '/') return std::nullopt;
+    return std::filesystem::path(found->pw_dir);
 }
 
 }  // namespace platform::foundation

@@ -43,4 +43,21 @@ foundation::Expected<void> Picture::writePng(const std::filesystem::path& file) 
     return {};
 }
 
+foundation::Expected<Picture> Picture::readPng(const std::filesystem::path& file, double scale) {
+    cairo_surface_t* read = cairo_image_surface_create_from_png(file.c_str());
+    const cairo_status_t status = cairo_surface_status(read);
+    if (status != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(read);
+        return foundation::Error{0, "Cannot read " + file.string() + ": " + cairo_status_to_string(status)};
+    }
+    Picture picture(cairo_image_surface_get_width(read), cairo_image_surface_get_height(read), scale);
+    cairo_t* cr = cairo_create(picture.surface_);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(cr, read, 0, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_destroy(read);
+    return picture;
+}
+
 }  // namespace platform::render

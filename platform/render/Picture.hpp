@@ -31,6 +31,8 @@ public:
     ui::Image::Pixel pixelAt(ui::Point point) const;
 
     foundation::Expected<void> writePng(const std::filesystem::path& file) const;
+    // A picture written by `writePng`, read back at `scale`.
+    static foundation::Expected<Picture> readPng(const std::filesystem::path& file, double scale);
 
 private:
     cairo_surface_t* surface_;

@@ -75,6 +75,10 @@ void combineContent(std::size_t& seed, ui::View& view) {
     if (const auto* field = dynamic_cast<const ui::TextField*>(&view)) {
         combine(seed, std::hash<std::string>{}(field->stringValue()));
         combine(seed, field->textColor());
+        const auto selection = field->selectedRange();
+        combine(seed, (selection.location << 1) ^ (selection.length << 24));
+        combine(seed, std::size_t{field->isEditing()} | std::size_t{field->showsInsertionPoint()} << 1 |
+                          std::size_t{field->isEnabled()} << 2);
     }
     if (const auto* button = dynamic_cast<const ui::Button*>(&view)) {
         combine(seed, std::hash<std::string>{}(button->title()));

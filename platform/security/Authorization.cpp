@@ -1,5 +1,6 @@
 #include "platform/security/Authorization.hpp"
 
+#include <string>
 #include <unistd.h>
 
 namespace platform::security {
@@ -25,6 +26,25 @@ OSStatus Authorization::statusOfElevatedExit(int exitStatus) const {
     if (exitStatus == 126) return errAuthorizationCanceled;
     if (exitStatus == 127) return errAuthorizationDenied;
     return errAuthorizationSuccess;
+}
+
+foundation::DomainError Authorization::errorFor(OSStatus status) const {
+    auto error = foundation::osStatusError(status);
+    switch (status) {
+        case errAuthorizationDenied:
+            error.localizedDescription =
+                ::access(pkexecProgram, X_OK) != 0
+                    ? std::string("polkit's pkexec (") + pkexecProgram +
+                          ", Debian's package \"pkexec\") is not installed, so nothing can be run as root"
+                    : "pkexec refused the authorization to run as root";
+            break;
+        case errAuthorizationCanceled: error.localizedDescription = "The password prompt (pkexec) was dismissed"; break;
+        case errAuthorizationInteractionNotAllowed:
+            error.localizedDescription = "Running as root needs a password prompt, which was not allowed";
+            break;
+        default: break;
+    }
+    return error;
 }
 
 }  // namespace platform::security

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/foundation/DomainError.hpp"
 #include "platform/security/SecStatus.hpp"
 
 #include <filesystem>
@@ -46,6 +47,10 @@ public:
     // authorization: pkexec ends with 126 when the user dismissed its dialog and with 127 when it
     // refused; anything else is the program's own.
     [[nodiscard]] OSStatus statusOfElevatedExit(int exitStatus) const;
+
+    // The error of a status that `copyRights` or `statusOfElevatedExit` gave: the status as the
+    // code, and in words why root could not be had.
+    foundation::DomainError errorFor(OSStatus status) const;
 };
 
 }  // namespace platform::security

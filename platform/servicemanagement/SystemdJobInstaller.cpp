@@ -2,9 +2,8 @@
 
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/foundation/ProcessRun.hpp"
-
-#include <algorithm>
-#include <sstream>
+#include "platform/foundation/UserDirectories.hpp"
+#include "platform/servicemanagement/ServiceHardening.hpp"
 
 namespace platform::servicemanagement {
 
@@ -13,27 +12,6 @@ using foundation::Error;
 using foundation::Expected;
 
 namespace {
-
-// Whether a "key = value" configuration text already lists `user` under "allow-uid".
-bool listsUser(const std::string& configuration, uid_t user) {
-    std::istringstream lines(configuration);
-    for (std::string line; std::getline(lines, line);) {
-        line = line.substr(0, line.find('#'));
-        const auto equals = line.find('=');
-        if (equals == std::string::npos) continue;
-        std::istringstream key(line.substr(0, equals));
-        std::string name;
-        key >> name;
-        if (name != "allow-uid") continue;
-        std::string values = line.substr(equals + 1);
-        std::replace(values.begin(), values.end(), ',', ' ');
-        std::istringstream numbers(values);
-        for (std::string number; numbers >> number;) {
-            if (number == std::to_string(user)) return true;
-        }
-    }
-    return false;
-}
 
 Expected<void> writeRootFile(const std::filesystem::path& path, std::string_view content, mode_t mode) {
     if (auto folder = FileSystem::createDirectories(path.parent_path(), 0755); !folder) return folder;
@@ -49,41 +27,72 @@ Expected<void> removeIfPresent(const std::filesystem::path& path) {
 
 }  // namespace
 
-SystemdJobInstaller::SystemdJobInstaller(SystemdJobPaths paths, std::shared_ptr<foundation::ProcessLauncher> launcher)
-    : paths_(std::move(paths)), launcher_(std::move(launcher)) {}
+SystemdJobInstaller::SystemdJobInstaller(SystemdJobPaths paths, std::shared_ptr<foundation::ProcessLauncher> launcher,
+                                         HomeLookup homes)
+    : paths_(std::move(paths)), launcher_(std::move(launcher)), homes_(homes ? std::move(homes) : foundation::homeFolderOf) {}
+
+bool SystemdJobInstaller::isInstalled(std::string_view label) const {
+    return FileSystem::fileExists(paths_.serviceUnit(label));
+}
 
 std::string SystemdJobInstaller::socketUnitText(std::string_view label) const {
-    // Anyone may connect: the helper itself closes connections of users it does not serve.
+    // Anyone may connect: the helper itself closes connections of users it does not serve. The
+    // socket starts no program of its own, so it has nothing to sandbox; a stopped job leaves no
+    // socket file behind.
     return "[Unit]\nDescription=Corvantis VPN privileged helper (socket)\n\n"
            "[Socket]\nListenStream=" +
            paths_.socket(label).string() +
-           "\nSocketMode=0666\nDirectoryMode=0755\n\n"
+           "\nSocketMode=0666\nDirectoryMode=0755\nRemoveOnStop=yes\n\n"
            "[Install]\nWantedBy=sockets.target\n";
 }
 
-std::string SystemdJobInstaller::serviceUnitText(std::string_view label) const {
+std::string SystemdJobInstaller::serviceUnitText(std::string_view label, const std::set<uid_t>& users) const {
+    // It writes the resolver file (replacing it within /etc), the kill-switch guard's files and
+    // unit, its run folders and sockets under /run, the system keychain and network preferences
+    // in its state folder, and the launch-at-login entries in the homes of the users it serves
+    // (as each user).
+    ServiceHardening hardening{ServiceHardening::Homes::readOnly, {"/etc", "/run"}, paths_.stateDirectory};
+    for (const uid_t user : users) {
+        if (auto home = homes_(user)) hardening.writablePaths.push_back(std::move(*home));
+    }
     // No [Install] section: the socket starts the service when a client connects.
     return "[Unit]\nDescription=Corvantis VPN privileged helper\nRequires=" + paths_.socketUnit(label).filename().string() +
-           "\n\n[Service]\nExecStart=" + paths_.program(label).string() + "\n";
+           "\n\n[Service]\nExecStart=" + paths_.program(label).string() + "\n" + hardening.unitLines();
 }
 
-Expected<void> SystemdJobInstaller::bless(std::string_view label, const std::filesystem::path& program, uid_t user) const {
+Expected<void> SystemdJobInstaller::bless(std::string_view label, const std::filesystem::path& program,
+                                          const JobConfiguration::Client& client) const {
     if (auto running = requireSystemd(); !running) return running;
     auto content = FileSystem::readFile(program);
     if (!content) return content.error();
+    auto configuration = writeConfiguration(label, client);
+    if (!configuration) return configuration.error();
     if (auto copied = writeRootFile(paths_.program(label), content.value(), 0755); !copied) return copied;
     if (auto written = writeRootFile(paths_.socketUnit(label), socketUnitText(label), 0644); !written) return written;
-    if (auto written = writeRootFile(paths_.serviceUnit(label), serviceUnitText(label), 0644); !written) return written;
-    if (auto allowed = allowUser(label, user); !allowed) return allowed;
+    if (auto written =
+            writeRootFile(paths_.serviceUnit(label), serviceUnitText(label, configuration.value().allowedUsers()), 0644);
+        !written) {
+        return written;
+    }
     if (auto reloaded = systemctl({"daemon-reload"}); !reloaded) return reloaded;
     return systemctl({"enable", "--now", paths_.socketUnit(label).filename().string()});
 }
 
+Expected<void> SystemdJobInstaller::configure(std::string_view label, const JobConfiguration::Client& client) const {
+    auto configuration = writeConfiguration(label, client);
+    if (!configuration) return configuration.error();
+    if (!isInstalled(label) || !requireSystemd()) return {};
+    const auto unit = paths_.serviceUnit(label);
+    if (auto written = writeRootFile(unit, serviceUnitText(label, configuration.value().allowedUsers()), 0644); !written) {
+        return written;
+    }
+    if (auto reloaded = systemctl({"daemon-reload"}); !reloaded) return reloaded;
+    return systemctl({"try-restart", unit.filename().string()});
+}
+
 Expected<void> SystemdJobInstaller::remove(std::string_view label) const {
     if (auto running = requireSystemd(); !running) return running;
-    if (!FileSystem::fileExists(paths_.serviceUnit(label))) {
-        return Error{ENOENT, "The job " + std::string(label) + " is not installed"};
-    }
+    if (!isInstalled(label)) return Error{ENOENT, "The job " + std::string(label) + " is not installed"};
     if (auto stopped = systemctl(
             {"disable", "--now", paths_.socketUnit(label).filename().string(), paths_.serviceUnit(label).filename().string()});
         !stopped) {
@@ -97,22 +106,16 @@ Expected<void> SystemdJobInstaller::remove(std::string_view label) const {
 
 Expected<void> SystemdJobInstaller::requireSystemd() const {
     if (FileSystem::isDirectory(paths_.systemdRuntime)) return {};
-    return Error{ENOTSUP, "systemd does not run this system, so the helper cannot be started on demand"};
+    return Error{ENOTSUP, std::string(systemdMissing)};
 }
 
-Expected<void> SystemdJobInstaller::allowUser(std::string_view label, uid_t user) const {
-    const auto path = paths_.configuration(label);
-    std::string configuration;
-    if (FileSystem::fileExists(path)) {
-        auto read = FileSystem::readFile(path);
-        if (!read) return read.error();
-        configuration = std::move(read.value());
-    }
-    if (listsUser(configuration, user)) return {};
-    if (!configuration.empty() && configuration.back() != '\n') configuration += '\n';
-    configuration += "allow-uid = " + std::to_string(user) + "\n";
-    // The helper trusts this file only when root owns it and nobody else can write it.
-    return writeRootFile(path, configuration, 0644);
+Expected<JobConfiguration> SystemdJobInstaller::writeConfiguration(std::string_view label,
+                                                                   const JobConfiguration::Client& client) const {
+    auto configuration = JobConfiguration::read(paths_.configuration(label));
+    if (!configuration) return configuration.error();
+    if (auto served = configuration.value().serve(client); !served) return served.error();
+    if (auto written = configuration.value().write(paths_.configuration(label)); !written) return written.error();
+    return configuration;
 }
 
 Expected<void> SystemdJobInstaller::systemctl(std::vector<std::string> arguments) const {

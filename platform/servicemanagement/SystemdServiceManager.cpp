@@ -5,6 +5,7 @@
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/foundation/ProcessRun.hpp"
 #include "platform/security/Authorization.hpp"
+#include "platform/servicemanagement/JobConfiguration.hpp"
 
 #include <cstdlib>
 #include <nlohmann/json.hpp>
@@ -27,6 +28,15 @@ std::string trimmed(std::string text) {
     return text;
 }
 
+DomainError onlySystemJobs() {
+    return {std::string(kSMErrorDomainFramework), kSMErrorJobNotFound, "Only system jobs are managed here"};
+}
+
+std::filesystem::path thisProgram() {
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/exe", error);
+}
+
 }  // namespace
 
 SystemdServiceManager::SystemdServiceManager(SystemdJobPaths paths) : paths_(std::move(paths)) {}
@@ -34,9 +44,12 @@ SystemdServiceManager::SystemdServiceManager(SystemdJobPaths paths) : paths_(std
 std::shared_ptr<SystemdServiceManager> SystemdServiceManager::shared() {
     static const auto manager = [] {
         SystemdJobPaths paths;
-        // Where to look for the installed job's units instead (a development or test set-up). It
-        // changes only where this process looks: installing as root always writes the real units.
-        if (const char* units = std::getenv(unitFolderEnvironment); units != nullptr && *units != '\0') paths.unitFolder = units;
+        // It changes only where this process looks: installing as root always writes the real
+        // units and configuration.
+        if (const char* units = std::getenv(unitFolderEnvironment); units != nullptr && *units != '\0') {
+            paths.unitFolder = units;
+            paths.configurationFolder = units;
+        }
         return std::make_shared<SystemdServiceManager>(std::move(paths));
     }();
     return manager;
@@ -46,57 +59,83 @@ std::optional<nlohmann::json> SystemdServiceManager::copyJobDictionary(std::stri
     if (domain != kSMDomainSystemLaunchd) return std::nullopt;
     const auto unit = foundation::FileSystem::readFile(paths_.serviceUnit(label));
     if (!unit) return std::nullopt;
+    auto arguments = nlohmann::json::array();
     std::istringstream lines(unit.value());
     for (std::string line; std::getline(lines, line);) {
         if (!line.starts_with("ExecStart=")) continue;
         std::istringstream words(line.substr(std::string_view("ExecStart=").size()));
-        auto arguments = nlohmann::json::array();
         for (std::string word; words >> word;) arguments.push_back(word);
-        return nlohmann::json{{"Label", label}, {"ProgramArguments", arguments}};
+        break;
     }
-    return nlohmann::json{{"Label", label}, {"ProgramArguments", nlohmann::json::array()}};
+    // The job serves root whatever its configuration says, and nobody else when that is unreadable.
+    const auto configuration = JobConfiguration::read(paths_.configuration(label));
+    auto users = configuration ? configuration.value().allowedUsers() : std::set<uid_t>{};
+    users.insert(0);
+    return nlohmann::json{
+        {"Label", label}, {"ProgramArguments", arguments}, {std::string(jobAllowedUsersKey), nlohmann::json(users)}};
 }
 
 bool SystemdServiceManager::removeJob(std::string_view domain, std::string_view label,
                                       const security::Authorization& authorization, DomainError* error) {
-    if (domain != kSMDomainSystemLaunchd) {
-        return fail(error, {std::string(kSMErrorDomainFramework), kSMErrorJobNotFound, "Only system jobs are managed here"});
-    }
-    return runAsRoot(label, {removeOption, std::string(label)}, authorization, error);
+    if (domain != kSMDomainSystemLaunchd) return fail(error, onlySystemJobs());
+    return runAsRoot(commandFor(JobCommand::Action::remove, label), authorization, error);
 }
 
 bool SystemdServiceManager::blessJob(std::string_view domain, std::string_view label,
                                      const security::Authorization& authorization, DomainError* error) {
-    if (domain != kSMDomainSystemLaunchd) {
-        return fail(error, {std::string(kSMErrorDomainFramework), kSMErrorJobNotFound, "Only system jobs are managed here"});
-    }
-    return runAsRoot(label, {blessOption, std::string(label), allowUidOption, std::to_string(::getuid())}, authorization, error);
+    if (domain != kSMDomainSystemLaunchd) return fail(error, onlySystemJobs());
+    return requireSystemd(error) && runAsRoot(commandFor(JobCommand::Action::bless, label), authorization, error);
 }
 
-bool SystemdServiceManager::runAsRoot(std::string_view label, std::vector<std::string> arguments,
-                                      const security::Authorization& authorization, DomainError* error) const {
-    const auto program = foundation::Bundle::main()->bundlePath() / helperFolderInBundle / label;
+bool SystemdServiceManager::replaceJob(std::string_view domain, std::string_view label,
+                                       const security::Authorization& authorization, DomainError* removeError,
+                                       DomainError* blessError) {
+    if (domain != kSMDomainSystemLaunchd) return fail(removeError, onlySystemJobs());
+    return requireSystemd(removeError) &&
+           runAsRoot(commandFor(JobCommand::Action::bless, label), authorization, blessError, removeError);
+}
+
+bool SystemdServiceManager::allowJobUser(std::string_view domain, std::string_view label,
+                                         const security::Authorization& authorization, DomainError* error) {
+    if (domain != kSMDomainSystemLaunchd) return fail(error, onlySystemJobs());
+    return runAsRoot(commandFor(JobCommand::Action::configure, label), authorization, error);
+}
+
+JobCommand SystemdServiceManager::commandFor(JobCommand::Action action, std::string_view label) const {
+    return {action, std::string(label), {foundation::Bundle::main()->resourcePath(), thisProgram(), ::getuid()}};
+}
+
+bool SystemdServiceManager::requireSystemd(DomainError* error) const {
+    if (foundation::FileSystem::isDirectory(paths_.systemdRuntime)) return true;
+    return fail(error, {std::string(kSMErrorDomainFramework), kSMErrorServiceUnavailable, std::string(systemdMissing)});
+}
+
+bool SystemdServiceManager::runAsRoot(const JobCommand& command, const security::Authorization& authorization, DomainError* error,
+                                      DomainError* removeError) const {
+    const auto program = foundation::Bundle::main()->bundlePath() / helperFolderInBundle / command.label;
     if (::access(program.c_str(), X_OK) != 0) {
         return fail(error, {std::string(kSMErrorDomainFramework), kSMErrorToolNotValid,
                             "The helper program " + program.string() + " is missing from the application bundle"});
     }
-    std::vector<std::string> command = authorization.elevationPrefix();
-    command.push_back(program.string());
-    command.insert(command.end(), arguments.begin(), arguments.end());
-    const std::filesystem::path executable = command.front();
-    command.erase(command.begin());
-    auto finished = foundation::runToEnd(*Services::current().processLauncher(), {executable, command, {}, nullptr});
+    std::vector<std::string> arguments = authorization.elevationPrefix();
+    arguments.push_back(program.string());
+    const auto commandArguments = command.arguments();
+    arguments.insert(arguments.end(), commandArguments.begin(), commandArguments.end());
+    const std::filesystem::path executable = arguments.front();
+    arguments.erase(arguments.begin());
+    auto finished = foundation::runToEnd(*Services::current().processLauncher(), {executable, arguments, {}, nullptr});
     if (!finished) {
         return fail(error, {std::string(kSMErrorDomainFramework), kSMErrorInternalFailure, finished.error().message});
     }
     const auto& exit = finished.value().exit;
     if (const auto status = authorization.statusOfElevatedExit(exit.exitStatus); status != security::errAuthorizationSuccess) {
-        return fail(error, foundation::osStatusError(status));
+        return fail(removeError != nullptr ? removeError : error, authorization.errorFor(status));
     }
     if (exit.succeeded()) return true;
     auto reason = trimmed(finished.value().standardError);
     if (reason.empty()) reason = program.filename().string() + " ended with status " + std::to_string(exit.exitStatus);
-    return fail(error, {std::string(kSMErrorDomainFramework), kSMErrorInternalFailure, reason});
+    const bool removalFailed = removeError != nullptr && exit.signal == 0 && exit.exitStatus == JobCommand::removalFailedStatus;
+    return fail(removalFailed ? removeError : error, {std::string(kSMErrorDomainFramework), kSMErrorInternalFailure, reason});
 }
 
 }  // namespace platform::servicemanagement

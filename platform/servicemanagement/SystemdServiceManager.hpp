@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/servicemanagement/JobCommand.hpp"
 #include "platform/servicemanagement/ServiceManager.hpp"
 #include "platform/servicemanagement/SystemdJobPaths.hpp"
 
@@ -10,15 +11,13 @@
 namespace platform::servicemanagement {
 
 // The real service manager: systemd jobs of the system domain. Describing a job reads its
-// installed service unit; installing and removing run the bundle's own copy of the job's program
-// as root (through the authorization), which carries out `SystemdJobInstaller`.
+// installed service unit and configuration; installing, updating, adding a user and removing
+// each run the bundle's own copy of the job's program as root once (through the authorization),
+// with a `JobCommand` that it carries out.
 class SystemdServiceManager final : public ServiceManager {
 public:
-    // The options the job's program takes to install or remove itself as root.
-    static constexpr const char* blessOption = "--bless-job";
-    static constexpr const char* removeOption = "--remove-job";
-    static constexpr const char* allowUidOption = "--allow-uid";
-    // Names another folder in which `shared()` looks for the installed job's units.
+    // Names another folder in which `shared()` looks for the installed job's units and
+    // configuration (a development or test set-up).
     static constexpr const char* unitFolderEnvironment = "CORVANTIS_SYSTEMD_UNIT_DIR";
 
     explicit SystemdServiceManager(SystemdJobPaths paths = {});
@@ -29,10 +28,20 @@ public:
                    foundation::DomainError* error) override;
     bool blessJob(std::string_view domain, std::string_view label, const security::Authorization& authorization,
                   foundation::DomainError* error) override;
+    bool replaceJob(std::string_view domain, std::string_view label, const security::Authorization& authorization,
+                    foundation::DomainError* removeError, foundation::DomainError* blessError) override;
+    bool allowJobUser(std::string_view domain, std::string_view label, const security::Authorization& authorization,
+                      foundation::DomainError* error) override;
 
 private:
-    bool runAsRoot(std::string_view label, std::vector<std::string> arguments, const security::Authorization& authorization,
-                   foundation::DomainError* error) const;
+    // The command for the label, serving this process's user and the main bundle.
+    JobCommand commandFor(JobCommand::Action action, std::string_view label) const;
+    // Runs the command as root; a removal that failed within a blessing goes to `removeError`
+    // when one is given.
+    bool runAsRoot(const JobCommand& command, const security::Authorization& authorization, foundation::DomainError* error,
+                   foundation::DomainError* removeError = nullptr) const;
+    // Installing needs systemd: without it the password would be asked for in vain.
+    bool requireSystemd(foundation::DomainError* error) const;
 
     const SystemdJobPaths paths_;
 };

@@ -1,5 +1,6 @@
 #include "platform/ui/Alert.hpp"
 
+#include "platform/ui/Appearance.hpp"
 #include "platform/ui/Application.hpp"
 #include "platform/ui/TextMeasurer.hpp"
 
@@ -46,11 +47,13 @@ double wrappedHeight(const std::string& text, const TextField& label, double wid
     return std::max(lines, 1) * lineHeight;
 }
 
-std::shared_ptr<TextField> makeLabel(const Font& font) {
+// In the application's face and text colour, as its windows are.
+std::shared_ptr<TextField> makeLabel(double size) {
     auto label = std::make_shared<TextField>();
     label->setEditable(false);
     label->setSelectable(false);
-    label->setFont(font);
+    label->setFont(Appearance::current().font(size));
+    label->setTextColor(Appearance::current().textColor);
     return label;
 }
 
@@ -61,8 +64,8 @@ void forget(const Alert& alert) {
 
 Alert::Alert()
     : panel_(std::make_shared<Panel>(Rect(0, 0, panelWidth, panelHeight))),
-      messageLabel_(makeLabel(Font::system(13))),
-      informativeLabel_(makeLabel(Font::system(11))) {
+      messageLabel_(makeLabel(13)),
+      informativeLabel_(makeLabel(11)) {
     panel_->setContentView(std::make_shared<View>());
     panel_->contentView()->addSubview(messageLabel_);
     panel_->contentView()->addSubview(informativeLabel_);
@@ -83,7 +86,9 @@ void Alert::setInformativeText(std::string text) {
 
 std::shared_ptr<Button> Alert::addButton(const std::string& title) {
     auto button = std::make_shared<Button>();
-    button->setTitle(title);
+    const Appearance& look = Appearance::current();
+    button->setFont(look.font(13));
+    button->setAttributedTitle(AttributedString(title, {look.font(13), look.textColor, std::nullopt, std::nullopt}));
     button->setTag(static_cast<int>(ModalResponse::alertFirstButtonReturn) + static_cast<int>(buttons_.size()));
     button->setTarget(sharedAs<Responder>(this));
     button->setAction(buttonPressed);

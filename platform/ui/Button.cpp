@@ -29,7 +29,8 @@ void Button::setTitle(std::string_view title) {
 namespace {
 
 constexpr double markSize = 16;
-constexpr double markGap = 4;
+constexpr double markGap = 6;
+constexpr double disabledAlpha = 0.4;
 
 const Color& markBlue() {
     static const Color blue = Color::controlAccent();
@@ -140,7 +141,9 @@ void Button::keyDown(const Event& event) {
 
 void Button::draw(GraphicsContext& context, const Rect&) {
     if (type_ != ButtonType::radio && type_ != ButtonType::switchButton) {
+        if (!isEnabled()) context.beginTransparencyLayer(disabledAlpha);
         drawPushButton(context);
+        if (!isEnabled()) context.endTransparencyLayer();
         return;
     }
     // Radio buttons and check boxes: the mark at the left edge, the title after it.
@@ -149,7 +152,7 @@ void Button::draw(GraphicsContext& context, const Rect&) {
     const Rect mark(frame.minX() + 0.5, frame.midY() - size / 2 + 0.5, size - 1, size - 1);
     const bool on = state_ == ControlStateValue::on;
     // A disabled mark is shown faded; its title keeps its own colour.
-    if (!isEnabled()) context.beginTransparencyLayer(0.4);
+    if (!isEnabled()) context.beginTransparencyLayer(disabledAlpha);
     const BezierPath outline = type_ == ButtonType::radio ? oval(mark) : rectangle(mark);
     context.fill(outline, on ? markBlue() : Color::white());
     context.stroke(outline, on ? markBlue() : Color::systemGray());
@@ -159,9 +162,10 @@ void Button::draw(GraphicsContext& context, const Rect&) {
     } else if (on) {
         BezierPath tick;
         tick.setLineWidth(2);
+        // y counts downwards: the tick's foot is near the bottom.
         tick.moveTo({mark.minX() + mark.width() * 0.22, mark.midY()});
-        tick.lineTo({mark.minX() + mark.width() * 0.42, mark.minY() + mark.height() * 0.28});
-        tick.lineTo({mark.minX() + mark.width() * 0.78, mark.minY() + mark.height() * 0.74});
+        tick.lineTo({mark.minX() + mark.width() * 0.42, mark.maxY() - mark.height() * 0.28});
+        tick.lineTo({mark.minX() + mark.width() * 0.78, mark.maxY() - mark.height() * 0.74});
         context.stroke(tick, Color::white());
     }
     if (!isEnabled()) context.endTransparencyLayer();

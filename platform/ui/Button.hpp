@@ -30,10 +30,13 @@ std::optional<ControlStateValue> controlStateValueFromRaw(int raw);
 
 // A push button, check box or radio button. Its look lives in its cell. A click on a check box
 // (or another toggling kind) flips its state, a click on a radio button turns it on, before the
-// action is sent. Radio buttons do not turn each other off: their actions do that.
+// action is sent. Radio buttons do not turn each other off: their actions do that. As in AppKit,
+// a button counts y downwards from its top edge.
 class Button : public Control {
 public:
     explicit Button(Rect frame = {});
+
+    bool isFlipped() const override { return true; }
 
     std::shared_ptr<ButtonCell> cell() const { return cell_; }
     // Replaces the cell; the new cell brings its own title and images. A null cell is refused
@@ -73,9 +76,9 @@ public:
     void keyDown(const Event& event) override;
 
     // Push buttons draw through their cell (the default button filled with the accent colour, its
-    // title white), with a ring while they have the keyboard focus in the key window; radio
-    // buttons and check boxes draw their mark (on: filled, faded while disabled) at the left edge
-    // and the title after it.
+    // title white), with a ring while they have the keyboard focus in the key window, faded while
+    // disabled; radio buttons and check boxes draw their mark (on: filled, faded while disabled)
+    // at the left edge and the title after it.
     void draw(GraphicsContext& context, const Rect& dirtyRect) override;
 
 protected:

@@ -1,5 +1,6 @@
 #include "platform/ui/Popover.hpp"
 
+#include "platform/ui/PopoverBubbleView.hpp"
 #include "platform/ui/View.hpp"
 #include "platform/ui/ViewController.hpp"
 #include "platform/ui/Window.hpp"
@@ -7,17 +8,6 @@
 namespace platform::ui {
 
 namespace {
-// Where a popover of `size` goes beside `anchor` (screen coordinates) on `edge`.
-Rect placed(const Rect& anchor, Size size, RectEdge edge) {
-    switch (edge) {
-        case RectEdge::minX: return {anchor.minX() - size.width, anchor.midY() - size.height / 2, size.width, size.height};
-        case RectEdge::maxX: return {anchor.maxX(), anchor.midY() - size.height / 2, size.width, size.height};
-        case RectEdge::maxY: return {anchor.midX() - size.width / 2, anchor.maxY(), size.width, size.height};
-        case RectEdge::minY: break;
-    }
-    return {anchor.midX() - size.width / 2, anchor.minY() - size.height, size.width, size.height};
-}
-
 // The screen's sense of an edge given in a view's coordinates: a flipped view's minimum-y edge
 // is its top.
 RectEdge onScreen(RectEdge edge, const View& view) {
@@ -28,8 +18,13 @@ RectEdge onScreen(RectEdge edge, const View& view) {
 }
 }  // namespace
 
-Popover::Popover() : window_(std::make_shared<Window>(Rect{}, WindowStyleMask::borderless)) {
+Popover::Popover()
+    : window_(std::make_shared<Window>(Rect{}, WindowStyleMask::borderless)), bubble_(std::make_shared<PopoverBubbleView>()) {
     window_->setLevel(WindowLevel::popUpMenu);
+    // Only the bubble and its arrow are drawn.
+    window_->setOpaque(false);
+    window_->setBackgroundColor(Color::clear());
+    window_->setContentView(bubble_);
 }
 
 Popover::~Popover() {
@@ -42,8 +37,11 @@ void Popover::show(const Rect& positioningRect, View& positioningView, RectEdge 
     const auto content = contentViewController_->view();
     const Size size = contentSize_.width > 0 && contentSize_.height > 0 ? contentSize_ : content->frame().size;
     const Rect anchor = host->convertToScreen(positioningView.convert(positioningRect, nullptr));
-    window_->setFrame(placed(anchor, size, onScreen(preferredEdge, positioningView)));
-    window_->setContentView(content);
+    const RectEdge edge = onScreen(preferredEdge, positioningView);
+    const Rect frame = PopoverBubbleView::frameFor(anchor, size, edge);
+    window_->setFrame(frame);
+    const bool vertical = edge == RectEdge::minY || edge == RectEdge::maxY;
+    bubble_->layOut(content, size, edge, vertical ? anchor.midX() - frame.minX() : anchor.midY() - frame.minY());
     const bool appearing = !shown_;
     shown_ = true;
     const auto controller = contentViewController_;

@@ -7,6 +7,7 @@
 
 namespace platform::ui {
 
+class PopoverBubbleView;
 class View;
 class ViewController;
 class Window;
@@ -19,7 +20,8 @@ enum class PopoverBehavior : int { applicationDefined = 0, transient = 1, semitr
 enum class RectEdge : int { minX = 0, minY = 1, maxX = 2, maxY = 3 };
 
 // A bubble that shows a view controller's view next to a rectangle of another view, in a small
-// window of its own, on the preferred side of that rectangle. Main thread only.
+// window of its own, on the preferred side of that rectangle, with an arrow pointing at the
+// rectangle. Main thread only.
 class Popover {
 public:
     Popover();
@@ -40,14 +42,16 @@ public:
     void show(const Rect& positioningRect, View& positioningView, RectEdge preferredEdge);
     void close();
     bool isShown() const { return shown_; }
-    // The popover's own window, where the content lies while shown.
+    // The popover's own window, where the content lies in its bubble while shown.
     std::shared_ptr<Window> window() const { return window_; }
+    std::shared_ptr<PopoverBubbleView> bubble() const { return bubble_; }
 
 private:
     PopoverBehavior behavior_ = PopoverBehavior::applicationDefined;
     std::shared_ptr<ViewController> contentViewController_;
     Size contentSize_;
     std::shared_ptr<Window> window_;
+    std::shared_ptr<PopoverBubbleView> bubble_;
     bool shown_ = false;
 };
 

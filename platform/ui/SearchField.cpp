@@ -24,12 +24,16 @@ void SearchField::draw(GraphicsContext& context, const Rect&) {
     if (const auto button = cell_->searchButtonCell()) {
         button->draw(context, cell_->searchButtonRect(bounds()), *this, false);
     }
+    drawText(context, textRect());
+}
+
+Rect SearchField::textRect() const {
     // A cell may give a text rectangle taller than the field; the text goes where it overlaps
     // the field, or it would be drawn out of sight.
     const Rect text = cell_->searchTextRect(bounds());
     const double bottom = std::max(text.minY(), bounds().minY());
     const double top = std::min(text.maxY(), bounds().maxY());
-    drawText(context, {text.minX(), bottom, text.width(), std::max(0.0, top - bottom)});
+    return {text.minX(), bottom, text.width(), std::max(0.0, top - bottom)};
 }
 
 }  // namespace platform::ui

@@ -20,6 +20,10 @@ public:
     // The search button in its cell's place, the text in the cell's text rectangle.
     void draw(GraphicsContext& context, const Rect& dirtyRect) override;
 
+protected:
+    // The cell's text rectangle where it overlaps the field.
+    Rect textRect() const override;
+
 private:
     std::shared_ptr<SearchFieldCell> cell_;
 };

@@ -4,9 +4,9 @@
 
 namespace platform::ui {
 
-std::string SecureTextField::displayedString() const {
+std::string SecureTextField::displayedString(std::string_view text) const {
     std::string bullets;
-    for (std::size_t count = foundation::codePoints(stringValue()).size(); count > 0; --count) bullets += "\u2022";
+    for (std::size_t count = foundation::codePoints(text).size(); count > 0; --count) bullets += "\u2022";
     return bullets;
 }
 

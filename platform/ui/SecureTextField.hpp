@@ -12,7 +12,7 @@ public:
 
 protected:
     bool allowsCopying() const override { return false; }
-    std::string displayedString() const override;
+    std::string displayedString(std::string_view text) const override;
 };
 
 }  // namespace platform::ui

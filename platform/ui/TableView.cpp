@@ -1,6 +1,7 @@
 #include "platform/ui/TableView.hpp"
 
 #include "platform/ui/Event.hpp"
+#include "platform/ui/ScrollView.hpp"
 #include "platform/ui/Window.hpp"
 
 #include <algorithm>
@@ -40,7 +41,23 @@ void TableView::reloadData() {
     }
     const double minimum = superview() ? superview()->bounds().height() : 0;
     setFrameSize({width, std::max(top, minimum)});
+    if (auto* scroll = dynamic_cast<ScrollView*>(superview())) scroll->scrollTo(scroll->scrollOffset());
     if (selectedRow_ >= rows) selectedRow_ = -1;
+    tile();
+}
+
+void TableView::scrollRowToVisible(int row) {
+    auto* scroll = dynamic_cast<ScrollView*>(superview());
+    if (scroll == nullptr || row < 0 || row >= numberOfRows()) return;
+    const Rect target = rect(row);
+    const double page = scroll->bounds().height();
+    double offset = scroll->scrollOffset();
+    if (target.minY() < offset) {
+        offset = target.minY();
+    } else if (target.maxY() > offset + page) {
+        offset = target.maxY() - page;
+    }
+    scroll->scrollTo(offset);
     tile();
 }
 

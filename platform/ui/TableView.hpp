@@ -22,7 +22,8 @@ namespace platform::ui {
 //
 // A click on a row (not on a control inside it) sets `clickedRow` for the length of the
 // action, selects the row when the delegate allows it, and sends the table's action; a click
-// below the last row has the clicked row -1.
+// below the last row has the clicked row -1. In a scroll view, a reload that leaves fewer rows
+// keeps the scroll within the shorter document, as AppKit's clip view does.
 class TableView : public Control {
 public:
     using CellFactory = std::function<std::shared_ptr<View>()>;
@@ -61,6 +62,9 @@ public:
     int row(const View& view) const;
     // The built cell of `column` (index) and `row`; none when there is none (a row out of view has none).
     std::shared_ptr<View> view(int column, int row) const;
+
+    // Scrolls the enclosing scroll view, if there is one, the least that shows `row` whole.
+    void scrollRowToVisible(int row);
 
     // Makes the cells of the rows now in view and frees those of rows out of view.
     void tile();

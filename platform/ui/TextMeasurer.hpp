@@ -16,9 +16,13 @@ public:
 
     // The size of `text` drawn with `attributes`; the system font at 12 points when they name no font.
     virtual Size size(std::string_view text, const TextAttributes& attributes) const = 0;
+    // The size of `text` wrapped at `width` between words (a word wider than the width gets a
+    // line of its own). By default lines are filled word by word with `size`.
+    virtual Size wrappedSize(std::string_view text, const TextAttributes& attributes, double width) const;
 
-    // Measures with the measurer of the installed platform services.
+    // Measure with the measurer of the installed platform services.
     static Size sizeOf(std::string_view text, const TextAttributes& attributes);
+    static Size wrappedSizeOf(std::string_view text, const TextAttributes& attributes, double width);
 
     // The measurer the platform services use when none is installed: the one a drawing layer
     // sets, so that measured widths match drawn text, else one from the font files' own metrics.

@@ -10,7 +10,7 @@ Workspace& Workspace::shared() {
     return workspace;
 }
 
-bool Workspace::open(const foundation::Url& url) {
+foundation::Expected<void> Workspace::open(const foundation::Url& url) {
     return Services::current().workspaceOpener()->open(url);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/foundation/Expected.hpp"
 #include "platform/foundation/Url.hpp"
 
 namespace platform::ui {
@@ -9,8 +10,8 @@ class Workspace {
 public:
     static Workspace& shared();
 
-    // Opens `url` with the installed platform services' opener; true when it was handed over.
-    bool open(const foundation::Url& url);
+    // Opens `url` with the installed platform services' opener: done when it was handed over.
+    foundation::Expected<void> open(const foundation::Url& url);
 };
 
 }  // namespace platform::ui

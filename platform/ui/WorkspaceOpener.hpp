@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/foundation/Expected.hpp"
 #include "platform/foundation/Url.hpp"
 
 namespace platform::ui {
@@ -10,8 +11,8 @@ class WorkspaceOpener {
 public:
     virtual ~WorkspaceOpener() = default;
 
-    // True when the URL was handed over; what the program then does is not waited for.
-    virtual bool open(const foundation::Url& url) = 0;
+    // Done when the URL was handed over, else why not; what the program then does is not waited for.
+    virtual foundation::Expected<void> open(const foundation::Url& url) = 0;
 };
 
 }  // namespace platform::ui

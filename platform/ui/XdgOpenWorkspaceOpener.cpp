@@ -34,15 +34,15 @@ std::shared_ptr<XdgOpenWorkspaceOpener> XdgOpenWorkspaceOpener::shared() {
     return opener;
 }
 
-bool XdgOpenWorkspaceOpener::open(const foundation::Url& url) {
+foundation::Expected<void> XdgOpenWorkspaceOpener::open(const foundation::Url& url) {
     const auto program = findOnPath(programName);
-    if (!program) return false;
+    if (!program) return foundation::Error{ENOENT, "xdg-open is not installed (Debian's package \"xdg-utils\")"};
     // Everything the children need is made before forking: between fork and exec only
     // async-signal-safe calls are allowed.
     std::string argument = url.absoluteString();
     char* const arguments[] = {const_cast<char*>(programName), argument.data(), nullptr};
     const pid_t child = ::fork();
-    if (child < 0) return false;
+    if (child < 0) return foundation::Error::fromErrno("Cannot start xdg-open");
     if (child == 0) {
         const pid_t grandchild = ::fork();
         if (grandchild == 0) {
@@ -54,7 +54,8 @@ bool XdgOpenWorkspaceOpener::open(const foundation::Url& url) {
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return {};
+    return foundation::Error{ECHILD, "Cannot start xdg-open: no process could be made for it"};
 }
 
 }  // namespace platform::ui

@@ -13,8 +13,8 @@ class XdgOpenWorkspaceOpener final : public WorkspaceOpener {
 public:
     static std::shared_ptr<XdgOpenWorkspaceOpener> shared();
 
-    // False when "xdg-open" is not on PATH or the process cannot be started.
-    bool open(const foundation::Url& url) override;
+    // Fails when "xdg-open" is not on PATH or the process cannot be started.
+    foundation::Expected<void> open(const foundation::Url& url) override;
 };
 
 }  // namespace platform::ui

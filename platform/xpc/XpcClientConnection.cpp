@@ -30,12 +30,9 @@ Expected<void> XpcClientConnection::send(const nlohmann::json& message) {
 
 Expected<std::optional<nlohmann::json>> XpcClientConnection::receiveFirstReply(std::optional<std::chrono::milliseconds> timeout) {
     if (!socket_.isOpen()) return Error{ENOTCONN, "The connection is closed"};
-    if (timeout) {
-        const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(*timeout).count();
-        const timeval limit{static_cast<time_t>(micros / 1000000), static_cast<suseconds_t>(micros % 1000000)};
-        ::setsockopt(socket_.get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-    }
-    auto reply = readMessage(socket_.get());
+    std::optional<FrameDeadline> deadline;
+    if (timeout) deadline = std::chrono::steady_clock::now() + *timeout;
+    auto reply = readMessage(socket_.get(), deadline);
     socket_.reset();
     return reply;
 }

@@ -4,6 +4,7 @@
 #include "platform/xpc/MessageFrame.hpp"
 #include "platform/xpc/UnixSocketAddress.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <fcntl.h>
@@ -124,6 +125,7 @@ void XpcListener::invalidate() {
         const std::uint64_t one = 1;
         [[maybe_unused]] const ssize_t written = ::write(wake_.get(), &one, sizeof one);
         acceptThread_.join();
+        reportRefusals(refusals_.flush());
     }
     std::unique_lock lock(handlersMutex_);
     handlersDone_.wait(lock, [this] { return runningHandlers_ == 0; });
@@ -131,12 +133,15 @@ void XpcListener::invalidate() {
 
 void XpcListener::acceptConnections() {
     for (;;) {
+        reportRefusals(refusals_.due(RefusalSummary::Clock::now()));
         std::array<pollfd, 2> waiting{pollfd{socket_.get(), POLLIN, 0}, pollfd{wake_.get(), POLLIN, 0}};
-        if (::poll(waiting.data(), waiting.size(), -1) < 0) {
+        const int ready = ::poll(waiting.data(), waiting.size(), millisecondsUntilRefusalsDue());
+        if (ready < 0) {
             if (errno == EINTR) continue;
             delegate_->listenerDidReport(Error::fromErrno("Cannot wait for connections").message);
             return;
         }
+        if (ready == 0) continue;
         if (waiting[1].revents != 0) return;
         FileDescriptor connection(::accept4(socket_.get(), nullptr, nullptr, SOCK_CLOEXEC));
         if (!connection.isOpen()) {
@@ -154,10 +159,14 @@ void XpcListener::acceptConnections() {
             delegate_->listenerDidReport(peer.error().message);
             continue;
         }
-        if (!delegate_->shouldAcceptNewConnection(peer.value())) continue;
+        // The bounds come first, so that a refused connection reaches the delegate not at all.
         if (!admit(peer.value().uid)) {
-            delegate_->listenerDidReport("Refused a connection from uid " + std::to_string(peer.value().uid) +
-                                         ": too many connections at once");
+            refuse(peer.value().uid, "too many connections at once");
+            continue;
+        }
+        if (!delegate_->shouldAcceptNewConnection(peer.value())) {
+            release(peer.value().uid);
+            refuse(peer.value().uid, "the service does not serve that user");
             continue;
         }
         try {
@@ -191,16 +200,30 @@ void XpcListener::release(uid_t user) {
     if (--runningHandlers_ == 0) handlersDone_.notify_all();
 }
 
+void XpcListener::refuse(uid_t user, const std::string& reason) {
+    if (auto line = refusals_.refused(user, reason, RefusalSummary::Clock::now())) delegate_->listenerDidReport(*line);
+}
+
+void XpcListener::reportRefusals(const std::vector<std::string>& lines) {
+    for (const auto& line : lines) delegate_->listenerDidReport(line);
+}
+
+int XpcListener::millisecondsUntilRefusalsDue() const {
+    const auto due = refusals_.nextDue();
+    if (!due) return -1;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*due - RefusalSummary::Clock::now()).count();
+    return static_cast<int>(std::clamp<long long>(left, 0, 60'000));
+}
+
 void XpcListener::serve(FileDescriptor connection, PeerCredentials peer) {
-    const timeval receiveLimit{requestTimeout.count(), 0};
     const timeval sendLimit{replyTimeout.count(), 0};
-    // Without its time-outs a silent client could hold this thread for ever.
-    if (::setsockopt(connection.get(), SOL_SOCKET, SO_RCVTIMEO, &receiveLimit, sizeof receiveLimit) != 0 ||
-        ::setsockopt(connection.get(), SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof sendLimit) != 0) {
+    // Without its time-outs a silent client could hold this thread for ever: the request has a
+    // deadline as a whole, each reply one of its own.
+    if (::setsockopt(connection.get(), SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof sendLimit) != 0) {
         delegate_->listenerDidReport(Error::fromErrno("Cannot set a connection's time-outs").message);
         return;
     }
-    auto message = readMessage(connection.get());
+    auto message = readMessage(connection.get(), std::chrono::steady_clock::now() + requestTimeout);
     if (!message) {
         delegate_->listenerDidReport("Dropped a request from uid " + std::to_string(peer.uid) + ": " + message.error().message);
         return;

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/Expected.hpp"
 #include "platform/foundation/FileDescriptor.hpp"
+#include "platform/xpc/RefusalSummary.hpp"
 #include "platform/xpc/XpcListenerDelegate.hpp"
 
 #include <chrono>
@@ -10,7 +11,9 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace platform::xpc {
 
@@ -19,7 +22,8 @@ namespace platform::xpc {
 // thread of its own, so a slow call never holds up another.
 class XpcListener {
 public:
-    // A client that connects but sends no complete request within this time is dropped.
+    // A client that connects but sends no complete request within this time is dropped, however
+    // it trickles its bytes.
     static constexpr std::chrono::seconds requestTimeout{30};
     // A client that stops reading for this long loses its remaining replies, so that it cannot
     // hold up the work that produces them.
@@ -30,6 +34,8 @@ public:
     static constexpr int maximumConnectionsPerUser = 32;
     // How long accepting pauses when the process or the system is out of descriptors or memory.
     static constexpr std::chrono::milliseconds exhaustionPause{100};
+    // Refused connections are told once per user, reason and interval (RefusalSummary).
+    static constexpr std::chrono::seconds refusalInterval{60};
 
     // Listens on `path`, making its folder (mode 0755) when missing. A stale socket left by an
     // earlier run is replaced; a live one or any other kind of file in the way is an error.
@@ -47,7 +53,8 @@ public:
     // reported to their delegate and change nothing.
     void resume(std::shared_ptr<XpcListenerDelegate> delegate);
 
-    // Stops accepting and waits until the handlers of accepted connections have returned.
+    // Stops accepting, tells the refusals not yet told and waits until the handlers of accepted
+    // connections have returned.
     void invalidate();
 
 private:
@@ -60,6 +67,10 @@ private:
     // Counts the connection as running; false when a bound forbids serving it.
     bool admit(uid_t user);
     void release(uid_t user);
+    void refuse(uid_t user, const std::string& reason);
+    void reportRefusals(const std::vector<std::string>& lines);
+    // How long the accept thread may wait before a refusal summary falls due; -1: for ever.
+    int millisecondsUntilRefusalsDue() const;
     void serve(foundation::FileDescriptor connection, PeerCredentials peer);
 
     foundation::FileDescriptor socket_;
@@ -68,6 +79,8 @@ private:
     std::filesystem::path ownedPath_;
     std::shared_ptr<XpcListenerDelegate> delegate_;
     std::thread acceptThread_;
+    // Only the accept thread uses it, and `invalidate` once that thread has ended.
+    RefusalSummary refusals_{refusalInterval};
 
     std::mutex handlersMutex_;
     std::condition_variable handlersDone_;

@@ -15,7 +15,7 @@ public:
     virtual ~XpcListenerDelegate() = default;
 
     // Called when a client has connected, before anything is read from it; false closes the
-    // connection at once.
+    // connection at once, and the listener reports the refusal (summed up per user).
     virtual bool shouldAcceptNewConnection(const PeerCredentials& peer) = 0;
 
     // The one message of an accepted connection, on a thread of its own, with the connection

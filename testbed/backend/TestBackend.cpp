@@ -50,9 +50,9 @@ std::optional<TestBackend::CannedReply> publicAddressReply(const RecordedRequest
     if (request.path == TestBackend::ipifyPath) {
         return TestBackend::CannedReply{200, "application/json", nlohmann::json{{"ip", request.remoteAddress}}.dump()};
     }
-    if (!request.path.starts_with(TestBackend::ipApiPath)) return std::nullopt;
-    const auto asked = request.path.substr(std::string_view(TestBackend::ipApiPath).size());
-    nlohmann::json all{{"status", "success"}, {"query", asked.empty() ? request.remoteAddress : asked}};
+    if (!request.path.starts_with(TestBackend::ipWhoisPath)) return std::nullopt;
+    const auto asked = request.path.substr(std::string_view(TestBackend::ipWhoisPath).size());
+    nlohmann::json all{{"ip", asked.empty() ? request.remoteAddress : asked}, {"success", true}};
     const auto fields = queryValue(request, "fields");
     if (!fields) return TestBackend::CannedReply{200, "application/json", all.dump()};
     nlohmann::json chosen = nlohmann::json::object();

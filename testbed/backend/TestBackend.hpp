@@ -22,9 +22,9 @@ namespace corvantis::testbed {
 // The service's backend on loopback: OAuth password and device grants, device registration,
 // profile, product list and OpenVPN configurations, with the headers and body encodings the
 // real service expects. Beside it the two public-address services, which answer with the
-// caller's address: GET "/ipify" gives {"ip": …}, GET "/ip-api/json/[address]?fields=…" gives
-// {"status": "success", "query": …} with the fields asked for. Tests run it in-process and read its request log; failure modes
-// make it answer the way a broken or busy service does.
+// caller's address: GET "/ipify" gives {"ip": …}, GET "/ipwho.is/[address]?fields=…" gives
+// {"ip": …, "success": true} with the fields asked for. Tests run it in-process and read its
+// request log; failure modes make it answer the way a broken or busy service does.
 class TestBackend {
 public:
     enum class FailureMode {
@@ -61,7 +61,7 @@ public:
     TestBackend& operator=(const TestBackend&) = delete;
 
     static constexpr const char* ipifyPath = "/ipify";
-    static constexpr const char* ipApiPath = "/ip-api/json/";
+    static constexpr const char* ipWhoisPath = "/ipwho.is/";
 
     // Listens on `host` (loopback unless told otherwise); port 0 takes a free one.
     platform::foundation::Expected<void> start(int port = 0, Transport transport = Transport::http,

@@ -23,7 +23,9 @@ HelperTunnel::HelperTunnel(const OpenVpnTestbed& testbed, const std::filesystem:
     daemon_ = std::make_unique<HelperDaemon>(
         helperProgram, socket_,
         std::vector<std::string>{"--config", configuration.string(), "--bundle-resources", testbed.bundle().string(),
-                                 "--runtime-folder", runtime_.string(), "--openvpn", openvpn.string()},
+                                 "--runtime-folder", runtime_.string(), "--openvpn", openvpn.string(),
+                                 "--guard-preferences", (folder / "guard.conf").string(), "--guard-script",
+                                 (folder / "guard.sh").string(), "--guard-unit-folder", (folder / "units").string()},
         testbed.inClientNamespace());
 }
 

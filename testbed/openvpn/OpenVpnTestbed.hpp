@@ -38,7 +38,7 @@ public:
     OpenVpnTestbed& operator=(const OpenVpnTestbed&) = delete;
 
     const Options& options() const { return options_; }
-    // The client's bundle resources: up.sh and down.sh.
+    // The client's bundle resources: up.sh, down.sh and the kill-switch guard's two files.
     std::filesystem::path bundle() const { return folder_ / "bundle" / "Resources"; }
     // The client profile built as the application builds it, in a private folder.
     std::filesystem::path profile() const { return folder_ / "profile" / "config.ovpn"; }

@@ -113,8 +113,10 @@ TEST(StatusPopupBackgroundViewTest, WithoutRadiusTheBodyIsAPlainRectangleAndEver
     EXPECT_EQ(drawn[5].points[2], (Point{100, 0}));
     EXPECT_EQ(drawn[7].points[2], (Point{0, 0}));
     EXPECT_EQ(drawn[9].points[2], (Point{0, 42}));
-    // With the tip at 0 the arrow's left half lies outside the bounds.
-    EXPECT_EQ(drawn[10].points[0], (Point{-6, 42}));
+    // With the tip at 0 the arrow leans: its base stays inside the bounds, whole.
+    EXPECT_EQ(drawn[0].points[0], (Point{0, 50}));
+    EXPECT_EQ(drawn[1].points[0], (Point{12, 42}));
+    EXPECT_EQ(drawn[10].points[0], (Point{0, 42}));
 
     view.setNeedsDisplay(false);
     view.setArrowX(0);

@@ -190,4 +190,33 @@ TEST(AlertOnThePopup, TheAnswerReopensThePopupBeforeTheCompletionRuns) {
     Application::shared().reset();
 }
 
+TEST(AlertOnThePopup, TheSheetIsWrittenInTheScreensFaceAndTextColour) {
+    corvantis::testing::AppTestEnvironment environment;
+    Application::shared().reset();
+    Alert::forgetPendingAlerts();
+    auto delegate = std::make_shared<AppDelegate>();
+    AppDelegate::setShared(delegate);
+    MainWindow::shared().setup(corvantis::registerMainStoryboard());
+
+    delegate->alert("Login error", "Please verify email to activate account and trial", "OK", std::nullopt, {});
+    const auto alerts = Alert::pendingAlerts();
+    ASSERT_EQ(alerts.size(), 1u);
+    const auto navy = platform::ui::Color::sRGB(37.0 / 255, 47.0 / 255, 88.0 / 255, 1.0);
+    int texts = 0;
+    for (const auto& view : alerts.front()->window()->contentView()->selfAndDescendants()) {
+        if (const auto label = std::dynamic_pointer_cast<platform::ui::TextField>(view)) {
+            EXPECT_EQ(label->font().fontName(), "Montserrat-Medium") << label->stringValue();
+            EXPECT_EQ(label->textColor(), navy) << label->stringValue();
+            ++texts;
+        } else if (const auto button = std::dynamic_pointer_cast<platform::ui::Button>(view)) {
+            EXPECT_EQ(button->attributedTitle().attributes(0).font->fontName(), "Montserrat-Medium");
+            EXPECT_EQ(button->attributedTitle().attributes(0).foregroundColor, navy);
+            ++texts;
+        }
+    }
+    EXPECT_EQ(texts, 3) << "the message, the details and the button";
+    Alert::forgetPendingAlerts();
+    Application::shared().reset();
+}
+
 }  // namespace

@@ -261,6 +261,35 @@ TEST_F(CityListTest, AUsableGatewayBacksUpTheResolverAndNothingUsableRetriesEver
     EXPECT_EQ(environment.helper->commands().size(), 2u) << "a usable answer ends the retries";
 }
 
+TEST_F(CityListTest, SignInsAndReleasesWithoutAnyGatewayKeepOneLookupLoopGoing) {
+    // No default route and none stored: the helper finds nothing, every time it is asked.
+    std::size_t answered = 0;
+    const auto answerEveryLookup = [&] {
+        for (const auto calls = environment.helper->calls(); answered < calls.size(); ++answered) {
+            if (calls[answered].handler) {
+                environment.helper->answer(answered, corvantis::helper::HelperWireCodec::encodeTextReply(std::string()));
+            }
+        }
+        environment.runMainQueue();
+    };
+    for (int signIn = 0; signIn < 3; ++signIn) {
+        delegate->initServers(groupsOf(json::array({server("DE", "Berlin", "de-ber")})));
+        answerEveryLookup();
+    }
+    delegate->restoreDefaultRoute();
+    answerEveryLookup();
+    environment.helper->clear();
+    answered = 0;
+    for (int second = 0; second < 20; ++second) {
+        environment.time.advance(1s);
+        answerEveryLookup();
+    }
+    const auto selectors = environment.helper->selectors();
+    EXPECT_EQ(environment.helper->commands().size(), 10u) << "one lookup every 2 s";
+    EXPECT_EQ(std::count(selectors.begin(), selectors.end(), "restoreResolvConf"), 10) << testing::PrintToString(selectors);
+    EXPECT_FALSE(delegate->gateway);
+}
+
 TEST(StringSlice, TheTextBetweenTheFirstOpeningAndTheNextClosing) {
     EXPECT_EQ(corvantis::slice("a[b]c", "[", "]"), "b");
     EXPECT_EQ(corvantis::slice("a[b]c", "[", ")"), std::nullopt);

@@ -30,19 +30,25 @@ protected:
         return answer.get_future().get();
     }
 
-    std::optional<std::string> ipApi(const std::optional<std::string>& query = std::nullopt) {
-        std::promise<std::optional<std::string>> answer;
+    std::optional<Result> ipApiResult(const std::optional<std::string>& query, const std::vector<Result::Key>& keys,
+                                      std::string* failure = nullptr) {
+        std::promise<std::optional<Result>> answer;
         corvantis::IPAPI::Service::defaultService().fetch(
-            query, {Result::Key::ipAddress}, "en", [&](std::optional<Result> result, std::optional<platform::foundation::Error>) {
-                answer.set_value(result ? result->ipAddress : std::nullopt);
+            query, keys, "en", [&](std::optional<Result> result, std::optional<platform::foundation::Error> error) {
+                if (failure != nullptr && error) *failure = error->message;
+                answer.set_value(std::move(result));
             });
         return answer.get_future().get();
+    }
+    std::optional<std::string> ipApi(const std::optional<std::string>& query = std::nullopt) {
+        const auto result = ipApiResult(query, {Result::Key::ipAddress});
+        return result ? result->ipAddress : std::nullopt;
     }
 
     corvantis::testing::AppTestEnvironment environment;
     corvantis::testing::LoopbackBackend backend;
     corvantis::testing::ScopedEnvironment ipifyUrl{"CORVANTIS_IPIFY_URL", backend->url() + "ipify?format=json"};
-    corvantis::testing::ScopedEnvironment ipApiUrl{"CORVANTIS_IPAPI_URL", backend->url() + "ip-api/json/"};
+    corvantis::testing::ScopedEnvironment ipApiUrl{"CORVANTIS_IPAPI_URL", backend->url() + "ipwho.is/"};
 };
 
 TEST_F(PublicAddressTest, BothServicesAnswerWithTheCallersAddressInTheirOwnShape) {
@@ -52,7 +58,50 @@ TEST_F(PublicAddressTest, BothServicesAnswerWithTheCallersAddressInTheirOwnShape
     EXPECT_EQ(ipApi(), "127.0.0.1");
     EXPECT_EQ(ipApi("198.51.100.1"), "198.51.100.1");
     const auto requests = backend->requests();
-    EXPECT_EQ(requests.back().target, "/ip-api/json/198.51.100.1?fields=query&lang=en");
+    EXPECT_EQ(requests.back().target, "/ipwho.is/198.51.100.1?fields=ip&lang=en");
+}
+
+TEST_F(PublicAddressTest, TheFallbackReadsTheServicesOwnReply) {
+    using Reply = corvantis::testbed::TestBackend::CannedReply;
+    // A reply of ipwho.is for 8.8.4.4 as its documentation shows it (free plan: no security block).
+    const std::string recorded = R"({
+        "ip": "8.8.4.4", "success": true, "type": "IPv4", "continent": "North America", "continent_code": "NA",
+        "country": "United States", "country_code": "US", "region": "California", "region_code": "CA",
+        "city": "Mountain View", "latitude": 37.3860517, "longitude": -122.0838511, "is_eu": false, "postal": "94039",
+        "calling_code": "1", "capital": "Washington D.C.", "borders": "CA,MX",
+        "flag": {"img": "https://cdn.ipwhois.io/flags/us.svg", "emoji": "\ud83c\uddfa\ud83c\uddf8",
+                 "emoji_unicode": "U+1F1FA U+1F1F8"},
+        "connection": {"asn": 15169, "org": "Google LLC", "isp": "Google LLC", "domain": "google.com"},
+        "timezone": {"id": "America/Los_Angeles", "abbr": "PDT", "is_dst": true, "offset": -25200, "utc": "-07:00",
+                     "current_time": "2022-04-22T14:31:48-07:00"}})";
+    backend->enqueueReply("/ipwho.is/8.8.4.4", Reply{200, "application/json", recorded});
+    const auto result = ipApiResult("8.8.4.4", {});
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->ipAddress, "8.8.4.4");
+    EXPECT_EQ(result->status, "success");
+    EXPECT_EQ(result->country, "United States");
+    EXPECT_EQ(result->countryCode, "US");
+    EXPECT_EQ(result->city, "Mountain View");
+    EXPECT_EQ(result->timezone, "America/Los_Angeles");
+    EXPECT_EQ(result->isp, "Google LLC");
+    EXPECT_EQ(backend->requests().back().target,
+              "/ipwho.is/8.8.4.4?fields=success,message,country,country_code,ip,city,timezone.id,connection.isp&lang=en");
+
+    // What it says when it has no answer.
+    backend->enqueueReply("/ipwho.is/", Reply{200, "application/json", R"({"success": false, "message": "Invalid IP address"})"});
+    std::string failure;
+    EXPECT_FALSE(ipApiResult(std::nullopt, {Result::Key::ipAddress}, &failure));
+    EXPECT_EQ(failure, "Invalid IP address");
+}
+
+TEST_F(PublicAddressTest, BothServicesAreAskedOverHttpsAndPlainHttpOnlyReachesThisMachine) {
+    EXPECT_TRUE(std::string_view(corvantis::Ipify::builtInUrl).starts_with("https://"));
+    EXPECT_TRUE(std::string_view(corvantis::IPAPI::Service::builtInUrl).starts_with("https://"));
+    corvantis::testing::ScopedEnvironment plain{"CORVANTIS_IPAPI_URL", "http://ipwho.is/"};
+    std::string failure;
+    EXPECT_FALSE(ipApiResult(std::nullopt, {Result::Key::ipAddress}, &failure));
+    EXPECT_NE(failure.find("secure"), std::string::npos) << failure;
+    EXPECT_EQ(ipApi(), std::nullopt);
 }
 
 TEST_F(PublicAddressTest, AnAnswerWithoutAUsableAddressIsAFailure) {
@@ -62,9 +111,9 @@ TEST_F(PublicAddressTest, AnAnswerWithoutAUsableAddressIsAFailure) {
         backend->enqueueReply("/ipify", reply);
         EXPECT_FALSE(ipify()) << reply.body;
     }
-    backend->enqueueReply("/ip-api/json/", Reply{200, "application/json", R"({"status": "fail", "message": "reserved range"})"});
+    backend->enqueueReply("/ipwho.is/", Reply{200, "application/json", R"({"success": false, "message": "Reserved range"})"});
     EXPECT_EQ(ipApi(), std::nullopt);
-    backend->enqueueReply("/ip-api/json/", Reply{200, "application/json", R"({"status": "success"})"});
+    backend->enqueueReply("/ipwho.is/", Reply{200, "application/json", R"({"success": true})"});
     EXPECT_EQ(ipApi(), std::nullopt) << "no address to confirm a tunnel with";
     backend->stop();
     EXPECT_FALSE(ipify()) << "nobody listening";

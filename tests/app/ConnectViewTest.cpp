@@ -14,6 +14,7 @@
 #include "app/MainWindow.hpp"
 #include "app/UserSettings.hpp"
 #include "fixtures/AppTestEnvironment.hpp"
+#include "fixtures/ConnectScreenLooks.hpp"
 #include "fixtures/LookupSession.hpp"
 #include "fixtures/RecordingDestination.hpp"
 #include "platform/foundation/Base64.hpp"
@@ -47,6 +48,9 @@ constexpr const char* otherHost = "de-fra.corvantis.test";
 constexpr const char* otherAddress = "203.0.113.9";
 constexpr const char* ownAddress = "192.0.2.55";
 constexpr const char* gateway = "192.168.1.1";
+constexpr const char* tunnelGateway = "203.0.113.1";
+constexpr const char* tunnelRoute = "route -n add -net 0/1 203.0.113.1";
+constexpr const char* dnsFlush = "dscacheutil -flushcache; sudo killall -HUP mDNSResponder";
 
 std::shared_ptr<corvantis::City> city(const char* domain, const char* address) {
     auto made = std::make_shared<corvantis::City>();
@@ -75,8 +79,8 @@ protected:
         UserSettings::setHostname(chosenHost);
         useBundleWithGuard();
         // The backend's profiles are at hand, so a start goes straight to the helper.
-        corvantis::ApiService::savedTcpConfig = platform::foundation::Base64::encode("client");
-        corvantis::ApiService::savedUdpConfig = platform::foundation::Base64::encode("client");
+        corvantis::ApiService::savedTcpConfig = platform::foundation::Base64::encode("client\nremote [hostname] [port]");
+        corvantis::ApiService::savedUdpConfig = corvantis::ApiService::savedTcpConfig;
 
         auto& mainWindow = corvantis::MainWindow::shared();
         mainWindow.setup(corvantis::registerMainStoryboard());
@@ -121,18 +125,27 @@ protected:
     }
 
     void answerOpenVpn(bool connected) {
+        for (std::size_t start = 0; start < count(HelperSelector::runOpenVPN); ++start) answerOpenVpnStart(start, connected);
+    }
+
+    // Answers the `nth` OpenVPN start sent since the helper's calls were last cleared.
+    void answerOpenVpnStart(std::size_t nth, std::optional<bool> connected) {
         const auto calls = environment.helper->calls();
         for (std::size_t index = 0; index < calls.size(); ++index) {
-            if (calls[index].call.selector != HelperSelector::runOpenVPN) continue;
-            environment.helper->answer(index,
-                                       corvantis::helper::HelperWireCodec::encodeTextArrayReply(
-                                           connected ? Texts{"connected", "output", "203.0.113.1"} : Texts{"ended", "output"}));
+            if (calls[index].call.selector != HelperSelector::runOpenVPN || nth-- != 0) continue;
+            environment.helper->answer(
+                index, connected ? std::optional(corvantis::helper::HelperWireCodec::encodeTextArrayReply(
+                                       *connected ? Texts{"connected", "output", tunnelGateway} : Texts{"ended", "output"}))
+                                 : std::nullopt);
+            break;
         }
         environment.runMainQueue();
     }
 
-    // A reachability change whose lookup answers with `address` from the first service.
+    // A reachability change whose lookup answers with `address` from the first service. Lookups
+    // still open were made by checks that this one replaces.
     void confirmWith(const std::string& address) {
+        lookups.forgetOpen();
         view->checkConnectionState();
         answerIpify(address);
     }
@@ -147,7 +160,7 @@ protected:
     void failBoth() {
         ASSERT_EQ(lookups.next(), ipifyUrl);
         lookups.fail();
-        ASSERT_EQ(lookups.next(), std::string(ipapiUrl) + "?fields=query&lang=en");
+        ASSERT_EQ(lookups.next(), std::string(ipapiUrl) + "?fields=ip&lang=en");
         lookups.fail();
         environment.runMainQueue();
     }
@@ -159,6 +172,11 @@ protected:
         for (const auto& call : environment.helper->calls()) found += call.call.selector == selector;
         return found;
     }
+    std::size_t sent(const std::string& command) const {
+        const auto commands = environment.helper->commands();
+        return static_cast<std::size_t>(std::count(commands.begin(), commands.end(), command));
+    }
+    void expectDisconnectedLook() const { corvantis::testing::expectDisconnectedLook(*view); }
     // "restore", "remove" or "" by the default-route commands sent.
     std::string defaultRoute() const {
         std::string done;
@@ -174,14 +192,11 @@ protected:
         for (const auto& crumb : scope.breadcrumbs()) found.push_back(crumb.category);
         return found;
     }
-    bool logged(const std::string& line) const {
-        const auto lines = log->logged();
+    bool logged(const std::string& line, prq::Level level = prq::Level::info) const {
+        const auto lines = log->logged(level);
         return std::find(lines.begin(), lines.end(), line) != lines.end();
     }
-    std::string statusIcon() const {
-        const auto image = corvantis::MainWindow::shared().popupController->statusItem()->image();
-        return image ? image->name() : "(none)";
-    }
+    std::string statusIcon() const { return corvantis::testing::statusIconName(); }
     std::shared_ptr<Alert> shownAlert() const {
         const auto alerts = Alert::pendingAlerts();
         return alerts.size() == 1 && alerts.front()->isShown() ? alerts.front() : nullptr;
@@ -220,9 +235,11 @@ TEST_F(ConnectViewTest, AClickDoesWhatItsStateInternetKillSwitchAndShieldCallFor
         {"offline, kill switch and Shield", S::disconnected, false, true, true, false, false, false, "remove", S::connecting},
         {"cancel", S::connecting, true, false, false, false, false, true, "restore", S::disconnected},
         {"cancel with the Shield", S::connecting, true, true, true, false, false, true, "remove", S::disconnected},
+        {"cancel with the Shield alone", S::connecting, true, false, true, false, false, true, "restore", S::disconnected},
         {"disconnect", S::connected, true, false, false, false, false, true, "restore", S::disconnected},
         {"disconnect with the Shield keeps the route away", S::connected, true, true, true, false, false, true, "",
          S::disconnected},
+        {"disconnect with the Shield alone", S::connected, true, false, true, false, false, true, "restore", S::disconnected},
     };
     delegate->gateway = gateway;
     for (const auto& row : rows) {
@@ -319,9 +336,8 @@ TEST_F(ConnectViewTest, AnyServersAddressConfirmsAndTheHelpersReplyOnlyDrawsTheC
     EXPECT_FALSE(view->lblDuration->isHidden());
     EXPECT_EQ(statusIcon(), "StatusBarIconActive");
     const auto commands = environment.helper->commands();
-    EXPECT_NE(std::find(commands.begin(), commands.end(), "dscacheutil -flushcache; sudo killall -HUP mDNSResponder"),
-              commands.end());
-    EXPECT_NE(std::find(commands.begin(), commands.end(), "route -n add -net 0/1 203.0.113.1"), commands.end());
+    EXPECT_NE(std::find(commands.begin(), commands.end(), dnsFlush), commands.end());
+    EXPECT_NE(std::find(commands.begin(), commands.end(), tunnelRoute), commands.end());
 
     confirmWith(otherAddress);
     EXPECT_EQ(view->connectionState, ConnectionState::connected);
@@ -436,6 +452,176 @@ TEST_F(ConnectViewTest, AServerSwitchReconnectsAfterThreeSecondsUnlessTheUserCan
     }
 }
 
+TEST_F(ConnectViewTest, AProbeUnderWayStartsTheTunnelWhateverChecksTheAddressMeanwhile) {
+    // Offline at the click: while the probe asks, a reachability change checks the address.
+    view->internetActive = false;
+    click();
+    ASSERT_EQ(lookups.next(), ipifyUrl);
+    view->checkConnectionState();
+    lookups.reply(ipifyReply(ownAddress));  // the probe finds the internet
+    environment.runMainQueue();
+    EXPECT_TRUE(tunnelStarted());
+    EXPECT_EQ(view->connectionState, ConnectionState::connecting);
+
+    // The user cancels before the probe answers: nothing starts.
+    click();
+    lookups.forgetOpen();
+    environment.helper->clear();
+    view->internetActive = false;
+    click();
+    ASSERT_EQ(lookups.next(), ipifyUrl);
+    click();
+    lookups.reply(ipifyReply(ownAddress));
+    environment.runMainQueue();
+    EXPECT_FALSE(tunnelStarted());
+    EXPECT_EQ(view->connectionState, ConnectionState::disconnected);
+
+    // After a server switch the old tunnel's checks fail and retry each second; the reconnect
+    // probes in between.
+    view->internetActive = true;
+    environment.time.advance(3s);
+    connect();
+    UserSettings::setHostname(otherHost);
+    view->show();
+    environment.time.advance(500ms);
+    lookups.forgetOpen();
+    view->checkConnectionState();
+    failBoth();
+    for (int retry = 0; retry < 2; ++retry) {
+        environment.time.advance(1s);
+        failBoth();
+    }
+    ASSERT_FALSE(view->internetActive);
+    environment.time.advance(500ms);  // 3 s after the switch: the reconnect's click, its probe
+    ASSERT_EQ(lookups.next(), ipifyUrl);
+    environment.time.advance(500ms);
+    view->checkConnectionState();  // checks go on meanwhile
+    lookups.reply(ipifyReply(ownAddress));
+    environment.runMainQueue();
+    EXPECT_TRUE(tunnelStarted());
+}
+
+TEST_F(ConnectViewTest, AnAttemptThatNobodyAnswersEndsByTheChecksWithTheTimeOut) {
+    // The helper never answers and no reachability change comes.
+    click();
+    ASSERT_TRUE(tunnelStarted());
+    int checks = 0;
+    for (; checks < ConnectView::maximumChecks + 5 && !shownAlert(); ++checks) {
+        environment.time.advance(2s);
+        ASSERT_EQ(lookups.next(), ipifyUrl) << "check " << checks + 1 << " never came";
+        lookups.reply(ipifyReply(ownAddress));
+        environment.runMainQueue();
+    }
+    EXPECT_EQ(checks, ConnectView::maximumChecks);
+    const auto alert = shownAlert();
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->informativeText(), "Connection timeout. Please, try again or contact Corvantis support");
+    expectDisconnectedLook();
+    EXPECT_TRUE(tunnelEnded());
+
+    // The ended openvpn's late answer belongs to that attempt and changes nothing.
+    log->clear();
+    answerOpenVpnStart(0, false);
+    EXPECT_FALSE(logged("startConnection(): OpenVPN connection error", prq::Level::error));
+    environment.time.advance(10s);
+    EXPECT_FALSE(lookups.hasOpenRequest()) << "the checks stopped";
+}
+
+TEST_F(ConnectViewTest, AStartThatCannotBeMadeOrIsLeftWithoutAReplyFailsAtOnce) {
+    // A file stands where the profile's private folder should be.
+    const auto folder = environment.folder / "OpenVPN";
+    ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(folder, "", 0600));
+    click();
+    EXPECT_FALSE(tunnelStarted());
+    EXPECT_TRUE(logged("startConnection(): OpenVPN connection error", prq::Level::error));
+    expectDisconnectedLook();
+
+    ASSERT_TRUE(std::filesystem::remove(folder));
+    environment.time.advance(3s);
+    log->clear();
+    click();
+    ASSERT_TRUE(tunnelStarted());
+    answerOpenVpnStart(0, std::nullopt);  // the helper's connection ends without a reply
+    EXPECT_TRUE(logged("startConnection(): OpenVPN connection error", prq::Level::error));
+    expectDisconnectedLook();
+}
+
+TEST_F(ConnectViewTest, TheConnectedDisplayRunsOnceWhicheverOfTheReplyAndTheAddressComesFirst) {
+    delegate->gateway = gateway;
+    UserSettings::setIsKillSwitchEnabled(true);
+    for (const bool addressFirst : {false, true}) {
+        environment.time.advance(3s);
+        environment.helper->clear();
+        // An older tunnel's gateway is still known; only this tunnel's may be routed.
+        delegate->openVpnGateway = "203.0.113.99";
+        click();
+        if (addressFirst) {
+            confirmWith(chosenAddress);
+            EXPECT_EQ(sent(tunnelRoute) + sent("route -n add -net 0/1 203.0.113.99"), 0u) << "no gateway of this tunnel yet";
+        } else {
+            answerOpenVpn(true);
+        }
+        EXPECT_EQ(view->btnConnect->image(), platform::ui::Image::named("ConnectButtonOn")) << addressFirst;
+        EXPECT_EQ(statusIcon(), "StatusBarIconActive") << addressFirst;
+        EXPECT_FALSE(view->lblDuration->isHidden()) << addressFirst;
+        EXPECT_EQ(defaultRoute(), "remove") << "the kill switch engaged; " << addressFirst;
+
+        if (addressFirst) {
+            answerOpenVpn(true);
+        } else {
+            confirmWith(chosenAddress);
+        }
+        EXPECT_EQ(view->connectionState, ConnectionState::connected) << addressFirst;
+        EXPECT_EQ(sent(dnsFlush), 1u) << addressFirst;
+        EXPECT_EQ(sent(tunnelRoute), 1u) << addressFirst;
+        EXPECT_EQ(defaultRoute(), "remove") << "once; " << addressFirst;
+        environment.time.advance(2s);
+        EXPECT_EQ(view->lblDuration->stringValue(), "00:00:01") << "one timer; " << addressFirst;
+        click();
+    }
+}
+
+TEST_F(ConnectViewTest, TheFallbackServiceConfirmsAndKeepsATunnelWhenTheFirstOneFails) {
+    const auto checkWithFallback = [&](const std::string& address) {
+        lookups.forgetOpen();
+        view->checkConnectionState();
+        ASSERT_EQ(lookups.next(), ipifyUrl);
+        lookups.fail();
+        ASSERT_EQ(lookups.next(), std::string(ipapiUrl) + "?fields=ip&lang=en");
+        lookups.reply(nlohmann::json{{"ip", address}}.dump());
+        environment.runMainQueue();
+    };
+    click();
+    answerOpenVpn(true);
+    checkWithFallback(chosenAddress);
+    EXPECT_EQ(view->connectionState, ConnectionState::connected);
+    checkWithFallback(chosenAddress);  // one hiccup of the first service while connected
+    EXPECT_EQ(view->connectionState, ConnectionState::connected);
+    EXPECT_FALSE(tunnelEnded());
+}
+
+TEST_F(ConnectViewTest, ACityChosenWhileConnectingEndsThatAttemptAndConnectsToTheNewOne) {
+    click();
+    ASSERT_TRUE(tunnelStarted());
+    UserSettings::setHostname(otherHost);
+    view->show();
+    EXPECT_TRUE(tunnelEnded());
+    EXPECT_EQ(view->connectionState, ConnectionState::connecting);
+    EXPECT_EQ(view->lblConnectTo->stringValue(), "Connecting");
+
+    // The old server's tunnel comes up all the same: it is not the chosen city's.
+    answerOpenVpnStart(0, true);
+    EXPECT_EQ(view->btnConnect->image(), platform::ui::Image::named("ConnectButtonOff"));
+    EXPECT_EQ(statusIcon(), "StatusBarIconInactive");
+    environment.time.advance(3s);
+    ASSERT_EQ(count(HelperSelector::runOpenVPN), 2u) << "a start to the chosen server";
+    answerOpenVpnStart(1, true);
+    confirmWith(otherAddress);
+    EXPECT_EQ(view->connectionState, ConnectionState::connected);
+    EXPECT_EQ(view->connectedHostname, otherHost);
+    EXPECT_EQ(view->btnConnect->image(), platform::ui::Image::named("ConnectButtonOn"));
+}
+
 TEST_F(ConnectViewTest, TheDurationCountsOnOneTimerAndTheDisplaysSetTheirElements) {
     EXPECT_EQ(ConnectView::timeFormatted(0), "00:00:00");
     EXPECT_EQ(ConnectView::timeFormatted(3725), "01:02:05");
@@ -452,11 +638,11 @@ TEST_F(ConnectViewTest, TheDurationCountsOnOneTimerAndTheDisplaysSetTheirElement
     environment.time.advance(1s);
     EXPECT_EQ(view->lblDuration->stringValue(), "00:00:01");
 
-    // A second connected display (a reconnect drawn while connecting) replaces the timer.
+    // The display runs once per attempt: asked again, it neither restarts nor doubles the count.
     view->showConnectedButton();
     environment.time.advance(3s);
-    EXPECT_EQ(environment.defaults->integer("duration"), 3);
-    EXPECT_EQ(view->lblDuration->stringValue(), "00:00:02");
+    EXPECT_EQ(environment.defaults->integer("duration"), 5);
+    EXPECT_EQ(view->lblDuration->stringValue(), "00:00:04");
 
     view->connectionState = ConnectionState::connected;
     view->disconnect();
@@ -467,7 +653,7 @@ TEST_F(ConnectViewTest, TheDurationCountsOnOneTimerAndTheDisplaysSetTheirElement
     EXPECT_EQ(statusIcon(), "StatusBarIconInactive");
     EXPECT_GT(environment.defaults->integer("disconnectedTime"), 0);
     environment.time.advance(3s);
-    EXPECT_EQ(environment.defaults->integer("duration"), 3) << "the timer stopped";
+    EXPECT_EQ(environment.defaults->integer("duration"), 5) << "the timer stopped";
 }
 
 TEST_F(ConnectViewTest, TheIkev2StartSavesTheNineSettingsAndReportsFailuresOnStandardOutput) {

@@ -46,7 +46,9 @@ protected:
         daemon = std::make_unique<corvantis::testbed::HelperDaemon>(
             CORVANTIS_HELPER_PROGRAM, socket,
             Texts{"--config", path("helper.conf"), "--resolv-etc=" + path("resolv.conf"), "--resolv-var=" + path("resolv.conf"),
-                  "--resolv-backup=" + path("resolv.backup"), "--runtime-folder=" + path("run")});
+                  "--resolv-backup=" + path("resolv.backup"), "--runtime-folder=" + path("run"),
+                  "--guard-preferences=" + path("guard.conf"), "--guard-script=" + path("guard.sh"),
+                  "--guard-unit-folder=" + path("units")});
     }
 
     corvantis::testing::AppTestEnvironment environment{nullptr, platform::xpc::UnixSocketXpcConnector::shared()};
@@ -98,13 +100,14 @@ class HelperClientTest : public ::testing::Test {
 protected:
     void SetUp() override { corvantis::AppDelegate::setShared(delegate); }
 
-    // Starts runOpenVPN and gives it `reply` as the helper's first reply.
-    std::vector<bool> openVpnAnswer(const nlohmann::json& reply) {
+    // Starts runOpenVPN and gives it `reply` as the helper's first reply (none: the connection
+    // ends without one), when the call reached the helper.
+    std::vector<bool> openVpnAnswer(const std::optional<nlohmann::json>& reply) {
         std::vector<bool> answers;
         environment.helper->clear();
         controller.runOpenVPN("/r/openvpn", "/p/config.ovpn", "u", "p", "/r",
                               [&](bool connected) { answers.push_back(connected); });
-        environment.helper->answer(0, reply);
+        if (!environment.helper->calls().empty()) environment.helper->answer(0, reply);
         environment.runMainQueue();
         return answers;
     }
@@ -126,10 +129,13 @@ TEST_F(HelperClientTest, TheOpenVpnReplySaysConnectedAndNamesTheTunnelGateway) {
     EXPECT_EQ(delegate->openVpnGateway, "10.8.0.1");
 }
 
-TEST_F(HelperClientTest, AnOpenVpnReplyWithoutAnArrayCallsNobody) {
-    EXPECT_TRUE(openVpnAnswer(encodeTextArrayReply(std::nullopt)).empty());
+TEST_F(HelperClientTest, AnOpenVpnStartWithoutAUsableReplyHasFailed) {
+    EXPECT_EQ(openVpnAnswer(encodeTextArrayReply(std::nullopt)), std::vector<bool>{false});
     EXPECT_TRUE(logged(environment, noResponse));
-    EXPECT_TRUE(openVpnAnswer(nlohmann::json("not a reply")).empty());
+    EXPECT_EQ(openVpnAnswer(nlohmann::json("not a reply")), std::vector<bool>{false});
+    EXPECT_EQ(openVpnAnswer(std::nullopt), std::vector<bool>{false}) << "the connection ended without a reply";
+    environment.helper->refuseConnections();
+    EXPECT_EQ(openVpnAnswer(std::nullopt), std::vector<bool>{false}) << "no helper to ask";
 }
 
 TEST_F(HelperClientTest, TerminatingIsSentBeforeItReturnsAndTheResolverIsCheckedThreeSecondsLater) {
@@ -181,32 +187,48 @@ protected:
     CorvantisHelperController controller;
 };
 
-TEST_F(InstallerTest, TheSameVersionIsLeftAlone) {
+TEST_F(InstallerTest, TheSameVersionIsLeftAloneWhenItServesThisUser) {
     environment.serviceManager->installedProgram = helperOfVersion("78");
+    environment.serviceManager->allowedUsers = {::getuid()};
     DomainError error;
     EXPECT_TRUE(install(error));
     EXPECT_TRUE(environment.serviceManager->steps.empty());
     EXPECT_TRUE(logged(environment, "Helper tool is installed.\nCurrent helper tool version: 78"));
 }
 
-TEST_F(InstallerTest, AnotherVersionIsRemovedThenBlessed) {
+TEST_F(InstallerTest, TheSameVersionInstalledForAnotherUserGetsThisUserInOneAuthorizedStep) {
+    environment.serviceManager->installedProgram = helperOfVersion("78");
+    environment.serviceManager->allowedUsers = {::getuid() + 1000};
+    DomainError error;
+    EXPECT_TRUE(install(error));
+    EXPECT_EQ(environment.serviceManager->steps, Texts{"allow com.corvantis.CorvantisHelper"});
+    EXPECT_TRUE(environment.serviceManager->allowedUsers.contains(::getuid()));
+
+    environment.serviceManager->steps.clear();
+    environment.serviceManager->allowedUsers = {::getuid() + 1000};
+    environment.serviceManager->blessFailure = DomainError{"NSOSStatusErrorDomain", -60006, "The password prompt was dismissed"};
+    EXPECT_FALSE(install(error));
+    EXPECT_EQ(environment.serviceManager->steps, Texts{"allow com.corvantis.CorvantisHelper"});
+    EXPECT_EQ(error.code, 11);
+    EXPECT_EQ(error.localizedFailureReason, "The password prompt was dismissed");
+}
+
+TEST_F(InstallerTest, AnotherVersionIsReplacedInOneAuthorizedStep) {
     for (const char* version : {"77", "79"}) {
         environment.serviceManager->steps.clear();
         environment.serviceManager->installedProgram = helperOfVersion(version);
         DomainError error;
         EXPECT_TRUE(install(error)) << version;
-        EXPECT_EQ(environment.serviceManager->steps,
-                  (Texts{"remove com.corvantis.CorvantisHelper", "bless com.corvantis.CorvantisHelper"}))
-            << version;
+        EXPECT_EQ(environment.serviceManager->steps, Texts{"replace com.corvantis.CorvantisHelper"}) << version;
     }
 }
 
-TEST_F(InstallerTest, AFailingRemoveReportsCodeTenAndBlessesNothing) {
+TEST_F(InstallerTest, AFailingRemovalReportsCodeTen) {
     environment.serviceManager->installedProgram = helperOfVersion("77");
     environment.serviceManager->removeFailure = DomainError{"kSMErrorDomainFramework", 2, "The job could not be removed"};
     DomainError error;
     EXPECT_FALSE(install(error));
-    EXPECT_EQ(environment.serviceManager->steps, Texts{"remove com.corvantis.CorvantisHelper"});
+    EXPECT_EQ(environment.serviceManager->steps, Texts{"replace com.corvantis.CorvantisHelper"});
     EXPECT_EQ(error, (DomainError{"NSOSStatusErrorDomain", 10, "Helper tool removing failed", "The job could not be removed",
                                   "Try to relaunch the app or contact the administrator"}));
 }

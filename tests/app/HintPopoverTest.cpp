@@ -5,6 +5,7 @@
 #include "fixtures/SettingsScreen.hpp"
 #include "platform/ui/Application.hpp"
 #include "platform/ui/Event.hpp"
+#include "platform/ui/PopoverBubbleView.hpp"
 
 #include <gtest/gtest.h>
 
@@ -56,12 +57,15 @@ TEST_F(HintPopoverTest, WhileTheScreenIsOpenTheHintShowsBelowItsIconAndClosesOnE
     pointAt(killSwitch.get());
     ASSERT_TRUE(killSwitch->popover.isShown());
     EXPECT_EQ(killSwitch->hintView->lblHint->stringValue(), killSwitchHint);
-    const auto bubble = killSwitch->popover.window()->frame();
+    // The 250 × 59 content under the bubble's arrow, whose tip touches the icon's lower edge.
+    const auto& hint = *killSwitch->hintView;
+    const auto content = killSwitch->popover.window()->convertToScreen(hint.convert(hint.bounds(), nullptr));
     const auto anchor = window->convertToScreen(killSwitch->convert(killSwitch->bounds(), nullptr));
-    EXPECT_EQ(bubble.width(), 250);
-    EXPECT_EQ(bubble.height(), 59);
-    EXPECT_EQ(bubble.maxY(), anchor.minY());
-    EXPECT_EQ(bubble.midX(), anchor.midX());
+    EXPECT_EQ(content.width(), 250);
+    EXPECT_EQ(content.height(), 59);
+    EXPECT_EQ(content.maxY(), anchor.minY() - platform::ui::PopoverBubbleView::arrowLength);
+    EXPECT_EQ(content.midX(), anchor.midX());
+    EXPECT_EQ(killSwitch->popover.window()->frame().maxY(), anchor.minY());
     pointAt(nullptr);
     EXPECT_FALSE(killSwitch->popover.isShown());
 

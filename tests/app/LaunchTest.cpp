@@ -8,6 +8,7 @@
 #include "app/CrashReportMasking.hpp"
 #include "app/MainWindow.hpp"
 #include "app/ProductConstants.hpp"
+#include "app/RunningInstance.hpp"
 #include "app/UserSettings.hpp"
 #include "fixtures/AppTestEnvironment.hpp"
 #include "fixtures/LoopbackBackend.hpp"
@@ -70,27 +71,32 @@ protected:
     std::shared_ptr<corvantis::testing::RecordingDestination> log = std::make_shared<corvantis::testing::RecordingDestination>();
 };
 
-TEST_F(LaunchTest, EachRunLogsToAFileNamedByItsMinuteAndARunInTheSameMinuteEmptiesIt) {
+TEST_F(LaunchTest, EachRunLogsToAFileNamedByItsMinuteAndARunInTheSameMinuteAppendsToIt) {
     const auto folder = temporary / "CorvantisLogs";
+    const auto read = [](const std::filesystem::path& file) { return platform::foundation::FileSystem::readFile(file).value(); };
     ::testing::internal::CaptureStdout();
     delegate->applicationDidFinishLaunching();  // the virtual clock starts at 7 December 2026, 22:02:20 UTC
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Hello Corvantis MacOS\n");
     const auto file = folder / "CorvantisVPN_071220262202.log";
     ASSERT_TRUE(platform::foundation::FileSystem::fileExists(file));
-    EXPECT_NE(platform::foundation::FileSystem::readFile(file).value().find("Hello Corvantis MacOS"), std::string::npos);
+    const auto first = read(file);
+    EXPECT_NE(first.find("Hello Corvantis MacOS"), std::string::npos);
+    EXPECT_EQ(first.find("-- ** ** ** --"), std::string::npos) << "a new file has no append marker";
     ASSERT_FALSE(log->logged().empty());
     EXPECT_EQ(log->logged().back(), "applicationDidFinishLaunching(_:): Hello Corvantis MacOS");
 
-    ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(file, "line of the earlier run\n", 0600));
     environment.time.advance(39s);  // 22:02:59
     auto second = std::make_shared<AppDelegate>();
     second->logger = prq::PRQLogger::make("second", false);
     ::testing::internal::CaptureStdout();
     second->applicationDidFinishLaunching();
     ::testing::internal::GetCapturedStdout();
-    const auto content = platform::foundation::FileSystem::readFile(file).value();
-    EXPECT_EQ(content.find("line of the earlier run"), std::string::npos);
-    EXPECT_NE(content.find("Hello Corvantis MacOS"), std::string::npos);
+    const auto both = read(file);
+    ASSERT_TRUE(both.starts_with(first)) << "the first run's lines stay as they were";
+    const auto appended = both.substr(first.size());
+    EXPECT_TRUE(appended.starts_with("-- ** ** ** --\n")) << appended;
+    EXPECT_NE(appended.find("PRQLogger appending log to: file://"), std::string::npos) << appended;
+    EXPECT_NE(appended.find("Hello Corvantis MacOS"), std::string::npos);
 
     environment.time.advance(1s);  // 22:03:00
     auto third = std::make_shared<AppDelegate>();
@@ -98,7 +104,17 @@ TEST_F(LaunchTest, EachRunLogsToAFileNamedByItsMinuteAndARunInTheSameMinuteEmpti
     ::testing::internal::CaptureStdout();
     third->applicationDidFinishLaunching();
     ::testing::internal::GetCapturedStdout();
-    EXPECT_TRUE(platform::foundation::FileSystem::fileExists(folder / "CorvantisVPN_071220262203.log"));
+    const auto greetings = [](const std::string& text) {
+        std::size_t count = 0;
+        for (auto at = text.find("Hello Corvantis MacOS"); at != std::string::npos; at = text.find("Hello Corvantis MacOS", at + 1)) {
+            ++count;
+        }
+        return count;
+    };
+    // The earlier runs go on logging into their own file; the third run greets only in its own.
+    ASSERT_TRUE(platform::foundation::FileSystem::fileExists(folder / "CorvantisVPN_071220262203.log"));
+    EXPECT_EQ(greetings(read(folder / "CorvantisVPN_071220262203.log")), 1u);
+    EXPECT_EQ(greetings(read(file)), 2u);
 }
 
 TEST_F(LaunchTest, AFolderThatCannotBeMadeIsReportedAndStartUpGoesOn) {
@@ -182,7 +198,17 @@ TEST_F(LaunchTest, AHelperThatCannotBeInstalledEndsStartUpWithTheSupportAlert) {
     const auto deviceId = environment.reportScope().user().value().userId;
     EXPECT_FALSE(deviceId.empty());
     EXPECT_EQ(shown->messageText(), "Looks like Corvantis crashed");
-    EXPECT_EQ(shown->informativeText(), "Please, contact support to investigate the issue. UserID: " + deviceId);
+    EXPECT_EQ(shown->informativeText(),
+              "Please, contact support to investigate the issue. UserID: " + deviceId +
+                  "\n\nThe helper cannot be installed: Helper tool installing failed (The user cancelled).");
+    // The reason reaches the log file and standard error as well, not only the crash reports.
+    const std::string reason =
+        "Start-up stops: the helper cannot be installed: Helper tool installing failed (The user cancelled)";
+    EXPECT_EQ(log->logged(prq::Level::error), Texts{"appInit(): " + reason});
+    const auto console = environment.console->messages();
+    EXPECT_TRUE(std::ranges::any_of(console, [&](const std::string& line) {
+        return line.starts_with(reason + ". The program keeps running");
+    })) << ::testing::PrintToString(console);
     EXPECT_EQ(shown->buttons().size(), 2u);
     EXPECT_EQ(shown->buttons()[1]->title(), "Close");
     ASSERT_EQ(opener->opened.size(), 1u);
@@ -211,6 +237,33 @@ TEST_F(LaunchTest, AMissingResourceEndsStartUpLikeAFailedInstallation) {
     EXPECT_EQ(log->logged(prq::Level::error), Texts{"appInit(): Start-up stops: missing the resource \"down.sh\""});
     EXPECT_FALSE(MainWindow::shared().loginView);
     EXPECT_TRUE(environment.helper->calls().empty());
+}
+
+TEST_F(LaunchTest, ALaterStartFindsTheRunningInstanceWhichOpensItsPopup) {
+    launchSecondStage();
+    const auto& popup = MainWindow::shared().popupController;
+    ASSERT_TRUE(popup);
+    popup->closePopup();
+    environment.time.advance(2s);  // the fade-out
+    ASSERT_FALSE(popup->isOpen());
+    const auto folder = environment.folder / "runtime";
+    ASSERT_TRUE(platform::foundation::FileSystem::createDirectories(folder, 0700));
+
+    auto first = corvantis::RunningInstance::claim(folder);
+    ASSERT_TRUE(first) << first.error().message;
+    ASSERT_TRUE(first.value());
+    first.value()->serve([&] { delegate->showMainWindow(); });
+    const auto later = corvantis::RunningInstance::claim(folder);
+    ASSERT_TRUE(later);
+    EXPECT_FALSE(later.value()) << "a later start finds the lock taken";
+    EXPECT_TRUE(corvantis::RunningInstance::askToOpenPopup(folder));
+    EXPECT_TRUE(environment.runMainQueueUntil([&] { return popup->isOpen(); })) << "the running instance opened its popup";
+
+    // Once the running instance has ended, the next start runs, over the socket file left behind.
+    first.value().reset();
+    const auto next = corvantis::RunningInstance::claim(folder);
+    ASSERT_TRUE(next) << next.error().message;
+    EXPECT_TRUE(next.value());
 }
 
 }  // namespace

@@ -24,6 +24,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cstdio>
+
 using corvantis::AppDelegate;
 using corvantis::CitiesCellView;
 using corvantis::ConnectionState;
@@ -307,6 +309,38 @@ TEST_F(LocationsScreenTest, ShowingTheScreenComesBackOnAllCitiesFromFavouritesBu
 
     buttonFor(screen(), "btnBackButtonClick:").click();
     EXPECT_TRUE(screen().isHidden()) << "back on the connect screen";
+}
+
+TEST_F(LocationsScreenTest, ANewSearchAfterAScrollDownTheWholeCatalogueShowsItsFirstMatchesAtTheTop) {
+    // A catalogue of 10,000 servers, as a large account gets it.
+    json servers = json::array();
+    for (int index = 0; index < 10000; ++index) {
+        char city[16];
+        std::snprintf(city, sizeof city, "City %04d", index);
+        servers.push_back(server("ZZ", city, "zz-" + std::to_string(index) + ".test",
+                                 "10.1." + std::to_string(index / 250) + "." + std::to_string(index % 250 + 1)));
+    }
+    delegate->initServers(corvantis::Server::modelsFromDictionaryArray(corvantis::CountryGroups::fromServers(servers)));
+    controller().reloadTableView();
+    auto& table = *controller().tableView;
+    ASSERT_EQ(table.numberOfRows(), 10000);
+
+    // The person scrolls far down the list, then searches.
+    const auto scroll = screen().tableScrollView;
+    const auto middle = scroll->convert(platform::ui::Point{scroll->bounds().midX(), scroll->bounds().midY()}, nullptr);
+    platform::ui::Application::shared().sendEvent(platform::ui::Event::scrollWheelEvent(middle, popup, -300000));
+    ASSERT_GT(scroll->scrollOffset(), 200000);
+    searchButton().click();
+    controller().searchField->type("City 1");
+    ASSERT_EQ(table.numberOfRows(), 1000);
+
+    // The first matches fill the visible rows, from the top.
+    ASSERT_TRUE(cell(0)) << "the first match is in view";
+    const Rect shown = cell(0)->convert(cell(0)->bounds(), scroll.get());
+    EXPECT_EQ(shown.minY(), 0) << "at the top of the list";
+    EXPECT_EQ(cell(0)->txtName->stringValue(), "ZZ - City 1000");
+    ASSERT_TRUE(cell(5));
+    EXPECT_EQ(cell(5)->txtName->stringValue(), "ZZ - City 1005");
 }
 
 TEST_F(LocationsScreenTest, TabTitlesAreWhiteWhenSelectedAndAccentBlueOtherwise) {

@@ -6,6 +6,7 @@
 #include "app/LoginButtonCell.hpp"
 #include "app/LoginTextField.hpp"
 #include "app/LoginViewController.hpp"
+#include "app/MyButton.hpp"
 #include "app/PasswordSecureTextField.hpp"
 #include "platform/ui/Application.hpp"
 #include "platform/ui/Pasteboard.hpp"
@@ -206,7 +207,10 @@ TEST_F(LoginControlsTest, TheLoginButtonTitleIsWhiteCentredMontserratAt14Whateve
     EXPECT_EQ(attributes.font->pointSize(), 14.0);
     EXPECT_EQ(drawn, text.rect);
     EXPECT_DOUBLE_EQ(drawn.midX(), frame.midX());
-    EXPECT_DOUBLE_EQ(drawn.midY(), 20.0) << "centred in the frame less 5 points at the top";
+    // A button counts y downwards: the title is centred on the body, the frame less the 5 points
+    // at its bottom where the button's shadow lies.
+    ASSERT_TRUE(corvantis::MyButton().isFlipped());
+    EXPECT_DOUBLE_EQ(drawn.midY(), 20.0);
 }
 
 TEST_F(LoginControlsTest, TheScreensFaceIsTheShippedMontserratMedium) {

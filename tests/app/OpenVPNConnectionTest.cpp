@@ -1,9 +1,9 @@
 // The OpenVPN set-up: transport and port, the profile from the backend or the built-in one, the
 // file it writes and what it asks of the helper.
 
-#include "HelperService/CorvantisHelper/OpenVpnProfileCheck.hpp"
 #include "HelperService/CorvantisHelperController/CorvantisHelperController.hpp"
 #include "HelperService/CorvantisHelperInterface/HelperWireCodec.hpp"
+#include "HelperService/CorvantisHelperInterface/OpenVpnProfileParser.hpp"
 #include "app/ApiService.hpp"
 #include "app/AppDelegate.hpp"
 #include "app/OpenVPNConnection.hpp"
@@ -107,14 +107,14 @@ TEST_F(OpenVPNConnectionTest, TransportAndPortComeFromTheSettingAndTheMatchingCi
 }
 
 TEST_F(OpenVPNConnectionTest, TheProfileIsPrivateAndTheHelperRunsTheBundlesOpenvpnOnIt) {
-    cacheBackendProfiles("tcp [port]", "udp [port]");
+    cacheBackendProfiles("client\nremote [hostname] [port] tcp", "client\nremote [hostname] [port] udp");
     UserSettings::setSavedOpenVPNPort(OpenVPNPort::TCP);
     const auto call = connect("nl-ams.corvantis.test");
     const auto path = *OpenVPNConnection::configurationPath();
     EXPECT_EQ(path, environment.folder.path() / "OpenVPN" / "config.ovpn");
     EXPECT_EQ(modeOf(path), 0600u);
     EXPECT_EQ(modeOf(path.parent_path()), 0700u);
-    EXPECT_EQ(written(), "tcp 8443\nup up.sh\ndown down.sh");
+    EXPECT_EQ(written(), "client\nremote nl-ams.corvantis.test 8443 tcp\nup up.sh\ndown down.sh");
     const auto resources = platform::foundation::Bundle::main()->resourcePath();
     EXPECT_EQ(call.arguments, (nlohmann::json{(resources / "openvpn").string(), path.string(), "user@corvantis.test", "vpn-pass",
                                               resources.string()}));
@@ -158,8 +158,8 @@ TEST_F(OpenVPNConnectionTest, WhenTheBackendFailsTheBuiltInProfileIsUsed) {
         EXPECT_NE(profile.find(block), std::string::npos) << block;
     EXPECT_TRUE(profile.ends_with("</ca>\nup up.sh\ndown down.sh"));
     EXPECT_EQ(profile.find('['), std::string::npos) << "every placeholder is filled";
-    const auto checked = corvantis::helper::OpenVpnProfileCheck::check(profile);
-    EXPECT_TRUE(checked) << "the helper runs it: " << (checked ? "" : checked.error().message);
+    const auto parsed = corvantis::helper::OpenVpnProfileParser::parse(profile);
+    EXPECT_TRUE(parsed) << "the helper runs it: " << (parsed ? "" : parsed.error().message);
 }
 
 TEST_F(OpenVPNConnectionTest, TheHelpersAnswerReachesTheCallerAndTheTunnelGatewayIsKept) {
@@ -174,12 +174,57 @@ TEST_F(OpenVPNConnectionTest, TheHelpersAnswerReachesTheCallerAndTheTunnelGatewa
     EXPECT_EQ(delegate->openVpnGateway, "10.8.0.1");
 }
 
-TEST_F(OpenVPNConnectionTest, AProfileThatCannotBeWrittenStartsNothing) {
+TEST_F(OpenVPNConnectionTest, AHostileConfigurationOrServerValueIsRefusedBeforeAnythingIsWrittenOrSent) {
+    struct Case {
+        const char* what;
+        std::string profile;
+        std::string server;
+        std::string udpPort;
+    };
+    const std::string hidden = "plugin /tmp/evil.so";
+    const std::vector<Case> cases{
+        {"a plugin after a block's closing tag",
+         "client\r\nremote [hostname] [port]\r\n<ca>\r\n-----BEGIN CERTIFICATE-----\r\nMAMCAQU=\r\n-----END "
+         "CERTIFICATE-----\r\n</ca>" +
+             hidden,
+         "nl-ams.corvantis.test", "1195"},
+        {"a plugin in a line that openvpn cuts in two", backendProfile + "\r\n#" + std::string(254 - hidden.size(), 'x') + hidden,
+         "nl-ams.corvantis.test", "1195"},
+        {"a server name that carries a line", backendProfile, "nl-ams.corvantis.test 1195\n" + hidden, "1195"},
+        {"a server name that is no host", backendProfile, "nl-ams.corvantis.test;" + hidden, "1195"},
+        {"a city port that carries a line", backendProfile, "nl-ams.corvantis.test", "1195\n" + hidden},
+        {"a city port out of range", backendProfile, "nl-ams.corvantis.test", "70000"},
+    };
+    UserSettings::setSavedOpenVPNPort(OpenVPNPort::UDP);
+    for (const auto& testCase : cases) {
+        environment.helper->clear();
+        delegate->allCities = std::vector{city("nl-ams.corvantis.test", "443", testCase.udpPort)};
+        cacheBackendProfiles(testCase.profile, testCase.profile);
+        const auto logged = environment.console->messages().size();
+        std::vector<bool> replies;
+        OpenVPNConnection().connectUsingServerAddress(testCase.server, "u", "p", [&](bool up) { replies.push_back(up); });
+        EXPECT_TRUE(environment.runMainQueueUntil([&] { return !replies.empty(); })) << testCase.what;
+        EXPECT_EQ(replies, std::vector<bool>{false}) << testCase.what;
+        EXPECT_TRUE(openVpnCalls().empty()) << testCase.what;
+        EXPECT_EQ(written(), "(none)") << testCase.what;
+        auto console = environment.console->messages();
+        console.erase(console.begin(), console.begin() + static_cast<std::ptrdiff_t>(logged));
+        const auto refusal = [](const std::string& line) { return line.starts_with("The OpenVPN configuration is refused: "); };
+        EXPECT_EQ(std::ranges::count_if(console, refusal), 1) << testCase.what;
+        for (const auto& line : console) EXPECT_EQ(line.find("evil"), std::string::npos) << testCase.what << ": " << line;
+    }
+}
+
+TEST_F(OpenVPNConnectionTest, AProfileThatCannotBeWrittenStartsNothingAndSaysSo) {
     cacheBackendProfiles(backendProfile, backendProfile);
     // A file where the private folder should be.
     ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(environment.folder / "OpenVPN", "", 0600));
-    OpenVPNConnection().connectUsingServerAddress("nl-ams.corvantis.test", "u", "p", [](bool) { FAIL(); });
+    std::vector<bool> replies;
+    OpenVPNConnection().connectUsingServerAddress("nl-ams.corvantis.test", "u", "p",
+                                                  [&](bool connected) { replies.push_back(connected); });
+    EXPECT_TRUE(replies.empty()) << "the answer comes later, on the main queue";
     environment.runMainQueue();
+    EXPECT_EQ(replies, std::vector<bool>{false});
     EXPECT_TRUE(openVpnCalls().empty());
 }
 

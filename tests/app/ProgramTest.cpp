@@ -25,6 +25,9 @@
 #include <csignal>
 #include <fcntl.h>
 #include <mutex>
+#include <regex>
+#include <set>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -57,6 +60,8 @@ std::unique_ptr<corvantis::testbed::HelperDaemon> startHelper(const std::filesys
               "--resolv-etc=" + path("resolv.conf"), "--resolv-var=" + path("resolv.conf"),
               "--resolv-backup=" + path("resolv.backup"), "--runtime-folder=" + path("run"),
               "--network-preferences=" + path("preferences.json"), "--system-keychain=" + path("System.keychain"),
+              "--guard-preferences=" + path("guard.conf"), "--guard-script=" + path("guard.sh"),
+              "--guard-unit-folder=" + path("units"),
               "--bundle-resources=" + platform::foundation::Bundle::main()->resourcePath().string()});
     ::dup2(savedError.get(), STDERR_FILENO);
     ::chmod((folder / "helper.sock").c_str(), 0666);  // the helper itself decides whom it serves
@@ -78,7 +83,7 @@ protected:
     void SetUp() override {
         if (::geteuid() != 0) GTEST_SKIP() << "the helper serves root and the users root configured; this test is not root";
         ::chmod(folder.path().c_str(), 0755);
-        for (const char* owned : {"home", "tmp"}) {
+        for (const char* owned : {"home", "tmp", "runtime"}) {
             ASSERT_TRUE(FileSystem::createDirectories(folder / owned));
             ASSERT_EQ(::chown((folder / owned).c_str(), ordinaryUser, ordinaryUser), 0);
             ::chmod((folder / owned).c_str(), 0700);
@@ -90,6 +95,9 @@ protected:
             "[Service]\nExecStart=" +
                 (application.parent_path() / "Contents/Library/LaunchServices/com.corvantis.CorvantisHelper").string() + "\n",
             0644));
+        // Beside it, the installed helper's configuration, which says whom it serves.
+        ASSERT_TRUE(FileSystem::writeFileAtomically(folder / "units" / "com.corvantis.CorvantisHelper.conf",
+                                                    "allow-uid = " + std::to_string(ordinaryUser) + "\n", 0644));
         helper = startHelper(folder.path(), ordinaryUser);
     }
 
@@ -106,17 +114,22 @@ protected:
         return changed.wait_for(lock, limit, [&] { return ended.has_value(); });
     }
 
-    // Starts the program as the ordinary user; its output collects in `output`.
-    pid_t start() {
+    // The program as the ordinary user runs it: setpriv's arguments.
+    Texts asOrdinaryUser() const {
         Texts arguments{"--reuid=" + std::to_string(ordinaryUser), "--regid=" + std::to_string(ordinaryUser), "--clear-groups",
                         "/usr/bin/env"};
         // The launcher hands programs a fixed environment; these are the settings a user would export.
-        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "TMPDIR", "CORVANTIS_API_URL", "CORVANTIS_HELPER_SOCKET",
-                                 "CORVANTIS_SYSTEMD_UNIT_DIR", "CORVANTIS_CRASH_DSN"}) {
+        for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR", "TMPDIR", "CORVANTIS_API_URL",
+                                 "CORVANTIS_HELPER_SOCKET", "CORVANTIS_SYSTEMD_UNIT_DIR", "CORVANTIS_CRASH_DSN"}) {
             arguments.push_back(std::string(name) + "=" + std::getenv(name));
         }
         arguments.push_back(application.string());
-        const auto launched = launcher->launch({"/usr/bin/setpriv", arguments, folder.path()},
+        return arguments;
+    }
+
+    // Starts the program as the ordinary user; its output collects in `output`.
+    pid_t start() {
+        const auto launched = launcher->launch({"/usr/bin/setpriv", asOrdinaryUser(), folder.path()},
                                                {[this](platform::foundation::OutputStream, std::string_view chunk) {
                                                     std::lock_guard lock(mutex);
                                                     output += chunk;
@@ -143,6 +156,7 @@ protected:
     ScopedEnvironment home{"HOME", (folder / "home").string()};
     ScopedEnvironment config{"XDG_CONFIG_HOME", (folder / "home" / ".config").string()};
     ScopedEnvironment tmpdir{"TMPDIR", (folder / "tmp").string()};
+    ScopedEnvironment runtime{"XDG_RUNTIME_DIR", (folder / "runtime").string()};
     ScopedEnvironment socket{"CORVANTIS_HELPER_SOCKET", (folder / "helper.sock").string()};
     ScopedEnvironment units{"CORVANTIS_SYSTEMD_UNIT_DIR", (folder / "units").string()};
     ScopedEnvironment reports{"CORVANTIS_CRASH_DSN",
@@ -162,11 +176,36 @@ TEST(Program, HelpAndVersionAnswerWithoutStartingAnythingAndOtherArgumentsAreRef
     EXPECT_EQ(version.standardOutput, "corvantis-vpn 1.0.0\n");
     const auto help = corvantis::testing::runProgram({CORVANTIS_VPN_PROGRAM, {"--help"}, {}});
     EXPECT_TRUE(help.exit.succeeded());
-    EXPECT_TRUE(help.standardOutput.starts_with("usage: corvantis-vpn [--help | --version]\n"));
+    EXPECT_TRUE(help.standardOutput.starts_with("usage: corvantis-vpn [--help] [--version]\n"));
     EXPECT_EQ(help.standardOutput.find("Hello"), std::string::npos);
+    const auto both = corvantis::testing::runProgram({CORVANTIS_VPN_PROGRAM, {"--help", "--version"}, {}});
+    EXPECT_TRUE(both.exit.succeeded()) << both.standardError;
+    EXPECT_EQ(both.standardOutput, version.standardOutput + help.standardOutput);
     const auto wrong = corvantis::testing::runProgram({CORVANTIS_VPN_PROGRAM, {"--connect"}, {}});
     EXPECT_EQ(wrong.exit.exitStatus, 2);
     EXPECT_NE(wrong.standardError.find("unexpected argument \"--connect\""), std::string::npos);
+}
+
+TEST(Program, HelpListsEveryEnvironmentOverrideTheProgramReads) {
+    const auto help = corvantis::testing::runProgram({CORVANTIS_VPN_PROGRAM, {"--help"}, {}}).standardOutput;
+    // Every "CORVANTIS_…" text in the program's sources names a variable it reads, but for the
+    // clipboard's X atom.
+    const std::regex name("\"(CORVANTIS_[A-Z_]+)\"");
+    std::set<std::string> unlisted;
+    for (const char* folder : {"app", "platform", "StatusPopup", "HelperService/CorvantisHelperController",
+                               "HelperService/CorvantisHelperInterface", "PRQLogger", "Zip"}) {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(std::filesystem::path(CORVANTIS_SOURCE_DIR) / folder)) {
+            if (entry.path().extension() != ".cpp" && entry.path().extension() != ".hpp") continue;
+            std::istringstream lines(FileSystem::readFile(entry.path()).value());
+            for (std::string line; std::getline(lines, line);) {
+                if (line.find("atom(") != std::string::npos) continue;
+                for (std::sregex_iterator found(line.begin(), line.end(), name), end; found != end; ++found) {
+                    if (help.find((*found)[1].str()) == std::string::npos) unlisted.insert((*found)[1].str());
+                }
+            }
+        }
+    }
+    EXPECT_TRUE(unlisted.empty()) << ::testing::PrintToString(unlisted);
 }
 
 TEST_F(ProgramTest, AsAnOrdinaryUserTheProgramStartsUpLogsAndEndsCleanlyWhenAskedTo) {
@@ -223,6 +262,39 @@ TEST_F(ProgramTest, QuittingHasTheRealHelperRestoreTheRouteBeforeTheApplicationE
     EXPECT_TRUE(waitForText(folder / "helper.log", "terminating openvpn process")) << "the tunnels were ended";
     platform::ui::Alert::forgetPendingAlerts();
     platform::ui::Application::shared().reset();
+}
+
+TEST_F(ProgramTest, ASecondStartOpensTheRunningOnesPopupAndEndsWithoutTouchingTheHelper) {
+    ASSERT_GT(start(), 0);
+    const auto logs = folder / "tmp" / "CorvantisLogs";
+    ASSERT_TRUE(waitUntil([&] { return output.find("Terminating VPN connection") != std::string::npos || ended; })) << output;
+    const auto files = FileSystem::contentsOfDirectory(logs);
+    ASSERT_TRUE(files && files.value().size() == 1u);
+    const auto logFile = files.value().front();
+    ASSERT_TRUE(waitForText(logFile, "appInit() > The main window is set up"));
+
+    const auto second = corvantis::testing::runProgram({"/usr/bin/setpriv", asOrdinaryUser(), folder.path()});
+    EXPECT_TRUE(second.exit.succeeded()) << second.standardError;
+    EXPECT_EQ(second.standardOutput, "Corvantis VPN is running already: its popup opens there.\n");
+    EXPECT_EQ(second.standardError, "") << "no helper call, no log file, no crash reporting";
+    EXPECT_TRUE(waitForText(logFile, "Another start of the application asks for the popup"));
+    EXPECT_EQ(FileSystem::contentsOfDirectory(logs).value().size(), 1u);
+    EXPECT_FALSE(ended) << "the first start runs on";
+}
+
+TEST_F(ProgramTest, AHelperThatCannotBeInstalledSaysWhyOnStandardErrorAndInTheLog) {
+    // No helper installed, and this machine cannot install one (no systemd, no pkexec).
+    std::filesystem::remove(folder / "units" / "com.corvantis.CorvantisHelper.service");
+    ASSERT_GT(start(), 0);
+    ASSERT_TRUE(waitUntil([&] {
+        return output.find("Start-up stops: the helper cannot be installed: ") != std::string::npos || ended;
+    })) << output;
+    EXPECT_FALSE(ended) << "the program keeps running, as the alert's road goes";
+    const auto files = FileSystem::contentsOfDirectory(folder / "tmp" / "CorvantisLogs");
+    ASSERT_TRUE(files && files.value().size() == 1u);
+    EXPECT_TRUE(
+        waitForText(files.value().front(), "Start-up stops: the helper cannot be installed: Helper tool installing failed ("));
+    EXPECT_NE(output.find("kill " + std::to_string(started)), std::string::npos) << "standard error says how to end it";
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The settings screen's action labels: log out, support mail and site, and the log export
 // through the save panel, against real files and Info-ZIP's own check of the archive.
 
+#include "app/ProductConstants.hpp"
 #include "app/SettingsViewButton.hpp"
 #include "app/UserSettings.hpp"
 #include "fixtures/SettingsScreen.hpp"
@@ -170,6 +171,26 @@ TEST_F(SettingsActionsTest, SupportMailAndSiteOpenTheProductsAddresses) {
     label(SettingsViewButton::supportMailTag)->click();
     label(SettingsViewButton::supportSiteTag)->click();
     EXPECT_EQ(opener->opened, (Texts{"mailto:support@corvantisvpn.com", "http://127.0.0.1:8080/help"}));
+}
+
+TEST_F(SettingsActionsTest, ALinkThatCannotBeOpenedLeavesOneLogLineWithTheReason) {
+    class RefusingOpener final : public platform::ui::WorkspaceOpener {
+    public:
+        platform::foundation::Expected<void> open(const platform::foundation::Url&) override {
+            return platform::foundation::Error{ENOENT, "xdg-open is not installed (Debian's package \"xdg-utils\")"};
+        }
+    };
+    auto services = platform::Services::current();
+    services.workspaceOpenerOverride = std::make_shared<RefusingOpener>();
+    platform::ScopedServices refusing(services);
+    log->clear();
+    label(SettingsViewButton::supportSiteTag)->click();
+    const auto errors = logged(prq::Level::error);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find(corvantis::product::supportSite() +
+                             " could not be opened: xdg-open is not installed (Debian's package \"xdg-utils\")"),
+              std::string::npos)
+        << errors[0];
 }
 
 }  // namespace

@@ -168,11 +168,13 @@ TEST_F(SettingsViewTest, KillSwitchAndShieldChangeRoutesByConnectionState) {
     EXPECT_EQ(view->lblProtectionLabel->alphaValue(), 0.5);
     EXPECT_TRUE(UserSettings::isCorvantisShieldEnabled());
 
-    // The dimmed label still writes the disabled box's state; disconnected, that takes the route.
+    // The dimmed label still writes the disabled box's state, but without the kill switch the
+    // Shield takes no route away: the user stays online.
     setConnectionState(ConnectionState::disconnected);
     environment.helper->clear();
     view->lblProtectionLabel->click();
-    EXPECT_TRUE(contains(commands(), removeRoute));
+    EXPECT_TRUE(UserSettings::isCorvantisShieldEnabled());
+    EXPECT_FALSE(contains(commands(), removeRoute));
 }
 
 TEST_F(SettingsViewTest, LaunchAtLoginIsSentOnlyWhileOn) {

@@ -224,7 +224,8 @@ TEST_F(UserSettingsTest, TheKillSwitchEngagesOrReleasesTheRoute) {
     }
 }
 
-TEST_F(UserSettingsTest, TheShieldActsOnlyWhileDisconnected) {
+TEST_F(UserSettingsTest, TheShieldActsOnlyWhileDisconnectedAndOnlyTogetherWithTheKillSwitch) {
+    ASSERT_TRUE(environment.defaults->set(true, "isKillSwitchEnabled"));
     const std::vector<RouteCase> cases{
         {"on, disconnected", ConnectionState::disconnected, false, true, engaged},
         {"off, disconnected", ConnectionState::disconnected, true, false, released},
@@ -238,10 +239,18 @@ TEST_F(UserSettingsTest, TheShieldActsOnlyWhileDisconnected) {
         EXPECT_EQ(UserSettings::isCorvantisShieldEnabled(), check.value) << check.what;
         EXPECT_EQ(routeOperations(), check.operations) << check.what;
     }
+    // Without the kill switch the Shield's value is stored, and the route stays.
+    ASSERT_TRUE(environment.defaults->set(false, "isKillSwitchEnabled"));
+    connectView->connectionState = ConnectionState::disconnected;
+    environment.reporter->configureScope([](auto& scope) { scope.clearBreadcrumbs(); });
+    UserSettings::setIsCorvantisShieldEnabled(true);
+    EXPECT_TRUE(UserSettings::isCorvantisShieldEnabled());
+    EXPECT_TRUE(routeOperations().empty());
 }
 
 TEST_F(UserSettingsTest, WithoutAConnectScreenNoTunnelIsUp) {
     MainWindow::shared().connectView = nullptr;
+    ASSERT_TRUE(environment.defaults->set(true, "isKillSwitchEnabled"));
     UserSettings::setIsCorvantisShieldEnabled(true);
     EXPECT_EQ(routeOperations(), engaged);
 }

@@ -77,7 +77,9 @@ TEST(IKEv2EndToEndTest, TheScreensStartBringsTheTunnelUpAndAWrongPasswordDoesNot
         CORVANTIS_HELPER_PROGRAM, socket,
         {"--config", helperConfiguration.string(), "--bundle-resources", folder.path().string(), "--runtime-folder",
          runtime.string(), "--ikev2-authorities", testbed.value()->caCertificate().string(), "--resolv-etc",
-         (folder / "resolv.conf").string(), "--resolv-var", (folder / "resolv.conf").string()},
+         (folder / "resolv.conf").string(), "--resolv-var", (folder / "resolv.conf").string(), "--guard-preferences",
+         (folder / "guard.conf").string(), "--guard-script", (folder / "guard.sh").string(), "--guard-unit-folder",
+         (folder / "units").string()},
         testbed.value()->inClientNamespace());
     corvantis::testing::ScopedEnvironment helperSocket("CORVANTIS_HELPER_SOCKET", socket.string());
 

@@ -98,4 +98,25 @@ TEST_F(TextInputTest, ClickFocusesTypingEditsAndTheClipboardGoesThroughX) {
     EXPECT_TRUE(session->pumpUntil([&] { return other->stringValue() == "pasted"; })) << other->stringValue();
 }
 
+TEST_F(TextInputTest, TheUsualEditingKeysWorkInAPlainField) {
+    auto plain = std::make_shared<TextField>(Rect(20, 85, 360, 30));
+    window->contentView()->addSubview(plain);
+    const auto [x, y] = centreOf(*plain);
+    session->clickAt(x, y);
+    ASSERT_TRUE(session->pumpUntil([&] { return window->firstResponder() == plain; }));
+    session->xdotool({"type", "--delay", "5", "/home/jane/Desktop"});
+    ASSERT_TRUE(session->pumpUntil([&] { return plain->stringValue() == "/home/jane/Desktop"; })) << plain->stringValue();
+
+    // Control+Backspace takes the last folder, Home and Shift+End select what is left.
+    session->xdotool({"key", "ctrl+BackSpace"});
+    EXPECT_TRUE(session->pumpUntil([&] { return plain->stringValue() == "/home/jane/"; })) << plain->stringValue();
+    session->xdotool({"key", "Home", "shift+End"});
+    EXPECT_TRUE(session->pumpUntil([&] { return plain->selectedRange().length == 11; }));
+    session->xdotool({"type", "--delay", "5", "/tmp"});
+    EXPECT_TRUE(session->pumpUntil([&] { return plain->stringValue() == "/tmp"; })) << plain->stringValue();
+    // Control+A selects everything in a field without shortcuts of its own, too.
+    session->xdotool({"key", "ctrl+a", "Delete"});
+    EXPECT_TRUE(session->pumpUntil([&] { return plain->stringValue().empty(); })) << plain->stringValue();
+}
+
 }  // namespace

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <atomic>
+#include <chrono>
 #include <sys/socket.h>
 #include <thread>
 
@@ -102,6 +104,37 @@ TEST(MessageFrame, AMessageNestedTooDeeplyIsRefusedBeforeItIsParsed) {
     writer.join();
     ASSERT_FALSE(message);
     EXPECT_EQ(message.error().code, EBADMSG);
+}
+
+TEST(MessageFrame, AWholeFrameHasOneDeadlineHoweverItsBytesTrickle) {
+    SocketPair pair;
+    std::atomic<bool> stop{false};
+    // A byte every 20 ms: no single read ever waits long, yet the frame never completes.
+    std::thread trickle([&] {
+        sendRaw(pair.one.get(), std::string("\0\0\0\x64", 4));
+        while (!stop) {
+            if (::send(pair.one.get(), "x", 1, MSG_NOSIGNAL) != 1) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    const auto start = std::chrono::steady_clock::now();
+    auto frame = xpc::readFrame(pair.other.get(), start + std::chrono::milliseconds(300));
+    const auto took = std::chrono::steady_clock::now() - start;
+    stop = true;
+    trickle.join();
+    ASSERT_FALSE(frame);
+    EXPECT_EQ(frame.error().code, ETIMEDOUT);
+    EXPECT_GE(took, std::chrono::milliseconds(300));
+    EXPECT_LT(took, std::chrono::seconds(2));
+}
+
+TEST(MessageFrame, APayloadThatEndsEarlyIsAnErrorWhateverItAnnounced) {
+    SocketPair pair;
+    sendRaw(pair.one.get(), std::string("\0\x80\0\0", 4) + "{\"a\"");
+    pair.one.reset();
+    auto frame = xpc::readFrame(pair.other.get());
+    ASSERT_FALSE(frame);
+    EXPECT_EQ(frame.error().code, EPROTO);
 }
 
 TEST(MessageFrame, InvalidUtf8InAnOutgoingTextStillMakesValidJson) {

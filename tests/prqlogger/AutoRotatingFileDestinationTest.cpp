@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
@@ -98,6 +99,15 @@ protected:
     }
     Path archiveNow(const std::string& base = "app") { return archiveAt(base, time_.clock().wallNow(), folder_.path()); }
     static Lines fresh(const Path& log) { return opening(log, "writing"); }
+    static std::string rotationLine(const Path& log, const Path& archive) {
+        return "> Rotated file " + log.string() + " to " + archive.string();
+    }
+    // A file that rotation started: it begins as a fresh one and tells where the earlier lines went.
+    static Lines freshAfter(const Path& log, const Path& archive) {
+        auto lines = fresh(log);
+        lines.push_back(rotationLine(log, archive));
+        return lines;
+    }
     double secondsNow() { return std::chrono::duration<double>(time_.clock().wallNow().time_since_epoch()).count(); }
 
     // Services whose calendar time moves a second at every reading.
@@ -219,7 +229,9 @@ TEST_F(AutoRotatingFileDestinationTest, SizeRotationCountsUtf8BytesAndLineFeeds)
     EXPECT_GE(fileSize(archiveNow()), 200u);
     EXPECT_LT(fileSize(archiveNow()), 200u + written.back().size() + 1);
 
-    EXPECT_EQ(readLines(log), fresh(log));  // a fresh file, counted from its first byte
+    EXPECT_EQ(readLines(log), freshAfter(log, archiveNow()));  // counted from its first byte
+    const auto watched = watcher_->lines();
+    EXPECT_EQ(std::count(watched.begin(), watched.end(), rotationLine(log, archiveNow())), 1);
     EXPECT_EQ(destination->currentLogFileSize(), fileSize(log));
     EXPECT_EQ(destination->currentLogStartTimeInterval(), secondsNow());
     EXPECT_EQ(destination->archivedFileURLs(), std::vector<Url>{Url::fileUrl(archiveNow().string())});
@@ -238,7 +250,7 @@ TEST_F(AutoRotatingFileDestinationTest, AgeRotationFollowsTheVirtualClock) {
     auto expected = fresh(log);
     expected.insert(expected.end(), {"> first", "> second", "> third"});
     EXPECT_EQ(readLines(archiveNow()), expected);
-    EXPECT_EQ(readLines(log), fresh(log));
+    EXPECT_EQ(readLines(log), freshAfter(log, archiveNow()));
     EXPECT_EQ(destination->currentLogStartTimeInterval(), secondsNow());
     EXPECT_FALSE(destination->shouldRotate());
 }
@@ -377,9 +389,8 @@ TEST_F(AutoRotatingFileDestinationTest, ReportsDuringRotationNeitherBlockNorRota
     const std::string failure = "> Unable to delete old archived log file " + stuck.string() + ": Directory not empty";
     const auto watched = watcher_->lines();
     EXPECT_EQ(std::count(watched.begin(), watched.end(), failure), 3);
-    const std::string rotatedFirst = "> Rotated file " + log.string() + " to " + archives[0].string();
-    EXPECT_NE(std::find(watched.begin(), watched.end(), rotatedFirst), watched.end());
-    auto started = fresh(log);
+    EXPECT_NE(std::find(watched.begin(), watched.end(), rotationLine(log, archives[0])), watched.end());
+    auto started = freshAfter(log, archives[2]);
     started.push_back(failure);
     EXPECT_EQ(readLines(log), started);
     EXPECT_EQ(destination->currentLogFileSize(), fileSize(log));
@@ -415,7 +426,7 @@ TEST_F(AutoRotatingFileDestinationTest, ManyWritersLoseNoLineAcrossRotations) {
     std::vector<int> next(writers, 0);
     const auto check = [&](const Path& file) {
         for (const auto& line : readLines(file)) {
-            if (line.starts_with("> PRQLogger ") || line == header()) continue;
+            if (line.starts_with("> PRQLogger ") || line.starts_with("> Rotated file ") || line == header()) continue;
             int writer = -1, index = -1, end = 0;
             std::sscanf(line.c_str(), "> w%d i%d %n", &writer, &index, &end);
             ASSERT_TRUE(writer >= 0 && writer < writers && line.substr(static_cast<std::size_t>(end)) == payload) << line;

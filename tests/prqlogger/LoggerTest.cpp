@@ -1,6 +1,8 @@
 // The logger: deferred messages, the registry, levels, the header and internal messages.
 #include "CountingClock.hpp"
+#include "LogFileTest.hpp"
 #include "PRQLogger/Destinations/FileDestination.hpp"
+#include "PRQLogger/LogFormatters/PrePostFixLogFormatter.hpp"
 #include "PRQLogger/PRQLogger.hpp"
 #include "RecordingDestination.hpp"
 #include "TestServices.hpp"
@@ -10,6 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <limits>
+#include <thread>
 #include <unistd.h>
 
 using corvantis::testing::CountingClock;
@@ -59,13 +66,14 @@ TEST(Logger, WritesTheTextOfAnyMessageValueAndNothingForNone) {
     const auto lines = recorder("lines");
     logger->add(lines);
     logger->info([] { return 42; });
+    logger->info([] { return std::numeric_limits<std::uint64_t>::max(); });
     logger->info([] { return 8.0; });
     logger->info([] { return true; });
     logger->info([] { return std::vector<std::string>{"a", "b"}; });
     logger->error([] { return std::optional<std::string>(); });
     logger->error([]() -> const char* { return nullptr; });
     logger->info([] { return std::optional<std::string>("present"); });
-    EXPECT_EQ(lines->lines(), (Lines{"> 42", "> 8.0", "> true", "> [\"a\", \"b\"]", "> present"}));
+    EXPECT_EQ(lines->lines(), (Lines{"> 42", "> 18446744073709551615", "> 8.0", "> true", "> [\"a\", \"b\"]", "> present"}));
 }
 
 TEST(Logger, CallsWithoutAMessageUseTheNoMessageClosure) {
@@ -189,6 +197,83 @@ TEST(Logger, InternalMessagesSkipTheirSourceAtErrorAndAbove) {
         EXPECT_EQ(other->lines(), Lines{"> report"});
         EXPECT_EQ(strict->lines().size(), c.level >= Level::severe ? 1u : 0u);
     }
+}
+
+// Code that runs while the process exits (an atexit handler, a static destructor) may log after
+// the thread's own storage is gone: its line still reaches the file, straight or through a record.
+TEST(Logger, LogsWhileTheProcessExits) {
+    const TemporaryFolder folder;
+    const auto straight = folder / "straight.log", recorded = folder / "recorded.log";
+    static std::shared_ptr<PRQLogger> exiting;
+    EXPECT_EXIT(
+        {
+            exiting = PRQLogger::make("exiting", false);
+            for (const auto& path : {straight, recorded}) {
+                const auto file = std::make_shared<prq::FileDestination>(nullptr, path.string(), path.filename().string());
+                corvantis::testing::showMessagesOnly(*file);
+                exiting->add(file);
+            }
+            const auto marked = std::make_shared<prq::PrePostFixLogFormatter>();
+            marked->apply("(recorded) ");
+            exiting->destination("recorded.log")->setFormatters(prq::FormatterList{marked});
+            exiting->info([] { return std::string(100, 'b'); });  // the thread's storage is in use
+            std::atexit([] { exiting->info([] { return "during exit " + std::string(100, 'e'); }); });
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    const auto during = "during exit " + std::string(100, 'e');
+    EXPECT_EQ(corvantis::testing::readLines(straight).back(), "> " + during);
+    EXPECT_EQ(corvantis::testing::readLines(recorded).back(), "(recorded) > " + during);
+}
+
+// Keeps every line; counts the filters alive.
+class CountedFilter final : public prq::FilterProtocol {
+public:
+    CountedFilter() { ++alive; }
+    ~CountedFilter() override { --alive; }
+    bool shouldExclude(prq::LogDetails&, std::string&) override { return false; }
+    std::string debugDescription() const override { return "CountedFilter"; }
+    static inline std::atomic<int> alive{0};
+};
+
+// Settings change while other threads log: each line shows the settings of one moment, whole,
+// straight from the call and through a record alike; and the values that changes replace are
+// freed rather than kept for as long as the logger lives.
+TEST(Logger, SettingsChangedWhileOthersLogApplyWholeAndReplacedOnesAreFreed) {
+    const TemporaryFolder folder;
+    const auto path = folder / "changing.log";
+    const auto logger = PRQLogger::make("changing", false);
+    const auto file = std::make_shared<prq::FileDestination>(nullptr, path.string(), "file");
+    corvantis::testing::showMessagesOnly(*file);
+    const auto lines = recorder("lines");
+    for (const auto& destination : std::vector<prq::DestinationPtr>{file, lines}) ASSERT_TRUE(logger->add(destination));
+
+    std::atomic<bool> done = false;
+    std::vector<std::thread> writers;
+    for (int writer = 0; writer < 3; ++writer) {
+        writers.emplace_back([&] {
+            while (!done) logger->info([] { return "steady"; });
+        });
+    }
+    for (int change = 0; change < 2000; ++change) {
+        const bool odd = change % 2;
+        file->setShowLevel(odd);
+        lines->setShowLevel(!odd);
+        lines->setFilters(prq::FilterList{std::make_shared<CountedFilter>()});
+        logger->setIdentifier("changing " + std::to_string(change));
+        logger->setDateFormatter(odd ? std::make_shared<platform::foundation::DateFormatter>("HH:mm") : nullptr);
+    }
+    done = true;
+    for (auto& writer : writers) writer.join();
+
+    for (const auto& all : {corvantis::testing::readLines(path), lines->lines()}) {
+        for (const auto& line : all) {
+            if (line.starts_with("> PRQLogger ") || line.find("PID: ") != std::string::npos) continue;
+            ASSERT_TRUE(line == "> steady" || line == "[Info] > steady") << line;
+        }
+    }
+    lines->setFilters(std::nullopt);
+    EXPECT_EQ(CountedFilter::alive, 0);
 }
 
 class AppDetails : public ::testing::Test {

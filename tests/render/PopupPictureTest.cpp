@@ -33,6 +33,23 @@ TEST_F(PopupPictureTest, TheArrowTipStandsAtArrowXAndOnlyTheShapeIsFilled) {
     }
 }
 
+TEST_F(PopupPictureTest, AnArrowAtTheBodysEndLeansTowardsItsTipInsteadOfBeingCut) {
+    // The icon at the screen's right edge: the tip 3 points from the panel's right edge.
+    auto window = std::make_shared<Window>(Rect{0, 0, 300, 408});
+    window->setBackgroundColor(Color::clear());
+    window->setOpaque(false);
+    auto background = std::make_shared<StatusPopupBackgroundView>();
+    background->backgroundColor = Color::white();
+    background->setArrowX(297);
+    window->setContentView(background);
+
+    const auto picture = OffscreenRenderer(2).draw(*window);
+    EXPECT_GT(picture.pixelAt({296.75, 406.5}).alpha, 100) << "near the tip";
+    // Its base is 12 points wide, whole, where the top edge runs straight: from x 285 to 297.
+    for (const double x : {286.0, 291.0, 296.0}) EXPECT_EQ(picture.pixelAt({x, 400.25}).alpha, 255) << "the base at " << x;
+    EXPECT_EQ(picture.pixelAt({283.5, 401}).alpha, 0) << "beside the base";
+}
+
 TEST_F(PopupPictureTest, TheSearchBarsBorderIsOnePixelFromTheFirstDrawAndStaysSo) {
     auto window = whiteWindow(120, 40);
     window->contentView()->addSubview(std::make_shared<SearchView>(Rect{10, 5, 100, 30}));

@@ -64,6 +64,7 @@ TEST_F(TextDrawingTest, LongTextWrapsInsideItsFrameAndTruncatesWhenAsked) {
     const std::string text = "Your current location will be disconnected";
     auto window = whiteWindow(120, 100);
     auto wrapped = std::make_shared<TextField>(Rect{0, 50, 120, 50});
+    wrapped->setEditable(false);  // a label wraps; a field a person edits keeps to one line
     wrapped->setStringValue(text);
     auto truncated = std::make_shared<TextField>(Rect{0, 0, 120, 50});
     AttributedString cut(text, {Font::system(12), Color::sRGB(0, 0, 0, 1),

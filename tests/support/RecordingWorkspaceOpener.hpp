@@ -12,9 +12,9 @@ class RecordingWorkspaceOpener final : public platform::ui::WorkspaceOpener {
 public:
     std::vector<std::string> opened;
 
-    bool open(const platform::foundation::Url& url) override {
+    platform::foundation::Expected<void> open(const platform::foundation::Url& url) override {
         opened.push_back(url.absoluteString());
-        return true;
+        return {};
     }
 };
 

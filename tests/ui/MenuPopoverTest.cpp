@@ -4,6 +4,7 @@
 #include "platform/ui/ImageView.hpp"
 #include "platform/ui/Menu.hpp"
 #include "platform/ui/Popover.hpp"
+#include "platform/ui/PopoverBubbleView.hpp"
 #include "platform/ui/ViewController.hpp"
 
 #include <gtest/gtest.h>
@@ -76,12 +77,25 @@ TEST_F(MenuPopoverTest, APopoverShowsItsControllersViewBesideTheRectangle) {
 
     popover.show(icon->bounds(), *icon, RectEdge::minY);
     ASSERT_TRUE(popover.isShown());
-    // Centred under the icon, which lies at (300, 200) on the screen.
-    EXPECT_EQ(popover.window()->frame(), Rect(308 - 125, 200 - 59, 250, 59));
+    // Centred under the icon, which lies at (300, 200) on the screen: the bubble's arrow stands
+    // on its top edge, its tip at the icon's lower edge.
+    const auto onScreen = [&] {
+        const auto view = controller->view();
+        return popover.window()->convertToScreen(view->convert(view->bounds(), nullptr));
+    };
+    const auto tip = [&] {
+        const auto bubble = popover.bubble();
+        const auto at = bubble->convert(bubble->arrowTip(), nullptr);
+        return platform::ui::Point{popover.window()->frame().minX() + at.x, popover.window()->frame().minY() + at.y};
+    };
+    EXPECT_EQ(onScreen(), Rect(308 - 125, 200 - 8 - 59, 250, 59));
+    EXPECT_EQ(popover.window()->frame(), Rect(308 - 125, 200 - 8 - 59, 250, 59 + 8));
+    EXPECT_EQ(tip(), (platform::ui::Point{308, 200}));
     EXPECT_EQ(controller->view()->window(), popover.window().get());
     EXPECT_EQ(controller->view()->frame().size, (Size{250, 59}));
     popover.show(icon->bounds(), *icon, RectEdge::maxX);  // moves, appears no second time
-    EXPECT_EQ(popover.window()->frame(), Rect(316, 208 - 29.5, 250, 59));
+    EXPECT_EQ(onScreen(), Rect(316 + 8, 208 - 29.5, 250, 59));
+    EXPECT_EQ(tip(), (platform::ui::Point{316, 208}));
     EXPECT_EQ(controller->journal, (std::vector<std::string>{"loaded", "will appear", "did appear"}));
 
     popover.close();

@@ -311,8 +311,169 @@ TEST_F(TextFieldTest, ASearchFieldLaysItselfOutByItsCell) {
     search->draw(context, search->bounds());
     const auto& text = std::get<RecordingGraphicsContext::DrawText>(context.operations().back());
     EXPECT_EQ(text.text.string(), "Search");
-    // The cell's taller rectangle, kept to the field so that the text is seen.
-    EXPECT_EQ(text.rect, Rect(0, 0, 180, 30));
+    // The cell's taller rectangle, kept to the field so that the text is seen: in its middle.
+    EXPECT_EQ(text.rect.width(), 180);
+    EXPECT_EQ(text.rect.midY(), 15);
+}
+
+}  // namespace
+
+namespace {
+
+// AppKit's function-key characters, as the display layer delivers the keys.
+const std::string leftArrow = "\xEF\x9C\x82";
+const std::string rightArrow = "\xEF\x9C\x83";
+const std::string homeKey = "\xEF\x9C\xA9";
+const std::string endKey = "\xEF\x9C\xAB";
+const std::string backspace = "\x7f";
+
+// A plain field, as the save panel's and the search bar's are: no key equivalents of its own.
+class PlainFieldTest : public corvantis::testing::UiTestCase {
+protected:
+    std::shared_ptr<Window> window = shownWindow(Rect(0, 0, 300, 100));
+    std::shared_ptr<TextField> field = std::make_shared<TextField>(Rect(10, 40, 200, 20));
+
+    PlainFieldTest() {
+        field->setFont(platform::ui::Font::system(12));  // 10 points a character, 12 high
+        window->contentView()->addSubview(field);
+        window->makeKey();
+    }
+
+    std::string selected() const {
+        return field->stringValue().substr(field->selectedRange().location, field->selectedRange().length);
+    }
+
+    // A press of the left button at `x` of the field (10 points a character), clicked `count` times.
+    void clickAt(double x, std::int64_t count = 1, std::uint64_t modifiers = 0) {
+        const platform::ui::Point at = field->convert(platform::ui::Point{x, 10}, nullptr);
+        Application::shared().sendEvent(Event::mouseEvent(EventType::leftMouseDown, at, window, modifiers, std::nullopt, count));
+        Application::shared().sendEvent(Event::mouseEvent(EventType::leftMouseUp, at, window, modifiers, std::nullopt, count));
+    }
+};
+
+TEST_F(PlainFieldTest, ControlKeysEditAPlainFieldAndWordsGoWithControlBackspace) {
+    field->type("/home/jane/Desktop");
+    Person::press("a", ModifierFlags::command);
+    EXPECT_EQ(selected(), "/home/jane/Desktop");
+    Person::press("c", ModifierFlags::command);
+    EXPECT_EQ(Pasteboard::general()->string(), "/home/jane/Desktop");
+
+    Person::press(endKey);
+    Person::press(backspace, ModifierFlags::command);
+    EXPECT_EQ(field->stringValue(), "/home/jane/");
+    Person::press(backspace, ModifierFlags::command);
+    EXPECT_EQ(field->stringValue(), "/home/");
+    field->type("tmp");
+    EXPECT_EQ(field->stringValue(), "/home/tmp");
+    Person::press("z", ModifierFlags::command);
+    EXPECT_EQ(field->stringValue(), "/home/");
+    Person::press("Z", ModifierFlags::command | ModifierFlags::shift);
+    EXPECT_EQ(field->stringValue(), "/home/tmp");
+
+    // Control with the forward Delete takes the word after the insertion point.
+    Person::press(homeKey);
+    Person::press("\xEF\x9C\xA8", ModifierFlags::command);
+    EXPECT_EQ(field->stringValue(), "/tmp");
+}
+
+TEST_F(PlainFieldTest, HomeEndAndTheArrowsMoveTheInsertionPointAndShiftExtendsTheSelection) {
+    field->type("jane@example.com");
+    Person::press(homeKey);
+    EXPECT_EQ(field->selectedRange(), (TextRange{0, 0}));
+    Person::press(rightArrow, ModifierFlags::shift);
+    Person::press(rightArrow, ModifierFlags::shift);
+    EXPECT_EQ(selected(), "ja");
+    Person::press(endKey, ModifierFlags::shift);
+    EXPECT_EQ(selected(), "jane@example.com");
+    Person::press(leftArrow, ModifierFlags::shift | ModifierFlags::command);  // a word back: "com" leaves it
+    EXPECT_EQ(selected(), "jane@example.");
+    Person::press(leftArrow);  // ends the selection at its left
+    EXPECT_EQ(field->selectedRange(), (TextRange{0, 0}));
+    Person::press(rightArrow, ModifierFlags::command);
+    EXPECT_EQ(field->selectedRange(), (TextRange{4, 0}));
+    field->type("y");
+    EXPECT_EQ(field->stringValue(), "janey@example.com");
+    Person::press(endKey);
+    Person::press(leftArrow, ModifierFlags::shift);
+    Person::press(leftArrow, ModifierFlags::shift);
+    Person::press(leftArrow, ModifierFlags::shift);
+    field->type("org");
+    EXPECT_EQ(field->stringValue(), "janey@example.org");
+    // Other modifiers leave the arrows alone.
+    Person::press(homeKey, ModifierFlags::option);
+    EXPECT_EQ(field->selectedRange(), (TextRange{17, 0}));
+}
+
+TEST_F(PlainFieldTest, AClickPlacesTheInsertionPointADoubleClickTakesAWordATripleClickAllAndADragSelects) {
+    field->type("jane doe@mail");
+    window->makeFirstResponder(nullptr);
+    clickAt(42);  // nearest to the boundary after "jane"
+    EXPECT_TRUE(field->isEditing());
+    EXPECT_EQ(field->selectedRange(), (TextRange{4, 0}));
+    clickAt(82, 1, ModifierFlags::shift);
+    EXPECT_EQ(selected(), " doe");
+    clickAt(66, 2);
+    EXPECT_EQ(selected(), "doe");
+    clickAt(66, 3);
+    EXPECT_EQ(selected(), "jane doe@mail");
+    clickAt(190);  // past the end of the text
+    EXPECT_EQ(field->selectedRange(), (TextRange{13, 0}));
+
+    const auto at = [&](double x) { return field->convert(platform::ui::Point{x, 10}, nullptr); };
+    Application::shared().sendEvent(Event::mouseEvent(EventType::leftMouseDown, at(10), window));
+    Application::shared().sendEvent(Event::mouseEvent(EventType::leftMouseDragged, at(70), window));
+    Application::shared().sendEvent(Event::mouseEvent(EventType::leftMouseUp, at(70), window));
+    EXPECT_EQ(selected(), "ane do");
+}
+
+TEST_F(PlainFieldTest, TheInsertionPointBlinksWhileThePersonTypesAndStaysShownOnceLeftAlone) {
+    using namespace std::chrono_literals;
+    field->type("abc");
+    ASSERT_TRUE(field->showsInsertionPoint());
+    time.advance(790ms);
+    EXPECT_TRUE(field->showsInsertionPoint());
+    time.advance(20ms);
+    EXPECT_FALSE(field->showsInsertionPoint()) << "off after 0.8 s";
+    time.advance(400ms);
+    EXPECT_TRUE(field->showsInsertionPoint()) << "on again after 0.4 s";
+    time.advance(700ms);
+    field->type("d");  // typing shows it at once and starts the blink anew
+    EXPECT_TRUE(field->showsInsertionPoint());
+    time.advance(500ms);
+    EXPECT_TRUE(field->showsInsertionPoint());
+    time.advance(400ms);
+    EXPECT_FALSE(field->showsInsertionPoint());
+
+    time.advance(20s);
+    EXPECT_TRUE(field->showsInsertionPoint()) << "steady after 10 s without input";
+    time.advance(5s);
+    EXPECT_TRUE(field->showsInsertionPoint());
+
+    Person::press("a", ModifierFlags::command);
+    EXPECT_FALSE(field->showsInsertionPoint()) << "a selection takes its place";
+    Person::press(rightArrow);
+    EXPECT_TRUE(field->showsInsertionPoint());
+    window->makeFirstResponder(nullptr);
+    EXPECT_FALSE(field->showsInsertionPoint()) << "only while editing";
+}
+
+TEST_F(PlainFieldTest, TheSelectionAndTheInsertionPointAreDrawnWhereTheTextIs) {
+    field->type("abcdef");
+    const auto fills = [&] {
+        RecordingGraphicsContext context;
+        field->draw(context, field->bounds());
+        std::vector<Rect> rects;
+        for (const auto& operation : context.operations()) {
+            if (const auto* fill = std::get_if<RecordingGraphicsContext::FillRect>(&operation)) rects.push_back(fill->rect);
+        }
+        return rects;
+    };
+    // The insertion point after "abcdef": a point wide, as high as the line, centred in the field.
+    EXPECT_EQ(fills(), (std::vector<Rect>{Rect(60, 4, 1, 12)}));
+    field->setSelectedRange({1, 3});
+    EXPECT_EQ(fills(), (std::vector<Rect>{Rect(10, 4, 30, 12)}));
+    window->makeFirstResponder(nullptr);
+    EXPECT_EQ(fills(), std::vector<Rect>{});
 }
 
 }  // namespace

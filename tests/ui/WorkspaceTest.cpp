@@ -67,9 +67,11 @@ TEST_F(WorkspaceTest, XdgOpenGetsTheUrlAsItsOneArgumentWithoutAShell) {
     EXPECT_EQ(readWhenWritten(folder / "opened"), url->absoluteString() + "\n");
 }
 
-TEST_F(WorkspaceTest, WithoutXdgOpenNothingIsOpened) {
+TEST_F(WorkspaceTest, WithoutXdgOpenNothingIsOpenedAndTheReasonSaysWhatToInstall) {
     ScopedEnvironment path("PATH", folder.path().string());
-    EXPECT_FALSE(XdgOpenWorkspaceOpener().open(*Url::fromString("https://example.com/")));
+    const auto opened = XdgOpenWorkspaceOpener().open(*Url::fromString("https://example.com/"));
+    ASSERT_FALSE(opened);
+    EXPECT_EQ(opened.error().message, "xdg-open is not installed (Debian's package \"xdg-utils\")");
 }
 
 }  // namespace

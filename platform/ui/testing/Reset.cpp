@@ -2,6 +2,7 @@
 
 #include "platform/ui/Alert.hpp"
 #include "platform/ui/AnimationLog.hpp"
+#include "platform/ui/Appearance.hpp"
 #include "platform/ui/Application.hpp"
 #include "platform/ui/FontRegistry.hpp"
 #include "platform/ui/Image.hpp"
@@ -20,6 +21,7 @@ void reset() {
     AnimationLog::shared().clear();
     FontRegistry::shared().reset();
     Alert::forgetPendingAlerts();
+    Appearance::reset();
     StatusBar::system().reset();
     Application::shared().reset();
     Screen::reset();

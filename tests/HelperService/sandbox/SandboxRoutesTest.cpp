@@ -12,6 +12,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <tuple>
 #include <unistd.h>
@@ -169,8 +173,9 @@ TEST_F(SandboxRoutes, TheKillSwitchTakesTheDefaultRouteAwayAndTheReleasePutsItBa
 }
 
 // The guard as its unit runs it, with the real nft, in this namespace: it holds traffic while
-// engaged, follows host routes through the gateway, and lets everything through once released.
-TEST_F(SandboxRoutes, TheGuardHoldsTrafficWhileEngagedAndFollowsTheHostRoutes) {
+// engaged, follows the host routes the helper makes (and no other program's), and lets everything
+// through once released.
+TEST_F(SandboxRoutes, TheGuardHoldsTrafficWhileEngagedAndFollowsTheHelpersHostRoutes) {
     if (::access("/usr/sbin/nft", X_OK) != 0) GTEST_SKIP() << "nft is not installed";
     const auto keyFile = folder / "guard" / "gateway.conf";
     const auto table = [] { return runTool("/usr/sbin/nft", {"list", "table", "inet", "corvantis_guard"}).standardOutput; };
@@ -183,7 +188,7 @@ TEST_F(SandboxRoutes, TheGuardHoldsTrafficWhileEngagedAndFollowsTheHostRoutes) {
         const pid_t guard = ::fork();
         if (guard == 0) {
             ::execl(helperProgram().c_str(), helperProgram().c_str(), "--guard", keyFile.c_str(), "--nft", "/usr/sbin/nft",
-                    nullptr);
+                    "--resolv-conf", (folder / "resolv.conf").c_str(), nullptr);
             ::_exit(127);
         }
         return guard;
@@ -193,15 +198,21 @@ TEST_F(SandboxRoutes, TheGuardHoldsTrafficWhileEngagedAndFollowsTheHostRoutes) {
         ::waitpid(guard, nullptr, 0);
     };
 
-    call("route -n add -net 198.51.100.7 192.0.2.1");
     ASSERT_TRUE(FileSystem::createDirectories(keyFile.parent_path()));
     ASSERT_TRUE(FileSystem::writeFileAtomically(keyFile, "gateway=192.0.2.1\nengaged=1\n", 0600));
+    call("route -n add -net 198.51.100.7 192.0.2.1");
+    // Another program's host route through the gateway opens no hole.
+    ASSERT_EQ(runTool("/sbin/ip", {"route", "add", "198.51.100.9/32", "via", "192.0.2.1"}).exit.exitStatus, 0);
     pid_t guard = runGuard();
     EXPECT_TRUE(tableHas("policy drop;")) << table();
     EXPECT_TRUE(tableHas("ip daddr 198.51.100.7 accept")) << table();
-    // A server switch under the kill switch: the new server's host route is let through.
+    EXPECT_EQ(table().find("198.51.100.9"), std::string::npos) << table();
+    // A server switch under the kill switch: the new server's host route is let through, the old
+    // one's no more.
     call("route -n add -net 198.51.100.8 192.0.2.1");
     EXPECT_TRUE(tableHas("ip daddr { 198.51.100.7, 198.51.100.8 } accept")) << table();
+    call("route -n delete 198.51.100.7 192.0.2.1");
+    EXPECT_TRUE(tableHas("ip daddr 198.51.100.8 accept")) << table();
     stop(guard);
     EXPECT_TRUE(tableHas("policy drop;")) << "the rules stay when the guard stops";
 
@@ -210,6 +221,45 @@ TEST_F(SandboxRoutes, TheGuardHoldsTrafficWhileEngagedAndFollowsTheHostRoutes) {
     EXPECT_TRUE(tableHas("policy accept;")) << table();
     stop(guard);
     runTool("/usr/sbin/nft", {"delete", "table", "inet", "corvantis_guard"});
+}
+
+// After a reboot the rules are gone until the guard runs again. Its unit orders it before the
+// network (checked where the unit is written); here: while the key file says engaged, the guard
+// tells systemd it is ready only once its table holds everything back, on a link that nothing has
+// configured yet, so nothing ordered after it can send a packet first.
+TEST_F(SandboxRoutes, AfterAWipeTheGuardIsReadyOnlyOnceItsTableHolds) {
+    if (::access("/usr/sbin/nft", X_OK) != 0) GTEST_SKIP() << "nft is not installed";
+    const auto keyFile = folder / "guard" / "gateway.conf";
+    ASSERT_TRUE(FileSystem::createDirectories(keyFile.parent_path()));
+    ASSERT_TRUE(FileSystem::writeFileAtomically(keyFile, "gateway=192.0.2.1\nengaged=1\n", 0600));
+    runTool("/usr/sbin/nft", {"delete", "table", "inet", "corvantis_guard"});
+    ASSERT_EQ(runTool("/sbin/ip", {"addr", "flush", "dev", "corv1"}).exit.exitStatus, 0);
+
+    const auto notifyPath = folder / "notify";
+    const int notify = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", notifyPath.c_str());
+    ASSERT_EQ(::bind(notify, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    const std::string environment = "NOTIFY_SOCKET=" + notifyPath.string();
+    const pid_t guard = ::fork();
+    if (guard == 0) {
+        char* const variables[] = {const_cast<char*>(environment.c_str()), nullptr};
+        ::execle(helperProgram().c_str(), helperProgram().c_str(), "--guard", keyFile.c_str(), "--nft", "/usr/sbin/nft",
+                 "--resolv-conf", (folder / "resolv.conf").c_str(), nullptr, variables);
+        ::_exit(127);
+    }
+    pollfd ready{notify, POLLIN, 0};
+    char message[64] = {};
+    const bool notified = ::poll(&ready, 1, 20000) > 0 && ::recv(notify, message, sizeof message - 1, 0) > 0;
+    const auto table = runTool("/usr/sbin/nft", {"list", "table", "inet", "corvantis_guard"}).standardOutput;
+    ::kill(guard, SIGTERM);
+    ::waitpid(guard, nullptr, 0);
+    ::close(notify);
+    runTool("/usr/sbin/nft", {"delete", "table", "inet", "corvantis_guard"});
+    ASSERT_TRUE(notified) << "the guard never said it was ready";
+    EXPECT_STREQ(message, "READY=1");
+    EXPECT_NE(table.find("policy drop;"), std::string::npos) << table;
 }
 
 TEST_F(SandboxRoutes, TheGatewayQueryFindsTheRouterOrNamesTheTunnel) {

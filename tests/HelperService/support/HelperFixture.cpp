@@ -1,6 +1,7 @@
 #include "support/HelperFixture.hpp"
 
 #include "platform/foundation/FileSystem.hpp"
+#include "support/ProfileShapes.hpp"
 
 #include <stdexcept>
 #include <unistd.h>
@@ -24,8 +25,8 @@ HelperFixture::HelperFixture() {
     write(bundle / "corvantis_guard.sh", "#!/bin/sh\nnot what the helper installs\n");
     write(bundle / "up.sh", "#!/bin/sh\necho \"add net 0.0.0.0: gateway $route_vpn_gateway\"\n", 0755);
     write(profile,
-          "client\r\ndev tun\r\nproto udp\r\nremote 198.51.100.1 1194\r\nauth-user-pass\r\n"
-          "keysize 256\r\n<ca>\r\n-----BEGIN CERTIFICATE-----\r\n</ca>\nup up.sh\ndown down.sh",
+          "client\r\ndev tun\r\nproto udp\r\nremote 198.51.100.1 1194\r\nauth-user-pass\r\nkeysize 256\r\n" +
+              block("ca", pemObject("CERTIFICATE")) + "up up.sh\ndown down.sh",
           0600);
     write(configuration.resolver.etc, "nameserver 192.168.1.1\nnameserver 8.8.8.8\n");
     routes->defaults = {{100, helper::Ipv4Address::parse("192.168.1.1"), "eth0"}};

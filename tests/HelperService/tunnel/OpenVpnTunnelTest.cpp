@@ -44,7 +44,9 @@ protected:
         helper = std::make_unique<HelperDaemon>(
             corvantis::testing::helperProgram(), socket,
             Texts{"--config", (folder / "helper.conf").string(), "--bundle-resources", testbed->bundle().string(),
-                  "--runtime-folder", runtime.string(), "--openvpn", "/usr/sbin/openvpn"},
+                  "--runtime-folder", runtime.string(), "--openvpn", "/usr/sbin/openvpn", "--guard-preferences",
+                  (folder / "guard.conf").string(), "--guard-script", (folder / "guard.sh").string(),
+                  "--guard-unit-folder", (folder / "units").string()},
             testbed->inClientNamespace());
     }
 

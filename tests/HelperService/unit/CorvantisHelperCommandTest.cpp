@@ -45,7 +45,9 @@ TEST(CorvantisHelperCommands, RouteLinesChangeTheRouteTableInProcess) {
     // A refused change answers what `ip` would have printed.
     fixture.routes->changeFailure = platform::foundation::Error{EEXIST, "RTNETLINK answers: File exists"};
     EXPECT_EQ(fixture.run("route -n add -net 203.0.113.7 192.168.1.1"), Replies{"RTNETLINK answers: File exists\n"});
-    EXPECT_TRUE(fixture.log->mentions("Route add 203.0.113.7 via 192.168.1.1 failed: RTNETLINK answers: File exists"));
+    EXPECT_TRUE(fixture.log->mentions("Route add of a /32 route failed: RTNETLINK answers: File exists"));
+    // The addresses are the caller's, and stay out of the log.
+    EXPECT_FALSE(fixture.log->mentions("203.0.113.7"));
 }
 
 // Where the configuration names a program to stand in for route changes, it gets the arguments
@@ -61,6 +63,7 @@ TEST(CorvantisHelperCommands, AStandInRouteProgramGetsIpsArgumentsAndEachOutputC
     fixture.run("route -n delete 0/1 10.8.0.1");
     EXPECT_EQ(fixture.launcher->launches().back(), "/sbin/ip -4 route del 0.0.0.0/1 via 10.8.0.1");
     EXPECT_TRUE(fixture.routes->changes().empty());
+    EXPECT_FALSE(fixture.log->mentions("10.8.0.1"));
 
     fixture.launcher->script("ip", {{"ok\xff"}, {}, 0});
     EXPECT_EQ(fixture.run("route -n add default 192.168.1.1").front(), std::nullopt);
@@ -82,14 +85,25 @@ TEST(CorvantisHelperCommands, TheKillSwitchLineInstallsTheGuardFromTheHelperItse
     EXPECT_NE(fixture.read(unit).find("ExecStart=" + guard.script.string() + "\n"), std::string::npos);
     EXPECT_NE(fixture.read(guard.script)
                   .find("exec /usr/local/libexec/corvantis/com.corvantis.CorvantisHelper --guard " + guard.preferences.string() +
-                        " --nft /usr/sbin/nft\n"),
+                        " --nft /usr/sbin/nft --resolv-conf " + fixture.configuration.resolver.etc.string() + "\n"),
               std::string::npos);
+    // Started before the network and ready only once its table stands, also after a reboot.
+    for (const char* line : {"DefaultDependencies=no\n", "Before=network-pre.target shutdown.target\n",
+                             "Wants=network-pre.target\n", "Type=notify\n", "Restart=always\n", "WantedBy=sysinit.target\n"}) {
+        EXPECT_NE(fixture.read(unit).find(line), std::string::npos) << line;
+    }
     EXPECT_EQ(modeOf(guard.script), 0755u);
     EXPECT_EQ(modeOf(unit), 0644u);
     EXPECT_EQ(replies.front(), "");
 
+    // The host routes the helper makes, and only those, are noted for the guard.
+    fixture.run("route -n add -net 203.0.113.7 192.168.1.1");
+    fixture.run("route -n add -net 9.9.9.9 192.168.1.1");
+    fixture.run("route -n delete 9.9.9.9 192.168.1.1");
+    EXPECT_EQ(fixture.read(guard.preferences), "gateway=192.168.1.1\nengaged=1\nroute=203.0.113.7 via 192.168.1.1\n");
+
     fixture.run("route -n add default 192.168.1.1");
-    EXPECT_EQ(fixture.read(guard.preferences), "gateway=192.168.1.1\nengaged=0\n");
+    EXPECT_EQ(fixture.read(guard.preferences), "gateway=192.168.1.1\nengaged=0\nroute=203.0.113.7 via 192.168.1.1\n");
     EXPECT_EQ(fixture.launcher->launches().back(), restart);
     // Released already: a second restore restarts nothing.
     const auto launched = fixture.launcher->launches().size();
@@ -128,6 +142,9 @@ TEST(CorvantisHelperCommands, TheDownScriptRunsFromTheBundleOnlyWhenNobodyButRoo
     EXPECT_EQ(fixture.launcher->launches(),
               (std::vector<std::string>{"/bin/sh -c echo down\n " + (fixture.bundle / "down.sh").string()}));
     EXPECT_EQ(replies.front(), "down\n");
+    // The log names the program, not the script's text.
+    EXPECT_TRUE(fixture.log->mentions("Running /bin/sh"));
+    EXPECT_FALSE(fixture.log->mentions("echo down"));
 
     ::chmod((fixture.bundle / "down.sh").c_str(), 0777);
     EXPECT_EQ(fixture.run(line), (Replies{""}));

@@ -1,13 +1,16 @@
+#include "HelperService/CorvantisHelper/GuardInputs.hpp"
 #include "HelperService/CorvantisHelper/GuardRules.hpp"
+#include "platform/foundation/FileSystem.hpp"
+#include "support/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
+#include <net/if.h>
 
 using corvantis::helper::GuardState;
 using corvantis::helper::Ipv4Address;
-using platform::network::RoutingSnapshot;
 namespace GuardRules = corvantis::helper::GuardRules;
+namespace GuardInputs = corvantis::helper::GuardInputs;
 
 namespace {
 
@@ -15,57 +18,43 @@ Ipv4Address address(const char* text) {
     return *Ipv4Address::parse(text);
 }
 
-std::uint32_t hostOrder(const char* text) {
-    in_addr parsed{};
-    ::inet_pton(AF_INET, text, &parsed);
-    return ntohl(parsed.s_addr);
-}
-
-TEST(GuardRules, EnforcingDropsAllButTunnelsTheListedHostsDhcpAndNeighbourDiscovery) {
-    const auto text = GuardRules::text({true, {address("203.0.113.7"), address("9.9.9.9")}});
+TEST(GuardRules, EnforcingLetsOutOnlyTunnelsRoutedHostsDnsToNameServersDhcpOnTheLinkAndNeighbourDiscovery) {
+    const auto text =
+        GuardRules::text({true, {address("203.0.113.7")}, {"192.168.1.1", "2001:db8::53"}, "eth0", address("192.168.1.2")});
+    const std::string chain =
+        "    oifname \"lo\" accept\n"
+        "    oifname \"tun*\" accept\n"
+        "    ip daddr { 203.0.113.7 } accept\n"
+        "    ip daddr { 192.168.1.1 } meta l4proto { tcp, udp } th dport 53 accept\n"
+        "    ip6 daddr { 2001:db8::53 } meta l4proto { tcp, udp } th dport 53 accept\n"
+        "    oifname \"eth0\" udp sport 68 udp dport 67 ip daddr { 255.255.255.255, 192.168.1.2 } accept\n"
+        "    icmpv6 type { nd-neighbor-solicit, nd-neighbor-advert, nd-router-solicit } accept\n"
+        "  }\n";
     EXPECT_EQ(text,
               "add table inet corvantis_guard\n"
               "delete table inet corvantis_guard\n"
               "table inet corvantis_guard {\n"
               "  chain output {\n"
-              "    type filter hook output priority 0; policy drop;\n"
-              "    oifname \"lo\" accept\n"
-              "    oifname \"tun*\" accept\n"
-              "    ct state established,related accept\n"
-              "    ip daddr { 203.0.113.7, 9.9.9.9 } accept\n"
-              "    udp sport 68 udp dport 67 accept\n"
-              "    icmpv6 type { nd-neighbor-solicit, nd-neighbor-advert, nd-router-solicit } accept\n"
-              "  }\n"
-              "  chain forward {\n"
-              "    type filter hook forward priority 0; policy drop;\n"
-              "    oifname \"lo\" accept\n"
-              "    oifname \"tun*\" accept\n"
-              "    ct state established,related accept\n"
-              "    ip daddr { 203.0.113.7, 9.9.9.9 } accept\n"
-              "    udp sport 68 udp dport 67 accept\n"
-              "    icmpv6 type { nd-neighbor-solicit, nd-neighbor-advert, nd-router-solicit } accept\n"
-              "  }\n"
-              "}\n");
-    // No listed host: no empty set, which nft would refuse.
-    EXPECT_EQ(GuardRules::text({true, {}}).find("ip daddr"), std::string::npos);
-    const auto open = GuardRules::text({false, {address("203.0.113.7")}});
+              "    type filter hook output priority 0; policy drop;\n" +
+                  chain +
+                  "  chain forward {\n"
+                  "    type filter hook forward priority 0; policy drop;\n" +
+                  chain + "}\n");
+    // No flow gets through for being established alone.
+    EXPECT_EQ(text.find("ct state"), std::string::npos);
+    // Nothing listed: no empty set, which nft would refuse; no link known: DHCP's own exchange on any.
+    const auto bare = GuardRules::text({true, {}, {}, "", std::nullopt});
+    EXPECT_EQ(bare.find("daddr { }"), std::string::npos);
+    EXPECT_EQ(bare.find("th dport 53"), std::string::npos);
+    EXPECT_NE(bare.find("\n    udp sport 68 udp dport 67 ip daddr { 255.255.255.255 } accept\n"), std::string::npos);
+    // A link name that nft would read as more than a name is not used.
+    EXPECT_EQ(GuardRules::text({true, {}, {}, "eth0\" accept #", std::nullopt}).find("eth0"), std::string::npos);
+    const auto open = GuardRules::text({false, {address("203.0.113.7")}, {"192.168.1.1"}, "eth0", std::nullopt});
     EXPECT_NE(open.find("policy accept;\n  }\n"), std::string::npos);
     EXPECT_EQ(open.find("accept\n    "), std::string::npos);
 }
 
-TEST(GuardRules, OnlyHostRoutesThroughTheGatewayAreAllowed) {
-    const RoutingSnapshot routes({{1, "eth0", 0}, {2, "tun0", 0}}, {},
-                                 {{hostOrder("203.0.113.7"), 32, hostOrder("192.168.1.1"), 1, 0},
-                                  {hostOrder("9.9.9.9"), 32, hostOrder("192.168.1.1"), 1, 0},
-                                  {hostOrder("9.9.9.9"), 32, hostOrder("192.168.1.1"), 1, 100},
-                                  {hostOrder("8.8.8.8"), 32, hostOrder("10.8.0.1"), 2, 0},
-                                  {hostOrder("198.51.100.0"), 24, hostOrder("192.168.1.1"), 1, 0},
-                                  {hostOrder("1.1.1.1"), 32, std::nullopt, 1, 0}});
-    EXPECT_EQ(GuardRules::hostRoutesVia(routes, address("192.168.1.1")),
-              (std::vector<Ipv4Address>{address("203.0.113.7"), address("9.9.9.9")}));
-}
-
-TEST(GuardRules, TheKeyFileNeedsAGatewayAndIsEngagedOnlyWhenItSaysSo) {
+TEST(GuardRules, TheKeyFileKeepsTheHelpersRoutesAndOnlyThoseThroughItsGatewayAreLetOut) {
     const auto engaged = GuardRules::readKeyFile("gateway=192.168.1.1\nengaged=1\n");
     ASSERT_TRUE(engaged);
     EXPECT_EQ(engaged->gateway, address("192.168.1.1"));
@@ -75,6 +64,76 @@ TEST(GuardRules, TheKeyFileNeedsAGatewayAndIsEngagedOnlyWhenItSaysSo) {
     EXPECT_FALSE(GuardRules::readKeyFile("gateway=192.168.1.1\nengaged=yes\n")->engaged);
     EXPECT_FALSE(GuardRules::readKeyFile("engaged=1\n"));
     EXPECT_FALSE(GuardRules::readKeyFile("gateway=192.168.1.1; nft flush ruleset\nengaged=1\n"));
+    EXPECT_FALSE(GuardRules::readKeyFile("gateway=192.168.1.1\nroute=203.0.113.7 via 192.168.1.1, 0.0.0.0/0\n"));
+
+    auto keys = *engaged;
+    GuardRules::addRoute(keys, {address("203.0.113.7"), address("192.168.1.1")});
+    GuardRules::addRoute(keys, {address("192.168.1.53"), address("192.168.1.1")});
+    GuardRules::addRoute(keys, {address("198.51.100.9"), address("10.0.0.1")});  // a network left behind
+    GuardRules::addRoute(keys, {address("203.0.113.7"), address("192.168.1.1")});
+    const auto text = GuardRules::keyFileText(keys);
+    EXPECT_EQ(text,
+              "gateway=192.168.1.1\nengaged=1\nroute=192.168.1.53 via 192.168.1.1\nroute=198.51.100.9 via 10.0.0.1\n"
+              "route=203.0.113.7 via 192.168.1.1\n");
+    const auto read = GuardRules::readKeyFile(text);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->routes, keys.routes);
+    // A name server gets DNS alone, by its own rule.
+    EXPECT_EQ(GuardRules::allowedDestinations(keys, {"192.168.1.53"}), std::vector<Ipv4Address>{address("203.0.113.7")});
+    GuardRules::removeRoute(keys, {address("203.0.113.7"), address("192.168.1.1")});
+    EXPECT_EQ(GuardRules::allowedDestinations(keys, {}), std::vector<Ipv4Address>{address("192.168.1.53")});
+    // The file stays bounded whatever the application sends.
+    for (int host = 0; host < 200; ++host) {
+        GuardRules::addRoute(keys, {address(("10.1.0." + std::to_string(host)).c_str()), address("192.168.1.1")});
+    }
+    EXPECT_EQ(keys.routes.size(), 64u);
+    EXPECT_EQ(keys.routes.back().destination, address("10.1.0.199"));
+}
+
+TEST(GuardInputs, NameServersComeFromTheResolverAndFromBehindALocalStub) {
+    EXPECT_EQ(GuardInputs::nameServersIn("# comment\nnameserver 192.168.1.1\nnameserver  2001:DB8:0::53\nsearch lan\n"
+                                         "nameserver 192.168.1.1\nnameserver 1.2.3.4; nft flush ruleset\nnameserver 010.0.0.1\n"),
+              (std::vector<std::string>{"192.168.1.1", "2001:db8::53"}));
+
+    corvantis::testing::TemporaryFolder folder;
+    corvantis::helper::GuardInputPaths paths{folder / "resolv.conf", folder / "upstream.conf", folder / "networkd",
+                                             folder / "dhclient"};
+    namespace FileSystem = platform::foundation::FileSystem;
+    ASSERT_TRUE(FileSystem::writeFileAtomically(paths.resolver, "nameserver 127.0.0.53\noptions edns0\n", 0644));
+    EXPECT_TRUE(GuardInputs::nameServers(paths).empty());  // no stub running: loopback needs no rule
+    ASSERT_TRUE(FileSystem::writeFileAtomically(paths.resolvedUpstream, "nameserver 192.168.1.1\nnameserver 9.9.9.9\n", 0644));
+    EXPECT_EQ(GuardInputs::nameServers(paths), (std::vector<std::string>{"192.168.1.1", "9.9.9.9"}));
+    // Without a local stub its file says nothing about what the machine asks.
+    ASSERT_TRUE(FileSystem::writeFileAtomically(paths.resolver, "nameserver 10.0.0.1\n", 0644));
+    EXPECT_EQ(GuardInputs::nameServers(paths), std::vector<std::string>{"10.0.0.1"});
+}
+
+TEST(GuardInputs, TheDhcpServerIsTheOneTheLinksLeaseNames) {
+    EXPECT_EQ(GuardInputs::serverOfNetworkdLease("# This is private data.\nADDRESS=192.168.1.50\nSERVER_ADDRESS=192.168.1.2\n"),
+              address("192.168.1.2"));
+    EXPECT_FALSE(GuardInputs::serverOfNetworkdLease("SERVER_ADDRESS=192.168.1.2 0.0.0.0/0\n"));
+    const std::string leases =
+        "lease {\n  interface \"eth0\";\n  fixed-address 192.168.1.50;\n  option dhcp-server-identifier 192.168.1.2;\n}\n"
+        "lease {\n  interface \"wlan0\";\n  option dhcp-server-identifier 10.0.0.1;\n}\n"
+        "lease {\n  interface \"eth0\";\n  option dhcp-server-identifier 192.168.1.3;\n}\n";
+    EXPECT_EQ(GuardInputs::serverOfDhclientLeases(leases, "eth0"), address("192.168.1.3"));
+    EXPECT_EQ(GuardInputs::serverOfDhclientLeases(leases, "wlan0"), address("10.0.0.1"));
+    EXPECT_FALSE(GuardInputs::serverOfDhclientLeases(leases, "eth1"));
+
+    corvantis::testing::TemporaryFolder folder;
+    corvantis::helper::GuardInputPaths paths{folder / "resolv.conf", folder / "upstream.conf", folder / "networkd",
+                                             folder / "dhclient"};
+    namespace FileSystem = platform::foundation::FileSystem;
+    ASSERT_TRUE(FileSystem::createDirectories(paths.dhclientLeases));
+    ASSERT_TRUE(FileSystem::writeFileAtomically(paths.dhclientLeases / "dhclient.lo.leases",
+                                                "lease {\n  interface \"lo\";\n  option dhcp-server-identifier 127.0.0.9;\n}\n",
+                                                0644));
+    EXPECT_EQ(GuardInputs::dhcpServer(paths, "lo"), address("127.0.0.9"));
+    ASSERT_TRUE(FileSystem::createDirectories(paths.networkdLeases));
+    ASSERT_TRUE(FileSystem::writeFileAtomically(paths.networkdLeases / std::to_string(::if_nametoindex("lo")),
+                                                "SERVER_ADDRESS=127.0.0.8\n", 0644));
+    EXPECT_EQ(GuardInputs::dhcpServer(paths, "lo"), address("127.0.0.8"));
+    EXPECT_FALSE(GuardInputs::dhcpServer(paths, ""));
 }
 
 }  // namespace

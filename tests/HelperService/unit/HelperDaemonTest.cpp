@@ -1,5 +1,8 @@
 #include "platform/foundation/FileDescriptor.hpp"
 #include "platform/foundation/FileSystem.hpp"
+#include "platform/xpc/MessageFrame.hpp"
+#include "platform/xpc/UnixSocketAddress.hpp"
+#include "platform/xpc/XpcListener.hpp"
 #include "support/HelperCalls.hpp"
 #include "support/HelperProgram.hpp"
 #include "support/TemporaryFolder.hpp"
@@ -7,7 +10,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <fcntl.h>
+#include <fstream>
+#include <functional>
+#include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 using corvantis::helper::HelperCall;
@@ -34,7 +43,9 @@ struct DaemonFixture {
             helperProgram(), socket,
             std::vector<std::string>{"--config", (folder / "helper.conf").string(), "--ip", (folder / "ip").string(),
                                      "--resolv-etc", (folder / "resolv.conf").string(), "--bundle-resources",
-                                     (folder / "bundle").string()});
+                                     (folder / "bundle").string(), "--guard-preferences", (folder / "guard.conf").string(),
+                                     "--guard-script", (folder / "guard.sh").string(), "--guard-unit-folder",
+                                     (folder / "units").string()});
     }
 
     // The first reply, once the helper has finished the command.
@@ -69,6 +80,70 @@ TEST(HelperDaemon, SaysOnStandardErrorWhereItListensWhomItServesAndWhatItRefused
     EXPECT_NE(text.find("Listening on the socket systemd passed for root, uid 4242\n"), std::string::npos) << text;
     EXPECT_NE(text.find("Refused a command from uid " + std::to_string(::geteuid()) + ": "), std::string::npos) << text;
     EXPECT_EQ(text.find("secret-name"), std::string::npos) << text;
+}
+
+// The resident memory of a process, in MiB.
+double residentMiB(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("VmRSS:")) return std::stod(line.substr(6)) / 1024;
+    }
+    return -1;
+}
+
+// Samples the helper's memory for at most `limit` until `enough` holds; the last sample.
+double residentUntil(pid_t pid, const std::function<bool(double)>& enough, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    double resident = residentMiB(pid);
+    while (!enough(resident) && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        resident = residentMiB(pid);
+    }
+    return resident;
+}
+
+TEST(HelperDaemon, StalledConnectionsHoldOnlyWhatTheySentAndGiveItBackWhenTheyClose) {
+    DaemonFixture fixture;
+    ASSERT_EQ(fixture.call("route -n add -net 203.0.113.7 192.168.1.1"), "");
+    // The call's connection counts against the user's share until just after it closes.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const pid_t helper = fixture.daemon->pid();
+    const double before = residentMiB(helper);
+    const auto address = platform::xpc::unixSocketAddress(fixture.socket).value();
+    const std::uint32_t announced = platform::xpc::maximumFrameLength;
+    std::vector<platform::foundation::FileDescriptor> stalled;
+    for (int index = 0; index < platform::xpc::XpcListener::maximumConnectionsPerUser; ++index) {
+        platform::foundation::FileDescriptor connection(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        ASSERT_EQ(::connect(connection.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+        const std::string start = {static_cast<char>(announced >> 24),
+                                   static_cast<char>(announced >> 16),
+                                   static_cast<char>(announced >> 8),
+                                   static_cast<char>(announced),
+                                   '{',
+                                   '"'};
+        ASSERT_EQ(::send(connection.get(), start.data(), start.size(), MSG_NOSIGNAL), static_cast<ssize_t>(start.size()));
+        stalled.push_back(std::move(connection));
+    }
+    // Announcing 8 MiB each costs the helper next to nothing; it would hold 256 MiB at once if it
+    // made room for what was announced.
+    const double announcedOnly = residentUntil(
+        helper, [&](double now) { return now - before > 250; }, std::chrono::seconds(2));
+    EXPECT_LT(announcedOnly - before, 32) << "MiB for 32 connections that announced 8 MiB each";
+
+    const std::string half(announced / 2, 'x');
+    for (const auto& connection : stalled) {
+        ASSERT_EQ(::send(connection.get(), half.data(), half.size(), MSG_NOSIGNAL), static_cast<ssize_t>(half.size()));
+    }
+    const double halfSent = residentUntil(
+        helper, [&](double now) { return now - before > 120; }, std::chrono::seconds(10));
+    stalled.clear();
+    const double closed = residentUntil(
+        helper, [&](double now) { return now - before < 32; }, std::chrono::seconds(10));
+    EXPECT_LT(closed - before, 32) << "MiB still held after the connections closed";
+    std::printf(
+        "helper resident memory: %.1f MiB at rest, %.1f MiB with 32 stalled connections that announced 8 MiB each, "
+        "%.1f MiB once each sent 4 MiB, %.1f MiB after they closed\n",
+        before, announcedOnly, halfSent, closed);
 }
 
 TEST(HelperDaemon, RefusesToStartWithAConfigurationOthersCanWrite) {

@@ -1,4 +1,5 @@
 #include "HelperService/CorvantisHelperInterface/HelperWireCodec.hpp"
+#include "platform/xpc/UnixSocketAddress.hpp"
 #include "platform/xpc/XpcClientConnection.hpp"
 #include "platform/xpc/XpcListener.hpp"
 #include "support/HelperFixture.hpp"
@@ -7,8 +8,11 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cstdio>
 #include <future>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -80,6 +84,43 @@ TEST(CorvantisHelperOverSocket, APeerWithADisallowedUidGetsNothingAndNothingRuns
     fixture.listener->invalidate();
     EXPECT_TRUE(fixture.launcher->launches().empty());
     EXPECT_TRUE(fixture.log->mentions("Refused a connection from uid 65534"));
+}
+
+TEST(CorvantisHelperOverSocket, AFloodOfRefusedConnectionsWritesTwoLines) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to connect as another user";
+    SocketFixture fixture;
+    const auto address = xpc::unixSocketAddress(fixture.socket).value();
+    constexpr int attempts = 10'000;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // Only calls that are safe in the child of a process with threads.
+        if (::setresgid(nobody, nobody, nobody) != 0 || ::setresuid(nobody, nobody, nobody) != 0) ::_exit(2);
+        for (int attempt = 0; attempt < attempts; ++attempt) {
+            const int connection = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            if (connection < 0 || ::connect(connection, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+                ::_exit(3);
+            }
+            ::close(connection);
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    // Connections are taken in turn: once this one is served, every refused one has been seen.
+    fixture.call(HelperCall::runCommand("route -n add default 192.168.1.1", true));
+    fixture.listener->invalidate();
+
+    std::vector<std::string> aboutNobody;
+    for (const auto& line : fixture.log->lines()) {
+        if (line.find("uid 65534") != std::string::npos) aboutNobody.push_back(line);
+    }
+    const std::string reason = ": the service does not serve that user";
+    EXPECT_EQ(aboutNobody, (std::vector<std::string>{"Refused a connection from uid 65534" + reason,
+                                                     "Refused 9999 more connections from uid 65534 within 60 s" + reason}));
+    const auto lines = fixture.log->lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "new incoming connection"), 1) << "only the served call's";
+    std::printf("helper log lines for %d refused connections: %zu\n", attempts, aboutNobody.size());
 }
 
 TEST(CorvantisHelperOverSocket, AConfiguredUserIsServedAndActsAsItself) {

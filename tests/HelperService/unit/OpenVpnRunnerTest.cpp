@@ -2,6 +2,7 @@
 
 #include "platform/foundation/FileSystem.hpp"
 #include "support/HelperFixture.hpp"
+#include "support/ProfileShapes.hpp"
 #include "support/VirtualTime.hpp"
 
 #include <gtest/gtest.h>
@@ -109,10 +110,14 @@ TEST(OpenVpnRunner, RunsTheConfiguredProgramWithItsOwnRootOnlyFolder) {
     EXPECT_EQ(modeOf(folder / "credentials"), 0600u);
     EXPECT_EQ(fixture.read(folder / "credentials"), "alice\ns3cret pass\n");
     EXPECT_EQ(modeOf(folder / "config.ovpn"), 0600u);
-    EXPECT_EQ(fixture.read(folder / "config.ovpn"), fixture.read(fixture.profile));
+    // openvpn reads the helper's own rendering of the profile, not the caller's text.
+    EXPECT_EQ(fixture.read(folder / "config.ovpn"),
+              "client\ndev tun\nproto udp\nremote 198.51.100.1 1194\nauth-user-pass\nkeysize 256\nup up.sh\ndown down.sh\n" +
+                  corvantis::testing::block("ca", corvantis::testing::pemObject("CERTIFICATE")));
     EXPECT_EQ(fixture.read(folder / "up.sh"), fixture.read(fixture.bundle / "up.sh"));
     EXPECT_EQ(modeOf(folder / "down.sh"), 0700u);
-    EXPECT_TRUE(fixture.log->mentions("Running /usr/sbin/openvpn in place of the requested /Applications/"));
+    EXPECT_TRUE(fixture.log->mentions("Running /usr/sbin/openvpn in place of the requested program"));
+    EXPECT_FALSE(fixture.log->mentions("/Applications/"));
     EXPECT_FALSE(fixture.log->mentions("s3cret"));
 
     process->exit(1);
@@ -298,11 +303,22 @@ TEST(OpenVpnRunner, RefusedRequestsAnswerEndedWithTheReasonAndStartNothing) {
         {"a profile others may write", [](OpenVpnFixture& f) { f.write(f.profile, "client\n", 0666); }, "", "pw",
          "is writable by group or others"},
         {"a profile that loads a plugin", [](OpenVpnFixture& f) { f.write(f.profile, "client\nplugin /tmp/evil.so\n"); }, "",
-         "pw", "line 2 (\"plugin /tmp/evil.so\") is not a client directive"},
+         "pw", "The profile's line 2 is not a directive the helper accepts"},
+        {"a plugin after a block's closing tag",
+         [](OpenVpnFixture& f) {
+             f.write(f.profile, "client\nremote 198.51.100.1 1194\n<ca>\n" + corvantis::testing::pemObject("CERTIFICATE") +
+                                    "</ca>plugin /tmp/evil.so\n");
+         },
+         "", "pw", "The profile's line 7 begins with \"<\" inside the <ca> block"},
+        {"a plugin past the line length openvpn reads",
+         [](OpenVpnFixture& f) {
+             f.write(f.profile, "client\nremote 198.51.100.1 1194\n#" + std::string(300, 'x') + "plugin /tmp/evil.so\n");
+         },
+         "", "pw", "The profile's line 3 is longer than 254 bytes"},
         {"a profile with another up script", [](OpenVpnFixture& f) { f.write(f.profile, "client\nup /tmp/evil.sh\n"); }, "", "pw",
-         "runs a script other than the bundle's up.sh"},
+         "gives \"up\" an argument 1 that is not one of up.sh"},
         {"a profile that names a credentials file", [](OpenVpnFixture& f) { f.write(f.profile, "auth-user-pass /etc/shadow\n"); },
-         "", "pw", "names a file"},
+         "", "pw", "gives \"auth-user-pass\" too many arguments"},
         {"an up script others may write", [](OpenVpnFixture& f) { f.write(f.bundle / "up.sh", "#!/bin/sh\n", 0777); }, "", "pw",
          "refusing the bundle's up.sh"},
         {"a profile that is a symbolic link",
@@ -325,6 +341,10 @@ TEST(OpenVpnRunner, RefusedRequestsAnswerEndedWithTheReasonAndStartNothing) {
         EXPECT_NE(replies.all()[0][1].find(testCase.reason), std::string::npos) << testCase.what << ": " << replies.all()[0][1];
         EXPECT_TRUE(fixture.runFolders().empty()) << testCase.what;
         EXPECT_TRUE(fixture.log->mentions("OpenVPN not started")) << testCase.what;
+        // Neither the profile's text nor a path the caller named reaches the log.
+        for (const auto& chosen : {std::string("evil"), std::string("shadow"), fixture.profile.parent_path().string()}) {
+            EXPECT_FALSE(fixture.log->mentions(chosen)) << testCase.what << ": " << chosen;
+        }
     }
 }
 

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "PRQLogger/Filters/FilterProtocol.hpp"
+#include "PRQLogger/LogFormatters/LogFormatterProtocol.hpp"
+#include "PRQLogger/Misc/Level.hpp"
+#include "platform/foundation/DateFormatter.hpp"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace prq {
+
+// What a logger's destinations take from it for their lines, as one value: a change of any part
+// makes a new value (see `SharedSetting`).
+struct LoggerSettings {
+    std::string identifier;
+    LevelDescriptions levelDescriptions;
+    // The lists of every destination whose own list is absent.
+    std::optional<FormatterList> formatters;
+    std::optional<FilterList> filters;
+    // The logger's own formatter, or none for the shared default one.
+    std::shared_ptr<const platform::foundation::DateFormatter> customDateFormatter;
+
+    // The custom formatter, else the shared default one.
+    const platform::foundation::DateFormatter& dateFormatter() const;
+};
+
+}  // namespace prq

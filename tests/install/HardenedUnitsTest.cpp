@@ -1,0 +1,138 @@
+// The helper and the kill-switch guard started in the sandbox that their systemd units describe
+// (testbed/helper/unit-sandbox plays systemd's part), with the helper's installed defaults: each
+// still does its work, writing only where its unit lets it.
+
+#include "HelperService/CorvantisHelper/GuardRules.hpp"
+#include "HelperService/CorvantisHelper/HelperConfiguration.hpp"
+#include "HelperService/CorvantisHelper/KillSwitchGuard.hpp"
+#include "HelperService/CorvantisHelper/LoginItem.hpp"
+#include "HelperService/CorvantisHelperInterface/HelperWireCodec.hpp"
+#include "HelperService/CorvantisHelperInterface/RootCommand.hpp"
+#include "support/PrivateSystem.hpp"
+#include "platform/foundation/FileSystem.hpp"
+#include "platform/foundation/PosixProcessLauncher.hpp"
+#include "platform/servicemanagement/JobConfiguration.hpp"
+#include "platform/servicemanagement/SystemdJobInstaller.hpp"
+#include "support/HelperCalls.hpp"
+#include "support/HelperProgram.hpp"
+#include "support/ProgramRun.hpp"
+#include "testbed/helper/HelperDaemon.hpp"
+#include "testbed/helper/Sandbox.hpp"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/stat.h>
+#include <optional>
+#include <thread>
+
+using corvantis::helper::HelperCall;
+namespace FileSystem = platform::foundation::FileSystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr const char* label = "com.corvantis.CorvantisHelper";
+constexpr uid_t alice = 4242;
+const std::string unitSandbox = std::string(CORVANTIS_SOURCE_DIR) + "/testbed/helper/unit-sandbox";
+
+bool eventually(const std::function<bool()>& done) {
+    for (auto waited = 0ms; waited < 10s; waited += 50ms) {
+        if (done()) return true;
+        std::this_thread::sleep_for(50ms);
+    }
+    return done();
+}
+
+class HardenedUnitsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!corvantis::testbed::inSandbox())
+            GTEST_SKIP() << "mounts over the system's folders: runs only through scripts/sandbox";
+        system.emplace();
+        ASSERT_TRUE(system->ready()) << "the system's folders could not be made private";
+        system->addUser("alice", alice);
+    }
+
+    // Writes `text` as a unit file for unit-sandbox to read.
+    std::filesystem::path unitFile(const std::string& name, const std::string& text) const {
+        const auto path = std::filesystem::path("/tmp/units") / name;
+        EXPECT_TRUE(FileSystem::createDirectories(path.parent_path()));
+        EXPECT_TRUE(FileSystem::writeFileAtomically(path, text, 0644));
+        return path;
+    }
+
+    std::optional<corvantis::testing::PrivateSystem> system;
+    const corvantis::helper::HelperConfiguration defaults;
+};
+
+TEST_F(HardenedUnitsTest, TheHelperServesInItsUnitsSandbox) {
+    const platform::servicemanagement::SystemdJobPaths paths;
+    const platform::servicemanagement::SystemdJobInstaller installer(paths, platform::foundation::PosixProcessLauncher::shared());
+    const auto unit = unitFile("helper.service", installer.serviceUnitText(label, {alice}));
+    platform::servicemanagement::JobConfiguration configuration;
+    ASSERT_TRUE(
+        configuration.serve({"/usr/local/lib/corvantis-vpn/Resources", "/usr/local/lib/corvantis-vpn/corvantis-vpn", alice}));
+    ASSERT_TRUE(configuration.write(paths.configuration(label)));
+    ASSERT_TRUE(FileSystem::writeFileAtomically(defaults.resolver.etc, "nameserver 192.0.2.53\n", 0644));
+    ASSERT_TRUE(FileSystem::createDirectories(paths.socketFolder));
+    // Socket-activated, with nothing but what the unit and the installed configuration say.
+    corvantis::testbed::HelperDaemon daemon(corvantis::testing::helperProgram(), paths.socket(label), {},
+                                            {unitSandbox, unit.string()});
+    ::chmod(paths.socket(label).c_str(), 0666);  // the socket unit's SocketMode
+
+    // The resolver backup lives in the helper's own /tmp, and the restore replaces the file in /etc.
+    corvantis::testing::callUntilDone(paths.socket(label), HelperCall::backupResolvConf());
+    std::filesystem::remove(defaults.resolver.etc);
+    corvantis::testing::callUntilDone(paths.socket(label), HelperCall::restoreResolvConf());
+    const auto restored = FileSystem::readFile(defaults.resolver.etc);
+    EXPECT_EQ(restored ? restored.value() : "(none)", "nameserver 192.0.2.53\n");
+    EXPECT_FALSE(std::filesystem::exists(defaults.resolver.backup)) << "the backup is not in the system's /tmp";
+
+    // Launch at login for alice, written into her read-only-protected home as herself.
+    const auto message = corvantis::helper::HelperWireCodec::encodeCall(
+        HelperCall::runCommand(corvantis::helper::commandLine(corvantis::helper::AddLoginItem{}), true));
+    const auto asAlice =
+        corvantis::testing::runProgram({"/usr/bin/setpriv",
+                                        {"--reuid=" + std::to_string(alice), "--regid=" + std::to_string(alice), "--clear-groups",
+                                         CORVANTIS_HELPER_TEST_CLIENT, paths.socket(label).string(), message.dump()},
+                                        {}});
+    EXPECT_EQ(asAlice.exit.exitStatus, 0) << asAlice.standardError;
+    EXPECT_TRUE(eventually([] {
+        return std::filesystem::exists(std::filesystem::path("/home/alice/.config/autostart") /
+                                       corvantis::helper::LoginItem::entryName);
+    }));
+
+    // The kill switch writes the guard's key file, script and unit (starting it needs systemd).
+    const auto engage = corvantis::helper::commandLine(
+        corvantis::helper::EngageKillSwitch{*corvantis::helper::Ipv4Address::parse("192.0.2.1"),
+                                            "/usr/local/lib/corvantis-vpn/Resources/com.corvantis.CorvantisGuard.plist",
+                                            "/usr/local/lib/corvantis-vpn/Resources/corvantis_guard.sh"});
+    corvantis::testing::callUntilDone(paths.socket(label), HelperCall::runCommand(engage, true));
+    EXPECT_TRUE(std::filesystem::exists(defaults.guard.preferences));
+    EXPECT_TRUE(std::filesystem::exists(defaults.guard.unitFolder / "com.corvantis.CorvantisGuard.service"));
+}
+
+TEST_F(HardenedUnitsTest, TheGuardEnforcesInItsUnitsSandbox) {
+    ASSERT_TRUE(FileSystem::createDirectories(defaults.guard.preferences.parent_path()));
+    ASSERT_TRUE(FileSystem::writeFileAtomically(
+        defaults.guard.preferences,
+        corvantis::helper::GuardRules::keyFileText({*corvantis::helper::Ipv4Address::parse("192.0.2.1"), true, {}}), 0600));
+    const auto unit = unitFile("guard.service", corvantis::helper::KillSwitchGuard::unitText(defaults.guard.script));
+    const auto launcher = platform::foundation::PosixProcessLauncher::shared();
+    const auto guard =
+        launcher->launch({unitSandbox,
+                          {unit.string(), corvantis::testing::helperProgram().string(), "--guard",
+                           defaults.guard.preferences.string(), "--nft", "/usr/sbin/nft"},
+                          {}},
+                         {[](platform::foundation::OutputStream, std::string_view) {}, [](platform::foundation::ProcessExit) {}});
+    ASSERT_TRUE(guard);
+    EXPECT_TRUE(eventually([] {
+        return corvantis::testing::runProgram(
+                   {"/usr/sbin/nft", {"list", "table", "inet", corvantis::helper::GuardRules::tableName}, {}})
+            .exit.succeeded();
+    })) << "the guard put its table in place";
+    ASSERT_TRUE(launcher->signalProcessGroup(guard.value(), SIGTERM));
+}
+
+}  // namespace

@@ -1,0 +1,62 @@
+#include "PrivateSystem.hpp"
+
+#include "platform/foundation/FileSystem.hpp"
+
+#include <fstream>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace corvantis::testing {
+
+PrivateSystem::PrivateSystem(Scope scope, std::filesystem::path work) : work_(std::move(work)) {
+    if (scope == Scope::everything) {
+        if (::mount("private-tmp", "/tmp", "tmpfs", 0, "mode=1777") != 0) return;
+        mounted_.push_back("/tmp");
+        overlaid_ = {"/etc", "/var", "/home", "/root", "/usr/local"};
+    } else {
+        overlaid_ = {"/etc"};
+    }
+    for (const auto& folder : overlaid_) {
+        const auto name = folder.relative_path().string();
+        std::filesystem::create_directories(work_ / "upper" / name);
+        std::filesystem::create_directories(work_ / "work" / name);
+        const auto options = "lowerdir=" + folder.string() + ",upperdir=" + upper(folder).string() +
+                             ",workdir=" + (work_ / "work" / name).string();
+        if (::mount("private-system", folder.c_str(), "overlay", 0, options.c_str()) != 0) return;
+        mounted_.push_back(folder);
+    }
+    ready_ = true;
+}
+
+PrivateSystem::~PrivateSystem() {
+    for (auto folder = mounted_.rbegin(); folder != mounted_.rend(); ++folder) ::umount2(folder->c_str(), MNT_DETACH);
+}
+
+std::filesystem::path PrivateSystem::upper(const std::filesystem::path& folder) const {
+    return work_ / "upper" / folder.relative_path();
+}
+
+std::vector<std::filesystem::path> PrivateSystem::writtenFiles() const {
+    std::vector<std::filesystem::path> written;
+    for (const auto& folder : overlaid_) {
+        const auto root = upper(folder);
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+            struct stat status {};
+            if (::lstat(entry.path().c_str(), &status) != 0 || S_ISDIR(status.st_mode)) continue;
+            // A removed file of the real folder shows as a character device 0/0 (a whiteout).
+            if (S_ISCHR(status.st_mode) && status.st_rdev == 0) continue;
+            written.push_back(folder / std::filesystem::relative(entry.path(), root));
+        }
+    }
+    return written;
+}
+
+void PrivateSystem::addUser(const std::string& name, uid_t uid) const {
+    const auto home = std::filesystem::path("/home") / name;
+    std::ofstream("/etc/passwd", std::ios::app) << name << ":x:" << uid << ":" << uid << "::" << home.string() << ":/bin/sh\n";
+    std::filesystem::create_directories(home / ".config");
+    for (const auto& folder : {home, home / ".config"}) ::chown(folder.c_str(), uid, uid);
+}
+
+}  // namespace corvantis::testing
