@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <sstream>
 
 namespace platform::ui {
 
@@ -30,21 +29,7 @@ const std::string cancelTitle = "Cancel";
 // The height `text` takes in `label`'s font when its words wrap at `width`.
 double wrappedHeight(const std::string& text, const TextField& label, double width) {
     const TextAttributes attributes{label.font(), std::nullopt, std::nullopt, std::nullopt};
-    const double lineHeight = std::ceil(TextMeasurer::sizeOf("Ag", attributes).height);
-    std::istringstream words(text);
-    std::string line;
-    int lines = 0;
-    for (std::string word; words >> word;) {
-        const std::string longer = line.empty() ? word : line + " " + word;
-        if (!line.empty() && TextMeasurer::sizeOf(longer, attributes).width > width) {
-            ++lines;
-            line = word;
-        } else {
-            line = longer;
-        }
-    }
-    if (!line.empty()) ++lines;
-    return std::max(lines, 1) * lineHeight;
+    return std::ceil(TextMeasurer::wrappedSizeOf(text, attributes, width).height);
 }
 
 // In the application's face and text colour, as its windows are.
@@ -77,11 +62,13 @@ Alert::Alert()
 void Alert::setMessageText(std::string text) {
     messageText_ = std::move(text);
     messageLabel_->setStringValue(messageText_);
+    layout(panel_->frame().width());
 }
 
 void Alert::setInformativeText(std::string text) {
     informativeText_ = std::move(text);
     informativeLabel_->setStringValue(informativeText_);
+    layout(panel_->frame().width());
 }
 
 std::shared_ptr<Button> Alert::addButton(const std::string& title) {
@@ -104,6 +91,7 @@ std::shared_ptr<Button> Alert::addButton(const std::string& title) {
     if (buttons_.empty()) button->layer()->borderColor = Color::controlAccent();
     buttons_.push_back(button);
     panel_->contentView()->addSubview(button);
+    layout(panel_->frame().width());
     return button;
 }
 
