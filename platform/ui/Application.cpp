@@ -204,6 +204,7 @@ void Application::deactivate() {
 
 ModalResponse Application::runModal(Window& window) {
     const auto keepAlive = window.sharedWindow();
+    const auto interrupted = keyWindow();
     Window* const outerWindow = std::exchange(modalWindow_, &window);
     auto outerResponse = std::exchange(modalResponse_, std::nullopt);
     window.orderFront();
@@ -212,6 +213,8 @@ ModalResponse Application::runModal(Window& window) {
         handler(window);
     }
     window.orderOut();
+    // The window the session interrupted (a save panel asking about its folder) takes the keys back.
+    if (interrupted && interrupted.get() != &window && interrupted->isVisible()) interrupted->makeKey();
     const ModalResponse response = modalResponse_.value_or(ModalResponse::abort);
     modalWindow_ = outerWindow;
     modalResponse_ = std::move(outerResponse);

@@ -80,7 +80,7 @@ public:
     void setModalHandler(ModalHandler handler) { modalHandler_ = std::move(handler); }
     // Shows `window` modally and hands it to the modal handler. The response is what
     // `stopModal` was given during the session, or abort when it was not called (as when no
-    // handler is installed).
+    // handler is installed). The key window from before the session is key again after it.
     ModalResponse runModal(Window& window);
     // Ends the running modal session with `response`; nothing outside a session.
     void stopModal(ModalResponse response);
