@@ -2,7 +2,12 @@
 
 #include "platform/foundation/PosixProcessLauncher.hpp"
 
+#include <unistd.h>
+
 #include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
 
 namespace corvantis::testbed {
 
@@ -72,6 +77,15 @@ bool DesktopProgram::waitForExit(std::chrono::milliseconds timeout) const {
 
 void DesktopProgram::signal(int signal) const {
     if (pid_ > 0) (void)launcher_->signalProcessGroup(pid_, signal);
+}
+
+bool programExists(const std::string& program) {
+    const char* path = std::getenv("PATH");
+    std::stringstream folders(path != nullptr ? path : "");
+    for (std::string folder; std::getline(folders, folder, ':');) {
+        if (::access((std::filesystem::path(folder) / program).c_str(), X_OK) == 0) return true;
+    }
+    return false;
 }
 
 }  // namespace corvantis::testbed

@@ -56,4 +56,7 @@ private:
     pid_t pid_ = -1;
 };
 
+// Whether `program` is found in PATH, as a file one may run.
+bool programExists(const std::string& program);
+
 }  // namespace corvantis::testbed

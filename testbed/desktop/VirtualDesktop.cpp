@@ -5,12 +5,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -20,15 +16,6 @@ namespace {
 
 // The desktop's backdrop, so that the edges of windows show against it.
 constexpr unsigned long backdrop = 0x5b6b7f;
-
-bool inPath(const std::string& program) {
-    const char* path = std::getenv("PATH");
-    std::stringstream folders(path != nullptr ? path : "");
-    for (std::string folder; std::getline(folders, folder, ':');) {
-        if (::access((std::filesystem::path(folder) / program).c_str(), X_OK) == 0) return true;
-    }
-    return false;
-}
 
 std::string resourceName(Display* display, ::Window window) {
     XClassHint hint{};
@@ -92,7 +79,7 @@ std::optional<std::string> VirtualDesktop::unavailableReason(const Options& opti
     std::vector<std::string> programs{"Xvfb", "xdotool"};
     if (!options.trayEdge.empty()) programs.push_back("trayer");
     for (const auto& program : programs) {
-        if (!inPath(program)) return program + " is not installed (scripts/setup installs it)";
+        if (!programExists(program)) return program + " is not installed (scripts/setup installs it)";
     }
     return std::nullopt;
 }
