@@ -167,7 +167,7 @@ TEST_F(PopupOnTheDesktopTest, EscapeClosesThePopupThatOpensAtStartUpAndAClickOnT
     desktop->key("Escape");
     EXPECT_TRUE(VirtualDesktop::waitUntil([&] { return !popup().has_value(); })) << "the start-up popup stays open";
     desktop->click(desktop->options().width - 11, 11);
-    EXPECT_TRUE(VirtualDesktop::waitUntil([&] { return popup().has_value(); }));
+    EXPECT_TRUE(VirtualDesktop::waitUntil([&] { return popup().has_value(); })) << output();
     desktop->key("Escape");
     EXPECT_TRUE(VirtualDesktop::waitUntil([&] { return !popup().has_value(); }));
 }
@@ -177,9 +177,9 @@ TEST_F(PopupOnTheDesktopTest, TheLoginErrorSheetLiesOnThePopupTakesItsClicksAndK
     if (IsSkipped()) return;
     // Opened from the icon: a popup that closes when it loses the keys, unlike the start-up one.
     desktop->key("Escape");
-    ASSERT_TRUE(VirtualDesktop::waitUntil([&] { return !popup().has_value(); }));
+    ASSERT_TRUE(VirtualDesktop::waitUntil([&] { return !popup().has_value(); })) << output();
     desktop->click(desktop->options().width - 11, 11);
-    ASSERT_TRUE(VirtualDesktop::waitUntil([&] { return popup().has_value(); }));
+    ASSERT_TRUE(VirtualDesktop::waitUntil([&] { return popup().has_value(); })) << output();
     typeCredentials("wrong-password");
     desktop->key("Return");
     ASSERT_TRUE(waitForSheets(1)) << output();
