@@ -12,6 +12,7 @@
 #include "platform/ui/WindowStyleMask.hpp"
 
 #include <cmath>
+#include <utility>
 
 namespace corvantis {
 
@@ -50,6 +51,13 @@ void StatusPopupController::setup() {
     StatusPopup::setStatusItemButton(statusItem_->button());
     addEventMonitors();
     configurePanel();
+    const std::weak_ptr<StatusPopupController> weakSelf = sharedAs(this);
+    statusItem_->setPlacementObserver([weakSelf] {
+        if (const auto self = weakSelf.lock()) self->statusItemMoved();
+    });
+    panel_->escapePressed = [weakSelf] {
+        if (const auto self = weakSelf.lock()) self->escapePressed();
+    };
     panel_->setContentView(backgroundView_);
     backgroundView_->addSubview(containerView_);
     const auto size = contentView->frame().size;
@@ -165,26 +173,36 @@ void StatusPopupController::openPanel() {
     }
     setIsOpen(true);
     contentView->setHidden(false);
-    const auto placed = rectsForPanel();
-    if (placed.arrowPointsDown != backgroundView_->arrowPointsDown) {
-        backgroundView_->arrowPointsDown = placed.arrowPointsDown;
-        containerView_->resetConstraints();
-    }
-    const auto& panelRect = placed.panelRect;
     Application::shared().activate();
     panel_->setAlphaValue(0);
-    panel_->setFrame(panelRect, true, false);
-    repositionPopupArrow();
+    placePanel();
     panel_->makeKeyAndOrderFront();
-    panel_->setAlphaValue(1.0);
+    // Under an icon the tray has not placed yet the popup would point at nothing: it shows once
+    // the icon's place is known (see `statusItemMoved`).
+    waitingForIcon_ = !statusItem_->isPlaced();
+    if (!waitingForIcon_) panel_->setAlphaValue(1.0);
     isOpening = false;
     if (!isOpen_) return;
     if (didOpenPopup) didOpenPopup();
     panel_->makeKeyAndOrderFront();
 }
 
+void StatusPopupController::statusItemMoved() {
+    if (!isOpen_) return;
+    placePanel();
+    if (std::exchange(waitingForIcon_, false)) panel_->setAlphaValue(1.0);
+}
+
+void StatusPopupController::escapePressed() {
+    // Escape is the person closing the popup, also the one opened at start-up, which losing the
+    // keys leaves open.
+    isOpening = false;
+    if (isOpen_) closePopup();
+}
+
 void StatusPopupController::closePanel() {
     if (willClosePopup) willClosePopup();
+    waitingForIcon_ = false;
     setIsOpen(false);
     contentView->setHidden(true);
     const auto self = sharedAs(this);
@@ -249,6 +267,16 @@ StatusPopupLayout StatusPopupController::rectsForPanel() const {
     return StatusPopupLayout::place(screen->frame(), statusRect(), panel_->frame(), backgroundView_->arrowSize.height);
 }
 
+void StatusPopupController::placePanel() {
+    const auto placed = rectsForPanel();
+    if (placed.arrowPointsDown != backgroundView_->arrowPointsDown) {
+        backgroundView_->arrowPointsDown = placed.arrowPointsDown;
+        containerView_->resetConstraints();
+    }
+    panel_->setFrame(placed.panelRect, true, false);
+    repositionPopupArrow();
+}
+
 void StatusPopupController::repositionPopupArrow() {
     backgroundView_->setArrowX(StatusPopupLayout::arrowX(statusRect(), panel_->frame()));
 }
@@ -263,7 +291,16 @@ void StatusPopupController::windowDidResize(platform::ui::Window&) {
     repositionPopupArrow();
 }
 
+platform::ui::Rect StatusPopupController::windowWillPositionSheet(platform::ui::Window& window, platform::ui::Window&,
+                                                                  platform::ui::Rect rect) {
+    // A sheet hangs from the popup's body, not from the tip of its arrow.
+    if (!backgroundView_->arrowPointsDown) rect.origin.y = window.frame().height() - backgroundView_->arrowSize.height;
+    return rect;
+}
+
 void StatusPopupController::windowDidResignKey(platform::ui::Window&) {
+    // The popup's own sheet took the keys: it is part of the popup, which stays.
+    if (panel_->attachedSheet()) return;
     const auto& host = StatusPopupHost::current();
     const bool helperJustInstalled = host.helperJustInstalled && host.helperJustInstalled();
     const auto popupWindow = window();

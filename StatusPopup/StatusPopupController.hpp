@@ -19,8 +19,10 @@ namespace corvantis {
 // Owns the application's status item and the popup panel that hangs under it: builds the panel
 // and its views, turns clicks on the item into opening and closing (press to toggle, a press held
 // over 0.35 s closes on release, a right click offers "Quit"), places the panel under the icon,
-// opens it at once and fades it out on close. The panel is never ordered out: a closed popup is
-// the same panel at alpha 0 with its content hidden.
+// opens it at once and fades it out on close. An open popup follows its icon when the tray moves
+// it, and one opened before the tray has placed the icon (at start-up) shows once it has. Its
+// sheets hang from its body, and close and come back with it. The panel is never ordered out: a
+// closed popup is the same panel at alpha 0 with its content hidden.
 //
 // Made by `make`: the event monitors hold the controller weakly, which needs it in a shared
 // pointer first. It removes its monitors and its status item when released. Main queue only.
@@ -89,6 +91,8 @@ public:
     void windowWillClose(platform::ui::Window& window) override;
     void windowDidResize(platform::ui::Window& window) override;
     void windowDidResignKey(platform::ui::Window& window) override;
+    platform::ui::Rect windowWillPositionSheet(platform::ui::Window& window, platform::ui::Window& sheet,
+                                               platform::ui::Rect rect) override;
 
 private:
     explicit StatusPopupController(std::shared_ptr<platform::ui::View> contentView);
@@ -96,6 +100,11 @@ private:
     void addEventMonitors();
     void configurePanel();
     void closePanel();
+    // Puts the panel under (or over) the icon and points the arrow at it.
+    void placePanel();
+    // The tray placed or moved the icon: an open popup follows it, and shows if it waited for it.
+    void statusItemMoved();
+    void escapePressed();
     platform::ui::Rect statusRect() const;
     StatusPopupLayout rectsForPanel() const;
     // The status-bar window that the last press on the item reached.
@@ -110,6 +119,8 @@ private:
     std::shared_ptr<StatusPopupBackgroundView> backgroundView_;
     std::shared_ptr<StatusPopupContainerView> containerView_;
     bool isOpen_ = false;
+    // Open, but kept transparent until the tray has placed the icon.
+    bool waitingForIcon_ = false;
     std::optional<platform::ui::EventMonitor> mouseDownEventMonitor_;
     std::optional<platform::ui::EventMonitor> mouseUpEventMonitor_;
     std::optional<platform::ui::EventMonitor> mouseRightUpEventMonitor_;

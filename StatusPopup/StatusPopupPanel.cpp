@@ -4,6 +4,7 @@ namespace corvantis {
 
 void StatusPopupPanel::cancelOperation(platform::ui::Object*) {
     resignKey();
+    if (escapePressed) escapePressed();
 }
 
 }  // namespace corvantis

@@ -524,6 +524,9 @@ void AppDelegate::alert(const std::string& messageText, const std::string& infor
     const auto& loginView = MainWindow::shared().loginView;
     platform::ui::Window* window = loginView ? loginView->window() : nullptr;
     if (window == nullptr) return;
+    // A sheet shows only with its popup: a question asked while the popup is closed (a timeout,
+    // "Quit" from the item's menu) opens it, or nobody would see it.
+    if (const auto& popup = MainWindow::shared().popupController; popup && !popup->isOpen()) MainWindow::shared().show();
     sheet->beginSheetModal(*window, [completion = std::move(completion)](platform::ui::ModalResponse response) {
         MainWindow::shared().show();
         if (completion) completion(response == platform::ui::ModalResponse::alertFirstButtonReturn);

@@ -188,7 +188,11 @@ void ConnectView::reconnectToChosenServer() {
 void ConnectView::hide() {
     setAlphaValue(0.0);
     setHidden(true);
-    if (animationView) animationView->setAlphaValue(0.0);
+    if (animationView) {
+        animationView->setAlphaValue(0.0);
+        // Nobody sees the pulse now; showing the screen plays it again.
+        animationView->stop();
+    }
     if (btnConnect) btnConnect->setAlphaValue(0.0);
 }
 

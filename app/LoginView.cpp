@@ -196,7 +196,11 @@ void LoginView::show() {
 void LoginView::hide() {
     btnLogin->setTitle(logInTitle);
     setAlphaValue(0.0);
-    if (lottieLogo) lottieLogo->setAlphaValue(0.0);
+    if (lottieLogo) {
+        lottieLogo->setAlphaValue(0.0);
+        // Nobody sees the waves now; showing the screen plays them again.
+        lottieLogo->stop();
+    }
     setHidden(true);
     txtUsername->setHidden(true);
     txtPassword->setHidden(true);

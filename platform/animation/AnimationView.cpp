@@ -33,6 +33,10 @@ void AnimationView::interrupt() {
     if (auto completion = std::exchange(completion_, nullptr)) completion(false);
 }
 
+void AnimationView::stop() {
+    interrupt();
+}
+
 void AnimationView::play(Completion completion) {
     interrupt();
     ++playCount_;

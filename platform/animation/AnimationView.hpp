@@ -48,6 +48,9 @@ public:
 
     void play() { play(nullptr); }
     void play(Completion completion);
+    // Ends the play under way, as another play would (its completion hears false); the view then
+    // shows the scene's last frame and costs nothing to draw again.
+    void stop();
     bool isAnimationPlaying() const { return playing_; }
     // How many times play was asked for.
     int playCount() const { return playCount_; }

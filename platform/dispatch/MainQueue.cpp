@@ -1,5 +1,6 @@
 #include "platform/dispatch/MainQueue.hpp"
 
+#include <algorithm>
 #include <chrono>
 
 namespace platform::dispatch {
@@ -33,11 +34,43 @@ bool MainQueue::runOne() {
     return true;
 }
 
+void MainQueue::setIdleObserver(std::function<void()> observer) {
+    idleObserver_ = std::move(observer);
+}
+
+void MainQueue::workDone() {
+    if (pendingCount() != 0 || !idleObserver_) return;
+    const auto observer = idleObserver_;  // it may replace itself
+    perform(observer);
+}
+
+void MainQueue::setTicker(Duration interval, std::function<void()> tick) {
+    tick_ = std::move(tick);
+    tickInterval_ = interval;
+    nextTick_ = std::chrono::steady_clock::now() + interval;
+}
+
+bool MainQueue::runTickIfDue() {
+    if (!tick_) return false;
+    const auto now = std::chrono::steady_clock::now();
+    if (now < nextTick_) return false;
+    // Ticks missed behind slow work are one tick, not a burst.
+    nextTick_ = std::max(nextTick_ + tickInterval_, now);
+    const auto tick = tick_;  // it may replace itself
+    perform(tick);
+    return true;
+}
+
 void MainQueue::run() {
     for (;;) {
         {
             std::unique_lock lock(mutex_);
-            wake_.wait(lock, [&] { return stopRequested_ || !work_.empty(); });
+            const auto ready = [&] { return stopRequested_ || !work_.empty(); };
+            if (tick_) {
+                wake_.wait_until(lock, nextTick_, ready);
+            } else {
+                wake_.wait(lock, ready);
+            }
             // A stop asked for before the loop started counts too (a signal during start-up);
             // taking it here leaves the next run free to go on.
             if (stopRequested_) {
@@ -45,7 +78,9 @@ void MainQueue::run() {
                 return;
             }
         }
+        if (runTickIfDue()) continue;
         runOne();
+        workDone();
     }
 }
 
@@ -66,10 +101,19 @@ std::size_t MainQueue::drain() {
 bool MainQueue::runUntil(const std::function<bool()>& done, Duration timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
-        drain();
+        // `done` is asked after each item: work that keeps coming (a frame timer that cannot keep
+        // up) must not keep a nested loop from ending.
+        bool ran = false;
+        while (runOne()) {
+            ran = true;
+            if (done()) break;
+        }
+        if (ran) workDone();
+        runTickIfDue();
         if (done()) return true;
         std::unique_lock lock(mutex_);
-        if (!wake_.wait_until(lock, deadline, [&] { return !work_.empty(); })) {
+        const auto wakeAt = tick_ ? std::min(deadline, nextTick_) : deadline;
+        if (!wake_.wait_until(lock, wakeAt, [&] { return !work_.empty(); }) && wakeAt == deadline) {
             lock.unlock();
             return done();
         }

@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <tuple>
 #include <utility>
 
@@ -39,6 +40,8 @@ bool isStatusWindow(const ui::Window& window) {
 // window was last ordered front.
 using StackingRank = std::tuple<int, std::size_t, int>;
 StackingRank stackingRank(const ui::Window& window, const std::vector<std::shared_ptr<ui::Window>>& visible) {
+    // The window of a modal session waits for its answer on top of everything it interrupted.
+    if (&window == ui::Application::shared().modalWindow()) return {std::numeric_limits<int>::max(), 0, 0};
     const ui::Window* base = &window;
     while (base->sheetParent() != nullptr) base = base->sheetParent();
     const auto position = std::find_if(visible.begin(), visible.end(), [&](const auto& shown) { return shown.get() == base; });
@@ -84,19 +87,47 @@ void DisplayServer::attach() {
             if (!alive.expired()) processEvents();
         });
     });
-    frameTimer_ = dispatch::Timer::scheduledTimer(seconds(frameInterval), true, [this](dispatch::Timer&) {
+    // What work on the main queue changed (timers, network replies, input) is shown once the
+    // queue has nothing more to do; while frames play, the frame timer shows it instead.
+    Services::current().mainQueue()->setIdleObserver([this, alive] {
+        if (alive.expired() || playingFrames_) return;
         drawingDue_ = true;
-        processEvents();
+        sync();
     });
     drawingDue_ = true;
     sync();
 }
 
+void DisplayServer::updateFrameTimer() {
+    // Frames cost a picture each: they play only while something moves where it can be seen.
+    bool animating = false;
+    for (auto& [pointer, entry] : windows_) {
+        const auto window = entry.window.lock();
+        if (window && entry.native->isMapped() && renderer_.isAnimating(*window)) {
+            animating = true;
+            break;
+        }
+    }
+    if (animating == playingFrames_) return;
+    playingFrames_ = animating;
+    const auto queue = Services::current().mainQueue();
+    if (!animating) {
+        queue->setTicker({}, nullptr);
+        return;
+    }
+    // On the run loop itself: a frame wakes the main thread once, and nothing else.
+    queue->setTicker(seconds(frameInterval), [this] {
+        // Input comes through the descriptor watch; a frame only shows what changed.
+        drawingDue_ = true;
+        sync();
+    });
+}
+
 void DisplayServer::detach() {
     if (!attached_) return;
     attached_ = false;
-    if (frameTimer_) frameTimer_->invalidate();
-    frameTimer_.reset();
+    if (std::exchange(playingFrames_, false)) Services::current().mainQueue()->setTicker({}, nullptr);
+    Services::current().mainQueue()->setIdleObserver(nullptr);
     watch_.reset();
     ui::Application::shared().setModalHandler(nullptr);
     ui::Pasteboard::general()->setBridge(nullptr);
@@ -316,14 +347,18 @@ void DisplayServer::sync() {
     for (const auto& [rank, native] : order) stacked.push_back(native);
     restack(stacked);
 
+    // The X focus follows the key window, and comes back to it when its X window is mapped again
+    // (a popup reopened, a sheet shown with it): an unmapped window lost the focus to its parent.
     const auto key = application.keyWindow();
-    if (key != focused_.lock()) {
+    NativeWindow* const keyNative = key ? nativeWindow(*key) : nullptr;
+    const bool focusable = keyNative != nullptr && keyNative->isMapped();
+    if (key != focused_.lock() || focusable != focusGiven_) {
         focused_ = key;
-        if (key) {
-            if (NativeWindow* native = nativeWindow(*key)) native->focus();
-        }
+        focusGiven_ = focusable;
+        if (focusable) keyNative->focus();
     }
     if (tray_) tray_->sync();
+    updateFrameTimer();
     XFlush(connection_->display());
 }
 
@@ -349,10 +384,18 @@ void DisplayServer::restack(const std::vector<NativeWindow*>& order) {
 void DisplayServer::runModal(ui::Window& window) {
     auto& application = ui::Application::shared();
     if (window.frame().origin == ui::Point{}) {
-        // A window nobody placed opens in the middle of the screen, a little above centre.
+        // A window nobody placed opens over the window it interrupts (a save panel asking about
+        // its folder), else in the middle of the screen, a little above centre.
         const ui::Rect frame = window.frame();
-        window.setFrameOrigin(
-            {std::round((connection_->width() - frame.width()) / 2), std::round((connection_->height() - frame.height()) * 0.6)});
+        const auto interrupted = application.keyWindow();
+        if (interrupted && interrupted.get() != &window && nativeWindow(*interrupted) != nullptr) {
+            const ui::Rect over = interrupted->frame();
+            const double x = std::max(0.0, std::min(over.midX() - frame.width() / 2, connection_->width() - frame.width()));
+            window.setFrameOrigin({std::round(x), std::round(over.maxY() - frame.height())});
+        } else {
+            window.setFrameOrigin({std::round((connection_->width() - frame.width()) / 2),
+                                   std::round((connection_->height() - frame.height()) * 0.6)});
+        }
     }
     window.makeKey();
     const auto ended = [&] { return application.isModalSessionStopped() || !window.isVisible() || application.isTerminated(); };

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "platform/dispatch/DescriptorWatch.hpp"
-#include "platform/dispatch/Timer.hpp"
 #include "platform/display/MenuPresenter.hpp"
 #include "platform/display/NativeWindow.hpp"
 #include "platform/display/Tray.hpp"
@@ -23,9 +22,10 @@ namespace platform::display {
 // kept in line with it (position, size, alpha, stacking, the key window's focus) and drawn again
 // through the renderer when anything visible changed; X input becomes the layer's events; the
 // pasteboard is the X clipboard; modal sessions wait for the person; menus pop up; the status
-// items go to the tray. The X connection's descriptor is watched by the main queue, and a frame
-// timer on it picks up changes that came from elsewhere (timers, network replies) and plays
-// animations. Main thread only; one per process.
+// items go to the tray. The X connection's descriptor is watched by the main queue; what other
+// work changed (timers, network replies) is drawn once the main queue falls idle, and a frame
+// timer plays animations only while one runs in a mapped window, so that an application nobody
+// looks at does no work. Main thread only; one per process.
 class DisplayServer {
 public:
     // Seconds between two looks at the windows.
@@ -46,6 +46,8 @@ public:
     XConnection& connection() { return *connection_; }
     render::ViewTreeRenderer& renderer() { return renderer_; }
     const Tray* tray() const { return tray_.get(); }
+    // Whether frames play now, on the frame timer.
+    bool isPlayingFrames() const { return playingFrames_; }
     // The X window showing `window`; none while it has none.
     NativeWindow* nativeWindow(const ui::Window& window);
 
@@ -74,6 +76,8 @@ private:
     NativeWindow* nativeWindowFor(::Window id);
     std::shared_ptr<ui::Window> sharedWindow(NativeWindow& native);
     void runModal(ui::Window& window);
+    // Plays frames (a ticker on the main queue) while something animates in a mapped window.
+    void updateFrameTimer();
     void restack(const std::vector<NativeWindow*>& order);
 
     struct Entry {
@@ -91,11 +95,13 @@ private:
     std::map<const ui::Window*, Entry> windows_;
     std::vector<::Window> stacking_;
     std::weak_ptr<ui::Window> focused_;
+    // Whether `focused_`'s X window was mapped when it was given the focus.
+    bool focusGiven_ = false;
     std::unique_ptr<dispatch::DescriptorWatch> watch_;
-    std::shared_ptr<dispatch::Timer> frameTimer_;
     std::deque<XEvent> queued_;
     std::map<int, EventFilter> filters_;
     int lastFilter_ = 0;
+    bool playingFrames_ = false;
     bool focusCheckDue_ = false;
     bool drawingDue_ = false;
     bool attached_ = false;

@@ -14,6 +14,7 @@
 #include <cairo.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -31,13 +32,14 @@ bool isOverrideRedirect(const ui::Window& window) {
            window.sheetParent() != nullptr;
 }
 
-struct SurfaceDeleter {
-    void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
-};
 struct ContextDeleter {
     void operator()(cairo_t* cr) const { cairo_destroy(cr); }
 };
 }  // namespace
+
+void NativeWindow::SurfaceDeleter::operator()(cairo_surface_t* surface) const {
+    cairo_surface_destroy(surface);
+}
 
 NativeWindow::NativeWindow(XConnection& connection, ui::Window& window, bool embedded)
     : connection_(connection), window_(window), embedded_(embedded) {
@@ -106,7 +108,7 @@ bool NativeWindow::update() {
     Display* display = connection_.display();
     bool redraw = false;
     const bool visible = window_.isVisible();
-    const bool transparent = window_.alphaValue() <= 0;
+    const bool transparent = window_.visibleAlphaValue() <= 0;
     applyInputShape(!transparent);
     if (argb_) applyOpacity();
     if (embedded_) return false;
@@ -142,7 +144,11 @@ bool NativeWindow::update() {
 void NativeWindow::applyOpacity() {
     // The compositor blends the window at this opacity; while a fade runs it follows the fade.
     const auto now = Services::current().clock()->now();
-    const double alpha = std::clamp(ui::AnimationLog::shared().presentedAlpha(&window_, window_.alphaValue(), now), 0.0, 1.0);
+    double alpha = 1;
+    // A sheet fades with the window it belongs to.
+    for (const ui::Window* shown = &window_; shown != nullptr; shown = shown->sheetParent()) {
+        alpha *= std::clamp(ui::AnimationLog::shared().presentedAlpha(shown, shown->alphaValue(), now), 0.0, 1.0);
+    }
     const auto opacity = static_cast<unsigned long>(alpha * 0xFFFFFFFFu);
     if (opacity == opacity_) return;
     opacity_ = opacity;
@@ -167,26 +173,43 @@ void NativeWindow::draw(render::ViewTreeRenderer& renderer) {
     if (!mapped_ || !geometry_) return;
     const int width = geometry_->width;
     const int height = geometry_->height;
-    std::unique_ptr<cairo_surface_t, SurfaceDeleter> picture(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
-    {
-        std::unique_ptr<cairo_t, ContextDeleter> cr(cairo_create(picture.get()));
-        renderer.render(window_, cr.get(), 1.0);
+    // The picture is kept: when only animations in place changed, only their part is drawn again
+    // and sent, so that a playing scene costs what it covers, not the whole window.
+    std::optional<ui::Rect> area = renderer.changedArea(window_);
+    if (!picture_ || cairo_image_surface_get_width(picture_.get()) != width ||
+        cairo_image_surface_get_height(picture_.get()) != height) {
+        picture_.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
+        backed_.reset();
+        area.reset();
     }
-    cairo_surface_flush(picture.get());
-    cairo_surface_t* shown = picture.get();
-    std::unique_ptr<cairo_surface_t, SurfaceDeleter> backed;
+    const int left = area ? std::clamp(static_cast<int>(area->minX()), 0, width) : 0;
+    const int top = area ? std::clamp(static_cast<int>(area->minY()), 0, height) : 0;
+    const int right = area ? std::clamp(static_cast<int>(std::ceil(area->maxX())), left, width) : width;
+    const int bottom = area ? std::clamp(static_cast<int>(std::ceil(area->maxY())), top, height) : height;
+    if (right <= left || bottom <= top) return;
+    {
+        std::unique_ptr<cairo_t, ContextDeleter> cr(cairo_create(picture_.get()));
+        renderer.render(window_, cr.get(), 1.0,
+                        area ? std::optional<ui::Rect>(ui::Rect(left, top, right - left, bottom - top)) : std::nullopt);
+    }
+    cairo_surface_flush(picture_.get());
+    cairo_surface_t* shown = picture_.get();
     if (!argb_ && !window_.isOpaque()) {
-        applyShapeFromAlpha(cairo_image_surface_get_data(picture.get()), width, height,
-                            cairo_image_surface_get_stride(picture.get()));
-        backed.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height));
-        std::unique_ptr<cairo_t, ContextDeleter> cr(cairo_create(backed.get()));
+        applyShapeFromAlpha(cairo_image_surface_get_data(picture_.get()), width, height,
+                            cairo_image_surface_get_stride(picture_.get()),
+                            XRectangle{static_cast<short>(left), static_cast<short>(top),
+                                       static_cast<unsigned short>(right - left), static_cast<unsigned short>(bottom - top)});
+        if (!backed_) backed_.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height));
+        std::unique_ptr<cairo_t, ContextDeleter> cr(cairo_create(backed_.get()));
+        cairo_rectangle(cr.get(), left, top, right - left, bottom - top);
+        cairo_clip(cr.get());
         cairo_set_source_rgb(cr.get(), backdropGrey, backdropGrey, backdropGrey);
         cairo_paint(cr.get());
-        cairo_set_source_surface(cr.get(), picture.get(), 0, 0);
+        cairo_set_source_surface(cr.get(), picture_.get(), 0, 0);
         cairo_paint(cr.get());
         cr.reset();
-        cairo_surface_flush(backed.get());
-        shown = backed.get();
+        cairo_surface_flush(backed_.get());
+        shown = backed_.get();
     }
     // Cairo's ARGB32 and RGB24 rows are the 32-bit ZPixmap layout of both 24- and 32-bit visuals.
     Display* display = connection_.display();
@@ -194,20 +217,29 @@ void NativeWindow::draw(render::ViewTreeRenderer& renderer) {
                                  reinterpret_cast<char*>(cairo_image_surface_get_data(shown)), static_cast<unsigned>(width),
                                  static_cast<unsigned>(height), 32, cairo_image_surface_get_stride(shown));
     if (image == nullptr) return;
-    XPutImage(display, id_, gc_, image, 0, 0, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    XPutImage(display, id_, gc_, image, left, top, left, top, static_cast<unsigned>(right - left),
+              static_cast<unsigned>(bottom - top));
     image->data = nullptr;  // the surface owns the pixels
     XDestroyImage(image);
 }
 
-void NativeWindow::applyShapeFromAlpha(const unsigned char* pixels, int width, int height, int stride) {
-    // One bit per pixel, set where the picture is at least half opaque.
+void NativeWindow::applyShapeFromAlpha(const unsigned char* pixels, int width, int height, int stride, XRectangle drawn) {
+    // One bit per pixel, set where the picture is at least half opaque; only the part drawn again
+    // can have changed.
     const int bytesPerRow = (width + 7) / 8;
-    std::vector<char> bits(static_cast<std::size_t>(bytesPerRow * height), 0);
-    for (int y = 0; y < height; ++y) {
+    const auto size = static_cast<std::size_t>(bytesPerRow * height);
+    std::vector<char> bits = shapeBits_.size() == size ? shapeBits_ : std::vector<char>(size, 0);
+    if (shapeBits_.size() != size) drawn = {0, 0, static_cast<unsigned short>(width), static_cast<unsigned short>(height)};
+    const int firstByte = drawn.x / 8;
+    const int endByte = (drawn.x + drawn.width + 7) / 8;
+    for (int y = drawn.y; y < drawn.y + drawn.height; ++y) {
         const auto* row = reinterpret_cast<const std::uint32_t*>(pixels + static_cast<std::ptrdiff_t>(y) * stride);
-        for (int x = 0; x < width; ++x) {
-            if ((row[x] >> 24) >= 0x80)
-                bits[static_cast<std::size_t>(y * bytesPerRow + x / 8)] |= static_cast<char>(1 << (x % 8));
+        char* const out = bits.data() + static_cast<std::ptrdiff_t>(y) * bytesPerRow;
+        for (int byte = firstByte; byte < endByte; ++byte) {
+            unsigned value = 0;
+            const int end = std::min(8, width - byte * 8);
+            for (int bit = 0; bit < end; ++bit) value |= static_cast<unsigned>((row[byte * 8 + bit] >> 31) & 1u) << bit;
+            out[byte] = static_cast<char>(value);
         }
     }
     // Setting a shape exposes the window again: only a new outline is worth that redraw.

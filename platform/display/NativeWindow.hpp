@@ -4,6 +4,7 @@
 #include "platform/ui/Window.hpp"
 
 #include <X11/Xlib.h>
+#include <cairo.h>
 
 #include <memory>
 #include <optional>
@@ -56,10 +57,16 @@ public:
     void focus();
 
 private:
+    struct SurfaceDeleter {
+        void operator()(cairo_surface_t* surface) const;
+    };
+    using Surface = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
+
     void applyInputShape(bool acceptsInput);
     void applyOpacity();
     void setWindowType();
-    void applyShapeFromAlpha(const unsigned char* pixels, int width, int height, int stride);
+    // Cuts the window to the opaque pixels of its picture, of which the `drawn` part is new.
+    void applyShapeFromAlpha(const unsigned char* pixels, int width, int height, int stride, XRectangle drawn);
 
     XConnection& connection_;
     ui::Window& window_;
@@ -79,6 +86,9 @@ private:
     std::string cursorName_;
     Cursor cursor_ = None;
     GC gc_ = nullptr;
+    // The last picture, and the same over the opaque backdrop where that is shown.
+    Surface picture_;
+    Surface backed_;
 };
 
 }  // namespace platform::display

@@ -126,9 +126,15 @@ void SavePanelPresenter::furnish(const std::shared_ptr<ui::SavePanel>& panel) {
         if (const auto shown = weakPanel.lock()) shown->cancel();
     });
     const auto target = std::static_pointer_cast<ui::Responder>(panel);
-    content->addSubview(button("Save", {width - margin - buttonWidth, margin, buttonWidth, buttonHeight}, saveAction, target));
-    content->addSubview(
-        button("Cancel", {width - margin - 2 * buttonWidth - 12, margin, buttonWidth, buttonHeight}, cancelAction, target));
+    // Return saves and Escape cancels, as in every dialog.
+    auto save = button("Save", {width - margin - buttonWidth, margin, buttonWidth, buttonHeight}, saveAction, target);
+    save->setKeyEquivalent("\r");
+    save->layer()->borderColor = ui::Color::controlAccent();
+    auto cancel =
+        button("Cancel", {width - margin - 2 * buttonWidth - 12, margin, buttonWidth, buttonHeight}, cancelAction, target);
+    cancel->setKeyEquivalent("\x1b");
+    content->addSubview(save);
+    content->addSubview(cancel);
 }
 
 }  // namespace platform::display

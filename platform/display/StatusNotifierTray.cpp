@@ -2,6 +2,7 @@
 
 #include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/display/XConnection.hpp"
+#include "platform/foundation/ResourceDirectory.hpp"
 #include "platform/ui/Application.hpp"
 #include "platform/ui/Event.hpp"
 #include "platform/ui/Image.hpp"
@@ -28,6 +29,7 @@ const sd_bus_vtable itemVtable[] = {
     SD_BUS_PROPERTY("Status", "s", nullptr, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
     SD_BUS_PROPERTY("WindowId", "i", nullptr, 0, SD_BUS_VTABLE_PROPERTY_CONST),
     SD_BUS_PROPERTY("IconName", "s", nullptr, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
+    SD_BUS_PROPERTY("IconThemePath", "s", nullptr, 0, SD_BUS_VTABLE_PROPERTY_CONST),
     SD_BUS_PROPERTY("IconPixmap", "a(iiay)", nullptr, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
     SD_BUS_PROPERTY("ToolTip", "(sa(iiay)ss)", nullptr, 0, SD_BUS_VTABLE_PROPERTY_EMITS_CHANGE),
     SD_BUS_PROPERTY("ItemIsMenu", "b", nullptr, 0, SD_BUS_VTABLE_PROPERTY_CONST),
@@ -58,6 +60,12 @@ std::vector<sd_bus_vtable> vtableWithHandlers(sd_bus_property_get_t getter, sd_b
     return table;
 }
 
+// The folder of the application's images: hosts that look icons up by name find the status
+// item's own SVG there, drawn at the panel's size.
+std::filesystem::path iconFolder() {
+    return foundation::resourceDirectory() / "images";
+}
+
 std::vector<sd_bus_vtable>& vtable() {
     static std::vector<sd_bus_vtable> table;
     return table;
@@ -78,6 +86,17 @@ int appendPixmaps(sd_bus_message* reply, const std::optional<StatusNotifierTray:
     return sd_bus_message_close_container(reply);
 }
 }  // namespace
+
+std::string StatusNotifierTray::iconName() const {
+    // Named after the item's image when that image is one of the application's own files, so
+    // that a host that looks icons up (and a theme that replaces them) draws it at its own size;
+    // hosts that cannot take the pixmap.
+    const auto current = item();
+    const auto image = current ? current->image() : nullptr;
+    if (!image || image->name().empty()) return {};
+    std::error_code error;
+    return std::filesystem::is_regular_file(iconFolder() / (image->name() + ".svg"), error) ? image->name() : std::string{};
+}
 
 StatusNotifierTray::Pixmap StatusNotifierTray::pixmap(const ui::Image& image) {
     Pixmap pixmap{image.pixelsWide(), image.pixelsHigh(), {}};
@@ -115,6 +134,7 @@ StatusNotifierTray::StatusNotifierTray(std::unique_ptr<SessionBus> bus, XConnect
 
 StatusNotifierTray::~StatusNotifierTray() {
     ui::StatusBar::system().setItemPlacer(nullptr);
+    sd_bus_slot_unref(registerSlot_);
     sd_bus_slot_unref(matchSlot_);
     sd_bus_slot_unref(objectSlot_);
     sd_bus_release_name(bus_->bus(), serviceName_.c_str());
@@ -122,9 +142,64 @@ StatusNotifierTray::~StatusNotifierTray() {
 
 void StatusNotifierTray::registerWithWatcher() {
     // Asynchronous: the watcher calls us back for our properties before it answers.
-    sd_bus_call_method_async(bus_->bus(), nullptr, watcherName, "/StatusNotifierWatcher", watcherName,
-                             "RegisterStatusNotifierItem", nullptr, nullptr, "s", serviceName_.c_str());
+    sd_bus_slot_unref(registerSlot_);
+    sd_bus_call_method_async(bus_->bus(), &registerSlot_, watcherName, "/StatusNotifierWatcher", watcherName,
+                             "RegisterStatusNotifierItem", registered, this, "s", serviceName_.c_str());
     sd_bus_flush(bus_->bus());
+}
+
+int StatusNotifierTray::registered(sd_bus_message* reply, void* userdata, sd_bus_error*) {
+    auto& tray = *static_cast<StatusNotifierTray*>(userdata);
+    // A host shows the item now, but no host says where: until a click tells, the item counts as
+    // standing at the end of the host's panel, where panels keep their trays.
+    if (sd_bus_message_is_method_error(reply, nullptr) || tray.placed_) return 0;
+    if (const auto panel = tray.panel()) {
+        const int thickness = static_cast<int>(ui::StatusBar::system().thickness());
+        const bool across = panel->width >= panel->height;
+        const int x = across ? panel->x + panel->width - thickness / 2 : panel->x + panel->width / 2;
+        const int y = across ? panel->y + panel->height / 2 : panel->y + panel->height - thickness / 2;
+        tray.placeAt(x, y);
+    }
+    return 0;
+}
+
+std::optional<XRectangle> StatusNotifierTray::panel() const {
+    // The host's panel is what lies outside the work area along one edge of the screen.
+    const auto area = workArea();
+    if (!area) return std::nullopt;
+    const int width = connection_.width();
+    const int height = connection_.height();
+    const int areaRight = area->x + area->width;
+    const int areaBottom = area->y + area->height;
+    const auto strip = [](int x, int y, int w, int h) {
+        return XRectangle{static_cast<short>(x), static_cast<short>(y), static_cast<unsigned short>(w),
+                          static_cast<unsigned short>(h)};
+    };
+    if (areaBottom < height) return strip(0, areaBottom, width, height - areaBottom);
+    if (area->y > 0) return strip(0, 0, width, area->y);
+    if (area->x > 0) return strip(0, 0, area->x, height);
+    if (areaRight < width) return strip(areaRight, 0, width - areaRight, height);
+    return std::nullopt;
+}
+
+std::optional<XRectangle> StatusNotifierTray::workArea() const {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    std::optional<XRectangle> area;
+    if (XGetWindowProperty(connection_.display(), connection_.root(), connection_.atom("_NET_WORKAREA"), 0, 4, False, XA_CARDINAL,
+                           &type, &format, &count, &remaining, &data) == Success &&
+        data != nullptr) {
+        if (count >= 4 && format == 32) {
+            const auto* values = reinterpret_cast<const long*>(data);
+            area = XRectangle{static_cast<short>(values[0]), static_cast<short>(values[1]),
+                              static_cast<unsigned short>(values[2]), static_cast<unsigned short>(values[3])};
+        }
+        XFree(data);
+    }
+    return area;
 }
 
 std::shared_ptr<ui::StatusItem> StatusNotifierTray::item() const {
@@ -157,27 +232,16 @@ void StatusNotifierTray::placeAt(int x, int y) {
     int height = static_cast<int>(thickness);
     // The host's panel is what lies outside the work area: the item spans the panel's thickness
     // there, so that the popup opens just past the panel's edge.
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(connection_.display(), connection_.root(), connection_.atom("_NET_WORKAREA"), 0, 4, False, XA_CARDINAL,
-                           &type, &format, &count, &remaining, &data) == Success &&
-        data != nullptr) {
-        if (count >= 4 && format == 32) {
-            const auto* area = reinterpret_cast<const long*>(data);
-            const int areaTop = static_cast<int>(area[1]);
-            const int areaBottom = static_cast<int>(area[1] + area[3]);
-            if (y < areaTop) {
-                top = 0;
-                height = areaTop;
-            } else if (y >= areaBottom) {
-                top = areaBottom;
-                height = connection_.height() - areaBottom;
-            }
+    if (const auto area = workArea()) {
+        const int areaTop = area->y;
+        const int areaBottom = area->y + area->height;
+        if (y < areaTop) {
+            top = 0;
+            height = areaTop;
+        } else if (y >= areaBottom) {
+            top = areaBottom;
+            height = connection_.height() - areaBottom;
         }
-        XFree(data);
     }
     placed_ = connection_.fromX(x - width / 2, top, width, std::max(height, 1));
     ui::StatusBar::system().layoutItems();
@@ -214,7 +278,8 @@ int StatusNotifierTray::getProperty(sd_bus*, const char*, const char*, const cha
     if (name == "Title") return sd_bus_message_append(reply, "s", title.c_str());
     if (name == "Status") return sd_bus_message_append(reply, "s", "Active");
     if (name == "WindowId") return sd_bus_message_append(reply, "i", 0);
-    if (name == "IconName") return sd_bus_message_append(reply, "s", "");
+    if (name == "IconName") return sd_bus_message_append(reply, "s", tray.iconName().c_str());
+    if (name == "IconThemePath") return sd_bus_message_append(reply, "s", iconFolder().c_str());
     if (name == "ItemIsMenu") return sd_bus_message_append(reply, "b", 0);
     std::optional<Pixmap> icon;
     if (current && current->image()) icon = pixmap(*current->image());

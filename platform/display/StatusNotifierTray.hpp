@@ -24,10 +24,13 @@ class XConnection;
 // The first status item as a StatusNotifierItem on the session bus, for desktops whose panel
 // hosts items over D-Bus (KDE, XFCE, Cinnamon, LXQt, GNOME with the AppIndicator extension).
 // The item registers with org.kde.StatusNotifierWatcher, and again whenever a watcher appears;
-// it serves its id, title, status, icon (as a pixmap drawn from the item's image) and tooltip,
-// and says NewIcon when the image changes. Activate(x, y) becomes a left press and release on
-// the item's button where the host was clicked (the host gives no times, so it is a short press),
-// ContextMenu(x, y) a right release there. Main thread only.
+// it serves its id, title, status, icon (by name, from the application's images folder given as
+// the icon theme path, and as a pixmap drawn from the item's image) and tooltip, and says
+// NewIcon when the image changes. Once registered, the item is placed at the end of the host's
+// panel (the edge the work area leaves out), where trays sit, until a click says where it is.
+// Activate(x, y) becomes a left press and release on the item's button where the host was
+// clicked (the host gives no times, so it is a short press), ContextMenu(x, y) a right release
+// there. Main thread only.
 class StatusNotifierTray final : public Tray {
 public:
     static constexpr const char* watcherName = "org.kde.StatusNotifierWatcher";
@@ -51,6 +54,8 @@ public:
         std::vector<std::uint8_t> argb;
     };
     static Pixmap pixmap(const ui::Image& image);
+    // The icon's name for hosts that look it up; empty when the image has no file of its own.
+    std::string iconName() const;
 
 private:
     StatusNotifierTray(std::unique_ptr<SessionBus> bus, XConnection& connection, std::string serviceName);
@@ -59,6 +64,9 @@ private:
     // The host was clicked at (x, y) on the screen (X's coordinates): the item is placed there.
     void placeAt(int x, int y);
     void click(int x, int y, bool contextMenu);
+    // The screen's work area and the panel beside it, X's coordinates; none when no desktop says.
+    std::optional<XRectangle> workArea() const;
+    std::optional<XRectangle> panel() const;
 
     static int getProperty(sd_bus* bus, const char* path, const char* interface, const char* property, sd_bus_message* reply,
                            void* userdata, sd_bus_error* error);
@@ -66,12 +74,14 @@ private:
     static int contextMenu(sd_bus_message* message, void* userdata, sd_bus_error* error);
     static int ignoreCall(sd_bus_message* message, void* userdata, sd_bus_error* error);
     static int watcherChanged(sd_bus_message* message, void* userdata, sd_bus_error* error);
+    static int registered(sd_bus_message* reply, void* userdata, sd_bus_error* error);
 
     std::unique_ptr<SessionBus> bus_;
     XConnection& connection_;
     std::string serviceName_;
     sd_bus_slot* objectSlot_ = nullptr;
     sd_bus_slot* matchSlot_ = nullptr;
+    sd_bus_slot* registerSlot_ = nullptr;  // the registration's pending reply
     std::shared_ptr<void> lifetime_ = std::make_shared<int>(0);
     std::shared_ptr<const ui::Image> shownImage_;
     std::string shownTitle_;

@@ -79,7 +79,25 @@ void XEmbedTray::dock(NativeWindow& window) {
     XFlush(connection_.display());
 }
 
+void XEmbedTray::watchAncestors(::Window window) {
+    // Panels move their own windows (to the screen's edge, when others join them) without a word
+    // to the icons inside: the moves of every window above an icon are watched.
+    Display* display = connection_.display();
+    for (;;) {
+        ::Window root = None;
+        ::Window parent = None;
+        ::Window* children = nullptr;
+        unsigned count = 0;
+        if (XQueryTree(display, window, &root, &parent, &children, &count) == 0) return;
+        if (children != nullptr) XFree(children);
+        if (parent == None || parent == root) return;
+        if (ancestors_.insert(parent).second) XSelectInput(display, parent, StructureNotifyMask);
+        window = parent;
+    }
+}
+
 void XEmbedTray::placed(NativeWindow& window) {
+    watchAncestors(window.id());
     XWindowAttributes attributes;
     if (!XGetWindowAttributes(connection_.display(), window.id(), &attributes)) return;
     int x = 0;
@@ -100,6 +118,11 @@ bool XEmbedTray::handle(const XEvent& event) {
         for (const auto& [id, window] : docked_) dock(*window);
         return true;
     }
+    if (event.type == ConfigureNotify && ancestors_.contains(event.xconfigure.window)) {
+        for (const auto& [id, window] : docked_) placed(*window);
+        return true;
+    }
+    if (event.type == DestroyNotify && ancestors_.erase(event.xdestroywindow.window) > 0) return true;
     const auto found = docked_.find(event.xany.window);
     if (found == docked_.end()) return false;
     NativeWindow& window = *found->second;

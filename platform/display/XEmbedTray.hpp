@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 
 namespace platform::ui {
 class StatusItem;
@@ -19,8 +20,9 @@ class XConnection;
 
 // The status items embedded in the system tray of the screen (the manager owning
 // `_NET_SYSTEM_TRAY_S<screen>`) by the XEmbed protocol: each item's window is docked, the manager
-// places and maps it, and its real rectangle on the screen becomes the item's frame. A manager
-// that starts again gets the items docked again. Main thread only.
+// places and maps it, and its real rectangle on the screen becomes the item's frame, also when
+// the tray moves the windows that hold it. A manager that starts again gets the items docked
+// again. Main thread only.
 class XEmbedTray final : public Tray {
 public:
     explicit XEmbedTray(XConnection& connection);
@@ -38,10 +40,13 @@ public:
 private:
     void dock(NativeWindow& window);
     void placed(NativeWindow& window);
+    void watchAncestors(::Window window);
 
     XConnection& connection_;
     std::map<::Window, NativeWindow*> docked_;
     std::map<const ui::StatusItem*, ui::Rect> places_;
+    // The tray's windows that hold the icons, whose moves move the icons.
+    std::set<::Window> ancestors_;
 };
 
 }  // namespace platform::display

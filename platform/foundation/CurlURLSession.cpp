@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <ifaddrs.h>
+#include <limits>
 #include <net/if.h>
 #include <netinet/in.h>
 
@@ -412,7 +413,12 @@ void CurlURLSession::run() {
         int active = 0;
         curl_multi_perform(multi, &active);
         finishDone();
-        curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+        // Without transfers only a wake-up (a new task, a cancel, the end) has anything to say:
+        // an idle application must not wake for nothing.
+        long due = -1;
+        curl_multi_timeout(multi, &due);
+        const int wait = active == 0 ? std::numeric_limits<int>::max() : static_cast<int>(due < 0 ? 1000 : std::min(due, 1000L));
+        curl_multi_poll(multi, nullptr, 0, wait, nullptr);
     }
     for (const auto& transfer : running_) {
         curl_multi_remove_handle(multi, transfer->easy());

@@ -1,6 +1,6 @@
 #include "platform/render/CairoGraphicsContext.hpp"
 
-#include "platform/render/ImageSurface.hpp"
+#include "platform/render/ImageSurfaceCache.hpp"
 #include "platform/render/TextLayout.hpp"
 
 #include <pango/pangocairo.h>
@@ -90,11 +90,11 @@ void CairoGraphicsContext::originAtTopLeft(cairo_t* cr, const ui::Rect& rect) {
 
 void CairoGraphicsContext::draw(std::shared_ptr<const ui::Image> image, const ui::Rect& rect) {
     if (!image || image->pixelsWide() == 0 || image->pixelsHigh() == 0 || rect.width() <= 0 || rect.height() <= 0) return;
-    const ImageSurface surface(*image);
+    cairo_surface_t* const surface = ImageSurfaceCache::shared().surfaceOf(image);
     cairo_save(cr_);
     originAtTopLeft(cr_, rect);
     cairo_scale(cr_, rect.width() / image->pixelsWide(), rect.height() / image->pixelsHigh());
-    cairo_set_source_surface(cr_, surface.surface(), 0, 0);
+    cairo_set_source_surface(cr_, surface, 0, 0);
     cairo_pattern_set_filter(cairo_get_source(cr_), CAIRO_FILTER_GOOD);
     cairo_pattern_set_extend(cairo_get_source(cr_), CAIRO_EXTEND_PAD);
     cairo_rectangle(cr_, 0, 0, image->pixelsWide(), image->pixelsHigh());

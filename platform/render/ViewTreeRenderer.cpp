@@ -11,6 +11,7 @@
 #include "platform/ui/View.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <optional>
 #include <string>
@@ -39,6 +40,15 @@ bool intersectsClip(cairo_t* cr, const ui::Rect& bounds) {
     double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
     cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
     return bounds.minX() < x2 && bounds.maxX() > x1 && bounds.minY() < y2 && bounds.maxY() > y1 && x2 > x1 && y2 > y1;
+}
+
+// The smallest rectangle holding both; an empty one holds nothing.
+ui::Rect united(const ui::Rect& a, const ui::Rect& b) {
+    if (a.width() <= 0 || a.height() <= 0) return b;
+    if (b.width() <= 0 || b.height() <= 0) return a;
+    const double minX = std::min(a.minX(), b.minX());
+    const double minY = std::min(a.minY(), b.minY());
+    return {minX, minY, std::max(a.maxX(), b.maxX()) - minX, std::max(a.maxY(), b.maxY()) - minY};
 }
 
 void combine(std::size_t& seed, std::size_t value) {
@@ -103,15 +113,23 @@ void ViewTreeRenderer::drawView(ui::View& view, CairoGraphicsContext& context, b
     }
     if (alpha < 1) context.beginTransparencyLayer(alpha);
 
-    // The view's own drawing comes first, aside: a view may set its layer's look while it draws,
-    // and that look lies beneath what it drew.
+    // A layer-backed view's own drawing comes first, aside: it may set its layer's look while it
+    // draws, and that look lies beneath what it drew. A view without a layer draws in place, and
+    // so does an animation view, which draws only its scene: that spares a picture of its size.
     view.viewWillDraw();
-    cairo_push_group(cr);
-    view.draw(context, bounds);
-    if (const auto* animationView = dynamic_cast<const animation::AnimationView*>(&view)) {
-        LottiePlayer::shared().draw(*animationView, cr, at);
+    const auto* animationView = dynamic_cast<const animation::AnimationView*>(&view);
+    const bool aside = view.layer() != nullptr && animationView == nullptr;
+    if (aside) {
+        cairo_push_group(cr);
+    } else {
+        cairo_save(cr);
+        cairo_rectangle(cr, 0, 0, bounds.width(), bounds.height());
+        cairo_clip(cr);
     }
-    cairo_pattern_t* content = cairo_pop_group(cr);
+    view.draw(context, bounds);
+    if (animationView != nullptr) LottiePlayer::shared().draw(*animationView, cr, at);
+    cairo_pattern_t* content = aside ? cairo_pop_group(cr) : nullptr;
+    if (!aside) cairo_restore(cr);
 
     const ui::Layer* layer = view.layer();
     const double radius = layer ? layer->cornerRadius : 0;
@@ -123,9 +141,11 @@ void ViewTreeRenderer::drawView(ui::View& view, CairoGraphicsContext& context, b
     cairo_save(cr);
     addRoundedRect(cr, bounds, layer && layer->masksToBounds ? radius : 0);
     cairo_clip(cr);
-    cairo_set_source(cr, content);
-    cairo_paint(cr);
-    cairo_pattern_destroy(content);
+    if (content != nullptr) {
+        cairo_set_source(cr, content);
+        cairo_paint(cr);
+        cairo_pattern_destroy(content);
+    }
     for (const auto& subview : view.subviewsInDrawingOrder()) drawView(*subview, context, view.isFlipped(), at);
     cairo_restore(cr);
 
@@ -143,11 +163,12 @@ void ViewTreeRenderer::drawView(ui::View& view, CairoGraphicsContext& context, b
     view.setNeedsDisplay(false);
 }
 
-void ViewTreeRenderer::render(ui::Window& window, cairo_t* cr, double scale) {
+void ViewTreeRenderer::render(ui::Window& window, cairo_t* cr, double scale, const std::optional<ui::Rect>& area) {
     cairo_save(cr);
     cairo_scale(cr, scale, scale);
     const ui::Size size = window.frame().size;
-    cairo_rectangle(cr, 0, 0, size.width, size.height);
+    const ui::Rect drawn = area.value_or(ui::Rect{0, 0, size.width, size.height});
+    cairo_rectangle(cr, drawn.minX(), drawn.minY(), drawn.width(), drawn.height());
     cairo_clip(cr);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     CairoGraphicsContext::setSource(cr, window.backgroundColor());
@@ -159,18 +180,71 @@ void ViewTreeRenderer::render(ui::Window& window, cairo_t* cr, double scale) {
         drawView(*content, context, true, ui::AnimationLog::now());
     }
     cairo_restore(cr);
-    windows_[&window] = {false, fingerprint(window)};
+    // A whole picture shows every view as it is now, also those it left out as hidden or clear:
+    // none of them asks for another.
+    if (!area && window.contentView()) {
+        for (const auto& view : window.contentView()->selfAndDescendants()) view->setNeedsDisplay(false);
+    }
+    // A picture taken while something moved shows values in between: the end needs one more,
+    // there.
+    const bool inBetween = isAnimating(window);
+    // A picture of an area follows `changedArea`, which found the rest as it was.
+    auto& state = windows_[&window];
+    const std::size_t shown = area ? state.fingerprint : fingerprint(window);
+    state = {false, inBetween, inBetween ? movingArea(window) : std::optional<ui::Rect>{}, shown};
+}
+
+std::optional<ui::Rect> ViewTreeRenderer::changedArea(ui::Window& window) const {
+    const auto state = windows_.find(&window);
+    const auto content = window.contentView();
+    if (state == windows_.end() || state->second.dirty || !content) return std::nullopt;
+    if (state->second.inBetween && !state->second.movedArea) return std::nullopt;
+    if (asksForDisplay(*content) || fingerprint(window) != state->second.fingerprint) return std::nullopt;
+    const auto moving = movingArea(window);
+    if (!moving) return std::nullopt;
+    return united(*moving, state->second.movedArea.value_or(ui::Rect{}));
+}
+
+std::optional<ui::Rect> ViewTreeRenderer::movingArea(ui::Window& window) {
+    ui::Rect area;
+    const auto content = window.contentView();
+    if (content && window.visibleAlphaValue() > 0 && !addMovingArea(*content, ui::AnimationLog::now(), area)) return std::nullopt;
+    // From the window's coordinates (y upwards) to the device's, in whole pixels.
+    const double height = window.frame().height();
+    const double top = std::floor(height - area.maxY());
+    const double left = std::floor(area.minX());
+    return ui::Rect{left, top, std::ceil(area.maxX()) - left, std::ceil(height - area.minY()) - top};
+}
+
+bool ViewTreeRenderer::addMovingArea(ui::View& view, dispatch::TimePoint at, ui::Rect& area) {
+    if (view.isHidden()) return true;
+    const auto& log = ui::AnimationLog::shared();
+    const bool fading = log.isAnimating(&view, at);
+    // A view that moves or changes size could uncover anything.
+    if (fading && (log.isAnimating(&view, std::string("frame")) || log.isAnimating(&view, std::string("frameOrigin")))) {
+        return false;
+    }
+    if (!fading && view.alphaValue() <= 0) return true;
+    if (fading) {
+        // Everything the view and its subviews draw lies in its bounds, which clip them.
+        area = united(area, view.convert(view.bounds(), nullptr));
+        return true;
+    }
+    if (const auto* animationView = dynamic_cast<const animation::AnimationView*>(&view);
+        animationView && animationView->isAnimationPlaying()) {
+        area = united(area, view.convert(LottiePlayer::shared().inkedRect(*animationView), nullptr));
+    }
+    for (const auto& subview : view.subviews()) {
+        if (!addMovingArea(*subview, at, area)) return false;
+    }
+    return true;
 }
 
 bool ViewTreeRenderer::needsRedraw(ui::Window& window) const {
     const auto state = windows_.find(&window);
-    if (state == windows_.end() || state->second.dirty) return true;
+    if (state == windows_.end() || state->second.dirty || state->second.inBetween) return true;
     if (isAnimating(window)) return true;
-    if (const auto content = window.contentView()) {
-        for (const auto& view : content->selfAndDescendants()) {
-            if (view->needsDisplay()) return true;
-        }
-    }
+    if (const auto content = window.contentView(); content && asksForDisplay(*content)) return true;
     return fingerprint(window) != state->second.fingerprint;
 }
 
@@ -182,14 +256,23 @@ bool ViewTreeRenderer::isAnimating(ui::Window& window) const {
     const auto& log = ui::AnimationLog::shared();
     const auto at = ui::AnimationLog::now();
     if (log.isAnimating(&window, at)) return true;
+    // A window nobody sees moves nothing on screen, whatever plays in it.
+    if (window.visibleAlphaValue() <= 0) return false;
     const auto content = window.contentView();
-    if (!content) return false;
-    for (const auto& view : content->selfAndDescendants()) {
-        if (log.isAnimating(view.get(), at)) return true;
-        const auto* animationView = dynamic_cast<const animation::AnimationView*>(view.get());
-        if (animationView && animationView->isAnimationPlaying() && !view->isHiddenOrHasHiddenAncestor()) return true;
-    }
-    return false;
+    return content && isAnimating(*content, at);
+}
+
+bool ViewTreeRenderer::isAnimating(ui::View& view, dispatch::TimePoint at) {
+    // What is drawn of a view is what `drawView` shows: nothing of a hidden one, or of one faded
+    // out, with their subviews.
+    if (view.isHidden()) return false;
+    const auto& log = ui::AnimationLog::shared();
+    if (log.isAnimating(&view, at)) return true;
+    if (view.alphaValue() <= 0) return false;
+    const auto* animationView = dynamic_cast<const animation::AnimationView*>(&view);
+    if (animationView && animationView->isAnimationPlaying()) return true;
+    const auto& subviews = view.subviews();
+    return std::any_of(subviews.begin(), subviews.end(), [&](const auto& subview) { return isAnimating(*subview, at); });
 }
 
 void ViewTreeRenderer::forget(const ui::Window& window) {
@@ -200,24 +283,34 @@ std::size_t ViewTreeRenderer::fingerprint(ui::Window& window) {
     std::size_t seed = 0;
     combine(seed, window.frame().width());
     combine(seed, window.frame().height());
-    const auto content = window.contentView();
-    if (!content) return seed;
-    for (const auto& view : content->selfAndDescendants()) {
-        combine(seed, static_cast<const void*>(view.get()));
-        combineContent(seed, *view);
-        const ui::Rect frame = view->frame();
-        for (double value :
-             {frame.minX(), frame.minY(), frame.width(), frame.height(), view->alphaValue(), view->isHidden() ? 1.0 : 0.0}) {
-            combine(seed, value);
-        }
-        if (const ui::Layer* layer = view->layer()) {
-            for (double value : {layer->zPosition, layer->cornerRadius, layer->borderWidth, layer->masksToBounds ? 1.0 : 0.0})
-                combine(seed, value);
-            combine(seed, layer->backgroundColor);
-            combine(seed, layer->borderColor);
-        }
-    }
+    if (const auto content = window.contentView()) combineShown(seed, *content);
     return seed;
+}
+
+void ViewTreeRenderer::combineShown(std::size_t& seed, ui::View& view) {
+    combine(seed, static_cast<const void*>(&view));
+    const ui::Rect frame = view.frame();
+    for (double value : {frame.minX(), frame.minY(), frame.width(), frame.height(), view.alphaValue(), view.isHidden() ? 1.0 : 0.0}) {
+        combine(seed, value);
+    }
+    // What a hidden or clear view holds is not drawn (a hidden screen, its long list): showing it
+    // again changes the values above.
+    if (view.isHidden() || view.alphaValue() <= 0) return;
+    combineContent(seed, view);
+    if (const ui::Layer* layer = view.layer()) {
+        for (double value : {layer->zPosition, layer->cornerRadius, layer->borderWidth, layer->masksToBounds ? 1.0 : 0.0})
+            combine(seed, value);
+        combine(seed, layer->backgroundColor);
+        combine(seed, layer->borderColor);
+    }
+    for (const auto& subview : view.subviews()) combineShown(seed, *subview);
+}
+
+bool ViewTreeRenderer::asksForDisplay(ui::View& view) {
+    if (view.isHidden() || view.alphaValue() <= 0) return false;
+    if (view.needsDisplay()) return true;
+    const auto& subviews = view.subviews();
+    return std::any_of(subviews.begin(), subviews.end(), [](const auto& subview) { return asksForDisplay(*subview); });
 }
 
 }  // namespace platform::render

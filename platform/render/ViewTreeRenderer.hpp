@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <map>
+#include <optional>
 
 namespace platform::render {
 
@@ -25,15 +26,22 @@ class CairoGraphicsContext;
 class ViewTreeRenderer {
 public:
     // Draws `window`'s content into `cr`, whose origin is the window's top-left corner on the
-    // device, at `scale` device pixels per point. What was there is replaced: the window's
-    // background colour, or transparency where it is clear.
-    void render(ui::Window& window, cairo_t* cr, double scale);
+    // device, at `scale` device pixels per point: all of it, or only `area` (in points from that
+    // corner), when `changedArea` gave it. What was there is replaced: the window's background
+    // colour, or transparency where it is clear.
+    void render(ui::Window& window, cairo_t* cr, double scale, const std::optional<ui::Rect>& area = std::nullopt);
+    // What a new picture of `window` must cover, in points from its top-left corner: when only
+    // animations in place changed since the last picture (a playing scene, a fade), where they
+    // are and were, which may be nothing; none when the whole window must be drawn.
+    std::optional<ui::Rect> changedArea(ui::Window& window) const;
 
     // Whether `window` should be drawn again.
     bool needsRedraw(ui::Window& window) const;
     // Asks for a new picture of `window` (after input, or a change only the model knows of).
     void markDirty(const ui::Window& window);
-    // Whether something in `window` moves now, so that frames must follow on a timer.
+    // Whether something in `window` moves now where it can be seen, so that frames must follow
+    // on a timer: not in a window at alpha 0, nor in a hidden view or one at alpha 0 (a hidden
+    // screen), unless that alpha is itself being animated.
     bool isAnimating(ui::Window& window) const;
     // Drops what is kept about a window that is gone.
     void forget(const ui::Window& window);
@@ -43,11 +51,26 @@ private:
     // superview (y downwards when `superviewFlipped`).
     static void drawView(ui::View& view, CairoGraphicsContext& context, bool superviewFlipped, dispatch::TimePoint at);
 
+    static bool isAnimating(ui::View& view, dispatch::TimePoint at);
+    // Where things animate in place now, in points from the window's top-left corner; none when
+    // a view moves or resizes.
+    static std::optional<ui::Rect> movingArea(ui::Window& window);
+    // Adds the bounds of the views under `view` that animate in place, in window coordinates;
+    // false when one moves or resizes.
+    static bool addMovingArea(ui::View& view, dispatch::TimePoint at, ui::Rect& area);
+
     struct WindowState {
         bool dirty = true;
+        // The last picture was taken while something moved, in this area (none: anywhere).
+        bool inBetween = false;
+        std::optional<ui::Rect> movedArea;
         std::size_t fingerprint = 0;
     };
     static std::size_t fingerprint(ui::Window& window);
+    // Adds what `view` and the views it shows look like.
+    static void combineShown(std::size_t& seed, ui::View& view);
+    // Whether a view that is shown asks to be drawn again.
+    static bool asksForDisplay(ui::View& view);
 
     std::map<const ui::Window*, WindowState> windows_;
 };

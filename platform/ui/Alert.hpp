@@ -22,8 +22,10 @@ enum class AlertStyle : int { warning = 0, informational = 1, critical = 2 };
 // (`beginSheetModal`, which returns at once; the completion runs on the main queue once the
 // person has answered). Alerts live in `std::shared_ptr`s; a pending one keeps itself alive.
 //
-// A person answers by clicking one of the alert's buttons; `pendingAlerts` and `answer` are the
-// drivers that tests use to do so.
+// A person answers by clicking one of the alert's buttons, or with the keyboard: Return chooses
+// the first button (the default, drawn in the accent colour), Escape a button titled "Cancel"
+// (or the only button), Tab and Shift-Tab move the focus ring between the buttons and Space
+// clicks the one that has it. `pendingAlerts` and `answer` are the drivers that tests use.
 class Alert : public Responder {
 public:
     Alert();
@@ -61,8 +63,14 @@ public:
     bool answer(std::size_t index);
     bool answer(const std::string& title);
 
+    // Escape that no "Cancel" button took: a lone button answers it.
+    void cancelOperation(Object* sender) override;
+
 private:
-    void layout();
+    // Readies the panel to be shown `width` wide: keyboard order, then `layout`.
+    void prepare(double width);
+    // Texts above the buttons, wrapped at the width; the panel grows to hold them.
+    void layout(double width);
     void answered(ModalResponse response);
 
     std::string messageText_;

@@ -97,7 +97,7 @@ void Application::dispatch(const Event& event) {
             auto window = event.window();
             if (!window) window = keyWindow();
             // A transparent window, such as a closed popup that kept key status, takes no keys.
-            if (!window || window->alphaValue() <= 0) return;
+            if (!window || window->visibleAlphaValue() <= 0) return;
             if (event.type() == EventType::keyDown && window->performKeyEquivalent(event)) return;
             window->sendEvent(event);
             return;
@@ -105,14 +105,27 @@ void Application::dispatch(const Event& event) {
         case EventType::mouseEntered:
         case EventType::mouseExited: return;  // made by windows themselves, never dispatched
         default:
-            if (const auto window = event.window()) window->sendEvent(event);
+            if (const auto window = event.window(); window && takesInputDuringModalSession(*window)) window->sendEvent(event);
             return;
     }
 }
 
+bool Application::takesInputDuringModalSession(const Window& window) const {
+    // While a modal window waits for its answer, the other windows take no clicks.
+    if (modalWindow_ == nullptr) return true;
+    for (const Window* shown = &window; shown != nullptr; shown = shown->sheetParent()) {
+        if (shown == modalWindow_) return true;
+    }
+    return false;
+}
+
 void Application::movePointer(const Event& event) {
     auto window = event.window();
-    if (window && (!window->isVisible() || window->alphaValue() <= 0)) window.reset();
+    // Under a sheet nothing tracks the pointer either: the sheet must be answered first.
+    if (window && (!window->isVisible() || window->visibleAlphaValue() <= 0 || window->attachedSheet() ||
+                   !takesInputDuringModalSession(*window))) {
+        window.reset();
+    }
     if (const auto previous = pointerWindow_.lock(); previous && previous != window) previous->pointerMoved(std::nullopt);
     pointerWindow_ = window;
     if (window) window->pointerMoved(event.locationInWindow());
@@ -191,6 +204,7 @@ void Application::deactivate() {
 
 ModalResponse Application::runModal(Window& window) {
     const auto keepAlive = window.sharedWindow();
+    const auto interrupted = keyWindow();
     Window* const outerWindow = std::exchange(modalWindow_, &window);
     auto outerResponse = std::exchange(modalResponse_, std::nullopt);
     window.orderFront();
@@ -199,6 +213,8 @@ ModalResponse Application::runModal(Window& window) {
         handler(window);
     }
     window.orderOut();
+    // The window the session interrupted (a save panel asking about its folder) takes the keys back.
+    if (interrupted && interrupted.get() != &window && interrupted->isVisible()) interrupted->makeKey();
     const ModalResponse response = modalResponse_.value_or(ModalResponse::abort);
     modalWindow_ = outerWindow;
     modalResponse_ = std::move(outerResponse);

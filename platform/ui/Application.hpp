@@ -29,7 +29,7 @@ struct EventMonitor {
 // event. Then a mouse event goes to its window; a key-down is offered as a key equivalent to
 // its window (the key window when it names none) and otherwise goes to that window's first
 // responder; moving the pointer updates the tracking areas of the window under it. A window at
-// alpha 0 takes no input at all.
+// alpha 0 takes no input at all, and while a modal window runs, no other window takes clicks.
 class Application {
 public:
     using EventHandler = std::function<std::optional<Event>(const Event&)>;
@@ -80,7 +80,7 @@ public:
     void setModalHandler(ModalHandler handler) { modalHandler_ = std::move(handler); }
     // Shows `window` modally and hands it to the modal handler. The response is what
     // `stopModal` was given during the session, or abort when it was not called (as when no
-    // handler is installed).
+    // handler is installed). The key window from before the session is key again after it.
     ModalResponse runModal(Window& window);
     // Ends the running modal session with `response`; nothing outside a session.
     void stopModal(ModalResponse response);
@@ -104,6 +104,7 @@ private:
 
     Application() = default;
     bool isMonitorRegistered(const EventMonitor& monitor) const;
+    bool takesInputDuringModalSession(const Window& window) const;
     void dispatch(const Event& event);
     void movePointer(const Event& event);
     void makeKeyWindow(Window& window);

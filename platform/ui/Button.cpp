@@ -1,5 +1,8 @@
 #include "platform/ui/Button.hpp"
 
+#include "platform/ui/Event.hpp"
+#include "platform/ui/Window.hpp"
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -30,9 +33,11 @@ constexpr double markGap = 6;
 constexpr double disabledAlpha = 0.4;
 
 const Color& markBlue() {
-    static const Color blue = Color::sRGB(0x1f / 255.0, 0x66 / 255.0, 0xfb / 255.0, 1);
+    static const Color blue = Color::controlAccent();
     return blue;
 }
+
+constexpr double focusRingWidth = 3;
 
 // An ellipse in `rect` from four cubic quarters.
 BezierPath oval(const Rect& rect) {
@@ -51,6 +56,29 @@ BezierPath oval(const Rect& rect) {
     return path;
 }
 
+// A rectangle with corners rounded by `radius`, from cubic quarters.
+BezierPath roundedRectangle(const Rect& rect, double radius) {
+    constexpr double kappa = 0.5522847498;
+    radius = std::max(0.0, std::min({radius, rect.width() / 2, rect.height() / 2}));
+    const double k = radius * kappa;
+    BezierPath path;
+    path.moveTo({rect.minX() + radius, rect.minY()});
+    path.lineTo({rect.maxX() - radius, rect.minY()});
+    path.curveTo({rect.maxX(), rect.minY() + radius}, {rect.maxX() - radius + k, rect.minY()},
+                 {rect.maxX(), rect.minY() + radius - k});
+    path.lineTo({rect.maxX(), rect.maxY() - radius});
+    path.curveTo({rect.maxX() - radius, rect.maxY()}, {rect.maxX(), rect.maxY() - radius + k},
+                 {rect.maxX() - radius + k, rect.maxY()});
+    path.lineTo({rect.minX() + radius, rect.maxY()});
+    path.curveTo({rect.minX(), rect.maxY() - radius}, {rect.minX() + radius - k, rect.maxY()},
+                 {rect.minX(), rect.maxY() - radius + k});
+    path.lineTo({rect.minX(), rect.minY() + radius});
+    path.curveTo({rect.minX() + radius, rect.minY()}, {rect.minX(), rect.minY() + radius - k},
+                 {rect.minX() + radius - k, rect.minY()});
+    path.closePath();
+    return path;
+}
+
 BezierPath rectangle(const Rect& rect) {
     BezierPath path;
     path.moveTo(rect.origin);
@@ -63,10 +91,58 @@ BezierPath rectangle(const Rect& rect) {
 
 }  // namespace
 
+bool Button::hasKeyboardFocus() {
+    Window* host = window();
+    return host != nullptr && host->isKeyWindow() && host->firstResponder().get() == this;
+}
+
+void Button::drawPushButton(GraphicsContext& context) {
+    const Rect frame = bounds();
+    const double radius = layer() ? layer()->cornerRadius : 0;
+    if (isDefaultButton()) {
+        context.fill(roundedRectangle(frame, radius), markBlue());
+        AttributedString title = cell_->attributedTitle();
+        if (title.length() > 0) {
+            title.addAttributes({std::nullopt, Color::white(), std::nullopt, std::nullopt}, {0, title.length()});
+            cell_->drawTitle(context, title, frame, *this);
+        }
+    } else {
+        cell_->draw(context, frame, *this, isHighlighted());
+    }
+    if (!hasKeyboardFocus()) return;
+    // Inside the bounds, which clip the drawing: along the edge in the focus colour, or, on the
+    // accent fill of a default button, as a white line a little further in.
+    const double width = isDefaultButton() ? 1.5 : focusRingWidth;
+    const double inset = isDefaultButton() ? focusRingWidth + width / 2 : width / 2;
+    BezierPath ring =
+        roundedRectangle({frame.minX() + inset, frame.minY() + inset, frame.width() - 2 * inset, frame.height() - 2 * inset},
+                         std::max(0.0, radius - inset));
+    ring.setLineWidth(width);
+    context.stroke(ring, isDefaultButton() ? Color::white() : Color::keyboardFocusIndicator());
+}
+
+bool Button::performKeyEquivalent(const Event& event) {
+    const auto modifiers = event.modifierFlags() & (ModifierFlags::command | ModifierFlags::control);
+    if (keyEquivalent_.empty() || event.type() != EventType::keyDown || modifiers != 0 || event.characters() != keyEquivalent_ ||
+        !isEnabled() || isHiddenOrHasHiddenAncestor()) {
+        return false;
+    }
+    performClick(this);
+    return true;
+}
+
+void Button::keyDown(const Event& event) {
+    if (event.characters() == " " && hasKeyboardFocus()) {
+        performClick(this);
+    } else {
+        Control::keyDown(event);
+    }
+}
+
 void Button::draw(GraphicsContext& context, const Rect&) {
     if (type_ != ButtonType::radio && type_ != ButtonType::switchButton) {
         if (!isEnabled()) context.beginTransparencyLayer(disabledAlpha);
-        cell_->draw(context, bounds(), *this, isHighlighted());
+        drawPushButton(context);
         if (!isEnabled()) context.endTransparencyLayer();
         return;
     }

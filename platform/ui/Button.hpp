@@ -60,17 +60,39 @@ public:
     // Shows the button pressed or not.
     void highlight(bool highlighted) { setHighlighted(highlighted); }
 
-    // Push buttons draw through their cell, faded while disabled; radio buttons and check boxes
-    // draw their mark (on: filled, faded while disabled) at the left edge and the title after it.
+    // The key that clicks the button, as its window offers key equivalents: "\r" (Return) makes
+    // it the window's default button, drawn in the accent colour; "\x1b" answers Escape. Empty
+    // for none.
+    const std::string& keyEquivalent() const { return keyEquivalent_; }
+    void setKeyEquivalent(std::string key) { keyEquivalent_ = std::move(key); }
+    bool isDefaultButton() const { return keyEquivalent_ == "\r"; }
+    // Whether Tab can give the button the keyboard focus, shown as a ring, where Space clicks
+    // it. Off by default, as on a desktop without full keyboard access; alerts turn it on.
+    void setAcceptsFirstResponder(bool accepts) { acceptsFirstResponder_ = accepts; }
+    bool acceptsFirstResponder() const override { return acceptsFirstResponder_; }
+    // Clicks the button when the event's key is its key equivalent (Command and Control not
+    // held) and it is shown and enabled.
+    bool performKeyEquivalent(const Event& event) override;
+    void keyDown(const Event& event) override;
+
+    // Push buttons draw through their cell (the default button filled with the accent colour, its
+    // title white), with a ring while they have the keyboard focus in the key window, faded while
+    // disabled; radio buttons and check boxes draw their mark (on: filled, faded while disabled)
+    // at the left edge and the title after it.
     void draw(GraphicsContext& context, const Rect& dirtyRect) override;
 
 protected:
     void respondToClick() override;
 
 private:
+    bool hasKeyboardFocus();
+    void drawPushButton(GraphicsContext& context);
+
     std::shared_ptr<ButtonCell> cell_;
     ButtonType type_ = ButtonType::momentaryPushIn;
     ControlStateValue state_ = ControlStateValue::off;
+    std::string keyEquivalent_;
+    bool acceptsFirstResponder_ = false;
 };
 
 }  // namespace platform::ui

@@ -55,6 +55,14 @@ Color Color::systemGray() {
     return Color(ColorSpace::catalog, 142 / 255.0, 142 / 255.0, 147 / 255.0, 1.0, "systemGrayColor");
 }
 
+Color Color::controlAccent() {
+    return Color(ColorSpace::catalog, 31 / 255.0, 102 / 255.0, 251 / 255.0, 1.0, "controlAccentColor");
+}
+
+Color Color::keyboardFocusIndicator() {
+    return Color(ColorSpace::catalog, 31 / 255.0, 102 / 255.0, 251 / 255.0, 0.55, "keyboardFocusIndicatorColor");
+}
+
 Color Color::usingColorSpace(ColorSpace space) const {
     if (space == ColorSpace::calibratedWhite) {
         // Luminance weights of the usual RGB-to-grey conversion.

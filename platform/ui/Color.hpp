@@ -27,6 +27,10 @@ public:
     // Catalogue colours.
     static Color windowBackground();
     static Color systemGray();
+    // The colour of default buttons and selected marks.
+    static Color controlAccent();
+    // The ring around the control that has the keyboard focus.
+    static Color keyboardFocusIndicator();
 
     ColorSpace colorSpace() const { return space_; }
     double redComponent() const { return red_; }

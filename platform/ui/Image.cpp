@@ -122,10 +122,12 @@ Image::Pixel Image::pixel(int x, int y) const {
 
 void Image::setPixel(int x, int y, Pixel value) {
     pixels_[index(x, y)] = value;
+    ++changeCount_;
 }
 
 void Image::fill(const Rect& rect, const Color& color, CompositingOperation operation) {
     if (size_.width <= 0 || size_.height <= 0) return;
+    ++changeCount_;
     const double xScale = pixelsWide_ / size_.width;
     const double yScale = pixelsHigh_ / size_.height;
     for (int y = 0; y < pixelsHigh_; ++y) {

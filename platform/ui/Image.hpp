@@ -59,6 +59,9 @@ public:
     // Paints `color` over the pixels whose centres lie in `rect` (in points), combining it with
     // what is there by `operation`.
     void fill(const Rect& rect, const Color& color, CompositingOperation operation);
+    // Counts the changes of the pixels, so that a copy kept elsewhere (a drawing layer's) knows
+    // when it is out of date.
+    std::uint64_t changeCount() const { return changeCount_; }
 
 private:
     Image(Size size, int pixelsWide, int pixelsHigh);
@@ -69,6 +72,7 @@ private:
     int pixelsHigh_;
     std::vector<Pixel> pixels_;
     std::string name_;
+    std::uint64_t changeCount_ = 0;
 };
 
 }  // namespace platform::ui

@@ -47,6 +47,10 @@ void StatusItem::setImage(std::shared_ptr<Image> image) {
     relayout();
 }
 
+bool StatusItem::isPlaced() const {
+    return statusBar_ != nullptr && statusBar_->isPlaced(*this);
+}
+
 double StatusItem::effectiveLength() const {
     if (length_ >= 0) return length_;
     const double thickness = statusBar_ != nullptr ? statusBar_->thickness() : StatusBar::system().thickness();

@@ -3,7 +3,9 @@
 #include "platform/ui/Image.hpp"
 #include "platform/ui/StatusBarButton.hpp"
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace platform::ui {
@@ -39,6 +41,11 @@ public:
     // The window on the menu bar that holds the button.
     std::shared_ptr<StatusBarWindow> window() const { return window_; }
 
+    // Whether the item stands where the desktop shows it (see `StatusBar::isPlaced`).
+    bool isPlaced() const;
+    // Called once the item is placed, and whenever it moves after that.
+    void setPlacementObserver(std::function<void()> observer) { placementObserver_ = std::move(observer); }
+
 private:
     friend class StatusBar;
 
@@ -50,6 +57,9 @@ private:
     double length_;
     std::shared_ptr<StatusBarButton> button_;
     std::shared_ptr<StatusBarWindow> window_;
+    std::function<void()> placementObserver_;
+    std::optional<Rect> placedFrame_;  // where the observer last heard the item was
+    bool placementWaitOver_ = true;
 };
 
 }  // namespace platform::ui

@@ -63,6 +63,10 @@ void Window::setAlphaValue(double alpha) {
     alpha_ = std::clamp(alpha, 0.0, 1.0);
 }
 
+double Window::visibleAlphaValue() const {
+    return sheetParent_ != nullptr ? alpha_ * sheetParent_->visibleAlphaValue() : alpha_;
+}
+
 // ---- Content
 
 void Window::setContentView(std::shared_ptr<View> view) {
@@ -104,14 +108,31 @@ bool Window::makeFirstResponder(std::shared_ptr<Responder> responder) {
     return true;
 }
 
+namespace {
+bool isSelectableKeyView(const View& view, const Window& window) {
+    return view.window() == &window && !view.isHiddenOrHasHiddenAncestor() && view.acceptsFirstResponder();
+}
+}  // namespace
+
 void Window::selectKeyViewFollowingView(View& view) {
     std::set<const View*> seen{&view};
     for (auto next = view.nextKeyView(); next && seen.insert(next.get()).second; next = next->nextKeyView()) {
-        if (next->window() == this && !next->isHiddenOrHasHiddenAncestor() && next->acceptsFirstResponder()) {
+        if (isSelectableKeyView(*next, *this)) {
             makeFirstResponder(next);
             return;
         }
     }
+}
+
+void Window::selectKeyViewPrecedingView(View& view) {
+    // The chain only links forwards: the one before `view` is the last selectable one met on the
+    // way round to it.
+    std::shared_ptr<View> preceding;
+    std::set<const View*> seen{&view};
+    for (auto next = view.nextKeyView(); next && seen.insert(next.get()).second; next = next->nextKeyView()) {
+        if (isSelectableKeyView(*next, *this)) preceding = next;
+    }
+    if (preceding) makeFirstResponder(preceding);
 }
 
 // ---- Ordering and key state
@@ -144,6 +165,10 @@ void Window::makeKeyAndOrderFront() {
 }
 
 void Window::makeKey() {
+    if (const auto sheet = attachedSheet(); sheet && sheet->isVisible()) {
+        sheet->makeKey();
+        return;
+    }
     if (canBecomeKey()) Application::shared().makeKeyWindow(*this);
 }
 
@@ -182,7 +207,7 @@ void Window::sendEvent(const Event& event) {
         }
         return;
     }
-    if (visible_ && alpha_ > 0) mouse_.dispatch(*this, event);
+    if (visible_ && visibleAlphaValue() > 0 && !attachedSheet()) mouse_.dispatch(*this, event);
 }
 
 bool Window::performKeyEquivalent(const Event& event) {
@@ -190,8 +215,13 @@ bool Window::performKeyEquivalent(const Event& event) {
 }
 
 void Window::keyDown(const Event& event) {
+    auto* const focused = dynamic_cast<View*>(firstResponder().get());
     if (event.characters() == "\x1b") {
         cancelOperation(this);
+    } else if (event.characters() == "\t" && focused != nullptr) {
+        selectKeyViewFollowingView(*focused);
+    } else if (event.characters() == "\x19" && focused != nullptr) {
+        selectKeyViewPrecedingView(*focused);
     } else {
         Responder::keyDown(event);
     }
@@ -228,15 +258,19 @@ void Window::beginSheet(const std::shared_ptr<Window>& sheet, SheetCompletion co
 }
 
 void Window::presentSheet(Window& sheet) {
-    // Hung from the top edge of this window, centred, but kept on this window's screen: a sheet
-    // wider than a narrow window at the screen's edge (the popup's) would otherwise be cut off.
-    const Rect size = sheet.frame();
-    double x = frame_.midX() - size.width() / 2;
+    // A sheet belongs to its window: no wider than it, on it, hung from its top edge (or where
+    // the delegate says) and centred, but kept on this window's screen.
+    Rect anchor{0, frame_.height(), frame_.width(), 0};
+    if (auto listener = delegate()) anchor = listener->windowWillPositionSheet(*this, sheet, anchor);
+    const double width = std::min(sheet.frame().width(), frame_.width());
+    const double height = sheet.frame().height();
+    double x = frame_.minX() + anchor.midX() - width / 2;
+    x = std::max(frame_.minX(), std::min(x, frame_.maxX() - width));
     if (const auto shownOn = screen()) {
         const Rect area = shownOn->frame();
-        x = std::max(area.minX(), std::min(x, area.maxX() - size.width()));
+        x = std::max(area.minX(), std::min(x, area.maxX() - width));
     }
-    sheet.setFrame({x, frame_.maxY() - size.height(), size.width(), size.height()});
+    sheet.setFrame({x, frame_.minY() + anchor.maxY() - height, width, height});
     sheet.makeKeyAndOrderFront();
 }
 

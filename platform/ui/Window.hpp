@@ -67,6 +67,9 @@ public:
     double alphaValue() const { return alpha_; }
     // Sets the opacity (0 to 1) at once, ending any animation of it.
     void setAlphaValue(double alpha);
+    // The opacity the window is seen with: a sheet shows only as far as the window it belongs
+    // to does, so it fades and vanishes with it.
+    double visibleAlphaValue() const;
     Animator<Window> animator() { return Animator<Window>(*this); }
     int level() const { return level_; }
     void setLevel(int level) { level_ = level; }
@@ -113,6 +116,8 @@ public:
     // Tab: makes the first view along the next-key-view chain after `view` that is shown in
     // this window and accepts the role the first responder; nothing when there is none.
     void selectKeyViewFollowingView(View& view);
+    // Shift-Tab: the same backwards, to the last such view of the chain before `view`.
+    void selectKeyViewPrecedingView(View& view);
 
     // ---- Ordering and key state
     bool isVisible() const { return visible_; }
@@ -121,7 +126,7 @@ public:
     void orderOut();
     void makeKeyAndOrderFront();
     // Makes this the application's key window when it can become key; the previous key window
-    // resigns first.
+    // resigns first. While a sheet is shown on the window, the sheet gets the keys instead.
     void makeKey();
     bool isKeyWindow() const;
     // Stops being the key window, when it is; no window is key afterwards.
@@ -134,11 +139,13 @@ public:
     // ---- Events
     // Mouse presses and releases go to the view under the pointer (a release to the view that
     // got the press), after the gesture recognisers of that view and its ancestors; keys go to
-    // the first responder. A window that is not visible, or is at alpha 0, takes no mouse input.
+    // the first responder. A window that is not visible, or is at alpha 0, takes no mouse input,
+    // and neither does one under a sheet: the sheet must be answered first.
     void sendEvent(const Event& event);
     // Offers a key equivalent to the content view's tree; true when a view handled it.
     bool performKeyEquivalent(const Event& event) override;
-    // Keys that nothing below took end here: Escape becomes `cancelOperation`.
+    // Keys that nothing below took end here: Escape becomes `cancelOperation`, Tab and Shift-Tab
+    // move along the key views from the first responder.
     void keyDown(const Event& event) override;
     // The pointer now lies at `location` (window coordinates), or outside the window: the owners
     // of tracking areas that it entered or left hear of it. Called by the application.
@@ -149,8 +156,9 @@ public:
 
     // ---- Sheets
     // Queues `sheet` on this window; it is shown (ordered front and made key, on top of this
-    // window, hung from its top edge and centred as far as the screen allows) once no earlier
-    // sheet is left. A window that is already a sheet is refused.
+    // window, no wider than it, hung from its top edge or where the delegate says, and centred
+    // as far as the screen allows) once no earlier sheet is left. A window that is already a
+    // sheet is refused.
     void beginSheet(const std::shared_ptr<Window>& sheet, SheetCompletion completion);
     // Ends `sheet`: it is ordered out, the next queued sheet is shown, and the sheet's completion
     // runs later on the main queue with `response`. Nothing when `sheet` is not queued here.

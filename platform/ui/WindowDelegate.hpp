@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ui/Rect.hpp"
+
 namespace platform::ui {
 
 class Window;
@@ -17,6 +19,10 @@ public:
     virtual void windowDidResignKey(Window&) {}
     // The window became the key window.
     virtual void windowDidBecomeKey(Window&) {}
+    // Where `sheet` hangs from: `rect` (window coordinates) is the window's top edge as a
+    // rectangle of height 0, the sheet hangs from its top and is centred on it. A window whose
+    // top is not its content (a popup's arrow) moves it.
+    virtual Rect windowWillPositionSheet(Window&, Window& /*sheet*/, Rect rect) { return rect; }
 };
 
 }  // namespace platform::ui

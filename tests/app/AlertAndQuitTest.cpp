@@ -165,8 +165,9 @@ TEST_F(AlertAndQuitTest, TheDownScriptRunsAsRootWithItsPathSafelyInDoubleQuotes)
 
 namespace {
 
-// With the real popup: the answer reopens it before the completion runs.
-TEST(AlertOnThePopup, TheAnswerReopensThePopupBeforeTheCompletionRuns) {
+// With the real popup: a question asked while it is closed opens it, and it is open when the
+// completion runs.
+TEST(AlertOnThePopup, AQuestionOpensTheClosedPopupWhichIsOpenWhenTheCompletionRuns) {
     corvantis::testing::AppTestEnvironment environment;
     Application::shared().reset();
     Alert::forgetPendingAlerts();
@@ -183,6 +184,7 @@ TEST(AlertOnThePopup, TheAnswerReopensThePopupBeforeTheCompletionRuns) {
     delegate->alert("Title", "Details", "OK", "Cancel", [&](bool) { openWhenAnswered = mainWindow.popupController->isOpen(); });
     const auto alerts = Alert::pendingAlerts();
     ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_TRUE(mainWindow.popupController->isOpen()) << "the question is on a popup nobody sees";
     ASSERT_TRUE(alerts.front()->answer("Cancel"));
     environment.runMainQueue();
     EXPECT_EQ(openWhenAnswered, true);

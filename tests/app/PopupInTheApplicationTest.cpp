@@ -7,7 +7,9 @@
 #include "app/MainWindow.hpp"
 #include "fixtures/AppTestEnvironment.hpp"
 #include "fixtures/LoopbackBackend.hpp"
+#include "platform/animation/AnimationView.hpp"
 #include "platform/animation/testing/Reset.hpp"
+#include "platform/render/ViewTreeRenderer.hpp"
 #include "platform/ui/Application.hpp"
 #include "platform/ui/Menu.hpp"
 #include "platform/ui/StatusBar.hpp"
@@ -105,15 +107,55 @@ TEST_F(PopupInTheApplicationTest, StartsWithTheStatusItemAndThePopupOpenOnTheLog
 
     // The helper was installed during this start: the first loss of focus is forgiven.
     ASSERT_TRUE(delegate->helperJustInstalled);
-    pressEscape();
+    popup().panel()->resignKey();
     EXPECT_TRUE(shown());
     EXPECT_FALSE(delegate->helperJustInstalled);
-    clickStatusItem();
-    clickStatusItem();
+    popup().panel()->makeKey();
     pressEscape();
     EXPECT_FALSE(popup().isOpen());
     environment.time.advance(200ms);
     EXPECT_FALSE(items[0]->button()->isHighlighted());
+}
+
+TEST_F(PopupInTheApplicationTest, EscapeClosesThePopupThatOpensAtStartUpWhichLosingTheKeysLeavesOpen) {
+    launch();
+    ASSERT_TRUE(shown());
+    popup().panel()->resignKey();
+    EXPECT_TRUE(shown()) << "the start-up popup stays when the keys go elsewhere";
+    popup().panel()->makeKey();
+    pressEscape();
+    EXPECT_FALSE(popup().isOpen());
+    clickStatusItem();
+    EXPECT_TRUE(shown());
+}
+
+TEST_F(PopupInTheApplicationTest, ScreensNobodySeesStopTheirAnimationsAndAClosedPopupAnimatesNothing) {
+    launch();
+    auto& main = MainWindow::shared();
+    const auto waves = main.loginView->lottieLogo;
+    const auto pulse = main.connectView->animationView;
+    ASSERT_TRUE(waves && pulse);
+    EXPECT_TRUE(waves->isAnimationPlaying());
+    main.switchToView(corvantis::View::connectView);  // where a sign-in leads
+    EXPECT_FALSE(waves->isAnimationPlaying()) << "the login screen is hidden";
+    EXPECT_TRUE(pulse->isAnimationPlaying());
+    main.switchToView(corvantis::View::settingsView);
+    EXPECT_FALSE(pulse->isAnimationPlaying()) << "the connect screen is hidden";
+    main.switchToView(corvantis::View::connectView);
+    EXPECT_TRUE(pulse->isAnimationPlaying());
+
+    // What a display draws frames for: the pulse on the open popup, nothing once it is closed.
+    platform::render::ViewTreeRenderer renderer;
+    environment.time.advance(1s);
+    EXPECT_TRUE(renderer.isAnimating(*popup().panel()));
+    clickStatusItem();
+    EXPECT_FALSE(renderer.isAnimating(*popup().panel())) << "the pulse plays in a closed popup";
+    // Reopened on the settings screen, nothing moves, though every open plays both screens' animations.
+    clickStatusItem();
+    main.switchToView(corvantis::View::settingsView);
+    environment.time.advance(1s);
+    EXPECT_TRUE(waves->isAnimationPlaying());
+    EXPECT_FALSE(renderer.isAnimating(*popup().panel()));
 }
 
 TEST_F(PopupInTheApplicationTest, ARightClickOnTheStatusItemOffersQuitWhichEndsTheApplicationFromTheLoginScreen) {

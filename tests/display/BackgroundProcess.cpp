@@ -7,8 +7,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <sstream>
 
 extern char** environ;
 
@@ -67,15 +65,6 @@ void BackgroundProcess::terminate() {
     int status = 0;
     ::waitpid(pid_, &status, 0);
     pid_ = -1;
-}
-
-bool programExists(const std::string& program) {
-    const char* path = std::getenv("PATH");
-    std::stringstream folders(path != nullptr ? path : "");
-    for (std::string folder; std::getline(folders, folder, ':');) {
-        if (::access((std::filesystem::path(folder) / program).c_str(), X_OK) == 0) return true;
-    }
-    return false;
 }
 
 }  // namespace corvantis::testing

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "testbed/desktop/DesktopProgram.hpp"
+
 #include <sys/types.h>
 
 #include <string>
@@ -27,7 +29,6 @@ private:
     pid_t pid_ = -1;
 };
 
-// Whether `program` is found in PATH.
-bool programExists(const std::string& program);
+using corvantis::testbed::programExists;
 
 }  // namespace corvantis::testing

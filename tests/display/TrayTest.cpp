@@ -3,6 +3,7 @@
 
 #include "platform/dispatch/Timer.hpp"
 #include "platform/display/StatusNotifierTray.hpp"
+#include "platform/render/ResourceImages.hpp"
 #include "platform/ui/Application.hpp"
 #include "platform/ui/Button.hpp"
 #include "platform/ui/Event.hpp"
@@ -13,6 +14,7 @@
 #include "platform/ui/StatusItem.hpp"
 #include "platform/ui/View.hpp"
 
+#include <X11/Xatom.h>
 #include <systemd/sd-bus.h>
 #include <unistd.h>
 
@@ -278,6 +280,30 @@ TEST_F(StatusNotifierTest, RegistersServesItsIconAndTurnsActivationIntoClicks) {
     watcher->process();
     watcher->own();
     EXPECT_TRUE(pumpUntil([&] { return watcher->registrations == 2; }));
+}
+
+TEST_F(StatusNotifierTest, OnceRegisteredTheItemStandsAtTheEndOfTheHostsPanelAndNamesItsIconForHostsThatLookItUp) {
+    // The desktop's panel is 24 px at the bottom: the work area leaves it out, as a window manager says.
+    auto& connection = session->server().connection();
+    const long area[4] = {0, 0, 1280, 800 - 24};
+    XChangeProperty(connection.display(), connection.root(), connection.atom("_NET_WORKAREA"), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(area), 4);
+    XSync(connection.display(), False);
+    platform::render::ResourceImages::install(1);
+    clicks->item->setImage(platform::ui::Image::named("StatusBarIconInactive"));
+    EXPECT_FALSE(clicks->item->isPlaced()) << "no host has shown the item yet";
+
+    // The host registers the item; before anyone clicks it, it stands at the panel's right end.
+    ASSERT_TRUE(pumpUntil([&] { return watcher->registrations == 1 && clicks->item->isPlaced(); }));
+    const Rect placed = clicks->item->window()->frame();
+    EXPECT_EQ(placed.maxY(), 24) << "the item spans the panel at the bottom of the screen";
+    EXPECT_GT(placed.midX(), 1280 - 22);
+    EXPECT_LE(placed.maxX(), 1280 + 11);
+
+    // Its icon by name, from the application's images, for hosts that draw it themselves.
+    EXPECT_EQ(stringProperty("IconName"), "StatusBarIconInactive");
+    const std::filesystem::path folder = stringProperty("IconThemePath");
+    EXPECT_TRUE(std::filesystem::is_regular_file(folder / "StatusBarIconInactive.svg")) << folder;
 }
 
 }  // namespace

@@ -116,6 +116,86 @@ TEST_F(AlertTest, APendingSheetKeepsItsAlertAlive) {
     EXPECT_TRUE(watch.expired());
 }
 
+TEST_F(AlertTest, ASheetIsAnsweredFromTheKeyboardAndTheWindowUnderItTakesNothing) {
+    // The window holds a button, as the popup holds "Log in".
+    int clicks = 0;
+    const auto counter = std::make_shared<platform::ui::Responder>();
+    counter->setActionHandler("count:", [&](platform::ui::Object*) { ++clicks; });
+    const auto under = std::make_shared<platform::ui::Button>(Rect(0, 0, 300, 60));
+    under->setTarget(counter);
+    under->setAction("count:");
+    popup->contentView()->addSubview(under);
+    popup->makeKey();
+
+    auto quit = alert("Corvantis", {"Quit", "Cancel"});
+    quit->beginSheetModal(*popup, [&](ModalResponse response) { responses.push_back(response); });
+    const auto sheet = quit->window();
+    // No wider than its window, hung from its top edge, and it has the keys.
+    EXPECT_LE(sheet->frame().width(), popup->frame().width());
+    EXPECT_EQ(sheet->frame().maxY(), popup->frame().maxY());
+    EXPECT_TRUE(sheet->isKeyWindow());
+    EXPECT_TRUE(quit->buttons()[0]->isDefaultButton());
+    under->click();
+    popup->makeKey();  // a click on the window brings its sheet forward, not the window
+    EXPECT_EQ(clicks, 0);
+    EXPECT_TRUE(sheet->isKeyWindow());
+
+    // Tab and Shift-Tab move the focus between the buttons; Space clicks the focused one.
+    EXPECT_EQ(sheet->firstResponder(), quit->buttons()[0]);
+    corvantis::testing::Person::press("\t");
+    EXPECT_EQ(sheet->firstResponder(), quit->buttons()[1]);
+    corvantis::testing::Person::press("\x19");
+    EXPECT_EQ(sheet->firstResponder(), quit->buttons()[0]);
+    corvantis::testing::Person::press("\t");
+    corvantis::testing::Person::press(" ");
+    time.runDue();
+    EXPECT_EQ(responses, (std::vector<ModalResponse>{ModalResponse::alertSecondButtonReturn}));
+    EXPECT_TRUE(popup->isKeyWindow()) << "the window has its keys back";
+    under->click();
+    EXPECT_EQ(clicks, 1);
+
+    // Return is the first button, Escape "Cancel", whatever has the focus.
+    for (const auto& [key, expected] : std::vector<std::pair<std::string, ModalResponse>>{
+             {"\r", ModalResponse::alertFirstButtonReturn}, {"\x1b", ModalResponse::alertSecondButtonReturn}}) {
+        auto again = alert("Corvantis", {"Quit", "Cancel"});
+        again->beginSheetModal(*popup, [&](ModalResponse response) { responses.push_back(response); });
+        corvantis::testing::Person::press("\t");
+        corvantis::testing::Person::press(key);
+        time.runDue();
+        EXPECT_EQ(responses.back(), expected) << key;
+    }
+    // A lone button answers Escape too; with two and no "Cancel", Escape chooses nothing.
+    auto lone = alert("Login error", {"OK"});
+    lone->beginSheetModal(*popup, [&](ModalResponse response) { responses.push_back(response); });
+    corvantis::testing::Person::press("\x1b");
+    time.runDue();
+    EXPECT_EQ(responses.back(), ModalResponse::alertFirstButtonReturn);
+    auto crashed = alert("Looks like Corvantis crashed", {"Support", "Close"});
+    crashed->beginSheetModal(*popup, nullptr);
+    corvantis::testing::Person::press("\x1b");
+    EXPECT_TRUE(crashed->isShown());
+}
+
+TEST_F(AlertTest, ASheetFadesAndComesBackWithItsWindowAndItsTextsWrapToItsWidth) {
+    auto question = alert("Do you want to connect to this server?", {"Connect", "Cancel"});
+    question->setInformativeText("Your current location will be disconnected, and the new server will be connected instead");
+    question->beginSheetModal(*popup, nullptr);
+    const auto sheet = question->window();
+    EXPECT_EQ(sheet->frame().width(), popup->frame().width());
+    // The informative text takes more than a line at that width, and the panel grew for it.
+    const auto labels = sheet->contentView()->subviews();
+    EXPECT_GT(labels[1]->frame().height(), labels[0]->frame().height());
+    EXPECT_GT(labels[1]->frame().minY(), question->buttons()[0]->frame().maxY());
+
+    popup->setAlphaValue(0);
+    EXPECT_EQ(sheet->visibleAlphaValue(), 0);
+    EXPECT_FALSE(question->answer(0)) << "a sheet nobody sees takes no clicks";
+    corvantis::testing::Person::press("\r");
+    EXPECT_TRUE(question->isShown());
+    popup->setAlphaValue(1);
+    EXPECT_TRUE(question->answer(0));
+}
+
 TEST_F(AlertTest, TheSavePanelAppendsTheAllowedTypeToTheChosenName) {
     SavePanel panel;
     panel.setAllowedFileTypes({"zip"});

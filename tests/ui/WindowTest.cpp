@@ -226,14 +226,14 @@ TEST_F(WindowTest, TheInitialFirstResponderTakesTheRoleOnTheFirstOrderFront) {
     EXPECT_EQ(window->firstResponder(), field);
 }
 
-TEST_F(WindowTest, ASheetWiderThanItsWindowAtTheScreensEdgeStaysOnTheScreen) {
+TEST_F(WindowTest, ASheetWiderThanItsWindowIsNarrowedToItAndLiesOnIt) {
     // A 300-wide window 8 points from the right edge of the 1440-wide screen, and a 420-wide sheet.
     auto narrow = std::make_shared<Window>(Rect(1132, 400, 300, 400));
     narrow->setContentView(std::make_shared<View>());
     narrow->makeKeyAndOrderFront();
     auto sheet = std::make_shared<Panel>(Rect(0, 0, 420, 160));
     narrow->beginSheet(sheet, nullptr);
-    EXPECT_EQ(sheet->frame(), Rect(1440 - 420, 800 - 160, 420, 160));
+    EXPECT_EQ(sheet->frame(), Rect(1132, 800 - 160, 300, 160));
 }
 
 TEST_F(WindowTest, SheetsQueuePerWindowAndCompleteOnTheMainQueue) {
