@@ -83,9 +83,7 @@ void DisplayServer::attach() {
     watch_ = std::make_unique<dispatch::DescriptorWatch>(connection_->descriptor(), [this, alive] {
         if (alive.expired()) return;
         readEvents();
-        dispatch::DispatchQueue::main()->async([this, alive] {
-            if (!alive.expired()) processEvents();
-        });
+        processEventsSoon();
     });
     // What work on the main queue changed (timers, network replies, input) is shown once the
     // queue has nothing more to do; while frames play, the frame timer shows it instead.
@@ -172,6 +170,13 @@ void DisplayServer::readEvents() {
         XNextEvent(display, &event);
         queued_.push_back(event);
     }
+}
+
+void DisplayServer::processEventsSoon() {
+    const auto alive = std::weak_ptr<int>(lifetime_);
+    dispatch::DispatchQueue::main()->async([this, alive] {
+        if (!alive.expired()) processEvents();
+    });
 }
 
 void DisplayServer::processEvents() {
@@ -360,6 +365,9 @@ void DisplayServer::sync() {
     if (tray_) tray_->sync();
     updateFrameTimer();
     XFlush(connection_->display());
+    // A round trip above may have read input into Xlib's own queue, where the descriptor watch
+    // never sees it: without this a click could wait for the next event from the server.
+    if (XEventsQueued(connection_->display(), QueuedAlready) > 0) processEventsSoon();
 }
 
 void DisplayServer::drawChangedWindows() {

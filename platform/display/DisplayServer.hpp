@@ -68,6 +68,8 @@ private:
     explicit DisplayServer(std::unique_ptr<XConnection> connection);
 
     void readEvents();
+    // Handles what was read on the main queue's next turn.
+    void processEventsSoon();
     void handle(XEvent& event);
     void handleButton(NativeWindow& native, const XButtonEvent& event);
     void handleMotion(NativeWindow& native, const XMotionEvent& event);

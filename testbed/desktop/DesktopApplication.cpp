@@ -43,14 +43,13 @@ DesktopApplication::DesktopApplication(Options options) : folder_(newFolder()) {
         ::open(path("helper.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
     const platform::foundation::FileDescriptor savedError(::dup(STDERR_FILENO));
     ::dup2(log.get(), STDERR_FILENO);
-    helper_ = std::make_unique<HelperDaemon>(
-        helper, folder_ / "helper.sock",
-        std::vector<std::string>{"--config", path("helper.conf"), "--allow-uid=" + std::to_string(::getuid()),
-                                 "--ip=" + path("ip"), "--resolv-etc=" + path("resolv.conf"),
-                                 "--resolv-var=" + path("resolv.conf"), "--resolv-backup=" + path("resolv.backup"),
-                                 "--runtime-folder=" + path("run"), "--network-preferences=" + path("preferences.json"),
-                                 "--system-keychain=" + path("System.keychain"),
-                                 "--bundle-resources=" + platform::foundation::resourceDirectory().string()});
+    // Every file the helper keeps for the system stays in the folder, so the application's kill
+    // switch, resolver and route calls never reach this machine.
+    auto helperOptions = HelperDaemon::privateFilesIn(folder_);
+    helperOptions.insert(helperOptions.end(),
+                         {"--config", path("helper.conf"), "--allow-uid=" + std::to_string(::getuid()), "--ip=" + path("ip"),
+                          "--bundle-resources=" + platform::foundation::resourceDirectory().string()});
+    helper_ = std::make_unique<HelperDaemon>(helper, folder_ / "helper.sock", helperOptions);
     ::dup2(savedError.get(), STDERR_FILENO);
 
     std::vector<std::string> environment{"DISPLAY=" + options.displayName,
