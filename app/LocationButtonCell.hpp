@@ -4,7 +4,7 @@
 
 namespace corvantis {
 
-// The location button's cell: its title gets room for the whole city name and sits a point lower.
+// The location button's cell: its title gets room for the whole city name, in a frame one point less high.
 class LocationButtonCell : public platform::ui::ButtonCell {
 public:
     platform::ui::Rect drawTitle(platform::ui::GraphicsContext& context, const platform::ui::AttributedString& title,
