@@ -24,6 +24,9 @@ public:
     PrivateSystem(const PrivateSystem&) = delete;
     PrivateSystem& operator=(const PrivateSystem&) = delete;
 
+    // Whether the running test lies under /tmp (a checkout there), which the private /tmp, and the
+    // units' own PrivateTmp, would hide from the programs it starts.
+    static bool hidesTheRunningTest();
     // Whether every folder could be made private; false leaves nothing mounted.
     bool ready() const { return ready_; }
     // Every file written under the private folders that is still there (made or changed, not
