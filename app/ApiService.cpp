@@ -3,6 +3,7 @@
 #include "app/ApiReply.hpp"
 #include "app/ApiRequestInfo.hpp"
 #include "app/ErrorString.hpp"
+#include "app/HeldSecrets.hpp"
 #include "app/JsonValue.hpp"
 #include "app/ProfileParser.hpp"
 #include "app/ProfileReply.hpp"
@@ -348,6 +349,8 @@ void ApiService::getOpenVpnConfigs(OpenVpnConfigsResult result) {
                             auto& texts = std::get<OpenVpnConfigs>(configs);
                             savedTcpConfig = texts.tcp;
                             savedUdpConfig = texts.udp;
+                            HeldSecrets::remember(texts.tcp);
+                            HeldSecrets::remember(texts.udp);
                             result(true, "", texts.tcp, texts.udp);
                         });
         });
@@ -375,6 +378,7 @@ void ApiService::checkLoginData(const std::string& username, const std::string& 
             UserSettings::setPassword(password);
             UserSettings::setEmail(username);
             token = *accessToken;
+            HeldSecrets::remember(*accessToken);
             getUserData(*accessToken, [result](bool success, bool isVpnActive, bool isDnsActive, bool isEmailConfirmed,
                                                const std::string& message) {
                 result(success, isEmailConfirmed, isVpnActive, isDnsActive, message);

@@ -2,13 +2,23 @@
 
 #include "platform/crashreporting/CrashReportTypes.hpp"
 
+#include <cstddef>
+
 namespace corvantis {
 
-// The crash reporter's last look at every event: hides the signed-in password and user name in
-// the request body that a failed backend call left in the extras, and the password in every
-// other text of the event (message, contexts, extras, breadcrumbs). The body is read as its plain
-// text (an absent one as "nil"), so a password holding quotes or backslashes is found as typed.
-// Never drops an event. Safe from any thread.
+// Texts of a report beyond this many bytes (a reply body may run to megabytes) keep their start
+// only, followed by `cutMarker` and the text's full length: "… [cut from 8388608 bytes]".
+inline constexpr std::size_t longestReportedText = 16 * 1024;
+inline constexpr const char* cutMarker = "… [cut from ";
+
+// The crash reporter's last look at every event. Every secret the client holds (the account's
+// password as typed and as stored, access tokens, VPN passwords, OpenVPN profiles) and every one
+// the event names itself (bearer tokens, reply members such as "access_token", "refresh_token"
+// or "freeradius_pass", also inside texts holding a reply's JSON) is masked wherever it appears,
+// as it is and as JSON escapes it: message, contexts, extras, breadcrumbs and user. Then long
+// texts are cut. The extras' "request.httpBody" (read as its plain text, an absent one as
+// "nil") also loses the user name. The device id stays: it is the reports' user id, which the
+// user quotes to support. Never drops an event. Safe from any thread.
 platform::crashreporting::Event maskCredentials(platform::crashreporting::Event event);
 
 }  // namespace corvantis

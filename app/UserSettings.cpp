@@ -5,6 +5,7 @@
 #include "PRQLogger/PRQLogger.hpp"
 #include "app/ApiService.hpp"
 #include "app/AppDelegate.hpp"
+#include "app/HeldSecrets.hpp"
 #include "app/Keychain.hpp"
 #include "app/MainWindow.hpp"
 #include "platform/Services.hpp"
@@ -130,7 +131,9 @@ std::optional<std::string> UserSettings::vpnPassword() {
 
 void UserSettings::setVpnPassword(std::optional<std::string> value) {
     memory().vpnPassword = value;
-    if (value) Keychain::setPassword(*value, vpnPasswordId);
+    if (!value) return;
+    Keychain::setPassword(*value, vpnPasswordId);
+    HeldSecrets::remember(*value);
 }
 
 Protocol UserSettings::savedProtocol() {

@@ -1,11 +1,13 @@
-// Start-up: this run's log file, the crash reports' masking, the order of the start-up steps,
-// and the road that ends start-up with the support alert.
+// Start-up: this run's log file, the crash reports' masking and what of them reaches the
+// service, the order of the start-up steps, and the road that ends start-up with the support
+// alert.
 
 #include "HelperService/CorvantisHelperController/HelperService.hpp"
 #include "StatusPopup/StatusPopupController.hpp"
 #include "app/ApiService.hpp"
 #include "app/AppDelegate.hpp"
 #include "app/CrashReportMasking.hpp"
+#include "app/LoginView.hpp"
 #include "app/MainWindow.hpp"
 #include "app/ProductConstants.hpp"
 #include "app/RunningInstance.hpp"
@@ -13,6 +15,7 @@
 #include "fixtures/AppTestEnvironment.hpp"
 #include "fixtures/LoopbackBackend.hpp"
 #include "fixtures/RecordingDestination.hpp"
+#include "fixtures/UserTexts.hpp"
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/ui/Alert.hpp"
@@ -157,6 +160,70 @@ TEST_F(LaunchTest, TheHookMasksThePasswordAndTheUserNameInTheRequestBody) {
     EXPECT_EQ(masked("s3cret", "ann", nlohmann::json::object()), nlohmann::json::object()) << "no extras: unchanged";
     EXPECT_EQ(masked("ab", "abab", nlohmann::json{{"request.httpBody", "ababab"}}),
               (nlohmann::json{{"request.httpBody", "************************"}}));
+}
+
+TEST_F(LaunchTest, TheHookMasksAHeldSecretInEveryTextAlsoAsJsonEscapesIt) {
+    corvantis::UserSettings::setVpnPassword("vpn/held \u00e9");
+    Event event;
+    event.message = "refused for vpn/held \u00e9";
+    event.breadcrumbs.push_back({.category = "reply", .data = {{"body", R"({"note":"vpn\/held \u00e9"})"}}});
+    const auto masked = corvantis::maskCredentials(std::move(event));
+    EXPECT_EQ(masked.message, "refused for ********");
+    EXPECT_EQ(masked.breadcrumbs.at(0).data["body"], R"({"note":"********"})");
+}
+
+TEST_F(LaunchTest, ReportsOfFailedSignedInCallsReachTheServiceWithoutAnySecretAndWithTheReplyCut) {
+    corvantis::testing::ScopedEnvironment reports{"CORVANTIS_CRASH_DSN",
+                                                  "http://k@127.0.0.1:" + std::to_string((*backend).port()) + "/9"};
+    ::testing::internal::CaptureStdout();
+    delegate->applicationDidFinishLaunching();
+    ::testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(environment.runMainQueueUntil([] { return MainWindow::shared().loginView != nullptr; }));
+    std::vector<std::string> secrets{"demo-password", "refresh-5d1c8e0a7b3f", "vpn-demo-secret"};
+    const auto signInAndFail = [&] {
+        MainWindow::shared().show();
+        MainWindow::shared().loginView->txtUsername->setStringValue("");
+        MainWindow::shared().loginView->txtPassword->setStringValue("");
+        MainWindow::shared().loginView->txtUsername->type("demo@corvantis.test\tdemo-password\r");
+        ASSERT_TRUE(environment.runMainQueueUntil([] { return !Alert::pendingAlerts().empty(); }));
+        ASSERT_TRUE(Alert::pendingAlerts().front()->answer("OK"));
+        secrets.push_back(corvantis::ApiService::token.value_or("no token"));
+    };
+
+    // A signed-in call whose long reply names a refresh token, then a profile refused with the
+    // VPN password in it.
+    std::string trace;
+    for (int i = 0; i < 100000; ++i) trace += "\u20ac";  // three bytes each: no cut may split one
+    const nlohmann::json failure{
+        {"error", "server_error"}, {"message", "Internal error"}, {"refresh_token", "refresh-5d1c8e0a7b3f"}, {"trace", trace}};
+    (*backend).enqueueReply("/account/api2/available-products", {500, "application/json", failure.dump()});
+    signInAndFail();
+    auto refused = corvantis::testbed::TestBackend::profileOf(corvantis::testbed::BackendConfiguration::demo().accounts[0]);
+    refused.update({{"error", "access_denied"}, {"message", "Account on hold"}});
+    (*backend).enqueueReply("/account/api2/me", {403, "application/json", refused.dump()});
+    signInAndFail();
+    ASSERT_TRUE(environment.reporter->flush(10s));
+
+    std::vector<nlohmann::json> sent;
+    for (const auto& request : (*backend).requests()) {
+        if (request.path != "/api/9/store/") continue;
+        for (const auto& secret : secrets) EXPECT_EQ(request.body.find(secret), std::string::npos) << secret;
+        EXPECT_LT(request.body.size(), 4 * corvantis::longestReportedText);
+        sent.push_back(nlohmann::json::parse(request.body));
+    }
+    ASSERT_EQ(sent.size(), 2u);
+    for (const auto& event : sent) {
+        EXPECT_EQ(event["message"]["formatted"], corvantis::testing::texts::checkInternet);
+        const auto& request = event["contexts"]["API request"];
+        EXPECT_NE(request["headers"].get<std::string>().find("\"Bearer ********\""), std::string::npos) << request["headers"];
+    }
+    // Deliveries travel side by side: the long reply is the one without the profile in it.
+    const auto& longReply = sent[sent[0].dump().find("freeradius_pass") == std::string::npos ? 0 : 1];
+    const auto data = longReply["contexts"]["API request"]["response.data"].get<std::string>();
+    EXPECT_LE(data.size(), corvantis::longestReportedText + 40);
+    EXPECT_TRUE(data.starts_with(R"({"error":"server_error")")) << data.substr(0, 60);
+    EXPECT_NE(data.find(corvantis::cutMarker), std::string::npos);
+    EXPECT_TRUE(data.ends_with(" bytes]")) << data.substr(data.size() - 60);
 }
 
 TEST_F(LaunchTest, StartUpInstallsTheHelperThenCleansUpThenBuildsTheMainWindow) {
