@@ -1,16 +1,70 @@
 #include "Zip/InputFile.hpp"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
 namespace corvantis::zip {
 
-std::optional<InputFile> InputFile::open(const std::filesystem::path& path) {
-    platform::foundation::FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!file.isOpen()) return std::nullopt;
+using platform::foundation::Error;
+using platform::foundation::Expected;
+using platform::foundation::FileDescriptor;
+
+namespace {
+Error typeError(mode_t mode) {
+    if (S_ISDIR(mode)) return Error{EISDIR, "a folder"};
+    if (S_ISFIFO(mode)) return Error{EINVAL, "a FIFO"};
+    if (S_ISSOCK(mode)) return Error{EINVAL, "a socket"};
+    if (S_ISCHR(mode)) return Error{EINVAL, "a character device"};
+    if (S_ISBLK(mode)) return Error{EINVAL, "a block device"};
+    return Error{EINVAL, "not a regular file"};
+}
+
+// Why a folder on the way to the file did not open as one, links not followed.
+Error folderError() {
+    if (errno == ELOOP || errno == ENOTDIR) return Error{errno, "reached through a symbolic link or a file"};
+    return Error{errno, std::strerror(errno)};
+}
+}  // namespace
+
+Expected<InputFile> InputFile::open(const std::filesystem::path& path) {
+    return openAt(AT_FDCWD, path, 0);
+}
+
+Expected<InputFile> InputFile::openBeneath(const std::filesystem::path& folder, const std::filesystem::path& relative) {
+    if (relative.empty() || relative.has_root_path()) return Error{EINVAL, "outside its folder"};
+    for (const auto& component : relative) {
+        if (component == "." || component == ".." || component.empty()) return Error{EINVAL, "outside its folder"};
+    }
+    constexpr int folderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    FileDescriptor current(::open(folder.c_str(), folderFlags));
+    if (!current.isOpen()) return folderError();
+    const auto last = std::prev(relative.end());
+    for (auto component = relative.begin(); component != last; ++component) {
+        const int next = ::openat(current.get(), component->c_str(), folderFlags);
+        if (next < 0) return folderError();
+        current.reset(next);
+    }
+    return openAt(current.get(), *last, O_NOFOLLOW);
+}
+
+Expected<InputFile> InputFile::openAt(int folder, const std::filesystem::path& name, int flags) {
+    // Non-blocking: opening a FIFO for reading would otherwise wait for a writer, maybe forever.
+    FileDescriptor file(::openat(folder, name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | flags));
+    if (!file.isOpen()) {
+        if (errno == ELOOP && (flags & O_NOFOLLOW) != 0) return Error{ELOOP, "a symbolic link"};
+        return Error{errno, std::strerror(errno)};
+    }
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0) return Error{errno, std::strerror(errno)};
+    if (!S_ISREG(info.st_mode)) return typeError(info.st_mode);
+    // A regular file's reads never wait; plain blocking reads behave the same on every file system.
+    const int status = ::fcntl(file.get(), F_GETFL);
+    if (status < 0 || ::fcntl(file.get(), F_SETFL, status & ~O_NONBLOCK) != 0) return Error{errno, std::strerror(errno)};
     return InputFile(std::move(file));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/dispatch/Clock.hpp"
+#include "platform/foundation/Expected.hpp"
 #include "platform/foundation/FileDescriptor.hpp"
 
 #include <cstdint>
@@ -10,7 +11,12 @@
 
 namespace corvantis::zip {
 
-// A file being packed, read from its start to its end in pieces.
+// A regular file being packed, read from its start to its end in pieces.
+//
+// Opening never waits on what it opens and takes nothing but a regular file: the open is
+// non-blocking and the type is checked on the descriptor, so a FIFO cannot hang the packing and
+// a file swapped after a check cannot slip a device or FIFO in. The errors carry no path; a
+// folder is refused with `EISDIR`.
 class InputFile {
 public:
     struct Attributes {
@@ -22,8 +28,13 @@ public:
         std::uint64_t size = 0;
     };
 
-    // None when the file cannot be opened for reading.
-    static std::optional<InputFile> open(const std::filesystem::path& path);
+    // The file at `path`, symbolic links followed.
+    static platform::foundation::Expected<InputFile> open(const std::filesystem::path& path);
+    // The file at `relative` inside `folder`, with no symbolic link followed on the way: neither
+    // `folder` itself nor any component of `relative` may be one, and `relative` may not step
+    // out of `folder`.
+    static platform::foundation::Expected<InputFile> openBeneath(const std::filesystem::path& folder,
+                                                                 const std::filesystem::path& relative);
 
     std::optional<Attributes> attributes() const;
     // Reads up to `buffer.size()` bytes: the count, 0 at the end, -1 on a read error.
@@ -34,6 +45,9 @@ public:
 
 private:
     explicit InputFile(platform::foundation::FileDescriptor file) : file_(std::move(file)) {}
+
+    // Opens `name` in the folder `folder` (or relative to the working folder) with `flags` added.
+    static platform::foundation::Expected<InputFile> openAt(int folder, const std::filesystem::path& name, int flags);
 
     platform::foundation::FileDescriptor file_;
 };

@@ -29,6 +29,8 @@ public:
     using Url = platform::foundation::Url;
     using ProgressHandler = std::function<void(double)>;
     using FileOutputHandler = std::function<void(const Url&)>;
+    // Hears of an item left out of the packing, and why ("a symbolic link", "a FIFO", …).
+    using SkippedHandler = std::function<void(const Url& item, const std::string& reason)>;
 
     // Archive extensions accepted besides "zip" and "cbz", compared exactly. Process-wide and
     // unlocked: change it from one thread only.
@@ -47,11 +49,22 @@ public:
                           const FileOutputHandler& fileOutputHandler = {});
 
     // Packs files and folders (expanded into "<folder name>/…" entries) into a new archive that
-    // replaces `zipFilePath` once complete. Throws `zipFail` on any failure, leaving an earlier
-    // archive at `zipFilePath` as it was. `progress` gets the share of bytes packed after each
-    // entry (never exactly 1.0 there) and 1.0 once at the end.
+    // replaces `zipFilePath` once complete. Symbolic links to files are packed as what they lead
+    // to. Throws `zipFail` on any failure, an item that is not a regular file (a FIFO, a device,
+    // a socket) included, which is refused without waiting on it; an earlier archive at
+    // `zipFilePath` stays as it was. `progress` gets the share of bytes packed after each entry
+    // (never exactly 1.0 there) and 1.0 once at the end.
     static void zipFiles(const std::vector<Url>& paths, const Url& zipFilePath, const std::optional<std::string>& password,
                          ZipCompression compression = ZipCompression::DefaultCompression, const ProgressHandler& progress = {});
+
+    // Packs as `zipFiles` does, but only the regular files that lie inside the folder holding
+    // each location, reached without following a symbolic link (neither that folder's own name
+    // nor anything below it may be one), for folders that others can put things into. Every
+    // other item (a link, a FIFO, a device, a socket, a file that cannot be opened) is left
+    // out, and `skipped` hears of it on the calling thread; with no `skipped` it fails the
+    // packing instead. Read and write failures still throw `zipFail`.
+    static void zipRegularFiles(const std::vector<Url>& paths, const Url& zipFilePath, const std::optional<std::string>& password,
+                                ZipCompression compression, const ProgressHandler& progress, const SkippedHandler& skipped);
 
     // Packs in-memory buffers; records with no bytes give no entry. `progress` gets the share of
     // bytes packed after each entry and 1.0 at the end. Throws `zipFail` as `zipFiles` does.

@@ -3,6 +3,7 @@
 #include "Zip/Zip.hpp"
 #include "app/AppDelegate.hpp"
 #include "platform/Services.hpp"
+#include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/foundation/DateFormatter.hpp"
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/foundation/NumberText.hpp"
@@ -21,6 +22,14 @@ using platform::foundation::Url;
 
 constexpr const char* logFolderName = "CorvantisLogs";
 constexpr const char* errorPrefix = "Saving logs error: ";
+constexpr const char* skippedPrefix = "Saving logs skipped ";
+
+// Held by each stage of a running export: the packing, its outcome, the panel's completion. The
+// export is over once none holds it, whether its panel was answered or dropped with its window.
+// A second export meanwhile would pack over the archive that the first one's panel copies and
+// removes.
+struct Running {};
+std::weak_ptr<Running> running;  // main queue only
 
 std::shared_ptr<prq::PRQLogger> logger() {
     const auto delegate = AppDelegate::shared();
@@ -54,9 +63,66 @@ void save(const std::filesystem::path& archive, const std::filesystem::path& cho
     }
 }
 
+// Offers the packed archive in a save panel on `window`; the export ends when the panel closes.
+void offer(const std::shared_ptr<platform::ui::Window>& window, const std::filesystem::path& archive, const std::string& baseName,
+           std::shared_ptr<Running> inProgress) {
+    auto panel = std::make_shared<platform::ui::SavePanel>();
+    panel->setLevel(platform::ui::WindowLevel::modalPanel);
+    panel->setTitle("Choose a destination");
+    panel->setNameFieldStringValue(baseName);
+    panel->setShowsHiddenFiles(false);
+    panel->setCanCreateDirectories(true);
+    panel->setAllowedFileTypes({"zip"});
+    if (!window) {
+        // No window to ask in: nobody can take the archive, so it goes.
+        (void)FileSystem::removeItem(archive);
+        return;
+    }
+    panel->beginSheetModal(*window, [panel, archive, inProgress = std::move(inProgress)](platform::ui::ModalResponse response) {
+        const bool chosen = response == platform::ui::ModalResponse::ok && panel->url();
+        // Chosen under the offered name in the temporary folder (however the path is spelt), the
+        // archive is the user's file: a copy onto itself and removing it would lose it.
+        if (chosen && isSameFile(archive, panel->url()->path())) return;
+        if (chosen) save(archive, panel->url()->path());
+        // The copy is the user's; the archive would otherwise pile up, one per export.
+        (void)FileSystem::removeItem(archive);
+    });
+}
+
+// Packs on a worker thread, so that a large folder does not stop the interface; the reports
+// and the outcome come back to `main` in order. Only regular files inside the log folder are
+// taken, no link followed: a link there would put other files (the settings, the keychain)
+// into an archive the user hands on, and a FIFO would wait for a writer forever.
+void pack(std::vector<Url> paths, std::filesystem::path archive, std::string baseName, std::weak_ptr<platform::ui::Window> window,
+          std::shared_ptr<Running> inProgress) {
+    const auto main = platform::dispatch::DispatchQueue::main();
+    platform::dispatch::DispatchQueue::global()->async([main, paths = std::move(paths), archive = std::move(archive),
+                                                        baseName = std::move(baseName), window = std::move(window),
+                                                        inProgress = std::move(inProgress)] {
+        std::optional<std::string> failure;
+        try {
+            zip::Zip::zipRegularFiles(
+                paths, Url::fileUrl(archive.string()), std::nullopt, zip::ZipCompression::DefaultCompression,
+                [&main](double fraction) {
+                    main->async([fraction] { log(prq::Level::info, platform::foundation::doubleDescription(fraction)); });
+                },
+                [&main](const Url& item, const std::string& reason) {
+                    main->async([path = item.path(), reason] { log(prq::Level::warning, skippedPrefix + path + ": " + reason); });
+                });
+        } catch (const zip::ZipError& error) {
+            failure = error.what();
+        }
+        main->async([failure = std::move(failure), archive, baseName, window, inProgress] {
+            if (!failure) return offer(window.lock(), archive, baseName, inProgress);
+            log(prq::Level::error, errorPrefix + *failure);
+        });
+    });
+}
+
 }  // namespace
 
 void start(platform::ui::Window* window) {
+    if (!running.expired()) return;
     log(prq::Level::info, "Saving logs...");
     const auto temporary = platform::foundation::privateTemporaryDirectory();
     if (!temporary) {
@@ -73,38 +139,13 @@ void start(platform::ui::Window* window) {
     std::vector<Url> paths;
     for (const auto& entry : entries.value()) paths.push_back(fileUrl(entry));
 
-    const std::string baseName =
+    std::string baseName =
         "CorvantisVPN_" + platform::foundation::DateFormatter("ddMMyyyyHHmm").string(platform::Services::current().wallNow());
-    const auto archive = temporary.value() / (baseName + ".zip");
-    try {
-        zip::Zip::zipFiles(paths, Url::fileUrl(archive.string()), std::nullopt, zip::ZipCompression::DefaultCompression,
-                           [](double fraction) { log(prq::Level::info, platform::foundation::doubleDescription(fraction)); });
-    } catch (const zip::ZipError& error) {
-        log(prq::Level::error, errorPrefix + std::string(error.what()));
-        return;
-    }
-
-    auto panel = std::make_shared<platform::ui::SavePanel>();
-    panel->setLevel(platform::ui::WindowLevel::modalPanel);
-    panel->setTitle("Choose a destination");
-    panel->setNameFieldStringValue(baseName);
-    panel->setShowsHiddenFiles(false);
-    panel->setCanCreateDirectories(true);
-    panel->setAllowedFileTypes({"zip"});
-    if (window == nullptr) {
-        // No window to ask in: nobody can take the archive, so it goes.
-        (void)FileSystem::removeItem(archive);
-        return;
-    }
-    panel->beginSheetModal(*window, [panel, archive](platform::ui::ModalResponse response) {
-        const bool chosen = response == platform::ui::ModalResponse::ok && panel->url();
-        // Chosen under the offered name in the temporary folder (however the path is spelt), the
-        // archive is the user's file: a copy onto itself and removing it would lose it.
-        if (chosen && isSameFile(archive, panel->url()->path())) return;
-        if (chosen) save(archive, panel->url()->path());
-        // The copy is the user's; the archive would otherwise pile up, one per export.
-        (void)FileSystem::removeItem(archive);
-    });
+    auto archive = temporary.value() / (baseName + ".zip");
+    auto inProgress = std::make_shared<Running>();
+    running = inProgress;
+    pack(std::move(paths), std::move(archive), std::move(baseName),
+         window ? window->sharedWindow() : std::shared_ptr<platform::ui::Window>(), std::move(inProgress));
 }
 
 }  // namespace corvantis::LogExport

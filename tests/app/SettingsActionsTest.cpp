@@ -9,6 +9,7 @@
 #include "platform/ui/Application.hpp"
 #include "platform/ui/SavePanel.hpp"
 #include "support/ChildProcess.hpp"
+#include "support/FifoRelease.hpp"
 #include "support/RecordingWorkspaceOpener.hpp"
 
 #include <gtest/gtest.h>
@@ -50,10 +51,11 @@ protected:
         ASSERT_TRUE(FileSystem::writeFileAtomically(logFolder() / name, text, 0600));
     }
 
-    // Clicks the export label; true when the save panel came up.
+    // Clicks the export label and waits while it packs; true when the save panel came up.
     bool exportLogs() {
         log->clear();
         label(SettingsViewButton::exportLogsTag)->click();
+        environment.runMainQueueUntil([&] { return savePanel() || !logged(prq::Level::error).empty(); });
         return savePanel() != nullptr;
     }
 
@@ -157,6 +159,49 @@ TEST_F(SettingsActionsTest, AFailedCopyIsLoggedAndShownAndLeavesNoArchive) {
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0]->messageText(), "The logs could not be saved");
     EXPECT_FALSE(FileSystem::fileExists(temporaryFolder / archiveName));
+}
+
+TEST_F(SettingsActionsTest, ExportTakesOnlyTheRegularFilesInsideTheLogFolder) {
+    // What a link in the log folder must not bring into an archive that the user hands on.
+    const std::string secret = "account password hunter2-7319";
+    const auto outside = environment.folder / "outside";
+    ASSERT_TRUE(FileSystem::createDirectories(outside));
+    ASSERT_TRUE(FileSystem::writeFileAtomically(outside / "settings.json", secret, 0600));
+    writeLog("CorvantisVPN_071220262150.log", "started\n");
+    writeLog("earlier/CorvantisVPN_061220260900.log", "yesterday\n");
+    std::filesystem::create_symlink(outside / "settings.json", logFolder() / "settings.log");
+    std::filesystem::create_symlink(outside / "settings.json", logFolder() / "earlier" / "linked.log");
+    std::filesystem::create_directory_symlink(outside, logFolder() / "outside");
+    corvantis::testing::FifoRelease fifo(logFolder() / "pipe");
+
+    log->clear();
+    label(SettingsViewButton::exportLogsTag)->click();
+    label(SettingsViewButton::exportLogsTag)->click();  // while the first one packs: nothing
+    ASSERT_TRUE(environment.runMainQueueUntil([&] { return savePanel() != nullptr; }));
+    EXPECT_FALSE(fifo.released()) << "the export waited for a writer on the FIFO";
+    const auto lines = logged();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "mouseDown(with:): Saving logs..."), 1);
+    auto skipped = logged(prq::Level::warning);
+    std::sort(skipped.begin(), skipped.end());
+    const std::string prefix = "mouseDown(with:): Saving logs skipped " + logFolder().string() + "/";
+    EXPECT_EQ(skipped, (Texts{prefix + "earlier/linked.log: a symbolic link", prefix + "outside: a symbolic link",
+                              prefix + "pipe: a FIFO", prefix + "settings.log: a symbolic link"}));
+
+    const auto chosen = environment.folder / "logs.zip";
+    ASSERT_TRUE(savePanel()->ok(chosen.string()));
+    environment.runMainQueue();
+    const auto listed = ChildProcess::run({"unzip", "-Z1", chosen.string()});
+    ASSERT_EQ(listed.exitCode, 0) << listed.output;
+    Texts entries;
+    for (std::size_t start = 0, end; (end = listed.output.find('\n', start)) != std::string::npos; start = end + 1) {
+        entries.push_back(listed.output.substr(start, end - start));
+    }
+    std::sort(entries.begin(), entries.end());
+    EXPECT_EQ(entries, (Texts{"CorvantisVPN_071220262150.log", "earlier/CorvantisVPN_061220260900.log"}));
+    // Every entry's bytes together hold the two logs and nothing else, in the folder's order.
+    const auto unpacked = ChildProcess::run({"unzip", "-p", chosen.string()}).output;
+    EXPECT_TRUE(unpacked == "started\nyesterday\n" || unpacked == "yesterday\nstarted\n") << unpacked;
+    EXPECT_EQ(FileSystem::readFile(chosen).value().find(secret), std::string::npos);
 }
 
 TEST_F(SettingsActionsTest, LogOutForgetsOnlyTheCredentials) {

@@ -85,6 +85,7 @@ TEST_F(SettingsInApplicationTest, TheScreenLeadsBackToTheConnectScreenAndItsExpo
     const auto label = exportLabel();
     ASSERT_TRUE(label);
     label->click();
+    ASSERT_TRUE(environment.runMainQueueUntil([&] { return label->window()->attachedSheet() != nullptr; }));
     const auto panel = std::dynamic_pointer_cast<platform::ui::SavePanel>(label->window()->attachedSheet());
     ASSERT_TRUE(panel) << "the save panel is a sheet on the popup";
     const auto chosen = environment.folder / "Documents" / "corvantis-logs.zip";

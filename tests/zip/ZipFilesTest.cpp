@@ -1,6 +1,7 @@
 #include "ArchiveFixtures.hpp"
 #include "Zip/Zip.hpp"
 #include "platform/foundation/Progress.hpp"
+#include "support/FifoRelease.hpp"
 #include "support/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <sys/stat.h>
 #include <sys/time.h>
 
+using corvantis::testing::FifoRelease;
 using corvantis::testing::TemporaryFolder;
 using namespace corvantis::zip;
 using namespace corvantis::zip::testing;
@@ -130,6 +132,30 @@ TEST(ZipFiles, LibraryAndFileSystemFailuresAreZipFail) {
     EXPECT_THROW(Zip::zipFiles({urlOf("/proc/self/mem")}, urlOf(folder / "mem.zip"), std::nullopt), ZipError);
     EXPECT_FALSE(std::filesystem::exists(folder / "mem.zip"));
     EXPECT_EQ(itemsIn(folder.path()), 1u);
+}
+
+TEST(ZipFiles, AFifoOrADeviceIsZipFailWithoutWaitingOnIt) {
+    TemporaryFolder folder;
+    FifoRelease fifo(folder / "pipe");
+    EXPECT_THROW(Zip::zipFiles({urlOf(folder / "pipe")}, urlOf(folder / "pipe.zip"), std::nullopt), ZipError);
+    EXPECT_FALSE(fifo.released()) << "the packing waited for a writer on the FIFO";
+    EXPECT_THROW(Zip::zipFiles({urlOf("/dev/null")}, urlOf(folder / "null.zip"), std::nullopt), ZipError);
+    EXPECT_EQ(itemsIn(folder.path()), 1u);
+}
+
+TEST(ZipRegularFiles, TakesNothingReachedThroughALink) {
+    TemporaryFolder folder;
+    writeFile(folder / "outside" / "secret.txt", "secret");
+    std::filesystem::create_directory_symlink(folder / "outside", folder / "linked");
+    std::vector<std::string> skipped;
+    Zip::zipRegularFiles({urlOf(folder / "linked" / "secret.txt"), urlOf(folder / "linked")}, urlOf(folder / "out.zip"),
+                         std::nullopt, ZipCompression::DefaultCompression, {},
+                         [&](const platform::foundation::Url& item, const std::string& reason) {
+                             skipped.push_back(item.lastPathComponent() + ": " + reason);
+                         });
+    EXPECT_TRUE(readArchive(folder / "out.zip").empty());
+    EXPECT_EQ(skipped,
+              (std::vector<std::string>{"secret.txt: reached through a symbolic link or a file", "linked: a symbolic link"}));
 }
 
 // Writes past 64 KiB fail with EFBIG, as on a full disk.
