@@ -12,7 +12,7 @@ namespace {
 
 using json = nlohmann::json;
 
-// Builds the value as the parser reads it and counts what the value's blocks take from the C
+// Builds the value as the parser reads it (with the library's own builder) and counts what the value's blocks take from the C
 // library (each with its header, rounded up to 16 bytes, at least 32), stopping the parse
 // before the count passes the budget. An array's elements grow by doubling, and while they
 // move the old and the new block are both held: the count includes that. The reader's own
