@@ -202,7 +202,7 @@ std::string ApiService::getPostString(const FormParameters& params, ContentType 
 
 void ApiService::callRequest(const std::string& url, HttpMethod httpMethod, const Headers& headers,
                              std::optional<ContentType> contentType, const std::optional<FormParameters>& params, Finish finish,
-                             ApiReply::BodyReader reader) {
+                             const RequestBounds& bounds, ApiReply::BodyReader reader) {
     const auto& services = platform::Services::current();
     auto state = std::make_shared<RequestState>();
     state->info.set("url", url);
@@ -210,6 +210,8 @@ void ApiService::callRequest(const std::string& url, HttpMethod httpMethod, cons
     platform::foundation::URLRequest request;
     request.url = url;
     request.httpMethod = std::string(rawValue(httpMethod));
+    request.timeoutIntervalForResource = bounds.deadline;
+    request.maximumResponseSize = bounds.maximumReplySize;
     for (const auto& [field, value] : headers) request.setValue(value, field);
     if (contentType) request.setValue(std::string(rawValue(*contentType)), "Content-Type");
     request.setValue("application/json", "Accept");
@@ -412,7 +414,7 @@ void ApiService::getUserData(const std::string& token, UserDataResult result) {
                              servers](bool success, const std::string& message, const nlohmann::json& jsonData) {
                                 deliver(parser.parse(success, message, jsonData, std::move(*servers)));
                             },
-                            ProfileReply::readerKeepingServers(servers));
+                            profileBounds, ProfileReply::readerKeepingServers(servers));
                     });
     });
 }

@@ -3,9 +3,12 @@
 #include "app/ApiReply.hpp"
 #include "app/ApiServiceError.hpp"
 #include "app/SharedText.hpp"
+#include "platform/dispatch/Clock.hpp"
 
 #include <nlohmann/json_fwd.hpp>
 
+#include <chrono>
+#include <cstddef>
 #include <functional>
 #include <map>
 #include <optional>
@@ -53,6 +56,21 @@ public:
     static inline std::optional<std::string> savedTcpConfig;
     static inline std::optional<std::string> savedUdpConfig;
 
+    // What one request may take: how long the whole exchange may last (a backend that sends a
+    // byte now and then never falls silent for the 60 s that end a request otherwise), and how
+    // large its reply may be. Past either it fails as a time-out or a lost reply does.
+    struct RequestBounds {
+        platform::dispatch::Duration deadline;
+        std::size_t maximumReplySize;
+    };
+    // Every reply but the profile's is small: a token, a device id, a few products, two OpenVPN
+    // configurations of some kilobytes, or a proxy's error page.
+    static inline RequestBounds requestBounds{std::chrono::seconds(90), std::size_t{1} << 20};
+    // The profile carries the whole server catalogue: 100,000 servers, the most the service
+    // lists, come to 17.5 MB (175 bytes each); twice that leaves room for longer names and more
+    // fields. Its deadline allows that much over a slow line without compression.
+    static inline RequestBounds profileBounds{std::chrono::minutes(4), std::size_t{32} << 20};
+
     // The user's text for a failure; the prefix names the failing operation and does not change it.
     static std::string errorMessage(std::string_view prefix, const ApiServiceError& error);
 
@@ -81,7 +99,7 @@ private:
     static std::string getPostString(const FormParameters& params, ContentType contentType);
     static void callRequest(const std::string& url, HttpMethod httpMethod, const Headers& headers,
                             std::optional<ContentType> contentType, const std::optional<FormParameters>& params, Finish finish,
-                            ApiReply::BodyReader reader = nullptr);
+                            const RequestBounds& bounds = requestBounds, ApiReply::BodyReader reader = nullptr);
 };
 
 std::string_view rawValue(ApiService::HttpMethod value);

@@ -326,16 +326,20 @@ CurlURLSession::~CurlURLSession() {
 }
 
 std::shared_ptr<URLSessionDataTask> CurlURLSession::dataTask(URLRequest request, CompletionHandler completion) {
-    auto transfer = std::make_shared<Transfer>(std::move(request), std::move(completion), nullptr, delegateQueue_,
-                                               configuration_.maximumResponseSize);
+    const auto maximum = maximumResponseSizeFor(request);
+    auto transfer = std::make_shared<Transfer>(std::move(request), std::move(completion), nullptr, delegateQueue_, maximum);
     return std::make_shared<Task>(shared_from_this(), std::move(transfer));
 }
 
 std::shared_ptr<URLSessionDataTask> CurlURLSession::dataTask(URLRequest request,
                                                              std::shared_ptr<URLSessionDataDelegate> delegate) {
-    auto transfer = std::make_shared<Transfer>(std::move(request), nullptr, std::move(delegate), delegateQueue_,
-                                               configuration_.maximumResponseSize);
+    const auto maximum = maximumResponseSizeFor(request);
+    auto transfer = std::make_shared<Transfer>(std::move(request), nullptr, std::move(delegate), delegateQueue_, maximum);
     return std::make_shared<Task>(shared_from_this(), std::move(transfer));
+}
+
+std::size_t CurlURLSession::maximumResponseSizeFor(const URLRequest& request) const {
+    return std::min(request.maximumResponseSize.value_or(configuration_.maximumResponseSize), configuration_.maximumResponseSize);
 }
 
 void CurlURLSession::complete(const std::shared_ptr<Transfer>& transfer, std::optional<DomainError> error) {

@@ -19,7 +19,8 @@ namespace platform::foundation {
 // receiving; redirects followed within HTTP(S); no cookies sent or kept; peer and host
 // verification always on; plain HTTP only to this machine (loopback), any other plain-HTTP
 // address is refused as the platform's transport security does; replies larger than the
-// configured maximum are refused rather than held in memory.
+// configured maximum, or than the request's own when that is smaller, are refused rather than
+// held in memory.
 class CurlURLSession final : public URLSession, public std::enable_shared_from_this<CurlURLSession> {
 public:
     struct Configuration {
@@ -49,6 +50,7 @@ private:
     class Task;
 
     explicit CurlURLSession(Configuration configuration);
+    std::size_t maximumResponseSizeFor(const URLRequest& request) const;
     void start(const std::shared_ptr<Transfer>& transfer);
     void cancel(const std::shared_ptr<Transfer>& transfer);
     void complete(const std::shared_ptr<Transfer>& transfer, std::optional<DomainError> error);

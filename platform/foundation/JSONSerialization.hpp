@@ -19,9 +19,17 @@ inline constexpr int readFailureCode = 3840;
 // once per level, so a deeper document could exhaust a thread's stack.
 inline constexpr std::size_t maximumNestingDepth = 256;
 
+// The most memory the value parsed from `length` bytes of JSON may take: four times the text,
+// and never less than 64 KiB, since in a small document the fixed cost of each value weighs
+// more. Objects of texts and numbers take about three times their text; a document of many
+// small values takes up to twenty (an array of zeros, eight bytes of values for each byte), so
+// such a one fails rather than grow the process by that much.
+std::size_t memoryBudget(std::size_t length);
+
 // Parses UTF-8 JSON text; a top-level text, number, Boolean or null is accepted as well as an
-// object or an array. Empty input, trailing garbage, invalid UTF-8 and nesting deeper than
-// `maximumNestingDepth` fail.
+// object or an array. Empty input, trailing garbage, invalid UTF-8, nesting deeper than
+// `maximumNestingDepth` and a value that would take more than `memoryBudget` of the text fail;
+// the parse stops where the budget runs out.
 Expected<nlohmann::json> jsonObject(std::string_view data);
 
 // True when arrays and objects in `data` nest deeper than `limit`, judged from the brackets

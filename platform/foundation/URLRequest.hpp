@@ -3,6 +3,7 @@
 #include "platform/dispatch/Clock.hpp"
 
 #include <chrono>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,6 +24,9 @@ struct URLRequest {
     dispatch::Duration timeoutInterval = std::chrono::seconds(60);
     // Longest time the whole transfer may take; none: no limit beyond the silence above.
     std::optional<dispatch::Duration> timeoutIntervalForResource;
+    // Largest reply body (as decoded) the transfer takes; none: the session's own maximum. A
+    // larger one fails with `URLError::dataLengthExceedsMaximum`.
+    std::optional<std::size_t> maximumResponseSize;
 
     // Header fields in the order they were first set.
     const HeaderFields& allHTTPHeaderFields() const { return headers_; }
@@ -30,7 +34,7 @@ struct URLRequest {
     void setValue(std::string value, std::string_view field);
     std::optional<std::string> value(std::string_view field) const;
 
-    // Equal requests ask for the same thing: URL, method, body, time-out and header fields.
+    // Equal requests ask for the same thing: URL, method, body, limits and header fields.
     bool operator==(const URLRequest&) const = default;
 
 private:

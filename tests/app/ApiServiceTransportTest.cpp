@@ -1,4 +1,5 @@
 #include "app/ErrorString.hpp"
+#include "fixtures/AllocationMeter.hpp"
 #include "fixtures/ApiServiceTestAccess.hpp"
 #include "fixtures/AppTestEnvironment.hpp"
 #include "fixtures/Fakes.hpp"
@@ -16,6 +17,7 @@ using corvantis::testing::AppTestEnvironment;
 using corvantis::testing::FakeURLSession;
 using corvantis::testing::LoopbackBackend;
 using nlohmann::json;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -44,6 +46,18 @@ Delivery get(AppTestEnvironment& environment, const std::string& path, const Api
     environment.runMainQueue();
     return *delivery;
 }
+
+// The bounds of every request but the profile's, as a test sets them, for as long as it runs.
+class RequestBoundsForTest {
+public:
+    explicit RequestBoundsForTest(ApiService::RequestBounds bounds) { ApiService::requestBounds = bounds; }
+    ~RequestBoundsForTest() { ApiService::requestBounds = saved_; }
+    RequestBoundsForTest(const RequestBoundsForTest&) = delete;
+    RequestBoundsForTest& operator=(const RequestBoundsForTest&) = delete;
+
+private:
+    const ApiService::RequestBounds saved_ = ApiService::requestBounds;
+};
 
 struct ReplyCase {
     const char* what;
@@ -176,6 +190,54 @@ TEST(ApiServiceTransport, ATimeOutSendsNoMessageOnlyTheScopeContext) {
     EXPECT_TRUE(environment.reportScope().contexts().contains("API request"));
     ASSERT_EQ(session->requests().size(), 1u);
     EXPECT_EQ(session->requests()[0].timeoutInterval, std::chrono::seconds(60));
+}
+
+TEST(ApiServiceTransport, ABackendThatNeverFallsSilentFailsAtTheDeadlineAsATimeOut) {
+    AppTestEnvironment environment;
+    LoopbackBackend backend;
+    const RequestBoundsForTest bounds({1s, ApiService::requestBounds.maximumReplySize});
+    // A byte every 200 ms, far from the 60 s of silence that end a request: the whole reply
+    // would take 8 s. A type the backend does not compress, which would hold the bytes back.
+    const std::string body = R"({"data":")" + std::string(30, '.') + R"("})";
+    backend->enqueueReply("/reply", {200, "application/octet-stream", body, 200ms});
+    const auto delivery = get(environment, "reply");
+    EXPECT_FALSE(delivery.success);
+    EXPECT_EQ(delivery.message, checkInternet);
+    EXPECT_EQ(delivery.jsonData, json::object());
+    EXPECT_TRUE(environment.reportedEvents().empty());
+    EXPECT_TRUE(environment.reportScope().contexts().contains("API request"));
+}
+
+TEST(ApiServiceTransport, AReplyTakesNoMoreMemoryThanItsBoundAndTheParsesBudget) {
+    AppTestEnvironment environment;
+    LoopbackBackend backend;
+    const auto bound = ApiService::requestBounds.maximumReplySize;
+    struct Case {
+        const char* what;
+        std::string body;
+    };
+    std::string zeros = R"({"data":[0)";
+    while (zeros.size() < bound - 8) zeros += ",0";
+    std::string emptyObjects = R"({"data":[{})";
+    while (emptyObjects.size() < bound - 8) emptyObjects += ",{}";
+    const std::vector<Case> cases{
+        {"larger than a reply of its kind can be", R"({"data":")" + std::string(2 * bound, 'x') + R"("})"},
+        {"many zeros", zeros + "]}"},
+        {"many empty objects", emptyObjects + "]}"},
+    };
+    for (const auto& reply : cases) {
+        backend->enqueueReply("/reply", {200, "application/json", reply.body});
+        const auto before = corvantis::testing::AllocationMeter::restartPeak();
+        const auto delivery = get(environment, "reply");
+        const auto grown = corvantis::testing::AllocationMeter::peak() - before;
+        EXPECT_FALSE(delivery.success) << reply.what;
+        EXPECT_EQ(delivery.message, checkInternet) << reply.what;
+        EXPECT_TRUE(delivery.jsonData.empty()) << reply.what;
+        // At most the bound's worth of reply in libcurl's buffer, which grows by doubling; its
+        // copies for the crash report; and the parse's budget of four times the reply. Parsed
+        // whole, the zeros took 30 times the reply and the empty objects 65.
+        EXPECT_LT(grown, (2 + 2 + 4) * bound) << reply.what;
+    }
 }
 
 TEST(ApiServiceTransport, AnHttpResponseWithoutDataIsDescribedInTheReport) {

@@ -41,12 +41,12 @@ json fieldsOf(const std::vector<std::shared_ptr<Server>>& servers) {
 // Compares the one-pass reading of `body` with the general reader's; true when it read it.
 bool readsAsTheGeneralReader(const std::string& body) {
     const auto read = ProfileReply::read(body);
-    const auto general = platform::foundation::JSONSerialization::jsonObject(body);
+    // The general reader's values, without the memory budget that a whole catalogue exceeds.
+    auto expected = json::parse(body, nullptr, false);
     if (!read) return false;
-    EXPECT_TRUE(general && general.value().is_object()) << body;
-    if (!general || !general.value().is_object()) return true;
+    EXPECT_TRUE(expected.is_object()) << body;
+    if (!expected.is_object()) return true;
 
-    auto expected = general.value();
     const auto data = expected.find("data");
     const bool listed =
         data != expected.end() && data->is_object() && data->contains("vpn_servers") && (*data)["vpn_servers"].is_array();

@@ -182,13 +182,21 @@ TEST_F(CurlURLSessionTest, CookiesAreNeitherSentBackNorKept) {
     EXPECT_FALSE(requests[1].header("Cookie"));
 }
 
-TEST_F(CurlURLSessionTest, RepliesLargerThanTheLimitAreRefused) {
-    backend.enqueueReply("/large", {200, "text/plain", std::string(4096, 'x')});
+TEST_F(CurlURLSessionTest, RepliesLargerThanTheSessionsOrTheRequestsLimitAreRefused) {
+    auto limited = request("large");
+    limited.maximumResponseSize = 1024;
+    auto generous = request("large");
+    generous.maximumResponseSize = 8192;  // no request takes more than its session allows
     const auto small = CurlURLSession::make({.maximumResponseSize = 1024});
-    const auto outcome = run(request("large"), small);
-    ASSERT_TRUE(outcome.error);
-    EXPECT_EQ(outcome.error->code, URLError::dataLengthExceedsMaximum);
-    EXPECT_FALSE(outcome.data);
+    const std::vector<std::pair<URLRequest, std::shared_ptr<CurlURLSession>>> cases{
+        {request("large"), small}, {limited, session}, {generous, small}};
+    for (const auto& [large, through] : cases) {
+        backend.enqueueReply("/large", {200, "text/plain", std::string(4096, 'x')});
+        const auto outcome = run(large, through);
+        ASSERT_TRUE(outcome.error);
+        EXPECT_EQ(outcome.error->code, URLError::dataLengthExceedsMaximum);
+        EXPECT_FALSE(outcome.data);
+    }
 }
 
 // Follows a transfer piece by piece, as a delegate-driven task reports it.
