@@ -79,7 +79,8 @@ Expected<FileDescriptor> DestinationFolder::makeFolder(std::string_view relative
 
 bool DestinationFolder::holdsItem(std::string_view relative) const {
     const auto slash = relative.rfind('/');
-    const auto parent = reachFolder(slash == std::string_view::npos ? std::string_view() : relative.substr(0, slash), false, nullptr);
+    const auto parent =
+        reachFolder(slash == std::string_view::npos ? std::string_view() : relative.substr(0, slash), false, nullptr);
     if (!parent.hasValue()) return false;
     const std::string name(slash == std::string_view::npos ? relative : relative.substr(slash + 1));
     struct stat info {};

@@ -28,8 +28,8 @@ public:
     // Makes the folder `relative` ("" for the destination itself) with its missing parents and
     // opens it; fails for anything that is not a folder inside the destination. The folders it
     // made go to `made`, outermost first, as paths relative to the destination.
-    platform::foundation::Expected<platform::foundation::FileDescriptor> makeFolder(std::string_view relative,
-                                                                                    std::vector<std::string>* made = nullptr) const;
+    platform::foundation::Expected<platform::foundation::FileDescriptor> makeFolder(
+        std::string_view relative, std::vector<std::string>* made = nullptr) const;
     // Whether an item (of any kind, a symbolic link included) is at `relative`; looks without
     // making anything.
     bool holdsItem(std::string_view relative) const;

@@ -170,8 +170,7 @@ Unzipper::Staged Unzipper::stageEntry(const Walked& walked, std::size_t index, c
     staged.opened = true;
     if (walked.isFolder) {
         std::uint8_t probe[1];
-        staged.intact =
-            reader->read(probe) == 0 && reader->closeCurrentEntry(walked.entry) && walked.entry.uncompressedSize == 0;
+        staged.intact = reader->read(probe) == 0 && reader->closeCurrentEntry(walked.entry) && walked.entry.uncompressedSize == 0;
     } else if (!overwrite_ && folder_->holdsItem(walked.name)) {
         reader->closeCurrentEntry(walked.entry);
         staged.skipped = true;

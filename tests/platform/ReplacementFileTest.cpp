@@ -156,7 +156,9 @@ TEST(ReplacementFile, AKilledWritersTemporaryGoesAtTheNextOpenOfItsStoreALiveOne
         {"settings.json", [](const auto& file) { UserDefaults::open(file); },
          [](const auto& file) { (void)UserDefaults::open(file)->set("hunter2", "password"); }},
         {"keychain.json", [](const auto& file) { KeychainStore::open(file); },
-         [](const auto& file) { (void)KeychainStore::open(file)->add({.service = "Corvantis", .valueData = "hunter2", .persistentRef = {}}); }},
+         [](const auto& file) {
+             (void)KeychainStore::open(file)->add({.service = "Corvantis", .valueData = "hunter2", .persistentRef = {}});
+         }},
     };
     for (const auto& store : stores) {
         TemporaryFolder folder;
