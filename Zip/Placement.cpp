@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <ranges>
 #include <unistd.h>
 
 namespace corvantis::zip {
@@ -12,12 +13,12 @@ using platform::foundation::FileDescriptor;
 
 Placement::~Placement() {
     const int destination = destination_.descriptor();
-    for (auto change = changes_.rbegin(); change != changes_.rend(); ++change) {
-        const char* relative = change->relative.c_str();
-        switch (change->kind) {
+    for (const auto& change : std::ranges::reverse_view(changes_)) {
+        const char* relative = change.relative.c_str();
+        switch (change.kind) {
             case Change::madeFolder: ::unlinkat(destination, relative, AT_REMOVEDIR); break;
             case Change::addedFile: ::unlinkat(destination, relative, 0); break;
-            case Change::replacedFile: ::renameat(staging_.descriptor(), change->kept.c_str(), destination, relative); break;
+            case Change::replacedFile: ::renameat(staging_.descriptor(), change.kept.c_str(), destination, relative); break;
         }
     }
 }
