@@ -3,9 +3,11 @@
 #include "platform/foundation/Expected.hpp"
 #include "platform/foundation/FileDescriptor.hpp"
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace corvantis::zip {
 
@@ -21,16 +23,31 @@ public:
     // Whether an entry name may be unpacked at all: not absolute, no ".." component, no NUL.
     static bool acceptsName(std::string_view name);
 
+    int descriptor() const { return folder_.get(); }
+
     // Makes the folder `relative` ("" for the destination itself) with its missing parents and
-    // opens it; fails for anything that is not a folder inside the destination.
-    platform::foundation::Expected<platform::foundation::FileDescriptor> makeFolder(std::string_view relative) const;
+    // opens it; fails for anything that is not a folder inside the destination. The folders it
+    // made go to `made`, outermost first, as paths relative to the destination.
+    platform::foundation::Expected<platform::foundation::FileDescriptor> makeFolder(
+        std::string_view relative, std::vector<std::string>* made = nullptr) const;
+    // Whether an item (of any kind, a symbolic link included) is at `relative`; looks without
+    // making anything.
+    bool holdsItem(std::string_view relative) const;
+    // Whether the file system has `bytes` free for this user; true when it cannot tell.
+    bool hasRoomFor(std::uint64_t bytes) const;
+    // Removes the folders that `open` made, innermost first, as far as they are empty.
+    void removeFoldersMadeByOpen() const;
 
 private:
-    DestinationFolder(platform::foundation::FileDescriptor folder, std::string canonicalPath);
+    DestinationFolder(platform::foundation::FileDescriptor folder, std::string canonicalPath,
+                      std::vector<std::filesystem::path> madeByOpen);
     bool isInside(int folder) const;
+    platform::foundation::Expected<platform::foundation::FileDescriptor> reachFolder(std::string_view relative, bool make,
+                                                                                     std::vector<std::string>* made) const;
 
     platform::foundation::FileDescriptor folder_;
     std::string canonicalPath_;
+    std::vector<std::filesystem::path> madeByOpen_;  // innermost first
 };
 
 }  // namespace corvantis::zip

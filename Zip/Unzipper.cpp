@@ -2,15 +2,14 @@
 
 #include "Zip/OrderedWorkQueue.hpp"
 #include "platform/foundation/Console.hpp"
-#include "platform/foundation/Progress.hpp"
 #include "platform/foundation/Utf8.hpp"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <deque>
 #include <fcntl.h>
 #include <functional>
+#include <limits>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,8 +17,8 @@
 
 namespace corvantis::zip {
 
+using platform::foundation::FileDescriptor;
 using platform::foundation::Progress;
-using platform::foundation::ReplacementFile;
 
 namespace {
 constexpr std::size_t readSize = std::size_t{1} << 18;
@@ -86,54 +85,39 @@ Unzipper::Unzipper(const Zip::Url& archive, const Zip::Url& destination, bool ov
 
 void Unzipper::run(const Zip::ProgressHandler& progress, const Zip::FileOutputHandler& fileOutputHandler) {
     const auto progressObject = Progress::withTotalUnitCount(static_cast<std::int64_t>(archiveSize_));
-    reader_.emplace(archive_.path());
-    failUnless(reader_->goToFirstEntry() == UNZ_OK);
+    auto reader = std::make_unique<ArchiveReader>(archive_.path());
+    failUnless(reader->goToFirstEntry() == UNZ_OK);
+    const auto entries = survey(*reader);
+    giveBack(std::move(reader));
     auto folder = DestinationFolder::open(destination_.path());
     failUnless(folder.hasValue());
     folder_.emplace(std::move(folder).value());
-
-    double runningPosition = 0;
-    std::deque<Walked> inFlight;
-    const unsigned threads = threadsFor(archiveSize_);
-    OrderedWorkQueue<Unpacked> queue(threads, entriesPerThread * threads);
-    const auto finishOldest = [&] {
-        const Walked walked = std::move(inFlight.front());
-        inFlight.pop_front();
-        runningPosition += static_cast<double>(walked.entry.compressedSize);
-        if (!finish(walked, queue.takeOldest())) return;
-        if (progress) progress(runningPosition / static_cast<double>(archiveSize_));
-        if (fileOutputHandler) fileOutputHandler(Zip::Url::fileUrl(destination_.appendingPathComponent(walked.name).path()));
-        progressObject->setCompletedUnitCount(static_cast<std::int64_t>(runningPosition));
-    };
-
-    int result = UNZ_OK;
-    bool walkFailed = false;
-    while (result == UNZ_OK) {
-        std::optional<Walked> walked;
-        try {
-            walked = walk();
-        } catch (const ZipError&) {
-            // Reported once the entries before this one are finished, as a one-by-one walk would.
-            walkFailed = true;
-            break;
-        }
-        if (queue.full()) finishOldest();
-        inFlight.push_back(*walked);
-        queue.submit([this, walked = std::move(*walked)] { return unpack(walked); });
-        result = reader_->goToNextEntry();
+    std::vector<bool> placed;
+    try {
+        placed = unpack(entries);
+    } catch (const ZipError&) {
+        folder_->removeFoldersMadeByOpen();
+        throw;
     }
-    while (!inFlight.empty()) finishOldest();
-    // Anything but the end of the list means entries were left out.
-    failUnless(!walkFailed && result == UNZ_END_OF_LIST_OF_FILE);
     applyFolderPermissions();
+    report(entries, placed, progress, fileOutputHandler, *progressObject);
     if (progress) progress(1.0);
     progressObject->setCompletedUnitCount(static_cast<std::int64_t>(archiveSize_));
 }
 
-Unzipper::Walked Unzipper::walk() const {
+std::vector<Unzipper::Walked> Unzipper::survey(ArchiveReader& reader) const {
+    std::vector<Walked> entries;
+    int result = UNZ_OK;
+    for (; result == UNZ_OK; result = reader.goToNextEntry()) entries.push_back(walk(reader));
+    // Anything but the end of the list means entries were left out.
+    failUnless(result == UNZ_END_OF_LIST_OF_FILE);
+    return entries;
+}
+
+Unzipper::Walked Unzipper::walk(const ArchiveReader& reader) {
     Walked walked;
-    walked.entry = reader_->currentEntry();
-    walked.position = reader_->currentPosition();
+    walked.entry = reader.currentEntry();
+    walked.position = reader.currentPosition();
     failUnless(!walked.entry.name.empty());
     walked.name = platform::foundation::utf8WithReplacements(walked.entry.name);
     walked.isFolder = walked.entry.name.back() == '/' || walked.entry.name.back() == '\\';
@@ -142,71 +126,110 @@ Unzipper::Walked Unzipper::walk() const {
     return walked;
 }
 
-Unzipper::Unpacked Unzipper::unpack(const Walked& walked) {
+std::vector<bool> Unzipper::unpack(const std::vector<Walked>& entries) {
+    std::uint64_t declared = 0;
+    for (const auto& walked : entries) {
+        declared += std::min(walked.entry.uncompressedSize, std::numeric_limits<std::uint64_t>::max() - declared);
+    }
+    failUnless(folder_->hasRoomFor(declared));
+    auto staging = StagingFolder::create(folder_->descriptor());
+    failUnless(staging.hasValue());
+    const auto skipped = stage(entries, staging.value());
+    Placement placement(*folder_, staging.value());
+    std::vector<bool> placed(entries.size());
+    for (std::size_t index = 0; index < entries.size(); ++index) {
+        placed[index] = !skipped[index] && place(entries[index], index, staging.value(), placement);
+    }
+    placement.commit();
+    return placed;
+}
+
+std::vector<bool> Unzipper::stage(const std::vector<Walked>& entries, const StagingFolder& staging) {
+    std::vector<bool> skipped(entries.size());
+    const unsigned threads = threadsFor(archiveSize_);
+    OrderedWorkQueue<Staged> queue(threads, entriesPerThread * threads);
+    std::size_t checked = 0;
+    const auto checkOldest = [&] {
+        const Staged staged = queue.takeOldest();
+        failUnless(staged.opened && (staged.skipped || staged.intact));
+        skipped[checked++] = staged.skipped;
+    };
+    for (std::size_t index = 0; index < entries.size(); ++index) {
+        if (queue.full()) checkOldest();
+        queue.submit([this, &entries, &staging, index] { return stageEntry(entries[index], index, staging); });
+    }
+    while (checked < entries.size()) checkOldest();
+    return skipped;
+}
+
+Unzipper::Staged Unzipper::stageEntry(const Walked& walked, std::size_t index, const StagingFolder& staging) {
     auto reader = takeReader();
-    Unpacked unpacked;
-    if (!reader->goTo(walked.position)) return unpacked;
+    Staged staged;
+    if (!reader->goTo(walked.position)) return staged;
     reader->openCurrentEntry(walked.entry, password_);
+    staged.opened = true;
     if (walked.isFolder) {
-        auto made = folder_->makeFolder(walked.name);
-        if (!made.hasValue()) return unpacked;
-        unpacked.folder.emplace(std::move(made).value());
-        unpacked.opened = true;
         std::uint8_t probe[1];
-        unpacked.intact =
-            reader->read(probe) == 0 && reader->closeCurrentEntry(walked.entry) && walked.entry.uncompressedSize == 0;
+        staged.intact = reader->read(probe) == 0 && reader->closeCurrentEntry(walked.entry) && walked.entry.uncompressedSize == 0;
+    } else if (!overwrite_ && folder_->holdsItem(walked.name)) {
+        reader->closeCurrentEntry(walked.entry);
+        staged.skipped = true;
     } else {
-        unpackFile(*reader, walked, unpacked);
+        staged.intact = stageFile(*reader, walked, staging.createFile(index));
     }
     giveBack(std::move(reader));
-    return unpacked;
+    return staged;
 }
 
-void Unzipper::unpackFile(ArchiveReader& reader, const Walked& walked, Unpacked& unpacked) const {
-    const auto slash = walked.name.rfind('/');
-    const std::string parent = slash == std::string::npos ? std::string() : walked.name.substr(0, slash);
-    auto made = folder_->makeFolder(parent);
-    if (!made.hasValue()) return;
-    unpacked.folder.emplace(std::move(made).value());
-    unpacked.opened = true;
-    struct stat existing {};
-    if (!overwrite_ && ::fstatat(unpacked.folder->get(), fileName(walked.name).c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
-        reader.closeCurrentEntry(walked.entry);
-        unpacked.skipped = true;
-        return;
-    }
-    auto file = ReplacementFile::create(unpacked.folder->get(), fileName(walked.name));
-    if (!file.hasValue()) return;
+bool Unzipper::stageFile(ArchiveReader& reader, const Walked& walked, FileDescriptor file) {
+    if (!file.isOpen()) return false;
     std::vector<std::uint8_t> buffer(
         static_cast<std::size_t>(std::clamp<std::uint64_t>(walked.entry.uncompressedSize + 1, smallestRead, readSize)));
-    std::uint64_t written = 0;
-    for (long count; (count = reader.read(buffer)) > 0; written += static_cast<std::uint64_t>(count)) {
-        if (!writeAll(file.value().fd(), std::span(buffer).first(static_cast<std::size_t>(count)))) return;
+    std::uint64_t left = walked.entry.uncompressedSize;
+    for (long count; (count = reader.read(buffer)) > 0; left -= static_cast<std::uint64_t>(count)) {
+        // The declared size is all the room the entry was given: data beyond it is never written.
+        if (static_cast<std::uint64_t>(count) > left) return false;
+        if (!writeAll(file.get(), std::span(buffer).first(static_cast<std::size_t>(count)))) return false;
     }
-    unpacked.intact = reader.closeCurrentEntry(walked.entry) && written == walked.entry.uncompressedSize;
-    unpacked.file.emplace(std::move(file).value());
+    return reader.closeCurrentEntry(walked.entry) && left == 0 && ::close(file.release()) == 0;
 }
 
-bool Unzipper::finish(const Walked& walked, Unpacked unpacked) {
-    failUnless(unpacked.opened);
-    const std::string fullPath = destination_.appendingPathComponent(walked.name).path();
+bool Unzipper::place(const Walked& walked, std::size_t index, const StagingFolder& staging, Placement& placement) {
     if (walked.isFolder) {
-        failUnless(unpacked.intact);
+        failUnless(placement.makeFolder(walked.name).hasValue());
         if (const auto permissions = storedPermissions(walked.entry)) folderPermissions_.push_back({walked.name, *permissions});
         return true;
     }
-    if (unpacked.skipped) return false;
-    // Looked at again now: an earlier entry of this archive may have written the file meanwhile.
+    const auto slash = walked.name.rfind('/');
+    auto folder = placement.makeFolder(slash == std::string::npos ? std::string() : walked.name.substr(0, slash));
+    failUnless(folder.hasValue());
+    // Looked at again now: an earlier entry of this archive may have placed the file meanwhile.
     struct stat existing {};
-    const bool exists = ::fstatat(unpacked.folder->get(), fileName(walked.name).c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
+    const bool exists = ::fstatat(folder.value().get(), fileName(walked.name).c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
     if (exists && !overwrite_) return false;
-    failUnless(unpacked.intact && unpacked.file);
+    failUnless(!exists || !S_ISDIR(existing.st_mode));
     // A replaced file keeps its own permissions unless the entry brings some.
     auto permissions = storedPermissions(walked.entry);
     if (!permissions && exists && S_ISREG(existing.st_mode)) permissions = existing.st_mode & 0777;
-    if (permissions && ::fchmod(unpacked.file->fd(), *permissions) != 0) reportPermissionFailure(fullPath);
-    failUnless(unpacked.file->commit().hasValue());
+    if (permissions && !staging.setPermissions(index, *permissions)) {
+        reportPermissionFailure(destination_.appendingPathComponent(walked.name).path());
+    }
+    failUnless(placement.moveIn(index, folder.value().get(), walked.name, exists));
     return true;
+}
+
+void Unzipper::report(const std::vector<Walked>& entries, const std::vector<bool>& placed, const Zip::ProgressHandler& progress,
+                      const Zip::FileOutputHandler& fileOutputHandler, Progress& progressObject) const {
+    double runningPosition = 0;
+    for (std::size_t index = 0; index < entries.size(); ++index) {
+        runningPosition += static_cast<double>(entries[index].entry.compressedSize);
+        if (!placed[index]) continue;
+        if (progress) progress(runningPosition / static_cast<double>(archiveSize_));
+        if (fileOutputHandler) {
+            fileOutputHandler(Zip::Url::fileUrl(destination_.appendingPathComponent(entries[index].name).path()));
+        }
+        progressObject.setCompletedUnitCount(static_cast<std::int64_t>(runningPosition));
+    }
 }
 
 void Unzipper::applyFolderPermissions() {

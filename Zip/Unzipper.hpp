@@ -2,9 +2,11 @@
 
 #include "Zip/ArchiveReader.hpp"
 #include "Zip/DestinationFolder.hpp"
+#include "Zip/Placement.hpp"
+#include "Zip/StagingFolder.hpp"
 #include "Zip/Zip.hpp"
 #include "platform/foundation/FileDescriptor.hpp"
-#include "platform/foundation/ReplacementFile.hpp"
+#include "platform/foundation/Progress.hpp"
 
 #include <cstdint>
 #include <memory>
@@ -17,17 +19,18 @@
 namespace corvantis::zip {
 
 // One unpacking of an archive into a folder: the walk over the entries behind `Zip::unzipFile`.
-// Every failure throws `ZipError::unzipFail`. A file entry is written to a temporary file beside
-// its target and takes the target's place only after its CRC and size have checked out, so a
-// failing entry never destroys the file it would have replaced.
+// Every failure throws `ZipError::unzipFail`, and a failing archive leaves the destination as it
+// was: nothing reaches the destination until every entry has unpacked intact.
 //
-// The caller's thread walks the archive's directory; the shared worker threads (for a small
-// archive the caller's own), each with a reader of its own, inflate the entries into their
-// temporary files. The caller then finishes the entries in
-// archive order: the overwrite rule, the checks, a file's permissions, the rename into place and
-// the reports. So the outcome is the one-by-one walk's, except that folders of entries after a
-// failing one may already have been made. Folders get their permissions once every entry is in
-// place, so a read-only folder still receives the entries inside it.
+// First the caller's thread reads the archive's whole directory: every name is checked, and an
+// archive whose entries declare more bytes than the destination has free fails before anything is
+// written. Then the entries are unpacked into a staging folder inside the destination: the shared
+// worker threads (for a small archive the caller's own), each with a reader of its own, inflate
+// them, no entry past the size it declares, and the caller checks them in archive order. Last, the
+// caller moves them into place in archive order (the overwrite rule, a file's permissions,
+// folders made as needed), undoing every move if one fails, and reports them. Folders get their
+// permissions once every entry is in place, so a read-only folder still receives the entries
+// inside it.
 class Unzipper {
 public:
     Unzipper(const Zip::Url& archive, const Zip::Url& destination, bool overwrite, std::optional<std::string> password,
@@ -43,22 +46,27 @@ private:
         std::string name;  // "/"-separated
         bool isFolder = false;
     };
-    // What a worker made of an entry.
-    struct Unpacked {
-        bool opened = false;   // the entry opened (a password it needs was right) and its folder was made
-        bool skipped = false;  // a file was there already and stays
-        bool intact = false;   // all bytes written, CRC and size right
-        std::optional<platform::foundation::FileDescriptor> folder;  // the folder, or a file's parent folder
-        std::optional<platform::foundation::ReplacementFile> file;
+    // What unpacking into the staging folder made of an entry.
+    struct Staged {
+        bool opened = false;   // the entry opened (a password it needs was right)
+        bool skipped = false;  // a file is there already and stays
+        bool intact = false;   // its declared bytes and no more were written, CRC right
     };
 
-    Walked walk() const;
-    // On a worker thread: touches only the entry's own files and the pool of readers.
-    Unpacked unpack(const Walked& walked);
-    void unpackFile(ArchiveReader& reader, const Walked& walked, Unpacked& unpacked) const;
+    std::vector<Walked> survey(ArchiveReader& reader) const;
+    static Walked walk(const ArchiveReader& reader);
+    // Which entries are in place afterwards (not left out for a file that stays).
+    std::vector<bool> unpack(const std::vector<Walked>& entries);
+    // Which entries were skipped for a file that stays.
+    std::vector<bool> stage(const std::vector<Walked>& entries, const StagingFolder& staging);
+    // On a worker thread: touches only the entry's own staged file and the pool of readers.
+    Staged stageEntry(const Walked& walked, std::size_t index, const StagingFolder& staging);
+    static bool stageFile(ArchiveReader& reader, const Walked& walked, platform::foundation::FileDescriptor file);
     // On the caller's thread, in archive order; false when an existing file was left alone.
-    bool finish(const Walked& walked, Unpacked unpacked);
+    bool place(const Walked& walked, std::size_t index, const StagingFolder& staging, Placement& placement);
     void applyFolderPermissions();
+    void report(const std::vector<Walked>& entries, const std::vector<bool>& placed, const Zip::ProgressHandler& progress,
+                const Zip::FileOutputHandler& fileOutputHandler, platform::foundation::Progress& progressObject) const;
 
     std::unique_ptr<ArchiveReader> takeReader();
     void giveBack(std::unique_ptr<ArchiveReader> reader);
@@ -68,7 +76,6 @@ private:
     bool overwrite_;
     std::optional<std::string> password_;
     std::uint64_t archiveSize_;
-    std::optional<ArchiveReader> reader_;
     std::optional<DestinationFolder> folder_;
     struct FolderPermissions {
         std::string name;

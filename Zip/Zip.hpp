@@ -39,11 +39,13 @@ public:
     Zip() = default;
 
     // Unpacks the archive at `zipFilePath` into `destination` (made when missing). Existing
-    // files are replaced only with `overwrite`, and only by an entry that unpacked intact.
-    // Entries that would land outside `destination` fail the operation. Throws `fileNotFound`
-    // when there is no archive there or its extension is not accepted, `unzipFail` otherwise.
-    // `progress` gets a fraction below 1 after each entry and 1.0 at the end; `fileOutputHandler`
-    // gets each written file or folder after its progress report.
+    // files are replaced only with `overwrite`. Entries that would land outside `destination`
+    // fail the operation. Throws `fileNotFound` when there is no archive there or its extension
+    // is not accepted, `unzipFail` otherwise; a failing archive leaves `destination` as it was,
+    // and one whose entries declare more bytes than `destination` has free fails before writing
+    // anything. Once every entry is in place, `progress` gets a fraction below 1 for each entry
+    // and 1.0 at the end; `fileOutputHandler` gets each written file or folder after its
+    // progress report.
     static void unzipFile(const Url& zipFilePath, const Url& destination, bool overwrite,
                           const std::optional<std::string>& password, const ProgressHandler& progress = {},
                           const FileOutputHandler& fileOutputHandler = {});

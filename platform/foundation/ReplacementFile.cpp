@@ -1,10 +1,9 @@
 #include "platform/foundation/ReplacementFile.hpp"
 
-#include "platform/Services.hpp"
-
-#include <chrono>
+#include <cerrno>
 #include <fcntl.h>
 #include <random>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,9 +12,6 @@ namespace platform::foundation {
 namespace {
 constexpr std::size_t longestNamePrefix = 200;  // keeps ".<prefix>.XXXXXX" within NAME_MAX
 constexpr std::size_t suffixLength = 6;
-// Temporaries older than this are left over from a writer that died between naming its file
-// and renaming it; a live writer takes microseconds for that step.
-constexpr std::chrono::seconds staleAfter{60};
 
 std::string temporaryPrefix(const std::string& name) {
     return "." + name.substr(0, longestNamePrefix) + ".";
@@ -28,6 +24,29 @@ std::string randomSuffix() {
     std::string suffix(suffixLength, 'X');
     for (auto& c : suffix) c = letters[pick(generator)];
     return suffix;
+}
+
+// Locks a new file for as long as its writer has it. False only when a cleaner holds the lock
+// and is about to remove the file. A file system without locks gives none, and then never lets
+// a cleaner take a temporary for abandoned either.
+bool lockNewFile(int fd) {
+    return ::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+}
+
+// Removes a temporary whose writer is gone: one of ours, a regular file, its lock free, and the
+// name still leads to the file that was locked.
+void removeIfAbandoned(int folder, const std::string& name) {
+    FileDescriptor file(::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat locked {};
+    if (!file.isOpen() || ::fstat(file.get(), &locked) != 0 || !S_ISREG(locked.st_mode) || locked.st_uid != ::geteuid()) {
+        return;
+    }
+    if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) return;
+    struct stat named {};
+    if (::fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == locked.st_dev &&
+        named.st_ino == locked.st_ino) {
+        ::unlinkat(folder, name.c_str(), 0);
+    }
 }
 }  // namespace
 
@@ -42,7 +61,10 @@ Expected<ReplacementFile> ReplacementFile::create(int directory, const std::stri
     if (!folder.isOpen()) return Error::fromErrno("Cannot use the folder of " + name);
     // A file without a name: a crash while it is written leaves nothing behind.
     FileDescriptor unnamed(::openat(folder.get(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0666));
-    if (unnamed.isOpen()) return ReplacementFile(std::move(folder), name, {}, std::move(unnamed));
+    if (unnamed.isOpen()) {
+        lockNewFile(unnamed.get());  // nobody else can reach it yet
+        return ReplacementFile(std::move(folder), name, {}, std::move(unnamed));
+    }
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
         return Error::fromErrno("Cannot create a temporary file for " + name);
     }
@@ -51,7 +73,14 @@ Expected<ReplacementFile> ReplacementFile::create(int directory, const std::stri
         std::string temporaryName = temporaryPrefix(name) + randomSuffix();
         FileDescriptor file(
             ::openat(folder.get(), temporaryName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-        if (file.isOpen()) return ReplacementFile(std::move(folder), name, std::move(temporaryName), std::move(file));
+        if (file.isOpen()) {
+            // A cleaner that found the file before it was locked has removed it or is about to.
+            struct stat info {};
+            if (lockNewFile(file.get()) && ::fstat(file.get(), &info) == 0 && info.st_nlink > 0) {
+                return ReplacementFile(std::move(folder), name, std::move(temporaryName), std::move(file));
+            }
+            continue;
+        }
         if (errno != EEXIST) return Error::fromErrno("Cannot create a temporary file for " + name);
     }
     return Error{EEXIST, "Cannot create a temporary file for " + name + ": every name tried is taken"};
@@ -81,8 +110,9 @@ ReplacementFile::~ReplacementFile() {
 
 void ReplacementFile::discard() {
     if (!file_.isOpen()) return;
-    file_ = FileDescriptor();
+    // Removed while still locked, so no cleaner ever sees it abandoned under its name.
     if (!temporaryName_.empty()) ::unlinkat(directory_.get(), temporaryName_.c_str(), 0);
+    file_ = FileDescriptor();
 }
 
 Expected<void> ReplacementFile::nameUnnamedFile() {
@@ -106,6 +136,8 @@ Expected<void> ReplacementFile::commit() {
             return named;
         }
     }
+    // The lock lives on in a duplicate until the rename is done.
+    const FileDescriptor lock(::fcntl(file_.get(), F_DUPFD_CLOEXEC, 0));
     if (::close(file_.release()) != 0) {
         const int error = errno;
         ::unlinkat(directory_.get(), temporaryName_.c_str(), 0);
@@ -120,17 +152,15 @@ Expected<void> ReplacementFile::commit() {
 }
 
 void ReplacementFile::removeStaleTemporaries(const std::filesystem::path& target) {
-    const auto folder = target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
+    const auto folderPath = target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path();
+    FileDescriptor folder(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.isOpen()) return;
     const std::string prefix = temporaryPrefix(target.filename().string());
     std::error_code error;
-    for (std::filesystem::directory_iterator entries(folder, error), end; !error && entries != end; entries.increment(error)) {
+    for (std::filesystem::directory_iterator entries(folderPath, error), end; !error && entries != end;
+         entries.increment(error)) {
         const std::string entry = entries->path().filename().string();
-        if (entry.size() != prefix.size() + suffixLength || !entry.starts_with(prefix)) continue;
-        struct stat info {};
-        if (::lstat(entries->path().c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) continue;
-        // Linking the file gave it this change time.
-        const auto changed = std::chrono::system_clock::from_time_t(info.st_ctim.tv_sec);
-        if (Services::current().wallNow() - changed > staleAfter) ::unlink(entries->path().c_str());
+        if (entry.size() == prefix.size() + suffixLength && entry.starts_with(prefix)) removeIfAbandoned(folder.get(), entry);
     }
 }
 

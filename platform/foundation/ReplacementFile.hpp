@@ -15,6 +15,9 @@ namespace platform::foundation {
 // would have replaced. The file is created afresh (never through a symbolic link) with mode 0666
 // less the umask, like any new file; the commit names it ".<name>.XXXXXX" for a moment and renames
 // it over whatever `name` is, a symbolic link included.
+//
+// The writer holds an exclusive lock (flock) on the file from its creation until it has been
+// renamed or removed, so a named temporary whose lock can be taken belongs to a writer that died.
 class ReplacementFile {
 public:
     // `directory` is an open folder; the object keeps its own duplicate of it.
@@ -30,8 +33,8 @@ public:
     // Closes the file and renames it to `name`.
     Expected<void> commit();
 
-    // Removes the temporaries of `target` that a writer killed while committing left behind
-    // (ours, regular files, named more than a minute ago).
+    // Removes at once the temporaries of `target` that dead writers left behind: ours, regular
+    // files, whose lock nobody holds. A live writer's temporary stays.
     static void removeStaleTemporaries(const std::filesystem::path& target);
 
 private:

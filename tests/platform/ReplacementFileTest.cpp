@@ -1,12 +1,17 @@
-#include "platform/Services.hpp"
-#include "platform/dispatch/VirtualClock.hpp"
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/foundation/ReplacementFile.hpp"
+#include "platform/foundation/UserDefaults.hpp"
+#include "platform/security/KeychainStore.hpp"
 #include "support/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <functional>
+#include <sys/ptrace.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using corvantis::testing::TemporaryFolder;
@@ -68,23 +73,109 @@ TEST(ReplacementFile, FailuresAreValues) {
     EXPECT_EQ(itemsIn(folder.path()), 1u);
 }
 
-TEST(ReplacementFile, OnlyStaleTemporariesOfTheSameTargetAreRemoved) {
+TEST(ReplacementFile, OnlyAbandonedTemporariesOfTheSameTargetAreRemoved) {
     TemporaryFolder folder;
     ASSERT_TRUE(FileSystem::writeFileAtomically(folder / "settings.json", "{}", 0600));
     for (const char* name : {".settings.json.Ab3dE9", ".other.json.Ab3dE9", ".settings.json.notmine"}) {
         ASSERT_TRUE(FileSystem::writeFileAtomically(folder / name, "copy", 0600));
     }
-    const auto namedNow = std::chrono::system_clock::now();
-    const auto lookAt = [&](std::chrono::seconds later) {
-        platform::ScopedServices services({.clockOverride = std::make_shared<platform::dispatch::VirtualClock>(
-                                               std::chrono::time_point_cast<platform::dispatch::Duration>(namedNow + later))});
-        ReplacementFile::removeStaleTemporaries(folder / "settings.json");
-    };
-    lookAt(std::chrono::seconds(30));
-    EXPECT_EQ(itemsIn(folder.path()), 4u) << "a temporary named just now may belong to a live writer";
-    lookAt(std::chrono::minutes(5));
+    ReplacementFile::removeStaleTemporaries(folder / "settings.json");
     EXPECT_FALSE(FileSystem::fileExists(folder / ".settings.json.Ab3dE9"));
     EXPECT_EQ(itemsIn(folder.path()), 3u);
+}
+
+bool isRename(unsigned long long call) {
+#ifdef SYS_renameat
+    if (call == SYS_renameat) return true;
+#endif
+    return call == SYS_renameat2;
+}
+
+// A writer in a child process that this test, its tracer, holds on its way into rename(2): its
+// temporary is named and locked, as in the instant a killed writer leaves one behind.
+class WriterHeldBeforeRename {
+public:
+    explicit WriterHeldBeforeRename(const std::function<void()>& write) : pid_(::fork()) {
+        if (pid_ == 0) {
+            if (::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) ::_exit(1);
+            ::raise(SIGSTOP);
+            write();
+            ::_exit(0);
+        }
+        int status = 0;
+        if (pid_ < 0 || ::waitpid(pid_, &status, 0) != pid_ || !WIFSTOPPED(status)) return;
+        traced_ = true;
+        ::ptrace(PTRACE_SETOPTIONS, pid_, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
+        long signal = 0;
+        while (::ptrace(PTRACE_SYSCALL, pid_, nullptr, signal) == 0 && ::waitpid(pid_, &status, 0) == pid_ &&
+               WIFSTOPPED(status)) {
+            signal = WSTOPSIG(status) == (SIGTRAP | 0x80) ? 0 : WSTOPSIG(status);
+            __ptrace_syscall_info call{};
+            if (signal == 0 && ::ptrace(PTRACE_GET_SYSCALL_INFO, pid_, sizeof call, &call) > 0 &&
+                call.op == PTRACE_SYSCALL_INFO_ENTRY && isRename(call.entry.nr)) {
+                held_ = true;
+                return;
+            }
+        }
+    }
+    ~WriterHeldBeforeRename() { kill(); }
+
+    // Whether the machine let the test trace its child at all.
+    bool traced() const { return traced_; }
+    bool held() const { return held_; }
+    void kill() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+
+private:
+    pid_t pid_;
+    bool traced_ = false;
+    bool held_ = false;
+};
+
+std::vector<std::filesystem::path> hiddenItemsIn(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> hidden;
+    for (const auto& item : std::filesystem::directory_iterator(folder)) {
+        if (item.path().filename().string().starts_with('.')) hidden.push_back(item.path());
+    }
+    return hidden;
+}
+
+TEST(ReplacementFile, AKilledWritersTemporaryGoesAtTheNextOpenOfItsStoreALiveOnesStays) {
+    using platform::foundation::UserDefaults;
+    using platform::security::KeychainStore;
+    struct Store {
+        const char* file;
+        std::function<void(const std::filesystem::path&)> open;
+        std::function<void(const std::filesystem::path&)> writeSecret;
+    };
+    const std::vector<Store> stores = {
+        {"settings.json", [](const auto& file) { UserDefaults::open(file); },
+         [](const auto& file) { (void)UserDefaults::open(file)->set("hunter2", "password"); }},
+        {"keychain.json", [](const auto& file) { KeychainStore::open(file); },
+         [](const auto& file) {
+             (void)KeychainStore::open(file)->add({.service = "Corvantis", .valueData = "hunter2", .persistentRef = {}});
+         }},
+    };
+    for (const auto& store : stores) {
+        TemporaryFolder folder;
+        const auto file = folder / store.file;
+        WriterHeldBeforeRename writer([&] { store.writeSecret(file); });
+        if (!writer.traced()) GTEST_SKIP() << "this machine lets no process trace its child";
+        ASSERT_TRUE(writer.held()) << store.file;
+        const auto temporaries = hiddenItemsIn(folder.path());
+        ASSERT_EQ(temporaries.size(), 1u) << store.file;
+
+        store.open(file);
+        EXPECT_TRUE(std::filesystem::exists(temporaries[0])) << store.file << ": its writer still lives";
+        writer.kill();
+        store.open(file);
+        EXPECT_FALSE(std::filesystem::exists(temporaries[0])) << store.file << ": its writer is dead";
+        EXPECT_EQ(itemsIn(folder.path()), 0u) << store.file;
+    }
 }
 
 }  // namespace

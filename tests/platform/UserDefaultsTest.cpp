@@ -1,5 +1,4 @@
 #include "platform/Services.hpp"
-#include "platform/dispatch/VirtualClock.hpp"
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/foundation/UserDefaults.hpp"
 #include "support/TemporaryFolder.hpp"
@@ -13,7 +12,6 @@
 #include <thread>
 #include <unistd.h>
 
-using namespace std::chrono_literals;
 using corvantis::testing::TemporaryFolder;
 using platform::foundation::UserDefaults;
 using platform::foundation::FileSystem::readFile;
@@ -126,9 +124,6 @@ TEST(UserDefaults, ACrashMidWriteLeavesTheOldOrTheNewValueNeverGarbage) {
     }
     // No copy of the settings (which hold the account's password) outlives its writer: at most
     // one named in the instant before its rename, which the next start clears away.
-    platform::ScopedServices later(
-        {.clockOverride = std::make_shared<platform::dispatch::VirtualClock>(
-             std::chrono::time_point_cast<platform::dispatch::Duration>(std::chrono::system_clock::now() + 5min))});
     UserDefaults::open(file);
     for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
         EXPECT_FALSE(entry.path().filename().string().starts_with(".settings.json.")) << entry.path();

@@ -6,8 +6,28 @@
 #include <stdexcept>
 #include <unzip.h>
 #include <zip.h>
+#include <zlib.h>
 
 namespace corvantis::zip::testing {
+
+namespace {
+// `data` as a deflate stream without header, as an entry holds it.
+std::string rawDeflated(const std::string& data) {
+    z_stream stream{};
+    if (deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        throw std::runtime_error("cannot start deflate");
+    std::string deflated(deflateBound(&stream, data.size()), '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    stream.avail_in = static_cast<uInt>(data.size());
+    stream.next_out = reinterpret_cast<Bytef*>(deflated.data());
+    stream.avail_out = static_cast<uInt>(deflated.size());
+    const int result = deflate(&stream, Z_FINISH);
+    deflated.resize(stream.total_out);
+    deflateEnd(&stream);
+    if (result != Z_STREAM_END) throw std::runtime_error("cannot deflate");
+    return deflated;
+}
+}  // namespace
 
 void writeFixture(const std::filesystem::path& archive, const std::vector<FixtureEntry>& entries) {
     zipFile handle = zipOpen64(archive.c_str(), APPEND_STATUS_CREATE);
@@ -15,10 +35,14 @@ void writeFixture(const std::filesystem::path& archive, const std::vector<Fixtur
     for (const auto& entry : entries) {
         zip_fileinfo info{};
         info.external_fa = entry.externalAttributes;
-        if (zipOpenNewFileInZip64(handle, entry.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
-                                  entry.stored ? 0 : Z_DEFLATED, Z_DEFAULT_COMPRESSION, 0) != ZIP_OK ||
-            zipWriteInFileInZip(handle, entry.data.data(), static_cast<unsigned>(entry.data.size())) != ZIP_OK ||
-            zipCloseFileInZip(handle) != ZIP_OK) {
+        // An entry with a size of its own choosing is written raw: its data as the archive holds it.
+        const bool raw = entry.declaredSize.has_value();
+        const std::string data = raw && !entry.stored ? rawDeflated(entry.data) : entry.data;
+        const auto crc = crc32_z(0, reinterpret_cast<const Bytef*>(entry.data.data()), entry.data.size());
+        if (zipOpenNewFileInZip2_64(handle, entry.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
+                                    entry.stored ? 0 : Z_DEFLATED, Z_DEFAULT_COMPRESSION, raw, raw) != ZIP_OK ||
+            zipWriteInFileInZip(handle, data.data(), static_cast<unsigned>(data.size())) != ZIP_OK ||
+            (raw ? zipCloseFileInZipRaw64(handle, *entry.declaredSize, crc) : zipCloseFileInZip(handle)) != ZIP_OK) {
             throw std::runtime_error("cannot write the fixture entry " + entry.name);
         }
     }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,8 @@ struct FixtureEntry {
     std::string data;
     unsigned long externalAttributes = 0;
     bool stored = false;  // stored instead of deflated, so a flipped byte is a CRC mismatch
+    // The size the entry's headers give, when it is not the data's own (zip64 fields past 4 GiB).
+    std::optional<std::uint64_t> declaredSize = std::nullopt;
 };
 void writeFixture(const std::filesystem::path& archive, const std::vector<FixtureEntry>& entries);
 

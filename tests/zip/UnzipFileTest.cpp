@@ -5,8 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <functional>
 #include <linux/capability.h>
+#include <map>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -52,6 +56,42 @@ std::vector<std::string> namesIn(const std::filesystem::path& folder) {
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// Every item under `folder`, links not followed: its kind, permissions and content (as a hash,
+// to keep a failure's message short) or target.
+std::map<std::string, std::string> snapshotOf(const std::filesystem::path& folder) {
+    std::map<std::string, std::string> items;
+    for (const auto& item : std::filesystem::recursive_directory_iterator(folder)) {
+        std::string& described = items[std::filesystem::relative(item.path(), folder).string()];
+        described = std::to_string(permissionsOf(item.path())) + " ";
+        if (item.is_symlink()) {
+            described += "link to " + std::filesystem::read_symlink(item.path()).string();
+        } else if (item.is_directory()) {
+            described += "folder";
+        } else {
+            const std::string content = readFile(item.path());
+            described += std::to_string(content.size()) + " bytes #" + std::to_string(std::hash<std::string>()(content));
+        }
+    }
+    return items;
+}
+
+// The bytes this process handed to write(2), all its threads together, while `work` ran.
+std::uint64_t bytesWrittenDuring(const std::function<void()>& work) {
+    const auto written = [] {
+        std::ifstream accounting("/proc/self/io");
+        std::string key;
+        std::uint64_t value = 0;
+        while (accounting >> key >> value) {
+            if (key == "wchar:") return value;
+        }
+        ADD_FAILURE() << "no write accounting in /proc/self/io";
+        return std::uint64_t{0};
+    };
+    const auto before = written();
+    work();
+    return written() - before;
 }
 
 TEST(UnzipFile, MissingArchivesAndUnacceptedExtensionsAreFileNotFound) {
@@ -301,6 +341,60 @@ TEST(UnzipFile, UnwritableTargetsAndDamagedDirectoriesAreUnzipFail) {
     bytes[bytes.size() - 22 + 10] = 3;
     writeFile(folder / "short.zip", bytes);
     EXPECT_EQ(unzipError(folder / "short.zip", folder / "out3"), ZipError::unzipFail);
+}
+
+TEST(UnzipFile, ARefusedArchiveLeavesTheDestinationAsItWas) {
+    TemporaryFolder folder;
+    const auto out = folder / "out";
+    writeFile(out / "keep.txt", "mine");
+    ::chmod((out / "keep.txt").c_str(), 0600);
+    std::filesystem::create_directories(out / "docs");
+    std::filesystem::create_directories(folder / "elsewhere");
+    std::filesystem::create_directory_symlink(folder / "elsewhere", out / "link");
+    const std::vector<FixtureEntry> good = {{"keep.txt", "from archive", regularFileAttributes(0644)},
+                                            {"docs/new.txt", "new"},
+                                            {"many/deep/folders/", ""},
+                                            {"many/file.txt", randomBytes(3 << 20, 5)}};
+    const auto archive = [&](const std::string& name, const FixtureEntry& last) {
+        auto entries = good;
+        entries.push_back(last);
+        writeFixture(folder / name, entries);
+        return folder / name;
+    };
+    const auto damaged = archive("damaged.zip", {"late.txt", "CORRUPTED-ENTRY-DATA", 0, true});
+    patchBytes(damaged, "CORRUPTED", "corrupted");
+    const std::vector<std::filesystem::path> refused = {damaged, archive("unsafe.zip", {"../evil.txt", "evil"}),
+                                                        archive("outside.zip", {"link/evil.txt", "evil"})};
+
+    const auto before = snapshotOf(out);
+    for (const auto& path : refused) {
+        EXPECT_EQ(unzipError(path, out), ZipError::unzipFail) << path;
+        EXPECT_EQ(snapshotOf(out), before) << path;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(folder / "elsewhere"));
+    EXPECT_EQ(unzipError(damaged, folder / "new" / "out"), ZipError::unzipFail);
+    EXPECT_FALSE(std::filesystem::exists(folder / "new")) << "a destination made for the archive goes with it";
+}
+
+TEST(UnzipFile, WritesNoMoreThanTheEntriesDeclareNorMoreThanFitsTheDestination) {
+    TemporaryFolder folder;
+    const auto out = folder / "out";
+    writeFile(out / "mine.txt", "mine");
+    const auto before = snapshotOf(out);
+
+    // Far more than the destination's file system has free: refused before a byte is unpacked.
+    struct statvfs space {};
+    ASSERT_EQ(::statvfs(out.c_str(), &space), 0);
+    const std::uint64_t declared = std::uint64_t{1} << 60;
+    ASSERT_GT(declared / space.f_frsize, space.f_bavail);
+    writeFixture(folder / "huge.zip", {{"first.bin", randomBytes(4 << 20, 3)}, {"huge.bin", "tiny", 0, true, declared}});
+    EXPECT_LT(bytesWrittenDuring([&] { EXPECT_EQ(unzipError(folder / "huge.zip", out), ZipError::unzipFail); }), 1u << 20);
+    EXPECT_EQ(snapshotOf(out), before);
+
+    // 64 MiB of zeros that claim to be 4 KiB: inflating stops at what was declared.
+    writeFixture(folder / "bomb.zip", {{"bomb.bin", std::string(64 << 20, '\0'), 0, false, 4096}});
+    EXPECT_LT(bytesWrittenDuring([&] { EXPECT_EQ(unzipError(folder / "bomb.zip", out), ZipError::unzipFail); }), 1u << 20);
+    EXPECT_EQ(snapshotOf(out), before);
 }
 
 TEST(UnzipFile, RoundTripsOurOwnArchivesWithAndWithoutPassword) {
