@@ -99,7 +99,7 @@ private:
 }  // namespace
 
 std::size_t memoryBudget(std::size_t length) {
-    return std::max<std::size_t>(4 * length, 64 * 1024);
+    return std::max<std::size_t>(4 * length, std::size_t{1} << 20);
 }
 
 Expected<nlohmann::json> jsonObject(std::string_view data) {

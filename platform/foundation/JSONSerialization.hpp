@@ -20,10 +20,11 @@ inline constexpr int readFailureCode = 3840;
 inline constexpr std::size_t maximumNestingDepth = 256;
 
 // The most memory the value parsed from `length` bytes of JSON may take: four times the text,
-// and never less than 64 KiB, since in a small document the fixed cost of each value weighs
-// more. Objects of texts and numbers take about three times their text; a document of many
-// small values takes up to twenty (an array of zeros, eight bytes of values for each byte), so
-// such a one fails rather than grow the process by that much.
+// and never less than 1 MiB. A small document's values cost many times its text (each member
+// of an object is a tree node of its own), so a floor keeps every ordinary reply readable, while
+// a large document of many small values (an array of zeros holds sixteen bytes of values for
+// every two bytes of text, and more while it grows) fails rather than grow the process by tens
+// of times its size.
 std::size_t memoryBudget(std::size_t length);
 
 // Parses UTF-8 JSON text; a top-level text, number, Boolean or null is accepted as well as an
