@@ -14,7 +14,6 @@ class KeychainFileStore : public KeychainStore {
 public:
     explicit KeychainFileStore(std::filesystem::path file) : file_(std::move(file)) {}
 
-    const std::filesystem::path& file() const { return file_; }
     std::optional<foundation::Error> lastProblem() const override;
 
     [[nodiscard]] OSStatus add(KeychainItem item) override;
