@@ -100,6 +100,17 @@ TEST_F(SecretServiceKeychainTest, WithASecretServiceThePasswordsMoveIntoTheKeyri
     UserSettings::setPassword(std::nullopt);  // logging out
     EXPECT_EQ(lookUp(accountPasswordId), "");
     EXPECT_FALSE(UserSettings::isPasswordStored());
+
+    // A locked keyring, which only the user could unlock, takes nothing, and no file does instead.
+    const auto locked = ChildProcess::run({"gdbus", "call", "--session", "--dest", "org.freedesktop.secrets", "--object-path",
+                                           "/org/freedesktop/secrets", "--method", "org.freedesktop.Secret.Service.Lock",
+                                           "['/org/freedesktop/secrets/collection/login']"});
+    ASSERT_EQ(locked.exitCode, 0) << locked.output;
+    UserSettings::setPassword("locked-out-secret");
+    EXPECT_EQ(KeychainStore::standard()->lastProblem().value_or(platform::foundation::Error{}).code,
+              platform::security::errSecInteractionNotAllowed);
+    EXPECT_FALSE(anyFileHolds("locked-out-secret"));
+    EXPECT_EQ(UserSettings::password(), "");
 }
 
 TEST_F(SecretServiceKeychainTest, WithoutASecretServiceThePasswordsLandInTheOwnersFileOnly) {
