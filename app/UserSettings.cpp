@@ -31,6 +31,8 @@ constexpr const char* savedCredentialsKey = "savedCredentials";
 constexpr const char* launchAtLoginKey = "launchAtLogin";
 constexpr const char* deviceIdKey = "deviceId";
 constexpr const char* vpnPasswordId = "com.corvantis.password";
+// The keychain item of the account password (service "Corvantis", like the VPN password's).
+constexpr const char* accountPasswordId = "com.corvantis.accountPassword";
 
 // Values kept for the run only.
 struct MemoryValues {
@@ -72,6 +74,15 @@ void store(const nlohmann::json& value, const std::string& key) {
 
 void storeOrRemove(const std::optional<std::string>& value, const std::string& key) {
     reportWriteFailure(value ? defaults()->set(*value, key) : defaults()->removeObject(key), key);
+}
+
+// Earlier versions kept the account password in the clear in the settings file. Such a value
+// moves to the keychain, and the settings key is removed once the keychain holds it; a keychain
+// that refuses it leaves it where it was, so the user is not signed out by the move.
+void movePasswordToKeychain() {
+    const auto clear = defaults()->string(passwordKey);
+    if (!clear || !Keychain::setPassword(*clear, accountPasswordId)) return;
+    reportWriteFailure(defaults()->removeObject(passwordKey), passwordKey);
 }
 
 std::optional<std::vector<std::shared_ptr<City>>> cityList() {
@@ -188,11 +199,17 @@ void UserSettings::setUsername(std::optional<std::string> value) {
 }
 
 std::optional<std::string> UserSettings::password() {
+    movePasswordToKeychain();
+    if (auto stored = Keychain::passwordStringForVPNID(accountPasswordId)) return stored;
     return defaults()->string(passwordKey).value_or("");
 }
 
 void UserSettings::setPassword(std::optional<std::string> value) {
-    storeOrRemove(value, passwordKey);
+    // The keychain keeps the password, never the settings file; an empty one is no password.
+    if (!Keychain::setPassword(value.value_or(""), accountPasswordId)) {
+        logger()->error([] { return std::string("The setting \"password\" could not be saved in the keychain"); });
+    }
+    reportWriteFailure(defaults()->removeObject(passwordKey), passwordKey);
 }
 
 bool UserSettings::isUsernameStored() {
@@ -200,7 +217,8 @@ bool UserSettings::isUsernameStored() {
 }
 
 bool UserSettings::isPasswordStored() {
-    return defaults()->string(passwordKey).has_value();
+    movePasswordToKeychain();
+    return Keychain::passwordStringForVPNID(accountPasswordId) || defaults()->string(passwordKey);
 }
 
 bool UserSettings::isKillSwitchEnabled() {

@@ -37,12 +37,13 @@ public:
     // The short name of the chosen server's city (the first city's when none matches).
     static std::optional<std::string> serverName();
 
-    // The account's credentials; empty texts when none are stored.
+    // The account's credentials; empty texts when none are stored. The password is kept in the
+    // keychain, not in the user defaults; one found there in the clear moves to the keychain.
     static std::optional<std::string> username();
     static void setUsername(std::optional<std::string> value);
     static std::optional<std::string> password();
     static void setPassword(std::optional<std::string> value);
-    // Whether a user name or a password is stored at all, the empty text included.
+    // Whether a user name is stored at all, the empty text included, and whether a password is.
     static bool isUsernameStored();
     static bool isPasswordStored();
 

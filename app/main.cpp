@@ -38,8 +38,9 @@ constexpr const char* usage =
     "  CORVANTIS_TRAY              the tray to use: sni (StatusNotifierItem), xembed or strip\n"
     "  CORVANTIS_SUPPORT_EMAIL     the support mail address\n"
     "  CORVANTIS_SUPPORT_SITE      the support site\n"
-    "Also read: DISPLAY and DBUS_SESSION_BUS_ADDRESS (the desktop), HOME and XDG_CONFIG_HOME (the\n"
-    "settings), TMPDIR (the logs), XDG_RUNTIME_DIR (the lock of the running instance), PATH (xdg-open).\n";
+    "Also read: DISPLAY and DBUS_SESSION_BUS_ADDRESS (the desktop, its tray and keyring), HOME and\n"
+    "XDG_CONFIG_HOME (the settings), TMPDIR (the logs), XDG_RUNTIME_DIR (the lock of the running\n"
+    "instance; the session bus when no address is set), PATH (xdg-open).\n";
 
 // Crash reports still travelling at the end get this long to arrive.
 constexpr auto crashReportFlushBound = std::chrono::seconds(2);

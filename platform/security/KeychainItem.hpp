@@ -22,6 +22,11 @@ struct KeychainItem {
 
 inline constexpr const char* accessibleWhenUnlocked = "ak";
 
+// The keychain's primary key for generic passwords: service, account and access group.
+bool sharePrimaryKey(const KeychainItem& a, const KeychainItem& b);
+// A new opaque handle for an item being added.
+std::string newPersistentRef();
+
 // Selects items: every attribute given must equal the item's; attributes left out match anything.
 struct KeychainQuery {
     std::optional<std::string> service{};

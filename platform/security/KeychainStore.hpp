@@ -6,15 +6,12 @@
 
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <vector>
 
 namespace platform::security {
 
-// The generic-password items of one keychain, kept in a file of the user's own (mode 0600,
-// folder 0700) and rewritten atomically on every change. Every operation reads the file anew,
-// so two processes sharing a keychain see each other's changes.
+// The generic-password items of one keychain, with the keychain's status codes.
 //
 // Two items are the same item when service, account and access group are equal (the keychain's
 // primary key); adding a second one fails with `errSecDuplicateItem`.
@@ -27,33 +24,30 @@ public:
         std::vector<KeychainItem> items;  // in the order they were added
     };
 
+    virtual ~KeychainStore() = default;
+
     // The keychain in force: the installed platform services' one, else the user's own.
     static std::shared_ptr<KeychainStore> standard();
+    // The user's own keychain, chosen once per process by `forSession` with the file
     // "corvantis/keychain.json" in the user's configuration folder, beside the user defaults.
     static std::shared_ptr<KeychainStore> standardForCurrentUser();
+    // The session's Secret Service when the session bus has one running, with the items of
+    // `file` moved into it; else the keychain kept in `file`.
+    static std::shared_ptr<KeychainStore> forSession(std::filesystem::path file);
+    // The keychain kept in `file`, private to its owner (see KeychainFileStore).
     static std::shared_ptr<KeychainStore> open(std::filesystem::path file);
 
-    const std::filesystem::path& file() const { return file_; }
-    // What went wrong with the file most recently (a damaged file set aside, a failed write).
-    std::optional<foundation::Error> lastProblem() const;
+    // What went wrong most recently (a damaged file set aside, a failed write, a locked keyring).
+    virtual std::optional<foundation::Error> lastProblem() const = 0;
 
     // Adds an item; its persistent reference is made here.
-    [[nodiscard]] OSStatus add(KeychainItem item);
+    [[nodiscard]] virtual OSStatus add(KeychainItem item) = 0;
     // Gives every matching item the new value; `errSecItemNotFound` when none matches.
-    [[nodiscard]] OSStatus update(const KeychainQuery& query, const std::string& valueData);
+    [[nodiscard]] virtual OSStatus update(const KeychainQuery& query, const std::string& valueData) = 0;
     // Removes every matching item; `errSecItemNotFound` when none matches.
-    [[nodiscard]] OSStatus remove(const KeychainQuery& query);
+    [[nodiscard]] virtual OSStatus remove(const KeychainQuery& query) = 0;
     // The first matching item, or all of them.
-    Match copyMatching(const KeychainQuery& query, MatchLimit limit) const;
-
-private:
-    explicit KeychainStore(std::filesystem::path file) : file_(std::move(file)) {}
-    std::optional<std::vector<KeychainItem>> load() const;
-    [[nodiscard]] OSStatus save(const std::vector<KeychainItem>& items) const;
-
-    const std::filesystem::path file_;
-    mutable std::mutex mutex_;
-    mutable std::optional<foundation::Error> lastProblem_;
+    virtual Match copyMatching(const KeychainQuery& query, MatchLimit limit) const = 0;
 };
 
 }  // namespace platform::security

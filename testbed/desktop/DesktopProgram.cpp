@@ -16,7 +16,7 @@ constexpr auto terminationGrace = std::chrono::seconds(10);
 }  // namespace
 
 DesktopProgram::DesktopProgram(const std::vector<std::string>& environment, const std::string& program,
-                               const std::vector<std::string>& arguments)
+                               const std::vector<std::string>& arguments, const std::string& input)
     : launcher_(platform::foundation::PosixProcessLauncher::shared()) {
     // env finds the program in the launcher's PATH and becomes it, keeping the process id.
     std::vector<std::string> command = environment;
@@ -35,8 +35,18 @@ DesktopProgram::DesktopProgram(const std::vector<std::string>& environment, cons
         shared->exit = exit;
         shared->changed.notify_all();
     };
-    const auto launched = launcher_->launch({"/usr/bin/env", command, {}}, events);
+    std::shared_ptr<platform::foundation::InputPipe> pipe;
+    if (!input.empty()) {
+        auto made = platform::foundation::InputPipe::make();
+        if (!made) return;
+        pipe = made.value();
+    }
+    const auto launched = launcher_->launch({"/usr/bin/env", command, {}, pipe}, events);
     if (launched) pid_ = launched.value();
+    if (!pipe) return;
+    // A short input fits the pipe at once; the program reads it and then its end.
+    (void)pipe->write(input);
+    pipe->closeWriter();
 }
 
 DesktopProgram::~DesktopProgram() {

@@ -16,11 +16,12 @@ namespace corvantis::testbed {
 // A program of a virtual desktop (the X server, a tray, the application), started through the
 // platform's launcher in a process group of its own with `environment` ("NAME=value") on top of
 // the launcher's fixed one, its standard output and error collected. Destroying it ends it:
-// SIGTERM to its group, SIGKILL if it is still there after a grace period.
+// SIGTERM to its group, SIGKILL if it is still there after a grace period. Its standard input
+// holds `input`, then ends (no input: /dev/null).
 class DesktopProgram {
 public:
     DesktopProgram(const std::vector<std::string>& environment, const std::string& program,
-                   const std::vector<std::string>& arguments);
+                   const std::vector<std::string>& arguments, const std::string& input = {});
     ~DesktopProgram();
     DesktopProgram(const DesktopProgram&) = delete;
     DesktopProgram& operator=(const DesktopProgram&) = delete;

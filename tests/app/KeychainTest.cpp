@@ -3,27 +3,65 @@
 #include "fixtures/AppTestEnvironment.hpp"
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/FileSystem.hpp"
+#include "testbed/desktop/KeyringSession.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <ostream>
+
 using corvantis::Keychain;
 using corvantis::KeychainWrapper;
+using corvantis::testbed::KeyringSession;
+using corvantis::testing::ScopedEnvironment;
+using corvantis::testing::TemporaryFolder;
 using platform::security::KeychainQuery;
 using platform::security::KeychainStore;
 
 namespace {
 
-class KeychainTest : public ::testing::Test {
+enum class Store { file, secretService };
+
+std::string nameOf(Store store) {
+    return store == Store::file ? "InTheFile" : "InTheSecretService";
+}
+
+void PrintTo(Store store, std::ostream* stream) {
+    *stream << nameOf(store);
+}
+
+// The same contract in the owner's file and in the session's Secret Service.
+class KeychainTest : public ::testing::TestWithParam<Store> {
 protected:
+    void SetUp() override {
+        if (GetParam() == Store::file) return;
+        if (const auto missing = KeyringSession::missingProgram(); !missing.empty())
+            GTEST_SKIP() << missing << " is not installed (scripts/setup installs it)";
+        session = std::make_unique<KeyringSession>(sessionFolder.path());
+        ASSERT_EQ(session->problem(), "");
+        bus = std::make_unique<ScopedEnvironment>("DBUS_SESSION_BUS_ADDRESS", session->busAddress());
+        keychain = KeychainStore::forSession(environment.folder / "keychain.json");
+        auto services = platform::Services::current();
+        services.keychainOverride = keychain;
+        scope = std::make_unique<platform::ScopedServices>(services);
+    }
+
     std::vector<platform::security::KeychainItem> items() const {
-        return environment.keychain->copyMatching(KeychainQuery{}, KeychainStore::MatchLimit::all).items;
+        return keychain->copyMatching(KeychainQuery{}, KeychainStore::MatchLimit::all).items;
     }
 
     corvantis::testing::AppTestEnvironment environment;
+    std::shared_ptr<KeychainStore> keychain = environment.keychain;
+    TemporaryFolder sessionFolder;
+    std::unique_ptr<KeyringSession> session;
+    std::unique_ptr<ScopedEnvironment> bus;
+    std::unique_ptr<platform::ScopedServices> scope;
 };
 
-TEST_F(KeychainTest, AVpnPasswordIsOneGenericPasswordItem) {
+INSTANTIATE_TEST_SUITE_P(Stores, KeychainTest, ::testing::Values(Store::file, Store::secretService),
+                         [](const auto& store) { return nameOf(store.param); });
+
+TEST_P(KeychainTest, AVpnPasswordIsOneGenericPasswordItem) {
     EXPECT_TRUE(Keychain::setPassword("abc", "com.corvantis.password"));
     const auto stored = items();
     ASSERT_EQ(stored.size(), 1u);
@@ -36,33 +74,32 @@ TEST_F(KeychainTest, AVpnPasswordIsOneGenericPasswordItem) {
     EXPECT_FALSE(stored[0].accessGroup);
 }
 
-TEST_F(KeychainTest, ASecondPasswordReplacesTheFirst) {
+TEST_P(KeychainTest, ASecondPasswordReplacesTheFirst) {
     Keychain::setPassword("first", "com.corvantis.password");
     Keychain::setPassword("second", "com.corvantis.password");
     ASSERT_EQ(items().size(), 1u);
     EXPECT_EQ(Keychain::passwordStringForVPNID("com.corvantis.password"), "second");
 }
 
-TEST_F(KeychainTest, AnEmptyPasswordRemovesTheItemAndSucceeds) {
+TEST_P(KeychainTest, AnEmptyPasswordRemovesTheItemAndSucceeds) {
     Keychain::setPassword("first", "com.corvantis.password");
     EXPECT_TRUE(Keychain::setPassword("", "com.corvantis.password"));
     EXPECT_TRUE(items().empty());
     EXPECT_FALSE(Keychain::passwordStringForVPNID("com.corvantis.password"));
 }
 
-TEST_F(KeychainTest, ThePasswordReferenceIsThePersistentReferenceNotThePassword) {
+TEST_P(KeychainTest, ThePasswordReferenceIsThePersistentReferenceNotThePassword) {
     EXPECT_FALSE(Keychain::passwordForVPNID("com.corvantis.password"));
     Keychain::setPassword("abc", "com.corvantis.password");
     const auto reference = Keychain::passwordForVPNID("com.corvantis.password");
     ASSERT_TRUE(reference);
     EXPECT_NE(*reference, "abc");
-    const auto found =
-        environment.keychain->copyMatching(KeychainQuery{.persistentRef = *reference}, KeychainStore::MatchLimit::one);
+    const auto found = keychain->copyMatching(KeychainQuery{.persistentRef = *reference}, KeychainStore::MatchLimit::one);
     ASSERT_EQ(found.items.size(), 1u);
     EXPECT_EQ(found.items[0].valueData, "abc");
 }
 
-TEST_F(KeychainTest, TheSecretIsFiledUnderTheKeyWithPskAppended) {
+TEST_P(KeychainTest, TheSecretIsFiledUnderTheKeyWithPskAppended) {
     EXPECT_TRUE(Keychain::setSecret("shared", "com.corvantis.password"));
     EXPECT_EQ(items().at(0).account, "com.corvantis.passwordpsk");
     EXPECT_EQ(Keychain::secretStringForVPNID("com.corvantis.password"), "shared");
@@ -70,7 +107,7 @@ TEST_F(KeychainTest, TheSecretIsFiledUnderTheKeyWithPskAppended) {
     EXPECT_FALSE(Keychain::passwordStringForVPNID("com.corvantis.password"));
 }
 
-TEST_F(KeychainTest, IdentifiersWithTheSameLastPathComponentShareTheirItems) {
+TEST_P(KeychainTest, IdentifiersWithTheSameLastPathComponentShareTheirItems) {
     Keychain::setPassword("abc", "vpn/configurations/com.corvantis.password");
     EXPECT_EQ(Keychain::passwordStringForVPNID("com.corvantis.password"), "abc");
     EXPECT_EQ(Keychain::keyForVPNID("a/b/c/"), "c");
@@ -79,7 +116,7 @@ TEST_F(KeychainTest, IdentifiersWithTheSameLastPathComponentShareTheirItems) {
     EXPECT_FALSE(Keychain::setPassword("abc", ""));
 }
 
-TEST_F(KeychainTest, DestroyingRemovesPasswordSecretAndCertificate) {
+TEST_P(KeychainTest, DestroyingRemovesPasswordSecretAndCertificate) {
     Keychain::destoryKeyForVPNID("com.corvantis.password");  // nothing there: no failure
     Keychain::setPassword("abc", "com.corvantis.password");
     Keychain::setSecret("def", "com.corvantis.password");
@@ -91,7 +128,7 @@ TEST_F(KeychainTest, DestroyingRemovesPasswordSecretAndCertificate) {
     EXPECT_EQ(left[0].account, "unrelated");
 }
 
-TEST_F(KeychainTest, TheWrapperUsesItsServiceNameAndAccessGroup) {
+TEST_P(KeychainTest, TheWrapperUsesItsServiceNameAndAccessGroup) {
     EXPECT_EQ(KeychainWrapper::serviceName(), "SwiftKeychainWrapper");
     KeychainWrapper::setServiceName("Other");
     KeychainWrapper::setAccessGroup("team.shared");
@@ -104,31 +141,31 @@ TEST_F(KeychainTest, TheWrapperUsesItsServiceNameAndAccessGroup) {
     EXPECT_FALSE(KeychainWrapper::hasValueForKey("key"));
 }
 
-TEST_F(KeychainTest, WithoutAServiceNameTheWrapperUsesTheBundleIdentifier) {
+TEST_P(KeychainTest, WithoutAServiceNameTheWrapperUsesTheBundleIdentifier) {
     ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(
         environment.folder / "Info.json", R"({"CFBundleIdentifier":"com.corvantis.Corvantis"})", 0600));
     platform::Services bundled;
     bundled.mainBundleOverride = std::make_shared<platform::foundation::Bundle>(environment.folder.path());
-    bundled.keychainOverride = environment.keychain;
+    bundled.keychainOverride = keychain;
     platform::ScopedServices scope(bundled);
     EXPECT_TRUE(KeychainWrapper::setString("value", "key"));
     EXPECT_EQ(items().at(0).service, "com.corvantis.Corvantis");
 }
 
-TEST_F(KeychainTest, RemovingAMissingKeyIsFalse) {
+TEST_P(KeychainTest, RemovingAMissingKeyIsFalse) {
     EXPECT_FALSE(KeychainWrapper::removeObjectForKey("missing"));
     KeychainWrapper::setString("v", "present");
     EXPECT_TRUE(KeychainWrapper::removeObjectForKey("present"));
 }
 
-TEST_F(KeychainTest, AnUpdateKeepsTheAccessibilityTheItemWasAddedWith) {
+TEST_P(KeychainTest, AnUpdateKeepsTheAccessibilityTheItemWasAddedWith) {
     platform::security::KeychainItem item;
     item.service = KeychainWrapper::serviceName();
     item.account = "key";
     item.generic = "key";
     item.accessible = "always";
     item.valueData = "old";
-    ASSERT_EQ(environment.keychain->add(item), platform::security::errSecSuccess);
+    ASSERT_EQ(keychain->add(item), platform::security::errSecSuccess);
     EXPECT_TRUE(KeychainWrapper::setData("new", "key"));
     const auto stored = items();
     ASSERT_EQ(stored.size(), 1u);
@@ -136,7 +173,7 @@ TEST_F(KeychainTest, AnUpdateKeepsTheAccessibilityTheItemWasAddedWith) {
     EXPECT_EQ(stored[0].accessible, "always");
 }
 
-TEST_F(KeychainTest, TextAndObjectValuesReadBackOnlyAsWhatTheyAre) {
+TEST_P(KeychainTest, TextAndObjectValuesReadBackOnlyAsWhatTheyAre) {
     KeychainWrapper::setData(std::string("\xff\xfe", 2), "binary");
     EXPECT_TRUE(KeychainWrapper::dataForKey("binary"));
     EXPECT_FALSE(KeychainWrapper::stringForKey("binary"));

@@ -97,12 +97,15 @@ TEST_F(UserSettingsTest, AFailedWriteIsLoggedWithoutTheValue) {
     ASSERT_TRUE(platform::foundation::FileSystem::writeFileAtomically(environment.folder / "blocked", "x", 0600));
     platform::Services blocked;
     blocked.userDefaultsOverride = platform::foundation::UserDefaults::open(environment.folder / "blocked" / "defaults.json");
+    blocked.keychainOverride = platform::security::KeychainStore::open(environment.folder / "blocked" / "keychain.json");
     platform::ScopedServices scope(blocked);
+    UserSettings::setUsername("someone@x.test");
     UserSettings::setPassword("hunter2-secret");
     const auto errors = log->logged(prq::Level::error);
-    ASSERT_EQ(errors.size(), 1u);
-    EXPECT_NE(errors[0].find("\"password\" could not be saved"), std::string::npos) << errors[0];
-    EXPECT_EQ(errors[0].find("hunter2"), std::string::npos);
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_NE(errors[0].find("\"username\" could not be saved"), std::string::npos) << errors[0];
+    EXPECT_NE(errors[1].find("\"password\" could not be saved"), std::string::npos) << errors[1];
+    EXPECT_EQ(errors[1].find("hunter2"), std::string::npos);
 }
 
 TEST_F(UserSettingsTest, AFreshInstallationReadsItsDefaults) {

@@ -2,8 +2,14 @@
 // driven with xdotool as a person drives it and looked at through the screen: where the popup
 // opens at start-up, how Escape closes it, and how its sheets and alerts behave.
 
+#include "platform/foundation/Base64.hpp"
+#include "platform/foundation/FileSystem.hpp"
+#include "support/ChildProcess.hpp"
+#include "support/ScopedEnvironment.hpp"
+#include "support/TemporaryFolder.hpp"
 #include "testbed/backend/TestBackend.hpp"
 #include "testbed/desktop/DesktopApplication.hpp"
+#include "testbed/desktop/KeyringSession.hpp"
 #include "testbed/desktop/VirtualDesktop.hpp"
 
 #include <gtest/gtest.h>
@@ -13,6 +19,7 @@
 #include <thread>
 
 using corvantis::testbed::DesktopApplication;
+using corvantis::testbed::KeyringSession;
 using corvantis::testbed::VirtualDesktop;
 using Area = VirtualDesktop::Area;
 using ShownWindow = VirtualDesktop::ShownWindow;
@@ -56,15 +63,16 @@ bool isWhitish(std::uint32_t pixel) {
 
 class PopupOnTheDesktopTest : public ::testing::Test {
 protected:
-    // The desktop with its tray (none: the application's own strip) and the application started.
-    void start(const std::string& trayEdge) {
+    // The desktop with its tray (none: the application's own strip) and the application started,
+    // with `environment` ("NAME=value") added to the application's.
+    void start(const std::string& trayEdge, const std::vector<std::string>& environment = {}) {
         VirtualDesktop::Options options;
         options.trayEdge = trayEdge;
         if (const auto reason = VirtualDesktop::unavailableReason(options)) GTEST_SKIP() << *reason;
         ASSERT_TRUE(backend.start());
         desktop = std::make_unique<VirtualDesktop>(options);
         application = std::make_unique<DesktopApplication>(DesktopApplication::Options{
-            CORVANTIS_VPN_PROGRAM, desktop->displayName(), backend.url(), trayEdge.empty() ? "strip" : "xembed", {}});
+            CORVANTIS_VPN_PROGRAM, desktop->displayName(), backend.url(), trayEdge.empty() ? "strip" : "xembed", environment});
         ASSERT_TRUE(application->waitUntilStarted()) << output();
         ASSERT_TRUE(VirtualDesktop::waitUntil([&] { return popup().has_value(); })) << output();
     }
@@ -283,3 +291,33 @@ TEST_F(PopupOnTheDesktopTest, TheSavePanelsOwnAlertOpensAboveThePanelWhichTakesT
 }
 
 }  // namespace
+
+TEST_F(PopupOnTheDesktopTest, OnADesktopWithAKeyringTheSignInKeepsBothPasswordsThereAndInNoFileOfTheApplication) {
+    if (const auto missing = KeyringSession::missingProgram(); !missing.empty())
+        GTEST_SKIP() << missing << " is not installed (scripts/setup installs it)";
+    corvantis::testing::TemporaryFolder sessionFolder;
+    const KeyringSession keyring(sessionFolder.path());
+    ASSERT_EQ(keyring.problem(), "");
+    ASSERT_NO_FATAL_FAILURE(start("", {"DBUS_SESSION_BUS_ADDRESS=" + keyring.busAddress()}));
+    if (IsSkipped()) return;
+    typeCredentials("demo-password");
+    desktop->key("Return");
+
+    const corvantis::testing::ScopedEnvironment bus("DBUS_SESSION_BUS_ADDRESS", keyring.busAddress());
+    const auto lookUp = [](const std::string& key) {
+        return corvantis::testing::ChildProcess::run({"secret-tool", "lookup", "service", "Corvantis", "account", key}).output;
+    };
+    ASSERT_TRUE(VirtualDesktop::waitUntil([&] { return lookUp("com.corvantis.password") == "vpn-demo-secret"; }, 20s))
+        << output();
+    EXPECT_EQ(lookUp("com.corvantis.accountPassword"), "demo-password");
+    // Settings, keychain file, logs and the helper's files alike.
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(application->folder())) {
+        if (!entry.is_regular_file()) continue;
+        const auto content = platform::foundation::FileSystem::readFile(entry.path());
+        if (!content) continue;
+        for (const std::string secret : {"demo-password", "vpn-demo-secret"}) {
+            EXPECT_EQ(content.value().find(secret), std::string::npos) << entry.path();
+            EXPECT_EQ(content.value().find(platform::foundation::Base64::encode(secret)), std::string::npos) << entry.path();
+        }
+    }
+}

@@ -13,16 +13,18 @@
 #include "platform/ui/StatusBarWindow.hpp"
 #include "platform/ui/StatusItem.hpp"
 #include "platform/ui/View.hpp"
+#include "support/TemporaryFolder.hpp"
+#include "testbed/desktop/PrivateSessionBus.hpp"
 
 #include <X11/Xatom.h>
 #include <systemd/sd-bus.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 
-using corvantis::testing::BackgroundProcess;
+using corvantis::testbed::PrivateSessionBus;
 using corvantis::testing::ScopedEnvironment;
+using corvantis::testing::TemporaryFolder;
 using corvantis::testing::XvfbSession;
 using platform::display::StatusNotifierTray;
 using platform::display::Tray;
@@ -70,42 +72,6 @@ public:
 };
 
 // ---- StatusNotifierItem
-
-// A private session bus of the test's own, with a configuration that offers no services.
-class PrivateBus {
-public:
-    PrivateBus() : folder_(std::filesystem::temp_directory_path() / ("bus-" + std::to_string(::getpid()))) {
-        std::filesystem::create_directories(folder_);
-        std::ofstream(folder_ / "session.conf")
-            << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
-               "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-               "<busconfig><type>session</type><listen>unix:path="
-            << (folder_ / "socket").string()
-            << "</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
-               "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n";
-        int ready[2];
-        if (::pipe(ready) != 0) throw std::runtime_error("pipe");
-        daemon_ = std::make_unique<BackgroundProcess>(
-            std::vector<std::string>{"dbus-daemon", "--config-file=" + (folder_ / "session.conf").string(), "--nofork",
-                                     "--print-address=3"},
-            std::string{}, ready[1]);
-        ::close(ready[1]);
-        char c = 0;
-        while (::read(ready[0], &c, 1) == 1 && c != '\n') address += c;
-        ::close(ready[0]);
-        if (address.empty()) throw std::runtime_error("dbus-daemon did not start");
-    }
-    ~PrivateBus() {
-        daemon_.reset();
-        std::filesystem::remove_all(folder_);
-    }
-
-    std::string address;
-
-private:
-    std::filesystem::path folder_;
-    std::unique_ptr<BackgroundProcess> daemon_;
-};
 
 // The panel's side: owns org.kde.StatusNotifierWatcher and notes who registers.
 class TestWatcher {
@@ -177,10 +143,11 @@ protected:
         if (const auto reason = XvfbSession::unavailableReason()) GTEST_SKIP() << *reason;
         if (!corvantis::testing::programExists("dbus-daemon"))
             GTEST_SKIP() << "dbus-daemon is not installed (scripts/setup installs it)";
-        bus = std::make_unique<PrivateBus>();
-        busVariable = std::make_unique<ScopedEnvironment>("DBUS_SESSION_BUS_ADDRESS", bus->address);
+        bus = std::make_unique<PrivateSessionBus>(busFolder.path());
+        if (bus->address().empty()) throw std::runtime_error("dbus-daemon did not start: " + bus->output());
+        busVariable = std::make_unique<ScopedEnvironment>("DBUS_SESSION_BUS_ADDRESS", bus->address());
         trayVariable = std::make_unique<ScopedEnvironment>("CORVANTIS_TRAY", std::nullopt);
-        watcher = std::make_unique<TestWatcher>(bus->address);
+        watcher = std::make_unique<TestWatcher>(bus->address());
         session = std::make_unique<XvfbSession>();
         clicks = std::make_unique<ItemClicks>();
     }
@@ -208,7 +175,8 @@ protected:
         return text;
     }
 
-    std::unique_ptr<PrivateBus> bus;
+    TemporaryFolder busFolder;
+    std::unique_ptr<PrivateSessionBus> bus;
     std::unique_ptr<ScopedEnvironment> busVariable;
     std::unique_ptr<ScopedEnvironment> trayVariable;
     std::unique_ptr<TestWatcher> watcher;
