@@ -153,7 +153,7 @@ platform::crashreporting::Event maskCredentials(platform::crashreporting::Event 
     maskRequestBody(event, password);
 
     const auto parts = partsOf(event);
-    std::set<std::string> secrets{password, UserSettings::password().value_or("")};
+    std::set<std::string> secrets{password};
     for (auto& held : HeldSecrets::all()) secrets.insert(std::move(held));
     for (const auto* text : parts.texts) collectSecrets(*text, secrets);
     for (const auto* tree : parts.trees) collectSecrets(*tree, secrets);

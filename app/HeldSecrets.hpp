@@ -5,9 +5,10 @@
 
 namespace corvantis {
 
-// The secrets the backend has handed this run (access tokens, VPN passwords, OpenVPN profiles
-// with their keys), kept so that crash reports can leave them out wherever they turn up. They
-// are written on the main queue and read by the reports' masking on any thread, hence locked.
+// The secrets this run has held (the account password as typed and as stored, and what the
+// backend handed it: access tokens, VPN passwords, OpenVPN profiles with their keys), kept so
+// that crash reports can leave them out wherever they turn up. They are written on the main
+// queue and read by the reports' masking on any thread, hence locked.
 // Nothing is forgotten: an earlier account's token may still sit in the report scope.
 class HeldSecrets {
 public:

@@ -200,12 +200,15 @@ void UserSettings::setUsername(std::optional<std::string> value) {
 
 std::optional<std::string> UserSettings::password() {
     movePasswordToKeychain();
-    if (auto stored = Keychain::passwordStringForVPNID(accountPasswordId)) return stored;
-    return defaults()->string(passwordKey).value_or("");
+    auto stored = Keychain::passwordStringForVPNID(accountPasswordId);
+    if (!stored) stored = defaults()->string(passwordKey).value_or("");
+    HeldSecrets::remember(*stored);
+    return stored;
 }
 
 void UserSettings::setPassword(std::optional<std::string> value) {
     // The keychain keeps the password, never the settings file; an empty one is no password.
+    HeldSecrets::remember(value.value_or(""));
     if (!Keychain::setPassword(value.value_or(""), accountPasswordId)) {
         logger()->error([] { return std::string("The setting \"password\" could not be saved in the keychain"); });
     }
