@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sys/stat.h>
 #include <thread>
 
 using corvantis::testbed::DesktopApplication;
@@ -254,6 +255,11 @@ TEST_F(PopupOnTheDesktopTest, TheSavePanelsOwnAlertOpensAboveThePanelWhichTakesT
     ASSERT_NO_FATAL_FAILURE(start(""));
     if (IsSkipped()) return;
     ASSERT_NO_FATAL_FAILURE(signInAndOpenSettings());
+    // What someone else may have put into the log folder: a FIFO, which must not hold up the
+    // export, and a link to the settings, which must not bring them into the archive.
+    const auto logs = application->folder() / "tmp" / "CorvantisLogs";
+    ASSERT_EQ(::mkfifo((logs / "pipe.log").c_str(), 0600), 0);
+    std::filesystem::create_symlink(application->folder() / "home" / ".config", logs / "settings.log");
     ASSERT_TRUE(clickForSheet(exportLabelX, actionLabelY)) << output();
     const ShownWindow panel = windowsOfType("DIALOG").front();
     // Tab selects the folder; a folder that does not exist is refused with an alert.
@@ -282,12 +288,17 @@ TEST_F(PopupOnTheDesktopTest, TheSavePanelsOwnAlertOpensAboveThePanelWhichTakesT
     desktop->key("shift+Tab");
     desktop->key("Return");
     EXPECT_TRUE(waitForSheets(0)) << "Return did not press Save";
+    std::filesystem::path archive;
     EXPECT_TRUE(VirtualDesktop::waitUntil([&] {
         for (const auto& entry : std::filesystem::directory_iterator(saved)) {
-            if (entry.path().extension() == ".zip") return true;
+            if (entry.path().extension() == ".zip") archive = entry.path();
         }
-        return false;
+        return !archive.empty();
     })) << output();
+    const auto listing = corvantis::testing::ChildProcess::run({"unzip", "-Z1", archive.string()});
+    EXPECT_NE(listing.output.find(".log"), std::string::npos) << listing.output;
+    EXPECT_EQ(listing.output.find("pipe.log"), std::string::npos) << listing.output;
+    EXPECT_EQ(listing.output.find("settings"), std::string::npos) << listing.output;
 }
 
 }  // namespace
