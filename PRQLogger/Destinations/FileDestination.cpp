@@ -132,13 +132,14 @@ void FileDestination::write(const std::string& message) {
     // The line and its line feed leave in one write.
     const ThreadScratch<std::string> line;
     line->assign(message);
-    writeComposed(*line);
+    *line += '\n';
+    writeLine(*line);
     releaseIfOversized(*line);
 }
 
-void FileDestination::writeComposed(std::string& line) {
-    line += '\n';
-    writeLine(line);
+void FileDestination::writeComposed(std::string& room, std::size_t length) {
+    room[length] = '\n';
+    writeLine(std::string_view(room.data(), length + 1));
 }
 
 void FileDestination::writeLine(std::string_view lineWithFeed) {
