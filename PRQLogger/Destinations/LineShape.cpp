@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <cstdio>
 #include <pthread.h>
 
@@ -39,24 +40,44 @@ std::string_view currentThreadTag(std::string& spare) {
     return tag->text;
 }
 
-std::string bracketed(std::string_view text) {
-    return '[' + std::string(text) + "] ";
-}
-
 // The most characters a line number takes: "-9223372036854775808".
 constexpr std::size_t maxNumberLength = 20;
 
-char* put(char* at, std::string_view text) {
-    return std::copy(text.begin(), text.end(), at);
+// Copies `size` characters, at least `width` and at most twice as many, as two fixed-size
+// copies from either end, which may overlap.
+template <std::size_t width>
+void copyEnds(char* to, const char* from, std::size_t size) {
+    std::memcpy(to, from, width);
+    std::memcpy(to + size - width, from + size - width, width);
+}
+
+// Copies `text` to `at` and answers where it ends. Most pieces of a line are short, and copied
+// here in a few moves cost less than through a library call.
+inline char* put(char* at, std::string_view text) {
+    const char* from = text.data();
+    const std::size_t size = text.size();
+    if (size > 32) {
+        std::memcpy(at, from, size);
+    } else if (size >= 16) {
+        copyEnds<16>(at, from, size);
+    } else if (size >= 8) {
+        copyEnds<8>(at, from, size);
+    } else if (size >= 4) {
+        copyEnds<4>(at, from, size);
+    } else if (size > 0) {
+        at[0] = from[0];
+        at[size / 2] = from[size / 2];
+        at[size - 1] = from[size - 1];
+    }
+    return at + size;
 }
 }  // namespace
 
 LineShape::LineShape(LineSwitches switches) : switches_(std::move(switches)) {
     for (const Level level : LevelAllCases) {
-        const auto index = static_cast<std::size_t>(rawValue(level));
         const auto own = switches_.levelDescriptions.find(level);
-        descriptionPieces_[index] = bracketed(description(level));
-        levelPieces_[index] = own != switches_.levelDescriptions.end() ? bracketed(own->second) : descriptionPieces_[index];
+        levelNames_[static_cast<std::size_t>(rawValue(level))] =
+            own != switches_.levelDescriptions.end() ? std::string_view(own->second) : description(level);
     }
 }
 
@@ -71,12 +92,12 @@ std::size_t LineShape::composeInternal(std::string& room, const LinePieces& piec
 std::size_t LineShape::run(bool internal, std::string& room, const LinePieces& pieces, const LoggerSettings& owner) const {
     // The texts that are looked up come first, so that the room is sized once and then filled
     // by plain copies. The spares hold texts that have no home of their own.
-    std::string spareDate, spareLevel, spareTag;
+    std::string spareDate, spareTag;
     const auto& on = switches_;
     const std::string_view date = on.showDate ? owner.dateFormatter->text(pieces.date, spareDate) : std::string_view();
     const std::string_view level = !on.showLevel ? std::string_view()
-                                   : internal    ? descriptionPieces_[static_cast<std::size_t>(rawValue(pieces.level))]
-                                                 : levelPiece(pieces.level, owner, spareLevel);
+                                   : internal    ? description(pieces.level)
+                                                 : levelName(pieces.level, owner);
     const bool callPieces = !internal;  // internal messages name no thread, place or function
     const std::string_view tag = on.showThreadName && callPieces ? currentThreadTag(spareTag) : std::string_view();
     // The texts, and the brackets, separators and line number around them.
@@ -89,7 +110,10 @@ std::size_t LineShape::run(bool internal, std::string& room, const LinePieces& p
         at = put(at, date);
         *at++ = ' ';
     }
-    at = put(at, level);
+    if (on.showLevel) {
+        *at++ = '[';
+        at = put(put(at, level), "] ");
+    }
     if (on.showLogIdentifier) {
         *at++ = '[';
         at = put(put(at, owner.identifier), "] ");
@@ -111,13 +135,11 @@ std::size_t LineShape::run(bool internal, std::string& room, const LinePieces& p
     return static_cast<std::size_t>(at - start);
 }
 
-std::string_view LineShape::levelPiece(Level level, const LoggerSettings& owner, std::string& spare) const {
+std::string_view LineShape::levelName(Level level, const LoggerSettings& owner) const {
     if (!owner.levelDescriptions.empty() && !switches_.levelDescriptions.contains(level)) {
-        if (const auto owners = owner.levelDescriptions.find(level); owners != owner.levelDescriptions.end()) {
-            return spare = bracketed(owners->second);
-        }
+        if (const auto owners = owner.levelDescriptions.find(level); owners != owner.levelDescriptions.end()) return owners->second;
     }
-    return levelPieces_[static_cast<std::size_t>(rawValue(level))];
+    return levelNames_[static_cast<std::size_t>(rawValue(level))];
 }
 
 }  // namespace prq

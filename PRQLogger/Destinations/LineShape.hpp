@@ -55,14 +55,12 @@ public:
 
 private:
     std::size_t run(bool internal, std::string& room, const LinePieces& pieces, const LoggerSettings& owner) const;
-    // "[name] " of the level: the destination's own name, else the owner's, else its description.
-    std::string_view levelPiece(Level level, const LoggerSettings& owner, std::string& spare) const;
+    // The level's name: the destination's own, else the owner's, else its description.
+    std::string_view levelName(Level level, const LoggerSettings& owner) const;
 
     LineSwitches switches_;
-    // "[name] " for each level, with the destination's own names, else the descriptions; and
-    // with the descriptions alone, for internal messages.
-    std::array<std::string, LevelAllCases.size()> levelPieces_;
-    std::array<std::string, LevelAllCases.size()> descriptionPieces_;
+    // The destination's own name of each level, else its description.
+    std::array<std::string, LevelAllCases.size()> levelNames_;
 };
 
 }  // namespace prq
