@@ -33,7 +33,7 @@ bool BaseQueuedDestination::writeDirectly(const LogCall& call) {
     const auto reading = call.logger.is(mine.owner) ? Reading{mine, &call.logger.settings(call.section)} : read(call.section);
     if (!reading.owner) return true;  // nothing to write for
     if (reading.settings.logQueue || hasFiltersOrFormatters(reading)) return false;
-    writeComposed(call.line, reading.settings.shape.compose(call.line, call.pieces, *reading.owner));
+    writeComposed(call, reading.settings.shape.compose(call.line, call.pieces, *reading.owner));
     return true;
 }
 
@@ -46,9 +46,9 @@ void BaseQueuedDestination::setLogQueue(platform::dispatch::DispatchQueuePtr que
     changeSettings([&](DestinationSettings& settings) { settings.logQueue = std::move(queue); });
 }
 
-void BaseQueuedDestination::writeComposed(std::string& room, std::size_t length) {
-    room.resize(length);
-    write(room);
+void BaseQueuedDestination::writeComposed(const LogCall& call, std::size_t length) {
+    call.line.resize(length);
+    write(call.line);
 }
 
 void BaseQueuedDestination::filterFormatAndWrite(LogDetails& logDetails, std::string& message) {
