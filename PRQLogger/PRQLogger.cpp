@@ -39,7 +39,7 @@ struct CallScratch {
 };
 
 platform::dispatch::WallTime now() {
-    return platform::Services::current().wallNow();
+    return platform::Services::currentWallNow();
 }
 }  // namespace
 
