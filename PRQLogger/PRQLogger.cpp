@@ -135,9 +135,8 @@ platform::foundation::DateFormatter PRQLogger::dateFormatter() const {
 }
 
 void PRQLogger::setDateFormatter(DateFormatterPtr formatter) {
-    settings_.update([&](LoggerSettings& settings) { 
-        settings.dateFormatter = formatter ? std::move(formatter) : defaultDateFormatter();
-    });
+    settings_.update(
+        [&](LoggerSettings& settings) { settings.dateFormatter = formatter ? std::move(formatter) : defaultDateFormatter(); });
 }
 
 PRQLogger::DestinationList PRQLogger::destinations() const {
@@ -193,11 +192,11 @@ void PRQLogger::dispatch(Level level, const CallSite& site, const UserInfo& user
     const ThreadScratch<CallScratch> scratch;
     LogDetails& record = scratch->record;
     if (!writeMessage(record.message)) return;
-    const LogCall call{*this,
-                       {level, now(), site.givenFunctionName(), site.showsAsCall(), site.shownFileName(), site.lineNumber(),
-                        record.message},
-                       section,
-                       scratch->line};
+    const LogCall call{
+        *this,
+        {level, now(), site.givenFunctionName(), site.showsAsCall(), site.shownFileName(), site.lineNumber(), record.message},
+        section,
+        scratch->line};
     bool recordMade = false;
     for (auto next = first; next != destinations.end(); ++next) {
         auto& destination = **next;

@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <pthread.h>
 
 namespace prq {
@@ -137,7 +137,9 @@ std::size_t LineShape::run(bool internal, std::string& room, const LinePieces& p
 
 std::string_view LineShape::levelName(Level level, const LoggerSettings& owner) const {
     if (!owner.levelDescriptions.empty() && !switches_.levelDescriptions.contains(level)) {
-        if (const auto owners = owner.levelDescriptions.find(level); owners != owner.levelDescriptions.end()) return owners->second;
+        if (const auto owners = owner.levelDescriptions.find(level); owners != owner.levelDescriptions.end()) {
+            return owners->second;
+        }
     }
     return levelNames_[static_cast<std::size_t>(rawValue(level))];
 }

@@ -1,6 +1,5 @@
 #include "platform/foundation/DateFormatter.hpp"
 
-
 #include <algorithm>
 #include <array>
 #include <atomic>

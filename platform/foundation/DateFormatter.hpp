@@ -88,7 +88,9 @@ private:
     };
 
     // Whether a text made with `key` is this formatter's in the zone `tzset` last loaded.
-    bool isFor(const SecondKey& key) const { return key.formatter == id_ && key.zoneName == tzname[0] && key.zoneOffset == timezone; }
+    bool isFor(const SecondKey& key) const {
+        return key.formatter == id_ && key.zoneName == tzname[0] && key.zoneOffset == timezone;
+    }
     // The date's text made in `kept` for the dates after it, or in `spare` without `kept`.
     std::string_view textAnew(SecondText* kept, dispatch::WallTime date, std::string& spare) const;
     std::string_view textIn(SecondText& kept, dispatch::WallTime date) const;
