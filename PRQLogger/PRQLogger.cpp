@@ -32,25 +32,19 @@ std::string buildText() {
 
 // What one call needs besides its destinations' own lines, reused by the thread's next call.
 struct CallScratch {
-    // The destinations that take the call's level, chosen before its message is made.
-    std::vector<DestinationProtocol*> destinations;
     // The record for the destinations that need one; its message is the call's message.
     LogDetails record{Level::debug, {}, {}, {}, {}, 0};
-    // The line of each destination that writes straight from the call, one after the other.
+    // The room for the line of each destination that writes straight from the call, one after the other.
     std::string line;
 };
 
 platform::dispatch::WallTime now() {
-    return platform::Services::current().wallNow();
+    return platform::Services::currentWallNow();
 }
 }  // namespace
 
-const platform::foundation::DateFormatter& LoggerSettings::dateFormatter() const {
-    return customDateFormatter ? *customDateFormatter : *PRQLogger::defaultDateFormatter();
-}
-
 PRQLogger::PRQLogger(std::string identifier)
-    : settings_(LoggerSettings{std::move(identifier), {}, {}, {}, {}}),
+    : settings_(LoggerSettings{std::move(identifier), {}, {}, {}, defaultDateFormatter()}),
       noMessageClosure_([]() -> std::optional<AnyValue> { return AnyValue(""); }) {}
 
 PRQLogger::~PRQLogger() = default;
@@ -137,11 +131,12 @@ void PRQLogger::setFilters(std::optional<FilterList> filters) {
 
 platform::foundation::DateFormatter PRQLogger::dateFormatter() const {
     const ReadSection section;
-    return settings_.in(section).dateFormatter();
+    return *settings_.in(section).dateFormatter;
 }
 
 void PRQLogger::setDateFormatter(DateFormatterPtr formatter) {
-    settings_.update([&](LoggerSettings& settings) { settings.customDateFormatter = std::move(formatter); });
+    settings_.update(
+        [&](LoggerSettings& settings) { settings.dateFormatter = formatter ? std::move(formatter) : defaultDateFormatter(); });
 }
 
 PRQLogger::DestinationList PRQLogger::destinations() const {
@@ -189,29 +184,34 @@ void PRQLogger::logln(Level level, const CallSite& site, const UserInfo& userInf
 void PRQLogger::dispatch(Level level, const CallSite& site, const UserInfo& userInfo,
                          FunctionRef<bool(std::string&)> writeMessage) {
     const ReadSection section;
+    const auto& destinations = destinations_.in(section);
+    const auto takes = [&](const DestinationPtr& destination) { return destination->isEnabledFor(level); };
+    const auto first = std::find_if(destinations.begin(), destinations.end(), takes);
+    if (first == destinations.end()) return;
     // Its own for this call: the message or a destination may log on the way.
     const ThreadScratch<CallScratch> scratch;
-    auto& destinations = scratch->destinations;
-    destinations.clear();
-    for (const auto& destination : destinations_.in(section)) {
-        if (destination->isEnabledFor(level)) destinations.push_back(destination.get());
-    }
     LogDetails& record = scratch->record;
-    if (destinations.empty() || !writeMessage(record.message)) return;
-    const LogCall call{*this, level, site, now(), record.message, section, scratch->line};
+    if (!writeMessage(record.message)) return;
+    const LogCall call{
+        *this,
+        {level, now(), site.givenFunctionName(), site.showsAsCall(), site.shownFileName(), site.lineNumber(), record.message},
+        section,
+        scratch->line};
     bool recordMade = false;
-    for (auto* destination : destinations) {
-        if (destination->writeDirectly(call)) continue;
+    for (auto next = first; next != destinations.end(); ++next) {
+        auto& destination = **next;
+        if (next != first && !takes(*next)) continue;
+        if (destination.writeDirectly(call)) continue;
         if (!recordMade) {
             record.level = level;
-            record.date = call.date;
+            record.date = call.pieces.date;
             site.assignFunctionName(record.functionName);
             record.fileName.assign(site.fileName());
             record.lineNumber = site.lineNumber();
             record.userInfo = userInfo;
             recordMade = true;
         }
-        destination->process(record);
+        destination.process(record);
     }
     releaseIfOversized(record.message);
     releaseIfOversized(call.line);

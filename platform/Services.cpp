@@ -119,6 +119,11 @@ const Services& Services::current() {
     return services ? *services : realServices();
 }
 
+dispatch::WallTime Services::currentWallNow() {
+    const Services* services = installed.load(std::memory_order_acquire);
+    return services ? services->wallNow() : provided(providers().wallNow, "wallNow");  // the real record has no override
+}
+
 ScopedServices::ScopedServices(Services services)
     : services_(std::move(services)), previous_(installed.load(std::memory_order_acquire)) {
     installed.store(&services_, std::memory_order_release);

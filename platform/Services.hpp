@@ -92,6 +92,8 @@ struct Services {
 
     // The record in force now.
     static const Services& current();
+    // `current().wallNow()` in one call, for callers that ask many times a second (each log line).
+    static dispatch::WallTime currentWallNow();
 };
 
 // Installs a record for as long as it lives and then puts the previous one back.

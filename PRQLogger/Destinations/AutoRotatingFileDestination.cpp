@@ -305,10 +305,10 @@ void AutoRotatingFileDestination::setWriteToFileURL(std::optional<Url> url) {
     maintain([&] { FileDestination::setWriteToFileURL(std::move(url)); });
 }
 
-void AutoRotatingFileDestination::writeLine(std::string_view lineWithFeed) {
+void AutoRotatingFileDestination::writeLine(std::string_view lineWithFeed, const ReadSection& section) {
     locked([&] {
         currentLogFileSize_ += lineWithFeed.size();  // its UTF-8 bytes and the line feed
-        FileDestination::writeLine(lineWithFeed);
+        FileDestination::writeLine(lineWithFeed, section);
         if (!maintaining_ && shouldRotate()) rotateFile();
     });
 }

@@ -101,7 +101,7 @@ public:
 
 protected:
     // Counts the line, writes it and rotates when a threshold is reached.
-    void writeLine(std::string_view lineWithFeed) override;
+    void writeLine(std::string_view lineWithFeed, const ReadSection& section) override;
 
 private:
     using AfterUnlock = std::vector<std::function<void()>>;

@@ -172,8 +172,7 @@ void BaseDestination::process(const LogDetails& logDetails) {
     if (!reading.owner) return;
     // The line keeps its storage from the thread's earlier lines.
     const ThreadScratch<std::string> line;
-    line->clear();
-    reading.settings.shape.appendLine(*line, piecesOf(logDetails), *reading.owner);
+    line->resize(reading.settings.shape.compose(*line, piecesOf(logDetails), *reading.owner));
     output(logDetails, *line);
     releaseIfOversized(*line);
 }
@@ -183,7 +182,7 @@ void BaseDestination::processInternal(const LogDetails& logDetails) {
     const auto reading = read(section);
     if (!reading.owner) return;
     std::string line;
-    reading.settings.shape.appendInternalLine(line, piecesOf(logDetails), *reading.owner);
+    line.resize(reading.settings.shape.composeInternal(line, piecesOf(logDetails), *reading.owner));
     output(logDetails, line);
 }
 

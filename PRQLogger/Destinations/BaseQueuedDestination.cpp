@@ -4,14 +4,6 @@
 
 namespace prq {
 
-namespace {
-LinePieces piecesOf(const LogCall& call) {
-    const auto& site = call.site;
-    return {call.level,        call.date,   site.givenFunctionName(), site.showsAsCall(), site.shownFileName(),
-            site.lineNumber(), call.message};
-}
-}  // namespace
-
 BaseQueuedDestination::BaseQueuedDestination(const std::shared_ptr<PRQLogger>& owner, std::string identifier)
     : BaseDestination(owner, std::move(identifier)) {}
 
@@ -41,9 +33,7 @@ bool BaseQueuedDestination::writeDirectly(const LogCall& call) {
     const auto reading = call.logger.is(mine.owner) ? Reading{mine, &call.logger.settings(call.section)} : read(call.section);
     if (!reading.owner) return true;  // nothing to write for
     if (reading.settings.logQueue || hasFiltersOrFormatters(reading)) return false;
-    call.line.clear();
-    reading.settings.shape.appendLine(call.line, piecesOf(call), *reading.owner);
-    writeComposed(call.line);
+    writeComposed(call, reading.settings.shape.compose(call.line, call.pieces, *reading.owner));
     return true;
 }
 
@@ -56,8 +46,9 @@ void BaseQueuedDestination::setLogQueue(platform::dispatch::DispatchQueuePtr que
     changeSettings([&](DestinationSettings& settings) { settings.logQueue = std::move(queue); });
 }
 
-void BaseQueuedDestination::writeComposed(std::string& line) {
-    write(line);
+void BaseQueuedDestination::writeComposed(const LogCall& call, std::size_t length) {
+    call.line.resize(length);
+    write(call.line);
 }
 
 void BaseQueuedDestination::filterFormatAndWrite(LogDetails& logDetails, std::string& message) {

@@ -23,9 +23,10 @@ public:
     virtual void write(const std::string& message) = 0;
 
 protected:
-    // Writes a line composed straight from a log call, which the destination may change on the
-    // way: through `write`, unless the destination has a shorter way to the same result.
-    virtual void writeComposed(std::string& line);
+    // Writes a line composed straight from a log call, the first `length` characters of its
+    // `line` (see `LineShape::compose`), which the destination may change on the way: through
+    // `write`, unless the destination has a shorter way to the same result.
+    virtual void writeComposed(const LogCall& call, std::size_t length);
 
 private:
     void filterFormatAndWrite(LogDetails& logDetails, std::string& message);

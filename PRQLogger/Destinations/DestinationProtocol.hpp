@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PRQLogger/Destinations/LineShape.hpp"
 #include "PRQLogger/Filters/FilterProtocol.hpp"
 #include "PRQLogger/LogFormatters/LogFormatterProtocol.hpp"
 #include "PRQLogger/Misc/CallSite.hpp"
@@ -18,13 +19,10 @@ class PRQLogger;
 
 // One log call as a logger hands it to destinations that make their lines from the call itself,
 // without a record (see `writeDirectly`). The settings they read stay valid while the call's
-// `section` lasts; `line` is the call's storage for a destination's line, reused by the next.
+// `section` lasts; `line` is the call's room for a destination's line, reused by the next.
 struct LogCall {
     const PRQLogger& logger;
-    Level level;
-    const CallSite& site;
-    platform::dispatch::WallTime date;
-    std::string_view message;
+    LinePieces pieces;
     const ReadSection& section;
     std::string& line;
 };

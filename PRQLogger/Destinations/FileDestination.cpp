@@ -132,19 +132,20 @@ void FileDestination::write(const std::string& message) {
     // The line and its line feed leave in one write.
     const ThreadScratch<std::string> line;
     line->assign(message);
-    writeComposed(*line);
+    *line += '\n';
+    const ReadSection section;
+    writeLine(*line, section);
     releaseIfOversized(*line);
 }
 
-void FileDestination::writeComposed(std::string& line) {
-    line += '\n';
-    writeLine(line);
+void FileDestination::writeComposed(const LogCall& call, std::size_t length) {
+    call.line[length] = '\n';
+    writeLine(std::string_view(call.line.data(), length + 1), call.section);
 }
 
-void FileDestination::writeLine(std::string_view lineWithFeed) {
+void FileDestination::writeLine(std::string_view lineWithFeed, const ReadSection& section) {
     // No lock: the system keeps each write to a file opened for appending whole and in one
     // place, and a file that rotation or closing replaces stays open until no line uses it.
-    const ReadSection section;
     const auto* handle = openingHere.destination == this ? openingHere.handle : logFileHandle_.in(section).get();
     if (handle) writeData(*handle, lineWithFeed);
 }

@@ -70,9 +70,10 @@ protected:
     // lines that opening a new file writes.
     std::unique_lock<std::recursive_mutex> lockFile() const;
     // Every line goes through here, with its line feed: `write` adds it to the line, a line
-    // composed straight from a log call has it added in place.
-    virtual void writeLine(std::string_view lineWithFeed);
-    void writeComposed(std::string& line) override;
+    // composed straight from a log call has it added in place. The file is the one in force
+    // in `section`.
+    virtual void writeLine(std::string_view lineWithFeed, const ReadSection& section);
+    void writeComposed(const LogCall& call, std::size_t length) override;
     // Whether the report of a rotation goes into the new file too, or only to the other destinations.
     enum class RotationReport { toOthers, alsoIntoNewFile };
     // `rotateFile(to, closure)` without its reports to the others and its callback, for derived

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <pthread.h>
 
 namespace prq {
@@ -39,120 +40,108 @@ std::string_view currentThreadTag(std::string& spare) {
     return tag->text;
 }
 
-std::string bracketed(std::string_view text) {
-    return '[' + std::string(text) + "] ";
+// The most characters a line number takes: "-9223372036854775808".
+constexpr std::size_t maxNumberLength = 20;
+
+// Copies `size` characters, at least `width` and at most twice as many, as two fixed-size
+// copies from either end, which may overlap.
+template <std::size_t width>
+void copyEnds(char* to, const char* from, std::size_t size) {
+    std::memcpy(to, from, width);
+    std::memcpy(to + size - width, from + size - width, width);
 }
 
-// Copies the texts of a line into room made once at the end of `line`, which is cut to what
-// was written when the writer goes. The room must hold all the texts.
-class LineWriter {
-public:
-    LineWriter(std::string& line, std::size_t room) : line_(line) {
-        const auto start = line.size();
-        line.resize(start + room);
-        at_ = line.data() + start;
+// Copies `text` to `at` and answers where it ends. Most pieces of a line are short, and copied
+// here in a few moves cost less than through a library call.
+inline char* put(char* at, std::string_view text) {
+    const char* from = text.data();
+    const std::size_t size = text.size();
+    if (size > 32) {
+        std::memcpy(at, from, size);
+    } else if (size >= 16) {
+        copyEnds<16>(at, from, size);
+    } else if (size >= 8) {
+        copyEnds<8>(at, from, size);
+    } else if (size >= 4) {
+        copyEnds<4>(at, from, size);
+    } else if (size > 0) {
+        at[0] = from[0];
+        at[size / 2] = from[size / 2];
+        at[size - 1] = from[size - 1];
     }
-    ~LineWriter() { line_.resize(static_cast<std::size_t>(at_ - line_.data())); }
-    LineWriter(const LineWriter&) = delete;
-    LineWriter& operator=(const LineWriter&) = delete;
-
-    void put(std::string_view text) { at_ = std::copy(text.begin(), text.end(), at_); }
-    void put(char character) { *at_++ = character; }
-    void putNumber(std::int64_t number) { at_ = std::to_chars(at_, at_ + maxNumberLength, number).ptr; }
-    static constexpr std::size_t maxNumberLength = 20;  // "-9223372036854775808"
-
-private:
-    std::string& line_;
-    char* at_;
-};
+    return at + size;
+}
 }  // namespace
 
 LineShape::LineShape(LineSwitches switches) : switches_(std::move(switches)) {
-    const auto& on = switches_;
-    if (on.showDate) steps_.add(Step::date);
-    if (on.showLevel) steps_.add(Step::level);
-    if (on.showLogIdentifier) steps_.add(Step::identifier);
-    if (on.showThreadName) steps_.add(Step::thread);
-    if (on.showFileName) {
-        steps_.add(on.showLineNumber ? Step::fileAndLine : Step::file);
-    } else if (on.showLineNumber) {
-        steps_.add(Step::lineNumber);
-    }
-    if (on.showFunctionName) steps_.add(Step::function);
-
-    if (on.showDate) internalSteps_.add(Step::date);
-    if (on.showLevel) internalSteps_.add(Step::levelDescription);
-    if (on.showLogIdentifier) internalSteps_.add(Step::identifier);
-
     for (const Level level : LevelAllCases) {
-        const auto own = on.levelDescriptions.find(level);
-        levelPieces_[static_cast<std::size_t>(rawValue(level))] =
-            bracketed(own != on.levelDescriptions.end() ? std::string_view(own->second) : description(level));
+        const auto own = switches_.levelDescriptions.find(level);
+        levelNames_[static_cast<std::size_t>(rawValue(level))] =
+            own != switches_.levelDescriptions.end() ? std::string_view(own->second) : description(level);
     }
 }
 
-void LineShape::appendLine(std::string& line, const LinePieces& pieces, const LoggerSettings& owner) const {
-    run(steps_, false, line, pieces, owner);
+std::size_t LineShape::compose(std::string& room, const LinePieces& pieces, const LoggerSettings& owner) const {
+    return run(false, room, pieces, owner);
 }
 
-void LineShape::appendInternalLine(std::string& line, const LinePieces& pieces, const LoggerSettings& owner) const {
-    run(internalSteps_, true, line, pieces, owner);
+std::size_t LineShape::composeInternal(std::string& room, const LinePieces& pieces, const LoggerSettings& owner) const {
+    return run(true, room, pieces, owner);
 }
 
-void LineShape::run(const Steps& steps, bool internal, std::string& line, const LinePieces& pieces,
-                    const LoggerSettings& owner) const {
-    // The texts that are looked up come first, so that the line is sized once and then filled
+std::size_t LineShape::run(bool internal, std::string& room, const LinePieces& pieces, const LoggerSettings& owner) const {
+    // The texts that are looked up come first, so that the room is sized once and then filled
     // by plain copies. The spares hold texts that have no home of their own.
-    std::string spareDate, spareLevel, spareTag;
+    std::string spareDate, spareTag;
     const auto& on = switches_;
-    const std::string_view date = on.showDate ? owner.dateFormatter().text(pieces.date, spareDate) : std::string_view();
+    const std::string_view date = on.showDate ? owner.dateFormatter->text(pieces.date, spareDate) : std::string_view();
     const std::string_view level = !on.showLevel ? std::string_view()
-                                   : internal    ? std::string_view(spareLevel = bracketed(description(pieces.level)))
-                                                 : levelPiece(pieces.level, owner, spareLevel);
-    const std::string_view tag = on.showThreadName && !internal ? currentThreadTag(spareTag) : std::string_view();
-    LineWriter out(line, date.size() + 1 + level.size() + owner.identifier.size() + 3 + tag.size() + pieces.shownFileName.size() +
-                             LineWriter::maxNumberLength + 4 + pieces.functionName.size() + 3 + 2 + pieces.message.size());
-    for (const Step step : steps) {
-        switch (step) {
-            case Step::date:
-                out.put(date);
-                out.put(' ');
-                break;
-            case Step::level:
-            case Step::levelDescription: out.put(level); break;
-            case Step::identifier:
-                out.put('[');
-                out.put(owner.identifier);
-                out.put("] ");
-                break;
-            case Step::thread: out.put(tag); break;
-            case Step::file:
-            case Step::lineNumber:
-            case Step::fileAndLine:
-                out.put('[');
-                if (step != Step::lineNumber) out.put(pieces.shownFileName);
-                if (step == Step::fileAndLine) out.put(':');
-                if (step != Step::file) out.putNumber(pieces.lineNumber);
-                out.put("] ");
-                break;
-            case Step::function:
-                out.put(pieces.functionName);
-                if (pieces.asCall) out.put("()");
-                out.put(' ');
-                break;
-        }
+                                   : internal    ? description(pieces.level)
+                                                 : levelName(pieces.level, owner);
+    const bool callPieces = !internal;  // internal messages name no thread, place or function
+    const std::string_view tag = on.showThreadName && callPieces ? currentThreadTag(spareTag) : std::string_view();
+    // The texts, and the brackets, separators and line number around them.
+    const std::size_t most = date.size() + level.size() + owner.identifier.size() + tag.size() + pieces.shownFileName.size() +
+                             pieces.functionName.size() + pieces.message.size() + maxNumberLength + 16;
+    if (room.size() <= most) room.resize(most + 1);
+    char* const start = room.data();
+    char* at = start;
+    if (on.showDate) {
+        at = put(at, date);
+        *at++ = ' ';
     }
-    out.put("> ");
-    out.put(pieces.message);
+    if (on.showLevel) {
+        *at++ = '[';
+        at = put(put(at, level), "] ");
+    }
+    if (on.showLogIdentifier) {
+        *at++ = '[';
+        at = put(put(at, owner.identifier), "] ");
+    }
+    at = put(at, tag);
+    if (callPieces && (on.showFileName || on.showLineNumber)) {
+        *at++ = '[';
+        if (on.showFileName) at = put(at, pieces.shownFileName);
+        if (on.showFileName && on.showLineNumber) *at++ = ':';
+        if (on.showLineNumber) at = std::to_chars(at, at + maxNumberLength, pieces.lineNumber).ptr;
+        at = put(at, "] ");
+    }
+    if (callPieces && on.showFunctionName) {
+        at = put(at, pieces.functionName);
+        if (pieces.asCall) at = put(at, "()");
+        *at++ = ' ';
+    }
+    at = put(put(at, "> "), pieces.message);
+    return static_cast<std::size_t>(at - start);
 }
 
-std::string_view LineShape::levelPiece(Level level, const LoggerSettings& owner, std::string& spare) const {
+std::string_view LineShape::levelName(Level level, const LoggerSettings& owner) const {
     if (!owner.levelDescriptions.empty() && !switches_.levelDescriptions.contains(level)) {
         if (const auto owners = owner.levelDescriptions.find(level); owners != owner.levelDescriptions.end()) {
-            return spare = bracketed(owners->second);
+            return owners->second;
         }
     }
-    return levelPieces_[static_cast<std::size_t>(rawValue(level))];
+    return levelNames_[static_cast<std::size_t>(rawValue(level))];
 }
 
 }  // namespace prq

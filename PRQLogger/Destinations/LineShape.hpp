@@ -35,43 +35,32 @@ struct LineSwitches {
     LevelDescriptions levelDescriptions;
 };
 
-// A destination's line shape: its switches laid out once as the steps that make a line, which
-// composing then runs. It is immutable; a change of a switch makes a new shape.
+// A destination's line shape: its switches and the level texts they give, made once and then
+// used for every line. It is immutable; a change of a switch makes a new shape.
 class LineShape {
 public:
     explicit LineShape(LineSwitches switches = {});
 
     const LineSwitches& switches() const { return switches_; }
 
-    // Appends "date [level] [identifier] [thread] [file:line] function > message", each piece
-    // where its switch is on, with the date formatter, identifier and level names of the owner.
-    void appendLine(std::string& line, const LinePieces& pieces, const LoggerSettings& owner) const;
+    // Writes "date [level] [identifier] [thread] [file:line] function > message" at the start of
+    // `room`, each piece where its switch is on, with the date formatter, identifier and level
+    // names of the owner, and answers the line's length. `room` grows where the line might not
+    // fit and is otherwise left at its size, so that a reused one is ready for the next line; at
+    // least one character of it follows the line.
+    std::size_t compose(std::string& room, const LinePieces& pieces, const LoggerSettings& owner) const;
     // The same for one of the logger's own messages, which show at most the date, the level's
     // own description and the identifier.
-    void appendInternalLine(std::string& line, const LinePieces& pieces, const LoggerSettings& owner) const;
+    std::size_t composeInternal(std::string& room, const LinePieces& pieces, const LoggerSettings& owner) const;
 
 private:
-    enum class Step : std::uint8_t { date, level, levelDescription, identifier, thread, file, lineNumber, fileAndLine, function };
-
-    // Up to one of each, in the order lines show them.
-    struct Steps {
-        std::array<Step, 8> steps;
-        std::size_t count = 0;
-
-        void add(Step step) { steps[count++] = step; }
-        const Step* begin() const { return steps.data(); }
-        const Step* end() const { return steps.data() + count; }
-    };
-
-    void run(const Steps& steps, bool internal, std::string& line, const LinePieces& pieces, const LoggerSettings& owner) const;
-    // "[name] " of the level: the destination's own name, else the owner's, else its description.
-    std::string_view levelPiece(Level level, const LoggerSettings& owner, std::string& spare) const;
+    std::size_t run(bool internal, std::string& room, const LinePieces& pieces, const LoggerSettings& owner) const;
+    // The level's name: the destination's own, else the owner's, else its description.
+    std::string_view levelName(Level level, const LoggerSettings& owner) const;
 
     LineSwitches switches_;
-    Steps steps_;
-    Steps internalSteps_;
-    // "[name] " for each level, with the destination's own names, else the descriptions.
-    std::array<std::string, LevelAllCases.size()> levelPieces_;
+    // The destination's own name of each level, else its description.
+    std::array<std::string, LevelAllCases.size()> levelNames_;
 };
 
 }  // namespace prq

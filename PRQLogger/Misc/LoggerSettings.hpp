@@ -19,11 +19,8 @@ struct LoggerSettings {
     // The lists of every destination whose own list is absent.
     std::optional<FormatterList> formatters;
     std::optional<FilterList> filters;
-    // The logger's own formatter, or none for the shared default one.
-    std::shared_ptr<const platform::foundation::DateFormatter> customDateFormatter;
-
-    // The custom formatter, else the shared default one.
-    const platform::foundation::DateFormatter& dateFormatter() const;
+    // The logger's own formatter, else the shared default one; never null.
+    std::shared_ptr<const platform::foundation::DateFormatter> dateFormatter;
 };
 
 }  // namespace prq

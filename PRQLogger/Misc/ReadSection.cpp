@@ -17,9 +17,11 @@ struct alignas(64) Reader {
     bool taken = false;                       // guarded by the registry's mutex
 };
 
+// Read by every section that opens; trivially destructible, so it can be read while the process exits.
+constinit std::atomic<std::uint64_t> epoch{1};
+
 struct Registry {
     std::mutex mutex;
-    std::atomic<std::uint64_t> epoch{1};
     // Readers are reused by later threads once theirs end, so the list stays as long as the
     // most threads that ever read at once.
     std::vector<std::unique_ptr<Reader>> readers;
@@ -61,6 +63,7 @@ struct ReaderRelease {
     }
 };
 thread_local ReaderRelease release;
+
 }  // namespace
 
 ReadSection::ReadSection() {
@@ -71,7 +74,7 @@ ReadSection::ReadSection() {
     }
     // The epoch goes out before any value is read: a change that retires a value after this
     // fence sees it; one that retired it earlier published its replacement before the epoch moved.
-    reading.reader->openSince.store(registry().epoch.load(std::memory_order_acquire), std::memory_order_relaxed);
+    reading.reader->openSince.store(epoch.load(std::memory_order_acquire), std::memory_order_relaxed);
     std::atomic_thread_fence(std::memory_order_seq_cst);
 }
 
@@ -84,7 +87,7 @@ void ReadSection::retire(std::shared_ptr<const void> value) {
     std::vector<std::shared_ptr<const void>> freed;  // destroyed after the lock: a value's destructor may retire others
     {
         const std::lock_guard lock(all.mutex);
-        all.retired.emplace_back(all.epoch.fetch_add(1, std::memory_order_seq_cst), std::move(value));
+        all.retired.emplace_back(epoch.fetch_add(1, std::memory_order_seq_cst), std::move(value));
         std::uint64_t oldestOpen = std::numeric_limits<std::uint64_t>::max();
         for (const auto& reader : all.readers) {
             if (const auto since = reader->openSince.load(std::memory_order_seq_cst); since != 0) {

@@ -1,7 +1,5 @@
 #include "platform/foundation/DateFormatter.hpp"
 
-#include "platform/dispatch/ThreadLocalObject.hpp"
-
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -150,18 +148,15 @@ void DateFormatter::append(dispatch::WallTime date, std::string& text) const {
     text.append(this->text(date, spare));
 }
 
-std::string_view DateFormatter::text(dispatch::WallTime date, std::string& spare) const {
-    if (auto* kept = dispatch::ThreadLocalObject<SecondText>::get()) return textIn(*kept, date);
+std::string_view DateFormatter::textAnew(SecondText* kept, dispatch::WallTime date, std::string& spare) const {
+    if (kept) return textIn(*kept, date);
     SecondText once;
     spare = textIn(once, date);
     return spare;
 }
 
 std::string_view DateFormatter::textIn(SecondText& kept, dispatch::WallTime date) const {
-    const bool sameFormat = kept.key.formatter == id_ && kept.key.zoneName == tzname[0] && kept.key.zoneOffset == timezone;
-    if (sameFormat && kept.textDates.holds(date)) return kept.text;
-
-    if (!sameFormat || !kept.second.holds(date)) {
+    if (!isFor(kept.key) || !kept.second.holds(date)) {
         const auto seconds = std::chrono::floor<std::chrono::seconds>(date.time_since_epoch());
         kept.key = SecondKey{id_, static_cast<std::time_t>(seconds.count()), tzname[0], timezone};
         kept.second = {DateSpan::nanosecondsSinceEpoch(dispatch::WallTime(seconds)), nanosecondsPerSecond};
