@@ -32,6 +32,8 @@ std::string buildText() {
 
 // What one call needs besides its destinations' own lines, reused by the thread's next call.
 struct CallScratch {
+    // The destinations that take the call's level, chosen before its message is made.
+    std::vector<DestinationProtocol*> destinations;
     // The record for the destinations that need one; its message is the call's message.
     LogDetails record{Level::debug, {}, {}, {}, {}, 0};
     // The room for the line of each destination that writes straight from the call, one after the other.
@@ -184,24 +186,23 @@ void PRQLogger::logln(Level level, const CallSite& site, const UserInfo& userInf
 void PRQLogger::dispatch(Level level, const CallSite& site, const UserInfo& userInfo,
                          FunctionRef<bool(std::string&)> writeMessage) {
     const ReadSection section;
-    const auto& destinations = destinations_.in(section);
-    const auto takes = [&](const DestinationPtr& destination) { return destination->isEnabledFor(level); };
-    const auto first = std::find_if(destinations.begin(), destinations.end(), takes);
-    if (first == destinations.end()) return;
     // Its own for this call: the message or a destination may log on the way.
     const ThreadScratch<CallScratch> scratch;
+    auto& destinations = scratch->destinations;
+    destinations.clear();
+    for (const auto& destination : destinations_.in(section)) {
+        if (destination->isEnabledFor(level)) destinations.push_back(destination.get());
+    }
     LogDetails& record = scratch->record;
-    if (!writeMessage(record.message)) return;
+    if (destinations.empty() || !writeMessage(record.message)) return;
     const LogCall call{
         *this,
         {level, now(), site.givenFunctionName(), site.showsAsCall(), site.shownFileName(), site.lineNumber(), record.message},
         section,
         scratch->line};
     bool recordMade = false;
-    for (auto next = first; next != destinations.end(); ++next) {
-        auto& destination = **next;
-        if (next != first && !takes(*next)) continue;
-        if (destination.writeDirectly(call)) continue;
+    for (auto* destination : destinations) {
+        if (destination->writeDirectly(call)) continue;
         if (!recordMade) {
             record.level = level;
             record.date = call.pieces.date;
@@ -211,7 +212,7 @@ void PRQLogger::dispatch(Level level, const CallSite& site, const UserInfo& user
             record.userInfo = userInfo;
             recordMade = true;
         }
-        destination.process(record);
+        destination->process(record);
     }
     releaseIfOversized(record.message);
     releaseIfOversized(call.line);

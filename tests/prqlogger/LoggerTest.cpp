@@ -59,6 +59,13 @@ TEST(Logger, NeitherEvaluatesTheMessageNorTakesADateWhenNoDestinationTakesTheLev
     EXPECT_EQ(clock->wallNowCalls, 1);
     EXPECT_EQ(info->lines(), Lines{"> counted"});
     EXPECT_EQ(warning->lines(), Lines{"> counted"});
+
+    // The destinations are chosen before the message is made, which may change their levels.
+    logger->warning([&] {
+        warning->setOutputLevel(Level::error);
+        return "chosen before";
+    });
+    EXPECT_EQ(warning->lines(), (Lines{"> counted", "> chosen before"}));
 }
 
 TEST(Logger, WritesTheTextOfAnyMessageValueAndNothingForNone) {
