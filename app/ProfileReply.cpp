@@ -5,6 +5,7 @@
 
 #include <simdjson.h>
 
+#include <algorithm>
 #include <charconv>
 #include <string>
 #include <unordered_map>
@@ -16,41 +17,12 @@ namespace {
 using simdjson::dom::element;
 using simdjson::dom::element_type;
 using simdjson::dom::object;
+using platform::foundation::JSONSerialization::MemoryBudget;
 
 void setDigits(std::optional<std::string>& text, auto number) {
     char digits[24];
     const auto [end, error] = std::to_chars(digits, digits + sizeof digits, number);
     text.emplace(digits, end);
-}
-
-// The value the general reader makes of `value`. Objects keep the last of equal keys, as it
-// does; the parser's depth limit bounds the recursion.
-nlohmann::json converted(element value) {
-    switch (value.type()) {
-        case element_type::OBJECT: {
-            nlohmann::json result = nlohmann::json::object();
-            const object fields = value.get_object().value_unsafe();
-            for (const auto field : fields) result[std::string(field.key)] = converted(field.value);
-            return result;
-        }
-        case element_type::ARRAY: {
-            nlohmann::json result = nlohmann::json::array();
-            const simdjson::dom::array items = value.get_array().value_unsafe();
-            for (const auto item : items) result.push_back(converted(item));
-            return result;
-        }
-        case element_type::STRING: return std::string(value.get_string().value_unsafe());
-        // The general reader keeps a number without a sign as unsigned.
-        case element_type::INT64: {
-            const auto number = value.get_int64().value_unsafe();
-            return number >= 0 ? nlohmann::json(static_cast<std::uint64_t>(number)) : nlohmann::json(number);
-        }
-        case element_type::UINT64: return value.get_uint64().value_unsafe();
-        case element_type::DOUBLE: return value.get_double().value_unsafe();
-        case element_type::BOOL: return value.get_bool().value_unsafe();
-        case element_type::NULL_VALUE: return nullptr;
-    }
-    return nullptr;
 }
 
 // `JsonValue::textValue` of the value the general reader would make, when there is one, made
@@ -125,65 +97,244 @@ struct ServerFields {
     }
 };
 
-// Groups in the order their country first appears among the listed servers, each group's
-// cities in the order of their servers; countries compare as exact texts.
-std::vector<std::shared_ptr<Server>> countryGroupsOf(simdjson::dom::array servers) {
-    std::vector<std::pair<std::string_view, std::vector<std::shared_ptr<City>>>> groups;
-    std::unordered_map<std::string_view, std::size_t> groupOfCountry;
-    for (const auto server : servers) {
-        if (!server.is_object()) continue;
-        const ServerFields fields(server.get_object().value_unsafe());
-        if (!fields.listed()) continue;
-        const auto country = fields.country->get_string().value_unsafe();
-        const auto [found, isNew] = groupOfCountry.try_emplace(country, groups.size());
-        if (isNew) groups.emplace_back(country, std::vector<std::shared_ptr<City>>{});
-        groups[found->second].second.push_back(fields.makeCity());
-    }
-    std::vector<std::shared_ptr<Server>> models;
-    models.reserve(groups.size());
-    for (auto& [country, cities] : groups) models.push_back(std::make_shared<Server>(std::string(country), std::move(cities)));
-    return models;
-}
+// Walks the members of the reply's outer objects without building their values, so that the
+// catalogue can be read apart from the rest. It need not judge the text: the general reader
+// reads all of it but the catalogue, and the parser every server.
+class Cursor {
+public:
+    explicit Cursor(std::string_view text) : text_(text) {}
 
-// `parent` converted without its members named `key`, and the last of those members.
-std::pair<nlohmann::json, std::optional<element>> convertedWithout(object parent, std::string_view key) {
-    nlohmann::json result = nlohmann::json::object();
-    std::optional<element> last;
-    for (const auto field : parent) {
-        if (field.key == key) {
-            last = field.value;
-        } else {
-            result[std::string(field.key)] = converted(field.value);
-        }
+    std::size_t position() const { return at_; }
+
+    // Whether the next character after white space is `c`.
+    bool at(char c) {
+        while (at_ < text_.size() && isSpace(text_[at_])) ++at_;
+        return at_ < text_.size() && text_[at_] == c;
     }
-    return {std::move(result), last};
-}
+
+    // Calls `member(key)` for each member of the object that begins here, with the cursor at
+    // the member's value, which `member` moves past.
+    template <class Member>
+    bool members(MemoryBudget& budget, Member member) {
+        if (!consume('{')) return false;
+        if (consume('}')) return true;
+        do {
+            const auto key = nextKey(budget);
+            if (!key || !consume(':') || !member(*key)) return false;
+        } while (consume(','));
+        return consume('}');
+    }
+
+    // Calls `element(text)` for the text of each element of the array that begins here.
+    template <class Element>
+    bool elements(Element element) {
+        if (!consume('[')) return false;
+        if (consume(']')) return true;
+        do {
+            const auto text = nextValue();
+            if (!text || !element(*text)) return false;
+        } while (consume(','));
+        return consume(']');
+    }
+
+    bool skipValue() { return nextValue().has_value(); }
+
+private:
+    static bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+    bool consume(char c) {
+        if (!at(c)) return false;
+        ++at_;
+        return true;
+    }
+
+    // The text of the value that begins here, moving past it; none when no value can begin here.
+    std::optional<std::string_view> nextValue() {
+        if (at('"')) {
+            const auto begin = at_;
+            if (!skipString()) return std::nullopt;
+            return text_.substr(begin, at_ - begin);
+        }
+        if (at_ >= text_.size()) return std::nullopt;
+        const auto begin = at_;
+        const char first = text_[at_];
+        if (first == '{' || first == '[') {
+            std::size_t depth = 0;
+            while (at_ < text_.size()) {
+                const char c = text_[at_];
+                if (c == '"') {
+                    if (!skipString()) return std::nullopt;
+                    continue;
+                }
+                ++at_;
+                if (c == '{' || c == '[') {
+                    ++depth;
+                } else if ((c == '}' || c == ']') && --depth == 0) {
+                    return text_.substr(begin, at_ - begin);
+                }
+            }
+            return std::nullopt;
+        }
+        if (first != '-' && (first < '0' || first > '9') && first != 't' && first != 'f' && first != 'n') return std::nullopt;
+        while (at_ < text_.size() && !isSpace(text_[at_]) && text_[at_] != ',' && text_[at_] != '}' && text_[at_] != ']') ++at_;
+        return text_.substr(begin, at_ - begin);
+    }
+
+    // Moves past the text that begins here: to the next quote, unless an escape comes first.
+    // Searched for rather than stepped through, since texts are most of a catalogue.
+    bool skipString() {
+        ++at_;
+        auto quote = text_.find('"', at_);
+        while (quote != std::string_view::npos) {
+            const auto escape = text_.substr(0, quote).find('\\', at_);
+            if (escape == std::string_view::npos) {
+                at_ = quote + 1;
+                return true;
+            }
+            at_ = escape + 2;
+            // Only an escaped quote sends the search on; each part of the text is searched once.
+            if (at_ > quote) quote = text_.find('"', at_);
+        }
+        return false;
+    }
+
+    // The key that begins here, unescaped as the general reader would.
+    std::optional<std::string> nextKey(MemoryBudget& budget) {
+        if (!at('"')) return std::nullopt;
+        const auto text = nextValue();
+        if (!text) return std::nullopt;
+        if (text->find('\\') == std::string_view::npos) return std::string(text->substr(1, text->size() - 2));
+        auto key = platform::foundation::JSONSerialization::jsonObject(*text, budget);
+        if (!key || !key.value().is_string()) return std::nullopt;
+        return key.value().get<std::string>();
+    }
+
+    std::string_view text_;
+    std::size_t at_ = 0;
+};
+
+// Reads the catalogue server by server into country groups, in the order their country first
+// appears among the listed servers, each group's cities in the order of their servers;
+// countries compare as exact texts. Every record is charged to the reply's budget as it is
+// made, so that a catalogue of tiny servers (a few bytes each, yet a record of hundreds) stops
+// there.
+class CatalogueReader {
+public:
+    explicit CatalogueReader(MemoryBudget& budget) : budget_(budget) {}
+
+    // False when the server does not parse or its record would pass the budget.
+    bool add(std::string_view text) {
+        if (text.size() > parser_.capacity() && !grow(text.size())) return false;
+        std::copy(text.begin(), text.end(), padded_.begin());
+        const auto parsed = parser_.parse(padded_.data(), text.size(), false);
+        if (parsed.error() != simdjson::SUCCESS) return false;
+        if (!parsed.value_unsafe().is_object()) return true;
+        const ServerFields fields(parsed.value_unsafe().get_object().value_unsafe());
+        if (!fields.listed()) return true;
+        std::string country(fields.country->get_string().value_unsafe());
+        const auto [found, isNew] = groupOfCountry_.try_emplace(country, groups_.size());
+        if (isNew) {
+            if (!budget_.take(groupBytes(country.size()))) return false;
+            groups_.emplace_back(std::move(country), std::vector<std::shared_ptr<City>>{});
+        }
+        auto city = fields.makeCity();
+        if (!budget_.take(cityBytes(*city))) return false;
+        groups_[found->second].second.push_back(std::move(city));
+        return true;
+    }
+
+    std::vector<std::shared_ptr<Server>> groups() && {
+        std::vector<std::shared_ptr<Server>> models;
+        models.reserve(groups_.size());
+        for (auto& [country, cities] : groups_) models.push_back(std::make_shared<Server>(std::move(country), std::move(cities)));
+        return models;
+    }
+
+private:
+    // The servers lie three levels inside the reply: its object, "data" and the array.
+    static constexpr std::size_t serverDepth = platform::foundation::JSONSerialization::maximumNestingDepth - 3;
+
+    // The parser reserves about fourteen bytes for every byte it can take (its index, tape and
+    // texts), and the text is copied beside it with the padding the parser reads past its end.
+    bool grow(std::size_t length) {
+        const auto capacity = std::max({length, 2 * parser_.capacity(), std::size_t{4096}});
+        if (!budget_.take(16 * capacity + 16 * serverDepth)) return false;
+        padded_.assign(capacity + simdjson::SIMDJSON_PADDING, ' ');
+        return parser_.allocate(capacity, serverDepth) == simdjson::SUCCESS;
+    }
+
+    static std::size_t text(const std::optional<std::string>& value) {
+        return value ? MemoryBudget::characters(value->size()) : 0;
+    }
+
+    // The record, its texts, and its place in the group's list (which grows by doubling).
+    static std::size_t cityBytes(const City& city) {
+        return MemoryBudget::block(sizeof(City) + 16) + text(city.name) + text(city.address) + text(city.domain) +
+               text(city.openvpnTcpPort) + text(city.openvpnUdpPort) + 3 * sizeof(std::shared_ptr<City>);
+    }
+
+    // The group, its country's code, image and name, and its places in the lookup and the lists.
+    static std::size_t groupBytes(std::size_t countryLength) {
+        return MemoryBudget::block(sizeof(Server) + 16) + 3 * MemoryBudget::characters(countryLength) + MemoryBudget::block(64) +
+               MemoryBudget::block(sizeof(std::pair<const std::string, std::size_t>) + 16) + 16 +
+               3 * sizeof(std::pair<std::string, std::vector<std::shared_ptr<City>>>) + 3 * sizeof(std::shared_ptr<Server>);
+    }
+
+    MemoryBudget& budget_;
+    simdjson::dom::parser parser_;
+    std::vector<char> padded_;
+    std::vector<std::pair<std::string, std::vector<std::shared_ptr<City>>>> groups_;
+    std::unordered_map<std::string, std::size_t> groupOfCountry_;
+};
+
+// Where the catalogue lay in the reply, and its groups.
+struct Catalogue {
+    std::size_t begin;
+    std::size_t end;
+    ProfileReply::Servers servers;
+};
 
 }  // namespace
 
 std::optional<ProfileReply> ProfileReply::read(std::string_view body) {
-    simdjson::dom::parser parser;
-    if (parser.allocate(body.size(), platform::foundation::JSONSerialization::maximumNestingDepth) != simdjson::SUCCESS) {
-        return std::nullopt;
-    }
-    const auto parsed = parser.parse(body.data(), body.size());
-    if (parsed.error() != simdjson::SUCCESS || !parsed.value_unsafe().is_object()) return std::nullopt;
+    using platform::foundation::JSONSerialization::jsonObject;
+    MemoryBudget budget(platform::foundation::JSONSerialization::memoryBudget(body.size()));
+    // The last "vpn_servers" array of the last "data" object counts, as the last of equal keys does.
+    std::optional<Catalogue> catalogue;
+    Cursor cursor(body);
+    const bool walked = cursor.members(budget, [&](const std::string& key) {
+        if (key != "data") return cursor.skipValue();
+        catalogue.reset();
+        if (!cursor.at('{')) return cursor.skipValue();
+        return cursor.members(budget, [&](const std::string& key) {
+            if (key != "vpn_servers") return cursor.skipValue();
+            catalogue.reset();
+            if (!cursor.at('[')) return cursor.skipValue();
+            const auto begin = cursor.position();
+            CatalogueReader reader(budget);
+            if (!cursor.elements([&](std::string_view server) { return reader.add(server); })) return false;
+            catalogue = Catalogue{begin, cursor.position(), std::move(reader).groups()};
+            return true;
+        });
+    });
+    if (!walked) return std::nullopt;
 
-    ProfileReply reply;
-    auto [json, data] = convertedWithout(parsed.value_unsafe().get_object().value_unsafe(), "data");
-    reply.json = std::move(json);
-    if (!data) return reply;
-    if (!data->is_object()) {
-        reply.json["data"] = converted(*data);
-        return reply;
+    // The rest of the reply, the catalogue's place held by a null, goes to the general reader.
+    std::string rest;
+    if (catalogue) {
+        const auto size = body.size() - (catalogue->end - catalogue->begin) + 4;
+        if (!budget.take(MemoryBudget::block(size + 1))) return std::nullopt;
+        rest.reserve(size);
+        rest.append(body.substr(0, catalogue->begin)).append("null").append(body.substr(catalogue->end));
     }
-    auto [dataJson, servers] = convertedWithout(data->get_object().value_unsafe(), "vpn_servers");
-    if (servers && servers->is_array()) {
-        reply.servers = countryGroupsOf(servers->get_array().value_unsafe());
-    } else if (servers) {
-        dataJson["vpn_servers"] = converted(*servers);
+    auto parsed = jsonObject(catalogue ? std::string_view(rest) : body, budget);
+    if (!parsed || !parsed.value().is_object()) return std::nullopt;
+    ProfileReply reply{std::move(parsed.value()), std::nullopt};
+    if (catalogue) {
+        const auto data = reply.json.find("data");
+        if (data == reply.json.end() || !data->is_object() || data->erase("vpn_servers") != 1) return std::nullopt;
+        reply.servers = std::move(catalogue->servers);
     }
-    reply.json["data"] = std::move(dataJson);
     return reply;
 }
 

@@ -26,8 +26,10 @@ struct ProfileReply {
     std::optional<Servers> servers;
 
     // None when the bytes are not a JSON object, or hold something this reading does not vouch
-    // to read as the general reader does (nesting deeper than it allows, an integer beyond 64
-    // bits, a byte-order mark): such a body goes to the general reader, which decides.
+    // to read as the general reader does (a server nesting deeper than it allows or holding an
+    // integer beyond 64 bits, a byte-order mark): such a body goes to the general reader, which
+    // decides. None as well when the records and values would take more than the general
+    // reader's memory budget for the body, which that reader then finds too.
     static std::optional<ProfileReply> read(std::string_view body);
 
     // The transport's reader for the profile request: hands on `json` and leaves `servers` in

@@ -19,7 +19,7 @@ using json = nlohmann::json;
 // buffer for the text at hand is not counted: it only ever holds one text or number.
 class BudgetedBuilder {
 public:
-    BudgetedBuilder(json& root, std::size_t budget) : builder_(root, false), budget_(budget) {}
+    BudgetedBuilder(json& root, MemoryBudget& budget) : builder_(root, false), budget_(budget) {}
 
     bool null() { return placed() && builder_.null(); }
     bool boolean(bool value) { return placed() && builder_.boolean(value); }
@@ -64,17 +64,9 @@ private:
 
     // A node of the map that holds an object's members: colour, three links and the member.
     static constexpr std::size_t memberNodeSize = 4 * sizeof(void*) + sizeof(json::object_t::value_type);
-    // Texts up to this length live inside their string object.
-    static constexpr std::size_t inlineCharacters = 15;
-
-    static std::size_t block(std::size_t bytes) { return std::max<std::size_t>(32, (bytes + 8 + 15) / 16 * 16); }
-    static std::size_t characters(std::size_t length) { return length > inlineCharacters ? block(length + 1) : 0; }
-
-    bool take(std::size_t bytes) {
-        if (bytes > budget_ - used_) return false;
-        used_ += bytes;
-        return true;
-    }
+    static std::size_t block(std::size_t bytes) { return MemoryBudget::block(bytes); }
+    static std::size_t characters(std::size_t length) { return MemoryBudget::characters(length); }
+    bool take(std::size_t bytes) { return budget_.take(bytes); }
 
     // A new value takes its slot: a member's came with its key; an array's element may make the
     // array move its elements to a block twice as large.
@@ -86,13 +78,12 @@ private:
         if (!full) return true;
         const auto before = count == 1 ? 0 : block((count - 1) * sizeof(json));
         if (!take(block(std::max<std::size_t>(1, 2 * (count - 1)) * sizeof(json)))) return false;
-        used_ -= before;
+        budget_.giveBack(before);
         return true;
     }
 
     nlohmann::detail::json_sax_dom_parser<json> builder_;
-    const std::size_t budget_;
-    std::size_t used_ = 0;
+    MemoryBudget& budget_;
     std::vector<Container> open_;
 };
 
@@ -102,10 +93,24 @@ std::size_t memoryBudget(std::size_t length) {
     return std::max<std::size_t>(4 * length, std::size_t{1} << 20);
 }
 
+std::size_t MemoryBudget::block(std::size_t bytes) {
+    return std::max<std::size_t>(32, (bytes + 8 + 15) / 16 * 16);
+}
+
+std::size_t MemoryBudget::characters(std::size_t length) {
+    constexpr std::size_t inlineCharacters = 15;
+    return length > inlineCharacters ? block(length + 1) : 0;
+}
+
 Expected<nlohmann::json> jsonObject(std::string_view data) {
+    MemoryBudget budget(memoryBudget(data.size()));
+    return jsonObject(data, budget);
+}
+
+Expected<nlohmann::json> jsonObject(std::string_view data, MemoryBudget& budget) {
     if (nestsDeeperThan(data, maximumNestingDepth)) return Error{readFailureCode, readFailureDescription};
     json parsed;
-    BudgetedBuilder builder(parsed, memoryBudget(data.size()));
+    BudgetedBuilder builder(parsed, budget);
     if (!json::sax_parse(data, &builder)) return Error{readFailureCode, readFailureDescription};
     return parsed;
 }

@@ -27,11 +27,37 @@ inline constexpr std::size_t maximumNestingDepth = 256;
 // of times its size.
 std::size_t memoryBudget(std::size_t length);
 
+// What the values parsed from one document may still take from the heap, as the C library hands
+// out blocks; shared when a document is parsed part by part, so that the parts together keep to
+// one budget.
+class MemoryBudget {
+public:
+    explicit MemoryBudget(std::size_t bytes) : left_(bytes) {}
+
+    // Takes `bytes` when that many are left; else takes nothing.
+    bool take(std::size_t bytes) {
+        if (bytes > left_) return false;
+        left_ -= bytes;
+        return true;
+    }
+    void giveBack(std::size_t bytes) { left_ += bytes; }
+
+    // What a heap block of `bytes` takes: its header, rounded up to 16 bytes, at least 32.
+    static std::size_t block(std::size_t bytes);
+    // What a std::string of `length` characters takes beyond itself: short texts live inside it.
+    static std::size_t characters(std::size_t length);
+
+private:
+    std::size_t left_;
+};
+
 // Parses UTF-8 JSON text; a top-level text, number, Boolean or null is accepted as well as an
 // object or an array. Empty input, trailing garbage, invalid UTF-8, nesting deeper than
 // `maximumNestingDepth` and a value that would take more than `memoryBudget` of the text fail;
 // the parse stops where the budget runs out.
 Expected<nlohmann::json> jsonObject(std::string_view data);
+// The same with the values' memory taken from `budget`, which other parts of a reply may share.
+Expected<nlohmann::json> jsonObject(std::string_view data, MemoryBudget& budget);
 
 // True when arrays and objects in `data` nest deeper than `limit`, judged from the brackets
 // outside strings; the text need not be valid JSON. Linear and without recursion.

@@ -1,10 +1,12 @@
 #include "app/ErrorString.hpp"
+#include "app/ProfileReply.hpp"
 #include "fixtures/AllocationMeter.hpp"
 #include "fixtures/ApiServiceTestAccess.hpp"
 #include "fixtures/AppTestEnvironment.hpp"
 #include "fixtures/Fakes.hpp"
 #include "fixtures/LoopbackBackend.hpp"
 #include "platform/foundation/URLError.hpp"
+#include "testbed/backend/BackendConfiguration.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -237,6 +239,51 @@ TEST(ApiServiceTransport, AReplyTakesNoMoreMemoryThanItsBoundAndTheParsesBudget)
         // copies for the crash report; and the parse's budget of four times the reply. Parsed
         // whole, the zeros took 30 times the reply and the empty objects 65.
         EXPECT_LT(grown, (2 + 2 + 4) * bound) << reply.what;
+    }
+}
+
+TEST(ApiServiceTransport, AProfileReplyIsReadWithinFourTimesItsSize) {
+    AppTestEnvironment environment;
+    LoopbackBackend backend;
+    using corvantis::testbed::BackendConfiguration;
+    const auto largest = BackendConfiguration::withCatalogue(100000, BackendConfiguration::largestCountryCount);
+    const std::size_t hostileSize = std::size_t{20} << 20;
+    std::string tinyServers = R"({"data":{"vpn_servers":[{"country":"a","city":"b","name":"c"})";
+    while (tinyServers.size() < hostileSize) tinyServers += R"(,{"country":"a","city":"b","name":"c"})";
+    std::string hugeMember = R"({"data":{"vpn_servers":[],"other":[0)";
+    while (hugeMember.size() < hostileSize) hugeMember += ",0";
+    struct Case {
+        const char* what;
+        std::string body;
+        bool accepted;
+    };
+    const std::vector<Case> cases{
+        {"the largest real catalogue", TestBackend::profileOf(largest.accounts.front()).dump(), true},
+        {"many tiny servers", tinyServers + "]}}", false},
+        {"a huge member beside the servers", hugeMember + "]}}", false},
+    };
+    for (const auto& reply : cases) {
+        backend->enqueueReply("/profile", {200, "application/json", reply.body});
+        auto servers = std::make_shared<std::optional<corvantis::ProfileReply::Servers>>();
+        Delivery delivery;
+        const auto before = corvantis::testing::AllocationMeter::restartPeak();
+        ApiServiceTestAccess::callRequest(
+            ApiService::apiUrl() + "profile", ApiService::HttpMethod::GET, {}, std::nullopt, std::nullopt,
+            [&](bool success, const std::string& message, const json&) {
+                delivery.success = success;
+                delivery.message = message;
+                ++delivery.calls;
+            },
+            ApiService::profileBounds, corvantis::ProfileReply::readerKeepingServers(servers));
+        EXPECT_TRUE(environment.runMainQueueUntil([&] { return delivery.calls > 0; }));
+        const auto grown = corvantis::testing::AllocationMeter::peak() - before;
+        EXPECT_EQ(delivery.success, reply.accepted) << reply.what;
+        EXPECT_EQ(servers->has_value(), reply.accepted) << reply.what;
+        EXPECT_EQ(delivery.message, reply.accepted ? "" : checkInternet) << reply.what;
+        // libcurl's buffer of up to twice the reply, the read's four times it and, for a
+        // refused reply, its copies for the crash report. Read whole into a tree first, the
+        // catalogue took seventeen times its size.
+        EXPECT_LT(grown, (reply.accepted ? 2 + 4 : 2 + 2 + 4) * reply.body.size()) << reply.what;
     }
 }
 
