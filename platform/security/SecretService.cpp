@@ -3,6 +3,7 @@
 #include "platform/foundation/Utf8.hpp"
 #include "platform/security/SecStatus.hpp"
 
+#include <cstdint>
 #include <cstring>
 
 namespace platform::security {
@@ -17,6 +18,9 @@ constexpr const char* serviceInterface = "org.freedesktop.Secret.Service";
 constexpr const char* collectionInterface = "org.freedesktop.Secret.Collection";
 constexpr const char* itemInterface = "org.freedesktop.Secret.Item";
 constexpr const char* promptInterface = "org.freedesktop.Secret.Prompt";
+// A keyring answers at once when it answers at all: a hung one must not hold the caller (the
+// interface, as a rule) for D-Bus's default of 25 s on every call.
+constexpr std::uint64_t callTimeoutMicroseconds = 5'000'000;
 // The object path that stands for "none": no prompt needed, no such collection.
 constexpr const char* none = "/";
 
@@ -135,6 +139,7 @@ std::unique_ptr<SecretService> SecretService::connect() {
     sd_bus* bus = nullptr;
     if (sd_bus_open_user(&bus) < 0) return nullptr;
     const auto close = [bus] { sd_bus_flush_close_unref(bus); };
+    sd_bus_set_method_call_timeout(bus, callTimeoutMicroseconds);
     sd_bus_error error = SD_BUS_ERROR_NULL;
     sd_bus_message* reply = nullptr;
     int owned = 0;
