@@ -1,5 +1,7 @@
 #include "app/PublicIPRequest.hpp"
 
+#include "platform/foundation/JSONSerialization.hpp"
+
 #include <arpa/inet.h>
 #include <nlohmann/json.hpp>
 
@@ -14,6 +16,7 @@ std::shared_ptr<platform::foundation::URLSessionDataTask> PublicIPRequest::get(s
     request.url = std::move(url);
     request.timeoutInterval = connectTimeout;
     request.timeoutIntervalForResource = totalTimeout;
+    request.maximumResponseSize = maximumReplySize;
     request.setValue("application/json", "Accept");
     auto task = platform::foundation::URLSession::shared()->dataTask(
         std::move(request), [completion = std::move(completion)](std::optional<std::string> data,
@@ -22,9 +25,9 @@ std::shared_ptr<platform::foundation::URLSessionDataTask> PublicIPRequest::get(s
             if (error) return completion(Error{0, error->localizedDescription});
             const int status = response ? response->statusCode : 0;
             if (status < 200 || status > 299) return completion(Error{0, "HTTP status " + std::to_string(status)});
-            auto json = nlohmann::json::parse(data.value_or(""), nullptr, false);
-            if (!json.is_object()) return completion(Error{0, "The reply is no JSON object"});
-            completion(std::move(json));
+            auto json = platform::foundation::JSONSerialization::jsonObject(data.value_or(""));
+            if (!json || !json.value().is_object()) return completion(Error{0, "The reply is no JSON object"});
+            completion(std::move(json).value());
         });
     task->resume();
     return task;

@@ -6,6 +6,7 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
@@ -22,6 +23,8 @@ public:
     static constexpr std::chrono::seconds connectTimeout{5};
     // Longest time the whole lookup may take.
     static constexpr std::chrono::seconds totalTimeout{10};
+    // Largest reply taken: an address service's answer is a few hundred bytes.
+    static constexpr std::size_t maximumReplySize = 64 * 1024;
 
     using Completion = std::function<void(platform::foundation::Expected<nlohmann::json>)>;
 

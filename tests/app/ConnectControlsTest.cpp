@@ -106,8 +106,11 @@ TEST_F(PublicAddressTest, BothServicesAreAskedOverHttpsAndPlainHttpOnlyReachesTh
 
 TEST_F(PublicAddressTest, AnAnswerWithoutAUsableAddressIsAFailure) {
     using Reply = corvantis::testbed::TestBackend::CannedReply;
+    // A valid address padded past what an address service ever sends is refused unread.
+    const std::string padded = R"({"ip": "192.0.2.1", "padding": ")" + std::string(100 * 1024, 'x') + "\"}";
     for (const auto& reply : {Reply{200, "application/json", R"({"ip": "not an address"})"}, Reply{200, "application/json", "[]"},
-                              Reply{503, "application/json", R"({"ip": "192.0.2.1"})"}, Reply{200, "text/html", "<html>"}}) {
+                              Reply{503, "application/json", R"({"ip": "192.0.2.1"})"}, Reply{200, "text/html", "<html>"},
+                              Reply{200, "application/json", padded}}) {
         backend->enqueueReply("/ipify", reply);
         EXPECT_FALSE(ipify()) << reply.body;
     }
