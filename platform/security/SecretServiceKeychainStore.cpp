@@ -96,28 +96,23 @@ OSStatus SecretServiceKeychainStore::add(KeychainItem item) {
 }
 
 OSStatus SecretServiceKeychainStore::update(const KeychainQuery& query, const std::string& valueData) {
-    std::lock_guard lock(mutex_);
-    const auto existing = items();
-    if (!existing) return lastProblem_->code;
-    OSStatus status = errSecItemNotFound;
-    for (const auto& found : *existing) {
-        if (!query.matches(found.item)) continue;
-        const auto changed = service_->setSecret(found.path, valueData);
-        if (!changed) return failed(changed.error());
-        status = errSecSuccess;
-    }
-    return status;
+    return changeEachMatch(query, [&](const std::string& path) { return service_->setSecret(path, valueData); });
 }
 
 OSStatus SecretServiceKeychainStore::remove(const KeychainQuery& query) {
+    return changeEachMatch(query, [&](const std::string& path) { return service_->deleteItem(path); });
+}
+
+OSStatus SecretServiceKeychainStore::changeEachMatch(
+    const KeychainQuery& query, const std::function<foundation::Expected<void>(const std::string& path)>& change) {
     std::lock_guard lock(mutex_);
     const auto existing = items();
     if (!existing) return lastProblem_->code;
     OSStatus status = errSecItemNotFound;
     for (const auto& found : *existing) {
         if (!query.matches(found.item)) continue;
-        const auto removed = service_->deleteItem(found.path);
-        if (!removed) return failed(removed.error());
+        const auto changed = change(found.path);
+        if (!changed) return failed(changed.error());
         status = errSecSuccess;
     }
     return status;

@@ -3,6 +3,7 @@
 #include "platform/security/KeychainStore.hpp"
 #include "platform/security/SecretService.hpp"
 
+#include <functional>
 #include <mutex>
 
 namespace platform::security {
@@ -33,6 +34,9 @@ private:
 
     // This keychain's items, oldest first; none on failure (told in `lastProblem_`).
     std::optional<std::vector<Found>> items() const;
+    // Applies `change` to every item the query matches; stops at the first that fails.
+    OSStatus changeEachMatch(const KeychainQuery& query,
+                             const std::function<foundation::Expected<void>(const std::string& path)>& change);
     OSStatus failed(const foundation::Error& error) const;
 
     const std::unique_ptr<SecretService> service_;

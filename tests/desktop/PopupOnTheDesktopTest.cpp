@@ -301,8 +301,6 @@ TEST_F(PopupOnTheDesktopTest, TheSavePanelsOwnAlertOpensAboveThePanelWhichTakesT
     EXPECT_EQ(listing.output.find("settings"), std::string::npos) << listing.output;
 }
 
-}  // namespace
-
 TEST_F(PopupOnTheDesktopTest, OnADesktopWithAKeyringTheSignInKeepsBothPasswordsThereAndInNoFileOfTheApplication) {
     if (const auto missing = KeyringSession::missingProgram(); !missing.empty())
         GTEST_SKIP() << missing << " is not installed (scripts/setup installs it)";
@@ -332,3 +330,5 @@ TEST_F(PopupOnTheDesktopTest, OnADesktopWithAKeyringTheSignInKeepsBothPasswordsT
         }
     }
 }
+
+}  // namespace
