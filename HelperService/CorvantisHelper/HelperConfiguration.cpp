@@ -1,8 +1,8 @@
 #include "HelperService/CorvantisHelper/HelperConfiguration.hpp"
 
 #include "HelperService/CorvantisHelper/RootFiles.hpp"
+#include "platform/servicemanagement/JobConfiguration.hpp"
 
-#include <charconv>
 #include <map>
 #include <optional>
 
@@ -46,23 +46,6 @@ std::string_view trimmed(std::string_view text) {
     if (first == std::string_view::npos) return {};
     const auto last = text.find_last_not_of(" \t\r");
     return text.substr(first, last - first + 1);
-}
-
-Expected<void> addUids(std::set<uid_t>& uids, std::string_view list) {
-    std::size_t start = 0;
-    while (start < list.size()) {
-        const auto end = std::min(list.find_first_of(", \t", start), list.size());
-        const std::string_view item = list.substr(start, end - start);
-        start = end + 1;
-        if (item.empty()) continue;
-        unsigned long value = 0;
-        const auto [rest, failure] = std::from_chars(item.data(), item.data() + item.size(), value);
-        if (failure != std::errc() || rest != item.data() + item.size() || value >= static_cast<unsigned long>(-1u)) {
-            return Error{EINVAL, "allow-uid: \"" + std::string(item) + "\" is not a user id"};
-        }
-        uids.insert(static_cast<uid_t>(value));
-    }
-    return {};
 }
 
 Expected<void> applyFile(HelperConfiguration& configuration, const std::filesystem::path& path, bool mayBeMissing) {
@@ -116,7 +99,13 @@ Expected<std::vector<Option>> parseOptions(const std::vector<std::string>& argum
 }  // namespace
 
 Expected<void> HelperConfiguration::set(std::string_view key, std::string_view value) {
-    if (key == "allow-uid") return addUids(allowedUids, value);
+    if (key == "allow-uid") {
+        // Read as the installing side writes it.
+        auto users = platform::servicemanagement::JobConfiguration::userIds(value);
+        if (!users) return Error{EINVAL, "allow-uid: " + users.error().message};
+        allowedUids.merge(users.value());
+        return {};
+    }
     std::filesystem::path* path = pathFor(*this, key);
     if (path == nullptr) return Error{EINVAL, "Unknown setting \"" + std::string(key) + "\""};
     const std::filesystem::path given(value);

@@ -187,18 +187,20 @@ bool L2TPService::connect() {
 void L2TPService::disconnect() {
     std::lock_guard lock(mutex_);
     log_->notice("Disconnecting L2TP");
+    if (!prefs_ || serviceID_.empty()) {
+        // No request of this helper found or made a service: each step below would only fail.
+        log_->notice("No L2TP service to disconnect");
+        return;
+    }
     if (auto stopped = connectionFor(serviceID_)->stop(true); !stopped) {
         log_->notice("L2TP disconnect error: " + stopped.error().message);
     }
-    using platform::foundation::Error;
-    using platform::foundation::Expected;
-    const Expected<void> noPreferences = Error{kSCStatusNoPrefsSession, "no L2TP request has opened the preferences"};
-    auto report = [&](const char* message, const Expected<void>& done) {
+    auto report = [&](const char* message, const platform::foundation::Expected<void>& done) {
         if (!done) log_->notice(std::string(message) + ": " + done.error().message);
     };
-    report("Error removing L2TP entry", prefs_ ? prefs_->removeService(serviceID_) : noPreferences);
-    report("SCPreferencesCommitChanges error", prefs_ ? prefs_->commitChanges() : noPreferences);
-    report("SCPreferencesApplyChanges error", prefs_ ? prefs_->applyChanges() : noPreferences);
+    report("Error removing L2TP entry", prefs_->removeService(serviceID_));
+    report("SCPreferencesCommitChanges error", prefs_->commitChanges());
+    report("SCPreferencesApplyChanges error", prefs_->applyChanges());
 }
 
 void L2TPService::endConnection() {

@@ -161,9 +161,10 @@ void OpenVpnRun::onExit(ProcessExit exit) {
         reply = std::move(parts_.reply);
     }
     if (reply) reply(ended);
-    // Letting go of the reply channel lets the caller's connection close.
-    reply = nullptr;
     if (ended_) std::exchange(ended_, nullptr)(this);
+    // Letting go of the reply channel lets the caller's connection close: only now, so that a
+    // caller whose call has closed finds the run no longer counted and may start the next.
+    reply = nullptr;
 }
 
 void OpenVpnRun::stop() {

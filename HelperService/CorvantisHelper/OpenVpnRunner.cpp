@@ -20,10 +20,13 @@ std::filesystem::path normal(const std::string& path) {
 }
 
 // The caller chose where the profile lies: a reason names the file and its folder in words.
+// Each pass moves past what it replaced, so it ends; an empty path or "/" would match
+// everywhere and names no place worth hiding, so it is left as it stands.
 std::string withoutPathsOf(const std::filesystem::path& profile, std::string reason) {
     const std::pair<std::string, std::string> names[] = {{profile.string(), "the profile"},
                                                          {profile.parent_path().string(), "the profile's folder"}};
     for (const auto& [path, name] : names) {
+        if (path.empty() || path == profile.root_path()) continue;
         for (auto at = reason.find(path); at != std::string::npos; at = reason.find(path, at + name.size())) {
             reason.replace(at, path.size(), name);
         }
@@ -44,20 +47,28 @@ OpenVpnRunner::OpenVpnRunner(const HelperConfiguration& configuration,
 void OpenVpnRunner::runOpenVPN(const std::string& path, const std::string& config, const std::optional<std::string>& userName,
                                const std::optional<std::string>& password, const std::string& workingDirectory,
                                const platform::xpc::PeerCredentials& caller, TextArrayReply reply) {
-    log_->notice("Starting OpenVPN");
-    const auto& program = configuration_.tools.openvpn;
-    if (normal(path) != program) {
-        log_->notice("Running " + program.string() + " in place of the requested program");
-    }
     auto refuse = [&](const Error& error) {
         log_->notice("OpenVPN not started: " + error.message);
         if (reply) reply(std::vector<std::string>{"ended", "OpenVPN ended with output:" + error.message + "\n"});
     };
+    // Before anything else: every check below and every reason it gives names absolute paths.
+    if (!std::filesystem::path(config).is_absolute()) return refuse(Error{EINVAL, "the profile's path is not absolute"});
     auto prepared = prepare(config, userName, password, workingDirectory, caller);
     if (!prepared) return refuse(prepared.error());
     auto input = platform::foundation::InputPipe::make();
     if (!input) return refuse(input.error());
 
+    std::unique_lock lock(registry_->mutex);
+    if (registry_->runs.size() >= maximumRuns) {
+        lock.unlock();
+        return refuse(Error{EBUSY, std::to_string(maximumRuns) +
+                                       " OpenVPN runs are going already; disconnect ends them before another can start"});
+    }
+    log_->notice("Starting OpenVPN");
+    const auto& program = configuration_.tools.openvpn;
+    if (normal(path) != program) {
+        log_->notice("Running " + program.string() + " in place of the requested program");
+    }
     std::string commandLine = program.string();
     for (const auto& argument : prepared.value().arguments) commandLine += " " + argument;
     log_->notice(commandLine);
@@ -69,7 +80,6 @@ void OpenVpnRunner::runOpenVPN(const std::string& path, const std::string& confi
         log_, [registry](const OpenVpnRun* ended) {
             if (auto live = registry.lock()) live->forget(ended);
         });
-    std::lock_guard lock(registry_->mutex);
     // Listed before it starts, so that a kill arriving meanwhile finds it; the run itself
     // answers when it cannot start.
     registry_->runs.push_back(run);

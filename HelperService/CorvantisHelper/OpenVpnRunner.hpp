@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -25,11 +26,19 @@ namespace corvantis::helper {
 // file (0600) for the length of the run.
 class OpenVpnRunner {
 public:
+    // The most runs going at once; a further request is refused until one has ended. The
+    // application keeps one tunnel, but a server switch starts the next run while the one it
+    // stopped may still be in its grace period (OpenVpnRun::killGracePeriod): four leave room for
+    // a few quick switches, while what callers can make root hold stays small: four processes
+    // and run folders, and some twenty descriptors (pipes, reply connections) of a service's 1,024.
+    static constexpr std::size_t maximumRuns = 4;
+
     OpenVpnRunner(const HelperConfiguration& configuration, std::shared_ptr<platform::foundation::ProcessLauncher> launcher,
                   std::shared_ptr<HelperLog> log);
 
-    // `caller` is the user who asked. A request the helper cannot carry out is answered at
-    // once with the "ended" reply, whose text says why.
+    // `caller` is the user who asked. A request the helper cannot carry out (a profile path that
+    // is not absolute, a profile it refuses, `maximumRuns` runs going) is answered at once with
+    // the "ended" reply, whose text says why.
     void runOpenVPN(const std::string& path, const std::string& config, const std::optional<std::string>& userName,
                     const std::optional<std::string>& password, const std::string& workingDirectory,
                     const platform::xpc::PeerCredentials& caller, TextArrayReply reply);

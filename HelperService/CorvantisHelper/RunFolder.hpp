@@ -2,6 +2,7 @@
 
 #include "platform/foundation/Expected.hpp"
 
+#include <cstddef>
 #include <filesystem>
 #include <memory>
 #include <string_view>
@@ -16,6 +17,11 @@ class RunFolder {
 public:
     static platform::foundation::Expected<std::unique_ptr<RunFolder>> make(const std::filesystem::path& runtimeFolder,
                                                                            std::string_view prefix);
+    // Removes the folders that earlier runs left in `runtimeFolder` (a helper killed during a run
+    // never removed them, and they may hold credentials): every folder named as `make` names
+    // them, nothing else. Only in a runtime folder that nobody but the helper's user can write;
+    // none there is no error. Returns how many were removed.
+    static platform::foundation::Expected<std::size_t> sweep(const std::filesystem::path& runtimeFolder);
     ~RunFolder();
     RunFolder(const RunFolder&) = delete;
     RunFolder& operator=(const RunFolder&) = delete;

@@ -4,6 +4,7 @@
 #include "HelperService/CorvantisHelper/CorvantisHelper.hpp"
 #include "HelperService/CorvantisHelper/DaemonHelperLog.hpp"
 #include "HelperService/CorvantisHelper/GuardDaemon.hpp"
+#include "HelperService/CorvantisHelper/RunFolder.hpp"
 #include "platform/assembly/helper/HelperServices.hpp"
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/foundation/PosixProcessLauncher.hpp"
@@ -51,7 +52,8 @@ int manageJob(const std::vector<std::string>& arguments) {
     using platform::servicemanagement::JobCommand;
     const std::string label(corvantis::helper::kHelperToolName);
     const auto command = JobCommand::parse(arguments);
-    if (!command || command->label != label) {
+    if (!command || command.value().label != label) {
+        if (!command) std::cerr << command.error().message << "\n";
         std::cerr << JobCommand::usage(label);
         return JobCommand::usageStatus;
     }
@@ -60,7 +62,7 @@ int manageJob(const std::vector<std::string>& arguments) {
         return 1;
     }
     const platform::servicemanagement::SystemdJobInstaller installer({}, platform::foundation::PosixProcessLauncher::shared());
-    return command->run(installer, std::filesystem::read_symlink("/proc/self/exe"), std::cerr);
+    return command.value().run(installer, std::filesystem::read_symlink("/proc/self/exe"), std::cerr);
 }
 
 constexpr const char* guardOption = "--guard";
@@ -119,6 +121,15 @@ int main(int argc, char** argv) {
         return 1;
     }
     log->notice("launching SMJobbless Helper..");
+    // The helper alone writes its runtime folder: a run folder found there now was left by a
+    // helper that was killed during that run, with the run's credentials still in it.
+    const auto& runtimeFolder = configuration.value().runtimeFolder;
+    if (auto swept = corvantis::helper::RunFolder::sweep(runtimeFolder); !swept) {
+        log->notice(swept.error().message);
+    } else if (swept.value() > 0) {
+        log->notice("Removed " + std::to_string(swept.value()) + " run folder(s) an earlier helper left in " +
+                    runtimeFolder.string());
+    }
     auto listener = makeListener(configuration.value());
     if (!listener) {
         log->notice(listener.error().message);

@@ -2,19 +2,11 @@
 
 #include "platform/servicemanagement/SystemdJobInstaller.hpp"
 
-#include <charconv>
 #include <ostream>
 
 namespace platform::servicemanagement {
 
 namespace {
-
-std::optional<uid_t> userNumber(const std::string& text) {
-    uid_t user = 0;
-    const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), user);
-    if (problem != std::errc{} || end != text.data() + text.size() || text.empty()) return std::nullopt;
-    return user;
-}
 
 std::optional<JobCommand::Action> actionOf(std::string_view option) {
     if (option == JobCommand::blessOption) return JobCommand::Action::bless;
@@ -47,27 +39,30 @@ bool JobCommand::isRequested(const std::vector<std::string>& arguments) {
     return !arguments.empty() && actionOf(arguments.front()).has_value();
 }
 
-std::optional<JobCommand> JobCommand::parse(const std::vector<std::string>& arguments) {
-    if (arguments.size() < 2 || arguments.size() % 2 != 0) return std::nullopt;
+foundation::Expected<JobCommand> JobCommand::parse(const std::vector<std::string>& arguments) {
+    const foundation::Error notOne{EINVAL, "The arguments are not one job command"};
+    if (arguments.size() < 2 || arguments.size() % 2 != 0) return notOne;
     const auto action = actionOf(arguments[0]);
-    if (!action) return std::nullopt;
+    if (!action) return notOne;
     JobCommand command{*action, arguments[1]};
-    if (command.action == Action::remove) return arguments.size() == 2 ? std::optional(command) : std::nullopt;
+    if (command.action == Action::remove) return arguments.size() == 2 ? foundation::Expected<JobCommand>(command) : notOne;
     for (std::size_t index = 2; index < arguments.size(); index += 2) {
         const auto& option = arguments[index];
         const auto& value = arguments[index + 1];
         if (option == allowUidOption && !command.client.user) {
-            command.client.user = userNumber(value);
-            if (!command.client.user) return std::nullopt;
+            // Read as the job will read the user it writes into the configuration.
+            auto user = JobConfiguration::userId(value);
+            if (!user) return foundation::Error{EINVAL, std::string(allowUidOption) + ": " + user.error().message};
+            command.client.user = user.value();
         } else if (option == bundleResourcesOption && command.client.bundleResources.empty()) {
             command.client.bundleResources = value;
         } else if (option == applicationExecutableOption && command.client.applicationExecutable.empty()) {
             command.client.applicationExecutable = value;
         } else {
-            return std::nullopt;
+            return notOne;
         }
     }
-    if (command.client.bundleResources.empty() || command.client.applicationExecutable.empty()) return std::nullopt;
+    if (command.client.bundleResources.empty() || command.client.applicationExecutable.empty()) return notOne;
     return command;
 }
 

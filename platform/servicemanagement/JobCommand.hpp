@@ -44,8 +44,8 @@ struct JobCommand {
 
     // The arguments that follow the program's path.
     std::vector<std::string> arguments() const;
-    // None when the arguments are not one whole job command.
-    static std::optional<JobCommand> parse(const std::vector<std::string>& arguments);
+    // Refused, with the reason, when the arguments are not one whole job command or name no user.
+    static foundation::Expected<JobCommand> parse(const std::vector<std::string>& arguments);
     // Whether the arguments ask for a job command at all (their first is one of the actions).
     static bool isRequested(const std::vector<std::string>& arguments);
     static std::string usage(std::string_view label);

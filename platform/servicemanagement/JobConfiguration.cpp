@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <sstream>
 #include <string_view>
 #include <vector>
 
@@ -51,6 +50,32 @@ Expected<void> checkPath(std::string_view key, const std::filesystem::path& path
 
 }  // namespace
 
+Expected<uid_t> JobConfiguration::userId(std::string_view text) {
+    uid_t user = 0;
+    const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), user);
+    if (text.empty() || problem != std::errc{} || end != text.data() + text.size()) {
+        return Error{EINVAL, "\"" + std::string(text) + "\" is not a user id"};
+    }
+    if (user == static_cast<uid_t>(-1)) {
+        return Error{EINVAL, "\"" + std::string(text) + "\" is not a user id: it is (uid_t)-1, which stands for no user"};
+    }
+    return user;
+}
+
+Expected<std::set<uid_t>> JobConfiguration::userIds(std::string_view list) {
+    std::set<uid_t> users;
+    while (!list.empty()) {
+        const auto end = std::min(list.find_first_of(", \t\r"), list.size());
+        if (end > 0) {
+            auto user = userId(list.substr(0, end));
+            if (!user) return user.error();
+            users.insert(user.value());
+        }
+        list.remove_prefix(std::min(end + 1, list.size()));
+    }
+    return users;
+}
+
 Expected<JobConfiguration> JobConfiguration::read(const std::filesystem::path& path) {
     if (!FileSystem::fileExists(path)) return JobConfiguration();
     auto content = FileSystem::readFile(path);
@@ -63,14 +88,7 @@ std::set<uid_t> JobConfiguration::allowedUsers() const {
     for (const auto line : linesOf(text_)) {
         const auto entry = keyAndValue(line);
         if (!entry || entry->first != allowUidKey) continue;
-        std::string values(entry->second);
-        std::replace(values.begin(), values.end(), ',', ' ');
-        std::istringstream numbers(values);
-        for (std::string number; numbers >> number;) {
-            uid_t user = 0;
-            const auto [end, problem] = std::from_chars(number.data(), number.data() + number.size(), user);
-            if (problem == std::errc{} && end == number.data() + number.size()) users.insert(user);
-        }
+        if (auto listed = userIds(entry->second)) users.merge(listed.value());
     }
     return users;
 }

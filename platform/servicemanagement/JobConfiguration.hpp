@@ -6,6 +6,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <sys/types.h>
 
 namespace platform::servicemanagement {
@@ -29,11 +30,17 @@ public:
         std::optional<uid_t> user;
     };
 
+    // The one reading of user ids, for the side that installs and for the job that serves them: a
+    // decimal number; in a list, numbers separated by commas or blanks. 4294967295, (uid_t)-1, is
+    // no user but the "no change" value of setresuid and chown, so it is refused as well.
+    static foundation::Expected<uid_t> userId(std::string_view text);
+    static foundation::Expected<std::set<uid_t>> userIds(std::string_view list);
+
     explicit JobConfiguration(std::string text = {}) : text_(std::move(text)) {}
     // A missing file reads as an empty configuration.
     static foundation::Expected<JobConfiguration> read(const std::filesystem::path& path);
 
-    // The users listed under "allow-uid" (numbers separated by commas or blanks).
+    // The users listed under "allow-uid"; a line that is not a list of user ids adds none.
     std::set<uid_t> allowedUsers() const;
     // Names the client's application in place of the one named before and adds its user, once.
     // Refused, leaving the text as it was, for a path that is not absolute or that a line of this

@@ -239,27 +239,37 @@ protected:
         fixture.rebuild();
     }
 
-    // What openvpn printed when the helper ran it on its rendering of `text`.
-    std::future<std::string> runThroughTheHelper(const std::string& text, std::size_t index) {
+    // What openvpn printed when the helper ran it on its rendering of `text`, known once the run
+    // is over: the helper lets go of a run's reply channel only after the run has stopped
+    // counting against its bound, so no more than that many runs go at once here.
+    std::shared_future<std::string> runThroughTheHelper(const std::string& text, std::size_t index) {
+        constexpr auto bound = corvantis::helper::OpenVpnRunner::maximumRuns;
+        if (started.size() >= bound) started[started.size() - bound].wait();
         // As the application writes it: in a folder of the user's own, closed to everyone else.
         const auto profile = fixture.folder / ("profile-" + std::to_string(index)) / "config.ovpn";
         fixture.write(profile, text, 0600);
         std::filesystem::permissions(profile.parent_path(), std::filesystem::perms::owner_all);
-        auto ended = std::make_shared<std::promise<std::string>>();
-        auto result = ended->get_future();
-        auto once = std::make_shared<std::once_flag>();
+        struct Run {
+            std::once_flag once;
+            std::string output;
+            std::promise<std::string> over;
+            ~Run() { over.set_value(output); }
+        };
+        auto run = std::make_shared<Run>();
+        started.push_back(run->over.get_future().share());
         fixture.helper->runOpenVPN("/usr/sbin/openvpn", profile.string(), "user", "password", fixture.bundle.string(),
-                                   [ended, once](std::optional<std::vector<std::string>> reply) {
+                                   [run](std::optional<std::vector<std::string>> reply) {
                                        if (!reply || reply->at(0) != "ended") return;
-                                       std::call_once(*once, [&] { ended->set_value(reply->at(1)); });
+                                       std::call_once(run->once, [&] { run->output = reply->at(1); });
                                    });
-        return result;
+        return started.back();
     }
 
     corvantis::testing::HelperFixture fixture;
     platform::ScopedServices realLauncher{platform::Services{}};
     std::filesystem::path placeholderCa = fixture.folder / "placeholder-ca.pem";
     std::filesystem::path dumpingOpenvpn = fixture.folder / "dumping-openvpn";
+    std::vector<std::shared_future<std::string>> started;
 };
 
 TEST_F(ProfileDifferential, OpenvpnActsOnlyOnTheAllowedDirectivesOfEveryAcceptedProfile) {
@@ -268,7 +278,7 @@ TEST_F(ProfileDifferential, OpenvpnActsOnlyOnTheAllowedDirectivesOfEveryAccepted
     auto baselineRun = runThroughTheHelper(minimal.value().render(), 0);
     const auto profiles = acceptedProfiles();
     ASSERT_GE(profiles.size(), 12u) << "the shapes, the corpus, the built-in and the testbed's profiles";
-    std::vector<std::future<std::string>> runs;
+    std::vector<std::shared_future<std::string>> runs;
     for (std::size_t index = 0; index < profiles.size(); ++index)
         runs.push_back(runThroughTheHelper(profiles[index].text, index + 1));
 

@@ -36,20 +36,23 @@ platform::foundation::Expected<pid_t> FakeProcessLauncher::launch(const platform
     std::function<void(const platform::foundation::ProcessRequest&)> hook;
     const std::string name = request.program.filename().string();
     pid_t pid = 0;
+    bool held = false;
     {
         std::lock_guard lock(mutex_);
         std::string line = request.program.string();
         for (const auto& argument : request.arguments) line += " " + argument;
         launches_.push_back(line);
         pid = 4242 + static_cast<pid_t>(launches_.size());
-        if (holding_.contains(name)) {
-            held_.push_back(std::make_shared<HeldProcess>(request, std::move(events), pid));
-            return pid;
-        }
-        if (auto found = scripts_.find(name); found != scripts_.end()) script = found->second;
         hook = hook_;
+        held = holding_.contains(name);
+        if (held) {
+            held_.push_back(std::make_shared<HeldProcess>(request, std::move(events), pid));
+        } else if (auto found = scripts_.find(name); found != scripts_.end()) {
+            script = found->second;
+        }
     }
     if (hook) hook(request);
+    if (held) return pid;
     for (const auto& chunk : script.standardOutput) events.output(OutputStream::standardOutput, chunk);
     events.output(OutputStream::standardOutput, {});
     for (const auto& chunk : script.standardError) events.output(OutputStream::standardError, chunk);

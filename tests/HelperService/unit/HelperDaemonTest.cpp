@@ -1,9 +1,11 @@
+#include "HelperService/CorvantisHelperInterface/HelperWireCodec.hpp"
 #include "platform/foundation/FileDescriptor.hpp"
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/xpc/MessageFrame.hpp"
 #include "platform/xpc/UnixSocketAddress.hpp"
 #include "platform/xpc/XpcListener.hpp"
 #include "support/HelperCalls.hpp"
+#include "support/HelperFixture.hpp"
 #include "support/HelperProgram.hpp"
 #include "support/TemporaryFolder.hpp"
 #include "testbed/helper/HelperDaemon.hpp"
@@ -11,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <fstream>
@@ -27,25 +30,31 @@ namespace FileSystem = platform::foundation::FileSystem;
 
 namespace {
 
-// The real helper program with a fake "ip" that only records its arguments.
+// The real helper program with a fake "ip" that only records its arguments; `options` come
+// after the fixture's own, and `prefix` runs the program (as HelperDaemon's command prefix).
 struct DaemonFixture {
     TemporaryFolder folder;
     std::filesystem::path socket = folder / "helper.sock";
     std::filesystem::path recorded = folder / "ip-calls";
+    std::filesystem::path runtimeFolder = folder / "run";
     std::unique_ptr<HelperDaemon> daemon;
 
-    DaemonFixture() {
+    explicit DaemonFixture(const std::vector<std::string>& options = {}, const std::vector<std::string>& prefix = {}) {
         EXPECT_TRUE(
             FileSystem::writeFileAtomically(folder / "ip", "#!/bin/sh\necho \"$@\" >> " + recorded.string() + "\n", 0755));
         EXPECT_TRUE(FileSystem::writeFileAtomically(folder / "resolv.conf", "nameserver 9.9.9.9\n", 0644));
         EXPECT_TRUE(FileSystem::writeFileAtomically(folder / "helper.conf", "allow-uid = 4242\n", 0644));
-        daemon = std::make_unique<HelperDaemon>(
-            helperProgram(), socket,
-            std::vector<std::string>{"--config", (folder / "helper.conf").string(), "--ip", (folder / "ip").string(),
-                                     "--resolv-etc", (folder / "resolv.conf").string(), "--bundle-resources",
-                                     (folder / "bundle").string(), "--guard-preferences", (folder / "guard.conf").string(),
-                                     "--guard-script", (folder / "guard.sh").string(), "--guard-unit-folder",
-                                     (folder / "units").string()});
+        start(options, prefix);
+    }
+    void start(const std::vector<std::string>& options, const std::vector<std::string>& prefix = {}) {
+        daemon.reset();
+        std::filesystem::remove(socket);
+        // Every file the helper keeps lies in the test's folder (its run folders in "run").
+        auto all = HelperDaemon::privateFilesIn(folder.path());
+        all.insert(all.end(), {"--config", (folder / "helper.conf").string(), "--ip", (folder / "ip").string(),
+                               "--bundle-resources", (folder / "bundle").string()});
+        all.insert(all.end(), options.begin(), options.end());
+        daemon = std::make_unique<HelperDaemon>(helperProgram(), socket, all, prefix);
     }
 
     // The first reply, once the helper has finished the command.
@@ -144,6 +153,61 @@ TEST(HelperDaemon, StalledConnectionsHoldOnlyWhatTheySentAndGiveItBackWhenTheyCl
         "helper resident memory: %.1f MiB at rest, %.1f MiB with 32 stalled connections that announced 8 MiB each, "
         "%.1f MiB once each sent 4 MiB, %.1f MiB after they closed\n",
         before, announcedOnly, halfSent, closed);
+}
+
+// The replies of a runOpenVPN call, each its array of texts.
+std::vector<std::vector<std::string>> arrays(const std::vector<nlohmann::json>& replies) {
+    std::vector<std::vector<std::string>> found;
+    for (const auto& reply : replies) {
+        auto texts = corvantis::helper::HelperWireCodec::decodeTextArrayReply(reply);
+        found.push_back(texts && texts.value() ? *texts.value() : std::vector<std::string>{"<no array>"});
+    }
+    return found;
+}
+
+TEST(HelperDaemon, ARelativeProfilePathIsRefusedAtOnceAndTheHelperGoesOn) {
+    // Capped, so that a helper that loops on such a path ends within seconds instead of taking
+    // the machine's memory.
+    DaemonFixture fixture({}, {"/usr/bin/prlimit", "--data=" + std::to_string(512 << 20)});
+    for (const std::string path : {"config.ovpn", "./config.ovpn", "a/../config.ovpn", ""}) {
+        const auto replies = arrays(corvantis::testing::callUntilDone(
+            fixture.socket,
+            HelperCall::runOpenVPN("/usr/sbin/openvpn", path, "u", "p", (fixture.folder / "bundle").string(), true)));
+        ASSERT_EQ(replies.size(), 1u) << "\"" << path << "\"";
+        EXPECT_EQ(replies[0],
+                  (std::vector<std::string>{"ended", "OpenVPN ended with output:the profile's path is not absolute\n"}))
+            << "\"" << path << "\"";
+    }
+    EXPECT_EQ(fixture.call("route -n add -net 203.0.113.7 192.168.1.1"), "");
+}
+
+TEST(HelperDaemon, ARestartedHelperRemovesTheRunFoldersAKilledOneLeft) {
+    // The files of a bundle and of a private profile; its in-process helper stays unused.
+    corvantis::testing::HelperFixture files;
+    // Connects, then stays until its input ends (when the helper that holds it is gone).
+    const auto openvpn = files.folder / "openvpn";
+    files.write(openvpn, "#!/bin/sh\necho 'Initialization Sequence Completed'\nread -r line\n", 0755);
+    DaemonFixture fixture({"--bundle-resources", files.bundle.string(), "--openvpn", openvpn.string()});
+    corvantis::testing::ReplyStream run(
+        fixture.socket,
+        HelperCall::runOpenVPN("/usr/sbin/openvpn", files.profile.string(), "alice", "vpn-secret", files.bundle.string(), true));
+    const auto connected = run.next();
+    ASSERT_TRUE(connected);
+    ASSERT_EQ(arrays({*connected}).front().front(), "connected");
+    std::vector<std::filesystem::path> left;
+    for (const auto& entry : std::filesystem::directory_iterator(fixture.runtimeFolder)) left.push_back(entry.path());
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(FileSystem::readFile(left[0] / "credentials").value(), "alice\nvpn-secret\n");
+    // Killed, the helper removes nothing. A file beside the run folders is none of theirs.
+    ::kill(fixture.daemon->pid(), SIGKILL);
+    fixture.daemon.reset();
+    ASSERT_TRUE(FileSystem::fileExists(left[0] / "credentials"));
+    ASSERT_TRUE(FileSystem::writeFileAtomically(fixture.runtimeFolder / "other-file", "kept\n", 0600));
+
+    fixture.start({"--bundle-resources", files.bundle.string(), "--openvpn", openvpn.string()});
+    EXPECT_EQ(fixture.call("route -n add -net 203.0.113.7 192.168.1.1"), "");
+    EXPECT_FALSE(FileSystem::fileExists(left[0])) << "the earlier run's folder, with its credentials, is still there";
+    EXPECT_TRUE(FileSystem::fileExists(fixture.runtimeFolder / "other-file"));
 }
 
 TEST(HelperDaemon, RefusesToStartWithAConfigurationOthersCanWrite) {

@@ -2,14 +2,18 @@
 #include "platform/xpc/UnixSocketAddress.hpp"
 #include "platform/xpc/XpcClientConnection.hpp"
 #include "platform/xpc/XpcListener.hpp"
+#include "support/HelperCalls.hpp"
 #include "support/HelperFixture.hpp"
 #include "support/ProgramRun.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <future>
+#include <mutex>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -18,6 +22,7 @@
 
 using corvantis::helper::HelperCall;
 using corvantis::testing::HelperFixture;
+using corvantis::testing::ReplyStream;
 using namespace std::chrono_literals;
 namespace HelperWireCodec = corvantis::helper::HelperWireCodec;
 namespace xpc = platform::xpc;
@@ -168,6 +173,63 @@ TEST(CorvantisHelperOverSocket, CallsWithoutReplyOrThatNeverReplyCloseWithoutARe
     EXPECT_EQ(fixture.call(HelperCall::runCommand("route -n add default 192.168.1.1", false)), std::nullopt);
     EXPECT_EQ(fixture.launcher->launches().size(), 1u);
     EXPECT_EQ(fixture.call(HelperCall::runCommand("reboot", true)), (nlohmann::json{{"reply", ""}}));
+}
+
+TEST(CorvantisHelperOverSocket, RunsPastTheBoundAreRefusedAtOnceUntilOneHasEnded) {
+    SocketFixture fixture;
+    fixture.launcher->hold("openvpn");
+    std::mutex mutex;
+    std::condition_variable launched;
+    std::size_t launches = 0;
+    fixture.launcher->onLaunch([&](const platform::foundation::ProcessRequest&) {
+        std::lock_guard lock(mutex);
+        ++launches;
+        launched.notify_all();
+    });
+    // A run is listed before its program starts: once started, it counts.
+    const auto launchesReach = [&](std::size_t count) {
+        std::unique_lock lock(mutex);
+        return launched.wait_for(lock, 30s, [&] { return launches >= count; });
+    };
+    const auto run =
+        HelperCall::runOpenVPN("/usr/sbin/openvpn", fixture.profile.string(), "alice", "pw", fixture.bundle.string(), true);
+    constexpr auto bound = corvantis::helper::OpenVpnRunner::maximumRuns;
+    std::vector<std::unique_ptr<ReplyStream>> going;
+    for (std::size_t index = 0; index < bound; ++index) {
+        going.push_back(std::make_unique<ReplyStream>(fixture.socket, run));
+        ASSERT_TRUE(launchesReach(index + 1));
+    }
+    const auto refused = corvantis::testing::callUntilDone(fixture.socket, run);
+    EXPECT_EQ(refused,
+              (std::vector<nlohmann::json>{{{"reply",
+                                             {"ended",
+                                              "OpenVPN ended with output:4 OpenVPN runs are going already; disconnect ends them "
+                                              "before another can start\n"}}}}));
+    EXPECT_EQ(fixture.launcher->launches().size(), bound);
+
+    fixture.launcher->held().front()->exit(1);
+    EXPECT_EQ(going.front()->next().value()["reply"][0], "ended");
+    going.push_back(std::make_unique<ReplyStream>(fixture.socket, run));
+    EXPECT_TRUE(launchesReach(bound + 1)) << "a run that ended leaves room for the next";
+    for (const auto& process : fixture.launcher->held()) process->exit(0, SIGTERM);
+}
+
+TEST(CorvantisHelperOverSocket, ARefusedRunAndADisconnectWithoutL2tpLogWhatHappenedOnce) {
+    SocketFixture fixture;
+    EXPECT_EQ(fixture
+                  .call(HelperCall::runOpenVPN("/usr/sbin/openvpn", (fixture.folder / "none" / "config.ovpn").string(), "u", "p",
+                                               fixture.bundle.string(), true))
+                  .value()["reply"][0],
+              "ended");
+    EXPECT_EQ(fixture.call(HelperCall::disconnect()), std::nullopt);
+    EXPECT_EQ(fixture.call(HelperCall::runCommand("route -n add default 192.168.1.1", true)), (nlohmann::json{{"reply", ""}}));
+    fixture.listener->invalidate();
+    std::vector<std::string> lines;
+    for (const auto& line : fixture.log->lines()) {
+        if (line != "new incoming connection") lines.push_back(line.substr(0, line.find(':')));
+    }
+    EXPECT_EQ(lines, (std::vector<std::string>{"OpenVPN not started", "terminating openvpn process", "Disconnecting L2TP",
+                                               "No L2TP service to disconnect", "Running /sbin/ip"}));
 }
 
 TEST(CorvantisHelperOverSocket, PasswordsInRequestsNeverReachTheLog) {

@@ -2,6 +2,7 @@
 // and systemctl played by a fake launcher: the one run that installs, updates or configures it,
 // the configuration every road writes, and the units' sandbox.
 
+#include "HelperService/CorvantisHelper/HelperConfiguration.hpp"
 #include "HelperService/CorvantisHelper/KillSwitchGuard.hpp"
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/servicemanagement/JobCommand.hpp"
@@ -47,9 +48,9 @@ struct InstallerFixture {
     // Runs the job command line as the program would, with its reasons.
     std::pair<int, std::string> run(const Texts& arguments) const {
         const auto command = JobCommand::parse(arguments);
-        if (!command) return {JobCommand::usageStatus, "usage"};
+        if (!command) return {JobCommand::usageStatus, command.error().message};
         std::ostringstream reasons;
-        const int status = command->run(installer, program, reasons);
+        const int status = command.value().run(installer, program, reasons);
         return {status, reasons.str()};
     }
 };
@@ -198,12 +199,34 @@ TEST(SystemdJobInstaller, WithoutSystemdOrWithAFailingSystemctlItSaysWhy) {
     EXPECT_EQ(failed.error().message, "/bin/systemctl daemon-reload failed: Failed to enable unit");
 }
 
+TEST(SystemdJobInstaller, TheHelperReadsEveryUserTheInstallerWritesAndNeitherTakesTheIdOfNoUser) {
+    InstallerFixture fixture;
+    const auto configure = [&](const std::string& user) {
+        return fixture.run({"--configure-job", label, "--allow-uid", user, "--bundle-resources", "/opt/corvantis/Resources",
+                            "--application-executable", "/opt/corvantis/corvantis-vpn"});
+    };
+    const auto file = fixture.paths.configuration(label);
+    const auto highest = static_cast<uid_t>(-2);
+    ASSERT_EQ(configure(std::to_string(highest)).first, 0);
+    const auto served = corvantis::helper::HelperConfiguration::load({"--config", file.string()});
+    ASSERT_TRUE(served) << served.error().message;
+    EXPECT_EQ(served.value().allowedUids, std::set<uid_t>{highest});
+
+    // (uid_t)-1 is no one's id: refused before anything is written, and by the helper likewise.
+    const std::string noUser = "\"4294967295\" is not a user id: it is (uid_t)-1, which stands for no user";
+    EXPECT_EQ(configure("4294967295"), (std::pair<int, std::string>{JobCommand::usageStatus, "--allow-uid: " + noUser}));
+    EXPECT_EQ(JobConfiguration(fixture.read(file)).allowedUsers(), std::set<uid_t>{highest});
+    const auto refused = corvantis::helper::HelperConfiguration::load({"--config", file.string(), "--allow-uid=4294967295"});
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().message, "allow-uid: " + noUser);
+}
+
 TEST(SystemdJobInstaller, TheCommandLineReadsBackAsBuiltAndNothingElse) {
     const JobCommand bless{JobCommand::Action::bless, label, {"/b/Resources", "/b/corvantis-vpn", 1000}};
     const auto parsed = JobCommand::parse(bless.arguments());
     ASSERT_TRUE(parsed);
-    EXPECT_EQ(parsed->arguments(), bless.arguments());
-    EXPECT_EQ(JobCommand::parse({"--remove-job", label})->action, JobCommand::Action::remove);
+    EXPECT_EQ(parsed.value().arguments(), bless.arguments());
+    EXPECT_EQ(JobCommand::parse({"--remove-job", label}).value().action, JobCommand::Action::remove);
     for (const Texts& wrong :
          {Texts{"--bless-job", label}, Texts{"--remove-job", label, "--allow-uid", "1"},
           Texts{"--configure-job", label, "--allow-uid", "x", "--bundle-resources", "/b", "--application-executable", "/c"},
