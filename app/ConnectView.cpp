@@ -428,9 +428,8 @@ void ConnectView::addressArrived(const std::optional<std::string>& ip) {
         if (attempt_.addressMatched()) {
             info("Connection state: connected", "connectionChanged(ip:)");
             if (deadline_) deadline_->cancel();
-            // The address can confirm the tunnel before the helper reports it up: the connected
-            // display then runs now, once for the attempt.
-            runConnectedDisplay();
+            // The address can confirm the tunnel before the helper reports it up.
+            render();
         }
         return;
     }
@@ -534,8 +533,8 @@ void ConnectView::tunnelAnswered(ConnectionAttempt::Number attempt, bool up, std
         disconnect();
         return;
     }
-    if (attempt_.connectedDisplayShown()) return addTunnelRoute();  // the address check drew the rest
-    runConnectedDisplay();
+    if (attempt_.connectedDisplayShown()) addTunnelRoute();  // the address check did the rest
+    render();
 }
 
 void ConnectView::startIkev2Connection() {
@@ -649,12 +648,12 @@ void ConnectView::render() {
         case ConnectionLook::disconnected: showDisconnectedButton(); break;
         case ConnectionLook::connecting: showConnectingButton(); break;
         case ConnectionLook::connected:
-            // A state set from outside, with no tunnel of this attempt behind it, has no connected
-            // look of its own to draw again: the display stays as it was.
+            // The first time for a tunnel of this attempt, the display's work is done too. A state
+            // set with no tunnel of this attempt behind it leaves the display as it was.
             if (attempt_.connectedDisplayShown()) {
                 drawConnectedLook();
-            } else {
-                showConnectedButton();
+            } else if (attempt_.tunnelStarted()) {
+                runConnectedDisplay();
             }
             break;
     }

@@ -139,7 +139,8 @@ private:
     void deadlinePassed(ConnectionAttempt::Number attempt);
     // The give-up of the time-out: the alert, the report and the disconnect.
     void giveUp();
-    // Draws the display that the attempt calls for.
+    // Draws the display that the attempt calls for: after the events that change it (a reply, a
+    // confirmation) and whenever the screen is shown.
     void render();
     // The connected display's work for a freshly reported or confirmed tunnel, once per attempt.
     void runConnectedDisplay();
