@@ -32,8 +32,10 @@ std::int64_t millisecondsSince1970(platform::dispatch::WallTime date);
 
 // The popup's connect screen, which also drives the process's one VPN connection: the state,
 // what a click does in each state, starting and ending tunnels, confirming a tunnel by the
-// computer's public address, retries, the time-out and the duration. Main queue only, except
-// the public-address lookups (see `checkConnectionState`).
+// computer's public address, retries, the time-out and the duration. The state and its facts are
+// one `ConnectionAttempt`, changed by the click, the probe's and the helper's answers, the
+// address checks, a cancel and the time-out; the displays are drawn from it. Main queue only,
+// except the public-address lookups (see `checkConnectionState`).
 class ConnectView : public platform::ui::View {
     // The connection attempt: the state and its facts live there alone. Declared first, as
     // `connectionState` refers to it.
