@@ -344,16 +344,22 @@ void AppDelegate::takeGateway(std::optional<std::string> reply) {
             logger->error([&] { return "The gateway could not be saved: " + stored.error().message; });
         }
         if (const auto helper = HelperService::shared()) helper->backupResolvConf();
+        gatewayFound();
         return;
     }
     // A tunnel's route or no answer: the last usable gateway stands in.
     if (const auto stored = defaults->string(gatewayKey); stored && !stored->empty()) {
         gateway = stored;
+        gatewayFound();
         return;
     }
     // Nothing known at all: make sure a resolver file is in place and look again.
     gateway.reset();
     lookForGatewayLater();
+}
+
+void AppDelegate::gatewayFound() {
+    if (const auto known = ipv4(gateway)) routeControl_.gatewayKnown(*known);
 }
 
 void AppDelegate::lookForGatewayLater() {
@@ -408,10 +414,12 @@ std::optional<std::string> AppDelegate::savedServerAddress() const {
 
 void AppDelegate::removeDefaultRoute(std::function<void(bool)> completion) {
     const auto knownGateway = ipv4(gateway);
-    if (!knownGateway) {
-        breadcrumb("removeDefaultRoute() gateway = nil");
-        return;
-    }
+    // The engage then waits for the gateway lookup that every sign-in starts (`takeGateway`).
+    if (!knownGateway) breadcrumb("removeDefaultRoute() gateway = nil");
+    routeControl_.engage(knownGateway, std::move(completion));
+}
+
+void AppDelegate::engageThrough(const helper::Ipv4Address& knownGateway, std::function<void(bool)> completion) {
     breadcrumb("removeDefaultRoute()");
     info("removeDefaultRoute", "removeDefaultRoute(completion:)");
     const auto delegate = shared();
@@ -427,13 +435,14 @@ void AppDelegate::removeDefaultRoute(std::function<void(bool)> completion) {
                       prq::CallSite("removeDefaultRoute(completion:)", where.file_name(), where.line()));
         return;
     }
-    const auto command = helper::commandLine(helper::EngageKillSwitch{*knownGateway, *plist, *script});
+    const auto command = helper::commandLine(helper::EngageKillSwitch{knownGateway, *plist, *script});
     helper->runCommand(command, [completion = std::move(completion)](const std::optional<std::string>&) {
         if (completion) completion(true);
     });
 }
 
 void AppDelegate::restoreDefaultRoute() {
+    routeControl_.release();
     breadcrumb("restoreDefaultRoute()");
     info("restoreDefaultRoute", "restoreDefaultRoute()");
     removeSavedServerFromRoute();

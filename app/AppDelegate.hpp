@@ -3,6 +3,7 @@
 #include "PRQLogger/PRQLogger.hpp"
 #include "app/City.hpp"
 #include "app/ConnectionState.hpp"
+#include "app/RouteControl.hpp"
 #include "app/Server.hpp"
 #include "platform/ui/ApplicationDelegate.hpp"
 
@@ -61,7 +62,8 @@ public:
     //
     // Takes the default route away, keeping the VPN server and the name servers reachable
     // through host routes via the gateway, and installs the guard. `completion` gets true once
-    // the helper has answered; it is never called when no gateway is known.
+    // the helper has answered. With no gateway known yet, this waits for the gateway lookup and
+    // is done once the gateway is known, unless the route was restored meanwhile.
     void removeDefaultRoute(std::function<void(bool)> completion);
     // Puts the default route back through the known gateway, else the stored one; with neither,
     // has the helper check the resolver file and looks for the gateway again 2 s later.
@@ -126,6 +128,10 @@ private:
     // Tells the user that start-up cannot go on, and why, and offers the support site.
     void showLaunchFailure(const std::string& deviceId, const std::string& reason) const;
     void takeGateway(std::optional<std::string> reply);
+    // A usable gateway is known now: a waiting engage goes through it.
+    void gatewayFound();
+    // The engage's commands through a known gateway.
+    void engageThrough(const helper::Ipv4Address& knownGateway, std::function<void(bool)> completion);
     // Has the helper check the resolver file and looks for the gateway again 2 s later, unless a
     // lookup is due already.
     void lookForGatewayLater();
@@ -137,6 +143,11 @@ private:
 
     // A gateway lookup is scheduled: main queue only.
     bool gatewayLookupDue_ = false;
+    // What the kill switch and the Shield ask of the default route; it sends through this
+    // delegate, which owns it.
+    RouteControl routeControl_{[this](const helper::Ipv4Address& knownGateway, RouteControl::Completion completion) {
+        engageThrough(knownGateway, std::move(completion));
+    }};
 };
 
 }  // namespace corvantis

@@ -159,30 +159,26 @@ void ConnectView::show() {
         btnConnect->animator().setAlphaValue(1.0);
     });
     playAnimation();
-    switch (connectionState) {
-        case ConnectionState::connected: showConnectedButton(); break;
-        case ConnectionState::connecting: showConnectingButton(); break;
-        case ConnectionState::disconnected: showDisconnectedButton(); break;
-    }
+    render();
     const auto chosen = UserSettings::hostname();
     const bool connectedElsewhere = connectionState == ConnectionState::connected && chosen != connectedHostname;
     // A city chosen while connecting: the tunnel on its way goes to the old server.
     const bool connectingElsewhere =
-        connectionState == ConnectionState::connecting && attempt_.tunnelStarted && chosen != attempt_.tunnelHost;
-    if (connectingElsewhere) connectedHostname = attempt_.tunnelHost;  // so the ending draws the reconnect look
+        connectionState == ConnectionState::connecting && attempt_.tunnelStarted() && chosen != attempt_.tunnelHost();
+    if (connectingElsewhere) connectedHostname = attempt_.tunnelHost();  // so the ending draws the reconnect look
     if (connectedElsewhere || connectingElsewhere) reconnectToChosenServer();
 }
 
 void ConnectView::reconnectToChosenServer() {
     disconnect();
     // A click or another disconnect before then means the user wants no reconnect.
-    const auto attempt = attempt_.number;
-    platform::dispatch::DispatchQueue::main()->asyncAfter(
-        3s, [self = std::static_pointer_cast<ConnectView>(sharedView()), attempt] {
-            if (self->attempt_.number != attempt) return;
-            self->connectionState = ConnectionState::disconnected;
-            self->btnConnect->performClick(self.get());
-        });
+    const auto attempt = attempt_.number();
+    platform::dispatch::DispatchQueue::main()->asyncAfter(3s,
+                                                          [self = std::static_pointer_cast<ConnectView>(sharedView()), attempt] {
+                                                              if (self->attempt_.number() != attempt) return;
+                                                              self->connectionState = ConnectionState::disconnected;
+                                                              self->btnConnect->performClick(self.get());
+                                                          });
 }
 
 void ConnectView::hide() {
@@ -231,10 +227,10 @@ void ConnectView::btnSettingsClick(platform::ui::Object*) {
 void ConnectView::btnConnectClick(platform::ui::Object*) {
     connectingTime = platform::foundation::DateFormatter("yyyy-MM-dd h:mm:ss").string(platform::Services::current().wallNow());
     breadcrumb("btnConnectClick(_ :)");
-    beginAttempt();
-    const auto attempt = attempt_.number;
     switch (connectionState) {
-        case ConnectionState::disconnected:
+        case ConnectionState::disconnected: {
+            beginAttempt();
+            const auto attempt = attempt_.number();
             showConnectingButton();
             // The checks end the attempt also when its start waits for something that never comes.
             timeoutValue = 1;
@@ -261,6 +257,7 @@ void ConnectView::btnConnectClick(platform::ui::Object*) {
                 routesPerShield();
             }
             break;
+        }
         case ConnectionState::connecting:
             connectedHostname = UserSettings::hostname();
             routesPerShield();
@@ -277,23 +274,48 @@ void ConnectView::btnConnectClick(platform::ui::Object*) {
 void ConnectView::beginAttempt() {
     if (probe_) probe_->cancel();
     probe_.reset();
-    const auto next = attempt_.number + 1;
-    attempt_ = Attempt{};
-    attempt_.number = next;
+    attempt_.clicked(platform::Services::current().clock()->now());
+    armDeadline();
 }
 
-void ConnectView::startConnectionUnlessCancelled(std::uint64_t attempt) {
-    if (attempt == attempt_.number) startConnection();
+void ConnectView::endAttempt() {
+    if (probe_) probe_->cancel();
+    probe_.reset();
+    if (deadline_) deadline_->cancel();
+    deadline_.reset();
+    attempt_.ended();
+}
+
+void ConnectView::armDeadline() {
+    if (deadline_) deadline_->cancel();
+    const auto due = attempt_.deadline();
+    if (!due) return;
+    deadline_ = platform::dispatch::WorkItem::make([view = weakSelf(), attempt = attempt_.number()] {
+        if (const auto self = view.lock()) self->deadlinePassed(attempt);
+    });
+    platform::dispatch::DispatchQueue::main()->asyncAfter(*due - platform::Services::current().clock()->now(), deadline_);
+}
+
+void ConnectView::deadlinePassed(ConnectionAttempt::Number attempt) {
+    // However the checks fared (hanging lookups, reachability changes that replace every check
+    // before it answers), the attempt ends here.
+    if (attempt != attempt_.number() || connectionState != ConnectionState::connecting) return;
+    info("Timeout: " + std::to_string(timeoutValue) + "/" + std::to_string(maximumChecks), "timedOut()");
+    giveUp();
+}
+
+void ConnectView::startConnectionUnlessCancelled(ConnectionAttempt::Number attempt) {
+    if (attempt == attempt_.number()) startConnection();
 }
 
 void ConnectView::probeInternet() {
-    const auto attempt = attempt_.number;
+    const auto attempt = attempt_.number();
     probe_ = startLookup([view = weakSelf(), attempt](platform::dispatch::WorkItemPtr) {
         Ipify::getPublicIPAddress([view, attempt](platform::foundation::Expected<std::string> result) {
             platform::dispatch::DispatchQueue::main()->async([view, attempt, found = result.hasValue()] {
                 const auto self = view.lock();
                 // Whatever checked the address meanwhile, the click stands until the user ends it.
-                if (!self || self->attempt_.number != attempt) return;
+                if (!self || self->attempt_.number() != attempt) return;
                 self->probe_.reset();
                 if (found) return self->startConnection();
                 if (self->nextCheck_) self->nextCheck_->cancel();
@@ -403,12 +425,11 @@ void ConnectView::addressArrived(const std::optional<std::string>& ip) {
     }
     const bool matches = std::ranges::any_of(*delegate->allCities, [&](const auto& city) { return city->address == ip; });
     if (matches) {
-        if (connectionState != ConnectionState::connected) {
+        if (attempt_.addressMatched()) {
             info("Connection state: connected", "connectionChanged(ip:)");
-            // The address can confirm the tunnel before the helper reports it up: the connected
-            // display then runs now, once for the attempt.
-            if (connectionState == ConnectionState::connecting && attempt_.tunnelStarted) showConnectedButton();
-            connectionState = ConnectionState::connected;
+            if (deadline_) deadline_->cancel();
+            // The address can confirm the tunnel before the helper reports it up.
+            render();
         }
         return;
     }
@@ -435,6 +456,11 @@ bool ConnectView::timedOut() {
         ++timeoutValue;
         return false;
     }
+    giveUp();
+    return true;
+}
+
+void ConnectView::giveUp() {
     if (const auto delegate = AppDelegate::shared()) {
         delegate->alert("Corvantis", "Connection timeout. Please, try again or contact Corvantis support", "OK", std::nullopt,
                         [](bool) {});
@@ -453,18 +479,17 @@ bool ConnectView::timedOut() {
     disconnect();
     timeoutValue = 1;
     btnConnect->setEnabled(true);
-    return true;
 }
 
 void ConnectView::startConnection() {
     info("Starting new connection", "startConnection()");
     if (durationTimer) durationTimer->invalidate();
     timeoutValue = 1;
-    attempt_.tunnelStarted = true;
-    attempt_.tunnelHost = UserSettings::hostname();
+    attempt_.tunnelStarting(UserSettings::hostname(), platform::Services::current().clock()->now());
+    armDeadline();
     // Checks confirm the tunnel or give the attempt up: reachability changes alone may never come.
     scheduleCheck(2s);
-    const auto attempt = attempt_.number;
+    const auto attempt = attempt_.number();
     const auto helper = HelperService::shared();
     switch (UserSettings::savedProtocol()) {
         case Protocol::L2TP:
@@ -473,7 +498,7 @@ void ConnectView::startConnection() {
                 UserSettings::hostname(), UserSettings::username(), UserSettings::vpnPassword(), std::string(l2tpSharedSecret),
                 [view = weakSelf(), attempt](int code) {
                     if (const auto self = view.lock()) {
-                        self->tunnelAnswered(attempt, code == -1, "L2TP connection error: " + std::to_string(code));
+                        self->tunnelAnswered(attempt, code == -1, std::nullopt, "L2TP connection error: " + std::to_string(code));
                     }
                 });
             return;
@@ -483,9 +508,13 @@ void ConnectView::startConnection() {
                 UserSettings::hostname(), UserSettings::username(), UserSettings::vpnPassword(),
                 [view = weakSelf(), attempt](bool connected) {
                     const auto self = view.lock();
-                    if (!self || self->attempt_.number != attempt) return;
+                    if (!self || self->attempt_.number() != attempt) return;
                     self->connectedHostname = UserSettings::hostname();
-                    self->tunnelAnswered(attempt, connected, "OpenVPN connection error");
+                    // The helper client set the delegate's tunnel gateway from this very reply just
+                    // before; from here on it is this attempt's.
+                    const auto delegate = AppDelegate::shared();
+                    self->tunnelAnswered(attempt, connected, delegate ? delegate->openVpnGateway : std::nullopt,
+                                         "OpenVPN connection error");
                 });
             return;
         case Protocol::IKEv2: startIkev2Connection(); return;
@@ -495,17 +524,17 @@ void ConnectView::startConnection() {
     disconnect();
 }
 
-void ConnectView::tunnelAnswered(std::uint64_t attempt, bool up, const std::string& failure) {
+void ConnectView::tunnelAnswered(ConnectionAttempt::Number attempt, bool up, std::optional<std::string> gateway,
+                                 const std::string& failure) {
     // The user ended that attempt: its tunnel is being taken down, and a newer attempt is not its.
-    if (attempt != attempt_.number) return;
+    if (!attempt_.tunnelAnswered(attempt, up, std::move(gateway))) return;
     if (!up) {
         error(failure, "startConnection()");
         disconnect();
         return;
     }
-    attempt_.tunnelReported = true;
-    if (attempt_.connectedDisplayShown) return addTunnelRoute();  // the address check drew the rest
-    showConnectedButton();
+    if (attempt_.connectedDisplayShown()) addTunnelRoute();  // the address check did the rest
+    render();
 }
 
 void ConnectView::startIkev2Connection() {
@@ -535,7 +564,7 @@ void ConnectView::startIkev2Connection() {
 void ConnectView::disconnect() {
     breadcrumb("disconnect()");
     info("Disconnecting", "disconnect()");
-    beginAttempt();
+    endAttempt();
     // The ended attempt's checks must not count for the next one.
     if (nextCheck_) nextCheck_->cancel();
     if (connectionState == ConnectionState::disconnected) return;
@@ -607,26 +636,44 @@ void ConnectView::showConnectingButton() {
 }
 
 void ConnectView::addTunnelRoute() const {
-    const auto delegate = AppDelegate::shared();
-    const auto tunnelGateway =
-        delegate && delegate->openVpnGateway ? helper::Ipv4Address::parse(*delegate->openVpnGateway) : std::nullopt;
+    const auto& named = attempt_.gateway();
+    const auto tunnelGateway = named ? helper::Ipv4Address::parse(*named) : std::nullopt;
     if (UserSettings::savedProtocol() == Protocol::OpenVPN && tunnelGateway) {
         sendToHelper(helper::AddTunnelRoute{*tunnelGateway});
     }
 }
 
+void ConnectView::render() {
+    switch (attempt_.look()) {
+        case ConnectionLook::disconnected: showDisconnectedButton(); break;
+        case ConnectionLook::connecting: showConnectingButton(); break;
+        case ConnectionLook::connected:
+            // The first time for a tunnel of this attempt, the display's work is done too. A state
+            // set with no tunnel of this attempt behind it leaves the display as it was.
+            if (attempt_.connectedDisplayShown()) {
+                drawConnectedLook();
+            } else if (attempt_.tunnelStarted()) {
+                runConnectedDisplay();
+            }
+            break;
+    }
+}
+
 void ConnectView::showConnectedButton() {
+    if (connectionState == ConnectionState::connected) return;
+    runConnectedDisplay();
+}
+
+void ConnectView::runConnectedDisplay() {
     // Once per attempt, whichever of the helper's report and the address check comes first.
-    if (connectionState == ConnectionState::connected || attempt_.connectedDisplayShown) return;
-    attempt_.connectedDisplayShown = true;
+    if (attempt_.connectedDisplayShown()) return;
+    attempt_.connectedDisplayDone();
     breadcrumb("showConnectedButton()");
     connectedHostname = UserSettings::hostname();
     sendToHelper(helper::FlushDnsCache{});
-    // The gateway known before the helper reported this tunnel is an older tunnel's.
-    if (attempt_.tunnelReported) addTunnelRoute();
+    // Before the helper reported this tunnel no gateway of it is known.
+    if (attempt_.tunnelReported()) addTunnelRoute();
     if (UserSettings::isKillSwitchEnabled()) removeDefaultRoute();
-    lblDuration->setHidden(false);
-    lblConnectTo->setHidden(true);
     if (const auto stored = defaults()->set(0, durationKey); !stored) {
         error("The duration could not be saved: " + stored.error().message, "showConnectedButton()");
     }
@@ -635,9 +682,16 @@ void ConnectView::showConnectedButton() {
     durationTimer = platform::dispatch::Timer::scheduledTimer(1s, true, [view = weakSelf()](platform::dispatch::Timer&) {
         if (const auto self = view.lock()) self->durationChange();
     });
+    drawConnectedLook();
+}
+
+void ConnectView::drawConnectedLook() {
+    lblDuration->setHidden(false);
+    lblConnectTo->setHidden(true);
     platform::ui::AnimationContext::runAnimationGroup(1.0, [this] {
+        // Raised from its resting place, so that drawing the look again does not raise it further.
         auto frame = btnLocation->frame();
-        frame.origin.y += 12;
+        frame.origin.y = locationButtonOriginY.value_or(frame.origin.y) + 12;
         btnLocation->animator().setFrame(frame);
     });
     platform::ui::AnimationContext::runAnimationGroup(3.0, [this] { lblDuration->animator().setAlphaValue(1.0); });

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ConnectButton.hpp"
+#include "app/ConnectionAttempt.hpp"
 #include "app/ConnectionState.hpp"
 #include "app/LocationButton.hpp"
 #include "platform/animation/AnimationView.hpp"
@@ -31,16 +32,39 @@ std::int64_t millisecondsSince1970(platform::dispatch::WallTime date);
 
 // The popup's connect screen, which also drives the process's one VPN connection: the state,
 // what a click does in each state, starting and ending tunnels, confirming a tunnel by the
-// computer's public address, retries, the time-out and the duration. Main queue only, except
-// the public-address lookups (see `checkConnectionState`).
+// computer's public address, retries, the time-out and the duration. The state and its facts are
+// one `ConnectionAttempt`, changed by the click, the probe's and the helper's answers, the
+// address checks, a cancel and the time-out; the displays are drawn from it. Main queue only,
+// except the public-address lookups (see `checkConnectionState`).
 class ConnectView : public platform::ui::View {
+    // The connection attempt: the state and its facts live there alone. Declared first, as
+    // `connectionState` refers to it.
+    ConnectionAttempt attempt_;
+
 public:
+    // The attempt's state as a property: reading it reads the attempt's, writing it is the direct
+    // change that the time-out and the delayed reconnect make.
+    class StateProperty {
+    public:
+        explicit StateProperty(ConnectionAttempt& attempt) : attempt_(attempt) {}
+        StateProperty(const StateProperty&) = delete;
+        StateProperty& operator=(const StateProperty&) = delete;
+        operator ConnectionState() const { return attempt_.state(); }
+        StateProperty& operator=(ConnectionState state) {
+            attempt_.setState(state);
+            return *this;
+        }
+
+    private:
+        ConnectionAttempt& attempt_;
+    };
+
     explicit ConnectView(platform::ui::Rect frame = {});
 
     // The last public-address lookup got an address. Written by the lookups' threads.
     std::atomic<bool> internetActive{true};
     // The tunnel's state; only this screen changes it.
-    ConnectionState connectionState = ConnectionState::disconnected;
+    StateProperty connectionState{attempt_};
     // The chosen host as recorded when the connected look was drawn, a reply arrived, a
     // connection was cancelled or timed out; `disconnect` compares it with the chosen host.
     std::optional<std::string> connectedHostname;
@@ -107,19 +131,23 @@ public:
     static constexpr int maximumChecks = 40;
 
 private:
-    // What the current connection attempt has done. A click or a disconnect begins a new one, so
-    // whatever still answers for an older attempt (its probe, its helper's reply, a delayed start
-    // or reconnect) changes nothing.
-    struct Attempt {
-        std::uint64_t number = 0;
-        bool tunnelStarted = false;
-        // The host the tunnel was started to.
-        std::optional<std::string> tunnelHost;
-        // The helper said the tunnel is up.
-        bool tunnelReported = false;
-        bool connectedDisplayShown = false;
-    };
+    // A connect click from the disconnected state begins an attempt; anything that ends the
+    // tunnel ends it, so that what still answers for it (its probe, its helper's reply, a delayed
+    // start or reconnect) changes nothing.
     void beginAttempt();
+    void endAttempt();
+    // Ends the attempt by the time-out when it is still connecting at its deadline.
+    void armDeadline();
+    void deadlinePassed(ConnectionAttempt::Number attempt);
+    // The give-up of the time-out: the alert, the report and the disconnect.
+    void giveUp();
+    // Draws the display that the attempt calls for: after the events that change it (a reply, a
+    // confirmation) and whenever the screen is shown.
+    void render();
+    // The connected display's work for a freshly reported or confirmed tunnel, once per attempt.
+    void runConnectedDisplay();
+    // The connected look alone, which can be drawn again whenever the screen is shown.
+    void drawConnectedLook();
 
     // A lookup whose answer still counts: the newest one, not cancelled.
     bool isCurrentLookup(const platform::dispatch::WorkItemPtr& item) const;
@@ -136,12 +164,13 @@ private:
     void connectionChanged(const std::optional<std::string>& ip, const platform::dispatch::WorkItemPtr& item);
     void addressArrived(const std::optional<std::string>& ip);
     // Starts a tunnel later unless a click or a disconnect comes first.
-    void startConnectionUnlessCancelled(std::uint64_t attempt);
-    // The helper's answer to the attempt `attempt`'s start.
-    void tunnelAnswered(std::uint64_t attempt, bool up, const std::string& failure);
+    void startConnectionUnlessCancelled(ConnectionAttempt::Number attempt);
+    // The helper's answer to the attempt `attempt`'s start, with the tunnel's gateway it named.
+    void tunnelAnswered(ConnectionAttempt::Number attempt, bool up, std::optional<std::string> gateway,
+                        const std::string& failure);
     // Ends the tunnel and connects to the chosen server 3 s later, unless the user acts first.
     void reconnectToChosenServer();
-    // The tunnel's own route, once the helper has named the tunnel's gateway.
+    // The tunnel's own route, once the helper has named this attempt's tunnel gateway.
     void addTunnelRoute() const;
     void moveLocationButtonBack();
     void showAnimation(const std::shared_ptr<const platform::animation::Composition>& scene);
@@ -157,7 +186,8 @@ private:
     // The check cycle's next step while one is due: one at a time, so an attempt makes at most
     // `maximumChecks` checks in the time they take.
     platform::dispatch::WorkItemPtr nextCheck_;
-    Attempt attempt_;
+    // The time-out at the attempt's deadline while one is due.
+    platform::dispatch::WorkItemPtr deadline_;
 };
 
 }  // namespace corvantis

@@ -252,8 +252,10 @@ void CorvantisHelperController::runOpenVPN(const std::string& path, const std::s
             const auto& array = *texts.value();
             if (array.size() > 1) consoleLog(array[1]);
             const bool connected = !array.empty() && array[0] == "connected";
-            if (connected && array.size() > 2) {
-                if (const auto delegate = AppDelegate::shared()) delegate->openVpnGateway = array[2];
+            // The gateway is this reply's tunnel's: a reply that names none leaves none, never an
+            // older tunnel's.
+            if (const auto delegate = AppDelegate::shared(); delegate && connected) {
+                delegate->openVpnGateway = array.size() > 2 ? std::optional(array[2]) : std::nullopt;
             }
             if (reply) reply(connected);
         },

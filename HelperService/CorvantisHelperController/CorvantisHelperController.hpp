@@ -38,9 +38,9 @@ public:
     void connectToL2TPServerWithAddress(const std::optional<std::string>& address, const std::optional<std::string>& username,
                                         const std::optional<std::string>& password,
                                         const std::optional<std::string>& sharedSecret, std::function<void(int)> reply);
-    // `reply` gets true when the helper's first reply says "connected", after the tunnel's
-    // gateway (when the reply names one) has been set on the application delegate; false when it
-    // says otherwise or the helper gives no usable reply.
+    // `reply` gets true when the helper's first reply says "connected", after the application
+    // delegate's tunnel gateway has been set to the one the reply names (none when it names none);
+    // false when it says otherwise or the helper gives no usable reply.
     void runOpenVPN(const std::string& path, const std::string& config, const std::optional<std::string>& userName,
                     const std::optional<std::string>& password, const std::string& workingDirectory,
                     std::function<void(bool)> reply);

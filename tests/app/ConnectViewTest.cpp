@@ -11,6 +11,7 @@
 #include "app/AppDelegate.hpp"
 #include "app/ConnectView.hpp"
 #include "app/ConnectViewController.hpp"
+#include "app/ConnectionAttempt.hpp"
 #include "app/MainWindow.hpp"
 #include "app/UserSettings.hpp"
 #include "fixtures/AppTestEnvironment.hpp"
@@ -578,6 +579,123 @@ TEST_F(ConnectViewTest, TheConnectedDisplayRunsOnceWhicheverOfTheReplyAndTheAddr
         environment.time.advance(2s);
         EXPECT_EQ(view->lblDuration->stringValue(), "00:00:01") << "one timer; " << addressFirst;
         click();
+    }
+}
+
+TEST_F(ConnectViewTest, AnOlderTunnelsAddressDuringTheTwoSecondWaitConfirmsNothing) {
+    delegate->gateway = gateway;
+    UserSettings::setIsKillSwitchEnabled(true);
+    connect();
+    click();  // disconnect
+    environment.helper->clear();
+    click();  // at once again: the start waits for the old tunnel to go
+    ASSERT_TRUE(logged("btnConnectClick(_:): Finishing previous connection"));
+    confirmWith(chosenAddress);  // the old tunnel, still on its way down
+    EXPECT_EQ(view->connectionState, ConnectionState::connecting);
+
+    environment.time.advance(2s);
+    ASSERT_TRUE(tunnelStarted());
+    answerOpenVpn(true);
+    EXPECT_EQ(view->btnConnect->image(), platform::ui::Image::named("ConnectButtonOn"));
+    EXPECT_TRUE(view->lblConnectTo->isHidden());
+    EXPECT_EQ(sent(tunnelRoute), 1u);
+    EXPECT_EQ(defaultRoute(), "remove") << "the kill switch engaged for the new tunnel";
+    confirmWith(chosenAddress);
+    EXPECT_EQ(view->connectionState, ConnectionState::connected);
+    environment.time.advance(1s);
+    EXPECT_EQ(view->lblDuration->stringValue(), "00:00:00");
+}
+
+TEST_F(ConnectViewTest, LeavingTheScreenBeforeTheAddressConfirmsKeepsTheConnectedLook) {
+    const double restingY = view->btnLocation->frame().origin.y;
+    click();
+    answerOpenVpn(true);
+    auto& mainWindow = corvantis::MainWindow::shared();
+    mainWindow.switchToView(corvantis::View::settingsView);
+    mainWindow.switchToView(corvantis::View::connectView);
+    EXPECT_EQ(view->btnConnect->image(), platform::ui::Image::named("ConnectButtonOn"));
+    EXPECT_EQ(statusIcon(), "StatusBarIconActive");
+    EXPECT_TRUE(view->lblConnectTo->isHidden());
+    EXPECT_FALSE(view->lblDuration->isHidden());
+    EXPECT_EQ(view->btnLocation->frame().origin.y, restingY + 12) << "raised once";
+
+    confirmWith(chosenAddress);
+    EXPECT_EQ(view->connectionState, ConnectionState::connected);
+    EXPECT_EQ(statusIcon(), "StatusBarIconActive");
+    EXPECT_EQ(sent(dnsFlush), 1u) << "the tunnel's work is done once";
+    click();  // a disconnect, as the screen says
+    EXPECT_TRUE(tunnelEnded());
+    expectDisconnectedLook();
+}
+
+TEST_F(ConnectViewTest, ATunnelIsRoutedOnlyThroughTheGatewayThatItsOwnReplyNamed) {
+    connect();  // a tunnel whose reply named its gateway
+    click();
+    environment.time.advance(3s);
+    // A start cancelled, then another one: the cancelled tunnel's reply comes late, with a
+    // gateway, and the new one's names none.
+    environment.helper->clear();
+    click();
+    click();
+    environment.time.advance(3s);
+    click();
+    ASSERT_EQ(count(HelperSelector::runOpenVPN), 2u);
+    const auto answerStart = [&](std::size_t nth, const Texts& reply) {
+        const auto calls = environment.helper->calls();
+        for (std::size_t index = 0; index < calls.size(); ++index) {
+            if (calls[index].call.selector != HelperSelector::runOpenVPN || nth-- != 0) continue;
+            environment.helper->answer(index, corvantis::helper::HelperWireCodec::encodeTextArrayReply(reply));
+            break;
+        }
+        environment.runMainQueue();
+    };
+    answerStart(0, Texts{"connected", "output", "203.0.113.99"});
+    answerStart(1, Texts{"connected", "output"});
+    EXPECT_EQ(view->btnConnect->image(), platform::ui::Image::named("ConnectButtonOn"));
+    for (const auto& command : environment.helper->commands())
+        EXPECT_FALSE(command.starts_with("route -n add -net 0/1")) << command;
+}
+
+TEST_F(ConnectViewTest, AnAttemptEndsWithinItsBoundWhateverTheLookupsAndReachabilityDo) {
+    for (const bool flapping : {true, false}) {
+        environment.time.advance(3s);
+        environment.helper->clear();
+        lookups.forgetOpen();
+        click();
+        ASSERT_TRUE(tunnelStarted()) << flapping;
+        auto elapsed = 0s;
+        const auto wait = [&](std::chrono::seconds span) {
+            environment.time.advance(span);
+            elapsed += span;
+            return shownAlert() != nullptr;
+        };
+        while (elapsed < 15min) {
+            if (flapping) {
+                // Reachability changes every second; each check replaces the one before it
+                // answered.
+                if (wait(1s)) break;
+                lookups.forgetOpen();
+                view->checkConnectionState();
+            } else {
+                // Every lookup runs into its 10-s deadline.
+                if (wait(2s)) break;
+                ASSERT_EQ(lookups.next(), ipifyUrl) << elapsed.count();
+                if (wait(10s)) break;
+                lookups.fail();
+                ASSERT_EQ(lookups.next(), std::string(ipapiUrl) + "?fields=ip&lang=en");
+                if (wait(10s)) break;
+                lookups.fail();
+                environment.runMainQueue();
+            }
+        }
+        EXPECT_LE(elapsed, corvantis::ConnectionAttempt::bound + 5s) << flapping;
+        const auto alert = shownAlert();
+        ASSERT_TRUE(alert) << flapping;
+        EXPECT_EQ(alert->informativeText(), "Connection timeout. Please, try again or contact Corvantis support");
+        expectDisconnectedLook();
+        EXPECT_TRUE(tunnelEnded());
+        ASSERT_TRUE(alert->answer("OK"));
+        environment.runMainQueue();
     }
 }
 

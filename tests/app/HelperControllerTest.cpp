@@ -117,7 +117,7 @@ protected:
 TEST_F(HelperClientTest, TheOpenVpnReplySaysConnectedAndNamesTheTunnelGateway) {
     delegate->openVpnGateway = "10.0.0.9";
     EXPECT_EQ(openVpnAnswer(encodeTextArrayReply(Texts{"connected", "output"})), std::vector<bool>{true});
-    EXPECT_EQ(delegate->openVpnGateway, "10.0.0.9") << "a reply without a gateway leaves it";
+    EXPECT_EQ(delegate->openVpnGateway, std::nullopt) << "a reply without a gateway names none, not an older tunnel's";
     EXPECT_EQ(openVpnAnswer(encodeTextArrayReply(Texts{"connected", "output", "10.8.0.1"})), std::vector<bool>{true});
     EXPECT_EQ(delegate->openVpnGateway, "10.8.0.1");
     EXPECT_EQ(openVpnAnswer(encodeTextArrayReply(Texts{"ended", "OpenVPN ended with output:AUTH_FAILED"})),

@@ -294,6 +294,38 @@ TEST_F(LoginScreenTest, StoredCredentialsSignInByThemselvesWhenTheScreenIsFirstP
     EXPECT_TRUE(connectScreenShown());
 }
 
+TEST_F(LoginScreenTest, WithBothBoxesStoredOnTheAutomaticSignInEngagesOnceItsGatewayLookupAnswers) {
+    const std::string gatewayQuery = "netstat -nr | grep '^default' | awk 'NR==1{print $2}'";
+    const auto engaged = [&] {
+        const auto commands = environment.helper->commands();
+        return std::ranges::count_if(commands,
+                                     [](const auto& line) { return line.ends_with("route -n delete default 192.168.1.1"); });
+    };
+    ASSERT_TRUE(environment.defaults->set(true, "isCorvantisShieldEnabled"));
+    ASSERT_TRUE(environment.defaults->set(true, "isKillSwitchEnabled"));
+    UserSettings::setUsername(demoUser);
+    UserSettings::setPassword(demoPassword);
+    open();
+    settle();
+    ASSERT_TRUE(connectScreenShown());
+    // The sign-in asked to engage before its own gateway lookup answered.
+    EXPECT_EQ(routeCalls(), Texts{"removeDefaultRoute() gateway = nil"});
+    EXPECT_EQ(engaged(), 0);
+    environment.helper->answerCommand(gatewayQuery, "192.168.1.1\n");
+    environment.runMainQueue();
+    EXPECT_EQ(engaged(), 1) << "the Shield is in force once the gateway is known";
+
+    // Released before the gateway is known again: the release stands.
+    environment.helper->clear();
+    delegate->gateway.reset();
+    delegate->removeDefaultRoute({});
+    delegate->restoreDefaultRoute();
+    delegate->getGateway();
+    environment.helper->answerCommand(gatewayQuery, "192.168.1.1\n");
+    environment.runMainQueue();
+    EXPECT_EQ(engaged(), 0);
+}
+
 TEST_F(LoginScreenTest, AStoredEmptyUserNameEndsInTheInvalidInputAlertWithoutARequest) {
     UserSettings::setUsername("");
     UserSettings::setPassword(demoPassword);

@@ -1,5 +1,5 @@
 // The route control of the kill switch and the Shield: the exact root command lines, the
-// breadcrumbs and log lines, and what happens without a gateway.
+// breadcrumbs and log lines, and what happens without a gateway and once it is known.
 
 #include "HelperService/CorvantisHelper/AllowedCommandLines.hpp"
 #include "HelperService/CorvantisHelperController/HelperService.hpp"
@@ -107,6 +107,27 @@ TEST_F(RouteControlTest, EngagingAddsTheHostRoutesInstallsTheGuardAndDeletesTheD
     EXPECT_TRUE(completions.empty());
     answer(engageLine(resources, "192.168.1.1"), "");
     EXPECT_EQ(completions, std::vector<bool>{true});
+}
+
+TEST_F(RouteControlTest, AnEngageAskedForBeforeTheGatewayIsKnownIsSentOnceTheLookupFindsItUnlessReleasedFirst) {
+    std::vector<bool> completions;
+    delegate->removeDefaultRoute([&](bool done) { completions.push_back(done); });
+    delegate->getGateway();
+    answer(gatewayQuery, "192.168.1.1\n");
+    const auto engage = engageLine((environment.folder / "Resources").string(), "192.168.1.1");
+    EXPECT_EQ(commands(), (Texts{gatewayQuery, "route -n add -net 203.0.113.7 192.168.1.1", nameServerQuery, engage}));
+    answer(engage, "");
+    EXPECT_EQ(completions, std::vector<bool>{true});
+
+    environment.helper->clear();
+    delegate->gateway.reset();
+    ASSERT_TRUE(environment.defaults->removeObject("gateway"));
+    delegate->removeDefaultRoute([&](bool done) { completions.push_back(done); });
+    delegate->restoreDefaultRoute();
+    environment.time.advance(2s);  // the release's own lookup
+    answer(gatewayQuery, "192.168.1.1\n");
+    EXPECT_EQ(commands(), Texts{gatewayQuery}) << "the release stands";
+    EXPECT_EQ(completions.size(), 1u);
 }
 
 TEST_F(RouteControlTest, GuardPathsAreQuotedSafelyInsideTheirDoubleQuotes) {

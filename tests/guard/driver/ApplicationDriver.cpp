@@ -5,6 +5,7 @@
 //   sign-in EMAIL PASSWORD   types both into the login screen and presses Return
 //   kill-switch | shield     opens the settings from the connect screen, clicks the box, goes back
 //   connect                  clicks the connect button
+//   quit                     quits as the status item's menu does, and confirms
 //
 // It writes "connect screen" once the connect screen shows, "state connected|connecting|
 // disconnected" whenever the connection state changes, and "kill-switch on|off" or "shield
@@ -21,6 +22,7 @@
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/dispatch/Timer.hpp"
 #include "platform/render/DrawingSetup.hpp"
+#include "platform/ui/Alert.hpp"
 #include "platform/ui/Application.hpp"
 #include "platform/ui/Button.hpp"
 
@@ -84,6 +86,9 @@ void perform(const std::string& line) {
         clickSettingsBox(action);
     } else if (action == "connect") {
         main.connectView->btnConnect->click();
+    } else if (action == "quit") {
+        corvantis::AppDelegate::shared()->quit();
+        for (const auto& alert : platform::ui::Alert::pendingAlerts()) alert->answer("Quit");
     } else {
         say("unknown action \"" + action + "\"");
     }

@@ -206,6 +206,11 @@ public:
         std::lock_guard lock(mutex_);
         return said_ + log_;
     }
+    // Waits (bounded) until the application has ended by itself.
+    bool ends(std::chrono::seconds within = 30s) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, within, [&] { return ended_; });
+    }
 
 private:
     std::shared_ptr<platform::foundation::InputPipe> input_;
@@ -238,6 +243,8 @@ protected:
 
     void TearDown() override {
         application.reset();
+        relay.reset();
+        backend.reset();
         helper.reset();
         if (const auto guard = guardPid(); guard > 0) ::kill(guard, SIGTERM);
         if (testbed) {
@@ -336,6 +343,38 @@ protected:
                 "CORVANTIS_IPAPI_URL=" + relay + "ipwho.is/", "CORVANTIS_CRASH_DSN="});
     }
 
+    // The application started, signed in as a person does and both boxes ticked in the settings,
+    // which the application stores. Disconnected with the Shield in force, the default route goes
+    // and the guard holds.
+    void signInWithBothBoxesOn() {
+        startApplication(backend->url(), relay->port());
+        ASSERT_TRUE(application->says("state disconnected", 60s)) << diagnosis();
+        application->act(std::string("sign-in ") + email + " " + password);
+        ASSERT_TRUE(application->says("connect screen", 60s)) << diagnosis();
+        application->act("kill-switch");
+        ASSERT_TRUE(application->says("kill-switch on")) << diagnosis();
+        application->act("shield");
+        ASSERT_TRUE(application->says("shield on")) << diagnosis();
+        ASSERT_TRUE(guardTableHas("policy drop;")) << diagnosis();
+    }
+
+    // From here on this thread, and what it starts, lives in the client's network, with the
+    // backend (serving one server, the testbed's, and its OpenVPN profile) and the relay to the
+    // public-address services.
+    void enterClientNetworkWithBackend() {
+        auto configuration = corvantis::testbed::BackendConfiguration::demo();
+        const auto profile = FileSystem::readFile(testbed->profileTemplate());
+        ASSERT_TRUE(profile);
+        configuration.tcpConfig = configuration.udpConfig = profile.value();
+        auto& account = configuration.accounts.front();
+        account.vpnPassword = testbed->options().password;
+        account.servers = {{"NL", "Testbed", OpenVpnTestbed::serverAddress, OpenVpnTestbed::serverAddress}};
+        ASSERT_TRUE(enterNamespace(clientNamespace));
+        backend = std::make_unique<corvantis::testbed::TestBackend>(configuration);
+        ASSERT_TRUE(backend->start());
+        relay = std::make_unique<corvantis::testing::LoopbackRelay>(echoAddress, 80);
+    }
+
     std::filesystem::path prefix() const { return folder / "prefix"; }
     std::filesystem::path bundle() const { return prefix() / "lib" / "corvantis-vpn"; }
     std::filesystem::path helperProgram() const {
@@ -373,6 +412,8 @@ protected:
     std::unique_ptr<OpenVpnTestbed> testbed;
     std::unique_ptr<RouterResolver> resolver;
     std::unique_ptr<HelperDaemon> helper;
+    std::unique_ptr<corvantis::testbed::TestBackend> backend;
+    std::unique_ptr<corvantis::testing::LoopbackRelay> relay;
     std::unique_ptr<Application> application;
     // The tunnel's packets and DNS to the router are what the link may carry.
     LinkLeakProbe probe{serverNamespace,
@@ -428,34 +469,12 @@ TEST_F(ApplicationLeakTest, TheSettingsKillSwitchAndShieldKeepEveryPacketInTheTu
         return steps.back().second;
     };
 
-    // The backend serves one server, the testbed's, and its OpenVPN profile.
-    auto configuration = corvantis::testbed::BackendConfiguration::demo();
-    const auto profile = FileSystem::readFile(testbed->profileTemplate());
-    ASSERT_TRUE(profile);
-    configuration.tcpConfig = configuration.udpConfig = profile.value();
-    auto& account = configuration.accounts.front();
-    account.vpnPassword = testbed->options().password;
-    account.servers = {{"NL", "Testbed", OpenVpnTestbed::serverAddress, OpenVpnTestbed::serverAddress}};
-
-    // From here on this thread, and what it starts, lives in the client's network.
-    ASSERT_TRUE(enterNamespace(clientNamespace));
-    corvantis::testbed::TestBackend backend(configuration);
-    ASSERT_TRUE(backend.start());
-    corvantis::testing::LoopbackRelay relay(echoAddress, 80);
+    ASSERT_NO_FATAL_FAILURE(enterClientNetworkWithBackend());
 
     // Nothing holds traffic back yet: every kind of probe crosses, so the counting works.
     EXPECT_TRUE(LinkLeakProbe::everyKindSeen(step("no protection", 10s, true))) << LinkLeakProbe::describe(steps.back().second);
 
-    startApplication(backend.url(), relay.port());
-    ASSERT_TRUE(application->says("state disconnected", 60s)) << diagnosis();
-    application->act(std::string("sign-in ") + email + " " + password);
-    ASSERT_TRUE(application->says("connect screen", 60s)) << diagnosis();
-    application->act("kill-switch");
-    ASSERT_TRUE(application->says("kill-switch on")) << diagnosis();
-    application->act("shield");
-    ASSERT_TRUE(application->says("shield on")) << diagnosis();
-    // Disconnected with the Shield in force: the default route goes and the guard holds.
-    ASSERT_TRUE(guardTableHas("policy drop;")) << diagnosis();
+    ASSERT_NO_FATAL_FAILURE(signInWithBothBoxesOn());
     application->act("connect");
     ASSERT_TRUE(application->says("state connected", 90s)) << diagnosis();
 
@@ -511,6 +530,31 @@ TEST_F(ApplicationLeakTest, TheSettingsKillSwitchAndShieldKeepEveryPacketInTheTu
         EXPECT_EQ(LinkLeakProbe::leaks(steps[index].second), 0)
             << steps[index].first << ":" << LinkLeakProbe::describe(steps[index].second) << diagnosis();
     }
+}
+
+// The Shield stored on with the kill switch and the credentials stored: each start signs in by
+// itself and puts the Shield in force again, although the guard was released when the
+// application quit before, and the sign-in asks to engage before its own gateway lookup answers.
+TEST_F(ApplicationLeakTest, EveryStartWithBothBoxesStoredOnSignsInByItselfAndLetsNothingOut) {
+    ASSERT_NO_FATAL_FAILURE(enterClientNetworkWithBackend());
+    ASSERT_NO_FATAL_FAILURE(signInWithBothBoxesOn());
+
+    std::vector<std::pair<std::string, LinkLeakProbe::Counts>> steps;
+    constexpr int starts = 5;
+    for (int start = 1; start <= starts; ++start) {
+        // Quitting puts the default route back, which releases the guard.
+        application->act("quit");
+        ASSERT_TRUE(application->ends()) << "before start " << start << ": quitting did not end it" << diagnosis();
+        application.reset();
+        ASSERT_TRUE(guardTableHas("policy accept;")) << "before start " << start << diagnosis();
+        startApplication(backend->url(), relay->port());
+        ASSERT_TRUE(application->says("connect screen", 60s)) << "start " << start << ": no automatic sign-in" << diagnosis();
+        EXPECT_TRUE(guardTableHas("policy drop;")) << "start " << start << diagnosis();
+        steps.emplace_back("start " + std::to_string(start) + ", signed in by itself", probe.probeFor(3s));
+        EXPECT_EQ(LinkLeakProbe::leaks(steps.back().second), 0)
+            << steps.back().first << ":" << LinkLeakProbe::describe(steps.back().second) << diagnosis();
+    }
+    std::cout << LinkLeakProbe::table(steps);
 }
 
 }  // namespace
