@@ -61,10 +61,10 @@ public:
 
     // Packs as `zipFiles` does, but only the regular files that lie inside the folder holding
     // each location, reached without following a symbolic link (neither that folder's own name
-    // nor anything below it may be one), for folders that others can put things into. Every
-    // other item (a link, a FIFO, a device, a socket, a file that cannot be opened) is left
-    // out, and `skipped` hears of it on the calling thread; with no `skipped` it fails the
-    // packing instead. Read and write failures still throw `zipFail`.
+    // nor anything below it may be one) and that have no other name, for folders that others
+    // can put things into. Every other item (a link, a hard-linked file, a FIFO, a device, a
+    // socket, a file that cannot be opened) is left out, and `skipped` hears of it on the
+    // calling thread; with no `skipped` it fails the packing instead. Read and write failures still throw `zipFail`.
     static void zipRegularFiles(const std::vector<Url>& paths, const Url& zipFilePath, const std::optional<std::string>& password,
                                 ZipCompression compression, const ProgressHandler& progress, const SkippedHandler& skipped);
 
