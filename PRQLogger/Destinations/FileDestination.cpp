@@ -214,11 +214,10 @@ void FileDestination::openLocked(Opening opening, Reports& reports, const std::s
         const OpeningScope scope(this, handle.get());
         if (existed && appendMarker_) writeData(*handle, *appendMarker_ + '\n');
         holder->logAppDetails(this);
-        // The lines belong in the new file even before the destination is registered.
+        // The line belongs in the new file even before the destination is registered.
         const bool registered = holder->destination(identifier()).get() == this;
-        const bool tells = !registered || isEnabledFor(Level::info);
-        if (tells) processInternal(internalRecord(Level::info, openedMessage));
-        if (!alsoTell.empty() && tells) processInternal(internalRecord(Level::info, alsoTell));
+        if (!registered || isEnabledFor(Level::info)) processInternal(internalRecord(Level::info, openedMessage));
+        if (!alsoTell.empty() && isEnabledFor(Level::info)) processInternal(internalRecord(Level::info, alsoTell));
     }
     // Lines written meanwhile went to the file this one replaces, which closes once none is written.
     syncFile();

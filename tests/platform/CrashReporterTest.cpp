@@ -94,7 +94,8 @@ TEST_F(CrashReporterTest, TheHookRunsOffTheCapturingThreadWhichItNeverHoldsUp) {
     start({.beforeSend = [&](Event event) -> std::optional<Event> {
         std::unique_lock lock(mutex);
         hookThread = std::this_thread::get_id();
-        changed.wait(lock, [&] { return released; });
+        changed.wait_for(lock, std::chrono::seconds(30),
+                         [&] { return released; });  // bounded: a hook run inline must not hang the test
         return event;
     }});
     reporter.captureMessage("slow to mask");  // returns while the hook waits
