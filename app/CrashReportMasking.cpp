@@ -158,12 +158,18 @@ struct CutText {
         text->resize(end);
     }
 
-    // The start of a secret that the cut left at the end goes too.
+    // The start of a secret that the cut left at the end goes too: the longest end of the text
+    // that begins one of the forms.
     void maskCutSecret(const std::vector<std::string>& forms) const {
+        const std::string_view kept(*text);
         std::size_t longest = 0;
-        for (const auto& form : forms) {
-            for (auto length = std::min(form.size() - 1, text->size()); length > longest; --length) {
-                if (text->ends_with(std::string_view(form).substr(0, length))) longest = length;
+        for (const std::string_view form : forms) {
+            const auto from = kept.size() >= form.size() ? kept.size() - form.size() + 1 : 0;
+            for (auto at = kept.find(form.front(), from); at != std::string_view::npos; at = kept.find(form.front(), at + 1)) {
+                if (form.starts_with(kept.substr(at))) {
+                    longest = std::max(longest, kept.size() - at);
+                    break;  // the earliest start is the longest
+                }
             }
         }
         if (longest > 0) text->replace(text->size() - longest, longest, mask);

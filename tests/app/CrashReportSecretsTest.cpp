@@ -57,6 +57,34 @@ std::vector<std::string> writtenForms(const std::string& secret) {
     return forms;
 }
 
+TEST(CrashReportMasking, SecretMembersAreMaskedInTheRawTextWhateverTheyHoldAndNoCutLeavesASecretsStart) {
+    const std::vector<std::pair<std::string, std::string>> bodies{
+        {R"({"password":"a\"b","x":1})", R"({"password":"********","x":1})"},
+        {R"({"pass\u0077ord":"s1"})", R"({"pass\u0077ord":"********"})"},  // a key written with escapes
+        {R"({"access_token" : {"v":["s2"]},"n":2})", R"({"access_token" : "********","n":2})"},
+        {R"({"refresh_token":"s3)", R"({"refresh_token":"********)"},  // cut short
+        {R"({"password":"s4","password":"s5"} and more)", R"({"password":"********","password":"********"} and more)"},
+    };
+    for (const auto& [body, expected] : bodies) {
+        platform::crashreporting::Event event;
+        event.message = "refused: s4 s5";
+        event.contexts["API request"]["response.data"] = body;
+        const auto masked = corvantis::maskCredentials(std::move(event));
+        EXPECT_EQ(masked.contexts["API request"]["response.data"], expected) << body;
+        if (body.find("s4") != std::string::npos) {
+            EXPECT_EQ(masked.message, "refused: ******** ********") << "what a member holds is masked everywhere";
+        }
+    }
+
+    // A held secret that the report's bound cuts in two loses its start as well.
+    corvantis::HeldSecrets::remember("held-secret-value");
+    platform::crashreporting::Event event;
+    event.message = std::string(corvantis::longestReportedText - 6, 'x') + "held-secret-value";
+    const auto masked = corvantis::maskCredentials(std::move(event)).message;
+    EXPECT_EQ(masked.find("held-"), std::string::npos);
+    EXPECT_TRUE(masked.ends_with("x********\u2026 [cut from 16395 bytes]")) << masked.substr(masked.size() - 40);
+}
+
 class CrashReportSecretsTest : public ::testing::Test {
 protected:
     void SetUp() override {
