@@ -1,4 +1,5 @@
 #include "ArchiveFixtures.hpp"
+#include "Zip/StagingFolder.hpp"
 #include "Zip/Zip.hpp"
 #include "platform/foundation/FileDescriptor.hpp"
 #include "support/TemporaryFolder.hpp"
@@ -15,6 +16,7 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/syscall.h>
+#include <thread>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -425,6 +427,17 @@ TEST(UnzipFile, StagingFoldersLeftByAKilledUnzipGoWithTheNextOneAndALiveUnzipsSt
     EXPECT_EQ(unzipError(folder / "a.zip", out), std::nullopt);
     EXPECT_EQ(namesIn(out),
               (std::vector<std::string>{".unzipping-Living", ".unzipping-Living/0", ".unzipping-notes.txt", "a.txt"}));
+
+    // The staging folder of an unzip that runs meanwhile stays, with what it has unpacked.
+    platform::foundation::FileDescriptor destination(::open(out.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    auto running = StagingFolder::create(destination.get());
+    ASSERT_TRUE(running);
+    platform::foundation::FileDescriptor staged = running.value().createFile(0);
+    ASSERT_TRUE(staged.isOpen());
+    EXPECT_EQ(unzipError(folder / "a.zip", out), std::nullopt);
+    struct stat info {};
+    EXPECT_EQ(::fstatat(running.value().descriptor(), "0", &info, 0), 0) << "the running unzip's file is still there";
+    EXPECT_EQ(namesIn(out).size(), 6u) << ::testing::PrintToString(namesIn(out));
 }
 
 TEST(UnzipFile, WritesNoMoreThanTheEntriesDeclareNorMoreThanFitsTheDestination) {
