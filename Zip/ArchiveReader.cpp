@@ -1,9 +1,11 @@
 #include "Zip/ArchiveReader.hpp"
 
 #include "Zip/ZipError.hpp"
+#include "platform/foundation/Utf8.hpp"
 
 #include <algorithm>
 #include <unzip.h>
+#include <zlib.h>
 
 namespace corvantis::zip {
 
@@ -11,6 +13,7 @@ namespace {
 constexpr unsigned long encryptedFlag = 0x1;
 constexpr std::uint64_t zip64Placeholder = 0xFFFFFFFFu;
 constexpr std::uint16_t zip64ExtraId = 0x0001;
+constexpr std::uint16_t unicodePathExtraId = 0x7075;
 constexpr unsigned long dataDescriptorFlag = 0x8;
 constexpr int storedMethod = 0;
 
@@ -28,19 +31,33 @@ std::uint64_t littleEndian(const std::string& bytes, std::size_t at, std::size_t
 
 // The zip64 extra field holds the real value of each size whose 32-bit field is the placeholder,
 // uncompressed first.
-void readZip64Sizes(const std::string& extra, ArchiveReader::Entry& entry) {
+void readZip64Sizes(const std::string& extra, std::size_t at, std::size_t end, ArchiveReader::Entry& entry) {
+    for (auto* value : {&entry.uncompressedSize, &entry.compressedSize}) {
+        if (*value != zip64Placeholder || at + 8 > end) continue;
+        *value = littleEndian(extra, at, 8);
+        at += 8;
+    }
+}
+
+// Info-ZIP's Unicode Path field: version 1, the CRC-32 of the header's name, the name in UTF-8.
+// It counts only while that CRC matches: a tool that renamed the entry and left the field behind
+// has made it stale.
+void readUnicodePath(const std::string& extra, std::size_t at, std::size_t end, ArchiveReader::Entry& entry) {
+    if (end < at + 5 || extra[at] != 1) return;
+    const auto crc = static_cast<std::uint32_t>(littleEndian(extra, at + 1, 4));
+    const auto* name = reinterpret_cast<const Bytef*>(entry.name.data());
+    if (crc != static_cast<std::uint32_t>(crc32_z(crc32_z(0, nullptr, 0), name, entry.name.size()))) return;
+    std::string unicode = extra.substr(at + 5, end - at - 5);
+    if (!unicode.empty() && platform::foundation::isValidUtf8(unicode)) entry.unicodeName = std::move(unicode);
+}
+
+void readExtraFields(const std::string& extra, ArchiveReader::Entry& entry) {
     for (std::size_t at = 0; at + 4 <= extra.size();) {
         const auto id = littleEndian(extra, at, 2);
         const auto size = static_cast<std::size_t>(littleEndian(extra, at + 2, 2));
         const std::size_t end = std::min(at + 4 + size, extra.size());
-        if (id == zip64ExtraId) {
-            std::size_t field = at + 4;
-            for (auto* value : {&entry.uncompressedSize, &entry.compressedSize}) {
-                if (*value != zip64Placeholder || field + 8 > end) continue;
-                *value = littleEndian(extra, field, 8);
-                field += 8;
-            }
-        }
+        if (id == zip64ExtraId) readZip64Sizes(extra, at + 4, end, entry);
+        if (id == unicodePathExtraId) readUnicodePath(extra, at + 4, end, entry);
         at = end;
     }
 }
@@ -87,7 +104,7 @@ ArchiveReader::Entry ArchiveReader::currentEntry() const {
     name.resize(info.size_filename);
     Entry entry{std::move(name), info.compressed_size,    info.uncompressed_size, static_cast<std::uint32_t>(info.crc),
                 info.flag,       info.compression_method, info.dosDate,           info.external_fa};
-    readZip64Sizes(extra, entry);
+    readExtraFields(extra, entry);
     return entry;
 }
 

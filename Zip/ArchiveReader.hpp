@@ -26,6 +26,8 @@ public:
         unsigned long compressionMethod = 0;
         unsigned long dosDate = 0;
         unsigned long externalAttributes = 0;
+        // The UTF-8 name of an Info-ZIP Unicode Path field that still matches `name`.
+        std::optional<std::string> unicodeName{};
     };
 
     // Where an entry's directory record is, for another reader of the same archive.

@@ -49,7 +49,14 @@ Expected<InputFile> InputFile::openBeneath(const std::filesystem::path& folder, 
         if (next < 0) return folderError();
         current.reset(next);
     }
-    return openAt(current.get(), *last, O_NOFOLLOW);
+    auto opened = openAt(current.get(), *last, O_NOFOLLOW);
+    // A second name is a way in from elsewhere: a hard link to a file outside the folder (the
+    // settings, the keychain) would bring it into the archive like a symbolic link would.
+    struct stat info {};
+    if (opened && ::fstat(opened.value().file_.get(), &info) == 0 && info.st_nlink > 1) {
+        return Error{EMLINK, "a file with more than one name (a hard link)"};
+    }
+    return opened;
 }
 
 Expected<InputFile> InputFile::openAt(int folder, const std::filesystem::path& name, int flags) {

@@ -32,7 +32,7 @@ public:
     static platform::foundation::Expected<InputFile> open(const std::filesystem::path& path);
     // The file at `relative` inside `folder`, with no symbolic link followed on the way: neither
     // `folder` itself nor any component of `relative` may be one, and `relative` may not step
-    // out of `folder`.
+    // out of `folder`; nor may the file have a name besides this one (a hard link).
     static platform::foundation::Expected<InputFile> openBeneath(const std::filesystem::path& folder,
                                                                  const std::filesystem::path& relative);
 

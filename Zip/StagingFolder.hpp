@@ -13,6 +13,9 @@ namespace corvantis::zip {
 // the whole archive has passed; then they are renamed into place, which needs no copy since the
 // folder is on the destination's file system. It holds only files, named by the entry's number,
 // and goes with everything in it when the object does.
+// The object holds a lock (flock) on the folder for its whole life, so a folder whose lock is
+// free was left by an unzip that was killed; making a new one first removes those of the
+// destination.
 class StagingFolder {
 public:
     static platform::foundation::Expected<StagingFolder> create(int destination);

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <limits>
+#include <set>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -111,6 +112,14 @@ std::vector<Unzipper::Walked> Unzipper::survey(ArchiveReader& reader) const {
     for (; result == UNZ_OK; result = reader.goToNextEntry()) entries.push_back(walk(reader));
     // Anything but the end of the list means entries were left out.
     failUnless(result == UNZ_END_OF_LIST_OF_FILE);
+    // Two entries on one path (names that decode alike, or a name given twice) would leave one
+    // of them lost without a word; only a folder may be named again.
+    std::set<std::string_view> paths;
+    for (const auto& walked : entries) {
+        std::string_view path = walked.name;
+        while (path.ends_with('/')) path.remove_suffix(1);
+        failUnless(paths.insert(path).second || walked.isFolder);
+    }
     return entries;
 }
 
@@ -119,7 +128,7 @@ Unzipper::Walked Unzipper::walk(const ArchiveReader& reader) {
     walked.entry = reader.currentEntry();
     walked.position = reader.currentPosition();
     failUnless(!walked.entry.name.empty());
-    walked.name = platform::foundation::utf8WithReplacements(walked.entry.name);
+    walked.name = walked.entry.unicodeName.value_or(platform::foundation::utf8WithReplacements(walked.entry.name));
     walked.isFolder = walked.entry.name.back() == '/' || walked.entry.name.back() == '\\';
     std::replace(walked.name.begin(), walked.name.end(), '\\', '/');
     failUnless(DestinationFolder::acceptsName(walked.name));

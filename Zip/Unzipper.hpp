@@ -22,15 +22,15 @@ namespace corvantis::zip {
 // Every failure throws `ZipError::unzipFail`, and a failing archive leaves the destination as it
 // was: nothing reaches the destination until every entry has unpacked intact.
 //
-// First the caller's thread reads the archive's whole directory: every name is checked, and an
-// archive whose entries declare more bytes than the destination has free fails before anything is
-// written. Then the entries are unpacked into a staging folder inside the destination: the shared
-// worker threads (for a small archive the caller's own), each with a reader of its own, inflate
-// them, no entry past the size it declares, and the caller checks them in archive order. Last, the
-// caller moves them into place in archive order (the overwrite rule, a file's permissions,
-// folders made as needed), undoing every move if one fails, and reports them. Folders get their
-// permissions once every entry is in place, so a read-only folder still receives the entries
-// inside it.
+// First the caller's thread reads the archive's whole directory: every name is checked (no two
+// entries but folders on one path), and an archive whose entries declare more bytes than the
+// destination has free fails before anything is written. Then the entries are unpacked into a
+// staging folder inside the destination: the shared worker threads (for a small archive the
+// caller's own), each with a reader of its own, inflate them, no entry past the size it
+// declares, and the caller checks them in archive order. Last, the caller moves them into place
+// in archive order (the overwrite rule, a file's permissions, folders made as needed), undoing
+// every move if one fails, and reports them. Folders get their permissions once every entry is
+// in place, so a read-only folder still receives the entries inside it.
 class Unzipper {
 public:
     Unzipper(const Zip::Url& archive, const Zip::Url& destination, bool overwrite, std::optional<std::string> password,

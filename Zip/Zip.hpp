@@ -40,12 +40,13 @@ public:
 
     // Unpacks the archive at `zipFilePath` into `destination` (made when missing). Existing
     // files are replaced only with `overwrite`. Entries that would land outside `destination`
-    // fail the operation. Throws `fileNotFound` when there is no archive there or its extension
-    // is not accepted, `unzipFail` otherwise; a failing archive leaves `destination` as it was,
-    // and one whose entries declare more bytes than `destination` has free fails before writing
-    // anything. Once every entry is in place, `progress` gets a fraction below 1 for each entry
-    // and 1.0 at the end; `fileOutputHandler` gets each written file or folder after its
-    // progress report.
+    // fail the operation, and so do two entries that would land on one path (a file named twice,
+    // or names that decode alike). A name is the UTF-8 of an Info-ZIP Unicode Path field whose
+    // CRC matches the stored name, else the stored bytes as UTF-8 with replacement characters. Throws `fileNotFound` when there
+    // is no archive there or its extension is not accepted, `unzipFail` otherwise; a failing archive leaves `destination` as it
+    // was, and one whose entries declare more bytes than `destination` has free fails before writing anything. Once every entry
+    // is in place, `progress` gets a fraction below 1 for each entry and 1.0 at the end; `fileOutputHandler` gets each written
+    // file or folder after its progress report.
     static void unzipFile(const Url& zipFilePath, const Url& destination, bool overwrite,
                           const std::optional<std::string>& password, const ProgressHandler& progress = {},
                           const FileOutputHandler& fileOutputHandler = {});
@@ -61,10 +62,10 @@ public:
 
     // Packs as `zipFiles` does, but only the regular files that lie inside the folder holding
     // each location, reached without following a symbolic link (neither that folder's own name
-    // nor anything below it may be one), for folders that others can put things into. Every
-    // other item (a link, a FIFO, a device, a socket, a file that cannot be opened) is left
-    // out, and `skipped` hears of it on the calling thread; with no `skipped` it fails the
-    // packing instead. Read and write failures still throw `zipFail`.
+    // nor anything below it may be one) and that have no other name, for folders that others
+    // can put things into. Every other item (a link, a hard-linked file, a FIFO, a device, a
+    // socket, a file that cannot be opened) is left out, and `skipped` hears of it on the
+    // calling thread; with no `skipped` it fails the packing instead. Read and write failures still throw `zipFail`.
     static void zipRegularFiles(const std::vector<Url>& paths, const Url& zipFilePath, const std::optional<std::string>& password,
                                 ZipCompression compression, const ProgressHandler& progress, const SkippedHandler& skipped);
 

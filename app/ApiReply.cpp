@@ -1,6 +1,8 @@
 #include "app/ApiReply.hpp"
 
+#include "app/HeldSecrets.hpp"
 #include "app/JsonValue.hpp"
+#include "app/SecretMembers.hpp"
 #include "platform/foundation/JSONSerialization.hpp"
 
 namespace corvantis {
@@ -15,6 +17,13 @@ std::string joinedHints(const nlohmann::json& hint) {
     }
     return joined;
 }
+
+// A reply's tokens are held from the moment they arrive, before anything takes them as valid.
+void rememberSecrets(const nlohmann::json& object) {
+    for (const auto name : SecretMembers::names) {
+        if (auto secret = JsonValue::stringMember(object, std::string(name))) HeldSecrets::remember(*secret);
+    }
+}
 }  // namespace
 
 ApiReply ApiReply::classify(std::string_view data, ApiRequestInfo& info, const BodyReader& reader) {
@@ -22,6 +31,7 @@ ApiReply ApiReply::classify(std::string_view data, ApiRequestInfo& info, const B
     if (reader) {
         // Taken as read: `info` is only ever reported for a failure, so it is not filled.
         if (auto read = reader(data); read && read->is_object() && !failureOf(*read)) {
+            rememberSecrets(*read);
             reply.jsonData = std::move(*read);
             return reply;
         }
@@ -37,6 +47,7 @@ ApiReply ApiReply::classify(std::string_view data, ApiRequestInfo& info, const B
         return reply;
     }
     reply.jsonData = std::move(parsed.value());
+    rememberSecrets(reply.jsonData);
     info.setRendering("result.jsonData", reply.jsonData);
     reply.failure = failureOf(reply.jsonData);
     return reply;

@@ -1,14 +1,14 @@
 #include "app/CrashReportMasking.hpp"
 
 #include "app/ApiService.hpp"
+#include "app/Base64.hpp"
 #include "app/HeldSecrets.hpp"
+#include "app/SecretMembers.hpp"
 #include "app/UserSettings.hpp"
-#include "platform/foundation/JSONSerialization.hpp"
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <functional>
 #include <set>
@@ -21,9 +21,6 @@ using platform::crashreporting::Event;
 
 constexpr const char* bodyKey = "request.httpBody";
 constexpr std::string_view mask = "********";
-// The reply members under which the backend hands out secrets.
-constexpr std::array<std::string_view, 6> secretMembers{"access_token",    "refresh_token",     "password",
-                                                        "freeradius_pass", "tcp_server_config", "udp_server_config"};
 constexpr std::string_view bearer = "Bearer ";
 
 // Replaces every occurrence; an empty `secret` has none, so nothing loops.
@@ -80,10 +77,8 @@ bool isTokenCharacter(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) || std::string_view("-._~+/=").find(c) != std::string_view::npos;
 }
 
-void collectSecrets(const nlohmann::json& value, std::set<std::string>& found);
-
-// The bearer tokens a text quotes, and the secrets inside a text that is JSON (a reply body or
-// the rendering of one).
+// The bearer tokens a text quotes, and the secrets its reply members hold, read from the raw
+// text: a body that does not parse hides nothing, and none is parsed again here.
 void collectSecrets(const std::string& text, std::set<std::string>& found) {
     for (auto at = text.find(bearer); at != std::string::npos; at = text.find(bearer, at + 1)) {
         const auto start = at + bearer.size();
@@ -91,18 +86,14 @@ void collectSecrets(const std::string& text, std::set<std::string>& found) {
         while (end < text.size() && isTokenCharacter(text[end])) ++end;
         if (end > start) found.insert(text.substr(start, end - start));
     }
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos || (text[first] != '{' && text[first] != '[')) return;
-    if (auto parsed = platform::foundation::JSONSerialization::jsonObject(text)) collectSecrets(parsed.value(), found);
+    SecretMembers::collect(text, found);
 }
 
-// The texts under a secret member's name, at any depth, and what the other texts quote.
+// The texts under a secret member's name in a tree of values, at any depth.
 void collectSecrets(const nlohmann::json& value, std::set<std::string>& found) {
-    if (value.is_string()) {
-        collectSecrets(value.get_ref<const std::string&>(), found);
-    } else if (value.is_object()) {
+    if (value.is_object()) {
         for (const auto& [key, member] : value.items()) {
-            if (member.is_string() && std::ranges::find(secretMembers, key) != secretMembers.end()) {
+            if (member.is_string() && std::ranges::find(SecretMembers::names, key) != SecretMembers::names.end()) {
                 found.insert(member.get<std::string>());
             }
             collectSecrets(member, found);
@@ -117,14 +108,30 @@ std::string replacingSlashes(std::string text) {
     return text;
 }
 
-// Each secret as it is and as JSON writes it inside a text (escaped, non-ASCII as \u escapes,
-// "/" as "\/" the way some servers send it), longest first so that a secret holding another
-// is masked whole.
+std::string percentEncoded(std::string_view text) {
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string encoded;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) || std::string_view("-._~").find(c) != std::string_view::npos) {
+            encoded += c;
+        } else {
+            encoded += {'%', hex[byte >> 4], hex[byte & 0xF]};
+        }
+    }
+    return encoded;
+}
+
+// Each secret as it is, as JSON writes it inside a text (escaped, non-ASCII as \u escapes, "/"
+// as "\/" the way some servers send it), URL-encoded and in Base64, longest first so that a
+// secret holding another is masked whole.
 std::vector<std::string> writtenForms(const std::set<std::string>& secrets) {
     std::set<std::string> forms;
     for (const auto& secret : secrets) {
         if (secret.empty()) continue;
         forms.insert(secret);
+        forms.insert(percentEncoded(secret));
+        forms.insert(Base64::encode(secret));
         for (const bool asciiOnly : {false, true}) {
             const auto quoted = nlohmann::json(secret).dump(-1, ' ', asciiOnly, nlohmann::json::error_handler_t::replace);
             const auto escaped = quoted.substr(1, quoted.size() - 2);
@@ -137,14 +144,45 @@ std::vector<std::string> writtenForms(const std::set<std::string>& secrets) {
     return ordered;
 }
 
-// Keeps the start of a longer text, ending on a whole UTF-8 character, and says it was cut.
-void bound(std::string& text) {
-    if (text.size() <= longestReportedText) return;
-    auto end = longestReportedText;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-    const auto size = text.size();
-    text.resize(end);
-    text += cutMarker + std::to_string(size) + " bytes]";
+// A text of the report, cut to the report's bound before anything else reads it, so that a
+// reply of megabytes costs no more to mask than one of kilobytes.
+struct CutText {
+    std::string* text;
+    std::size_t fullSize;
+    bool wasCut;
+
+    explicit CutText(std::string* cut) : text(cut), fullSize(cut->size()), wasCut(fullSize > longestReportedText) {
+        if (!wasCut) return;
+        auto end = longestReportedText;
+        while (end > 0 && (static_cast<unsigned char>((*text)[end]) & 0xC0) == 0x80) --end;
+        text->resize(end);
+    }
+
+    // The start of a secret that the cut left at the end goes too: the longest end of the text
+    // that begins one of the forms.
+    void maskCutSecret(const std::vector<std::string>& forms) const {
+        const std::string_view kept(*text);
+        std::size_t longest = 0;
+        for (const std::string_view form : forms) {
+            const auto from = kept.size() >= form.size() ? kept.size() - form.size() + 1 : 0;
+            for (auto at = kept.find(form.front(), from); at != std::string_view::npos; at = kept.find(form.front(), at + 1)) {
+                if (form.starts_with(kept.substr(at))) {
+                    longest = std::max(longest, kept.size() - at);
+                    break;  // the earliest start is the longest
+                }
+            }
+        }
+        if (longest > 0) text->replace(text->size() - longest, longest, mask);
+    }
+
+    void markCut() const { *text += cutMarker + std::to_string(fullSize) + " bytes]"; }
+};
+
+std::vector<CutText> cutTexts(const EventParts& parts) {
+    std::vector<CutText> cut;
+    for (auto* text : parts.texts) cut.emplace_back(text);
+    for (auto* tree : parts.trees) forEachText(*tree, [&](std::string& text) { cut.emplace_back(&text); });
+    return cut;
 }
 }  // namespace
 
@@ -153,19 +191,20 @@ platform::crashreporting::Event maskCredentials(platform::crashreporting::Event 
     maskRequestBody(event, password);
 
     const auto parts = partsOf(event);
+    const auto texts = cutTexts(parts);
     std::set<std::string> secrets{password};
     for (auto& held : HeldSecrets::all()) secrets.insert(std::move(held));
-    for (const auto* text : parts.texts) collectSecrets(*text, secrets);
+    for (const auto& cut : texts) collectSecrets(*cut.text, secrets);
     for (const auto* tree : parts.trees) collectSecrets(*tree, secrets);
 
-    // Masked before they are cut, so that no cut leaves the start of a secret behind.
     const auto forms = writtenForms(secrets);
-    const auto clean = [&](std::string& text) {
-        for (const auto& form : forms) replaceAll(text, form);
-        bound(text);
-    };
-    for (auto* text : parts.texts) clean(*text);
-    for (auto* tree : parts.trees) forEachText(*tree, clean);
+    for (const auto& cut : texts) {
+        SecretMembers::mask(*cut.text, mask);
+        for (const auto& form : forms) replaceAll(*cut.text, form);
+        if (!cut.wasCut) continue;
+        cut.maskCutSecret(forms);
+        cut.markCut();
+    }
     return event;
 }
 

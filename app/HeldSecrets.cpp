@@ -28,4 +28,9 @@ std::vector<std::string> HeldSecrets::all() {
     return {store().secrets.begin(), store().secrets.end()};
 }
 
+void HeldSecrets::forgetAll() {
+    std::lock_guard lock(store().mutex);
+    store().secrets.clear();
+}
+
 }  // namespace corvantis

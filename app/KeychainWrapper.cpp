@@ -1,5 +1,6 @@
 #include "app/KeychainWrapper.hpp"
 
+#include "app/HeldSecrets.hpp"
 #include "app/JsonValue.hpp"
 #include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/KeyedArchiver.hpp"
@@ -48,6 +49,8 @@ KeychainQuery setupKeychainQueryDictionaryForKey(const std::string& key) {
 std::optional<KeychainItem> itemForKey(const std::string& key) {
     auto match = KeychainStore::standard()->copyMatching(setupKeychainQueryDictionaryForKey(key), KeychainStore::MatchLimit::one);
     if (match.status != platform::security::errSecSuccess || match.items.empty()) return std::nullopt;
+    // Whatever the keychain keeps is a secret: a later crash report must not quote it.
+    HeldSecrets::remember(match.items.front().valueData);
     return std::move(match.items.front());
 }
 
@@ -119,6 +122,7 @@ bool KeychainWrapper::setObject(const nlohmann::json& value, const std::string& 
 }
 
 bool KeychainWrapper::setData(const std::string& value, const std::string& key) {
+    HeldSecrets::remember(value);
     const auto query = setupKeychainQueryDictionaryForKey(key);
     KeychainItem item;
     item.service = query.service;

@@ -5,12 +5,15 @@
 #include "platform/Services.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/foundation/DateFormatter.hpp"
+#include "platform/foundation/FileDescriptor.hpp"
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/foundation/NumberText.hpp"
 #include "platform/foundation/TemporaryDirectory.hpp"
 #include "platform/ui/SavePanel.hpp"
 #include "platform/ui/WindowLevel.hpp"
 
+#include <cerrno>
+#include <fcntl.h>
 #include <source_location>
 
 namespace corvantis::LogExport {
@@ -61,6 +64,21 @@ void save(const std::filesystem::path& archive, const std::filesystem::path& cho
     if (const auto delegate = AppDelegate::shared()) {
         delegate->alert("The logs could not be saved", copied.error().message, "OK", std::nullopt, {});
     }
+}
+
+// A new, empty file for the archive, which the packing then replaces. An earlier export of the
+// same minute may have left its archive there as the user's saved copy: that file is never
+// packed over, nor removed afterwards.
+platform::foundation::Expected<std::filesystem::path> newArchive(const std::filesystem::path& folder,
+                                                                 const std::string& baseName) {
+    for (int attempt = 1; attempt <= 100; ++attempt) {
+        auto path = folder / (baseName + (attempt == 1 ? "" : "-" + std::to_string(attempt)) + ".zip");
+        platform::foundation::FileDescriptor reserved(
+            ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (reserved.isOpen()) return path;
+        if (errno != EEXIST) return platform::foundation::Error::fromErrno("Cannot create " + path.string());
+    }
+    return platform::foundation::Error{EEXIST, "Every name for the archive of " + baseName + " is taken"};
 }
 
 // Offers the packed archive in a save panel on `window`; the export ends when the panel closes.
@@ -141,10 +159,14 @@ void start(platform::ui::Window* window) {
 
     std::string baseName =
         "CorvantisVPN_" + platform::foundation::DateFormatter("ddMMyyyyHHmm").string(platform::Services::current().wallNow());
-    auto archive = temporary.value() / (baseName + ".zip");
+    auto archive = newArchive(temporary.value(), baseName);
+    if (!archive) {
+        log(prq::Level::error, errorPrefix + archive.error().message);
+        return;
+    }
     auto inProgress = std::make_shared<Running>();
     running = inProgress;
-    pack(std::move(paths), std::move(archive), std::move(baseName),
+    pack(std::move(paths), std::move(archive).value(), std::move(baseName),
          window ? window->sharedWindow() : std::shared_ptr<platform::ui::Window>(), std::move(inProgress));
 }
 

@@ -141,10 +141,14 @@ std::optional<std::string> UserSettings::vpnPassword() {
 }
 
 void UserSettings::setVpnPassword(std::optional<std::string> value) {
+    // Every profile reply hands the password again; the keychain is written only when it
+    // changes (a write is several calls of the Secret Service). Once this run has stored or
+    // read it, memory knows what the keychain holds.
+    const bool unchanged = value && (memory().vpnPassword == value || Keychain::passwordStringForVPNID(vpnPasswordId) == value);
     memory().vpnPassword = value;
     if (!value) return;
-    Keychain::setPassword(*value, vpnPasswordId);
     HeldSecrets::remember(*value);
+    if (!unchanged) Keychain::setPassword(*value, vpnPasswordId);
 }
 
 Protocol UserSettings::savedProtocol() {

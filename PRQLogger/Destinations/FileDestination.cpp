@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 
 namespace prq {
 
@@ -188,9 +189,13 @@ void FileDestination::closeFile() {
     closeLocked();
 }
 
-void FileDestination::openLocked(Opening opening, Reports& reports, const std::string& alsoTell) {
+void FileDestination::openLocked(Opening opening, Reports& reports, const std::string& alsoTellNow) {
     const auto holder = owner();
-    if (!holder) return;
+    if (!holder) {
+        if (!alsoTellNow.empty()) untoldRotation_ = alsoTellNow;
+        return;
+    }
+    const std::string alsoTell = alsoTellNow.empty() ? std::exchange(untoldRotation_, {}) : alsoTellNow;
     if (!writeToFileURL_) {
         closeLocked();
         return;
@@ -214,10 +219,12 @@ void FileDestination::openLocked(Opening opening, Reports& reports, const std::s
         const OpeningScope scope(this, handle.get());
         if (existed && appendMarker_) writeData(*handle, *appendMarker_ + '\n');
         holder->logAppDetails(this);
-        // The line belongs in the new file even before the destination is registered.
+        // The lines belong in the new file even before the destination is registered.
         const bool registered = holder->destination(identifier()).get() == this;
         if (!registered || isEnabledFor(Level::info)) processInternal(internalRecord(Level::info, openedMessage));
-        if (!alsoTell.empty() && isEnabledFor(Level::info)) processInternal(internalRecord(Level::info, alsoTell));
+        if (!alsoTell.empty() && (!registered || isEnabledFor(Level::info))) {
+            processInternal(internalRecord(Level::info, alsoTell));
+        }
     }
     // Lines written meanwhile went to the file this one replaces, which closes once none is written.
     syncFile();

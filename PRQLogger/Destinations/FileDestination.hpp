@@ -103,6 +103,9 @@ private:
     bool shouldAppend_;
     std::optional<std::string> appendMarker_;
     std::optional<platform::foundation::FileAttributes> fileAttributes_;
+    // A rotation's line for the new file, kept while there is no owner to open that file for
+    // (a rotation at creation): the next opening writes it. Under `fileLock_`.
+    std::string untoldRotation_;
 };
 
 }  // namespace prq

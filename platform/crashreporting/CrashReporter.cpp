@@ -2,6 +2,8 @@
 
 #include "platform/Services.hpp"
 
+#include <algorithm>
+
 namespace platform::crashreporting {
 
 std::shared_ptr<CrashReporter> CrashReporter::current() {
@@ -10,6 +12,7 @@ std::shared_ptr<CrashReporter> CrashReporter::current() {
 
 void CrashReporter::start(Options options, std::shared_ptr<EventSink> sink) {
     std::lock_guard lock(mutex_);
+    if (!queue_) queue_ = dispatch::ThreadPoolQueue::serial("com.corvantis.crash-reports");
     scope_ = Scope(options.maximumBreadcrumbs);
     options_ = std::move(options);
     sink_ = std::move(sink);
@@ -46,6 +49,7 @@ void CrashReporter::captureMessage(std::string message, const std::function<void
     event.timestamp = Services::current().clock()->wallNow();
     std::shared_ptr<EventSink> sink;
     std::function<std::optional<Event>(Event)> beforeSend;
+    std::shared_ptr<dispatch::ThreadPoolQueue> queue;
     {
         std::lock_guard lock(mutex_);
         if (!sink_) return;
@@ -54,22 +58,35 @@ void CrashReporter::captureMessage(std::string message, const std::function<void
         eventScope.applyTo(event);
         sink = sink_;
         beforeSend = options_.beforeSend;
+        queue = queue_;
     }
-    if (beforeSend) {
-        auto kept = beforeSend(std::move(event));
-        if (!kept) return;
-        event = std::move(*kept);
+    {
+        std::lock_guard lock(waiting_->mutex);
+        if (waiting_->count >= maximumWaiting) return;
+        ++waiting_->count;
     }
-    sink->send(std::move(event));
+    queue->async(
+        [event = std::move(event), sink = std::move(sink), beforeSend = std::move(beforeSend), waiting = waiting_]() mutable {
+            std::optional<Event> kept = beforeSend ? beforeSend(std::move(event)) : std::move(event);
+            if (kept) sink->send(std::move(*kept));
+            std::lock_guard lock(waiting->mutex);
+            if (--waiting->count == 0) waiting->idle.notify_all();
+        });
 }
 
 bool CrashReporter::flush(dispatch::Duration timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    {
+        std::unique_lock lock(waiting_->mutex);
+        if (!waiting_->idle.wait_until(lock, deadline, [&] { return waiting_->count == 0; })) return false;
+    }
     std::shared_ptr<EventSink> sink;
     {
         std::lock_guard lock(mutex_);
         sink = sink_;
     }
-    return !sink || sink->flush(timeout);
+    return !sink || sink->flush(std::max(dispatch::Duration::zero(), std::chrono::duration_cast<dispatch::Duration>(
+                                                                         deadline - std::chrono::steady_clock::now())));
 }
 
 Scope CrashReporter::scope() const {

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/Utf8.hpp"
 #include "platform/security/SecStatus.hpp"
+#include "platform/security/SecretSessionCipher.hpp"
 
 #include <cstdint>
 #include <cstring>
@@ -18,6 +19,8 @@ constexpr const char* serviceInterface = "org.freedesktop.Secret.Service";
 constexpr const char* collectionInterface = "org.freedesktop.Secret.Collection";
 constexpr const char* itemInterface = "org.freedesktop.Secret.Item";
 constexpr const char* promptInterface = "org.freedesktop.Secret.Prompt";
+constexpr const char* sessionInterface = "org.freedesktop.Secret.Session";
+constexpr const char* encryptedAlgorithm = "dh-ietf1024-sha256-aes128-cbc-pkcs7";
 // A keyring answers at once when it answers at all: a hung one must not hold the caller (the
 // interface, as a rule) for D-Bus's default of 25 s on every call.
 constexpr std::uint64_t callTimeoutMicroseconds = 5'000'000;
@@ -61,10 +64,16 @@ public:
         for (const auto& [name, value] : attributes) append("{ss}", name.c_str(), value.c_str());
         return close();
     }
-    // A secret of the "plain" session: no parameters, the value as it is.
-    Writer& secret(const std::string& session, const std::string& value) {
+    // A secret as the session sends it: the value sealed with the parameters it needs (none,
+    // the value as it is, in a "plain" session).
+    Writer& secret(const std::string& session, const SecretSessionCipher* cipher, const std::string& value) {
         const char* type = foundation::isValidUtf8(value) ? "text/plain" : "application/octet-stream";
-        open('r', "oayays").append("o", session.c_str()).bytes({}).bytes(value).append("s", type);
+        auto sealed = cipher ? cipher->seal(value) : SecretSessionCipher::Sealed{{}, value};
+        if (!sealed) {
+            result_ = -EIO;
+            return *this;
+        }
+        open('r', "oayays").append("o", session.c_str()).bytes(sealed->parameters).bytes(sealed->value).append("s", type);
         return close();
     }
     int result() const { return result_; }
@@ -133,6 +142,41 @@ Expected<void> withoutPrompt(sd_bus* bus, const std::string& prompt, const std::
     if (auto dismiss = newCall(bus, prompt, promptInterface, "Dismiss")) (void)sd_bus_send(bus, dismiss.value().get(), nullptr);
     return Error{errSecInteractionNotAllowed, "The Secret Service could not " + what + ": the keyring is locked"};
 }
+
+// The session of libsecret's choice: our public value in, the service's out, and the key both
+// derive from them.
+Expected<std::string> openEncryptedSession(sd_bus* bus, SecretSessionCipher& cipher) {
+    auto open = newCall(bus, servicePath, serviceInterface, "OpenSession");
+    if (!open) return open.error();
+    Writer writer(open.value().get());
+    writer.append("s", encryptedAlgorithm).open('v', "ay").bytes(cipher.publicKey()).close();
+    auto opened = send(bus, open.value(), writer, "open an encrypted session");
+    if (!opened) return opened.error();
+    const void* value = nullptr;
+    std::size_t size = 0;
+    int result = sd_bus_message_enter_container(opened.value().get(), 'v', "ay");
+    if (result > 0) result = sd_bus_message_read_array(opened.value().get(), 'y', &value, &size);
+    if (result >= 0) result = sd_bus_message_exit_container(opened.value().get());
+    if (result < 0) return refusal("read the service's public key", result);
+    auto session = readPath(opened.value(), "the session");
+    if (!session) return session;
+    if (!cipher.agree(std::string_view(static_cast<const char*>(value), size))) {
+        if (auto closing = newCall(bus, session.value(), sessionInterface, "Close")) {
+            (void)sd_bus_send(bus, closing.value().get(), nullptr);
+        }
+        return Error{errSecIO, "The Secret Service sent a public key outside the group"};
+    }
+    return session;
+}
+
+Expected<std::string> openPlainSession(sd_bus* bus) {
+    auto open = newCall(bus, servicePath, serviceInterface, "OpenSession");
+    if (!open) return open.error();
+    auto opened = send(bus, open.value(), Writer(open.value().get()).append("sv", "plain", "s", ""), "open a session");
+    if (!opened) return opened.error();
+    if (sd_bus_message_skip(opened.value().get(), "v") < 0) return Error{errSecIO, "bad reply"};
+    return readPath(opened.value(), "the session");
+}
 }  // namespace
 
 std::unique_ptr<SecretService> SecretService::connect() {
@@ -153,26 +197,34 @@ std::unique_ptr<SecretService> SecretService::connect() {
         close();
         return nullptr;
     }
-    auto open = newCall(bus, servicePath, serviceInterface, "OpenSession");
     auto alias = newCall(bus, servicePath, serviceInterface, "ReadAlias");
-    if (!open || !alias) {
+    if (!alias) {
         close();
         return nullptr;
     }
-    auto opened = send(bus, open.value(), Writer(open.value().get()).append("sv", "plain", "s", ""), "open a session");
-    if (opened && sd_bus_message_skip(opened.value().get(), "v") < 0) opened = Error{errSecIO, "bad reply"};
-    auto session = opened ? readPath(opened.value(), "the session") : Expected<std::string>(opened.error());
+    auto cipher = SecretSessionCipher::create();
+    auto session = cipher ? openEncryptedSession(bus, *cipher) : Expected<std::string>(Error{errSecIO, "no key pair"});
+    if (!session) {
+        // A service that offers no encrypted session (or a failed exchange): the plain one.
+        cipher.reset();
+        session = openPlainSession(bus);
+    }
     auto found = send(bus, alias.value(), Writer(alias.value().get()).append("s", "default"), "find the default collection");
     auto collection = found ? readPath(found.value(), "the default collection") : Expected<std::string>(found.error());
     if (!session || !collection || collection.value() == none) {
         close();
         return nullptr;
     }
-    return std::unique_ptr<SecretService>(new SecretService(bus, std::move(session.value()), std::move(collection.value())));
+    return std::unique_ptr<SecretService>(
+        new SecretService(bus, std::move(session.value()), std::move(collection.value()), std::move(cipher)));
 }
 
+SecretService::SecretService(sd_bus* bus, std::string session, std::string collection,
+                             std::unique_ptr<SecretSessionCipher> cipher)
+    : bus_(bus), session_(std::move(session)), collection_(std::move(collection)), cipher_(std::move(cipher)) {}
+
 SecretService::~SecretService() {
-    if (auto closing = newCall(bus_, session_, "org.freedesktop.Secret.Session", "Close")) {
+    if (auto closing = newCall(bus_, session_, sessionInterface, "Close")) {
         (void)sd_bus_send(bus_, closing.value().get(), nullptr);
     }
     sd_bus_flush_close_unref(bus_);
@@ -267,13 +319,17 @@ Expected<std::string> SecretService::secret(const std::string& item) {
     if (result >= 0) result = sd_bus_message_read_array(message, 'y', &parameters, &parametersSize);
     if (result >= 0) result = sd_bus_message_read_array(message, 'y', &value, &valueSize);
     if (result < 0) return refusal("read a secret", result);
-    return valueSize ? std::string(static_cast<const char*>(value), valueSize) : std::string();
+    const std::string sealed = valueSize ? std::string(static_cast<const char*>(value), valueSize) : std::string();
+    if (!cipher_) return sealed;
+    auto opened = cipher_->open(std::string_view(static_cast<const char*>(parameters), parametersSize), sealed);
+    if (!opened) return Error{errSecIO, "The Secret Service could not read a secret: it does not decrypt"};
+    return std::move(*opened);
 }
 
 Expected<void> SecretService::setSecret(const std::string& item, const std::string& value) {
     auto call = newCall(bus_, item, itemInterface, "SetSecret");
     if (!call) return call.error();
-    auto reply = send(bus_, call.value(), Writer(call.value().get()).secret(session_, value), "change a secret");
+    auto reply = send(bus_, call.value(), Writer(call.value().get()).secret(session_, cipher_.get(), value), "change a secret");
     if (!reply) return reply.error();
     return {};
 }
@@ -292,7 +348,7 @@ Expected<std::string> SecretService::createItem(const std::string& label, const 
         .attributes(attributes)
         .close()
         .close();
-    writer.close().secret(session_, value).append("b", 0);
+    writer.close().secret(session_, cipher_.get(), value).append("b", 0);
     auto reply = send(bus_, call.value(), writer, "add an item");
     if (!reply) return reply.error();
     auto path = readPath(reply.value(), "the new item");

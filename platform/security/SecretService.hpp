@@ -12,9 +12,12 @@
 
 namespace platform::security {
 
+class SecretSessionCipher;
+
 // A client of the desktop's Secret Service (org.freedesktop.secrets: gnome-keyring, KWallet) on
-// the user's session bus, with blocking calls. Secrets travel with the "plain" algorithm: the
-// session bus is a local socket of the user's own, which no other user can read. Failures carry
+// the user's session bus, with blocking calls. Secrets travel encrypted
+// ("dh-ietf1024-sha256-aes128-cbc-pkcs7", libsecret's default) where the service offers it, so
+// that a monitor of the bus reads none; with the "plain" algorithm otherwise. Failures carry
 // the keychain's status codes in `Error::code`: `errSecInteractionNotAllowed` when the keyring is
 // locked and only the user could unlock it, `errSecIO` for anything else. Not thread-safe.
 class SecretService {
@@ -43,14 +46,14 @@ public:
     foundation::Expected<void> deleteItem(const std::string& item);
 
 private:
-    SecretService(sd_bus* bus, std::string session, std::string collection)
-        : bus_(bus), session_(std::move(session)), collection_(std::move(collection)) {}
+    SecretService(sd_bus* bus, std::string session, std::string collection, std::unique_ptr<SecretSessionCipher> cipher);
     foundation::Expected<void> unlock(const std::vector<std::string>& objects);
     foundation::Expected<void> unlockCollection();
 
     sd_bus* bus_;
     std::string session_;
     std::string collection_;
+    std::unique_ptr<SecretSessionCipher> cipher_;  // none in a plain session
 };
 
 }  // namespace platform::security

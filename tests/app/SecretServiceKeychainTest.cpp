@@ -4,6 +4,7 @@
 #include "platform/foundation/Base64.hpp"
 #include "platform/foundation/FileSystem.hpp"
 #include "support/ChildProcess.hpp"
+#include "testbed/desktop/DesktopProgram.hpp"
 #include "testbed/desktop/KeyringSession.hpp"
 
 #include <gtest/gtest.h>
@@ -73,6 +74,9 @@ TEST_F(SecretServiceKeychainTest, WithASecretServiceThePasswordsMoveIntoTheKeyri
     KeyringSession session(sessionFolder.path());
     ASSERT_EQ(session.problem(), "");
     ScopedEnvironment bus("DBUS_SESSION_BUS_ADDRESS", session.busAddress());
+    // Whatever crosses the session bus, as anyone who may watch it sees it.
+    corvantis::testbed::DesktopProgram monitor(session.environment(), "dbus-monitor", {"--address", session.busAddress()});
+    ASSERT_TRUE(monitor.waitForOutput("member=NameLost", std::chrono::seconds(30))) << monitor.output();
     leaveAnEarlierInstallation();
 
     startKeychain();
@@ -95,6 +99,22 @@ TEST_F(SecretServiceKeychainTest, WithASecretServiceThePasswordsMoveIntoTheKeyri
     EXPECT_EQ(found.items[0].valueData, "new-vpn-secret");
     for (const auto* secret : {"clear-account-secret", "old-vpn-secret", "new-vpn-secret", "new-account-secret"}) {
         EXPECT_FALSE(anyFileHolds(secret)) << secret;
+    }
+    // The secrets went to the keyring and back in an encrypted session: the bus carried none.
+    const auto marker =
+        ChildProcess::run({"gdbus", "call", "--session", "--dest", "org.freedesktop.DBus", "--object-path",
+                           "/org/freedesktop/DBus", "--method", "org.freedesktop.DBus.NameHasOwner", "after-the-secrets"});
+    ASSERT_EQ(marker.exitCode, 0) << marker.output;
+    ASSERT_TRUE(monitor.waitForOutput("after-the-secrets", std::chrono::seconds(30)));
+    const auto watched = monitor.output();
+    EXPECT_NE(watched.find("dh-ietf1024-sha256-aes128-cbc-pkcs7"), std::string::npos);
+    for (const std::string secret : {"clear-account-secret", "old-vpn-secret", "new-vpn-secret", "new-account-secret"}) {
+        std::string hex;
+        for (const unsigned char c : secret)
+            hex += (hex.empty() ? "" : " ") + std::string(1, "0123456789abcdef"[c >> 4]) +
+                   std::string(1, "0123456789abcdef"[c & 0xF]);
+        EXPECT_EQ(watched.find(secret), std::string::npos) << secret;
+        EXPECT_EQ(watched.find(hex), std::string::npos) << secret;
     }
 
     UserSettings::setPassword(std::nullopt);  // logging out

@@ -128,6 +128,30 @@ TEST_F(SettingsActionsTest, SavingOntoTheArchiveItselfKeepsIt) {
     }
 }
 
+TEST_F(SettingsActionsTest, ASecondExportInTheSameMinuteNeverPacksOverNorRemovesTheArchiveTheUserKept) {
+    writeLog("CorvantisVPN_071220262150.log", "started\n");
+    ASSERT_TRUE(exportLogs());
+    ASSERT_TRUE(savePanel()->ok((temporaryFolder / std::filesystem::path(archiveName).stem()).string()));
+    environment.runMainQueue();
+    const auto kept = FileSystem::readFile(temporaryFolder / archiveName);
+    ASSERT_TRUE(kept);
+
+    writeLog("CorvantisVPN_071220262150.log", "started\nand more\n");
+    corvantis::MainWindow::shared().show();
+    ASSERT_TRUE(exportLogs());
+    EXPECT_EQ(savePanel()->nameFieldStringValue(), "CorvantisVPN_071220262202") << "the same name is offered";
+    ASSERT_TRUE(savePanel()->cancel());
+    environment.runMainQueue();
+    const auto after = FileSystem::readFile(temporaryFolder / archiveName);
+    ASSERT_TRUE(after) << "the kept archive is still there";
+    EXPECT_EQ(after.value(), kept.value());
+    Texts archives;
+    for (const auto& item : std::filesystem::directory_iterator(temporaryFolder)) {
+        if (item.path().extension() == ".zip") archives.push_back(item.path().filename().string());
+    }
+    EXPECT_EQ(archives, Texts{archiveName}) << "the second export's own archive went with its panel";
+}
+
 TEST_F(SettingsActionsTest, AnEmptyFolderGivesAnEmptyArchiveAndOnlyTheFinalFraction) {
     ASSERT_TRUE(FileSystem::createDirectories(logFolder()));
     ASSERT_TRUE(exportLogs());
@@ -172,6 +196,7 @@ TEST_F(SettingsActionsTest, ExportTakesOnlyTheRegularFilesInsideTheLogFolder) {
     std::filesystem::create_symlink(outside / "settings.json", logFolder() / "settings.log");
     std::filesystem::create_symlink(outside / "settings.json", logFolder() / "earlier" / "linked.log");
     std::filesystem::create_directory_symlink(outside, logFolder() / "outside");
+    std::filesystem::create_hard_link(outside / "settings.json", logFolder() / "hard.log");
     corvantis::testing::FifoRelease fifo(logFolder() / "pipe");
 
     log->clear();
@@ -184,8 +209,10 @@ TEST_F(SettingsActionsTest, ExportTakesOnlyTheRegularFilesInsideTheLogFolder) {
     auto skipped = logged(prq::Level::warning);
     std::sort(skipped.begin(), skipped.end());
     const std::string prefix = "mouseDown(with:): Saving logs skipped " + logFolder().string() + "/";
-    EXPECT_EQ(skipped, (Texts{prefix + "earlier/linked.log: a symbolic link", prefix + "outside: a symbolic link",
-                              prefix + "pipe: a FIFO", prefix + "settings.log: a symbolic link"}));
+    EXPECT_EQ(
+        skipped,
+        (Texts{prefix + "earlier/linked.log: a symbolic link", prefix + "hard.log: a file with more than one name (a hard link)",
+               prefix + "outside: a symbolic link", prefix + "pipe: a FIFO", prefix + "settings.log: a symbolic link"}));
 
     const auto chosen = environment.folder / "logs.zip";
     ASSERT_TRUE(savePanel()->ok(chosen.string()));

@@ -12,7 +12,10 @@
 #include "platform/foundation/FileSystem.hpp"
 
 #include <gtest/gtest.h>
+
 #include <nlohmann/json.hpp>
+#include <sys/stat.h>
+#include <tuple>
 
 using corvantis::AppDelegate;
 using corvantis::City;
@@ -192,6 +195,23 @@ TEST_F(UserSettingsTest, TheVpnPasswordGoesToTheKeychainWhenSet) {
     UserSettings::setVpnPassword(std::nullopt);
     EXPECT_FALSE(UserSettings::vpnPassword());
     EXPECT_EQ(corvantis::Keychain::passwordStringForVPNID("com.corvantis.password"), "vpn-secret");
+
+    // Each profile reply hands the password again: the keychain is written only when it changes,
+    // also when this run knew nothing yet (memory empty, as after a start).
+    const auto keychainFile = environment.folder / "keychain.json";
+    const auto fileIdentity = [&] {
+        struct stat status {};
+        EXPECT_EQ(::stat(keychainFile.c_str(), &status), 0);
+        // Every write replaces the file: a new inode, changed now.
+        return std::tuple(status.st_ino, status.st_ctim.tv_sec, status.st_ctim.tv_nsec);
+    };
+    const auto written = fileIdentity();
+    UserSettings::setVpnPassword("vpn-secret");
+    UserSettings::setVpnPassword("vpn-secret");
+    EXPECT_EQ(fileIdentity(), written) << "an unchanged password is not written again";
+    EXPECT_EQ(UserSettings::vpnPassword(), "vpn-secret");
+    UserSettings::setVpnPassword("vpn-renewed");
+    EXPECT_EQ(corvantis::Keychain::passwordStringForVPNID("com.corvantis.password"), "vpn-renewed");
 }
 
 // Without a known gateway (the engage does nothing, the release looks for the gateway again).

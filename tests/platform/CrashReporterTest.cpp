@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
 using platform::crashreporting::Breadcrumb;
 using platform::crashreporting::CrashReporter;
 using platform::crashreporting::Event;
@@ -16,6 +20,11 @@ namespace {
 class CrashReporterTest : public ::testing::Test {
 protected:
     void start(CrashReporter::Options options = {}) { reporter.start(std::move(options), sink); }
+    // What reached the sink once every captured event has passed the hook.
+    std::vector<Event> sent() {
+        EXPECT_TRUE(reporter.flush(std::chrono::seconds(30)));
+        return sink->events();
+    }
 
     corvantis::testing::VirtualTime time;
     CrashReporter reporter;
@@ -29,7 +38,7 @@ TEST_F(CrashReporterTest, IgnoresEverythingUntilStarted) {
     EXPECT_FALSE(reporter.isEnabled());
     start();
     reporter.captureMessage("later");
-    const auto events = sink->events();
+    const auto events = sent();
     ASSERT_EQ(events.size(), 1u);
     EXPECT_TRUE(events[0].breadcrumbs.empty());
     EXPECT_TRUE(events[0].contexts.empty());
@@ -43,7 +52,7 @@ TEST_F(CrashReporterTest, AnEventCarriesTheScopeAndItsOwnExtras) {
     reporter.captureMessage("Helper failed", [](Scope& scope) { scope.setExtra("permission denied", "error"); });
     reporter.captureMessage("Second");
 
-    const auto events = sink->events();
+    const auto events = sent();
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].message, "Helper failed");
     EXPECT_EQ(events[0].extras["error"], "permission denied");
@@ -72,9 +81,33 @@ TEST_F(CrashReporterTest, TheBeforeSendHookSeesEveryEventLast) {
     }});
     reporter.captureMessage("drop me");
     reporter.captureMessage("keep me");
-    const auto events = sink->events();
+    const auto events = sent();
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].message, "keep me (checked)");
+}
+
+TEST_F(CrashReporterTest, TheHookRunsOffTheCapturingThreadWhichItNeverHoldsUp) {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool released = false;
+    std::thread::id hookThread;
+    start({.beforeSend = [&](Event event) -> std::optional<Event> {
+        std::unique_lock lock(mutex);
+        hookThread = std::this_thread::get_id();
+        changed.wait_for(lock, std::chrono::seconds(30),
+                         [&] { return released; });  // bounded: a hook run inline must not hang the test
+        return event;
+    }});
+    reporter.captureMessage("slow to mask");  // returns while the hook waits
+    EXPECT_FALSE(reporter.flush(std::chrono::milliseconds(1))) << "the hook has not finished";
+    EXPECT_TRUE(sink->events().empty());
+    {
+        std::lock_guard lock(mutex);
+        released = true;
+    }
+    changed.notify_all();
+    ASSERT_EQ(sent().size(), 1u);
+    EXPECT_NE(hookThread, std::this_thread::get_id());
 }
 
 }  // namespace

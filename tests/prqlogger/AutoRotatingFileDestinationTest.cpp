@@ -366,6 +366,28 @@ TEST_F(AutoRotatingFileDestinationTest, AnEarlierFileIsContinuedOrArchivedNeverE
     }
 }
 
+TEST_F(AutoRotatingFileDestinationTest, TheStartUpRotationTellsTheNewFileWhereTheEarlierLinesWentWhateverTheLevel) {
+    const TemporaryFolder folder;
+    const auto log = folder / "run.log";
+    ASSERT_TRUE(FileSystem::writeFileAtomically(log, "old line\n", 0644));
+    // Made without an owner, the destination archives the earlier file at once and opens the new
+    // one only when it is added; it shows warnings only.
+    const auto destination =
+        prq::create<AutoRotatingFileDestination>(nullptr, log, "run", false, std::nullopt, std::nullopt, 1000, 0.0);
+    destination->setOutputLevel(Level::warning);
+    logger_->add(destination);
+    const auto archive = archiveAt("run", time_.clock().wallNow(), folder.path());
+    ASSERT_TRUE(FileSystem::fileExists(archive));
+    EXPECT_EQ(readLines(archive).front(), "old line");
+    const auto lines = readLines(log);
+    EXPECT_NE(std::find_if(lines.begin(), lines.end(),
+                           [&](const std::string& line) {
+                               return line.ends_with("Rotated file " + log.string() + " to " + archive.string());
+                           }),
+              lines.end())
+        << ::testing::PrintToString(lines);
+}
+
 // A clean-up failure is reported into the rotating file itself and to the other destinations,
 // while the lock is held by the rotation that caused it; neither blocks nor rotates again.
 TEST_F(AutoRotatingFileDestinationTest, ReportsDuringRotationNeitherBlockNorRotateAgain) {

@@ -39,8 +39,10 @@ void writeFixture(const std::filesystem::path& archive, const std::vector<Fixtur
         const bool raw = entry.declaredSize.has_value();
         const std::string data = raw && !entry.stored ? rawDeflated(entry.data) : entry.data;
         const auto crc = crc32_z(0, reinterpret_cast<const Bytef*>(entry.data.data()), entry.data.size());
-        if (zipOpenNewFileInZip2_64(handle, entry.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
-                                    entry.stored ? 0 : Z_DEFLATED, Z_DEFAULT_COMPRESSION, raw, raw) != ZIP_OK ||
+        if (zipOpenNewFileInZip2_64(handle, entry.name.c_str(), &info, entry.extraField.data(),
+                                    static_cast<uInt>(entry.extraField.size()), entry.extraField.data(),
+                                    static_cast<uInt>(entry.extraField.size()), nullptr, entry.stored ? 0 : Z_DEFLATED,
+                                    Z_DEFAULT_COMPRESSION, raw, raw) != ZIP_OK ||
             zipWriteInFileInZip(handle, data.data(), static_cast<unsigned>(data.size())) != ZIP_OK ||
             (raw ? zipCloseFileInZipRaw64(handle, *entry.declaredSize, crc) : zipCloseFileInZip(handle)) != ZIP_OK) {
             throw std::runtime_error("cannot write the fixture entry " + entry.name);

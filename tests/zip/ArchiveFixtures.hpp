@@ -18,6 +18,7 @@ struct FixtureEntry {
     bool stored = false;  // stored instead of deflated, so a flipped byte is a CRC mismatch
     // The size the entry's headers give, when it is not the data's own (zip64 fields past 4 GiB).
     std::optional<std::uint64_t> declaredSize = std::nullopt;
+    std::string extraField{};  // the same in both headers
 };
 void writeFixture(const std::filesystem::path& archive, const std::vector<FixtureEntry>& entries);
 

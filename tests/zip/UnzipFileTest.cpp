@@ -1,18 +1,24 @@
 #include "ArchiveFixtures.hpp"
+#include "Zip/StagingFolder.hpp"
 #include "Zip/Zip.hpp"
+#include "platform/foundation/FileDescriptor.hpp"
 #include "support/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <functional>
 #include <linux/capability.h>
 #include <map>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/syscall.h>
+#include <thread>
 #include <unistd.h>
+#include <zlib.h>
 
 using corvantis::testing::TemporaryFolder;
 using platform::foundation::Url;
@@ -374,6 +380,64 @@ TEST(UnzipFile, ARefusedArchiveLeavesTheDestinationAsItWas) {
     EXPECT_TRUE(std::filesystem::is_empty(folder / "elsewhere"));
     EXPECT_EQ(unzipError(damaged, folder / "new" / "out"), ZipError::unzipFail);
     EXPECT_FALSE(std::filesystem::exists(folder / "new")) << "a destination made for the archive goes with it";
+}
+
+// Info-ZIP's Unicode Path field for an entry stored under `stored`: version 1, the CRC-32 of
+// the stored name, the UTF-8 name.
+std::string unicodePathField(const std::string& stored, const std::string& utf8) {
+    const auto crc = static_cast<std::uint32_t>(crc32_z(0, reinterpret_cast<const Bytef*>(stored.data()), stored.size()));
+    const auto size = static_cast<std::uint16_t>(5 + utf8.size());
+    std::string field{'\x75', '\x70', static_cast<char>(size & 0xFF), static_cast<char>(size >> 8), '\x01'};
+    for (int shift = 0; shift < 32; shift += 8) field += static_cast<char>((crc >> shift) & 0xFF);
+    return field + utf8;
+}
+
+TEST(UnzipFile, NamesThatAreNotUtf8UseTheirUnicodePathFieldAndNeverCollapseOntoOnePath) {
+    TemporaryFolder folder;
+    // "é.txt" and "è.txt" as an old tool writes them: code page 437, no UTF-8 flag.
+    const std::string acute = "\x82.txt", grave = "\x8a.txt";
+    writeFixture(folder / "named.zip", {{acute, "acute", 0, false, std::nullopt, unicodePathField(acute, "\u00e9.txt")},
+                                        {grave, "grave", 0, false, std::nullopt, unicodePathField(grave, "\u00e8.txt")}});
+    EXPECT_EQ(unzipError(folder / "named.zip", folder / "named"), std::nullopt);
+    EXPECT_EQ(namesIn(folder / "named"), (std::vector<std::string>{"\u00e8.txt", "\u00e9.txt"}));
+    EXPECT_EQ(readFile(folder / "named" / "\u00e9.txt"), "acute");
+
+    // Without the fields (or with one whose CRC names another name) both decode to "\ufffd.txt".
+    const auto before = snapshotOf(folder / "named");
+    writeFixture(folder / "bare.zip",
+                 {{acute, "acute"}, {grave, "grave", 0, false, std::nullopt, unicodePathField("x", "\u00e8.txt")}});
+    EXPECT_EQ(unzipError(folder / "bare.zip", folder / "named"), ZipError::unzipFail);
+    EXPECT_EQ(snapshotOf(folder / "named"), before);
+    writeFixture(folder / "twice.zip", {{"same.txt", "one"}, {"same.txt", "two"}});
+    EXPECT_EQ(unzipError(folder / "twice.zip", folder / "twice"), ZipError::unzipFail);
+}
+
+TEST(UnzipFile, StagingFoldersLeftByAKilledUnzipGoWithTheNextOneAndALiveUnzipsStays) {
+    TemporaryFolder folder;
+    const auto out = folder / "out";
+    // A killed unzip held its folder's lock until it died; a running one holds it still.
+    writeFile(out / ".unzipping-Kil1ed" / "0", randomBytes(1 << 20, 1));
+    writeFile(out / ".unzipping-Kil1ed" / "1", "partial");
+    writeFile(out / ".unzipping-Living" / "0", "partial");
+    platform::foundation::FileDescriptor living(::open((out / ".unzipping-Living").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    ASSERT_EQ(::flock(living.get(), LOCK_EX | LOCK_NB), 0);
+    writeFile(out / ".unzipping-notes.txt", "the user's own file of that name");
+
+    writeFixture(folder / "a.zip", {{"a.txt", "a"}});
+    EXPECT_EQ(unzipError(folder / "a.zip", out), std::nullopt);
+    EXPECT_EQ(namesIn(out),
+              (std::vector<std::string>{".unzipping-Living", ".unzipping-Living/0", ".unzipping-notes.txt", "a.txt"}));
+
+    // The staging folder of an unzip that runs meanwhile stays, with what it has unpacked.
+    platform::foundation::FileDescriptor destination(::open(out.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    auto running = StagingFolder::create(destination.get());
+    ASSERT_TRUE(running);
+    platform::foundation::FileDescriptor staged = running.value().createFile(0);
+    ASSERT_TRUE(staged.isOpen());
+    EXPECT_EQ(unzipError(folder / "a.zip", out), std::nullopt);
+    struct stat info {};
+    EXPECT_EQ(::fstatat(running.value().descriptor(), "0", &info, 0), 0) << "the running unzip's file is still there";
+    EXPECT_EQ(namesIn(out).size(), 6u) << ::testing::PrintToString(namesIn(out));
 }
 
 TEST(UnzipFile, WritesNoMoreThanTheEntriesDeclareNorMoreThanFitsTheDestination) {
