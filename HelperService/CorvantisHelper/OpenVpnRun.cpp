@@ -101,12 +101,15 @@ void OpenVpnRun::takeStandardOutput(std::string_view chunk, Replies& replies) {
 
 void OpenVpnRun::takeLine(const std::string& line, Replies& replies) {
     log_->notice("OpenVPN: " + printableForLog(line, loggedLineLimit));
+    push_.take(line);
     if (const auto gateway = gatewayIn(line)) {
         gateway_ = gateway;
         log_->notice("ROUTE " + gateway->text());
     }
     if (contains(line, connectedMarker)) {
         log_->notice("OpenVPN Connected");
+        // In place before the application hears of the tunnel.
+        if (parts_.network) parts_.network->tunnelUp(this, push_);
         replies.push_back(connectedReply());
     }
     for (const auto marker : dropMarkers) {
@@ -156,6 +159,7 @@ void OpenVpnRun::onExit(ProcessExit exit) {
         log_->notice("OpenVPN Terminated" + (exit.signal != 0 ? " by signal " + std::to_string(exit.signal)
                                                               : " with status " + std::to_string(exit.exitStatus)));
         ended = endedReply();
+        if (parts_.network) parts_.network->tunnelDown(this);
         if (parts_.input) parts_.input->closeWriter();
         parts_.folder.reset();
         reply = std::move(parts_.reply);

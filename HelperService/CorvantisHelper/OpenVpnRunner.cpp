@@ -38,8 +38,9 @@ bool breaksLines(const std::string& text) {
 }  // namespace
 
 OpenVpnRunner::OpenVpnRunner(const HelperConfiguration& configuration,
-                             std::shared_ptr<platform::foundation::ProcessLauncher> launcher, std::shared_ptr<HelperLog> log)
-    : configuration_(configuration), launcher_(std::move(launcher)), log_(std::move(log)) {}
+                             std::shared_ptr<platform::foundation::ProcessLauncher> launcher, std::shared_ptr<HelperLog> log,
+                             Shared shared)
+    : configuration_(configuration), launcher_(std::move(launcher)), log_(std::move(log)), shared_(std::move(shared)) {}
 
 void OpenVpnRunner::runOpenVPN(const std::string& path, const std::string& config, const std::optional<std::string>& userName,
                                const std::optional<std::string>& password, const std::string& workingDirectory,
@@ -57,6 +58,8 @@ void OpenVpnRunner::runOpenVPN(const std::string& path, const std::string& confi
     if (!prepared) return refuse(prepared.error());
     auto input = platform::foundation::InputPipe::make();
     if (!input) return refuse(input.error());
+    // Before openvpn sends its first packet: the guard lets out this server and no other.
+    if (shared_.endpoints) shared_.endpoints->use(prepared.value().endpoints);
 
     std::string commandLine = program.string();
     for (const auto& argument : prepared.value().arguments) commandLine += " " + argument;
@@ -64,11 +67,11 @@ void OpenVpnRunner::runOpenVPN(const std::string& path, const std::string& confi
     const platform::foundation::ProcessRequest request{program, prepared.value().arguments, prepared.value().folder->path(),
                                                        input.value()};
     std::weak_ptr<Registry> registry = registry_;
-    auto run = std::make_shared<OpenVpnRun>(
-        OpenVpnRun::Parts{userName, password, std::move(prepared.value().folder), input.value(), std::move(reply)}, launcher_,
-        log_, [registry](const OpenVpnRun* ended) {
-            if (auto live = registry.lock()) live->forget(ended);
-        });
+    auto run = std::make_shared<OpenVpnRun>(OpenVpnRun::Parts{userName, password, std::move(prepared.value().folder),
+                                                              input.value(), std::move(reply), shared_.network},
+                                            launcher_, log_, [registry](const OpenVpnRun* ended) {
+                                                if (auto live = registry.lock()) live->forget(ended);
+                                            });
     std::lock_guard lock(registry_->mutex);
     // Listed before it starts, so that a kill arriving meanwhile finds it; the run itself
     // answers when it cannot start.
@@ -141,7 +144,7 @@ Expected<OpenVpnRunner::Prepared> OpenVpnRunner::prepare(const std::string& conf
         if (!credentials) return credentials.error();
         arguments.insert(arguments.end(), {"--auth-user-pass", credentials.value().string()});
     }
-    return Prepared{std::move(folder.value()), std::move(arguments)};
+    return Prepared{std::move(folder.value()), std::move(arguments), ServerEndpoints::ofProfile(parsed.value())};
 }
 
 }  // namespace corvantis::helper
