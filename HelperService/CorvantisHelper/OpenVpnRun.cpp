@@ -101,15 +101,14 @@ void OpenVpnRun::takeStandardOutput(std::string_view chunk, Replies& replies) {
 
 void OpenVpnRun::takeLine(const std::string& line, Replies& replies) {
     log_->notice("OpenVPN: " + printableForLog(line, loggedLineLimit));
-    push_.take(line);
+    // Set before openvpn routes anything into the tunnel, so before the application can see it.
+    if (push_.take(line) && push_.complete && parts_.network) parts_.network->tunnelUp(this, push_);
     if (const auto gateway = gatewayIn(line)) {
         gateway_ = gateway;
         log_->notice("ROUTE " + gateway->text());
     }
     if (contains(line, connectedMarker)) {
         log_->notice("OpenVPN Connected");
-        // In place before the application hears of the tunnel.
-        if (parts_.network) parts_.network->tunnelUp(this, push_);
         replies.push_back(connectedReply());
     }
     for (const auto marker : dropMarkers) {

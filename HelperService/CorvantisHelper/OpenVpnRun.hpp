@@ -36,7 +36,7 @@ public:
         std::unique_ptr<RunFolder> folder;
         std::shared_ptr<platform::foundation::InputPipe> input;
         TextArrayReply reply;
-        // Set from the up script's report once the tunnel is up, taken back when the run ends.
+        // Set from the up script's report as the tunnel comes up, taken back when the run ends.
         std::shared_ptr<TunnelNetwork> network;
     };
 

@@ -10,8 +10,8 @@ void TunnelNetwork::tunnelUp(const void* run, const TunnelPush& push) {
     if (push.link.empty()) return;
     std::lock_guard lock(mutex_);
     owner_ = run;
-    ipv6_.hold();
     resolver_.use(push);
+    ipv6_.hold();
 }
 
 void TunnelNetwork::tunnelDown(const void* run) {

@@ -16,7 +16,7 @@ public:
     TunnelNetwork(const HelperConfiguration& configuration, std::shared_ptr<platform::foundation::ProcessLauncher> launcher,
                   std::shared_ptr<HelperLog> log);
 
-    // `run` identifies the caller; a push without a device (no up script ran) changes nothing.
+    // `run` identifies the caller; a push without a device changes nothing.
     void tunnelUp(const void* run, const TunnelPush& push);
     void tunnelDown(const void* run);
     void sweep();

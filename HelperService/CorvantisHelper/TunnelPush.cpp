@@ -38,6 +38,10 @@ void addOnce(std::vector<Value>& values, Value value) {
 }  // namespace
 
 bool TunnelPush::take(std::string_view line) {
+    if (line == "tunnel-report-end") {
+        complete = true;
+        return true;
+    }
     if (line.starts_with(linkPrefix)) {
         const std::string name(line.substr(linkPrefix.size()));
         if (isLinkName(name)) link = name;

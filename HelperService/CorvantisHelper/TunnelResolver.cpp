@@ -11,6 +11,11 @@ namespace corvantis::helper {
 
 namespace FileSystem = platform::foundation::FileSystem;
 
+namespace {
+// What the kept copy says when there was no resolver file: no resolver file reads the same.
+constexpr std::string_view noFileBefore = "# There was no resolver file before the tunnel.\n";
+}  // namespace
+
 TunnelResolver::TunnelResolver(const HelperConfiguration& configuration,
                                std::shared_ptr<platform::foundation::ProcessLauncher> launcher, std::shared_ptr<HelperLog> log)
     : paths_(configuration.resolver),
@@ -64,8 +69,8 @@ void TunnelResolver::useFile(const TunnelPush& push) {
     // A file already the tunnel's (an earlier run that did not end cleanly) is no file to keep.
     if (!fileIsTheTunnels()) {
         auto current = RootFiles::readRegularFile(paths_.etc);
-        // No file at all reads as an empty one: both send the resolver to the local host.
-        if (!current && current.error().code == ENOENT) current = std::string();
+        // No file at all is kept as a copy that says so: the end of the tunnel removes its file.
+        if (!current && current.error().code == ENOENT) current = std::string(noFileBefore);
         if (!current) {
             log_->notice("The resolver file cannot be kept, so it stays as it is: " + current.error().message);
             return;
@@ -105,7 +110,10 @@ void TunnelResolver::putBackFile() {
         return;
     }
     // Another program that wrote the file meanwhile (a new lease) has the last word.
-    if (fileIsTheTunnels()) {
+    if (fileIsTheTunnels() && previous.value() == noFileBefore) {
+        ::unlink(paths_.etc.c_str());
+        log_->notice("The tunnel's resolver file is gone again: there was none before it");
+    } else if (fileIsTheTunnels()) {
         if (auto written = FileSystem::writeFileAtomically(paths_.etc, previous.value(), 0644); !written) {
             log_->notice("The resolver file from before the tunnel was not put back: " + written.error().message);
             return;

@@ -27,7 +27,7 @@ struct TunnelFixture : HelperFixture {
     std::shared_ptr<corvantis::testing::FakeProcessLauncher::HeldProcess> connect(const std::string& report) {
         helper->runOpenVPN("/usr/sbin/openvpn", profile.string(), "alice", "pw", bundle.string(), {});
         const auto process = launcher->held().back();
-        process->say("add net 0.0.0.0: gateway 203.0.113.1\n" + report);
+        process->say("add net 0.0.0.0: gateway 203.0.113.1\n" + report + "tunnel-report-end\n");
         process->say("2026-12-10 09:00:00 Initialization Sequence Completed\n");
         return process;
     }
@@ -78,6 +78,13 @@ TEST(TunnelNetwork, ThePushedNameServersAreTheResolverFileForTheRunAndThePreviou
     fixture.helper->sweepTunnelLeftovers();
     EXPECT_EQ(fixture.read(resolver.etc), "nameserver 192.168.7.1\n");
     EXPECT_FALSE(std::filesystem::exists(resolver.beforeTunnel));
+
+    // No resolver file before the tunnel: none after it.
+    std::filesystem::remove(resolver.etc);
+    const auto again = fixture.connect(pushed);
+    EXPECT_TRUE(std::filesystem::exists(resolver.etc));
+    again->exit(0);
+    EXPECT_FALSE(std::filesystem::exists(resolver.etc));
 }
 
 TEST(TunnelNetwork, AServerThatPushesNoNameServerLeavesTheResolverAsItIs) {
