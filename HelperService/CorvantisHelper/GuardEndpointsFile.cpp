@@ -3,6 +3,8 @@
 #include "HelperService/CorvantisHelper/RootFiles.hpp"
 #include "platform/foundation/FileSystem.hpp"
 
+#include <algorithm>
+
 namespace corvantis::helper {
 
 GuardEndpointsFile::GuardEndpointsFile(std::filesystem::path path, std::shared_ptr<HelperLog> log)
@@ -10,6 +12,7 @@ GuardEndpointsFile::GuardEndpointsFile(std::filesystem::path path, std::shared_p
 
 void GuardEndpointsFile::use(const std::vector<ServerEndpoint>& endpoints) {
     std::lock_guard lock(mutex_);
+    rendered_ = endpoints;
     if (current() != endpoints) write(endpoints);
 }
 
@@ -19,6 +22,18 @@ void GuardEndpointsFile::forget(const Ipv4Address& server) {
     if (std::erase_if(endpoints, [&](const ServerEndpoint& endpoint) { return endpoint.address == server; }) != 0) {
         write(endpoints);
     }
+}
+
+void GuardEndpointsFile::recall(const Ipv4Address& server) {
+    std::lock_guard lock(mutex_);
+    auto endpoints = current();
+    const auto before = endpoints.size();
+    for (const auto& endpoint : rendered_) {
+        if (endpoint.address == server && std::find(endpoints.begin(), endpoints.end(), endpoint) == endpoints.end()) {
+            endpoints.push_back(endpoint);
+        }
+    }
+    if (endpoints.size() != before) write(endpoints);
 }
 
 std::vector<ServerEndpoint> GuardEndpointsFile::current() const {

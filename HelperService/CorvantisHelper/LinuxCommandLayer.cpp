@@ -44,7 +44,9 @@ void LinuxCommandLayer::carryOut(const AddDefaultRoute& command, uid_t, CommandR
 }
 
 void LinuxCommandLayer::carryOut(const AddHostRoute& command, uid_t, CommandReply& reply) {
-    // A route opens nothing in the guard: only the server of the tunnel being started is let out.
+    // A route opens nothing in the guard but the server of the last profile rendered, which
+    // the application routes again when it engages while connected.
+    endpoints_->recall(command.destination);
     changeRoute(RouteChange::add, {command.destination, 32, command.gateway}, reply);
 }
 

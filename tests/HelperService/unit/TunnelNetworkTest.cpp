@@ -124,6 +124,12 @@ TEST(TunnelNetwork, TheGuardLetsOutTheRenderedServerUntilTheApplicationLeavesItA
     // Another server's route going leaves this one.
     fixture.run("route -n delete 192.0.2.77 192.168.1.1");
     EXPECT_EQ(fixture.read(endpoints), "endpoint=198.51.100.1 udp 1194\n");
+    // The application leaves the server (a release of the kill switch, a server switch) and,
+    // engaging again while connected to it, routes it once more.
+    fixture.run("route -n delete 198.51.100.1 192.168.1.1");
+    EXPECT_EQ(fixture.read(endpoints), "");
+    fixture.run("route -n add -net 198.51.100.1 192.168.1.1");
+    EXPECT_EQ(fixture.read(endpoints), "endpoint=198.51.100.1 udp 1194\n");
     // A helper started again knows the current server.
     fixture.rebuild();
     fixture.run("route -n delete 198.51.100.1 192.168.1.1");
