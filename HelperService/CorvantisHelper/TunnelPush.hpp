@@ -21,8 +21,6 @@ struct TunnelPush {
 
     // Takes one line of openvpn's output; false when it is no line of the up script's report.
     bool take(std::string_view line);
-
-    bool operator==(const TunnelPush&) const = default;
 };
 
 }  // namespace corvantis::helper

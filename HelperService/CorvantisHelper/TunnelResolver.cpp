@@ -145,10 +145,10 @@ bool TunnelResolver::resolvedRuns() const {
 }
 
 bool TunnelResolver::resolvectl(std::vector<std::string> arguments) const {
+    const std::string verb = arguments.front();
     const auto ran = platform::foundation::runToEnd(*launcher_, {resolvectl_, std::move(arguments), {}});
     if (ran && ran.value().exit.succeeded()) return true;
-    log_->notice("systemd-resolved refused the tunnel's name servers: " +
-                 (ran ? ran.value().standardError : ran.error().message));
+    log_->notice("resolvectl " + verb + " failed: " + (ran ? ran.value().standardError : ran.error().message));
     return false;
 }
 
