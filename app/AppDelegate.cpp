@@ -483,7 +483,10 @@ void AppDelegate::addSavedServerToRoute(std::function<void(bool)> completion) {
             std::istringstream lines(reply.value_or(""));
             for (std::string line; std::getline(lines, line);) {
                 const auto nameServer = ipv4(line);
-                if (!nameServer || nameServer == currentGateway || line == "0.0.0.0") continue;
+                // A local stub (127.0.0.53) is reached without the gateway; the servers it asks
+                // come in the same answer.
+                const bool loopback = line.starts_with("127.");
+                if (!nameServer || loopback || nameServer == currentGateway || line == "0.0.0.0") continue;
                 if (currentGateway) send(helper::AddHostRoute{*nameServer, *currentGateway});
             }
             if (completion) completion(true);

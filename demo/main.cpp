@@ -119,12 +119,10 @@ void printHelperLines(const std::string& text) {
     constexpr std::string_view openVpnOutput = "OpenVPN: ";
     constexpr std::string_view connected = "OpenVPN Connected";
     constexpr std::string_view noL2tp = "the L2TP clean-up of every disconnect; the demo made no L2TP service to remove";
-    constexpr std::string_view noResolver = "the demo gives the helper no resolver file, so there is none to back up or restore";
     const std::pair<std::string_view, std::string_view> unusedSteps[] = {{"L2TP disconnect error", noL2tp},
                                                                          {"Error removing L2TP entry", noL2tp},
                                                                          {"SCPreferencesCommitChanges error", noL2tp},
-                                                                         {"SCPreferencesApplyChanges error", noL2tp},
-                                                                         {"resolv.conf is missing", noResolver}};
+                                                                         {"SCPreferencesApplyChanges error", noL2tp}};
     std::vector<std::string> lines;
     std::istringstream input(text);
     for (std::string line; std::getline(input, line);) lines.push_back(std::move(line));
@@ -407,6 +405,8 @@ int reportBackendClient(const std::filesystem::path& folder) {
 // way the application does and asks the real helper (in the client namespace) through the real
 // client to bring the tunnel up, then ends it with terminateAllVpnConnections.
 class TunnelDemo {
+    static constexpr const char* resolverBefore = "nameserver 198.51.100.1\n";
+
 public:
     TunnelDemo(const std::filesystem::path& folder, const corvantis::testbed::OpenVpnTestbed& testbed)
         : folder_(folder), testbed_(testbed) {}
@@ -430,6 +430,8 @@ public:
         const auto socket = folder_ / "helper.sock";
         ::setenv("CORVANTIS_HELPER_SOCKET", socket.c_str(), 1);
         orExit(platform::foundation::FileSystem::writeFileAtomically(folder_ / "helper.conf", "", 0600));
+        // The client namespace's resolver configuration, as a LAN's DHCP would have written it.
+        orExit(platform::foundation::FileSystem::writeFileAtomically(folder_ / "resolv.conf", resolverBefore, 0644));
         const auto path = [&](const char* name) { return (folder_ / name).string(); };
         // No systemd here: a stand-in starts the kill-switch guard's unit as systemd would.
         orExit(platform::foundation::FileSystem::writeFileAtomically(folder_ / "systemctl", fileText(CORVANTIS_GUARD_SYSTEMCTL),
@@ -476,6 +478,8 @@ private:
         // The client checks the resolver file 3 s after the tunnel has ended.
         Services::current().mainQueue()->runUntil([] { return false; }, 3500ms);
         std::cout << "openvpn: terminateAllVpnConnections sent; routes in the client namespace now:\n" << testbed_.clientRoutes();
+        Services::current().mainQueue()->runUntil([&] { return fileText(folder_ / "resolv.conf") == resolverBefore; }, 10s);
+        printMarked(fileText(folder_ / "resolv.conf"), "openvpn: the resolver file once the tunnel has ended: ");
         return 0;
     }
 
@@ -512,6 +516,8 @@ private:
         std::cout << "openvpn: the helper answered " << (*connected ? "connected" : "not connected") << "; tunnel gateway "
                   << delegate.openVpnGateway.value_or("(none)") << "\n";
         std::cout << "openvpn: routes in the client namespace while connected:\n" << testbed_.clientRoutes();
+        // Names go through the tunnel, to the name server its server pushed.
+        printMarked(fileText(folder_ / "resolv.conf"), "openvpn: the resolver file while connected: ");
         if (!*connected) return 1;
         return pingThroughTheTunnel(delegate.openVpnGateway.value_or(corvantis::testbed::OpenVpnTestbed::tunnelGateway));
     }

@@ -63,11 +63,14 @@ CorvantisHelper::CorvantisHelper(Dependencies dependencies)
     : configuration_(std::move(dependencies.configuration)),
       log_(dependencies.log ? std::move(dependencies.log) : std::make_shared<DaemonHelperLog>()),
       commandLines_(configuration_.bundleResources),
+      guardEndpoints_(std::make_shared<GuardEndpointsFile>(configuration_.guard.endpoints, log_)),
+      tunnelNetwork_(std::make_shared<TunnelNetwork>(configuration_, platform::Services::current().processLauncher(), log_)),
       commandLayer_(configuration_, platform::Services::current().processLauncher(), log_,
                     dependencies.accounts ? std::move(dependencies.accounts) : AccountLookup(lookUpAccount),
-                    dependencies.routes ? std::move(dependencies.routes) : std::make_shared<NetlinkRouteTable>()),
+                    dependencies.routes ? std::move(dependencies.routes) : std::make_shared<NetlinkRouteTable>(), guardEndpoints_,
+                    tunnelNetwork_),
       resolverBackup_(configuration_.resolver, log_),
-      openVpn_(configuration_, platform::Services::current().processLauncher(), log_),
+      openVpn_(configuration_, platform::Services::current().processLauncher(), log_, {guardEndpoints_, tunnelNetwork_}),
       l2tp_(std::make_shared<L2TPService>(
           L2TPService::Platform{configuration_.networkPreferences,
                                 dependencies.l2tpDriver ? std::move(dependencies.l2tpDriver)
@@ -173,6 +176,10 @@ bool CorvantisHelper::endTunnels(std::chrono::milliseconds limit) {
     ikev2_.disconnect();
     killOpenVPN();
     return openVpn_.waitUntilAllEnded(limit);
+}
+
+void CorvantisHelper::sweepTunnelLeftovers() {
+    tunnelNetwork_->sweep();
 }
 
 void CorvantisHelper::toggleIpv6(bool, TextReply) {

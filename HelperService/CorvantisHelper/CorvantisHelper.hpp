@@ -78,6 +78,8 @@ public:
     // Before the helper exits: stops its openvpn runs and waits, at most `limit`, until they
     // have ended, so that no tunnel outlives the helper that could stop it.
     bool endTunnels(std::chrono::milliseconds limit);
+    // At start: takes back what a killed helper's tunnel left in the system's network.
+    void sweepTunnelLeftovers();
 
 private:
     // Who made the call being handled on this thread.
@@ -86,6 +88,8 @@ private:
     const HelperConfiguration configuration_;
     std::shared_ptr<HelperLog> log_;
     const AllowedCommandLines commandLines_;
+    const std::shared_ptr<GuardEndpointsFile> guardEndpoints_;
+    const std::shared_ptr<TunnelNetwork> tunnelNetwork_;
     LinuxCommandLayer commandLayer_;
     ResolverBackup resolverBackup_;
     OpenVpnRunner openVpn_;

@@ -1,6 +1,7 @@
 #include "HelperService/CorvantisHelper/GuardDaemon.hpp"
 
 #include "HelperService/CorvantisHelper/FileChangeWatch.hpp"
+#include "HelperService/CorvantisHelper/NftablesWatch.hpp"
 #include "HelperService/CorvantisHelper/RootFiles.hpp"
 #include "platform/foundation/FileDescriptor.hpp"
 #include "platform/foundation/InputPipe.hpp"
@@ -60,6 +61,24 @@ GuardDaemon::GuardDaemon(std::filesystem::path keyFile, std::filesystem::path nf
 
 bool GuardDaemon::apply() {
     std::lock_guard lock(mutex_);
+    return applyLocked();
+}
+
+bool GuardDaemon::reassert() {
+    std::lock_guard lock(mutex_);
+    if (!applied_ || listedTable() == appliedListing_) return true;
+    log_->notice("The guard's table was removed or changed by another program: putting it back");
+    applied_.reset();
+    return applyLocked();
+}
+
+std::string GuardDaemon::listedTable() const {
+    const auto listed = platform::foundation::runToEnd(*launcher_, {nft_, {"list", "table", "inet", GuardRules::tableName}, {}});
+    if (!listed || !listed.value().exit.succeeded()) return {};
+    return listed.value().standardOutput;
+}
+
+bool GuardDaemon::applyLocked() {
     // Only a key file that nobody but root can have written decides what root lets through.
     const auto content = RootFiles::readTrustedFile(keyFile_);
     const auto keys = content ? GuardRules::readKeyFile(content.value()) : std::nullopt;
@@ -75,10 +94,11 @@ bool GuardDaemon::apply() {
     // Without a usable key file the guard fails closed.
     GuardState state{true, {}, {}, {}, {}};
     if (keys) {
-        const auto nameServers = GuardInputs::nameServers(inputs_);
+        // Missing while no tunnel was started since the machine came up: no server to let out.
+        const auto endpoints = RootFiles::readTrustedFile(inputs_.endpoints);
         const auto link = physicalLinkTo(routes.value(), keys->gateway);
-        state = {keys->engaged, GuardRules::allowedDestinations(*keys, nameServers), nameServers, link,
-                 GuardInputs::dhcpServer(inputs_, link)};
+        state = {keys->engaged, endpoints ? ServerEndpoints::read(endpoints.value()) : std::vector<ServerEndpoint>{},
+                 GuardInputs::nameServers(inputs_), link, GuardInputs::dhcpServer(inputs_, link)};
     }
     if (applied_ == state) return true;
 
@@ -92,9 +112,10 @@ bool GuardDaemon::apply() {
         return false;
     }
     applied_ = state;
+    appliedListing_ = listedTable();
     log_->notice(std::string("The guard ") + (state.enforce ? "holds" : "lets through") + " traffic; " +
-                 std::to_string(state.allowedDestinations.size()) + " destinations and " +
-                 std::to_string(state.nameServers.size()) + " name servers allowed");
+                 std::to_string(state.endpoints.size()) + " server endpoints and " + std::to_string(state.nameServers.size()) +
+                 " name servers allowed");
     return true;
 }
 
@@ -113,9 +134,15 @@ int GuardDaemon::run() {
         log_->notice("The guard cannot watch the routes: " + monitor.error().message);
         return 1;
     }
-    auto files = FileChangeWatch::start({keyFile_, inputs_.resolver, inputs_.resolvedUpstream}, [this] { apply(); });
+    auto files =
+        FileChangeWatch::start({keyFile_, inputs_.endpoints, inputs_.resolver, inputs_.resolvedUpstream}, [this] { apply(); });
     if (!files) {
         log_->notice("The guard cannot watch its files: " + files.error().message);
+        return 1;
+    }
+    auto firewall = NftablesWatch::start([this] { reassert(); });
+    if (!firewall) {
+        log_->notice("The guard cannot watch the firewall: " + firewall.error().message);
         return 1;
     }
     int signal = 0;

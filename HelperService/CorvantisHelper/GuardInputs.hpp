@@ -10,9 +10,13 @@
 
 namespace corvantis::helper {
 
-// Where the kill-switch guard learns what it lets out besides the key file: the name servers of
-// the resolver configuration and the DHCP server of the physical link's lease.
+// Where the kill-switch guard learns what it lets out besides the key file: the current VPN
+// server's endpoints, the name servers of the resolver configuration and the DHCP server of the
+// physical link's lease.
 struct GuardInputPaths {
+    // Written by the helper for each tunnel it starts. In /run, which always exists (the guard
+    // watches the folder) and is empty after a reboot, as a route is.
+    std::filesystem::path endpoints = "/run/corvantis-guard.endpoints";
     std::filesystem::path resolver = "/etc/resolv.conf";
     // The servers behind systemd-resolved's local stub (127.0.0.53).
     std::filesystem::path resolvedUpstream = "/run/systemd/resolve/resolv.conf";

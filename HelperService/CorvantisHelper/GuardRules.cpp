@@ -7,9 +7,6 @@ namespace corvantis::helper::GuardRules {
 
 namespace {
 
-// More than any one network needs; a key file cannot grow without bound.
-constexpr std::size_t maximumRoutes = 64;
-
 std::string setOf(const std::vector<std::string>& items) {
     std::string set = "{ ";
     for (std::size_t index = 0; index < items.size(); ++index) set += (index == 0 ? "" : ", ") + items[index];
@@ -23,10 +20,9 @@ void appendChain(std::ostringstream& out, const char* name, const char* hook, co
     if (state.enforce) {
         out << "    oifname \"lo\" accept\n"
             << "    oifname \"tun*\" accept\n";
-        if (!state.allowedDestinations.empty()) {
-            std::vector<std::string> destinations;
-            for (const auto& destination : state.allowedDestinations) destinations.push_back(destination.text());
-            out << "    ip daddr " << setOf(destinations) << " accept\n";
+        for (const auto& endpoint : state.endpoints) {
+            out << "    ip daddr " << endpoint.address.text() << " " << endpoint.protocol << " dport " << endpoint.port
+                << " accept\n";
         }
         std::vector<std::string> servers4, servers6;
         for (const auto& server : state.nameServers)
@@ -48,15 +44,6 @@ bool isPlainLinkName(const std::string& name) {
     return !name.empty() && name.size() < 16 && std::all_of(name.begin(), name.end(), [](char c) {
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '-';
     });
-}
-
-std::optional<HostRoute> parseRoute(std::string_view text) {
-    const auto via = text.find(" via ");
-    if (via == std::string_view::npos) return std::nullopt;
-    const auto destination = Ipv4Address::parse(text.substr(0, via));
-    const auto gateway = Ipv4Address::parse(text.substr(via + 5));
-    if (!destination || !gateway) return std::nullopt;
-    return HostRoute{*destination, *gateway};
 }
 
 }  // namespace
@@ -82,11 +69,6 @@ std::optional<KeyFile> readKeyFile(std::string_view content) {
     for (std::string line; std::getline(lines, line);) {
         if (line.starts_with("gateway=")) gateway = Ipv4Address::parse(line.substr(8));
         if (line == "engaged=1") keys.engaged = true;
-        if (line.starts_with("route=")) {
-            const auto route = parseRoute(std::string_view(line).substr(6));
-            if (!route) return std::nullopt;
-            addRoute(keys, *route);
-        }
     }
     if (!gateway) return std::nullopt;
     keys.gateway = *gateway;
@@ -94,29 +76,7 @@ std::optional<KeyFile> readKeyFile(std::string_view content) {
 }
 
 std::string keyFileText(const KeyFile& keys) {
-    std::string text = "gateway=" + keys.gateway.text() + "\nengaged=" + (keys.engaged ? "1" : "0") + "\n";
-    for (const auto& route : keys.routes) text += "route=" + route.destination.text() + " via " + route.gateway.text() + "\n";
-    return text;
-}
-
-void addRoute(KeyFile& keys, const HostRoute& route) {
-    std::erase_if(keys.routes, [&](const HostRoute& kept) { return kept.destination == route.destination; });
-    keys.routes.push_back(route);
-    if (keys.routes.size() > maximumRoutes) keys.routes.erase(keys.routes.begin());
-}
-
-void removeRoute(KeyFile& keys, const HostRoute& route) {
-    std::erase(keys.routes, route);
-}
-
-std::vector<Ipv4Address> allowedDestinations(const KeyFile& keys, const std::vector<std::string>& nameServers) {
-    std::vector<Ipv4Address> destinations;
-    for (const auto& route : keys.routes) {
-        if (route.gateway != keys.gateway) continue;
-        if (std::find(nameServers.begin(), nameServers.end(), route.destination.text()) != nameServers.end()) continue;
-        destinations.push_back(route.destination);
-    }
-    return destinations;
+    return "gateway=" + keys.gateway.text() + "\nengaged=" + (keys.engaged ? "1" : "0") + "\n";
 }
 
 }  // namespace corvantis::helper::GuardRules

@@ -21,7 +21,10 @@ std::filesystem::path* pathFor(HelperConfiguration& configuration, std::string_v
     if (key == "resolv-etc") return &configuration.resolver.etc;
     if (key == "resolv-var") return &configuration.resolver.var;
     if (key == "resolv-backup") return &configuration.resolver.backup;
+    if (key == "resolv-before-tunnel") return &configuration.resolver.beforeTunnel;
+    if (key == "resolved-socket") return &configuration.resolver.resolvedSocket;
     if (key == "guard-preferences") return &configuration.guard.preferences;
+    if (key == "guard-endpoints") return &configuration.guard.endpoints;
     if (key == "guard-script") return &configuration.guard.script;
     if (key == "guard-unit-folder") return &configuration.guard.unitFolder;
     if (key == "guard-program") return &configuration.guard.program;
@@ -142,8 +145,9 @@ std::string HelperConfiguration::usage() {
            "  bundle-resources       the application bundle's resources folder\n"
            "  application-executable the program a login item starts\n"
            "  socket                 the socket to listen on\n"
-           "  resolv-etc, resolv-var, resolv-backup   the resolver files\n"
-           "  guard-preferences, guard-script, guard-unit-folder   where the kill-switch guard goes\n"
+           "  resolv-etc, resolv-var, resolv-backup, resolv-before-tunnel   the resolver files\n"
+           "  resolved-socket        where systemd-resolved listens when it runs\n"
+           "  guard-preferences, guard-endpoints, guard-script, guard-unit-folder   where the kill-switch guard goes\n"
            "  guard-program          the program the guard runs (default: this one)\n"
            "  systemctl, nft, resolvectl, shell, openvpn, charon, xl2tpd, pppd\n"
            "                                                        the programs the helper runs\n"

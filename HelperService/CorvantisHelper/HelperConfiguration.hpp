@@ -17,6 +17,12 @@ struct ResolverPaths {
     std::filesystem::path etc = "/etc/resolv.conf";
     std::filesystem::path var = "/etc/resolv.conf";
     std::filesystem::path backup = "/tmp/corvantis_resolv.conf";
+    // The resolver file as it was before a tunnel's name servers took its place. Beside the
+    // helper's other state: it must outlive the helper (whose /tmp is its own) and a reboot,
+    // as the file written for the tunnel does.
+    std::filesystem::path beforeTunnel = "/var/lib/corvantis/resolv.conf.before-tunnel";
+    // Where systemd-resolved listens when it runs; the tunnel's name servers then go to it.
+    std::filesystem::path resolvedSocket = "/run/systemd/resolve/io.systemd.Resolve";
 };
 
 // Where the kill-switch guard gets installed.
@@ -27,6 +33,8 @@ struct GuardPaths {
     std::filesystem::path unitFolder = "/etc/systemd/system";
     // The program the guard's unit runs in guard mode; empty: this very program.
     std::filesystem::path program;
+    // The current VPN server's endpoints, which the guard lets out (see GuardInputPaths).
+    std::filesystem::path endpoints = "/run/corvantis-guard.endpoints";
 };
 
 // The programs the helper runs, by absolute path.

@@ -19,6 +19,8 @@ bool succeeded(const Expected<void>& step, CommandReply& reply) {
 }
 
 Expected<void> writeInto(const std::filesystem::path& destination, std::string_view content, mode_t mode) {
+    // Each engage sends the whole chain again: a file already as wanted is left alone.
+    if (const auto current = RootFiles::readTrustedFile(destination); current && current.value() == content) return {};
     if (auto folder = FileSystem::createDirectories(destination.parent_path(), 0755); !folder) return folder;
     return FileSystem::writeFileAtomically(destination, content, mode);
 }
@@ -38,11 +40,12 @@ KillSwitchGuard::KillSwitchGuard(const HelperConfiguration& configuration, const
       resolver_(configuration.resolver.etc),
       relay_(relay) {}
 
-std::string KillSwitchGuard::scriptText(const std::filesystem::path& program, const std::filesystem::path& keyFile,
+std::string KillSwitchGuard::scriptText(const std::filesystem::path& program, const GuardPaths& paths,
                                         const std::filesystem::path& nft, const std::filesystem::path& resolver) {
     return "#!/bin/sh\n# The Corvantis VPN kill-switch guard: keeps traffic in the tunnel while engaged.\nexec " +
-           ShellText::word(program.string()) + " --guard " + ShellText::word(keyFile.string()) + " --nft " +
-           ShellText::word(nft.string()) + " --resolv-conf " + ShellText::word(resolver.string()) + "\n";
+           ShellText::word(program.string()) + " --guard " + ShellText::word(paths.preferences.string()) + " --endpoints " +
+           ShellText::word(paths.endpoints.string()) + " --nft " + ShellText::word(nft.string()) + " --resolv-conf " +
+           ShellText::word(resolver.string()) + "\n";
 }
 
 std::string KillSwitchGuard::unitText(const std::filesystem::path& script) {
@@ -61,26 +64,10 @@ std::optional<GuardRules::KeyFile> KillSwitchGuard::keys() const {
     return content ? GuardRules::readKeyFile(content.value()) : std::nullopt;
 }
 
-Expected<void> KillSwitchGuard::note(RouteChange change, const GuardRules::HostRoute& route) {
-    std::lock_guard lock(mutex_);
-    // A route made before the guard was ever engaged still counts once it is.
-    auto current = keys().value_or(GuardRules::KeyFile{route.gateway, false, {}});
-    if (change == RouteChange::add) {
-        GuardRules::addRoute(current, route);
-    } else {
-        GuardRules::removeRoute(current, route);
-    }
-    return writeInto(paths_.preferences, GuardRules::keyFileText(current), 0600);
-}
-
 bool KillSwitchGuard::install(const Ipv4Address& gateway, CommandReply& reply) {
     std::lock_guard lock(mutex_);
-    // The host routes come in lines of their own, possibly just before this one: they stay.
-    auto engaged = keys().value_or(GuardRules::KeyFile{gateway, true, {}});
-    engaged.gateway = gateway;
-    engaged.engaged = true;
-    return succeeded(writeInto(paths_.preferences, GuardRules::keyFileText(engaged), 0600), reply) &&
-           succeeded(writeInto(paths_.script, scriptText(program_, paths_.preferences, nft_, resolver_), 0755), reply) &&
+    return succeeded(writeInto(paths_.preferences, GuardRules::keyFileText({gateway, true}), 0600), reply) &&
+           succeeded(writeInto(paths_.script, scriptText(program_, paths_, nft_, resolver_), 0755), reply) &&
            succeeded(writeInto(paths_.unitFolder / unitName, unitText(paths_.script), 0644), reply) &&
            relay_.run({systemctl_, {"daemon-reload"}, {}}, reply) && relay_.run({systemctl_, {"enable", unitName}, {}}, reply) &&
            restart(reply);

@@ -17,8 +17,8 @@ namespace corvantis::helper {
 // (never from the application's bundle, which its user may change, since they run as root),
 // and (re)starts the unit; releasing marks the key file released and restarts the guard, which
 // then lets traffic through while staying installed. Each step runs only when the one before it
-// succeeded. Every host route the helper makes or takes away is noted in the key file first, so
-// that the guard lets out exactly the destinations the helper routed.
+// succeeded. The key file and the guard's files outlive a reboot: they are written (and flushed)
+// only when their content changes.
 class KillSwitchGuard {
 public:
     static constexpr const char* unitName = "com.corvantis.CorvantisGuard.service";
@@ -29,13 +29,9 @@ public:
     bool install(const Ipv4Address& gateway, CommandReply& reply);
     // Does nothing when the guard was never engaged.
     void release(CommandReply& reply);
-    enum class RouteChange { add, remove };
-    // Notes a host route about to be made or taken away.
-    platform::foundation::Expected<void> note(RouteChange change, const GuardRules::HostRoute& route);
-
     // What the files hold, for the program and key file given.
-    static std::string scriptText(const std::filesystem::path& program, const std::filesystem::path& keyFile,
-                                  const std::filesystem::path& nft, const std::filesystem::path& resolver);
+    static std::string scriptText(const std::filesystem::path& program, const GuardPaths& paths, const std::filesystem::path& nft,
+                                  const std::filesystem::path& resolver);
     // The unit, started before the network comes up (and ready only once its table stands), so
     // that after a restart nothing leaves before the guard holds it.
     static std::string unitText(const std::filesystem::path& script);

@@ -1,5 +1,6 @@
 #include "HelperService/CorvantisHelper/LinuxCommandLayer.hpp"
 
+#include "HelperService/CorvantisHelper/GuardInputs.hpp"
 #include "HelperService/CorvantisHelper/ResolverFileQueries.hpp"
 #include "HelperService/CorvantisHelper/RootFiles.hpp"
 #include "platform/foundation/FileSystem.hpp"
@@ -12,14 +13,17 @@ using platform::foundation::Expected;
 
 LinuxCommandLayer::LinuxCommandLayer(const HelperConfiguration& configuration,
                                      std::shared_ptr<platform::foundation::ProcessLauncher> launcher,
-                                     std::shared_ptr<HelperLog> log, AccountLookup accounts, std::shared_ptr<RouteTable> routes)
+                                     std::shared_ptr<HelperLog> log, AccountLookup accounts, std::shared_ptr<RouteTable> routes,
+                                     std::shared_ptr<GuardEndpointsFile> endpoints, std::shared_ptr<const TunnelNetwork> tunnel)
     : configuration_(configuration),
       log_(log),
       relay_(std::move(launcher), log),
       guard_(configuration_, relay_),
       loginItem_(configuration.applicationExecutable, std::move(accounts)),
       routes_(std::move(routes)),
-      gatewayQuery_(routes_) {}
+      gatewayQuery_(routes_),
+      endpoints_(std::move(endpoints)),
+      tunnel_(std::move(tunnel)) {}
 
 void LinuxCommandLayer::perform(const RootCommand& command, uid_t caller, CommandReply& reply) {
     std::visit(
@@ -40,21 +44,16 @@ void LinuxCommandLayer::carryOut(const AddDefaultRoute& command, uid_t, CommandR
 }
 
 void LinuxCommandLayer::carryOut(const AddHostRoute& command, uid_t, CommandReply& reply) {
-    // Noted first: the guard reads the key file again when the route appears.
-    noteForGuard(KillSwitchGuard::RouteChange::add, command.destination, command.gateway);
+    // A route opens nothing in the guard but the server of the last profile rendered, which
+    // the application routes again when it engages while connected.
+    endpoints_->recall(command.destination);
     changeRoute(RouteChange::add, {command.destination, 32, command.gateway}, reply);
 }
 
 void LinuxCommandLayer::carryOut(const DeleteHostRoute& command, uid_t, CommandReply& reply) {
-    noteForGuard(KillSwitchGuard::RouteChange::remove, command.destination, command.gateway);
+    // The application takes the server's route away when it leaves that server.
+    endpoints_->forget(command.destination);
     changeRoute(RouteChange::remove, {command.destination, 32, command.gateway}, reply);
-}
-
-void LinuxCommandLayer::noteForGuard(KillSwitchGuard::RouteChange change, const Ipv4Address& destination,
-                                     const Ipv4Address& gateway) {
-    if (const auto noted = guard_.note(change, {destination, gateway}); !noted) {
-        log_->notice("The kill-switch guard's key file was not updated: " + noted.error().message);
-    }
 }
 
 void LinuxCommandLayer::carryOut(const AddTunnelRoute& command, uid_t, CommandReply& reply) {
@@ -72,7 +71,15 @@ void LinuxCommandLayer::carryOut(const EngageKillSwitch& command, uid_t, Command
 }
 
 void LinuxCommandLayer::carryOut(const ListNameServers&, uid_t, CommandReply& reply) {
-    answerFromResolverFile(&ResolverFileQueries::nameServers, reply);
+    // The resolvers outside the tunnel, which the application routes through the gateway: the
+    // tunnel's own are reached only through it, and such a route would take them out of it.
+    const auto& resolver = tunnel_->resolver();
+    const auto content = resolver.fileOutsideTunnel();
+    if (!content) return answer(content.error(), reply);
+    const auto upstreams = platform::foundation::FileSystem::readFile(GuardInputPaths{}.resolvedUpstream);
+    answer(ResolverFileQueries::nameServers(content.value(), upstreams ? upstreams.value() : std::string(),
+                                            resolver.tunnelNameServers()),
+           reply);
 }
 
 void LinuxCommandLayer::carryOut(const ListResolverSecondFields&, uid_t, CommandReply& reply) {

@@ -3,12 +3,14 @@
 #include "HelperService/CorvantisHelper/AllowedCommandLines.hpp"
 #include "HelperService/CorvantisHelper/CommandReply.hpp"
 #include "HelperService/CorvantisHelper/DefaultGatewayQuery.hpp"
+#include "HelperService/CorvantisHelper/GuardEndpointsFile.hpp"
 #include "HelperService/CorvantisHelper/HelperConfiguration.hpp"
 #include "HelperService/CorvantisHelper/HelperLog.hpp"
 #include "HelperService/CorvantisHelper/KillSwitchGuard.hpp"
 #include "HelperService/CorvantisHelper/LoginItem.hpp"
 #include "HelperService/CorvantisHelper/ProcessRelay.hpp"
 #include "HelperService/CorvantisHelper/RouteTable.hpp"
+#include "HelperService/CorvantisHelper/TunnelNetwork.hpp"
 
 #include <memory>
 
@@ -22,7 +24,8 @@ namespace corvantis::helper {
 class LinuxCommandLayer {
 public:
     LinuxCommandLayer(const HelperConfiguration& configuration, std::shared_ptr<platform::foundation::ProcessLauncher> launcher,
-                      std::shared_ptr<HelperLog> log, AccountLookup accounts, std::shared_ptr<RouteTable> routes);
+                      std::shared_ptr<HelperLog> log, AccountLookup accounts, std::shared_ptr<RouteTable> routes,
+                      std::shared_ptr<GuardEndpointsFile> endpoints, std::shared_ptr<const TunnelNetwork> tunnel);
 
     // `caller` is the user on whose behalf the line came, for the login item.
     void perform(const RootCommand& command, uid_t caller, CommandReply& reply);
@@ -49,7 +52,6 @@ private:
     void carryOut(const DeleteLoginItem& command, uid_t caller, CommandReply& reply);
     enum class RouteChange { add, remove };
     void changeRoute(RouteChange change, const Ipv4Route& route, CommandReply& reply) const;
-    void noteForGuard(KillSwitchGuard::RouteChange change, const Ipv4Address& destination, const Ipv4Address& gateway);
     void answerFromResolverFile(std::string (*query)(std::string_view), CommandReply& reply) const;
     void answer(const platform::foundation::Expected<std::string>& text, CommandReply& reply) const;
     void report(const platform::foundation::Expected<void>& done, CommandReply& reply) const;
@@ -61,6 +63,8 @@ private:
     LoginItem loginItem_;
     std::shared_ptr<RouteTable> routes_;
     DefaultGatewayQuery gatewayQuery_;
+    const std::shared_ptr<GuardEndpointsFile> endpoints_;
+    const std::shared_ptr<const TunnelNetwork> tunnel_;
 };
 
 }  // namespace corvantis::helper

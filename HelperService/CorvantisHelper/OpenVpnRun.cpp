@@ -101,6 +101,8 @@ void OpenVpnRun::takeStandardOutput(std::string_view chunk, Replies& replies) {
 
 void OpenVpnRun::takeLine(const std::string& line, Replies& replies) {
     log_->notice("OpenVPN: " + printableForLog(line, loggedLineLimit));
+    // Set before openvpn routes anything into the tunnel, so before the application can see it.
+    if (push_.take(line) && push_.complete && parts_.network) parts_.network->tunnelUp(this, push_);
     if (const auto gateway = gatewayIn(line)) {
         gateway_ = gateway;
         log_->notice("ROUTE " + gateway->text());
@@ -156,6 +158,7 @@ void OpenVpnRun::onExit(ProcessExit exit) {
         log_->notice("OpenVPN Terminated" + (exit.signal != 0 ? " by signal " + std::to_string(exit.signal)
                                                               : " with status " + std::to_string(exit.exitStatus)));
         ended = endedReply();
+        if (parts_.network) parts_.network->tunnelDown(this);
         if (parts_.input) parts_.input->closeWriter();
         parts_.folder.reset();
         reply = std::move(parts_.reply);

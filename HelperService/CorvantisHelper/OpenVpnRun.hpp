@@ -3,6 +3,7 @@
 #include "HelperService/CorvantisHelper/HelperLog.hpp"
 #include "HelperService/CorvantisHelper/OutputRecord.hpp"
 #include "HelperService/CorvantisHelper/RunFolder.hpp"
+#include "HelperService/CorvantisHelper/TunnelNetwork.hpp"
 #include "HelperService/CorvantisHelperInterface/CorvantisHelperProtocol.hpp"
 #include "HelperService/CorvantisHelperInterface/Ipv4Address.hpp"
 #include "platform/dispatch/Clock.hpp"
@@ -35,6 +36,8 @@ public:
         std::unique_ptr<RunFolder> folder;
         std::shared_ptr<platform::foundation::InputPipe> input;
         TextArrayReply reply;
+        // Set from the up script's report as the tunnel comes up, taken back when the run ends.
+        std::shared_ptr<TunnelNetwork> network;
     };
 
     // `ended` runs once, after the process has been reaped and the last reply sent.
@@ -79,6 +82,7 @@ private:
     platform::foundation::Utf8StreamDecoder errorDecoder_;
     std::string partialLine_;
     std::optional<Ipv4Address> gateway_;
+    TunnelPush push_;
 };
 
 }  // namespace corvantis::helper

@@ -41,8 +41,9 @@ bool breaksLines(const std::string& text) {
 }  // namespace
 
 OpenVpnRunner::OpenVpnRunner(const HelperConfiguration& configuration,
-                             std::shared_ptr<platform::foundation::ProcessLauncher> launcher, std::shared_ptr<HelperLog> log)
-    : configuration_(configuration), launcher_(std::move(launcher)), log_(std::move(log)) {}
+                             std::shared_ptr<platform::foundation::ProcessLauncher> launcher, std::shared_ptr<HelperLog> log,
+                             Shared shared)
+    : configuration_(configuration), launcher_(std::move(launcher)), log_(std::move(log)), shared_(std::move(shared)) {}
 
 void OpenVpnRunner::runOpenVPN(const std::string& path, const std::string& config, const std::optional<std::string>& userName,
                                const std::optional<std::string>& password, const std::string& workingDirectory,
@@ -64,6 +65,9 @@ void OpenVpnRunner::runOpenVPN(const std::string& path, const std::string& confi
         return refuse(Error{EBUSY, std::to_string(maximumRuns) +
                                        " OpenVPN runs are going already; disconnect ends them before another can start"});
     }
+    // Before openvpn sends its first packet: the guard lets out this server and no other. A
+    // refused run changes nothing there.
+    if (shared_.endpoints) shared_.endpoints->use(prepared.value().endpoints);
     log_->notice("Starting OpenVPN");
     const auto& program = configuration_.tools.openvpn;
     if (normal(path) != program) {
@@ -75,11 +79,11 @@ void OpenVpnRunner::runOpenVPN(const std::string& path, const std::string& confi
     const platform::foundation::ProcessRequest request{program, prepared.value().arguments, prepared.value().folder->path(),
                                                        input.value()};
     std::weak_ptr<Registry> registry = registry_;
-    auto run = std::make_shared<OpenVpnRun>(
-        OpenVpnRun::Parts{userName, password, std::move(prepared.value().folder), input.value(), std::move(reply)}, launcher_,
-        log_, [registry](const OpenVpnRun* ended) {
-            if (auto live = registry.lock()) live->forget(ended);
-        });
+    auto run = std::make_shared<OpenVpnRun>(OpenVpnRun::Parts{userName, password, std::move(prepared.value().folder),
+                                                              input.value(), std::move(reply), shared_.network},
+                                            launcher_, log_, [registry](const OpenVpnRun* ended) {
+                                                if (auto live = registry.lock()) live->forget(ended);
+                                            });
     // Listed before it starts, so that a kill arriving meanwhile finds it; the run itself
     // answers when it cannot start.
     registry_->runs.push_back(run);
@@ -151,7 +155,7 @@ Expected<OpenVpnRunner::Prepared> OpenVpnRunner::prepare(const std::string& conf
         if (!credentials) return credentials.error();
         arguments.insert(arguments.end(), {"--auth-user-pass", credentials.value().string()});
     }
-    return Prepared{std::move(folder.value()), std::move(arguments)};
+    return Prepared{std::move(folder.value()), std::move(arguments), ServerEndpoints::ofProfile(parsed.value())};
 }
 
 }  // namespace corvantis::helper

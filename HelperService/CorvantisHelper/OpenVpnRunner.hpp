@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HelperService/CorvantisHelper/GuardEndpointsFile.hpp"
 #include "HelperService/CorvantisHelper/HelperConfiguration.hpp"
 #include "HelperService/CorvantisHelper/HelperLog.hpp"
 #include "HelperService/CorvantisHelper/OpenVpnRun.hpp"
@@ -23,7 +24,8 @@ namespace corvantis::helper {
 // ("config.ovpn" in a private folder of the calling user, read as that user) is parsed into
 // records, and openvpn reads only the profile the helper renders from them. The run happens in a
 // root-only folder of its own that holds that profile, the bundle's scripts and the credentials
-// file (0600) for the length of the run.
+// file (0600) for the length of the run. The rendered profile's servers become the endpoints
+// the kill-switch guard lets out, and the tunnel's network settings live as long as its run.
 class OpenVpnRunner {
 public:
     // The most runs going at once; a further request is refused until one has ended. The
@@ -33,8 +35,13 @@ public:
     // and run folders, and some twenty descriptors (pipes, reply connections) of a service's 1,024.
     static constexpr std::size_t maximumRuns = 4;
 
+    struct Shared {
+        std::shared_ptr<GuardEndpointsFile> endpoints;
+        std::shared_ptr<TunnelNetwork> network;
+    };
+
     OpenVpnRunner(const HelperConfiguration& configuration, std::shared_ptr<platform::foundation::ProcessLauncher> launcher,
-                  std::shared_ptr<HelperLog> log);
+                  std::shared_ptr<HelperLog> log, Shared shared);
 
     // `caller` is the user who asked. A request the helper cannot carry out (a profile path that
     // is not absolute, a profile it refuses, `maximumRuns` runs going) is answered at once with
@@ -53,6 +60,7 @@ private:
     struct Prepared {
         std::unique_ptr<RunFolder> folder;
         std::vector<std::string> arguments;
+        std::vector<ServerEndpoint> endpoints;
     };
     platform::foundation::Expected<Prepared> prepare(const std::string& config, const std::optional<std::string>& userName,
                                                      const std::optional<std::string>& password,
@@ -71,6 +79,7 @@ private:
     const HelperConfiguration configuration_;
     const std::shared_ptr<platform::foundation::ProcessLauncher> launcher_;
     const std::shared_ptr<HelperLog> log_;
+    const Shared shared_;
     const std::shared_ptr<Registry> registry_ = std::make_shared<Registry>();
 };
 

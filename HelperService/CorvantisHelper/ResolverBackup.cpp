@@ -1,6 +1,7 @@
 #include "HelperService/CorvantisHelper/ResolverBackup.hpp"
 
 #include "HelperService/CorvantisHelper/RootFiles.hpp"
+#include "HelperService/CorvantisHelper/TunnelResolver.hpp"
 #include "platform/foundation/FileSystem.hpp"
 
 #include <sys/stat.h>
@@ -23,6 +24,11 @@ void ResolverBackup::backup() {
     auto content = FileSystem::readFile(paths_.var);
     if (!content) {
         log_->notice("Can't backup resolv.conf file: " + content.error().message);
+        return;
+    }
+    // The tunnel's own file is no configuration to come back to.
+    if (content.value().starts_with(TunnelResolver::marker)) {
+        log_->notice("resolv.conf holds the tunnel's name servers: the backup stays as it is");
         return;
     }
     if (auto written = FileSystem::writeFileAtomically(paths_.backup, content.value(), 0644); !written) {

@@ -1,5 +1,6 @@
 #include "HelperService/CorvantisHelper/ResolverFileQueries.hpp"
 
+#include <algorithm>
 #include <vector>
 
 namespace corvantis::helper::ResolverFileQueries {
@@ -39,6 +40,26 @@ std::string nameServers(std::string_view resolverFile) {
         if (fields.size() >= 2 && fields[0] == "nameserver") servers.append(fields[1]).push_back('\n');
     }
     return servers;
+}
+
+std::string nameServers(std::string_view resolverFile, std::string_view stubUpstreams, const std::vector<std::string>& excluded) {
+    std::vector<std::string> servers;
+    const auto add = [&](std::string_view text) {
+        const auto listed = nameServers(text);
+        for (const auto line : linesOf(listed)) {
+            std::string server(line);
+            if (server.empty() || std::find(servers.begin(), servers.end(), server) != servers.end()) continue;
+            if (std::find(excluded.begin(), excluded.end(), server) == excluded.end()) servers.push_back(std::move(server));
+        }
+    };
+    add(resolverFile);
+    if (std::any_of(servers.begin(), servers.end(),
+                    [](const std::string& server) { return server.starts_with("127.") || server == "::1"; })) {
+        add(stubUpstreams);
+    }
+    std::string listed;
+    for (const auto& server : servers) listed += server + "\n";
+    return listed;
 }
 
 std::string secondFields(std::string_view resolverFile) {

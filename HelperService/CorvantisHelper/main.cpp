@@ -67,13 +67,16 @@ int manageJob(const std::vector<std::string>& arguments) {
 
 constexpr const char* guardOption = "--guard";
 
-// Run by the kill-switch guard's systemd unit: `--guard KEYFILE [--nft PATH] [--resolv-conf PATH]`.
+// Run by the kill-switch guard's systemd unit:
+// `--guard KEYFILE [--endpoints PATH] [--nft PATH] [--resolv-conf PATH]`.
 int runGuard(const std::vector<std::string>& arguments) {
     std::filesystem::path nft = "/usr/sbin/nft";
     corvantis::helper::GuardInputPaths inputs;
     bool understood = arguments.size() % 2 == 0;
     for (std::size_t index = 2; understood && index + 1 < arguments.size(); index += 2) {
-        if (arguments[index] == "--nft") {
+        if (arguments[index] == "--endpoints") {
+            inputs.endpoints = arguments[index + 1];
+        } else if (arguments[index] == "--nft") {
             nft = arguments[index + 1];
         } else if (arguments[index] == "--resolv-conf") {
             inputs.resolver = arguments[index + 1];
@@ -83,7 +86,7 @@ int runGuard(const std::vector<std::string>& arguments) {
     }
     if (!understood) {
         std::cerr << "usage: " << corvantis::helper::kHelperToolName << " " << guardOption
-                  << " KEYFILE [--nft PATH] [--resolv-conf PATH]\n";
+                  << " KEYFILE [--endpoints PATH] [--nft PATH] [--resolv-conf PATH]\n";
         return 2;
     }
     if (::geteuid() != 0) {
@@ -139,6 +142,8 @@ int main(int argc, char** argv) {
     log->notice("Listening on " + listener.value().second + " for " + servedUsers(configuration.value()));
     CorvantisHelper::prepareSharedTool({std::move(configuration.value()), log, {}});
     const auto tool = CorvantisHelper::GetCorvantisHelperTool();
+    // No tunnel of this process is up yet: whatever one left is a killed helper's.
+    tool->sweepTunnelLeftovers();
 
     // Asked to stop, the helper first ends the tunnels it started: once it is gone nothing
     // could stop them any more. Blocked before any thread starts, so only this one takes them.

@@ -75,15 +75,28 @@ Expected<std::string> readOpenFile(int fd, const std::string& what) {
     }
 }
 
-Expected<void> writeFileAtomically(const std::filesystem::path& path, std::string_view data, mode_t mode) {
+namespace {
+enum class Durability { flushed, notFlushed };
+
+Expected<void> replaceWith(const std::filesystem::path& path, std::string_view data, mode_t mode, Durability durability) {
     auto file = ReplacementFile::create(path);
     if (!file) return file.error();
     if (::fchmod(file.value().fd(), mode) != 0) return Error::fromErrno("Cannot set the mode of the new " + path.string());
     if (auto written = writeAll(file.value().fd(), data, path.string()); !written) return written;
+    if (durability == Durability::notFlushed) return file.value().commit();
     if (::fsync(file.value().fd()) != 0) return Error::fromErrno("Cannot flush the new " + path.string());
     if (auto committed = file.value().commit(); !committed) return committed;
     syncDirectory(path.parent_path());
     return {};
+}
+}  // namespace
+
+Expected<void> writeFileAtomically(const std::filesystem::path& path, std::string_view data, mode_t mode) {
+    return replaceWith(path, data, mode, Durability::flushed);
+}
+
+Expected<void> replaceFile(const std::filesystem::path& path, std::string_view data, mode_t mode) {
+    return replaceWith(path, data, mode, Durability::notFlushed);
 }
 
 Expected<void> writeNewFile(const std::filesystem::path& path, std::string_view data, mode_t mode) {

@@ -29,6 +29,9 @@ Expected<std::string> readOpenFile(int fd, const std::string& what);
 // Writes `data` to a new temporary file beside `path`, flushes it to disk and renames it over
 // `path`: a reader sees the old or the new content, never a mixture, even after a crash.
 Expected<void> writeFileAtomically(const std::filesystem::path& path, std::string_view data, mode_t mode);
+// The same without flushing to disk: a reader still sees the old or the new content, but a
+// crash may lose the change. For what a reboot drops anyway (files in /run, state of a run).
+Expected<void> replaceFile(const std::filesystem::path& path, std::string_view data, mode_t mode);
 
 // Writes all of `data` to the open descriptor, going on after partial writes and interruptions,
 // so that a reader never sees part of it missing. `what` names the file in the error.

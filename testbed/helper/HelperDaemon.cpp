@@ -60,16 +60,32 @@ HelperDaemon::~HelperDaemon() {
 
 std::vector<std::string> HelperDaemon::privateFilesIn(const std::filesystem::path& folder) {
     const auto in = [&](const char* name) { return (folder / name).string(); };
-    return {"--resolv-etc",          in("resolv.conf"),
-            "--resolv-var",          in("resolv.conf"),
-            "--resolv-backup",       in("resolv.backup"),
-            "--guard-preferences",   in("guard/gateway.conf"),
-            "--guard-script",        in("guard/guard.sh"),
-            "--guard-unit-folder",   in("units"),
-            "--system-keychain",     in("System.keychain"),
-            "--network-preferences", in("preferences.json"),
-            "--runtime-folder",      in("run"),
-            "--systemctl",           "/bin/true"};
+    return {"--resolv-etc",
+            in("resolv.conf"),
+            "--resolv-var",
+            in("resolv.conf"),
+            "--resolv-backup",
+            in("resolv.backup"),
+            "--resolv-before-tunnel",
+            in("resolv.before-tunnel"),
+            "--resolved-socket",
+            in("resolved.socket"),
+            "--guard-preferences",
+            in("guard/gateway.conf"),
+            "--guard-endpoints",
+            in("guard/endpoints"),
+            "--guard-script",
+            in("guard/guard.sh"),
+            "--guard-unit-folder",
+            in("units"),
+            "--system-keychain",
+            in("System.keychain"),
+            "--network-preferences",
+            in("preferences.json"),
+            "--runtime-folder",
+            in("run"),
+            "--systemctl",
+            "/bin/true"};
 }
 
 int HelperDaemon::runToExit(const std::filesystem::path& program, const std::vector<std::string>& options) {

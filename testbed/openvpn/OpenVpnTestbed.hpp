@@ -49,6 +49,8 @@ public:
     static constexpr const char* serverAddress = "198.51.100.1";
     // The address the server gives as the tunnel's gateway.
     static constexpr const char* tunnelGateway = "203.0.113.1";
+    // The name server the server pushes: its own end of the tunnel.
+    static constexpr const char* tunnelNameServer = "203.0.113.1";
     // Runs `command` in the client namespace (a prefix of "ip netns exec <namespace>").
     std::vector<std::string> inClientNamespace(std::vector<std::string> command = {}) const;
     // The client namespace's IPv4 routes, as "ip route" lists them.

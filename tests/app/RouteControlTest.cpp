@@ -139,11 +139,11 @@ TEST_F(RouteControlTest, GuardPathsAreQuotedSafelyInsideTheirDoubleQuotes) {
     EXPECT_EQ(commands().back(), engageLine(escaped, "192.168.1.1"));
 }
 
-TEST_F(RouteControlTest, NameServersGetHostRoutesExceptTheGatewayAndTheAnyAddress) {
+TEST_F(RouteControlTest, NameServersGetHostRoutesExceptTheGatewayTheAnyAddressAndALocalStub) {
     delegate->gateway = "192.168.1.1";
     std::vector<bool> completions;
     delegate->addSavedServerToRoute([&](bool done) { completions.push_back(done); });
-    answer(nameServerQuery, "192.168.1.1\n0.0.0.0\n\n8.8.8.8\nnot;an address\n");
+    answer(nameServerQuery, "127.0.0.53\n192.168.1.1\n0.0.0.0\n\n8.8.8.8\nnot;an address\n");
     EXPECT_EQ(commands(),
               (Texts{"route -n add -net 203.0.113.7 192.168.1.1", nameServerQuery, "route -n add -net 8.8.8.8 192.168.1.1"}));
     EXPECT_EQ(completions, std::vector<bool>{true});

@@ -181,7 +181,8 @@ protected:
         settings.push_back(std::make_unique<corvantis::testing::ScopedEnvironment>("CORVANTIS_HELPER_SOCKET", socket.string()));
         settings.push_back(
             std::make_unique<corvantis::testing::ScopedEnvironment>("CORVANTIS_IPIFY_URL", relayUrl + "ipify?format=json"));
-        settings.push_back(std::make_unique<corvantis::testing::ScopedEnvironment>("CORVANTIS_IPAPI_URL", relayUrl + "ipwho.is/"));
+        settings.push_back(
+            std::make_unique<corvantis::testing::ScopedEnvironment>("CORVANTIS_IPAPI_URL", relayUrl + "ipwho.is/"));
         settings.push_back(std::make_unique<corvantis::testing::ScopedEnvironment>("TMPDIR", folder.path().string()));
 
         platform::Services services;
@@ -385,18 +386,19 @@ TEST_F(ConnectEndToEnd, AnAddressCheckBeforeTheHelpersReplyStillDrawsTheWholeCon
     const auto keys = platform::foundation::FileSystem::readFile(guardKeys);
     ASSERT_TRUE(keys) << keys.error().message;
     EXPECT_NE(keys.value().find("engaged=1"), std::string::npos) << keys.value();
-    EXPECT_NE(keys.value().find(OpenVpnTestbed::serverAddress), std::string::npos) << keys.value();
-    // The name server routed and let through is the one of the client's resolver configuration.
-    const std::string nameServerRoute = std::string("route=") + nameServer + " via " + OpenVpnTestbed::serverAddress;
-    const auto keyText = [&] {
-        const auto read = platform::foundation::FileSystem::readFile(guardKeys);
-        return read ? read.value() : std::string();
-    };
-    EXPECT_TRUE(mainQueue->runUntil([&] { return keyText().find(nameServerRoute) != std::string::npos; }, 10s)) << keyText();
+    // The guard lets out the server of the profile the helper rendered, for its transport and port.
+    const auto endpoints = platform::foundation::FileSystem::readFile(folder / "guard" / "endpoints");
+    EXPECT_EQ(endpoints ? endpoints.value() : std::string(),
+              std::string("endpoint=") + OpenVpnTestbed::serverAddress + " udp 1194\n");
+    // The name server routed is the one of the client's resolver configuration.
+    const std::string nameServerRoute = std::string(nameServer) + " via " + OpenVpnTestbed::serverAddress;
+    EXPECT_TRUE(mainQueue->runUntil([&] { return clientRoutes().find(nameServerRoute) != std::string::npos; }, 10s))
+        << clientRoutes();
     startGuard();
-    EXPECT_TRUE(mainQueue->runUntil([&] { return guardTable().find("policy drop;") != std::string::npos; }, 10s))
-        << guardTable();
-    EXPECT_NE(guardTable().find(std::string("ip daddr ") + nameServer + " meta l4proto { tcp, udp } th dport 53 accept"),
+    EXPECT_TRUE(mainQueue->runUntil([&] { return guardTable().find("policy drop;") != std::string::npos; }, 10s)) << guardTable();
+    // Names go through the tunnel, to the name server its server pushed.
+    EXPECT_NE(guardTable().find(std::string("ip daddr ") + OpenVpnTestbed::tunnelNameServer +
+                                " meta l4proto { tcp, udp } th dport 53 accept"),
               std::string::npos)
         << guardTable();
     log->clear();
@@ -410,8 +412,7 @@ TEST_F(ConnectEndToEnd, AnAddressCheckBeforeTheHelpersReplyStillDrawsTheWholeCon
 
     // Disconnecting puts the default route back.
     view->btnConnect->click();
-    ASSERT_TRUE(mainQueue->runUntil([&] { return clientRoutes().find("default") != std::string::npos; }, 20s))
-        << clientRoutes();
+    ASSERT_TRUE(mainQueue->runUntil([&] { return clientRoutes().find("default") != std::string::npos; }, 20s)) << clientRoutes();
     expectDisconnectedLook();
 }
 
@@ -432,8 +433,7 @@ TEST_F(ConnectEndToEnd, AServerThatDropsEveryPacketEndsInTheTimeOut) {
     view->btnConnect->click();
     // Every check sees the client's own address: 40 checks of about 2 s each.
     const auto budget = std::chrono::seconds(2 * ConnectView::maximumChecks + 15);
-    ASSERT_TRUE(mainQueue->runUntil([&] { return shownAlert() != nullptr; }, budget))
-        << testing::PrintToString(log->logged());
+    ASSERT_TRUE(mainQueue->runUntil([&] { return shownAlert() != nullptr; }, budget)) << testing::PrintToString(log->logged());
     const double timedOut = wallSeconds();
     EXPECT_EQ(shownAlert()->informativeText(), "Connection timeout. Please, try again or contact Corvantis support");
     EXPECT_EQ(shownAlert()->messageText(), "Corvantis");

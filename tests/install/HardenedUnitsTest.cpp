@@ -119,7 +119,7 @@ TEST_F(HardenedUnitsTest, TheGuardEnforcesInItsUnitsSandbox) {
     ASSERT_TRUE(FileSystem::createDirectories(defaults.guard.preferences.parent_path()));
     ASSERT_TRUE(FileSystem::writeFileAtomically(
         defaults.guard.preferences,
-        corvantis::helper::GuardRules::keyFileText({*corvantis::helper::Ipv4Address::parse("192.0.2.1"), true, {}}), 0600));
+        corvantis::helper::GuardRules::keyFileText({*corvantis::helper::Ipv4Address::parse("192.0.2.1"), true}), 0600));
     const auto unit = unitFile("guard.service", corvantis::helper::KillSwitchGuard::unitText(defaults.guard.script));
     const auto launcher = platform::foundation::PosixProcessLauncher::shared();
     const auto guard =

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <poll.h>
@@ -170,22 +171,24 @@ TEST_F(SandboxRoutes, TheKillSwitchTakesTheDefaultRouteAwayAndTheReleasePutsItBa
 }
 
 // The guard as its unit runs it, with the real nft, in this namespace: it holds traffic while
-// engaged, follows the host routes the helper makes (and no other program's), and lets everything
-// through once released.
-TEST_F(SandboxRoutes, TheGuardHoldsTrafficWhileEngagedAndFollowsTheHelpersHostRoutes) {
+// engaged, lets out only the server endpoint the helper hands it (a host route, the helper's or
+// another program's, opens nothing), puts its table back when a firewall reload flushes the
+// ruleset, drops the server the application leaves, and lets everything through once released.
+TEST_F(SandboxRoutes, TheGuardLetsOutOnlyTheServersEndpointAndPutsItsTableBackAfterAFlush) {
     if (::access("/usr/sbin/nft", X_OK) != 0) GTEST_SKIP() << "nft is not installed";
     const auto keyFile = folder / "guard" / "gateway.conf";
+    const auto endpoints = folder / "guard" / "endpoints";
     const auto table = [] { return runTool("/usr/sbin/nft", {"list", "table", "inet", "corvantis_guard"}).standardOutput; };
     // Waits (bounded) for the guard to have put the table in the state asked for.
     const auto tableHas = [&](const std::string& text) {
-        for (int attempt = 0; attempt < 200 && table().find(text) == std::string::npos; ++attempt) ::usleep(25'000);
+        for (int attempt = 0; attempt < 400 && table().find(text) == std::string::npos; ++attempt) ::usleep(25'000);
         return table().find(text) != std::string::npos;
     };
     const auto runGuard = [&] {
         const pid_t guard = ::fork();
         if (guard == 0) {
-            ::execl(helperProgram().c_str(), helperProgram().c_str(), "--guard", keyFile.c_str(), "--nft", "/usr/sbin/nft",
-                    "--resolv-conf", (folder / "resolv.conf").c_str(), nullptr);
+            ::execl(helperProgram().c_str(), helperProgram().c_str(), "--guard", keyFile.c_str(), "--endpoints",
+                    endpoints.c_str(), "--nft", "/usr/sbin/nft", "--resolv-conf", (folder / "resolv.conf").c_str(), nullptr);
             ::_exit(127);
         }
         return guard;
@@ -194,22 +197,38 @@ TEST_F(SandboxRoutes, TheGuardHoldsTrafficWhileEngagedAndFollowsTheHelpersHostRo
         ::kill(guard, SIGTERM);
         ::waitpid(guard, nullptr, 0);
     };
+    const std::string serverRule = "ip daddr 198.51.100.7 udp dport 1194 accept";
 
     ASSERT_TRUE(FileSystem::createDirectories(keyFile.parent_path()));
     ASSERT_TRUE(FileSystem::writeFileAtomically(keyFile, "gateway=192.0.2.1\nengaged=1\n", 0600));
     call("route -n add -net 198.51.100.7 192.0.2.1");
-    // Another program's host route through the gateway opens no hole.
     ASSERT_EQ(runTool("/sbin/ip", {"route", "add", "198.51.100.9/32", "via", "192.0.2.1"}).exit.exitStatus, 0);
     pid_t guard = runGuard();
     EXPECT_TRUE(tableHas("policy drop;")) << table();
-    EXPECT_TRUE(tableHas("ip daddr 198.51.100.7 accept")) << table();
+    EXPECT_EQ(table().find("198.51.100."), std::string::npos) << table();
+    // The server of the tunnel being started, as the helper hands it over.
+    ASSERT_TRUE(FileSystem::replaceFile(endpoints, "endpoint=198.51.100.7 udp 1194\n", 0644));
+    EXPECT_TRUE(tableHas(serverRule)) << table();
     EXPECT_EQ(table().find("198.51.100.9"), std::string::npos) << table();
-    // A server switch under the kill switch: the new server's host route is let through, the old
-    // one's no more.
-    call("route -n add -net 198.51.100.8 192.0.2.1");
-    EXPECT_TRUE(tableHas("ip daddr { 198.51.100.7, 198.51.100.8 } accept")) << table();
+
+    // A firewall reload: the table is back, the same.
+    const auto before = table();
+    const auto flushed = std::chrono::steady_clock::now();
+    ASSERT_EQ(runTool("/usr/sbin/nft", {"flush", "ruleset"}).exit.exitStatus, 0);
+    EXPECT_TRUE(tableHas(serverRule)) << table();
+    std::printf("the guard's table was back %.0f ms after the flush\n",
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - flushed).count());
+    EXPECT_EQ(table(), before);
+    runTool("/usr/sbin/nft", {"delete", "table", "inet", "corvantis_guard"});
+    EXPECT_TRUE(tableHas(serverRule)) << table();
+
+    // The application leaves the server: it drops out.
     call("route -n delete 198.51.100.7 192.0.2.1");
-    EXPECT_TRUE(tableHas("ip daddr 198.51.100.8 accept")) << table();
+    const auto tableLacks = [&](const std::string& text) {
+        for (int attempt = 0; attempt < 400 && table().find(text) != std::string::npos; ++attempt) ::usleep(25'000);
+        return table().find(text) == std::string::npos;
+    };
+    EXPECT_TRUE(tableLacks("198.51.100.7")) << table();
     stop(guard);
     EXPECT_TRUE(tableHas("policy drop;")) << "the rules stay when the guard stops";
 

@@ -43,9 +43,10 @@ helper::HelperConfiguration HelperFixture::makeConfiguration() const {
     helper::HelperConfiguration made;
     made.bundleResources = bundle;
     made.applicationExecutable = "/opt/corvantis/corvantis-vpn";
-    made.resolver = {folder / "resolv.conf", folder / "resolv.conf", folder / "corvantis_resolv.conf"};
+    made.resolver = {folder / "resolv.conf", folder / "resolv.conf", folder / "corvantis_resolv.conf",
+                     folder / "resolv.before-tunnel", folder / "no-resolved.socket"};
     made.guard = {folder / "etc" / "com.corvantis.Corvantis.conf", folder / "etc" / "corvantis_guard.sh", folder / "systemd",
-                  "/usr/local/libexec/corvantis/com.corvantis.CorvantisHelper"};
+                  "/usr/local/libexec/corvantis/com.corvantis.CorvantisHelper", folder / "guard.endpoints"};
     made.tools.resolvectl = folder / "no-resolvectl";
     // No L2TP or IKEv2 client: tests bring their own driver, and never start a real charon here.
     made.tools.xl2tpd = folder / "no-xl2tpd";

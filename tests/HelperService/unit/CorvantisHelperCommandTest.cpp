@@ -85,7 +85,8 @@ TEST(CorvantisHelperCommands, TheKillSwitchLineInstallsTheGuardFromTheHelperItse
     EXPECT_NE(fixture.read(unit).find("ExecStart=" + guard.script.string() + "\n"), std::string::npos);
     EXPECT_NE(fixture.read(guard.script)
                   .find("exec /usr/local/libexec/corvantis/com.corvantis.CorvantisHelper --guard " + guard.preferences.string() +
-                        " --nft /usr/sbin/nft --resolv-conf " + fixture.configuration.resolver.etc.string() + "\n"),
+                        " --endpoints " + guard.endpoints.string() + " --nft /usr/sbin/nft --resolv-conf " +
+                        fixture.configuration.resolver.etc.string() + "\n"),
               std::string::npos);
     // Started before the network and ready only once its table stands, also after a reboot.
     for (const char* line : {"DefaultDependencies=no\n", "Before=network-pre.target shutdown.target\n",
@@ -96,14 +97,22 @@ TEST(CorvantisHelperCommands, TheKillSwitchLineInstallsTheGuardFromTheHelperItse
     EXPECT_EQ(modeOf(unit), 0644u);
     EXPECT_EQ(replies.front(), "");
 
-    // The host routes the helper makes, and only those, are noted for the guard.
+    // The key file outlives a reboot: host routes, which do not, never rewrite it, and engaging
+    // again leaves it as it stands.
+    const auto inode = [&] {
+        struct stat info {};
+        return ::stat(guard.preferences.c_str(), &info) == 0 ? info.st_ino : 0;
+    };
+    const auto written = inode();
     fixture.run("route -n add -net 203.0.113.7 192.168.1.1");
     fixture.run("route -n add -net 9.9.9.9 192.168.1.1");
     fixture.run("route -n delete 9.9.9.9 192.168.1.1");
-    EXPECT_EQ(fixture.read(guard.preferences), "gateway=192.168.1.1\nengaged=1\nroute=203.0.113.7 via 192.168.1.1\n");
+    fixture.run(guardLine(fixture.bundle, "192.168.1.1"));
+    EXPECT_EQ(inode(), written);
+    EXPECT_EQ(fixture.read(guard.preferences), "gateway=192.168.1.1\nengaged=1\n");
 
     fixture.run("route -n add default 192.168.1.1");
-    EXPECT_EQ(fixture.read(guard.preferences), "gateway=192.168.1.1\nengaged=0\nroute=203.0.113.7 via 192.168.1.1\n");
+    EXPECT_EQ(fixture.read(guard.preferences), "gateway=192.168.1.1\nengaged=0\n");
     EXPECT_EQ(fixture.launcher->launches().back(), restart);
     // Released already: a second restore restarts nothing.
     const auto launched = fixture.launcher->launches().size();

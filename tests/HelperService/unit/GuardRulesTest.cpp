@@ -1,5 +1,6 @@
 #include "HelperService/CorvantisHelper/GuardInputs.hpp"
 #include "HelperService/CorvantisHelper/GuardRules.hpp"
+#include "HelperService/CorvantisHelperInterface/OpenVpnProfileParser.hpp"
 #include "platform/foundation/FileSystem.hpp"
 #include "support/TemporaryFolder.hpp"
 
@@ -9,6 +10,8 @@
 
 using corvantis::helper::GuardState;
 using corvantis::helper::Ipv4Address;
+using corvantis::helper::ServerEndpoint;
+namespace ServerEndpoints = corvantis::helper::ServerEndpoints;
 namespace GuardRules = corvantis::helper::GuardRules;
 namespace GuardInputs = corvantis::helper::GuardInputs;
 
@@ -18,13 +21,14 @@ Ipv4Address address(const char* text) {
     return *Ipv4Address::parse(text);
 }
 
-TEST(GuardRules, EnforcingLetsOutOnlyTunnelsRoutedHostsDnsToNameServersDhcpOnTheLinkAndNeighbourDiscovery) {
-    const auto text =
-        GuardRules::text({true, {address("203.0.113.7")}, {"192.168.1.1", "2001:db8::53"}, "eth0", address("192.168.1.2")});
+TEST(GuardRules, EnforcingLetsOutOnlyTunnelsTheServersEndpointsDnsToNameServersDhcpOnTheLinkAndNeighbourDiscovery) {
+    const std::vector<ServerEndpoint> endpoints{{address("203.0.113.7"), "udp", 1194}, {address("203.0.113.8"), "tcp", 443}};
+    const auto text = GuardRules::text({true, endpoints, {"192.168.1.1", "2001:db8::53"}, "eth0", address("192.168.1.2")});
     const std::string chain =
         "    oifname \"lo\" accept\n"
         "    oifname \"tun*\" accept\n"
-        "    ip daddr { 203.0.113.7 } accept\n"
+        "    ip daddr 203.0.113.7 udp dport 1194 accept\n"
+        "    ip daddr 203.0.113.8 tcp dport 443 accept\n"
         "    ip daddr { 192.168.1.1 } meta l4proto { tcp, udp } th dport 53 accept\n"
         "    ip6 daddr { 2001:db8::53 } meta l4proto { tcp, udp } th dport 53 accept\n"
         "    oifname \"eth0\" udp sport 68 udp dport 67 ip daddr { 255.255.255.255, 192.168.1.2 } accept\n"
@@ -49,12 +53,12 @@ TEST(GuardRules, EnforcingLetsOutOnlyTunnelsRoutedHostsDnsToNameServersDhcpOnThe
     EXPECT_NE(bare.find("\n    udp sport 68 udp dport 67 ip daddr { 255.255.255.255 } accept\n"), std::string::npos);
     // A link name that nft would read as more than a name is not used.
     EXPECT_EQ(GuardRules::text({true, {}, {}, "eth0\" accept #", std::nullopt}).find("eth0"), std::string::npos);
-    const auto open = GuardRules::text({false, {address("203.0.113.7")}, {"192.168.1.1"}, "eth0", std::nullopt});
+    const auto open = GuardRules::text({false, endpoints, {"192.168.1.1"}, "eth0", std::nullopt});
     EXPECT_NE(open.find("policy accept;\n  }\n"), std::string::npos);
     EXPECT_EQ(open.find("accept\n    "), std::string::npos);
 }
 
-TEST(GuardRules, TheKeyFileKeepsTheHelpersRoutesAndOnlyThoseThroughItsGatewayAreLetOut) {
+TEST(GuardRules, TheKeyFileHoldsTheGatewayAndTheEngagementOnly) {
     const auto engaged = GuardRules::readKeyFile("gateway=192.168.1.1\nengaged=1\n");
     ASSERT_TRUE(engaged);
     EXPECT_EQ(engaged->gateway, address("192.168.1.1"));
@@ -64,30 +68,25 @@ TEST(GuardRules, TheKeyFileKeepsTheHelpersRoutesAndOnlyThoseThroughItsGatewayAre
     EXPECT_FALSE(GuardRules::readKeyFile("gateway=192.168.1.1\nengaged=yes\n")->engaged);
     EXPECT_FALSE(GuardRules::readKeyFile("engaged=1\n"));
     EXPECT_FALSE(GuardRules::readKeyFile("gateway=192.168.1.1; nft flush ruleset\nengaged=1\n"));
-    EXPECT_FALSE(GuardRules::readKeyFile("gateway=192.168.1.1\nroute=203.0.113.7 via 192.168.1.1, 0.0.0.0/0\n"));
+    // The host routes an earlier helper noted open nothing any more.
+    EXPECT_EQ(GuardRules::readKeyFile("gateway=192.168.1.1\nengaged=1\nroute=203.0.113.7 via 192.168.1.1\n"), engaged);
+}
 
-    auto keys = *engaged;
-    GuardRules::addRoute(keys, {address("203.0.113.7"), address("192.168.1.1")});
-    GuardRules::addRoute(keys, {address("192.168.1.53"), address("192.168.1.1")});
-    GuardRules::addRoute(keys, {address("198.51.100.9"), address("10.0.0.1")});  // a network left behind
-    GuardRules::addRoute(keys, {address("203.0.113.7"), address("192.168.1.1")});
-    const auto text = GuardRules::keyFileText(keys);
-    EXPECT_EQ(text,
-              "gateway=192.168.1.1\nengaged=1\nroute=192.168.1.53 via 192.168.1.1\nroute=198.51.100.9 via 10.0.0.1\n"
-              "route=203.0.113.7 via 192.168.1.1\n");
-    const auto read = GuardRules::readKeyFile(text);
-    ASSERT_TRUE(read);
-    EXPECT_EQ(read->routes, keys.routes);
-    // A name server gets DNS alone, by its own rule.
-    EXPECT_EQ(GuardRules::allowedDestinations(keys, {"192.168.1.53"}), std::vector<Ipv4Address>{address("203.0.113.7")});
-    GuardRules::removeRoute(keys, {address("203.0.113.7"), address("192.168.1.1")});
-    EXPECT_EQ(GuardRules::allowedDestinations(keys, {}), std::vector<Ipv4Address>{address("192.168.1.53")});
-    // The file stays bounded whatever the application sends.
-    for (int host = 0; host < 200; ++host) {
-        GuardRules::addRoute(keys, {address(("10.1.0." + std::to_string(host)).c_str()), address("192.168.1.1")});
-    }
-    EXPECT_EQ(keys.routes.size(), 64u);
-    EXPECT_EQ(keys.routes.back().destination, address("10.1.0.199"));
+TEST(ServerEndpoints, TheRenderedProfilesServersWithTheirTransportAndPortAndNothingElse) {
+    const auto profile = corvantis::helper::OpenVpnProfileParser::parse(
+        "client\nproto tcp\nremote 203.0.113.7 443\nremote 203.0.113.8 1195 udp\nremote 203.0.113.9\n"
+        "remote vpn.example.com 443\nremote 203.0.113.7 443\n");
+    ASSERT_TRUE(profile) << profile.error().message;
+    const std::vector<ServerEndpoint> expected{
+        {address("203.0.113.7"), "tcp", 443}, {address("203.0.113.8"), "udp", 1195}, {address("203.0.113.9"), "tcp", 1194}};
+    EXPECT_EQ(ServerEndpoints::ofProfile(profile.value()), expected);
+    const auto text = ServerEndpoints::fileText(expected);
+    EXPECT_EQ(text, "endpoint=203.0.113.7 tcp 443\nendpoint=203.0.113.8 udp 1195\nendpoint=203.0.113.9 tcp 1194\n");
+    EXPECT_EQ(ServerEndpoints::read(text), expected);
+    // Lines that are not exactly an endpoint are no endpoint.
+    EXPECT_TRUE(ServerEndpoints::read("endpoint=203.0.113.7 tcp 443 accept\nendpoint=203.0.113.7 icmp 1\n"
+                                      "endpoint=203.0.113.7 udp 0\nendpoint=0/0 udp 53\nroute=203.0.113.7 via 192.168.1.1\n")
+                    .empty());
 }
 
 TEST(GuardInputs, NameServersComeFromTheResolverAndFromBehindALocalStub) {

@@ -8,9 +8,11 @@
 // puts in, a helper killed outright, a guard killed and restarted and a disconnect; names still
 // resolve through the router. Switching the kill switch off lets traffic flow again.
 
+#include "HelperService/CorvantisHelperInterface/HelperCall.hpp"
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/foundation/InputPipe.hpp"
 #include "platform/foundation/PosixProcessLauncher.hpp"
+#include "support/HelperCalls.hpp"
 #include "support/LinkLeakProbe.hpp"
 #include "support/LoopbackRelay.hpp"
 #include "support/PrivateSystem.hpp"
@@ -36,8 +38,10 @@
 #include <regex>
 #include <sched.h>
 #include <set>
+#include <sstream>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
 
@@ -55,6 +59,10 @@ constexpr const char* clientNamespace = "corvantis-vpn-client";
 // The router of the client's LAN: its gateway and its resolver, beside the VPN server.
 constexpr const char* router = "198.51.100.254";
 constexpr const char* echoAddress = "192.0.2.1";
+// Beyond the LAN, in the testbed's internet: where a local stub resolver sends its queries.
+constexpr const char* stubUpstream = "192.0.2.53";
+// Where systemd-resolved lists a stub's upstreams; in the sandbox's own /run.
+constexpr const char* stubUpstreamList = "/run/systemd/resolve/resolv.conf";
 constexpr uid_t ordinaryUser = 65534;  // nobody
 constexpr const char* guardUnit = "com.corvantis.CorvantisGuard.service";
 constexpr const char* email = "demo@corvantis.test";
@@ -90,18 +98,23 @@ const std::string dnsQuery(
     "com\x00\x00\x01\x00\x01",
     29);
 
-// The router's resolver: answers every query for an A record with the echo service's address.
-class RouterResolver {
+// A resolver in one of the testbed's namespaces: answers every query for an A record with the
+// echo service's address. Bound to a device, it hears only what arrives through it.
+class Resolver {
 public:
-    RouterResolver() {
-        thread_ = std::thread([this] {
-            if (!enterNamespace(serverNamespace)) return;
+    Resolver(const char* space, std::string address, std::string device = {}) {
+        thread_ = std::thread([this, space, address = std::move(address), device = std::move(device)] {
+            if (!enterNamespace(space)) return;
             socket_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-            sockaddr_in address{};
-            address.sin_family = AF_INET;
-            address.sin_port = htons(53);
-            ::inet_pton(AF_INET, router, &address.sin_addr);
-            if (::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return;
+            if (!device.empty() &&
+                ::setsockopt(socket_, SOL_SOCKET, SO_BINDTODEVICE, device.c_str(), static_cast<socklen_t>(device.size())) != 0) {
+                return;
+            }
+            sockaddr_in bound{};
+            bound.sin_family = AF_INET;
+            bound.sin_port = htons(53);
+            ::inet_pton(AF_INET, address.c_str(), &bound.sin_addr);
+            if (::bind(socket_, reinterpret_cast<sockaddr*>(&bound), sizeof bound) != 0) return;
             listening_ = true;
             char query[512];
             while (!stopping_) {
@@ -124,7 +137,62 @@ public:
         });
         for (int tries = 0; tries < 100 && !listening_; ++tries) std::this_thread::sleep_for(20ms);
     }
-    ~RouterResolver() {
+    ~Resolver() {
+        stopping_ = true;
+        thread_.join();
+        if (socket_ >= 0) ::close(socket_);
+    }
+    bool listening() const { return listening_; }
+
+private:
+    std::atomic<bool> listening_{false};
+    std::atomic<bool> stopping_{false};
+    int socket_ = -1;
+    std::thread thread_;
+};
+
+// A local stub resolver on 127.0.0.53 in the client's network: passes each query on to its
+// upstream and the answer back, as systemd-resolved's stub does.
+class StubResolver {
+public:
+    StubResolver(const char* space, std::string upstream) {
+        thread_ = std::thread([this, space, upstream = std::move(upstream)] {
+            if (!enterNamespace(space)) return;
+            socket_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+            sockaddr_in bound{};
+            bound.sin_family = AF_INET;
+            bound.sin_port = htons(53);
+            ::inet_pton(AF_INET, "127.0.0.53", &bound.sin_addr);
+            if (::bind(socket_, reinterpret_cast<sockaddr*>(&bound), sizeof bound) != 0) return;
+            sockaddr_in server{};
+            server.sin_family = AF_INET;
+            server.sin_port = htons(53);
+            ::inet_pton(AF_INET, upstream.c_str(), &server.sin_addr);
+            listening_ = true;
+            char buffer[512];
+            while (!stopping_) {
+                pollfd ready{socket_, POLLIN, 0};
+                if (::poll(&ready, 1, 100) <= 0) continue;
+                sockaddr_in from{};
+                socklen_t length = sizeof from;
+                const auto size = ::recvfrom(socket_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length);
+                if (size < 12) continue;
+                const int forward = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+                ::sendto(forward, buffer, static_cast<std::size_t>(size), 0, reinterpret_cast<sockaddr*>(&server), sizeof server);
+                pollfd answered{forward, POLLIN, 0};
+                if (::poll(&answered, 1, 1000) > 0) {
+                    const auto answer = ::recv(forward, buffer, sizeof buffer, 0);
+                    if (answer > 0) {
+                        ::sendto(socket_, buffer, static_cast<std::size_t>(answer), 0, reinterpret_cast<sockaddr*>(&from),
+                                 length);
+                    }
+                }
+                ::close(forward);
+            }
+        });
+        for (int tries = 0; tries < 100 && !listening_; ++tries) std::this_thread::sleep_for(20ms);
+    }
+    ~StubResolver() {
         stopping_ = true;
         thread_.join();
         if (socket_ >= 0) ::close(socket_);
@@ -242,6 +310,8 @@ protected:
     }
 
     void TearDown() override {
+        std::error_code ignored;
+        std::filesystem::remove(stubUpstreamList, ignored);
         application.reset();
         relay.reset();
         backend.reset();
@@ -251,6 +321,7 @@ protected:
             corvantis::testing::runProgram({CORVANTIS_INTERNET_TESTBED_SCRIPT, {"down", folder.path().string()}, {}});
         }
         resolver.reset();
+        tunnelResolver.reset();
         testbed.reset();
     }
 
@@ -283,8 +354,10 @@ protected:
                  {"-n", clientNamespace, "-6", "route", "add", "default", "via", "2001:db8:64::1"}}) {
             ASSERT_EQ(ip(command).exit.exitStatus, 0) << command[3] << " " << command[4];
         }
-        resolver = std::make_unique<RouterResolver>();
+        resolver = std::make_unique<Resolver>(serverNamespace, router);
         ASSERT_TRUE(resolver->listening());
+        tunnelResolver = std::make_unique<Resolver>(serverNamespace, OpenVpnTestbed::tunnelNameServer, "tun0");
+        ASSERT_TRUE(tunnelResolver->listening());
         std::string problem;
         ASSERT_TRUE(probe.install(problem)) << problem;
         // The lease the client's DHCP client would hold, as systemd-networkd keeps it.
@@ -331,6 +404,30 @@ protected:
         ::chmod(socket().c_str(), 0666);  // the helper itself decides whom it serves
     }
 
+    // The backend, serving one server, the testbed's, and its OpenVPN profile, and the public
+    // address services; from here on this thread, and what it starts, lives in the client's network.
+    void serveTheBackend() {
+        auto configuration = corvantis::testbed::BackendConfiguration::demo();
+        const auto profile = FileSystem::readFile(testbed->profileTemplate());
+        ASSERT_TRUE(profile);
+        configuration.tcpConfig = configuration.udpConfig = profile.value();
+        auto& account = configuration.accounts.front();
+        account.vpnPassword = testbed->options().password;
+        account.servers = {{"NL", "Testbed", OpenVpnTestbed::serverAddress, OpenVpnTestbed::serverAddress}};
+        ASSERT_TRUE(enterNamespace(clientNamespace));
+        backend = std::make_unique<corvantis::testbed::TestBackend>(configuration);
+        ASSERT_TRUE(backend->start());
+        relay = std::make_unique<corvantis::testing::LoopbackRelay>(echoAddress, 80);
+    }
+
+    // The application started and signed in, on the connect screen.
+    void signIn() {
+        startApplication(backend->url(), relay->port());
+        ASSERT_TRUE(application->says("state disconnected", 60s)) << diagnosis();
+        application->act(std::string("sign-in ") + email + " " + password);
+        ASSERT_TRUE(application->says("connect screen", 60s)) << diagnosis();
+    }
+
     void startApplication(const std::string& backend, int relayPort) {
         const auto relay = "http://127.0.0.1:" + std::to_string(relayPort) + "/";
         const auto path = [&](const char* name) { return (folder / name).string(); };
@@ -347,32 +444,12 @@ protected:
     // which the application stores. Disconnected with the Shield in force, the default route goes
     // and the guard holds.
     void signInWithBothBoxesOn() {
-        startApplication(backend->url(), relay->port());
-        ASSERT_TRUE(application->says("state disconnected", 60s)) << diagnosis();
-        application->act(std::string("sign-in ") + email + " " + password);
-        ASSERT_TRUE(application->says("connect screen", 60s)) << diagnosis();
+        ASSERT_NO_FATAL_FAILURE(signIn());
         application->act("kill-switch");
         ASSERT_TRUE(application->says("kill-switch on")) << diagnosis();
         application->act("shield");
         ASSERT_TRUE(application->says("shield on")) << diagnosis();
         ASSERT_TRUE(guardTableHas("policy drop;")) << diagnosis();
-    }
-
-    // From here on this thread, and what it starts, lives in the client's network, with the
-    // backend (serving one server, the testbed's, and its OpenVPN profile) and the relay to the
-    // public-address services.
-    void enterClientNetworkWithBackend() {
-        auto configuration = corvantis::testbed::BackendConfiguration::demo();
-        const auto profile = FileSystem::readFile(testbed->profileTemplate());
-        ASSERT_TRUE(profile);
-        configuration.tcpConfig = configuration.udpConfig = profile.value();
-        auto& account = configuration.accounts.front();
-        account.vpnPassword = testbed->options().password;
-        account.servers = {{"NL", "Testbed", OpenVpnTestbed::serverAddress, OpenVpnTestbed::serverAddress}};
-        ASSERT_TRUE(enterNamespace(clientNamespace));
-        backend = std::make_unique<corvantis::testbed::TestBackend>(configuration);
-        ASSERT_TRUE(backend->start());
-        relay = std::make_unique<corvantis::testing::LoopbackRelay>(echoAddress, 80);
     }
 
     std::filesystem::path prefix() const { return folder / "prefix"; }
@@ -407,20 +484,71 @@ protected:
                (guardLog ? guardLog.value() : std::string()) + "application:\n" + (application ? application->output() : "");
     }
 
+    std::filesystem::path resolverPath() const { return folder / "resolv.conf"; }
+    std::string resolverFile() const {
+        const auto text = FileSystem::readFile(resolverPath());
+        return text ? text.value() : std::string();
+    }
+    // The first name server of the resolver configuration.
+    std::string firstNameServer() const {
+        std::istringstream lines(resolverFile());
+        for (std::string keyword, server; lines >> keyword;) {
+            if (keyword == "nameserver" && lines >> server) return server;
+        }
+        return {};
+    }
+    // Waits (bounded) until the resolver configuration reads `content`.
+    bool resolverFileBecomes(const std::string& content) const {
+        for (int attempt = 0; attempt < 400; ++attempt) {
+            if (resolverFile() == content) return true;
+            std::this_thread::sleep_for(25ms);
+        }
+        return false;
+    }
+    // Sends `line` to the helper as another program of the served user would: from a thread
+    // that alone takes on that user's identity, which the helper reads from its socket.
+    std::string askAsServedUser(const std::string& line) const {
+        std::string answer = "<not sent>";
+        std::thread([&] {
+            if (::syscall(SYS_setresgid, ordinaryUser, ordinaryUser, ordinaryUser) != 0 ||
+                ::syscall(SYS_setresuid, ordinaryUser, ordinaryUser, ordinaryUser) != 0) {
+                return;
+            }
+            answer = corvantis::testing::firstText(
+                corvantis::testing::callUntilDone(socket(), corvantis::helper::HelperCall::runCommand(line, true)));
+        }).join();
+        return answer;
+    }
+    // The openvpn the helper runs for this test, found by its run folder.
+    pid_t openVpnPid() const {
+        const std::string runs = (folder / "run").string();
+        for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+            const auto command = FileSystem::readFile(entry.path() / "cmdline");
+            if (command && command.value().starts_with("/usr/sbin/openvpn") && command.value().find(runs) != std::string::npos) {
+                return std::atoi(entry.path().filename().c_str());
+            }
+        }
+        return -1;
+    }
+
     corvantis::testing::TemporaryFolder folder;
     std::optional<PrivateSystem> system;
     std::unique_ptr<OpenVpnTestbed> testbed;
-    std::unique_ptr<RouterResolver> resolver;
+    std::unique_ptr<Resolver> resolver;
+    // The name server the VPN server pushes, which answers only through the tunnel.
+    std::unique_ptr<Resolver> tunnelResolver;
     std::unique_ptr<HelperDaemon> helper;
     std::unique_ptr<corvantis::testbed::TestBackend> backend;
     std::unique_ptr<corvantis::testing::LoopbackRelay> relay;
     std::unique_ptr<Application> application;
-    // The tunnel's packets and DNS to the router are what the link may carry.
+    // The tunnel's packets and DNS to the router or to a local stub's upstream are what the link
+    // may carry.
     LinkLeakProbe probe{serverNamespace,
                         "corv-srv",
                         clientNamespace,
                         {{"tunnel", std::string("ip daddr ") + OpenVpnTestbed::serverAddress + " udp dport 1194"},
-                         {"resolver", std::string("ip daddr ") + router + " udp dport 53"}}};
+                         {"resolver", std::string("ip daddr ") + router + " udp dport 53"},
+                         {"upstream", std::string("ip daddr ") + stubUpstream + " udp dport 53"}}};
 };
 
 // Every "<name>.<type>" the application's sources ask the bundle for, so that a resource named in
@@ -460,6 +588,8 @@ TEST_F(ApplicationLeakTest, TheSettingsKillSwitchAndShieldKeepEveryPacketInTheTu
     // Each step probes for a while; where names must resolve, each round also asks the router.
     bool resolved = false;
     const auto resolving = [&] { resolved = nameResolvesThrough(router); };
+    // Through whatever name server the resolver configuration names now.
+    const auto resolvingAsConfigured = [&] { resolved = nameResolvesThrough(firstNameServer()); };
     const auto step = [&](const std::string& name, std::chrono::milliseconds duration, bool untilEveryKind = false,
                           const std::function<void()>& alsoEachRound = {}) -> Counts& {
         resolved = false;
@@ -469,7 +599,7 @@ TEST_F(ApplicationLeakTest, TheSettingsKillSwitchAndShieldKeepEveryPacketInTheTu
         return steps.back().second;
     };
 
-    ASSERT_NO_FATAL_FAILURE(enterClientNetworkWithBackend());
+    ASSERT_NO_FATAL_FAILURE(serveTheBackend());
 
     // Nothing holds traffic back yet: every kind of probe crosses, so the counting works.
     EXPECT_TRUE(LinkLeakProbe::everyKindSeen(step("no protection", 10s, true))) << LinkLeakProbe::describe(steps.back().second);
@@ -478,17 +608,58 @@ TEST_F(ApplicationLeakTest, TheSettingsKillSwitchAndShieldKeepEveryPacketInTheTu
     application->act("connect");
     ASSERT_TRUE(application->says("state connected", 90s)) << diagnosis();
 
-    // The router answers DNS, the VPN server everything; the DHCP server of the lease is let
-    // through on the physical link alone.
-    ASSERT_TRUE(guardTableHas(std::string("ip daddr ") + OpenVpnTestbed::serverAddress + " accept")) << diagnosis();
-    EXPECT_TRUE(guardTableHas(std::string("ip daddr ") + router + " meta l4proto { tcp, udp } th dport 53 accept"))
+    // The VPN server is let out for its endpoint alone, DNS only to the name server the server
+    // pushed; the DHCP server of the lease is let through on the physical link alone.
+    const std::string serverRule = std::string("ip daddr ") + OpenVpnTestbed::serverAddress + " udp dport 1194 accept";
+    EXPECT_TRUE(guardTableHas(serverRule)) << diagnosis();
+    EXPECT_TRUE(guardTableHas(std::string("ip daddr ") + OpenVpnTestbed::tunnelNameServer +
+                              " meta l4proto { tcp, udp } th dport 53 accept"))
         << diagnosis();
     EXPECT_TRUE(guardTableHas(std::string("oifname \"corv-cli\" udp sport 68 udp dport 67 ip daddr { ") + router +
                               ", 255.255.255.255 } accept"))
         << diagnosis();
-    auto& connected = step("connected", 3s, false, resolving);
+    // Names go through the tunnel, to the name server the VPN server pushed: none reaches the router.
+    const std::string beforeTunnel = std::string("nameserver ") + router + "\n";
+    EXPECT_EQ(firstNameServer(), OpenVpnTestbed::tunnelNameServer) << resolverFile();
+    auto& connected = step("connected", 3s, false, resolvingAsConfigured);
     EXPECT_GT(connected["tunnel"], 0);
-    EXPECT_TRUE(resolved) << "no name resolved through the router" << diagnosis();
+    EXPECT_EQ(connected["resolver"], 0) << "DNS reached the router" << diagnosis();
+    EXPECT_TRUE(resolved) << "no name resolved through the tunnel" << diagnosis();
+
+    // Other ports of the VPN server, TCP and UDP: only its endpoint is let out.
+    step("connected, other ports of the VPN server", 3s, false, [] {
+        for (const std::uint16_t port : {22, 80, 443, 1195}) {
+            for (const int type : {SOCK_STREAM, SOCK_DGRAM}) {
+                const int probe = ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+                sockaddr_in server{};
+                server.sin_family = AF_INET;
+                server.sin_port = htons(port);
+                ::inet_pton(AF_INET, OpenVpnTestbed::serverAddress, &server.sin_addr);
+                if (type == SOCK_STREAM) {
+                    ::connect(probe, reinterpret_cast<sockaddr*>(&server), sizeof server);
+                } else {
+                    ::sendto(probe, "probe", 5, 0, reinterpret_cast<sockaddr*>(&server), sizeof server);
+                }
+                ::close(probe);
+            }
+        }
+    });
+
+    // Another program of the served user asks the helper for the application's own host route
+    // to the probes' host: the route is made, the guard opens nothing for it.
+    askAsServedUser(std::string("route -n add -net 192.0.2.77 ") + router);
+    EXPECT_NE(clientRoutes().find(std::string("192.0.2.77 via ") + router), std::string::npos) << clientRoutes();
+    step("host route asked through the helper by another process", 3s);
+    askAsServedUser(std::string("route -n delete 192.0.2.77 ") + router);
+
+    // A firewall reload flushes the whole ruleset: the guard puts its table back.
+    const auto flushed = std::chrono::steady_clock::now();
+    ASSERT_EQ(ip({"netns", "exec", clientNamespace, "/usr/sbin/nft", "flush", "ruleset"}).exit.exitStatus, 0);
+    EXPECT_TRUE(guardTableHas("policy drop;")) << "the guard did not put its table back" << diagnosis();
+    EXPECT_TRUE(guardTableHas(serverRule)) << diagnosis();
+    std::printf("the guard's table was back %.0f ms after the flush\n",
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - flushed).count());
+    step("ruleset flushed while engaged", 3s);
 
     testbed->killServer();
     step("server killed", 11s);
@@ -515,6 +686,8 @@ TEST_F(ApplicationLeakTest, TheSettingsKillSwitchAndShieldKeepEveryPacketInTheTu
     step("guard restarted", 3s);
 
     ASSERT_TRUE(application->says("state disconnected", 90s)) << diagnosis();
+    // The tunnel ended while the helper was away: the helper's start put the resolver back.
+    EXPECT_TRUE(resolverFileBecomes(beforeTunnel)) << resolverFile();
     step("disconnected, Shield on", 3s, false, resolving);
     EXPECT_TRUE(resolved) << "no name resolved through the router" << diagnosis();
     EXPECT_TRUE(guardTableHas("policy drop;")) << diagnosis();
@@ -536,7 +709,7 @@ TEST_F(ApplicationLeakTest, TheSettingsKillSwitchAndShieldKeepEveryPacketInTheTu
 // itself and puts the Shield in force again, although the guard was released when the
 // application quit before, and the sign-in asks to engage before its own gateway lookup answers.
 TEST_F(ApplicationLeakTest, EveryStartWithBothBoxesStoredOnSignsInByItselfAndLetsNothingOut) {
-    ASSERT_NO_FATAL_FAILURE(enterClientNetworkWithBackend());
+    ASSERT_NO_FATAL_FAILURE(serveTheBackend());
     ASSERT_NO_FATAL_FAILURE(signInWithBothBoxesOn());
 
     std::vector<std::pair<std::string, LinkLeakProbe::Counts>> steps;
@@ -555,6 +728,89 @@ TEST_F(ApplicationLeakTest, EveryStartWithBothBoxesStoredOnSignsInByItselfAndLet
             << steps.back().first << ":" << LinkLeakProbe::describe(steps.back().second) << diagnosis();
     }
     std::cout << LinkLeakProbe::table(steps);
+}
+
+// Connected with the kill switch off, IPv6 that the tunnel does not carry stays in, and flows
+// again once the tunnel ends; however the tunnel ends (a disconnect, openvpn killed, the helper
+// killed), the resolver configuration is what it was before.
+TEST_F(ApplicationLeakTest, WithTheKillSwitchOffIpv6StaysInWhileConnectedAndEveryEndPutsTheResolverBack) {
+    const auto ipv6Probes = [](const LinkLeakProbe::Counts& counts) {
+        long seen = 0;
+        for (const char* kind : {"tcp6", "udp6", "icmp6", "dns6"}) seen += counts.contains(kind) ? counts.at(kind) : 0;
+        return seen;
+    };
+    const auto before = resolverFile();
+    ASSERT_NO_FATAL_FAILURE(serveTheBackend());
+    ASSERT_NO_FATAL_FAILURE(signIn());
+    application->act("connect");
+    ASSERT_TRUE(application->says("state connected", 90s)) << diagnosis();
+    EXPECT_EQ(firstNameServer(), OpenVpnTestbed::tunnelNameServer) << resolverFile();
+    const auto connected = probe.probeFor(3s);
+    EXPECT_EQ(ipv6Probes(connected), 0) << LinkLeakProbe::describe(connected) << diagnosis();
+    EXPECT_GT(connected.at("tunnel"), 0) << LinkLeakProbe::describe(connected);
+
+    application->act("connect");  // the same button disconnects
+    ASSERT_TRUE(application->says("state disconnected", 60s)) << diagnosis();
+    EXPECT_TRUE(resolverFileBecomes(before)) << "after a disconnect:\n" << resolverFile();
+    const auto released = probe.probeFor(10s, &LinkLeakProbe::everyKindSeen);
+    EXPECT_TRUE(LinkLeakProbe::everyKindSeen(released)) << LinkLeakProbe::describe(released) << diagnosis();
+
+    application->act("connect");
+    ASSERT_TRUE(application->says("state connected", 90s)) << diagnosis();
+    const pid_t openvpn = openVpnPid();
+    ASSERT_GT(openvpn, 0);
+    ::kill(openvpn, SIGKILL);
+    EXPECT_TRUE(resolverFileBecomes(before)) << "after openvpn was killed:\n" << resolverFile();
+    ASSERT_TRUE(application->says("state disconnected", 90s)) << diagnosis();
+
+    application->act("connect");
+    ASSERT_TRUE(application->says("state connected", 90s)) << diagnosis();
+    ASSERT_NE(resolverFile(), before);
+    ::kill(helper->pid(), SIGKILL);
+    helper.reset();
+    startHelper();  // as its socket unit starts it again on the next call
+    EXPECT_TRUE(resolverFileBecomes(before)) << "after the helper was killed:\n" << resolverFile();
+}
+
+// A local stub resolver (systemd-resolved's usual set-up) whose upstream lies beyond the LAN:
+// with the Shield on and no tunnel, the upstream is routed through the gateway and let out for
+// DNS, no route is asked for the stub's loopback address, and names resolve.
+TEST_F(ApplicationLeakTest, ALocalStubsUpstreamBeyondTheLanAnswersWithTheShieldOnAndNothingElseLeaves) {
+    constexpr const char* upstream = stubUpstream;
+    ASSERT_EQ(
+        ip({"-n", "corvantis-vpn-internet", "addr", "add", std::string(upstream) + "/24", "dev", "corv-inet"}).exit.exitStatus,
+        0);
+    const Resolver upstreamResolver("corvantis-vpn-internet", upstream);
+    ASSERT_TRUE(upstreamResolver.listening());
+    // The stub on 127.0.0.53, as systemd-resolved lists its upstreams beside it.
+    ASSERT_TRUE(FileSystem::writeFileAtomically(resolverPath(), "nameserver 127.0.0.53\n", 0644));
+    ASSERT_TRUE(FileSystem::createDirectories("/run/systemd/resolve"));
+    ASSERT_TRUE(
+        FileSystem::writeFileAtomically("/run/systemd/resolve/resolv.conf", std::string("nameserver ") + upstream + "\n", 0644));
+    const StubResolver stub(clientNamespace, upstream);
+    ASSERT_TRUE(stub.listening());
+    ASSERT_NO_FATAL_FAILURE(serveTheBackend());
+    ASSERT_NO_FATAL_FAILURE(signIn());
+    application->act("kill-switch");
+    ASSERT_TRUE(application->says("kill-switch on")) << diagnosis();
+    application->act("shield");
+    ASSERT_TRUE(application->says("shield on")) << diagnosis();
+    ASSERT_TRUE(guardTableHas(std::string("ip daddr ") + upstream + " meta l4proto { tcp, udp } th dport 53 accept"))
+        << diagnosis();
+    bool routed = false;
+    for (int attempt = 0; attempt < 400 && !routed; ++attempt) {
+        routed = clientRoutes().find(std::string(upstream) + " via " + router) != std::string::npos;
+        if (!routed) std::this_thread::sleep_for(25ms);
+    }
+    ASSERT_TRUE(routed) << diagnosis();
+    EXPECT_EQ(clientRoutes().find("127.0.0.53"), std::string::npos) << clientRoutes();
+
+    bool resolved = false;
+    const auto counts = probe.probeFor(3s, {}, [&] { resolved = nameResolvesThrough("127.0.0.53") || resolved; });
+    std::cout << LinkLeakProbe::table({{"local stub, Shield on, disconnected", counts}});
+    EXPECT_TRUE(resolved) << "no name resolved through the local stub" << diagnosis();
+    EXPECT_GT(counts.at("upstream"), 0);
+    EXPECT_EQ(LinkLeakProbe::leaks(counts), 0) << LinkLeakProbe::describe(counts) << diagnosis();
 }
 
 }  // namespace
