@@ -31,8 +31,7 @@ constexpr double backdropGrey = 0.85;
 // The application's class and name, which a window manager shows on a window without a title.
 constexpr const char* applicationClass = "Corvantis VPN";
 
-// A modal session's window (an alert outside the popup) is a dialog: moved and closed, never
-// minimised or maximised.
+// Sheets, modal panels and a modal session's window (an alert outside the popup) are dialogs.
 bool isDialog(const ui::Window& window) {
     return window.sheetParent() != nullptr || window.level() >= ui::WindowLevel::modalPanel ||
            &window == ui::Application::shared().modalWindow();
@@ -89,14 +88,7 @@ NativeWindow::NativeWindow(XConnection& connection, ui::Window& window, bool emb
     Atom deleteWindow = connection_.atom("WM_DELETE_WINDOW");
     XSetWMProtocols(display, id_, &deleteWindow, 1);
     setWindowType();
-    if (!overrideRedirect_ && !embedded_) {
-        // Where the layer put it, not where the window manager would.
-        XSizeHints placement{};
-        placement.flags = USPosition | PPosition;
-        placement.x = geometry.x;
-        placement.y = geometry.y;
-        XSetWMNormalHints(display, id_, &placement);
-    }
+    setPlacementHints(geometry);
     gc_ = XCreateGC(display, id_, 0, nullptr);
     visual_ = visual;
     depth_ = depth;
@@ -121,13 +113,22 @@ void NativeWindow::setWindowType() {
     const Atom value = connection_.atom(type);
     XChangeProperty(connection_.display(), id_, connection_.atom("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&value), 1);
-    if (type != "_NET_WM_WINDOW_TYPE_DIALOG" || overrideRedirect_) return;
-    // Motif's hints, which window managers read for the buttons of a frame: flags (functions,
-    // decorations), functions (move, close), decorations (border, title, menu).
-    const long motif[5] = {1 | 2, 4 | 32, 2 | 8 | 16, 0, 0};
-    const Atom motifHints = connection_.atom("_MOTIF_WM_HINTS");
-    XChangeProperty(connection_.display(), id_, motifHints, motifHints, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(motif), 5);
+}
+
+void NativeWindow::setPlacementHints(const XRectangle& geometry) {
+    if (overrideRedirect_ || embedded_) return;
+    // Where the layer put it, not where the window manager would; a dialog keeps its size (no
+    // maximising it either).
+    XSizeHints placement{};
+    placement.flags = USPosition | PPosition;
+    placement.x = geometry.x;
+    placement.y = geometry.y;
+    if (isDialog(window_)) {
+        placement.flags |= PMinSize | PMaxSize;
+        placement.min_width = placement.max_width = geometry.width;
+        placement.min_height = placement.max_height = geometry.height;
+    }
+    XSetWMNormalHints(connection_.display(), id_, &placement);
 }
 
 void NativeWindow::setTransientFor(const NativeWindow& parent) {
@@ -157,6 +158,7 @@ bool NativeWindow::update() {
     if (!geometry_ || geometry.x != geometry_->x || geometry.y != geometry_->y || geometry.width != geometry_->width ||
         geometry.height != geometry_->height) {
         const bool resized = !geometry_ || geometry.width != geometry_->width || geometry.height != geometry_->height;
+        if (resized) setPlacementHints(geometry);
         XMoveResizeWindow(display, id_, geometry.x, geometry.y, geometry.width, geometry.height);
         geometry_ = geometry;
         redraw = redraw || resized;

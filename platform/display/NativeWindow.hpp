@@ -71,6 +71,8 @@ private:
     void applyInputShape(bool acceptsInput);
     void applyOpacity();
     void setWindowType();
+    // WM_NORMAL_HINTS of a window the window manager places: our position, a dialog's size.
+    void setPlacementHints(const XRectangle& geometry);
     // Cuts the window to the opaque pixels of its picture, of which the `drawn` part is new.
     void applyShapeFromAlpha(const unsigned char* pixels, int width, int height, int stride, XRectangle drawn);
 

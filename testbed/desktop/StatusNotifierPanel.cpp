@@ -2,44 +2,12 @@
 
 #include "testbed/desktop/DesktopProgram.hpp"
 
-#include <fstream>
-
 namespace corvantis::testbed {
 
 namespace {
 
 constexpr const char* settingsDaemon = "/usr/lib/x86_64-linux-gnu/xfce4/xfconf/xfconfd";
 constexpr auto startLimit = std::chrono::seconds(30);
-
-// One panel at the bottom ("p=10"), the whole width, a spacer that pushes the status tray and a
-// clock to the right end, as desktops lay them out.
-constexpr const char* panelSettings = R"(<?xml version="1.0" encoding="UTF-8"?>
-<channel name="xfce4-panel" version="1.0">
-  <property name="configver" type="int" value="2"/>
-  <property name="panels" type="array">
-    <value type="int" value="1"/>
-    <property name="panel-1" type="empty">
-      <property name="position" type="string" value="p=10;x=0;y=0"/>
-      <property name="length" type="uint" value="100"/>
-      <property name="position-locked" type="bool" value="true"/>
-      <property name="size" type="uint" value="28"/>
-      <property name="plugin-ids" type="array">
-        <value type="int" value="1"/>
-        <value type="int" value="2"/>
-        <value type="int" value="3"/>
-      </property>
-    </property>
-  </property>
-  <property name="plugins" type="empty">
-    <property name="plugin-1" type="string" value="separator">
-      <property name="expand" type="bool" value="true"/>
-      <property name="style" type="uint" value="0"/>
-    </property>
-    <property name="plugin-2" type="string" value="systray"/>
-    <property name="plugin-3" type="string" value="clock"/>
-  </property>
-</channel>
-)";
 
 // Whether a program on the bus of `environment` owns `name`.
 bool nameHasOwner(const std::vector<std::string>& environment, const std::string& name) {
@@ -67,7 +35,8 @@ StatusNotifierPanel::StatusNotifierPanel(const VirtualDesktop& desktop, const st
     }
     const auto channels = folder / "config" / "xfce4" / "xfconf" / "xfce-perchannel-xml";
     std::filesystem::create_directories(channels);
-    std::ofstream(channels / "xfce4-panel.xml") << panelSettings;
+    std::filesystem::copy_file(CORVANTIS_PANEL_SETTINGS, channels / "xfce4-panel.xml",
+                               std::filesystem::copy_options::overwrite_existing);
     const std::vector<std::string> environment{"DISPLAY=" + desktop.displayName(), "DBUS_SESSION_BUS_ADDRESS=" + bus_->address(),
                                                "XDG_CONFIG_HOME=" + (folder / "config").string(), "HOME=" + folder.string(),
                                                "NO_AT_BRIDGE=1"};

@@ -118,10 +118,6 @@ VirtualDesktop::VirtualDesktop(Options options) : options_(std::move(options)) {
     server_ = std::move(server);
     display_ = XOpenDisplay(displayName_.c_str());
     if (display_ == nullptr) throw std::runtime_error("cannot connect to " + displayName_);
-    const ::Window root = DefaultRootWindow(display_);
-    XSetWindowBackground(display_, root, backdrop);
-    XClearWindow(display_, root);
-    XSync(display_, False);
     if (options_.windowManager) {
         // openbox names its check window on the root once it manages the screen.
         windowManager_ = std::make_unique<DesktopProgram>(std::vector<std::string>{"DISPLAY=" + displayName_}, "openbox",
@@ -131,6 +127,11 @@ VirtualDesktop::VirtualDesktop(Options options) : options_(std::move(options)) {
             throw std::runtime_error("openbox did not start: " + windowManager_->output());
         }
     }
+    // After the window manager, which blackens the screen when it starts.
+    const ::Window root = DefaultRootWindow(display_);
+    XSetWindowBackground(display_, root, backdrop);
+    XClearWindow(display_, root);
+    XSync(display_, False);
     if (options_.trayEdge.empty()) return;
     tray_ =
         std::make_unique<DesktopProgram>(std::vector<std::string>{"DISPLAY=" + displayName_}, "trayer",
