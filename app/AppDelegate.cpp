@@ -7,6 +7,7 @@
 #include "app/CrashReportMasking.hpp"
 #include "app/MainWindow.hpp"
 #include "app/ProductConstants.hpp"
+#include "app/ScreenColors.hpp"
 #include "app/UserSettings.hpp"
 #include "app/WebPages.hpp"
 #include "platform/Services.hpp"
@@ -287,6 +288,8 @@ void AppDelegate::stopLaunch(const std::string& deviceId, const std::string& rea
 }
 
 void AppDelegate::showLaunchFailure(const std::string& deviceId, const std::string& reason) const {
+    // Before the screens exist: the alert still writes in their face.
+    platform::ui::Appearance::setCurrent(screenAppearance());
     const auto failure = std::make_shared<platform::ui::Alert>();
     failure->setMessageText("Looks like Corvantis crashed");
     // The reason follows the request to contact support, so that a user can act on it first.

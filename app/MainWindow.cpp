@@ -8,7 +8,6 @@
 #include "app/ScreenColors.hpp"
 #include "app/UserSettings.hpp"
 #include "platform/ui/Appearance.hpp"
-#include "platform/ui/FontRegistry.hpp"
 #include "platform/ui/Image.hpp"
 #include "platform/ui/TableView.hpp"
 #include "platform/ui/TextField.hpp"
@@ -79,7 +78,7 @@ bool MainWindow::isSetUp(std::source_location operation) const {
 
 void MainWindow::setup(std::shared_ptr<platform::ui::Storyboard> storyboard) {
     // The alerts, sheets, menus and save panel that the platform draws belong with the screens.
-    platform::ui::Appearance::setCurrent({platform::ui::FontRegistry::screenFaceName, darkTextColor(), accentBlueColor()});
+    platform::ui::Appearance::setCurrent(screenAppearance());
     storyBoard = std::move(storyboard);
     instantiate(*storyBoard, "loginViewController", loginViewController, loginView);
     if (!loginView) {

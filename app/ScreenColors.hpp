@@ -1,6 +1,8 @@
 #pragma once
 
+#include "platform/ui/Appearance.hpp"
 #include "platform/ui/Color.hpp"
+#include "platform/ui/FontRegistry.hpp"
 
 namespace corvantis {
 
@@ -11,6 +13,12 @@ inline platform::ui::Color darkTextColor() {
 
 inline platform::ui::Color accentBlueColor() {
     return platform::ui::Color::sRGB(31.0 / 255, 102.0 / 255, 251.0 / 255, 1.0);
+}
+
+// The look of the alerts, sheets, menus and save panel that the platform draws, so that they
+// belong with the screens: the screens' face and colours.
+inline platform::ui::Appearance screenAppearance() {
+    return {platform::ui::FontRegistry::screenFaceName, darkTextColor(), accentBlueColor()};
 }
 
 }  // namespace corvantis

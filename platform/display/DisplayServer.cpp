@@ -14,6 +14,8 @@
 #include "platform/ui/StatusBar.hpp"
 #include "platform/ui/StatusBarWindow.hpp"
 
+#include <X11/Xatom.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -309,7 +311,46 @@ void DisplayServer::handleFocusOut() {
     XGetInputFocus(connection_->display(), &focus, &revert);
     if (nativeWindowFor(focus) != nullptr) return;
     const auto key = ui::Application::shared().keyWindow();
-    if (key && nativeWindow(*key) != nullptr) key->resignKey();
+    NativeWindow* const keyNative = key ? nativeWindow(*key) : nullptr;
+    if (keyNative == nullptr) return;
+    // Focus that went to nobody (the root, or the window manager's own window, where a window
+    // manager puts it when one of our windows closes) was not taken by another program: it comes
+    // back to the key window, which the window manager never gives it to.
+    if (keyNative->isMapped() && isNobodysFocus(focus)) {
+        keyNative->focus();
+        return;
+    }
+    key->resignKey();
+}
+
+bool DisplayServer::isNobodysFocus(::Window focus) {
+    if (focus == None || focus == PointerRoot || focus == connection_->root()) return true;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    ::Window manager = None;
+    if (XGetWindowProperty(connection_->display(), connection_->root(), connection_->atom("_NET_SUPPORTING_WM_CHECK"), 0, 1,
+                           False, XA_WINDOW, &type, &format, &count, &remaining, &data) == Success &&
+        data != nullptr) {
+        if (count > 0 && format == 32) manager = static_cast<::Window>(*reinterpret_cast<const unsigned long*>(data));
+        XFree(data);
+    }
+    return manager != None && focus == manager;
+}
+
+void DisplayServer::giveFocusToKeyWindow() {
+    // The X focus follows the key window, and comes back to it when its X window is mapped again
+    // (a popup reopened, a sheet shown with it): an unmapped window lost the focus to its parent.
+    const auto key = ui::Application::shared().keyWindow();
+    NativeWindow* const keyNative = key ? nativeWindow(*key) : nullptr;
+    const bool focusable = keyNative != nullptr && keyNative->isMapped();
+    if (key != focused_.lock() || focusable != focusGiven_) {
+        focused_ = key;
+        focusGiven_ = focusable;
+        if (focusable) keyNative->focus();
+    }
 }
 
 // ---- Keeping X in line with the layer
@@ -329,8 +370,17 @@ void DisplayServer::sync() {
         auto native =
             std::make_unique<NativeWindow>(*connection_, *window, status && tray_ && tray_->kind() == Tray::Kind::xembed);
         if (status) tray_->adopt(*native);
+        // A modal session's window is a dialog over the window it interrupted.
+        if (window.get() == application.modalWindow()) {
+            const auto parent = modalParent_.lock();
+            if (NativeWindow* const parentNative = parent ? nativeWindow(*parent) : nullptr)
+                native->setTransientFor(*parentNative);
+        }
         windows_.emplace(window.get(), Entry{window, std::move(native)});
     }
+    // A window that takes the keys back (a popup whose sheet closes) has them before the window
+    // that had them goes: unmapping a focused window hands the focus to the window manager.
+    giveFocusToKeyWindow();
     std::vector<std::pair<StackingRank, NativeWindow*>> order;
     for (auto entry = windows_.begin(); entry != windows_.end();) {
         const auto window = entry->second.window.lock();
@@ -351,17 +401,7 @@ void DisplayServer::sync() {
     std::vector<NativeWindow*> stacked;
     for (const auto& [rank, native] : order) stacked.push_back(native);
     restack(stacked);
-
-    // The X focus follows the key window, and comes back to it when its X window is mapped again
-    // (a popup reopened, a sheet shown with it): an unmapped window lost the focus to its parent.
-    const auto key = application.keyWindow();
-    NativeWindow* const keyNative = key ? nativeWindow(*key) : nullptr;
-    const bool focusable = keyNative != nullptr && keyNative->isMapped();
-    if (key != focused_.lock() || focusable != focusGiven_) {
-        focused_ = key;
-        focusGiven_ = focusable;
-        if (focusable) keyNative->focus();
-    }
+    giveFocusToKeyWindow();
     if (tray_) tray_->sync();
     updateFrameTimer();
     XFlush(connection_->display());
@@ -391,12 +431,14 @@ void DisplayServer::restack(const std::vector<NativeWindow*>& order) {
 
 void DisplayServer::runModal(ui::Window& window) {
     auto& application = ui::Application::shared();
+    const auto interrupted = application.keyWindow();
+    const bool overWindow = interrupted && interrupted.get() != &window && nativeWindow(*interrupted) != nullptr;
+    const auto outerParent = std::exchange(modalParent_, overWindow ? interrupted : nullptr);
     if (window.frame().origin == ui::Point{}) {
         // A window nobody placed opens over the window it interrupts (a save panel asking about
         // its folder), else in the middle of the screen, a little above centre.
         const ui::Rect frame = window.frame();
-        const auto interrupted = application.keyWindow();
-        if (interrupted && interrupted.get() != &window && nativeWindow(*interrupted) != nullptr) {
+        if (overWindow) {
             const ui::Rect over = interrupted->frame();
             const double x = std::max(0.0, std::min(over.midX() - frame.width() / 2, connection_->width() - frame.width()));
             window.setFrameOrigin({std::round(x), std::round(over.maxY() - frame.height())});
@@ -410,6 +452,7 @@ void DisplayServer::runModal(ui::Window& window) {
     const auto queue = Services::current().mainQueue();
     sync();
     while (!ended()) queue->runUntil(ended, std::chrono::seconds(1));
+    modalParent_ = outerParent;
 }
 
 }  // namespace platform::display

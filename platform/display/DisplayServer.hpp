@@ -75,6 +75,9 @@ private:
     void handleMotion(NativeWindow& native, const XMotionEvent& event);
     void handleKey(NativeWindow& native, XKeyEvent& event);
     void handleFocusOut();
+    // Whether the X focus on `focus` is nobody's: the root, none, or the window manager's own.
+    bool isNobodysFocus(::Window focus);
+    void giveFocusToKeyWindow();
     NativeWindow* nativeWindowFor(::Window id);
     std::shared_ptr<ui::Window> sharedWindow(NativeWindow& native);
     void runModal(ui::Window& window);
@@ -97,6 +100,8 @@ private:
     std::map<const ui::Window*, Entry> windows_;
     std::vector<::Window> stacking_;
     std::weak_ptr<ui::Window> focused_;
+    // The window the running modal session interrupted, which its window is a dialog over.
+    std::weak_ptr<ui::Window> modalParent_;
     // Whether `focused_`'s X window was mapped when it was given the focus.
     bool focusGiven_ = false;
     std::unique_ptr<dispatch::DescriptorWatch> watch_;

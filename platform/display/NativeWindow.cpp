@@ -3,6 +3,7 @@
 #include "platform/Services.hpp"
 #include "platform/render/ViewTreeRenderer.hpp"
 #include "platform/ui/AnimationLog.hpp"
+#include "platform/ui/Application.hpp"
 #include "platform/ui/WindowLevel.hpp"
 #include "platform/ui/WindowStyleMask.hpp"
 
@@ -26,6 +27,15 @@ constexpr long eventMask = ExposureMask | ButtonPressMask | ButtonReleaseMask | 
 
 // What shows through a window that is not opaque where no compositor can blend it.
 constexpr double backdropGrey = 0.85;
+
+// The application's class and name, which a window manager shows on a window without a title.
+constexpr const char* applicationClass = "Corvantis VPN";
+
+// Sheets, modal panels and a modal session's window (an alert outside the popup) are dialogs.
+bool isDialog(const ui::Window& window) {
+    return window.sheetParent() != nullptr || window.level() >= ui::WindowLevel::modalPanel ||
+           &window == ui::Application::shared().modalWindow();
+}
 
 bool isOverrideRedirect(const ui::Window& window) {
     return (window.styleMask() & ui::WindowStyleMask::titled) == 0 || window.level() > ui::WindowLevel::normal ||
@@ -68,7 +78,7 @@ NativeWindow::NativeWindow(XConnection& connection, ui::Window& window, bool emb
     const XRectangle geometry = connection_.toX(window_.frame());
     id_ = XCreateWindow(display, connection_.root(), geometry.x, geometry.y, geometry.width, geometry.height, 0, depth,
                         InputOutput, visual, mask, &attributes);
-    XClassHint classHint{const_cast<char*>("corvantis-vpn"), const_cast<char*>("Corvantis VPN")};
+    XClassHint classHint{const_cast<char*>("corvantis-vpn"), const_cast<char*>(applicationClass)};
     XSetClassHint(display, id_, &classHint);
     // Take the keyboard only when we give it; the window manager must not focus the popup.
     XWMHints hints{};
@@ -78,6 +88,7 @@ NativeWindow::NativeWindow(XConnection& connection, ui::Window& window, bool emb
     Atom deleteWindow = connection_.atom("WM_DELETE_WINDOW");
     XSetWMProtocols(display, id_, &deleteWindow, 1);
     setWindowType();
+    setPlacementHints(geometry);
     gc_ = XCreateGC(display, id_, 0, nullptr);
     visual_ = visual;
     depth_ = depth;
@@ -96,12 +107,42 @@ void NativeWindow::setWindowType() {
     std::string type = "_NET_WM_WINDOW_TYPE_NORMAL";
     if (window_.level() >= ui::WindowLevel::popUpMenu) {
         type = "_NET_WM_WINDOW_TYPE_POPUP_MENU";
-    } else if (window_.sheetParent() != nullptr || window_.level() >= ui::WindowLevel::modalPanel) {
+    } else if (isDialog(window_)) {
         type = "_NET_WM_WINDOW_TYPE_DIALOG";
     }
     const Atom value = connection_.atom(type);
     XChangeProperty(connection_.display(), id_, connection_.atom("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&value), 1);
+}
+
+void NativeWindow::setPlacementHints(const XRectangle& geometry) {
+    if (overrideRedirect_ || embedded_) return;
+    // Where the layer put it, not where the window manager would; a dialog keeps its size (no
+    // maximising it either).
+    XSizeHints placement{};
+    placement.flags = USPosition | PPosition;
+    placement.x = geometry.x;
+    placement.y = geometry.y;
+    if (isDialog(window_)) {
+        placement.flags |= PMinSize | PMaxSize;
+        placement.min_width = placement.max_width = geometry.width;
+        placement.min_height = placement.max_height = geometry.height;
+    }
+    XSetWMNormalHints(connection_.display(), id_, &placement);
+}
+
+void NativeWindow::setTransientFor(const NativeWindow& parent) {
+    Display* display = connection_.display();
+    XSetTransientForHint(display, id_, parent.id());
+    if (overrideRedirect_ || mapped_ || !parent.overrideRedirect_) return;
+    overrideRedirect_ = true;
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    XChangeWindowAttributes(display, id_, CWOverrideRedirect, &attributes);
+    XWMHints hints{};
+    hints.flags = InputHint;
+    hints.input = False;
+    XSetWMHints(display, id_, &hints);
 }
 
 bool NativeWindow::update() {
@@ -117,12 +158,15 @@ bool NativeWindow::update() {
     if (!geometry_ || geometry.x != geometry_->x || geometry.y != geometry_->y || geometry.width != geometry_->width ||
         geometry.height != geometry_->height) {
         const bool resized = !geometry_ || geometry.width != geometry_->width || geometry.height != geometry_->height;
+        if (resized) setPlacementHints(geometry);
         XMoveResizeWindow(display, id_, geometry.x, geometry.y, geometry.width, geometry.height);
         geometry_ = geometry;
         redraw = redraw || resized;
     }
-    if (window_.title() != title_) {
-        title_ = window_.title();
+    // A window without a title of its own goes by the application's name.
+    const std::string title = window_.title().empty() && !overrideRedirect_ ? applicationClass : window_.title();
+    if (title != title_) {
+        title_ = title;
         XStoreName(display, id_, title_.c_str());
         XChangeProperty(display, id_, connection_.atom("_NET_WM_NAME"), connection_.atom("UTF8_STRING"), 8, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(title_.data()), static_cast<int>(title_.size()));

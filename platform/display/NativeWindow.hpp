@@ -18,8 +18,10 @@ class ViewTreeRenderer;
 namespace platform::display {
 
 // The X window that shows one of the layer's windows. Borderless windows, windows above the
-// normal level and sheets are override-redirect (the popup panel is one of popup-menu type, so
-// no window manager frames, moves or focuses it); titled windows are left to the window manager.
+// normal level, sheets and dialogs over one of those are override-redirect (the popup panel is
+// one of popup-menu type, so no window manager frames, moves or focuses it); titled windows are
+// left to the window manager, as dialogs when they are a modal session's, under the
+// application's name when they have no title of their own.
 // A window that is not opaque gets a visual with alpha when a compositor runs, which also blends
 // the window's own alpha (as `_NET_WM_WINDOW_OPACITY`, following fades); without one it is
 // drawn over an opaque backdrop and cut to its drawn pixels with the SHAPE extension, since raw
@@ -55,6 +57,10 @@ public:
     void showCursor(const std::string& cursorName);
     // Gives the window the keyboard focus.
     void focus();
+    // Makes the window a dialog over `parent` (WM_TRANSIENT_FOR), before it is first mapped; over
+    // an override-redirect parent it is one too, stacked by us right over it like a sheet (a
+    // window manager would stack it under the popup and its sheets, which it does not know).
+    void setTransientFor(const NativeWindow& parent);
 
 private:
     struct SurfaceDeleter {
@@ -65,6 +71,8 @@ private:
     void applyInputShape(bool acceptsInput);
     void applyOpacity();
     void setWindowType();
+    // WM_NORMAL_HINTS of a window the window manager places: our position, a dialog's size.
+    void setPlacementHints(const XRectangle& geometry);
     // Cuts the window to the opaque pixels of its picture, of which the `drawn` part is new.
     void applyShapeFromAlpha(const unsigned char* pixels, int width, int height, int stride, XRectangle drawn);
 

@@ -13,6 +13,7 @@
 #include <X11/Xatom.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstring>
 
 namespace platform::display {
@@ -47,14 +48,18 @@ const sd_bus_vtable itemVtable[] = {
 // The vtable above with the handlers filled in (the macros want constant expressions, and the
 // handlers are class members).
 std::vector<sd_bus_vtable> vtableWithHandlers(sd_bus_property_get_t getter, sd_bus_message_handler_t activate,
-                                              sd_bus_message_handler_t contextMenu, sd_bus_message_handler_t ignore) {
+                                              sd_bus_message_handler_t secondaryActivate, sd_bus_message_handler_t contextMenu,
+                                              sd_bus_message_handler_t ignore) {
     std::vector<sd_bus_vtable> table(std::begin(itemVtable), std::end(itemVtable));
     for (auto& entry : table) {
         if (entry.type == _SD_BUS_VTABLE_PROPERTY) {
             entry.x.property.get = getter;
         } else if (entry.type == _SD_BUS_VTABLE_METHOD) {
             const std::string member = entry.x.method.member;
-            entry.x.method.handler = member == "Activate" ? activate : member == "ContextMenu" ? contextMenu : ignore;
+            entry.x.method.handler = member == "Activate"            ? activate
+                                     : member == "SecondaryActivate" ? secondaryActivate
+                                     : member == "ContextMenu"       ? contextMenu
+                                                                     : ignore;
         }
     }
     return table;
@@ -120,13 +125,13 @@ std::unique_ptr<StatusNotifierTray> StatusNotifierTray::make(std::unique_ptr<Ses
 
 StatusNotifierTray::StatusNotifierTray(std::unique_ptr<SessionBus> bus, XConnection& connection, std::string serviceName)
     : bus_(std::move(bus)), connection_(connection), serviceName_(std::move(serviceName)) {
-    if (vtable().empty()) vtable() = vtableWithHandlers(getProperty, activate, contextMenu, ignoreCall);
+    if (vtable().empty()) vtable() = vtableWithHandlers(getProperty, activate, secondaryActivate, contextMenu, ignoreCall);
     sd_bus_add_object_vtable(bus_->bus(), &objectSlot_, objectPath, interfaceName, vtable().data(), this);
     // A watcher that starts (or starts again) has forgotten us.
     sd_bus_match_signal(bus_->bus(), &matchSlot_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
                         "NameOwnerChanged", watcherChanged, this);
     ui::StatusBar::system().setItemPlacer([this](const ui::StatusItem& item) -> std::optional<ui::Rect> {
-        return &item == this->item().get() ? placed_ : std::nullopt;
+        return &item == this->item().get() ? place(item) : std::nullopt;
     });
     registerWithWatcher();
     bus_->watch();
@@ -150,21 +155,31 @@ void StatusNotifierTray::registerWithWatcher() {
 
 int StatusNotifierTray::registered(sd_bus_message* reply, void* userdata, sd_bus_error*) {
     auto& tray = *static_cast<StatusNotifierTray*>(userdata);
-    // A host shows the item now, but no host says where: until a click tells, the item counts as
-    // standing at the end of the host's panel, where panels keep their trays.
-    if (sd_bus_message_is_method_error(reply, nullptr) || tray.placed_) return 0;
-    if (const auto panel = tray.panel()) {
-        const int thickness = static_cast<int>(ui::StatusBar::system().thickness());
-        const bool across = panel->width >= panel->height;
-        const int x = across ? panel->x + panel->width - thickness / 2 : panel->x + panel->width / 2;
-        const int y = across ? panel->y + panel->height / 2 : panel->y + panel->height - thickness / 2;
-        tray.placeAt(x, y);
-    }
+    if (sd_bus_message_is_method_error(reply, nullptr)) return 0;
+    // A host shows the item now, whether or not the item exists yet: it is placed from then on.
+    tray.registered_ = true;
+    ui::StatusBar::system().layoutItems();
     return 0;
 }
 
+std::optional<ui::Rect> StatusNotifierTray::place(const ui::StatusItem& item) const {
+    if (placed_) return placed_;
+    if (!registered_) return std::nullopt;
+    // No host says where its items are before one is clicked: until then the item counts as
+    // standing at the end of the host's panel, where panels keep their trays.
+    const auto bar = panel();
+    if (!bar) return std::nullopt;
+    const int thickness = static_cast<int>(ui::StatusBar::system().thickness());
+    const bool across = bar->width >= bar->height;
+    const int x = across ? bar->x + bar->width - thickness / 2 : bar->x + bar->width / 2;
+    const int y = across ? bar->y + bar->height / 2 : bar->y + bar->height - thickness / 2;
+    return frameAt(item, x, y);
+}
+
 std::optional<XRectangle> StatusNotifierTray::panel() const {
-    // The host's panel is what lies outside the work area along one edge of the screen.
+    // The host's panel is the window that reserves an edge of the screen (it is there also
+    // without a window manager), else what lies outside the work area along one edge.
+    if (const auto reserving = reservingWindow()) return reserving;
     const auto area = workArea();
     if (!area) return std::nullopt;
     const int width = connection_.width();
@@ -179,6 +194,61 @@ std::optional<XRectangle> StatusNotifierTray::panel() const {
     if (area->y > 0) return strip(0, 0, width, area->y);
     if (area->x > 0) return strip(0, 0, area->x, height);
     if (areaRight < width) return strip(areaRight, 0, width - areaRight, height);
+    return std::nullopt;
+}
+
+std::optional<XRectangle> StatusNotifierTray::reservingWindow() const {
+    Display* display = connection_.display();
+    const Atom strut = connection_.atom("_NET_WM_STRUT");
+    const Atom strutPartial = connection_.atom("_NET_WM_STRUT_PARTIAL");
+    const auto reserves = [&](::Window window) {
+        for (const Atom property : {strutPartial, strut}) {
+            Atom type = None;
+            int format = 0;
+            unsigned long count = 0;
+            unsigned long remaining = 0;
+            unsigned char* data = nullptr;
+            bool found = false;
+            if (XGetWindowProperty(display, window, property, 0, 4, False, XA_CARDINAL, &type, &format, &count, &remaining,
+                                   &data) == Success &&
+                data != nullptr) {
+                const auto* values = reinterpret_cast<const long*>(data);
+                found = format == 32 && count == 4 && (values[0] > 0 || values[1] > 0 || values[2] > 0 || values[3] > 0);
+                XFree(data);
+            }
+            if (found) return true;
+        }
+        return false;
+    };
+    const auto childrenOf = [&](::Window window) {
+        ::Window root = None;
+        ::Window parent = None;
+        ::Window* children = nullptr;
+        unsigned count = 0;
+        std::vector<::Window> found;
+        if (XQueryTree(display, window, &root, &parent, &children, &count) != 0 && children != nullptr) {
+            found.assign(children, children + count);
+            XFree(children);
+        }
+        return found;
+    };
+    // Panels are top-level windows, or one level down in a window manager's frame.
+    std::vector<::Window> candidates = childrenOf(connection_.root());
+    for (const ::Window top : std::vector<::Window>(candidates)) {
+        for (const ::Window child : childrenOf(top)) candidates.push_back(child);
+    }
+    for (const ::Window window : candidates) {
+        XWindowAttributes attributes{};
+        if (XGetWindowAttributes(display, window, &attributes) == 0 || attributes.map_state != IsViewable || !reserves(window)) {
+            continue;
+        }
+        int x = 0;
+        int y = 0;
+        ::Window child = None;
+        XTranslateCoordinates(display, window, connection_.root(), 0, 0, &x, &y, &child);
+        return XRectangle{static_cast<short>(x), static_cast<short>(y), static_cast<unsigned short>(attributes.width),
+                          static_cast<unsigned short>(attributes.height)};
+    }
     return std::nullopt;
 }
 
@@ -223,28 +293,27 @@ void StatusNotifierTray::sync() {
     sd_bus_flush(bus_->bus());
 }
 
-void StatusNotifierTray::placeAt(int x, int y) {
-    const auto current = item();
-    if (!current) return;
+ui::Rect StatusNotifierTray::frameAt(const ui::StatusItem& item, int x, int y) const {
     const double thickness = ui::StatusBar::system().thickness();
-    const int width = static_cast<int>(current->effectiveLength() > 0 ? current->effectiveLength() : thickness);
+    const int width = static_cast<int>(item.effectiveLength() > 0 ? item.effectiveLength() : thickness);
     int top = y - static_cast<int>(thickness) / 2;
     int height = static_cast<int>(thickness);
-    // The host's panel is what lies outside the work area: the item spans the panel's thickness
-    // there, so that the popup opens just past the panel's edge.
-    if (const auto area = workArea()) {
-        const int areaTop = area->y;
-        const int areaBottom = area->y + area->height;
-        if (y < areaTop) {
-            top = 0;
-            height = areaTop;
-        } else if (y >= areaBottom) {
-            top = areaBottom;
-            height = connection_.height() - areaBottom;
-        }
+    // The item spans the panel's thickness, so that the popup opens just past the panel's edge.
+    if (const auto bar = panel(); bar && y >= bar->y && y < bar->y + bar->height) {
+        top = bar->y;
+        height = bar->height;
     }
-    placed_ = connection_.fromX(x - width / 2, top, width, std::max(height, 1));
+    return connection_.fromX(x - width / 2, top, width, std::max(height, 1));
+}
+
+bool StatusNotifierTray::placeAt(int x, int y) {
+    const auto current = item();
+    if (!current) return false;
+    const auto before = place(*current);
+    placed_ = frameAt(*current, x, y);
     ui::StatusBar::system().layoutItems();
+    // Whether the item was thought to be elsewhere: the host told where it is for the first time.
+    return !before || std::abs(before->midX() - placed_->midX()) >= placed_->width() / 2;
 }
 
 void StatusNotifierTray::click(int x, int y, bool contextMenu) {
@@ -252,9 +321,14 @@ void StatusNotifierTray::click(int x, int y, bool contextMenu) {
     const std::weak_ptr<void> alive = lifetime_;
     dispatch::DispatchQueue::main()->async([this, alive, x, y, contextMenu] {
         if (alive.expired()) return;
-        placeAt(x, y);
+        const bool firstTold = !placed_;
+        const bool moved = placeAt(x, y);
         const auto current = item();
         if (!current) return;
+        // The click that first says where the icon is moves an open popup there (it follows its
+        // item) and leaves it open: the person clicked the icon to have the popup at it.
+        const auto button = current->button();
+        if (!contextMenu && firstTold && moved && button && button->isHighlighted()) return;
         const std::shared_ptr<ui::Window> window = current->window();
         const ui::Point centre{window->frame().width() / 2, window->frame().height() / 2};
         auto& application = ui::Application::shared();
@@ -302,6 +376,20 @@ int StatusNotifierTray::activate(sd_bus_message* message, void* userdata, sd_bus
     const int result = sd_bus_message_read(message, "ii", &x, &y);
     if (result < 0) return result;
     static_cast<StatusNotifierTray*>(userdata)->click(x, y, false);
+    return sd_bus_reply_method_return(message, "");
+}
+
+int StatusNotifierTray::secondaryActivate(sd_bus_message* message, void* userdata, sd_bus_error*) {
+    int x = 0;
+    int y = 0;
+    const int result = sd_bus_message_read(message, "ii", &x, &y);
+    if (result < 0) return result;
+    // A middle click does nothing of its own, but tells where the icon is.
+    auto& tray = *static_cast<StatusNotifierTray*>(userdata);
+    const std::weak_ptr<void> alive = tray.lifetime_;
+    dispatch::DispatchQueue::main()->async([&tray, alive, x, y] {
+        if (!alive.expired()) tray.placeAt(x, y);
+    });
     return sd_bus_reply_method_return(message, "");
 }
 

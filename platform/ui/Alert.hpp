@@ -23,9 +23,10 @@ enum class AlertStyle : int { warning = 0, informational = 1, critical = 2 };
 // person has answered). Alerts live in `std::shared_ptr`s; a pending one keeps itself alive.
 //
 // A person answers by clicking one of the alert's buttons, or with the keyboard: Return chooses
-// the first button (the default, drawn in the accent colour), Escape a button titled "Cancel"
-// (or the only button), Tab and Shift-Tab move the focus ring between the buttons and Space
-// clicks the one that has it. `pendingAlerts` and `answer` are the drivers that tests use.
+// the button with the focus ring, at first the first button (the default, drawn in the accent
+// colour), Escape a button titled "Cancel" (or the only button), Tab and Shift-Tab move the
+// focus ring between the buttons and Space clicks the one that has it. `pendingAlerts` and `answer` are the drivers that tests
+// use.
 class Alert : public Responder {
 public:
     Alert();

@@ -127,12 +127,18 @@ bool Button::performKeyEquivalent(const Event& event) {
         !isEnabled() || isHiddenOrHasHiddenAncestor()) {
         return false;
     }
+    // Return is the button the person moved the focus to, when it is another one.
+    if (keyEquivalent_ == "\r") {
+        Window* host = window();
+        const auto* focused = host != nullptr ? dynamic_cast<const Button*>(host->firstResponder().get()) : nullptr;
+        if (focused != nullptr && focused != this && focused->isEnabled()) return false;
+    }
     performClick(this);
     return true;
 }
 
 void Button::keyDown(const Event& event) {
-    if (event.characters() == " " && hasKeyboardFocus()) {
+    if ((event.characters() == " " || event.characters() == "\r") && hasKeyboardFocus()) {
         performClick(this);
     } else {
         Control::keyDown(event);

@@ -66,12 +66,12 @@ public:
     const std::string& keyEquivalent() const { return keyEquivalent_; }
     void setKeyEquivalent(std::string key) { keyEquivalent_ = std::move(key); }
     bool isDefaultButton() const { return keyEquivalent_ == "\r"; }
-    // Whether Tab can give the button the keyboard focus, shown as a ring, where Space clicks
-    // it. Off by default, as on a desktop without full keyboard access; alerts turn it on.
+    // Whether Tab can give the button the keyboard focus, shown as a ring, where Space and Return
+    // click it. Off by default, as on a desktop without full keyboard access; alerts turn it on.
     void setAcceptsFirstResponder(bool accepts) { acceptsFirstResponder_ = accepts; }
     bool acceptsFirstResponder() const override { return acceptsFirstResponder_; }
     // Clicks the button when the event's key is its key equivalent (Command and Control not
-    // held) and it is shown and enabled.
+    // held) and it is shown and enabled; Return is left to another button that has the focus.
     bool performKeyEquivalent(const Event& event) override;
     void keyDown(const Event& event) override;
 

@@ -49,6 +49,23 @@ std::string windowType(Display* display, ::Window window) {
     return name.starts_with(prefix) ? name.substr(prefix.size()) : name;
 }
 
+// The first value of a window's property of 32-bit `type` (a window, an atom); 0 when it has none.
+unsigned long windowProperty(Display* display, ::Window window, Atom property, Atom type) {
+    Atom actual = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    unsigned long value = 0;
+    if (XGetWindowProperty(display, window, property, 0, 1, False, type, &actual, &format, &count, &remaining, &data) ==
+            Success &&
+        data != nullptr) {
+        if (count > 0 && format == 32) value = *reinterpret_cast<const unsigned long*>(data);
+        XFree(data);
+    }
+    return value;
+}
+
 // The window's place on the screen when it is shown; none when it is not mapped.
 std::optional<VirtualDesktop::Area> shownArea(Display* display, ::Window window) {
     XWindowAttributes attributes{};
@@ -78,6 +95,7 @@ std::vector<::Window> childrenOf(Display* display, ::Window window) {
 std::optional<std::string> VirtualDesktop::unavailableReason(const Options& options) {
     std::vector<std::string> programs{"Xvfb", "xdotool"};
     if (!options.trayEdge.empty()) programs.push_back("trayer");
+    if (options.windowManager) programs.push_back("openbox");
     for (const auto& program : programs) {
         if (!programExists(program)) return program + " is not installed (scripts/setup installs it)";
     }
@@ -100,6 +118,16 @@ VirtualDesktop::VirtualDesktop(Options options) : options_(std::move(options)) {
     server_ = std::move(server);
     display_ = XOpenDisplay(displayName_.c_str());
     if (display_ == nullptr) throw std::runtime_error("cannot connect to " + displayName_);
+    if (options_.windowManager) {
+        // openbox names its check window on the root once it manages the screen.
+        windowManager_ = std::make_unique<DesktopProgram>(std::vector<std::string>{"DISPLAY=" + displayName_}, "openbox",
+                                                          std::vector<std::string>{"--sm-disable"});
+        const Atom check = XInternAtom(display_, "_NET_SUPPORTING_WM_CHECK", False);
+        if (!waitUntil([&] { return windowProperty(display_, DefaultRootWindow(display_), check, XA_WINDOW) != 0; })) {
+            throw std::runtime_error("openbox did not start: " + windowManager_->output());
+        }
+    }
+    // After the window manager, which blackens the screen when it starts.
     const ::Window root = DefaultRootWindow(display_);
     XSetWindowBackground(display_, root, backdrop);
     XClearWindow(display_, root);
@@ -118,6 +146,7 @@ VirtualDesktop::VirtualDesktop(Options options) : options_(std::move(options)) {
 VirtualDesktop::~VirtualDesktop() {
     if (display_ != nullptr) XCloseDisplay(display_);
     tray_.reset();
+    windowManager_.reset();
     server_.reset();
 }
 
@@ -153,10 +182,21 @@ std::uint32_t VirtualDesktop::pixel(int x, int y) const {
 std::vector<VirtualDesktop::ShownWindow> VirtualDesktop::windowsOf(const std::string& className) const {
     XSync(display_, False);
     std::vector<ShownWindow> shown;
-    // The root's children come bottom first, as they are stacked.
-    for (const ::Window window : childrenOf(display_, DefaultRootWindow(display_))) {
-        if (resourceName(display_, window) != className) continue;
-        if (const auto area = shownArea(display_, window)) shown.push_back({window, *area, windowType(display_, window)});
+    // The root's children come bottom first, as they are stacked; a managed window sits inside
+    // its frame, a level or two down.
+    for (const ::Window top : childrenOf(display_, DefaultRootWindow(display_))) {
+        std::vector<::Window> pending{top};
+        for (int depth = 0; depth < 3 && !pending.empty(); ++depth) {
+            std::vector<::Window> next;
+            for (const ::Window window : pending) {
+                if (resourceName(display_, window) != className) {
+                    for (const ::Window child : childrenOf(display_, window)) next.push_back(child);
+                    continue;
+                }
+                if (const auto area = shownArea(display_, window)) shown.push_back({window, *area, windowType(display_, window)});
+            }
+            pending = std::move(next);
+        }
     }
     return shown;
 }
@@ -175,6 +215,34 @@ std::optional<VirtualDesktop::Area> VirtualDesktop::trayIcon(const std::string& 
         for (const ::Window child : childrenOf(display_, window)) pending.push_back(child);
     }
     return std::nullopt;
+}
+
+std::string VirtualDesktop::windowTitle(unsigned long window) const {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    std::string title;
+    if (XGetWindowProperty(display_, window, XInternAtom(display_, "_NET_WM_NAME", False), 0, 1024, False,
+                           XInternAtom(display_, "UTF8_STRING", False), &type, &format, &count, &remaining, &data) == Success &&
+        data != nullptr) {
+        title.assign(reinterpret_cast<const char*>(data), count);
+        XFree(data);
+    }
+    return title;
+}
+
+unsigned long VirtualDesktop::transientFor(unsigned long window) const {
+    ::Window parent = None;
+    return XGetTransientForHint(display_, window, &parent) != 0 ? parent : 0;
+}
+
+unsigned long VirtualDesktop::focusedWindow() const {
+    ::Window focus = None;
+    int revert = 0;
+    XGetInputFocus(display_, &focus, &revert);
+    return focus;
 }
 
 bool VirtualDesktop::waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {

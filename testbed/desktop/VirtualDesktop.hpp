@@ -14,8 +14,8 @@ namespace corvantis::testbed {
 
 class DesktopProgram;
 
-// A virtual X screen of its own (Xvfb), optionally with an XEmbed tray (trayer) along one edge,
-// and the means to act on it and look at it as a person would: the pointer and the keyboard
+// A virtual X screen of its own (Xvfb), optionally with a window manager (openbox) and an XEmbed
+// tray (trayer) along one edge, and the means to act on it and look at it as a person would: the pointer and the keyboard
 // through xdotool, the screen's pixels, and where the windows of a program are. Coordinates are
 // X's: pixels from the top-left corner of the screen.
 class VirtualDesktop {
@@ -25,6 +25,8 @@ public:
         int height = 800;
         // "top", "bottom", "left" or "right" starts trayer there; empty for no tray.
         std::string trayEdge;
+        // Starts openbox, which frames, stacks and focuses the windows it manages.
+        bool windowManager = false;
     };
 
     struct Area {
@@ -71,10 +73,16 @@ public:
 
     // The colour of a pixel of the screen as 0xRRGGBB.
     std::uint32_t pixel(int x, int y) const;
-    // The mapped top-level windows whose WM_CLASS is `className`, bottom first.
+    // The mapped top-level windows whose WM_CLASS is `className`, bottom first (those the window
+    // manager framed stacked where their frames are).
     std::vector<ShownWindow> windowsOf(const std::string& className) const;
     // Where the tray shows the icon window of `className`; none before it has docked one.
     std::optional<Area> trayIcon(const std::string& className) const;
+    // The _NET_WM_NAME of a window, and the window it is WM_TRANSIENT_FOR (0 for none).
+    std::string windowTitle(unsigned long window) const;
+    unsigned long transientFor(unsigned long window) const;
+    // The window that has the keyboard focus.
+    unsigned long focusedWindow() const;
 
     // Polls `done` until it answers true or `timeout` passes; returns `done()`.
     static bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(10));
@@ -83,6 +91,7 @@ private:
     Options options_;
     std::string displayName_;
     std::unique_ptr<DesktopProgram> server_;
+    std::unique_ptr<DesktopProgram> windowManager_;
     std::unique_ptr<DesktopProgram> tray_;
     _XDisplay* display_ = nullptr;
 };

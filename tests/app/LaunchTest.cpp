@@ -20,6 +20,7 @@
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/ui/Alert.hpp"
 #include "platform/ui/Application.hpp"
+#include "platform/ui/FontRegistry.hpp"
 #include "support/RecordingWorkspaceOpener.hpp"
 
 #include <gtest/gtest.h>
@@ -109,7 +110,8 @@ TEST_F(LaunchTest, EachRunLogsToAFileNamedByItsMinuteAndARunInTheSameMinuteAppen
     ::testing::internal::GetCapturedStdout();
     const auto greetings = [](const std::string& text) {
         std::size_t count = 0;
-        for (auto at = text.find("Hello Corvantis MacOS"); at != std::string::npos; at = text.find("Hello Corvantis MacOS", at + 1)) {
+        for (auto at = text.find("Hello Corvantis MacOS"); at != std::string::npos;
+             at = text.find("Hello Corvantis MacOS", at + 1)) {
             ++count;
         }
         return count;
@@ -278,6 +280,12 @@ TEST_F(LaunchTest, AHelperThatCannotBeInstalledEndsStartUpWithTheSupportAlert) {
     })) << ::testing::PrintToString(console);
     EXPECT_EQ(shown->buttons().size(), 2u);
     EXPECT_EQ(shown->buttons()[1]->title(), "Close");
+    // In the screens' face, though no screen exists yet.
+    for (const auto& view : shown->window()->contentView()->subviews()) {
+        if (const auto* control = dynamic_cast<const platform::ui::Control*>(view.get())) {
+            EXPECT_EQ(control->font().fontName(), platform::ui::FontRegistry::screenFaceName);
+        }
+    }
     ASSERT_EQ(opener->opened.size(), 1u);
     EXPECT_EQ(opener->opened[0], corvantis::product::supportSite());
     EXPECT_EQ(messages(), (Texts{"Helper Tool install error. Helper tool installing failed (The user cancelled)",

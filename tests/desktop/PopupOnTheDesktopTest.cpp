@@ -1,6 +1,7 @@
-// The installed program on a virtual X screen, its status item in a tray or in the strip,
-// driven with xdotool as a person drives it and looked at through the screen: where the popup
-// opens at start-up, how Escape closes it, and how its sheets and alerts behave.
+// The installed program on a virtual X screen, its status item in a tray, a StatusNotifierItem
+// panel or the strip, with and without a window manager, driven with xdotool as a person drives
+// it and looked at through the screen: where the popup opens at start-up, how Escape closes it,
+// and how its sheets and alerts behave.
 
 #include "platform/foundation/Base64.hpp"
 #include "platform/foundation/FileSystem.hpp"
@@ -10,17 +11,22 @@
 #include "testbed/backend/TestBackend.hpp"
 #include "testbed/desktop/DesktopApplication.hpp"
 #include "testbed/desktop/KeyringSession.hpp"
+#include "testbed/desktop/StatusNotifierPanel.hpp"
 #include "testbed/desktop/VirtualDesktop.hpp"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sys/stat.h>
 #include <thread>
 
 using corvantis::testbed::DesktopApplication;
 using corvantis::testbed::KeyringSession;
+using corvantis::testbed::StatusNotifierPanel;
 using corvantis::testbed::VirtualDesktop;
 using Area = VirtualDesktop::Area;
 using ShownWindow = VirtualDesktop::ShownWindow;
@@ -62,18 +68,30 @@ bool isWhitish(std::uint32_t pixel) {
     return red(pixel) > 200 && green(pixel) > 200 && blue(pixel) > 200;
 }
 
-class PopupOnTheDesktopTest : public ::testing::Test {
+// Each test runs on a bare X screen and again under openbox, whose focus handling differs.
+class PopupOnTheDesktopTest : public ::testing::TestWithParam<bool> {
 protected:
-    // The desktop with its tray (none: the application's own strip) and the application started,
-    // with `environment` ("NAME=value") added to the application's.
-    void start(const std::string& trayEdge, const std::vector<std::string>& environment = {}) {
+    // The desktop with its tray (none: the application's own strip; "sni": a StatusNotifierItem
+    // panel at the bottom) and the application started, with `environment` ("NAME=value") added
+    // to the application's.
+    void start(const std::string& trayEdge, std::vector<std::string> environment = {}) {
         VirtualDesktop::Options options;
-        options.trayEdge = trayEdge;
+        const bool statusNotifier = trayEdge == "sni";
+        if (!statusNotifier) options.trayEdge = trayEdge;
+        options.windowManager = GetParam();
         if (const auto reason = VirtualDesktop::unavailableReason(options)) GTEST_SKIP() << *reason;
+        if (const auto reason = StatusNotifierPanel::unavailableReason(); reason && statusNotifier) GTEST_SKIP() << *reason;
         ASSERT_TRUE(backend.start());
         desktop = std::make_unique<VirtualDesktop>(options);
-        application = std::make_unique<DesktopApplication>(DesktopApplication::Options{
-            CORVANTIS_VPN_PROGRAM, desktop->displayName(), backend.url(), trayEdge.empty() ? "strip" : "xembed", environment});
+        std::string tray = trayEdge.empty() ? "strip" : "xembed";
+        if (statusNotifier) {
+            panel = std::make_unique<StatusNotifierPanel>(*desktop, panelFolder.path());
+            ASSERT_EQ(panel->problem(), "");
+            environment.push_back("DBUS_SESSION_BUS_ADDRESS=" + panel->busAddress());
+            tray = "sni";
+        }
+        application = std::make_unique<DesktopApplication>(
+            DesktopApplication::Options{CORVANTIS_VPN_PROGRAM, desktop->displayName(), backend.url(), tray, environment});
         ASSERT_TRUE(application->waitUntilStarted()) << output();
         ASSERT_TRUE(VirtualDesktop::waitUntil([&] { return popup().has_value(); })) << output();
     }
@@ -134,6 +152,11 @@ protected:
                              std::pair<std::string, std::string>{"grant_type", "password"}) != request.form.end();
         }));
     }
+    // Whether the popup is shown with the keyboard focus, once a sheet over it is gone and the
+    // window manager, if any, has done what it does with the focus.
+    bool popupHasTheKeys() const {
+        return VirtualDesktop::waitUntil([&] { return popup() && desktop->focusedWindow() == popup()->id; });
+    }
     bool waitForSheets(std::size_t count) const {
         return VirtualDesktop::waitUntil([&] { return windowsOfType("DIALOG").size() == count; });
     }
@@ -145,10 +168,12 @@ protected:
 
     corvantis::testbed::TestBackend backend;
     std::unique_ptr<VirtualDesktop> desktop;
+    corvantis::testing::TemporaryFolder panelFolder;
+    std::unique_ptr<StatusNotifierPanel> panel;
     std::unique_ptr<DesktopApplication> application;
 };
 
-TEST_F(PopupOnTheDesktopTest, WithTheTrayAtTheBottomTheStartUpPopupOpensAboveItsIconWithTheArrowPointingAtIt) {
+TEST_P(PopupOnTheDesktopTest, WithTheTrayAtTheBottomTheStartUpPopupOpensAboveItsIconWithTheArrowPointingAtIt) {
     ASSERT_NO_FATAL_FAILURE(start("bottom"));
     if (IsSkipped()) return;
     ASSERT_TRUE(VirtualDesktop::waitUntil([&] { return desktop->trayIcon(className).has_value(); })) << output();
@@ -170,7 +195,34 @@ TEST_F(PopupOnTheDesktopTest, WithTheTrayAtTheBottomTheStartUpPopupOpensAboveIts
     EXPECT_TRUE(isWhitish(desktop->pixel(tipX, shown.maxY() - arrowHeight - 120))) << "the body above the arrow and its waves";
 }
 
-TEST_F(PopupOnTheDesktopTest, EscapeClosesThePopupThatOpensAtStartUpAndAClickOnTheIconBringsItBack) {
+TEST_P(PopupOnTheDesktopTest, InAStatusNotifierPanelAtTheBottomTheStartUpPopupOpensAboveItAndMovesToTheIconTheHostReports) {
+    ASSERT_NO_FATAL_FAILURE(start("sni"));
+    if (IsSkipped()) return;
+    ASSERT_TRUE(VirtualDesktop::waitUntil([&] { return panel->area() && panel->trayArea(); })) << panel->output();
+    const Area bar = *panel->area();
+    ASSERT_GT(bar.y, desktop->options().height / 2);
+    // Before the host has said where the icon is, the popup stands on the panel at its tray's end.
+    ASSERT_TRUE(VirtualDesktop::waitUntil([&] { return popup() && popup()->area.maxY() == bar.y; }))
+        << "popup at " << popup()->area.x << "," << popup()->area.y << ", panel at " << bar.y;
+    EXPECT_GT(popup()->area.maxX(), bar.maxX() - 100);
+    // A click on the icon tells where it is: the open popup moves there and stays open, its arrow
+    // on the icon.
+    const Area tray = *panel->trayArea();
+    desktop->click(tray.midX(), tray.midY());
+    const int tipX = tray.midX() - 1;
+    EXPECT_TRUE(VirtualDesktop::waitUntil([&] {
+        return popup() && popup()->area.maxY() == bar.y && isWhitish(desktop->pixel(tipX, bar.y - 3)) &&
+               !isWhitish(desktop->pixel(tipX + 12, bar.y - 3));
+    })) << (popup() ? "the arrow is not on the icon" : "the click closed the popup");
+    // From then on a click on the icon closes and opens it there. The clicks land a few pixels
+    // apart, so that the panel does not take two of them for a double click.
+    desktop->click(tray.midX() + 5, tray.midY());
+    EXPECT_TRUE(VirtualDesktop::waitUntil([&] { return !popup().has_value(); }));
+    desktop->click(tray.midX() - 5, tray.midY());
+    EXPECT_TRUE(VirtualDesktop::waitUntil([&] { return popup() && isWhitish(desktop->pixel(tipX - 5, bar.y - 3)); }));
+}
+
+TEST_P(PopupOnTheDesktopTest, EscapeClosesThePopupThatOpensAtStartUpAndAClickOnTheIconBringsItBack) {
     ASSERT_NO_FATAL_FAILURE(start(""));
     if (IsSkipped()) return;
     desktop->key("Escape");
@@ -181,7 +233,7 @@ TEST_F(PopupOnTheDesktopTest, EscapeClosesThePopupThatOpensAtStartUpAndAClickOnT
     EXPECT_TRUE(VirtualDesktop::waitUntil([&] { return !popup().has_value(); }));
 }
 
-TEST_F(PopupOnTheDesktopTest, TheLoginErrorSheetLiesOnThePopupTakesItsClicksAndKeysAndReturnAnswersIt) {
+TEST_P(PopupOnTheDesktopTest, TheLoginErrorSheetLiesOnThePopupTakesItsClicksAndKeysAndReturnAnswersIt) {
     ASSERT_NO_FATAL_FAILURE(start(""));
     if (IsSkipped()) return;
     // Opened from the icon: a popup that closes when it loses the keys, unlike the start-up one.
@@ -213,11 +265,20 @@ TEST_F(PopupOnTheDesktopTest, TheLoginErrorSheetLiesOnThePopupTakesItsClicksAndK
     EXPECT_TRUE(isBluish(desktop->pixel(okX - 30, okY))) << std::hex << desktop->pixel(okX - 30, okY);
     desktop->key("Return");
     EXPECT_TRUE(waitForSheets(0));
-    EXPECT_TRUE(popup().has_value());
     EXPECT_EQ(passwordGrants(), grants);
+    // The keys are the popup's again, whatever a window manager did with the focus when the sheet
+    // went: Return in the form signs in again, and OK clicked on the next sheet brings it back too.
+    ASSERT_TRUE(popupHasTheKeys()) << "focus on " << std::hex << desktop->focusedWindow();
+    desktop->key("Return");
+    ASSERT_TRUE(waitForSheets(1)) << "the form did not take Return after the sheet";
+    EXPECT_GT(passwordGrants(), grants);
+    const auto [nextOkX, nextOkY] = buttonOf(windowsOfType("DIALOG").front().area, 0);
+    desktop->click(nextOkX, nextOkY);
+    EXPECT_TRUE(waitForSheets(0));
+    EXPECT_TRUE(popupHasTheKeys()) << "focus on " << std::hex << desktop->focusedWindow();
 }
 
-TEST_F(PopupOnTheDesktopTest, TheQuitQuestionMovesItsFocusRingWithTabClosesAndReturnsWithThePopupAndAnswersEscapeWithCancel) {
+TEST_P(PopupOnTheDesktopTest, TheQuitQuestionMovesItsFocusRingWithTabClosesAndReturnsWithThePopupAndAnswersEscapeWithCancel) {
     ASSERT_NO_FATAL_FAILURE(start(""));
     if (IsSkipped()) return;
     ASSERT_NO_FATAL_FAILURE(signInAndOpenSettings());
@@ -248,10 +309,10 @@ TEST_F(PopupOnTheDesktopTest, TheQuitQuestionMovesItsFocusRingWithTabClosesAndRe
     desktop->key("Escape");
     EXPECT_TRUE(waitForSheets(0));
     EXPECT_FALSE(application->program().exit());
-    EXPECT_TRUE(popup().has_value());
+    EXPECT_TRUE(popupHasTheKeys()) << "focus on " << std::hex << desktop->focusedWindow();
 }
 
-TEST_F(PopupOnTheDesktopTest, TheSavePanelsOwnAlertOpensAboveThePanelWhichTakesTheKeysBackAndSavesOnReturn) {
+TEST_P(PopupOnTheDesktopTest, TheSavePanelsOwnAlertOpensAboveThePanelWhichTakesTheKeysBackAndSavesOnReturn) {
     ASSERT_NO_FATAL_FAILURE(start(""));
     if (IsSkipped()) return;
     ASSERT_NO_FATAL_FAILURE(signInAndOpenSettings());
@@ -261,25 +322,27 @@ TEST_F(PopupOnTheDesktopTest, TheSavePanelsOwnAlertOpensAboveThePanelWhichTakesT
     ASSERT_EQ(::mkfifo((logs / "pipe.log").c_str(), 0600), 0);
     std::filesystem::create_symlink(application->folder() / "home" / ".config", logs / "settings.log");
     ASSERT_TRUE(clickForSheet(exportLabelX, actionLabelY)) << output();
-    const ShownWindow panel = windowsOfType("DIALOG").front();
+    const ShownWindow savePanel = windowsOfType("DIALOG").front();
     // Tab selects the folder; a folder that does not exist is refused with an alert.
     desktop->key("Tab");
     desktop->type("/nonexistent-folder");
     desktop->key("Return");
-    ASSERT_TRUE(VirtualDesktop::waitUntil([&] { return !windowsOfType("NORMAL").empty(); })) << output();
+    // The alert is a dialog over the panel, which it belongs to.
+    ASSERT_TRUE(waitForSheets(2)) << output();
     const auto windows = desktop->windowsOf(className);
     const auto position = [&](unsigned long id) {
         return std::find_if(windows.begin(), windows.end(), [&](const auto& window) { return window.id == id; }) -
                windows.begin();
     };
-    const ShownWindow alert = windowsOfType("NORMAL").front();
-    EXPECT_GT(position(alert.id), position(panel.id)) << "the alert is stacked below the panel";
-    EXPECT_LT(alert.area.x, panel.area.maxX());
-    EXPECT_GT(alert.area.maxX(), panel.area.x);
-    EXPECT_EQ(alert.area.y, panel.area.y) << "the alert hangs over the panel it interrupts";
+    const auto dialogs = windowsOfType("DIALOG");
+    const ShownWindow alert = dialogs.front().id == savePanel.id ? dialogs.back() : dialogs.front();
+    EXPECT_GT(position(alert.id), position(savePanel.id)) << "the alert is stacked below the panel";
+    EXPECT_LT(alert.area.x, savePanel.area.maxX());
+    EXPECT_GT(alert.area.maxX(), savePanel.area.x);
+    EXPECT_EQ(alert.area.y, savePanel.area.y) << "the alert hangs over the panel it interrupts";
+    EXPECT_EQ(desktop->transientFor(alert.id), savePanel.id);
     desktop->key("Return");
-    EXPECT_TRUE(VirtualDesktop::waitUntil([&] { return windowsOfType("NORMAL").empty(); }));
-    EXPECT_EQ(windowsOfType("DIALOG").size(), 1u) << "the panel waits for another folder";
+    EXPECT_TRUE(waitForSheets(1)) << "the panel waits for another folder";
 
     // A folder that exists, then Return in the name field: the default button saves there.
     const auto saved = application->folder() / "home";
@@ -288,6 +351,7 @@ TEST_F(PopupOnTheDesktopTest, TheSavePanelsOwnAlertOpensAboveThePanelWhichTakesT
     desktop->key("shift+Tab");
     desktop->key("Return");
     EXPECT_TRUE(waitForSheets(0)) << "Return did not press Save";
+    EXPECT_TRUE(popupHasTheKeys()) << "focus on " << std::hex << desktop->focusedWindow();
     std::filesystem::path archive;
     EXPECT_TRUE(VirtualDesktop::waitUntil([&] {
         for (const auto& entry : std::filesystem::directory_iterator(saved)) {
@@ -301,7 +365,46 @@ TEST_F(PopupOnTheDesktopTest, TheSavePanelsOwnAlertOpensAboveThePanelWhichTakesT
     EXPECT_EQ(listing.output.find("settings"), std::string::npos) << listing.output;
 }
 
-TEST_F(PopupOnTheDesktopTest, OnADesktopWithAKeyringTheSignInKeepsBothPasswordsThereAndInNoFileOfTheApplication) {
+TEST_P(PopupOnTheDesktopTest, TheCrashAlertIsADialogUnderTheApplicationsNameAndReturnChoosesTheButtonTheFocusWasMovedTo) {
+    VirtualDesktop::Options options;
+    options.windowManager = GetParam();
+    if (const auto reason = VirtualDesktop::unavailableReason(options)) GTEST_SKIP() << *reason;
+    ASSERT_TRUE(backend.start());
+    desktop = std::make_unique<VirtualDesktop>(options);
+    // No helper installed, and this machine cannot install one (no systemd, no pkexec); a link
+    // the alert opens is written down instead of opened.
+    corvantis::testing::TemporaryFolder folder;
+    std::filesystem::create_directories(folder.path() / "units");
+    std::filesystem::create_directories(folder.path() / "bin");
+    const auto opened = folder.path() / "opened";
+    const auto opener = folder.path() / "bin" / "xdg-open";
+    { std::ofstream(opener) << "#!/bin/sh\necho \"$*\" > '" << opened.string() << "'\n"; }
+    std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
+    application = std::make_unique<DesktopApplication>(
+        DesktopApplication::Options{CORVANTIS_VPN_PROGRAM,
+                                    desktop->displayName(),
+                                    backend.url(),
+                                    "strip",
+                                    {"CORVANTIS_SYSTEMD_UNIT_DIR=" + (folder.path() / "units").string(),
+                                     "PATH=" + (folder.path() / "bin").string() + ":" + std::getenv("PATH")}});
+    ASSERT_TRUE(VirtualDesktop::waitUntil([&] { return !windowsOfType("DIALOG").empty(); }, 30s)) << output();
+    const ShownWindow alert = windowsOfType("DIALOG").front();
+    EXPECT_EQ(desktop->windowTitle(alert.id), "Corvantis VPN");
+    EXPECT_EQ(desktop->transientFor(alert.id), 0u) << "nothing to stand over at start-up";
+    // Tab moves the ring to "Close" (blue, where the default "Support" shows white), and Return
+    // then closes: the support site stays shut.
+    const auto [closeX, closeY] = buttonOf(alert.area, 1);
+    ASSERT_TRUE(VirtualDesktop::waitUntil([&] { return desktop->focusedWindow() == alert.id; }));
+    desktop->key("Tab");
+    ASSERT_TRUE(VirtualDesktop::waitUntil([&] { return isBluish(desktop->pixel(closeX - buttonWidth / 2 + 2, closeY)); }));
+    desktop->key("Return");
+    EXPECT_TRUE(VirtualDesktop::waitUntil([&] { return windowsOfType("DIALOG").empty(); }));
+    application->program().signal(SIGTERM);
+    EXPECT_TRUE(application->program().waitForExit(20s));
+    EXPECT_FALSE(std::filesystem::exists(opened)) << "Return chose \"Support\"";
+}
+
+TEST_P(PopupOnTheDesktopTest, OnADesktopWithAKeyringTheSignInKeepsBothPasswordsThereAndInNoFileOfTheApplication) {
     if (const auto missing = KeyringSession::missingProgram(); !missing.empty())
         GTEST_SKIP() << missing << " is not installed (scripts/setup installs it)";
     corvantis::testing::TemporaryFolder sessionFolder;
@@ -330,5 +433,8 @@ TEST_F(PopupOnTheDesktopTest, OnADesktopWithAKeyringTheSignInKeepsBothPasswordsT
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Desktops, PopupOnTheDesktopTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "UnderOpenbox" : "WithoutWindowManager"; });
 
 }  // namespace
