@@ -7,6 +7,7 @@
 #include "platform/ui/Box.hpp"
 #include "platform/ui/Button.hpp"
 #include "platform/ui/ImageView.hpp"
+#include "platform/ui/SoftShadow.hpp"
 #include "platform/ui/TextField.hpp"
 #include "platform/ui/View.hpp"
 
@@ -57,6 +58,23 @@ void combine(std::size_t& seed, std::size_t value) {
 
 void combine(std::size_t& seed, double value) {
     combine(seed, std::hash<double>{}(value));
+}
+
+// A sheet's edge: a thin grey line along the sides and the bottom (it hangs from its top), in
+// device coordinates of the sheet.
+const ui::Color& sheetEdgeColor() {
+    static const ui::Color grey = ui::Color::sRGB(0.6, 0.6, 0.62, 1.0);
+    return grey;
+}
+constexpr double sheetShadowRadius = 8;
+
+// The shown sheet of `window`, in the window's device coordinates; none without one.
+std::optional<ui::Rect> shownSheetRect(const ui::Window& window) {
+    const auto sheet = window.attachedSheet();
+    if (!sheet || !sheet->isVisible()) return std::nullopt;
+    const ui::Rect own = window.frame();
+    const ui::Rect on = sheet->frame();
+    return ui::Rect{on.minX() - own.minX(), own.maxY() - on.maxY(), on.width(), on.height()};
 }
 
 void combine(std::size_t& seed, const void* pointer) {
@@ -179,6 +197,26 @@ void ViewTreeRenderer::render(ui::Window& window, cairo_t* cr, double scale, con
         // The device counts y downwards from the window's top-left corner.
         drawView(*content, context, true, ui::AnimationLog::now());
     }
+    // A sheet stands out from the window it covers: it casts a shadow there and has an edge.
+    if (const auto sheet = shownSheetRect(window)) {
+        CairoGraphicsContext context(cr);
+        ui::BezierPath outline;
+        outline.moveTo({sheet->minX(), sheet->minY()});
+        outline.lineTo({sheet->maxX(), sheet->minY()});
+        outline.lineTo({sheet->maxX(), sheet->maxY()});
+        outline.lineTo({sheet->minX(), sheet->maxY()});
+        outline.closePath();
+        ui::paintSoftShadow(context, outline, {0, 2}, sheetShadowRadius, ui::Color::sRGB(0, 0, 0, 0.25));
+    }
+    if (window.sheetParent() != nullptr) {
+        cairo_move_to(cr, 0.5, 0);
+        cairo_line_to(cr, 0.5, size.height - 0.5);
+        cairo_line_to(cr, size.width - 0.5, size.height - 0.5);
+        cairo_line_to(cr, size.width - 0.5, 0);
+        cairo_set_line_width(cr, 1);
+        CairoGraphicsContext::setSource(cr, sheetEdgeColor());
+        cairo_stroke(cr);
+    }
     cairo_restore(cr);
     // A whole picture shows every view as it is now, also those it left out as hidden or clear:
     // none of them asks for another.
@@ -283,6 +321,9 @@ std::size_t ViewTreeRenderer::fingerprint(ui::Window& window) {
     std::size_t seed = 0;
     combine(seed, window.frame().width());
     combine(seed, window.frame().height());
+    if (const auto sheet = shownSheetRect(window)) {
+        for (double value : {sheet->minX(), sheet->minY(), sheet->width(), sheet->height()}) combine(seed, value);
+    }
     if (const auto content = window.contentView()) combineShown(seed, *content);
     return seed;
 }
@@ -290,7 +331,8 @@ std::size_t ViewTreeRenderer::fingerprint(ui::Window& window) {
 void ViewTreeRenderer::combineShown(std::size_t& seed, ui::View& view) {
     combine(seed, static_cast<const void*>(&view));
     const ui::Rect frame = view.frame();
-    for (double value : {frame.minX(), frame.minY(), frame.width(), frame.height(), view.alphaValue(), view.isHidden() ? 1.0 : 0.0}) {
+    for (double value :
+         {frame.minX(), frame.minY(), frame.width(), frame.height(), view.alphaValue(), view.isHidden() ? 1.0 : 0.0}) {
         combine(seed, value);
     }
     // What a hidden or clear view holds is not drawn (a hidden screen, its long list): showing it

@@ -17,12 +17,13 @@ class CairoGraphicsContext;
 // hidden views and views at alpha 0 left out with their subviews, alpha applied to a view and its
 // subviews as one picture, flipped views honoured, each view clipped to its bounds, siblings in
 // drawing order (layer z position, then order), the layer's look (background, corner radius,
-// border, masking), `viewWillDraw` then `draw`, and the frames of animation views.
+// border, masking), `viewWillDraw` then `draw`, and the frames of animation views. A sheet gets
+// a thin edge along its sides and bottom, and casts a soft shadow on the window it is shown on.
 //
 // It also keeps, per window, whether a new picture is due: after `markDirty`, while a view asks
 // for display or an animation runs, and when the tree's geometry changed since the last
 // picture, or the texts, images, states and colours of its fields, buttons, image views, boxes
-// and layers changed. Main thread only.
+// and layers changed, or a sheet was shown on it or taken away. Main thread only.
 class ViewTreeRenderer {
 public:
     // Draws `window`'s content into `cr`, whose origin is the window's top-left corner on the

@@ -337,8 +337,11 @@ TextField::Line TextField::lineIn(const Rect& rect) const {
     if (alignment_ == TextAlignment::center) origin = rect.midX() - width / 2;
     if (alignment_ == TextAlignment::right) origin = rect.maxX() - width;
     if (editing_) {
-        // Scrolled so that the insertion point stays inside the field.
-        const double caret = origin + widthOf(std::string_view(text).substr(0, text_.caret()));
+        // Scrolled so that the insertion point stays inside the field; a field whose whole text is
+        // selected (as it is when entered) shows the text's start.
+        const TextRange selection = text_.selectedRange();
+        const bool all = selection.location == 0 && selection.length == text.size();
+        const double caret = origin + widthOf(std::string_view(text).substr(0, all ? 0 : text_.caret()));
         if (caret > rect.maxX() - caretWidth) origin -= caret - (rect.maxX() - caretWidth);
         if (caret < rect.minX()) origin += rect.minX() - caret;
     }

@@ -36,9 +36,9 @@ namespace platform::ui {
 // A field being edited in the key window shows its selection and, while nothing is selected, a
 // blinking insertion point (on 0.8 s, off 0.4 s, steady after 10 s without input, as desktops
 // do). Single-line text and the placeholder are centred vertically in the field, wrapped label
-// text as a block; a field's own text scrolls to keep the insertion point in view. While an
-// empty field is edited its placeholder starts just after the insertion point. A disabled field
-// is drawn faded, without an insertion point.
+// text as a block; a field's own text scrolls to keep the insertion point in view (its start
+// while all of it is selected). While an empty field is edited its placeholder starts just
+// after the insertion point. A disabled field is drawn faded, without an insertion point.
 class TextField : public Control {
 public:
     explicit TextField(Rect frame = {});
