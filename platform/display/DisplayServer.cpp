@@ -371,10 +371,17 @@ void DisplayServer::sync() {
 }
 
 void DisplayServer::drawChangedWindows() {
+    bool mappedNow = false;
     for (auto& [pointer, entry] : windows_) {
         const auto window = entry.window.lock();
-        if (window && entry.native->isMapped() && renderer_.needsRedraw(*window)) entry.native->draw(renderer_);
+        const bool due = entry.native->isMapDue();
+        if (window && (entry.native->isMapped() || due) && renderer_.needsRedraw(*window)) {
+            entry.native->draw(renderer_);
+            mappedNow = mappedNow || (due && entry.native->isMapped());
+        }
     }
+    // A window mapped with its first picture may show something that moves.
+    if (mappedNow) updateFrameTimer();
     XFlush(connection_->display());
 }
 

@@ -50,10 +50,13 @@ NativeWindow::NativeWindow(XConnection& connection, ui::Window& window, bool emb
     argb_ = !embedded_ && !window_.isOpaque() && argbVisual && connection_.compositorRuns();
 
     XSetWindowAttributes attributes{};
-    unsigned long mask = CWEventMask | CWOverrideRedirect | CWBackPixel | CWBorderPixel;
+    // Without a background the server paints nothing of its own (black) before our picture;
+    // with alpha the background is transparency.
+    unsigned long mask = CWEventMask | CWOverrideRedirect | (argb_ ? CWBackPixel : CWBackPixmap) | CWBorderPixel;
     attributes.event_mask = eventMask;
     attributes.override_redirect = overrideRedirect_ ? True : False;
     attributes.background_pixel = 0;
+    attributes.background_pixmap = None;
     attributes.border_pixel = 0;
     Visual* visual = DefaultVisual(display, connection_.screen());
     int depth = DefaultDepth(display, connection_.screen());
@@ -129,14 +132,14 @@ bool NativeWindow::update() {
     }
     // Without a compositor a transparent window would show black: take it off the screen.
     const bool shown = visible && (argb_ || !transparent);
-    if (shown != mapped_) {
-        if (shown) {
-            XMapRaised(display, id_);
-            redraw = true;
-        } else {
-            XUnmapWindow(display, id_);
-        }
-        mapped_ = shown;
+    if (shown && !mapped_) {
+        // Mapped with its first picture (`draw`), never as an empty box.
+        mapDue_ = true;
+        redraw = true;
+    } else if (!shown) {
+        mapDue_ = false;
+        if (mapped_) XUnmapWindow(display, id_);
+        mapped_ = false;
     }
     return redraw;
 }
@@ -170,12 +173,14 @@ void NativeWindow::applyInputShape(bool acceptsInput) {
 }
 
 void NativeWindow::draw(render::ViewTreeRenderer& renderer) {
-    if (!mapped_ || !geometry_) return;
+    if ((!mapped_ && !mapDue_) || !geometry_) return;
     const int width = geometry_->width;
     const int height = geometry_->height;
     // The picture is kept: when only animations in place changed, only their part is drawn again
-    // and sent, so that a playing scene costs what it covers, not the whole window.
+    // and sent, so that a playing scene costs what it covers, not the whole window. A window
+    // mapped now shows nothing yet: all of it is sent.
     std::optional<ui::Rect> area = renderer.changedArea(window_);
+    if (mapDue_) area.reset();
     if (!picture_ || cairo_image_surface_get_width(picture_.get()) != width ||
         cairo_image_surface_get_height(picture_.get()) != height) {
         picture_.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
@@ -213,6 +218,12 @@ void NativeWindow::draw(render::ViewTreeRenderer& renderer) {
     }
     // Cairo's ARGB32 and RGB24 rows are the 32-bit ZPixmap layout of both 24- and 32-bit visuals.
     Display* display = connection_.display();
+    if (mapDue_) {
+        // The shape is set and the picture follows in the same batch of requests.
+        XMapRaised(display, id_);
+        mapDue_ = false;
+        mapped_ = true;
+    }
     XImage* image = XCreateImage(display, visual_, static_cast<unsigned>(depth_), ZPixmap, 0,
                                  reinterpret_cast<char*>(cairo_image_surface_get_data(shown)), static_cast<unsigned>(width),
                                  static_cast<unsigned>(height), 32, cairo_image_surface_get_stride(shown));

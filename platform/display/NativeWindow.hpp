@@ -37,12 +37,15 @@ public:
     ::Window id() const { return id_; }
     ui::Window& window() const { return window_; }
     bool isMapped() const { return mapped_; }
+    // Whether the window is to be mapped with its next picture.
+    bool isMapDue() const { return mapDue_; }
     // Whether the X window has a visual with alpha.
     bool hasAlpha() const { return argb_; }
     bool isEmbedded() const { return embedded_; }
 
-    // Brings the X window in line with the layer's window: shown or not, position and size,
-    // title, input shape. True when the picture must be drawn again.
+    // Brings the X window in line with the layer's window: shown or not (a window to be shown is
+    // mapped by `draw`, with its first picture), position and size, title, input shape. True
+    // when the picture must be drawn again.
     bool update();
     // Draws the window's tree through `renderer` and shows it.
     void draw(render::ViewTreeRenderer& renderer);
@@ -78,6 +81,7 @@ private:
     bool overrideRedirect_ = false;
     bool embedded_ = false;
     bool mapped_ = false;
+    bool mapDue_ = false;
     std::optional<XRectangle> geometry_;
     std::optional<bool> acceptsInput_;
     std::optional<unsigned long> opacity_;
