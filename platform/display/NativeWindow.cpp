@@ -51,12 +51,12 @@ NativeWindow::NativeWindow(XConnection& connection, ui::Window& window, bool emb
 
     XSetWindowAttributes attributes{};
     // Without a background the server paints nothing of its own (black) before our picture;
-    // with alpha the background is transparency.
+    // with alpha the background is transparency; an icon in a tray has the tray's behind it.
     unsigned long mask = CWEventMask | CWOverrideRedirect | (argb_ ? CWBackPixel : CWBackPixmap) | CWBorderPixel;
     attributes.event_mask = eventMask;
     attributes.override_redirect = overrideRedirect_ ? True : False;
     attributes.background_pixel = 0;
-    attributes.background_pixmap = None;
+    attributes.background_pixmap = embedded_ ? ParentRelative : None;
     attributes.border_pixel = 0;
     Visual* visual = DefaultVisual(display, connection_.screen());
     int depth = DefaultDepth(display, connection_.screen());
@@ -200,16 +200,22 @@ void NativeWindow::draw(render::ViewTreeRenderer& renderer) {
     cairo_surface_flush(picture_.get());
     cairo_surface_t* shown = picture_.get();
     if (!argb_ && !window_.isOpaque()) {
-        applyShapeFromAlpha(cairo_image_surface_get_data(picture_.get()), width, height,
-                            cairo_image_surface_get_stride(picture_.get()),
-                            XRectangle{static_cast<short>(left), static_cast<short>(top),
-                                       static_cast<unsigned short>(right - left), static_cast<unsigned short>(bottom - top)});
+        const XRectangle drawn{static_cast<short>(left), static_cast<short>(top), static_cast<unsigned short>(right - left),
+                               static_cast<unsigned short>(bottom - top)};
+        // An icon in a tray is drawn over the tray's own background; other windows are cut to
+        // their picture.
+        if (!embedded_) {
+            applyShapeFromAlpha(cairo_image_surface_get_data(picture_.get()), width, height,
+                                cairo_image_surface_get_stride(picture_.get()), drawn);
+        }
         if (!backed_) backed_.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height));
         std::unique_ptr<cairo_t, ContextDeleter> cr(cairo_create(backed_.get()));
         cairo_rectangle(cr.get(), left, top, right - left, bottom - top);
         cairo_clip(cr.get());
-        cairo_set_source_rgb(cr.get(), backdropGrey, backdropGrey, backdropGrey);
-        cairo_paint(cr.get());
+        if (!embedded_ || !paintParentBackground(cr.get(), drawn)) {
+            cairo_set_source_rgb(cr.get(), backdropGrey, backdropGrey, backdropGrey);
+            cairo_paint(cr.get());
+        }
         cairo_set_source_surface(cr.get(), picture_.get(), 0, 0);
         cairo_paint(cr.get());
         cr.reset();
@@ -232,6 +238,28 @@ void NativeWindow::draw(render::ViewTreeRenderer& renderer) {
               static_cast<unsigned>(bottom - top));
     image->data = nullptr;  // the surface owns the pixels
     XDestroyImage(image);
+}
+
+bool NativeWindow::paintParentBackground(cairo_t* cr, XRectangle area) {
+    // The window's background is its parent's (ParentRelative): cleared, it shows what the tray
+    // shows behind its icons, which is read back and painted under the picture.
+    Display* display = connection_.display();
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, id_, &attributes) || attributes.map_state != IsViewable) return false;
+    XClearArea(display, id_, area.x, area.y, area.width, area.height, False);
+    XImage* under = XGetImage(display, id_, area.x, area.y, area.width, area.height, AllPlanes, ZPixmap);
+    if (under == nullptr) return false;
+    bool painted = false;
+    // 24-bit pixels in 32-bit units are Cairo's RGB24 rows.
+    if (under->bits_per_pixel == 32 && under->depth == 24) {
+        Surface backdrop(cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(under->data), CAIRO_FORMAT_RGB24,
+                                                             area.width, area.height, under->bytes_per_line));
+        cairo_set_source_surface(cr, backdrop.get(), area.x, area.y);
+        cairo_paint(cr);
+        painted = true;
+    }
+    XDestroyImage(under);
+    return painted;
 }
 
 void NativeWindow::applyShapeFromAlpha(const unsigned char* pixels, int width, int height, int stride, XRectangle drawn) {

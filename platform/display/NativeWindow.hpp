@@ -26,7 +26,9 @@ namespace platform::display {
 // alpha would show unblended. While the layer's window is at alpha 0 the X window takes no input
 // at all (an empty XFixes input shape) and, without a compositor, is unmapped, so an invisible
 // panel never swallows clicks. An embedded window (a status item in an XEmbed tray) is placed,
-// sized and mapped by the tray; it only follows the layer's alpha and picture. Main thread only.
+// sized and mapped by the tray; it only follows the layer's alpha and picture, which it draws
+// over the tray's own background (its parent's, read back), whatever the panel's colour. Main
+// thread only.
 class NativeWindow {
 public:
     NativeWindow(XConnection& connection, ui::Window& window, bool embedded = false);
@@ -68,6 +70,9 @@ private:
     void applyInputShape(bool acceptsInput);
     void applyOpacity();
     void setWindowType();
+    // Paints into `cr` what the parent shows behind the window's `area`; false when it cannot be
+    // read (the window is not viewable).
+    bool paintParentBackground(cairo_t* cr, XRectangle area);
     // Cuts the window to the opaque pixels of its picture, of which the `drawn` part is new.
     void applyShapeFromAlpha(const unsigned char* pixels, int width, int height, int stride, XRectangle drawn);
 
