@@ -45,6 +45,12 @@ rlottie::Animation* LottiePlayer::animation(const std::shared_ptr<const animatio
     return player.animation.get();
 }
 
+double LottiePlayer::frameRate(const animation::AnimationView& view) {
+    const auto scene = view.sceneModel();
+    rlottie::Animation* player = scene ? animation(scene) : nullptr;
+    return player != nullptr ? player->frameRate() : 0;
+}
+
 std::optional<std::size_t> LottiePlayer::frameAt(const animation::AnimationView& view, dispatch::TimePoint at) {
     const auto scene = view.sceneModel();
     if (!scene) return std::nullopt;

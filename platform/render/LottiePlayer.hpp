@@ -31,6 +31,8 @@ public:
     // The part of that where any of its frames draws (a pulse in the middle of its canvas), a
     // little generously: what a new frame can change.
     ui::Rect inkedRect(const animation::AnimationView& view);
+    // The frames a second the view's scene was made for; 0 without a scene rlottie can play.
+    double frameRate(const animation::AnimationView& view);
     // The frame shown at `at`; none when the view has no scene that rlottie can play.
     std::optional<std::size_t> frameAt(const animation::AnimationView& view, dispatch::TimePoint at);
 

@@ -291,26 +291,35 @@ void ViewTreeRenderer::markDirty(const ui::Window& window) {
 }
 
 bool ViewTreeRenderer::isAnimating(ui::Window& window) const {
-    const auto& log = ui::AnimationLog::shared();
-    const auto at = ui::AnimationLog::now();
-    if (log.isAnimating(&window, at)) return true;
-    // A window nobody sees moves nothing on screen, whatever plays in it.
-    if (window.visibleAlphaValue() <= 0) return false;
-    const auto content = window.contentView();
-    return content && isAnimating(*content, at);
+    return frameRate(window) > 0;
 }
 
-bool ViewTreeRenderer::isAnimating(ui::View& view, dispatch::TimePoint at) {
+double ViewTreeRenderer::frameRate(ui::Window& window) const {
+    const auto& log = ui::AnimationLog::shared();
+    const auto at = ui::AnimationLog::now();
+    if (log.isAnimating(&window, at)) return smoothFrameRate;
+    // A window nobody sees moves nothing on screen, whatever plays in it.
+    if (window.visibleAlphaValue() <= 0) return 0;
+    const auto content = window.contentView();
+    return content ? frameRate(*content, at) : 0;
+}
+
+double ViewTreeRenderer::frameRate(ui::View& view, dispatch::TimePoint at) {
     // What is drawn of a view is what `drawView` shows: nothing of a hidden one, or of one faded
     // out, with their subviews.
-    if (view.isHidden()) return false;
+    if (view.isHidden()) return 0;
     const auto& log = ui::AnimationLog::shared();
-    if (log.isAnimating(&view, at)) return true;
-    if (view.alphaValue() <= 0) return false;
-    const auto* animationView = dynamic_cast<const animation::AnimationView*>(&view);
-    if (animationView && animationView->isAnimationPlaying()) return true;
-    const auto& subviews = view.subviews();
-    return std::any_of(subviews.begin(), subviews.end(), [&](const auto& subview) { return isAnimating(*subview, at); });
+    if (log.isAnimating(&view, at)) return smoothFrameRate;
+    if (view.alphaValue() <= 0) return 0;
+    double rate = 0;
+    auto* animationView = dynamic_cast<animation::AnimationView*>(&view);
+    if (animationView && animationView->isAnimationPlaying()) {
+        // A scene is played at the rate it was made for, no faster.
+        rate = std::min(smoothFrameRate, LottiePlayer::shared().frameRate(*animationView));
+        if (rate <= 0) rate = smoothFrameRate;
+    }
+    for (const auto& subview : view.subviews()) rate = std::max(rate, frameRate(*subview, at));
+    return rate;
 }
 
 void ViewTreeRenderer::forget(const ui::Window& window) {

@@ -44,6 +44,12 @@ public:
     // on a timer: not in a window at alpha 0, nor in a hidden view or one at alpha 0 (a hidden
     // screen), unless that alpha is itself being animated.
     bool isAnimating(ui::Window& window) const;
+    // How many frames a second what moves in `window` needs now: a fade or a move
+    // `smoothFrameRate`, a playing scene its own rate (the fastest of them counts); 0 when
+    // nothing moves.
+    double frameRate(ui::Window& window) const;
+
+    static constexpr double smoothFrameRate = 30;
     // Drops what is kept about a window that is gone.
     void forget(const ui::Window& window);
 
@@ -52,7 +58,7 @@ private:
     // superview (y downwards when `superviewFlipped`).
     static void drawView(ui::View& view, CairoGraphicsContext& context, bool superviewFlipped, dispatch::TimePoint at);
 
-    static bool isAnimating(ui::View& view, dispatch::TimePoint at);
+    static double frameRate(ui::View& view, dispatch::TimePoint at);
     // Where things animate in place now, in points from the window's top-left corner; none when
     // a view moves or resizes.
     static std::optional<ui::Rect> movingArea(ui::Window& window);

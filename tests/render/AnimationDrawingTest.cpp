@@ -2,6 +2,7 @@
 
 #include "platform/animation/AnimationView.hpp"
 #include "platform/render/LottiePlayer.hpp"
+#include "platform/ui/AnimationContext.hpp"
 
 #include <chrono>
 
@@ -47,6 +48,31 @@ TEST_F(AnimationDrawingTest, TheShippedScenesPlayOnTheMainQueuesClock) {
 
     time.advance(1s);  // a loop wraps round
     EXPECT_EQ(LottiePlayer::shared().frameAt(*view, time.clock().now()), 0u);
+}
+
+// Frames come as often as what moves needs: the connect screen's slow pulse at its own 15 a
+// second, a spinner or a fade at 30, and none once nothing moves.
+TEST_F(AnimationDrawingTest, FramesFollowTheRateOfWhatMoves) {
+    auto window = whiteWindow(300, 400);
+    auto pulse = AnimationView::named("disconnected");
+    pulse->setLoopAnimation(true);
+    window->contentView()->addSubview(pulse);
+    platform::render::ViewTreeRenderer renderer;
+    EXPECT_EQ(renderer.frameRate(*window), 0);
+    pulse->play();
+    EXPECT_EQ(renderer.frameRate(*window), 15);
+
+    auto spinner = AnimationView::named("connecting");
+    window->contentView()->addSubview(spinner);
+    spinner->play();
+    EXPECT_EQ(renderer.frameRate(*window), 30);
+    spinner->stop();
+    platform::ui::AnimationContext::runAnimationGroup(0.7, [&] { pulse->animator().setAlphaValue(0.5); });
+    EXPECT_EQ(renderer.frameRate(*window), 30) << "a fade";
+    time.advance(1s);
+    EXPECT_EQ(renderer.frameRate(*window), 15);
+    pulse->stop();
+    EXPECT_EQ(renderer.frameRate(*window), 0);
 }
 
 }  // namespace
