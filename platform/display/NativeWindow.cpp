@@ -176,10 +176,10 @@ void NativeWindow::draw(render::ViewTreeRenderer& renderer) {
     if ((!mapped_ && !mapDue_) || !geometry_) return;
     const int width = geometry_->width;
     const int height = geometry_->height;
-    // The picture is kept: when only animations in place changed, only their part is drawn again
-    // and sent, so that a playing scene costs what it covers, not the whole window. A window
-    // mapped now shows nothing yet: all of it is sent.
-    std::optional<ui::Rect> area = renderer.changedArea(window_);
+    // The picture is kept: when only animations in place changed, only their parts are drawn
+    // again and sent, so that a playing scene costs what it covers, not the whole window. A
+    // window mapped now shows nothing yet: all of it is sent.
+    auto area = renderer.changedArea(window_);
     if (mapDue_) area.reset();
     if (!picture_ || cairo_image_surface_get_width(picture_.get()) != width ||
         cairo_image_surface_get_height(picture_.get()) != height) {
@@ -187,34 +187,46 @@ void NativeWindow::draw(render::ViewTreeRenderer& renderer) {
         backed_.reset();
         area.reset();
     }
-    const int left = area ? std::clamp(static_cast<int>(area->minX()), 0, width) : 0;
-    const int top = area ? std::clamp(static_cast<int>(area->minY()), 0, height) : 0;
-    const int right = area ? std::clamp(static_cast<int>(std::ceil(area->maxX())), left, width) : width;
-    const int bottom = area ? std::clamp(static_cast<int>(std::ceil(area->maxY())), top, height) : height;
-    if (right <= left || bottom <= top) return;
+    std::vector<XRectangle> parts;
+    for (const ui::Rect& part : area.value_or(render::ViewTreeRenderer::Area{ui::Rect(0, 0, width, height)})) {
+        const int left = std::clamp(static_cast<int>(part.minX()), 0, width);
+        const int top = std::clamp(static_cast<int>(part.minY()), 0, height);
+        const int right = std::clamp(static_cast<int>(std::ceil(part.maxX())), left, width);
+        const int bottom = std::clamp(static_cast<int>(std::ceil(part.maxY())), top, height);
+        if (right > left && bottom > top) {
+            parts.push_back({static_cast<short>(left), static_cast<short>(top), static_cast<unsigned short>(right - left),
+                             static_cast<unsigned short>(bottom - top)});
+        }
+    }
+    if (parts.empty()) return;
+    render::ViewTreeRenderer::Area drawn;
+    for (const XRectangle& part : parts) drawn.push_back(ui::Rect(part.x, part.y, part.width, part.height));
     {
         std::unique_ptr<cairo_t, ContextDeleter> cr(cairo_create(picture_.get()));
-        renderer.render(window_, cr.get(), 1.0,
-                        area ? std::optional<ui::Rect>(ui::Rect(left, top, right - left, bottom - top)) : std::nullopt);
+        renderer.render(window_, cr.get(), 1.0, area ? std::optional(drawn) : std::nullopt);
     }
     cairo_surface_flush(picture_.get());
     cairo_surface_t* shown = picture_.get();
     if (!argb_ && !window_.isOpaque()) {
-        const XRectangle drawn{static_cast<short>(left), static_cast<short>(top), static_cast<unsigned short>(right - left),
-                               static_cast<unsigned short>(bottom - top)};
         // An icon in a tray is drawn over the tray's own background; other windows are cut to
         // their picture.
         if (!embedded_) {
             applyShapeFromAlpha(cairo_image_surface_get_data(picture_.get()), width, height,
-                                cairo_image_surface_get_stride(picture_.get()), drawn);
+                                cairo_image_surface_get_stride(picture_.get()), parts);
         }
         if (!backed_) backed_.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height));
         std::unique_ptr<cairo_t, ContextDeleter> cr(cairo_create(backed_.get()));
-        cairo_rectangle(cr.get(), left, top, right - left, bottom - top);
+        for (const XRectangle& part : parts) cairo_rectangle(cr.get(), part.x, part.y, part.width, part.height);
         cairo_clip(cr.get());
-        if (!embedded_ || !paintParentBackground(cr.get(), drawn)) {
-            cairo_set_source_rgb(cr.get(), backdropGrey, backdropGrey, backdropGrey);
-            cairo_paint(cr.get());
+        for (const XRectangle& part : parts) {
+            if (!embedded_ || !paintParentBackground(cr.get(), part)) {
+                cairo_save(cr.get());
+                cairo_rectangle(cr.get(), part.x, part.y, part.width, part.height);
+                cairo_clip(cr.get());
+                cairo_set_source_rgb(cr.get(), backdropGrey, backdropGrey, backdropGrey);
+                cairo_paint(cr.get());
+                cairo_restore(cr.get());
+            }
         }
         cairo_set_source_surface(cr.get(), picture_.get(), 0, 0);
         cairo_paint(cr.get());
@@ -234,8 +246,8 @@ void NativeWindow::draw(render::ViewTreeRenderer& renderer) {
                                  reinterpret_cast<char*>(cairo_image_surface_get_data(shown)), static_cast<unsigned>(width),
                                  static_cast<unsigned>(height), 32, cairo_image_surface_get_stride(shown));
     if (image == nullptr) return;
-    XPutImage(display, id_, gc_, image, left, top, left, top, static_cast<unsigned>(right - left),
-              static_cast<unsigned>(bottom - top));
+    for (const XRectangle& part : parts)
+        XPutImage(display, id_, gc_, image, part.x, part.y, part.x, part.y, part.width, part.height);
     image->data = nullptr;  // the surface owns the pixels
     XDestroyImage(image);
 }
@@ -262,23 +274,26 @@ bool NativeWindow::paintParentBackground(cairo_t* cr, XRectangle area) {
     return painted;
 }
 
-void NativeWindow::applyShapeFromAlpha(const unsigned char* pixels, int width, int height, int stride, XRectangle drawn) {
-    // One bit per pixel, set where the picture is at least half opaque; only the part drawn again
-    // can have changed.
+void NativeWindow::applyShapeFromAlpha(const unsigned char* pixels, int width, int height, int stride,
+                                       std::vector<XRectangle> drawn) {
+    // One bit per pixel, set where the picture is at least half opaque; only the parts drawn
+    // again can have changed.
     const int bytesPerRow = (width + 7) / 8;
     const auto size = static_cast<std::size_t>(bytesPerRow * height);
     std::vector<char> bits = shapeBits_.size() == size ? shapeBits_ : std::vector<char>(size, 0);
-    if (shapeBits_.size() != size) drawn = {0, 0, static_cast<unsigned short>(width), static_cast<unsigned short>(height)};
-    const int firstByte = drawn.x / 8;
-    const int endByte = (drawn.x + drawn.width + 7) / 8;
-    for (int y = drawn.y; y < drawn.y + drawn.height; ++y) {
-        const auto* row = reinterpret_cast<const std::uint32_t*>(pixels + static_cast<std::ptrdiff_t>(y) * stride);
-        char* const out = bits.data() + static_cast<std::ptrdiff_t>(y) * bytesPerRow;
-        for (int byte = firstByte; byte < endByte; ++byte) {
-            unsigned value = 0;
-            const int end = std::min(8, width - byte * 8);
-            for (int bit = 0; bit < end; ++bit) value |= static_cast<unsigned>((row[byte * 8 + bit] >> 31) & 1u) << bit;
-            out[byte] = static_cast<char>(value);
+    if (shapeBits_.size() != size) drawn = {{0, 0, static_cast<unsigned short>(width), static_cast<unsigned short>(height)}};
+    for (const XRectangle& part : drawn) {
+        const int firstByte = part.x / 8;
+        const int endByte = (part.x + part.width + 7) / 8;
+        for (int y = part.y; y < part.y + part.height; ++y) {
+            const auto* row = reinterpret_cast<const std::uint32_t*>(pixels + static_cast<std::ptrdiff_t>(y) * stride);
+            char* const out = bits.data() + static_cast<std::ptrdiff_t>(y) * bytesPerRow;
+            for (int byte = firstByte; byte < endByte; ++byte) {
+                unsigned value = 0;
+                const int end = std::min(8, width - byte * 8);
+                for (int bit = 0; bit < end; ++bit) value |= static_cast<unsigned>((row[byte * 8 + bit] >> 31) & 1u) << bit;
+                out[byte] = static_cast<char>(value);
+            }
         }
     }
     // Setting a shape exposes the window again: only a new outline is worth that redraw.

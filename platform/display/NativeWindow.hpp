@@ -73,8 +73,8 @@ private:
     // Paints into `cr` what the parent shows behind the window's `area`; false when it cannot be
     // read (the window is not viewable).
     bool paintParentBackground(cairo_t* cr, XRectangle area);
-    // Cuts the window to the opaque pixels of its picture, of which the `drawn` part is new.
-    void applyShapeFromAlpha(const unsigned char* pixels, int width, int height, int stride, XRectangle drawn);
+    // Cuts the window to the opaque pixels of its picture, of which the `drawn` parts are new.
+    void applyShapeFromAlpha(const unsigned char* pixels, int width, int height, int stride, std::vector<XRectangle> drawn);
 
     XConnection& connection_;
     ui::Window& window_;

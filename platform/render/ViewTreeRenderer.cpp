@@ -43,15 +43,6 @@ bool intersectsClip(cairo_t* cr, const ui::Rect& bounds) {
     return bounds.minX() < x2 && bounds.maxX() > x1 && bounds.minY() < y2 && bounds.maxY() > y1 && x2 > x1 && y2 > y1;
 }
 
-// The smallest rectangle holding both; an empty one holds nothing.
-ui::Rect united(const ui::Rect& a, const ui::Rect& b) {
-    if (a.width() <= 0 || a.height() <= 0) return b;
-    if (b.width() <= 0 || b.height() <= 0) return a;
-    const double minX = std::min(a.minX(), b.minX());
-    const double minY = std::min(a.minY(), b.minY());
-    return {minX, minY, std::max(a.maxX(), b.maxX()) - minX, std::max(a.maxY(), b.maxY()) - minY};
-}
-
 void combine(std::size_t& seed, std::size_t value) {
     seed ^= value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
 }
@@ -181,12 +172,14 @@ void ViewTreeRenderer::drawView(ui::View& view, CairoGraphicsContext& context, b
     view.setNeedsDisplay(false);
 }
 
-void ViewTreeRenderer::render(ui::Window& window, cairo_t* cr, double scale, const std::optional<ui::Rect>& area) {
+void ViewTreeRenderer::render(ui::Window& window, cairo_t* cr, double scale, const std::optional<Area>& area) {
     cairo_save(cr);
     cairo_scale(cr, scale, scale);
     const ui::Size size = window.frame().size;
-    const ui::Rect drawn = area.value_or(ui::Rect{0, 0, size.width, size.height});
-    cairo_rectangle(cr, drawn.minX(), drawn.minY(), drawn.width(), drawn.height());
+    cairo_new_path(cr);
+    for (const ui::Rect& drawn : area.value_or(Area{ui::Rect{0, 0, size.width, size.height}})) {
+        cairo_rectangle(cr, drawn.minX(), drawn.minY(), drawn.width(), drawn.height());
+    }
     cairo_clip(cr);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     CairoGraphicsContext::setSource(cr, window.backgroundColor());
@@ -229,32 +222,40 @@ void ViewTreeRenderer::render(ui::Window& window, cairo_t* cr, double scale, con
     // A picture of an area follows `changedArea`, which found the rest as it was.
     auto& state = windows_[&window];
     const std::size_t shown = area ? state.fingerprint : fingerprint(window);
-    state = {false, inBetween, inBetween ? movingArea(window) : std::optional<ui::Rect>{}, shown};
+    state = {false, inBetween, inBetween ? movingArea(window) : std::optional<Area>{}, shown};
 }
 
-std::optional<ui::Rect> ViewTreeRenderer::changedArea(ui::Window& window) const {
+std::optional<ViewTreeRenderer::Area> ViewTreeRenderer::changedArea(ui::Window& window) const {
     const auto state = windows_.find(&window);
     const auto content = window.contentView();
     if (state == windows_.end() || state->second.dirty || !content) return std::nullopt;
     if (state->second.inBetween && !state->second.movedArea) return std::nullopt;
     if (asksForDisplay(*content) || fingerprint(window) != state->second.fingerprint) return std::nullopt;
-    const auto moving = movingArea(window);
-    if (!moving) return std::nullopt;
-    return united(*moving, state->second.movedArea.value_or(ui::Rect{}));
+    auto changed = movingArea(window);
+    if (!changed) return std::nullopt;
+    for (const ui::Rect& was : state->second.movedArea.value_or(Area{})) {
+        if (std::find(changed->begin(), changed->end(), was) == changed->end()) changed->push_back(was);
+    }
+    return changed;
 }
 
-std::optional<ui::Rect> ViewTreeRenderer::movingArea(ui::Window& window) {
-    ui::Rect area;
+std::optional<ViewTreeRenderer::Area> ViewTreeRenderer::movingArea(ui::Window& window) {
+    Area area;
     const auto content = window.contentView();
     if (content && window.visibleAlphaValue() > 0 && !addMovingArea(*content, ui::AnimationLog::now(), area)) return std::nullopt;
     // From the window's coordinates (y upwards) to the device's, in whole pixels.
     const double height = window.frame().height();
-    const double top = std::floor(height - area.maxY());
-    const double left = std::floor(area.minX());
-    return ui::Rect{left, top, std::ceil(area.maxX()) - left, std::ceil(height - area.minY()) - top};
+    Area device;
+    for (const ui::Rect& part : area) {
+        if (part.width() <= 0 || part.height() <= 0) continue;
+        const double top = std::floor(height - part.maxY());
+        const double left = std::floor(part.minX());
+        device.push_back({left, top, std::ceil(part.maxX()) - left, std::ceil(height - part.minY()) - top});
+    }
+    return device;
 }
 
-bool ViewTreeRenderer::addMovingArea(ui::View& view, dispatch::TimePoint at, ui::Rect& area) {
+bool ViewTreeRenderer::addMovingArea(ui::View& view, dispatch::TimePoint at, Area& area) {
     if (view.isHidden()) return true;
     const auto& log = ui::AnimationLog::shared();
     const bool fading = log.isAnimating(&view, at);
@@ -265,12 +266,14 @@ bool ViewTreeRenderer::addMovingArea(ui::View& view, dispatch::TimePoint at, ui:
     if (!fading && view.alphaValue() <= 0) return true;
     if (fading) {
         // Everything the view and its subviews draw lies in its bounds, which clip them.
-        area = united(area, view.convert(view.bounds(), nullptr));
+        area.push_back(view.convert(view.bounds(), nullptr));
         return true;
     }
     if (const auto* animationView = dynamic_cast<const animation::AnimationView*>(&view);
         animationView && animationView->isAnimationPlaying()) {
-        area = united(area, view.convert(LottiePlayer::shared().inkedRect(*animationView), nullptr));
+        for (const ui::Rect& part : LottiePlayer::shared().inkedRects(*animationView)) {
+            area.push_back(view.convert(part, nullptr));
+        }
     }
     for (const auto& subview : view.subviews()) {
         if (!addMovingArea(*subview, at, area)) return false;

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <map>
 #include <optional>
+#include <vector>
 
 namespace platform::render {
 
@@ -26,15 +27,18 @@ class CairoGraphicsContext;
 // and layers changed, or a sheet was shown on it or taken away. Main thread only.
 class ViewTreeRenderer {
 public:
+    // Part of a window: rectangles in points from its top-left corner, which may overlap.
+    using Area = std::vector<ui::Rect>;
+
     // Draws `window`'s content into `cr`, whose origin is the window's top-left corner on the
-    // device, at `scale` device pixels per point: all of it, or only `area` (in points from that
-    // corner), when `changedArea` gave it. What was there is replaced: the window's background
-    // colour, or transparency where it is clear.
-    void render(ui::Window& window, cairo_t* cr, double scale, const std::optional<ui::Rect>& area = std::nullopt);
-    // What a new picture of `window` must cover, in points from its top-left corner: when only
-    // animations in place changed since the last picture (a playing scene, a fade), where they
-    // are and were, which may be nothing; none when the whole window must be drawn.
-    std::optional<ui::Rect> changedArea(ui::Window& window) const;
+    // device, at `scale` device pixels per point: all of it, or only `area`, when `changedArea`
+    // gave it. What was there is replaced: the window's background colour, or transparency where
+    // it is clear.
+    void render(ui::Window& window, cairo_t* cr, double scale, const std::optional<Area>& area = std::nullopt);
+    // What a new picture of `window` must cover, in whole pixels: when only animations in place
+    // changed since the last picture (a playing scene, a fade), where they are and were, which
+    // may be nothing; none when the whole window must be drawn.
+    std::optional<Area> changedArea(ui::Window& window) const;
 
     // Whether `window` should be drawn again.
     bool needsRedraw(ui::Window& window) const;
@@ -61,16 +65,16 @@ private:
     static double frameRate(ui::View& view, dispatch::TimePoint at);
     // Where things animate in place now, in points from the window's top-left corner; none when
     // a view moves or resizes.
-    static std::optional<ui::Rect> movingArea(ui::Window& window);
+    static std::optional<Area> movingArea(ui::Window& window);
     // Adds the bounds of the views under `view` that animate in place, in window coordinates;
     // false when one moves or resizes.
-    static bool addMovingArea(ui::View& view, dispatch::TimePoint at, ui::Rect& area);
+    static bool addMovingArea(ui::View& view, dispatch::TimePoint at, Area& area);
 
     struct WindowState {
         bool dirty = true;
         // The last picture was taken while something moved, in this area (none: anywhere).
         bool inBetween = false;
-        std::optional<ui::Rect> movedArea;
+        std::optional<Area> movedArea;
         std::size_t fingerprint = 0;
     };
     static std::size_t fingerprint(ui::Window& window);
