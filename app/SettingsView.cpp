@@ -109,7 +109,7 @@ void SettingsView::loadKillSwitchSettings() {
     const bool killSwitch = UserSettings::isKillSwitchEnabled();
     chkKillSwitch->setState(stateFor(killSwitch));
     chkProtectionSwitch->setEnabled(killSwitch);
-    lblProtectionLabel->setAlphaValue(chkProtectionSwitch->isEnabled() ? 1.0 : dimmedAlpha);
+    dimProtectionRow();
     chkProtectionSwitch->setState(stateFor(UserSettings::isCorvantisShieldEnabled()));
     // Nothing stored reads as off: a fresh installation adds no login item until the user asks.
     if (UserSettings::launchOnLogin().value_or(false)) {
@@ -223,7 +223,13 @@ void SettingsView::chkKillSwitchClick(platform::ui::Object*) {
     const bool on = isOn(*chkKillSwitch);
     chkProtectionSwitch->setEnabled(on);
     UserSettings::setIsKillSwitchEnabled(on);
-    lblProtectionLabel->setAlphaValue(chkProtectionSwitch->isEnabled() ? 1.0 : dimmedAlpha);
+    dimProtectionRow();
+}
+
+void SettingsView::dimProtectionRow() {
+    const double alpha = chkProtectionSwitch->isEnabled() ? 1.0 : dimmedAlpha;
+    lblProtectionLabel->setAlphaValue(alpha);
+    if (imgProtectionInfo) imgProtectionInfo->setAlphaValue(alpha);
 }
 
 void SettingsView::chkProtectionClick(platform::ui::Object*) {

@@ -71,6 +71,8 @@ public:
     std::shared_ptr<TextField> lblKillSwitch;
     std::shared_ptr<Button> chkProtectionSwitch;
     std::shared_ptr<TextField> lblProtectionLabel;
+    // The Shield's information icon, dimmed with the Shield's label.
+    std::shared_ptr<platform::ui::View> imgProtectionInfo;
 
     // A primary-button single click on `label` sends `selector` to this view.
     virtual void makeLabelClickable(TextField& label, const platform::ui::Selector& selector);
@@ -103,6 +105,8 @@ public:
 
 private:
     void slidePages(double appX, double accountX);
+    // Dims the Shield's label and icon while its box is disabled.
+    void dimProtectionRow();
 };
 
 }  // namespace corvantis

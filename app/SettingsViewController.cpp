@@ -81,7 +81,7 @@ private:
         infoIcon(page, 0, {134, 162, 16, 16});
         v.chkProtectionSwitch = button(page, ButtonType::switchButton, {20, 130, 20, 20}, "chkProtectionClick:");
         v.lblProtectionLabel = label(page, "Corvantis Shield", {42, 130, 120, 20});
-        infoIcon(page, 1, {164, 132, 16, 16});
+        v.imgProtectionInfo = infoIcon(page, 1, {164, 132, 16, 16});
         v.chkLaunchOnLogin = button(page, ButtonType::switchButton, {20, 100, 200, 20}, "chkLaunchOnLoginClick:");
         v.chkLaunchOnLogin->setFont(montserratMediumFont(textSize));
         v.chkLaunchOnLogin->setAttributedTitle(platform::ui::AttributedString(
@@ -136,11 +136,12 @@ private:
         parent.addSubview(label);
     }
 
-    static void infoIcon(platform::ui::View& parent, int tag, Rect frame) {
+    static std::shared_ptr<InfoIconImage> infoIcon(platform::ui::View& parent, int tag, Rect frame) {
         auto icon = std::make_shared<InfoIconImage>(frame);
         icon->setImage(platform::ui::Image::named("InfoIcon"));
         icon->setTag(tag);
         parent.addSubview(icon);
+        return icon;
     }
 
     std::shared_ptr<SettingsView> view_;

@@ -20,11 +20,12 @@ void WebPages::openSupportSite(std::string_view path) {
 void WebPages::open(const std::string& address) {
     const auto url = platform::foundation::Url::fromString(address);
     if (!url) return;
-    if (const auto opened = platform::ui::Workspace::shared().open(*url); !opened) {
+    const auto failed = [address](const platform::foundation::Error& error) {
         const auto delegate = AppDelegate::shared();
         const auto& logger = delegate ? delegate->logger : prq::PRQLogger::defaultLogger();
-        logger->error([&] { return address + " could not be opened: " + opened.error().message; });
-    }
+        logger->error([&] { return address + " could not be opened: " + error.message; });
+    };
+    if (const auto opened = platform::ui::Workspace::shared().open(*url, failed); !opened) failed(opened.error());
 }
 
 }  // namespace corvantis

@@ -17,7 +17,8 @@ public:
     static void openWebSite(std::string_view path);
     static void openSupportSite(std::string_view path);
     // Opens `address` in the user's browser or mail client; an address that does not parse opens
-    // nothing, and one that cannot be handed over is logged with the reason.
+    // nothing, and one that cannot be handed over, or that the program it went to fails to open,
+    // is logged with the reason.
     static void open(const std::string& address);
 };
 

@@ -5,7 +5,10 @@
 // wake-ups per second, the median of `repetitions` windows of `window` each, in three states:
 //   open on the connect screen, whose pulse plays;
 //   open on the settings screen, where nothing moves;
-//   closed (the pulse still playing behind the closed popup).
+//   closed (the pulse still playing behind the closed popup);
+// and the connect screen again while stress-ng keeps every core busy. The program measured is
+// $CORVANTIS_BENCH_PROGRAM when set (scripts/bench sets it to the installed application when
+// there is one), else the one built beside this benchmark.
 // Nothing else runs the same work, so the rows have no reference. Prints one table row per
 // figure (see scripts/bench).
 
@@ -14,14 +17,17 @@
 #include "platform/assembly/application/ApplicationServices.hpp"
 #include "testbed/backend/TestBackend.hpp"
 #include "testbed/desktop/DesktopApplication.hpp"
+#include "testbed/desktop/DesktopProgram.hpp"
 #include "testbed/desktop/VirtualDesktop.hpp"
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -110,8 +116,10 @@ int main() try {
     corvantis::testbed::TestBackend backend;
     if (!backend.start()) throw std::runtime_error("the test backend did not start");
     VirtualDesktop desktop(options);
-    corvantis::testbed::DesktopApplication application(
-        {CORVANTIS_VPN_PROGRAM, desktop.displayName(), backend.url(), "strip", {}});
+    const char* chosen = std::getenv("CORVANTIS_BENCH_PROGRAM");
+    const std::filesystem::path program = chosen != nullptr && *chosen != '\0' ? chosen : CORVANTIS_VPN_PROGRAM;
+    std::cerr << "compare_popup_idle: measuring " << program.string() << "\n";
+    corvantis::testbed::DesktopApplication application({program, desktop.displayName(), backend.url(), "strip", {}});
     if (!application.waitUntilStarted())
         throw std::runtime_error("the application did not start: " + application.program().output());
     const pid_t pid = application.program().pid();
@@ -141,6 +149,15 @@ int main() try {
     std::this_thread::sleep_for(2s);  // the connect screen has faded in
 
     const Cost connect = medianCost(pid);
+    std::optional<Cost> busy;
+    if (corvantis::testbed::programExists("stress-ng")) {
+        // One CPU hog per core for as long as the windows last; ended when it goes.
+        const corvantis::testbed::DesktopProgram load({}, "stress-ng", {"--cpu", "0", "--timeout", "120s", "--quiet"});
+        std::this_thread::sleep_for(1s);
+        busy = medianCost(pid);
+    } else {
+        std::cerr << "compare_popup_idle: stress-ng is missing (scripts/setup installs it), so no row on a busy machine\n";
+    }
     click(275, 25);  // the settings button
     std::this_thread::sleep_for(2s);
     const Cost still = medianCost(pid);
@@ -157,6 +174,7 @@ int main() try {
                                closed.wakeUpsPerSecond <= 2);
     printShare("popup open, settings screen", still, 0.5);
     printShare("popup open, connect screen pulsing", connect, 3);
+    if (busy) printShare("popup open, connect screen pulsing, every core busy", *busy, 3);
     return 0;
 } catch (const std::exception& error) {
     std::cerr << "compare_popup_idle: " << error.what() << "\n";

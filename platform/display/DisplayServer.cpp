@@ -99,24 +99,24 @@ void DisplayServer::attach() {
 }
 
 void DisplayServer::updateFrameTimer() {
-    // Frames cost a picture each: they play only while something moves where it can be seen.
-    bool animating = false;
+    // Frames cost a picture each: they play only while something moves where it can be seen,
+    // and only as often as what moves needs (a slow pulse fewer than a fade).
+    double rate = 0;
     for (auto& [pointer, entry] : windows_) {
         const auto window = entry.window.lock();
-        if (window && entry.native->isMapped() && renderer_.isAnimating(*window)) {
-            animating = true;
-            break;
-        }
+        if (window && entry.native->isMapped()) rate = std::max(rate, renderer_.frameRate(*window));
     }
-    if (animating == playingFrames_) return;
-    playingFrames_ = animating;
+    rate = std::min(rate, 1 / frameInterval);
+    if (rate == frameRate_) return;
+    frameRate_ = rate;
+    playingFrames_ = rate > 0;
     const auto queue = Services::current().mainQueue();
-    if (!animating) {
+    if (!playingFrames_) {
         queue->setTicker({}, nullptr);
         return;
     }
     // On the run loop itself: a frame wakes the main thread once, and nothing else.
-    queue->setTicker(seconds(frameInterval), [this] {
+    queue->setTicker(seconds(1 / rate), [this] {
         // Input comes through the descriptor watch; a frame only shows what changed.
         drawingDue_ = true;
         sync();
@@ -126,6 +126,7 @@ void DisplayServer::updateFrameTimer() {
 void DisplayServer::detach() {
     if (!attached_) return;
     attached_ = false;
+    frameRate_ = 0;
     if (std::exchange(playingFrames_, false)) Services::current().mainQueue()->setTicker({}, nullptr);
     Services::current().mainQueue()->setIdleObserver(nullptr);
     watch_.reset();
@@ -411,10 +412,17 @@ void DisplayServer::sync() {
 }
 
 void DisplayServer::drawChangedWindows() {
+    bool mappedNow = false;
     for (auto& [pointer, entry] : windows_) {
         const auto window = entry.window.lock();
-        if (window && entry.native->isMapped() && renderer_.needsRedraw(*window)) entry.native->draw(renderer_);
+        const bool due = entry.native->isMapDue();
+        if (window && (entry.native->isMapped() || due) && renderer_.needsRedraw(*window)) {
+            entry.native->draw(renderer_);
+            mappedNow = mappedNow || (due && entry.native->isMapped());
+        }
     }
+    // A window mapped with its first picture may show something that moves.
+    if (mappedNow) updateFrameTimer();
     XFlush(connection_->display());
 }
 

@@ -24,11 +24,11 @@ namespace platform::display {
 // pasteboard is the X clipboard; modal sessions wait for the person; menus pop up; the status
 // items go to the tray. The X connection's descriptor is watched by the main queue; what other
 // work changed (timers, network replies) is drawn once the main queue falls idle, and a frame
-// timer plays animations only while one runs in a mapped window, so that an application nobody
-// looks at does no work. Main thread only; one per process.
+// timer plays animations only while one runs in a mapped window, at the rate it needs, so that
+// an application nobody looks at does no work. Main thread only; one per process.
 class DisplayServer {
 public:
-    // Seconds between two looks at the windows.
+    // The shortest time between two looks at the windows.
     static constexpr double frameInterval = 1.0 / 30;
 
     // Connects to `displayName` ($DISPLAY when empty); none when no X server answers.
@@ -109,6 +109,8 @@ private:
     std::map<int, EventFilter> filters_;
     int lastFilter_ = 0;
     bool playingFrames_ = false;
+    // Frames a second the frame timer plays at now.
+    double frameRate_ = 0;
     bool focusCheckDue_ = false;
     bool drawingDue_ = false;
     bool attached_ = false;

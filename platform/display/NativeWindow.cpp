@@ -60,10 +60,13 @@ NativeWindow::NativeWindow(XConnection& connection, ui::Window& window, bool emb
     argb_ = !embedded_ && !window_.isOpaque() && argbVisual && connection_.compositorRuns();
 
     XSetWindowAttributes attributes{};
-    unsigned long mask = CWEventMask | CWOverrideRedirect | CWBackPixel | CWBorderPixel;
+    // Without a background the server paints nothing of its own (black) before our picture;
+    // with alpha the background is transparency; an icon in a tray has the tray's behind it.
+    unsigned long mask = CWEventMask | CWOverrideRedirect | (argb_ ? CWBackPixel : CWBackPixmap) | CWBorderPixel;
     attributes.event_mask = eventMask;
     attributes.override_redirect = overrideRedirect_ ? True : False;
     attributes.background_pixel = 0;
+    attributes.background_pixmap = embedded_ ? ParentRelative : None;
     attributes.border_pixel = 0;
     Visual* visual = DefaultVisual(display, connection_.screen());
     int depth = DefaultDepth(display, connection_.screen());
@@ -173,14 +176,14 @@ bool NativeWindow::update() {
     }
     // Without a compositor a transparent window would show black: take it off the screen.
     const bool shown = visible && (argb_ || !transparent);
-    if (shown != mapped_) {
-        if (shown) {
-            XMapRaised(display, id_);
-            redraw = true;
-        } else {
-            XUnmapWindow(display, id_);
-        }
-        mapped_ = shown;
+    if (shown && !mapped_) {
+        // Mapped with its first picture (`draw`), never as an empty box.
+        mapDue_ = true;
+        redraw = true;
+    } else if (!shown) {
+        mapDue_ = false;
+        if (mapped_) XUnmapWindow(display, id_);
+        mapped_ = false;
     }
     return redraw;
 }
@@ -214,41 +217,61 @@ void NativeWindow::applyInputShape(bool acceptsInput) {
 }
 
 void NativeWindow::draw(render::ViewTreeRenderer& renderer) {
-    if (!mapped_ || !geometry_) return;
+    if ((!mapped_ && !mapDue_) || !geometry_) return;
     const int width = geometry_->width;
     const int height = geometry_->height;
-    // The picture is kept: when only animations in place changed, only their part is drawn again
-    // and sent, so that a playing scene costs what it covers, not the whole window.
-    std::optional<ui::Rect> area = renderer.changedArea(window_);
+    // The picture is kept: when only animations in place changed, only their parts are drawn
+    // again and sent, so that a playing scene costs what it covers, not the whole window. A
+    // window mapped now shows nothing yet: all of it is sent.
+    auto area = renderer.changedArea(window_);
+    if (mapDue_) area.reset();
     if (!picture_ || cairo_image_surface_get_width(picture_.get()) != width ||
         cairo_image_surface_get_height(picture_.get()) != height) {
         picture_.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
         backed_.reset();
         area.reset();
     }
-    const int left = area ? std::clamp(static_cast<int>(area->minX()), 0, width) : 0;
-    const int top = area ? std::clamp(static_cast<int>(area->minY()), 0, height) : 0;
-    const int right = area ? std::clamp(static_cast<int>(std::ceil(area->maxX())), left, width) : width;
-    const int bottom = area ? std::clamp(static_cast<int>(std::ceil(area->maxY())), top, height) : height;
-    if (right <= left || bottom <= top) return;
+    std::vector<XRectangle> parts;
+    for (const ui::Rect& part : area.value_or(render::ViewTreeRenderer::Area{ui::Rect(0, 0, width, height)})) {
+        const int left = std::clamp(static_cast<int>(part.minX()), 0, width);
+        const int top = std::clamp(static_cast<int>(part.minY()), 0, height);
+        const int right = std::clamp(static_cast<int>(std::ceil(part.maxX())), left, width);
+        const int bottom = std::clamp(static_cast<int>(std::ceil(part.maxY())), top, height);
+        if (right > left && bottom > top) {
+            parts.push_back({static_cast<short>(left), static_cast<short>(top), static_cast<unsigned short>(right - left),
+                             static_cast<unsigned short>(bottom - top)});
+        }
+    }
+    if (parts.empty()) return;
+    render::ViewTreeRenderer::Area drawn;
+    for (const XRectangle& part : parts) drawn.push_back(ui::Rect(part.x, part.y, part.width, part.height));
     {
         std::unique_ptr<cairo_t, ContextDeleter> cr(cairo_create(picture_.get()));
-        renderer.render(window_, cr.get(), 1.0,
-                        area ? std::optional<ui::Rect>(ui::Rect(left, top, right - left, bottom - top)) : std::nullopt);
+        renderer.render(window_, cr.get(), 1.0, area ? std::optional(drawn) : std::nullopt);
     }
     cairo_surface_flush(picture_.get());
     cairo_surface_t* shown = picture_.get();
     if (!argb_ && !window_.isOpaque()) {
-        applyShapeFromAlpha(cairo_image_surface_get_data(picture_.get()), width, height,
-                            cairo_image_surface_get_stride(picture_.get()),
-                            XRectangle{static_cast<short>(left), static_cast<short>(top),
-                                       static_cast<unsigned short>(right - left), static_cast<unsigned short>(bottom - top)});
+        // An icon in a tray is drawn over the tray's own background; other windows are cut to
+        // their picture.
+        if (!embedded_) {
+            applyShapeFromAlpha(cairo_image_surface_get_data(picture_.get()), width, height,
+                                cairo_image_surface_get_stride(picture_.get()), parts);
+        }
         if (!backed_) backed_.reset(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height));
         std::unique_ptr<cairo_t, ContextDeleter> cr(cairo_create(backed_.get()));
-        cairo_rectangle(cr.get(), left, top, right - left, bottom - top);
+        for (const XRectangle& part : parts) cairo_rectangle(cr.get(), part.x, part.y, part.width, part.height);
         cairo_clip(cr.get());
-        cairo_set_source_rgb(cr.get(), backdropGrey, backdropGrey, backdropGrey);
-        cairo_paint(cr.get());
+        for (const XRectangle& part : parts) {
+            if (!embedded_ || !paintParentBackground(cr.get(), part)) {
+                cairo_save(cr.get());
+                cairo_rectangle(cr.get(), part.x, part.y, part.width, part.height);
+                cairo_clip(cr.get());
+                cairo_set_source_rgb(cr.get(), backdropGrey, backdropGrey, backdropGrey);
+                cairo_paint(cr.get());
+                cairo_restore(cr.get());
+            }
+        }
         cairo_set_source_surface(cr.get(), picture_.get(), 0, 0);
         cairo_paint(cr.get());
         cr.reset();
@@ -257,33 +280,64 @@ void NativeWindow::draw(render::ViewTreeRenderer& renderer) {
     }
     // Cairo's ARGB32 and RGB24 rows are the 32-bit ZPixmap layout of both 24- and 32-bit visuals.
     Display* display = connection_.display();
+    if (mapDue_) {
+        // The shape is set and the picture follows in the same batch of requests.
+        XMapRaised(display, id_);
+        mapDue_ = false;
+        mapped_ = true;
+    }
     XImage* image = XCreateImage(display, visual_, static_cast<unsigned>(depth_), ZPixmap, 0,
                                  reinterpret_cast<char*>(cairo_image_surface_get_data(shown)), static_cast<unsigned>(width),
                                  static_cast<unsigned>(height), 32, cairo_image_surface_get_stride(shown));
     if (image == nullptr) return;
-    XPutImage(display, id_, gc_, image, left, top, left, top, static_cast<unsigned>(right - left),
-              static_cast<unsigned>(bottom - top));
+    for (const XRectangle& part : parts)
+        XPutImage(display, id_, gc_, image, part.x, part.y, part.x, part.y, part.width, part.height);
     image->data = nullptr;  // the surface owns the pixels
     XDestroyImage(image);
 }
 
-void NativeWindow::applyShapeFromAlpha(const unsigned char* pixels, int width, int height, int stride, XRectangle drawn) {
-    // One bit per pixel, set where the picture is at least half opaque; only the part drawn again
-    // can have changed.
+bool NativeWindow::paintParentBackground(cairo_t* cr, XRectangle area) {
+    // The window's background is its parent's (ParentRelative): cleared, it shows what the tray
+    // shows behind its icons, which is read back and painted under the picture.
+    Display* display = connection_.display();
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, id_, &attributes) || attributes.map_state != IsViewable) return false;
+    XClearArea(display, id_, area.x, area.y, area.width, area.height, False);
+    XImage* under = XGetImage(display, id_, area.x, area.y, area.width, area.height, AllPlanes, ZPixmap);
+    if (under == nullptr) return false;
+    bool painted = false;
+    // 24-bit pixels in 32-bit units are Cairo's RGB24 rows.
+    if (under->bits_per_pixel == 32 && under->depth == 24) {
+        Surface backdrop(cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(under->data), CAIRO_FORMAT_RGB24,
+                                                             area.width, area.height, under->bytes_per_line));
+        cairo_set_source_surface(cr, backdrop.get(), area.x, area.y);
+        cairo_paint(cr);
+        painted = true;
+    }
+    XDestroyImage(under);
+    return painted;
+}
+
+void NativeWindow::applyShapeFromAlpha(const unsigned char* pixels, int width, int height, int stride,
+                                       std::vector<XRectangle> drawn) {
+    // One bit per pixel, set where the picture is at least half opaque; only the parts drawn
+    // again can have changed.
     const int bytesPerRow = (width + 7) / 8;
     const auto size = static_cast<std::size_t>(bytesPerRow * height);
     std::vector<char> bits = shapeBits_.size() == size ? shapeBits_ : std::vector<char>(size, 0);
-    if (shapeBits_.size() != size) drawn = {0, 0, static_cast<unsigned short>(width), static_cast<unsigned short>(height)};
-    const int firstByte = drawn.x / 8;
-    const int endByte = (drawn.x + drawn.width + 7) / 8;
-    for (int y = drawn.y; y < drawn.y + drawn.height; ++y) {
-        const auto* row = reinterpret_cast<const std::uint32_t*>(pixels + static_cast<std::ptrdiff_t>(y) * stride);
-        char* const out = bits.data() + static_cast<std::ptrdiff_t>(y) * bytesPerRow;
-        for (int byte = firstByte; byte < endByte; ++byte) {
-            unsigned value = 0;
-            const int end = std::min(8, width - byte * 8);
-            for (int bit = 0; bit < end; ++bit) value |= static_cast<unsigned>((row[byte * 8 + bit] >> 31) & 1u) << bit;
-            out[byte] = static_cast<char>(value);
+    if (shapeBits_.size() != size) drawn = {{0, 0, static_cast<unsigned short>(width), static_cast<unsigned short>(height)}};
+    for (const XRectangle& part : drawn) {
+        const int firstByte = part.x / 8;
+        const int endByte = (part.x + part.width + 7) / 8;
+        for (int y = part.y; y < part.y + part.height; ++y) {
+            const auto* row = reinterpret_cast<const std::uint32_t*>(pixels + static_cast<std::ptrdiff_t>(y) * stride);
+            char* const out = bits.data() + static_cast<std::ptrdiff_t>(y) * bytesPerRow;
+            for (int byte = firstByte; byte < endByte; ++byte) {
+                unsigned value = 0;
+                const int end = std::min(8, width - byte * 8);
+                for (int bit = 0; bit < end; ++bit) value |= static_cast<unsigned>((row[byte * 8 + bit] >> 31) & 1u) << bit;
+                out[byte] = static_cast<char>(value);
+            }
         }
     }
     // Setting a shape exposes the window again: only a new outline is worth that redraw.

@@ -28,7 +28,9 @@ namespace platform::display {
 // alpha would show unblended. While the layer's window is at alpha 0 the X window takes no input
 // at all (an empty XFixes input shape) and, without a compositor, is unmapped, so an invisible
 // panel never swallows clicks. An embedded window (a status item in an XEmbed tray) is placed,
-// sized and mapped by the tray; it only follows the layer's alpha and picture. Main thread only.
+// sized and mapped by the tray; it only follows the layer's alpha and picture, which it draws
+// over the tray's own background (its parent's, read back), whatever the panel's colour. Main
+// thread only.
 class NativeWindow {
 public:
     NativeWindow(XConnection& connection, ui::Window& window, bool embedded = false);
@@ -39,12 +41,15 @@ public:
     ::Window id() const { return id_; }
     ui::Window& window() const { return window_; }
     bool isMapped() const { return mapped_; }
+    // Whether the window is to be mapped with its next picture.
+    bool isMapDue() const { return mapDue_; }
     // Whether the X window has a visual with alpha.
     bool hasAlpha() const { return argb_; }
     bool isEmbedded() const { return embedded_; }
 
-    // Brings the X window in line with the layer's window: shown or not, position and size,
-    // title, input shape. True when the picture must be drawn again.
+    // Brings the X window in line with the layer's window: shown or not (a window to be shown is
+    // mapped by `draw`, with its first picture), position and size, title, input shape. True
+    // when the picture must be drawn again.
     bool update();
     // Draws the window's tree through `renderer` and shows it.
     void draw(render::ViewTreeRenderer& renderer);
@@ -73,8 +78,11 @@ private:
     void setWindowType();
     // WM_NORMAL_HINTS of a window the window manager places: our position, a dialog's size.
     void setPlacementHints(const XRectangle& geometry);
-    // Cuts the window to the opaque pixels of its picture, of which the `drawn` part is new.
-    void applyShapeFromAlpha(const unsigned char* pixels, int width, int height, int stride, XRectangle drawn);
+    // Paints into `cr` what the parent shows behind the window's `area`; false when it cannot be
+    // read (the window is not viewable).
+    bool paintParentBackground(cairo_t* cr, XRectangle area);
+    // Cuts the window to the opaque pixels of its picture, of which the `drawn` parts are new.
+    void applyShapeFromAlpha(const unsigned char* pixels, int width, int height, int stride, std::vector<XRectangle> drawn);
 
     XConnection& connection_;
     ui::Window& window_;
@@ -86,6 +94,7 @@ private:
     bool overrideRedirect_ = false;
     bool embedded_ = false;
     bool mapped_ = false;
+    bool mapDue_ = false;
     std::optional<XRectangle> geometry_;
     std::optional<bool> acceptsInput_;
     std::optional<unsigned long> opacity_;

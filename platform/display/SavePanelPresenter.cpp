@@ -17,6 +17,9 @@ constexpr double margin = 20;
 constexpr double labelWidth = 70;
 constexpr double buttonWidth = 90;
 constexpr double buttonHeight = 32;
+constexpr double fieldGap = 12;
+// Between the last field and the buttons.
+constexpr double buttonGap = 20;
 
 constexpr double textSize = 13;
 
@@ -97,6 +100,9 @@ std::optional<std::filesystem::path> SavePanelPresenter::confirmedPath(const ui:
 
 void SavePanelPresenter::furnish(const std::shared_ptr<ui::SavePanel>& panel) {
     if (panel->contentView()) return;
+    // As high as the fields and buttons need, its top edge where it was (a sheet hangs from it).
+    const double height = 2 * margin + 2 * fieldHeight + fieldGap + buttonGap + buttonHeight;
+    panel->setFrame({panel->frame().minX(), panel->frame().maxY() - height, panel->frame().width(), height});
     const ui::Rect frame = panel->frame();
     const double width = frame.width();
     auto content = std::make_shared<ui::View>();
@@ -106,7 +112,7 @@ void SavePanelPresenter::furnish(const std::shared_ptr<ui::SavePanel>& panel) {
     content->addSubview(label("Save As:", {margin, top, labelWidth, fieldHeight}));
     auto name = entry(ui::Rect(margin + labelWidth, top, fieldWidth, fieldHeight), panel->nameFieldStringValue());
     content->addSubview(name);
-    top -= fieldHeight + 12;
+    top -= fieldHeight + fieldGap;
     content->addSubview(label("Where:", {margin, top, labelWidth, fieldHeight}));
     auto folder = entry(ui::Rect(margin + labelWidth, top, fieldWidth, fieldHeight), startingFolder().string());
     content->addSubview(folder);

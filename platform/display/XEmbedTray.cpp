@@ -45,6 +45,9 @@ XEmbedTray::~XEmbedTray() {
 
 void XEmbedTray::adopt(NativeWindow& window) {
     Display* display = connection_.display();
+    // An icon in a tray has no background of its own: the tray's shows through around it.
+    window.window().setOpaque(false);
+    window.window().setBackgroundColor(ui::Color::clear());
     const long info[2] = {0, xembedMapped};
     const Atom xembedInfo = connection_.atom("_XEMBED_INFO");
     XChangeProperty(display, window.id(), xembedInfo, xembedInfo, 32, PropModeReplace,

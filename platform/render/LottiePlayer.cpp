@@ -45,6 +45,12 @@ rlottie::Animation* LottiePlayer::animation(const std::shared_ptr<const animatio
     return player.animation.get();
 }
 
+double LottiePlayer::frameRate(const animation::AnimationView& view) {
+    const auto scene = view.sceneModel();
+    rlottie::Animation* player = scene ? animation(scene) : nullptr;
+    return player != nullptr ? player->frameRate() : 0;
+}
+
 std::optional<std::size_t> LottiePlayer::frameAt(const animation::AnimationView& view, dispatch::TimePoint at) {
     const auto scene = view.sceneModel();
     if (!scene) return std::nullopt;
@@ -59,48 +65,80 @@ std::optional<std::size_t> LottiePlayer::frameAt(const animation::AnimationView&
     return view.loopAnimation() ? frame % total : std::min(frame, total - 1);
 }
 
-ui::Rect LottiePlayer::inkedRect(const animation::AnimationView& view) {
+std::vector<ui::Rect> LottiePlayer::inkedRects(const animation::AnimationView& view) {
     const ui::Rect target = sceneRect(view);
     const auto scene = view.sceneModel();
     rlottie::Animation* player = scene ? animation(scene) : nullptr;
-    if (!player || player->totalFrame() == 0) return target;
+    if (!player || player->totalFrame() == 0) return {target};
     Player& kept = animations_[scene.get()];
     if (!kept.ink) kept.ink = inkOf(*player);
-    // A pixel more on each side of the small picture, for what its pixels rounded away.
-    const double marginX = target.width() / inkSample;
-    const double marginY = target.height() / inkSample;
-    const ui::Rect& ink = *kept.ink;
-    const double minX = std::max(target.minX(), target.minX() + ink.minX() * target.width() - marginX);
-    const double minY = std::max(target.minY(), target.minY() + ink.minY() * target.height() - marginY);
-    const double maxX = std::min(target.maxX(), target.minX() + ink.maxX() * target.width() + marginX);
-    const double maxY = std::min(target.maxY(), target.minY() + ink.maxY() * target.height() + marginY);
-    return {minX, minY, std::max(0.0, maxX - minX), std::max(0.0, maxY - minY)};
+    std::vector<ui::Rect> parts;
+    for (const ui::Rect& ink : *kept.ink) {
+        const double minX = target.minX() + ink.minX() * target.width();
+        const double minY = target.minY() + ink.minY() * target.height();
+        const double maxX = target.minX() + ink.maxX() * target.width();
+        const double maxY = target.minY() + ink.maxY() * target.height();
+        parts.push_back({minX, minY, std::max(0.0, maxX - minX), std::max(0.0, maxY - minY)});
+    }
+    return parts;
 }
 
-ui::Rect LottiePlayer::inkOf(rlottie::Animation& player) {
+std::vector<ui::Rect> LottiePlayer::inkOf(rlottie::Animation& player) {
     // Every frame drawn once, small, and the pixels any of them touches gathered: the part of
-    // the canvas the scene ever draws on, as fractions of it.
+    // the canvas the scene ever draws on, as fractions of it, in bands of a few rows, each cut
+    // into the runs of columns it draws on (a ring's band is its two sides, not its middle).
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(inkSample * inkSample));
+    std::vector<bool> inked(pixels.size(), false);
     rlottie::Surface surface(pixels.data(), inkSample, inkSample, inkSample * sizeof(std::uint32_t));
-    std::size_t left = inkSample;
-    std::size_t top = inkSample;
-    std::size_t right = 0;
-    std::size_t bottom = 0;
     for (std::size_t frame = 0; frame < player.totalFrame(); ++frame) {
         player.renderSync(frame, surface);
-        for (std::size_t y = 0; y < inkSample; ++y) {
-            for (std::size_t x = 0; x < inkSample; ++x) {
-                if ((pixels[y * inkSample + x] >> 24) == 0) continue;
-                left = std::min(left, x);
-                top = std::min(top, y);
-                right = std::max(right, x + 1);
-                bottom = std::max(bottom, y + 1);
+        for (std::size_t at = 0; at < pixels.size(); ++at) {
+            if ((pixels[at] >> 24) != 0) inked[at] = true;
+        }
+    }
+    // A pixel more on each side of the small picture, for what its pixels rounded away.
+    std::vector<bool> around(inked.size(), false);
+    for (std::size_t y = 0; y < inkSample; ++y) {
+        for (std::size_t x = 0; x < inkSample; ++x) {
+            if (!inked[y * inkSample + x]) continue;
+            for (std::size_t near = y > 0 ? y - 1 : 0; near <= std::min(y + 1, inkSample - 1); ++near) {
+                for (std::size_t side = x > 0 ? x - 1 : 0; side <= std::min(x + 1, inkSample - 1); ++side) {
+                    around[near * inkSample + side] = true;
+                }
             }
         }
     }
-    if (right <= left || bottom <= top) return {};
+    inked = std::move(around);
+    // Runs closer than this many columns are one part: a part more costs more than a few pixels.
+    constexpr std::size_t joinedGap = 3;
     const auto fraction = [](std::size_t pixel) { return static_cast<double>(pixel) / inkSample; };
-    return {fraction(left), fraction(top), fraction(right - left), fraction(bottom - top)};
+    std::vector<ui::Rect> parts;
+    for (std::size_t band = 0; band < inkSample; band += inkBand) {
+        std::size_t top = inkSample;
+        std::size_t bottom = 0;
+        std::vector<bool> columns(inkSample, false);
+        for (std::size_t y = band; y < std::min(band + inkBand, inkSample); ++y) {
+            for (std::size_t x = 0; x < inkSample; ++x) {
+                if (!inked[y * inkSample + x]) continue;
+                columns[x] = true;
+                top = std::min(top, y);
+                bottom = std::max(bottom, y + 1);
+            }
+        }
+        for (std::size_t x = 0; x < inkSample;) {
+            if (!columns[x]) {
+                ++x;
+                continue;
+            }
+            std::size_t end = x + 1;
+            for (std::size_t next = end; next < inkSample && next <= end + joinedGap; ++next) {
+                if (columns[next]) end = next + 1;
+            }
+            parts.push_back({fraction(x), fraction(top), fraction(end - x), fraction(bottom - top)});
+            x = end;
+        }
+    }
+    return parts;
 }
 
 ui::Rect LottiePlayer::sceneRect(const animation::AnimationView& view) {

@@ -7,6 +7,7 @@
 #include "platform/ui/Box.hpp"
 #include "platform/ui/Button.hpp"
 #include "platform/ui/ImageView.hpp"
+#include "platform/ui/SoftShadow.hpp"
 #include "platform/ui/TextField.hpp"
 #include "platform/ui/View.hpp"
 
@@ -42,21 +43,29 @@ bool intersectsClip(cairo_t* cr, const ui::Rect& bounds) {
     return bounds.minX() < x2 && bounds.maxX() > x1 && bounds.minY() < y2 && bounds.maxY() > y1 && x2 > x1 && y2 > y1;
 }
 
-// The smallest rectangle holding both; an empty one holds nothing.
-ui::Rect united(const ui::Rect& a, const ui::Rect& b) {
-    if (a.width() <= 0 || a.height() <= 0) return b;
-    if (b.width() <= 0 || b.height() <= 0) return a;
-    const double minX = std::min(a.minX(), b.minX());
-    const double minY = std::min(a.minY(), b.minY());
-    return {minX, minY, std::max(a.maxX(), b.maxX()) - minX, std::max(a.maxY(), b.maxY()) - minY};
-}
-
 void combine(std::size_t& seed, std::size_t value) {
     seed ^= value + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
 }
 
 void combine(std::size_t& seed, double value) {
     combine(seed, std::hash<double>{}(value));
+}
+
+// A sheet's edge: a thin grey line along the sides and the bottom (it hangs from its top), in
+// device coordinates of the sheet.
+const ui::Color& sheetEdgeColor() {
+    static const ui::Color grey = ui::Color::sRGB(0.6, 0.6, 0.62, 1.0);
+    return grey;
+}
+constexpr double sheetShadowRadius = 8;
+
+// The shown sheet of `window`, in the window's device coordinates; none without one.
+std::optional<ui::Rect> shownSheetRect(const ui::Window& window) {
+    const auto sheet = window.attachedSheet();
+    if (!sheet || !sheet->isVisible()) return std::nullopt;
+    const ui::Rect own = window.frame();
+    const ui::Rect on = sheet->frame();
+    return ui::Rect{on.minX() - own.minX(), own.maxY() - on.maxY(), on.width(), on.height()};
 }
 
 void combine(std::size_t& seed, const void* pointer) {
@@ -163,12 +172,14 @@ void ViewTreeRenderer::drawView(ui::View& view, CairoGraphicsContext& context, b
     view.setNeedsDisplay(false);
 }
 
-void ViewTreeRenderer::render(ui::Window& window, cairo_t* cr, double scale, const std::optional<ui::Rect>& area) {
+void ViewTreeRenderer::render(ui::Window& window, cairo_t* cr, double scale, const std::optional<Area>& area) {
     cairo_save(cr);
     cairo_scale(cr, scale, scale);
     const ui::Size size = window.frame().size;
-    const ui::Rect drawn = area.value_or(ui::Rect{0, 0, size.width, size.height});
-    cairo_rectangle(cr, drawn.minX(), drawn.minY(), drawn.width(), drawn.height());
+    cairo_new_path(cr);
+    for (const ui::Rect& drawn : area.value_or(Area{ui::Rect{0, 0, size.width, size.height}})) {
+        cairo_rectangle(cr, drawn.minX(), drawn.minY(), drawn.width(), drawn.height());
+    }
     cairo_clip(cr);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     CairoGraphicsContext::setSource(cr, window.backgroundColor());
@@ -178,6 +189,26 @@ void ViewTreeRenderer::render(ui::Window& window, cairo_t* cr, double scale, con
         CairoGraphicsContext context(cr);
         // The device counts y downwards from the window's top-left corner.
         drawView(*content, context, true, ui::AnimationLog::now());
+    }
+    // A sheet stands out from the window it covers: it casts a shadow there and has an edge.
+    if (const auto sheet = shownSheetRect(window)) {
+        CairoGraphicsContext context(cr);
+        ui::BezierPath outline;
+        outline.moveTo({sheet->minX(), sheet->minY()});
+        outline.lineTo({sheet->maxX(), sheet->minY()});
+        outline.lineTo({sheet->maxX(), sheet->maxY()});
+        outline.lineTo({sheet->minX(), sheet->maxY()});
+        outline.closePath();
+        ui::paintSoftShadow(context, outline, {0, 2}, sheetShadowRadius, ui::Color::sRGB(0, 0, 0, 0.25));
+    }
+    if (window.sheetParent() != nullptr) {
+        cairo_move_to(cr, 0.5, 0);
+        cairo_line_to(cr, 0.5, size.height - 0.5);
+        cairo_line_to(cr, size.width - 0.5, size.height - 0.5);
+        cairo_line_to(cr, size.width - 0.5, 0);
+        cairo_set_line_width(cr, 1);
+        CairoGraphicsContext::setSource(cr, sheetEdgeColor());
+        cairo_stroke(cr);
     }
     cairo_restore(cr);
     // A whole picture shows every view as it is now, also those it left out as hidden or clear:
@@ -191,32 +222,40 @@ void ViewTreeRenderer::render(ui::Window& window, cairo_t* cr, double scale, con
     // A picture of an area follows `changedArea`, which found the rest as it was.
     auto& state = windows_[&window];
     const std::size_t shown = area ? state.fingerprint : fingerprint(window);
-    state = {false, inBetween, inBetween ? movingArea(window) : std::optional<ui::Rect>{}, shown};
+    state = {false, inBetween, inBetween ? movingArea(window) : std::optional<Area>{}, shown};
 }
 
-std::optional<ui::Rect> ViewTreeRenderer::changedArea(ui::Window& window) const {
+std::optional<ViewTreeRenderer::Area> ViewTreeRenderer::changedArea(ui::Window& window) const {
     const auto state = windows_.find(&window);
     const auto content = window.contentView();
     if (state == windows_.end() || state->second.dirty || !content) return std::nullopt;
     if (state->second.inBetween && !state->second.movedArea) return std::nullopt;
     if (asksForDisplay(*content) || fingerprint(window) != state->second.fingerprint) return std::nullopt;
-    const auto moving = movingArea(window);
-    if (!moving) return std::nullopt;
-    return united(*moving, state->second.movedArea.value_or(ui::Rect{}));
+    auto changed = movingArea(window);
+    if (!changed) return std::nullopt;
+    for (const ui::Rect& was : state->second.movedArea.value_or(Area{})) {
+        if (std::find(changed->begin(), changed->end(), was) == changed->end()) changed->push_back(was);
+    }
+    return changed;
 }
 
-std::optional<ui::Rect> ViewTreeRenderer::movingArea(ui::Window& window) {
-    ui::Rect area;
+std::optional<ViewTreeRenderer::Area> ViewTreeRenderer::movingArea(ui::Window& window) {
+    Area area;
     const auto content = window.contentView();
     if (content && window.visibleAlphaValue() > 0 && !addMovingArea(*content, ui::AnimationLog::now(), area)) return std::nullopt;
     // From the window's coordinates (y upwards) to the device's, in whole pixels.
     const double height = window.frame().height();
-    const double top = std::floor(height - area.maxY());
-    const double left = std::floor(area.minX());
-    return ui::Rect{left, top, std::ceil(area.maxX()) - left, std::ceil(height - area.minY()) - top};
+    Area device;
+    for (const ui::Rect& part : area) {
+        if (part.width() <= 0 || part.height() <= 0) continue;
+        const double top = std::floor(height - part.maxY());
+        const double left = std::floor(part.minX());
+        device.push_back({left, top, std::ceil(part.maxX()) - left, std::ceil(height - part.minY()) - top});
+    }
+    return device;
 }
 
-bool ViewTreeRenderer::addMovingArea(ui::View& view, dispatch::TimePoint at, ui::Rect& area) {
+bool ViewTreeRenderer::addMovingArea(ui::View& view, dispatch::TimePoint at, Area& area) {
     if (view.isHidden()) return true;
     const auto& log = ui::AnimationLog::shared();
     const bool fading = log.isAnimating(&view, at);
@@ -227,12 +266,14 @@ bool ViewTreeRenderer::addMovingArea(ui::View& view, dispatch::TimePoint at, ui:
     if (!fading && view.alphaValue() <= 0) return true;
     if (fading) {
         // Everything the view and its subviews draw lies in its bounds, which clip them.
-        area = united(area, view.convert(view.bounds(), nullptr));
+        area.push_back(view.convert(view.bounds(), nullptr));
         return true;
     }
     if (const auto* animationView = dynamic_cast<const animation::AnimationView*>(&view);
         animationView && animationView->isAnimationPlaying()) {
-        area = united(area, view.convert(LottiePlayer::shared().inkedRect(*animationView), nullptr));
+        for (const ui::Rect& part : LottiePlayer::shared().inkedRects(*animationView)) {
+            area.push_back(view.convert(part, nullptr));
+        }
     }
     for (const auto& subview : view.subviews()) {
         if (!addMovingArea(*subview, at, area)) return false;
@@ -253,26 +294,35 @@ void ViewTreeRenderer::markDirty(const ui::Window& window) {
 }
 
 bool ViewTreeRenderer::isAnimating(ui::Window& window) const {
-    const auto& log = ui::AnimationLog::shared();
-    const auto at = ui::AnimationLog::now();
-    if (log.isAnimating(&window, at)) return true;
-    // A window nobody sees moves nothing on screen, whatever plays in it.
-    if (window.visibleAlphaValue() <= 0) return false;
-    const auto content = window.contentView();
-    return content && isAnimating(*content, at);
+    return frameRate(window) > 0;
 }
 
-bool ViewTreeRenderer::isAnimating(ui::View& view, dispatch::TimePoint at) {
+double ViewTreeRenderer::frameRate(ui::Window& window) const {
+    const auto& log = ui::AnimationLog::shared();
+    const auto at = ui::AnimationLog::now();
+    if (log.isAnimating(&window, at)) return smoothFrameRate;
+    // A window nobody sees moves nothing on screen, whatever plays in it.
+    if (window.visibleAlphaValue() <= 0) return 0;
+    const auto content = window.contentView();
+    return content ? frameRate(*content, at) : 0;
+}
+
+double ViewTreeRenderer::frameRate(ui::View& view, dispatch::TimePoint at) {
     // What is drawn of a view is what `drawView` shows: nothing of a hidden one, or of one faded
     // out, with their subviews.
-    if (view.isHidden()) return false;
+    if (view.isHidden()) return 0;
     const auto& log = ui::AnimationLog::shared();
-    if (log.isAnimating(&view, at)) return true;
-    if (view.alphaValue() <= 0) return false;
-    const auto* animationView = dynamic_cast<const animation::AnimationView*>(&view);
-    if (animationView && animationView->isAnimationPlaying()) return true;
-    const auto& subviews = view.subviews();
-    return std::any_of(subviews.begin(), subviews.end(), [&](const auto& subview) { return isAnimating(*subview, at); });
+    if (log.isAnimating(&view, at)) return smoothFrameRate;
+    if (view.alphaValue() <= 0) return 0;
+    double rate = 0;
+    auto* animationView = dynamic_cast<animation::AnimationView*>(&view);
+    if (animationView && animationView->isAnimationPlaying()) {
+        // A scene is played at the rate it was made for, no faster.
+        rate = std::min(smoothFrameRate, LottiePlayer::shared().frameRate(*animationView));
+        if (rate <= 0) rate = smoothFrameRate;
+    }
+    for (const auto& subview : view.subviews()) rate = std::max(rate, frameRate(*subview, at));
+    return rate;
 }
 
 void ViewTreeRenderer::forget(const ui::Window& window) {
@@ -283,6 +333,9 @@ std::size_t ViewTreeRenderer::fingerprint(ui::Window& window) {
     std::size_t seed = 0;
     combine(seed, window.frame().width());
     combine(seed, window.frame().height());
+    if (const auto sheet = shownSheetRect(window)) {
+        for (double value : {sheet->minX(), sheet->minY(), sheet->width(), sheet->height()}) combine(seed, value);
+    }
     if (const auto content = window.contentView()) combineShown(seed, *content);
     return seed;
 }
@@ -290,7 +343,8 @@ std::size_t ViewTreeRenderer::fingerprint(ui::Window& window) {
 void ViewTreeRenderer::combineShown(std::size_t& seed, ui::View& view) {
     combine(seed, static_cast<const void*>(&view));
     const ui::Rect frame = view.frame();
-    for (double value : {frame.minX(), frame.minY(), frame.width(), frame.height(), view.alphaValue(), view.isHidden() ? 1.0 : 0.0}) {
+    for (double value :
+         {frame.minX(), frame.minY(), frame.width(), frame.height(), view.alphaValue(), view.isHidden() ? 1.0 : 0.0}) {
         combine(seed, value);
     }
     // What a hidden or clear view holds is not drawn (a hidden screen, its long list): showing it

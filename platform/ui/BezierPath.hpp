@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ui/Point.hpp"
+#include "platform/ui/Rect.hpp"
 
 #include <vector>
 
@@ -9,6 +10,9 @@ namespace platform::ui {
 // A path of straight and cubic segments, kept as the list of elements it was built from.
 class BezierPath {
 public:
+    // An ellipse in `rect` from four cubic quarters.
+    static BezierPath oval(const Rect& rect);
+
     // Element kinds with AppKit's raw values.
     enum class ElementType : int { moveTo = 0, lineTo = 1, curveTo = 2, closePath = 3 };
 

@@ -39,23 +39,6 @@ const Color& markBlue() {
 
 constexpr double focusRingWidth = 3;
 
-// An ellipse in `rect` from four cubic quarters.
-BezierPath oval(const Rect& rect) {
-    constexpr double kappa = 0.5522847498;
-    const double rx = rect.width() / 2;
-    const double ry = rect.height() / 2;
-    const double cx = rect.midX();
-    const double cy = rect.midY();
-    BezierPath path;
-    path.moveTo({cx + rx, cy});
-    path.curveTo({cx, cy + ry}, {cx + rx, cy + ry * kappa}, {cx + rx * kappa, cy + ry});
-    path.curveTo({cx - rx, cy}, {cx - rx * kappa, cy + ry}, {cx - rx, cy + ry * kappa});
-    path.curveTo({cx, cy - ry}, {cx - rx, cy - ry * kappa}, {cx - rx * kappa, cy - ry});
-    path.curveTo({cx + rx, cy}, {cx + rx * kappa, cy - ry}, {cx + rx, cy - ry * kappa});
-    path.closePath();
-    return path;
-}
-
 // A rectangle with corners rounded by `radius`, from cubic quarters.
 BezierPath roundedRectangle(const Rect& rect, double radius) {
     constexpr double kappa = 0.5522847498;
@@ -159,12 +142,12 @@ void Button::draw(GraphicsContext& context, const Rect&) {
     const bool on = state_ == ControlStateValue::on;
     // A disabled mark is shown faded; its title keeps its own colour.
     if (!isEnabled()) context.beginTransparencyLayer(disabledAlpha);
-    const BezierPath outline = type_ == ButtonType::radio ? oval(mark) : rectangle(mark);
+    const BezierPath outline = type_ == ButtonType::radio ? BezierPath::oval(mark) : rectangle(mark);
     context.fill(outline, on ? markBlue() : Color::white());
     context.stroke(outline, on ? markBlue() : Color::systemGray());
     if (on && type_ == ButtonType::radio) {
         const double dot = size * 0.375;
-        context.fill(oval(Rect(mark.midX() - dot / 2, mark.midY() - dot / 2, dot, dot)), Color::white());
+        context.fill(BezierPath::oval(Rect(mark.midX() - dot / 2, mark.midY() - dot / 2, dot, dot)), Color::white());
     } else if (on) {
         BezierPath tick;
         tick.setLineWidth(2);

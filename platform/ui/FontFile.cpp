@@ -202,6 +202,13 @@ Expected<std::shared_ptr<const FontFile>> FontFile::parse(const std::string& byt
         font->ascender_ = reader.i16(hhea.offset + 4);
         font->descender_ = reader.i16(hhea.offset + 6);
         font->lineGap_ = reader.i16(hhea.offset + 8);
+        font->xHeight_ = font->unitsPerEm_ / 2;
+        // The OS/2 table holds the x-height from its version 2 on.
+        if (const auto os2 = tables.find("OS/2"); os2 != tables.end() && os2->second.length >= 88 &&
+                                                  reader.u16(os2->second.offset) >= 2 &&
+                                                  reader.i16(os2->second.offset + 86) > 0) {
+            font->xHeight_ = reader.i16(os2->second.offset + 86);
+        }
         const std::uint16_t metrics = reader.u16(hhea.offset + 34);
         if (metrics == 0) throw std::runtime_error("no horizontal metrics");
         if (std::size_t{metrics} * 4 > hmtx.length) throw std::runtime_error("horizontal metrics outside their table");

@@ -26,6 +26,8 @@ public:
     // Below the baseline, negative.
     int descender() const { return descender_; }
     int lineGap() const { return lineGap_; }
+    // The height of the lower-case letters, positive; half an em when the file does not say.
+    int xHeight() const { return xHeight_; }
     // Horizontal advance of `character` in font units; the missing-glyph box's for unmapped characters.
     int advance(char32_t character) const;
 
@@ -44,6 +46,7 @@ private:
     int ascender_ = 0;
     int descender_ = 0;
     int lineGap_ = 0;
+    int xHeight_ = 500;
     std::vector<std::uint16_t> advances_;
     std::vector<CharacterRange> characters_;  // sorted, not overlapping
 };

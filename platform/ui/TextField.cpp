@@ -41,6 +41,8 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 5> editingSh
 
 constexpr double disabledAlpha = 0.4;
 constexpr double caretWidth = 1;
+// Between the insertion point and the placeholder of an empty field.
+constexpr double placeholderGap = 2;
 constexpr double bezelInset = 5;
 
 const Color& bezelColor() {
@@ -266,7 +268,7 @@ void TextField::type(std::string_view text) {
 
 bool TextField::showsInsertionPoint() const {
     const Window* host = window();
-    return editing_ && caretShown_ && text_.selectedRange().length == 0 && host != nullptr && host->isKeyWindow();
+    return editing_ && caretShown_ && isEnabled() && text_.selectedRange().length == 0 && host != nullptr && host->isKeyWindow();
 }
 
 void TextField::restartBlink() {
@@ -321,18 +323,25 @@ double TextField::widthOf(std::string_view text) const {
     return text.empty() ? 0 : TextMeasurer::sizeOf(displayedString(text), textAttributes()).width;
 }
 
+void TextField::drawLine(GraphicsContext& context, std::string_view text, const Rect& box) const {
+    context.draw(AttributedString(displayedString(text), textAttributes()), box);
+}
+
 TextField::Line TextField::lineIn(const Rect& rect) const {
     const std::string& text = text_.string();
     const auto shown = text.empty() && attributedPlaceholder_
                            ? attributedPlaceholder_->size()
                            : TextMeasurer::sizeOf(text.empty() ? "X" : displayedString(text), textAttributes());
-    const double width = text.empty() ? 0 : shown.width;
+    const double width = widthOf(text);
     double origin = rect.minX();
     if (alignment_ == TextAlignment::center) origin = rect.midX() - width / 2;
     if (alignment_ == TextAlignment::right) origin = rect.maxX() - width;
     if (editing_) {
-        // Scrolled so that the insertion point stays inside the field.
-        const double caret = origin + widthOf(std::string_view(text).substr(0, text_.caret()));
+        // Scrolled so that the insertion point stays inside the field; a field whose whole text is
+        // selected (as it is when entered) shows the text's start.
+        const TextRange selection = text_.selectedRange();
+        const bool all = selection.location == 0 && selection.length == text.size();
+        const double caret = origin + widthOf(std::string_view(text).substr(0, all ? 0 : text_.caret()));
         if (caret > rect.maxX() - caretWidth) origin -= caret - (rect.maxX() - caretWidth);
         if (caret < rect.minX()) origin += rect.minX() - caret;
     }
@@ -402,14 +411,20 @@ void TextField::drawText(GraphicsContext& context, const Rect& rect) const {
         }
         // Drawn a point wider than measured, so that rounding never wraps the line.
         const Rect box(line.box.minX(), line.box.minY(), line.box.width() + 1, line.box.height());
+        // The insertion point of an empty field is where its placeholder starts: the placeholder
+        // moves aside for it.
+        const double aside = editing_ && alignment_ != TextAlignment::center && alignment_ != TextAlignment::right
+                                 ? caretWidth + placeholderGap
+                                 : 0;
+        const Rect placeholderBox(rect.minX() + aside, box.minY(), rect.width() - aside, box.height());
         if (!text.empty()) {
-            context.draw(AttributedString(displayedString(text), textAttributes()), box);
+            drawLine(context, text, box);
         } else if (attributedPlaceholder_) {
-            context.draw(*attributedPlaceholder_, Rect(rect.minX(), box.minY(), rect.width(), box.height()));
+            context.draw(*attributedPlaceholder_, placeholderBox);
         } else if (!placeholder_.empty()) {
             auto attributes = textAttributes();
             attributes.foregroundColor = Color::systemGray();
-            context.draw(AttributedString(placeholder_, attributes), Rect(rect.minX(), box.minY(), rect.width(), box.height()));
+            context.draw(AttributedString(placeholder_, attributes), placeholderBox);
         }
         if (showsInsertionPoint()) {
             const double x = std::round(line.originX + widthOf(std::string_view(text).substr(0, text_.caret())));

@@ -36,8 +36,9 @@ namespace platform::ui {
 // A field being edited in the key window shows its selection and, while nothing is selected, a
 // blinking insertion point (on 0.8 s, off 0.4 s, steady after 10 s without input, as desktops
 // do). Single-line text and the placeholder are centred vertically in the field, wrapped label
-// text as a block; a field's own text scrolls to keep the insertion point in view. A disabled
-// field is drawn faded.
+// text as a block; a field's own text scrolls to keep the insertion point in view (its start
+// while all of it is selected). While an empty field is edited its placeholder starts just
+// after the insertion point. A disabled field is drawn faded, without an insertion point.
 class TextField : public Control {
 public:
     explicit TextField(Rect frame = {});
@@ -73,8 +74,8 @@ public:
     void setSelectedRange(TextRange range) { text_.setSelectedRange(range); }
     // Whether the field is being edited: it is the first responder of its window.
     bool isEditing() const { return editing_; }
-    // Whether the insertion point is drawn now (editing in the key window, nothing selected, and
-    // in the visible phase of its blink).
+    // Whether the insertion point is drawn now (enabled, editing in the key window, nothing
+    // selected, and in the visible phase of its blink).
     bool showsInsertionPoint() const;
 
     // How long the insertion point is shown and hidden in a blink, and how long after the last
@@ -103,6 +104,11 @@ protected:
     virtual bool allowsCopying() const { return true; }
     // A piece of the field's text as drawn.
     virtual std::string displayedString(std::string_view text) const { return std::string(text); }
+    // How wide a piece of the field's single line of text is drawn.
+    virtual double widthOf(std::string_view text) const;
+    // Draws the field's single line of `text` in `box`.
+    virtual void drawLine(GraphicsContext& context, std::string_view text, const Rect& box) const;
+    TextAttributes textAttributes() const;
     // Draws the text, or the placeholder while there is none, in `rect`, with the selection and the
     // insertion point while the field is being edited. Clicks find their place in the same `rect`.
     void drawText(GraphicsContext& context, const Rect& rect) const;
@@ -129,8 +135,6 @@ private:
     void stopBlink();
     void blink();
 
-    TextAttributes textAttributes() const;
-    double widthOf(std::string_view text) const;
     Line lineIn(const Rect& rect) const;
     // The character boundary nearest to `x` (field coordinates).
     std::size_t indexAt(double x) const;

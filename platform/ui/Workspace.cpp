@@ -3,6 +3,8 @@
 #include "platform/Services.hpp"
 #include "platform/ui/WorkspaceOpener.hpp"
 
+#include <utility>
+
 namespace platform::ui {
 
 Workspace& Workspace::shared() {
@@ -10,8 +12,8 @@ Workspace& Workspace::shared() {
     return workspace;
 }
 
-foundation::Expected<void> Workspace::open(const foundation::Url& url) {
-    return Services::current().workspaceOpener()->open(url);
+foundation::Expected<void> Workspace::open(const foundation::Url& url, WorkspaceOpener::LateFailure failedLater) {
+    return Services::current().workspaceOpener()->open(url, std::move(failedLater));
 }
 
 }  // namespace platform::ui

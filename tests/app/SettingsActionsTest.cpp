@@ -5,6 +5,7 @@
 #include "app/SettingsViewButton.hpp"
 #include "app/UserSettings.hpp"
 #include "fixtures/SettingsScreen.hpp"
+#include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/ui/Alert.hpp"
 #include "platform/ui/Application.hpp"
 #include "platform/ui/SavePanel.hpp"
@@ -269,13 +270,20 @@ TEST_F(SettingsActionsTest, SupportMailAndSiteOpenTheProductsAddresses) {
 TEST_F(SettingsActionsTest, ALinkThatCannotBeOpenedLeavesOneLogLineWithTheReason) {
     class RefusingOpener final : public platform::ui::WorkspaceOpener {
     public:
-        platform::foundation::Expected<void> open(const platform::foundation::Url&) override {
-            return platform::foundation::Error{ENOENT, "xdg-open is not installed (Debian's package \"xdg-utils\")"};
+        platform::foundation::Expected<void> open(const platform::foundation::Url&, LateFailure failedLater) override {
+            if (!handedOver)
+                return platform::foundation::Error{ENOENT, "xdg-open is not installed (Debian's package \"xdg-utils\")"};
+            platform::dispatch::DispatchQueue::main()->async([failedLater] {
+                failedLater(platform::foundation::Error{ECHILD, "xdg-open could not open it (exit status 4)"});
+            });
+            return {};
         }
+        bool handedOver = false;
     };
+    auto refusing = std::make_shared<RefusingOpener>();
     auto services = platform::Services::current();
-    services.workspaceOpenerOverride = std::make_shared<RefusingOpener>();
-    platform::ScopedServices refusing(services);
+    services.workspaceOpenerOverride = refusing;
+    platform::ScopedServices refusingServices(services);
     log->clear();
     label(SettingsViewButton::supportSiteTag)->click();
     const auto errors = logged(prq::Level::error);
@@ -284,6 +292,19 @@ TEST_F(SettingsActionsTest, ALinkThatCannotBeOpenedLeavesOneLogLineWithTheReason
                              " could not be opened: xdg-open is not installed (Debian's package \"xdg-utils\")"),
               std::string::npos)
         << errors[0];
+
+    // Handed over, but the opener ends with a failure: that too leaves its line, once it is known.
+    refusing->handedOver = true;
+    log->clear();
+    label(SettingsViewButton::supportSiteTag)->click();
+    EXPECT_TRUE(logged(prq::Level::error).empty());
+    environment.runMainQueue();
+    const auto late = logged(prq::Level::error);
+    ASSERT_EQ(late.size(), 1u);
+    EXPECT_NE(
+        late[0].find(corvantis::product::supportSite() + " could not be opened: xdg-open could not open it (exit status 4)"),
+        std::string::npos)
+        << late[0];
 }
 
 }  // namespace

@@ -132,6 +132,9 @@ TEST_F(SettingsViewTest, KillSwitchAndShieldChangeRoutesByConnectionState) {
     openSettings();
     EXPECT_FALSE(view->chkProtectionSwitch->isEnabled());
     EXPECT_EQ(view->lblProtectionLabel->alphaValue(), 0.5);
+    // The Shield's information icon is dimmed with its label.
+    ASSERT_TRUE(view->imgProtectionInfo);
+    EXPECT_EQ(view->imgProtectionInfo->alphaValue(), 0.5);
 
     // Disconnected, Shield off: the kill switch alone keeps the route.
     environment.helper->clear();
@@ -139,6 +142,7 @@ TEST_F(SettingsViewTest, KillSwitchAndShieldChangeRoutesByConnectionState) {
     EXPECT_TRUE(UserSettings::isKillSwitchEnabled());
     EXPECT_TRUE(view->chkProtectionSwitch->isEnabled());
     EXPECT_EQ(view->lblProtectionLabel->alphaValue(), 1.0);
+    EXPECT_EQ(view->imgProtectionInfo->alphaValue(), 1.0);
     EXPECT_FALSE(contains(commands(), removeRoute));
     EXPECT_TRUE(contains(logged(), "isKillSwitchEnabled: true"));
 
@@ -166,6 +170,7 @@ TEST_F(SettingsViewTest, KillSwitchAndShieldChangeRoutesByConnectionState) {
     EXPECT_FALSE(view->chkProtectionSwitch->isEnabled());
     EXPECT_EQ(view->chkProtectionSwitch->state(), ControlStateValue::on);
     EXPECT_EQ(view->lblProtectionLabel->alphaValue(), 0.5);
+    EXPECT_EQ(view->imgProtectionInfo->alphaValue(), 0.5);
     EXPECT_TRUE(UserSettings::isCorvantisShieldEnabled());
 
     // The dimmed label still writes the disabled box's state, but without the kill switch the

@@ -286,11 +286,11 @@ class TestTrayManager {
 public:
     static constexpr int left = 100;
 
-    explicit TestTrayManager(const std::string& displayName) : display_(XOpenDisplay(displayName.c_str())) {
+    TestTrayManager(const std::string& displayName, unsigned long colour) : display_(XOpenDisplay(displayName.c_str())) {
         const ::Window root = DefaultRootWindow(display_);
         XSetWindowAttributes attributes{};
         attributes.override_redirect = True;
-        attributes.background_pixel = 0x404040;
+        attributes.background_pixel = colour;
         panel_ = XCreateWindow(display_, root, left, 0, 200, 24, 0, CopyFromParent, InputOutput, CopyFromParent,
                                CWOverrideRedirect | CWBackPixel, &attributes);
         XMapWindow(display_, panel_);
@@ -323,7 +323,10 @@ private:
     ::Window panel_;
 };
 
-TEST(XEmbedTrayTest, TheIconIsEmbeddedAndAClickOnItOpensThePopupUnderIt) {
+// On a dark panel and on a light one.
+class XEmbedTrayTest : public ::testing::TestWithParam<std::uint32_t> {};
+
+TEST_P(XEmbedTrayTest, TheIconIsEmbeddedOnThePanelsOwnBackgroundAndAClickOnItOpensThePopupUnderIt) {
     if (const auto reason = XvfbSession::unavailableReason()) GTEST_SKIP() << *reason;
     ScopedEnvironment noBus("DBUS_SESSION_BUS_ADDRESS", std::nullopt);
     ScopedEnvironment automatic("CORVANTIS_TRAY", std::nullopt);
@@ -334,7 +337,7 @@ TEST(XEmbedTrayTest, TheIconIsEmbeddedAndAClickOnItOpensThePopupUnderIt) {
         ~Scene() { manager.reset(); }
     } scene;
     scene.session.emplace(
-        [&](const std::string& displayName) { scene.manager = std::make_unique<TestTrayManager>(displayName); });
+        [&](const std::string& displayName) { scene.manager = std::make_unique<TestTrayManager>(displayName, GetParam()); });
     auto& session = *scene.session;
     auto& manager = scene.manager;
     ASSERT_EQ(session.server().tray()->kind(), Tray::Kind::xembed);
@@ -345,6 +348,14 @@ TEST(XEmbedTrayTest, TheIconIsEmbeddedAndAClickOnItOpensThePopupUnderIt) {
     }));
     // The item's frame is where the tray put it: 11 px from the left of the panel, 1 px down.
     EXPECT_EQ(clicks.item->window()->frame(), Rect(TestTrayManager::left + 10, 800 - 23, 22, 22));
+    // A round icon: the panel shows around it, not a tile of the icon's own.
+    auto image = platform::ui::Image::make({22, 22});
+    image->fill({6, 6, 10, 10}, platform::ui::Color::sRGB(1, 0, 0, 1), platform::ui::CompositingOperation::copy);
+    clicks.item->setImage(image);
+    session.settle();
+    EXPECT_EQ(session.pixelAt(TestTrayManager::left + 21, 12), 0xFF0000u);
+    EXPECT_EQ(session.pixelAt(TestTrayManager::left + 12, 3), GetParam()) << "the icon's corner";
+    EXPECT_EQ(session.pixelAt(TestTrayManager::left + 30, 20), GetParam()) << "the icon's corner";
 
     session.clickAt(TestTrayManager::left + 21, 12);
     ASSERT_TRUE(session.pumpUntil([&] {
@@ -354,5 +365,7 @@ TEST(XEmbedTrayTest, TheIconIsEmbeddedAndAClickOnItOpensThePopupUnderIt) {
     EXPECT_EQ(clicks.popup->frame().midX(), TestTrayManager::left + 21);
     EXPECT_EQ(clicks.popup->frame().maxY(), 800 - 23);
 }
+
+INSTANTIATE_TEST_SUITE_P(DarkAndLightPanels, XEmbedTrayTest, ::testing::Values(0x202020u, 0xDCDAD5u));
 
 }  // namespace

@@ -186,4 +186,29 @@ TEST_F(WindowDisplayTest, TheWheelScrollsALongTable) {
     EXPECT_TRUE(session->pumpUntil([&] { return scroll->scrollOffset() == 0; }));
 }
 
+// A window shown under load waits for its picture: the X window is mapped with it, never as an
+// empty (black) box before it.
+TEST_F(WindowDisplayTest, AWindowIsMappedOnlyWithItsFirstPicture) {
+    const auto window = std::make_shared<UiWindow>(Rect(100, 300, 300, 400));
+    auto body = std::make_shared<View>();
+    body->setWantsLayer(true);
+    body->layer()->backgroundColor = Color::sRGB(0x20 / 255.0, 0x60 / 255.0, 0xC0 / 255.0, 1);
+    window->setContentView(body);
+    session->settle();
+    window->orderFront();
+    // Lined up, but not drawn yet: no frame has come.
+    session->server().sync();
+    const auto native = session->server().nativeWindow(*window);
+    ASSERT_NE(native, nullptr);
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(session->server().connection().display(), native->id(), &attributes);
+    EXPECT_EQ(attributes.map_state, IsUnmapped);
+    EXPECT_FALSE(native->isMapped());
+
+    session->server().drawChangedWindows();
+    XGetWindowAttributes(session->server().connection().display(), native->id(), &attributes);
+    EXPECT_EQ(attributes.map_state, IsViewable);
+    EXPECT_EQ(session->pixelAt(250, 300), panelColour) << "mapped with its picture";
+}
+
 }  // namespace

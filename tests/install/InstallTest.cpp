@@ -3,12 +3,12 @@
 
 #include "HelperService/CorvantisHelper/HelperConfiguration.hpp"
 #include "HelperService/CorvantisHelper/LoginItem.hpp"
-#include "support/PrivateSystem.hpp"
 #include "platform/foundation/EmbeddedInfoDictionary.hpp"
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/servicemanagement/JobConfiguration.hpp"
 #include "platform/servicemanagement/SystemdJobPaths.hpp"
 #include "support/HelperProgram.hpp"
+#include "support/PrivateSystem.hpp"
 #include "support/ProgramRun.hpp"
 #include "testbed/helper/Sandbox.hpp"
 
@@ -16,6 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <fstream>
 #include <optional>
 #include <regex>
 
@@ -129,6 +130,21 @@ TEST_F(InstallTest, UninstallRemovesWhatTheInstallAndTheHelperMadeAndSaysSo) {
             leftovers.push_back(path);
     }
     EXPECT_TRUE(leftovers.empty()) << ::testing::PrintToString(leftovers);
+}
+
+// "--help" prints the script's opening comment, every line of it and nothing of the shell below.
+TEST(InstallScriptsHelp, PrintsTheOpeningCommentAndNoShell) {
+    for (const std::string script : {"install", "uninstall"}) {
+        const std::string path = std::string(CORVANTIS_SOURCE_DIR) + "/scripts/" + script;
+        std::ifstream in(path);
+        std::string line;
+        std::string comment;
+        std::getline(in, line);  // the interpreter line
+        while (std::getline(in, line) && line.starts_with("#")) comment += line.substr(line.starts_with("# ") ? 2 : 1) + "\n";
+        const auto help = corvantis::testing::runProgram({path, {"--help"}, {}});
+        EXPECT_TRUE(help.exit.succeeded()) << script;
+        EXPECT_EQ(help.standardOutput, comment) << script;
+    }
 }
 
 }  // namespace

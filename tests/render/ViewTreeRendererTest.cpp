@@ -1,6 +1,7 @@
 #include "RenderTestCase.hpp"
 
 #include "platform/ui/AnimationContext.hpp"
+#include "platform/render/Picture.hpp"
 #include "platform/ui/Box.hpp"
 #include "platform/ui/TextField.hpp"
 
@@ -150,6 +151,35 @@ TEST_F(ViewTreeRendererTest, AFadeIsDrawnInBetweenAndTheRendererAsksForFrames) {
     EXPECT_FALSE(renderer.needsRedraw(*window));
     duration->setStringValue("00:00:01");
     EXPECT_TRUE(renderer.needsRedraw(*window));
+}
+
+TEST_F(ViewTreeRendererTest, ASheetHasAnEdgeAndCastsAShadowOnItsWindow) {
+    auto window = whiteWindow(300, 400);
+    window->makeKeyAndOrderFront();
+    platform::render::ViewTreeRenderer renderer;
+    platform::render::Picture before(300, 400, 1);
+    cairo_t* cr = cairo_create(before.surface());
+    renderer.render(*window, cr, 1);
+    cairo_destroy(cr);
+    EXPECT_TRUE(isWhite(before.pixelAt({150, 248.5})));
+
+    auto sheet = whiteWindow(300, 150);
+    window->beginSheet(sheet, nullptr);
+    EXPECT_TRUE(renderer.needsRedraw(*window)) << "the shadow is new";
+    const auto picture = OffscreenRenderer(1).draw(*window);
+    // Points count upwards from the bottom: the sheet covers the top 150.
+    const auto below = picture.pixelAt({150, 248.5});
+    EXPECT_LT(below.red, 235) << "shaded just under the sheet";
+    EXPECT_GT(below.red, 150) << "softly";
+    EXPECT_TRUE(isWhite(picture.pixelAt({150, 229.5}))) << "the shadow fades out";
+
+    const auto drawn = OffscreenRenderer(1).draw(*sheet);
+    const auto edge = Image::Pixel{153, 153, 158, 255};
+    EXPECT_EQ(drawn.pixelAt({150, 0.5}), edge) << "the bottom";
+    EXPECT_EQ(drawn.pixelAt({0.5, 75}), edge) << "the left side";
+    EXPECT_EQ(drawn.pixelAt({299.5, 75}), edge) << "the right side";
+    EXPECT_TRUE(isWhite(drawn.pixelAt({150, 149.5}))) << "no edge where it hangs from its window";
+    EXPECT_TRUE(isWhite(drawn.pixelAt({150, 75})));
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ class RecordingWorkspaceOpener final : public platform::ui::WorkspaceOpener {
 public:
     std::vector<std::string> opened;
 
-    platform::foundation::Expected<void> open(const platform::foundation::Url& url) override {
+    platform::foundation::Expected<void> open(const platform::foundation::Url& url, LateFailure) override {
         opened.push_back(url.absoluteString());
         return {};
     }

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using corvantis::testing::Person;
 using corvantis::testing::shownWindow;
 using platform::ui::Application;
@@ -232,8 +234,15 @@ TEST_F(TextFieldTest, TheSecureFieldNeverPutsItsTextOnThePasteboard) {
     RecordingGraphicsContext context;
     password->setStringValue("p\u00e4ss");
     password->draw(context, password->bounds());
-    const auto& drawn = std::get<RecordingGraphicsContext::DrawText>(context.operations().at(0));
-    EXPECT_EQ(drawn.text.string(), "\u2022\u2022\u2022\u2022");
+    // A bullet per character, and no text at all.
+    const auto& drawn = context.operations();
+    EXPECT_EQ(std::count_if(
+                  drawn.begin(), drawn.end(),
+                  [](const auto& operation) { return std::holds_alternative<RecordingGraphicsContext::FillPath>(operation); }),
+              4);
+    EXPECT_TRUE(std::none_of(drawn.begin(), drawn.end(), [](const auto& operation) {
+        return std::holds_alternative<RecordingGraphicsContext::DrawText>(operation);
+    }));
 }
 
 TEST_F(TextFieldTest, TheAlignmentGoesWithTheTextAndThePlaceholderAndNaturalAddsNone) {
@@ -453,6 +462,9 @@ TEST_F(PlainFieldTest, TheInsertionPointBlinksWhileThePersonTypesAndStaysShownOn
     EXPECT_FALSE(field->showsInsertionPoint()) << "a selection takes its place";
     Person::press(rightArrow);
     EXPECT_TRUE(field->showsInsertionPoint());
+    field->setEnabled(false);
+    EXPECT_FALSE(field->showsInsertionPoint()) << "a disabled field takes no input and shows no insertion point";
+    field->setEnabled(true);
     window->makeFirstResponder(nullptr);
     EXPECT_FALSE(field->showsInsertionPoint()) << "only while editing";
 }
@@ -474,6 +486,57 @@ TEST_F(PlainFieldTest, TheSelectionAndTheInsertionPointAreDrawnWhereTheTextIs) {
     EXPECT_EQ(fills(), (std::vector<Rect>{Rect(10, 4, 30, 12)}));
     window->makeFirstResponder(nullptr);
     EXPECT_EQ(fills(), std::vector<Rect>{});
+}
+
+TEST_F(PlainFieldTest, TheInsertionPointOfAnEmptyFieldStandsBeforeItsPlaceholder) {
+    field->setPlaceholderString("Search");
+    field->click();
+    RecordingGraphicsContext context;
+    field->draw(context, field->bounds());
+    std::optional<Rect> caret;
+    std::optional<Rect> placeholder;
+    for (const auto& operation : context.operations()) {
+        if (const auto* fill = std::get_if<RecordingGraphicsContext::FillRect>(&operation)) caret = fill->rect;
+        if (const auto* text = std::get_if<RecordingGraphicsContext::DrawText>(&operation)) placeholder = text->rect;
+    }
+    ASSERT_TRUE(caret && placeholder);
+    EXPECT_EQ(caret->minX(), 0);
+    EXPECT_GE(placeholder->minX(), caret->maxX() + 1) << "the placeholder's first letter is clear of the insertion point";
+}
+
+// The password's mask: a round bullet per character as high as the face's lower-case letters,
+// with the insertion point after the last one.
+TEST_F(TextFieldTest, ThePasswordIsMaskedByBulletsOfTheTextsXHeight) {
+    const auto face = platform::ui::Font::named("Montserrat-Medium", 12);
+    ASSERT_TRUE(face) << "the shipped face is registered";
+    password->setFont(*face);
+    password->type("pw1");
+    RecordingGraphicsContext context;
+    password->draw(context, password->bounds());
+    std::vector<Rect> bullets;
+    std::optional<Rect> caret;
+    for (const auto& operation : context.operations()) {
+        if (const auto* fill = std::get_if<RecordingGraphicsContext::FillRect>(&operation)) caret = fill->rect;
+        const auto* path = std::get_if<RecordingGraphicsContext::FillPath>(&operation);
+        if (path == nullptr) continue;
+        double left = 1e9, right = -1e9, bottom = 1e9, top = -1e9;
+        for (const auto& element : path->path.elements()) {
+            for (const auto& point : element.points) {
+                left = std::min(left, point.x), right = std::max(right, point.x);
+                bottom = std::min(bottom, point.y), top = std::max(top, point.y);
+            }
+        }
+        bullets.push_back(Rect(left, bottom, right - left, top - bottom));
+    }
+    ASSERT_EQ(bullets.size(), 3u);
+    for (const Rect& bullet : bullets) {
+        EXPECT_NEAR(bullet.width(), 12 * 530.0 / 1000, 0.01) << "Montserrat's x-height at 12 points";
+        EXPECT_NEAR(bullet.height(), bullet.width(), 0.01);
+    }
+    EXPECT_GT(bullets[1].minX(), bullets[0].maxX() + 2);
+    ASSERT_TRUE(caret);
+    EXPECT_GT(caret->minX(), bullets[2].maxX());
+    EXPECT_LT(caret->minX(), bullets[2].maxX() + bullets[2].width());
 }
 
 }  // namespace

@@ -63,13 +63,26 @@ TEST_F(WorkspaceTest, XdgOpenGetsTheUrlAsItsOneArgumentWithoutAShell) {
     ScopedEnvironment path("PATH", folder.path().string());
     const auto url = Url::fromString("https://example.com/account/login/index?next=a;b&c=$(id)");
     ASSERT_TRUE(url);
-    EXPECT_TRUE(XdgOpenWorkspaceOpener().open(*url));
+    EXPECT_TRUE(XdgOpenWorkspaceOpener().open(*url, {}));
     EXPECT_EQ(readWhenWritten(folder / "opened"), url->absoluteString() + "\n");
+}
+
+TEST_F(WorkspaceTest, AnXdgOpenThatFailsIsReportedWithItsExitStatusOnTheMainQueue) {
+    const auto program = folder / "xdg-open";
+    std::ofstream(program) << "#!/bin/sh\nexit 4\n";
+    std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+    ScopedEnvironment path("PATH", folder.path().string());
+    std::optional<std::string> failure;
+    XdgOpenWorkspaceOpener opener;
+    ASSERT_TRUE(opener.open(*Url::fromString("https://example.com/"),
+                            [&](const platform::foundation::Error& error) { failure = error.message; }));
+    EXPECT_TRUE(time.mainQueue().runUntil([&] { return failure.has_value(); }, std::chrono::seconds(30)));
+    EXPECT_EQ(failure, "xdg-open could not open it (exit status 4)");
 }
 
 TEST_F(WorkspaceTest, WithoutXdgOpenNothingIsOpenedAndTheReasonSaysWhatToInstall) {
     ScopedEnvironment path("PATH", folder.path().string());
-    const auto opened = XdgOpenWorkspaceOpener().open(*Url::fromString("https://example.com/"));
+    const auto opened = XdgOpenWorkspaceOpener().open(*Url::fromString("https://example.com/"), {});
     ASSERT_FALSE(opened);
     EXPECT_EQ(opened.error().message, "xdg-open is not installed (Debian's package \"xdg-utils\")");
 }
