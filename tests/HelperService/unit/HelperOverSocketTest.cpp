@@ -4,6 +4,7 @@
 #include "platform/xpc/XpcListener.hpp"
 #include "support/HelperFixture.hpp"
 #include "support/ProgramRun.hpp"
+#include "testbed/helper/ReachableCopy.hpp"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -59,9 +60,13 @@ platform::foundation::FinishedProcess runClient(const std::filesystem::path& soc
     platform::foundation::ProcessRequest request{
         CORVANTIS_HELPER_TEST_CLIENT, {socket.string(), HelperWireCodec::encodeCall(call).dump()}, {}};
     if (uid != ::geteuid()) {
+        // A copy beside the socket: the build tree may lie where only root can reach.
+        const auto copy = corvantis::testbed::ReachableCopy::in(socket.parent_path() / "programs");
+        const auto client = copy ? copy.value().program(request.program, request.program.filename()) : copy.error();
+        EXPECT_TRUE(client) << client.error().message;
         const std::string id = std::to_string(uid);
-        request.arguments.insert(request.arguments.begin(),
-                                 {"--reuid=" + id, "--regid=" + id, "--clear-groups", request.program.string()});
+        request.arguments.insert(request.arguments.begin(), {"--reuid=" + id, "--regid=" + id, "--clear-groups",
+                                                             client ? client.value().string() : request.program.string()});
         request.program = "/usr/bin/setpriv";
     }
     return corvantis::testing::runProgram(request);
