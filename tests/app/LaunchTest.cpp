@@ -20,6 +20,7 @@
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/ui/Alert.hpp"
 #include "platform/ui/Application.hpp"
+#include "support/Patience.hpp"
 #include "support/RecordingWorkspaceOpener.hpp"
 
 #include <gtest/gtest.h>
@@ -109,7 +110,8 @@ TEST_F(LaunchTest, EachRunLogsToAFileNamedByItsMinuteAndARunInTheSameMinuteAppen
     ::testing::internal::GetCapturedStdout();
     const auto greetings = [](const std::string& text) {
         std::size_t count = 0;
-        for (auto at = text.find("Hello Corvantis MacOS"); at != std::string::npos; at = text.find("Hello Corvantis MacOS", at + 1)) {
+        for (auto at = text.find("Hello Corvantis MacOS"); at != std::string::npos;
+             at = text.find("Hello Corvantis MacOS", at + 1)) {
             ++count;
         }
         return count;
@@ -132,7 +134,7 @@ TEST_F(LaunchTest, AFolderThatCannotBeMadeIsReportedAndStartUpGoesOn) {
     EXPECT_TRUE(log->logged().empty()) << "no greeting line without a log file";
     ASSERT_TRUE(environment.runMainQueueUntil([&] { return !environment.serviceManager->steps.empty(); }))
         << "the device id is asked for all the same";
-    ASSERT_TRUE(environment.reporter->flush(10s));
+    ASSERT_TRUE(environment.reporter->flush(corvantis::testing::patience(60s)));
     const auto events = (*backend).crashEvents();
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events[0]["message"]["formatted"].get<std::string>().rfind("Logger init error: ", 0), 0u);
@@ -202,7 +204,7 @@ TEST_F(LaunchTest, ReportsOfFailedSignedInCallsReachTheServiceWithoutAnySecretAn
     refused.update({{"error", "access_denied"}, {"message", "Account on hold"}});
     (*backend).enqueueReply("/account/api2/me", {403, "application/json", refused.dump()});
     signInAndFail();
-    ASSERT_TRUE(environment.reporter->flush(10s));
+    ASSERT_TRUE(environment.reporter->flush(corvantis::testing::patience(60s)));
 
     std::vector<nlohmann::json> sent;
     for (const auto& request : (*backend).requests()) {

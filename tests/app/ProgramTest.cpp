@@ -13,6 +13,7 @@
 #include "platform/ui/Application.hpp"
 #include "platform/ui/Window.hpp"
 #include "platform/xpc/XpcConnector.hpp"
+#include "support/Patience.hpp"
 #include "support/ProgramRun.hpp"
 #include "support/ScopedEnvironment.hpp"
 #include "support/TemporaryFolder.hpp"
@@ -67,12 +68,10 @@ std::unique_ptr<corvantis::testbed::HelperDaemon> startHelper(const std::filesys
 
 // Waits for an outside process to have written `text` into `file`.
 bool waitForText(const std::filesystem::path& file, const std::string& text) {
-    for (auto waited = 0ms; waited < 20s; waited += 20ms) {
-        if (const auto content = FileSystem::readFile(file); content && content.value().find(text) != std::string::npos)
-            return true;
-        std::this_thread::sleep_for(20ms);
-    }
-    return false;
+    return corvantis::testing::eventually([&] {
+        const auto content = FileSystem::readFile(file);
+        return content && content.value().find(text) != std::string::npos;
+    });
 }
 
 class ProgramTest : public ::testing::Test {
@@ -108,11 +107,11 @@ protected:
     void TearDown() override {
         if (started > 0 && !waitUntilFor(0s)) {
             (void)launcher->signalProcessGroup(started, SIGKILL);
-            waitUntilFor(20s);
+            waitUntilFor(corvantis::testing::patience(60s));
         }
     }
 
-    bool waitUntilFor(std::chrono::seconds limit) {
+    bool waitUntilFor(std::chrono::milliseconds limit) {
         std::unique_lock lock(mutex);
         return changed.wait_for(lock, limit, [&] { return ended.has_value(); });
     }
@@ -150,7 +149,7 @@ protected:
 
     bool waitUntil(const std::function<bool()>& done) {
         std::unique_lock lock(mutex);
-        return changed.wait_for(lock, 20s, done);
+        return changed.wait_for(lock, corvantis::testing::patience(120s), done);
     }
 
     corvantis::testing::TemporaryFolder folder;

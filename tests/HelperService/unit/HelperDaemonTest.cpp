@@ -5,6 +5,7 @@
 #include "platform/xpc/XpcListener.hpp"
 #include "support/HelperCalls.hpp"
 #include "support/HelperProgram.hpp"
+#include "support/Patience.hpp"
 #include "support/TemporaryFolder.hpp"
 #include "testbed/helper/HelperDaemon.hpp"
 
@@ -135,10 +136,10 @@ TEST(HelperDaemon, StalledConnectionsHoldOnlyWhatTheySentAndGiveItBackWhenTheyCl
         ASSERT_EQ(::send(connection.get(), half.data(), half.size(), MSG_NOSIGNAL), static_cast<ssize_t>(half.size()));
     }
     const double halfSent = residentUntil(
-        helper, [&](double now) { return now - before > 120; }, std::chrono::seconds(10));
+        helper, [&](double now) { return now - before > 120; }, corvantis::testing::patience(std::chrono::seconds(60)));
     stalled.clear();
     const double closed = residentUntil(
-        helper, [&](double now) { return now - before < 32; }, std::chrono::seconds(10));
+        helper, [&](double now) { return now - before < 32; }, corvantis::testing::patience(std::chrono::seconds(60)));
     EXPECT_LT(closed - before, 32) << "MiB still held after the connections closed";
     std::printf(
         "helper resident memory: %.1f MiB at rest, %.1f MiB with 32 stalled connections that announced 8 MiB each, "

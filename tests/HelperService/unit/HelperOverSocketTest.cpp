@@ -3,6 +3,7 @@
 #include "platform/xpc/XpcClientConnection.hpp"
 #include "platform/xpc/XpcListener.hpp"
 #include "support/HelperFixture.hpp"
+#include "support/Patience.hpp"
 #include "support/ProgramRun.hpp"
 #include "testbed/helper/ReachableCopy.hpp"
 
@@ -49,7 +50,7 @@ struct SocketFixture : HelperFixture {
         auto connection = xpc::XpcClientConnection::connect(socket);
         EXPECT_TRUE(connection);
         EXPECT_TRUE(connection.value().send(HelperWireCodec::encodeCall(call)));
-        auto reply = connection.value().receiveFirstReply(10s);
+        auto reply = connection.value().receiveFirstReply(corvantis::testing::patience(60s));
         EXPECT_TRUE(reply);
         return reply ? reply.value() : std::nullopt;
     }
@@ -151,7 +152,8 @@ TEST(CorvantisHelperOverSocket, TwoClientsAreServedAtTheSameTime) {
     std::atomic<int> launches{0};
     fixture.launcher->onLaunch([&, started](const platform::foundation::ProcessRequest&) {
         if (launches.fetch_add(1) == 0) {
-            EXPECT_EQ(started.wait_for(10s), std::future_status::ready) << "the second call waited for the first";
+            EXPECT_EQ(started.wait_for(corvantis::testing::patience(60s)), std::future_status::ready)
+                << "the second call waited for the first";
         } else {
             secondStarted.set_value();
         }
@@ -186,7 +188,7 @@ TEST(CorvantisHelperOverSocket, PasswordsInRequestsNeverReachTheLog) {
     malformed["arguments"].push_back("extra");
     auto connection = xpc::XpcClientConnection::connect(fixture.socket);
     ASSERT_TRUE(connection.value().send(malformed));
-    EXPECT_EQ(connection.value().receiveFirstReply(10s).value(), std::nullopt);
+    EXPECT_EQ(connection.value().receiveFirstReply(corvantis::testing::patience(60s)).value(), std::nullopt);
     fixture.listener->invalidate();
     EXPECT_TRUE(fixture.log->mentions("Refused a request"));
     for (const auto& line : fixture.log->lines()) EXPECT_EQ(line.find(password), std::string::npos) << line;
