@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -83,6 +84,21 @@ TEST(HelperDaemon, SaysOnStandardErrorWhereItListensWhomItServesAndWhatItRefused
     EXPECT_EQ(text.find("secret-name"), std::string::npos) << text;
 }
 
+// How many connections to the Unix socket `path` its server holds open: the accepted sockets
+// carry the listening socket's name in the kernel's table, the listening one its own flag.
+std::size_t connectionsTo(const std::filesystem::path& path) {
+    std::ifstream table("/proc/net/unix");
+    std::size_t open = 0;
+    for (std::string line; std::getline(table, line);) {
+        std::istringstream fields(line);
+        std::string number, references, protocol, flags, type, state, inode, name;
+        if (fields >> number >> references >> protocol >> flags >> type >> state >> inode >> name && name == path.string() &&
+            flags != "00010000")
+            ++open;
+    }
+    return open;
+}
+
 // The resident memory of a process, in MiB.
 double residentMiB(pid_t pid) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
@@ -105,10 +121,10 @@ double residentUntil(pid_t pid, const std::function<bool(double)>& enough, std::
 
 TEST(HelperDaemon, StalledConnectionsHoldOnlyWhatTheySentAndGiveItBackWhenTheyClose) {
     DaemonFixture fixture;
-    ASSERT_EQ(fixture.call("route -n add -net 203.0.113.7 192.168.1.1"), "");
-    // The call's connection counts against the user's share until just after it closes.
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     const pid_t helper = fixture.daemon->pid();
+    ASSERT_EQ(fixture.call("route -n add -net 203.0.113.7 192.168.1.1"), "");
+    // The call's connection counts against the user's share until the helper has closed it.
+    ASSERT_TRUE(corvantis::testing::eventually([&] { return connectionsTo(fixture.socket) == 0; }));
     const double before = residentMiB(helper);
     const auto address = platform::xpc::unixSocketAddress(fixture.socket).value();
     const std::uint32_t announced = platform::xpc::maximumFrameLength;
