@@ -7,14 +7,13 @@
 #include "HelperService/CorvantisHelperInterface/HelperWireCodec.hpp"
 #include "bench/BenchmarkFolder.hpp"
 #include "bench/ComparisonRow.hpp"
+#include "bench/PrivateHelperConfiguration.hpp"
 #include "platform/assembly/helper/HelperServices.hpp"
 #include "platform/foundation/FileDescriptor.hpp"
-#include "platform/foundation/FileSystem.hpp"
 #include "platform/xpc/MessageFrame.hpp"
 #include "platform/xpc/UnixSocketAddress.hpp"
 #include "platform/xpc/XpcClientConnection.hpp"
 #include "platform/xpc/XpcListener.hpp"
-#include "testbed/helper/HelperDaemon.hpp"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -199,13 +198,7 @@ int main() {
     if (!enterPrivateNetwork(tun)) return 1;
 
     const auto folder = corvantis::bench::benchmarkFolder();
-    // Every file the helper keeps (the guard's key file among them) in the run's own folder, never
-    // the installed helper's in /etc, /run or /var.
-    if (!platform::foundation::FileSystem::writeFileAtomically(folder / "helper.conf", "", 0600)) return fail("helper.conf");
-    auto options = corvantis::testbed::HelperDaemon::privateFilesIn(folder);
-    options.insert(options.end(),
-                   {"--config", (folder / "helper.conf").string(), "--bundle-resources=" + (folder / "Resources").string()});
-    const auto loaded = corvantis::helper::HelperConfiguration::load(options);
+    const auto loaded = corvantis::bench::privateHelperConfiguration(folder);
     if (!loaded) {
         std::cerr << "compare_helper_routes: " << loaded.error().message << "\n";
         return 1;
