@@ -5,6 +5,7 @@
 #include "HelperService/CorvantisHelper/CorvantisHelper.hpp"
 #include "HelperService/CorvantisHelperInterface/HelperWireCodec.hpp"
 #include "bench/BenchmarkFolder.hpp"
+#include "bench/PrivateHelperConfiguration.hpp"
 #include "platform/foundation/FileDescriptor.hpp"
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/foundation/PosixProcessLauncher.hpp"
@@ -58,10 +59,10 @@ void BM_HelperNoOpCommandRoundTrip(benchmark::State& state) {
     if (auto written = platform::foundation::FileSystem::writeFileAtomically(resources / "down.sh", "", 0755); !written) {
         return state.SkipWithError(written.error().message.c_str());
     }
-    corvantis::helper::HelperConfiguration configuration;
-    configuration.bundleResources = resources;
+    const auto configuration = corvantis::bench::privateHelperConfiguration(folder);
+    if (!configuration) return state.SkipWithError(configuration.error().message.c_str());
     auto helper = std::make_shared<corvantis::helper::CorvantisHelper>(
-        corvantis::helper::CorvantisHelper::Dependencies{configuration, std::make_shared<SilentLog>(), {}});
+        corvantis::helper::CorvantisHelper::Dependencies{configuration.value(), std::make_shared<SilentLog>(), {}});
     const auto socket = folder / "helper.sock";
     auto listener = std::move(platform::xpc::XpcListener::listen(socket).value());
     listener->resume(helper);

@@ -80,12 +80,17 @@ public:
     explicit ProfileToCityList(std::string reply) : reply_(std::move(reply)) { corvantis::AppDelegate::setShared(delegate_); }
     ~ProfileToCityList() { corvantis::AppDelegate::setShared(nullptr); }
 
-    // With the profile's own reader, or (`general`) the way every other reply is read.
+    // With the profile's own reader, or (`general`) the way the profile was read before: one JSON
+    // tree of the whole reply, its servers grouped from that tree. The general reader's memory
+    // budget now refuses a tree this large, so the tree is nlohmann's own, without a budget.
     void run(bool general) {
         corvantis::ApiRequestInfo info;
         auto servers = std::make_shared<std::optional<corvantis::ProfileReply::Servers>>();
+        const corvantis::ApiReply::BodyReader wholeTree = [](std::string_view body) -> std::optional<nlohmann::json> {
+            return nlohmann::json::parse(body);
+        };
         auto reply = corvantis::ApiReply::classify(reply_, info,
-                                                   general ? nullptr : corvantis::ProfileReply::readerKeepingServers(servers));
+                                                   general ? wholeTree : corvantis::ProfileReply::readerKeepingServers(servers));
         const auto result = parser_.parse(reply.succeeded(), "", reply.jsonData, std::move(*servers));
         if (!result.success || !delegate_->allCities || delegate_->allCities->size() != serverCount) {
             throw std::runtime_error("the profile did not give the whole city list");

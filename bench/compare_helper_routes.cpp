@@ -7,6 +7,7 @@
 #include "HelperService/CorvantisHelperInterface/HelperWireCodec.hpp"
 #include "bench/BenchmarkFolder.hpp"
 #include "bench/ComparisonRow.hpp"
+#include "bench/PrivateHelperConfiguration.hpp"
 #include "platform/assembly/helper/HelperServices.hpp"
 #include "platform/foundation/FileDescriptor.hpp"
 #include "platform/xpc/MessageFrame.hpp"
@@ -197,8 +198,12 @@ int main() {
     if (!enterPrivateNetwork(tun)) return 1;
 
     const auto folder = corvantis::bench::benchmarkFolder();
-    corvantis::helper::HelperConfiguration configuration;
-    configuration.bundleResources = folder / "Resources";
+    const auto loaded = corvantis::bench::privateHelperConfiguration(folder);
+    if (!loaded) {
+        std::cerr << "compare_helper_routes: " << loaded.error().message << "\n";
+        return 1;
+    }
+    const auto& configuration = loaded.value();
     auto helper = std::make_shared<corvantis::helper::CorvantisHelper>(
         corvantis::helper::CorvantisHelper::Dependencies{configuration, std::make_shared<SilentLog>(), {}});
     const auto socket = folder / "helper.sock";

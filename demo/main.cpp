@@ -27,6 +27,7 @@
 #include "platform/security/KeychainStore.hpp"
 #include "testbed/backend/TestBackend.hpp"
 #include "testbed/helper/HelperDaemon.hpp"
+#include "testbed/helper/ReachableCopy.hpp"
 #include "testbed/helper/Sandbox.hpp"
 #include "testbed/openvpn/OpenVpnTestbed.hpp"
 
@@ -592,6 +593,13 @@ public:
         corvantis::testbed::TestBackend backend;
         if (auto started = backend.start(); !started) return fail(started.error().message);
 
+        // The user runs a copy of the bundle: the build tree may lie where only root can reach.
+        const auto copy = corvantis::testbed::ReachableCopy::in(folder_ / "bundle");
+        if (!copy) return fail(copy.error().message);
+        const auto copied = copy.value().bundle(CORVANTIS_VPN_PROGRAM, CORVANTIS_HELPER_PROGRAM);
+        if (!copied) return fail(copied.error().message);
+        const fs::path application = copied.value();
+
         // The helper keeps its root actions inside the demo's folder: routes are only recorded.
         namespace FileSystem = platform::foundation::FileSystem;
         orExit(FileSystem::writeFileAtomically(folder_ / "helper.conf", "", 0600));
@@ -603,12 +611,11 @@ public:
             auto options = corvantis::testbed::HelperDaemon::privateFilesIn(folder_);
             options.insert(options.end(),
                            {"--config", path("helper.conf"), "--allow-uid=" + std::to_string(nobody), "--ip=" + path("ip"),
-                            "--bundle-resources=" + platform::foundation::Bundle::main()->resourcePath().string()});
+                            "--bundle-resources=" + (application.parent_path() / "Resources").string()});
             helper.emplace(CORVANTIS_HELPER_PROGRAM, folder_ / "helper.sock", options);
         }
         ::chmod(path("helper.sock").c_str(), 0666);  // the helper itself decides whom it serves
         // The installed helper is the application's own copy, so start-up finds nothing to install.
-        const fs::path application = CORVANTIS_VPN_PROGRAM;
         fs::create_directories(folder_ / "units");
         orExit(FileSystem::writeFileAtomically(
             folder_ / "units" / "com.corvantis.CorvantisHelper.service",

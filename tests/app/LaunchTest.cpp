@@ -21,6 +21,7 @@
 #include "platform/ui/Alert.hpp"
 #include "platform/ui/Application.hpp"
 #include "platform/ui/FontRegistry.hpp"
+#include "support/Patience.hpp"
 #include "support/RecordingWorkspaceOpener.hpp"
 
 #include <gtest/gtest.h>
@@ -134,7 +135,7 @@ TEST_F(LaunchTest, AFolderThatCannotBeMadeIsReportedAndStartUpGoesOn) {
     EXPECT_TRUE(log->logged().empty()) << "no greeting line without a log file";
     ASSERT_TRUE(environment.runMainQueueUntil([&] { return !environment.serviceManager->steps.empty(); }))
         << "the device id is asked for all the same";
-    ASSERT_TRUE(environment.reporter->flush(10s));
+    ASSERT_TRUE(environment.reporter->flush(corvantis::testing::patience(60s)));
     const auto events = (*backend).crashEvents();
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events[0]["message"]["formatted"].get<std::string>().rfind("Logger init error: ", 0), 0u);
@@ -204,7 +205,7 @@ TEST_F(LaunchTest, ReportsOfFailedSignedInCallsReachTheServiceWithoutAnySecretAn
     refused.update({{"error", "access_denied"}, {"message", "Account on hold"}});
     (*backend).enqueueReply("/account/api2/me", {403, "application/json", refused.dump()});
     signInAndFail();
-    ASSERT_TRUE(environment.reporter->flush(10s));
+    ASSERT_TRUE(environment.reporter->flush(corvantis::testing::patience(60s)));
 
     std::vector<nlohmann::json> sent;
     for (const auto& request : (*backend).requests()) {

@@ -17,6 +17,7 @@
 #include "platform/ui/Application.hpp"
 #include "platform/ui/Window.hpp"
 #include "platform/ui/testing/Reset.hpp"
+#include "support/Patience.hpp"
 #include "support/RecordingWorkspaceOpener.hpp"
 
 #include <gtest/gtest.h>
@@ -507,7 +508,8 @@ TEST_F(LaunchedApplicationTest, AFailureTextThatQuotesThePasswordReachesTheCrash
     signIn(demoUser, "quoted-secret");
     settle();
     EXPECT_EQ(shownAlert().at(1), "Password quoted-secret was refused") << "the user sees the backend's text";
-    ASSERT_TRUE(platform::crashreporting::CrashReporter::current()->flush(std::chrono::seconds(10)));
+    ASSERT_TRUE(
+        platform::crashreporting::CrashReporter::current()->flush(corvantis::testing::patience(std::chrono::seconds(60))));
     const auto events = backend->crashEvents();
     ASSERT_FALSE(events.empty());
     bool reported = false;

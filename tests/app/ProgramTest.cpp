@@ -6,7 +6,6 @@
 #include "app/MainWindow.hpp"
 #include "fixtures/AppTestEnvironment.hpp"
 #include "fixtures/LoopbackBackend.hpp"
-#include "platform/foundation/Bundle.hpp"
 #include "platform/foundation/FileDescriptor.hpp"
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/foundation/PosixProcessLauncher.hpp"
@@ -14,10 +13,12 @@
 #include "platform/ui/Application.hpp"
 #include "platform/ui/Window.hpp"
 #include "platform/xpc/XpcConnector.hpp"
+#include "support/Patience.hpp"
 #include "support/ProgramRun.hpp"
 #include "support/ScopedEnvironment.hpp"
 #include "support/TemporaryFolder.hpp"
 #include "testbed/helper/HelperDaemon.hpp"
+#include "testbed/helper/ReachableCopy.hpp"
 
 #include <gtest/gtest.h>
 
@@ -41,9 +42,11 @@ namespace FileSystem = platform::foundation::FileSystem;
 
 constexpr uid_t ordinaryUser = 65534;  // nobody
 
-// The helper program serving root and `user`, with its root actions kept inside `folder`: the
-// route tool records its arguments, the resolver and keychain files are the folder's own.
-std::unique_ptr<corvantis::testbed::HelperDaemon> startHelper(const std::filesystem::path& folder, uid_t user) {
+// The helper program serving root and `user` for the bundle whose resources are `resources`, with
+// its root actions kept inside `folder`: the route tool records its arguments, the resolver and
+// keychain files are the folder's own.
+std::unique_ptr<corvantis::testbed::HelperDaemon> startHelper(const std::filesystem::path& folder, uid_t user,
+                                                              const std::filesystem::path& resources) {
     EXPECT_TRUE(FileSystem::writeFileAtomically(folder / "resolv.conf", "nameserver 192.168.1.1\n", 0644));
     EXPECT_TRUE(FileSystem::writeFileAtomically(folder / "helper.conf", "", 0600));
     EXPECT_TRUE(FileSystem::writeFileAtomically(folder / "ip",
@@ -56,7 +59,7 @@ std::unique_ptr<corvantis::testbed::HelperDaemon> startHelper(const std::filesys
     ::dup2(log.get(), STDERR_FILENO);
     auto options = corvantis::testbed::HelperDaemon::privateFilesIn(folder);
     options.insert(options.end(), {"--config", path("helper.conf"), "--allow-uid=" + std::to_string(user), "--ip=" + path("ip"),
-                                   "--bundle-resources=" + platform::foundation::Bundle::main()->resourcePath().string()});
+                                   "--bundle-resources=" + resources.string()});
     auto daemon = std::make_unique<corvantis::testbed::HelperDaemon>(CORVANTIS_HELPER_PROGRAM, folder / "helper.sock", options);
     ::dup2(savedError.get(), STDERR_FILENO);
     ::chmod((folder / "helper.sock").c_str(), 0666);  // the helper itself decides whom it serves
@@ -65,12 +68,10 @@ std::unique_ptr<corvantis::testbed::HelperDaemon> startHelper(const std::filesys
 
 // Waits for an outside process to have written `text` into `file`.
 bool waitForText(const std::filesystem::path& file, const std::string& text) {
-    for (auto waited = 0ms; waited < 20s; waited += 20ms) {
-        if (const auto content = FileSystem::readFile(file); content && content.value().find(text) != std::string::npos)
-            return true;
-        std::this_thread::sleep_for(20ms);
-    }
-    return false;
+    return corvantis::testing::eventually([&] {
+        const auto content = FileSystem::readFile(file);
+        return content && content.value().find(text) != std::string::npos;
+    });
 }
 
 class ProgramTest : public ::testing::Test {
@@ -83,6 +84,12 @@ protected:
             ASSERT_EQ(::chown((folder / owned).c_str(), ordinaryUser, ordinaryUser), 0);
             ::chmod((folder / owned).c_str(), 0700);
         }
+        // The user runs a copy of the bundle: the build tree may lie where only root can reach.
+        const auto copy = corvantis::testbed::ReachableCopy::in(folder / "bundle");
+        ASSERT_TRUE(copy) << copy.error().message;
+        const auto copied = copy.value().bundle(CORVANTIS_VPN_PROGRAM, CORVANTIS_HELPER_PROGRAM);
+        ASSERT_TRUE(copied) << copied.error().message;
+        application = copied.value();
         // The installed helper is the bundle's own copy, so nothing needs installing.
         ASSERT_TRUE(FileSystem::createDirectories(folder / "units"));
         ASSERT_TRUE(FileSystem::writeFileAtomically(
@@ -93,18 +100,18 @@ protected:
         // Beside it, the installed helper's configuration, which says whom it serves.
         ASSERT_TRUE(FileSystem::writeFileAtomically(folder / "units" / "com.corvantis.CorvantisHelper.conf",
                                                     "allow-uid = " + std::to_string(ordinaryUser) + "\n", 0644));
-        helper = startHelper(folder.path(), ordinaryUser);
+        helper = startHelper(folder.path(), ordinaryUser, application.parent_path() / "Resources");
     }
 
     // A program the test did not end is not left behind.
     void TearDown() override {
         if (started > 0 && !waitUntilFor(0s)) {
             (void)launcher->signalProcessGroup(started, SIGKILL);
-            waitUntilFor(20s);
+            waitUntilFor(corvantis::testing::patience(60s));
         }
     }
 
-    bool waitUntilFor(std::chrono::seconds limit) {
+    bool waitUntilFor(std::chrono::milliseconds limit) {
         std::unique_lock lock(mutex);
         return changed.wait_for(lock, limit, [&] { return ended.has_value(); });
     }
@@ -142,12 +149,12 @@ protected:
 
     bool waitUntil(const std::function<bool()>& done) {
         std::unique_lock lock(mutex);
-        return changed.wait_for(lock, 20s, done);
+        return changed.wait_for(lock, corvantis::testing::patience(120s), done);
     }
 
     corvantis::testing::TemporaryFolder folder;
     corvantis::testing::LoopbackBackend backend;
-    std::filesystem::path application = CORVANTIS_VPN_PROGRAM;
+    std::filesystem::path application;
     ScopedEnvironment home{"HOME", (folder / "home").string()};
     ScopedEnvironment config{"XDG_CONFIG_HOME", (folder / "home" / ".config").string()};
     ScopedEnvironment tmpdir{"TMPDIR", (folder / "tmp").string()};
@@ -189,7 +196,8 @@ TEST(Program, HelpListsEveryEnvironmentOverrideTheProgramReads) {
     std::set<std::string> unlisted;
     for (const char* folder : {"app", "platform", "StatusPopup", "HelperService/CorvantisHelperController",
                                "HelperService/CorvantisHelperInterface", "PRQLogger", "Zip"}) {
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(std::filesystem::path(CORVANTIS_SOURCE_DIR) / folder)) {
+        for (const auto& entry :
+             std::filesystem::recursive_directory_iterator(std::filesystem::path(CORVANTIS_SOURCE_DIR) / folder)) {
             if (entry.path().extension() != ".cpp" && entry.path().extension() != ".hpp") continue;
             std::istringstream lines(FileSystem::readFile(entry.path()).value());
             for (std::string line; std::getline(lines, line);) {

@@ -28,6 +28,7 @@
 #include "platform/ui/Alert.hpp"
 #include "platform/xpc/XpcConnector.hpp"
 #include "support/LoopbackRelay.hpp"
+#include "support/Patience.hpp"
 #include "support/ProgramRun.hpp"
 #include "support/RecordingConsole.hpp"
 #include "support/ScopedEnvironment.hpp"
@@ -260,7 +261,8 @@ protected:
         EXPECT_EQ(view->btnConnect->image(), platform::ui::Image::named("ConnectButtonOn"));
         EXPECT_EQ(statusIcon(), "StatusBarIconActive");
         EXPECT_FALSE(view->lblDuration->isHidden());
-        EXPECT_TRUE(mainQueue->runUntil([&] { return view->lblDuration->stringValue() != "00:00:00"; }, 10s))
+        EXPECT_TRUE(mainQueue->runUntil([&] { return view->lblDuration->stringValue() != "00:00:00"; },
+                                        corvantis::testing::patience(60s)))
             << "the duration runs";
     }
     void expectDisconnectedLook() const { corvantis::testing::expectDisconnectedLook(*view); }
@@ -308,7 +310,8 @@ protected:
 TEST_F(ConnectEndToEnd, AClickConnectsThroughTheTunnelAndADeadServerDisconnects) {
     // Without the tunnel the echo sees the client's own address, which confirms nothing.
     view->checkConnectionState();
-    ASSERT_TRUE(mainQueue->runUntil([&] { return loggedAddress(clientAddress); }, 20s)) << testing::PrintToString(log->logged());
+    ASSERT_TRUE(mainQueue->runUntil([&] { return loggedAddress(clientAddress); }, corvantis::testing::patience(60s)))
+        << testing::PrintToString(log->logged());
     EXPECT_EQ(view->connectionState, ConnectionState::disconnected);
 
     const double clicked = wallSeconds();
@@ -320,7 +323,7 @@ TEST_F(ConnectEndToEnd, AClickConnectsThroughTheTunnelAndADeadServerDisconnects)
             if (drawn == 0 && !view->lblDuration->isHidden()) drawn = wallSeconds();
             return view->connectionState == ConnectionState::connected;
         },
-        60s))
+        corvantis::testing::patience(60s)))
         << testing::PrintToString(log->logged()) << testing::PrintToString(console->messages());
     const double connected = wallSeconds();
     if (drawn == 0) drawn = connected;
@@ -349,7 +352,8 @@ TEST_F(ConnectEndToEnd, AClickConnectsThroughTheTunnelAndADeadServerDisconnects)
     log->clear();
     testbed->killServer();
     const double killed = wallSeconds();
-    ASSERT_TRUE(mainQueue->runUntil([&] { return view->connectionState == ConnectionState::disconnected; }, 90s))
+    ASSERT_TRUE(mainQueue->runUntil([&] { return view->connectionState == ConnectionState::disconnected; },
+                                    corvantis::testing::patience(90s)))
         << testing::PrintToString(log->logged());
     std::printf("server killed -> disconnected: %.0f ms\n", (wallSeconds() - killed) * 1000);
     for (const auto& line : log->logged()) std::printf("  %s\n", line.c_str());
@@ -364,7 +368,8 @@ TEST_F(ConnectEndToEnd, AnAddressCheckBeforeTheHelpersReplyStillDrawsTheWholeCon
 
     const double clicked = wallSeconds();
     view->btnConnect->click();
-    ASSERT_TRUE(mainQueue->runUntil([&] { return view->connectionState == ConnectionState::connected; }, 60s))
+    ASSERT_TRUE(mainQueue->runUntil([&] { return view->connectionState == ConnectionState::connected; },
+                                    corvantis::testing::patience(60s)))
         << testing::PrintToString(log->logged()) << testing::PrintToString(console->messages());
     const double connected = wallSeconds();
     ASSERT_EQ(connector->openVpnReplyPassedOn.load(), 0) << "the helper's reply came first after all";
@@ -372,7 +377,7 @@ TEST_F(ConnectEndToEnd, AnAddressCheckBeforeTheHelpersReplyStillDrawsTheWholeCon
 
     // The helper's late reply names the tunnel's gateway: the tunnel's route follows, once.
     const std::string tunnelRoute = std::string("route -n add -net 0/1 ") + OpenVpnTestbed::tunnelGateway;
-    ASSERT_TRUE(mainQueue->runUntil([&] { return connector->sent(tunnelRoute); }, 20s))
+    ASSERT_TRUE(mainQueue->runUntil([&] { return connector->sent(tunnelRoute); }, corvantis::testing::patience(60s)))
         << testing::PrintToString(connector->commands());
     const double replied = connector->openVpnReplyPassedOn.load();
     const auto commands = connector->commands();
@@ -392,10 +397,13 @@ TEST_F(ConnectEndToEnd, AnAddressCheckBeforeTheHelpersReplyStillDrawsTheWholeCon
               std::string("endpoint=") + OpenVpnTestbed::serverAddress + " udp 1194\n");
     // The name server routed is the one of the client's resolver configuration.
     const std::string nameServerRoute = std::string(nameServer) + " via " + OpenVpnTestbed::serverAddress;
-    EXPECT_TRUE(mainQueue->runUntil([&] { return clientRoutes().find(nameServerRoute) != std::string::npos; }, 10s))
+    EXPECT_TRUE(mainQueue->runUntil([&] { return clientRoutes().find(nameServerRoute) != std::string::npos; },
+                                    corvantis::testing::patience(60s)))
         << clientRoutes();
     startGuard();
-    EXPECT_TRUE(mainQueue->runUntil([&] { return guardTable().find("policy drop;") != std::string::npos; }, 10s)) << guardTable();
+    EXPECT_TRUE(mainQueue->runUntil([&] { return guardTable().find("policy drop;") != std::string::npos; },
+                                    corvantis::testing::patience(60s)))
+        << guardTable();
     // Names go through the tunnel, to the name server its server pushed.
     EXPECT_NE(guardTable().find(std::string("ip daddr ") + OpenVpnTestbed::tunnelNameServer +
                                 " meta l4proto { tcp, udp } th dport 53 accept"),
@@ -403,7 +411,8 @@ TEST_F(ConnectEndToEnd, AnAddressCheckBeforeTheHelpersReplyStillDrawsTheWholeCon
         << guardTable();
     log->clear();
     view->checkConnectionState();
-    EXPECT_TRUE(mainQueue->runUntil([&] { return loggedAddress(OpenVpnTestbed::serverAddress); }, 20s))
+    EXPECT_TRUE(
+        mainQueue->runUntil([&] { return loggedAddress(OpenVpnTestbed::serverAddress); }, corvantis::testing::patience(60s)))
         << "the tunnel still carries the lookups: " << testing::PrintToString(log->logged());
     EXPECT_EQ(view->connectionState, ConnectionState::connected);
 
@@ -412,7 +421,9 @@ TEST_F(ConnectEndToEnd, AnAddressCheckBeforeTheHelpersReplyStillDrawsTheWholeCon
 
     // Disconnecting puts the default route back.
     view->btnConnect->click();
-    ASSERT_TRUE(mainQueue->runUntil([&] { return clientRoutes().find("default") != std::string::npos; }, 20s)) << clientRoutes();
+    ASSERT_TRUE(mainQueue->runUntil([&] { return clientRoutes().find("default") != std::string::npos; },
+                                    corvantis::testing::patience(60s)))
+        << clientRoutes();
     expectDisconnectedLook();
 }
 

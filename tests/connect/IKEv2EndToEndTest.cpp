@@ -19,6 +19,7 @@
 #include "platform/foundation/UserDefaults.hpp"
 #include "platform/network/VPNManager.hpp"
 #include "platform/security/KeychainStore.hpp"
+#include "support/Patience.hpp"
 #include "support/ProgramRun.hpp"
 #include "support/RecordingConsole.hpp"
 #include "support/ScopedEnvironment.hpp"
@@ -123,7 +124,7 @@ TEST(IKEv2EndToEndTest, TheScreensStartBringsTheTunnelUpAndAWrongPasswordDoesNot
 
     const double started = wallSeconds();
     view->startIkev2Connection();
-    ASSERT_TRUE(mainQueue->runUntil([&] { return manager->status() == VPNStatus::connected; }, 40s))
+    ASSERT_TRUE(mainQueue->runUntil([&] { return manager->status() == VPNStatus::connected; }, corvantis::testing::patience(60s)))
         << "status " << static_cast<int>(manager->status()) << "\n"
         << testing::PrintToString(console->messages());
     std::printf("IKEv2 start -> connected: %.0f ms\n", (wallSeconds() - started) * 1000);
@@ -136,22 +137,26 @@ TEST(IKEv2EndToEndTest, TheScreensStartBringsTheTunnelUpAndAWrongPasswordDoesNot
     const double stopping = wallSeconds();
     manager->stopVPNTunnel();
     EXPECT_EQ(manager->status(), VPNStatus::disconnected);
-    ASSERT_TRUE(mainQueue->runUntil([&] { return !pingInside(); }, 20s)) << "stopping leaves the tunnel up";
+    ASSERT_TRUE(mainQueue->runUntil([&] { return !pingInside(); }, corvantis::testing::patience(60s)))
+        << "stopping leaves the tunnel up";
     std::printf("stop -> tunnel down: %.0f ms\n", (wallSeconds() - stopping) * 1000);
 
     // The screen's disconnect ends every tunnel the helper runs, this one too.
     view->startIkev2Connection();
-    ASSERT_TRUE(mainQueue->runUntil([&] { return manager->status() == VPNStatus::connected; }, 40s));
+    ASSERT_TRUE(
+        mainQueue->runUntil([&] { return manager->status() == VPNStatus::connected; }, corvantis::testing::patience(60s)));
     ASSERT_TRUE(pingInside());
     delegate->helper->terminateAllVpnConnections();
-    ASSERT_TRUE(mainQueue->runUntil([&] { return !pingInside(); }, 20s)) << "the helper's disconnect leaves the tunnel up";
+    ASSERT_TRUE(mainQueue->runUntil([&] { return !pingInside(); }, corvantis::testing::patience(60s)))
+        << "the helper's disconnect leaves the tunnel up";
 
     // A wrong password: nothing printed, the manager disconnected, no tunnel.
     corvantis::UserSettings::setVpnPassword("not-the-password");
     const auto printedBefore = console->messages().size();
     const double wrong = wallSeconds();
     view->startIkev2Connection();
-    ASSERT_TRUE(mainQueue->runUntil([&] { return manager->status() == VPNStatus::disconnected; }, 40s));
+    ASSERT_TRUE(
+        mainQueue->runUntil([&] { return manager->status() == VPNStatus::disconnected; }, corvantis::testing::patience(60s)));
     std::printf("wrong password -> disconnected: %.0f ms\n", (wallSeconds() - wrong) * 1000);
     const auto printed = console->messages();
     for (auto line = printed.begin() + static_cast<long>(printedBefore); line != printed.end(); ++line) {

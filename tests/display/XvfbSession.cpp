@@ -6,6 +6,7 @@
 #include "platform/animation/testing/Reset.hpp"
 #include "platform/dispatch/MainQueue.hpp"
 #include "platform/ui/testing/Reset.hpp"
+#include "support/Patience.hpp"
 
 #include <X11/Xutil.h>
 #include <gtest/gtest.h>
@@ -54,7 +55,7 @@ XvfbSession::~XvfbSession() {
 
 bool XvfbSession::pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
     const auto queue = platform::Services::current().mainQueue();
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    const auto deadline = std::chrono::steady_clock::now() + corvantis::testing::patience(timeout);
     while (std::chrono::steady_clock::now() < deadline) {
         server_->processEvents();
         if (queue->runUntil(done, std::chrono::milliseconds(20))) return true;

@@ -35,8 +35,8 @@ public:
     const std::string& displayName() const { return displayName_; }
     platform::display::DisplayServer& server() { return *server_; }
 
-    // Runs the main queue until `done` answers true or `timeout` passes; returns `done()`.
-    bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    // Runs the main queue until `done` answers true or patience(`timeout`) passes; returns `done()`.
+    bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(60));
     // Runs the main queue until the display server has handled everything the X server sent.
     void settle();
     // Runs xdotool with `arguments` and waits for it.

@@ -8,23 +8,25 @@
 #include "HelperService/CorvantisHelper/LoginItem.hpp"
 #include "HelperService/CorvantisHelperInterface/HelperWireCodec.hpp"
 #include "HelperService/CorvantisHelperInterface/RootCommand.hpp"
-#include "support/PrivateSystem.hpp"
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/foundation/PosixProcessLauncher.hpp"
 #include "platform/servicemanagement/JobConfiguration.hpp"
 #include "platform/servicemanagement/SystemdJobInstaller.hpp"
 #include "support/HelperCalls.hpp"
 #include "support/HelperProgram.hpp"
+#include "support/Patience.hpp"
+#include "support/PrivateSystem.hpp"
 #include "support/ProgramRun.hpp"
 #include "testbed/helper/HelperDaemon.hpp"
+#include "testbed/helper/ReachableCopy.hpp"
 #include "testbed/helper/Sandbox.hpp"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <sys/stat.h>
+#include <mutex>
 #include <optional>
-#include <thread>
+#include <sys/stat.h>
 
 using corvantis::helper::HelperCall;
 namespace FileSystem = platform::foundation::FileSystem;
@@ -36,24 +38,25 @@ constexpr const char* label = "com.corvantis.CorvantisHelper";
 constexpr uid_t alice = 4242;
 const std::string unitSandbox = std::string(CORVANTIS_SOURCE_DIR) + "/testbed/helper/unit-sandbox";
 
-bool eventually(const std::function<bool()>& done) {
-    for (auto waited = 0ms; waited < 10s; waited += 50ms) {
-        if (done()) return true;
-        std::this_thread::sleep_for(50ms);
-    }
-    return done();
-}
-
 class HardenedUnitsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!corvantis::testbed::inSandbox())
             GTEST_SKIP() << "mounts over the system's folders: runs only through scripts/sandbox";
-        if (corvantis::testing::PrivateSystem::hidesTheRunningTest())
-            GTEST_SKIP() << "the build lies under /tmp, which the private /tmp hides: check out elsewhere to run this";
         system.emplace();
         ASSERT_TRUE(system->ready()) << "the system's folders could not be made private";
         system->addUser("alice", alice);
+        // The programs where the installed ones lie: the units' sandboxes hide /tmp and the
+        // homes, and alice cannot reach a build tree in root's.
+        const auto copy = corvantis::testbed::ReachableCopy::in(installed);
+        ASSERT_TRUE(copy) << copy.error().message;
+        const auto copiedHelper =
+            copy.value().program(corvantis::testing::helperProgram(), std::string("Contents/Library/LaunchServices/") + label);
+        const auto copiedClient = copy.value().program(CORVANTIS_HELPER_TEST_CLIENT, "helper-test-client");
+        ASSERT_TRUE(copiedHelper) << copiedHelper.error().message;
+        ASSERT_TRUE(copiedClient) << copiedClient.error().message;
+        helper = copiedHelper.value();
+        client = copiedClient.value();
     }
 
     // Writes `text` as a unit file for unit-sandbox to read.
@@ -64,8 +67,11 @@ protected:
         return path;
     }
 
+    const std::filesystem::path installed = "/usr/local/lib/corvantis-vpn";
     std::optional<corvantis::testing::PrivateSystem> system;
     const corvantis::helper::HelperConfiguration defaults;
+    std::filesystem::path helper;
+    std::filesystem::path client;
 };
 
 TEST_F(HardenedUnitsTest, TheHelperServesInItsUnitsSandbox) {
@@ -79,8 +85,7 @@ TEST_F(HardenedUnitsTest, TheHelperServesInItsUnitsSandbox) {
     ASSERT_TRUE(FileSystem::writeFileAtomically(defaults.resolver.etc, "nameserver 192.0.2.53\n", 0644));
     ASSERT_TRUE(FileSystem::createDirectories(paths.socketFolder));
     // Socket-activated, with nothing but what the unit and the installed configuration say.
-    corvantis::testbed::HelperDaemon daemon(corvantis::testing::helperProgram(), paths.socket(label), {},
-                                            {unitSandbox, unit.string()});
+    corvantis::testbed::HelperDaemon daemon(helper, paths.socket(label), {}, {unitSandbox, unit.string()});
     ::chmod(paths.socket(label).c_str(), 0666);  // the socket unit's SocketMode
 
     // The resolver backup lives in the helper's own /tmp, and the restore replaces the file in /etc.
@@ -97,10 +102,10 @@ TEST_F(HardenedUnitsTest, TheHelperServesInItsUnitsSandbox) {
     const auto asAlice =
         corvantis::testing::runProgram({"/usr/bin/setpriv",
                                         {"--reuid=" + std::to_string(alice), "--regid=" + std::to_string(alice), "--clear-groups",
-                                         CORVANTIS_HELPER_TEST_CLIENT, paths.socket(label).string(), message.dump()},
+                                         client.string(), paths.socket(label).string(), message.dump()},
                                         {}});
     EXPECT_EQ(asAlice.exit.exitStatus, 0) << asAlice.standardError;
-    EXPECT_TRUE(eventually([] {
+    EXPECT_TRUE(corvantis::testing::eventually([] {
         return std::filesystem::exists(std::filesystem::path("/home/alice/.config/autostart") /
                                        corvantis::helper::LoginItem::entryName);
     }));
@@ -122,18 +127,40 @@ TEST_F(HardenedUnitsTest, TheGuardEnforcesInItsUnitsSandbox) {
         corvantis::helper::GuardRules::keyFileText({*corvantis::helper::Ipv4Address::parse("192.0.2.1"), true}), 0600));
     const auto unit = unitFile("guard.service", corvantis::helper::KillSwitchGuard::unitText(defaults.guard.script));
     const auto launcher = platform::foundation::PosixProcessLauncher::shared();
-    const auto guard =
-        launcher->launch({unitSandbox,
-                          {unit.string(), corvantis::testing::helperProgram().string(), "--guard",
-                           defaults.guard.preferences.string(), "--nft", "/usr/sbin/nft"},
-                          {}},
-                         {[](platform::foundation::OutputStream, std::string_view) {}, [](platform::foundation::ProcessExit) {}});
+    // What the guard says, and whether it ended: a guard that ends has failed, however soon.
+    struct Heard {
+        std::mutex mutex;
+        std::string output;
+        bool ended = false;
+    };
+    const auto heard = std::make_shared<Heard>();
+    const auto guard = launcher->launch(
+        {unitSandbox,
+         {unit.string(), helper.string(), "--guard", defaults.guard.preferences.string(), "--nft", "/usr/sbin/nft"},
+         {}},
+        {[heard](platform::foundation::OutputStream, std::string_view chunk) {
+             const std::lock_guard lock(heard->mutex);
+             heard->output += chunk;
+         },
+         [heard](platform::foundation::ProcessExit) {
+             const std::lock_guard lock(heard->mutex);
+             heard->ended = true;
+         }});
     ASSERT_TRUE(guard);
-    EXPECT_TRUE(eventually([] {
+    const auto tableInPlace = [] {
         return corvantis::testing::runProgram(
                    {"/usr/sbin/nft", {"list", "table", "inet", corvantis::helper::GuardRules::tableName}, {}})
             .exit.succeeded();
-    })) << "the guard put its table in place";
+    };
+    const auto ended = [&] {
+        const std::lock_guard lock(heard->mutex);
+        return heard->ended;
+    };
+    corvantis::testing::eventually([&] { return ended() || tableInPlace(); });
+    const bool inPlace = tableInPlace();
+    const std::lock_guard lock(heard->mutex);
+    EXPECT_TRUE(inPlace) << "the guard put its table in place; it said: " << heard->output;
+    EXPECT_FALSE(heard->ended) << "the guard runs on";
     ASSERT_TRUE(launcher->signalProcessGroup(guard.value(), SIGTERM));
 }
 

@@ -7,6 +7,7 @@
 #include "platform/crashreporting/HttpEventSink.hpp"
 #include "platform/foundation/CurlURLSession.hpp"
 #include "platform/foundation/FileDescriptor.hpp"
+#include "support/Patience.hpp"
 #include "support/RecordingConsole.hpp"
 #include "testbed/backend/TestBackend.hpp"
 
@@ -71,7 +72,7 @@ TEST_F(CrashDeliveryTest, EventsReachTheStoreEndpointWithTheirScope) {
     reporter.captureMessage("Helper Tool install error. denied",
                             [](platform::crashreporting::Scope& scope) { scope.setExtra("x", "request.httpBody"); });
     reporter.captureMessage("second");
-    ASSERT_TRUE(reporter.flush(10s));
+    ASSERT_TRUE(reporter.flush(corvantis::testing::patience(60s)));
 
     auto events = backend.crashEvents();
     ASSERT_EQ(events.size(), 2u);
@@ -95,7 +96,7 @@ TEST_F(CrashDeliveryTest, AServiceThatIsGoneCostsOneConsoleLineAndNoWait) {
     backend.stop();
     reporter.start({}, sinkFor("http://k@127.0.0.1:" + std::to_string(port) + "/1"));
     for (int i = 0; i < 3; ++i) reporter.captureMessage("lost " + std::to_string(i));
-    EXPECT_TRUE(reporter.flush(10s));
+    EXPECT_TRUE(reporter.flush(corvantis::testing::patience(60s)));
     const auto messages = console->messages();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find("Crash reports cannot be delivered"), std::string::npos);

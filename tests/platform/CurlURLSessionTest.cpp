@@ -1,5 +1,6 @@
 #include "platform/foundation/CurlURLSession.hpp"
 #include "platform/foundation/URLError.hpp"
+#include "support/Patience.hpp"
 #include "testbed/backend/TestBackend.hpp"
 
 #include <curl/curl.h>
@@ -40,7 +41,7 @@ protected:
                 if (++outcome->calls == 1) done.set_value();
             });
         task->resume();
-        EXPECT_EQ(done.get_future().wait_for(20s), std::future_status::ready);
+        EXPECT_EQ(done.get_future().wait_for(corvantis::testing::patience(120s)), std::future_status::ready);
         return *outcome;
     }
 
@@ -168,7 +169,7 @@ TEST_F(CurlURLSessionTest, CancellingCompletesOnceWithTheCancelledCode) {
     task->cancel();
     task->cancel();
     auto future = cancelled.get_future();
-    ASSERT_EQ(future.wait_for(20s), std::future_status::ready);
+    ASSERT_EQ(future.wait_for(corvantis::testing::patience(120s)), std::future_status::ready);
     EXPECT_EQ(future.get().code, URLError::cancelled);
     session.reset();  // waits for the transfer thread, so a late second completion would show now
     EXPECT_EQ(calls->load(), 1);
@@ -219,7 +220,7 @@ public:
     }
 
     std::vector<std::string> wait() {
-        EXPECT_EQ(done_.get_future().wait_for(20s), std::future_status::ready);
+        EXPECT_EQ(done_.get_future().wait_for(corvantis::testing::patience(120s)), std::future_status::ready);
         std::lock_guard lock(mutex_);
         return lines_;
     }

@@ -4,6 +4,7 @@
 #include "platform/dispatch/Once.hpp"
 #include "platform/dispatch/ThreadName.hpp"
 #include "platform/dispatch/ThreadPoolQueue.hpp"
+#include "support/Patience.hpp"
 
 #include <gtest/gtest.h>
 
@@ -65,8 +66,7 @@ TEST(SerialQueue, QueueReleasedInsideItsOwnWorkShutsDownCleanly) {
     queue->async([&ran, held = queue]() mutable { ran.set_value(); });
     queue.reset();
     released.wait();
-    for (int i = 0; i < 200 && !watcher.expired(); ++i) std::this_thread::sleep_for(5ms);
-    EXPECT_TRUE(watcher.expired());
+    EXPECT_TRUE(corvantis::testing::eventually([&] { return watcher.expired(); }));
 }
 
 TEST(GlobalQueue, RunsWorkOnSeveralThreadsLabelledAsTheDefaultPool) {
@@ -87,7 +87,7 @@ TEST(GlobalQueue, RunsWorkOnSeveralThreadsLabelledAsTheDefaultPool) {
             if (done.fetch_add(1) + 1 == items) finished.set_value();
         });
     }
-    ASSERT_EQ(finished.get_future().wait_for(10s), std::future_status::ready);
+    ASSERT_EQ(finished.get_future().wait_for(corvantis::testing::patience(60s)), std::future_status::ready);
     EXPECT_GT(threads.size(), 1u);
     EXPECT_EQ(labels, (std::set<std::string>{DispatchQueue::globalLabel}));
 }
@@ -163,7 +163,7 @@ TEST(MainQueueRunLoop, RealClockDelaysReachTheLoop) {
     platform::ScopedServices scope(services);
     bool fired = false;
     queue->asyncAfter(20ms, [&] { fired = true; });
-    EXPECT_TRUE(queue->runUntil([&] { return fired; }, 5s));
+    EXPECT_TRUE(queue->runUntil([&] { return fired; }, corvantis::testing::patience(60s)));
 }
 
 TEST(Once, RunsItsBlockOnceAcrossThreads) {

@@ -1,6 +1,7 @@
 #include "platform/foundation/CurlURLSession.hpp"
 #include "platform/foundation/URLConnection.hpp"
 #include "platform/foundation/URLError.hpp"
+#include "support/Patience.hpp"
 #include "support/VirtualTime.hpp"
 #include "testbed/backend/TestBackend.hpp"
 
@@ -68,7 +69,7 @@ protected:
     }
 
     bool ended() {
-        return time.mainQueue().runUntil([&] { return delegate->ended; }, 20s);
+        return time.mainQueue().runUntil([&] { return delegate->ended; }, corvantis::testing::patience(120s));
     }
 
     TestBackend backend;

@@ -3,6 +3,7 @@
 #include "platform/xpc/UnixSocketAddress.hpp"
 #include "platform/xpc/XpcClientConnection.hpp"
 #include "platform/xpc/XpcListener.hpp"
+#include "support/Patience.hpp"
 #include "support/TemporaryFolder.hpp"
 
 #include <gtest/gtest.h>
@@ -56,11 +57,11 @@ public:
     // Waits (bounded) until `count` messages or problems have arrived.
     bool waitForMessages(std::size_t count) {
         std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, 10s, [&] { return messages_.size() >= count; });
+        return changed_.wait_for(lock, corvantis::testing::patience(60s), [&] { return messages_.size() >= count; });
     }
     bool waitForProblems(std::size_t count) {
         std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, 10s, [&] { return problems_.size() >= count; });
+        return changed_.wait_for(lock, corvantis::testing::patience(60s), [&] { return problems_.size() >= count; });
     }
 
     std::mutex mutex_;
@@ -97,12 +98,12 @@ TEST(XpcListener, TheClientKeepsTheFirstReplyAndLaterRepliesStopWithoutStoppingT
     std::promise<void> clientClosed;
     auto closed = clientClosed.get_future().share();
     fixture.delegate->replies = {{{"reply", "one"}}, {{"reply", "two"}}, {{"reply", "three"}}};
-    fixture.delegate->afterFirstReply = [closed] { closed.wait_for(10s); };
+    fixture.delegate->afterFirstReply = [closed] { closed.wait_for(corvantis::testing::patience(60s)); };
     fixture.resume();
 
     auto connection = connectTo(fixture.socket);
     ASSERT_TRUE(connection.send({{"selector", "work"}}));
-    auto reply = connection.receiveFirstReply(10s);
+    auto reply = connection.receiveFirstReply(corvantis::testing::patience(60s));
     clientClosed.set_value();
     ASSERT_TRUE(reply && reply.value());
     EXPECT_EQ(reply.value()->at("reply"), "one");
@@ -140,7 +141,7 @@ TEST(XpcListener, ARefusedPeerIsClosedBeforeItsRequestIsRead) {
     auto connection = connectTo(fixture.socket);
     // The request may or may not fit into the socket before the close: either way, no reply.
     (void)connection.send({{"selector", "work"}});
-    auto reply = connection.receiveFirstReply(10s);
+    auto reply = connection.receiveFirstReply(corvantis::testing::patience(60s));
     EXPECT_TRUE(!reply || !reply.value());
     fixture.listener->invalidate();
     EXPECT_TRUE(fixture.delegate->messages_.empty());
@@ -173,7 +174,7 @@ TEST(XpcListener, ConnectionsAreServedAtTheSameTime) {
     std::atomic<int> calls{0};
     fixture.delegate->afterFirstReply = [&, arrived] {
         if (calls.fetch_add(1) == 0) {
-            EXPECT_EQ(arrived.wait_for(10s), std::future_status::ready);
+            EXPECT_EQ(arrived.wait_for(corvantis::testing::patience(60s)), std::future_status::ready);
         } else {
             secondArrived.set_value();
         }
@@ -183,8 +184,8 @@ TEST(XpcListener, ConnectionsAreServedAtTheSameTime) {
     auto second = connectTo(fixture.socket);
     ASSERT_TRUE(first.send({{"n", 1}}));
     ASSERT_TRUE(second.send({{"n", 2}}));
-    EXPECT_TRUE(first.receiveFirstReply(10s));
-    EXPECT_TRUE(second.receiveFirstReply(10s));
+    EXPECT_TRUE(first.receiveFirstReply(corvantis::testing::patience(60s)));
+    EXPECT_TRUE(second.receiveFirstReply(corvantis::testing::patience(60s)));
     ASSERT_TRUE(fixture.delegate->waitForMessages(2));
 }
 
@@ -202,7 +203,7 @@ TEST(XpcListener, OneUserCannotHoldMoreThanItsShareOfConnectionsAndASecondResume
     ASSERT_TRUE(fixture.delegate->waitForProblems(1));
     EXPECT_NE(fixture.delegate->problems_[0].find("too many connections"), std::string::npos);
     (void)refused.send({{"selector", "work"}});
-    auto nothing = refused.receiveFirstReply(10s);
+    auto nothing = refused.receiveFirstReply(corvantis::testing::patience(60s));
     EXPECT_TRUE(!nothing || !nothing.value());
 
     idle.clear();
@@ -211,7 +212,7 @@ TEST(XpcListener, OneUserCannotHoldMoreThanItsShareOfConnectionsAndASecondResume
     for (int attempt = 0; attempt < 100 && !reply; ++attempt) {
         auto again = connectTo(fixture.socket);
         (void)again.send({{"selector", "work"}});
-        auto answered = again.receiveFirstReply(10s);
+        auto answered = again.receiveFirstReply(corvantis::testing::patience(60s));
         if (answered && answered.value()) reply = answered.value()->at("reply").get<std::string>();
     }
     EXPECT_EQ(reply, "one");

@@ -4,6 +4,7 @@
 #include "app/Reachability.hpp"
 #include "platform/dispatch/ThreadName.hpp"
 #include "platform/foundation/NotificationCenter.hpp"
+#include "support/Patience.hpp"
 #include "support/VirtualTime.hpp"
 
 #include <gtest/gtest.h>
@@ -52,7 +53,8 @@ protected:
     // Waits (in real time: the kernel tells of changes on its own) until `count` notifications
     // have been posted on the main queue.
     bool waitForNotifications(std::size_t count) {
-        return time.mainQueue().runUntil([&] { return posted.size() >= count; }, std::chrono::seconds(20));
+        return time.mainQueue().runUntil([&] { return posted.size() >= count; },
+                                         corvantis::testing::patience(std::chrono::seconds(120)));
     }
 
     // A link of two veth ends, the one here with an address and a default route through the other.

@@ -1,8 +1,12 @@
 #include "PrivateSystem.hpp"
 
+#include "platform/foundation/FileDescriptor.hpp"
 #include "platform/foundation/FileSystem.hpp"
 
+#include <fcntl.h>
+
 #include <fstream>
+#include <set>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,8 +15,7 @@ namespace corvantis::testing {
 
 PrivateSystem::PrivateSystem(Scope scope, std::filesystem::path work) : work_(std::move(work)) {
     if (scope == Scope::everything) {
-        if (::mount("private-tmp", "/tmp", "tmpfs", 0, "mode=1777") != 0) return;
-        mounted_.push_back("/tmp");
+        if (!mountTmpKeepingTheBuild()) return;
         overlaid_ = {"/etc", "/var", "/home", "/root", "/usr/local"};
     } else {
         overlaid_ = {"/etc"};
@@ -29,10 +32,30 @@ PrivateSystem::PrivateSystem(Scope scope, std::filesystem::path work) : work_(st
     ready_ = true;
 }
 
-bool PrivateSystem::hidesTheRunningTest() {
+bool PrivateSystem::mountTmpKeepingTheBuild() {
     std::error_code error;
-    const auto program = std::filesystem::read_symlink("/proc/self/exe", error).lexically_normal().string();
-    return program.starts_with("/tmp/");
+    std::set<std::filesystem::path> kept;
+    for (const auto& path : {std::filesystem::path(CORVANTIS_SOURCE_DIR), std::filesystem::path(CORVANTIS_BUILD_DIR),
+                             std::filesystem::read_symlink("/proc/self/exe", error)}) {
+        const auto normal = std::filesystem::weakly_canonical(path, error);
+        auto part = normal.begin();
+        if (normal.is_absolute() && ++part != normal.end() && *part == "tmp" && ++part != normal.end())
+            kept.insert(std::filesystem::path("/tmp") / *part);
+    }
+    // Held open while the old /tmp is covered, and bound in from there.
+    std::vector<std::pair<std::filesystem::path, platform::foundation::FileDescriptor>> held;
+    for (const auto& folder : kept)
+        held.emplace_back(folder, platform::foundation::FileDescriptor(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)));
+    if (::mount("private-tmp", "/tmp", "tmpfs", 0, "mode=1777") != 0) return false;
+    mounted_.push_back("/tmp");
+    for (const auto& [folder, descriptor] : held) {
+        const auto source = "/proc/self/fd/" + std::to_string(descriptor.get());
+        if (!descriptor.isOpen() || !std::filesystem::create_directory(folder, error) ||
+            ::mount(source.c_str(), folder.c_str(), nullptr, MS_BIND | MS_REC, nullptr) != 0)
+            return false;
+        mounted_.push_back(folder);
+    }
+    return true;
 }
 
 PrivateSystem::~PrivateSystem() {

@@ -7,10 +7,10 @@
 
 namespace corvantis::testing {
 
-// The system's folders made private to this test, inside scripts/sandbox: /tmp an empty tmpfs,
-// and /etc, /var, /home, /root and /usr/local overlays over the real ones, so that what is written
-// there lands in upper folders of the test's own and leaves with them. What changed can be read
-// back from those upper folders.
+// The system's folders made private to this test, inside scripts/sandbox: /tmp an empty tmpfs
+// but for the checkout and the build when they lie there, and /etc, /var, /home, /root and
+// /usr/local overlays over the real ones, so that what is written there lands in upper folders of
+// the test's own and leaves with them. What changed can be read back from those upper folders.
 class PrivateSystem {
 public:
     enum class Scope {
@@ -24,9 +24,6 @@ public:
     PrivateSystem(const PrivateSystem&) = delete;
     PrivateSystem& operator=(const PrivateSystem&) = delete;
 
-    // Whether the running test lies under /tmp (a checkout there), which the private /tmp, and the
-    // units' own PrivateTmp, would hide from the programs it starts.
-    static bool hidesTheRunningTest();
     // Whether every folder could be made private; false leaves nothing mounted.
     bool ready() const { return ready_; }
     // Every file written under the private folders that is still there (made or changed, not
@@ -36,6 +33,9 @@ public:
     void addUser(const std::string& name, uid_t uid) const;
 
 private:
+    // Mounts the empty /tmp with the folders of the old one that hold the checkout, the build and
+    // the running program bound in again.
+    bool mountTmpKeepingTheBuild();
     std::filesystem::path upper(const std::filesystem::path& folder) const;
 
     std::filesystem::path work_;

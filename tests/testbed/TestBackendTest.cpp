@@ -1,5 +1,6 @@
 #include "platform/foundation/CurlURLSession.hpp"
 #include "platform/foundation/Locale.hpp"
+#include "support/Patience.hpp"
 #include "testbed/backend/TestBackend.hpp"
 
 #include <gtest/gtest.h>
@@ -30,7 +31,7 @@ Reply fetch(const std::string& url) {
                    })
         ->resume();
     auto future = done.get_future();
-    EXPECT_EQ(future.wait_for(20s), std::future_status::ready);
+    EXPECT_EQ(future.wait_for(corvantis::testing::patience(120s)), std::future_status::ready);
     return future.get();
 }
 
@@ -76,7 +77,7 @@ TEST(TestBackend, StoppingCutsADelayedReplyShort) {
     auto pending = std::async(std::launch::async, [&] { return fetch(backend.url() + "account/api2/me"); });
     while (backend.requests().empty()) std::this_thread::yield();
     backend.stop();
-    EXPECT_EQ(pending.wait_for(20s), std::future_status::ready);
+    EXPECT_EQ(pending.wait_for(corvantis::testing::patience(120s)), std::future_status::ready);
 }
 
 TEST(TestBackend, NamesItsFailureModes) {

@@ -3,6 +3,7 @@
 #include "platform/Services.hpp"
 #include "platform/ui/Workspace.hpp"
 #include "platform/ui/XdgOpenWorkspaceOpener.hpp"
+#include "support/Patience.hpp"
 #include "support/RecordingWorkspaceOpener.hpp"
 #include "support/TemporaryFolder.hpp"
 
@@ -25,15 +26,15 @@ namespace {
 
 std::string readWhenWritten(const std::filesystem::path& file) {
     // The opener does not wait for the program it starts, so the test waits for its output.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < deadline) {
+    std::string text;
+    corvantis::testing::eventually([&] {
         std::ifstream in(file);
         std::stringstream content;
         content << in.rdbuf();
-        if (content.str().find('\n') != std::string::npos) return content.str();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return {};
+        text = content.str();
+        return text.find('\n') != std::string::npos;
+    });
+    return text.find('\n') != std::string::npos ? text : std::string();
 }
 
 class WorkspaceTest : public corvantis::testing::UiTestCase {

@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
         std::cerr << sent.error().message << "\n";
         return 2;
     }
-    auto reply = connection.value().receiveFirstReply(std::chrono::seconds(20));
+    auto reply = connection.value().receiveFirstReply(std::chrono::seconds(120));
     if (!reply) {
         std::cerr << reply.error().message << "\n";
         return 2;

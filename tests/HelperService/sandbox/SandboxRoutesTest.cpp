@@ -4,6 +4,7 @@
 #include "platform/foundation/FileSystem.hpp"
 #include "support/HelperCalls.hpp"
 #include "support/HelperProgram.hpp"
+#include "support/Patience.hpp"
 #include "support/ProgramRun.hpp"
 #include "support/TemporaryFolder.hpp"
 #include "testbed/helper/HelperDaemon.hpp"
@@ -181,8 +182,7 @@ TEST_F(SandboxRoutes, TheGuardLetsOutOnlyTheServersEndpointAndPutsItsTableBackAf
     const auto table = [] { return runTool("/usr/sbin/nft", {"list", "table", "inet", "corvantis_guard"}).standardOutput; };
     // Waits (bounded) for the guard to have put the table in the state asked for.
     const auto tableHas = [&](const std::string& text) {
-        for (int attempt = 0; attempt < 400 && table().find(text) == std::string::npos; ++attempt) ::usleep(25'000);
-        return table().find(text) != std::string::npos;
+        return corvantis::testing::eventually([&] { return table().find(text) != std::string::npos; });
     };
     const auto runGuard = [&] {
         const pid_t guard = ::fork();

@@ -3,6 +3,7 @@
 #include "HelperService/CorvantisHelperInterface/HelperWireCodec.hpp"
 #include "platform/xpc/MessageFrame.hpp"
 #include "platform/xpc/UnixSocketAddress.hpp"
+#include "support/Patience.hpp"
 
 #include <nlohmann/json.hpp>
 #include <stdexcept>
@@ -21,7 +22,8 @@ ReplyStream::ReplyStream(const std::filesystem::path& socket, const helper::Help
 }
 
 std::optional<nlohmann::json> ReplyStream::next(std::chrono::seconds limit) {
-    const timeval wait{static_cast<time_t>(limit.count()), 0};
+    const auto bound = std::chrono::duration_cast<std::chrono::seconds>(patience(limit));
+    const timeval wait{static_cast<time_t>(bound.count()), 0};
     ::setsockopt(connection_.get(), SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
     auto reply = platform::xpc::readMessage(connection_.get());
     if (!reply) throw std::runtime_error(reply.error().message);

@@ -18,7 +18,7 @@ public:
     ReplyStream(const std::filesystem::path& socket, const helper::HelperCall& call);
 
     // The next reply; none once the helper has closed the connection. Throws when nothing comes
-    // within `limit`.
+    // within patience(`limit`).
     std::optional<nlohmann::json> next(std::chrono::seconds limit = std::chrono::seconds(30));
 
 private:

@@ -11,6 +11,7 @@
 #include "support/HelperCalls.hpp"
 #include "support/HelperProgram.hpp"
 #include "support/LinkLeakProbe.hpp"
+#include "support/Patience.hpp"
 #include "support/ProgramRun.hpp"
 #include "support/TemporaryFolder.hpp"
 #include "testbed/helper/HelperDaemon.hpp"
@@ -118,11 +119,7 @@ protected:
 
     // Waits (bounded) until the guard's table holds `text`.
     bool guardTableHas(const std::string& text) const {
-        for (int attempt = 0; attempt < 200; ++attempt) {
-            if (guardTable().find(text) != std::string::npos) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(25));
-        }
-        return false;
+        return corvantis::testing::eventually([&] { return guardTable().find(text) != std::string::npos; });
     }
 
     std::string clientRoutes() const {

@@ -7,6 +7,7 @@
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/foundation/PosixProcessLauncher.hpp"
 #include "platform/network/ViciSession.hpp"
+#include "support/Patience.hpp"
 #include "support/RecordingHelperLog.hpp"
 #include "support/TemporaryFolder.hpp"
 #include "testbed/strongswan/StrongSwanTestbed.hpp"
@@ -81,14 +82,12 @@ protected:
         ipsec = std::make_unique<CharonL2TPIpsec>(options, launcher, log);
     }
 
-    // The state once it has left connecting, or connecting after ten seconds.
+    // The state once it has left connecting, or connecting when it never does (bounded).
     L2TPLinkState::Ipsec settledState() {
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            const auto state = ipsec->state("corvantis-l2tp");
-            if (state != L2TPLinkState::Ipsec::connecting) return state;
-            std::this_thread::sleep_for(100ms);
-        }
-        return L2TPLinkState::Ipsec::connecting;
+        auto state = L2TPLinkState::Ipsec::connecting;
+        corvantis::testing::eventually(
+            [&] { return (state = ipsec->state("corvantis-l2tp")) != L2TPLinkState::Ipsec::connecting; });
+        return state;
     }
 
     // What the helper's charon logged.

@@ -8,6 +8,7 @@
 #include "platform/foundation/FileSystem.hpp"
 #include "platform/foundation/PosixProcessLauncher.hpp"
 #include "platform/foundation/ProcessRun.hpp"
+#include "support/Patience.hpp"
 #include "support/RecordingHelperLog.hpp"
 #include "support/ScriptedL2TPIpsec.hpp"
 #include "support/TemporaryFolder.hpp"
@@ -111,14 +112,11 @@ protected:
         EXPECT_TRUE(started) << started.error().message;
         return driver->status("S1");
     }
-    // Reads the status until `done` holds for it, for ten seconds at most.
+    // Reads the status until `done` holds for it (bounded); the last status read.
     template <typename Done>
     ConnectionStatus waitFor(Done done) {
         auto status = driver->status("S1");
-        for (int attempt = 0; attempt < 100 && !done(status); ++attempt) {
-            std::this_thread::sleep_for(100ms);
-            status = driver->status("S1");
-        }
+        corvantis::testing::eventually([&] { return done(status = driver->status("S1")); });
         return status;
     }
     // xl2tpd's control FIFO in the connection's private folder.
@@ -148,15 +146,15 @@ TEST_F(L2TPTunnel, OurXl2tpdDialsTheServersTunnelAndHangsUp) {
     start();
     // The status reads dial once xl2tpd listens; its own count then shows the server's tunnel.
     int tunnels = 0;
-    for (int attempt = 0; attempt < 100 && tunnels == 0; ++attempt) {
+    corvantis::testing::eventually([&] {
         (void)driver->status("S1");
         const auto fifo = controlFifo();
         const auto counts =
             fifo.empty() ? platform::foundation::Expected<Xl2tpdControl::Counts>(platform::foundation::Error{ENOENT, "not yet"})
                          : Xl2tpdControl(fifo, folder.path()).available();
         tunnels = counts ? counts.value().tunnels : 0;
-        if (tunnels == 0) std::this_thread::sleep_for(100ms);
-    }
+        return tunnels != 0;
+    });
     EXPECT_EQ(tunnels, 1) << ::testing::PrintToString(log->lines());
     ASSERT_TRUE(driver->stop("S1"));
     EXPECT_EQ(driver->status("S1"), ConnectionStatus::disconnected);

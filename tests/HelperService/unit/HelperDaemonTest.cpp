@@ -7,6 +7,7 @@
 #include "support/HelperCalls.hpp"
 #include "support/HelperFixture.hpp"
 #include "support/HelperProgram.hpp"
+#include "support/Patience.hpp"
 #include "support/TemporaryFolder.hpp"
 #include "testbed/helper/HelperDaemon.hpp"
 
@@ -18,6 +19,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -91,6 +93,21 @@ TEST(HelperDaemon, SaysOnStandardErrorWhereItListensWhomItServesAndWhatItRefused
     EXPECT_EQ(text.find("secret-name"), std::string::npos) << text;
 }
 
+// How many connections to the Unix socket `path` its server holds open: the accepted sockets
+// carry the listening socket's name in the kernel's table, the listening one its own flag.
+std::size_t connectionsTo(const std::filesystem::path& path) {
+    std::ifstream table("/proc/net/unix");
+    std::size_t open = 0;
+    for (std::string line; std::getline(table, line);) {
+        std::istringstream fields(line);
+        std::string number, references, protocol, flags, type, state, inode, name;
+        if (fields >> number >> references >> protocol >> flags >> type >> state >> inode >> name && name == path.string() &&
+            flags != "00010000")
+            ++open;
+    }
+    return open;
+}
+
 // The resident memory of a process, in MiB.
 double residentMiB(pid_t pid) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
@@ -113,10 +130,10 @@ double residentUntil(pid_t pid, const std::function<bool(double)>& enough, std::
 
 TEST(HelperDaemon, StalledConnectionsHoldOnlyWhatTheySentAndGiveItBackWhenTheyClose) {
     DaemonFixture fixture;
-    ASSERT_EQ(fixture.call("route -n add -net 203.0.113.7 192.168.1.1"), "");
-    // The call's connection counts against the user's share until just after it closes.
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     const pid_t helper = fixture.daemon->pid();
+    ASSERT_EQ(fixture.call("route -n add -net 203.0.113.7 192.168.1.1"), "");
+    // The call's connection counts against the user's share until the helper has closed it.
+    ASSERT_TRUE(corvantis::testing::eventually([&] { return connectionsTo(fixture.socket) == 0; }));
     const double before = residentMiB(helper);
     const auto address = platform::xpc::unixSocketAddress(fixture.socket).value();
     const std::uint32_t announced = platform::xpc::maximumFrameLength;
@@ -144,10 +161,10 @@ TEST(HelperDaemon, StalledConnectionsHoldOnlyWhatTheySentAndGiveItBackWhenTheyCl
         ASSERT_EQ(::send(connection.get(), half.data(), half.size(), MSG_NOSIGNAL), static_cast<ssize_t>(half.size()));
     }
     const double halfSent = residentUntil(
-        helper, [&](double now) { return now - before > 120; }, std::chrono::seconds(10));
+        helper, [&](double now) { return now - before > 120; }, corvantis::testing::patience(std::chrono::seconds(60)));
     stalled.clear();
     const double closed = residentUntil(
-        helper, [&](double now) { return now - before < 32; }, std::chrono::seconds(10));
+        helper, [&](double now) { return now - before < 32; }, corvantis::testing::patience(std::chrono::seconds(60)));
     EXPECT_LT(closed - before, 32) << "MiB still held after the connections closed";
     std::printf(
         "helper resident memory: %.1f MiB at rest, %.1f MiB with 32 stalled connections that announced 8 MiB each, "

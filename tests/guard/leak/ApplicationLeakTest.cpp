@@ -15,6 +15,7 @@
 #include "support/HelperCalls.hpp"
 #include "support/LinkLeakProbe.hpp"
 #include "support/LoopbackRelay.hpp"
+#include "support/Patience.hpp"
 #include "support/PrivateSystem.hpp"
 #include "support/ProgramRun.hpp"
 #include "support/TemporaryFolder.hpp"
@@ -135,7 +136,7 @@ public:
                 ::sendto(socket_, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&from), length);
             }
         });
-        for (int tries = 0; tries < 100 && !listening_; ++tries) std::this_thread::sleep_for(20ms);
+        corvantis::testing::eventually([&] { return listening_.load(); });
     }
     ~Resolver() {
         stopping_ = true;
@@ -253,9 +254,9 @@ public:
     ~Application() {
         if (input_) input_->closeWriter();
         std::unique_lock lock(mutex_);
-        if (!changed_.wait_for(lock, 10s, [&] { return ended_; }) && pid_ > 0) {
+        if (!changed_.wait_for(lock, corvantis::testing::patience(60s), [&] { return ended_; }) && pid_ > 0) {
             (void)platform::foundation::PosixProcessLauncher::shared()->signalProcessGroup(pid_, SIGKILL);
-            changed_.wait_for(lock, 10s, [&] { return ended_; });
+            changed_.wait_for(lock, corvantis::testing::patience(60s), [&] { return ended_; });
         }
     }
 
@@ -263,7 +264,7 @@ public:
     // Waits (bounded) until the application has said `line` since the last time it was awaited.
     bool says(const std::string& line, std::chrono::seconds within = 30s) {
         std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, within, [&] {
+        return changed_.wait_for(lock, corvantis::testing::patience(within), [&] {
             const auto at = said_.find(line + "\n", heard_);
             if (at == std::string::npos) return false;
             heard_ = at + line.size() + 1;
@@ -468,11 +469,7 @@ protected:
     }
     // Waits (bounded) until the guard's table holds `text`.
     bool guardTableHas(const std::string& text) const {
-        for (int attempt = 0; attempt < 400; ++attempt) {
-            if (guardTable().find(text) != std::string::npos) return true;
-            std::this_thread::sleep_for(25ms);
-        }
-        return false;
+        return corvantis::testing::eventually([&] { return guardTable().find(text) != std::string::npos; });
     }
     std::string clientRoutes() const {
         return ip({"-n", clientNamespace, "route", "show"}).standardOutput +
@@ -682,7 +679,7 @@ TEST_F(ApplicationLeakTest, TheSettingsKillSwitchAndShieldKeepEveryPacketInTheTu
     step("guard killed", 2s);
     const auto restarted = ip({"netns", "exec", clientNamespace, (folder / "systemctl").string(), "restart", guardUnit});
     ASSERT_EQ(restarted.exit.exitStatus, 0);
-    for (int tries = 0; tries < 100 && (guardPid() == guard || guardPid() <= 0); ++tries) std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(corvantis::testing::eventually([&] { return guardPid() != guard && guardPid() > 0; })) << "the guard restarted";
     step("guard restarted", 3s);
 
     ASSERT_TRUE(application->says("state disconnected", 90s)) << diagnosis();
