@@ -191,7 +191,7 @@ public:
                 ::close(forward);
             }
         });
-        for (int tries = 0; tries < 100 && !listening_; ++tries) std::this_thread::sleep_for(20ms);
+        corvantis::testing::eventually([&] { return listening_.load(); });
     }
     ~StubResolver() {
         stopping_ = true;
@@ -496,11 +496,7 @@ protected:
     }
     // Waits (bounded) until the resolver configuration reads `content`.
     bool resolverFileBecomes(const std::string& content) const {
-        for (int attempt = 0; attempt < 400; ++attempt) {
-            if (resolverFile() == content) return true;
-            std::this_thread::sleep_for(25ms);
-        }
-        return false;
+        return corvantis::testing::eventually([&] { return resolverFile() == content; });
     }
     // Sends `line` to the helper as another program of the served user would: from a thread
     // that alone takes on that user's identity, which the helper reads from its socket.
@@ -794,12 +790,9 @@ TEST_F(ApplicationLeakTest, ALocalStubsUpstreamBeyondTheLanAnswersWithTheShieldO
     ASSERT_TRUE(application->says("shield on")) << diagnosis();
     ASSERT_TRUE(guardTableHas(std::string("ip daddr ") + upstream + " meta l4proto { tcp, udp } th dport 53 accept"))
         << diagnosis();
-    bool routed = false;
-    for (int attempt = 0; attempt < 400 && !routed; ++attempt) {
-        routed = clientRoutes().find(std::string(upstream) + " via " + router) != std::string::npos;
-        if (!routed) std::this_thread::sleep_for(25ms);
-    }
-    ASSERT_TRUE(routed) << diagnosis();
+    ASSERT_TRUE(corvantis::testing::eventually([&] {
+        return clientRoutes().find(std::string(upstream) + " via " + router) != std::string::npos;
+    })) << diagnosis();
     EXPECT_EQ(clientRoutes().find("127.0.0.53"), std::string::npos) << clientRoutes();
 
     bool resolved = false;
