@@ -95,8 +95,11 @@ TEST(GuardInputs, NameServersComeFromTheResolverAndFromBehindALocalStub) {
               (std::vector<std::string>{"192.168.1.1", "2001:db8::53"}));
 
     corvantis::testing::TemporaryFolder folder;
-    corvantis::helper::GuardInputPaths paths{folder / "resolv.conf", folder / "upstream.conf", folder / "networkd",
-                                             folder / "dhclient"};
+    const corvantis::helper::GuardInputPaths paths{.endpoints = folder / "endpoints",
+                                                   .resolver = folder / "resolv.conf",
+                                                   .resolvedUpstream = folder / "upstream.conf",
+                                                   .networkdLeases = folder / "networkd",
+                                                   .dhclientLeases = folder / "dhclient"};
     namespace FileSystem = platform::foundation::FileSystem;
     ASSERT_TRUE(FileSystem::writeFileAtomically(paths.resolver, "nameserver 127.0.0.53\noptions edns0\n", 0644));
     EXPECT_TRUE(GuardInputs::nameServers(paths).empty());  // no stub running: loopback needs no rule
@@ -120,8 +123,11 @@ TEST(GuardInputs, TheDhcpServerIsTheOneTheLinksLeaseNames) {
     EXPECT_FALSE(GuardInputs::serverOfDhclientLeases(leases, "eth1"));
 
     corvantis::testing::TemporaryFolder folder;
-    corvantis::helper::GuardInputPaths paths{folder / "resolv.conf", folder / "upstream.conf", folder / "networkd",
-                                             folder / "dhclient"};
+    const corvantis::helper::GuardInputPaths paths{.endpoints = folder / "endpoints",
+                                                   .resolver = folder / "resolv.conf",
+                                                   .resolvedUpstream = folder / "upstream.conf",
+                                                   .networkdLeases = folder / "networkd",
+                                                   .dhclientLeases = folder / "dhclient"};
     namespace FileSystem = platform::foundation::FileSystem;
     ASSERT_TRUE(FileSystem::createDirectories(paths.dhclientLeases));
     ASSERT_TRUE(FileSystem::writeFileAtomically(paths.dhclientLeases / "dhclient.lo.leases",

@@ -34,6 +34,7 @@
 #include <fstream>
 #include <iostream>
 #include <mutex>
+#include <functional>
 #include <optional>
 #include <poll.h>
 #include <regex>
@@ -99,12 +100,15 @@ const std::string dnsQuery(
     "com\x00\x00\x01\x00\x01",
     29);
 
-// A resolver in one of the testbed's namespaces: answers every query for an A record with the
-// echo service's address. Bound to a device, it hears only what arrives through it.
-class Resolver {
+// A name server on port 53 of `address` in one of the testbed's namespaces, answering each query
+// with what `answer` makes of it (nothing: no answer). Bound to a device, it hears only what
+// arrives through it.
+class NameServer {
 public:
-    Resolver(const char* space, std::string address, std::string device = {}) {
-        thread_ = std::thread([this, space, address = std::move(address), device = std::move(device)] {
+    using Answer = std::function<std::optional<std::string>(const std::string& query)>;
+
+    NameServer(const char* space, std::string address, std::string device, Answer answer) {
+        thread_ = std::thread([this, space, address = std::move(address), device = std::move(device), answer = std::move(answer)] {
             if (!enterNamespace(space)) return;
             socket_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
             if (!device.empty() &&
@@ -125,20 +129,14 @@ public:
                 socklen_t length = sizeof from;
                 const auto size = ::recvfrom(socket_, query, sizeof query, 0, reinterpret_cast<sockaddr*>(&from), &length);
                 if (size < 12) continue;
-                std::string answer(query, static_cast<std::size_t>(size));
-                answer[2] = static_cast<char>(0x81);  // a response, recursion desired
-                answer[3] = static_cast<char>(0x80);  // recursion available, no error
-                answer[7] = 1;                        // one answer
-                in_addr echo{};
-                ::inet_pton(AF_INET, echoAddress, &echo);
-                answer += std::string("\xc0\x0c\x00\x01\x00\x01\x00\x00\x00\x3c\x00\x04", 12);
-                answer.append(reinterpret_cast<const char*>(&echo), 4);
-                ::sendto(socket_, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&from), length);
+                if (const auto reply = answer(std::string(query, static_cast<std::size_t>(size)))) {
+                    ::sendto(socket_, reply->data(), reply->size(), 0, reinterpret_cast<sockaddr*>(&from), length);
+                }
             }
         });
         corvantis::testing::eventually([&] { return listening_.load(); });
     }
-    ~Resolver() {
+    ~NameServer() {
         stopping_ = true;
         thread_.join();
         if (socket_ >= 0) ::close(socket_);
@@ -152,59 +150,46 @@ private:
     std::thread thread_;
 };
 
+// A resolver: answers every query for an A record with the echo service's address.
+class Resolver : public NameServer {
+public:
+    Resolver(const char* space, std::string address, std::string device = {})
+        : NameServer(space, std::move(address), std::move(device), [](const std::string& query) {
+              std::string answer = query;
+              answer[2] = static_cast<char>(0x81);  // a response, recursion desired
+              answer[3] = static_cast<char>(0x80);  // recursion available, no error
+              answer[7] = 1;                        // one answer
+              in_addr echo{};
+              ::inet_pton(AF_INET, echoAddress, &echo);
+              answer += std::string("\xc0\x0c\x00\x01\x00\x01\x00\x00\x00\x3c\x00\x04", 12);
+              answer.append(reinterpret_cast<const char*>(&echo), 4);
+              return std::optional<std::string>(answer);
+          }) {}
+};
+
 // A local stub resolver on 127.0.0.53 in the client's network: passes each query on to its
 // upstream and the answer back, as systemd-resolved's stub does.
-class StubResolver {
+class StubResolver : public NameServer {
 public:
-    StubResolver(const char* space, std::string upstream) {
-        thread_ = std::thread([this, space, upstream = std::move(upstream)] {
-            if (!enterNamespace(space)) return;
-            socket_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-            sockaddr_in bound{};
-            bound.sin_family = AF_INET;
-            bound.sin_port = htons(53);
-            ::inet_pton(AF_INET, "127.0.0.53", &bound.sin_addr);
-            if (::bind(socket_, reinterpret_cast<sockaddr*>(&bound), sizeof bound) != 0) return;
-            sockaddr_in server{};
-            server.sin_family = AF_INET;
-            server.sin_port = htons(53);
-            ::inet_pton(AF_INET, upstream.c_str(), &server.sin_addr);
-            listening_ = true;
-            char buffer[512];
-            while (!stopping_) {
-                pollfd ready{socket_, POLLIN, 0};
-                if (::poll(&ready, 1, 100) <= 0) continue;
-                sockaddr_in from{};
-                socklen_t length = sizeof from;
-                const auto size = ::recvfrom(socket_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length);
-                if (size < 12) continue;
-                const int forward = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-                ::sendto(forward, buffer, static_cast<std::size_t>(size), 0, reinterpret_cast<sockaddr*>(&server), sizeof server);
-                pollfd answered{forward, POLLIN, 0};
-                if (::poll(&answered, 1, 1000) > 0) {
-                    const auto answer = ::recv(forward, buffer, sizeof buffer, 0);
-                    if (answer > 0) {
-                        ::sendto(socket_, buffer, static_cast<std::size_t>(answer), 0, reinterpret_cast<sockaddr*>(&from),
-                                 length);
-                    }
-                }
-                ::close(forward);
-            }
-        });
-        corvantis::testing::eventually([&] { return listening_.load(); });
-    }
-    ~StubResolver() {
-        stopping_ = true;
-        thread_.join();
-        if (socket_ >= 0) ::close(socket_);
-    }
-    bool listening() const { return listening_; }
-
-private:
-    std::atomic<bool> listening_{false};
-    std::atomic<bool> stopping_{false};
-    int socket_ = -1;
-    std::thread thread_;
+    StubResolver(const char* space, const std::string& upstream)
+        : NameServer(space, "127.0.0.53", {}, [upstream](const std::string& query) -> std::optional<std::string> {
+              sockaddr_in server{};
+              server.sin_family = AF_INET;
+              server.sin_port = htons(53);
+              ::inet_pton(AF_INET, upstream.c_str(), &server.sin_addr);
+              const int forward = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+              ::sendto(forward, query.data(), query.size(), 0, reinterpret_cast<sockaddr*>(&server), sizeof server);
+              std::optional<std::string> answer;
+              pollfd answered{forward, POLLIN, 0};
+              char buffer[512];
+              if (::poll(&answered, 1, 1000) > 0) {
+                  if (const auto size = ::recv(forward, buffer, sizeof buffer, 0); size > 0) {
+                      answer.emplace(buffer, static_cast<std::size_t>(size));
+                  }
+              }
+              ::close(forward);
+              return answer;
+          }) {}
 };
 
 // Whether a name resolves through the name server of the resolver configuration, from the
