@@ -122,8 +122,14 @@ void FileDestination::writeComposed(const LogCall& call, std::size_t length) {
 }
 
 void FileDestination::writeLine(std::string_view lineWithFeed) {
-    auto lock = lockFile();
-    writeData(lineWithFeed);
+    // The write itself takes no lock: the system keeps each write to a file opened for appending
+    // whole, and a file that closing or rotation replaces stays open while a line is written to it.
+    std::shared_ptr<const FileHandle> handle;
+    {
+        auto lock = lockFile();
+        handle = logFileHandle_;
+    }
+    if (handle) writeData(*handle, lineWithFeed);
 }
 
 void FileDestination::flush(std::function<void()> closure) {
@@ -185,8 +191,8 @@ void FileDestination::openLocked(Opening opening, Reports& reports, const std::s
     }
     logFileHandle_ = std::move(opened).value();
     std::string openedMessage = "PRQLogger " + how + " log to: " + writeToFileURL_->absoluteString();
-    // The file begins with these lines: other threads' lines wait for the lock.
-    if (existed && appendMarker_) writeData(*appendMarker_ + '\n');
+    // The file begins with these lines: other threads take it once the lock is released.
+    if (existed && appendMarker_) writeData(*logFileHandle_, *appendMarker_ + '\n');
     holder->logAppDetails(this);
     // The line belongs in the new file even before the destination is registered.
     const bool registered = holder->destination(identifier()).get() == this;
@@ -206,12 +212,12 @@ bool FileDestination::syncFile() const {
     return logFileHandle_ != nullptr;
 }
 
-void FileDestination::writeData(std::string_view lineWithFeed) {
-    if (!logFileHandle_) return;
+void FileDestination::writeData(const FileHandle& handle, std::string_view lineWithFeed) {
     // A plain catch rather than `_try`: this runs for every line, and there is nothing to run finally.
     try {
-        logFileHandle_->writeData(lineWithFeed);
+        handle.writeData(lineWithFeed);
     } catch (const platform::foundation::Exception& exception) {
+        auto lock = lockFile();
         const auto now = platform::Services::current().clock()->now();
         if (lastFailurePrinted_ && now - *lastFailurePrinted_ < std::chrono::seconds(1)) return;
         lastFailurePrinted_ = now;

@@ -19,9 +19,10 @@ namespace prq {
 // file is created empty unless `shouldAppend`), closes when it loses it, and can be moved aside
 // to an archive path (rotation), tagged with who archived it and when.
 //
-// One lock orders the lines and what changes the file (opening, closing, rotation). Opening holds
-// it while the file's first lines go in through the ordinary way of lines, so the lock is
-// recursive and other threads' lines follow those. The destination's reports about its own file
+// One lock orders what changes the file (opening, closing, rotation); a line takes it only to
+// take the open file, and writes it with one write(2) to a file opened for appending. Opening
+// holds the lock while the file's first lines go in through the ordinary way of lines, so the
+// lock is recursive and other threads' lines follow those. The destination's reports about its own file
 // (opening, rotation, failures) go to the owner's other destinations after the lock is released,
 // so two file destinations reporting to each other cannot block one another. A failing write is
 // printed at most once a second: a full disk fails every line.
@@ -91,12 +92,12 @@ private:
     void closeLocked();
     // Forces the open file's data to permanent storage; false without an open file.
     bool syncFile() const;
-    // Writes a line that ends in its line feed to the open file, in one write.
-    void writeData(std::string_view lineWithFeed);
+    // Writes a line that ends in its line feed, in one write.
+    void writeData(const platform::foundation::FileHandle& handle, std::string_view lineWithFeed);
     void tagArchive(const platform::foundation::Url& archive, Reports& reports);
 
     mutable std::recursive_mutex fileLock_;
-    std::unique_ptr<const platform::foundation::FileHandle> logFileHandle_;
+    std::shared_ptr<const platform::foundation::FileHandle> logFileHandle_;
     std::optional<platform::foundation::Url> writeToFileURL_;
     bool shouldAppend_;
     std::optional<std::string> appendMarker_;
