@@ -248,20 +248,23 @@ void PRQLogger::logAppDetails(DestinationProtocol* selectedDestination) {
         give(*selectedDestination);
         return;
     }
-    for (const auto& destination : *destinations_.get()) give(*destination);
+    const auto registered = destinations_.get();
+    for (const auto& destination : *registered) give(*destination);
 }
 
 void PRQLogger::_logln(const std::string& message, Level level, const DestinationProtocol* source) {
     const LogDetails record(level, now(), message, "", "", 0, Constants::internalUserInfo());
     const auto sourceIdentifier = source ? std::optional(source->identifier()) : std::nullopt;
-    for (const auto& destination : *destinations_.get()) {
+    const auto registered = destinations_.get();
+    for (const auto& destination : *registered) {
         if (level >= Level::error && sourceIdentifier == destination->identifier()) continue;
         if (destination->isEnabledFor(level)) destination->processInternal(record);
     }
 }
 
 DestinationPtr PRQLogger::destination(std::string_view identifier) const {
-    for (const auto& destination : *destinations_.get()) {
+    const auto registered = destinations_.get();
+    for (const auto& destination : *registered) {
         if (destination->identifier() == identifier) return destination;
     }
     return nullptr;
@@ -279,15 +282,8 @@ bool PRQLogger::remove(const DestinationPtr& destination) {
     if (!destination || destination->owner().get() != this) return false;
     if (!this->destination(destination->identifier())) return false;
     destination->setOwner(nullptr);
-    // Asked before the change, which runs under the list's lock: a destination's owner takes its own.
-    DestinationList ownerless;
-    for (const auto& registered : destinations()) {
-        if (!registered->owner()) ownerless.push_back(registered);
-    }
-    destinations_.update([&](DestinationList& list) {
-        std::erase_if(list, [&](const DestinationPtr& registered) {
-            return std::find(ownerless.begin(), ownerless.end(), registered) != ownerless.end();
-        });
+    destinations_.update([](DestinationList& list) {
+        std::erase_if(list, [](const DestinationPtr& registered) { return !registered->owner(); });
     });
     return true;
 }

@@ -262,13 +262,13 @@ std::vector<Url> AutoRotatingFileDestination::archivedFileURLs() const {
 }
 
 void AutoRotatingFileDestination::rotateFile() {
-    std::optional<bool> rotated;
+    bool rotated = false;
     {
         auto lock = lockFile();
         if (maintaining_) return;  // asked again from within a rotation or clean-up of this thread
     }
     maintain([&](Reports& reports) { rotated = rotateNow(reports); });
-    complete(*rotated);
+    complete(rotated);
 }
 
 bool AutoRotatingFileDestination::rotateNow(Reports& reports) {

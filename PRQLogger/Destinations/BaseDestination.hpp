@@ -2,7 +2,6 @@
 
 #include "PRQLogger/Destinations/DestinationProtocol.hpp"
 #include "PRQLogger/Destinations/LineShape.hpp"
-#include "PRQLogger/Misc/LoggerSettings.hpp"
 #include "PRQLogger/Misc/Snapshot.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
 
@@ -11,6 +10,8 @@
 #include <string>
 
 namespace prq {
+
+struct LoggerSettings;
 
 // A destination's settings as one value: a change of any of them makes a new value.
 struct DestinationSettings {

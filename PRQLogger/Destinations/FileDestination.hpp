@@ -21,8 +21,8 @@ namespace prq {
 //
 // One lock orders what changes the file (opening, closing, rotation); a line takes it only to
 // take the open file, and writes it with one write(2) to a file opened for appending. Opening
-// holds the lock while the file's first lines go in through the ordinary way of lines, so the
-// lock is recursive and other threads' lines follow those. The destination's reports about its own file
+// holds the lock while the file's first lines go in the ordinary way of lines, so the lock is
+// recursive and other threads' lines follow those. The destination's reports about its own file
 // (opening, rotation, failures) go to the owner's other destinations after the lock is released,
 // so two file destinations reporting to each other cannot block one another. A failing write is
 // printed at most once a second: a full disk fails every line.
