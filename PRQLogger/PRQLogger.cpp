@@ -79,8 +79,7 @@ const PRQLogger::DateFormatterPtr& PRQLogger::defaultDateFormatter() {
 }
 
 std::string PRQLogger::identifier() const {
-    const ReadSection section;
-    return settings_.in(section).identifier;
+    return settings_.get()->identifier;
 }
 
 void PRQLogger::setIdentifier(std::string identifier) {
@@ -97,7 +96,7 @@ void PRQLogger::setOutputLevel(Level level) {
 }
 
 MessageClosure PRQLogger::noMessageClosure() const {
-    return noMessageClosure_.get();
+    return *noMessageClosure_.get();
 }
 
 void PRQLogger::setNoMessageClosure(MessageClosure closure) {
@@ -105,8 +104,7 @@ void PRQLogger::setNoMessageClosure(MessageClosure closure) {
 }
 
 LevelDescriptions PRQLogger::levelDescriptions() const {
-    const ReadSection section;
-    return settings_.in(section).levelDescriptions;
+    return settings_.get()->levelDescriptions;
 }
 
 void PRQLogger::setLevelDescriptions(LevelDescriptions descriptions) {
@@ -114,8 +112,7 @@ void PRQLogger::setLevelDescriptions(LevelDescriptions descriptions) {
 }
 
 std::optional<FormatterList> PRQLogger::formatters() const {
-    const ReadSection section;
-    return settings_.in(section).formatters;
+    return settings_.get()->formatters;
 }
 
 void PRQLogger::setFormatters(std::optional<FormatterList> formatters) {
@@ -123,8 +120,7 @@ void PRQLogger::setFormatters(std::optional<FormatterList> formatters) {
 }
 
 std::optional<FilterList> PRQLogger::filters() const {
-    const ReadSection section;
-    return settings_.in(section).filters;
+    return settings_.get()->filters;
 }
 
 void PRQLogger::setFilters(std::optional<FilterList> filters) {
@@ -132,8 +128,7 @@ void PRQLogger::setFilters(std::optional<FilterList> filters) {
 }
 
 platform::foundation::DateFormatter PRQLogger::dateFormatter() const {
-    const ReadSection section;
-    return *settings_.in(section).dateFormatter;
+    return *settings_.get()->dateFormatter;
 }
 
 void PRQLogger::setDateFormatter(DateFormatterPtr formatter) {
@@ -142,7 +137,7 @@ void PRQLogger::setDateFormatter(DateFormatterPtr formatter) {
 }
 
 PRQLogger::DestinationList PRQLogger::destinations() const {
-    return destinations_.get();
+    return *destinations_.get();
 }
 
 void PRQLogger::setup(Level level, bool showLogIdentifier, bool showFunctionName, bool showThreadName, bool showLevel,
@@ -185,20 +180,22 @@ void PRQLogger::logln(Level level, const CallSite& site, const UserInfo& userInf
 
 void PRQLogger::dispatch(Level level, const CallSite& site, const UserInfo& userInfo,
                          FunctionRef<bool(std::string&)> writeMessage) {
-    const ReadSection section;
+    // The list of the moment keeps its destinations alive throughout the call.
+    const auto registered = destinations_.get();
     // Its own for this call: the message or a destination may log on the way.
     const ThreadScratch<CallScratch> scratch;
     auto& destinations = scratch->destinations;
     destinations.clear();
-    for (const auto& destination : destinations_.in(section)) {
+    for (const auto& destination : *registered) {
         if (destination->isEnabledFor(level)) destinations.push_back(destination.get());
     }
     LogDetails& record = scratch->record;
     if (destinations.empty() || !writeMessage(record.message)) return;
+    const auto settings = settings_.get();
     const LogCall call{
         *this,
         {level, now(), site.givenFunctionName(), site.showsAsCall(), site.shownFileName(), site.lineNumber(), record.message},
-        section,
+        *settings,
         scratch->line};
     bool recordMade = false;
     for (auto* destination : destinations) {
@@ -219,8 +216,8 @@ void PRQLogger::dispatch(Level level, const CallSite& site, const UserInfo& user
 }
 
 void PRQLogger::loglnWithoutMessage(Level level, const UserInfo& userInfo, const CallSite& site) {
-    const ReadSection section;
-    const auto& closure = noMessageClosure_.in(section);
+    const auto held = noMessageClosure_.get();
+    const auto& closure = *held;
     logln(level, site, userInfo, [&]() -> std::optional<std::string> {
         auto value = closure ? closure() : std::nullopt;
         if (!value) return std::nullopt;
@@ -251,23 +248,23 @@ void PRQLogger::logAppDetails(DestinationProtocol* selectedDestination) {
         give(*selectedDestination);
         return;
     }
-    const ReadSection section;
-    for (const auto& destination : destinations_.in(section)) give(*destination);
+    const auto registered = destinations_.get();
+    for (const auto& destination : *registered) give(*destination);
 }
 
 void PRQLogger::_logln(const std::string& message, Level level, const DestinationProtocol* source) {
     const LogDetails record(level, now(), message, "", "", 0, Constants::internalUserInfo());
     const auto sourceIdentifier = source ? std::optional(source->identifier()) : std::nullopt;
-    const ReadSection section;
-    for (const auto& destination : destinations_.in(section)) {
+    const auto registered = destinations_.get();
+    for (const auto& destination : *registered) {
         if (level >= Level::error && sourceIdentifier == destination->identifier()) continue;
         if (destination->isEnabledFor(level)) destination->processInternal(record);
     }
 }
 
 DestinationPtr PRQLogger::destination(std::string_view identifier) const {
-    const ReadSection section;
-    for (const auto& destination : destinations_.in(section)) {
+    const auto registered = destinations_.get();
+    for (const auto& destination : *registered) {
         if (destination->identifier() == identifier) return destination;
     }
     return nullptr;

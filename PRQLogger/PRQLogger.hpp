@@ -9,7 +9,7 @@
 #include "PRQLogger/Misc/Level.hpp"
 #include "PRQLogger/Misc/LoggerSettings.hpp"
 #include "PRQLogger/Misc/MessageText.hpp"
-#include "PRQLogger/Misc/SharedSetting.hpp"
+#include "PRQLogger/Misc/Snapshot.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
 #include "platform/foundation/DateFormatter.hpp"
 
@@ -75,8 +75,8 @@ public:
     platform::foundation::DateFormatter dateFormatter() const;
     void setDateFormatter(DateFormatterPtr formatter);
     DestinationList destinations() const;
-    // What the destinations' lines take from the logger; valid while `section` lasts.
-    const LoggerSettings& settings(const ReadSection& section) const { return settings_.in(section); }
+    // What the destinations' lines take from the logger.
+    std::shared_ptr<const LoggerSettings> settings() const { return settings_.get(); }
     // Whether `owner` is this logger: whether both share one control block, which a weak
     // pointer keeps, so no other logger can have it meanwhile. Writes no shared memory, unlike
     // locking `owner`.
@@ -159,9 +159,9 @@ private:
 
     std::weak_ptr<PRQLogger> self_;  // set once by `make`
     std::atomic<Level> outputLevel_{Level::debug};
-    SharedSetting<LoggerSettings> settings_;
-    SharedSetting<MessageClosure> noMessageClosure_;
-    SharedSetting<DestinationList> destinations_;
+    Snapshot<LoggerSettings> settings_;
+    Snapshot<MessageClosure> noMessageClosure_;
+    Snapshot<DestinationList> destinations_;
 };
 
 // The same calls on the default logger: prq::info([&] { … }), prq::setup(…), …

@@ -67,7 +67,8 @@ AutoRotatingFileDestination::AutoRotatingFileDestination(CreationKey, const std:
 }
 
 void AutoRotatingFileDestination::didCreate(CreationKey) {
-    locked([&] {
+    std::optional<bool> rotated;
+    maintain([&](Reports& reports) {
         const auto url = writeToFileURL();
         if (!url) return;
         fileExtension_ = url->pathExtension();
@@ -85,11 +86,14 @@ void AutoRotatingFileDestination::didCreate(CreationKey) {
             currentLogFileSize_ = attributes.value().size;
             currentLogStartTimeInterval_ = secondsSince1970(attributes.value().creationDate.value_or(now()));
         } else {
-            report(Level::warning, std::string("Unable to determine current file attributes of log file: ") +
-                                       std::strerror(attributes.error().code));
+            report(
+                Level::warning,
+                std::string("Unable to determine current file attributes of log file: ") + std::strerror(attributes.error().code),
+                reports);
         }
-        if (!shouldAppend() || shouldRotate()) rotateFile();
+        if (!shouldAppend() || shouldRotate()) rotated = rotateNow(reports);
     });
+    if (rotated) complete(*rotated);
 }
 
 std::uint64_t AutoRotatingFileDestination::targetMaxFileSize() const {
@@ -118,9 +122,9 @@ std::uint8_t AutoRotatingFileDestination::targetMaxLogFiles() const {
 }
 
 void AutoRotatingFileDestination::setTargetMaxLogFiles(std::uint8_t count) {
-    locked([&] {
+    maintain([&](Reports& reports) {
         targetMaxLogFiles_ = count;
-        cleanUpLogFiles();
+        cleanUp(reports);
     });
 }
 
@@ -130,12 +134,12 @@ std::optional<Url> AutoRotatingFileDestination::archiveFolderURL() const {
 }
 
 void AutoRotatingFileDestination::setArchiveFolderURL(std::optional<Url> folder) {
-    locked([&] {
+    maintain([&](Reports& reports) {
         archiveFolderURL_ = std::move(folder);
         if (!archiveFolderURL_) return;
         if (const auto made = FileSystem::createDirectories(archiveFolderURL_->path()); !made) {
-            report(Level::error,
-                   "Unable to create the archive folder " + archiveFolderURL_->path() + ": " + made.error().message);
+            report(Level::error, "Unable to create the archive folder " + archiveFolderURL_->path() + ": " + made.error().message,
+                   reports);
         }
     });
 }
@@ -220,15 +224,17 @@ std::optional<Url> AutoRotatingFileDestination::defaultLogFolderURL() const {
 }
 
 void AutoRotatingFileDestination::cleanUpLogFiles() {
-    maintain([&] {
-        const auto archives = archivedFileURLs();
-        const std::size_t keep = targetMaxLogFiles();
-        if (archives.size() > keep) deleteArchives({archives.begin() + static_cast<std::ptrdiff_t>(keep), archives.end()});
-    });
+    maintain([&](Reports& reports) { cleanUp(reports); });
+}
+
+void AutoRotatingFileDestination::cleanUp(Reports& reports) {
+    const auto archives = archivedFileURLs();
+    const std::size_t keep = targetMaxLogFiles();
+    if (archives.size() > keep) deleteArchives({archives.begin() + static_cast<std::ptrdiff_t>(keep), archives.end()}, reports);
 }
 
 void AutoRotatingFileDestination::purgeArchivedLogFiles() {
-    maintain([&] { deleteArchives(archivedFileURLs()); });
+    maintain([&](Reports& reports) { deleteArchives(archivedFileURLs(), reports); });
 }
 
 std::vector<Url> AutoRotatingFileDestination::archivedFileURLs() const {
@@ -256,35 +262,39 @@ std::vector<Url> AutoRotatingFileDestination::archivedFileURLs() const {
 }
 
 void AutoRotatingFileDestination::rotateFile() {
-    locked([&] {
-        if (maintaining_) return;  // a line written while rotating or cleaning up waits for the next threshold
-        const FlagScope maintaining(maintaining_);
-        const auto startedAt = now();
-        // The counters describe the new file from the start, the header that opening writes included.
-        setCurrentLogStartTimeInterval(secondsSince1970(startedAt));
-        setCurrentLogFileSize(0);
-        const auto folder = archiveFolder();
-        if (!folder) {
-            // Nowhere safe to archive to: the file stays and keeps growing, as after any refusal.
-            if (const auto completion = autoRotationCompletion()) afterUnlock_.push_back([completion] { completion(false); });
-            return;
-        }
-        auto archive = folder->appendingPathComponent(baseFileName() + archiveSuffixDateFormatter()->string(startedAt));
-        if (const auto extension = fileExtension(); !extension.empty()) archive = archive.appendingPathExtension(extension);
-        rotateFile(archive, autoRotationCompletion());
-        cleanUpLogFiles();
-    });
+    bool rotated = false;
+    {
+        auto lock = lockFile();
+        if (maintaining_) return;  // asked again from within a rotation or clean-up of this thread
+    }
+    maintain([&](Reports& reports) { rotated = rotateNow(reports); });
+    complete(rotated);
+}
+
+bool AutoRotatingFileDestination::rotateNow(Reports& reports) {
+    const auto startedAt = now();
+    // The counters describe the new file from the start, the header that opening writes included.
+    setCurrentLogStartTimeInterval(secondsSince1970(startedAt));
+    setCurrentLogFileSize(0);
+    const auto folder = archiveFolder();
+    // Nowhere safe to archive to: the file stays and keeps growing, as after any refusal.
+    if (!folder) return false;
+    auto archive = folder->appendingPathComponent(baseFileName() + archiveSuffixDateFormatter()->string(startedAt));
+    if (const auto extension = fileExtension(); !extension.empty()) archive = archive.appendingPathExtension(extension);
+    // The new file tells where the earlier lines went.
+    const bool rotated = rotateLocked(archive, reports, RotationReport::alsoIntoNewFile);
+    cleanUp(reports);
+    return rotated;
+}
+
+void AutoRotatingFileDestination::complete(bool rotated) const {
+    if (const auto completion = autoRotationCompletion()) completion(rotated);
 }
 
 bool AutoRotatingFileDestination::rotateFile(const FileTarget& to, const std::function<void(bool)>& closure) {
     bool rotated = false;
-    maintain([&] {
-        Reports reports;
-        // The new file tells where the earlier lines went.
-        rotated = rotateLocked(to, reports, RotationReport::alsoIntoNewFile);
-        afterUnlock_.push_back([this, reports = std::move(reports)] { deliver(reports); });
-        if (closure) afterUnlock_.push_back([closure, rotated] { closure(rotated); });
-    });
+    maintain([&](Reports& reports) { rotated = rotateLocked(to, reports, RotationReport::alsoIntoNewFile); });
+    if (closure) closure(rotated);
     return rotated;
 }
 
@@ -298,39 +308,37 @@ bool AutoRotatingFileDestination::shouldRotate() const {
 }
 
 void AutoRotatingFileDestination::setOwner(const std::shared_ptr<PRQLogger>& owner) {
-    maintain([&] { FileDestination::setOwner(owner); });
+    maintain([&](Reports&) { FileDestination::setOwner(owner); });
 }
 
 void AutoRotatingFileDestination::setWriteToFileURL(std::optional<Url> url) {
-    maintain([&] { FileDestination::setWriteToFileURL(std::move(url)); });
+    maintain([&](Reports&) { FileDestination::setWriteToFileURL(std::move(url)); });
 }
 
-void AutoRotatingFileDestination::writeLine(std::string_view lineWithFeed, const ReadSection& section) {
-    locked([&] {
+void AutoRotatingFileDestination::writeLine(std::string_view lineWithFeed) {
+    Reports reports;
+    bool rotated = false;
+    {
+        auto lock = lockFile();
         currentLogFileSize_ += lineWithFeed.size();  // its UTF-8 bytes and the line feed
-        FileDestination::writeLine(lineWithFeed, section);
-        if (!maintaining_ && shouldRotate()) rotateFile();
-    });
+        FileDestination::writeLine(lineWithFeed);
+        if (maintaining_ || !shouldRotate()) return;
+        const FlagScope maintaining(maintaining_);
+        rotated = rotateNow(reports);
+    }
+    deliver(reports);
+    complete(rotated);
 }
 
 template <class Work>
 void AutoRotatingFileDestination::maintain(Work&& work) {
-    locked([&] {
-        const FlagScope maintaining(maintaining_);
-        std::forward<Work>(work)();
-    });
-}
-
-template <class Work>
-void AutoRotatingFileDestination::locked(Work&& work) {
-    AfterUnlock pending;
+    Reports reports;
     {
         auto lock = lockFile();
-        ++lockDepth_;
-        std::forward<Work>(work)();
-        if (--lockDepth_ == 0) pending.swap(afterUnlock_);
+        const FlagScope maintaining(maintaining_);
+        std::forward<Work>(work)(reports);
     }
-    for (const auto& action : pending) action();
+    deliver(reports);
 }
 
 std::optional<Url> AutoRotatingFileDestination::archiveFolder() const {
@@ -338,22 +346,20 @@ std::optional<Url> AutoRotatingFileDestination::archiveFolder() const {
     return folder ? folder : defaultLogFolderURL();
 }
 
-void AutoRotatingFileDestination::deleteArchives(const std::vector<Url>& archives) {
+void AutoRotatingFileDestination::deleteArchives(const std::vector<Url>& archives, Reports& reports) {
     for (const auto& archive : archives) {
         if (const auto removed = FileSystem::removeItem(archive.path()); !removed) {
             report(Level::error,
-                   "Unable to delete old archived log file " + archive.path() + ": " + std::strerror(removed.error().code));
+                   "Unable to delete old archived log file " + archive.path() + ": " + std::strerror(removed.error().code),
+                   reports);
         }
     }
 }
 
-void AutoRotatingFileDestination::report(Level level, std::string message) {
+void AutoRotatingFileDestination::report(Level level, std::string message, Reports& reports) {
     if (!owner()) return;
-    // This file gets the line now, the owner's other destinations once the lock is released.
-    if (isEnabledFor(level)) {
-        processInternal(LogDetails(level, now(), message, "", "", 0, Constants::internalUserInfo()));
-    }
-    afterUnlock_.push_back([this, reports = Reports{{level, std::move(message)}}] { deliver(reports); });
+    if (isEnabledFor(level)) processInternal(LogDetails(level, now(), message, "", "", 0, Constants::internalUserInfo()));
+    reports.push_back({level, std::move(message)});
 }
 
 }  // namespace prq

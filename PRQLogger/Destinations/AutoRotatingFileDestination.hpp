@@ -21,9 +21,9 @@ namespace prq {
 // archived them (the destination's identifier) and when.
 //
 // Made with `create<AutoRotatingFileDestination>(owner, file, …)`. Writes, rotation and clean-up
-// run under the file's lock; lines written while a rotation or clean-up runs (the new file's
-// header, the destination's own reports) are counted but start no rotation of their own. Reports
-// to the owner's other destinations and the completion callback follow once the lock is released.
+// run under the file's lock; lines written while the destination maintains itself under it (the
+// new file's header, its own reports) are counted but start no rotation of their own. Reports to
+// the owner's other destinations and the completion callback follow once the lock is released.
 class AutoRotatingFileDestination : public FileDestination {
 public:
     static constexpr std::uint64_t autoRotatingFileDefaultMaxFileSize = 1048576;
@@ -101,21 +101,21 @@ public:
 
 protected:
     // Counts the line, writes it and rotates when a threshold is reached.
-    void writeLine(std::string_view lineWithFeed, const ReadSection& section) override;
+    void writeLine(std::string_view lineWithFeed) override;
 
 private:
-    using AfterUnlock = std::vector<std::function<void()>>;
-
-    // Runs the work under the file's lock; what it leaves for after the lock runs once the
-    // outermost call has released it.
-    template <class Work>
-    void locked(Work&& work);
-    // The same for a rotation or clean-up: lines written meanwhile start no rotation.
+    // Runs `work(reports)` under the file's lock, as maintenance: lines written meanwhile start no
+    // rotation. The reports go to the other destinations once the lock is released.
     template <class Work>
     void maintain(Work&& work);
+    // Archives the current file under a time-stamped name and cleans up; whether it was moved.
+    bool rotateNow(Reports& reports);
+    void cleanUp(Reports& reports);
     std::optional<platform::foundation::Url> archiveFolder() const;
-    void deleteArchives(const std::vector<platform::foundation::Url>& archives);
-    void report(Level level, std::string message);
+    void deleteArchives(const std::vector<platform::foundation::Url>& archives, Reports& reports);
+    // Into this file now, to the others with `reports`.
+    void report(Level level, std::string message, Reports& reports);
+    void complete(bool rotated) const;
 
     std::uint64_t targetMaxFileSize_;
     double targetMaxTimeInterval_;
@@ -128,11 +128,7 @@ private:
     std::string baseFileName_ = "prqlogger";
     std::string fileExtension_ = "log";
 
-    // Guarded by the file's lock: how deep this thread is in `locked`, whether a rotation or
-    // clean-up runs, and what waits for the lock's release.
-    int lockDepth_ = 0;
-    bool maintaining_ = false;
-    AfterUnlock afterUnlock_;
+    bool maintaining_ = false;  // guarded by the file's lock
 };
 
 }  // namespace prq

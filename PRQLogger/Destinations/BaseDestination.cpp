@@ -15,6 +15,12 @@ const List* inForce(const std::optional<List>& own, const std::optional<List>* o
     return chosen && !chosen->empty() ? &*chosen : nullptr;
 }
 
+template <class List>
+List copyInForce(const std::optional<List>& own, const std::optional<List>* owners) {
+    const auto* list = inForce(own, owners);
+    return list ? *list : List();
+}
+
 LinePieces piecesOf(const LogDetails& logDetails) {
     return {logDetails.level,
             logDetails.date,
@@ -34,8 +40,7 @@ BaseDestination::BaseDestination(const std::shared_ptr<PRQLogger>& owner, std::s
     : settings_(DestinationSettings{owner, std::move(identifier), {}, {}, {}, LineShape()}) {}
 
 std::shared_ptr<PRQLogger> BaseDestination::owner() const {
-    const ReadSection section;
-    return settings_.in(section).owner.lock();
+    return settings_.get()->owner.lock();
 }
 
 void BaseDestination::setOwner(const std::shared_ptr<PRQLogger>& owner) {
@@ -43,8 +48,7 @@ void BaseDestination::setOwner(const std::shared_ptr<PRQLogger>& owner) {
 }
 
 std::string BaseDestination::identifier() const {
-    const ReadSection section;
-    return settings_.in(section).identifier;
+    return settings_.get()->identifier;
 }
 
 void BaseDestination::setIdentifier(std::string identifier) {
@@ -68,8 +72,7 @@ void BaseDestination::setHaveLoggedAppDetails(bool logged) {
 }
 
 std::optional<FormatterList> BaseDestination::formatters() const {
-    const ReadSection section;
-    return settings_.in(section).formatters;
+    return settings_.get()->formatters;
 }
 
 void BaseDestination::setFormatters(std::optional<FormatterList> formatters) {
@@ -77,8 +80,7 @@ void BaseDestination::setFormatters(std::optional<FormatterList> formatters) {
 }
 
 std::optional<FilterList> BaseDestination::filters() const {
-    const ReadSection section;
-    return settings_.in(section).filters;
+    return settings_.get()->filters;
 }
 
 void BaseDestination::setFilters(std::optional<FilterList> filters) {
@@ -129,8 +131,7 @@ void BaseDestination::setShowDate(bool show) {
 }
 
 LevelDescriptions BaseDestination::levelDescriptions() const {
-    const ReadSection section;
-    return settings_.in(section).shape.switches().levelDescriptions;
+    return settings_.get()->shape.switches().levelDescriptions;
 }
 
 void BaseDestination::setLevelDescriptions(LevelDescriptions descriptions) {
@@ -142,8 +143,7 @@ void BaseDestination::setLevelDescriptions(LevelDescriptions descriptions) {
 }
 
 bool BaseDestination::switchOn(bool LineSwitches::*which) const {
-    const ReadSection section;
-    return settings_.in(section).shape.switches().*which;
+    return settings_.get()->shape.switches().*which;
 }
 
 void BaseDestination::changeSwitches(bool LineSwitches::*which, bool show) {
@@ -167,22 +167,20 @@ std::string BaseDestination::debugDescription() const {
 }
 
 void BaseDestination::process(const LogDetails& logDetails) {
-    const ReadSection section;
-    const auto reading = read(section);
+    const auto reading = read();
     if (!reading.owner) return;
     // The line keeps its storage from the thread's earlier lines.
     const ThreadScratch<std::string> line;
-    line->resize(reading.settings.shape.compose(*line, piecesOf(logDetails), *reading.owner));
+    line->resize(reading.settings->shape.compose(*line, piecesOf(logDetails), *reading.owner));
     output(logDetails, *line);
     releaseIfOversized(*line);
 }
 
 void BaseDestination::processInternal(const LogDetails& logDetails) {
-    const ReadSection section;
-    const auto reading = read(section);
+    const auto reading = read();
     if (!reading.owner) return;
     std::string line;
-    line.resize(reading.settings.shape.composeInternal(line, piecesOf(logDetails), *reading.owner));
+    line.resize(reading.settings->shape.composeInternal(line, piecesOf(logDetails), *reading.owner));
     output(logDetails, line);
 }
 
@@ -194,27 +192,25 @@ bool BaseDestination::isEnabledFor(Level level) const {
     return level >= outputLevel();
 }
 
-BaseDestination::Reading BaseDestination::read(const ReadSection& section) const {
-    const auto& settings = settings_.in(section);
-    // The owner's settings stay valid for the section even if the owner goes meanwhile.
-    const auto holder = settings.owner.lock();
-    return {settings, holder ? &holder->settings(section) : nullptr};
+BaseDestination::Reading BaseDestination::read() const {
+    auto settings = settings_.get();
+    const auto holder = settings->owner.lock();
+    return {std::move(settings), holder ? holder->settings() : nullptr};
 }
 
-bool BaseDestination::hasFiltersOrFormatters(const Reading& reading) {
-    const auto* owner = reading.owner;
-    return inForce(reading.settings.filters, owner ? &owner->filters : nullptr) ||
-           inForce(reading.settings.formatters, owner ? &owner->formatters : nullptr);
+bool BaseDestination::hasFiltersOrFormatters(const DestinationSettings& settings, const LoggerSettings* owner) {
+    return inForce(settings.filters, owner ? &owner->filters : nullptr) ||
+           inForce(settings.formatters, owner ? &owner->formatters : nullptr);
 }
 
-const FilterList* BaseDestination::filtersInForce(const ReadSection& section) const {
-    const auto reading = read(section);
-    return inForce(reading.settings.filters, reading.owner ? &reading.owner->filters : nullptr);
+FilterList BaseDestination::filtersInForce() const {
+    const auto reading = read();
+    return copyInForce(reading.settings->filters, reading.owner ? &reading.owner->filters : nullptr);
 }
 
-const FormatterList* BaseDestination::formattersInForce(const ReadSection& section) const {
-    const auto reading = read(section);
-    return inForce(reading.settings.formatters, reading.owner ? &reading.owner->formatters : nullptr);
+FormatterList BaseDestination::formattersInForce() const {
+    const auto reading = read();
+    return copyInForce(reading.settings->formatters, reading.owner ? &reading.owner->formatters : nullptr);
 }
 
 }  // namespace prq

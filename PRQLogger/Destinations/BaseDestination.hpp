@@ -2,7 +2,7 @@
 
 #include "PRQLogger/Destinations/DestinationProtocol.hpp"
 #include "PRQLogger/Destinations/LineShape.hpp"
-#include "PRQLogger/Misc/SharedSetting.hpp"
+#include "PRQLogger/Misc/Snapshot.hpp"
 #include "platform/dispatch/DispatchQueue.hpp"
 
 #include <atomic>
@@ -29,8 +29,7 @@ struct DestinationSettings {
 // nothing.
 //
 // Every setting may be changed while other threads log: levels and flags are atomic, the others
-// are published together as a new value (see `SharedSetting`), which lines take from their next
-// call on.
+// are published together as a new value (see `Snapshot`), which lines take from their next call on.
 class BaseDestination : public DestinationProtocol {
 public:
     explicit BaseDestination(const std::shared_ptr<PRQLogger>& owner = nullptr, std::string identifier = "");
@@ -79,18 +78,17 @@ public:
     virtual void output(const LogDetails& logDetails, const std::string& message) = 0;
 
 protected:
-    // The settings and the owner's; both valid while `section` lasts, the owner's null when
-    // there is no owner.
+    // The settings and the owner's, the owner's null when there is no owner.
     struct Reading {
-        const DestinationSettings& settings;
-        const LoggerSettings* owner;
+        std::shared_ptr<const DestinationSettings> settings;
+        std::shared_ptr<const LoggerSettings> owner;
     };
-    Reading read(const ReadSection& section) const;
-    const DestinationSettings& settings(const ReadSection& section) const { return settings_.in(section); }
+    Reading read() const;
+    std::shared_ptr<const DestinationSettings> settings() const { return settings_.get(); }
     // Whether a filter or formatter applies to the lines.
-    static bool hasFiltersOrFormatters(const Reading& reading);
-    const FilterList* filtersInForce(const ReadSection& section) const override;
-    const FormatterList* formattersInForce(const ReadSection& section) const override;
+    static bool hasFiltersOrFormatters(const DestinationSettings& settings, const LoggerSettings* owner);
+    FilterList filtersInForce() const override;
+    FormatterList formattersInForce() const override;
     template <class Change>
     void changeSettings(Change&& change) {
         settings_.update(std::forward<Change>(change));
@@ -100,7 +98,7 @@ private:
     void changeSwitches(bool LineSwitches::*which, bool show);
     bool switchOn(bool LineSwitches::*which) const;
 
-    SharedSetting<DestinationSettings> settings_;
+    Snapshot<DestinationSettings> settings_;
     std::atomic<Level> outputLevel_{Level::debug};
     std::atomic<bool> haveLoggedAppDetails_{false};
 };

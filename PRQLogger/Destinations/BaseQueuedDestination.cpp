@@ -8,9 +8,8 @@ BaseQueuedDestination::BaseQueuedDestination(const std::shared_ptr<PRQLogger>& o
     : BaseDestination(owner, std::move(identifier)) {}
 
 void BaseQueuedDestination::output(const LogDetails& logDetails, const std::string& message) {
-    const ReadSection section;
-    const auto reading = read(section);
-    if (const auto& queue = reading.settings.logQueue) {
+    const auto reading = read();
+    if (const auto& queue = reading.settings->logQueue) {
         // The waiting work keeps the destination alive; it filters its own copies when it runs.
         auto self = std::static_pointer_cast<BaseQueuedDestination>(shared_from_this());
         queue->async([self = std::move(self), details = logDetails, line = message]() mutable {
@@ -18,7 +17,7 @@ void BaseQueuedDestination::output(const LogDetails& logDetails, const std::stri
         });
         return;
     }
-    if (!hasFiltersOrFormatters(reading)) {
+    if (!hasFiltersOrFormatters(*reading.settings, reading.owner.get())) {
         write(message);  // nothing could change the line
         return;
     }
@@ -28,18 +27,22 @@ void BaseQueuedDestination::output(const LogDetails& logDetails, const std::stri
 }
 
 bool BaseQueuedDestination::writeDirectly(const LogCall& call) {
-    const auto& mine = settings(call.section);
-    // Its owner is the caller, as a rule, which lives throughout the call.
-    const auto reading = call.logger.is(mine.owner) ? Reading{mine, &call.logger.settings(call.section)} : read(call.section);
-    if (!reading.owner) return true;  // nothing to write for
-    if (reading.settings.logQueue || hasFiltersOrFormatters(reading)) return false;
-    writeComposed(call, reading.settings.shape.compose(call.line, call.pieces, *reading.owner));
+    const auto mine = settings();
+    // Its owner is the caller, as a rule, whose settings the call carries.
+    std::shared_ptr<const LoggerSettings> other;
+    if (!call.logger.is(mine->owner)) {
+        const auto holder = mine->owner.lock();
+        if (!holder) return true;  // nothing to write for
+        other = holder->settings();
+    }
+    const auto& owner = other ? *other : call.loggerSettings;
+    if (mine->logQueue || hasFiltersOrFormatters(*mine, &owner)) return false;
+    writeComposed(call, mine->shape.compose(call.line, call.pieces, owner));
     return true;
 }
 
 platform::dispatch::DispatchQueuePtr BaseQueuedDestination::logQueue() const {
-    const ReadSection section;
-    return settings(section).logQueue;
+    return settings()->logQueue;
 }
 
 void BaseQueuedDestination::setLogQueue(platform::dispatch::DispatchQueuePtr queue) {

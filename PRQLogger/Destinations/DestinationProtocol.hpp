@@ -6,7 +6,6 @@
 #include "PRQLogger/Misc/CallSite.hpp"
 #include "PRQLogger/Misc/Level.hpp"
 #include "PRQLogger/Misc/LogDetails.hpp"
-#include "PRQLogger/Misc/ReadSection.hpp"
 
 #include <memory>
 #include <optional>
@@ -16,14 +15,15 @@
 namespace prq {
 
 class PRQLogger;
+struct LoggerSettings;
 
 // One log call as a logger hands it to destinations that make their lines from the call itself,
-// without a record (see `writeDirectly`). The settings they read stay valid while the call's
-// `section` lasts; `line` is the call's room for a destination's line, reused by the next.
+// without a record (see `writeDirectly`): with the logger's settings taken for the call, and
+// `line`, the call's room for a destination's line, reused by the next.
 struct LogCall {
     const PRQLogger& logger;
     LinePieces pieces;
-    const ReadSection& section;
+    const LoggerSettings& loggerSettings;
     std::string& line;
 };
 
@@ -68,10 +68,9 @@ public:
     void applyFormatters(LogDetails& logDetails, std::string& message) const;
 
 protected:
-    // The filters and formatters that apply (the destination's own list, else its owner's), or
-    // null for none; valid while `section` lasts.
-    virtual const FilterList* filtersInForce(const ReadSection& section) const = 0;
-    virtual const FormatterList* formattersInForce(const ReadSection& section) const = 0;
+    // The filters and formatters that apply: the destination's own list, else its owner's.
+    virtual FilterList filtersInForce() const = 0;
+    virtual FormatterList formattersInForce() const = 0;
 };
 
 using DestinationPtr = std::shared_ptr<DestinationProtocol>;

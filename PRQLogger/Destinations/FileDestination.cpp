@@ -23,27 +23,6 @@ using platform::foundation::FileHandle;
 using platform::foundation::Url;
 
 namespace {
-// The file a destination is opening on this thread, before other threads may write to it: its
-// first lines go there.
-struct OpeningFile {
-    const FileDestination* destination = nullptr;
-    const FileHandle* handle = nullptr;
-};
-thread_local OpeningFile openingHere;
-
-class OpeningScope {
-public:
-    OpeningScope(const FileDestination* destination, const FileHandle* handle) : previous_(openingHere) {
-        openingHere = {destination, handle};
-    }
-    ~OpeningScope() { openingHere = previous_; }
-    OpeningScope(const OpeningScope&) = delete;
-    OpeningScope& operator=(const OpeningScope&) = delete;
-
-private:
-    OpeningFile previous_;
-};
-
 // Anything at the path, a dangling symbolic link included.
 bool somethingExistsAt(const std::string& path) {
     std::error_code ignored;
@@ -95,8 +74,8 @@ void FileDestination::setWriteToFileURL(std::optional<Url> url) {
 }
 
 bool FileDestination::isOpen() const {
-    const ReadSection section;
-    return logFileHandle_.in(section) != nullptr;
+    auto lock = lockFile();
+    return logFileHandle_ != nullptr;
 }
 
 bool FileDestination::shouldAppend() const {
@@ -134,20 +113,23 @@ void FileDestination::write(const std::string& message) {
     const ThreadScratch<std::string> line;
     line->assign(message);
     *line += '\n';
-    const ReadSection section;
-    writeLine(*line, section);
+    writeLine(*line);
     releaseIfOversized(*line);
 }
 
 void FileDestination::writeComposed(const LogCall& call, std::size_t length) {
     call.line[length] = '\n';
-    writeLine(std::string_view(call.line.data(), length + 1), call.section);
+    writeLine(std::string_view(call.line.data(), length + 1));
 }
 
-void FileDestination::writeLine(std::string_view lineWithFeed, const ReadSection& section) {
-    // No lock: the system keeps each write to a file opened for appending whole and in one
-    // place, and a file that rotation or closing replaces stays open until no line uses it.
-    const auto* handle = openingHere.destination == this ? openingHere.handle : logFileHandle_.in(section).get();
+void FileDestination::writeLine(std::string_view lineWithFeed) {
+    // The write itself takes no lock: the system keeps each write to a file opened for appending
+    // whole, and a file that closing or rotation replaces stays open while a line is written to it.
+    std::shared_ptr<const FileHandle> handle;
+    {
+        auto lock = lockFile();
+        handle = logFileHandle_;
+    }
     if (handle) writeData(*handle, lineWithFeed);
 }
 
@@ -207,41 +189,34 @@ void FileDestination::openLocked(Opening opening, Reports& reports, const std::s
     const bool existed = append && (opened || opened.error().code != ENOENT);
     if (append && !existed) opened = FileHandle::forWritingEmpty(path, fileAttributes_);
     const std::string how = existed ? "appending" : "writing";
+    closeLocked();
     if (!opened) {
-        closeLocked();
         reports.push_back({Level::error, "Attempt to open log file for " + how + " failed: " + opened.error().message});
         return;
     }
-    auto handle = std::move(opened).value();
+    logFileHandle_ = std::move(opened).value();
     std::string openedMessage = "PRQLogger " + how + " log to: " + writeToFileURL_->absoluteString();
-    {
-        // The file begins with these lines: other threads write to it only once it is in place.
-        const OpeningScope scope(this, handle.get());
-        if (existed && appendMarker_) writeData(*handle, *appendMarker_ + '\n');
-        holder->logAppDetails(this);
-        // The lines belong in the new file even before the destination is registered.
-        const bool registered = holder->destination(identifier()).get() == this;
-        if (!registered || isEnabledFor(Level::info)) processInternal(internalRecord(Level::info, openedMessage));
-        if (!alsoTell.empty() && (!registered || isEnabledFor(Level::info))) {
-            processInternal(internalRecord(Level::info, alsoTell));
-        }
+    // The file begins with these lines: other threads take it once the lock is released.
+    if (existed && appendMarker_) writeData(*logFileHandle_, *appendMarker_ + '\n');
+    holder->logAppDetails(this);
+    // The line belongs in the new file even before the destination is registered.
+    const bool registered = holder->destination(identifier()).get() == this;
+    if (!registered || isEnabledFor(Level::info)) processInternal(internalRecord(Level::info, openedMessage));
+    if (!alsoTell.empty() && (!registered || isEnabledFor(Level::info))) {
+        processInternal(internalRecord(Level::info, alsoTell));
     }
-    // Lines written meanwhile went to the file this one replaces, which closes once none is written.
-    syncFile();
-    logFileHandle_.set(std::move(handle));
     reports.push_back({Level::info, std::move(openedMessage)});
 }
 
 void FileDestination::closeLocked() {
     if (!syncFile()) return;
-    logFileHandle_.set(nullptr);  // closed once no line writes to it any more
+    logFileHandle_.reset();
 }
 
 bool FileDestination::syncFile() const {
-    const ReadSection section;
-    const auto& handle = logFileHandle_.in(section);
-    if (handle) handle->synchronizeFile();
-    return handle != nullptr;
+    auto lock = lockFile();
+    if (logFileHandle_) logFileHandle_->synchronizeFile();
+    return logFileHandle_ != nullptr;
 }
 
 void FileDestination::writeData(const FileHandle& handle, std::string_view lineWithFeed) {
@@ -249,6 +224,10 @@ void FileDestination::writeData(const FileHandle& handle, std::string_view lineW
     try {
         handle.writeData(lineWithFeed);
     } catch (const platform::foundation::Exception& exception) {
+        auto lock = lockFile();
+        const auto now = platform::Services::current().clock()->now();
+        if (lastFailurePrinted_ && now - *lastFailurePrinted_ < std::chrono::seconds(1)) return;
+        lastFailurePrinted_ = now;
         printLine("Objective-C Exception occurred: " + exception.description());
     }
 }

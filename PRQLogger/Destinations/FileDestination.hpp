@@ -2,6 +2,7 @@
 
 #include "PRQLogger/Destinations/BaseQueuedDestination.hpp"
 #include "PRQLogger/Misc/FileTarget.hpp"
+#include "platform/dispatch/Clock.hpp"
 #include "platform/foundation/FileHandle.hpp"
 #include "platform/foundation/Url.hpp"
 
@@ -18,12 +19,13 @@ namespace prq {
 // file is created empty unless `shouldAppend`), closes when it loses it, and can be moved aside
 // to an archive path (rotation), tagged with who archived it and when.
 //
-// Lines take no lock: each is one write(2) to a file opened for appending, which the system keeps
-// whole, and a file that rotation or closing replaces stays open until no line is being written
-// to it (see `SharedSetting`). A lock orders what changes the file: opening, closing, rotation.
-// The destination's reports about its own file (opening, rotation, failures) go to the owner's
-// other destinations after the lock is released, so two file destinations reporting to each
-// other cannot block one another.
+// One lock orders what changes the file (opening, closing, rotation); a line takes it only to
+// take the open file, and writes it with one write(2) to a file opened for appending. Opening
+// holds the lock while the file's first lines go in the ordinary way of lines, so the lock is
+// recursive and other threads' lines follow those. The destination's reports about its own file
+// (opening, rotation, failures) go to the owner's other destinations after the lock is released,
+// so two file destinations reporting to each other cannot block one another. A failing write is
+// printed at most once a second: a full disk fails every line.
 class FileDestination : public BaseQueuedDestination {
 public:
     static constexpr const char* defaultAppendMarker = "-- ** ** ** --";
@@ -65,14 +67,11 @@ protected:
     };
     using Reports = std::vector<Report>;
 
-    // The lock of what changes the file, for derived destinations that keep counters beside the
-    // file. The same thread may take it again: such a destination counts, under the lock, the
-    // lines that opening a new file writes.
+    // The file's lock, for derived destinations that keep counters beside the file.
     std::unique_lock<std::recursive_mutex> lockFile() const;
     // Every line goes through here, with its line feed: `write` adds it to the line, a line
-    // composed straight from a log call has it added in place. The file is the one in force
-    // in `section`.
-    virtual void writeLine(std::string_view lineWithFeed, const ReadSection& section);
+    // composed straight from a log call has it added in place.
+    virtual void writeLine(std::string_view lineWithFeed);
     void writeComposed(const LogCall& call, std::size_t length) override;
     // Whether the report of a rotation goes into the new file too, or only to the other destinations.
     enum class RotationReport { toOthers, alsoIntoNewFile };
@@ -94,11 +93,11 @@ private:
     // Forces the open file's data to permanent storage; false without an open file.
     bool syncFile() const;
     // Writes a line that ends in its line feed, in one write.
-    static void writeData(const platform::foundation::FileHandle& handle, std::string_view lineWithFeed);
+    void writeData(const platform::foundation::FileHandle& handle, std::string_view lineWithFeed);
     void tagArchive(const platform::foundation::Url& archive, Reports& reports);
 
     mutable std::recursive_mutex fileLock_;
-    SharedSetting<std::unique_ptr<const platform::foundation::FileHandle>> logFileHandle_;
+    std::shared_ptr<const platform::foundation::FileHandle> logFileHandle_;
     std::optional<platform::foundation::Url> writeToFileURL_;
     bool shouldAppend_;
     std::optional<std::string> appendMarker_;
@@ -106,6 +105,7 @@ private:
     // A rotation's line for the new file, kept while there is no owner to open that file for
     // (a rotation at creation): the next opening writes it. Under `fileLock_`.
     std::string untoldRotation_;
+    std::optional<platform::dispatch::TimePoint> lastFailurePrinted_;
 };
 
 }  // namespace prq

@@ -12,7 +12,7 @@
 namespace prq {
 
 // What a logger's destinations take from it for their lines, as one value: a change of any part
-// makes a new value (see `SharedSetting`).
+// makes a new value (see `Snapshot`).
 struct LoggerSettings {
     std::string identifier;
     LevelDescriptions levelDescriptions;

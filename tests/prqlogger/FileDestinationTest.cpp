@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -143,16 +144,30 @@ TEST_F(FileDestinationTest, AFileThatCannotBeOpenedIsReportedToTheOtherDestinati
     EXPECT_EQ(readLines(target), Lines{"someone else's file"});
 }
 
-TEST_F(FileDestinationTest, AFailedWriteIsPrintedAndLoggingGoesOn) {
+// A full disk fails every line: the failure is printed at most once a second, not once a line.
+TEST_F(FileDestinationTest, AFailedWriteIsPrintedOnceASecondAndLoggingGoesOn) {
     const auto destination = file("/dev/full", true, std::nullopt);
-    ::testing::internal::CaptureStdout();
-    logger_->add(destination);
-    logger_->info([] { return "lost"; });
-    std::fflush(stdout);
-    const auto printed = ::testing::internal::GetCapturedStdout();
-    EXPECT_NE(printed.find("Objective-C Exception occurred: Cannot write /dev/full: No space left on device\n"),
-              std::string::npos);
+    const auto printedWhile = [&](const std::function<void()>& logging) {
+        ::testing::internal::CaptureStdout();
+        logging();
+        std::fflush(stdout);
+        return ::testing::internal::GetCapturedStdout();
+    };
+    const std::string failure = "Objective-C Exception occurred: Cannot write /dev/full: No space left on device\n";
+    EXPECT_EQ(printedWhile([&] {
+                  logger_->add(destination);
+                  for (int i = 0; i < 1000; ++i) logger_->info([] { return "lost"; });
+              }),
+              failure);
     EXPECT_EQ(watcher_->lines().back(), "> lost");
+
+    time_.advance(std::chrono::milliseconds(900));
+    EXPECT_EQ(printedWhile([&] { logger_->info([] { return "lost"; }); }), "");
+    time_.advance(std::chrono::milliseconds(100));
+    EXPECT_EQ(printedWhile([&] {
+                  for (int i = 0; i < 10; ++i) logger_->info([] { return "lost"; });
+              }),
+              failure);
 }
 
 // Appends a mark to its destination's copy of the line, or drops every line.
