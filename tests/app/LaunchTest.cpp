@@ -84,6 +84,8 @@ TEST_F(LaunchTest, EachRunLogsToAFileNamedByItsMinuteAndARunInTheSameMinuteAppen
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Hello Corvantis MacOS\n");
     const auto file = folder / "CorvantisVPN_071220262202.log";
     ASSERT_TRUE(platform::foundation::FileSystem::fileExists(file));
+    ASSERT_FALSE(log->logged().empty());
+    EXPECT_EQ(log->logged().back(), "applicationDidFinishLaunching(_:): Hello Corvantis MacOS");
     // Start-up goes on in the device check's completion, which arrives when the machine lets it:
     // the first run has settled once its main window is set up.
     ASSERT_TRUE(environment.runMainQueueUntil(
@@ -91,8 +93,6 @@ TEST_F(LaunchTest, EachRunLogsToAFileNamedByItsMinuteAndARunInTheSameMinuteAppen
     const auto first = read(file);
     EXPECT_NE(first.find("Hello Corvantis MacOS"), std::string::npos);
     EXPECT_EQ(first.find("-- ** ** ** --"), std::string::npos) << "a new file has no append marker";
-    ASSERT_FALSE(log->logged().empty());
-    EXPECT_EQ(log->logged().back(), "applicationDidFinishLaunching(_:): Hello Corvantis MacOS");
 
     environment.time.advance(39s);  // 22:02:59
     auto second = std::make_shared<AppDelegate>();
