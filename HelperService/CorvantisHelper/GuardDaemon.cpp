@@ -126,9 +126,8 @@ int GuardDaemon::run() {
     sigaddset(&stop, SIGTERM);
     sigaddset(&stop, SIGINT);
     pthread_sigmask(SIG_BLOCK, &stop, nullptr);
-    // Ready means protected: systemd hears of it only once the table stands.
-    if (!apply()) return 1;
-    notifyReady(*log_);
+    // The watches listen before the first reading of their inputs, so that a change made
+    // meanwhile (the helper handing over a tunnel's server as the guard starts) is not missed.
     auto monitor = platform::network::RouteMonitor::start([this] { apply(); });
     if (!monitor) {
         log_->notice("The guard cannot watch the routes: " + monitor.error().message);
@@ -145,6 +144,9 @@ int GuardDaemon::run() {
         log_->notice("The guard cannot watch the firewall: " + firewall.error().message);
         return 1;
     }
+    // Ready means protected: systemd hears of it only once the table stands.
+    if (!apply()) return 1;
+    notifyReady(*log_);
     int signal = 0;
     sigwait(&stop, &signal);
     return 0;
