@@ -383,6 +383,7 @@ void DisplayServer::sync() {
     // that had them goes: unmapping a focused window hands the focus to the window manager.
     giveFocusToKeyWindow();
     std::vector<std::pair<StackingRank, NativeWindow*>> order;
+    bool mapDue = false;
     for (auto entry = windows_.begin(); entry != windows_.end();) {
         const auto window = entry->second.window.lock();
         const auto position = std::find(visible.begin(), visible.end(), window);
@@ -394,10 +395,13 @@ void DisplayServer::sync() {
         }
         NativeWindow& native = *entry->second.native;
         if (native.update()) renderer_.markDirty(*window);
+        mapDue = mapDue || native.isMapDue();
         if (native.isMapped() && !native.isEmbedded()) order.push_back({stackingRank(*window, visible), &native});
         ++entry;
     }
-    if (std::exchange(drawingDue_, false)) drawChangedWindows();
+    // A window waiting to be shown is drawn now: no later idle moment may come to show it (a
+    // modal session's nested loop can wait for input on a window never mapped).
+    if (std::exchange(drawingDue_, false) || mapDue) drawChangedWindows();
     std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<NativeWindow*> stacked;
     for (const auto& [rank, native] : order) stacked.push_back(native);
